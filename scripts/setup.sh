@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package Ombrelo needs to build, run and test.
+# Non-interactive and idempotent: when everything is present it only checks.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev liblitehtml-dev libgumbo-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libjpeg62-turbo-dev libxslt1-dev libxml2-dev libcurl4-openssl-dev uuid-dev
+  libgtest-dev libgmock-dev
+  python3-pyftpdlib
+  clang libclang-rt-14-dev
+  xvfb xauth x11-utils imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
