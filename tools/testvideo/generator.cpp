@@ -145,6 +145,11 @@ const AVCodec* FindAudioEncoder(const std::string& name) {
   return codec && codec->type == AVMEDIA_TYPE_AUDIO ? codec : nullptr;
 }
 
+// Encoders talk a lot (statistics at the end of every file); their messages
+// go two levels down, so that a process at FFmpeg's default level sees only
+// their errors. What went wrong reaches the caller as the error text anyway.
+constexpr int kLogLevelOffset = AV_LOG_DEBUG - AV_LOG_INFO;
+
 bool Fail(std::string* error, std::string text) {
   if (error) *error = std::move(text);
   return false;
@@ -234,6 +239,11 @@ void ConfigureVideo(const VideoOptions& o, const AVCodec* codec, AVCodecContext*
     c->flags |= AV_CODEC_FLAG_QSCALE;  // mpeg4, mpeg2video, mjpeg and friends
     c->global_quality = FF_QP2LAMBDA * 3;
   }
+  if (codec->id == AV_CODEC_ID_MPEG2VIDEO || codec->id == AV_CODEC_ID_MPEG1VIDEO) {
+    // A decoder buffer the program-stream muxer can plan with (MPEG-2 high level's).
+    c->rc_buffer_size = 9'781'248;
+    c->rc_max_rate = std::max<int64_t>(40'000'000, o.bitRate);
+  }
 }
 
 class Writer {
@@ -289,6 +299,7 @@ bool Writer::Open(std::string* error) {
 
   video_.reset(avcodec_alloc_context3(codec));
   if (!video_) return Fail(error, "out of memory");
+  video_->log_level_offset = kLogLevelOffset;
   AVDictionary* settings = nullptr;
   ConfigureVideo(o_, codec, video_.get(), &settings);
   std::unique_ptr<AVDictionary, DictionaryDeleter> settingsOwner;
@@ -363,6 +374,7 @@ bool Writer::OpenAudio(const Container& container, std::string* error) {
   }
   audio_.reset(avcodec_alloc_context3(codec));
   if (!audio_) return Fail(error, "out of memory");
+  audio_->log_level_offset = kLogLevelOffset;
   AVCodecContext* c = audio_.get();
   c->sample_rate = 48000;
   if (codec->supported_samplerates) {
