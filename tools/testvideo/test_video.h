@@ -20,8 +20,10 @@
 namespace ombrelo::testvideo {
 
 struct VideoOptions {
-  std::string path;  // output file; container chosen from its extension unless `container` is set
-  std::string container;  // "mp4", "mov", "avi", "mkv", "webm", "mpg" (MPEG-2 program stream), "ts"
+  // Output file; container chosen from its extension unless `container` is set.
+  std::string path;
+  // "mp4", "mov", "avi", "mkv", "webm", "mpg" (MPEG-2 program stream), "ts".
+  std::string container;
   // "h264" (libx264), "mpeg4" (MPEG-4 Part 2), "vp9", "vp8", "mpeg2video", "mpeg1video", "mjpeg";
   // another FFmpeg encoder name is used as it is; "" = the container's usual one.
   std::string codec;
@@ -33,22 +35,24 @@ struct VideoOptions {
   int64_t frameCount = 250;       // number of frames, 1 to 16777216
   int keyframeInterval = 250;     // GOP size
   int maxBFrames = 0;             // B-frames where the codec supports them
-  double audioSeconds =
-      0;  // > 0: add a silent audio track of this length (may be longer than the video)
+  // > 0: add a silent audio track of this length (may be longer than the video).
+  double audioSeconds = 0;
   int sampleAspectNum = 1, sampleAspectDen = 1;  // anamorphic video when not 1:1
   // Display-matrix rotation side data (0, 90, 180, 270 degrees clockwise, as a player turns the
   // picture). Only mp4 and mov keep it; asking for it in another container is an error.
   int rotationDegrees = 0;
-  std::string
-      colorMatrix;  // "" (codec default), "bt601", "bt709"; full or limited range via fullRange
+  // "" (codec default), "bt601", "bt709"; full or limited range via fullRange.
+  std::string colorMatrix;
   bool fullRange = false;
   // Additions:
   int64_t bitRate = 0;  // video bits per second; 0 = a quality-based setting of the encoder
-  std::string
-      audioCodec;  // "aac", "mp3", "mp2", "opus", "vorbis", "pcm_s16le", ...; "" = usual one
+  // "aac", "mp3", "mp2", "opus", "vorbis", "pcm_s16le", ...; "" = the container's usual one.
+  std::string audioCodec;
 };
 
 // Writes the video; false with a readable error text on failure (no partial file is left behind).
+// Thread-safe. The encoders' own messages are lowered to FFmpeg's debug level; the process's av_log
+// settings decide where the rest goes.
 bool Generate(const VideoOptions& options, std::string* error = nullptr);
 
 enum class PixelOrder { BGR24, RGB24 };
@@ -56,8 +60,9 @@ enum class PixelOrder { BGR24, RGB24 };
 // Recovers the frame number drawn into a frame from decoded pixels (rows top-down when stride > 0;
 // pass a pointer to the last row and a negative stride for bottom-up bitmaps). -1 when no valid
 // code (checksum mismatch) is found. Works on frames scaled to another size (e.g. anamorphic
-// correction, index-photo thumbnails at 0.5 scale) as long as the code area is visible. Expects the
-// picture in its coded orientation.
+// correction, index-photo thumbnails at 0.5 scale) as long as the code area is visible. The pixels
+// must be the whole frame, scaled as a whole (not cropped, not framed by borders), in its coded
+// orientation.
 int ReadFrameNumber(const uint8_t* pixels, int width, int height, int stride, PixelOrder order);
 
 // Same, for a picture that may have been turned by 90, 180 or 270 degrees (clockwise, as a player
