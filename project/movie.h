@@ -52,7 +52,7 @@ enum MovieStatus : int32_t {
   kMovieWaiting = 0,  // new or re-queued
   kMovieOpened = 1,   // indexing has started; the properties are known
   kMovieDone = 2,
-  kMovieFailed = 3,   // set together with an error text
+  kMovieFailed = 3,  // set together with an error text
 };
 
 class Movie {
@@ -113,9 +113,9 @@ class Movie {
   int32_t status = kMovieWaiting;
   BitmapInfoHeader videoFormat;  // only width and height are saved
   CaptureSettings captureSettings;
-  std::string html;        // generated web page, "" if none
-  std::string ipl;         // generated image playlist, "" if none
-  std::string indexphoto;  // generated index photo, "" if none
+  std::string html;                // generated web page, "" if none
+  std::string ipl;                 // generated image playlist, "" if none
+  std::string indexphoto;          // generated index photo, "" if none
   std::vector<ImageEntry> images;  // in the order they were saved
   // Cached thumbnail path prefix and the thumbnail folder it was computed
   // for (see CProject::ThumbnailPrefix). Never saved, never copied.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
@@ -33,12 +34,9 @@ bool NameChangedByUrlCanonicaliser(const std::string& name) {
   for (const char ch : name) {
     const unsigned char c = static_cast<unsigned char>(ch);
     if (c <= 0x20 || c >= 0x7f) return true;  // blanks, controls, non-ASCII
-    switch (c) {
-      case '<': case '>': case '"': case '#': case '{': case '}': case '|':
-      case '\\': case '^': case '~': case '[': case ']': case '\'':
-        return true;
-      default:
-        break;
+    // The characters a URL canonicaliser escapes as unsafe.
+    if (std::string_view("<>\"#{}|\\^~[]'").find(static_cast<char>(c)) != std::string_view::npos) {
+      return true;
     }
   }
   return false;
@@ -103,9 +101,11 @@ void CProject::ClearTemporaryFolder() {
   if (tempFolder_.empty()) return;
   // The folder lies in a place every user can write to: only a real folder
   // of our own is emptied, never one that another user put there or a link.
+  // lstat of the name without its trailing separator, which would follow a link.
+  std::string folder = tempFolder_;
+  while (folder.size() > 1 && paths::IsSeparator(folder.back())) folder.pop_back();
   struct stat info {};
-  if (::lstat(tempFolder_.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-      info.st_uid == ::geteuid()) {
+  if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()) {
     DeleteContents(tempFolder_);
   }
   tempFolder_.clear();

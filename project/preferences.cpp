@@ -66,8 +66,8 @@ void Preferences::SetShowTutorials(bool show) {
 std::string SettingsFolder() {
   const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   if (data.isEmpty()) return {};
-  return paths::WithTrailingSeparator(data.toStdString()) + kOrganizationName +
-         paths::kSeparator + kApplicationName + paths::kSeparator;
+  return paths::WithTrailingSeparator(data.toStdString()) + kOrganizationName + paths::kSeparator +
+         kApplicationName + paths::kSeparator;
 }
 
 bool LoadSettingsFile(CProject& project, const std::string& folder) {

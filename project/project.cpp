@@ -148,7 +148,9 @@ bool WriteProjectFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-bool CProject::Save(const std::string& path) const { return WriteProjectFile(path, FileText(true)); }
+bool CProject::Save(const std::string& path) const {
+  return WriteProjectFile(path, FileText(true));
+}
 
 bool CProject::SaveWithoutMovies(const std::string& path) const {
   return WriteProjectFile(path, FileText(false));

@@ -67,7 +67,9 @@ class CProject {
   void SetHtmlTransform(const std::string& name) { output_.htmlTransform = name; }
   void SetIndexphotoTransform(const std::string& name) { output_.indexphotoTransform = name; }
   void SetReportTransform(const std::string& name) { output_.reportTransform = name; }
-  void SetThumbsFolder(const std::string& folder) { output_.thumbsFolder = NormaliseFolder(folder); }
+  void SetThumbsFolder(const std::string& folder) {
+    output_.thumbsFolder = NormaliseFolder(folder);
+  }
   void SetIplFolder(const std::string& folder) { output_.iplFolder = NormaliseFolder(folder); }
   void SetHtmlFolder(const std::string& folder) { output_.htmlFolder = NormaliseFolder(folder); }
   void SetIndexphotoFolder(const std::string& folder) {

@@ -149,8 +149,8 @@ T ParseNumber(std::string text) {
   T value{};
   if constexpr (std::is_floating_point_v<T>) {
     // from_chars reads "inf" and "nan" but not their negative forms.
-    if (text.size() > 1 && text[0] == '-' && (text[1] == 'i' || text[1] == 'I' ||
-                                               text[1] == 'n' || text[1] == 'N')) {
+    if (text.size() > 1 && text[0] == '-' &&
+        (text[1] == 'i' || text[1] == 'I' || text[1] == 'n' || text[1] == 'N')) {
       std::from_chars(text.data() + 1, text.data() + text.size(), value);
       return -value;
     }

@@ -139,7 +139,7 @@ TEST(Movie, TextFormsAndTimeSplit) {
     double seconds;
     const char* text;
   } lengths[] = {
-      {3725.5, "1:02:05.500"}, {59.9996, "0:01:00.000"}, {0.0, "0:00:00.000"},
+      {3725.5, "1:02:05.500"},  {59.9996, "0:01:00.000"},  {0.0, "0:00:00.000"},
       {59.9994, "0:00:59.999"}, {90000.0, "25:00:00.000"}, {0.0015, "0:00:00.002"},
   };
   Movie movie("/v/a.avi", CaptureSettings{});
@@ -189,7 +189,7 @@ TEST(MovieXml, ElementFormAndOldImageEntries) {
   EXPECT_EQ(read.path(), "/v/x.avi");
   EXPECT_EQ(read.error, "bad & worse");
   EXPECT_EQ(read.indexphoto, "/i.jpg");
-  EXPECT_EQ(read.videoFormat.width, 320);   // like atoi
+  EXPECT_EQ(read.videoFormat.width, 320);  // like atoi
   EXPECT_EQ(read.videoFormat.height, 240);
   ASSERT_EQ(read.images.size(), 2u);
   EXPECT_EQ(read.images[0], (ImageEntry{"/t/old.jpg", 0, 0.0}));
@@ -213,8 +213,7 @@ TEST(MovieXml, MalformedElementsThrowTheirTexts) {
        "<html></html><ipl></ipl><indexphoto></indexphoto><image_list><width>0</width>"
        "<height>0</height><picture></image_list></movie>",
        "Missing </image_list>"},
-      {"status that is no number",
-       "<movie><status>x</status>", "Format error : missing </status>"},
+      {"status that is no number", "<movie><status>x</status>", "Format error : missing </status>"},
       {"missing error element",
        "<movie><status>0</status><length>0</length><size>0</size><path>p</path><html>",
        "Format error : missing <error>"},

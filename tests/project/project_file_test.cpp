@@ -167,8 +167,8 @@ TEST(ProjectFile, ReaderToleratesItsVariants) {
   EXPECT_EQ(project.Output().htmlFolder, "/base/Html/");
 
   SCOPED_TRACE("empty movie list");
-  ASSERT_TRUE(WriteFileBytes(file, kDeclaration + "<obxproject>" + kSettings +
-                                       "<movies></movies>" + kRendering + "</obxproject>"));
+  ASSERT_TRUE(WriteFileBytes(file, kDeclaration + "<obxproject>" + kSettings + "<movies></movies>" +
+                                       kRendering + "</obxproject>"));
   ASSERT_TRUE(project.Load(file));
   EXPECT_TRUE(project.Movies().empty());
 
@@ -194,8 +194,8 @@ TEST(ProjectFile, OlderSettingsAndRenderForms) {
   rendering.replace(rendering.find("<jpegquality>85"), 15, "<jpegquality>70");
   rendering.erase(rendering.find("<imageformat>"));
   rendering += "</rendering>";
-  ASSERT_TRUE(WriteFileBytes(file, kDeclaration + "<obxproject>" + settings + "<movies>" +
-                                       kMovieB + "</movies>" + rendering + "</obxproject>"));
+  ASSERT_TRUE(WriteFileBytes(file, kDeclaration + "<obxproject>" + settings + "<movies>" + kMovieB +
+                                       "</movies>" + rendering + "</obxproject>"));
 
   CProject project("/base");
   project.SetCurrentPath("/kept/");
@@ -206,9 +206,9 @@ TEST(ProjectFile, OlderSettingsAndRenderForms) {
   EXPECT_TRUE(debug.Contains("Error reading render settings. Old format\n"));
   EXPECT_EQ(project.Output().current_path, "/kept/");
   EXPECT_EQ(project.Output().reportTransform, "report.xslt");
-  EXPECT_EQ(project.Capture().jpegquality, 70);    // read
-  EXPECT_EQ(project.Capture().imageformat, 1);     // kept
-  EXPECT_EQ(project.Capture().sampleduration, 30); // kept
+  EXPECT_EQ(project.Capture().jpegquality, 70);     // read
+  EXPECT_EQ(project.Capture().imageformat, 1);      // kept
+  EXPECT_EQ(project.Capture().sampleduration, 30);  // kept
   EXPECT_EQ(project.Movies().size(), 1u);
 }
 
@@ -225,8 +225,7 @@ TEST(ProjectFile, LoadFailuresReportTheirTexts) {
     std::string debug;
     size_t moviesLeft;
   } cases[] = {
-      {"other declaration",
-       replaced(kGolden, "Windows-1252", "UTF-8"),
+      {"other declaration", replaced(kGolden, "Windows-1252", "UTF-8"),
        "CProject::Load failed. Not a project file\n", 0},
       {"no project element", "<project></project>", "CProject::Load failed. Not a project file\n",
        0},
@@ -290,7 +289,8 @@ TEST(ProjectFile, FailedSavesKeepTheOldFile) {
   {
     struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &previous);
     struct rlimit small = old;
@@ -351,9 +351,8 @@ namespace {
 
 TEST(TagReader, TextValuesRoundTripAndPlainTextStaysPlain) {
   const std::string values[] = {
-      "",          "plain & simple", "a]]>b",  "<",        "]]>",      "<]]>",
-      "x]]]>y<",   "<![CDATA[",      "]]><<]]>", "a<b<c>>d", "trail]]",  "\r\n<\n",
-      "]]]]>]]><",
+      "",          "plain & simple", "a]]>b",    "<",       "]]>",     "<]]>",      "x]]]>y<",
+      "<![CDATA[", "]]><<]]>",       "a<b<c>>d", "trail]]", "\r\n<\n", "]]]]>]]><",
   };
   for (const std::string& value : values) {
     const std::string written = TextValue(value);
