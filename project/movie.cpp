@@ -119,8 +119,8 @@ std::string Movie::LengthText() const {
 }
 
 std::string Movie::SizeText() const { return std::to_string(static_cast<int32_t>(size)); }
-std::string Movie::WidthText() const { return std::to_string(videoFormat.width); }
-std::string Movie::HeightText() const { return std::to_string(videoFormat.height); }
+std::string Movie::WidthText() const { return std::to_string(videoFormat.biWidth); }
+std::string Movie::HeightText() const { return std::to_string(videoFormat.biHeight); }
 
 std::string Movie::ToXml() const {
   std::string xml = "<movie>";
@@ -133,8 +133,8 @@ std::string Movie::ToXml() const {
   xml += Element("ipl", TextValue(ipl));
   xml += Element("indexphoto", TextValue(indexphoto));
   xml += "<image_list>";
-  xml += Element("width", std::to_string(videoFormat.width));
-  xml += Element("height", std::to_string(videoFormat.height));
+  xml += Element("width", std::to_string(videoFormat.biWidth));
+  xml += Element("height", std::to_string(videoFormat.biHeight));
   for (const ImageEntry& image : images) {
     xml += "<image>";
     xml += Element("path", TextValue(image.path));
@@ -165,10 +165,10 @@ void Movie::ReadXml(std::istream& in) {
   indexphoto = ReadStringElement(in, "indexphoto");
   ExpectTag(in, "<image_list>");
   ExpectTag(in, "<width>");
-  videoFormat.width = AtoI(ReadText(in));
+  videoFormat.biWidth = AtoI(ReadText(in));
   ExpectTag(in, "</width>");
   ExpectTag(in, "<height>");
-  videoFormat.height = AtoI(ReadText(in));
+  videoFormat.biHeight = AtoI(ReadText(in));
   ExpectTag(in, "</height>");
   std::string tag;
   while ((tag = ReadTag(in)) == "<image>") {

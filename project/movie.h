@@ -9,25 +9,9 @@
 #include <vector>
 
 #include "engine/capture_settings.h"
+#include "imaging/bitmap_header.h"
 
 namespace ombrelo {
-
-// TODO(project): replace with the imaging library's BitmapInfoHeader once it
-// is merged. The 40-byte bitmap information header of decoded frames.
-struct BitmapInfoHeader {
-  uint32_t size = 0;
-  int32_t width = 0;
-  int32_t height = 0;
-  uint16_t planes = 0;
-  uint16_t bitCount = 0;
-  uint32_t compression = 0;
-  uint32_t sizeImage = 0;
-  int32_t xPelsPerMeter = 0;
-  int32_t yPelsPerMeter = 0;
-  uint32_t clrUsed = 0;
-  uint32_t clrImportant = 0;
-  bool operator==(const BitmapInfoHeader&) const = default;
-};
 
 // A time in seconds split into its parts: u = t + 0.0005 s, truncated.
 // Hours are not limited to 24. Times that do not fit (negative beyond the
@@ -111,7 +95,9 @@ class Movie {
   uint32_t size = 0;    // file size in kilobytes (bytes / 1024)
   std::string error;    // gathered error and warning texts
   int32_t status = kMovieWaiting;
-  BitmapInfoHeader videoFormat;  // only width and height are saved
+  // The decoded frames' bitmap header as the engine delivered it; all zero
+  // until the movie is opened. Only biWidth and biHeight are saved.
+  BitmapInfoHeader videoFormat{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   CaptureSettings captureSettings;
   std::string html;                // generated web page, "" if none
   std::string ipl;                 // generated image playlist, "" if none

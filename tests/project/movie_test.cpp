@@ -88,6 +88,10 @@ TEST(Movie, RecordOperationsAndCopies) {
   Movie movie("/v/a.avi", CaptureSettings{});
   const Movie other("/v/b.avi", CaptureSettings{});
   EXPECT_NE(movie.id(), other.id());
+  // Nothing is known about the frames before the video is opened.
+  EXPECT_EQ(movie.videoFormat.biSize, 0u);
+  EXPECT_EQ(movie.videoFormat.biPlanes, 0u);
+  EXPECT_EQ(movie.videoFormat.biWidth, 0);
 
   movie.SetError("first");
   movie.SetError("second");
@@ -161,8 +165,8 @@ TEST(Movie, TextFormsAndTimeSplit) {
   EXPECT_EQ(movie.SizeText(), "-1");
   movie.SetSize(2048);
   EXPECT_EQ(movie.SizeText(), "2048");
-  movie.videoFormat.width = 720;
-  movie.videoFormat.height = -576;
+  movie.videoFormat.biWidth = 720;
+  movie.videoFormat.biHeight = -576;
   EXPECT_EQ(movie.WidthText(), "720");
   EXPECT_EQ(movie.HeightText(), "-576");
 }
@@ -189,8 +193,8 @@ TEST(MovieXml, ElementFormAndOldImageEntries) {
   EXPECT_EQ(read.path(), "/v/x.avi");
   EXPECT_EQ(read.error, "bad & worse");
   EXPECT_EQ(read.indexphoto, "/i.jpg");
-  EXPECT_EQ(read.videoFormat.width, 320);  // like atoi
-  EXPECT_EQ(read.videoFormat.height, 240);
+  EXPECT_EQ(read.videoFormat.biWidth, 320);  // like atoi
+  EXPECT_EQ(read.videoFormat.biHeight, 240);
   ASSERT_EQ(read.images.size(), 2u);
   EXPECT_EQ(read.images[0], (ImageEntry{"/t/old.jpg", 0, 0.0}));
   EXPECT_EQ(read.images[1], (ImageEntry{"/t/new.jpg", 77, 3.25}));

@@ -71,8 +71,8 @@ void FillGoldenProject(CProject& project) {
   a.error = "warn & co";
   a.SetHtml("/out/a&b.html");
   a.SetIpl("/out/a&b.ipl");
-  a.videoFormat.width = 640;
-  a.videoFormat.height = 480;
+  a.videoFormat.biWidth = 640;
+  a.videoFormat.biHeight = 480;
   a.AddImage({"/T/a&b/a&b 0.jpg", 1500, 60.0});
   a.AddImage({"/T/a&b/a&b 1.jpg", 6000, 240.04});
   project.AddMovie("/v/empty.avi");
@@ -143,8 +143,8 @@ TEST(ProjectFile, SaveAndLoadRoundTrip) {
     EXPECT_EQ(in->html, out.html);
     EXPECT_EQ(in->ipl, out.ipl);
     EXPECT_EQ(in->indexphoto, out.indexphoto);
-    EXPECT_EQ(in->videoFormat.width, out.videoFormat.width);
-    EXPECT_EQ(in->videoFormat.height, out.videoFormat.height);
+    EXPECT_EQ(in->videoFormat.biWidth, out.videoFormat.biWidth);
+    EXPECT_EQ(in->videoFormat.biHeight, out.videoFormat.biHeight);
     EXPECT_EQ(in->images, out.images);
     ++in;
   }
