@@ -494,7 +494,7 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
     }
   }
   if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
-  if (f64 >= schedule_.stopFrame) {
+  if (f64 >= schedule_.stopFrame && !(result == S_FALSE && finished_.load())) {
     if (listener) listener->CaptureAbortNotice();
     finished_ = true;
     result = S_FALSE;

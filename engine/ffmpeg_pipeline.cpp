@@ -48,6 +48,12 @@ constexpr int kPacketsPerStep = 64;
 constexpr auto kHoldLimit = std::chrono::milliseconds(1000);
 // Non-reference frames are skipped only this many frames before the position.
 constexpr int64_t kSkipMarginFrames = 3;
+// How often a seek that landed after the position is repeated further back
+// (2 s, 8 s, 32 s, 128 s before it, then the start of the stream).
+constexpr int kMaxApproachRetries = 5;
+// How often decoding starts again from an earlier key frame when the first
+// frame decoded at a position lies after it.
+constexpr int kMaxPositionRetries = 3;
 
 struct FormatCloser {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -249,8 +255,14 @@ class FfmpegPipeline final : public MediaPipeline {
   void StreamMain();
   Step DecodeStep(AVFrame* frame);
   Read NextPacket(PacketPtr* out);
-  void Deliver(AVFrame* frame, uint64_t resumeAtStart);
+  void Deliver(AVFrame* frame, int64_t start, int64_t length, bool preroll,
+               uint64_t resumesAtStart);
   void ClearPackets();
+  int SeekBefore(int64_t ts);
+  int BeginApproach();
+  bool GoBackFurther();
+  bool MissedPosition(const AVFrame* frame);
+  void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
   int64_t ToUnits(int64_t ts) const {
     return av_rescale_q(ts - startTs_, timeBase_, kUnits);
   }
@@ -285,6 +297,13 @@ class FfmpegPipeline final : public MediaPipeline {
   bool approaching_ = false;       // looking for the last key frame before target
   int64_t approachTarget_ = 0;     // time-base ticks
   int droppedBeforeKey_ = 0;
+  int64_t keyLimit_ = 0;         // key frames after this are not started from
+  int approachRetries_ = 0;      // seeks made further back after landing late
+  int64_t approachSeekTs_ = 0;   // where the last of them went
+  bool byteSeekTried_ = false;
+  int64_t startKeyTs_ = AV_NOPTS_VALUE;  // packet time of the key frame decoding began with
+  bool positionCheck_ = false;   // the first frame at the position is still to come
+  int positionRetries_ = 0;
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
@@ -563,32 +582,25 @@ HResult FfmpegPipeline::SetPositions(int64_t current) {
     hold_ = false;
     complete_ = false;
     interrupt_ = false;
+    stateCv_.notify_all();
   }
-  avcodec_flush_buffers(decoder_.get());
-  ClearPackets();
-  draining_ = false;
-  lastTs_ = AV_NOPTS_VALUE;
   prerollUntil_ = current;
   if (duration_ > 0 && current >= duration_) {
     // Positioned at or past the end: the stream has nothing more to give.
+    avcodec_flush_buffers(decoder_.get());
+    ClearPackets();
     std::lock_guard<std::mutex> lock(stateMutex_);
     complete_ = true;
     completeCode_ = EC_COMPLETE;
     stateCv_.notify_all();
     return S_OK;
   }
-  const int64_t target = FromUnits(std::max<int64_t>(0, current));
   // Up to half a frame late still counts as the frame at the position.
-  const int64_t latest = target + frameTicks_ / 2;
-  int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, latest, latest, 0);
-  if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, latest, AVSEEK_FLAG_BACKWARD);
-  approaching_ = true;
-  approachTarget_ = latest;
-  droppedBeforeKey_ = 0;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    stateCv_.notify_all();
-  }
+  approachTarget_ = FromUnits(std::max<int64_t>(0, current)) + frameTicks_ / 2;
+  keyLimit_ = approachTarget_;
+  positionRetries_ = 0;
+  positionCheck_ = true;
+  const int error = BeginApproach();
   if (error < 0) {
     DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(current),
                  AvErrorText(error).c_str());
@@ -607,6 +619,47 @@ void FfmpegPipeline::ClearPackets() {
   held_.clear();
   heldBytes_ = 0;
   approaching_ = false;
+  draining_ = false;
+  lastTs_ = AV_NOPTS_VALUE;
+}
+
+int FfmpegPipeline::SeekBefore(int64_t ts) {
+  int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
+  if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+  return error;
+}
+
+int FfmpegPipeline::BeginApproach() {
+  avcodec_flush_buffers(decoder_.get());
+  ClearPackets();
+  approaching_ = true;
+  approachSeekTs_ = approachTarget_;
+  approachRetries_ = 0;
+  byteSeekTried_ = false;
+  droppedBeforeKey_ = 0;
+  startKeyTs_ = AV_NOPTS_VALUE;
+  return SeekBefore(approachTarget_);
+}
+
+bool FfmpegPipeline::GoBackFurther() {
+  if (approachRetries_ < kMaxApproachRetries && approachSeekTs_ > startTs_) {
+    const int64_t backoff =
+        av_rescale_q(int64_t{2} * 10'000'000 << (2 * approachRetries_), kUnits, timeBase_);
+    ++approachRetries_;
+    approachSeekTs_ = approachRetries_ == kMaxApproachRetries
+                          ? startTs_
+                          : std::max(startTs_, approachSeekTs_ - backoff);
+    SeekBefore(approachSeekTs_);
+  } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
+    // Even the stream's start was missed: read from the first byte.
+    byteSeekTried_ = true;
+    approachRetries_ = kMaxApproachRetries;
+    avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+  } else {
+    return false;
+  }
+  droppedBeforeKey_ = 0;
+  return true;
 }
 
 FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
@@ -618,6 +671,8 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
   PacketPtr packet(av_packet_alloc());
   if (!packet) return Read::endOfFile;
   auto releaseHeld = [this, out]() {
+    const AVPacket* first = held_.front();
+    startKeyTs_ = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
     pending_.insert(pending_.end(), held_.begin(), held_.end());
     held_.clear();
     heldBytes_ = 0;
@@ -638,6 +693,9 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
                      AvErrorText(error).c_str());
       }
       if (!held_.empty()) return releaseHeld();
+      // The end came before any key frame at or before the position: the
+      // seek landed too late to find one.
+      if (approaching_ && error == AVERROR_EOF && GoBackFurther()) continue;
       approaching_ = false;
       return Read::endOfFile;
     }
@@ -656,7 +714,13 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
     // without index or an MPEG stream).
     const bool key = packet->flags & AV_PKT_FLAG_KEY;
     const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    if (key && (ts == AV_NOPTS_VALUE || ts <= approachTarget_)) {
+    if (key && ts != AV_NOPTS_VALUE && ts > keyLimit_ && held_.empty() && GoBackFurther()) {
+      // The seek landed after the position (demuxers without an index
+      // search by timestamps and may overshoot): look again further back.
+      av_packet_unref(packet.get());
+      continue;
+    }
+    if (key && (ts == AV_NOPTS_VALUE || ts <= keyLimit_)) {
       options_.counters->packetsSkipped += static_cast<int64_t>(held_.size());
       for (AVPacket* p : held_) av_packet_free(&p);
       held_.clear();
@@ -674,6 +738,7 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
         continue;
       }
       approaching_ = false;
+      startKeyTs_ = key ? ts : AV_NOPTS_VALUE;
       *out = std::move(packet);
       return Read::packet;
     }
@@ -685,6 +750,37 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
     if (!packet) return Read::endOfFile;
   }
   return Read::notYet;
+}
+
+bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
+  if (!positionCheck_) return false;
+  int64_t start, length;
+  FrameTimes(frame, &start, &length);
+  if (start + length / 2 < prerollUntil_) return false;  // still before the position
+  positionCheck_ = false;
+  // The first frame at or after the position should be the one at it. A
+  // later one means the key frame decoded from lay after the position,
+  // although its packet said otherwise (MPEG streams after a seek): start
+  // from an earlier key frame.
+  if (start <= prerollUntil_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
+      startKeyTs_ == AV_NOPTS_VALUE)
+    return false;
+  ++positionRetries_;
+  keyLimit_ = std::min(keyLimit_, startKeyTs_ - 1);
+  BeginApproach();
+  positionCheck_ = true;
+  return true;
+}
+
+void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const {
+  int64_t ts = frame->best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) ts = frame->pts;
+  if (ts == AV_NOPTS_VALUE) ts = lastTs_ != AV_NOPTS_VALUE ? lastTs_ + frameTicks_ : startTs_;
+  if (lateByOne_) ts -= frameTicks_;
+  *start = ToUnits(ts);
+  *length = frame->pkt_duration > 0 ? av_rescale_q(frame->pkt_duration, timeBase_, kUnits)
+                                    : avgTimePerFrame_;
+  if (*length < 0) *length = 0;
 }
 
 FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
@@ -749,6 +845,8 @@ void FfmpegPipeline::StreamMain() {
     }
 
     Step step;
+    int64_t start = 0, length = 0;
+    bool preroll = false;
     {
       std::lock_guard<std::mutex> io(ioMutex_);
       {
@@ -756,6 +854,18 @@ void FfmpegPipeline::StreamMain() {
         if (generation_ != generation || quit_) continue;
       }
       step = DecodeStep(frame.get());
+      if (step == Step::frame) {
+        if (MissedPosition(frame.get())) {
+          av_frame_unref(frame.get());
+          continue;
+        }
+        FrameTimes(frame.get(), &start, &length);
+        preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
+        lastTs_ = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp
+                  : frame->pts != AV_NOPTS_VALUE                 ? frame->pts
+                  : lastTs_ != AV_NOPTS_VALUE                    ? lastTs_ + frameTicks_
+                                                                 : startTs_;
+      }
     }
     if (step == Step::again || step == Step::interrupted) continue;
     if (step == Step::endOfStream) {
@@ -783,25 +893,14 @@ void FfmpegPipeline::StreamMain() {
       }
       resumes = resumes_;
     }
-    Deliver(frame.get(), resumes);
+    Deliver(frame.get(), start, length, preroll, resumes);
     av_frame_unref(frame.get());
   }
 }
 
-void FfmpegPipeline::Deliver(AVFrame* frame, uint64_t resumesAtStart) {
-  int64_t ts = frame->best_effort_timestamp;
-  if (ts == AV_NOPTS_VALUE) ts = frame->pts;
-  if (ts == AV_NOPTS_VALUE)
-    ts = lastTs_ != AV_NOPTS_VALUE ? lastTs_ + frameTicks_ : startTs_;
-  lastTs_ = ts;
-  if (lateByOne_) ts -= frameTicks_;
-  const int64_t start = ToUnits(ts);
-  int64_t length = frame->pkt_duration > 0 ? av_rescale_q(frame->pkt_duration, timeBase_, kUnits)
-                                           : avgTimePerFrame_;
-  if (length < 0) length = 0;
+void FfmpegPipeline::Deliver(AVFrame* frame, int64_t start, int64_t length, bool preroll,
+                             uint64_t resumesAtStart) {
   const int64_t end = start + length;
-  const bool preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
-
   options_.counters->framesDecoded++;
   if (preroll) options_.counters->prerollFrames++;
 
