@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/temporary_bitmap_header.h"
+#include "imaging/bitmap_header.h"
 #include "platform/result_codes.h"
 
 namespace ombrelo {
