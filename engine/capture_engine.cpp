@@ -1,0 +1,641 @@
+#include "engine/capture_engine.h"
+
+#include <pthread.h>
+
+#include <cstdio>
+
+#include "engine/ffmpeg_pipeline.h"
+#include "platform/debug_output.h"
+
+namespace ombrelo {
+
+const char* const kStallMessageStandBy = "Capture stalled...Is the video corrupt? Stand by...";
+const char* const kStallMessageSlowMode =
+    "Capture stalled... Trying to recover in slow mode... This capture will take time.";
+const char* const kStallMessageProbablyImpossible =
+    "It is probably not possible to capture this video... Click stop to end capture";
+const char* const kStallMessageAborting = "It is not possible to capture this video... Aborting";
+
+namespace {
+
+constexpr int64_t kFrameGateTimeoutMs = 5000;
+constexpr int64_t kFirstWorkerWaitMs = 10000;
+constexpr int64_t kWorkerWaitMs = 1000;
+constexpr int64_t kCloseWaitStepMs = 1000;
+constexpr int64_t kSeekLeadFrames = 40;
+constexpr int64_t kSlowModeSkipFrames = 150;
+
+constexpr HResult E_NOINTERFACE_CODE = static_cast<HResult>(0x80004002u);
+constexpr HResult FILE_NOT_FOUND_CODE = static_cast<HResult>(0x80070002u);
+constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
+
+uint32_t Bit(GraphPart part) { return 1u << static_cast<unsigned>(part); }
+
+bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) {
+  return event.Wait(timeoutMs);
+}
+
+}  // namespace
+
+const char* GraphPartName(GraphPart part) {
+  switch (part) {
+    case GraphPart::graph:
+      return "graph";
+    case GraphPart::grabberFilter:
+      return "grabberFilter";
+    case GraphPart::grabber:
+      return "grabber";
+    case GraphPart::sourceFilter:
+      return "sourceFilter";
+    case GraphPart::nullRenderer:
+      return "nullRenderer";
+    case GraphPart::mediaFilter:
+      return "mediaFilter";
+    case GraphPart::mediaControl:
+      return "mediaControl";
+    case GraphPart::mediaEvent:
+      return "mediaEvent";
+    case GraphPart::mediaSeeking:
+      return "mediaSeeking";
+  }
+  return "?";
+}
+
+CaptureEngine::CaptureEngine() : CaptureEngine(CaptureEnvironment{}) {}
+
+CaptureEngine::CaptureEngine(CaptureEnvironment environment) : env_(std::move(environment)) {
+  if (!env_.pipelineFactory) env_.pipelineFactory = [] { return MakeFfmpegPipeline(); };
+  if (!env_.ticks) env_.ticks = SteadyTickCount;
+  if (!env_.waitForEvent) env_.waitForEvent = DefaultWaitForEvent;
+}
+
+CaptureEngine::~CaptureEngine() { Close(); }
+
+CaptureEngine& CaptureEngine::Instance() {
+  static CaptureEngine engine;
+  return engine;
+}
+
+void CaptureEngine::SetCaptureSettings(const CaptureSettings& settings) {
+  std::lock_guard<std::mutex> lock(settingsMutex_);
+  settings_ = settings;
+}
+
+CaptureSettings CaptureEngine::GetCaptureSettings() const {
+  std::lock_guard<std::mutex> lock(settingsMutex_);
+  return settings_;
+}
+
+SamplingSchedule CaptureEngine::GetSchedule() const {
+  SamplingSchedule s = schedule_;
+  s.firstFrame = firstFrame_.load();
+  s.seekAllowed = seekAllowed_.load();
+  return s;
+}
+
+std::string CaptureEngine::ErrorTextOf(HResult hr) {
+  if (Succeeded(hr)) return "";
+  std::string text;
+  switch (hr) {
+    case E_NOINTERFACE_CODE:
+      text = "No such interface supported.";
+      break;
+    case FILE_NOT_FOUND_CODE:
+      text = "The system cannot find the file specified.";
+      break;
+    case ACCESS_DENIED_CODE:
+      text = "Access is denied.";
+      break;
+    default: {
+      text = ResultText(hr);
+      // ResultText names codes it has no text for; those get the
+      // framework's wording for unknown codes.
+      if (text.rfind("Unknown error ", 0) == 0) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "Unknown Error: 0x%2x", static_cast<unsigned>(hr));
+        text = buffer;
+      }
+      break;
+    }
+  }
+  if (text.size() > 159) text.resize(159);
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Open
+
+void CaptureEngine::ReleaseParts(std::initializer_list<GraphPart> parts,
+                                 const char* exceptionText) {
+  try {
+    for (GraphPart part : parts) {
+      if (!(heldParts_ & Bit(part))) continue;
+      heldParts_ &= ~Bit(part);
+      if (graph_) graph_->Release(part);
+    }
+  } catch (...) {
+    DebugOutput(exceptionText);
+  }
+  if (!(heldParts_ & Bit(GraphPart::graph))) {
+    // The graph reference is gone; whatever the pipeline still holds goes
+    // with it.
+    heldParts_ = 0;
+    try {
+      graph_.reset();
+    } catch (...) {
+      DebugOutput(exceptionText);
+    }
+  }
+}
+
+bool CaptureEngine::FailOpen(HResult hr, std::string text, HResult* result) {
+  errorText_ = std::move(text);
+  if (result) *result = hr;
+  return false;
+}
+
+// Release order once the source has been connected (or the connection was
+// attempted): control parts, source and renderer, then the graph's pending
+// operations, the grabber, and the graph.
+void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
+  ReleaseParts({GraphPart::mediaFilter, GraphPart::mediaControl, GraphPart::mediaEvent,
+                GraphPart::mediaSeeking, GraphPart::sourceFilter, GraphPart::nullRenderer},
+               exceptionText);
+  try {
+    if (graph_) {
+      graph_->Abort();
+      graph_->RemoveGrabber();
+    }
+  } catch (...) {
+    DebugOutput(exceptionText);
+  }
+  ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, exceptionText);
+}
+
+bool CaptureEngine::Open(const std::string& path, HResult* result) {
+  if (graph_ || workerThread_.joinable()) Close();
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  static const char* const kBefore = "Exception while releasing graph\n";
+  static const char* const kAfter = "Exception while releaseing graph\n";
+
+  if (result) *result = S_OK;
+  stallStart_ = 0;
+  lastFrame_ = -1;
+  closing_ = false;
+
+  graph_ = env_.pipelineFactory();
+  if (!graph_) return FailOpen(E_FAIL, "Failed creating DirectShow objects!", result);
+  heldParts_ = Bit(GraphPart::graph);
+
+  HResult hr = graph_->CreateGrabber();
+  if (Failed(hr)) {
+    ReleaseParts({GraphPart::graph}, kBefore);
+    return FailOpen(hr, "Failed creating DirectShow filer OBRSampleGrabber!", result);
+  }
+  heldParts_ |= Bit(GraphPart::grabberFilter);
+
+  hr = graph_->QueryGrabber();
+  if (Failed(hr)) {
+    ReleaseParts({GraphPart::grabberFilter, GraphPart::graph}, kBefore);
+    return FailOpen(hr, "Failed query DirectShow IOBRSampleGrabber", result);
+  }
+  heldParts_ |= Bit(GraphPart::grabber);
+
+  hr = graph_->AddGrabber("SampleGrabber");
+  if (Failed(hr)) {
+    ReleaseParts({GraphPart::grabber, GraphPart::grabberFilter, GraphPart::graph}, kBefore);
+    return FailOpen(hr, "Failed AddFilter OBRSampleGrabber to graph", result);
+  }
+
+  hr = graph_->AddSourceFilter(path, "Source");
+  if (hr != S_OK) {
+    try {
+      graph_->RemoveGrabber();
+    } catch (...) {
+      DebugOutput(kBefore);
+    }
+    ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, kBefore);
+    // A success code other than S_OK is still a failure.
+    return FailOpen(Failed(hr) ? hr : E_FAIL, ErrorTextOf(hr), result);
+  }
+  heldParts_ |= Bit(GraphPart::sourceFilter);
+
+  if (Failed(graph_->SetMediaTypeRgb24())) DebugOutput("Warning failed to SetMediaType\n");
+
+  try {
+    hr = graph_->ConnectSourceToGrabber();
+  } catch (...) {
+    DebugOutput("Exception while ConnectFilters\n");
+    hr = E_FAIL;
+  }
+  if (Failed(hr)) {
+    try {
+      graph_->Abort();
+      graph_->RemoveGrabber();
+    } catch (...) {
+      DebugOutput(kAfter);
+    }
+    ReleaseParts({GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber,
+                  GraphPart::sourceFilter},
+                 kAfter);
+    return FailOpen(hr,
+                    "Error connecting source to grabber. Most likely a stream splitter problem. " +
+                        ErrorTextOf(hr),
+                    result);
+  }
+
+  currentFrame_ = 0;
+  graph_->AddNullRenderer("NullRenderer");  // nothing depends on the renderer
+  heldParts_ |= Bit(GraphPart::nullRenderer);
+
+  graph_->SetFrameCallback([this](MediaSample* sample, const int64_t* start, const int64_t* end) {
+    return OnSample(sample, start, end);
+  });
+
+  static const struct {
+    GraphPart part;
+    const char* failure;
+  } kControls[] = {
+      {GraphPart::mediaFilter, "Failed to query for IID_IMediaFilter\n"},
+      {GraphPart::mediaControl, "Failed to query for IID_IMediaControl\n"},
+      {GraphPart::mediaEvent, "Failed to query for IID_IMediaEvent\n"},
+      {GraphPart::mediaSeeking, "Failed to query for IID_IMediaSeeking\n"},
+  };
+  for (const auto& control : kControls) {
+    hr = graph_->QueryControl(control.part);
+    if (Failed(hr)) {
+      // The capture needs all four; without one it cannot run or end.
+      DebugOutput(control.failure);
+      ReleaseAfterConnectFailure(kAfter);
+      return FailOpen(hr, ErrorTextOf(hr), result);
+    }
+    heldParts_ |= Bit(control.part);
+  }
+  uint32_t capabilities = 0;
+  bool canSeek = false;
+  if (Succeeded(graph_->GetCapabilities(&capabilities)))
+    canSeek = (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards)) != 0;
+
+  graph_->SetSyncSourceNone();
+
+  ConnectedType type;
+  hr = graph_->QueryConnectedType(&type);
+  const bool knownFormat =
+      type.formatType == FormatType::videoInfo || type.formatType == FormatType::videoInfo2 ||
+      type.formatType == FormatType::mpeg2Video;
+  if (Failed(hr) || !knownFormat) {
+    ReleaseAfterConnectFailure(kAfter);
+    // The text stays empty when the query itself succeeded; the result code
+    // still says that the open failed.
+    return FailOpen(Failed(hr) ? hr : E_FAIL, ErrorTextOf(hr), result);
+  }
+  videoFormat_ = type.header;
+  const int64_t frameDuration = type.avgTimePerFrame;
+
+  int64_t duration = 0;
+  if (Failed(graph_->GetDuration(&duration))) duration = 0;
+
+  const ScheduleResult computed =
+      ComputeSchedule(GetCaptureSettings(), duration, frameDuration, canSeek);
+  schedule_ = computed.schedule;
+  firstFrame_ = schedule_.firstFrame;
+  seekAllowed_ = schedule_.seekAllowed;
+
+  SeekToFrame(computed.startPosition);
+  finished_ = false;
+  abortRequested_ = false;
+  state_ = CaptureState::running;
+  hr = graph_->Run();
+  if (Failed(hr)) {
+    ReleaseAfterConnectFailure(kAfter);
+    // Nothing is open any more.
+    state_ = CaptureState::idle;
+    return FailOpen(hr, ErrorTextOf(hr), result);
+  }
+
+  updateEvent_.Reset();
+  updateEvent_.Set();
+  StartWorker();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void CaptureEngine::TogglePause() {
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  if (!graph_) return;
+  const CaptureState state = state_.load();
+  if (state == CaptureState::running) {
+    state_ = CaptureState::pausing;
+    graph_->Pause();
+  } else if (state == CaptureState::pausing || state == CaptureState::paused) {
+    graph_->Run();
+    state_ = CaptureState::running;
+  }
+}
+
+void CaptureEngine::Stop() {
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  StopLocked();
+}
+
+void CaptureEngine::StopLocked() {
+  if (!graph_) return;
+  if (state_.load() == CaptureState::running) {
+    finished_ = true;
+    graph_->Stop();
+    graph_->Pause();
+    state_ = CaptureState::stopped;
+    abortRequested_ = true;
+  } else {
+    graph_->Stop();
+    state_ = CaptureState::stopped;
+    ReportEnded(false);
+  }
+}
+
+void CaptureEngine::SeekToFrame(int64_t frame) {
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  if (!graph_ || !(heldParts_ & Bit(GraphPart::mediaControl))) return;
+  const CaptureState remembered = state_.exchange(CaptureState::seeking);
+  if (remembered == CaptureState::running && Failed(graph_->Pause())) {
+    // The graph still runs: the capture goes on where it is.
+    state_ = remembered;
+    return;
+  }
+  uint32_t capabilities = 0;
+  if ((heldParts_ & Bit(GraphPart::mediaSeeking)) &&
+      Succeeded(graph_->GetCapabilities(&capabilities)) &&
+      (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards))) {
+    int64_t position = frame;
+    if (graph_->IsUsingFrameTimeFormat() == S_FALSE) {
+      if (schedule_.frameDuration == 0)
+        seekAllowed_ = false;
+      else
+        position = frame * schedule_.frameDuration;
+    }
+    if (seekAllowed_.load() && Failed(graph_->SetPositions(position))) seekAllowed_ = false;
+  }
+  state_ = remembered;
+  if (remembered == CaptureState::running) {
+    if (graph_->Run() == S_FALSE) {
+      FilterState filterState;
+      if (Failed(graph_->GetState(1000, &filterState)))
+        DebugOutput("GetState failed afer run\n");
+    }
+  }
+}
+
+void CaptureEngine::Close() {
+  closing_ = true;
+  updateEvent_.Set();  // a frame waiting at the gate leaves without being handed over
+  {
+    std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+    if (graph_) graph_->CancelWaits();
+  }
+  if (workerThread_.joinable()) {
+    if (workerThread_.get_id() == std::this_thread::get_id()) {
+      // Called from a report of the worker itself: it leaves right after.
+      workerThread_.detach();
+    } else {
+      workerCv_.notify_all();
+      std::unique_lock<std::mutex> lock(workerMutex_);
+      while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
+      lock.unlock();
+      workerThread_.join();
+    }
+  }
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  CloseLocked();
+}
+
+void CaptureEngine::CloseLocked() {
+  if (graph_) {
+    static const char* const kText = "Exception while releasing graph OnFinished\n";
+    ReleaseParts({GraphPart::mediaEvent, GraphPart::mediaFilter, GraphPart::mediaSeeking,
+                  GraphPart::mediaControl, GraphPart::sourceFilter, GraphPart::nullRenderer},
+                 kText);
+    try {
+      if (graph_) {
+        graph_->Abort();
+        graph_->RemoveGrabber();
+      }
+    } catch (...) {
+      DebugOutput(kText);
+    }
+    ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, kText);
+  }
+  state_ = CaptureState::idle;
+}
+
+void CaptureEngine::ReportEnded(bool completed) {
+  if (CaptureListener* listener = listener_.load()) listener->CaptureEnded(completed);
+}
+
+// ---------------------------------------------------------------------------
+// Sample callback (streaming thread)
+
+bool CaptureEngine::WaitGate(int64_t timeoutMs) { return env_.waitForEvent(updateEvent_, timeoutMs); }
+
+HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
+  if (!sample || !start) return E_FAIL;
+  if (closing_.load()) return S_OK;
+  if (sample->IsPreroll()) return S_OK;
+  const int64_t startTime = *start;
+  const int64_t endTime = end ? *end : startTime;
+  if (static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond) >
+      schedule_.durationSeconds)
+    return S_OK;
+
+  const int64_t T = schedule_.frameDuration;
+  const int64_t length = endTime == startTime ? T : endTime - startTime;
+  const int64_t f64 = (startTime + length / 2) / T;
+  const int32_t f = static_cast<int32_t>(f64);
+  currentFrame_ = f;
+  if (lastFrame_.exchange(f) == f) return S_OK;
+  if (f64 > schedule_.stopFrame && finished_.load()) return S_OK;
+
+  CaptureListener* listener = listener_.load();
+  HResult result = S_OK;
+  const uint32_t next = firstFrame_.load();
+  // A frame before the stream's start (negative time) is never a sample.
+  const bool takeable = f64 >= 0 && static_cast<uint32_t>(f) >= next && f64 <= schedule_.frameCount;
+  if (takeable || schedule_.stopFrame == 0) {
+    firstFrame_.fetch_add(static_cast<uint32_t>(schedule_.period));
+    if (!WaitGate(kFrameGateTimeoutMs)) {
+      DebugOutput("Failed to wait for UpdateEvent in callback\n");
+    } else if (!closing_.load()) {
+      CapturedFrame frame;
+      frame.pixels = sample->GetPointer();
+      frame.size = sample->GetSize();
+      frame.frame = f;
+      frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
+      if (!frame.pixels) {
+        DebugOutputF("Failed to convert frame %d\n", f);
+        updateEvent_.Set();  // nothing was handed over
+      } else if (listener) {
+        listener->FrameCaptured(frame);
+      }
+      const int64_t nextFrame = firstFrame_.load();
+      if (nextFrame * T >= schedule_.duration && schedule_.period > 0) {
+        // The next sample would start at or after the end of the movie:
+        // nothing more can be taken, so the stream need not be read on.
+        if (listener) listener->CaptureAbortNotice();
+        finished_ = true;
+        result = S_FALSE;
+        if (graph_) graph_->Notify(EC_COMPLETE);
+      } else if (seekAllowed_.load() && nextFrame > f64) {
+        int64_t target = nextFrame > kSeekLeadFrames ? nextFrame - kSeekLeadFrames : nextFrame;
+        if (target < f64) target = f64;
+        if (listener) listener->SeekRequested(static_cast<int32_t>(target));
+        result = S_FALSE;
+      }
+    }
+  }
+  if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
+  if (f64 >= schedule_.stopFrame && !(result == S_FALSE && finished_.load())) {
+    if (listener) listener->CaptureAbortNotice();
+    finished_ = true;
+    result = S_FALSE;
+    if (graph_) graph_->Notify(EC_COMPLETE);
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Worker
+
+void CaptureEngine::StartWorker() {
+  {
+    std::lock_guard<std::mutex> lock(workerMutex_);
+    workerRunning_ = true;
+  }
+  workerThread_ = std::thread([this] { WorkerMain(); });
+}
+
+void CaptureEngine::WorkerIdle() {
+  // Gives the other threads time to change the state without spinning;
+  // Close cuts it short.
+  std::unique_lock<std::mutex> lock(workerMutex_);
+  workerCv_.wait_for(lock, std::chrono::milliseconds(20), [this] { return closing_.load(); });
+}
+
+void CaptureEngine::WorkerMain() {
+  pthread_setname_np(pthread_self(), "capture-worker");
+  abortRequested_ = false;
+  int64_t waitMs = kFirstWorkerWaitMs;
+  int32_t lastSeen = -1;
+  for (;;) {
+    if (closing_.load()) break;
+    int32_t eventCode = -1;
+    const HResult hr = graph_->WaitForCompletion(waitMs, &eventCode);
+    waitMs = kWorkerWaitMs;
+    if (closing_.load()) break;
+
+    if (hr == E_ABORT) {
+      const int32_t current = currentFrame_.load();
+      if (current == lastSeen) {
+        StallCheck(current);
+      } else {
+        seekAllowed_ = schedule_.seekAllowedAtOpen;
+        stallStart_ = 0;
+        lastSeen = current;
+      }
+      if (current == schedule_.frameCount || current == schedule_.stopFrame) {
+        Finish();
+        break;
+      }
+      if (abortRequested_.exchange(false)) {
+        std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+        StopLocked();
+      }
+      continue;
+    }
+
+    const CaptureState state = state_.load();
+    lastSeen = -1;
+    const int32_t current = currentFrame_.load();
+    const bool ended = current == schedule_.frameCount || current == schedule_.stopFrame ||
+                       static_cast<int64_t>(firstFrame_.load()) >= schedule_.stopFrame ||
+                       abortRequested_.load();
+    const bool streamEnded = eventCode == EC_COMPLETE || eventCode == EC_ERRORABORT;
+    if (!ended) {
+      if (streamEnded && state != CaptureState::seeking) {
+        // The stream ended before the schedule did (a file cut short, or a
+        // duration promising more than the file holds): what was taken is
+        // all there is.
+        Finish();
+        break;
+      }
+      if (state == CaptureState::pausing) {
+        CaptureState expected = CaptureState::pausing;
+        state_.compare_exchange_strong(expected, CaptureState::paused);
+      }
+      WorkerIdle();
+      continue;
+    }
+    if (eventCode == EC_COMPLETE) {
+      ReportEnded(true);
+      break;
+    }
+    if (state == CaptureState::pausing || state == CaptureState::stopped) {
+      ReportEnded(false);
+      DebugOutput("Paused");
+      break;
+    }
+    WorkerIdle();
+  }
+  {
+    std::lock_guard<std::mutex> lock(workerMutex_);
+    workerRunning_ = false;
+  }
+  workerCv_.notify_all();
+}
+
+void CaptureEngine::StallCheck(int32_t current) {
+  uint64_t now = env_.ticks();
+  if (now == 0) now = 1;  // 0 means "not timing"
+  uint64_t expected = 0;
+  stallStart_.compare_exchange_strong(expected, now);
+  const uint64_t elapsed = now - stallStart_.load();
+  CaptureListener* listener = listener_.load();
+  if (elapsed < 1000) return;
+  if (elapsed < 3000) {
+    seekAllowed_ = false;
+    if (listener) listener->StatusText(current, kStallMessageStandBy);
+  } else if (elapsed < 5000) {
+    const int64_t target = static_cast<int64_t>(current) + kSlowModeSkipFrames;
+    if (listener) listener->SeekRequested(static_cast<int32_t>(target < 0 ? 0 : target));
+    seekAllowed_ = false;
+    if (listener) listener->StatusText(current, kStallMessageSlowMode);
+  } else if (elapsed < 15000) {
+    if (listener) listener->StatusText(current, kStallMessageProbablyImpossible);
+  } else if (elapsed <= 30000) {
+    // waiting for the decoder
+  } else {
+    if (listener) {
+      listener->StatusText(current, kStallMessageAborting);
+      listener->CaptureAbortNotice();
+    }
+    abortRequested_ = true;
+  }
+}
+
+void CaptureEngine::Finish() {
+  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  if (state_.load() == CaptureState::running) {
+    finished_ = true;
+    graph_->Stop();
+    graph_->Pause();
+    state_ = CaptureState::stopped;
+    abortRequested_ = true;
+    ReportEnded(true);
+  } else {
+    graph_->Stop();
+    state_ = CaptureState::stopped;
+    ReportEnded(false);
+  }
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,181 @@
+#pragma once
+// The capture engine: opens one movie at a time through a media pipeline,
+// takes the frames of its sampling schedule with one frame in flight, seeks
+// ahead between samples, watches for stalls from a worker thread and
+// reports everything through a listener.
+//
+// Threads:
+//  - the owner's (user-interface) thread calls every command (Open,
+//    TogglePause, Stop, SeekToFrame, Close, FrameConsumed, the getters);
+//  - the capture worker ("capture-worker") waits for the pipeline's
+//    completion, runs the stall check and ends the capture;
+//  - the pipeline's streaming thread calls OnSample for every decoded frame.
+// The listener is called on the worker and streaming threads (and on the
+// owner's thread by Stop); it must only copy data and post it on.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/capture_settings.h"
+#include "engine/media_pipeline.h"
+#include "platform/result_codes.h"
+#include "platform/sync.h"
+
+namespace ombrelo {
+
+enum class CaptureState : int32_t {
+  idle = 0,     // no movie open
+  stopped = 1,  // the graph is stopped; the movie is still open
+  running = 3,
+  pausing = 4,  // a pause was asked for; the worker has not yet seen it
+  paused = 5,
+  seeking = 6,  // the owner's thread is repositioning the graph
+};
+
+// A frame taken from the movie, as handed to the listener.
+struct CapturedFrame {
+  const uint8_t* pixels = nullptr;  // bottom-up BGR rows; valid only during the call
+  int32_t size = 0;                 // bytes at pixels
+  int32_t frame = 0;                // frame number
+  double time = 0;                  // start of the frame in seconds
+  std::string text;                 // filled by the owner's adapter (movie path)
+  int32_t imageNumber = 0;          // filled by the owner's adapter
+};
+
+// Everything a capture reports. Operations are called on the engine's
+// worker and streaming threads; implementations copy what they keep and
+// hand it to their own thread.
+class CaptureListener {
+ public:
+  virtual ~CaptureListener() = default;
+  virtual void FrameCaptured(const CapturedFrame& frame) = 0;
+  virtual void SeekRequested(int32_t frame) = 0;
+  virtual void CaptureAbortNotice() = 0;
+  // text is one of the engine's constant stall messages.
+  virtual void StatusText(int32_t frame, const char* text) = 0;
+  virtual void CaptureEnded(bool completed) = 0;
+  virtual void Progress(int32_t frame, int64_t frameCount) = 0;
+};
+
+// The stall messages shown to the user.
+extern const char* const kStallMessageStandBy;
+extern const char* const kStallMessageSlowMode;
+extern const char* const kStallMessageProbablyImpossible;
+extern const char* const kStallMessageAborting;
+
+// What the engine is built on; tests replace the pipeline, the clock and
+// the frame gate's wait.
+struct CaptureEnvironment {
+  MediaPipelineFactory pipelineFactory;  // the FFmpeg pipeline when empty
+  TickSource ticks = SteadyTickCount;
+  // Waits up to timeoutMs for the frame gate; true when it opened.
+  std::function<bool(AutoResetEvent& event, int64_t timeoutMs)> waitForEvent;
+};
+
+class CaptureEngine {
+ public:
+  CaptureEngine();
+  explicit CaptureEngine(CaptureEnvironment environment);
+  ~CaptureEngine();
+  CaptureEngine(const CaptureEngine&) = delete;
+  CaptureEngine& operator=(const CaptureEngine&) = delete;
+
+  // The process's engine, created on first use.
+  static CaptureEngine& Instance();
+
+  // The receiver of all reports; not owned. Set it while no capture runs.
+  void SetListener(CaptureListener* listener) { listener_.store(listener); }
+  CaptureListener* GetListener() const { return listener_.load(); }
+
+  // The engine's copy of the capture settings; the schedule of the next
+  // Open is computed from it.
+  void SetCaptureSettings(const CaptureSettings& settings);
+  CaptureSettings GetCaptureSettings() const;
+
+  // Builds the pipeline for the file, computes the schedule, positions and
+  // runs it and starts the worker. On failure GetErrorText() says why and
+  // every part of the pipeline has been released. *result (when given)
+  // receives S_OK or the failing step's code.
+  bool Open(const std::string& path, HResult* result = nullptr);
+
+  void TogglePause();
+  void Stop();
+  void SeekToFrame(int64_t frame);
+  // Makes the worker leave, waits for it, and releases the pipeline.
+  void Close();
+  // The owner has dealt with the last FrameCaptured report.
+  void FrameConsumed() { updateEvent_.Set(); }
+
+  CaptureState GetState() const { return state_.load(); }
+  double GetDurationSeconds() const { return schedule_.durationSeconds; }
+  const BitmapInfoHeader& GetVideoFormat() const { return videoFormat_; }
+  const std::string& GetErrorText() const { return errorText_; }
+  // The open movie's schedule; firstFrame is the next frame to take.
+  SamplingSchedule GetSchedule() const;
+  int32_t GetCurrentFrame() const { return currentFrame_.load(); }
+
+  // The sample callback (streaming thread).
+  HResult OnSample(MediaSample* sample, const int64_t* start, const int64_t* end);
+
+  // The text of a result code: empty for success codes, the framework-like
+  // text for known failures, "Unknown Error: 0x.." otherwise.
+  static std::string ErrorTextOf(HResult hr);
+
+ private:
+  void ReleaseParts(std::initializer_list<GraphPart> parts, const char* exceptionText);
+  bool FailOpen(HResult hr, std::string text, HResult* result);
+  void ReleaseAfterConnectFailure(const char* exceptionText);
+  void StartWorker();
+  void WorkerMain();
+  void StallCheck(int32_t current);
+  void Finish();
+  void StopLocked();
+  void CloseLocked();
+  void ReportEnded(bool completed);
+  bool WaitGate(int64_t timeoutMs);
+  void WorkerIdle();
+
+  CaptureEnvironment env_;
+  mutable std::mutex settingsMutex_;
+  CaptureSettings settings_;  // guarded by settingsMutex_
+
+  // Serialises the commands (owner's thread, and the worker's Stop/Finish).
+  std::recursive_mutex commandMutex_;
+
+  // Pipeline and the parts of it held; written only by Open and Close
+  // (owner's thread, under commandMutex_) while no worker runs.
+  std::unique_ptr<MediaPipeline> graph_;
+  uint32_t heldParts_ = 0;
+  BitmapInfoHeader videoFormat_;
+  std::string errorText_;
+
+  // Schedule; written by Open before the pipeline runs, then read-only except
+  // for the next frame to take and the seeking permission (atomics below).
+  SamplingSchedule schedule_;
+  std::atomic<uint32_t> firstFrame_{0};
+  std::atomic<bool> seekAllowed_{false};
+
+  // Shared by the three threads.
+  std::atomic<CaptureState> state_{CaptureState::idle};
+  std::atomic<int32_t> currentFrame_{0};
+  std::atomic<int32_t> lastFrame_{-1};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> abortRequested_{false};
+  std::atomic<uint64_t> stallStart_{0};  // 0: no stall being timed
+  std::atomic<bool> closing_{false};     // Close has begun: the worker leaves
+  std::atomic<CaptureListener*> listener_{nullptr};
+  AutoResetEvent updateEvent_;
+
+  // Worker thread.
+  std::thread workerThread_;
+  std::mutex workerMutex_;
+  std::condition_variable workerCv_;
+  bool workerRunning_ = false;  // guarded by workerMutex_; cleared by the worker
+};
+
+}  // namespace ombrelo

@@ -1,0 +1,1002 @@
+#include "engine/ffmpeg_pipeline.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/debug_output.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace ombrelo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr HResult FILE_NOT_FOUND_CODE = static_cast<HResult>(0x80070002u);
+constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
+constexpr AVRational kUnits = {1, 10'000'000};  // 100-ns units
+
+// After a seek: packets without a key frame before the first one are
+// dropped, up to this many; after that they are decoded whatever comes.
+constexpr int kMaxPacketsBeforeKeyFrame = 500;
+// A group of pictures kept back while looking for the last key frame
+// before the position is decoded once it grows beyond this.
+constexpr size_t kMaxHeldBytes = 64u << 20;
+// Packets read per step while looking for that key frame, so that a
+// reposition need not wait for a long read.
+constexpr int kPacketsPerStep = 64;
+// How long a stop asked for by the callback holds the stream when no new
+// position comes.
+constexpr auto kHoldLimit = std::chrono::milliseconds(1000);
+// Non-reference frames are skipped only this many frames before the position.
+constexpr int64_t kSkipMarginFrames = 3;
+// How often a seek that landed after the position is repeated further back
+// (2 s, 8 s, 32 s, 128 s before it, then the start of the stream).
+constexpr int kMaxApproachRetries = 5;
+// How often decoding starts again from an earlier key frame when the first
+// frame decoded at a position lies after it.
+constexpr int kMaxPositionRetries = 3;
+
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFreer {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwsFreer {
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+
+std::string AvErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+HResult MapOpenError(int error) {
+  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) return FILE_NOT_FOUND_CODE;
+  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return ACCESS_DENIED_CODE;
+  if (error == AVERROR_INVALIDDATA) return VFW_E_UNKNOWN_FILE_TYPE;
+  if (error == AVERROR_EXIT) return E_ABORT;
+  if (error == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+  return E_FAIL;
+}
+
+void LogCallback(void* avcl, int level, const char* format, va_list args) {
+  if (level > AV_LOG_WARNING) return;
+  static thread_local int printPrefix = 1;
+  char line[1024];
+  va_list copy;
+  va_copy(copy, args);
+  av_log_format_line2(avcl, level, format, copy, line, sizeof line, &printPrefix);
+  va_end(copy);
+  std::string text = "ffmpeg: ";
+  text += line;
+  DebugOutput(text);
+}
+
+// "HH:MM:SS.fraction" as the Matroska muxer writes per-track durations.
+int64_t ParseTagDuration(const char* text) {
+  if (!text) return 0;
+  int hours = 0, minutes = 0;
+  double seconds = 0;
+  // The text is ASCII digits and separators only; sscanf's locale does
+  // not matter for integers, and the fraction is read by hand.
+  char fraction[32] = {};
+  int whole = 0;
+  if (std::sscanf(text, "%d:%d:%d.%31[0-9]", &hours, &minutes, &whole, fraction) < 3) return 0;
+  seconds = whole;
+  double scale = 0.1;
+  for (const char* p = fraction; *p; ++p, scale /= 10) seconds += (*p - '0') * scale;
+  const double total = hours * 3600.0 + minutes * 60.0 + seconds;
+  return total > 0 ? static_cast<int64_t>(std::llround(total * 1e7)) : 0;
+}
+
+int SwsColorSpace(AVColorSpace space, int width, int height) {
+  switch (space) {
+    case AVCOL_SPC_BT709:
+      return SWS_CS_ITU709;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+      return SWS_CS_BT2020;
+    case AVCOL_SPC_FCC:
+      return SWS_CS_FCC;
+    case AVCOL_SPC_SMPTE240M:
+      return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+      return SWS_CS_ITU601;
+    default:
+      // Unmarked video: high-definition sizes are BT.709, smaller ones BT.601.
+      return (width >= 1280 || height > 576) ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  }
+}
+
+bool IsFullRangeFormat(int format) {
+  return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+         format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+         format == AV_PIX_FMT_YUVJ411P;
+}
+
+class FfmpegPipeline;
+
+class FrameSample final : public MediaSample {
+ public:
+  FrameSample(FfmpegPipeline& pipeline, AVFrame* frame, bool preroll)
+      : pipeline_(pipeline), frame_(frame), preroll_(preroll) {}
+  bool IsPreroll() const override { return preroll_; }
+  const uint8_t* GetPointer() override;
+  int32_t GetSize() const override;
+
+ private:
+  FfmpegPipeline& pipeline_;
+  AVFrame* frame_;
+  bool preroll_;
+  bool converted_ = false;
+  const uint8_t* pixels_ = nullptr;
+};
+
+class FfmpegPipeline final : public MediaPipeline {
+ public:
+  explicit FfmpegPipeline(FfmpegPipelineOptions options) : options_(std::move(options)) {
+    if (!options_.counters) options_.counters = std::make_shared<PipelineCounters>();
+  }
+  ~FfmpegPipeline() override { StopStreaming(); }
+
+  HResult CreateGrabber() override { return S_OK; }
+  HResult QueryGrabber() override { return S_OK; }
+  HResult AddGrabber(const std::string&) override { return S_OK; }
+  HResult AddSourceFilter(const std::string& path, const std::string& name) override;
+  HResult SetMediaTypeRgb24() override { return S_OK; }
+  HResult ConnectSourceToGrabber() override;
+  HResult AddNullRenderer(const std::string&) override { return S_OK; }
+  void SetFrameCallback(SampleCallback callback) override {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    callback_ = std::move(callback);
+  }
+  HResult QueryControl(GraphPart) override { return format_ ? S_OK : E_UNEXPECTED; }
+  HResult SetSyncSourceNone() override { return S_OK; }
+  HResult QueryConnectedType(ConnectedType* type) override;
+
+  HResult GetDuration(int64_t* duration) override {
+    if (!duration) return E_POINTER;
+    *duration = duration_;
+    return decoder_ ? S_OK : E_UNEXPECTED;
+  }
+  HResult GetCapabilities(uint32_t* capabilities) override {
+    if (!capabilities) return E_POINTER;
+    *capabilities = AM_SEEKING_CanGetDuration;
+    if (seekable_)
+      *capabilities |=
+          AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards;
+    return S_OK;
+  }
+  HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
+  HResult SetPositions(int64_t current) override;
+
+  HResult Run() override;
+  HResult Pause() override;
+  HResult Stop() override;
+  HResult GetState(int64_t, FilterState* state) override {
+    if (!state) return E_POINTER;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    *state = state_;
+    return S_OK;
+  }
+  HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override;
+  void CancelWaits() override {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    cancelWaits_ = true;
+    stateCv_.notify_all();
+  }
+  void Notify(int32_t eventCode) override {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    complete_ = true;
+    completeCode_ = eventCode;
+    stateCv_.notify_all();
+  }
+
+  HResult Abort() override {
+    StopStreaming();
+    return S_OK;
+  }
+  HResult RemoveGrabber() override { return S_OK; }
+  void Release(GraphPart part) override {
+    if (part == GraphPart::sourceFilter) {
+      // The file goes; the streaming thread must be gone first.
+      StopStreaming();
+      std::lock_guard<std::mutex> io(ioMutex_);
+      ClearPackets();
+      sws_.reset();
+      decoder_.reset();
+      format_.reset();
+    }
+  }
+
+  // Conversion, for FrameSample (streaming thread).
+  const uint8_t* Convert(AVFrame* frame);
+  int32_t OutputSize() const { return static_cast<int32_t>(outStride_) * outHeight_; }
+
+ private:
+  enum class Step { frame, again, endOfStream, interrupted };
+  enum class Read { packet, notYet, endOfFile, interrupted };
+
+  static int InterruptCallback(void* opaque) {
+    return static_cast<FfmpegPipeline*>(opaque)->interrupt_.load() ? 1 : 0;
+  }
+
+  void StartStreaming();
+  void StopStreaming();
+  void StreamMain();
+  Step DecodeStep(AVFrame* frame);
+  Read NextPacket(PacketPtr* out);
+  void Deliver(AVFrame* frame, int64_t start, int64_t length, bool preroll,
+               uint64_t resumesAtStart);
+  void ClearPackets();
+  int SeekBefore(int64_t ts);
+  int BeginApproach();
+  bool GoBackFurther();
+  bool MissedPosition(const AVFrame* frame);
+  void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
+  int64_t ToUnits(int64_t ts) const {
+    return av_rescale_q(ts - startTs_, timeBase_, kUnits);
+  }
+  int64_t FromUnits(int64_t units) const {
+    return av_rescale_q(units, kUnits, timeBase_) + startTs_;
+  }
+
+  FfmpegPipelineOptions options_;
+
+  // Built on the owner's thread before streaming starts; afterwards used by
+  // the streaming thread and by SetPositions, both under ioMutex_.
+  std::mutex ioMutex_;
+  std::unique_ptr<AVFormatContext, FormatCloser> format_;
+  std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
+  int streamIndex_ = -1;
+  AVRational timeBase_ = {1, 1};
+  int64_t startTs_ = 0;        // stream start in time-base ticks
+  int64_t frameTicks_ = 0;     // one frame in time-base ticks
+  bool lateByOne_ = false;     // timestamps one frame late (MPEG-4 in AVI with B-frames)
+  bool seekable_ = false;
+  int64_t avgTimePerFrame_ = 0;  // 100-ns units
+  int64_t duration_ = 0;         // 100-ns units
+  int scaledWidth_ = 0, scaledHeight_ = 0;  // display size before rotation
+  int rotation_ = 0;                         // clockwise degrees: 0, 90, 180, 270
+  int outWidth_ = 0, outHeight_ = 0;
+  size_t outStride_ = 0;
+
+  // Streaming thread's reading and decoding state (under ioMutex_).
+  std::deque<AVPacket*> pending_;  // to decode before reading on
+  std::vector<AVPacket*> held_;    // group of pictures kept back while approaching
+  size_t heldBytes_ = 0;
+  bool approaching_ = false;       // looking for the last key frame before target
+  int64_t approachTarget_ = 0;     // time-base ticks
+  int droppedBeforeKey_ = 0;
+  int64_t keyLimit_ = 0;         // key frames after this are not started from
+  int approachRetries_ = 0;      // seeks made further back after landing late
+  int64_t approachSeekTs_ = 0;   // where the last of them went
+  bool byteSeekTried_ = false;
+  int64_t startKeyTs_ = AV_NOPTS_VALUE;  // packet time of the key frame decoding began with
+  bool positionCheck_ = false;   // the first frame at the position is still to come
+  int positionRetries_ = 0;
+  int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
+  bool draining_ = false;
+  int64_t lastTs_ = AV_NOPTS_VALUE;
+  bool readErrorLogged_ = false;
+
+  // Conversion (streaming thread only).
+  std::unique_ptr<SwsContext, SwsFreer> sws_;
+  std::vector<uint8_t> upright_;  // top-down BGR before rotation
+  std::vector<uint8_t> output_;   // bottom-up BGR, rows padded to 4 bytes
+
+  // Control, under stateMutex_.
+  std::mutex stateMutex_;
+  std::condition_variable stateCv_;
+  FilterState state_ = FilterState::stopped;
+  bool quit_ = false;
+  bool complete_ = false;
+  int32_t completeCode_ = 0;
+  bool cancelWaits_ = false;
+  uint64_t generation_ = 0;  // new position: frames decoded before it are dropped
+  uint64_t resumes_ = 0;     // new position or run: a hold asked for earlier lapses
+  bool hold_ = false;
+  Clock::time_point holdSince_;
+  SampleCallback callback_;
+  std::thread thread_;
+  std::atomic<bool> interrupt_{false};
+};
+
+const uint8_t* FrameSample::GetPointer() {
+  if (preroll_) return nullptr;  // frames that only lead to a position are never converted
+  if (!converted_) {
+    converted_ = true;
+    pixels_ = pipeline_.Convert(frame_);
+  }
+  return pixels_;
+}
+
+int32_t FrameSample::GetSize() const { return pipeline_.OutputSize(); }
+
+HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::string&) {
+  if (format_) return VFW_E_WRONG_STATE;
+  AVFormatContext* context = avformat_alloc_context();
+  if (!context) return E_OUTOFMEMORY;
+  context->interrupt_callback.callback = &FfmpegPipeline::InterruptCallback;
+  context->interrupt_callback.opaque = this;
+  int error = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
+  if (error < 0) {  // the context is freed by the failing call
+    DebugOutputF("ffmpeg: cannot open '%s': %s\n", path.c_str(), AvErrorText(error).c_str());
+    return MapOpenError(error);
+  }
+  format_.reset(context);
+  if (context->probe_score < AVPROBE_SCORE_RETRY) {
+    // A guess from a few bytes that happen to look like some format: what a
+    // person would call an unreadable file.
+    DebugOutputF("ffmpeg: '%s' is not a recognised media file (probe score %d)\n", path.c_str(),
+                 context->probe_score);
+    format_.reset();
+    return VFW_E_UNKNOWN_FILE_TYPE;
+  }
+  error = avformat_find_stream_info(context, nullptr);
+  if (error < 0)
+    DebugOutputF("ffmpeg: no stream information in '%s': %s\n", path.c_str(),
+                 AvErrorText(error).c_str());
+  return S_OK;
+}
+
+HResult FfmpegPipeline::ConnectSourceToGrabber() {
+  if (!format_) return VFW_E_NOT_CONNECTED;
+  if (decoder_) return S_OK;
+  AVFormatContext* fc = format_.get();
+
+  // The video stream: the one FFmpeg finds best unless that is a cover
+  // picture, else the first real video stream.
+  int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  auto usable = [fc](int i) {
+    const AVStream* st = fc->streams[i];
+    return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
+  };
+  if (index < 0 || !usable(index)) {
+    index = -1;
+    for (unsigned i = 0; i < fc->nb_streams; ++i) {
+      if (usable(static_cast<int>(i))) {
+        index = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (index < 0) {
+    DebugOutput("ffmpeg: the file has no video stream\n");
+    return VFW_E_CANNOT_CONNECT;
+  }
+  AVStream* stream = fc->streams[index];
+  const AVCodecParameters* par = stream->codecpar;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  if (!codec) {
+    DebugOutputF("ffmpeg: no decoder for video codec '%s'\n", avcodec_get_name(par->codec_id));
+    return VFW_E_CANNOT_CONNECT;
+  }
+  if (par->width <= 0 || par->height <= 0) {
+    DebugOutput("ffmpeg: the video stream has no picture size\n");
+    return VFW_E_CANNOT_CONNECT;
+  }
+  std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
+  if (!decoder) return E_OUTOFMEMORY;
+  if (avcodec_parameters_to_context(decoder.get(), par) < 0) return VFW_E_CANNOT_CONNECT;
+  decoder->pkt_timebase = stream->time_base;
+  decoder->thread_count = options_.threadCount;
+  decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
+    DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
+                 AvErrorText(error).c_str());
+    return VFW_E_CANNOT_CONNECT;
+  }
+
+  streamIndex_ = index;
+  timeBase_ = stream->time_base;
+  startTs_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+
+  AVRational rate = stream->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = av_guess_frame_rate(fc, stream, nullptr);
+  if (rate.num > 0 && rate.den > 0) {
+    avgTimePerFrame_ = av_rescale(10'000'000, rate.den, rate.num);
+    frameTicks_ = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase_));
+  } else {
+    avgTimePerFrame_ = 0;
+    frameTicks_ = std::max<int64_t>(1, av_rescale_q(400'000, kUnits, timeBase_));
+  }
+
+  // The video's own length; the container's only when the stream has none
+  // (a longer audio track must not add samples past the last picture).
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    duration_ = av_rescale_q(stream->duration, timeBase_, kUnits);
+  } else if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
+             tag && ParseTagDuration(tag->value) > 0) {
+    duration_ = ParseTagDuration(tag->value);
+  } else if (fc->duration != AV_NOPTS_VALUE && fc->duration > 0) {
+    duration_ = av_rescale_q(fc->duration, AV_TIME_BASE_Q, kUnits);
+  } else {
+    duration_ = 0;
+  }
+
+  // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
+  // frame late.
+  lateByOne_ = par->codec_id == AV_CODEC_ID_MPEG4 && par->video_delay > 0 &&
+               std::strstr(fc->iformat->name, "avi") != nullptr;
+
+  seekable_ = fc->pb && (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+
+  // Upright display size: anamorphic pixels stretched to their shape, then
+  // turned by the display rotation.
+  AVRational sar = av_guess_sample_aspect_ratio(fc, stream, nullptr);
+  scaledWidth_ = par->width;
+  scaledHeight_ = par->height;
+  if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
+    scaledWidth_ = std::max<int>(
+        1, static_cast<int>(std::llround(static_cast<double>(par->width) * sar.num / sar.den)));
+  rotation_ = 0;
+  if (const uint8_t* matrix =
+          av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+    const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (!std::isnan(angle)) {
+      int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
+      degrees = ((degrees % 360) + 360) % 360;
+      rotation_ = degrees;
+    }
+  }
+  const bool turned = rotation_ == 90 || rotation_ == 270;
+  outWidth_ = turned ? scaledHeight_ : scaledWidth_;
+  outHeight_ = turned ? scaledWidth_ : scaledHeight_;
+  outStride_ = (static_cast<size_t>(outWidth_) * 3 + 3) & ~static_cast<size_t>(3);
+
+  decoder_ = std::move(decoder);
+  StartStreaming();
+  return S_OK;
+}
+
+HResult FfmpegPipeline::QueryConnectedType(ConnectedType* type) {
+  if (!type) return E_POINTER;
+  if (!decoder_) return VFW_E_NOT_CONNECTED;
+  type->formatType = FormatType::videoInfo;
+  BitmapInfoHeader& h = type->header;
+  h = BitmapInfoHeader{};
+  h.biSize = 40;
+  h.biWidth = outWidth_;
+  h.biHeight = outHeight_;
+  h.biPlanes = 1;
+  h.biBitCount = 24;
+  h.biCompression = 0;
+  h.biSizeImage = static_cast<uint32_t>(outStride_ * static_cast<size_t>(outHeight_));
+  type->avgTimePerFrame = avgTimePerFrame_;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Control
+
+void FfmpegPipeline::StartStreaming() {
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  if (thread_.joinable()) return;
+  quit_ = false;
+  thread_ = std::thread([this] { StreamMain(); });
+}
+
+void FfmpegPipeline::StopStreaming() {
+  {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    quit_ = true;
+    interrupt_ = true;
+    stateCv_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+HResult FfmpegPipeline::Run() {
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  if (!decoder_) return VFW_E_NOT_CONNECTED;
+  interrupt_ = false;
+  state_ = FilterState::running;
+  ++resumes_;
+  hold_ = false;
+  stateCv_.notify_all();
+  return S_OK;
+}
+
+HResult FfmpegPipeline::Pause() {
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  if (!decoder_) return VFW_E_NOT_CONNECTED;
+  interrupt_ = false;
+  state_ = FilterState::paused;
+  stateCv_.notify_all();
+  return S_OK;
+}
+
+HResult FfmpegPipeline::Stop() {
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  if (!decoder_) return VFW_E_NOT_CONNECTED;
+  state_ = FilterState::stopped;
+  interrupt_ = true;  // a read that blocks gives up
+  stateCv_.notify_all();
+  return S_OK;
+}
+
+HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) {
+  if (eventCode) *eventCode = 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, timeoutMs));
+  std::unique_lock<std::mutex> lock(stateMutex_);
+  const bool runningAtStart = state_ == FilterState::running;
+  for (;;) {
+    if (cancelWaits_) return VFW_E_WRONG_STATE;
+    if (state_ == FilterState::running && complete_) {
+      if (eventCode) *eventCode = completeCode_;
+      return S_OK;
+    }
+    // Leaving the running state ends the wait at once; a wait begun while
+    // not running lasts until the graph runs or the time is up, so that a
+    // waiter does not spin.
+    if (runningAtStart && state_ != FilterState::running) return VFW_E_WRONG_STATE;
+    if (stateCv_.wait_until(lock, deadline) == std::cv_status::timeout) {
+      if (cancelWaits_ || state_ != FilterState::running) return VFW_E_WRONG_STATE;
+      if (complete_) {
+        if (eventCode) *eventCode = completeCode_;
+        return S_OK;
+      }
+      return E_ABORT;
+    }
+  }
+}
+
+HResult FfmpegPipeline::SetPositions(int64_t current) {
+  std::lock_guard<std::mutex> io(ioMutex_);
+  if (!decoder_) return VFW_E_NOT_CONNECTED;
+  {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    ++generation_;
+    ++resumes_;
+    hold_ = false;
+    complete_ = false;
+    interrupt_ = false;
+    stateCv_.notify_all();
+  }
+  prerollUntil_ = current;
+  if (duration_ > 0 && current >= duration_) {
+    // Positioned at or past the end: the stream has nothing more to give.
+    avcodec_flush_buffers(decoder_.get());
+    ClearPackets();
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    complete_ = true;
+    completeCode_ = EC_COMPLETE;
+    stateCv_.notify_all();
+    return S_OK;
+  }
+  // Up to half a frame late still counts as the frame at the position.
+  approachTarget_ = FromUnits(std::max<int64_t>(0, current)) + frameTicks_ / 2;
+  keyLimit_ = approachTarget_;
+  positionRetries_ = 0;
+  positionCheck_ = true;
+  const int error = BeginApproach();
+  if (error < 0) {
+    DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(current),
+                 AvErrorText(error).c_str());
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Streaming thread
+
+void FfmpegPipeline::ClearPackets() {
+  for (AVPacket* p : pending_) av_packet_free(&p);
+  pending_.clear();
+  for (AVPacket* p : held_) av_packet_free(&p);
+  held_.clear();
+  heldBytes_ = 0;
+  approaching_ = false;
+  draining_ = false;
+  lastTs_ = AV_NOPTS_VALUE;
+}
+
+int FfmpegPipeline::SeekBefore(int64_t ts) {
+  int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
+  if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+  return error;
+}
+
+int FfmpegPipeline::BeginApproach() {
+  avcodec_flush_buffers(decoder_.get());
+  ClearPackets();
+  approaching_ = true;
+  approachSeekTs_ = approachTarget_;
+  approachRetries_ = 0;
+  byteSeekTried_ = false;
+  droppedBeforeKey_ = 0;
+  startKeyTs_ = AV_NOPTS_VALUE;
+  return SeekBefore(approachTarget_);
+}
+
+bool FfmpegPipeline::GoBackFurther() {
+  if (approachRetries_ < kMaxApproachRetries && approachSeekTs_ > startTs_) {
+    const int64_t backoff =
+        av_rescale_q(int64_t{2} * 10'000'000 << (2 * approachRetries_), kUnits, timeBase_);
+    ++approachRetries_;
+    approachSeekTs_ = approachRetries_ == kMaxApproachRetries
+                          ? startTs_
+                          : std::max(startTs_, approachSeekTs_ - backoff);
+    SeekBefore(approachSeekTs_);
+  } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
+    // Even the stream's start was missed: read from the first byte.
+    byteSeekTried_ = true;
+    approachRetries_ = kMaxApproachRetries;
+    avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+  } else {
+    return false;
+  }
+  droppedBeforeKey_ = 0;
+  return true;
+}
+
+FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
+  if (!pending_.empty()) {
+    out->reset(pending_.front());
+    pending_.pop_front();
+    return Read::packet;
+  }
+  PacketPtr packet(av_packet_alloc());
+  if (!packet) return Read::endOfFile;
+  auto releaseHeld = [this, out]() {
+    const AVPacket* first = held_.front();
+    startKeyTs_ = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
+    pending_.insert(pending_.end(), held_.begin(), held_.end());
+    held_.clear();
+    heldBytes_ = 0;
+    approaching_ = false;
+    out->reset(pending_.front());
+    pending_.pop_front();
+    return Read::packet;
+  };
+  for (int i = 0; i < kPacketsPerStep; ++i) {
+    const int error = av_read_frame(format_.get(), packet.get());
+    if (error == AVERROR(EAGAIN)) return Read::notYet;
+    if (error < 0) {
+      if (error == AVERROR_EXIT && interrupt_.load()) return Read::interrupted;
+      if (error != AVERROR_EOF && !readErrorLogged_) {
+        // A damaged or cut-short file: what could be read is all there is.
+        readErrorLogged_ = true;
+        DebugOutputF("ffmpeg: read error, treated as the end of the stream: %s\n",
+                     AvErrorText(error).c_str());
+      }
+      if (!held_.empty()) return releaseHeld();
+      // The end came before any key frame at or before the position: the
+      // seek landed too late to find one.
+      if (approaching_ && error == AVERROR_EOF && GoBackFurther()) continue;
+      approaching_ = false;
+      return Read::endOfFile;
+    }
+    if (packet->stream_index != streamIndex_) {
+      av_packet_unref(packet.get());
+      continue;
+    }
+    options_.counters->packetsRead++;
+    if (!approaching_) {
+      *out = std::move(packet);
+      return Read::packet;
+    }
+    // Approaching a position: keep only the group of pictures that begins
+    // with the last key frame at or before it; earlier packets are never
+    // decoded (cheap when the seek landed far too early, as in an AVI
+    // without index or an MPEG stream).
+    const bool key = packet->flags & AV_PKT_FLAG_KEY;
+    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (key && ts != AV_NOPTS_VALUE && ts > keyLimit_ && held_.empty() && GoBackFurther()) {
+      // The seek landed after the position (demuxers without an index
+      // search by timestamps and may overshoot): look again further back.
+      av_packet_unref(packet.get());
+      continue;
+    }
+    if (key && (ts == AV_NOPTS_VALUE || ts <= keyLimit_)) {
+      options_.counters->packetsSkipped += static_cast<int64_t>(held_.size());
+      for (AVPacket* p : held_) av_packet_free(&p);
+      held_.clear();
+      heldBytes_ = static_cast<size_t>(packet->size);
+      held_.push_back(packet.release());
+      packet.reset(av_packet_alloc());
+      if (!packet) return Read::endOfFile;
+      continue;
+    }
+    if (held_.empty()) {
+      if (!key && ++droppedBeforeKey_ <= kMaxPacketsBeforeKeyFrame) {
+        // Landed inside a group of pictures: wait for its next key frame.
+        options_.counters->packetsSkipped++;
+        av_packet_unref(packet.get());
+        continue;
+      }
+      approaching_ = false;
+      startKeyTs_ = key ? ts : AV_NOPTS_VALUE;
+      *out = std::move(packet);
+      return Read::packet;
+    }
+    heldBytes_ += static_cast<size_t>(packet->size);
+    held_.push_back(packet.release());
+    if (key || (ts != AV_NOPTS_VALUE && ts >= approachTarget_) || heldBytes_ > kMaxHeldBytes)
+      return releaseHeld();
+    packet.reset(av_packet_alloc());
+    if (!packet) return Read::endOfFile;
+  }
+  return Read::notYet;
+}
+
+bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
+  if (!positionCheck_) return false;
+  int64_t start, length;
+  FrameTimes(frame, &start, &length);
+  if (start + length / 2 < prerollUntil_) return false;  // still before the position
+  positionCheck_ = false;
+  // The first frame at or after the position should be the one at it. A
+  // later one means the key frame decoded from lay after the position,
+  // although its packet said otherwise (MPEG streams after a seek): start
+  // from an earlier key frame.
+  if (start <= prerollUntil_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
+      startKeyTs_ == AV_NOPTS_VALUE)
+    return false;
+  ++positionRetries_;
+  keyLimit_ = std::min(keyLimit_, startKeyTs_ - 1);
+  BeginApproach();
+  positionCheck_ = true;
+  return true;
+}
+
+void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const {
+  int64_t ts = frame->best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) ts = frame->pts;
+  if (ts == AV_NOPTS_VALUE) ts = lastTs_ != AV_NOPTS_VALUE ? lastTs_ + frameTicks_ : startTs_;
+  if (lateByOne_) ts -= frameTicks_;
+  *start = ToUnits(ts);
+  *length = frame->pkt_duration > 0 ? av_rescale_q(frame->pkt_duration, timeBase_, kUnits)
+                                    : avgTimePerFrame_;
+  if (*length < 0) *length = 0;
+}
+
+FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
+  AVCodecContext* dec = decoder_.get();
+  int error = avcodec_receive_frame(dec, frame);
+  if (error == 0) return Step::frame;
+  if (error == AVERROR_EOF) return Step::endOfStream;
+  if (error != AVERROR(EAGAIN)) {
+    options_.counters->decodeErrors++;
+    return draining_ ? Step::endOfStream : Step::again;
+  }
+  if (draining_) return Step::endOfStream;
+  PacketPtr packet;
+  switch (NextPacket(&packet)) {
+    case Read::notYet:
+      return Step::again;
+    case Read::interrupted:
+      return Step::interrupted;
+    case Read::endOfFile:
+      draining_ = true;
+      avcodec_send_packet(dec, nullptr);
+      return Step::again;
+    case Read::packet:
+      break;
+  }
+  // Frames well before the position need only what later frames refer to.
+  bool skip = false;
+  if (options_.skipNonReferenceInPreroll && prerollUntil_ != INT64_MIN) {
+    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (ts != AV_NOPTS_VALUE)
+      skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) <
+             prerollUntil_;
+  }
+  dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  error = avcodec_send_packet(dec, packet.get());
+  if (error < 0 && error != AVERROR(EAGAIN)) options_.counters->decodeErrors++;
+  return Step::again;
+}
+
+void FfmpegPipeline::StreamMain() {
+  pthread_setname_np(pthread_self(), "streaming");
+  std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+  if (!frame) return;
+  for (;;) {
+    uint64_t generation;
+    {
+      std::unique_lock<std::mutex> lock(stateMutex_);
+      for (;;) {
+        if (quit_) return;
+        if (state_ == FilterState::running && !complete_) {
+          if (!hold_) break;
+          if (Clock::now() - holdSince_ >= kHoldLimit) {
+            hold_ = false;  // no new position came: go on decoding in order
+            break;
+          }
+          stateCv_.wait_until(lock, holdSince_ + kHoldLimit);
+          continue;
+        }
+        stateCv_.wait(lock);
+      }
+      generation = generation_;
+    }
+
+    Step step;
+    int64_t start = 0, length = 0;
+    bool preroll = false;
+    {
+      std::lock_guard<std::mutex> io(ioMutex_);
+      {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (generation_ != generation || quit_) continue;
+      }
+      step = DecodeStep(frame.get());
+      if (step == Step::frame) {
+        if (MissedPosition(frame.get())) {
+          av_frame_unref(frame.get());
+          continue;
+        }
+        FrameTimes(frame.get(), &start, &length);
+        preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
+        lastTs_ = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp
+                  : frame->pts != AV_NOPTS_VALUE                 ? frame->pts
+                  : lastTs_ != AV_NOPTS_VALUE                    ? lastTs_ + frameTicks_
+                                                                 : startTs_;
+      }
+    }
+    if (step == Step::again || step == Step::interrupted) continue;
+    if (step == Step::endOfStream) {
+      std::lock_guard<std::mutex> lock(stateMutex_);
+      if (generation_ == generation) {
+        complete_ = true;
+        completeCode_ = EC_COMPLETE;
+        stateCv_.notify_all();
+      }
+      continue;
+    }
+
+    // A decoded frame: it waits while the graph is paused and is dropped
+    // when the graph was repositioned meanwhile.
+    uint64_t resumes;
+    {
+      std::unique_lock<std::mutex> lock(stateMutex_);
+      stateCv_.wait(lock, [&] {
+        return quit_ || generation_ != generation || state_ == FilterState::running;
+      });
+      if (quit_) return;
+      if (generation_ != generation) {
+        av_frame_unref(frame.get());
+        continue;
+      }
+      resumes = resumes_;
+    }
+    Deliver(frame.get(), start, length, preroll, resumes);
+    av_frame_unref(frame.get());
+  }
+}
+
+void FfmpegPipeline::Deliver(AVFrame* frame, int64_t start, int64_t length, bool preroll,
+                             uint64_t resumesAtStart) {
+  const int64_t end = start + length;
+  options_.counters->framesDecoded++;
+  if (preroll) options_.counters->prerollFrames++;
+
+  SampleCallback callback;
+  {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    callback = callback_;
+  }
+  if (!callback) return;
+  FrameSample sample(*this, frame, preroll);
+  const HResult result = callback(&sample, &start, length > 0 ? &end : nullptr);
+  if (result == S_FALSE) {
+    // The engine wants no more frames from here: hold until it repositions
+    // or runs the graph again.
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (resumes_ == resumesAtStart) {
+      hold_ = true;
+      holdSince_ = Clock::now();
+    }
+  }
+}
+
+const uint8_t* FfmpegPipeline::Convert(AVFrame* frame) {
+  if (outWidth_ <= 0 || outHeight_ <= 0) return nullptr;
+  const int dstWidth = scaledWidth_;
+  const int dstHeight = scaledHeight_;
+  const AVPixelFormat source = static_cast<AVPixelFormat>(frame->format);
+  int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+  SwsContext* sws = sws_getCachedContext(sws_.release(), frame->width, frame->height, source,
+                                         dstWidth, dstHeight, AV_PIX_FMT_BGR24, flags, nullptr,
+                                         nullptr, nullptr);
+  sws_.reset(sws);
+  if (!sws) {
+    DebugOutputF("ffmpeg: cannot convert %s pictures\n", av_get_pix_fmt_name(source));
+    return nullptr;
+  }
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(source);
+  if (desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
+    const int space = SwsColorSpace(frame->colorspace, frame->width, frame->height);
+    const int fullRange = frame->color_range == AVCOL_RANGE_JPEG || IsFullRangeFormat(source);
+    sws_setColorspaceDetails(sws, sws_getCoefficients(space), fullRange,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+  }
+
+  output_.resize(outStride_ * static_cast<size_t>(outHeight_));
+  if (rotation_ == 0) {
+    uint8_t* dst[4] = {output_.data() + outStride_ * static_cast<size_t>(outHeight_ - 1), nullptr,
+                       nullptr, nullptr};
+    int dstStride[4] = {-static_cast<int>(outStride_), 0, 0, 0};
+    if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) <= 0)
+      return nullptr;
+  } else {
+    const size_t uprightStride = static_cast<size_t>(dstWidth) * 3;
+    upright_.resize(uprightStride * static_cast<size_t>(dstHeight));
+    uint8_t* dst[4] = {upright_.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {static_cast<int>(uprightStride), 0, 0, 0};
+    if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) <= 0)
+      return nullptr;
+    // Turn clockwise into the bottom-up output: output row y (from the top)
+    // is stored at row outHeight - 1 - y.
+    const int W = dstWidth, H = dstHeight;
+    for (int y = 0; y < outHeight_; ++y) {
+      uint8_t* row = output_.data() + outStride_ * static_cast<size_t>(outHeight_ - 1 - y);
+      for (int x = 0; x < outWidth_; ++x) {
+        int sx, sy;
+        if (rotation_ == 90) {
+          sx = y;
+          sy = H - 1 - x;
+        } else if (rotation_ == 180) {
+          sx = W - 1 - x;
+          sy = H - 1 - y;
+        } else {  // 270
+          sx = W - 1 - y;
+          sy = x;
+        }
+        std::memcpy(row + static_cast<size_t>(x) * 3,
+                    upright_.data() + uprightStride * static_cast<size_t>(sy) +
+                        static_cast<size_t>(sx) * 3,
+                    3);
+      }
+    }
+  }
+  options_.counters->framesConverted++;
+  return output_.data();
+}
+
+}  // namespace
+
+void RouteFfmpegLogToDebugOutput() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_callback(&LogCallback); });
+}
+
+std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options) {
+  RouteFfmpegLogToDebugOutput();
+  return std::make_unique<FfmpegPipeline>(std::move(options));
+}
+
+}  // namespace ombrelo

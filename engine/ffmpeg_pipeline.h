@@ -1,0 +1,44 @@
+#pragma once
+// The media pipeline on FFmpeg: libavformat reads the file, libavcodec
+// decodes the video on its own threads, libswscale converts a frame to
+// bottom-up BGR24 only when the sample callback asks for its pixels.
+//
+// What comes out is the picture as a person sees it: converted with the
+// stream's colour matrix and range, turned upright by the stream's display
+// rotation and stretched to the display aspect ratio of anamorphic video;
+// the connected format gives the size that results. Times count from the
+// video stream's own start.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "engine/media_pipeline.h"
+
+namespace ombrelo {
+
+// What a pipeline did, for benchmarks and tests. Shared between the
+// pipelines that were given it.
+struct PipelineCounters {
+  std::atomic<int64_t> packetsRead{0};     // video packets read from the file
+  std::atomic<int64_t> packetsSkipped{0};  // read but never decoded (seeking)
+  std::atomic<int64_t> framesDecoded{0};   // frames handed to the callback
+  std::atomic<int64_t> prerollFrames{0};   // of these, marked preroll
+  std::atomic<int64_t> framesConverted{0};
+  std::atomic<int64_t> decodeErrors{0};
+};
+
+struct FfmpegPipelineOptions {
+  std::shared_ptr<PipelineCounters> counters;
+  // Frames decoded only to reach a seek position skip what nothing refers
+  // to (non-reference frames); the frames from the position on are exact.
+  bool skipNonReferenceInPreroll = true;
+  int threadCount = 0;  // decoder threads; 0 lets FFmpeg choose
+};
+
+std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});
+
+// Routes FFmpeg's own log (warnings and errors) into the debug output.
+// Called by MakeFfmpegPipeline; safe to call more than once.
+void RouteFfmpegLogToDebugOutput();
+
+}  // namespace ombrelo

@@ -1,0 +1,549 @@
+// The capture engine driven by a scripted pipeline and a fake clock: open
+// failures, the sample callback's rules, the worker's stall check and end
+// handling, and the command states.
+#include "engine/capture_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "support/debug_capture.h"
+#include "tests/engine/fake_pipeline.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::DebugCapture;
+using testing::FakeClock;
+using testing::FakePipeline;
+using testing::FakeSample;
+using testing::FakeScript;
+using testing::RecordingListener;
+
+constexpr int64_t T = 400'000;  // 25 fps
+
+int IndexOf(const std::vector<std::string>& log, const std::string& entry) {
+  auto it = std::find(log.begin(), log.end(), entry);
+  return it == log.end() ? -1 : static_cast<int>(it - log.begin());
+}
+
+std::vector<std::string> Releases(const std::vector<std::string>& log) {
+  std::vector<std::string> out;
+  for (const std::string& e : log)
+    if (e.rfind("Release ", 0) == 0 || e == "Abort" || e == "RemoveGrabber" || e == "destroyed")
+      out.push_back(e);
+  return out;
+}
+
+// The worker writes its debug line right after its report.
+bool WaitForDebug(const DebugCapture& debug, const std::string& text) {
+  for (int i = 0; i < 500; ++i) {
+    if (debug.Contains(text)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+bool WaitForState(CaptureEngine& engine, CaptureState state) {
+  for (int i = 0; i < 500; ++i) {
+    if (engine.GetState() == state) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    script->clock = &clock;
+    engine = MakeEngine(/*realGate=*/false);
+  }
+  void TearDown() override {
+    if (engine) engine->Close();
+  }
+
+  std::unique_ptr<CaptureEngine> MakeEngine(bool realGate) {
+    CaptureEnvironment env;
+    env.pipelineFactory = [this]() -> std::unique_ptr<MediaPipeline> {
+      if (factoryFails) return nullptr;
+      return std::make_unique<FakePipeline>(script);
+    };
+    env.ticks = clock.Source();
+    if (!realGate) {
+      // The gate never blocks in real time: a closed gate is a time-out
+      // that the fake clock pays for.
+      env.waitForEvent = [this](AutoResetEvent& event, int64_t ms) {
+        gateWaits.push_back(ms);
+        if (event.Wait(0)) return true;
+        clock.Advance(static_cast<uint64_t>(ms));
+        return false;
+      };
+    }
+    auto e = std::make_unique<CaptureEngine>(env);
+    e->SetListener(&listener);
+    return e;
+  }
+
+  // Samples every `period` frames from `first` on, of a movie of `frames`
+  // frames at 25 fps.
+  void Schedule(double firstSeconds, double periodSeconds, int64_t frames) {
+    CaptureSettings settings;
+    settings.delaybeforefirst = firstSeconds;
+    settings.delaybetweensamples = periodSeconds;
+    engine->SetCaptureSettings(settings);
+    script->duration = frames * T;
+  }
+
+  HResult Deliver(int64_t frame, bool preroll = false, FakeSample* sample = nullptr) {
+    FakeSample local(preroll);
+    const int64_t start = frame * T, end = start + T;
+    return script->Callback()(sample ? sample : &local, &start, &end);
+  }
+
+  std::shared_ptr<FakeScript> script = std::make_shared<FakeScript>();
+  FakeClock clock;
+  RecordingListener listener{&clock};
+  std::vector<int64_t> gateWaits;
+  bool factoryFails = false;
+  std::unique_ptr<CaptureEngine> engine;
+};
+
+// ---------------------------------------------------------------------------
+// Open
+
+TEST_F(EngineTest, OpenFailuresReportTheStepReleaseInOrderAndLeaveNothingOpen) {
+  struct Case {
+    const char* name;
+    std::function<void(FakeScript&)> script;
+    HResult code;
+    std::string text;
+    std::vector<std::string> releases;
+  };
+  const std::string connectText =
+      "Error connecting source to grabber. Most likely a stream splitter problem. ";
+  const std::vector<Case> cases = {
+      {"grabber cannot be created", [](FakeScript& s) { s.results["CreateGrabber"] = E_FAIL; },
+       E_FAIL, "Failed creating DirectShow filer OBRSampleGrabber!",
+       {"Release graph", "destroyed"}},
+      {"grabber interface missing",
+       [](FakeScript& s) { s.results["QueryGrabber"] = E_NOTIMPL; }, E_NOTIMPL,
+       "Failed query DirectShow IOBRSampleGrabber",
+       {"Release grabberFilter", "Release graph", "destroyed"}},
+      {"grabber cannot be added", [](FakeScript& s) { s.results["AddGrabber"] = E_FAIL; },
+       E_FAIL, "Failed AddFilter OBRSampleGrabber to graph",
+       {"Release grabber", "Release grabberFilter", "Release graph", "destroyed"}},
+      {"source fails",
+       [](FakeScript& s) { s.results["AddSourceFilter"] = VFW_E_UNKNOWN_FILE_TYPE; },
+       VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized.",
+       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
+        "destroyed"}},
+      {"source answers a success code other than S_OK",
+       [](FakeScript& s) { s.results["AddSourceFilter"] = S_FALSE; }, E_FAIL, "",
+       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
+        "destroyed"}},
+      {"no decoder", [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
+       VFW_E_CANNOT_CONNECT,
+       connectText +
+           "No combination of intermediate filters could be found to make the connection.",
+       {"Abort", "RemoveGrabber", "Release graph", "Release grabberFilter", "Release grabber",
+        "Release sourceFilter", "destroyed"}},
+      {"connection throws", [](FakeScript& s) { s.connectThrows = true; }, E_FAIL,
+       connectText + "Unspecified error.",
+       {"Abort", "RemoveGrabber", "Release graph", "Release grabberFilter", "Release grabber",
+        "Release sourceFilter", "destroyed"}},
+      {"unknown connected format", [](FakeScript& s) { s.type.formatType = FormatType::none; },
+       E_FAIL, "",
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
+        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
+        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
+        "destroyed"}},
+      {"connected type query fails",
+       [](FakeScript& s) { s.results["QueryConnectedType"] = static_cast<HResult>(0x80041234u); },
+       static_cast<HResult>(0x80041234u), "Unknown Error: 0x80041234",
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
+        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
+        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
+        "destroyed"}},
+      {"control interface missing",
+       [](FakeScript& s) { s.results["Query mediaEvent"] = static_cast<HResult>(0x80004002u); },
+       static_cast<HResult>(0x80004002u), "No such interface supported.",
+       {"Release mediaFilter", "Release mediaControl", "Release sourceFilter",
+        "Release nullRenderer", "Abort", "RemoveGrabber", "Release grabberFilter",
+        "Release grabber", "Release graph", "destroyed"}},
+      {"run fails", [](FakeScript& s) { s.results["Run"] = E_UNEXPECTED; }, E_UNEXPECTED,
+       "Catastrophic failure.",
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
+        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
+        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
+        "destroyed"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    script = std::make_shared<FakeScript>();
+    DebugCapture debug;
+    c.script(*script);
+    HResult hr = S_OK;
+    EXPECT_FALSE(engine->Open("/videos/a.avi", &hr));
+    EXPECT_EQ(hr, c.code);
+    EXPECT_EQ(engine->GetErrorText(), c.text);
+    EXPECT_EQ(Releases(script->Log()), c.releases);
+    EXPECT_TRUE(script->destroyed);
+    EXPECT_EQ(engine->GetState(), CaptureState::idle);
+    if (std::string(c.name) == "connection throws") {
+      EXPECT_TRUE(debug.Contains("Exception while ConnectFilters\n"));
+    }
+    if (std::string(c.name) == "control interface missing") {
+      EXPECT_TRUE(debug.Contains("Failed to query for IID_IMediaEvent\n"));
+    }
+  }
+
+  SCOPED_TRACE("no pipeline");
+  factoryFails = true;
+  HResult hr = S_OK;
+  EXPECT_FALSE(engine->Open("/videos/a.avi", &hr));
+  EXPECT_TRUE(Failed(hr));
+  EXPECT_EQ(engine->GetErrorText(), "Failed creating DirectShow objects!");
+  factoryFails = false;
+
+  SCOPED_TRACE("a failed open leaves the engine able to open the next movie");
+  script = std::make_shared<FakeScript>();
+  EXPECT_TRUE(engine->Open("/videos/b.avi", &hr));
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(engine->GetState(), CaptureState::running);
+}
+
+TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
+  DebugCapture debug;
+  script->results["SetMediaType"] = E_FAIL;  // only a warning
+  script->type.avgTimePerFrame = 0;          // treated as 23 frames per second
+  script->duration = 60 * kUnitsPerSecond;
+  CaptureSettings settings;
+  settings.delaybeforefirst = 20;
+  settings.delaybetweensamples = 10;
+  engine->SetCaptureSettings(settings);
+
+  HResult hr = E_FAIL;
+  ASSERT_TRUE(engine->Open("/videos/a b.avi", &hr));
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_TRUE(debug.Contains("Warning failed to SetMediaType\n"));
+  const auto log = script->Log();
+  const std::vector<std::string> expected = {
+      "CreateGrabber", "QueryGrabber", "AddGrabber SampleGrabber",
+      "AddSourceFilter /videos/a b.avi Source", "SetMediaType", "Connect",
+      "AddNullRenderer NullRenderer", "SetFrameCallback", "Query mediaFilter",
+      "Query mediaControl", "Query mediaEvent", "Query mediaSeeking", "SetSyncSourceNone",
+      "QueryConnectedType", "GetDuration"};
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected);
+
+  const SamplingSchedule s = engine->GetSchedule();
+  EXPECT_EQ(s.frameDuration, kDefaultFrameDuration);
+  EXPECT_EQ(s.frameCount, 60 * kUnitsPerSecond / kDefaultFrameDuration);
+  EXPECT_EQ(s.firstFrame, 460u);  // 20 s at 23 fps
+  EXPECT_EQ(s.period, 230);
+  EXPECT_TRUE(s.seekAllowed);
+  EXPECT_DOUBLE_EQ(engine->GetDurationSeconds(), 60.0);
+  EXPECT_EQ(engine->GetVideoFormat().biWidth, 4);
+  // Positioned 40 frames before the first sample, then run.
+  EXPECT_EQ(script->positions, std::vector<int64_t>{420 * kDefaultFrameDuration});
+  EXPECT_LT(IndexOf(log, "SetPositions " + std::to_string(420 * kDefaultFrameDuration)),
+            IndexOf(log, "Run"));
+  EXPECT_EQ(engine->GetState(), CaptureState::running);
+}
+
+TEST(EngineErrorText, FollowsTheFrameworkWording) {
+  EXPECT_EQ(CaptureEngine::ErrorTextOf(S_OK), "");
+  EXPECT_EQ(CaptureEngine::ErrorTextOf(S_FALSE), "");
+  EXPECT_EQ(CaptureEngine::ErrorTextOf(VFW_E_CANNOT_CONNECT),
+            "No combination of intermediate filters could be found to make the connection.");
+  EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x80070002u)),
+            "The system cannot find the file specified.");
+  EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x8004ABCDu)),
+            "Unknown Error: 0x8004abcd");
+}
+
+// ---------------------------------------------------------------------------
+// Sample callback
+
+TEST_F(EngineTest, SampleCallbackTakesScheduledFramesOnceAndIgnoresTheRest) {
+  Schedule(0.4, 0.8, 100);  // samples at 10, 30, 50, 70, 90; no seeking (period 20)
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  EXPECT_FALSE(engine->GetSchedule().seekAllowed);
+  DebugCapture debug;
+
+  FakeSample preroll(true);
+  EXPECT_EQ(Deliver(10, true, &preroll), S_OK);
+  EXPECT_EQ(preroll.conversions, 0);
+  EXPECT_TRUE(listener.Events().empty()) << "a preroll sample is not even progress";
+
+  EXPECT_EQ(Deliver(5), S_OK);
+  FakeSample taken;
+  EXPECT_EQ(Deliver(10, false, &taken), S_OK);
+  EXPECT_EQ(taken.conversions, 1);
+  EXPECT_EQ(Deliver(10), S_OK);  // same number again: nothing at all
+  EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
+  EXPECT_EQ(listener.Values("progress"), (std::vector<int64_t>{5, 10}));
+  EXPECT_EQ(listener.Of("frame")[0].text, "24");  // the sample's size
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 30u);
+
+  SCOPED_TRACE("the owner has not consumed frame 10: frame 30 waits 5 s and is lost");
+  Deliver(30);
+  EXPECT_EQ(gateWaits.back(), 5000);
+  EXPECT_TRUE(debug.Contains("Failed to wait for UpdateEvent in callback\n"));
+  EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 50u) << "the next scheduled frame follows";
+
+  engine->FrameConsumed();
+  Deliver(49);
+  Deliver(51);  // past the sample: taken in its place
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{10, 51}));
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 70u);
+
+  SCOPED_TRACE("a delivery that starts past the duration is ignored");
+  const size_t before = listener.Events().size();
+  engine->FrameConsumed();
+  Deliver(101);
+  EXPECT_EQ(listener.Events().size(), before);
+
+  SCOPED_TRACE("a frame before the stream's start is never a sample");
+  const int64_t start = -3 * T, end = -2 * T;
+  FakeSample early;
+  script->Callback()(&early, &start, &end);
+  EXPECT_EQ(early.conversions, 0);
+}
+
+TEST_F(EngineTest, OneFrameInFlightHoldsTheStreamingThreadUntilConsumed) {
+  engine = MakeEngine(/*realGate=*/true);
+  Schedule(0, 0.04, 100);  // every frame
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  Deliver(0);
+  ASSERT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
+  std::thread streaming([&] { Deliver(1); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0}) << "frame 1 waits at the gate";
+  engine->FrameConsumed();
+  streaming.join();
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1}));
+}
+
+TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
+  Schedule(4, 8, 1000);  // samples at 100, 300, ..., 900; period 200 allows seeking
+  ASSERT_TRUE(engine->Open("/v.mp4"));
+  EXPECT_TRUE(engine->GetSchedule().seekAllowed);
+  EXPECT_EQ(script->positions, std::vector<int64_t>{100 * T});  // below 300: no lead
+
+  for (int64_t sample = 100; sample < 900; sample += 200) {
+    SCOPED_TRACE(sample);
+    EXPECT_EQ(Deliver(sample), S_FALSE) << "asks the stream to hold for the seek";
+    EXPECT_EQ(listener.Values("seek").back(), sample + 200 - 40);
+    engine->SeekToFrame(sample + 160);
+    EXPECT_EQ(script->positions.back(), (sample + 160) * T);
+    EXPECT_EQ(engine->GetState(), CaptureState::running);
+    engine->FrameConsumed();
+    EXPECT_EQ(Deliver(sample + 160), S_OK);
+  }
+  const auto log = script->Log();
+  const int seekAt = IndexOf(log, "SetPositions " + std::to_string(260 * T));
+  ASSERT_GT(seekAt, 1);
+  EXPECT_EQ(log[seekAt - 1], "Pause");
+  EXPECT_EQ(log[seekAt + 1], "Run");
+
+  SCOPED_TRACE("the last sample: the next would lie past the end, so the capture completes");
+  EXPECT_EQ(Deliver(900), S_FALSE);
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{100, 300, 500, 700, 900}));
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{1});
+  EXPECT_EQ(listener.Of("abort").size(), 1u);
+  EXPECT_EQ(listener.Values("seek").size(), 4u) << "no seek towards the end of the movie";
+}
+
+TEST_F(EngineTest, ZeroLengthMovieTakesTheFirstFrameAndEnds) {
+  Schedule(60, 180, 0);
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  EXPECT_EQ(engine->GetSchedule().stopFrame, 0);
+  Deliver(0);
+  EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
+  EXPECT_TRUE(listener.Values("progress").empty()) << "no progress without a duration";
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{1});
+}
+
+// ---------------------------------------------------------------------------
+// Worker
+
+TEST_F(EngineTest, StallMessagesComeAtOneThreeAndFiveSecondsAndTheCaptureIsGivenUpAfterThirty) {
+  DebugCapture debug;
+  script->waitMode = FakeScript::WaitMode::advanceClock;
+  Schedule(0.4, 8, 1000);
+  const uint64_t opened = clock.Now();
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
+  EXPECT_TRUE(WaitForDebug(debug, "Paused"));
+  EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+
+  // The first wait lasts 10 s and counts as progress; timing starts at the
+  // next time-out without progress (11 s).
+  std::vector<std::pair<uint64_t, std::string>> statuses;
+  for (const auto& e : listener.Of("status")) statuses.emplace_back(e.tick - opened, e.text);
+  std::vector<std::pair<uint64_t, std::string>> expected = {
+      {12000, kStallMessageStandBy}, {13000, kStallMessageStandBy},
+      {14000, kStallMessageSlowMode}, {15000, kStallMessageSlowMode}};
+  for (uint64_t t = 16000; t <= 25000; t += 1000)
+    expected.emplace_back(t, kStallMessageProbablyImpossible);
+  expected.emplace_back(42000, kStallMessageAborting);
+  EXPECT_EQ(statuses, expected);
+  // Slow mode skips 150 frames ahead and forbids seeking.
+  EXPECT_EQ(listener.Values("seek"), (std::vector<int64_t>{150, 150}));
+  EXPECT_FALSE(engine->GetSchedule().seekAllowed);
+  EXPECT_EQ(listener.Of("abort").size(), 1u);
+  const auto log = script->Log();
+  EXPECT_NE(IndexOf(log, "Stop"), -1);
+}
+
+TEST_F(EngineTest, ProgressEndsAStallAndRestoresSeeking) {
+  Schedule(0.4, 8, 1000);
+  int wait = 0;
+  std::vector<bool> seekAllowed;
+  script->onWait = [&](int64_t timeoutMs, int32_t*) -> HResult {
+    clock.Advance(static_cast<uint64_t>(timeoutMs));
+    ++wait;
+    seekAllowed.push_back(engine->GetSchedule().seekAllowed);
+    if (wait == 1) Deliver(1);
+    if (wait == 5) Deliver(2);  // progress after a 3-second stall
+    if (wait == 8) {
+      engine->Stop();
+      return VFW_E_WRONG_STATE;
+    }
+    return E_ABORT;
+  };
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  // Waits 2..4 found no progress: timing began at wait 2, messages at 3
+  // and 4. Wait 5 found frame 2: seeking back, timing cleared. Wait 6 starts
+  // a new stall, whose first message comes at wait 7.
+  const auto statuses = listener.Of("status");
+  ASSERT_EQ(statuses.size(), 3u);
+  for (const auto& e : statuses) EXPECT_EQ(e.text, kStallMessageStandBy);
+  EXPECT_EQ(seekAllowed, (std::vector<bool>{true, true, true, false, false, true, true, false}));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
+}
+
+TEST_F(EngineTest, StreamEndingBeforeTheScheduleCompletesTheCaptureAtOnce) {
+  Schedule(0.4, 0.8, 1000);  // a cut-short file: promises 1000 frames
+  ASSERT_TRUE(engine->Open("/cut.avi"));
+  Deliver(10);
+  engine->FrameConsumed();
+  Deliver(30);
+  const int waitsBefore = script->waits.load();
+  script->Complete();
+  ASSERT_TRUE(listener.WaitFor("ended", 1, std::chrono::seconds(2)));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{1});
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{10, 30}));
+  EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+  EXPECT_LE(script->waits.load() - waitsBefore, 1) << "no spinning on the completed stream";
+  EXPECT_TRUE(listener.Of("status").empty()) << "no stall timer";
+}
+
+TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
+  Schedule(0.4, 0.8, 1000);
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  {
+    SCOPED_TRACE("running -> pausing -> paused once the worker sees the graph paused");
+    engine->TogglePause();
+    EXPECT_EQ(script->State(), FilterState::paused);
+    EXPECT_TRUE(WaitForState(*engine, CaptureState::paused));
+  }
+  {
+    SCOPED_TRACE("paused -> running");
+    engine->TogglePause();
+    EXPECT_EQ(engine->GetState(), CaptureState::running);
+    EXPECT_EQ(script->State(), FilterState::running);
+  }
+  {
+    SCOPED_TRACE("a second toggle while still pausing runs the graph again");
+    script->SetOnWait([](int64_t, int32_t*) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return E_ABORT;
+    });
+    engine->TogglePause();
+    engine->TogglePause();
+    EXPECT_EQ(engine->GetState(), CaptureState::running);
+    script->SetOnWait(nullptr);
+  }
+  {
+    SCOPED_TRACE("stop while running: the worker reports the end, not completed");
+    DebugCapture debug;
+    engine->Stop();
+    EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+    ASSERT_TRUE(listener.WaitFor("ended"));
+    EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
+    EXPECT_TRUE(WaitForDebug(debug, "Paused"));
+  }
+  engine->Close();
+  EXPECT_EQ(engine->GetState(), CaptureState::idle);
+
+  SCOPED_TRACE("stop while paused reports the end directly");
+  script = std::make_shared<FakeScript>();
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  engine->TogglePause();
+  ASSERT_TRUE(WaitForState(*engine, CaptureState::paused));
+  engine->Stop();
+  EXPECT_EQ(listener.Values("ended"), (std::vector<int64_t>{0, 0}));
+  EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+}
+
+TEST_F(EngineTest, CloseMakesTheWaitingWorkerLeaveBeforeReleasingAnything) {
+  Schedule(0.4, 0.8, 1000);
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  while (script->waits.load() == 0) std::this_thread::yield();
+  engine->Close();
+  EXPECT_EQ(engine->GetState(), CaptureState::idle);
+  const auto log = script->Log();
+  const int left = IndexOf(log, "wait cancelled");
+  ASSERT_NE(left, -1);
+  EXPECT_LT(left, IndexOf(log, "Release mediaEvent"));
+  const std::vector<std::string> releases = {
+      "Release mediaEvent", "Release mediaFilter", "Release mediaSeeking", "Release mediaControl",
+      "Release sourceFilter", "Release nullRenderer", "Abort", "RemoveGrabber",
+      "Release grabberFilter", "Release grabber", "Release graph", "destroyed"};
+  EXPECT_EQ(Releases(log), releases);
+  EXPECT_TRUE(listener.Values("ended").empty());
+
+  SCOPED_TRACE("a frame waiting at the gate is let go without being handed over");
+  engine = MakeEngine(/*realGate=*/true);
+  script = std::make_shared<FakeScript>();
+  Schedule(0, 0.04, 100);
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  Deliver(0);
+  auto callback = script->Callback();
+  std::thread streaming([&] {
+    FakeSample sample;
+    const int64_t start = T, end = 2 * T;
+    callback(&sample, &start, &end);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto began = std::chrono::steady_clock::now();
+  engine->Close();
+  streaming.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2));
+  EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
+}
+
+TEST_F(EngineTest, ClosingWhilePausingStillReleasesTheMovie) {
+  Schedule(0.4, 0.8, 1000);
+  script->SetOnWait([](int64_t, int32_t*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return E_ABORT;
+  });
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  script->SetOnWait(nullptr);
+  engine->TogglePause();
+  engine->Close();
+  EXPECT_EQ(engine->GetState(), CaptureState::idle);
+  EXPECT_TRUE(script->destroyed);
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,552 @@
+// Captures of real files made by the test-video generator, through the FFmpeg
+// pipeline: the frames handed over are exactly the scheduled ones (read back
+// from their pixels), seeking or decoding straight through as the schedule
+// says; pause, resume and stop; cut-short, unreadable and undecodable files;
+// pictures turned upright, stretched and converted with their own colours.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
+#include "engine/ffmpeg_pipeline.h"
+#include "support/debug_capture.h"
+#include "tools/testvideo/test_video.h"
+
+namespace ombrelo {
+namespace {
+
+using namespace std::chrono_literals;
+using testvideo::VideoOptions;
+
+// Videos are made once per test program run and shared by the tests.
+class Videos {
+ public:
+  static Videos& Get() {
+    static Videos videos;
+    return videos;
+  }
+  // Returns the path of a video with these options (path left empty).
+  std::string Make(VideoOptions options, const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string path = folder_ / name;
+    if (made_.count(path)) return path;
+    options.path = path;
+    std::string error;
+    if (!testvideo::Generate(options, &error)) {
+      ADD_FAILURE() << "cannot make " << name << ": " << error;
+      return "";
+    }
+    made_.insert(path);
+    return path;
+  }
+  std::string Folder() const { return folder_.Path(); }
+
+ private:
+  testing::TempFolder folder_{"engine-videos"};
+  std::mutex mutex_;
+  std::set<std::string> made_;
+};
+
+VideoOptions Small(const std::string& container, const std::string& codec, int bFrames = 0,
+                   int64_t frames = 300) {
+  VideoOptions o;
+  o.container = container;
+  o.codec = codec;
+  o.width = 160;
+  o.height = 120;
+  o.frameCount = frames;
+  o.keyframeInterval = 50;
+  o.maxBFrames = bFrames;
+  return o;
+}
+
+// The owner's side of a capture, run on the test thread as the main window's
+// thread would: frames are copied on the streaming thread and read here.
+class Owner final : public CaptureListener {
+ public:
+  struct Message {
+    enum Kind { frame, seek, ended, status } kind;
+    int64_t value = 0;
+    double time = 0;
+    std::vector<uint8_t> pixels;
+    std::string text;
+  };
+
+  void FrameCaptured(const CapturedFrame& frame) override {
+    Message m{Message::frame, frame.frame, frame.time, {}, {}};
+    m.pixels.assign(frame.pixels, frame.pixels + frame.size);
+    Post(std::move(m));
+  }
+  void SeekRequested(int32_t frame) override { Post({Message::seek, frame, 0, {}, {}}); }
+  void CaptureAbortNotice() override {}
+  void StatusText(int32_t frame, const char* text) override {
+    Post({Message::status, frame, 0, {}, text});
+  }
+  void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
+  void Progress(int32_t, int64_t) override {}
+
+  // The next message, or nothing when none came in time (a hang).
+  std::optional<Message> Next(std::chrono::milliseconds limit = 20s) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!cv_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return std::nullopt;
+    Message m = std::move(queue_.front());
+    queue_.pop_front();
+    return m;
+  }
+
+ private:
+  void Post(Message m) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(m));
+    cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<Message> queue_;
+};
+
+// The frame number drawn in a taken frame (bottom-up BGR rows).
+int ReadNumber(const std::vector<uint8_t>& pixels, const BitmapInfoHeader& format,
+               int* rotation = nullptr) {
+  const int width = format.biWidth, height = format.biHeight;
+  const int stride = static_cast<int>(format.biSizeImage) / height;
+  if (pixels.size() < static_cast<size_t>(stride) * height) return -2;
+  const uint8_t* last = pixels.data() + static_cast<size_t>(stride) * (height - 1);
+  if (rotation)
+    return testvideo::ReadFrameNumberAnyRotation(last, width, height, -stride,
+                                                 testvideo::PixelOrder::BGR24, rotation);
+  return testvideo::ReadFrameNumber(last, width, height, -stride, testvideo::PixelOrder::BGR24);
+}
+
+struct Outcome {
+  bool opened = false;
+  HResult result = S_OK;
+  std::string errorText;
+  BitmapInfoHeader format;
+  std::vector<int64_t> frames;   // frame numbers the engine gave
+  std::vector<int> numbers;      // frame numbers read from the pixels
+  std::vector<std::vector<uint8_t>> pixels;
+  int seekRequests = 0;
+  bool ended = false;
+  bool completed = false;
+  std::vector<std::string> statuses;
+  int64_t decoded = 0, converted = 0, preroll = 0;  // by the pipeline
+};
+
+CaptureSettings Samples(double first, double period) {
+  CaptureSettings s;
+  s.delaybeforefirst = first;
+  s.delaybetweensamples = period;
+  return s;
+}
+
+// Opens, captures to the end as the owner would, closes.
+Outcome Capture(const std::string& path, const CaptureSettings& settings,
+                bool keepPixels = false) {
+  Outcome out;
+  auto counters = std::make_shared<PipelineCounters>();
+  CaptureEnvironment env;
+  env.pipelineFactory = [counters] {
+    FfmpegPipelineOptions options;
+    options.counters = counters;
+    return MakeFfmpegPipeline(options);
+  };
+  CaptureEngine engine(env);
+  Owner owner;
+  engine.SetListener(&owner);
+  engine.SetCaptureSettings(settings);
+  out.opened = engine.Open(path, &out.result);
+  out.errorText = engine.GetErrorText();
+  if (!out.opened) return out;
+  out.format = engine.GetVideoFormat();
+  while (!out.ended) {
+    auto m = owner.Next();
+    if (!m) {
+      ADD_FAILURE() << "the capture of " << path << " hangs";
+      break;
+    }
+    switch (m->kind) {
+      case Owner::Message::frame:
+        out.frames.push_back(m->value);
+        out.numbers.push_back(ReadNumber(m->pixels, out.format));
+        if (keepPixels) out.pixels.push_back(std::move(m->pixels));
+        engine.FrameConsumed();
+        break;
+      case Owner::Message::seek:
+        ++out.seekRequests;
+        engine.SeekToFrame(m->value);
+        break;
+      case Owner::Message::status:
+        out.statuses.push_back(m->text);
+        break;
+      case Owner::Message::ended:
+        out.ended = true;
+        out.completed = m->value != 0;
+        break;
+    }
+  }
+  engine.Close();
+  out.decoded = counters->framesDecoded.load();
+  out.converted = counters->framesConverted.load();
+  out.preroll = counters->prerollFrames.load();
+  return out;
+}
+
+std::vector<int> AsInts(const std::vector<int64_t>& v) { return std::vector<int>(v.begin(), v.end()); }
+
+struct Kind {
+  const char* container;
+  const char* codec;
+  int bFrames;
+};
+
+// Every container the generator writes, and every codec.
+const Kind kKinds[] = {
+    {"mp4", "h264", 2},       {"mov", "h264", 0},       {"mkv", "h264", 2},
+    {"mkv", "mpeg4", 2},      {"avi", "mpeg4", 2},      {"avi", "mpeg4", 0},
+    {"avi", "mjpeg", 0},      {"webm", "vp9", 0},       {"webm", "vp8", 0},
+    {"mpg", "mpeg2video", 2}, {"mpg", "mpeg1video", 2}, {"ts", "h264", 2},
+    {"ts", "mpeg2video", 2},  {"mp4", "mpeg4", 2},
+};
+
+std::string NameOf(const Kind& k, const std::string& extra = "") {
+  return std::string(k.codec) + "_b" + std::to_string(k.bFrames) + extra + "." + k.container;
+}
+
+TEST(CaptureFiles, TakesExactlyTheScheduledFramesInEveryContainerAndCodec) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(NameOf(kind));
+    const std::string path =
+        Videos::Get().Make(Small(kind.container, kind.codec, kind.bFrames), NameOf(kind));
+    if (path.empty()) continue;
+    {
+      SCOPED_TRACE("samples 100 frames apart: seeks between them");
+      const Outcome o = Capture(path, Samples(1, 4));
+      ASSERT_TRUE(o.opened) << o.errorText;
+      EXPECT_EQ(o.format.biWidth, 160);
+      EXPECT_EQ(o.format.biHeight, 120);
+      EXPECT_EQ(o.format.biBitCount, 24);
+      EXPECT_EQ(o.format.biSizeImage, 160u * 3 * 120);
+      EXPECT_EQ(o.frames, (std::vector<int64_t>{25, 125, 225}));
+      EXPECT_EQ(o.numbers, AsInts(o.frames));
+      EXPECT_TRUE(o.completed);
+      EXPECT_EQ(o.seekRequests, 2);
+      EXPECT_LT(o.decoded, 250) << "seeking skips most of the file";
+      EXPECT_EQ(o.converted, 3);
+      EXPECT_TRUE(o.statuses.empty());
+    }
+    {
+      SCOPED_TRACE("samples 50 frames apart: decodes straight through");
+      const Outcome o = Capture(path, Samples(1, 2));
+      ASSERT_TRUE(o.opened) << o.errorText;
+      EXPECT_EQ(o.frames, (std::vector<int64_t>{25, 75, 125, 175, 225, 275}));
+      EXPECT_EQ(o.numbers, AsInts(o.frames));
+      EXPECT_TRUE(o.completed);
+      EXPECT_EQ(o.seekRequests, 0);
+      EXPECT_GE(o.decoded, 276);
+      EXPECT_EQ(o.preroll, 0);
+      EXPECT_EQ(o.converted, 6);
+    }
+  }
+}
+
+TEST(CaptureFiles, SamplesFarIntoTheFileAreReachedFromFortyFramesEarlier) {
+  // 420 frames; samples at 12 s (frame 300, positioned to 260) and 410.
+  VideoOptions o = Small("mpg", "mpeg2video", 2, 420);
+  o.keyframeInterval = 15;
+  const std::string mpg = Videos::Get().Make(o, "long.mpg");
+  const std::string mp4 = Videos::Get().Make(Small("mp4", "h264", 2, 420), "long.mp4");
+  for (const std::string& path : {mpg, mp4}) {
+    SCOPED_TRACE(path);
+    const Outcome out = Capture(path, Samples(12, 4.4));
+    ASSERT_TRUE(out.opened) << out.errorText;
+    EXPECT_EQ(out.frames, (std::vector<int64_t>{300, 410}));
+    EXPECT_EQ(out.numbers, AsInts(out.frames));
+    EXPECT_TRUE(out.completed);
+    EXPECT_LT(out.decoded, 250);
+  }
+}
+
+TEST(CaptureFiles, PauseResumeAndStop) {
+  const std::string path = Videos::Get().Make(Small("mp4", "h264", 2, 420), "long.mp4");
+  CaptureEngine engine;
+  Owner owner;
+  engine.SetListener(&owner);
+  engine.SetCaptureSettings(Samples(0, 0.04));  // every frame
+  ASSERT_TRUE(engine.Open(path));
+  const BitmapInfoHeader format = engine.GetVideoFormat();
+  std::vector<int64_t> frames;
+  std::vector<int> numbers;
+  bool ended = false, completed = true;
+  auto handle = [&](const Owner::Message& m) {
+    if (m.kind == Owner::Message::frame) {
+      frames.push_back(m.value);
+      numbers.push_back(ReadNumber(m.pixels, format));
+      engine.FrameConsumed();
+    } else if (m.kind == Owner::Message::seek) {
+      engine.SeekToFrame(m.value);
+    } else if (m.kind == Owner::Message::ended) {
+      ended = true;
+      completed = m.value != 0;
+    }
+  };
+  while (frames.size() < 100) {
+    auto m = owner.Next();
+    ASSERT_TRUE(m);
+    handle(*m);
+  }
+  EXPECT_EQ(engine.GetState(), CaptureState::running);
+
+  SCOPED_TRACE("pause: at most the frame already at the gate comes, then nothing");
+  engine.TogglePause();
+  for (int i = 0; i < 100 && engine.GetState() != CaptureState::paused; ++i)
+    std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(engine.GetState(), CaptureState::paused);
+  const size_t atPause = frames.size();
+  while (auto m = owner.Next(300ms)) handle(*m);
+  EXPECT_LE(frames.size(), atPause + 1);
+  EXPECT_FALSE(ended);
+
+  SCOPED_TRACE("resume: frames go on where they stopped");
+  engine.TogglePause();
+  EXPECT_EQ(engine.GetState(), CaptureState::running);
+  while (frames.size() < 200) {
+    auto m = owner.Next();
+    ASSERT_TRUE(m);
+    handle(*m);
+  }
+
+  SCOPED_TRACE("stop: the capture ends, not completed");
+  engine.Stop();
+  EXPECT_EQ(engine.GetState(), CaptureState::stopped);
+  while (!ended) {
+    auto m = owner.Next();
+    ASSERT_TRUE(m) << "no end report after Stop";
+    handle(*m);
+  }
+  EXPECT_FALSE(completed);
+  engine.Close();
+  EXPECT_EQ(engine.GetState(), CaptureState::idle);
+
+  ASSERT_GE(frames.size(), 200u);
+  EXPECT_LT(frames.size(), 260u) << "nothing is decoded on after the stop";
+  for (size_t i = 0; i < frames.size(); ++i) {
+    ASSERT_EQ(frames[i], static_cast<int64_t>(i)) << "in order, none lost, none twice";
+    ASSERT_EQ(numbers[i], static_cast<int>(i));
+  }
+}
+
+TEST(CaptureFiles, CutShortFilesEndCleanlyWithWhatTheyHold) {
+  const Kind kinds[] = {{"avi", "mpeg4", 2}, {"mkv", "h264", 2}, {"mpg", "mpeg2video", 2},
+                        {"ts", "h264", 0}, {"webm", "vp9", 0}};
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(NameOf(kind));
+    const std::string full =
+        Videos::Get().Make(Small(kind.container, kind.codec, kind.bFrames), NameOf(kind));
+    const std::string cut = Videos::Get().Folder() + "cut_" + NameOf(kind);
+    const std::string bytes = testing::ReadFileBytes(full);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(testing::WriteFileBytes(cut, bytes.substr(0, bytes.size() / 2)));
+    for (double period : {4.0, 2.0}) {
+      SCOPED_TRACE(period);
+      const auto began = std::chrono::steady_clock::now();
+      const Outcome o = Capture(cut, Samples(1, period));
+      if (!o.opened) {
+        // Only a container whose header sits at the end could refuse.
+        ADD_FAILURE() << "cannot open: " << o.errorText;
+        continue;
+      }
+      EXPECT_TRUE(o.ended);
+      EXPECT_TRUE(o.completed) << "ends as completed with the frames taken so far";
+      EXPECT_LT(std::chrono::steady_clock::now() - began, 10s);
+      EXPECT_FALSE(o.frames.empty());
+      EXPECT_EQ(o.numbers, AsInts(o.frames));
+      for (size_t i = 0; i < o.frames.size(); ++i)
+        EXPECT_EQ(o.frames[i], 25 + static_cast<int64_t>(i) * (period == 4.0 ? 100 : 50));
+      EXPECT_TRUE(o.statuses.empty()) << "no stall";
+    }
+  }
+}
+
+TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
+  testing::TempFolder folder("engine-bad");
+  {
+    SCOPED_TRACE("random bytes named .avi: the source step");
+    std::mt19937 random(42);
+    std::string bytes(64 * 1024, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    const std::string path = folder / "noise.avi";
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    const Outcome o = Capture(path, Samples(1, 4));
+    EXPECT_FALSE(o.opened);
+    EXPECT_EQ(o.result, VFW_E_UNKNOWN_FILE_TYPE);
+    EXPECT_EQ(o.errorText, "The media type of this file is not recognized.");
+  }
+  {
+    SCOPED_TRACE("a missing file");
+    const Outcome o = Capture(folder / "missing.mp4", Samples(1, 4));
+    EXPECT_FALSE(o.opened);
+    EXPECT_EQ(o.errorText, "The system cannot find the file specified.");
+  }
+  {
+    SCOPED_TRACE("a video stream no decoder knows: the connection step");
+    const std::string source = Videos::Get().Make(Small("avi", "mpeg4", 0), NameOf({"avi", "mpeg4", 0}));
+    std::string bytes = testing::ReadFileBytes(source);
+    // Give the stream an unknown codec: the handler in the stream header and
+    // the compression in the format both name it.
+    int replaced = 0;
+    for (const char* tag : {"XVID", "FMP4"}) {
+      for (size_t at = bytes.find(tag); at != std::string::npos && at < 4096;
+           at = bytes.find(tag, at + 4)) {
+        bytes.replace(at, 4, "QQZZ");
+        ++replaced;
+      }
+    }
+    ASSERT_GE(replaced, 2);
+    const std::string path = folder / "unknown codec.avi";
+    ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+    const Outcome o = Capture(path, Samples(1, 4));
+    EXPECT_FALSE(o.opened);
+    EXPECT_EQ(o.result, VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(o.errorText,
+              "Error connecting source to grabber. Most likely a stream splitter problem. "
+              "No combination of intermediate filters could be found to make the connection.");
+    EXPECT_EQ(CodecHelpAddress("http://site/", path, ProbeFourCC(path)),
+              "http://site/codec.php?format=avi&fourcc=qqzz");
+  }
+}
+
+TEST(CaptureFiles, CodecProbeReadsTheAviHandler) {
+  const std::string avi = Videos::Get().Make(Small("avi", "mpeg4", 0), NameOf({"avi", "mpeg4", 0}));
+  const std::string mkv = Videos::Get().Make(Small("mkv", "h264", 2), NameOf({"mkv", "h264", 2}));
+  EXPECT_EQ(ProbeFourCC(avi), 0x44495658u);  // "XVID", lowest byte first
+  EXPECT_EQ(CodecHelpAddress("http://www.example.com/", avi, ProbeFourCC(avi)),
+            "http://www.example.com/codec.php?format=avi&fourcc=xvid");
+  EXPECT_EQ(ProbeFourCC(mkv), 0u);
+  EXPECT_EQ(CodecHelpAddress(mkv), ProductWebSite() + "codec.php?format=mkv");
+}
+
+TEST(CaptureFiles, PicturesComeOutUprightAndInTheirDisplayShape) {
+  for (int rotation : {90, 180, 270}) {
+    SCOPED_TRACE(rotation);
+    VideoOptions o = Small("mp4", "h264", 0, 100);
+    o.rotationDegrees = rotation;
+    const std::string path = Videos::Get().Make(o, "rot" + std::to_string(rotation) + ".mp4");
+    const Outcome out = Capture(path, Samples(1, 1.6), /*keepPixels=*/true);  // 25, 65
+    ASSERT_TRUE(out.opened) << out.errorText;
+    const bool turned = rotation != 180;
+    EXPECT_EQ(out.format.biWidth, turned ? 120 : 160);
+    EXPECT_EQ(out.format.biHeight, turned ? 160 : 120);
+    ASSERT_EQ(out.frames, (std::vector<int64_t>{25, 65}));
+    int found = 0;
+    EXPECT_EQ(ReadNumber(out.pixels[0], out.format, &found), 25);
+    EXPECT_EQ(found, rotation) << "the picture is turned as a player turns it";
+  }
+  {
+    SCOPED_TRACE("anamorphic 2:1 pixels are stretched to their width");
+    VideoOptions o = Small("mkv", "h264", 0, 100);
+    o.sampleAspectNum = 2;
+    const std::string path = Videos::Get().Make(o, "wide.mkv");
+    const Outcome out = Capture(path, Samples(1, 1.6));
+    ASSERT_TRUE(out.opened) << out.errorText;
+    EXPECT_EQ(out.format.biWidth, 320);
+    EXPECT_EQ(out.format.biHeight, 120);
+    EXPECT_EQ(out.format.biSizeImage, 320u * 3 * 120);
+    EXPECT_EQ(out.numbers, AsInts(out.frames));
+  }
+  {
+    SCOPED_TRACE("a width that needs row padding");
+    VideoOptions o = Small("mp4", "h264", 0, 100);
+    o.width = 166;
+    const std::string path = Videos::Get().Make(o, "odd.mp4");
+    const Outcome out = Capture(path, Samples(1, 1.6));
+    ASSERT_TRUE(out.opened) << out.errorText;
+    EXPECT_EQ(out.format.biSizeImage, 500u * 120);  // 498 bytes padded to 500
+    EXPECT_EQ(out.numbers, AsInts(out.frames));
+  }
+}
+
+// Luma of a BGR pixel with the given matrix weights.
+double Luma(const uint8_t* bgr, double kr, double kb) {
+  return kr * bgr[2] + (1 - kr - kb) * bgr[1] + kb * bgr[0];
+}
+
+TEST(CaptureFiles, ColoursFollowTheStreamsMatrixAndRange) {
+  auto frameOf = [](const std::string& matrix, bool fullRange) {
+    VideoOptions o = Small("mp4", "h264", 0, 50);
+    o.colorMatrix = matrix;
+    o.fullRange = fullRange;
+    const std::string path =
+        Videos::Get().Make(o, "colour_" + matrix + (fullRange ? "_full" : "_limited") + ".mp4");
+    Outcome out = Capture(path, Samples(1, -1), /*keepPixels=*/true);  // frame 25 only
+    EXPECT_EQ(out.numbers, std::vector<int>{25});
+    return out.pixels.empty() ? std::vector<uint8_t>() : out.pixels[0];
+  };
+  const auto b601 = frameOf("bt601", false);
+  const auto b709 = frameOf("bt709", false);
+  const auto full = frameOf("bt601", true);
+  ASSERT_EQ(b601.size(), 160u * 120 * 3);
+  ASSERT_EQ(b709.size(), b601.size());
+  ASSERT_EQ(full.size(), b601.size());
+
+  // The same luma plane painted in both: decoded with each file's own matrix,
+  // each picture gives back that plane through its matrix's luma weights.
+  double sameError = 0, crossError = 0;
+  int n = 0;
+  for (size_t i = 0; i < b601.size(); i += 3) {
+    auto inside = [](const uint8_t* p) {
+      return p[0] > 8 && p[0] < 247 && p[1] > 8 && p[1] < 247 && p[2] > 8 && p[2] < 247;
+    };
+    if (!inside(&b601[i]) || !inside(&b709[i])) continue;
+    const double l601 = Luma(&b601[i], 0.299, 0.114);
+    sameError += std::abs(l601 - Luma(&b709[i], 0.2126, 0.0722));
+    crossError += std::abs(l601 - Luma(&b709[i], 0.299, 0.114));
+    ++n;
+  }
+  ASSERT_GT(n, 1000);
+  EXPECT_LT(sameError / n, 1.5);
+  EXPECT_GT(crossError / n, 2 * sameError / n + 1);
+
+  // Limited range is stretched: black and white of the code become 0 and 255,
+  // and the background spreads wider than the same samples read as full range.
+  auto minMax = [](const std::vector<uint8_t>& p) {
+    return std::make_pair(*std::min_element(p.begin(), p.end()),
+                          *std::max_element(p.begin(), p.end()));
+  };
+  EXPECT_LE(minMax(b601).first, 6);
+  EXPECT_GE(minMax(b601).second, 249);
+  EXPECT_LE(minMax(full).first, 6);
+  EXPECT_GE(minMax(full).second, 249);
+  auto spread = [](const std::vector<uint8_t>& p) {
+    double sum = 0, squares = 0;
+    int count = 0;
+    for (size_t i = 0; i < p.size(); i += 3) {
+      const double l = Luma(&p[i], 0.299, 0.114);
+      if (l < 10 || l > 245) continue;  // the code's black and white
+      sum += l;
+      squares += l * l;
+      ++count;
+    }
+    const double mean = sum / count;
+    return std::sqrt(squares / count - mean * mean);
+  };
+  const double ratio = spread(b601) / spread(full);
+  EXPECT_GT(ratio, 1.08);
+  EXPECT_LT(ratio, 1.25);
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,307 @@
+#pragma once
+// A scripted media pipeline and a recording listener for driving the
+// capture engine without files or real time.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/capture_engine.h"
+#include "engine/media_pipeline.h"
+
+namespace ombrelo::testing {
+
+// A millisecond clock that moves only when told to.
+class FakeClock {
+ public:
+  uint64_t Now() const { return now_.load(); }
+  void Advance(uint64_t ms) { now_ += ms; }
+  TickSource Source() {
+    return [this] { return now_.load(); };
+  }
+
+ private:
+  std::atomic<uint64_t> now_{1'000'000};
+};
+
+// What the fake does and what was done to it; outlives the pipeline.
+struct FakeScript {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::vector<std::string> log;          // every call, in order
+  std::map<std::string, HResult> results;  // scripted results by call name
+  bool connectThrows = false;
+  ConnectedType type;
+  int64_t duration = 100 * 400'000;  // 100 frames at 25 fps
+  uint32_t capabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards;
+  SampleCallback callback;
+  FilterState state = FilterState::stopped;
+  bool complete = false;
+  int32_t completeCode = 0;
+  bool cancelled = false;
+  bool destroyed = false;
+  std::vector<int64_t> positions;  // SetPositions arguments
+
+  // How WaitForCompletion passes time while running and not complete:
+  // advance the fake clock by the time-out and report E_ABORT at once, or
+  // block (in real time) until something changes.
+  enum class WaitMode { advanceClock, block } waitMode = WaitMode::block;
+  FakeClock* clock = nullptr;
+  std::atomic<int> waits{0};
+  // When set, a wait while running and not complete is this instead
+  // (called without the lock; it may deliver samples through the callback).
+  std::function<HResult(int64_t timeoutMs, int32_t* eventCode)> onWait;
+
+  FakeScript() {
+    type.formatType = FormatType::videoInfo;
+    type.header.biWidth = 4;
+    type.header.biHeight = 2;
+    type.header.biBitCount = 24;
+    type.header.biSizeImage = 24;
+    type.avgTimePerFrame = 400'000;
+  }
+
+  HResult Result(const std::string& call) {
+    auto it = results.find(call);
+    return it == results.end() ? S_OK : it->second;
+  }
+  void Log(const std::string& entry) { log.push_back(entry); }
+  std::vector<std::string> Log() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return log;
+  }
+  // Makes a waiting worker see the end of the stream.
+  void Complete(int32_t code = EC_COMPLETE) {
+    std::lock_guard<std::mutex> lock(mutex);
+    complete = true;
+    completeCode = code;
+    cv.notify_all();
+  }
+  void SetOnWait(std::function<HResult(int64_t, int32_t*)> hook) {
+    std::lock_guard<std::mutex> lock(mutex);
+    onWait = std::move(hook);
+  }
+  SampleCallback Callback() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return callback;
+  }
+  FilterState State() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return state;
+  }
+};
+
+class FakePipeline final : public MediaPipeline {
+ public:
+  explicit FakePipeline(std::shared_ptr<FakeScript> script) : s_(std::move(script)) {}
+  ~FakePipeline() override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->destroyed = true;
+    s_->Log("destroyed");
+  }
+
+  HResult CreateGrabber() override { return Call("CreateGrabber"); }
+  HResult QueryGrabber() override { return Call("QueryGrabber"); }
+  HResult AddGrabber(const std::string& name) override { return Call("AddGrabber " + name, "AddGrabber"); }
+  HResult AddSourceFilter(const std::string& path, const std::string& name) override {
+    return Call("AddSourceFilter " + path + " " + name, "AddSourceFilter");
+  }
+  HResult SetMediaTypeRgb24() override { return Call("SetMediaType"); }
+  HResult ConnectSourceToGrabber() override {
+    const HResult hr = Call("Connect");
+    if (s_->connectThrows) throw std::runtime_error("connect");
+    return hr;
+  }
+  HResult AddNullRenderer(const std::string& name) override {
+    return Call("AddNullRenderer " + name, "AddNullRenderer");
+  }
+  void SetFrameCallback(SampleCallback callback) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log("SetFrameCallback");
+    s_->callback = std::move(callback);
+  }
+  HResult QueryControl(GraphPart part) override {
+    return Call(std::string("Query ") + GraphPartName(part));
+  }
+  HResult SetSyncSourceNone() override { return Call("SetSyncSourceNone"); }
+  HResult QueryConnectedType(ConnectedType* type) override {
+    const HResult hr = Call("QueryConnectedType");
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    *type = s_->type;
+    return hr;
+  }
+  HResult GetDuration(int64_t* duration) override {
+    const HResult hr = Call("GetDuration");
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    *duration = s_->duration;
+    return hr;
+  }
+  HResult GetCapabilities(uint32_t* capabilities) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    *capabilities = s_->capabilities;
+    return s_->Result("GetCapabilities");
+  }
+  HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
+  HResult SetPositions(int64_t current) override {
+    const HResult hr = Call("SetPositions " + std::to_string(current), "SetPositions");
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->positions.push_back(current);
+    s_->complete = false;
+    return hr;
+  }
+  HResult Run() override { return Transition("Run", FilterState::running); }
+  HResult Pause() override { return Transition("Pause", FilterState::paused); }
+  HResult Stop() override { return Transition("Stop", FilterState::stopped); }
+  HResult GetState(int64_t, FilterState* state) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    *state = s_->state;
+    return s_->Result("GetState");
+  }
+  HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override {
+    s_->waits++;
+    std::unique_lock<std::mutex> lock(s_->mutex);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      if (s_->cancelled) {
+        s_->Log("wait cancelled");
+        return VFW_E_WRONG_STATE;
+      }
+      if (s_->state != FilterState::running) return VFW_E_WRONG_STATE;
+      if (s_->complete) {
+        *eventCode = s_->completeCode;
+        return S_OK;
+      }
+      if (s_->onWait) {
+        auto hook = s_->onWait;
+        lock.unlock();
+        return hook(timeoutMs, eventCode);
+      }
+      if (s_->waitMode == FakeScript::WaitMode::advanceClock) {
+        if (s_->clock) s_->clock->Advance(static_cast<uint64_t>(timeoutMs));
+        return E_ABORT;
+      }
+      if (s_->cv.wait_until(lock, deadline) == std::cv_status::timeout) return E_ABORT;
+    }
+  }
+  void CancelWaits() override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log("CancelWaits");
+    s_->cancelled = true;
+    s_->cv.notify_all();
+  }
+  void Notify(int32_t eventCode) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log("Notify " + std::to_string(eventCode));
+    s_->complete = true;
+    s_->completeCode = eventCode;
+    s_->cv.notify_all();
+  }
+  HResult Abort() override { return Call("Abort"); }
+  HResult RemoveGrabber() override { return Call("RemoveGrabber"); }
+  void Release(GraphPart part) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log(std::string("Release ") + GraphPartName(part));
+  }
+
+ private:
+  HResult Call(const std::string& entry, const std::string& name = "") {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log(entry);
+    return s_->Result(name.empty() ? entry : name);
+  }
+  HResult Transition(const std::string& name, FilterState to) {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->Log(name);
+    const HResult hr = s_->Result(name);
+    if (Succeeded(hr)) s_->state = to;
+    s_->cv.notify_all();
+    return hr;
+  }
+  std::shared_ptr<FakeScript> s_;
+};
+
+// A sample with a few bytes of pixels.
+class FakeSample final : public MediaSample {
+ public:
+  explicit FakeSample(bool preroll = false) : preroll_(preroll), pixels_(24, 0x5A) {}
+  bool IsPreroll() const override { return preroll_; }
+  const uint8_t* GetPointer() override {
+    ++conversions;
+    return pixels_.data();
+  }
+  int32_t GetSize() const override { return static_cast<int32_t>(pixels_.size()); }
+  int conversions = 0;
+
+ private:
+  bool preroll_;
+  std::vector<uint8_t> pixels_;
+};
+
+// Records everything the engine reports.
+class RecordingListener final : public CaptureListener {
+ public:
+  struct Event {
+    std::string kind;  // frame, seek, abort, status, ended, progress
+    int64_t value = 0;
+    std::string text;
+    uint64_t tick = 0;  // fake clock at the report
+  };
+  explicit RecordingListener(FakeClock* clock = nullptr) : clock_(clock) {}
+
+  void FrameCaptured(const CapturedFrame& frame) override {
+    Add({"frame", frame.frame, std::to_string(frame.size)});
+  }
+  void SeekRequested(int32_t frame) override { Add({"seek", frame, ""}); }
+  void CaptureAbortNotice() override { Add({"abort", 0, ""}); }
+  void StatusText(int32_t frame, const char* text) override { Add({"status", frame, text}); }
+  void CaptureEnded(bool completed) override { Add({"ended", completed ? 1 : 0, ""}); }
+  void Progress(int32_t frame, int64_t) override { Add({"progress", frame, ""}); }
+
+  std::vector<Event> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+  std::vector<int64_t> Values(const std::string& kind) {
+    std::vector<int64_t> values;
+    for (const Event& e : Events())
+      if (e.kind == kind) values.push_back(e.value);
+    return values;
+  }
+  std::vector<Event> Of(const std::string& kind) {
+    std::vector<Event> selected;
+    for (const Event& e : Events())
+      if (e.kind == kind) selected.push_back(e);
+    return selected;
+  }
+  // Waits (real time, bounded) until an event of the kind has come.
+  bool WaitFor(const std::string& kind, int count = 1,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, limit, [&] {
+      int n = 0;
+      for (const Event& e : events_) n += e.kind == kind;
+      return n >= count;
+    });
+  }
+
+ private:
+  void Add(Event event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    event.tick = clock_ ? clock_->Now() : 0;
+    events_.push_back(std::move(event));
+    cv_.notify_all();
+  }
+  FakeClock* clock_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Event> events_;
+};
+
+}  // namespace ombrelo::testing
