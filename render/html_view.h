@@ -26,6 +26,9 @@
 // DownloadComplete before the BeforeNavigate of the new page, so begin and
 // complete events always pair up.
 //
+// Pictures are read with Qt's image readers (JPEG, BMP, PNG, GIF) from local
+// files; other URLs are not fetched.
+//
 // Scrolling follows the page's body as browsers expose it: the offset size
 // is the visible area, the scroll size is the laid-out page but at least the
 // visible area, and a scroll position is clamped to the scroll size minus the
@@ -39,7 +42,8 @@ class QPainter;
 namespace ombrelo {
 
 // Receives the view's events, on the thread that owns the view. Every
-// operation has an empty default.
+// operation has an empty default. A listener may navigate the view again
+// from inside a call, but must not delete it there.
 class HtmlViewListener {
  public:
   virtual ~HtmlViewListener() = default;
