@@ -45,20 +45,23 @@ void ShowOutOfMemory(const std::string& text) { DebugOutput("Out of memory: " + 
 std::vector<TileStep> PlanTiles(int tileWidth, int tileHeight, int totalWidth, int totalHeight) {
   std::vector<TileStep> steps;
   if (tileWidth <= 0 || tileHeight <= 0 || totalWidth <= 0 || totalHeight <= 0) return steps;
-  for (int y = 0; y < totalHeight; y += tileHeight) {
-    const int bandHeight = std::min(tileHeight, totalHeight - y);
-    const int sourceY = y == 0 ? 0 : tileHeight - bandHeight;
-    for (int x = 0; x < totalWidth; x += tileWidth) {
-      const int tileWidthHere = std::min(tileWidth, totalWidth - x);
-      const int sourceX = x == 0 ? 0 : tileWidth - tileWidthHere;
-      steps.push_back(TileStep{x, y, sourceX, sourceY, tileWidthHere, bandHeight});
+  // 64-bit counters: a page near the largest int must not overflow them.
+  for (int64_t y = 0; y < totalHeight; y += tileHeight) {
+    const int top = static_cast<int>(y);
+    const int bandHeight = std::min(tileHeight, totalHeight - top);
+    const int sourceY = top == 0 ? 0 : tileHeight - bandHeight;
+    for (int64_t x = 0; x < totalWidth; x += tileWidth) {
+      const int left = static_cast<int>(x);
+      const int columnWidth = std::min(tileWidth, totalWidth - left);
+      const int sourceX = left == 0 ? 0 : tileWidth - columnWidth;
+      steps.push_back(TileStep{left, top, sourceX, sourceY, columnWidth, bandHeight});
     }
   }
   return steps;
 }
 
-// Listens to the view the way the design's browser event sink does: counts
-// downloads and writes a debug line for every event.
+// The renderer's ears on the view: counts downloads and writes a debug line
+// for every event it handles.
 class HtmlRenderer::EventSink : public HtmlViewListener {
  public:
   // Idle: a download has been seen (ever) and none is in progress.
