@@ -1,0 +1,146 @@
+#include "app/frame_output.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "imaging/jpeg_writer.h"
+#include "imaging/picture.h"
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+#include "project/file_write.h"
+#include "project/movie.h"
+#include "project/project.h"
+
+namespace ombrelo {
+
+namespace {
+
+constexpr char kThumbnailPrefixWord[] = "capture";
+constexpr size_t kBmpHeadersSize = BitmapFileHeader::kSize + BitmapInfoHeader::kSize;
+
+// Bytes of one stored row of 24-bit pixels (0 for a width of 0 or less).
+int64_t Rgb24RowBytes(int32_t width) {
+  if (width <= 0) return 0;
+  return (static_cast<int64_t>(width) * 24 + 31) / 32 * 4;
+}
+
+}  // namespace
+
+size_t FrameCopy::Bytes() const {
+  if (!pixels || size <= 0) return 0;
+  return std::min(static_cast<size_t>(size), pixels->size());
+}
+
+std::string ThumbnailSuffix(const CaptureSettings& settings, int32_t frame, double time,
+                            int32_t imageNumber) {
+  char text[64];
+  if (settings.notimetag) {
+    if (imageNumber == 0) return "";
+    std::snprintf(text, sizeof text, "%d", imageNumber);
+  } else if (settings.namebyframe) {
+    std::snprintf(text, sizeof text, "_%06d", frame);
+  } else {
+    const TimeParts t = SplitTime(time);
+    std::snprintf(text, sizeof text, "_%uh%02um%02u.%03us", t.hours, t.minutes, t.seconds,
+                  t.milliseconds);
+  }
+  return text;
+}
+
+const char* ThumbnailExtension(const CaptureSettings& settings) {
+  return settings.WritesBmp() ? ".bmp" : ".jpg";
+}
+
+std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& frame) {
+  const int64_t height = std::max<int32_t>(videoFormat.biHeight, 0);
+  const int64_t rowBytes = Rgb24RowBytes(videoFormat.biWidth);
+  const int64_t pixelBytes = height * rowBytes;
+  if (pixelBytes > static_cast<int64_t>(frame.Bytes())) return "";
+  if (pixelBytes + static_cast<int64_t>(kBmpHeadersSize) > int64_t{UINT32_MAX}) return "";
+
+  std::string bytes(kBmpHeadersSize + static_cast<size_t>(pixelBytes), '\0');
+  auto* out = reinterpret_cast<uint8_t*>(bytes.data());
+  BitmapFileHeader fileHeader;
+  fileHeader.bfSize = static_cast<uint32_t>(bytes.size());
+  fileHeader.bfOffBits = static_cast<uint32_t>(kBmpHeadersSize);
+  fileHeader.Write(out);
+  videoFormat.Write(out + BitmapFileHeader::kSize);
+
+  // Rows stay in the bottom-up order they were delivered in; the bytes
+  // after each row's pixels are zero, whatever the frame held there.
+  const size_t used = static_cast<size_t>(videoFormat.biWidth > 0 ? videoFormat.biWidth : 0) * 3;
+  const uint8_t* source = frame.Data();
+  for (int64_t r = 0; r < height; ++r) {
+    std::copy_n(source + r * rowBytes, used, out + kBmpHeadersSize + r * rowBytes);
+  }
+  return bytes;
+}
+
+namespace {
+
+bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+              const std::string& path) {
+  const std::string bytes = BmpFileBytes(videoFormat, frame);
+  if (bytes.empty()) {
+    DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
+                 videoFormat.biWidth, videoFormat.biHeight);
+    return false;
+  }
+  return WriteFileReplacing(path, bytes) == WriteResult::ok;
+}
+
+bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+               const std::string& path, int quality) {
+  // The writer only reads the pixels; the picture record has no const form.
+  auto* pixels = const_cast<uint8_t*>(frame.Data());
+  const HeaderPicture built = PictureFromBitmapHeader(videoFormat, {}, pixels);
+  const Picture& picture = built.picture;
+  const int64_t needed = static_cast<int64_t>(picture.stride) * std::max(picture.height, 0);
+  if (!pixels || picture.stride <= 0 || needed > static_cast<int64_t>(frame.Bytes())) {
+    DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
+                 videoFormat.biWidth, videoFormat.biHeight);
+    return false;
+  }
+  return SaveJPG(picture, path, quality, true);
+}
+
+}  // namespace
+
+bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+                const std::string& path, const CaptureSettings& settings) {
+  if (settings.WritesBmp()) return WriteBmp(videoFormat, frame, path);
+  return WriteJpeg(videoFormat, frame, path, settings.jpegquality);
+}
+
+std::string WriteFailureText(const std::string& path) {
+  return "Failed to write JPEG image to:\n'" + path + "'";
+}
+
+bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
+               const std::function<void()>& stopCapture, std::string* pathOut) {
+  Movie& movie = project.FindMovieForWrite(movieId);
+  const CaptureSettings& settings = project.Capture();
+  const std::string path =
+      project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
+                              project.Output().thumbsEnabled) +
+      ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
+      ThumbnailExtension(settings);
+  if (pathOut) *pathOut = path;
+
+  bool written = WriteImage(movie.videoFormat, frame, path, settings);
+  if (!written) {
+    // Normally the movie's own sub-folder is missing at its first frame.
+    paths::CreateFolders(paths::FolderOf(path));
+    written = WriteImage(movie.videoFormat, frame, path, settings);
+  }
+  if (written) {
+    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
+    return true;
+  }
+  if (stopCapture) stopCapture();
+  // Stopping may have run code that changed the list; look the movie up again.
+  project.FindMovieForWrite(movieId).SetError(WriteFailureText(path));
+  return false;
+}
+
+}  // namespace ombrelo

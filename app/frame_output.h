@@ -1,0 +1,79 @@
+#pragma once
+// Frame output: every frame the capture takes becomes a thumbnail file. The
+// name follows from the movie, the project's capture settings at the moment
+// of saving and the frame (its time, its frame number or its place among the
+// movie's images); the file is a JPEG or a BMP. A write that fails is tried
+// once more after the missing folders have been made; a thumbnail that still
+// cannot be written stops the capture and marks the movie failed.
+//
+// This lives with the workflow controller rather than in the engine library:
+// it names files through the project (movies, thumbnail prefix), and the
+// project library already builds on the engine's, not the other way round.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/capture_settings.h"
+#include "imaging/bitmap_header.h"
+
+namespace ombrelo {
+
+class CProject;
+
+// The owner's copy of a frame the capture took. The pixels are shared: the
+// progress page keeps them for its preview while the frame is being saved.
+struct FrameCopy {
+  std::shared_ptr<const std::vector<uint8_t>> pixels;  // bottom-up BGR rows
+  int32_t size = 0;         // bytes of the frame (the size of the buffer)
+  int32_t frame = 0;        // frame number
+  double time = 0.0;        // start of the frame in seconds
+  std::string text;         // path of the movie the frame belongs to
+  int32_t imageNumber = 0;  // 0 for the movie's first frame, then 1, 2, ...
+  int32_t movieId = 0;      // the movie being captured when the frame was taken
+
+  const uint8_t* Data() const { return pixels ? pixels->data() : nullptr; }
+  // The usable bytes: the smaller of size and the buffer's length.
+  size_t Bytes() const;
+};
+
+// The part of a thumbnail's name after the movie's prefix:
+//   notimetag set:    the image number ("", "1", "2", ...)
+//   namebyframe set:  "_%06d" of the frame number
+//   otherwise:        "_%dh%02dm%02d.%03ds" of the frame's time
+std::string ThumbnailSuffix(const CaptureSettings& settings, int32_t frame, double time,
+                            int32_t imageNumber);
+
+// ".bmp" when imageformat is 1, else ".jpg".
+const char* ThumbnailExtension(const CaptureSettings& settings);
+
+// The bytes of a BMP file of the frame: the 14-byte file header, the
+// movie's 40-byte video format as stored, and `height` rows of width x 3
+// bytes each followed by zeros up to a multiple of four. A height of 0 or
+// less gives the two headers only. Empty when the frame holds fewer bytes
+// than the rows need.
+std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& frame);
+
+// Writes the frame to path: a BMP when the settings' imageformat is 1, else
+// a JPEG at the settings' quality. True when the whole file was written; a
+// failure leaves no partial file.
+bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+                const std::string& path, const CaptureSettings& settings);
+
+// The message a movie gets when a thumbnail cannot be written (for BMP
+// files as well).
+std::string WriteFailureText(const std::string& path);
+
+// Saves one frame of the movie with the given id as its next thumbnail:
+// names it (CProject::ThumbnailPrefix with the word "capture", suffix and
+// extension from the project's capture settings), writes it, and on success
+// appends the image entry to the movie. When the write fails even after the
+// folders along the path have been created, stopCapture is called (it stops
+// the capture as the Stop command does), the movie gets WriteFailureText
+// (status failed) and false is returned. The path of the file is stored in
+// *path when given.
+bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
+               const std::function<void()>& stopCapture, std::string* path = nullptr);
+
+}  // namespace ombrelo

@@ -1,0 +1,452 @@
+#include "app/workflow_controller.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <filesystem>
+#include <system_error>
+
+#include "app/capture_event_sink.h"
+#include "app/frame_output.h"
+#include "app/page_generation.h"
+#include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
+#include "platform/paths.h"
+#include "platform/result_codes.h"
+#include "project/movie.h"
+#include "project/playlist.h"
+#include "project/project.h"
+#include "render/index_photo.h"
+
+namespace ombrelo {
+
+namespace {
+
+constexpr char kWebTemplateFolder[] = "templates/web/";
+constexpr char kCompletedPage[] = "completed.htm";
+constexpr char kErrorWritingPage[] = "error_writing.htm";
+constexpr char kErrorCapturingPage[] = "error_capturing.htm";
+
+bool IsWaiting(const Movie& movie) {
+  return movie.status == kMovieWaiting || movie.status == kMovieOpened;
+}
+
+// The file's size in kilobytes; 0 when it cannot be read.
+uint32_t FileKilobytes(const std::string& path) {
+  std::error_code ec;
+  const uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (ec) return 0;
+  const uintmax_t kilobytes = bytes / 1024;
+  return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
+}
+
+}  // namespace
+
+// The object the engine's reports and the controller's own steps are posted
+// to; it lives on the owner's thread.
+class WorkflowController::Receiver : public QObject {
+ public:
+  explicit Receiver(WorkflowController& owner) : owner_(owner) {}
+
+ protected:
+  void customEvent(QEvent* event) override {
+    auto* workflowEvent = dynamic_cast<WorkflowEvent*>(event);
+    if (!workflowEvent) return;
+    owner_.Handle(*workflowEvent);
+  }
+
+ private:
+  WorkflowController& owner_;
+};
+
+// What the index photo needs from the main window and the controller.
+class WorkflowController::PhotoHost : public IndexPhotoHost {
+ public:
+  explicit PhotoHost(WorkflowController& owner) : owner_(owner) {}
+
+  std::string TemporaryFolder() override { return owner_.project_.TemporaryFolder(); }
+  bool GeneratePage(const std::string& pagePath, const std::string& stylesheet) override {
+    return owner_.pages_.GeneratePage(owner_.currentMovieId_, pagePath, stylesheet);
+  }
+  void CopyCompanionFolder(const std::string& stylesheet,
+                           const std::string& destinationFolder) override {
+    owner_.pages_.CopyCompanionFolder(stylesheet, destinationFolder);
+  }
+  void PostPoll() override {
+    QCoreApplication::postEvent(owner_.receiver_.get(),
+                                new WorkflowEvent(WorkflowEventType::indexPhotoPoll, -1));
+  }
+  void SetMovieError(int32_t movieId, const std::string& text) override {
+    // The movie may have been removed while its photo was rendered.
+    if (owner_.project_.HasMovie(movieId)) owner_.project_.FindMovieForWrite(movieId).SetError(text);
+  }
+  void IndexPhotoFinished(int32_t movieId, bool written) override {
+    owner_.OnIndexPhotoFinished(movieId, written);
+  }
+
+ private:
+  WorkflowController& owner_;
+};
+
+namespace {
+
+// Counts the controller's own steps, so that an idle step posted while one
+// of them waits in a nested event loop (a modal dialog of the front end) is
+// put off until the step has finished.
+class StepGuard {
+ public:
+  StepGuard(int& depth, bool& deferred, const std::function<void()>& schedule)
+      : depth_(depth), deferred_(deferred), schedule_(schedule) {
+    ++depth_;
+  }
+  ~StepGuard() {
+    if (--depth_ == 0 && deferred_) {
+      deferred_ = false;
+      schedule_();
+    }
+  }
+  StepGuard(const StepGuard&) = delete;
+  StepGuard& operator=(const StepGuard&) = delete;
+
+ private:
+  int& depth_;
+  bool& deferred_;
+  const std::function<void()>& schedule_;
+};
+
+}  // namespace
+
+WorkflowController::WorkflowController(WorkflowPort& port, CProject& project,
+                                       CaptureEngine& engine, PageGeneration& pages)
+    : port_(port), project_(project), engine_(engine), pages_(pages) {
+  receiver_ = std::make_unique<Receiver>(*this);
+  eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
+  photoHost_ = std::make_unique<PhotoHost>(*this);
+  renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
+  scheduleIdle_ = [this] { ScheduleIdle(); };
+  engine_.SetListener(eventSink_.get());
+  pages_.SetStopHandler([this] { Stop(); });
+}
+
+WorkflowController::WorkflowController(WorkflowPort& port)
+    : WorkflowController(port, CProject::Instance(), CaptureEngine::Instance(),
+                         XsltPageGeneration()) {}
+
+WorkflowController::~WorkflowController() {
+  pages_.SetStopHandler({});
+  if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);
+  // A capture without its owner would only wait for frames nobody takes.
+  if (engine_.GetState() != CaptureState::idle) engine_.Close();
+  renderer_.reset();
+  photoHost_.reset();
+  receiver_.reset();  // drops the events still queued for it
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void WorkflowController::Start() {
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  port_.ApplySettings();
+  runActive_ = true;
+  endRunRequested_ = false;
+  const CaptureState state = engine_.GetState();
+  if (state == CaptureState::idle) {
+    // Between two movies of a run the idle step starts the next one itself.
+    if (!continueWithNext_) {
+      port_.ClearErrors();
+      StartNextMovie();
+    }
+  } else if (state == CaptureState::paused) {
+    SetStatus(kCapturing);
+    engine_.TogglePause();
+  }
+  port_.RefreshSelection();
+  ShowDecodingProblems();
+  ScheduleIdle();
+}
+
+void WorkflowController::Stop() {
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  if (engine_.GetState() == CaptureState::idle) return;
+  SetStatus(kStopping);
+  engine_.Stop();
+  ScheduleIdle();
+}
+
+void WorkflowController::Pause() {
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  const CaptureState state = engine_.GetState();
+  if (state == CaptureState::running) {
+    SetStatus(kPausing);
+    engine_.TogglePause();
+  } else if (state == CaptureState::paused) {
+    SetStatus(kCapturing);
+    engine_.TogglePause();
+  }
+  ScheduleIdle();
+}
+
+void WorkflowController::EndRun() {
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  endRunRequested_ = true;
+  Stop();
+  ScheduleIdle();
+}
+
+int WorkflowController::StartNextMovie() {
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  // The waiting movies as they are now; each is looked up again by its id,
+  // since the front end may change the list while it shows a message.
+  std::vector<int32_t> waiting;
+  for (const Movie& movie : project_.Movies()) {
+    if (IsWaiting(movie)) waiting.push_back(movie.id());
+  }
+
+  bool failed = false;
+  for (const int32_t id : waiting) {
+    if (!project_.HasMovie(id)) continue;
+    Movie& movie = project_.FindMovieForWrite(id);
+    if (!IsWaiting(movie)) continue;
+    const std::string path = movie.path();
+
+    engine_.SetCaptureSettings(project_.Capture());
+    // The sink is set before the engine runs, so that no frame of this
+    // movie can be numbered or named for the previous one.
+    eventSink_->Reset(id, path);
+    HResult result = S_OK;
+    if (engine_.Open(path, &result)) {
+      Movie& opened = project_.FindMovieForWrite(id);
+      opened.SetLength(engine_.GetDurationSeconds());
+      opened.videoFormat = engine_.GetVideoFormat();
+      opened.status = kMovieOpened;
+      opened.SetSize(FileKilobytes(path));
+      currentMovieId_ = id;
+      liveMovieId_ = id;
+      writeFailed_ = false;
+      port_.MovieStarted(opened);
+      SetStatus(kGrabbingFrom + path);
+      return kMovieStarted;
+    }
+
+    failed = true;
+    const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
+    movie.SetError(text);
+    port_.AppendError(text);
+    if (result == VFW_E_CANNOT_CONNECT) {
+      if (port_.FirstRun()) {
+        port_.OpenCodecHelp(path, CodecHelpAddress(path));
+      } else {
+        decodingProblems_.push_back(path);
+      }
+    } else if (port_.FirstRun()) {
+      port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice);
+    }
+  }
+  port_.SavePreferences();
+  return failed ? kAllFailed : kNoneWaiting;
+}
+
+CommandStates WorkflowController::GetCommandStates() const {
+  CommandStates states;
+  switch (engine_.GetState()) {
+    case CaptureState::idle:
+      for (const Movie& movie : project_.Movies()) {
+        if (IsWaiting(movie)) {
+          states.start = true;
+          break;
+        }
+      }
+      break;
+    case CaptureState::running:
+      states.stop = true;
+      states.pause = true;
+      break;
+    case CaptureState::paused:
+      states.pause = true;
+      break;
+    case CaptureState::stopped:
+    case CaptureState::pausing:
+      break;
+    case CaptureState::seeking:
+    default:  // also the value 2, which the engine never sets
+      states.start = true;
+      break;
+  }
+  return states;
+}
+
+void WorkflowController::ShowDecodingProblems() {
+  std::vector<std::string> problems;
+  problems.swap(decodingProblems_);
+  if (problems.size() == 1) {
+    port_.OpenCodecHelp(problems.front(), CodecHelpAddress(problems.front()));
+  } else if (problems.size() > 1) {
+    port_.ShowDecodingProblems(problems);
+  }
+}
+
+bool WorkflowController::IndexPhotoPending() const { return renderer_ && renderer_->Pending(); }
+
+// ---------------------------------------------------------------------------
+// Events
+
+void WorkflowController::Handle(WorkflowEvent& event) {
+  if (event.Kind() == WorkflowEventType::idle) {
+    idlePosted_ = false;
+    OnIdle();
+    return;
+  }
+  {
+    StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+    switch (event.Kind()) {
+      case WorkflowEventType::frame:
+        OnFrame(event);
+        break;
+      case WorkflowEventType::progress:
+        if (event.movieId == liveMovieId_) port_.ShowProgress(event.value);
+        break;
+      case WorkflowEventType::seek:
+        if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
+        break;
+      case WorkflowEventType::statusText:
+        if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
+        break;
+      case WorkflowEventType::captureEnded:
+        // Only the first end of the movie being captured counts.
+        if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
+        break;
+      case WorkflowEventType::indexPhotoPoll:
+        renderer_->Poll();
+        break;
+      case WorkflowEventType::idle:
+        break;
+    }
+  }
+  ScheduleIdle();
+}
+
+void WorkflowController::OnFrame(WorkflowEvent& event) {
+  const std::unique_ptr<FrameCopy> frame = std::move(event.frame);
+  // A frame that was on its way when its capture was closed is dropped; the
+  // engine that sent it no longer waits for it.
+  if (!frame || event.movieId != liveMovieId_) return;
+  port_.ShowFrame(*frame);
+  // After a failed write the movie takes no more thumbnails.
+  if (!writeFailed_ && !SaveFrame(project_, currentMovieId_, *frame, [this] { Stop(); })) {
+    writeFailed_ = true;
+  }
+  engine_.FrameConsumed();
+}
+
+void WorkflowController::OnCaptureEnded(bool completed) {
+  liveMovieId_ = -1;
+  engine_.Close();
+  // A capture that ran to its end just as a thumbnail failed is no success.
+  if (writeFailed_) completed = false;
+  if (completed) {
+    MakeOutputs();
+  } else {
+    SetStatus(kReady);
+    if (writeFailed_) {
+      port_.ShowHelpPage(kErrorWritingPage, HelpMode::notice);
+      writeFailed_ = false;
+    }
+  }
+  if (!continueWithNext_) ShowDecodingProblems();
+}
+
+void WorkflowController::MakeOutputs() {
+  const int32_t id = currentMovieId_;
+  project_.FindMovieForWrite(id);  // an unknown id is reported here, once
+  port_.ShowProgress(1000);
+  const OutputSettings output = project_.Output();
+  const auto stop = [this] { Stop(); };
+
+  if (output.iplEnabled) {
+    SetStatus(kSavingPlaylist);
+    SavePlaylist(project_, id, project_.PlaylistFileName(id), stop);
+  }
+  if (output.htmlEnabled) {
+    SetStatus(kSavingWebpage);
+    const std::string path = project_.HtmlFileName(id);
+    const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
+    if (pages_.GeneratePage(id, path, stylesheet)) {
+      // The page refers to its companion files next to itself.
+      pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
+      if (project_.HasMovie(id)) project_.FindMovieForWrite(id).SetHtml(path);
+    }
+  }
+  if (output.indexphotoEnabled) {
+    SetStatus(kSavingIndexPhoto);
+    const CaptureSettings& capture = project_.Capture();
+    const ClientSize client = port_.MainWindowClientSize();
+    int width = capture.contactsheetminwidth;
+    int height = capture.contactsheetminheight;
+    if (client.width != 0 && width >= client.width) width = client.width;
+    if (client.height != 0 && height >= client.height) height = client.height;
+    const std::string path = project_.IndexPhotoFileName(id);
+    photoFailedNow_ = false;
+    renderer_->Generate(id, path, width, height, capture.jpegquality, output.indexphotoTransform);
+    // A photo whose page could not even be made is not recorded.
+    if (!photoFailedNow_ && project_.HasMovie(id)) project_.FindMovieForWrite(id).SetIndexphoto(path);
+  }
+
+  Movie& movie = project_.FindMovieForWrite(id);
+  // A movie stays failed when its index photo failed already.
+  if (movie.status != kMovieFailed) movie.status = kMovieDone;
+  continueWithNext_ = true;
+  port_.MovieFinished(movie);
+  port_.RemoveFromSelection(movie.path());
+}
+
+void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
+  if (!written) photoFailedNow_ = true;
+  if (project_.HasMovie(movieId)) {
+    Movie& movie = project_.FindMovieForWrite(movieId);
+    if (!written) movie.indexphoto.clear();
+    port_.IndexPhotoFinished(movie, written);
+  }
+  ScheduleIdle();
+}
+
+// ---------------------------------------------------------------------------
+// Idle step
+
+void WorkflowController::ScheduleIdle() {
+  if (idlePosted_ || !receiver_) return;
+  idlePosted_ = true;
+  QCoreApplication::postEvent(receiver_.get(), new WorkflowEvent(WorkflowEventType::idle, -1),
+                              Qt::LowEventPriority);
+}
+
+void WorkflowController::OnIdle() {
+  if (depth_ > 0) {
+    // Inside one of the controller's own steps: run once it has finished.
+    idleDeferred_ = true;
+    return;
+  }
+  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
+  port_.EnableCommands(GetCommandStates());
+  if (continueWithNext_ && !IndexPhotoPending() && engine_.GetState() == CaptureState::idle) {
+    if (!endRunRequested_) {
+      SetStatus(kReady);
+      if (StartNextMovie() == kNoneWaiting) port_.ShowHelpPage(kCompletedPage, HelpMode::notice);
+    }
+    continueWithNext_ = false;
+    port_.EnableCommands(GetCommandStates());
+  }
+  CheckRunFinished();
+}
+
+void WorkflowController::CheckRunFinished() {
+  if (!runActive_ || continueWithNext_ || IndexPhotoPending() ||
+      engine_.GetState() != CaptureState::idle)
+    return;
+  runActive_ = false;
+  endRunRequested_ = false;
+  port_.RunFinished();
+}
+
+void WorkflowController::SetStatus(const std::string& text) { port_.SetStatusText(text); }
+
+}  // namespace ombrelo

@@ -1,0 +1,146 @@
+#pragma once
+// The indexing workflow controller: runs an indexing run over the project's
+// movies, one after the other. It opens each waiting movie in the capture
+// engine, saves the frames the engine takes as thumbnails, and when a movie
+// has been captured makes its image playlist, web page and index photo (each
+// when enabled, in that order), then starts the next waiting movie once the
+// index photo is finished. It carries out Start, Stop and Pause, keeps the
+// status text, enables the three commands by the engine's state and collects
+// the movies that no installed decoder can play.
+//
+// One controller serves both front ends: everything it shows goes through a
+// WorkflowPort. It lives on the owner's thread (a Qt event loop must run
+// there); the engine's reports reach it as posted events through its
+// CaptureEventSink, and it posts its own idle step and index-photo polls the
+// same way. The queue is the project's movie list: a movie is waiting while
+// its status is 0 (new) or 1 (opened, not finished).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/workflow_port.h"
+
+namespace ombrelo {
+
+class CProject;
+class CaptureEngine;
+class CaptureEventSink;
+class IndexPhotoGenerator;
+class PageGeneration;
+class WorkflowEvent;
+
+class WorkflowController {
+ public:
+  // Results of StartNextMovie.
+  enum StartResult : int {
+    kMovieStarted = 0,
+    kAllFailed = 1,     // none was started and at least one failed to open
+    kNoneWaiting = 2,   // none was waiting and none failed
+  };
+
+  // Status texts.
+  static constexpr const char* kGrabbingFrom = "Grabbing from : ";
+  static constexpr const char* kPausing = "Pausing";
+  static constexpr const char* kCapturing = "Capturing";
+  static constexpr const char* kStopping = "Stopping";
+  static constexpr const char* kSavingPlaylist = "Saving playlist";
+  static constexpr const char* kSavingWebpage = "Saving webpage";
+  static constexpr const char* kSavingIndexPhoto = "Saving index photo";
+  static constexpr const char* kReady = "Ready";
+
+  // Becomes the engine's listener and the XSLT service's stop action. The
+  // port, project, engine and page generation must outlive the controller.
+  WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
+                     PageGeneration& pages);
+  // The process's project, engine and XSLT service.
+  explicit WorkflowController(WorkflowPort& port);
+  // Clears the engine's listener; a capture still open is closed.
+  ~WorkflowController();
+  WorkflowController(const WorkflowController&) = delete;
+  WorkflowController& operator=(const WorkflowController&) = delete;
+
+  // ---- Commands.
+  // Applies the settings page, then starts the first waiting movie when the
+  // engine is idle, or resumes a paused capture; refreshes the list of
+  // videos to index and shows the decoding problems found.
+  void Start();
+  // Stops the capture (its end then arrives as a capture that did not
+  // complete; the movie keeps status 1).
+  void Stop();
+  // Pauses a running capture, resumes a paused one.
+  void Pause();
+  // Stops the capture as Stop does and starts no further movie of this run
+  // (the command line's Ctrl+C). The run then ends as soon as a pending
+  // index photo is finished.
+  void EndRun();
+
+  // Opens the first waiting movie that can be opened; those that cannot are
+  // marked failed on the way. See StartResult.
+  int StartNextMovie();
+
+  // The commands' states by the engine's state.
+  CommandStates GetCommandStates() const;
+
+  // The idle step: refreshes the command states and, once a movie has been
+  // finished and its index photo is done, starts the next waiting movie.
+  // Posted by the controller itself whenever something has happened; a front
+  // end may also call it when its event queue runs empty.
+  void OnIdle();
+
+  // One collected path: codec help for it; several: the "Decoding problems"
+  // dialog. Then the list is emptied.
+  void ShowDecodingProblems();
+
+  // ---- State, for the front ends and tests.
+  int32_t CurrentMovieId() const { return currentMovieId_; }
+  bool ContinueWithNext() const { return continueWithNext_; }
+  bool WriteFailed() const { return writeFailed_; }
+  const std::vector<std::string>& DecodingProblems() const { return decodingProblems_; }
+  // True while an index photo is being rendered.
+  bool IndexPhotoPending() const;
+  // True from Start until RunFinished was reported.
+  bool RunActive() const { return runActive_; }
+
+ private:
+  class Receiver;
+  class PhotoHost;
+  friend class Receiver;
+  friend class PhotoHost;
+
+  void Handle(WorkflowEvent& event);
+  void OnFrame(WorkflowEvent& event);
+  void OnCaptureEnded(bool completed);
+  void MakeOutputs();
+  void OnIndexPhotoFinished(int32_t movieId, bool written);
+  void ScheduleIdle();
+  void CheckRunFinished();
+  void SetStatus(const std::string& text);
+
+  WorkflowPort& port_;
+  CProject& project_;
+  CaptureEngine& engine_;
+  PageGeneration& pages_;
+
+  std::unique_ptr<Receiver> receiver_;  // the QObject events are posted to
+  std::unique_ptr<CaptureEventSink> eventSink_;
+  std::unique_ptr<PhotoHost> photoHost_;
+  std::unique_ptr<IndexPhotoGenerator> renderer_;
+
+  int32_t currentMovieId_ = -1;  // the movie the outputs are made for
+  int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
+  bool continueWithNext_ = false;
+  bool writeFailed_ = false;
+  std::vector<std::string> decodingProblems_;
+
+  bool runActive_ = false;
+  bool endRunRequested_ = false;  // EndRun: no further movie in this run
+  bool idlePosted_ = false;
+  bool idleDeferred_ = false;  // an idle step came while a step was running
+  std::function<void()> scheduleIdle_;
+  bool photoFailedNow_ = false;  // the index photo failed while it was started
+  int depth_ = 0;                // nesting of the controller's own steps
+};
+
+}  // namespace ombrelo
