@@ -1,0 +1,34 @@
+#pragma once
+// The command line of ombrelo-index.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ombrelo::indexer {
+
+struct Options {
+  std::string projectFile;   // --project: movies and settings
+  std::string settingsFile;  // --settings: settings only
+  std::string saveFile;      // --save: the project is written here at the end
+  std::string outFolder;     // --out: DIR/Thumbs/, DIR/Html/, DIR/Ipl/, DIR/Index/
+  std::optional<double> startAfter;  // --start-after SEC
+  std::optional<double> every;       // --every SEC
+  std::optional<int> least;          // --least N
+  std::optional<int> quality;        // --quality Q
+  std::optional<int> imageFormat;    // --format jpg|bmp (0 or 1)
+  bool noHtml = false;
+  bool noPlaylist = false;
+  bool noIndexPhoto = false;
+  bool help = false;
+  std::vector<std::string> paths;  // videos and folders
+};
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after "=" (--out=DIR); "--" ends the options. False
+// with a message in *error for an unknown option, a missing or bad value.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The text --help prints.
+std::string UsageText();
+
+}  // namespace ombrelo::indexer

@@ -1,0 +1,271 @@
+// ombrelo-index: the headless indexer. It runs the same workflow controller
+// as the desktop program, on an event loop of its own, over the videos and
+// folders named on its command line.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/indexer/indexer_options.h"
+#include "app/indexer/terminal_port.h"
+#include "app/video_files.h"
+#include "app/workflow_controller.h"
+#include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
+
+namespace ombrelo::indexer {
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// ---- Ctrl+C: the handler only writes a byte into a pipe; the event loop
+// reads it and stops the run there.
+
+int g_interruptPipe[2] = {-1, -1};
+volatile sig_atomic_t g_interrupts = 0;
+
+void OnInterrupt(int signal) {
+  if (++g_interrupts > 1) {
+    // A second Ctrl+C ends the program at once.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    return;
+  }
+  const char byte = 1;
+  const ssize_t written = ::write(g_interruptPipe[1], &byte, 1);
+  (void)written;
+}
+
+bool InstallInterruptHandler() {
+  if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+// A folder of this run's own below the system temporary folder, so that
+// runs side by side never share (or clear) each other's temporary pages.
+std::string MakePrivateTemporaryFolder() {
+  std::string pattern = paths::SystemTempFolder() + "ombrelo-index-XXXXXX";
+  if (!::mkdtemp(pattern.data())) return "";
+  ::setenv("TMPDIR", pattern.c_str(), 1);
+  return pattern;
+}
+
+void CopySettings(const CProject& from, CProject& to) {
+  const OutputSettings& o = from.Output();
+  to.SetHtmlTransform(o.htmlTransform);
+  to.SetIndexphotoTransform(o.indexphotoTransform);
+  to.SetReportTransform(o.reportTransform);
+  to.SetThumbsFolder(o.thumbsFolder);
+  to.SetIplFolder(o.iplFolder);
+  to.SetHtmlFolder(o.htmlFolder);
+  to.SetIndexphotoFolder(o.indexphotoFolder);
+  to.SetIndexphotoEnabled(o.indexphotoEnabled);
+  to.SetHtmlEnabled(o.htmlEnabled);
+  to.SetIplEnabled(o.iplEnabled);
+  to.SetThumbsEnabled(o.thumbsEnabled);
+  to.SetIndexphotoUseFolder(o.indexphotoUseFolder);
+  to.SetHtmlUseFolder(o.htmlUseFolder);
+  to.SetIplUseFolder(o.iplUseFolder);
+  to.SetThumbsUseFolder(o.thumbsUseFolder);
+  to.SetImagescale(o.imagescale);
+  to.SetCurrentPath(o.current_path);
+  to.Capture() = from.Capture();
+}
+
+void ApplyOptions(const Options& options, CProject& project) {
+  if (!options.outFolder.empty()) {
+    const std::string out = paths::WithTrailingSeparator(Absolute(options.outFolder));
+    project.SetThumbsFolder(out + "Thumbs");
+    project.SetHtmlFolder(out + "Html");
+    project.SetIplFolder(out + "Ipl");
+    project.SetIndexphotoFolder(out + "Index");
+    project.SetThumbsEnabled(true);
+    project.SetThumbsUseFolder(true);
+    project.SetHtmlUseFolder(true);
+    project.SetIplUseFolder(true);
+    project.SetIndexphotoUseFolder(true);
+  }
+  CaptureSettings& capture = project.Capture();
+  if (options.startAfter) {
+    capture.samplestart = CaptureSettings::afterDelay;
+    capture.delaybeforefirst = *options.startAfter;
+  }
+  if (options.every) {
+    capture.sampleperiod = CaptureSettings::everyDelay;
+    capture.delaybetweensamples = *options.every;
+  }
+  if (options.least) capture.leastnofframes = *options.least;
+  if (options.quality) capture.jpegquality = *options.quality;
+  if (options.imageFormat) capture.imageformat = *options.imageFormat;
+  if (options.noHtml) project.SetHtmlEnabled(false);
+  if (options.noPlaylist) project.SetIplEnabled(false);
+  if (options.noIndexPhoto) project.SetIndexphotoEnabled(false);
+}
+
+const char* StatusWord(int32_t status) {
+  switch (status) {
+    case kMovieWaiting:
+      return "waiting";
+    case kMovieOpened:
+      return "stopped";
+    case kMovieDone:
+      return "done";
+    case kMovieFailed:
+      return "failed";
+  }
+  return "unknown";
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+// One line per movie: path, status, image count, outputs (and the error).
+void PrintSummary(const CProject& project, std::FILE* out) {
+  for (const Movie& movie : project.Movies()) {
+    std::string line = movie.path() + ": " + StatusWord(movie.status) + ", " +
+                       std::to_string(movie.images.size()) +
+                       (movie.images.size() == 1 ? " image" : " images");
+    if (!movie.images.empty()) line += ", thumbnails " + paths::FolderOf(movie.images.front().path);
+    if (!movie.ipl.empty()) line += ", playlist " + movie.ipl;
+    if (!movie.html.empty()) line += ", web page " + movie.html;
+    if (!movie.indexphoto.empty()) line += ", index photo " + movie.indexphoto;
+    if (!movie.error.empty()) line += ", error: " + OneLine(movie.error);
+    std::fprintf(out, "%s\n", line.c_str());
+  }
+  std::fflush(out);
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  std::string error;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!ParseOptions(args, &options, &error)) {
+    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return kExitDone;
+  }
+
+  CProject& project = CProject::Instance();
+  if (!options.projectFile.empty() && !project.Load(options.projectFile)) {
+    std::fprintf(stderr, "ombrelo-index: cannot read the project file '%s'\n",
+                 options.projectFile.c_str());
+    return kExitUsage;
+  }
+  if (!options.settingsFile.empty()) {
+    CProject settings("");
+    if (!settings.Load(options.settingsFile)) {
+      std::fprintf(stderr, "ombrelo-index: cannot read the settings of '%s'\n",
+                   options.settingsFile.c_str());
+      return kExitUsage;
+    }
+    CopySettings(settings, project);
+  }
+  ApplyOptions(options, project);
+
+  for (const std::string& path : options.paths) {
+    const std::string absolute = Absolute(path);
+    std::error_code ec;
+    if (std::filesystem::is_directory(absolute, ec)) {
+      if (AddVideosInFolder(project, absolute) == 0) {
+        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", path.c_str());
+      }
+    } else {
+      // A file is taken whatever its name; one that cannot be opened is
+      // reported by the run like any other failure.
+      project.AddMovie(absolute);
+    }
+  }
+  if (project.Movies().empty()) {
+    std::fprintf(stderr, "ombrelo-index: no videos to index\nTry 'ombrelo-index --help'.\n");
+    return kExitUsage;
+  }
+
+  const std::string privateTemp = MakePrivateTemporaryFolder();
+  // The index photo draws pages without a display.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+
+  int exitCode = kExitDone;
+  {
+    TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
+    WorkflowController controller(port);
+    port.OnRunFinished([] { QCoreApplication::quit(); });
+
+    bool interrupted = false;
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (InstallInterruptHandler()) {
+      notifier = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
+      QObject::connect(notifier.get(), &QSocketNotifier::activated, [&] {
+        char byte;
+        while (::read(g_interruptPipe[0], &byte, 1) > 0) {
+        }
+        if (interrupted) return;
+        interrupted = true;
+        port.Note("Interrupted: stopping the capture");
+        controller.EndRun();
+        if (!controller.RunActive()) QCoreApplication::quit();
+      });
+    }
+    QTimer::singleShot(0, [&] {
+      if (interrupted) {
+        QCoreApplication::quit();
+        return;
+      }
+      controller.Start();
+    });
+    app.exec();
+    port.EndProgressLine();
+
+    if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
+      std::fprintf(stderr, "ombrelo-index: cannot write the project file '%s'\n",
+                   options.saveFile.c_str());
+      exitCode = kExitFailed;
+    }
+    PrintSummary(project, stdout);
+    for (const Movie& movie : project.Movies()) {
+      if (movie.status != kMovieDone) exitCode = kExitFailed;
+    }
+  }
+
+  project.ClearTemporaryFolder();
+  if (!privateTemp.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(privateTemp, ec);
+  }
+  return exitCode;
+}
+
+}  // namespace
+}  // namespace ombrelo::indexer
+
+int main(int argc, char** argv) { return ombrelo::indexer::Run(argc, argv); }

@@ -1,0 +1,201 @@
+#include "app/indexer/terminal_port.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "app/frame_output.h"
+#include "engine/codec_probe.h"
+#include "project/movie.h"
+
+namespace ombrelo::indexer {
+
+namespace {
+
+constexpr int kBarWidth = 24;
+
+// Cuts a UTF-8 text to at most `columns` characters (one column each).
+std::string FitColumns(const std::string& text, int columns) {
+  int count = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+    if (count == columns) return text.substr(0, i);
+    ++count;
+  }
+  return text;
+}
+
+}  // namespace
+
+TerminalPort::TerminalPort(std::FILE* out, std::FILE* err, bool interactive)
+    : out_(out), err_(err), interactive_(interactive), previousMessagePort_(SetMessagePort(this)) {}
+
+TerminalPort::~TerminalPort() {
+  EndProgressLine();
+  SetMessagePort(previousMessagePort_);
+}
+
+int TerminalPort::Columns() const {
+  winsize size{};
+  if (::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+void TerminalPort::EndProgressLine() {
+  if (!lineOpen_) return;
+  std::fputs("\r\033[K", out_);
+  std::fflush(out_);
+  lineOpen_ = false;
+  lastDrawn_.clear();
+}
+
+void TerminalPort::Note(const std::string& text) {
+  EndProgressLine();
+  std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+}
+
+void TerminalPort::Error(const std::string& text) {
+  EndProgressLine();
+  std::fflush(out_);
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
+}
+
+void TerminalPort::Draw() {
+  if (!interactive_) return;
+  const int filled = perMille_ * kBarWidth / 1000;
+  std::string line = movieName_.empty() ? std::string("ombrelo-index") : movieName_;
+  line += " [";
+  line.append(static_cast<size_t>(filled), '#');
+  line.append(static_cast<size_t>(kBarWidth - filled), '-');
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, "] %3d%%  %d image%s  ", perMille_ / 10, frames_,
+                frames_ == 1 ? "" : "s");
+  line += numbers;
+  line += status_;
+  line = FitColumns(line, std::max(Columns() - 1, 10));
+  if (line == lastDrawn_) return;
+  lastDrawn_ = line;
+  std::fprintf(out_, "\r\033[K%s", line.c_str());
+  std::fflush(out_);
+  lineOpen_ = true;
+}
+
+void TerminalPort::PlainProgress() {
+  if (interactive_) return;
+  const int percent = perMille_ / 100 * 10;  // every tenth
+  if (percent == lastPlainPercent_) return;
+  lastPlainPercent_ = percent;
+  std::fprintf(out_, "[%3d%%] %s: %d image%s\n", percent, movieName_.c_str(), frames_,
+               frames_ == 1 ? "" : "s");
+  std::fflush(out_);
+}
+
+void TerminalPort::SetStatusText(const std::string& text) {
+  if (text == status_) return;
+  status_ = text;
+  if (interactive_) {
+    Draw();
+  } else {
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+  }
+}
+
+void TerminalPort::EnableCommands(const CommandStates&) {}
+
+ClientSize TerminalPort::MainWindowClientSize() { return {}; }
+
+void TerminalPort::ApplySettings() {}
+
+void TerminalPort::ClearErrors() {}
+
+void TerminalPort::AppendError(const std::string& text) { Error(text); }
+
+void TerminalPort::MovieStarted(const Movie& movie) {
+  EndProgressLine();
+  movieName_ = movie.Title();
+  perMille_ = 0;
+  frames_ = 0;
+  lastPlainPercent_ = -1;
+  Draw();
+}
+
+void TerminalPort::ShowProgress(int perMille) {
+  perMille_ = std::clamp(perMille, 0, 1000);
+  Draw();
+  PlainProgress();
+}
+
+void TerminalPort::ShowFrame(const FrameCopy&) {
+  ++frames_;
+  Draw();
+}
+
+void TerminalPort::MovieFinished(const Movie& movie) {
+  EndProgressLine();
+  std::fprintf(out_, "Indexed %s (%zu image%s)\n", movie.path().c_str(), movie.images.size(),
+               movie.images.size() == 1 ? "" : "s");
+  std::fflush(out_);
+}
+
+void TerminalPort::IndexPhotoFinished(const Movie& movie, bool written) {
+  if (written) {
+    Note("Index photo " + movie.indexphoto);
+  } else {
+    Error("No index photo for " + movie.path());
+  }
+}
+
+void TerminalPort::RemoveFromSelection(const std::string&) {}
+
+void TerminalPort::RefreshSelection() {}
+
+void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
+  // The pages that only explain a message already printed are left out.
+  if (mode != HelpMode::notice || name == "completed.htm") return;
+  if (name == "error_writing.htm") {
+    Error("A thumbnail could not be written: check that the output folder exists and is "
+          "writable, and that the disk is not full.");
+  } else if (name == "error_capturing.htm") {
+    Error("A video could not be opened: check that the file exists and is a video.");
+  } else {
+    Error("See the help page " + name);
+  }
+}
+
+void TerminalPort::OpenCodecHelp(const std::string& moviePath, const std::string& address) {
+  Error("No installed decoder can play '" + moviePath + "'. Codec help: " + address);
+}
+
+void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
+  std::string text =
+      "Decoding problems: these videos need missing components (video codecs) to play:";
+  for (const std::string& path : paths) {
+    text += "\n  " + path + "  codec help: " + CodecHelpAddress(path);
+  }
+  Error(text);
+}
+
+bool TerminalPort::FirstRun() { return false; }
+
+void TerminalPort::SavePreferences() {}
+
+void TerminalPort::RunFinished() {
+  EndProgressLine();
+  if (runFinished_) runFinished_();
+}
+
+void TerminalPort::ShowMessage(const Message& message) {
+  Error(message.caption.empty() ? message.text : message.caption + ": " + message.text);
+}
+
+bool TerminalPort::AskYesNo(const Message& message) {
+  Error(message.caption + ": " + message.text + " (answered No)");
+  return false;
+}
+
+}  // namespace ombrelo::indexer

@@ -1,0 +1,74 @@
+#pragma once
+// The command-line indexer's face: the workflow's status texts and progress
+// as a progress bar on a terminal (plain lines when the output is not a
+// terminal), errors and messages on standard error.
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/workflow_port.h"
+#include "project/message_port.h"
+
+namespace ombrelo::indexer {
+
+class TerminalPort : public WorkflowPort, public MessagePort {
+ public:
+  // Progress goes to out, errors and messages to err. interactive: draw a
+  // progress bar that redraws itself in place (out is a terminal).
+  TerminalPort(std::FILE* out, std::FILE* err, bool interactive);
+  ~TerminalPort() override;
+
+  // Called when the run has finished.
+  void OnRunFinished(std::function<void()> done) { runFinished_ = std::move(done); }
+  // A line of the indexer's own (on out), clearing the progress bar first.
+  void Note(const std::string& text);
+  // Ends the progress bar's line, so that what follows starts on a new one.
+  void EndProgressLine();
+
+  // WorkflowPort.
+  void SetStatusText(const std::string& text) override;
+  void EnableCommands(const CommandStates& states) override;
+  ClientSize MainWindowClientSize() override;
+  void ApplySettings() override;
+  void ClearErrors() override;
+  void AppendError(const std::string& text) override;
+  void MovieStarted(const Movie& movie) override;
+  void ShowProgress(int perMille) override;
+  void ShowFrame(const FrameCopy& frame) override;
+  void MovieFinished(const Movie& movie) override;
+  void IndexPhotoFinished(const Movie& movie, bool written) override;
+  void RemoveFromSelection(const std::string& path) override;
+  void RefreshSelection() override;
+  void ShowHelpPage(const std::string& name, HelpMode mode) override;
+  void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;
+  void ShowDecodingProblems(const std::vector<std::string>& paths) override;
+  bool FirstRun() override;
+  void SavePreferences() override;
+  void RunFinished() override;
+
+  // MessagePort.
+  void ShowMessage(const Message& message) override;
+  bool AskYesNo(const Message& message) override;
+
+ private:
+  void Error(const std::string& text);
+  void Draw();
+  void PlainProgress();
+  int Columns() const;
+
+  std::FILE* out_;
+  std::FILE* err_;
+  bool interactive_;
+  MessagePort* previousMessagePort_;
+  std::function<void()> runFinished_;
+
+  std::string movieName_;
+  std::string status_;
+  int perMille_ = 0;
+  int frames_ = 0;
+  int lastPlainPercent_ = -1;
+  bool lineOpen_ = false;  // a progress bar is on the terminal's last line
+  std::string lastDrawn_;
+};
+
+}  // namespace ombrelo::indexer
