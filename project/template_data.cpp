@@ -1,14 +1,17 @@
 #include "project/template_data.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
+#include "platform/data_folder.h"
+#include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "project/file_write.h"
+#include "project/movie.h"
+#include "project/project.h"
 
 namespace ombrelo {
 namespace {
@@ -104,6 +107,72 @@ bool IsUrlSafe(unsigned char c) {
 
 }  // namespace
 
+std::string MovieElement(const Movie& movie, const std::string& base, float scale) {
+  const auto line = [](std::string_view tag, std::string_view value) {
+    std::string text = "<";
+    text.append(tag);
+    text += '>';
+    text += XmlEscape(value);
+    text += "</";
+    text.append(tag);
+    text += ">\n";
+    return text;
+  };
+
+  std::string xml = "<movie>\n";
+  xml += "<title>" + XmlCdata(movie.Title()) + "</title>\n";
+  xml += line("length", movie.LengthText());
+  xml += line("size", movie.SizeText());
+  xml += line("width", movie.WidthText());
+  xml += line("height", movie.HeightText());
+  xml += line("html", RelativePath(base, movie.html));
+  xml += line("ipl", RelativePath(base, movie.ipl));
+  xml += line("indexphoto", RelativePath(base, movie.indexphoto));
+
+  if (!movie.images.empty()) {
+    std::string source;
+    if (!FileUrlFromPath(movie.path(), &source)) DebugOutput("Invalid path\n");
+    source = XmlEscape(source);
+    for (const ImageEntry& entry : movie.images) {
+      const TimeParts t = SplitTime(entry.time);
+      char time[64];
+      std::snprintf(time, sizeof time, "%02u:%02u:%02u:%03u", t.hours, t.minutes, t.seconds,
+                    t.milliseconds);
+      xml += "<entry>\n";
+      xml += "\t<file>" + XmlEscape(RelativePath(base, entry.path)) + "</file>\n";
+      xml += "\t<source>" + source + "</source>\n";
+      xml += "\t<frame>" + std::to_string(static_cast<int32_t>(entry.frame)) + "</frame>\n";
+      xml += "\t<time>" + std::string(time) + "</time>\n";
+      xml += "</entry>\n";
+    }
+  }
+
+  const auto scaled = [scale](int32_t value) {
+    return std::to_string(static_cast<int32_t>(static_cast<float>(value) * scale));
+  };
+  xml += "<settings>\n";
+  xml += line("data", ApplicationDataFolder());
+  xml += "<width>" + scaled(movie.videoFormat.biWidth) + "</width>\n";
+  xml += "<height>" + scaled(movie.videoFormat.biHeight) + "</height>\n";
+  xml += "<images_per_row>3</images_per_row>\n";
+  xml += "</settings>\n";
+  xml += "</movie>\n";
+  return xml;
+}
+
+std::string MovieDocument(const Movie& movie, const std::string& base, float scale) {
+  return std::string(kTemplateDataDeclaration) + MovieElement(movie, base, scale);
+}
+
+std::string ProjectDocument(const CProject& project, const std::string& base) {
+  const float scale = project.Output().EffectiveImageScale();
+  std::string xml(kTemplateDataDeclaration);
+  xml += "<project>\n";
+  for (const Movie& movie : project.Movies()) xml += MovieElement(movie, base, scale);
+  xml += "</project>\n";
+  return xml;
+}
+
 std::string RelativePath(const std::string& base, const std::string& target) {
   if (!IsAbsolute(base) || !IsAbsolute(target) || paths::IsSeparator(target.back())) {
     return target;
@@ -163,26 +232,11 @@ std::string XmlCdata(std::string_view text) {
 }
 
 int WriteOutputFile(const std::string& path, std::string_view bytes) {
-  static std::atomic<unsigned> counter{0};
-  const std::string temporary = path + ".part" + std::to_string(::getpid()) + "-" +
-                                std::to_string(counter.fetch_add(1));
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-
-  int error = 0;
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temporary.c_str());
-  return error;
+  errno = 0;
+  if (WriteFileReplacing(path, std::string(bytes)) == WriteResult::ok) return 0;
+  if (errno != 0) return errno;
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec) ? EISDIR : EIO;
 }
 
 }  // namespace ombrelo

@@ -11,6 +11,29 @@
 
 namespace ombrelo {
 
+class CProject;
+class Movie;
+
+// The declaration every document starts with.
+inline constexpr std::string_view kTemplateDataDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+// The "movie" element of a movie: its title (in a CDATA section), length,
+// size and frame size texts; the paths of its web page, playlist, index
+// photo and thumbnails relative to base, the file being generated; for each
+// thumbnail the video's file URL, the frame number and the time
+// ("HH:MM:SS:mmm"); then the settings: the application data folder, the
+// frame size times scale (truncated) and the number of images per row (3).
+// Lines end with a line feed.
+std::string MovieElement(const Movie& movie, const std::string& base, float scale);
+
+// The declaration followed by the movie element.
+std::string MovieDocument(const Movie& movie, const std::string& base, float scale);
+
+// The declaration, "<project>", the element of every movie of the project
+// in list order (with the project's effective image scale), "</project>".
+std::string ProjectDocument(const CProject& project, const std::string& base);
+
 // The path of target relative to the folder of base; both are taken as
 // files. Folders are stepped out of with "../"; a target in the folder of
 // base gives its bare name. When no relative path can be formed (an empty
@@ -32,10 +55,9 @@ std::string XmlEscape(std::string_view text);
 // survives intact.
 std::string XmlCdata(std::string_view text);
 
-// Writes bytes to path, replacing the file as a whole: the bytes go to a
-// new file in the same folder first, which then takes the place of the old
-// one, so a failure never leaves a partial file. Returns 0 on success, else
-// the system error number.
+// Writes a generated page or report to path, replacing the file as a whole
+// (WriteFileReplacing: never a partial file). Returns 0 on success, else the
+// system error number for the message that reports it.
 int WriteOutputFile(const std::string& path, std::string_view bytes);
 
 }  // namespace ombrelo

@@ -23,19 +23,24 @@
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "project/message_port.h"
+#include "project/movie.h"
+#include "project/project.h"
 #include "project/template_data.h"
 
 namespace ombrelo {
 namespace {
 
-std::atomic<XsltReporter*> g_reporter{nullptr};
+std::mutex g_stopMutex;
+StopIndexingHandler g_stopIndexing;  // guarded by g_stopMutex
 
-void ShowError(const std::string& text, bool mainWindow = false, bool errorIcon = false) {
-  if (XsltReporter* reporter = g_reporter.load()) {
-    reporter->ShowError("Error", text, mainWindow, errorIcon);
-  } else {
-    DebugOutput(text + "\n");
+void StopIndexing() {
+  StopIndexingHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(g_stopMutex);
+    handler = g_stopIndexing;
   }
+  if (handler) handler();
 }
 
 // Process-wide set-up of the libraries, done once: the security preferences
@@ -195,14 +200,16 @@ bool TransformUnguarded(std::string* result, const std::string& xml,
   ParseError parseError;
   if (LoadXml(xml, &doc, &parseError) == XmlLoad::kCallFailed) {
     errors.Flush();
-    ShowError("Failed to load xml document for html generation");
+    ShowMessage("Error", "Failed to load xml document for html generation", MessageIcon::none,
+                MessageOwner::none);
     return false;
   }
 
   Stylesheet style = LoadStylesheet(ApplicationDataFolder() + stylesheet);
   if (!style) {
     errors.Flush();
-    ShowError("Failed to load xslt document for html generation");
+    ShowMessage("Error", "Failed to load xslt document for html generation", MessageIcon::none,
+                MessageOwner::none);
     return false;
   }
 
@@ -277,7 +284,11 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
 
 }  // namespace
 
-XsltReporter* SetXsltReporter(XsltReporter* reporter) { return g_reporter.exchange(reporter); }
+StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler) {
+  std::lock_guard<std::mutex> lock(g_stopMutex);
+  std::swap(handler, g_stopIndexing);
+  return handler;
+}
 
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
   try {
@@ -298,12 +309,24 @@ bool WritePage(const std::string& outputPath, const std::string& stylesheet,
 
   const int error = WriteOutputFile(outputPath, page);
   if (error == 0) return true;
-  if (XsltReporter* reporter = g_reporter.load()) reporter->StopIndexing();
+  StopIndexing();
   char text[256];
   std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
                 outputPath.c_str(), error);
-  ShowError(text, /*mainWindow=*/true, /*errorIcon=*/true);
+  ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
   return false;
+}
+
+bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                          int32_t movieId) {
+  // Folders first, as the page is always written into an existing folder.
+  const std::string folder = paths::FolderOf(outputPath);
+  if (!folder.empty()) paths::CreateFolders(folder);
+  const CProject& project = CProject::Instance();
+  const Movie& movie = project.FindMovie(movieId);
+  const std::string xml =
+      MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
+  return WritePage(outputPath, stylesheet, xml);
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {

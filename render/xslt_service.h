@@ -6,27 +6,17 @@
 //
 // Templates are files of the installation and may contain anything: they run
 // without the right to write files, create folders or use the network.
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ombrelo {
 
-// The user-facing side of the service: message boxes, and the one action it
-// asks of the indexing run. A front end installs one; without it the texts
-// go to the debug output only.
-class XsltReporter {
- public:
-  virtual ~XsltReporter() = default;
-  // A message box with an OK button. Owned by the main window when
-  // mainWindow is true, else without owner.
-  virtual void ShowError(const std::string& caption, const std::string& text, bool mainWindow,
-                         bool errorIcon) = 0;
-  // Stops the running indexing (if there is one) before a page that cannot
-  // be written is reported.
-  virtual void StopIndexing() = 0;
-};
-
-// Installs the reporter (not owned; nullptr removes it). Returns the old one.
-XsltReporter* SetXsltReporter(XsltReporter* reporter);
+// Called before a page that cannot be written is reported: the program stops
+// the running indexing there (the workflow controller installs it). Returns
+// the previous handler.
+using StopIndexingHandler = std::function<void()>;
+StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler);
 
 // Applies the stylesheet to the XML text. On success result holds the
 // output, encoded as the stylesheet's xsl:output declares, and true is
@@ -34,7 +24,7 @@ XsltReporter* SetXsltReporter(XsltReporter* reporter);
 // the texts below; a failed transformation leaves its details in the debug
 // output (the parse error with line and reason, followed by the XML text).
 //
-// Message boxes (caption "Error"):
+// Message boxes (through the message port, caption "Error", no owner):
 //   "Failed to load xml document for html generation"
 //   "Failed to load xslt document for html generation"
 // Debug texts:
@@ -43,11 +33,19 @@ XsltReporter* SetXsltReporter(XsltReporter* reporter);
 //   "Exception during html generation\n"
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
 
+// Builds the template data of the movie with that id (paths relative to
+// outputPath, the open project's image scale) and writes the page made from
+// it with the stylesheet, as WritePage does. An unknown id is reported by the
+// project and uses its fallback record.
+bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                          int32_t movieId);
+
 // Transforms the XML text with the stylesheet and writes the result to
 // outputPath, creating its missing folders first. The file is written only
 // after the transformation has succeeded, and replaced as a whole (never
 // left half-written). A file that cannot be written stops the indexing and
-// shows "Failed to open html file (%s) for writing, error : %d".
+// shows "Failed to open html file (%s) for writing, error : %d" (caption
+// "Error", error icon, owned by the main window).
 bool WritePage(const std::string& outputPath, const std::string& stylesheet,
                const std::string& xml);
 

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "platform/data_folder.h"
+#include "project/message_port.h"
+#include "project/movie.h"
+#include "project/project.h"
 #include "support/debug_capture.h"
 
 namespace ombrelo {
@@ -16,20 +19,14 @@ using testing::ReadFileBytes;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 
-struct Box {
-  std::string caption, text;
-  bool mainWindow, errorIcon;
-};
-
-class RecordingReporter : public XsltReporter {
+class RecordingPort : public MessagePort {
  public:
-  void ShowError(const std::string& caption, const std::string& text, bool mainWindow,
-                 bool errorIcon) override {
-    boxes.push_back({caption, text, mainWindow, errorIcon});
+  void ShowMessage(const Message& message) override { boxes.push_back(message); }
+  bool AskYesNo(const Message& message) override {
+    boxes.push_back(message);
+    return false;
   }
-  void StopIndexing() override { ++stops; }
-  std::vector<Box> boxes;
-  int stops = 0;
+  std::vector<Message> boxes;
 };
 
 const char* const kListSheet = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -53,10 +50,12 @@ class XsltServiceTest : public ::testing::Test {
     SetApplicationDataFolder(data_.Path());
     std::filesystem::create_directories(data_ / "templates/web");
     ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/list.xslt", kListSheet));
-    old_ = SetXsltReporter(&reporter_);
+    oldPort_ = SetMessagePort(&reporter_);
+    oldStop_ = SetStopIndexingHandler([this] { ++stops_; });
   }
   void TearDown() override {
-    SetXsltReporter(old_);
+    SetMessagePort(oldPort_);
+    SetStopIndexingHandler(oldStop_);
     SetApplicationDataFolder("");
   }
   void AddSheet(const std::string& name, const std::string& text) {
@@ -65,8 +64,10 @@ class XsltServiceTest : public ::testing::Test {
 
   TempFolder data_{"xsltdata"};
   TempFolder out_{"xsltout"};
-  RecordingReporter reporter_;
-  XsltReporter* old_ = nullptr;
+  RecordingPort reporter_;
+  MessagePort* oldPort_ = nullptr;
+  StopIndexingHandler oldStop_;
+  int stops_ = 0;
 };
 
 TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
@@ -95,7 +96,7 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
   ASSERT_EQ(reporter_.boxes.size(), 1u);
   EXPECT_EQ(reporter_.boxes[0].caption, "Error");
   EXPECT_EQ(reporter_.boxes[0].text, "Failed to load xslt document for html generation");
-  EXPECT_FALSE(reporter_.boxes[0].mainWindow);
+  EXPECT_EQ(reporter_.boxes[0].owner, MessageOwner::none);
 
   // A stylesheet that is not well-formed XML, and one that is XML but no
   // valid XSLT, fail the same way.
@@ -208,7 +209,7 @@ TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   const std::string fresh = out_ / "never/page.html";
   EXPECT_FALSE(WritePage(fresh, "templates/web/missing.xslt", "<bad"));
   EXPECT_FALSE(std::filesystem::exists(fresh));
-  EXPECT_EQ(reporter_.stops, 0);
+  EXPECT_EQ(stops_, 0);
 }
 
 TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
@@ -217,13 +218,29 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   const std::string page = out_ / "occupied";
   std::filesystem::create_directories(page + "/inside");
   EXPECT_FALSE(WritePage(page, "templates/web/list.xslt", kData));
-  EXPECT_EQ(reporter_.stops, 1);
+  EXPECT_EQ(stops_, 1);
   ASSERT_EQ(reporter_.boxes.size(), 1u);
   EXPECT_EQ(reporter_.boxes[0].caption, "Error");
-  EXPECT_TRUE(reporter_.boxes[0].mainWindow);
-  EXPECT_TRUE(reporter_.boxes[0].errorIcon);
+  EXPECT_EQ(reporter_.boxes[0].owner, MessageOwner::mainWindow);
+  EXPECT_EQ(reporter_.boxes[0].icon, MessageIcon::error);
   EXPECT_EQ(reporter_.boxes[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");  // EISDIR
+}
+
+TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
+  CProject& project = CProject::Instance();
+  project.AddMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
+  const int32_t id = project.Movies().back().id();
+  Movie& movie = project.FindMovieForWrite(id);
+  movie.AddImage({out_ / "Thumbs/a & b.jpg", 1, 1.0});
+  movie.AddImage({out_ / "Html/c.jpg", 2, 2.0});
+
+  const std::string page = out_ / "Html/new/Tom & Jerry.html";
+  EXPECT_TRUE(GeneratePageForMovie(page, "templates/web/list.xslt", id));
+  EXPECT_EQ(ReadFileBytes(page),
+            "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|../../Thumbs/a & b.jpg;../c.jpg;");
+  EXPECT_TRUE(reporter_.boxes.empty());
+  project.RemoveMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
 }
 
 TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {
