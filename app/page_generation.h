@@ -10,14 +10,17 @@
 
 namespace ombrelo {
 
+class CProject;
+
 class PageGeneration {
  public:
   virtual ~PageGeneration() = default;
-  // Writes the page of the movie with that id to outputPath with the
-  // stylesheet (a path relative to the application data folder, such as
-  // "templates/web/gallery.xslt"). False when the page could not be made;
-  // the failure has been reported.
-  virtual bool GeneratePage(int32_t movieId, const std::string& outputPath,
+  // Writes the page of the project's movie with that id to outputPath with
+  // the stylesheet (a path relative to the application data folder, such as
+  // "templates/web/gallery.xslt"), from the movie's template data with the
+  // project's image scale. False when the page could not be made; the
+  // failure has been reported.
+  virtual bool GeneratePage(const CProject& project, int32_t movieId, const std::string& outputPath,
                             const std::string& stylesheet) = 0;
   // Copies the template's companion folder into destinationFolder.
   virtual void CopyCompanionFolder(const std::string& stylesheet,

@@ -65,7 +65,8 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
 
   std::string TemporaryFolder() override { return owner_.project_.TemporaryFolder(); }
   bool GeneratePage(const std::string& pagePath, const std::string& stylesheet) override {
-    return owner_.pages_.GeneratePage(owner_.currentMovieId_, pagePath, stylesheet);
+    return owner_.pages_.GeneratePage(owner_.project_, owner_.currentMovieId_, pagePath,
+                                      stylesheet);
   }
   void CopyCompanionFolder(const std::string& stylesheet,
                            const std::string& destinationFolder) override {
@@ -362,6 +363,13 @@ void WorkflowController::MakeOutputs() {
   const OutputSettings output = project_.Output();
   const auto stop = [this] { Stop(); };
 
+  // The index photo is made last but named first, so that the web page can
+  // link to it; a photo that fails takes its name off the movie again.
+  const std::string photoPath = output.indexphotoEnabled ? project_.IndexPhotoFileName(id) : "";
+  if (!photoPath.empty() && project_.HasMovie(id)) {
+    project_.FindMovieForWrite(id).SetIndexphoto(photoPath);
+  }
+
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
     SavePlaylist(project_, id, project_.PlaylistFileName(id), stop);
@@ -370,7 +378,7 @@ void WorkflowController::MakeOutputs() {
     SetStatus(kSavingWebpage);
     const std::string path = project_.HtmlFileName(id);
     const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
-    if (pages_.GeneratePage(id, path, stylesheet)) {
+    if (pages_.GeneratePage(project_, id, path, stylesheet)) {
       // The page refers to its companion files next to itself.
       pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
       if (project_.HasMovie(id)) project_.FindMovieForWrite(id).SetHtml(path);
@@ -384,11 +392,8 @@ void WorkflowController::MakeOutputs() {
     int height = capture.contactsheetminheight;
     if (client.width != 0 && width >= client.width) width = client.width;
     if (client.height != 0 && height >= client.height) height = client.height;
-    const std::string path = project_.IndexPhotoFileName(id);
-    photoFailedNow_ = false;
-    renderer_->Generate(id, path, width, height, capture.jpegquality, output.indexphotoTransform);
-    // A photo whose page could not even be made is not recorded.
-    if (!photoFailedNow_ && project_.HasMovie(id)) project_.FindMovieForWrite(id).SetIndexphoto(path);
+    renderer_->Generate(id, photoPath, width, height, capture.jpegquality,
+                        output.indexphotoTransform);
   }
 
   Movie& movie = project_.FindMovieForWrite(id);
@@ -400,7 +405,6 @@ void WorkflowController::MakeOutputs() {
 }
 
 void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
-  if (!written) photoFailedNow_ = true;
   if (project_.HasMovie(movieId)) {
     Movie& movie = project_.FindMovieForWrite(movieId);
     if (!written) movie.indexphoto.clear();
@@ -408,7 +412,6 @@ void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
   }
   ScheduleIdle();
 }
-
 // ---------------------------------------------------------------------------
 // Idle step
 

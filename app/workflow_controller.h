@@ -139,7 +139,6 @@ class WorkflowController {
   bool idlePosted_ = false;
   bool idleDeferred_ = false;  // an idle step came while a step was running
   std::function<void()> scheduleIdle_;
-  bool photoFailedNow_ = false;  // the index photo failed while it was started
   int depth_ = 0;                // nesting of the controller's own steps
 };
 

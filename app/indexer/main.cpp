@@ -20,6 +20,7 @@
 #include "app/indexer/terminal_port.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
+#include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -38,7 +39,8 @@ int g_interruptPipe[2] = {-1, -1};
 volatile sig_atomic_t g_interrupts = 0;
 
 void OnInterrupt(int signal) {
-  if (++g_interrupts > 1) {
+  g_interrupts = g_interrupts + 1;
+  if (g_interrupts > 1) {
     // A second Ctrl+C ends the program at once.
     ::signal(signal, SIG_DFL);
     ::raise(signal);
@@ -56,6 +58,12 @@ bool InstallInterruptHandler() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+// Qt's own diagnostics are debug lines like the program's, not terminal
+// output.
+void QtMessageToDebugOutput(QtMsgType, const QMessageLogContext&, const QString& text) {
+  DebugOutput(text.toStdString() + "\n");
 }
 
 std::string Absolute(const std::string& path) {
@@ -213,6 +221,7 @@ int Run(int argc, char** argv) {
   const std::string privateTemp = MakePrivateTemporaryFolder();
   // The index photo draws pages without a display.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QtMessageToDebugOutput);
   QGuiApplication app(argc, argv);
 
   int exitCode = kExitDone;

@@ -1,0 +1,433 @@
+// The workflow controller end to end: the real engine on generated videos,
+// real thumbnails, playlists, web pages and index photos, driven by the
+// controller on a Qt event loop, with a port that records what it shows.
+#include "app/workflow_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/page_generation.h"
+#include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
+#include "platform/data_folder.h"
+#include "platform/paths.h"
+#include "project/project.h"
+#include "project/recording_message_port.h"
+#include "workflow_test_support.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::EnsureGuiApplication;
+using testing::ReadFileBytes;
+using testing::RecordingPort;
+using testing::RunUntil;
+using testing::TempFolder;
+using testing::TestVideos;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+class WorkflowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGuiApplication();
+    // Temporary pages of this test only.
+    previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    setenv("TMPDIR", (folder_ / "").c_str(), 1);
+    SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+    project_ = std::make_unique<CProject>(folder_.Path());
+    out_ = folder_ / "out/";
+    project_->SetThumbsFolder(out_ + "Thumbs");
+    project_->SetIplFolder(out_ + "Ipl");
+    project_->SetHtmlFolder(out_ + "Html");
+    project_->SetIndexphotoFolder(out_ + "Index");
+    project_->SetThumbsUseFolder(true);
+    project_->SetIplUseFolder(true);
+    project_->SetHtmlUseFolder(true);
+    project_->SetIndexphotoUseFolder(true);
+    // Frames 25, 75, 125, 175 and 225 of a 250-frame video.
+    project_->Capture().delaybeforefirst = 1.0;
+    project_->Capture().delaybetweensamples = 2.0;
+  }
+  void TearDown() override {
+    controller_.reset();
+    if (previousTmp_.empty()) {
+      unsetenv("TMPDIR");
+    } else {
+      setenv("TMPDIR", previousTmp_.c_str(), 1);
+    }
+  }
+
+  WorkflowController& Controller() {
+    if (!controller_) {
+      controller_ = std::make_unique<WorkflowController>(port_, *project_, engine_,
+                                                         XsltPageGeneration());
+    }
+    return *controller_;
+  }
+
+  const Movie& MovieAt(size_t index) {
+    auto it = project_->Movies().begin();
+    std::advance(it, index);
+    return *it;
+  }
+  int32_t Add(const std::string& path) {
+    project_->AddMovie(path);
+    return project_->Movies().back().id();
+  }
+  bool RunToTheEnd() {
+    const int before = port_.runsFinished;
+    return RunUntil([&] { return port_.runsFinished > before; });
+  }
+
+  TempFolder folder_{"workflow"};
+  std::string out_;
+  RecordingPort port_;
+  testing::RecordingMessagePort messages_;
+  CaptureEngine engine_;
+  std::unique_ptr<CProject> project_;
+  std::unique_ptr<WorkflowController> controller_;
+
+ private:
+  std::string previousTmp_;
+};
+
+TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutputs) {
+  struct Case {
+    const char* name;
+    const char* codec;
+  };
+  const Case cases[] = {{"clip_h264.mp4", "h264"},
+                        {"clip_mpeg4.avi", "mpeg4"},
+                        {"clip_h264.mkv", "h264"},
+                        {"clip_vp9.webm", "vp9"},
+                        {"clip_mpeg2.mpg", "mpeg2video"}};
+  std::vector<std::string> videos;
+  for (const Case& c : cases) {
+    videos.push_back(TestVideos::Get().Make(c.name, 250, c.codec));
+    ASSERT_FALSE(videos.back().empty());
+    Add(videos.back());
+  }
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+
+  const std::vector<uint32_t> scheduled = {25, 75, 125, 175, 225};
+  const char* const suffixes[] = {"_0h00m01.000s", "_0h00m03.000s", "_0h00m05.000s",
+                                  "_0h00m07.000s", "_0h00m09.000s"};
+  for (size_t m = 0; m < videos.size(); ++m) {
+    SCOPED_TRACE(videos[m]);
+    const Movie& movie = MovieAt(m);
+    const std::string name = PathBaseName(videos[m]);
+    EXPECT_EQ(movie.status, kMovieDone) << movie.error;
+    EXPECT_EQ(movie.error, "");
+    EXPECT_GT(movie.length, 9.9);
+    EXPECT_EQ(movie.videoFormat.biWidth, 160);
+    EXPECT_EQ(movie.size, std::filesystem::file_size(videos[m]) / 1024);
+    ASSERT_EQ(movie.images.size(), scheduled.size());
+    for (size_t i = 0; i < scheduled.size(); ++i) {
+      const ImageEntry& image = movie.images[i];
+      EXPECT_EQ(image.frame, scheduled[i]);
+      EXPECT_EQ(image.path, out_ + "Thumbs/" + name + "/" + name + suffixes[i] + ".jpg");
+      // The picture in the file is the frame that was scheduled.
+      EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(image.path), static_cast<int>(scheduled[i]));
+    }
+
+    // The playlist lists the thumbnails; the web page shows them and links
+    // the playlist and the index photo; the index photo is a picture.
+    EXPECT_EQ(movie.ipl, out_ + "Ipl/" + name + ".ipl");
+    EXPECT_EQ(movie.html, out_ + "Html/" + name + ".html");
+    EXPECT_EQ(movie.indexphoto, out_ + "Index/" + name + ".jpg");
+    const std::string playlist = ReadFileBytes(movie.ipl);
+    const std::string page = ReadFileBytes(movie.html);
+    for (const ImageEntry& image : movie.images) {
+      EXPECT_TRUE(Contains(playlist, "\t<file>" + image.path + "</file>\n"));
+      EXPECT_TRUE(Contains(page, "../Thumbs/" + name + "/" + paths::FileName(image.path)));
+    }
+    EXPECT_TRUE(Contains(page, "../Ipl/" + name + ".ipl")) << page;
+    EXPECT_TRUE(Contains(page, "../Index/" + name + ".jpg"));
+    EXPECT_TRUE(Exists(out_ + "Html/gallery_files/gallery.css"));
+    QImage photo(QString::fromStdString(movie.indexphoto));
+    EXPECT_FALSE(photo.isNull());
+    EXPECT_GE(photo.width(), 320);
+
+    // Each movie went through its steps in order, and the next one was
+    // started only once its index photo was finished.
+    ASSERT_GE(port_.Find("started: " + videos[m]), 0);
+    const int photoDone = port_.Find("index photo: " + videos[m]);
+    EXPECT_GT(photoDone, port_.Find("finished: " + videos[m]));
+    if (m + 1 < videos.size()) {
+      EXPECT_LT(photoDone, port_.Find("started: " + videos[m + 1]));
+    }
+  }
+  EXPECT_EQ(port_.statusTexts.front(), "Grabbing from : " + videos[0]);
+  const std::vector<std::string> lastSteps(port_.statusTexts.end() - 4, port_.statusTexts.end());
+  EXPECT_EQ(lastSteps, (std::vector<std::string>{"Saving playlist", "Saving webpage",
+                                                 "Saving index photo", "Ready"}));
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
+  EXPECT_EQ(port_.runsFinished, 1);
+  EXPECT_TRUE(port_.errors.empty());
+  EXPECT_EQ(port_.progress.back(), 1000);
+  EXPECT_EQ(port_.commands, CommandStates{});
+  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().caption << ": " << messages_.shown.front().text;
+}
+
+TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
+  const std::string video = TestVideos::Get().Make("named.mp4");
+  Add(video);
+  project_->Capture().namebyframe = true;
+  project_->Capture().imageformat = 1;
+  project_->SetHtmlEnabled(false);
+  project_->SetIndexphotoEnabled(false);
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = MovieAt(0);
+  ASSERT_EQ(movie.images.size(), 5u);
+  EXPECT_EQ(movie.images[2].path, out_ + "Thumbs/named/named_000125.bmp");
+  EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(movie.images[2].path), 125);
+  EXPECT_EQ(movie.html, "");
+  EXPECT_EQ(movie.indexphoto, "");
+  EXPECT_FALSE(Exists(out_ + "Html"));
+  EXPECT_FALSE(Exists(out_ + "Index"));
+  EXPECT_EQ(movie.status, kMovieDone);
+  // Without an index photo to wait for, the run ends at once.
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
+}
+
+TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) {
+  const std::string missing = folder_ / "missing.mp4";
+  const std::string second = TestVideos::Get().Make("second.mp4");
+  const std::string third = TestVideos::Get().Make("third.mp4");
+  const int32_t first = Add(missing);
+  const int32_t secondId = Add(second);
+  Add(third);
+
+  Controller().Start();
+  const std::string error =
+      "Error capturing from '" + missing + "' - The system cannot find the file specified.";
+  EXPECT_EQ(port_.errors, std::vector<std::string>{error});
+  EXPECT_EQ(project_->FindMovie(first).status, kMovieFailed);
+  EXPECT_EQ(project_->FindMovie(first).error, error);
+  EXPECT_EQ(port_.started, std::vector<std::string>{second});
+  EXPECT_EQ(Controller().CurrentMovieId(), secondId);
+  EXPECT_EQ(project_->FindMovie(secondId).status, kMovieOpened);
+  EXPECT_EQ(MovieAt(2).status, kMovieWaiting);
+  // The run began by clearing the error box and applying the settings.
+  EXPECT_EQ(port_.log[0], "apply settings");
+  EXPECT_EQ(port_.log[1], "clear errors");
+  // Outside the first run no help page is shown for it.
+  EXPECT_TRUE(port_.helpPages.empty());
+
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_EQ(port_.started, (std::vector<std::string>{second, third}));
+  EXPECT_LT(port_.Find("index photo: " + second), port_.Find("started: " + third));
+  EXPECT_EQ(MovieAt(1).status, kMovieDone);
+  EXPECT_EQ(MovieAt(2).status, kMovieDone);
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
+
+  SCOPED_TRACE("a Start with nothing waiting starts nothing and saves the preferences");
+  const size_t before = port_.log.size();
+  EXPECT_EQ(Controller().StartNextMovie(), WorkflowController::kNoneWaiting);
+  EXPECT_EQ(std::vector<std::string>(port_.log.begin() + before, port_.log.end()),
+            std::vector<std::string>{"save preferences"});
+}
+
+TEST_F(WorkflowTest, InTheFirstRunAnOpenFailureShowsItsHelpAndEndsTheRun) {
+  port_.firstRun = true;
+  const int32_t id = Add(folder_ / "missing.avi");
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_EQ(project_->FindMovie(id).status, kMovieFailed);
+  // Every remaining movie failed: no "completed" page.
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_capturing.htm"});
+  EXPECT_TRUE(port_.Find("help: error_capturing.htm (notice)") >= 0);
+}
+
+TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
+  const std::string video = TestVideos::Get().Make("long.mp4", 500);
+  const int32_t id = Add(video);
+  project_->Capture().delaybeforefirst = 0.0;
+  project_->Capture().delaybetweensamples = 0.2;  // every fifth frame: 100 samples
+
+  // Stop at the first frame.
+  port_.onFrame = [&](const FrameCopy&) {
+    port_.onFrame = nullptr;
+    EXPECT_EQ(port_.commands, (CommandStates{false, true, true}));
+    Controller().Stop();
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieOpened);
+  EXPECT_EQ(movie.ipl, "");
+  EXPECT_EQ(movie.html, "");
+  EXPECT_EQ(movie.indexphoto, "");
+  EXPECT_FALSE(Exists(out_ + "Ipl"));
+  EXPECT_LT(movie.images.size(), 100u);
+  const size_t firstCapture = movie.images.size();
+  auto stopping = std::find(port_.statusTexts.begin(), port_.statusTexts.end(), "Stopping");
+  ASSERT_NE(stopping, port_.statusTexts.end());
+  EXPECT_EQ(port_.statusTexts.back(), "Ready");
+  EXPECT_TRUE(port_.helpPages.empty());
+  EXPECT_EQ(engine_.GetState(), CaptureState::idle);
+  EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
+
+  SCOPED_TRACE("the next Start captures it again, pausing and resuming on the way");
+  port_.onFrame = [&](const FrameCopy&) {
+    port_.onFrame = nullptr;
+    Controller().Pause();
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunUntil([&] { return engine_.GetState() == CaptureState::paused; }));
+  EXPECT_EQ(port_.statusTexts.back(), "Pausing");
+  Controller().OnIdle();
+  EXPECT_EQ(port_.commands, (CommandStates{false, false, true}));
+  Controller().Pause();
+  EXPECT_EQ(port_.statusTexts.back(), "Capturing");
+  EXPECT_EQ(engine_.GetState(), CaptureState::running);
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_EQ(movie.status, kMovieDone);
+  // The entries of the stopped capture stay; the new capture's follow them.
+  ASSERT_EQ(movie.images.size(), firstCapture + 100);
+  EXPECT_EQ(movie.images[firstCapture].frame, 0u);
+  EXPECT_EQ(movie.images.back().frame, 495u);
+  EXPECT_TRUE(Exists(movie.indexphoto));
+}
+
+TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
+  ASSERT_TRUE(testing::WriteFileBytes(folder_ / "blocker", "x"));
+  project_->SetThumbsFolder(folder_ / "blocker/Thumbs");
+  const std::string first = TestVideos::Get().Make("unwritable.mp4");
+  const int32_t id = Add(first);
+  const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + folder_.Path() +
+                             "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg'");
+  EXPECT_TRUE(movie.images.empty());
+  EXPECT_EQ(movie.ipl, "");
+  // The failure shows once, after the capture has ended; the run stops there.
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
+  EXPECT_GE(port_.Find("status: Stopping"), 0);
+  EXPECT_LT(port_.Find("status: Stopping"), port_.Find("help: error_writing.htm (notice)"));
+  EXPECT_EQ(port_.statusTexts.back(), "Ready");
+  EXPECT_FALSE(Controller().WriteFailed());
+  EXPECT_EQ(project_->FindMovie(next).status, kMovieWaiting);
+  EXPECT_EQ(port_.started.size(), 1u);
+}
+
+TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
+  const std::string bad1 = folder_ / "bad one.avi";
+  const std::string bad2 = folder_ / "bad two.avi";
+  ASSERT_TRUE(TestVideos::Get().MakeUndecodable(bad1));
+  ASSERT_TRUE(TestVideos::Get().MakeUndecodable(bad2));
+  const std::string good = TestVideos::Get().Make("decodable.mp4");
+  project_->SetHtmlEnabled(false);
+  project_->SetIndexphotoEnabled(false);
+
+  {
+    SCOPED_TRACE("two at the head of the queue: the dialog lists both");
+    Add(bad1);
+    Add(bad2);
+    Add(good);
+    Controller().Start();
+    ASSERT_EQ(port_.decodingProblems.size(), 1u);
+    EXPECT_EQ(port_.decodingProblems[0], (std::vector<std::string>{bad1, bad2}));
+    EXPECT_TRUE(port_.codecHelp.empty());
+    EXPECT_EQ(port_.started, std::vector<std::string>{good});
+    EXPECT_EQ(port_.errors.size(), 2u);
+    EXPECT_TRUE(Contains(port_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
+    EXPECT_TRUE(Controller().DecodingProblems().empty());
+    ASSERT_TRUE(RunToTheEnd());
+  }
+  {
+    SCOPED_TRACE("one: codec help for it directly");
+    project_->ClearMovies();
+    Add(bad1);
+    Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(port_.codecHelp, std::vector<std::string>{bad1});
+    EXPECT_GE(port_.Find("codec help: " + bad1 + " " + CodecHelpAddress(bad1)), 0);
+    EXPECT_EQ(port_.decodingProblems.size(), 1u);
+  }
+  {
+    SCOPED_TRACE("found by the idle step: kept for the next Start");
+    project_->ClearMovies();
+    port_.codecHelp.clear();
+    Add(good);
+    Add(bad2);
+    Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_TRUE(port_.codecHelp.empty());
+    EXPECT_EQ(Controller().DecodingProblems(), std::vector<std::string>{bad2});
+    Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(port_.codecHelp, std::vector<std::string>{bad2});
+  }
+  {
+    SCOPED_TRACE("during the first run each opens its help at once");
+    project_->ClearMovies();
+    port_.firstRun = true;
+    port_.codecHelp.clear();
+    port_.log.clear();
+    Add(bad1);
+    Add(bad2);
+    Add(good);
+    Controller().Start();
+    EXPECT_EQ(port_.codecHelp, (std::vector<std::string>{bad1, bad2}));
+    EXPECT_LT(port_.Find("codec help: " + bad2 + " " + CodecHelpAddress(bad2)),
+              port_.Find("started: " + good));
+    EXPECT_EQ(port_.decodingProblems.size(), 1u);
+    ASSERT_TRUE(RunToTheEnd());
+  }
+}
+
+TEST_F(WorkflowTest, EndRunStopsTheCaptureAndStartsNoFurtherMovie) {
+  const std::string first = TestVideos::Get().Make("endrun.mp4", 500);
+  const int32_t id = Add(first);
+  const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
+  project_->Capture().delaybeforefirst = 0.0;
+  project_->Capture().delaybetweensamples = 0.2;
+  port_.onFrame = [&](const FrameCopy&) {
+    port_.onFrame = nullptr;
+    Controller().EndRun();
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_FALSE(Controller().RunActive());
+  EXPECT_EQ(project_->FindMovie(id).status, kMovieOpened);
+  EXPECT_EQ(project_->FindMovie(next).status, kMovieWaiting);
+  EXPECT_EQ(port_.started.size(), 1u);
+}
+
+TEST_F(WorkflowTest, CommandsFollowTheEngineState) {
+  EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
+  const int32_t id = Add(folder_ / "waiting.mp4");
+  EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
+  project_->FindMovieForWrite(id).status = kMovieOpened;
+  EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
+  project_->FindMovieForWrite(id).status = kMovieDone;
+  EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
+  // Stop and Pause do nothing while no capture is open.
+  Controller().Stop();
+  Controller().Pause();
+  EXPECT_TRUE(port_.statusTexts.empty());
+}
+
+}  // namespace
+}  // namespace ombrelo
