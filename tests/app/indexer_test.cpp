@@ -1,0 +1,257 @@
+// ombrelo-index, run as a program: its options, its exit codes, its output
+// and the project it saves.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
+#include "support/debug_capture.h"
+#include "tools/testvideo/test_video.h"
+#include "workflow_test_support.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::TestVideos;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+struct Result {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class IndexerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::EnsureGuiApplication(); }
+
+  // The environment of every run: the source tree's templates, temporary
+  // files and the user's data folder inside this test's folder.
+  QProcessEnvironment Environment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("OMBRELO_DATA", OMBRELO_SOURCE_DATA_DIR);
+    env.insert("TMPDIR", QString::fromStdString(folder_ / ""));
+    env.insert("XDG_DATA_HOME", QString::fromStdString(folder_ / "userdata"));
+    env.remove("OMBRELO_DEBUG");
+    return env;
+  }
+
+  void Start(QProcess& process, const std::vector<std::string>& args) {
+    QStringList list;
+    for (const std::string& arg : args) list << QString::fromStdString(arg);
+    process.setProcessEnvironment(Environment());
+    process.setWorkingDirectory(QString::fromStdString(folder_.Path()));
+    process.start(OMBRELO_INDEX_BINARY, list);
+    ASSERT_TRUE(process.waitForStarted(10000));
+  }
+
+  Result Run(const std::vector<std::string>& args) {
+    QProcess process;
+    Start(process, args);
+    Result result;
+    if (!process.waitForFinished(120000)) {
+      ADD_FAILURE() << "ombrelo-index did not finish";
+      process.kill();
+      process.waitForFinished();
+      return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+  }
+
+  TempFolder folder_{"indexer"};
+};
+
+TEST_F(IndexerTest, UsageErrorsExitWithTwo) {
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(Contains(help.out, "Usage: ombrelo-index [OPTIONS] [PATH...]"));
+  EXPECT_TRUE(Contains(help.out, "--start-after SEC"));
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"--out"}, "option --out needs a value"},
+      {{"--quality", "0", "x.mp4"}, "bad value for --quality: '0'"},
+      {{"--quality=101", "x.mp4"}, "bad value for --quality: '101'"},
+      {{"--format", "gif", "x.mp4"}, "bad value for --format: 'gif'"},
+      {{"--every", "-1", "x.mp4"}, "bad value for --every: '-1'"},
+      {{"--least", "many", "x.mp4"}, "bad value for --least: 'many'"},
+      {{"--no-html=1", "x.mp4"}, "option --no-html takes no value"},
+      {{}, "no videos to index"},
+      {{"--project", "missing.obx"}, "cannot read the project file 'missing.obx'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const Result result = Run(c.args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(Contains(result.err, c.message)) << result.err;
+    EXPECT_FALSE(Exists(folder_ / "Thumbs"));
+  }
+}
+
+TEST_F(IndexerTest, IndexesFilesAndFoldersWithTheOptionsAndSavesTheProject) {
+  const std::string videos = folder_ / "videos/";
+  std::filesystem::create_directories(videos + "sub");
+  std::filesystem::copy_file(TestVideos::Get().Make("a.mp4"), videos + "a.mp4");
+  std::filesystem::copy_file(TestVideos::Get().Make("b.mkv"), videos + "sub/b.MKV");
+  ASSERT_TRUE(testing::WriteFileBytes(videos + "notes.txt", "not a video"));
+  // A file named on the command line is taken whatever its name.
+  const std::string odd = folder_ / "odd name.data";
+  std::filesystem::copy_file(TestVideos::Get().Make("odd.mp4"), odd);
+
+  const Result result = Run({"--out", "out", "--start-after", "1", "--every", "4", "--quality",
+                             "70", "--format", "bmp", "--no-html", "--save", "run.obx", "videos",
+                             odd});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const std::string out = folder_ / "out/";
+  const std::vector<std::pair<std::string, std::string>> movies = {
+      {videos + "a.mp4", "a"}, {videos + "sub/b.MKV", "b"}, {odd, "odd_name"}};
+  for (const auto& [path, name] : movies) {
+    SCOPED_TRACE(path);
+    for (const int frame : {25, 125, 225}) {
+      const std::string thumbnail = out + "Thumbs/" + name + "/" + name + "_0h00m0" +
+                                    std::to_string(frame / 25) + ".000s.bmp";
+      EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(thumbnail), frame) << thumbnail;
+    }
+    const std::string base = PathBaseName(path);
+    EXPECT_TRUE(Exists(out + "Ipl/" + base + ".ipl"));
+    EXPECT_TRUE(Exists(out + "Index/" + base + ".jpg"));
+    EXPECT_TRUE(Contains(result.out, path + ": done, 3 images, thumbnails " + out + "Thumbs/" +
+                                         name + "/, playlist " + out + "Ipl/" + base +
+                                         ".ipl, index photo " + out + "Index/" + base + ".jpg\n"))
+        << result.out;
+  }
+  EXPECT_FALSE(Exists(out + "Html"));
+  EXPECT_FALSE(Contains(result.out, "notes.txt"));
+  EXPECT_TRUE(Contains(result.out, "Grabbing from : " + videos + "a.mp4\n"));
+  EXPECT_TRUE(result.err.empty()) << result.err;
+
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 3u);
+  for (const Movie& movie : saved.Movies()) {
+    EXPECT_EQ(movie.status, kMovieDone);
+    EXPECT_EQ(movie.images.size(), 3u);
+  }
+  EXPECT_EQ(saved.Movies().front().path(), videos + "a.mp4");
+  EXPECT_EQ(saved.Capture().imageformat, 1);
+  EXPECT_EQ(saved.Capture().jpegquality, 70);
+  EXPECT_EQ(saved.Capture().delaybetweensamples, 4.0);
+  EXPECT_FALSE(saved.Output().htmlEnabled);
+  EXPECT_EQ(saved.Output().thumbsFolder, out + "Thumbs/");
+  // The run's temporary folder is gone.
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+    EXPECT_EQ(entry.path().filename().string().rfind("ombrelo-index-", 0), std::string::npos);
+  }
+}
+
+TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
+  const std::string junk = folder_ / "junk.mp4";
+  ASSERT_TRUE(testing::WriteFileBytes(junk, std::string(4096, 'j')));
+  const std::string good = TestVideos::Get().Make("a.mp4");
+  const Result result = Run({"--out", "out", "--no-index-photo", junk, good});
+  EXPECT_EQ(result.exitCode, 1);
+  const std::string error =
+      "Error capturing from '" + junk + "' - The media type of this file is not recognized.";
+  EXPECT_TRUE(Contains(result.err, error + "\n")) << result.err;
+  EXPECT_TRUE(Contains(result.out, junk + ": failed, 0 images, error: " + error + "\n"))
+      << result.out;
+  EXPECT_TRUE(Contains(result.out, good + ": done, 1 image, "));
+  EXPECT_TRUE(Exists(folder_ / "out/Html/a.html"));
+}
+
+TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
+  const std::string first = TestVideos::Get().Make("a.mp4");
+  const std::string second = TestVideos::Get().Make("second.mp4");
+  // Settings of a desktop run and a project file that both say BMP named by
+  // frame, every second from the start.
+  CProject written(folder_ / "");
+  written.Capture().imageformat = 1;
+  written.Capture().namebyframe = true;
+  written.Capture().samplestart = CaptureSettings::fromBeginning;
+  written.Capture().delaybetweensamples = 1.0;
+  written.SetIndexphotoEnabled(false);
+  written.AddMovie(first);
+  ASSERT_TRUE(written.Save(folder_ / "project.obx"));
+  const std::string lastSettings = folder_ / "userdata/Tessaly/Ombrelo/last_settings.bin";
+  std::filesystem::create_directories(folder_ / "userdata/Tessaly/Ombrelo");
+  ASSERT_TRUE(written.SaveWithoutMovies(lastSettings));
+  const std::string lastSettingsBytes = ReadFileBytes(lastSettings);
+
+  {
+    SCOPED_TRACE("no options: the defaults, never last_settings.bin");
+    const Result result = Run({"--out", "defaults", second});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // A 10-second video under the defaults: one thumbnail, in the middle.
+    EXPECT_TRUE(Exists(folder_ / "defaults/Thumbs/second/second_0h00m05.040s.jpg"));
+    EXPECT_TRUE(Exists(folder_ / "defaults/Index/second.jpg"));
+    EXPECT_EQ(ReadFileBytes(lastSettings), lastSettingsBytes);
+  }
+  {
+    SCOPED_TRACE("--settings takes the settings, not the movies");
+    const Result result = Run({"--settings", "project.obx", "--out", "settings", second});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(folder_ / "settings/Thumbs/second/second_000200.bmp"),
+              200);
+    EXPECT_FALSE(Exists(folder_ / "settings/Index"));
+    EXPECT_FALSE(Contains(result.out, first));
+  }
+  {
+    SCOPED_TRACE("--project takes the movies too");
+    const Result result = Run({"--project", "project.obx", "--out", "project"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.out, first + ": done, 10 images, "));
+    EXPECT_TRUE(Exists(folder_ / "project/Thumbs/a/a_000000.bmp"));
+  }
+}
+
+TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
+  const std::string video = TestVideos::Get().Make("long.mp4", 3000);
+  QProcess process;
+  // Every frame: long enough to be interrupted.
+  Start(process, {"--out", "out", "--start-after", "0", "--every", "0.04", "--save", "run.obx",
+                  video});
+  std::string out;
+  while (!Contains(out, "Grabbing from : ")) {
+    ASSERT_TRUE(process.waitForReadyRead(60000)) << out;
+    out += process.readAllStandardOutput().toStdString();
+  }
+  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  out += process.readAllStandardOutput().toStdString();
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+  EXPECT_TRUE(Contains(out, video + ": stopped, ")) << out;
+  EXPECT_FALSE(Exists(folder_ / "out/Ipl"));
+
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 1u);
+  EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
+  EXPECT_LT(saved.Movies().front().images.size(), 3000u);
+}
+
+}  // namespace
+}  // namespace ombrelo
