@@ -72,8 +72,8 @@ void CaptureEventSink::CaptureEnded(bool completed) {
     endReported_ = true;
     movieId = movieId_;
   }
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId,
-                                       completed ? 1 : 0));
+  Post(
+      std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId, completed ? 1 : 0));
 }
 
 void CaptureEventSink::Progress(int32_t frame, int64_t frameCount) {

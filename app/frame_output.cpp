@@ -89,8 +89,8 @@ bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
   return WriteFileReplacing(path, bytes) == WriteResult::ok;
 }
 
-bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-               const std::string& path, int quality) {
+bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, const std::string& path,
+               int quality) {
   // The writer only reads the pixels; the picture record has no const form.
   auto* pixels = const_cast<uint8_t*>(frame.Data());
   const HeaderPicture built = PictureFromBitmapHeader(videoFormat, {}, pixels);
@@ -120,11 +120,10 @@ bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* pathOut) {
   Movie& movie = project.FindMovieForWrite(movieId);
   const CaptureSettings& settings = project.Capture();
-  const std::string path =
-      project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
-                              project.Output().thumbsEnabled) +
-      ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
-      ThumbnailExtension(settings);
+  const std::string path = project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
+                                                   project.Output().thumbsEnabled) +
+                           ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
+                           ThumbnailExtension(settings);
   if (pathOut) *pathOut = path;
 
   bool written = WriteImage(movie.videoFormat, frame, path, settings);

@@ -78,7 +78,8 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   }
   void SetMovieError(int32_t movieId, const std::string& text) override {
     // The movie may have been removed while its photo was rendered.
-    if (owner_.project_.HasMovie(movieId)) owner_.project_.FindMovieForWrite(movieId).SetError(text);
+    if (owner_.project_.HasMovie(movieId))
+      owner_.project_.FindMovieForWrite(movieId).SetError(text);
   }
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     owner_.OnIndexPhotoFinished(movieId, written);
@@ -116,8 +117,8 @@ class StepGuard {
 
 }  // namespace
 
-WorkflowController::WorkflowController(WorkflowPort& port, CProject& project,
-                                       CaptureEngine& engine, PageGeneration& pages)
+WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
+                                       PageGeneration& pages)
     : port_(port), project_(project), engine_(engine), pages_(pages) {
   receiver_ = std::make_unique<Receiver>(*this);
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());

@@ -36,8 +36,8 @@ class WorkflowController {
   // Results of StartNextMovie.
   enum StartResult : int {
     kMovieStarted = 0,
-    kAllFailed = 1,     // none was started and at least one failed to open
-    kNoneWaiting = 2,   // none was waiting and none failed
+    kAllFailed = 1,    // none was started and at least one failed to open
+    kNoneWaiting = 2,  // none was waiting and none failed
   };
 
   // Status texts.
@@ -139,7 +139,7 @@ class WorkflowController {
   bool idlePosted_ = false;
   bool idleDeferred_ = false;  // an idle step came while a step was running
   std::function<void()> scheduleIdle_;
-  int depth_ = 0;                // nesting of the controller's own steps
+  int depth_ = 0;  // nesting of the controller's own steps
 };
 
 }  // namespace ombrelo

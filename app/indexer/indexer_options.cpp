@@ -98,7 +98,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     std::string name = arg;
     std::optional<std::string> value;
-    if (const size_t equals = arg.find('='); equals != std::string::npos && arg.rfind("--", 0) == 0) {
+    if (const size_t equals = arg.find('=');
+        equals != std::string::npos && arg.rfind("--", 0) == 0) {
       name = arg.substr(0, equals);
       value = arg.substr(equals + 1);
     }

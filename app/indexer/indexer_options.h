@@ -7,10 +7,10 @@
 namespace ombrelo::indexer {
 
 struct Options {
-  std::string projectFile;   // --project: movies and settings
-  std::string settingsFile;  // --settings: settings only
-  std::string saveFile;      // --save: the project is written here at the end
-  std::string outFolder;     // --out: DIR/Thumbs/, DIR/Html/, DIR/Ipl/, DIR/Index/
+  std::string projectFile;           // --project: movies and settings
+  std::string settingsFile;          // --settings: settings only
+  std::string saveFile;              // --save: the project is written here at the end
+  std::string outFolder;             // --out: DIR/Thumbs/, DIR/Html/, DIR/Ipl/, DIR/Index/
   std::optional<double> startAfter;  // --start-after SEC
   std::optional<double> every;       // --every SEC
   std::optional<int> least;          // --least N

@@ -158,8 +158,9 @@ void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
   // The pages that only explain a message already printed are left out.
   if (mode != HelpMode::notice || name == "completed.htm") return;
   if (name == "error_writing.htm") {
-    Error("A thumbnail could not be written: check that the output folder exists and is "
-          "writable, and that the disk is not full.");
+    Error(
+        "A thumbnail could not be written: check that the output folder exists and is "
+        "writable, and that the disk is not full.");
   } else if (name == "error_capturing.htm") {
     Error("A video could not be opened: check that the file exists and is a video.");
   } else {

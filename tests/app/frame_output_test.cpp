@@ -201,7 +201,8 @@ TEST(FrameOutput, AFrameTooSmallForItsFormatIsAWriteFailure) {
   frame.size = 480 * 60;  // half the rows
   int stops = 0;
   std::string path;
-  EXPECT_FALSE(SaveFrame(project, id, frame, [&] { ++stops; }, &path));
+  EXPECT_FALSE(SaveFrame(
+      project, id, frame, [&] { ++stops; }, &path));
   EXPECT_EQ(stops, 1);
   EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -120,9 +120,9 @@ TEST_F(IndexerTest, IndexesFilesAndFoldersWithTheOptionsAndSavesTheProject) {
   const std::string odd = folder_ / "odd name.data";
   std::filesystem::copy_file(TestVideos::Get().Make("odd.mp4"), odd);
 
-  const Result result = Run({"--out", "out", "--start-after", "1", "--every", "4", "--quality",
-                             "70", "--format", "bmp", "--no-html", "--save", "run.obx", "videos",
-                             odd});
+  const Result result =
+      Run({"--out", "out", "--start-after", "1", "--every", "4", "--quality", "70", "--format",
+           "bmp", "--no-html", "--save", "run.obx", "videos", odd});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const std::string out = folder_ / "out/";
   const std::vector<std::pair<std::string, std::string>> movies = {
@@ -212,8 +212,9 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
     SCOPED_TRACE("--settings takes the settings, not the movies");
     const Result result = Run({"--settings", "project.obx", "--out", "settings", second});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(folder_ / "settings/Thumbs/second/second_000200.bmp"),
-              200);
+    EXPECT_EQ(
+        testvideo::ReadFrameNumberFromBmp(folder_ / "settings/Thumbs/second/second_000200.bmp"),
+        200);
     EXPECT_FALSE(Exists(folder_ / "settings/Index"));
     EXPECT_FALSE(Contains(result.out, first));
   }
@@ -230,8 +231,8 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   const std::string video = TestVideos::Get().Make("long.mp4", 3000);
   QProcess process;
   // Every frame: long enough to be interrupted.
-  Start(process, {"--out", "out", "--start-after", "0", "--every", "0.04", "--save", "run.obx",
-                  video});
+  Start(process,
+        {"--out", "out", "--start-after", "0", "--every", "0.04", "--save", "run.obx", video});
   std::string out;
   while (!Contains(out, "Grabbing from : ")) {
     ASSERT_TRUE(process.waitForReadyRead(60000)) << out;

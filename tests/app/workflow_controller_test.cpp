@@ -71,8 +71,8 @@ class WorkflowTest : public ::testing::Test {
 
   WorkflowController& Controller() {
     if (!controller_) {
-      controller_ = std::make_unique<WorkflowController>(port_, *project_, engine_,
-                                                         XsltPageGeneration());
+      controller_ =
+          std::make_unique<WorkflowController>(port_, *project_, engine_, XsltPageGeneration());
     }
     return *controller_;
   }
@@ -180,7 +180,8 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
   EXPECT_TRUE(port_.errors.empty());
   EXPECT_EQ(port_.progress.back(), 1000);
   EXPECT_EQ(port_.commands, CommandStates{});
-  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().caption << ": " << messages_.shown.front().text;
+  EXPECT_TRUE(messages_.shown.empty())
+      << messages_.shown.front().caption << ": " << messages_.shown.front().text;
 }
 
 TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
@@ -351,7 +352,8 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     EXPECT_TRUE(port_.codecHelp.empty());
     EXPECT_EQ(port_.started, std::vector<std::string>{good});
     EXPECT_EQ(port_.errors.size(), 2u);
-    EXPECT_TRUE(Contains(port_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
+    EXPECT_TRUE(
+        Contains(port_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
     EXPECT_TRUE(Controller().DecodingProblems().empty());
     ASSERT_TRUE(RunToTheEnd());
   }

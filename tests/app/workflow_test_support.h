@@ -55,8 +55,7 @@ class TestVideos {
     return videos;
   }
   // A frame-numbered video of `frames` frames at 25 per second.
-  std::string Make(const std::string& name, int64_t frames = 250,
-                   const std::string& codec = "") {
+  std::string Make(const std::string& name, int64_t frames = 250, const std::string& codec = "") {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::string path = folder_ / name;
     if (made_.count(path)) return path;
