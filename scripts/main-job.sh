@@ -6,4 +6,8 @@ scripts/setup.sh
 scripts/build.sh
 out="${OMBRELO_OUT:-$PWD/out}"
 mkdir -p "$out"
-echo "main job: not yet available beyond the build"
+build="${OMBRELO_BUILD_DIR:-build}"
+sample="$out/sample-640x360-25fps-3min.mp4"
+"$build/tools/testvideo/ombrelo-testvideo" --codec h264 --size 640x360 --fps 25 --seconds 180 \
+  --gop 250 "$sample"
+"$build/tools/schedule/ombrelo-schedule" "$sample"
