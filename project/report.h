@@ -13,8 +13,8 @@ class CProject;
 // Applies a stylesheet (a path relative to the application data folder) to
 // an XML text; true with the output in result on success. The program
 // passes the XSLT service's Transform; it reports its own failures.
-using TemplateTransform = std::function<bool(std::string* result, const std::string& xml,
-                                             const std::string& stylesheet)>;
+using TemplateTransform =
+    std::function<bool(std::string* result, const std::string& xml, const std::string& stylesheet)>;
 
 enum class ReportResult {
   kWritten,          // the report file has been written

@@ -97,8 +97,22 @@ std::string CleanText(std::string_view text, bool escapeMarkup) {
 bool IsUrlSafe(unsigned char c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '-': case '.': case '_': case '/': case '!': case '$': case '&': case '(': case ')':
-    case '*': case '+': case ',': case ';': case '=': case ':': case '@':
+    case '-':
+    case '.':
+    case '_':
+    case '/':
+    case '!':
+    case '$':
+    case '&':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+    case ':':
+    case '@':
       return true;
     default:
       return false;

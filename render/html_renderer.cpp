@@ -12,6 +12,7 @@
 #include "imaging/picture.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "project/message_port.h"
 #include "render/html_view.h"
 
 namespace ombrelo {
@@ -38,7 +39,9 @@ bool NameAfterSeparator(const std::string& text, std::string* name) {
 }
 
 // The message box for a page too large for memory, without owner window.
-void ShowOutOfMemory(const std::string& text) { DebugOutput("Out of memory: " + text + "\n"); }
+void ShowOutOfMemory(const std::string& text) {
+  ShowMessage("Out of memory", text, MessageIcon::none, MessageOwner::none);
+}
 
 }  // namespace
 

@@ -6,7 +6,10 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -26,6 +29,29 @@ std::string WithPath(const char* text, const std::string& path) {
 
 }  // namespace
 
+std::string ProjectIndexPhotoHost::TemporaryFolder() {
+  return CProject::Instance().TemporaryFolder();
+}
+
+bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
+                                         const std::string& stylesheet) {
+  return GeneratePageForMovie(pagePath, stylesheet, movieId);
+}
+
+void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
+                                                const std::string& destinationFolder) {
+  ombrelo::CopyCompanionFolder(stylesheet, destinationFolder);
+}
+
+void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
+  CProject& project = CProject::Instance();
+  if (!project.HasMovie(movieId)) {
+    DebugOutput("Index photo of a removed movie: " + text);
+    return;
+  }
+  project.FindMovieForWrite(movieId).SetError(text);
+}
+
 std::string NextTemporaryPageName(const std::string& folder) {
   const int number = ++pageCounter;
   return paths::WithTrailingSeparator(folder) + "tmphtmltoimage" + std::to_string(number) + ".html";
@@ -41,7 +67,7 @@ void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPat
   if (outputPath.empty()) return;
   const std::string page = NextTemporaryPageName(host_.TemporaryFolder());
   const std::string stylesheet = "templates/index/" + indexTemplate;
-  if (!host_.GeneratePage(page, stylesheet)) {
+  if (!host_.GeneratePage(movieId, page, stylesheet)) {
     DebugOutput("Failed to generate html\n");
     // No photo will come of it: the movie must not look as if it had one.
     host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));

@@ -10,9 +10,8 @@
 // the next movie.
 //
 // Only one page is rendered at a time. A photo asked for while another is
-// pending has its page generated at once (from the movie that is current at
-// that moment) and is rendered when the pending one has finished, so no
-// photo is lost.
+// pending has its page generated at once and is rendered when the pending
+// one has finished, so no photo is lost.
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -31,10 +30,11 @@ class IndexPhotoHost {
   virtual ~IndexPhotoHost() = default;
   // The temporary working folder, with a trailing separator.
   virtual std::string TemporaryFolder() = 0;
-  // Writes the page of the current movie to pagePath with the stylesheet
-  // (a path relative to the application data folder). True on success; a
-  // failure has been reported by the page generation itself.
-  virtual bool GeneratePage(const std::string& pagePath, const std::string& stylesheet) = 0;
+  // Writes the page of the movie to pagePath with the stylesheet (a path
+  // relative to the application data folder). True on success; a failure
+  // has been reported by the page generation itself.
+  virtual bool GeneratePage(int32_t movieId, const std::string& pagePath,
+                            const std::string& stylesheet) = 0;
   // Copies the template's companion folder into destinationFolder.
   virtual void CopyCompanionFolder(const std::string& stylesheet,
                                    const std::string& destinationFolder) = 0;
@@ -49,6 +49,22 @@ class IndexPhotoHost {
     (void)movieId;
     (void)written;
   }
+};
+
+// The host operations that come from the open project (CProject::Instance())
+// and the XSLT service. The owner adds PostPoll.
+class ProjectIndexPhotoHost : public IndexPhotoHost {
+ public:
+  // The project's temporary working folder.
+  std::string TemporaryFolder() override;
+  // The movie's template data transformed by the stylesheet.
+  bool GeneratePage(int32_t movieId, const std::string& pagePath,
+                    const std::string& stylesheet) override;
+  void CopyCompanionFolder(const std::string& stylesheet,
+                           const std::string& destinationFolder) override;
+  // Set error on the movie; a movie removed from the project in the
+  // meantime is left alone (the text goes to the debug output).
+  void SetMovieError(int32_t movieId, const std::string& text) override;
 };
 
 // The name of the next temporary page in folder: "tmphtmltoimage" followed
@@ -76,7 +92,7 @@ class IndexPhotoGenerator {
   IndexPhotoGenerator(const IndexPhotoGenerator&) = delete;
   IndexPhotoGenerator& operator=(const IndexPhotoGenerator&) = delete;
 
-  // Starts the index photo of the current movie (movieId) into outputPath,
+  // Starts the index photo of the movie (movieId) into outputPath,
   // with the index template indexTemplate (a file name in
   // "templates/index/") and the JPEG quality. width and height size the
   // renderer's window when it is created (the first photo of the run);

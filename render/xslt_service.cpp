@@ -169,8 +169,7 @@ XmlLoad LoadXml(const std::string& xml, Doc* doc, ParseError* error) {
                                "template-data.xml", nullptr, kParseOptions));
   if (*doc && parser->wellFormed) return XmlLoad::kLoaded;
   doc->reset();
-  if (const xmlError* last = xmlCtxtGetLastError(parser.get());
-      last && last->code != XML_ERR_OK) {
+  if (const xmlError* last = xmlCtxtGetLastError(parser.get()); last && last->code != XML_ERR_OK) {
     error->present = true;
     error->line = last->line;
     error->reason = last->message ? last->message : "";
@@ -319,13 +318,9 @@ bool WritePage(const std::string& outputPath, const std::string& stylesheet,
 
 bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                           int32_t movieId) {
-  // Folders first, as the page is always written into an existing folder.
-  const std::string folder = paths::FolderOf(outputPath);
-  if (!folder.empty()) paths::CreateFolders(folder);
   const CProject& project = CProject::Instance();
   const Movie& movie = project.FindMovie(movieId);
-  const std::string xml =
-      MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
+  const std::string xml = MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
   return WritePage(outputPath, stylesheet, xml);
 }
 
@@ -333,8 +328,8 @@ bool CopyCompanionFolder(const std::string& stylesheet, const std::string& desti
   namespace fs = std::filesystem;
   const size_t dot = stylesheet.rfind('.');
   const std::string source =
-      ApplicationDataFolder() + stylesheet.substr(0, dot == std::string::npos ? stylesheet.size()
-                                                                                : dot) + "/";
+      ApplicationDataFolder() +
+      stylesheet.substr(0, dot == std::string::npos ? stylesheet.size() : dot) + "/";
   std::error_code ec;
   if (!fs::is_directory(source, ec)) return true;
   if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {

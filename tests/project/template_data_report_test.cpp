@@ -69,8 +69,7 @@ TEST_F(ReportTest, WritesTheTransformedProjectDocument) {
 TEST_F(ReportTest, FailuresLeaveNoFileAndAreReportedOnce) {
   SCOPED_TRACE("transformation fails: it has reported, nothing more");
   const std::string path = folder_ / "report.html";
-  EXPECT_EQ(WriteProjectReport(project_, path, Recording(false)),
-            ReportResult::kTransformFailed);
+  EXPECT_EQ(WriteProjectReport(project_, path, Recording(false)), ReportResult::kTransformFailed);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_TRUE(port_.shown.empty());
 

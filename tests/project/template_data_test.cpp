@@ -119,8 +119,7 @@ TEST_F(TemplateDocumentTest, EveryValueSurvivesAnXmlParser) {
   EXPECT_EQ(values.at("title#0"), "A&B <c> ]]> \xC3\xA9t\xC3\xA9 \xEF\xBF\xBD.avi");
   EXPECT_EQ(values.at("html#0"), "../x&y/page.html");
   EXPECT_EQ(values.at("file#0"), "../t<1>/a&b.jpg");
-  EXPECT_EQ(values.at("source#0"),
-            "file:///v/A&B%20%3Cc%3E%20%5D%5D%3E%20%C3%A9t%C3%A9%20%FF.avi");
+  EXPECT_EQ(values.at("source#0"), "file:///v/A&B%20%3Cc%3E%20%5D%5D%3E%20%C3%A9t%C3%A9%20%FF.avi");
   EXPECT_EQ(values.at("data#0"), "/data <&> ]]>/");
 }
 
@@ -140,8 +139,11 @@ TEST_F(TemplateDocumentTest, ProjectDocumentUsesTheProjectScale) {
     float scale;
     const char* width;
     const char* height;
-  } cases[] = {{0.5f, "360", "288"}, {3.0f, "720", "576"}, {0.0f, "720", "576"},
-               {2.1f, "1511", "1209"}, {0.3f, "216", "172"}};
+  } cases[] = {{0.5f, "360", "288"},
+               {3.0f, "720", "576"},
+               {0.0f, "720", "576"},
+               {2.1f, "1511", "1209"},
+               {0.3f, "216", "172"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scale);
     project.SetImagescale(c.scale);
@@ -191,8 +193,7 @@ TEST(RelativePath, StepsBetweenTwoFiles) {
       // the target taken as a file even when it names the base folder
       {"/out/Html/p.html", "/out/Html", "../Html"},
       // names with blanks, "&" and non-ASCII letters stay as they are
-      {"/v/Tom & Jerry/p.html", "/v/\xC3\xA9t\xC3\xA9 1/a b.jpg",
-       "../\xC3\xA9t\xC3\xA9 1/a b.jpg"},
+      {"/v/Tom & Jerry/p.html", "/v/\xC3\xA9t\xC3\xA9 1/a b.jpg", "../\xC3\xA9t\xC3\xA9 1/a b.jpg"},
       // no relative path possible: the target unchanged
       {"/out/p.html", "", ""},
       {"/out/p.html", "clip.avi", "clip.avi"},
@@ -224,12 +225,13 @@ TEST(XmlValues, EscapedAndCleanedForXml) {
   EXPECT_EQ(XmlEscape("Tom & Jerry <1> ]]> \"q\" 'a'"),
             "Tom &amp; Jerry &lt;1&gt; ]]&gt; \"q\" 'a'");
   // Valid UTF-8 passes; stray bytes and control characters become U+FFFD.
-  EXPECT_EQ(XmlEscape("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC"), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC");
+  EXPECT_EQ(XmlEscape("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC"),
+            "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC");
   EXPECT_EQ(XmlEscape("a\xE9z"), "a\xEF\xBF\xBDz");
   EXPECT_EQ(XmlEscape(std::string("a\x01\tb\x7F", 5)), "a\xEF\xBF\xBD\tb\x7F");
-  EXPECT_EQ(XmlEscape("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD");         // overlong
+  EXPECT_EQ(XmlEscape("\xC0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong
   EXPECT_EQ(XmlEscape("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
-  EXPECT_EQ(XmlEscape("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");         // cut short
+  EXPECT_EQ(XmlEscape("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // cut short
 
   EXPECT_EQ(XmlCdata("Tom & Jerry.avi"), "<![CDATA[Tom & Jerry.avi]]>");
   EXPECT_EQ(XmlCdata("a]]>b]]>"), "<![CDATA[a]]]]><![CDATA[>b]]]]><![CDATA[>]]>");

@@ -12,6 +12,7 @@
 
 #include "html_test_support.h"
 #include "platform/debug_output.h"
+#include "project/recording_message_port.h"
 #include "render/html_view.h"
 #include "support/debug_capture.h"
 
@@ -245,12 +246,18 @@ TEST_F(HtmlRendererTest, FailuresGoToTheErrorText) {
            "<html><body style=\"margin:0\"><div style=\"width:600000000px; height:10px\">"
            "</div></body></html>");
   const std::string output = folder_ / "huge.jpg";
+  testing::RecordingMessagePort messages;
   renderer.Navigate(huge, output, 85);
   EXPECT_EQ(renderer.ErrorText(), "") << "Navigate clears the error text";
   ASSERT_TRUE(LoadedInto(renderer));
   renderer.Capture();
-  EXPECT_EQ(renderer.ErrorText(),
-            "Fatal error. We are out of memory. Failed to create a 600000000x256 image\n");
+  const std::string text =
+      "Fatal error. We are out of memory. Failed to create a 600000000x256 image";
+  EXPECT_EQ(renderer.ErrorText(), text + "\n");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "Out of memory");
+  EXPECT_EQ(messages.shown[0].text, text);
+  EXPECT_EQ(messages.shown[0].owner, MessageOwner::none);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(output)));
 }
 

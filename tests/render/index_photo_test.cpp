@@ -14,7 +14,10 @@
 #include "imaging/bitmap_header.h"
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
+#include "platform/data_folder.h"
 #include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
 #include "render/html_renderer.h"
 #include "support/debug_capture.h"
 
@@ -37,7 +40,9 @@ class TestHost : public IndexPhotoHost {
   explicit TestHost(std::string temporaryFolder) : temporaryFolder_(std::move(temporaryFolder)) {}
 
   std::string TemporaryFolder() override { return temporaryFolder_; }
-  bool GeneratePage(const std::string& page, const std::string& stylesheet) override {
+  bool GeneratePage(int32_t movieId, const std::string& page,
+                    const std::string& stylesheet) override {
+    generatedFor.push_back(movieId);
     pages.push_back(page);
     stylesheets.push_back(stylesheet);
     return writePage && writePage(page);
@@ -63,6 +68,7 @@ class TestHost : public IndexPhotoHost {
   IndexPhotoGenerator* generator = nullptr;
   bool postToEventLoop = true;
   std::function<bool(const std::string& page)> writePage;
+  std::vector<int32_t> generatedFor;
   std::vector<std::string> pages;
   std::vector<std::string> stylesheets;
   std::vector<std::pair<std::string, std::string>> companionCopies;
@@ -125,87 +131,142 @@ class IndexPhotoTest : public ::testing::Test {
   IndexPhotoGenerator generator_{host_, [this] { return now_; }};
 };
 
-// The layout of the index page below, as an index template writes it: a
-// header of fixed height, then a table with three thumbnails per row, each
-// with a caption line under it.
-constexpr int kHeader = 40;
-constexpr int kThumbWidth = 160;
-constexpr int kThumbHeight = 120;
-constexpr int kCaption = 20;
+// The owner as the desktop program has it: the open project and the XSLT
+// service behind the page, polls through the event loop.
+class ProjectHost : public ProjectIndexPhotoHost {
+ public:
+  explicit ProjectHost(std::string temporaryFolder)
+      : temporaryFolder_(std::move(temporaryFolder)) {}
+  std::string TemporaryFolder() override { return temporaryFolder_; }
+  void PostPoll() override {
+    QMetaObject::invokeMethod(
+        &context_, [this] { generator->Poll(); }, Qt::QueuedConnection);
+  }
+  void IndexPhotoFinished(int32_t movieId, bool written) override {
+    finished.emplace_back(movieId, written);
+  }
+
+  IndexPhotoGenerator* generator = nullptr;
+  std::vector<std::pair<int32_t, bool>> finished;
+
+ private:
+  std::string temporaryFolder_;
+  QObject context_;
+};
+
+// Puts the open project and the data folder back as they were.
+class ProjectState {
+ public:
+  ProjectState() : scale_(CProject::Instance().Output().imagescale) {
+    SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+    CProject::Instance().ClearMovies();
+  }
+  ~ProjectState() {
+    CProject::Instance().ClearMovies();
+    CProject::Instance().SetImagescale(scale_);
+    SetApplicationDataFolder("");
+  }
+
+ private:
+  float scale_;
+};
+
 const QColor kThumbColours[] = {QColor(220, 40, 40),  QColor(40, 180, 60),  QColor(50, 70, 220),
                                 QColor(230, 200, 30), QColor(160, 50, 200), QColor(30, 190, 200),
                                 QColor(250, 130, 20)};
 
-TEST_F(IndexPhotoTest, IndexPageWithThumbnailsBecomesAJpegOfThePageSize) {
-  // Thumbnails in their own folder, with a blank and a "#" in its name; the
-  // page refers to them relative to the temporary folder.
+// The first row from the top on column x whose pixel is near the colour;
+// -1 when there is none.
+int FirstRowNear(const QImage& image, int x, QColor colour) {
+  for (int y = 0; y < image.height(); ++y)
+    if (Near(image.pixel(x, y), colour, 30)) return y;
+  return -1;
+}
+
+// The box of a picture on the white of its cell: from a point inside it,
+// as far as the pixels are not white, left and right on row y, up and down
+// on column x. Right and bottom are exclusive.
+QRect PictureAround(const QImage& image, int x, int y) {
+  auto white = [&](int px, int py) { return Near(image.pixel(px, py), Qt::white, 24); };
+  int left = x, right = x, top = y, bottom = y;
+  while (left > 0 && !white(left - 1, y)) --left;
+  while (right < image.width() && !white(right, y)) ++right;
+  while (top > 0 && !white(x, top - 1)) --top;
+  while (bottom < image.height() && !white(x, bottom)) ++bottom;
+  return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
+  ProjectState state;
+  CProject& project = CProject::Instance();
+  project.SetImagescale(0.5f);  // 320 x 240 frames, thumbnails shown at 160 x 120
+
+  // A movie with seven thumbnails as frame output leaves them: in a folder
+  // named after the video, here with a blank and a "#" in its name.
+  project.AddMovie(out_ / "My clip #2.avi");
+  const int32_t id = project.Movies().back().id();
+  Movie& movie = project.FindMovieForWrite(id);
+  movie.videoFormat.biWidth = 320;
+  movie.videoFormat.biHeight = 240;
+  movie.SetLength(60.0);
+  movie.SetSize(12345);
   const std::string thumbs = out_ / "Thumbs/My clip #2/";
   ASSERT_TRUE(paths::CreateFolders(thumbs));
-  std::vector<std::string> thumbNames;
   for (int i = 0; i < 7; ++i) {
-    const std::string name = "My_clip_0h00m0" + std::to_string(i) + ".000s.jpg";
-    ASSERT_TRUE(WriteThumbnail(thumbs + name, 320, 240, kThumbColours[i]));
-    thumbNames.push_back(name);
+    const std::string path = thumbs + "My_clip_0h00m0" + std::to_string(i) + ".000s.jpg";
+    ASSERT_TRUE(WriteThumbnail(path, 320, 240, kThumbColours[i]));
+    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
-  host_.writePage = [&](const std::string& page) {
-    std::string rows;
-    for (size_t i = 0; i < thumbNames.size(); ++i) {
-      if (i % 3 == 0) rows += "<tr>";
-      // The thumbnail path as templates write it: a file URL with escapes.
-      rows += "<td><img src=\"file://" + out_.Path() + "Thumbs/My%20clip%20%232/" + thumbNames[i] +
-              "\" width=\"160\" height=\"120\"><div class=\"cap\">" + std::to_string(i) +
-              "</div></td>";
-      if (i % 3 == 2 || i + 1 == thumbNames.size()) rows += "</tr>";
-    }
-    return WriteFileBytes(
-        page,
-        "<html><head><title>clip.avi</title><style>"
-        "body { margin: 0; background: #ffffff; font-family: sans-serif; font-size: 12px }"
-        "div.head { height: 40px; overflow: hidden; background: #202020; color: #ffffff }"
-        "table { border-collapse: collapse; border-spacing: 0 }"
-        "td { padding: 0; vertical-align: top }"
-        "img { display: block }"
-        "div.cap { height: 20px; overflow: hidden; text-align: center }"
-        "</style></head><body><div class=\"head\">clip.avi - 0:01:00.000</div>"
-        "<table cellspacing=\"0\" cellpadding=\"0\">" +
-            rows + "</table></body></html>");
-  };
 
+  ProjectHost host(temp_.Path());
+  IndexPhotoGenerator generator(host);
+  host.generator = &generator;
   DebugCapture debug;
-  const std::string output = out_ / "Index/clip.jpg";
-  generator_.Generate(7, output, 320, 256, 90, "index_transform.xslt");
-  ASSERT_TRUE(generator_.Pending());
-  ASSERT_TRUE(Finished());
+  const std::string output = out_ / "Index/My clip #2.jpg";
+  generator.Generate(id, output, 320, 256, 90, "index_transform.xslt");
+  ASSERT_TRUE(generator.Pending());
+  ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
-  EXPECT_EQ(host_.errors, (std::vector<std::pair<int32_t, std::string>>{}));
-  EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{7, true}}));
-  EXPECT_EQ(host_.stylesheets, std::vector<std::string>{"templates/index/index_transform.xslt"});
-  ASSERT_EQ(host_.pages.size(), 1u);
-  EXPECT_FALSE(Exists(host_.pages[0])) << "the temporary page is deleted";
-  EXPECT_EQ(host_.companionCopies, (std::vector<std::pair<std::string, std::string>>{
-                                       {"templates/index/index_transform.xslt", temp_.Path()}}));
+  EXPECT_EQ(project.FindMovie(id).error, "");
+  EXPECT_EQ(host.finished, (std::vector<std::pair<int32_t, bool>>{{id, true}}));
   EXPECT_TRUE(debug.Contains("Navigate\n"));
+  EXPECT_FALSE(debug.Contains("DISPID_NAVIGATEERROR\n"));
 
   QImage photo;
   ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
-  // Three thumbnails wide, three rows high: larger than the 320 x 256 window
-  // both ways, so the photo was drawn by tiles.
-  ASSERT_EQ(photo.size(), QSize(3 * kThumbWidth, kHeader + 3 * (kThumbHeight + kCaption)));
-  EXPECT_TRUE(Near(photo.pixel(300, 20), QColor(0x20, 0x20, 0x20), 16)) << "header";
+  // The template's sheet: three cells a row, each 160 wide plus padding 8
+  // and border 1 on both sides, 10 pixels between cells and at the edges.
+  constexpr int kPitchX = 160 + 18 + 10;
+  EXPECT_EQ(photo.width(), 3 * kPitchX + 10);
+  ASSERT_GT(photo.height(), 256) << "larger than the window both ways: drawn by tiles";
+
+  // Every thumbnail at the size of the settings, three to a row, on a grid
+  // with the template's column and row pitch.
+  std::vector<QRect> boxes;
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(::testing::Message() << "thumbnail " << i);
-    const int left = (i % 3) * kThumbWidth;
-    const int top = kHeader + (i / 3) * (kThumbHeight + kCaption);
-    // Inside: the thumbnail's colour; at its edge: the darker frame, scaled
-    // to half; under it: the caption's white.
-    EXPECT_TRUE(Near(photo.pixel(left + 80, top + 60), kThumbColours[i], 20));
-    EXPECT_TRUE(Near(photo.pixel(left + 20, top + 100), kThumbColours[i], 20));
-    EXPECT_TRUE(Near(photo.pixel(left + 1, top + 60), kThumbColours[i].darker(300), 40));
-    EXPECT_TRUE(Near(photo.pixel(left + 3, top + kThumbHeight + 17), Qt::white, 20));
+    const int x = 10 + (i % 3) * kPitchX + 9 + 80;
+    const int inside = FirstRowNear(photo, x, kThumbColours[i]);
+    ASSERT_GE(inside, 0);
+    const QRect box = PictureAround(photo, x, inside + 10);
+    EXPECT_EQ(box.size(), QSize(160, 120));
+    EXPECT_EQ(box.left(), 10 + (i % 3) * kPitchX + 9);
+    // Its frame, darker, and its colour inside (the frame of 4 pixels is 2
+    // at half size).
+    EXPECT_TRUE(Near(photo.pixel(box.center().x(), box.top()), kThumbColours[i].darker(300), 50));
+    EXPECT_TRUE(Near(photo.pixel(box.center().x(), box.top() + 6), kThumbColours[i], 30));
+    boxes.push_back(box);
   }
-  // Where the eighth and ninth thumbnails would be, the page is empty.
-  EXPECT_TRUE(Near(photo.pixel(kThumbWidth + 80, kHeader + 2 * 140 + 60), Qt::white, 8));
-  EXPECT_TRUE(Near(photo.pixel(2 * kThumbWidth + 80, kHeader + 2 * 140 + 60), Qt::white, 8));
+  ASSERT_EQ(boxes.size(), 7u);
+  const int top0 = boxes[0].top();
+  EXPECT_GT(top0, 40) << "the thumbnails lie under the header";
+  const int rowPitch = boxes[3].top() - top0;
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(boxes[i].top(), top0 + (i / 3) * rowPitch) << i;
+  // A row: border 1, padding 8, the picture, the time line (5 + 18),
+  // padding 6, border 1, and the gap of 10 to the next row.
+  EXPECT_EQ(rowPitch, 1 + 8 + 120 + 5 + 18 + 6 + 1 + 10);
+  // The page ends with the last row's cell and the gap under it.
+  EXPECT_EQ(photo.height(), top0 - 9 + 3 * rowPitch);
 }
 
 TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
@@ -217,6 +278,7 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   EXPECT_EQ(host_.pollsPosted, 1) << "the second photo waits without a poll of its own";
   ASSERT_TRUE(Finished());
   EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{1, true}, {2, true}}));
+  EXPECT_EQ(host_.generatedFor, (std::vector<int32_t>{1, 2}));
 
   // Both pages were generated at once, under consecutive names.
   ASSERT_EQ(host_.pages.size(), 2u);

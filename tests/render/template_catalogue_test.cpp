@@ -36,7 +36,8 @@ TEST_F(TemplateCatalogueTest, ListsStylesheetsOfEachKindAndSelectsTheCurrentOne)
   std::filesystem::create_directories(data_ / "report");
   Touch("report/readme.txt");
 
-  const TemplateCatalogue c = LoadTemplateCatalogue("b.xslt", "index_transform.xslt", "report.xslt");
+  const TemplateCatalogue c =
+      LoadTemplateCatalogue("b.xslt", "index_transform.xslt", "report.xslt");
   EXPECT_EQ(c.web.names, (std::vector<std::string>{"a.xslt", "b.xslt"}));
   EXPECT_EQ(c.web.selected, 1);
   EXPECT_EQ(c.index.names, std::vector<std::string>{"index_transform.xslt"});

@@ -30,7 +30,7 @@ using testing::TempFolder;
 
 struct Html {
   std::vector<std::string> errors;
-  std::vector<std::string> links;  // src and href values, percent-decoded
+  std::vector<std::string> links;        // src and href values, percent-decoded
   std::vector<std::string> imageWidths;  // width attribute of each img
   std::string text;                      // all text of the page
 };
@@ -73,8 +73,8 @@ void Walk(xmlNodePtr node, Html* html) {
 Html ParseHtml(const std::string& text) {
   Html html;
   xmlSetStructuredErrorFunc(&html, CollectErrors);
-  htmlDocPtr doc = htmlReadMemory(text.data(), static_cast<int>(text.size()), "page.html",
-                                  "UTF-8", HTML_PARSE_NONET);
+  htmlDocPtr doc = htmlReadMemory(text.data(), static_cast<int>(text.size()), "page.html", "UTF-8",
+                                  HTML_PARSE_NONET);
   xmlSetStructuredErrorFunc(nullptr, nullptr);
   if (!doc) {
     html.errors.push_back("not parsed");
@@ -112,9 +112,9 @@ class ShippedContentTest : public ::testing::Test {
     movie.ipl = "/out/Ipl/Tom & Jerry \xC3\xA9t\xC3\xA9.ipl";
     movie.indexphoto = "/out/Index/Tom & Jerry \xC3\xA9t\xC3\xA9.jpg";
     for (int i = 1; i <= 7; ++i) {
-      movie.AddImage({"/out/#1 100% Thumbs/capture1/capture1_0h00m" + std::to_string(i * 5) +
-                          ".000s.jpg",
-                      static_cast<uint32_t>(i * 125), i * 5.0});
+      movie.AddImage(
+          {"/out/#1 100% Thumbs/capture1/capture1_0h00m" + std::to_string(i * 5) + ".000s.jpg",
+           static_cast<uint32_t>(i * 125), i * 5.0});
     }
     return movie;
   }
@@ -140,8 +140,8 @@ TEST_F(ShippedContentTest, TheDefaultTemplatesAndAtLeastOneMoreOfEachKind) {
   EXPECT_EQ(c.report.names[c.report.selected], "report.xslt");
 
   // Every web and index template has a 24-bit BMP preview.
-  for (const auto& [kind, list] : {std::pair{TemplateKind::kWeb, c.web},
-                                   std::pair{TemplateKind::kIndex, c.index}}) {
+  for (const auto& [kind, list] :
+       {std::pair{TemplateKind::kWeb, c.web}, std::pair{TemplateKind::kIndex, c.index}}) {
     for (const std::string& name : list.names) {
       SCOPED_TRACE(name);
       const std::string bmp = ReadFileBytes(TemplatePreviewPath(kind, name));
@@ -164,7 +164,8 @@ TEST_F(ShippedContentTest, EveryPageTemplateNamesEveryThumbnailInCleanHtml) {
       EXPECT_TRUE(html.errors.empty()) << ::testing::PrintToString(html.errors);
       for (const ImageEntry& entry : movie.images) {
         EXPECT_TRUE(Contains(html.links, RelativePath(Base(), entry.path)))
-            << RelativePath(Base(), entry.path) << " not in " << ::testing::PrintToString(html.links);
+            << RelativePath(Base(), entry.path) << " not in "
+            << ::testing::PrintToString(html.links);
       }
       EXPECT_NE(html.text.find("Tom & Jerry \xC3\xA9t\xC3\xA9"), std::string::npos);
       if (kind == TemplateKind::kIndex) {
@@ -173,14 +174,16 @@ TEST_F(ShippedContentTest, EveryPageTemplateNamesEveryThumbnailInCleanHtml) {
         for (const std::string& width : html.imageWidths) EXPECT_EQ(width, "360");
       } else {
         // The web page offers the video and its other outputs.
-        EXPECT_TRUE(Contains(html.links, "file:///home/anna/Videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi"));
+        EXPECT_TRUE(
+            Contains(html.links, "file:///home/anna/Videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi"));
         EXPECT_TRUE(Contains(html.links, RelativePath(Base(), movie.indexphoto)));
         EXPECT_TRUE(Contains(html.links, RelativePath(Base(), movie.ipl)));
       }
 
       // A movie without thumbnails still gives a clean page.
       std::string emptyPage;
-      ASSERT_TRUE(Transform(&emptyPage, MovieDocument(empty, "/home/anna/Videos/nothing.html", 0.5f),
+      ASSERT_TRUE(Transform(&emptyPage,
+                            MovieDocument(empty, "/home/anna/Videos/nothing.html", 0.5f),
                             StylesheetPath(kind, name)));
       EXPECT_TRUE(ParseHtml(emptyPage).errors.empty());
     }
@@ -247,20 +250,20 @@ TEST_F(ShippedContentTest, TheReportListsEveryMovieWithLinksToItsOutputs) {
 
     // An empty project still gives a clean page.
     CProject none("/base/");
-    ASSERT_TRUE(Transform(&page, ProjectDocument(none, base),
-                          StylesheetPath(TemplateKind::kReport, name)));
+    ASSERT_TRUE(
+        Transform(&page, ProjectDocument(none, base), StylesheetPath(TemplateKind::kReport, name)));
     EXPECT_TRUE(ParseHtml(page).errors.empty());
   }
 }
 
 TEST_F(ShippedContentTest, HelpPagesAndPicturesAreInPlace) {
   const char* const pages[] = {
-      "dialogs/welcome.htm",         "tutorial/select_files.htm",
-      "tutorial/settings.htm",       "tutorial/progress_noneselected.htm",
-      "tutorial/results.htm",        "tutorial/first_video_added.htm",
-      "dialogs/crashed.htm",         "dialogs/completed.htm",
-      "dialogs/error_writing.htm",   "dialogs/error_capturing.htm",
-      "dialogs/install.htm",         "dialogs/no_tessaly.htm",
+      "dialogs/welcome.htm",       "tutorial/select_files.htm",
+      "tutorial/settings.htm",     "tutorial/progress_noneselected.htm",
+      "tutorial/results.htm",      "tutorial/first_video_added.htm",
+      "dialogs/crashed.htm",       "dialogs/completed.htm",
+      "dialogs/error_writing.htm", "dialogs/error_capturing.htm",
+      "dialogs/install.htm",       "dialogs/no_tessaly.htm",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);

@@ -1,6 +1,7 @@
 #include "render/xslt_service.h"
 
 #include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,7 +79,8 @@ TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
 }
 
 TEST_F(XsltServiceTest, HtmlOutputKeepsTheEncodingTheStylesheetDeclares) {
-  AddSheet("page.xslt", R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  AddSheet("page.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 <xsl:output method="html" encoding="UTF-8"/>
 <xsl:template match="/"><p><xsl:value-of select="movie/title"/></p></xsl:template>
 </xsl:stylesheet>)");
@@ -119,7 +121,8 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
 
 TEST_F(XsltServiceTest, IllFormedDataIsReportedWithLineAndReasonAndNoMessageBox) {
   DebugCapture debug;
-  const std::string bad = "<?xml version=\"1.0\"?>\n<movie>\n<title>Tom & Jerry</title>\n</movie>\n";
+  const std::string bad =
+      "<?xml version=\"1.0\"?>\n<movie>\n<title>Tom & Jerry</title>\n</movie>\n";
   std::string result = "untouched";
   EXPECT_FALSE(Transform(&result, bad, "templates/web/list.xslt"));
   EXPECT_EQ(result, "untouched");
@@ -136,7 +139,8 @@ TEST_F(XsltServiceTest, IllFormedDataIsReportedWithLineAndReasonAndNoMessageBox)
 }
 
 TEST_F(XsltServiceTest, AFailureDuringTheTransformationWithoutParseErrorIsReported) {
-  AddSheet("stop.xslt", R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  AddSheet("stop.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 <xsl:template match="/"><xsl:message terminate="yes">giving up</xsl:message></xsl:template>
 </xsl:stylesheet>)");
   DebugCapture debug;
@@ -154,17 +158,20 @@ TEST_F(XsltServiceTest, StylesheetsMayNotWriteFilesOrCreateFolders) {
   const std::string sheets[] = {
       // XSLT 1.1 xsl:document
       R"(<xsl:stylesheet version="1.1" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
-<xsl:template match="/"><xsl:document href=")" + target + R"(" method="text">owned</xsl:document>done</xsl:template>
+<xsl:template match="/"><xsl:document href=")" +
+          target + R"(" method="text">owned</xsl:document>done</xsl:template>
 </xsl:stylesheet>)",
       // EXSLT exsl:document
       R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
   xmlns:exsl="http://exslt.org/common" extension-element-prefixes="exsl">
-<xsl:template match="/"><exsl:document href=")" + target + R"(" method="text">owned</exsl:document>done</xsl:template>
+<xsl:template match="/"><exsl:document href=")" +
+          target + R"(" method="text">owned</exsl:document>done</xsl:template>
 </xsl:stylesheet>)",
       // a file in a folder that does not exist yet
       R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
   xmlns:exsl="http://exslt.org/common" extension-element-prefixes="exsl">
-<xsl:template match="/"><exsl:document href=")" + nested + R"(" method="text">owned</exsl:document>done</xsl:template>
+<xsl:template match="/"><exsl:document href=")" +
+          nested + R"(" method="text">owned</exsl:document>done</xsl:template>
 </xsl:stylesheet>)",
   };
   for (const std::string& sheet : sheets) {
@@ -181,15 +188,15 @@ TEST_F(XsltServiceTest, StylesheetsMayNotWriteFilesOrCreateFolders) {
 }
 
 TEST_F(XsltServiceTest, StylesheetsMayNotReadFromTheNetwork) {
-  AddSheet("fetch.xslt", R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  AddSheet("fetch.xslt",
+           R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
 <xsl:output method="text"/>
 <xsl:template match="/">[<xsl:value-of select="document('http://127.0.0.1:9/x.xml')"/>]</xsl:template>
 </xsl:stylesheet>)X");
   DebugCapture debug;
   std::string result;
   EXPECT_FALSE(Transform(&result, kData, "templates/web/fetch.xslt"));
-  EXPECT_NE(debug.Text().find("read rights for http://127.0.0.1:9/x.xml denied"),
-            std::string::npos)
+  EXPECT_NE(debug.Text().find("read rights for http://127.0.0.1:9/x.xml denied"), std::string::npos)
       << debug.Text();
 }
 

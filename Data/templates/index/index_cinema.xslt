@@ -100,7 +100,7 @@ div.none { font-size: 14px; color: #a7a39b; padding: 24px; text-align: center; }
     <xsl:variable name="src"><xsl:call-template name="url"><xsl:with-param name="path" select="file"/></xsl:call-template></xsl:variable>
     <td class="shot" width="{$w}">
       <img class="thumb" src="{$src}" width="{$w}" height="{$h}" alt=""/>
-      <div class="code">
+      <div class="code" style="width: {$w}px;">
         <span class="frame">#<xsl:value-of select="frame"/></span>
         <xsl:value-of select="substring(time, 1, 8)"/>
       </div>

@@ -113,7 +113,7 @@ div.none { font-size: 14px; color: #52606d; padding: 24px; text-align: center; }
     <xsl:variable name="src"><xsl:call-template name="url"><xsl:with-param name="path" select="file"/></xsl:call-template></xsl:variable>
     <td class="shot" width="{$w}">
       <img class="thumb" src="{$src}" width="{$w}" height="{$h}" alt=""/>
-      <div class="time">
+      <div class="time" style="width: {$w}px;">
         <span class="frame">#<xsl:value-of select="frame"/></span>
         <xsl:call-template name="clock">
           <xsl:with-param name="text" select="time"/>
