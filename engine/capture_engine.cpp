@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/ffmpeg_pipeline.h"
@@ -368,14 +369,21 @@ void CaptureEngine::SeekToFrame(int64_t frame) {
   if ((heldParts_ & Bit(GraphPart::mediaSeeking)) &&
       Succeeded(graph_->GetCapabilities(&capabilities)) &&
       (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards))) {
+    // The frames between the position and the next sample only show
+    // progress: the pipeline need not decode its way through them.
+    const int64_t wantedFrame = std::max<int64_t>(frame, firstFrame_.load());
     int64_t position = frame;
+    int64_t wanted = wantedFrame;
     if (graph_->IsUsingFrameTimeFormat() == S_FALSE) {
-      if (schedule_.frameDuration == 0)
+      if (schedule_.frameDuration == 0) {
         seekAllowed_ = false;
-      else
+      } else {
         position = frame * schedule_.frameDuration;
+        wanted = wantedFrame * schedule_.frameDuration;
+      }
     }
-    if (seekAllowed_.load() && Failed(graph_->SetPositions(position))) seekAllowed_ = false;
+    if (seekAllowed_.load() && Failed(graph_->SetPositions(position, wanted)))
+      seekAllowed_ = false;
   }
   state_ = remembered;
   if (remembered == CaptureState::running) {

@@ -197,7 +197,7 @@ class FfmpegPipeline final : public MediaPipeline {
     return S_OK;
   }
   HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current) override;
+  HResult SetPositions(int64_t current, int64_t wanted) override;
 
   HResult Run() override;
   HResult Pause() override;
@@ -305,6 +305,7 @@ class FfmpegPipeline final : public MediaPipeline {
   bool positionCheck_ = false;   // the first frame at the position is still to come
   int positionRetries_ = 0;
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
+  int64_t wantedFrom_ = INT64_MIN;    // 100-ns units; frames from here on must be exact
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
@@ -572,7 +573,7 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   }
 }
 
-HResult FfmpegPipeline::SetPositions(int64_t current) {
+HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
   std::lock_guard<std::mutex> io(ioMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   {
@@ -596,7 +597,9 @@ HResult FfmpegPipeline::SetPositions(int64_t current) {
     return S_OK;
   }
   // Up to half a frame late still counts as the frame at the position.
-  approachTarget_ = FromUnits(std::max<int64_t>(0, current)) + frameTicks_ / 2;
+  wantedFrom_ = std::max(current, wanted);
+  if (duration_ > 0 && wantedFrom_ >= duration_) wantedFrom_ = current;
+  approachTarget_ = FromUnits(std::max<int64_t>(0, wantedFrom_)) + frameTicks_ / 2;
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
   positionCheck_ = true;
@@ -756,13 +759,13 @@ bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
   if (!positionCheck_) return false;
   int64_t start, length;
   FrameTimes(frame, &start, &length);
-  if (start + length / 2 < prerollUntil_) return false;  // still before the position
+  if (start + length / 2 < wantedFrom_) return false;  // still before the wanted frame
   positionCheck_ = false;
   // The first frame at or after the position should be the one at it. A
   // later one means the key frame decoded from lay after the position,
   // although its packet said otherwise (MPEG streams after a seek): start
   // from an earlier key frame.
-  if (start <= prerollUntil_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
+  if (start <= wantedFrom_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
       startKeyTs_ == AV_NOPTS_VALUE)
     return false;
   ++positionRetries_;
@@ -808,11 +811,11 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   }
   // Frames well before the position need only what later frames refer to.
   bool skip = false;
-  if (options_.skipNonReferenceInPreroll && prerollUntil_ != INT64_MIN) {
+  if (options_.skipNonReferenceInPreroll && wantedFrom_ != INT64_MIN) {
     const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     if (ts != AV_NOPTS_VALUE)
       skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) <
-             prerollUntil_;
+             wantedFrom_;
   }
   dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());

@@ -247,6 +247,8 @@ TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
   EXPECT_EQ(engine->GetVideoFormat().biWidth, 4);
   // Positioned 40 frames before the first sample, then run.
   EXPECT_EQ(script->positions, std::vector<int64_t>{420 * kDefaultFrameDuration});
+  EXPECT_EQ(script->wanted, std::vector<int64_t>{460 * kDefaultFrameDuration})
+      << "the frames before the first sample need not be decoded";
   EXPECT_LT(IndexOf(log, "SetPositions " + std::to_string(420 * kDefaultFrameDuration)),
             IndexOf(log, "Run"));
   EXPECT_EQ(engine->GetState(), CaptureState::running);
@@ -339,6 +341,7 @@ TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
     EXPECT_EQ(listener.Values("seek").back(), sample + 200 - 40);
     engine->SeekToFrame(sample + 160);
     EXPECT_EQ(script->positions.back(), (sample + 160) * T);
+    EXPECT_EQ(script->wanted.back(), (sample + 200) * T);
     EXPECT_EQ(engine->GetState(), CaptureState::running);
     engine->FrameConsumed();
     EXPECT_EQ(Deliver(sample + 160), S_OK);

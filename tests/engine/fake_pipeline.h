@@ -48,6 +48,7 @@ struct FakeScript {
   bool cancelled = false;
   bool destroyed = false;
   std::vector<int64_t> positions;  // SetPositions arguments
+  std::vector<int64_t> wanted;
 
   // How WaitForCompletion passes time while running and not complete:
   // advance the fake clock by the time-out and report E_ABORT at once, or
@@ -149,10 +150,11 @@ class FakePipeline final : public MediaPipeline {
     return s_->Result("GetCapabilities");
   }
   HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current) override {
+  HResult SetPositions(int64_t current, int64_t wanted) override {
     const HResult hr = Call("SetPositions " + std::to_string(current), "SetPositions");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
+    s_->wanted.push_back(wanted);
     s_->complete = false;
     return hr;
   }
