@@ -303,6 +303,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
   seekAllowed_ = schedule_.seekAllowed;
 
   SeekToFrame(computed.startPosition);
+  updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
   state_ = CaptureState::running;
@@ -314,8 +315,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
     return FailOpen(hr, ErrorTextOf(hr), result);
   }
 
-  updateEvent_.Reset();
-  updateEvent_.Set();
+  updateEvent_.Set();  // the first frame may pass
   StartWorker();
   return true;
 }

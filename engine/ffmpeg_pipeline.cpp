@@ -166,7 +166,10 @@ class FfmpegPipeline final : public MediaPipeline {
   explicit FfmpegPipeline(FfmpegPipelineOptions options) : options_(std::move(options)) {
     if (!options_.counters) options_.counters = std::make_shared<PipelineCounters>();
   }
-  ~FfmpegPipeline() override { StopStreaming(); }
+  ~FfmpegPipeline() override {
+    StopStreaming();
+    ClearPackets();
+  }
 
   HResult CreateGrabber() override { return S_OK; }
   HResult QueryGrabber() override { return S_OK; }
