@@ -32,9 +32,7 @@ constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
 
 uint32_t Bit(GraphPart part) { return 1u << static_cast<unsigned>(part); }
 
-bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) {
-  return event.Wait(timeoutMs);
-}
+bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) { return event.Wait(timeoutMs); }
 
 }  // namespace
 
@@ -236,9 +234,9 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
     } catch (...) {
       DebugOutput(kAfter);
     }
-    ReleaseParts({GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber,
-                  GraphPart::sourceFilter},
-                 kAfter);
+    ReleaseParts(
+        {GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber, GraphPart::sourceFilter},
+        kAfter);
     return FailOpen(hr,
                     "Error connecting source to grabber. Most likely a stream splitter problem. " +
                         ErrorTextOf(hr),
@@ -281,9 +279,9 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
 
   ConnectedType type;
   hr = graph_->QueryConnectedType(&type);
-  const bool knownFormat =
-      type.formatType == FormatType::videoInfo || type.formatType == FormatType::videoInfo2 ||
-      type.formatType == FormatType::mpeg2Video;
+  const bool knownFormat = type.formatType == FormatType::videoInfo ||
+                           type.formatType == FormatType::videoInfo2 ||
+                           type.formatType == FormatType::mpeg2Video;
   if (Failed(hr) || !knownFormat) {
     ReleaseAfterConnectFailure(kAfter);
     // The text stays empty when the query itself succeeded; the result code
@@ -382,15 +380,13 @@ void CaptureEngine::SeekToFrame(int64_t frame) {
         wanted = wantedFrame * schedule_.frameDuration;
       }
     }
-    if (seekAllowed_.load() && Failed(graph_->SetPositions(position, wanted)))
-      seekAllowed_ = false;
+    if (seekAllowed_.load() && Failed(graph_->SetPositions(position, wanted))) seekAllowed_ = false;
   }
   state_ = remembered;
   if (remembered == CaptureState::running) {
     if (graph_->Run() == S_FALSE) {
       FilterState filterState;
-      if (Failed(graph_->GetState(1000, &filterState)))
-        DebugOutput("GetState failed afer run\n");
+      if (Failed(graph_->GetState(1000, &filterState))) DebugOutput("GetState failed afer run\n");
     }
   }
 }
@@ -444,7 +440,9 @@ void CaptureEngine::ReportEnded(bool completed) {
 // ---------------------------------------------------------------------------
 // Sample callback (streaming thread)
 
-bool CaptureEngine::WaitGate(int64_t timeoutMs) { return env_.waitForEvent(updateEvent_, timeoutMs); }
+bool CaptureEngine::WaitGate(int64_t timeoutMs) {
+  return env_.waitForEvent(updateEvent_, timeoutMs);
+}
 
 HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
   if (!sample || !start) return E_FAIL;

@@ -52,12 +52,11 @@ TEST(CodecProbe, ReadsTheHandlerOfTheFirstVideoStream) {
   const std::string pcm("\x55\0\0\0", 4);
   const Case cases[] = {
       {"video only", Avi(StreamList("vids", "XVID")), 0x44495658u},
-      {"audio first", Avi(StreamList("auds", pcm) + StreamList("vids", "DX50")),
-       0x30355844u},
+      {"audio first", Avi(StreamList("auds", pcm) + StreamList("vids", "DX50")), 0x30355844u},
       {"two video streams", Avi(StreamList("vids", "H264") + StreamList("vids", "XVID")),
        0x34363248u},
-      {"odd-sized chunk before the streams",
-       Avi(Chunk("JUNK", "abc") + StreamList("vids", "MJPG")), 0x47504A4Du},
+      {"odd-sized chunk before the streams", Avi(Chunk("JUNK", "abc") + StreamList("vids", "MJPG")),
+       0x47504A4Du},
       {"no video stream", Avi(StreamList("auds", pcm)), 0},
       {"a wave file", Avi(StreamList("vids", "XVID"), "WAVE"), 0},
       {"not RIFF at all", "\x1A\x45\xDF\xA3 matroska", 0},
@@ -90,11 +89,11 @@ TEST(CodecHelp, AddressNamesTheExtensionAsTypedAndTheCodeInLowerCase) {
   // Without a "." in the file name the whole path is the format, escaped as
   // a query value should be.
   EXPECT_EQ(CodecHelpFormat("/videos.old/clip"), "/videos.old/clip");
-  EXPECT_EQ(CodecHelpAddress(site, "/v/my clip", 0),
-            site + "codec.php?format=%2Fv%2Fmy%20clip");
+  EXPECT_EQ(CodecHelpAddress(site, "/v/my clip", 0), site + "codec.php?format=%2Fv%2Fmy%20clip");
   EXPECT_EQ(CodecHelpAddress(site, "/v/x.a&b", 0), site + "codec.php?format=a%26b");
   // A code with a blank keeps its four characters.
-  EXPECT_EQ(CodecHelpAddress(site, "/v/c.avi", 0x20424944u), site + "codec.php?format=avi&fourcc=dib%20");
+  EXPECT_EQ(CodecHelpAddress(site, "/v/c.avi", 0x20424944u),
+            site + "codec.php?format=avi&fourcc=dib%20");
 
   const std::string before = ProductWebSite();
   EXPECT_EQ(before.rfind("http://", 0), 0u) << "the help window opens http: addresses only";

@@ -35,7 +35,7 @@ class FakeClock {
 struct FakeScript {
   std::mutex mutex;
   std::condition_variable cv;
-  std::vector<std::string> log;          // every call, in order
+  std::vector<std::string> log;            // every call, in order
   std::map<std::string, HResult> results;  // scripted results by call name
   bool connectThrows = false;
   ConnectedType type;
@@ -110,7 +110,9 @@ class FakePipeline final : public MediaPipeline {
 
   HResult CreateGrabber() override { return Call("CreateGrabber"); }
   HResult QueryGrabber() override { return Call("QueryGrabber"); }
-  HResult AddGrabber(const std::string& name) override { return Call("AddGrabber " + name, "AddGrabber"); }
+  HResult AddGrabber(const std::string& name) override {
+    return Call("AddGrabber " + name, "AddGrabber");
+  }
   HResult AddSourceFilter(const std::string& path, const std::string& name) override {
     return Call("AddSourceFilter " + path + " " + name, "AddSourceFilter");
   }
