@@ -17,8 +17,8 @@ namespace ombrelo {
 
 bool PictureReader::TooLarge(uint64_t width, uint64_t height) const {
   if (std::max<uint64_t>(width, 1) * std::max<uint64_t>(height, 1) <= maxPixels_) return false;
-  DebugOutputF("Picture too large to load (%llu x %llu)\n",
-               static_cast<unsigned long long>(width), static_cast<unsigned long long>(height));
+  DebugOutputF("Picture too large to load (%llu x %llu)\n", static_cast<unsigned long long>(width),
+               static_cast<unsigned long long>(height));
   return true;
 }
 
@@ -72,17 +72,17 @@ class BmpReader final : public PictureReader {
   bool topDown_ = false;
   int bitsPerPixel_ = 0;
   RowKind kind_ = RowKind::k24;
-  size_t fileRowBytes_ = 0;  // bytes per stored row (plain kinds)
-  size_t neededBytes_ = 0;   // bytes that hold the first width pixels
+  size_t fileRowBytes_ = 0;                       // bytes per stored row (plain kinds)
+  size_t neededBytes_ = 0;                        // bytes that hold the first width pixels
   std::array<uint8_t, kPaletteBytes> palette_{};  // red, green, blue, unused
   Channel red_, green_, blue_;
   std::vector<uint8_t> row_;      // one delivered row: 3 x width + 64 bytes
   std::vector<uint8_t> fileRow_;  // the stored bytes of one row
 
   // Run-length state carried from one row to the next.
-  bool rleEnd_ = false;        // an end-of-bitmap code was met
-  uint32_t rleSkipRows_ = 0;   // whole rows passed over by a delta
-  int rleStartX_ = 0;          // column where a delta lands on the next row
+  bool rleEnd_ = false;          // an end-of-bitmap code was met
+  uint32_t rleSkipRows_ = 0;     // whole rows passed over by a delta
+  int rleStartX_ = 0;            // column where a delta lands on the next row
   bool rleLastRowFull_ = false;  // the previous row ended by reaching its width
 };
 
@@ -296,7 +296,8 @@ void BmpReader::DecodePlainRow() {
       for (int x = 0; x < width_; ++x) PutIndex(x, (s[x >> 3] >> (7 - (x & 7))) & 1u);
       break;
     case RowKind::kIndexed4:
-      for (int x = 0; x < width_; ++x) PutIndex(x, (x & 1) ? (s[x >> 1] & 0x0Fu) : (s[x >> 1] >> 4));
+      for (int x = 0; x < width_; ++x)
+        PutIndex(x, (x & 1) ? (s[x >> 1] & 0x0Fu) : (s[x >> 1] >> 4));
       break;
     case RowKind::kIndexed8:
       for (int x = 0; x < width_; ++x) PutIndex(x, s[x]);

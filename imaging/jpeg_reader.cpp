@@ -129,8 +129,8 @@ class JpegReader final : public PictureReader {
   MemorySource source_manager_;
   ScanLimit scan_limit_;
   bool created_ = false;
-  bool cmyk_ = false;      // output is CMYK, converted per row
-  bool inverted_ = false;  // CMYK values stored inverted (Adobe)
+  bool cmyk_ = false;             // output is CMYK, converted per row
+  bool inverted_ = false;         // CMYK values stored inverted (Adobe)
   JSAMPARRAY samples_ = nullptr;  // one row as the library delivers it
   JSAMPROW rgb_ = nullptr;        // the converted row of a CMYK file
   size_t rowLength_ = 0;          // bytes of one delivered row
@@ -190,8 +190,8 @@ bool JpegReader::ReadHeader() {
   samples_ = (*cinfo_.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo_), JPOOL_IMAGE,
                                          static_cast<JDIMENSION>(width * components), 1);
   if (cmyk_) {
-    rgb_ = static_cast<JSAMPROW>((*cinfo_.mem->alloc_large)(
-        reinterpret_cast<j_common_ptr>(&cinfo_), JPOOL_IMAGE, rowLength_));
+    rgb_ = static_cast<JSAMPROW>((*cinfo_.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo_),
+                                                            JPOOL_IMAGE, rowLength_));
   }
 
   picture_ = Picture{};
@@ -218,8 +218,8 @@ bool JpegReader::ReadHeader() {
 // After the header: size limit, scale and output colour space. False (with
 // its own message) when the file cannot be decoded.
 bool JpegReader::Configure() {
-  fullSize_ = PictureSize{static_cast<int>(cinfo_.image_width),
-                          static_cast<int>(cinfo_.image_height)};
+  fullSize_ =
+      PictureSize{static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)};
   if (TooLarge(cinfo_.image_width, cinfo_.image_height)) return false;
 
   if (requested_.width > 0 && requested_.height > 0) {
@@ -303,8 +303,8 @@ bool JpegReader::ReadPixels(uint8_t* destination, int destinationStride,
 
 }  // namespace
 
-std::unique_ptr<PictureReader> MakeJpegReader(std::span<const uint8_t> bytes,
-                                              PictureSize requested, uint64_t maxPixels) {
+std::unique_ptr<PictureReader> MakeJpegReader(std::span<const uint8_t> bytes, PictureSize requested,
+                                              uint64_t maxPixels) {
   return std::make_unique<JpegReader>(bytes, requested, maxPixels);
 }
 

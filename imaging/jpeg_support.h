@@ -11,7 +11,10 @@
 #include <cstddef>
 #include <cstdio>
 
+// jpeglib.h needs FILE and size_t declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 namespace ombrelo {
 

@@ -86,10 +86,9 @@ void PictureConverter::SetFormat(const MaskDescription& destination) {
   format_.alphaBits = CountSetBits(destination.alphaMask);
 }
 
-void PictureConverter::Convert(const uint8_t* source, uint8_t* destination,
-                               const uint8_t* palette, int width, int bitsPerPixel, int redShift,
-                               int greenShift, int blueShift, int redBits, int greenBits,
-                               int blueBits) const {
+void PictureConverter::Convert(const uint8_t* source, uint8_t* destination, const uint8_t* palette,
+                               int width, int bitsPerPixel, int redShift, int greenShift,
+                               int blueShift, int redBits, int greenBits, int blueBits) const {
   // Only the depth, the red shift (byte order of 24/32-bit sources) and the
   // green width (16-bit sources) tell the writers apart.
   (void)greenShift;
@@ -225,8 +224,8 @@ void PictureConverter::Write24Bit(const uint8_t* source, uint8_t* destination,
 }
 
 void PictureConverter::Write32Bit(const uint8_t* source, uint8_t* destination,
-                                  const uint8_t* palette, int width, int bitsPerPixel,
-                                  int redShift, int greenBits) const {
+                                  const uint8_t* palette, int width, int bitsPerPixel, int redShift,
+                                  int greenBits) const {
   if (IsIndexed(bitsPerPixel) && palette == nullptr) {
     DebugOutput("PictureConverter::Write32Bit  Unsupported source format\n");
     return;

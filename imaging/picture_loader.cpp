@@ -51,9 +51,7 @@ class MappedFile {
     data_ = data;
     return true;
   }
-  std::span<const uint8_t> Bytes() const {
-    return {static_cast<const uint8_t*>(data_), size_};
-  }
+  std::span<const uint8_t> Bytes() const { return {static_cast<const uint8_t*>(data_), size_}; }
 
  private:
   int fd_ = -1;
@@ -98,8 +96,7 @@ std::unique_ptr<LoadedBitmap> PictureLoader::LoadIntoBitmap(const std::string& p
 
 std::unique_ptr<LoadedBitmap> PictureLoader::DecodeIntoBitmap(std::span<const uint8_t> bytes,
                                                               PictureFormat format,
-                                                              Picture* picture,
-                                                              PictureSize* size,
+                                                              Picture* picture, PictureSize* size,
                                                               uint64_t maxPixels) {
   const PictureSize requested = size != nullptr ? *size : PictureSize{};
   std::unique_ptr<PictureReader> reader;
@@ -148,8 +145,7 @@ std::unique_ptr<LoadedBitmap> PictureLoader::DecodeIntoBitmap(std::span<const ui
     }
   }
   try {
-    bitmap->pixels.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(delivered.height),
-                          0);
+    bitmap->pixels.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(delivered.height), 0);
   } catch (const std::bad_alloc&) {
     DebugOutput("Failed to Create DIBSection\n");
     return nullptr;

@@ -52,7 +52,7 @@ class PictureReader {
 // requested: the display size a JPEG may be reduced to (0, 0 for none).
 // maxPixels: the largest width x height accepted.
 std::unique_ptr<PictureReader> MakeBmpReader(std::span<const uint8_t> bytes, uint64_t maxPixels);
-std::unique_ptr<PictureReader> MakeJpegReader(std::span<const uint8_t> bytes,
-                                              PictureSize requested, uint64_t maxPixels);
+std::unique_ptr<PictureReader> MakeJpegReader(std::span<const uint8_t> bytes, PictureSize requested,
+                                              uint64_t maxPixels);
 
 }  // namespace ombrelo

@@ -1,6 +1,10 @@
 #include "project/tag_reader.h"
 
+#include <algorithm>
 #include <charconv>
+#include <sstream>
+#include <string_view>
+#include <type_traits>
 
 namespace ombrelo {
 
@@ -39,6 +43,66 @@ void ExpectTag(std::istream& in, const std::string& tag) {
 
 namespace {
 
+constexpr std::string_view kCdataOpen = "<![CDATA[";
+constexpr std::string_view kCdataClose = "]]>";
+
+// Consumes kCdataOpen when the stream continues with it; otherwise leaves
+// the stream where it was.
+bool TakeCdataOpen(std::istream& in) {
+  const std::istream::pos_type start = in.tellg();
+  for (const char expected : kCdataOpen) {
+    const int c = in.get();
+    if (c != static_cast<unsigned char>(expected)) {
+      in.clear();
+      in.seekg(start);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TextValue(const std::string& value) {
+  if (value.find('<') == std::string::npos) return value;
+  std::string out(kCdataOpen);
+  size_t from = 0;
+  for (size_t end; (end = value.find(kCdataClose, from)) != std::string::npos; from = end + 2) {
+    // "]]>" becomes "]]" closing this section and ">" opening the next one.
+    out.append(value, from, end + 2 - from);
+    out += kCdataClose;
+    out += kCdataOpen;
+  }
+  out.append(value, from, std::string::npos);
+  out += kCdataClose;
+  return out;
+}
+
+std::string ReadTextValue(std::istream& in) {
+  std::string text = ReadText(in);
+  while (in.peek() == '<' && TakeCdataOpen(in)) {
+    // Collect up to "]]>"; the end of the stream before it is a format error.
+    std::string section;
+    for (;;) {
+      const int c = in.get();
+      if (c == std::char_traits<char>::eof()) {
+        in.clear(in.rdstate() & ~std::ios::failbit);
+        throw TagFormatError("Format error : missing ]]>");
+      }
+      section.push_back(static_cast<char>(c));
+      if (section.size() >= 3 && section.compare(section.size() - 3, 3, kCdataClose) == 0) {
+        section.resize(section.size() - 3);
+        break;
+      }
+    }
+    text += section;
+    text += ReadText(in);
+  }
+  return text;
+}
+
+namespace {
+
 // Collects the characters that may continue a number of the given kind,
 // after skipping leading whitespace as stream extraction does.
 std::string NumberText(std::istream& in, bool real) {
@@ -53,6 +117,12 @@ std::string NumberText(std::istream& in, bool real) {
     c = in.peek();
   };
   if (c == '+' || c == '-') take();
+  if (real && (c == 'i' || c == 'I' || c == 'n' || c == 'N')) {
+    // "inf", "infinity" or "nan", as FormatG writes non-finite values.
+    while ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) take();
+    if (c == std::char_traits<char>::eof()) in.clear(in.rdstate() & ~std::ios::failbit);
+    return text;
+  }
   while (c >= '0' && c <= '9') take();
   if (real) {
     if (c == '.') {
@@ -77,6 +147,14 @@ template <typename T>
 T ParseNumber(std::string text) {
   if (!text.empty() && text[0] == '+') text.erase(0, 1);
   T value{};
+  if constexpr (std::is_floating_point_v<T>) {
+    // from_chars reads "inf" and "nan" but not their negative forms.
+    if (text.size() > 1 && text[0] == '-' &&
+        (text[1] == 'i' || text[1] == 'I' || text[1] == 'n' || text[1] == 'N')) {
+      std::from_chars(text.data() + 1, text.data() + text.size(), value);
+      return -value;
+    }
+  }
   std::from_chars(text.data(), text.data() + text.size(), value);
   return value;
 }
@@ -91,6 +169,23 @@ uint32_t ReadUnsigned(std::istream& in) {
 }
 
 double ReadDouble(std::istream& in) { return ParseNumber<double>(NumberText(in, true)); }
+
+int32_t AtoI(const std::string& text) {
+  std::istringstream in(text);
+  std::string digits = NumberText(in, false);
+  if (!digits.empty() && digits[0] == '+') digits.erase(0, 1);
+  long long value = 0;
+  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    value = !digits.empty() && digits[0] == '-' ? INT32_MIN : INT32_MAX;
+  }
+  return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
+
+double AtoF(const std::string& text) {
+  std::istringstream in(text);
+  return ParseNumber<double>(NumberText(in, true));
+}
 
 std::string FormatG(double value) {
   char text[64];

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 namespace {
 
@@ -133,8 +136,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = std::string(argv[1]) + "/";
-  const Bytes rle8{3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 0, 2, 3, 0, 0,
-                   1, 4, 0, 2, 1, 1, 1, 2, 0, 0, 4, 7, 0, 1};
+  const Bytes rle8{3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 0, 2, 3,
+                   0, 0, 1, 4, 0, 2, 1, 1, 1, 2, 0, 0, 4, 7, 0, 1};
   const Bytes rle4{5, 0x12, 0, 0, 0, 3, 0x34, 0x10, 0, 0, 0, 2, 1, 0, 200, 0x44, 0, 0, 0, 1};
   const Bytes masks565{0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
   const struct {

@@ -44,8 +44,8 @@ TEST(BmpLoaderTest, TwentyFourBitRowsComeOutUprightInBitmapOrder) {
   BmpSpec spec;
   spec.width = 3;
   spec.height = 2;
-  spec.pixels = Raw({0, 0, 255, 0, 255, 0, 255, 0, 0, 9, 9, 9,              // bottom: R G B
-                     255, 255, 255, 0, 0, 0, 128, 128, 128, 9, 9, 9});  // top: W K grey
+  spec.pixels = Raw({0,   0,   255, 0, 255, 0, 255, 0,   0,   9, 9, 9,    // bottom: R G B
+                     255, 255, 255, 0, 0,   0, 128, 128, 128, 9, 9, 9});  // top: W K grey
   DebugCapture capture;
   Picture picture;
   PictureSize size;
@@ -130,14 +130,14 @@ TEST(BmpLoaderTest, IndexedRowsUseThePalette) {
     spec.height = 2;
     spec.bitsPerPixel = 8;
     spec.palette.assign(256 * 4, 0);
-    spec.palette[255 * 4 + 1] = 255;  // entry 255 green
-    spec.palette[1 * 4 + 2] = 255;    // entry 1 red
+    spec.palette[255 * 4 + 1] = 255;                // entry 255 green
+    spec.palette[1 * 4 + 2] = 255;                  // entry 1 red
     spec.pixels = Raw({1, 255, 0, 1, 255, 0, 0, 0,  // rows of 8 bytes
                        255, 255, 1, 1, 0, 0, 0, 0});
     const auto bitmap = Decode(BuildBmp(spec));
     ASSERT_TRUE(bitmap);
-    EXPECT_EQ(Pixels(*bitmap), (Image{{kGreen, kGreen, kRed, kRed, kBlack},
-                                      {kRed, kGreen, kBlack, kRed, kGreen}}));
+    EXPECT_EQ(Pixels(*bitmap),
+              (Image{{kGreen, kGreen, kRed, kRed, kBlack}, {kRed, kGreen, kBlack, kRed, kGreen}}));
 
     DebugCapture capture;
     spec.colours = 300;
@@ -228,6 +228,7 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
     spec.compression = 1;
     spec.colours = 5;
     spec.palette = palette;
+    // clang-format off
     spec.pixels = Raw({
         3, 1, 0, 3, 2, 3, 4, 0, 0, 0,  // row 0: RRR + absolute G B W (padded), end of line
         0, 2, 2, 0, 2, 3, 0, 0,        // row 1: delta 2 right, BB, end of line
@@ -235,6 +236,7 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
         //                                row 3 starts at column 2: G
         0, 1,  // end of bitmap
     });
+    // clang-format on
     const auto bitmap = Decode(BuildBmp(spec));
     ASSERT_TRUE(bitmap);
     const Rgb K = kBlack, R = kRed, G = kGreen, B = kBlue, W = kWhite;
@@ -252,12 +254,14 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
     spec.compression = 2;
     spec.colours = 5;
     spec.palette = palette;
+    // clang-format off
     spec.pixels = Raw({
-        5, 0x12, 0, 0,        // row 0: R G R G R, end of line
+        5, 0x12, 0, 0,           // row 0: R G R G R (full), its end of line
         0, 3, 0x34, 0x10, 0, 0,  // row 1: absolute B W R (two bytes, even), end of line
-        200, 0x44, 0, 0,      // row 2: a run of 200 white, clipped; its end of line is ignored
-        0, 1,
+        200, 0x44, 0, 0,         // row 2: a run of 200 white, clipped at the width
+        0, 1,                    // end of bitmap
     });
+    // clang-format on
     const auto bitmap = Decode(BuildBmp(spec));
     ASSERT_TRUE(bitmap);
     const Rgb K = kBlack, R = kRed, G = kGreen, B = kBlue, W = kWhite;
@@ -397,8 +401,8 @@ TEST(BmpLoaderTest, EveryTruncationOfRunLengthDataIsSafe) {
   spec.compression = 2;
   spec.colours = 3;
   spec.palette = PaletteOf({kBlack, kRed, kGreen});
-  spec.pixels = Raw({7, 0x12, 0, 0, 0, 5, 0x12, 0x12, 0x10, 0, 0, 0, 2, 3, 1, 3, 0x21, 0, 0,
-                     0, 9, 0x11, 0x22, 0x11, 0x22, 0x10, 0, 0, 1});
+  spec.pixels = Raw({7, 0x12, 0, 0, 0, 5, 0x12, 0x12, 0x10, 0,    0,    0, 2, 3, 1,
+                     3, 0x21, 0, 0, 0, 9, 0x11, 0x22, 0x11, 0x22, 0x10, 0, 0, 1});
   const std::string file = BuildBmp(spec);
   DebugCapture capture;
   for (size_t length = 0; length <= file.size(); ++length) {

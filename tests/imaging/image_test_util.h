@@ -6,11 +6,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include "imaging/picture_loader.h"
 
@@ -200,7 +204,8 @@ inline DecodedJpeg DecodeJpegBytes(const std::string& bytes) {
   out.height = static_cast<int>(cinfo.output_height);
   out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW rows[1] = {out.rgb.data() + static_cast<size_t>(cinfo.output_scanline) * out.width * 3};
+    JSAMPROW rows[1] = {out.rgb.data() +
+                        static_cast<size_t>(cinfo.output_scanline) * out.width * 3};
     jpeg_read_scanlines(&cinfo, rows, 1);
   }
   jpeg_finish_decompress(&cinfo);

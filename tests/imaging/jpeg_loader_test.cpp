@@ -244,8 +244,8 @@ TEST(JpegLoaderTest, BrokenFilesFailCleanly) {
   }
   {
     SCOPED_TRACE("too large");
-    const auto refused = PictureLoader::DecodeIntoBitmap(Bytes(good), PictureFormat::kJpeg,
-                                                         nullptr, nullptr, 48 * 32 - 1);
+    const auto refused = PictureLoader::DecodeIntoBitmap(Bytes(good), PictureFormat::kJpeg, nullptr,
+                                                         nullptr, 48 * 32 - 1);
     EXPECT_FALSE(refused);
   }
   {

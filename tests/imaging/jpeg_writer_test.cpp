@@ -128,13 +128,13 @@ TEST(SaveJpgTest, SixteenBitPixelsFollowTheGreenWidth) {
 
   picture.greenBits = 5;  // 5-5-5: 0x7FFF is white
   ASSERT_TRUE(SaveJPG(picture, folder / "555.jpg", 95, true));
-  EXPECT_TRUE(Near(DecodeJpegBytes(ReadFileBytes(folder / "555.jpg")).At(8, 8),
-                   Rgb{248, 248, 248}, 8));
+  EXPECT_TRUE(
+      Near(DecodeJpegBytes(ReadFileBytes(folder / "555.jpg")).At(8, 8), Rgb{248, 248, 248}, 8));
 
   picture.greenBits = 6;  // 5-6-5: red 15, green 63, blue 31
   ASSERT_TRUE(SaveJPG(picture, folder / "565.jpg", 95, true));
-  EXPECT_TRUE(Near(DecodeJpegBytes(ReadFileBytes(folder / "565.jpg")).At(8, 8),
-                   Rgb{120, 252, 248}, 8));
+  EXPECT_TRUE(
+      Near(DecodeJpegBytes(ReadFileBytes(folder / "565.jpg")).At(8, 8), Rgb{120, 252, 248}, 8));
 }
 
 TEST(SaveJpgTest, FailuresReturnFalseAndLeaveNoFile) {
@@ -155,9 +155,8 @@ TEST(SaveJpgTest, FailuresReturnFalseAndLeaveNoFile) {
     DebugCapture capture;
     const std::string path = folder / "missing/thumb.jpg";
     EXPECT_FALSE(SaveJPG(t.picture, path, 85, true));
-    EXPECT_EQ(capture.Lines(),
-              std::vector<std::string>{"can't open " + path + " error " + std::to_string(ENOENT) +
-                                       "\n"});
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"can't open " + path + " error " +
+                                                        std::to_string(ENOENT) + "\n"});
     EXPECT_FALSE(std::filesystem::exists(path));
   }
   {

@@ -37,12 +37,12 @@ std::array<uint8_t, kPaletteBytes> TestPalette() {
 
 // Converts one row; the destination starts filled with 0xAA so that
 // untouched bytes show.
-Bytes ConvertRow(const PictureConverter& converter, const Bytes& source, int width, int bitsPerPixel,
-          size_t destinationBytes, const uint8_t* palette = nullptr, int redShift = 0,
-          int greenBits = 0) {
+Bytes ConvertRow(const PictureConverter& converter, const Bytes& source, int width,
+                 int bitsPerPixel, size_t destinationBytes, const uint8_t* palette = nullptr,
+                 int redShift = 0, int greenBits = 0) {
   Bytes destination(destinationBytes, 0xAA);
-  converter.Convert(source.data(), destination.data(), palette, width, bitsPerPixel, redShift, 0,
-                    0, 0, greenBits, 0);
+  converter.Convert(source.data(), destination.data(), palette, width, bitsPerPixel, redShift, 0, 0,
+                    0, greenBits, 0);
   return destination;
 }
 
@@ -79,8 +79,10 @@ TEST(PictureConverterTest, Write24BitExchangesOuterBytesAndExpandsEverySource) {
 TEST(PictureConverterTest, Write32BitFollowsSourceByteOrder) {
   const PictureConverter to32 = ConverterTo(32);
   const auto palette = TestPalette();
-  EXPECT_EQ(ConvertRow(to32, {0x10, 0x20, 0x30}, 1, 24, 4, nullptr, 0), (Bytes{0x10, 0x20, 0x30, 0}));
-  EXPECT_EQ(ConvertRow(to32, {0x10, 0x20, 0x30}, 1, 24, 4, nullptr, 16), (Bytes{0x30, 0x20, 0x10, 0}));
+  EXPECT_EQ(ConvertRow(to32, {0x10, 0x20, 0x30}, 1, 24, 4, nullptr, 0),
+            (Bytes{0x10, 0x20, 0x30, 0}));
+  EXPECT_EQ(ConvertRow(to32, {0x10, 0x20, 0x30}, 1, 24, 4, nullptr, 16),
+            (Bytes{0x30, 0x20, 0x10, 0}));
   EXPECT_EQ(ConvertRow(to32, {1, 2, 3, 4}, 1, 32, 4, nullptr, 0), (Bytes{1, 2, 3, 0}));
   EXPECT_EQ(ConvertRow(to32, {1, 2, 3, 4}, 1, 32, 4, nullptr, 8), (Bytes{3, 2, 1, 0}));
   EXPECT_EQ(ConvertRow(to32, {0xFF, 0x7F}, 1, 16, 4, nullptr, 0, 5), (Bytes{0xF8, 0xF8, 0xF8, 0}));
@@ -145,7 +147,7 @@ TEST(PictureConverterTest, UnsupportedCombinationsLeaveTheRowAndSayWhy) {
     SCOPED_TRACE(c.message);
     DebugCapture capture;
     const Bytes out = ConvertRow(ConverterTo(c.destinationBits, c.destinationGreen),
-                          Bytes(16, 0x55), 2, c.sourceBits, 8, palette.data());
+                                 Bytes(16, 0x55), 2, c.sourceBits, 8, palette.data());
     EXPECT_EQ(out, Bytes(8, 0xAA));
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{c.message});
   }

@@ -11,7 +11,7 @@ TEST(QImageBitmapTest, CopiesColourAndGreyPictures) {
   testing::BmpSpec spec;
   spec.width = 2;
   spec.height = 2;
-  spec.pixels = testing::Raw({0, 0, 255, 0, 255, 0, 0, 0,       // bottom: red, green
+  spec.pixels = testing::Raw({0, 0, 255, 0, 255, 0, 0, 0,        // bottom: red, green
                               255, 0, 0, 255, 255, 255, 0, 0});  // top: blue, white
   const auto bitmap =
       PictureLoader::DecodeIntoBitmap(testing::Bytes(testing::BuildBmp(spec)), PictureFormat::kBmp);
@@ -30,8 +30,8 @@ TEST(QImageBitmapTest, CopiesColourAndGreyPictures) {
   grey.components = 1;
   grey.inputSpace = JCS_GRAYSCALE;
   grey.pixel = [](int, int, uint8_t* s) { s[0] = 100; };
-  const auto greyBitmap = PictureLoader::DecodeIntoBitmap(
-      testing::Bytes(testing::EncodeJpeg(grey)), PictureFormat::kJpeg);
+  const auto greyBitmap = PictureLoader::DecodeIntoBitmap(testing::Bytes(testing::EncodeJpeg(grey)),
+                                                          PictureFormat::kJpeg);
   ASSERT_TRUE(greyBitmap);
   const QImage greyImage = ToQImage(*greyBitmap);
   EXPECT_EQ(greyImage.format(), QImage::Format_Indexed8);

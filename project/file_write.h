@@ -1,0 +1,21 @@
+#pragma once
+// Replacing a file as a whole: the bytes go to a temporary file in the same
+// folder, which then takes the file's place by a rename. A crash or a full
+// disk therefore never leaves half a file behind; the old file stays until
+// the new one is complete.
+#include <string>
+
+namespace ombrelo {
+
+enum class WriteResult {
+  ok,
+  cannotOpen,   // the folder is missing or not writable, or the file is read-only
+  writeFailed,  // writing, flushing or renaming failed (e.g. a full disk)
+};
+
+// Writes the bytes to path, replacing an existing file. An existing file that
+// is not writable is not replaced (cannotOpen). A new file gets the usual
+// permissions (0666 less the umask).
+WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes);
+
+}  // namespace ombrelo

@@ -1,0 +1,202 @@
+#include "project/project.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+#include "project/capture_settings_xml.h"
+#include "project/file_write.h"
+#include "project/message_port.h"
+#include "project/tag_reader.h"
+
+namespace ombrelo {
+namespace {
+
+constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>";
+
+// Read once, while static objects are made, before main can change it.
+const std::string g_startDirectory = paths::CurrentDirectory();
+
+// Project files carry their line breaks as carriage return and line feed
+// (the file is text, and this is the format's own line end).
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (const char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// Reading turns carriage return and line feed back into a line feed, so a
+// file with either line end reads the same.
+std::string WithoutCrLf(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    out += bytes[i];
+  }
+  return out;
+}
+
+void ShowInvalidIdMessage(int32_t id) {
+  char text[256];
+  std::snprintf(text, sizeof text, "Internal error\nInvalid movie id %d", id);
+  ShowMessage("Application error", text, MessageIcon::none, MessageOwner::none);
+}
+
+}  // namespace
+
+const std::string& StartDirectory() { return g_startDirectory; }
+
+CProject& CProject::Instance() {
+  static CProject* project = new CProject();  // lives until the process ends
+  return *project;
+}
+
+CProject::CProject(const std::string& defaultBaseFolder) : output_(defaultBaseFolder) {}
+
+CProject::~CProject() = default;
+
+void CProject::AddMovie(const std::string& path) {
+  RemoveMovie(path);
+  movies_.emplace_back(path, capture_);
+}
+
+void CProject::RemoveMovie(const std::string& path) {
+  for (auto it = movies_.begin(); it != movies_.end(); ++it) {
+    if (it->path() == path) {
+      movies_.erase(it);
+      return;
+    }
+  }
+}
+
+void CProject::ClearMovies() { movies_.clear(); }
+
+void CProject::MarkDone(int32_t id) {
+  for (Movie& movie : movies_) {
+    if (movie.id() == id) movie.status = kMovieDone;
+  }
+}
+
+const Movie& CProject::FindMovie(int32_t id) const {
+  for (const Movie& movie : movies_) {
+    if (movie.id() == id) return movie;
+  }
+  ShowInvalidIdMessage(id);
+  if (!fallbackRead_) fallbackRead_ = std::make_unique<Movie>("", capture_);
+  return *fallbackRead_;
+}
+
+Movie& CProject::FindMovieForWrite(int32_t id) {
+  for (Movie& movie : movies_) {
+    if (movie.id() == id) return movie;
+  }
+  ShowInvalidIdMessage(id);
+  if (!fallbackWrite_) fallbackWrite_ = std::make_unique<Movie>("", capture_);
+  return *fallbackWrite_;
+}
+
+bool CProject::HasMovie(int32_t id) const {
+  for (const Movie& movie : movies_) {
+    if (movie.id() == id) return true;
+  }
+  return false;
+}
+
+std::string CProject::FileText(bool includeMovies) const {
+  std::string text = kDeclaration;
+  text += "<obxproject>";
+  text += output_.ToXml();
+  text += "<movies>";
+  if (includeMovies) {
+    for (const Movie& movie : movies_) {
+      text += "<moviefile>";
+      text += movie.ToXml();
+      text += "</moviefile>";
+    }
+  }
+  text += "</movies>";
+  text += "<rendering>";
+  text += CaptureSettingsToXml(capture_);
+  text += "</rendering>";
+  text += "</obxproject>";
+  return WithCrLf(text);
+}
+
+namespace {
+
+bool WriteProjectFile(const std::string& path, const std::string& bytes) {
+  switch (WriteFileReplacing(path, bytes)) {
+    case WriteResult::ok:
+      return true;
+    case WriteResult::cannotOpen:
+      return false;
+    case WriteResult::writeFailed:
+      break;
+  }
+  DebugOutput("CProject::Save failed to write file");
+  return false;
+}
+
+}  // namespace
+
+bool CProject::Save(const std::string& path) const {
+  return WriteProjectFile(path, FileText(true));
+}
+
+bool CProject::SaveWithoutMovies(const std::string& path) const {
+  return WriteProjectFile(path, FileText(false));
+}
+
+bool CProject::Load(const std::string& path) {
+  std::string bytes;
+  {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return false;  // opens, but cannot be read
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) return false;
+  }
+  std::istringstream in(WithoutCrLf(bytes));
+
+  ClearMovies();
+  try {
+    std::string tag = ReadTag(in);
+    if (tag == kDeclaration) tag = ReadTag(in);
+    if (tag != "<obxproject>") throw TagFormatError("Not a project file\n");
+    output_.ReadXml(in);
+    ExpectTag(in, "<movies>");
+    while ((tag = ReadTag(in)) == "<moviefile>") {
+      Movie movie;
+      movie.ReadXml(in);
+      movies_.push_back(std::move(movie));
+      ExpectTag(in, "</moviefile>");
+    }
+    if (tag != "</movies>") throw TagFormatError("Missing </movies>");
+    try {
+      // Older files hold fewer render settings: the failed expectation then
+      // consumes exactly their "</rendering>".
+      ExpectTag(in, "<rendering>");
+      ReadCaptureSettingsXml(in, capture_);
+      ExpectTag(in, "</rendering>");
+    } catch (const TagFormatError&) {
+      DebugOutput("Error reading render settings. Old format\n");
+    }
+    ExpectTag(in, "</obxproject>");
+  } catch (const std::exception& e) {
+    DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ombrelo

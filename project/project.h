@@ -1,0 +1,163 @@
+#pragma once
+// The program's one document: the ordered list of movies, the output
+// settings, the capture settings, and the working state of the output
+// naming (temporary folder, thumbnail renames). Saved to and loaded from
+// project files (".obx"); the same format, without movies, is the settings
+// file "last_settings.bin" and the crash-recovery file.
+//
+// The process has one project, CProject::Instance(); other instances exist
+// only in tests. A project is used from the user-interface thread only.
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "engine/capture_settings.h"
+#include "project/movie.h"
+#include "project/output_settings.h"
+
+namespace ombrelo {
+
+// The current directory when the process started, with a trailing separator:
+// the base of the default output folders.
+const std::string& StartDirectory();
+
+class CProject {
+ public:
+  // The process-wide project, created with its defaults on first use.
+  static CProject& Instance();
+
+  // A project with the defaults: output folders below defaultBaseFolder, the
+  // default capture settings, no movies, no temporary folder yet.
+  explicit CProject(const std::string& defaultBaseFolder = StartDirectory());
+  CProject(const CProject&) = delete;
+  CProject& operator=(const CProject&) = delete;
+  ~CProject();
+
+  // ---- Movie list (insertion order is the order of display, indexing and
+  // saving). Paths compare as exact, case-sensitive bytes.
+
+  // Drops the first movie with this path, then appends a new movie made from
+  // the path and the current capture settings (so re-adding re-queues it).
+  void AddMovie(const std::string& path);
+  // Removes the first movie with this path; nothing when there is none.
+  void RemoveMovie(const std::string& path);
+  void ClearMovies();
+  // Sets status 2 on every movie with this id.
+  void MarkDone(int32_t id);
+  // Finds a movie by id. An unknown id shows the message "Internal error\n
+  // Invalid movie id <id>" (caption "Application error", no owner window)
+  // and returns a fallback record instead, one per variant, made at its first
+  // use from an empty path; it is never null and nothing is thrown.
+  const Movie& FindMovie(int32_t id) const;
+  Movie& FindMovieForWrite(int32_t id);
+  // True when a movie with this id is in the list (no message).
+  bool HasMovie(int32_t id) const;
+  // Every movie in list order. References stay valid until the movie is
+  // removed from the list.
+  const std::list<Movie>& Movies() const { return movies_; }
+
+  // ---- Capture settings (copied into the engine when a movie is opened).
+  CaptureSettings& Capture() { return capture_; }
+  const CaptureSettings& Capture() const { return capture_; }
+
+  // ---- Output settings. The folder setters append a separator to a
+  // non-empty folder that lacks one; an empty folder stays empty.
+  const OutputSettings& Output() const { return output_; }
+  void SetHtmlTransform(const std::string& name) { output_.htmlTransform = name; }
+  void SetIndexphotoTransform(const std::string& name) { output_.indexphotoTransform = name; }
+  void SetReportTransform(const std::string& name) { output_.reportTransform = name; }
+  void SetThumbsFolder(const std::string& folder) {
+    output_.thumbsFolder = NormaliseFolder(folder);
+  }
+  void SetIplFolder(const std::string& folder) { output_.iplFolder = NormaliseFolder(folder); }
+  void SetHtmlFolder(const std::string& folder) { output_.htmlFolder = NormaliseFolder(folder); }
+  void SetIndexphotoFolder(const std::string& folder) {
+    output_.indexphotoFolder = NormaliseFolder(folder);
+  }
+  void SetIndexphotoEnabled(bool on) { output_.indexphotoEnabled = on; }
+  void SetHtmlEnabled(bool on) { output_.htmlEnabled = on; }
+  void SetIplEnabled(bool on) { output_.iplEnabled = on; }
+  void SetThumbsEnabled(bool on) { output_.thumbsEnabled = on; }
+  void SetIndexphotoUseFolder(bool on) { output_.indexphotoUseFolder = on; }
+  void SetHtmlUseFolder(bool on) { output_.htmlUseFolder = on; }
+  void SetIplUseFolder(bool on) { output_.iplUseFolder = on; }
+  void SetThumbsUseFolder(bool on) { output_.thumbsUseFolder = on; }
+  void SetImagescale(float scale) { output_.imagescale = scale; }
+  void SetCurrentPath(const std::string& folder) { output_.current_path = folder; }
+
+  // ---- Project files.
+
+  // The exact bytes of the project file: declaration, "<obxproject>",
+  // settings, movies (only when includeMovies), rendering, "</obxproject>",
+  // with carriage return and line feed after each "</movie>" and no line
+  // break at the end.
+  std::string FileText(bool includeMovies = true) const;
+  // Writes the project file, replacing the old one only once the new one is
+  // complete. False when the file cannot be created; false with the debug
+  // text "CProject::Save failed to write file" when writing fails (the old
+  // file stays then). The project is not changed.
+  bool Save(const std::string& path) const;
+  // The same with an empty movie list (the settings file).
+  bool SaveWithoutMovies(const std::string& path) const;
+  // Reads a project file. False, with the project unchanged, when it cannot
+  // be opened. Otherwise the movie list is replaced by the file's; a faulty
+  // file gives false and the debug text "CProject::Load failed. " plus the
+  // error, and the project keeps what was read up to the fault.
+  bool Load(const std::string& path);
+
+  // ---- Output names. An unknown id shows the message of FindMovie and
+  // names the outputs from an empty path.
+
+  // <html folder>/<video base name>.html when htmlUseFolder is set and the
+  // folder is not empty, else <video path without extension>.html.
+  std::string HtmlFileName(int32_t id) const;
+  std::string PlaylistFileName(int32_t id) const;    // likewise with ".ipl"
+  std::string IndexPhotoFileName(int32_t id) const;  // likewise with ".jpg"
+
+  // Where thumbnails go: thumbsFolder when kept in a folder, "" when kept
+  // next to the video, the temporary folder when thumbnails are not kept.
+  std::string ThumbnailFolder();
+  // The temporary working folder (system temporary folder + "ombrelo/"),
+  // created on first request after start or after ClearTemporaryFolder.
+  std::string TemporaryFolder();
+  // Deletes everything inside the temporary working folder (the folder
+  // itself stays) and forgets it. Nothing when it was never requested.
+  void ClearTemporaryFolder();
+
+  // The path prefix of a movie's thumbnails (without suffix and extension):
+  // <thumbnail folder or video folder><name>/<name>, where name is the
+  // video's base name with blanks as "_". When a prefix word is given and the
+  // name holds characters unsafe in a URL, the name becomes the word plus a
+  // running number ("capture1", ...), and when report is set the movie's
+  // error gains "Invalid characters in filename. Name changed to : <name>".
+  // Creates the thumbnail folder (not the sub-folder). The result is cached
+  // in the movie until the thumbnail folder changes.
+  std::string ThumbnailPrefix(Movie& movie, const std::string& videoPath,
+                              const std::string& prefixWord, bool report);
+
+ private:
+  std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
+                             const char* extension) const;
+
+  OutputSettings output_;
+  std::list<Movie> movies_;
+  CaptureSettings capture_;
+  std::string tempFolder_;
+  int renameCounter_ = 0;
+  mutable std::unique_ptr<Movie> fallbackRead_;
+  std::unique_ptr<Movie> fallbackWrite_;
+};
+
+// ---- File-name helpers (a path's parts as the output naming sees them).
+
+// The name between the last separator and the last "." after it.
+std::string PathBaseName(const std::string& path);
+// The path up to, not including, the last "." (all of it when there is none).
+std::string PathStem(const std::string& path);
+// True when a URL canonicaliser that escapes unsafe characters would change
+// the name: it holds one of < > " # { } | \ ^ ~ [ ] ' or a blank, a byte
+// outside printable ASCII, or it is a "." or ".." path segment.
+bool NameChangedByUrlCanonicaliser(const std::string& name);
+
+}  // namespace ombrelo

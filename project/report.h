@@ -1,0 +1,38 @@
+#pragma once
+// The project report: the template data of every movie of the project,
+// transformed with the report template into one HTML file. The desktop asks
+// for the file first and offers to open it afterwards; this is the part in
+// between.
+#include <functional>
+#include <string>
+
+namespace ombrelo {
+
+class CProject;
+
+// Applies a stylesheet (a path relative to the application data folder) to
+// an XML text; true with the output in result on success. The program
+// passes the XSLT service's Transform; it reports its own failures.
+using TemplateTransform =
+    std::function<bool(std::string* result, const std::string& xml, const std::string& stylesheet)>;
+
+enum class ReportResult {
+  kWritten,          // the report file has been written
+  kTransformFailed,  // the transformation failed and has said why
+  kWriteFailed,      // the file could not be written (a message has been shown)
+  kFailed,           // something unexpected ("Failed to generate report" in the debug output)
+};
+
+// Builds the project document with the report file as base, transforms it
+// with "report/" + the project's report template, and writes the result to
+// path, replacing the file as a whole. A file that cannot be written shows
+// "Failed to open html file (%s) for writing, error : %d" (caption "Error").
+ReportResult WriteProjectReport(const CProject& project, const std::string& path,
+                                const TemplateTransform& transform);
+
+// The question the desktop asks after a written report (Yes opens it).
+inline constexpr char kReportSavedCaption[] = "Html report saved";
+inline constexpr char kReportSavedQuestion[] =
+    "Html report saved\n\nDo you want to view the report now?";
+
+}  // namespace ombrelo

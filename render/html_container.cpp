@@ -1,0 +1,665 @@
+#include "render/html_container.h"
+
+#include <litehtml/el_td.h>
+
+#include <QBrush>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygon>
+#include <QRegion>
+#include <QStringList>
+#include <QTransform>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace ombrelo {
+
+namespace {
+
+// Pixels per inch of the view. Fixed rather than taken from a screen so that
+// an index photo looks the same on every machine and offscreen.
+constexpr int kDotsPerInch = 96;
+constexpr int kDefaultFontSize = 16;
+constexpr char kDefaultFontName[] = "serif";
+
+// A font as handed to the layout engine: the Qt font and the metrics the
+// text is placed with.
+struct FontHandle {
+  QFont font;
+  int ascent = 0;
+  int descent = 0;
+};
+
+FontHandle* AsFont(litehtml::uint_ptr handle) { return reinterpret_cast<FontHandle*>(handle); }
+QPainter* AsPainter(litehtml::uint_ptr hdc) { return reinterpret_cast<QPainter*>(hdc); }
+
+QColor ToQColor(const litehtml::web_color& c) { return QColor(c.red, c.green, c.blue, c.alpha); }
+
+QRect ToQRect(const litehtml::position& p) { return QRect(p.x, p.y, p.width, p.height); }
+
+// "Arial, 'Helvetica Neue', sans-serif" -> the family names in order, and
+// the style hint of the first generic family among them.
+QStringList ParseFamilies(const char* faceName, QFont::StyleHint* hint) {
+  QStringList families;
+  *hint = QFont::AnyStyle;
+  bool hintSet = false;
+  const QStringList parts = QString::fromUtf8(faceName ? faceName : "").split(QLatin1Char(','));
+  for (QString part : parts) {
+    part = part.trimmed();
+    if (part.size() >= 2 &&
+        (part.front() == QLatin1Char('"') || part.front() == QLatin1Char('\'')) &&
+        part.back() == part.front()) {
+      part = part.mid(1, part.size() - 2).trimmed();
+    }
+    if (part.isEmpty()) continue;
+    const QString lower = part.toLower();
+    QFont::StyleHint generic = QFont::AnyStyle;
+    if (lower == QLatin1String("serif")) {
+      generic = QFont::Serif;
+    } else if (lower == QLatin1String("sans-serif")) {
+      generic = QFont::SansSerif;
+    } else if (lower == QLatin1String("monospace")) {
+      generic = QFont::Monospace;
+    } else if (lower == QLatin1String("cursive")) {
+      generic = QFont::Cursive;
+    } else if (lower == QLatin1String("fantasy")) {
+      generic = QFont::Fantasy;
+    }
+    if (generic != QFont::AnyStyle && !hintSet) {
+      *hint = generic;
+      hintSet = true;
+    }
+    families << part;
+  }
+  return families;
+}
+
+bool SideVisible(const litehtml::border& b) {
+  return b.width > 0 && b.style != litehtml::border_style_none &&
+         b.style != litehtml::border_style_hidden;
+}
+
+bool HasRadius(const litehtml::border_radiuses& r) {
+  return r.top_left_x > 0 || r.top_left_y > 0 || r.top_right_x > 0 || r.top_right_y > 0 ||
+         r.bottom_right_x > 0 || r.bottom_right_y > 0 || r.bottom_left_x > 0 || r.bottom_left_y > 0;
+}
+
+// A rectangle with elliptic corners of their own radii each.
+QPainterPath RoundedRect(const QRectF& r, const litehtml::border_radiuses& rad) {
+  auto clampX = [&](int v) { return std::clamp<qreal>(v, 0, r.width() / 2); };
+  auto clampY = [&](int v) { return std::clamp<qreal>(v, 0, r.height() / 2); };
+  const qreal tlx = clampX(rad.top_left_x), tly = clampY(rad.top_left_y);
+  const qreal trx = clampX(rad.top_right_x), tr_y = clampY(rad.top_right_y);
+  const qreal brx = clampX(rad.bottom_right_x), bry = clampY(rad.bottom_right_y);
+  const qreal blx = clampX(rad.bottom_left_x), bly = clampY(rad.bottom_left_y);
+  QPainterPath path;
+  path.moveTo(r.left() + tlx, r.top());
+  path.lineTo(r.right() - trx, r.top());
+  if (trx > 0 && tr_y > 0)
+    path.arcTo(QRectF(r.right() - 2 * trx, r.top(), 2 * trx, 2 * tr_y), 90, -90);
+  path.lineTo(r.right(), r.bottom() - bry);
+  if (brx > 0 && bry > 0)
+    path.arcTo(QRectF(r.right() - 2 * brx, r.bottom() - 2 * bry, 2 * brx, 2 * bry), 0, -90);
+  path.lineTo(r.left() + blx, r.bottom());
+  if (blx > 0 && bly > 0)
+    path.arcTo(QRectF(r.left(), r.bottom() - 2 * bly, 2 * blx, 2 * bly), 270, -90);
+  path.lineTo(r.left(), r.top() + tly);
+  if (tlx > 0 && tly > 0) path.arcTo(QRectF(r.left(), r.top(), 2 * tlx, 2 * tly), 180, -90);
+  path.closeSubpath();
+  return path;
+}
+
+litehtml::border_radiuses Shrink(litehtml::border_radiuses r, int left, int top, int right,
+                                 int bottom) {
+  litehtml::margins m;
+  m.left = left;
+  m.top = top;
+  m.right = right;
+  m.bottom = bottom;
+  r -= m;
+  return r;
+}
+
+// Shading of the three-dimensional border styles: which sides are drawn
+// darker. For inset the top and left sides are the dark ones, for outset
+// the bottom and right ones.
+QColor Shade(const QColor& base, bool dark) {
+  if (dark) return base.darker(160);
+  return base.lighter(130);
+}
+
+enum class Side { kTop, kRight, kBottom, kLeft };
+
+// The ring between two rectangles, as a clip region.
+QRegion Ring(const QRect& outer, const QRect& inner) {
+  QRegion region(outer);
+  if (inner.isValid()) region -= QRegion(inner);
+  return region;
+}
+
+// A table cell that also honours the "cellpadding" attribute of its table,
+// as a presentational hint: author styles still override it.
+class TableCell : public litehtml::el_td {
+ public:
+  using litehtml::el_td::el_td;
+
+  void parse_attributes() override {
+    for (litehtml::element::ptr p = parent(); p; p = p->parent()) {
+      const char* tag = p->get_tagName();
+      if (!tag || litehtml::t_strcasecmp(tag, "table") != 0) continue;
+      const char* padding = p->get_attr("cellpadding");
+      if (padding && *padding && std::all_of(padding, padding + std::strlen(padding), [](char c) {
+            return c >= '0' && c <= '9';
+          })) {
+        const std::string value = std::string(padding) + "px";
+        m_style.add_property("padding", value.c_str(), "", false, this);
+      }
+      break;
+    }
+    litehtml::el_td::parse_attributes();
+  }
+};
+
+}  // namespace
+
+QtHtmlContainer::QtHtmlContainer() = default;
+QtHtmlContainer::~QtHtmlContainer() = default;
+
+void QtHtmlContainer::SetViewportSize(int width, int height) {
+  viewportWidth_ = std::max(0, width);
+  viewportHeight_ = std::max(0, height);
+}
+
+void QtHtmlContainer::SetDocumentUrl(const QUrl& url) {
+  documentUrl_ = url;
+  baseUrl_ = url;
+  caption_.clear();
+}
+
+QUrl QtHtmlContainer::Resolve(const char* reference, const char* base) const {
+  const QUrl ref(QString::fromUtf8(reference ? reference : "").trimmed(), QUrl::TolerantMode);
+  QUrl from = baseUrl_;
+  if (base && *base) from = baseUrl_.resolved(QUrl(QString::fromUtf8(base), QUrl::TolerantMode));
+  return from.resolved(ref);
+}
+
+void QtHtmlContainer::StoreImage(const QUrl& url, const QImage& image) {
+  ImageSlot& slot = images_[url.toString(QUrl::FullyEncoded)];
+  slot.loaded = true;
+  slot.image = image;
+}
+
+bool QtHtmlContainer::HasImage(const QUrl& url) const {
+  const ImageSlot* slot = FindImage(url);
+  return slot && slot->loaded && !slot->image.isNull();
+}
+
+void QtHtmlContainer::ClearImages() { images_.clear(); }
+
+const QtHtmlContainer::ImageSlot* QtHtmlContainer::FindImage(const QUrl& url) const {
+  auto it = images_.find(url.toString(QUrl::FullyEncoded));
+  return it == images_.end() ? nullptr : &it->second;
+}
+
+QtHtmlContainer::ImageSlot* QtHtmlContainer::FindImage(const QUrl& url) {
+  auto it = images_.find(url.toString(QUrl::FullyEncoded));
+  return it == images_.end() ? nullptr : &it->second;
+}
+
+const QImage& QtHtmlContainer::ImageAtSize(ImageSlot& slot, int width, int height) {
+  const QSize size(width, height);
+  if (slot.image.size() == size) return slot.image;
+  if (slot.scaled.size() != size) {
+    slot.scaled = slot.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  return slot.scaled;
+}
+
+void QtHtmlContainer::Draw(litehtml::document& document, QPainter& painter, int x, int y,
+                           const QRect& clip) {
+  painter.save();
+  painter.setClipRect(clip);
+  painter_ = &painter;
+  clipDepth_ = 0;
+  const litehtml::position clipPos(clip.x(), clip.y(), clip.width(), clip.height());
+  document.draw(reinterpret_cast<litehtml::uint_ptr>(&painter), x, y, &clipPos);
+  while (clipDepth_ > 0) {  // a clip the document did not take back
+    painter.restore();
+    --clipDepth_;
+  }
+  painter_ = nullptr;
+  painter.restore();
+}
+
+// ---- fonts and text --------------------------------------------------------
+
+litehtml::uint_ptr QtHtmlContainer::create_font(const litehtml::tchar_t* faceName, int size,
+                                                int weight, litehtml::font_style italic,
+                                                unsigned int decoration,
+                                                litehtml::font_metrics* fm) {
+  auto handle = std::make_unique<FontHandle>();
+  QFont::StyleHint hint = QFont::AnyStyle;
+  QStringList families = ParseFamilies(faceName, &hint);
+  if (families.isEmpty()) families << QString::fromLatin1(kDefaultFontName);
+  QFont& font = handle->font;
+  font.setFamilies(families);
+  font.setStyleHint(hint);
+  font.setPixelSize(std::max(1, size));
+  font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
+  font.setItalic(italic == litehtml::fontStyleItalic);
+  font.setUnderline((decoration & litehtml::font_decoration_underline) != 0);
+  font.setStrikeOut((decoration & litehtml::font_decoration_linethrough) != 0);
+  font.setOverline((decoration & litehtml::font_decoration_overline) != 0);
+  font.setKerning(true);
+
+  const QFontMetrics metrics(font);
+  handle->ascent = metrics.ascent();
+  handle->descent = metrics.descent();
+  if (fm) {
+    fm->ascent = handle->ascent;
+    fm->descent = handle->descent;
+    fm->height = handle->ascent + handle->descent;
+    fm->x_height = metrics.xHeight();
+    // Decorated text is drawn with its blanks so that an underline runs on.
+    fm->draw_spaces = italic == litehtml::fontStyleItalic || decoration != 0;
+  }
+  return reinterpret_cast<litehtml::uint_ptr>(handle.release());
+}
+
+void QtHtmlContainer::delete_font(litehtml::uint_ptr hFont) { delete AsFont(hFont); }
+
+int QtHtmlContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr hFont) {
+  const FontHandle* font = AsFont(hFont);
+  if (!font || !text) return 0;
+  return QFontMetrics(font->font).horizontalAdvance(QString::fromUtf8(text));
+}
+
+void QtHtmlContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text,
+                                litehtml::uint_ptr hFont, litehtml::web_color color,
+                                const litehtml::position& pos) {
+  QPainter* painter = AsPainter(hdc);
+  const FontHandle* font = AsFont(hFont);
+  if (!painter || !font || !text) return;
+  painter->setFont(font->font);
+  painter->setPen(ToQColor(color));
+  painter->drawText(QPoint(pos.x, pos.bottom() - font->descent), QString::fromUtf8(text));
+}
+
+int QtHtmlContainer::pt_to_px(int pt) const { return (pt * kDotsPerInch + 36) / 72; }
+
+int QtHtmlContainer::get_default_font_size() const { return kDefaultFontSize; }
+
+const litehtml::tchar_t* QtHtmlContainer::get_default_font_name() const { return kDefaultFontName; }
+
+void QtHtmlContainer::transform_text(litehtml::tstring& text, litehtml::text_transform tt) {
+  QString s = QString::fromUtf8(text.c_str());
+  switch (tt) {
+    case litehtml::text_transform_uppercase:
+      s = s.toUpper();
+      break;
+    case litehtml::text_transform_lowercase:
+      s = s.toLower();
+      break;
+    case litehtml::text_transform_capitalize: {
+      bool wordStart = true;
+      for (QChar& c : s) {
+        if (c.isSpace()) {
+          wordStart = true;
+        } else if (wordStart) {
+          c = c.toUpper();
+          wordStart = false;
+        }
+      }
+      break;
+    }
+    default:
+      return;
+  }
+  text = s.toStdString();
+}
+
+// ---- drawing ---------------------------------------------------------------
+
+void QtHtmlContainer::draw_list_marker(litehtml::uint_ptr hdc,
+                                       const litehtml::list_marker& marker) {
+  QPainter* painter = AsPainter(hdc);
+  if (!painter) return;
+  const QRect box = ToQRect(marker.pos);
+  if (!marker.image.empty()) {
+    const ImageSlot* slot = static_cast<const QtHtmlContainer*>(this)->FindImage(
+        Resolve(marker.image.c_str(), marker.baseurl));
+    if (slot && !slot->image.isNull()) {
+      painter->drawImage(QRect(box.topLeft(), slot->image.size()), slot->image);
+      return;
+    }
+  }
+  if (box.width() <= 0 || box.height() <= 0) return;
+  const QColor color = ToQColor(marker.color);
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing, true);
+  switch (marker.marker_type) {
+    case litehtml::list_style_type_none:
+      break;
+    case litehtml::list_style_type_circle:
+      painter->setPen(QPen(color, 1));
+      painter->setBrush(Qt::NoBrush);
+      painter->drawEllipse(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5));
+      break;
+    case litehtml::list_style_type_square:
+      painter->fillRect(box, color);
+      break;
+    default:  // disc, and the numbered styles the engine has no text for
+      painter->setPen(Qt::NoPen);
+      painter->setBrush(color);
+      painter->drawEllipse(QRectF(box));
+      break;
+  }
+  painter->restore();
+}
+
+void QtHtmlContainer::DrawImage(QPainter& painter, ImageSlot& slot,
+                                const litehtml::background_paint& bg, const QRect& area) {
+  const int w = bg.image_size.width;
+  const int h = bg.image_size.height;
+  if (w <= 0 || h <= 0 || slot.image.isNull()) return;
+  const QImage& image = ImageAtSize(slot, w, h);
+  if (image.isNull()) return;
+  const QPoint origin(bg.position_x, bg.position_y);
+  if (bg.repeat == litehtml::background_repeat_no_repeat) {
+    painter.drawImage(origin, image);
+    return;
+  }
+  QBrush brush(image);
+  brush.setTransform(QTransform::fromTranslate(origin.x(), origin.y()));
+  QRect fill = area;
+  if (bg.repeat == litehtml::background_repeat_repeat_x) {
+    fill &= QRect(area.x(), origin.y(), area.width(), h);
+  } else if (bg.repeat == litehtml::background_repeat_repeat_y) {
+    fill &= QRect(origin.x(), area.y(), w, area.height());
+  }
+  if (!fill.isEmpty()) painter.fillRect(fill, brush);
+}
+
+void QtHtmlContainer::draw_background(litehtml::uint_ptr hdc,
+                                      const litehtml::background_paint& bg) {
+  QPainter* painter = AsPainter(hdc);
+  if (!painter) return;
+  painter->save();
+  // The root's background is the canvas: it covers the whole visible area,
+  // not only the root element's box.
+  QRect area = ToQRect(bg.clip_box);
+  if (bg.is_root) {
+    area = painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect()
+                                  : QRect(0, 0, viewportWidth_, viewportHeight_);
+  } else if (HasRadius(bg.border_radius)) {
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setClipPath(RoundedRect(QRectF(ToQRect(bg.border_box)), bg.border_radius),
+                         Qt::IntersectClip);
+    painter->setClipRect(area, Qt::IntersectClip);
+  } else {
+    painter->setClipRect(area, Qt::IntersectClip);
+  }
+  if (bg.color.alpha > 0) painter->fillRect(area, ToQColor(bg.color));
+  if (!bg.image.empty()) {
+    ImageSlot* slot = FindImage(Resolve(bg.image.c_str(), bg.baseurl.c_str()));
+    if (slot && slot->loaded) DrawImage(*painter, *slot, bg, area);
+  }
+  painter->restore();
+}
+
+void QtHtmlContainer::draw_borders(litehtml::uint_ptr hdc, const litehtml::borders& borders,
+                                   const litehtml::position& draw_pos, bool /*root*/) {
+  QPainter* painter = AsPainter(hdc);
+  if (!painter) return;
+  const int l = SideVisible(borders.left) ? borders.left.width : 0;
+  const int t = SideVisible(borders.top) ? borders.top.width : 0;
+  const int r = SideVisible(borders.right) ? borders.right.width : 0;
+  const int b = SideVisible(borders.bottom) ? borders.bottom.width : 0;
+  if (l == 0 && t == 0 && r == 0 && b == 0) return;
+
+  const QRect outer = ToQRect(draw_pos);
+  const int x0 = outer.x(), y0 = outer.y();
+  const int x1 = x0 + draw_pos.width, y1 = y0 + draw_pos.height;
+  const QRect inner(QPoint(x0 + l, y0 + t), QPoint(x1 - r - 1, y1 - b - 1));
+
+  painter->save();
+
+  // Rounded corners with one solid colour all round: one ring.
+  const bool uniform = l == t && t == r && r == b && borders.left.style == borders.top.style &&
+                       borders.top.style == borders.right.style &&
+                       borders.right.style == borders.bottom.style &&
+                       borders.left.style == litehtml::border_style_solid &&
+                       ToQColor(borders.left.color) == ToQColor(borders.top.color) &&
+                       ToQColor(borders.top.color) == ToQColor(borders.right.color) &&
+                       ToQColor(borders.right.color) == ToQColor(borders.bottom.color);
+  if (HasRadius(borders.radius) && uniform) {
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath ring = RoundedRect(QRectF(outer), borders.radius);
+    ring.addPath(RoundedRect(QRectF(x0 + l, y0 + t, x1 - x0 - l - r, y1 - y0 - t - b),
+                             Shrink(borders.radius, l, t, r, b)));
+    ring.setFillRule(Qt::OddEvenFill);
+    painter->fillPath(ring, ToQColor(borders.left.color));
+    painter->restore();
+    return;
+  }
+
+  auto sidePolygon = [&](Side side) {
+    switch (side) {
+      case Side::kTop:
+        return QPolygon(
+            {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1 - r, y0 + t), QPoint(x0 + l, y0 + t)});
+      case Side::kRight:
+        return QPolygon(
+            {QPoint(x1, y0), QPoint(x1, y1), QPoint(x1 - r, y1 - b), QPoint(x1 - r, y0 + t)});
+      case Side::kBottom:
+        return QPolygon(
+            {QPoint(x1, y1), QPoint(x0, y1), QPoint(x0 + l, y1 - b), QPoint(x1 - r, y1 - b)});
+      case Side::kLeft:
+        break;
+    }
+    return QPolygon(
+        {QPoint(x0, y1), QPoint(x0, y0), QPoint(x0 + l, y0 + t), QPoint(x0 + l, y1 - b)});
+  };
+
+  auto drawSide = [&](Side side, const litehtml::border& border, int width) {
+    if (width <= 0) return;
+    const QColor color = ToQColor(border.color);
+    const QPolygon polygon = sidePolygon(side);
+    const bool darkSide = side == Side::kTop || side == Side::kLeft;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(Qt::NoPen);
+    switch (border.style) {
+      case litehtml::border_style_dotted:
+      case litehtml::border_style_dashed: {
+        QPen pen(color, width,
+                 border.style == litehtml::border_style_dotted ? Qt::DotLine : Qt::DashLine,
+                 Qt::FlatCap);
+        painter->setPen(pen);
+        const qreal half = width / 2.0;
+        switch (side) {
+          case Side::kTop:
+            painter->drawLine(QPointF(x0, y0 + half), QPointF(x1, y0 + half));
+            break;
+          case Side::kBottom:
+            painter->drawLine(QPointF(x0, y1 - half), QPointF(x1, y1 - half));
+            break;
+          case Side::kLeft:
+            painter->drawLine(QPointF(x0 + half, y0), QPointF(x0 + half, y1));
+            break;
+          case Side::kRight:
+            painter->drawLine(QPointF(x1 - half, y0), QPointF(x1 - half, y1));
+            break;
+        }
+        break;
+      }
+      case litehtml::border_style_double: {
+        // Two lines of a third of the width each, the gap between them
+        // left open.
+        const QRect outerBand(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
+        const QRect outerInner =
+            outerBand.adjusted(l > 0 ? std::max(1, l / 3) : 0, t > 0 ? std::max(1, t / 3) : 0,
+                               r > 0 ? -std::max(1, r / 3) : 0, b > 0 ? -std::max(1, b / 3) : 0);
+        const QRect innerOuter =
+            inner.adjusted(l > 0 ? -std::max(1, l / 3) : 0, t > 0 ? -std::max(1, t / 3) : 0,
+                           r > 0 ? std::max(1, r / 3) : 0, b > 0 ? std::max(1, b / 3) : 0);
+        painter->setClipRegion(Ring(outerBand, outerInner) + Ring(innerOuter, inner),
+                               Qt::IntersectClip);
+        painter->setBrush(color);
+        painter->drawPolygon(polygon);
+        break;
+      }
+      case litehtml::border_style_inset:
+      case litehtml::border_style_outset: {
+        const bool dark = (border.style == litehtml::border_style_inset) == darkSide;
+        painter->setBrush(Shade(color, dark));
+        painter->drawPolygon(polygon);
+        break;
+      }
+      case litehtml::border_style_groove:
+      case litehtml::border_style_ridge: {
+        // Outer half shaded like inset (groove) or outset (ridge), inner
+        // half the other way round.
+        const QRect middle = QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1))
+                                 .adjusted(l / 2, t / 2, -(r / 2), -(b / 2));
+        const bool outerDark = (border.style == litehtml::border_style_groove) == darkSide;
+        painter->save();
+        painter->setClipRegion(Ring(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)), middle),
+                               Qt::IntersectClip);
+        painter->setBrush(Shade(color, outerDark));
+        painter->drawPolygon(polygon);
+        painter->restore();
+        painter->setClipRegion(Ring(middle, inner), Qt::IntersectClip);
+        painter->setBrush(Shade(color, !outerDark));
+        painter->drawPolygon(polygon);
+        break;
+      }
+      default:  // solid
+        painter->setBrush(color);
+        painter->drawPolygon(polygon);
+        break;
+    }
+    painter->restore();
+  };
+
+  drawSide(Side::kTop, borders.top, t);
+  drawSide(Side::kRight, borders.right, r);
+  drawSide(Side::kBottom, borders.bottom, b);
+  drawSide(Side::kLeft, borders.left, l);
+  painter->restore();
+}
+
+void QtHtmlContainer::set_clip(const litehtml::position& pos,
+                               const litehtml::border_radiuses& bdr_radius, bool valid_x,
+                               bool valid_y) {
+  if (!painter_) return;
+  painter_->save();
+  ++clipDepth_;
+  constexpr int kFar = 1 << 24;
+  QRect rect = ToQRect(pos);
+  if (!valid_x) rect.setCoords(-kFar, rect.top(), kFar, rect.bottom());
+  if (!valid_y) rect.setCoords(rect.left(), -kFar, rect.right(), kFar);
+  if (valid_x && valid_y && HasRadius(bdr_radius)) {
+    painter_->setClipPath(RoundedRect(QRectF(rect), bdr_radius), Qt::IntersectClip);
+  } else {
+    painter_->setClipRect(rect, Qt::IntersectClip);
+  }
+}
+
+void QtHtmlContainer::del_clip() {
+  if (!painter_ || clipDepth_ == 0) return;
+  painter_->restore();
+  --clipDepth_;
+}
+
+// ---- resources -------------------------------------------------------------
+
+void QtHtmlContainer::load_image(const litehtml::tchar_t* src, const litehtml::tchar_t* baseurl,
+                                 bool /*redraw_on_ready*/) {
+  if (!src || !*src) return;
+  const QUrl url = Resolve(src, baseurl);
+  const QString key = url.toString(QUrl::FullyEncoded);
+  if (images_.count(key)) return;
+  images_[key] = ImageSlot{};
+  ImageRequested(url);
+}
+
+void QtHtmlContainer::get_image_size(const litehtml::tchar_t* src, const litehtml::tchar_t* baseurl,
+                                     litehtml::size& sz) {
+  sz.width = 0;
+  sz.height = 0;
+  if (!src || !*src) return;
+  const ImageSlot* slot = FindImage(Resolve(src, baseurl));
+  if (slot && !slot->image.isNull()) {
+    sz.width = slot->image.width();
+    sz.height = slot->image.height();
+  }
+}
+
+void QtHtmlContainer::import_css(litehtml::tstring& text, const litehtml::tstring& url,
+                                 litehtml::tstring& baseurl) {
+  const QUrl resolved = Resolve(url.c_str(), baseurl.c_str());
+  text = StylesheetRequested(resolved);
+  baseurl = resolved.toString(QUrl::FullyEncoded).toStdString();
+}
+
+// ---- document --------------------------------------------------------------
+
+void QtHtmlContainer::set_caption(const litehtml::tchar_t* caption) {
+  caption_ = caption ? caption : "";
+  CaptionChanged(caption_);
+}
+
+void QtHtmlContainer::set_base_url(const litehtml::tchar_t* base_url) {
+  if (base_url && *base_url)
+    baseUrl_ = documentUrl_.resolved(QUrl(QString::fromUtf8(base_url), QUrl::TolerantMode));
+}
+
+void QtHtmlContainer::link(const std::shared_ptr<litehtml::document>& /*doc*/,
+                           const litehtml::element::ptr& /*el*/) {
+  // Style sheets arrive through import_css; other links (icons, alternate
+  // pages) are not needed.
+}
+
+void QtHtmlContainer::on_anchor_click(const litehtml::tchar_t* url,
+                                      const litehtml::element::ptr& /*el*/) {
+  if (url) AnchorClicked(Resolve(url, nullptr).toString(QUrl::FullyEncoded).toStdString());
+}
+
+void QtHtmlContainer::set_cursor(const litehtml::tchar_t* /*cursor*/) {}
+
+void QtHtmlContainer::get_client_rect(litehtml::position& client) const {
+  client = litehtml::position(0, 0, viewportWidth_, viewportHeight_);
+}
+
+std::shared_ptr<litehtml::element> QtHtmlContainer::create_element(
+    const litehtml::tchar_t* tag_name, const litehtml::string_map& /*attributes*/,
+    const std::shared_ptr<litehtml::document>& doc) {
+  if (tag_name && (litehtml::t_strcasecmp(tag_name, "td") == 0 ||
+                   litehtml::t_strcasecmp(tag_name, "th") == 0)) {
+    return std::make_shared<TableCell>(doc);
+  }
+  return nullptr;  // the engine's own element for everything else
+}
+
+void QtHtmlContainer::get_media_features(litehtml::media_features& media) const {
+  media.type = litehtml::media_type_screen;
+  media.width = viewportWidth_;
+  media.height = viewportHeight_;
+  media.device_width = viewportWidth_;
+  media.device_height = viewportHeight_;
+  media.color = 8;
+  media.color_index = 256;
+  media.monochrome = 0;
+  media.resolution = kDotsPerInch;
+}
+
+void QtHtmlContainer::get_language(litehtml::tstring& language, litehtml::tstring& culture) const {
+  language = "en";
+  culture.clear();
+}
+
+}  // namespace ombrelo

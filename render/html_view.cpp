@@ -1,0 +1,375 @@
+#include "render/html_view.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QObject>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QUrl>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "render/html_container.h"
+#include "render/master_stylesheet.h"
+
+namespace ombrelo {
+
+namespace {
+
+constexpr char kBlankPage[] = "<html><head></head><body></body></html>";
+
+QString HtmlEscaped(const std::string& text) {
+  return QString::fromStdString(text).toHtmlEscaped();
+}
+
+std::string ErrorPage(const std::string& url) {
+  return QStringLiteral(
+             "<html><head><title>Page not found</title></head>"
+             "<body style=\"font-family: sans-serif; margin: 16px\">"
+             "<h3>This page could not be shown</h3><p>%1</p></body></html>")
+      .arg(HtmlEscaped(url))
+      .toStdString();
+}
+
+// Page and style sheet text as UTF-8. Pages are taken as UTF-8 unless they
+// declare another character set in their first kilobyte, or are not valid
+// UTF-8 at all (then they are read as Latin-1).
+std::string ToUtf8(const QByteArray& bytes) {
+  static const QRegularExpression kCharset(
+      QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
+      QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch match = kCharset.match(QString::fromLatin1(bytes.left(1024)));
+  if (match.hasMatch()) {
+    const QString name = match.captured(1);
+    if (name.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) != 0 &&
+        name.compare(QLatin1String("utf8"), Qt::CaseInsensitive) != 0) {
+      QStringDecoder decoder(name.toLatin1().constData());
+      if (decoder.isValid()) {
+        const QString text = decoder.decode(bytes);
+        if (!decoder.hasError()) return text.toStdString();
+      }
+    }
+  }
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8.decode(bytes);
+  if (!utf8.hasError()) return bytes.toStdString();
+  return QString::fromLatin1(bytes).toStdString();
+}
+
+// A navigation target: "about:blank", a URL with a scheme, or a file path.
+QUrl TargetUrl(const std::string& target) {
+  const QString text = QString::fromStdString(target).trimmed();
+  if (text == QLatin1String(HtmlView::kBlankUrl)) return QUrl(text);
+  static const QRegularExpression kScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+  if (kScheme.match(text).hasMatch()) return QUrl(text, QUrl::TolerantMode);
+  return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
+}
+
+}  // namespace
+
+class HtmlView::Impl : public QtHtmlContainer {
+ public:
+  Impl(int width, int height) {
+    SetViewportSize(width, height);
+    context_.load_master_stylesheet(MasterStylesheet());
+    ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
+  }
+
+  ~Impl() override { document_.reset(); }
+
+  HtmlViewListener* listener = nullptr;
+
+  void Navigate(const std::string& target) {
+    StopDownloads();
+    const uint64_t gen = ++generation_;
+    pagePending_ = true;
+    const QUrl url = TargetUrl(target);
+    if (!Emit(gen, [&](HtmlViewListener& l) { l.BeforeNavigate(target); })) return;
+    QMetaObject::invokeMethod(
+        &poster_, [this, gen, url, target] { LoadPage(gen, url, target); }, Qt::QueuedConnection);
+  }
+
+  bool Busy() const { return pagePending_ || openDownloads_ > 0; }
+  const std::string& Location() const { return location_; }
+  bool HasDocument() const { return document_ != nullptr; }
+
+  litehtml::element::ptr Body() const {
+    if (!document_ || !document_->root()) return nullptr;
+    return document_->root()->select_one(std::string("body"));
+  }
+
+  void Resize(int width, int height) {
+    SetViewportSize(width, height);
+    if (document_) document_->media_changed();
+    layoutDirty_ = true;
+  }
+
+  void Layout() {
+    if (!document_ || !layoutDirty_) return;
+    document_->render(std::max(1, ViewportWidth()));
+    layoutDirty_ = false;
+    ClampScroll();
+  }
+
+  int ScrollWidth() {
+    Layout();
+    return std::max(ViewportWidth(), document_ ? document_->width() : 0);
+  }
+  int ScrollHeight() {
+    Layout();
+    return std::max(ViewportHeight(), document_ ? document_->height() : 0);
+  }
+
+  int scrollX = 0;
+  int scrollY = 0;
+
+  void SetScroll(int x, int y) {
+    scrollX = std::clamp(x, 0, std::max(0, ScrollWidth() - ViewportWidth()));
+    scrollY = std::clamp(y, 0, std::max(0, ScrollHeight() - ViewportHeight()));
+  }
+
+  void Draw(QPainter& painter) {
+    Layout();
+    const QRect visible(0, 0, ViewportWidth(), ViewportHeight());
+    painter.fillRect(visible, Qt::white);
+    if (document_) QtHtmlContainer::Draw(*document_, painter, -scrollX, -scrollY, visible);
+  }
+
+  // Runs one of the engine's mouse handlers and what it leads to: images
+  // that hover styles ask for, a clicked link.
+  template <typename Handler>
+  bool Mouse(Handler handler) {
+    if (!document_) return false;
+    Layout();
+    litehtml::position::vector boxes;
+    const bool redraw = handler(*document_, boxes);
+    const uint64_t gen = generation_;
+    StartRequestedDownloads(gen);
+    if (!clickedAnchor_.empty()) {
+      const std::string url = std::move(clickedAnchor_);
+      clickedAnchor_.clear();
+      Emit(gen, [&](HtmlViewListener& l) { l.AnchorClicked(url); });
+    }
+    return redraw;
+  }
+
+ protected:
+  void ImageRequested(const QUrl& url) override { requestedImages_.push_back(url); }
+
+  std::string StylesheetRequested(const QUrl& url) override {
+    ++stylesheetsRead_;
+    if (!url.isLocalFile()) return std::string();
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly)) return std::string();
+    return ToUtf8(file.readAll());
+  }
+
+  void AnchorClicked(const std::string& url) override { clickedAnchor_ = url; }
+
+ private:
+  // Calls the listener unless the navigation gen has been replaced; false
+  // when it has (the caller then stops: a newer page is on its way).
+  template <typename Call>
+  bool Emit(uint64_t gen, Call call) {
+    if (gen != generation_) return false;
+    if (listener) call(*listener);
+    return gen == generation_;
+  }
+
+  // Ends every download of the page being replaced.
+  void StopDownloads() {
+    while (openDownloads_ > 0) {
+      --openDownloads_;
+      if (listener) listener->DownloadComplete();
+    }
+    pagePending_ = false;
+  }
+
+  void ShowDocument(const QUrl& url, const std::string& html) {
+    document_.reset();
+    ClearImages();
+    SetDocumentUrl(url);
+    location_ = url.toString(QUrl::FullyEncoded).toStdString();
+    requestedImages_.clear();
+    stylesheetsRead_ = 0;
+    document_ = litehtml::document::createFromUTF8(html.c_str(), this, &context_);
+    layoutDirty_ = true;
+    scrollX = 0;
+    scrollY = 0;
+    downloadsDone_ = 0;
+    downloadsTotal_ = 0;
+  }
+
+  void StartRequestedDownloads(uint64_t gen) {
+    std::vector<QUrl> urls;
+    urls.swap(requestedImages_);
+    for (const QUrl& url : urls) {
+      ++openDownloads_;
+      ++downloadsTotal_;
+      if (!Emit(gen, [](HtmlViewListener& l) { l.DownloadBegin(); })) return;
+      QMetaObject::invokeMethod(
+          &poster_, [this, gen, url] { LoadImage(gen, url); }, Qt::QueuedConnection);
+    }
+  }
+
+  void LoadPage(uint64_t gen, const QUrl& url, const std::string& target) {
+    if (gen != generation_) return;
+    pagePending_ = false;
+    ++openDownloads_;
+    if (!Emit(gen, [](HtmlViewListener& l) { l.DownloadBegin(); })) return;
+
+    std::string html;
+    bool ok = false;
+    if (url.toString() == QLatin1String(kBlankUrl)) {
+      html = kBlankPage;
+      ok = true;
+    } else if (url.isLocalFile()) {
+      QFile file(url.toLocalFile());
+      if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
+        html = ToUtf8(file.readAll());
+        ok = file.error() == QFileDevice::NoError;
+      }
+    }
+    if (ok) {
+      ShowDocument(url, html);
+    } else {
+      ShowDocument(QUrl(QString::fromLatin1(kErrorPageUrl)), ErrorPage(target));
+    }
+    const int stylesheets = stylesheetsRead_;
+
+    if (!ok && !Emit(gen, [&](HtmlViewListener& l) { l.NavigateError(target); })) return;
+    for (int i = 0; i < stylesheets; ++i) {
+      if (!Emit(gen, [](HtmlViewListener& l) {
+            l.DownloadBegin();
+            l.DownloadComplete();
+          }))
+        return;
+    }
+    StartRequestedDownloads(gen);
+    if (gen != generation_) return;
+    if (!Caption().empty() && !Emit(gen, [&](HtmlViewListener& l) { l.TitleChange(Caption()); }))
+      return;
+    if (ok && !Emit(gen, [&](HtmlViewListener& l) { l.NavigateComplete(location_); })) return;
+    --openDownloads_;
+    if (!Emit(gen, [](HtmlViewListener& l) {
+          l.DownloadComplete();
+          l.Changed();
+        }))
+      return;
+    if (openDownloads_ == 0) Emit(gen, [&](HtmlViewListener& l) { l.DocumentComplete(location_); });
+  }
+
+  void LoadImage(uint64_t gen, const QUrl& url) {
+    if (gen != generation_) return;
+    QImage image;
+    if (url.isLocalFile()) image.load(url.toLocalFile());
+    StoreImage(url, image);
+    layoutDirty_ = true;
+    --openDownloads_;
+    ++downloadsDone_;
+    if (!Emit(gen, [&](HtmlViewListener& l) {
+          l.DownloadComplete();
+          l.ProgressChange(downloadsDone_, downloadsTotal_);
+          l.Changed();
+        }))
+      return;
+    if (openDownloads_ == 0) Emit(gen, [&](HtmlViewListener& l) { l.DocumentComplete(location_); });
+  }
+
+  void ClampScroll() {
+    const int maxX = std::max(0, std::max(ViewportWidth(), document_->width()) - ViewportWidth());
+    const int maxY =
+        std::max(0, std::max(ViewportHeight(), document_->height()) - ViewportHeight());
+    scrollX = std::clamp(scrollX, 0, maxX);
+    scrollY = std::clamp(scrollY, 0, maxY);
+  }
+
+  litehtml::context context_;
+  litehtml::document::ptr document_;
+  QObject poster_;  // posted load steps die with the view
+  std::string location_;
+  uint64_t generation_ = 0;
+  bool pagePending_ = false;
+  bool layoutDirty_ = true;
+  int openDownloads_ = 0;
+  int downloadsDone_ = 0;
+  int downloadsTotal_ = 0;
+  int stylesheetsRead_ = 0;
+  std::vector<QUrl> requestedImages_;
+  std::string clickedAnchor_;
+};
+
+HtmlView::HtmlView(int width, int height) : impl_(std::make_unique<Impl>(width, height)) {}
+HtmlView::~HtmlView() = default;
+
+void HtmlView::SetListener(HtmlViewListener* listener) { impl_->listener = listener; }
+void HtmlView::Navigate(const std::string& url) { impl_->Navigate(url); }
+bool HtmlView::Busy() const { return impl_->Busy(); }
+std::string HtmlView::LocationUrl() const { return impl_->Location(); }
+std::string HtmlView::Title() const { return impl_->Caption(); }
+bool HtmlView::HasDocument() const { return impl_->HasDocument(); }
+bool HtmlView::HasBody() const { return impl_->Body() != nullptr; }
+
+int HtmlView::Width() const { return impl_->ViewportWidth(); }
+int HtmlView::Height() const { return impl_->ViewportHeight(); }
+void HtmlView::Resize(int width, int height) { impl_->Resize(width, height); }
+
+std::string HtmlView::BodyAttribute(const std::string& name) const {
+  const litehtml::element::ptr body = impl_->Body();
+  const char* value = body ? body->get_attr(name.c_str()) : nullptr;
+  return value ? value : "";
+}
+
+void HtmlView::SetBodyAttribute(const std::string& name, const std::string& value) {
+  if (const litehtml::element::ptr body = impl_->Body())
+    body->set_attr(name.c_str(), value.c_str());
+}
+
+int HtmlView::OffsetWidth() const { return impl_->ViewportWidth(); }
+int HtmlView::OffsetHeight() const { return impl_->ViewportHeight(); }
+int HtmlView::ScrollWidth() const { return impl_->ScrollWidth(); }
+int HtmlView::ScrollHeight() const { return impl_->ScrollHeight(); }
+int HtmlView::ScrollLeft() const { return impl_->scrollX; }
+int HtmlView::ScrollTop() const { return impl_->scrollY; }
+void HtmlView::SetScrollLeft(int x) { impl_->SetScroll(x, impl_->scrollY); }
+void HtmlView::SetScrollTop(int y) { impl_->SetScroll(impl_->scrollX, y); }
+
+void HtmlView::DrawVisible(QPainter& painter) { impl_->Draw(painter); }
+
+QImage HtmlView::RenderVisible() {
+  QImage image(std::max(1, Width()), std::max(1, Height()), QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  QPainter painter(&image);
+  DrawVisible(painter);
+  return image;
+}
+
+bool HtmlView::MouseMove(int x, int y) {
+  return impl_->Mouse([&](litehtml::document& doc, litehtml::position::vector& boxes) {
+    return doc.on_mouse_over(x + impl_->scrollX, y + impl_->scrollY, x, y, boxes);
+  });
+}
+
+bool HtmlView::MouseDown(int x, int y) {
+  return impl_->Mouse([&](litehtml::document& doc, litehtml::position::vector& boxes) {
+    return doc.on_lbutton_down(x + impl_->scrollX, y + impl_->scrollY, x, y, boxes);
+  });
+}
+
+bool HtmlView::MouseUp(int x, int y) {
+  return impl_->Mouse([&](litehtml::document& doc, litehtml::position::vector& boxes) {
+    return doc.on_lbutton_up(x + impl_->scrollX, y + impl_->scrollY, x, y, boxes);
+  });
+}
+
+bool HtmlView::MouseLeave() {
+  return impl_->Mouse([&](litehtml::document& doc, litehtml::position::vector& boxes) {
+    return doc.on_mouse_leave(boxes);
+  });
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,135 @@
+#include "render/index_photo.h"
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
+#include "render/html_renderer.h"
+#include "render/xslt_service.h"
+
+namespace ombrelo {
+
+namespace {
+
+// Temporary pages are numbered through the whole run, so that a page can
+// be told from the one loaded before it.
+std::atomic<int> pageCounter{0};
+
+// One of the error texts with the output path in place of its "%s".
+std::string WithPath(const char* text, const std::string& path) {
+  std::string result = text;
+  const size_t at = result.find("%s");
+  if (at != std::string::npos) result.replace(at, 2, path);
+  return result;
+}
+
+}  // namespace
+
+std::string ProjectIndexPhotoHost::TemporaryFolder() {
+  return CProject::Instance().TemporaryFolder();
+}
+
+bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
+                                         const std::string& stylesheet) {
+  return GeneratePageForMovie(pagePath, stylesheet, movieId);
+}
+
+void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
+                                                const std::string& destinationFolder) {
+  ombrelo::CopyCompanionFolder(stylesheet, destinationFolder);
+}
+
+void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
+  CProject& project = CProject::Instance();
+  if (!project.HasMovie(movieId)) {
+    DebugOutput("Index photo of a removed movie: " + text);
+    return;
+  }
+  project.FindMovieForWrite(movieId).SetError(text);
+}
+
+std::string NextTemporaryPageName(const std::string& folder) {
+  const int number = ++pageCounter;
+  return paths::WithTrailingSeparator(folder) + "tmphtmltoimage" + std::to_string(number) + ".html";
+}
+
+IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks)
+    : host_(host), ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)) {}
+
+IndexPhotoGenerator::~IndexPhotoGenerator() = default;
+
+void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPath, int width,
+                                   int height, int quality, const std::string& indexTemplate) {
+  if (outputPath.empty()) return;
+  const std::string page = NextTemporaryPageName(host_.TemporaryFolder());
+  const std::string stylesheet = "templates/index/" + indexTemplate;
+  if (!host_.GeneratePage(movieId, page, stylesheet)) {
+    DebugOutput("Failed to generate html\n");
+    // No photo will come of it: the movie must not look as if it had one.
+    host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));
+    host_.IndexPhotoFinished(movieId, false);
+    return;
+  }
+  // The companion files go next to the page that refers to them.
+  host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+
+  const Request request{movieId, page, outputPath, quality, width, height};
+  if (current_) {
+    waiting_.push_back(request);
+    return;
+  }
+  Start(request);
+}
+
+void IndexPhotoGenerator::Start(const Request& request) {
+  if (!renderer_) renderer_ = std::make_unique<HtmlRenderer>(request.width, request.height, ticks_);
+  current_ = renderer_.get();
+  pending_ = request;
+  paths::CreateFolders(paths::FolderOf(request.outputPath));
+  current_->Navigate(request.page, request.outputPath, request.quality);
+  host_.PostPoll();
+}
+
+void IndexPhotoGenerator::Poll() {
+  if (!current_) return;
+  HtmlRenderer& renderer = *current_;
+
+  if (renderer.NavigationFailed()) {
+    host_.SetMovieError(pending_.movieId, WithPath(kNotLoadedText, pending_.outputPath));
+    Finish(false);
+    return;
+  }
+  if (renderer.IsReady()) {
+    renderer.Capture();
+    const bool written = renderer.ErrorText().empty();
+    if (!written) host_.SetMovieError(pending_.movieId, renderer.ErrorText());
+    Finish(written);
+    return;
+  }
+  if (ticks_() - renderer.NavigationStart() > kGiveUpMs) {
+    DebugOutput("Index photo timed out\n");
+    host_.SetMovieError(pending_.movieId, WithPath(kTimedOutText, pending_.outputPath));
+    Finish(false);
+    return;
+  }
+  host_.PostPoll();
+  std::this_thread::yield();
+}
+
+void IndexPhotoGenerator::Finish(bool written) {
+  const Request done = pending_;
+  current_ = nullptr;
+  std::remove(done.page.c_str());
+  host_.IndexPhotoFinished(done.movieId, written);
+  if (!current_ && !waiting_.empty()) {
+    const Request next = waiting_.front();
+    waiting_.pop_front();
+    Start(next);
+  }
+}
+
+}  // namespace ombrelo

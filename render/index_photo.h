@@ -1,0 +1,133 @@
+#pragma once
+// The index photo of a movie: its data transformed by an index template into
+// a temporary HTML page, the page loaded into the HtmlRenderer, and, once it
+// is ready, drawn and saved as a JPEG.
+//
+// Loading does not block. Generate() starts the page and asks the owner to
+// post a poll to its own event loop; the owner calls Poll() when the poll
+// comes back, and Poll() either finishes the photo or asks for the next
+// poll. While a photo is pending (Pending()), the workflow does not start
+// the next movie.
+//
+// Only one page is rendered at a time. A photo asked for while another is
+// pending has its page generated at once and is rendered when the pending
+// one has finished, so no photo is lost.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "platform/sync.h"
+
+namespace ombrelo {
+
+class HtmlRenderer;
+
+// What the index photo needs from its owner (the main window and the
+// workflow controller). Called on the owner's thread.
+class IndexPhotoHost {
+ public:
+  virtual ~IndexPhotoHost() = default;
+  // The temporary working folder, with a trailing separator.
+  virtual std::string TemporaryFolder() = 0;
+  // Writes the page of the movie to pagePath with the stylesheet (a path
+  // relative to the application data folder). True on success; a failure
+  // has been reported by the page generation itself.
+  virtual bool GeneratePage(int32_t movieId, const std::string& pagePath,
+                            const std::string& stylesheet) = 0;
+  // Copies the template's companion folder into destinationFolder.
+  virtual void CopyCompanionFolder(const std::string& stylesheet,
+                                   const std::string& destinationFolder) = 0;
+  // Posts a message to the owner's own event loop that calls Poll() when it
+  // is handled.
+  virtual void PostPoll() = 0;
+  // Appends an error text to the movie (which marks it failed).
+  virtual void SetMovieError(int32_t movieId, const std::string& text) = 0;
+  // The photo of the movie is finished: written, or failed (the failure has
+  // been given to the movie). Optional.
+  virtual void IndexPhotoFinished(int32_t movieId, bool written) {
+    (void)movieId;
+    (void)written;
+  }
+};
+
+// The host operations that come from the open project (CProject::Instance())
+// and the XSLT service. The owner adds PostPoll.
+class ProjectIndexPhotoHost : public IndexPhotoHost {
+ public:
+  // The project's temporary working folder.
+  std::string TemporaryFolder() override;
+  // The movie's template data transformed by the stylesheet.
+  bool GeneratePage(int32_t movieId, const std::string& pagePath,
+                    const std::string& stylesheet) override;
+  void CopyCompanionFolder(const std::string& stylesheet,
+                           const std::string& destinationFolder) override;
+  // Set error on the movie; a movie removed from the project in the
+  // meantime is left alone (the text goes to the debug output).
+  void SetMovieError(int32_t movieId, const std::string& text) override;
+};
+
+// The name of the next temporary page in folder: "tmphtmltoimage" followed
+// by a process-wide counter (1 for the first page of the run) and ".html".
+std::string NextTemporaryPageName(const std::string& folder);
+
+class IndexPhotoGenerator {
+ public:
+  // Polling stops when a page has not become ready this long after its
+  // navigation started (the renderer itself waits kDownloadWaitMs for
+  // downloads; a page that still does not show after twice that time never
+  // will). The movie then gets kTimedOutText.
+  static constexpr uint64_t kGiveUpMs = 30000;
+
+  // Error texts given to the movie, with the output path for "%s".
+  static constexpr const char* kPageFailedText =
+      "Failed to generate the index photo page for '%s'\n";
+  static constexpr const char* kNotLoadedText =
+      "Failed to render index photo '%s' - the page could not be loaded\n";
+  static constexpr const char* kTimedOutText =
+      "Failed to render index photo '%s' - the page did not become ready\n";
+
+  explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount);
+  ~IndexPhotoGenerator();
+  IndexPhotoGenerator(const IndexPhotoGenerator&) = delete;
+  IndexPhotoGenerator& operator=(const IndexPhotoGenerator&) = delete;
+
+  // Starts the index photo of the movie (movieId) into outputPath,
+  // with the index template indexTemplate (a file name in
+  // "templates/index/") and the JPEG quality. width and height size the
+  // renderer's window when it is created (the first photo of the run);
+  // later photos use the same window. Nothing happens for an empty path.
+  void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
+                const std::string& indexTemplate);
+
+  // The poll: finishes the pending photo when its page is ready, else asks
+  // for the next poll. Does nothing when no photo is pending.
+  void Poll();
+
+  // True while a photo is pending (the "current renderer" is set).
+  bool Pending() const { return current_ != nullptr; }
+  // The renderer, once the first photo has created it.
+  HtmlRenderer* Renderer() const { return renderer_.get(); }
+
+ private:
+  struct Request {
+    int32_t movieId = 0;
+    std::string page;
+    std::string outputPath;
+    int quality = 0;
+    int width = 0;
+    int height = 0;
+  };
+
+  void Start(const Request& request);
+  void Finish(bool written);
+
+  IndexPhotoHost& host_;
+  TickSource ticks_;
+  std::unique_ptr<HtmlRenderer> renderer_;
+  HtmlRenderer* current_ = nullptr;  // set while a photo is pending
+  Request pending_;                  // the photo being rendered
+  std::deque<Request> waiting_;      // photos whose pages wait for the renderer
+};
+
+}  // namespace ombrelo

@@ -1,0 +1,82 @@
+#include "render/template_catalogue.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/data_folder.h"
+
+namespace ombrelo {
+namespace {
+
+constexpr std::string_view kExtension = ".xslt";
+
+std::string WithoutExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+std::string TemplateFolder(TemplateKind kind) {
+  switch (kind) {
+    case TemplateKind::kWeb:
+      return "templates/web/";
+    case TemplateKind::kIndex:
+      return "templates/index/";
+    case TemplateKind::kReport:
+      return "report/";
+  }
+  return {};
+}
+
+std::string StylesheetPath(TemplateKind kind, const std::string& name) {
+  return TemplateFolder(kind) + name;
+}
+
+TemplateList ListTemplates(TemplateKind kind, const std::string& currentName) {
+  namespace fs = std::filesystem;
+  TemplateList list;
+  std::error_code ec;
+  fs::directory_iterator it(ApplicationDataFolder() + TemplateFolder(kind), ec);
+  if (ec) return list;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    std::error_code typeError;
+    if (name.size() > kExtension.size() && name.ends_with(kExtension) &&
+        it->is_regular_file(typeError)) {
+      list.names.push_back(std::move(name));
+    }
+  }
+  // Directory order differs between file systems; a sorted list keeps the
+  // Prev/Next order of the settings page the same everywhere.
+  std::sort(list.names.begin(), list.names.end());
+  const auto found = std::find(list.names.begin(), list.names.end(), currentName);
+  if (found != list.names.end()) list.selected = static_cast<int>(found - list.names.begin());
+  return list;
+}
+
+TemplateCatalogue LoadTemplateCatalogue(const std::string& webName, const std::string& indexName,
+                                        const std::string& reportName) {
+  TemplateCatalogue catalogue;
+  catalogue.web = ListTemplates(TemplateKind::kWeb, webName);
+  catalogue.index = ListTemplates(TemplateKind::kIndex, indexName);
+  catalogue.report = ListTemplates(TemplateKind::kReport, reportName);
+  return catalogue;
+}
+
+std::string TemplatePreviewPath(TemplateKind kind, const std::string& name) {
+  const size_t dot = name.rfind('.');
+  const std::string stem = dot == std::string::npos ? name + "." : name.substr(0, dot + 1);
+  return ApplicationDataFolder() + TemplateFolder(kind) + stem + "bmp";
+}
+
+std::string IndexTemplateCaption(const std::string& name) {
+  return "Template:" + WithoutExtension(name);
+}
+
+std::string WebTemplateCaption(const std::string& name) {
+  return "Template: " + WithoutExtension(name);
+}
+
+}  // namespace ombrelo

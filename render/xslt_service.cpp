@@ -1,0 +1,342 @@
+#include "render/xslt_service.h"
+
+#include <libexslt/exslt.h>
+#include <libxml/parser.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xmlerror.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xslt.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+
+#include "platform/data_folder.h"
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+#include "project/message_port.h"
+#include "project/movie.h"
+#include "project/project.h"
+#include "project/template_data.h"
+
+namespace ombrelo {
+namespace {
+
+std::mutex g_stopMutex;
+StopIndexingHandler g_stopIndexing;  // guarded by g_stopMutex
+
+void StopIndexing() {
+  StopIndexingHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(g_stopMutex);
+    handler = g_stopIndexing;
+  }
+  if (handler) handler();
+}
+
+// Process-wide set-up of the libraries, done once: the security preferences
+// that every transformation runs with (also the default, which covers
+// xsl:import and xsl:include while a stylesheet is compiled), and an entity
+// loader that never goes to the network.
+xsltSecurityPrefsPtr SecurityPrefs() {
+  static xsltSecurityPrefsPtr prefs = [] {
+    xmlInitParser();
+    exsltRegisterAll();
+    xmlSetExternalEntityLoader(xmlNoNetExternalEntityLoader);
+    xsltSecurityPrefsPtr p = xsltNewSecurityPrefs();
+    if (p) {
+      xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+      xsltSetSecurityPrefs(p, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+      xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
+      xsltSetSecurityPrefs(p, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
+      xsltSetDefaultSecurityPrefs(p);
+    }
+    return p;
+  }();
+  return prefs;
+}
+
+// Collects what libxml2 and libxslt would print while it lives, and keeps
+// the last structured (parser) error. Restores the previous handlers.
+class LibraryErrors {
+ public:
+  LibraryErrors()
+      : oldGeneric_(xmlGenericError),
+        oldGenericContext_(xmlGenericErrorContext),
+        oldStructured_(xmlStructuredError),
+        oldStructuredContext_(xmlStructuredErrorContext),
+        oldXslt_(xsltGenericError),
+        oldXsltContext_(xsltGenericErrorContext) {
+    xmlSetGenericErrorFunc(this, &LibraryErrors::Generic);
+    xmlSetStructuredErrorFunc(this, &LibraryErrors::Structured);
+    xsltSetGenericErrorFunc(this, &LibraryErrors::Generic);
+  }
+  ~LibraryErrors() {
+    xsltSetGenericErrorFunc(oldXsltContext_, oldXslt_);
+    xmlSetStructuredErrorFunc(oldStructuredContext_, oldStructured_);
+    xmlSetGenericErrorFunc(oldGenericContext_, oldGeneric_);
+  }
+  LibraryErrors(const LibraryErrors&) = delete;
+  LibraryErrors& operator=(const LibraryErrors&) = delete;
+
+  static void Generic(void* self, const char* format, ...) {
+    char buffer[2048];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    static_cast<LibraryErrors*>(self)->text_ += buffer;
+  }
+
+  static void Structured(void* self, xmlErrorPtr error) {
+    if (!error) return;
+    auto* me = static_cast<LibraryErrors*>(self);
+    std::string line = error->file ? std::string(error->file) + ":" : std::string();
+    line += std::to_string(error->line) + ": " + (error->message ? error->message : "");
+    if (line.empty() || line.back() != '\n') line += '\n';
+    me->text_ += line;
+  }
+
+  // Passes the collected text on to the debug output, line by line.
+  void Flush() {
+    size_t start = 0;
+    while (start < text_.size()) {
+      size_t end = text_.find('\n', start);
+      end = end == std::string::npos ? text_.size() : end + 1;
+      DebugOutput(std::string_view(text_).substr(start, end - start));
+      start = end;
+    }
+    text_.clear();
+  }
+
+ private:
+  std::string text_;
+  xmlGenericErrorFunc oldGeneric_;
+  void* oldGenericContext_;
+  xmlStructuredErrorFunc oldStructured_;
+  void* oldStructuredContext_;
+  xmlGenericErrorFunc oldXslt_;
+  void* oldXsltContext_;
+};
+
+struct DocFree {
+  void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+};
+struct ParserFree {
+  void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+struct StylesheetFree {
+  void operator()(xsltStylesheetPtr style) const { xsltFreeStylesheet(style); }
+};
+struct ContextFree {
+  void operator()(xsltTransformContextPtr ctxt) const { xsltFreeTransformContext(ctxt); }
+};
+struct XmlFree {
+  void operator()(xmlChar* text) const { xmlFree(text); }
+};
+using Doc = std::unique_ptr<xmlDoc, DocFree>;
+using Parser = std::unique_ptr<xmlParserCtxt, ParserFree>;
+using Stylesheet = std::unique_ptr<xsltStylesheet, StylesheetFree>;
+using Context = std::unique_ptr<xsltTransformContext, ContextFree>;
+using XmlText = std::unique_ptr<xmlChar, XmlFree>;
+
+constexpr int kParseOptions = XML_PARSE_NONET;
+
+// The parse error of the data document: line and reason.
+struct ParseError {
+  bool present = false;
+  int line = 0;
+  std::string reason;
+};
+
+// Outcome of loading the data document.
+enum class XmlLoad { kLoaded, kNotWellFormed, kCallFailed };
+
+XmlLoad LoadXml(const std::string& xml, Doc* doc, ParseError* error) {
+  if (xml.size() > static_cast<size_t>(INT_MAX)) return XmlLoad::kCallFailed;
+  Parser parser(xmlNewParserCtxt());
+  if (!parser) return XmlLoad::kCallFailed;
+  doc->reset(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()),
+                               "template-data.xml", nullptr, kParseOptions));
+  if (*doc && parser->wellFormed) return XmlLoad::kLoaded;
+  doc->reset();
+  if (const xmlError* last = xmlCtxtGetLastError(parser.get()); last && last->code != XML_ERR_OK) {
+    error->present = true;
+    error->line = last->line;
+    error->reason = last->message ? last->message : "";
+  }
+  return XmlLoad::kNotWellFormed;
+}
+
+Stylesheet LoadStylesheet(const std::string& path) {
+  Parser parser(xmlNewParserCtxt());
+  if (!parser) return nullptr;
+  Doc doc(xmlCtxtReadFile(parser.get(), path.c_str(), nullptr, kParseOptions));
+  if (!doc || !parser->wellFormed) return nullptr;
+  // On success the stylesheet owns the document; on failure it stays ours.
+  Stylesheet style(xsltParseStylesheetDoc(doc.get()));
+  if (!style) return nullptr;
+  doc.release();
+  if (style->errors != 0) return nullptr;
+  return style;
+}
+
+bool TransformUnguarded(std::string* result, const std::string& xml,
+                        const std::string& stylesheet) {
+  xsltSecurityPrefsPtr prefs = SecurityPrefs();
+  LibraryErrors errors;
+
+  Doc doc;
+  ParseError parseError;
+  if (LoadXml(xml, &doc, &parseError) == XmlLoad::kCallFailed) {
+    errors.Flush();
+    ShowMessage("Error", "Failed to load xml document for html generation", MessageIcon::none,
+                MessageOwner::none);
+    return false;
+  }
+
+  Stylesheet style = LoadStylesheet(ApplicationDataFolder() + stylesheet);
+  if (!style) {
+    errors.Flush();
+    ShowMessage("Error", "Failed to load xslt document for html generation", MessageIcon::none,
+                MessageOwner::none);
+    return false;
+  }
+
+  bool ok = false;
+  XmlText text;
+  int length = 0;
+  if (doc && prefs) {
+    Context ctxt(xsltNewTransformContext(style.get(), doc.get()));
+    if (ctxt && xsltSetCtxtSecurityPrefs(prefs, ctxt.get()) == 0) {
+      xsltSetTransformErrorFunc(ctxt.get(), &errors, &LibraryErrors::Generic);
+      Doc output(
+          xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr, ctxt.get()));
+      if (output && ctxt->state == XSLT_STATE_OK) {
+        xmlChar* raw = nullptr;
+        ok = xsltSaveResultToString(&raw, &length, output.get(), style.get()) == 0;
+        text.reset(raw);
+      }
+    }
+  }
+
+  errors.Flush();
+  if (!ok) {
+    if (parseError.present) {
+      DebugOutputF("Error during xslt transform. line=%d : %s", parseError.line,
+                   parseError.reason.c_str());
+      DebugOutput("\n");
+      DebugOutput(xml);
+    } else {
+      DebugOutput("Error durint xslt transform\n");
+    }
+    return false;
+  }
+  if (text && length > 0) {
+    result->assign(reinterpret_cast<const char*>(text.get()), static_cast<size_t>(length));
+  } else {
+    result->clear();
+  }
+  return true;
+}
+
+bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path& to) {
+  namespace fs = std::filesystem;
+  bool ok = true;
+  std::error_code ec;
+  fs::directory_iterator it(from, ec);
+  if (ec) {
+    DebugOutputF("Failed to read folder %s\n", from.c_str());
+    return false;
+  }
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    const fs::path target = to / name;
+    std::error_code entryError;
+    if (it->is_directory(entryError)) {
+      fs::create_directory(target, entryError);
+      if (!fs::is_directory(target, entryError)) {
+        DebugOutputF("Failed to create folder %s\n", target.c_str());
+        ok = false;
+        continue;
+      }
+      ok = CopyEntries(it->path(), target) && ok;
+    } else if (!fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing,
+                              entryError)) {
+      DebugOutputF("Failed to copy %s to %s\n", it->path().c_str(), target.c_str());
+      ok = false;
+    }
+  }
+  if (ec) ok = false;
+  return ok;
+}
+
+}  // namespace
+
+StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler) {
+  std::lock_guard<std::mutex> lock(g_stopMutex);
+  std::swap(handler, g_stopIndexing);
+  return handler;
+}
+
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
+  try {
+    return TransformUnguarded(result, xml, stylesheet);
+  } catch (const std::exception&) {
+    DebugOutput("Exception during html generation\n");
+    return false;
+  }
+}
+
+bool WritePage(const std::string& outputPath, const std::string& stylesheet,
+               const std::string& xml) {
+  const std::string folder = paths::FolderOf(outputPath);
+  if (!folder.empty()) paths::CreateFolders(folder);
+
+  std::string page;
+  if (!Transform(&page, xml, stylesheet)) return false;
+
+  const int error = WriteOutputFile(outputPath, page);
+  if (error == 0) return true;
+  StopIndexing();
+  char text[256];
+  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
+                outputPath.c_str(), error);
+  ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
+  return false;
+}
+
+bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                          int32_t movieId) {
+  const CProject& project = CProject::Instance();
+  const Movie& movie = project.FindMovie(movieId);
+  const std::string xml = MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
+  return WritePage(outputPath, stylesheet, xml);
+}
+
+bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {
+  namespace fs = std::filesystem;
+  const size_t dot = stylesheet.rfind('.');
+  const std::string source =
+      ApplicationDataFolder() +
+      stylesheet.substr(0, dot == std::string::npos ? stylesheet.size() : dot) + "/";
+  std::error_code ec;
+  if (!fs::is_directory(source, ec)) return true;
+  if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {
+    DebugOutputF("Failed to create folder %s\n", destinationFolder.c_str());
+    return false;
+  }
+  return CopyEntries(source, destinationFolder);
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,263 @@
+#include "project/movie.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "project/project.h"
+#include "project/tag_reader.h"
+#include "recording_message_port.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::RecordingMessagePort;
+
+int32_t LastId(const CProject& project) { return project.Movies().back().id(); }
+
+TEST(MovieList, AddingAPathAgainRequeuesItAtTheEnd) {
+  CProject project("/base");
+  project.Capture().jpegquality = 42;
+  project.AddMovie("/v/a.avi");
+  project.AddMovie("/v/b.avi");
+  project.AddMovie("/v/A.avi");  // differs only in case: another movie
+  Movie& a = project.FindMovieForWrite(project.Movies().front().id());
+  const int32_t oldId = a.id();
+  a.status = kMovieDone;
+  a.AddImage({"/t/a.jpg", 1, 1.0});
+  EXPECT_EQ(a.captureSettings.jpegquality, 42);
+
+  project.AddMovie("/v/a.avi");
+  ASSERT_EQ(project.Movies().size(), 3u);
+  const Movie& again = project.Movies().back();
+  EXPECT_EQ(again.path(), "/v/a.avi");
+  EXPECT_NE(again.id(), oldId);
+  EXPECT_EQ(again.status, kMovieWaiting);
+  EXPECT_TRUE(again.images.empty());
+  EXPECT_EQ(project.Movies().front().path(), "/v/b.avi");
+  EXPECT_FALSE(project.HasMovie(oldId));
+
+  project.RemoveMovie("/v/nothing.avi");
+  project.RemoveMovie("/v/a.AVI");
+  EXPECT_EQ(project.Movies().size(), 3u);
+  project.RemoveMovie("/v/b.avi");
+  ASSERT_EQ(project.Movies().size(), 2u);
+  EXPECT_EQ(project.Movies().front().path(), "/v/A.avi");
+
+  project.MarkDone(LastId(project));
+  project.MarkDone(-5);
+  EXPECT_EQ(project.Movies().back().status, kMovieDone);
+  EXPECT_EQ(project.Movies().front().status, kMovieWaiting);
+
+  project.ClearMovies();
+  EXPECT_TRUE(project.Movies().empty());
+}
+
+TEST(MovieList, UnknownIdShowsTheMessageAndGivesAFallbackRecord) {
+  RecordingMessagePort port;
+  CProject project("/base");
+  project.Capture().leastnofframes = 7;
+  project.AddMovie("/v/a.avi");
+  const int32_t unknown = LastId(project) + 1000;
+
+  const Movie& first = project.FindMovie(unknown);
+  project.Capture().leastnofframes = 9;
+  const Movie& second = project.FindMovie(unknown);
+  ASSERT_EQ(port.shown.size(), 2u);  // once per call
+  EXPECT_EQ(port.shown[0].caption, "Application error");
+  EXPECT_EQ(port.shown[0].text, "Internal error\nInvalid movie id " + std::to_string(unknown));
+  EXPECT_EQ(port.shown[0].owner, MessageOwner::none);
+  EXPECT_EQ(&first, &second);  // kept for the rest of the run
+  EXPECT_EQ(first.path(), "");
+  EXPECT_TRUE(first.images.empty());
+  EXPECT_EQ(first.captureSettings.leastnofframes, 7);  // the settings at its first use
+
+  Movie& writable = project.FindMovieForWrite(-1);
+  EXPECT_NE(&writable, &first);  // one record per variant
+  EXPECT_EQ(writable.captureSettings.leastnofframes, 9);
+  EXPECT_EQ(port.shown.back().text, "Internal error\nInvalid movie id -1");
+
+  // A known id shows nothing.
+  EXPECT_EQ(project.FindMovie(LastId(project)).path(), "/v/a.avi");
+  EXPECT_EQ(port.shown.size(), 3u);
+}
+
+TEST(Movie, RecordOperationsAndCopies) {
+  Movie movie("/v/a.avi", CaptureSettings{});
+  const Movie other("/v/b.avi", CaptureSettings{});
+  EXPECT_NE(movie.id(), other.id());
+  // Nothing is known about the frames before the video is opened.
+  EXPECT_EQ(movie.videoFormat.biSize, 0u);
+  EXPECT_EQ(movie.videoFormat.biPlanes, 0u);
+  EXPECT_EQ(movie.videoFormat.biWidth, 0);
+
+  movie.SetError("first");
+  movie.SetError("second");
+  EXPECT_EQ(movie.error, "firstsecond");  // no separator added
+  EXPECT_EQ(movie.status, kMovieFailed);
+
+  movie.AddImage({"/t/1.jpg", 1, 0.5});
+  movie.AddImage({"/t/2.jpg", 2, 1.5});
+  movie.AddImage({"/t/1.jpg", 3, 2.5});
+  EXPECT_EQ(movie.ImagePath(1), "/t/2.jpg");
+  EXPECT_EQ(movie.ImagePath(3), "");
+  movie.RemoveImage("/t/1.JPG");
+  movie.RemoveImage("/t/1.jpg");
+  ASSERT_EQ(movie.images.size(), 2u);
+  EXPECT_EQ(movie.images[1].frame, 3u);  // only the first match went
+
+  movie.thumbPrefix = "/t/a/a";
+  movie.thumbPrefixBase = "/t/";
+  Movie copy(movie);
+  EXPECT_EQ(copy.id(), movie.id());
+  EXPECT_EQ(copy.images, movie.images);
+  EXPECT_EQ(copy.error, movie.error);
+  EXPECT_EQ(copy.thumbPrefix, "");
+  EXPECT_EQ(copy.thumbPrefixBase, "");
+  Movie assigned("/v/c.avi", CaptureSettings{});
+  assigned.thumbPrefix = "/x/c/c";
+  assigned = movie;
+  EXPECT_EQ(assigned.id(), movie.id());
+  EXPECT_EQ(assigned.path(), "/v/a.avi");
+  EXPECT_EQ(assigned.thumbPrefix, "");
+}
+
+TEST(Movie, TextFormsAndTimeSplit) {
+  struct TitleCase {
+    const char* path;
+    const char* title;
+  } titles[] = {
+      {"/videos/clip.avi", "clip.avi"},
+      {"clip.avi", "clip.avi"},
+      {"/clip.avi", "/clip.avi"},  // the only separator is the first character
+      {"C:\\videos\\clip.avi", "C:\\videos\\clip.avi"},  // a backslash is a name character
+      {"/v/x/", ""},
+  };
+  for (const auto& c : titles) {
+    EXPECT_EQ(Movie(c.path, CaptureSettings{}).Title(), c.title) << c.path;
+  }
+
+  struct LengthCase {
+    double seconds;
+    const char* text;
+  } lengths[] = {
+      {3725.5, "1:02:05.500"},  {59.9996, "0:01:00.000"},  {0.0, "0:00:00.000"},
+      {59.9994, "0:00:59.999"}, {90000.0, "25:00:00.000"}, {0.0015, "0:00:00.002"},
+  };
+  Movie movie("/v/a.avi", CaptureSettings{});
+  for (const auto& c : lengths) {
+    movie.SetLength(c.seconds);
+    EXPECT_EQ(movie.LengthText(), c.text) << c.seconds;
+  }
+
+  const TimeParts t = SplitTime(5.004);
+  EXPECT_EQ(t.seconds, 5u);
+  EXPECT_EQ(t.milliseconds, 4u);
+  // Values that have no 32-bit form give zeros rather than undefined ones.
+  const TimeParts nan = SplitTime(std::numeric_limits<double>::quiet_NaN());
+  EXPECT_EQ(nan.hours + nan.minutes + nan.seconds + nan.milliseconds, 0u);
+  const TimeParts huge = SplitTime(1e300);
+  EXPECT_EQ(huge.hours + huge.minutes + huge.seconds + huge.milliseconds, 0u);
+
+  movie.SetSize(0xFFFFFFFFu);
+  EXPECT_EQ(movie.SizeText(), "-1");
+  movie.SetSize(2048);
+  EXPECT_EQ(movie.SizeText(), "2048");
+  movie.videoFormat.biWidth = 720;
+  movie.videoFormat.biHeight = -576;
+  EXPECT_EQ(movie.WidthText(), "720");
+  EXPECT_EQ(movie.HeightText(), "-576");
+}
+
+TEST(MovieXml, ElementFormAndOldImageEntries) {
+  Movie movie("/v/a&b.avi", CaptureSettings{});
+  EXPECT_EQ(movie.ToXml(),
+            "<movie><status>0</status><length>0</length><size>0</size><path>/v/a&b.avi</path>"
+            "<error></error><html></html><ipl></ipl><indexphoto></indexphoto><image_list>"
+            "<width>0</width><height>0</height></image_list></movie>\n");
+
+  std::istringstream in(
+      "<movie><status>3</status><length>1.5</length><size>4294967295</size><path>/v/x.avi</path>"
+      "<error>bad & worse</error><html>/h.html</html><ipl></ipl><indexphoto>/i.jpg</indexphoto>"
+      "<image_list>\n<width>320abc</width><height> 240</height>"
+      "<image>/t/old.jpg</image>"
+      "<image><path>/t/new.jpg</path><frame>77</frame><time>3.25</time></image>\n"
+      "</image_list></movie>");
+  Movie read;
+  read.ReadXml(in);
+  EXPECT_EQ(read.status, 3);
+  EXPECT_EQ(read.length, 1.5);
+  EXPECT_EQ(read.size, 4294967295u);
+  EXPECT_EQ(read.path(), "/v/x.avi");
+  EXPECT_EQ(read.error, "bad & worse");
+  EXPECT_EQ(read.indexphoto, "/i.jpg");
+  EXPECT_EQ(read.videoFormat.biWidth, 320);  // like atoi
+  EXPECT_EQ(read.videoFormat.biHeight, 240);
+  ASSERT_EQ(read.images.size(), 2u);
+  EXPECT_EQ(read.images[0], (ImageEntry{"/t/old.jpg", 0, 0.0}));
+  EXPECT_EQ(read.images[1], (ImageEntry{"/t/new.jpg", 77, 3.25}));
+}
+
+TEST(MovieXml, MalformedElementsThrowTheirTexts) {
+  struct Case {
+    const char* name;
+    const char* xml;
+    const char* error;
+  } cases[] = {
+      {"blank between image and path",
+       "<movie><status>0</status><length>0</length><size>0</size><path>p</path><error></error>"
+       "<html></html><ipl></ipl><indexphoto></indexphoto><image_list><width>0</width>"
+       "<height>0</height><image> <path>p</path><frame>1</frame><time>1</time></image>"
+       "</image_list></movie>",
+       "Format error : missing </image>"},
+      {"foreign tag in the image list",
+       "<movie><status>0</status><length>0</length><size>0</size><path>p</path><error></error>"
+       "<html></html><ipl></ipl><indexphoto></indexphoto><image_list><width>0</width>"
+       "<height>0</height><picture></image_list></movie>",
+       "Missing </image_list>"},
+      {"status that is no number", "<movie><status>x</status>", "Format error : missing </status>"},
+      {"missing error element",
+       "<movie><status>0</status><length>0</length><size>0</size><path>p</path><html>",
+       "Format error : missing <error>"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.xml);
+    Movie movie;
+    try {
+      movie.ReadXml(in);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const TagFormatError& e) {
+      EXPECT_STREQ(e.what(), c.error) << c.name;
+    }
+  }
+}
+
+TEST(MovieXml, StringsWithLessThanRoundTrip) {
+  Movie movie("/v/a<b>.avi", CaptureSettings{});
+  movie.SetError("open </path> failed ]]> twice ]]>");
+  movie.SetHtml("<");
+  movie.SetIpl("x]]>y<");
+  movie.AddImage({"/t/<1>.jpg", 5, 0.25});
+  movie.AddImage({"/t/plain & simple.jpg", 6, 0.5});
+  const std::string xml = movie.ToXml();
+  // Only strings holding "<" change form.
+  EXPECT_NE(xml.find("<path>/t/plain & simple.jpg</path>"), std::string::npos);
+  EXPECT_NE(xml.find("<path><![CDATA[/v/a<b>.avi]]></path>"), std::string::npos);
+
+  std::istringstream in(xml);
+  Movie read;
+  read.ReadXml(in);
+  EXPECT_EQ(read.path(), movie.path());
+  EXPECT_EQ(read.error, movie.error);
+  EXPECT_EQ(read.html, movie.html);
+  EXPECT_EQ(read.ipl, movie.ipl);
+  EXPECT_EQ(read.images, movie.images);
+
+  std::istringstream cut("<![CDATA[never closed");
+  EXPECT_THROW(ReadTextValue(cut), TagFormatError);
+}
+
+}  // namespace
+}  // namespace ombrelo

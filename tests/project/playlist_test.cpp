@@ -1,0 +1,92 @@
+#include "project/playlist.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "project/movie.h"
+#include "project/project.h"
+#include "recording_message_port.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RecordingMessagePort;
+using testing::TempFolder;
+
+TEST(Playlist, WritesTheExactText) {
+  TempFolder folder("ipl");
+  const std::string path = folder / "a&b.ipl";
+  Movie movie("/v/a&b clip.avi", CaptureSettings{});
+  movie.AddImage({"/T/a&b/a&b 00.00.05.004.jpg", 125, 5.004});
+  movie.AddImage({"/T/a&b/x.jpg", 93137, 3725.5});
+  movie.AddImage({"/T/a&b/<y>.bmp", 0, 0.0});
+  const std::string expected =
+      "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
+      "<imageplaylist>\n"
+      "\t<root>" +
+      path +
+      "<root>\n"
+      "<entry>\n"
+      "\t<file>/T/a&b/a&b 00.00.05.004.jpg</file>\n"
+      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<frame>125</frame>\n"
+      "\t<time>0:00:05:004</time>\n"
+      "</entry>\n"
+      "<entry>\n"
+      "\t<file>/T/a&b/x.jpg</file>\n"
+      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<frame>93137</frame>\n"
+      "\t<time>1:02:05:500</time>\n"
+      "</entry>\n"
+      "<entry>\n"
+      "\t<file>/T/a&b/<y>.bmp</file>\n"
+      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<frame>0</frame>\n"
+      "\t<time>0:00:00:000</time>\n"
+      "</entry>\n"
+      "</imageplaylist>\n";
+  ASSERT_TRUE(WritePlaylist(path, movie));
+  EXPECT_EQ(ReadFileBytes(path), expected);
+
+  Movie empty("/v/e.avi", CaptureSettings{});
+  ASSERT_TRUE(WritePlaylist(path, empty));  // replaces the file
+  EXPECT_EQ(ReadFileBytes(path),
+            "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<imageplaylist>\n\t<root>" + path +
+                "<root>\n</imageplaylist>\n");
+}
+
+TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
+  TempFolder folder("ipl");
+  CProject project("/base");
+  project.AddMovie("/v/clip.avi");
+  const int32_t id = project.Movies().back().id();
+  RecordingMessagePort port;
+
+  const std::string path = folder / "new/deeper/clip.ipl";
+  EXPECT_TRUE(SavePlaylist(project, id, path));
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(project.FindMovie(id).ipl, path);
+  EXPECT_TRUE(port.shown.empty());
+
+  // A folder standing where the file should go cannot be written.
+  const std::string blocked = folder / "blocked.ipl";
+  std::filesystem::create_directory(blocked);
+  int stops = 0;
+  EXPECT_FALSE(SavePlaylist(project, id, blocked, [&] {
+    ++stops;
+    EXPECT_TRUE(port.shown.empty());  // the run stops before the message
+  }));
+  EXPECT_EQ(stops, 1);
+  ASSERT_EQ(port.shown.size(), 1u);
+  EXPECT_EQ(port.shown[0].caption, "Error");
+  EXPECT_EQ(port.shown[0].text, "Failed to open playlist file for writing");
+  EXPECT_EQ(port.shown[0].icon, MessageIcon::error);
+  EXPECT_EQ(port.shown[0].owner, MessageOwner::mainWindow);
+  EXPECT_EQ(project.FindMovie(id).ipl, path);  // unchanged
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/data_folder.h"
+#include "project/message_port.h"
+#include "project/project.h"
+#include "project/report.h"
+#include "project/template_data.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::DebugCapture;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::WriteFileBytes;
+
+class RecordingPort : public MessagePort {
+ public:
+  void ShowMessage(const Message& message) override { shown.push_back(message); }
+  bool AskYesNo(const Message& message) override {
+    shown.push_back(message);
+    return false;
+  }
+  std::vector<Message> shown;
+};
+
+class ReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_ = SetMessagePort(&port_);
+    project_.AddMovie("/v/one & two.avi");
+    project_.SetReportTransform("mine.xslt");
+  }
+  void TearDown() override { SetMessagePort(old_); }
+
+  // A transformation that records what it was given.
+  TemplateTransform Recording(bool succeed) {
+    return [this, succeed](std::string* result, const std::string& xml,
+                           const std::string& stylesheet) {
+      xml_ = xml;
+      stylesheet_ = stylesheet;
+      if (succeed) *result = "<p>report</p>";
+      return succeed;
+    };
+  }
+
+  RecordingPort port_;
+  MessagePort* old_ = nullptr;
+  CProject project_{"/base/"};
+  TempFolder folder_{"report"};
+  std::string xml_, stylesheet_;
+};
+
+TEST_F(ReportTest, WritesTheTransformedProjectDocument) {
+  const std::string path = folder_ / "my report.html";
+  ASSERT_TRUE(WriteFileBytes(path, "an older and longer report"));
+  EXPECT_EQ(WriteProjectReport(project_, path, Recording(true)), ReportResult::kWritten);
+  EXPECT_EQ(ReadFileBytes(path), "<p>report</p>");
+  EXPECT_EQ(stylesheet_, "report/mine.xslt");
+  EXPECT_EQ(xml_, ProjectDocument(project_, path));
+  EXPECT_TRUE(port_.shown.empty());
+}
+
+TEST_F(ReportTest, FailuresLeaveNoFileAndAreReportedOnce) {
+  SCOPED_TRACE("transformation fails: it has reported, nothing more");
+  const std::string path = folder_ / "report.html";
+  EXPECT_EQ(WriteProjectReport(project_, path, Recording(false)), ReportResult::kTransformFailed);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(port_.shown.empty());
+
+  SCOPED_TRACE("file cannot be written");
+  const std::string missing = folder_ / "no such folder/report.html";
+  EXPECT_EQ(WriteProjectReport(project_, missing, Recording(true)), ReportResult::kWriteFailed);
+  ASSERT_EQ(port_.shown.size(), 1u);
+  EXPECT_EQ(port_.shown[0].caption, "Error");
+  EXPECT_EQ(port_.shown[0].text,
+            "Failed to open html file (" + missing + ") for writing, error : 2");
+  EXPECT_EQ(port_.shown[0].icon, MessageIcon::error);
+
+  SCOPED_TRACE("anything thrown on the way");
+  DebugCapture debug;
+  const auto throwing = [](std::string*, const std::string&, const std::string&) -> bool {
+    throw std::runtime_error("boom");
+  };
+  EXPECT_EQ(WriteProjectReport(project_, path, throwing), ReportResult::kFailed);
+  EXPECT_TRUE(debug.Contains("Failed to generate report"));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace ombrelo

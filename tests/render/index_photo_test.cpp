@@ -1,0 +1,390 @@
+#include "render/index_photo.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QObject>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "html_test_support.h"
+#include "imaging/bitmap_header.h"
+#include "imaging/jpeg_writer.h"
+#include "imaging/picture.h"
+#include "platform/data_folder.h"
+#include "platform/paths.h"
+#include "project/movie.h"
+#include "project/project.h"
+#include "render/html_renderer.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::DebugCapture;
+using testing::EnsureGuiApplication;
+using testing::Near;
+using testing::PumpEventsUntil;
+using testing::TempFolder;
+using testing::WriteFileBytes;
+
+bool Exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
+
+// The owner of the generator as the main window would be: posts the poll to
+// its event loop and keeps what the generator tells it.
+class TestHost : public IndexPhotoHost {
+ public:
+  explicit TestHost(std::string temporaryFolder) : temporaryFolder_(std::move(temporaryFolder)) {}
+
+  std::string TemporaryFolder() override { return temporaryFolder_; }
+  bool GeneratePage(int32_t movieId, const std::string& page,
+                    const std::string& stylesheet) override {
+    generatedFor.push_back(movieId);
+    pages.push_back(page);
+    stylesheets.push_back(stylesheet);
+    return writePage && writePage(page);
+  }
+  void CopyCompanionFolder(const std::string& stylesheet, const std::string& folder) override {
+    companionCopies.emplace_back(stylesheet, folder);
+  }
+  void PostPoll() override {
+    ++pollsPosted;
+    if (postToEventLoop) {
+      // Queued on an object of ours, so that no poll outlives the test.
+      QMetaObject::invokeMethod(
+          &context_, [this] { generator->Poll(); }, Qt::QueuedConnection);
+    }
+  }
+  void SetMovieError(int32_t movieId, const std::string& text) override {
+    errors.emplace_back(movieId, text);
+  }
+  void IndexPhotoFinished(int32_t movieId, bool written) override {
+    finished.emplace_back(movieId, written);
+  }
+
+  IndexPhotoGenerator* generator = nullptr;
+  bool postToEventLoop = true;
+  std::function<bool(const std::string& page)> writePage;
+  std::vector<int32_t> generatedFor;
+  std::vector<std::string> pages;
+  std::vector<std::string> stylesheets;
+  std::vector<std::pair<std::string, std::string>> companionCopies;
+  std::vector<std::pair<int32_t, std::string>> errors;
+  std::vector<std::pair<int32_t, bool>> finished;
+  int pollsPosted = 0;
+
+ private:
+  std::string temporaryFolder_;
+  QObject context_;
+};
+
+// A thumbnail as frame output writes it: a 24-bit bottom-up frame saved
+// with SaveJPG. The picture is one colour with a darker frame of 4 pixels.
+bool WriteThumbnail(const std::string& path, int width, int height, QColor colour) {
+  const uint32_t rowBytes = BitmapRowBytes(24, width);
+  std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const bool edge = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
+      const QColor c = edge ? colour.darker(300) : colour;
+      uint8_t* p = pixels.data() + static_cast<size_t>(y) * rowBytes + 3 * x;
+      p[0] = static_cast<uint8_t>(c.blue());
+      p[1] = static_cast<uint8_t>(c.green());
+      p[2] = static_cast<uint8_t>(c.red());
+    }
+  }
+  BitmapInfoHeader header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biBitCount = 24;
+  header.biSizeImage = rowBytes * height;
+  const HeaderPicture picture = PictureFromBitmapHeader(header, {}, pixels.data());
+  return SaveJPG(picture.picture, path, 85, true);
+}
+
+class IndexPhotoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGuiApplication();
+    host_.generator = &generator_;
+  }
+
+  // Runs the event loop until the pending photo has finished.
+  bool Finished() {
+    return PumpEventsUntil([&] { return !generator_.Pending(); });
+  }
+
+  // A page with a simple picture, for the tests that need any page.
+  std::function<bool(const std::string&)> SimplePage() {
+    return [](const std::string& page) {
+      return WriteFileBytes(page, "<html><body style=\"background:#00ff00\"></body></html>");
+    };
+  }
+
+  uint64_t now_ = 5000;
+  TempFolder temp_{"indexphoto-tmp"};
+  TempFolder out_{"indexphoto-out"};
+  TestHost host_{temp_.Path()};
+  IndexPhotoGenerator generator_{host_, [this] { return now_; }};
+};
+
+// The owner as the desktop program has it: the open project and the XSLT
+// service behind the page, polls through the event loop.
+class ProjectHost : public ProjectIndexPhotoHost {
+ public:
+  explicit ProjectHost(std::string temporaryFolder)
+      : temporaryFolder_(std::move(temporaryFolder)) {}
+  std::string TemporaryFolder() override { return temporaryFolder_; }
+  void PostPoll() override {
+    QMetaObject::invokeMethod(
+        &context_, [this] { generator->Poll(); }, Qt::QueuedConnection);
+  }
+  void IndexPhotoFinished(int32_t movieId, bool written) override {
+    finished.emplace_back(movieId, written);
+  }
+
+  IndexPhotoGenerator* generator = nullptr;
+  std::vector<std::pair<int32_t, bool>> finished;
+
+ private:
+  std::string temporaryFolder_;
+  QObject context_;
+};
+
+// Puts the open project and the data folder back as they were.
+class ProjectState {
+ public:
+  ProjectState() : scale_(CProject::Instance().Output().imagescale) {
+    SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+    CProject::Instance().ClearMovies();
+  }
+  ~ProjectState() {
+    CProject::Instance().ClearMovies();
+    CProject::Instance().SetImagescale(scale_);
+    SetApplicationDataFolder("");
+  }
+
+ private:
+  float scale_;
+};
+
+const QColor kThumbColours[] = {QColor(220, 40, 40),  QColor(40, 180, 60),  QColor(50, 70, 220),
+                                QColor(230, 200, 30), QColor(160, 50, 200), QColor(30, 190, 200),
+                                QColor(250, 130, 20)};
+
+// The first row from the top on column x whose pixel is near the colour;
+// -1 when there is none.
+int FirstRowNear(const QImage& image, int x, QColor colour) {
+  for (int y = 0; y < image.height(); ++y)
+    if (Near(image.pixel(x, y), colour, 30)) return y;
+  return -1;
+}
+
+// The box of a picture on the white of its cell: from a point inside it,
+// as far as the pixels are not white, left and right on row y, up and down
+// on column x. Right and bottom are exclusive.
+QRect PictureAround(const QImage& image, int x, int y) {
+  auto white = [&](int px, int py) { return Near(image.pixel(px, py), Qt::white, 24); };
+  int left = x, right = x, top = y, bottom = y;
+  while (left > 0 && !white(left - 1, y)) --left;
+  while (right < image.width() && !white(right, y)) ++right;
+  while (top > 0 && !white(x, top - 1)) --top;
+  while (bottom < image.height() && !white(x, bottom)) ++bottom;
+  return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
+  ProjectState state;
+  CProject& project = CProject::Instance();
+  project.SetImagescale(0.5f);  // 320 x 240 frames, thumbnails shown at 160 x 120
+
+  // A movie with seven thumbnails as frame output leaves them: in a folder
+  // named after the video, here with a blank and a "#" in its name.
+  project.AddMovie(out_ / "My clip #2.avi");
+  const int32_t id = project.Movies().back().id();
+  Movie& movie = project.FindMovieForWrite(id);
+  movie.videoFormat.biWidth = 320;
+  movie.videoFormat.biHeight = 240;
+  movie.SetLength(60.0);
+  movie.SetSize(12345);
+  const std::string thumbs = out_ / "Thumbs/My clip #2/";
+  ASSERT_TRUE(paths::CreateFolders(thumbs));
+  for (int i = 0; i < 7; ++i) {
+    const std::string path = thumbs + "My_clip_0h00m0" + std::to_string(i) + ".000s.jpg";
+    ASSERT_TRUE(WriteThumbnail(path, 320, 240, kThumbColours[i]));
+    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
+  }
+
+  ProjectHost host(temp_.Path());
+  IndexPhotoGenerator generator(host);
+  host.generator = &generator;
+  DebugCapture debug;
+  const std::string output = out_ / "Index/My clip #2.jpg";
+  generator.Generate(id, output, 320, 256, 90, "index_transform.xslt");
+  ASSERT_TRUE(generator.Pending());
+  ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
+
+  EXPECT_EQ(project.FindMovie(id).error, "");
+  EXPECT_EQ(host.finished, (std::vector<std::pair<int32_t, bool>>{{id, true}}));
+  EXPECT_TRUE(debug.Contains("Navigate\n"));
+  EXPECT_FALSE(debug.Contains("DISPID_NAVIGATEERROR\n"));
+
+  QImage photo;
+  ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
+  // The template's sheet: three cells a row, each 160 wide plus padding 8
+  // and border 1 on both sides, 10 pixels between cells and at the edges.
+  constexpr int kPitchX = 160 + 18 + 10;
+  EXPECT_EQ(photo.width(), 3 * kPitchX + 10);
+  ASSERT_GT(photo.height(), 256) << "larger than the window both ways: drawn by tiles";
+
+  // Every thumbnail at the size of the settings, three to a row, on a grid
+  // with the template's column and row pitch.
+  std::vector<QRect> boxes;
+  for (int i = 0; i < 7; ++i) {
+    SCOPED_TRACE(::testing::Message() << "thumbnail " << i);
+    const int x = 10 + (i % 3) * kPitchX + 9 + 80;
+    const int inside = FirstRowNear(photo, x, kThumbColours[i]);
+    ASSERT_GE(inside, 0);
+    const QRect box = PictureAround(photo, x, inside + 10);
+    EXPECT_EQ(box.size(), QSize(160, 120));
+    EXPECT_EQ(box.left(), 10 + (i % 3) * kPitchX + 9);
+    // Its frame, darker, and its colour inside (the frame of 4 pixels is 2
+    // at half size).
+    EXPECT_TRUE(Near(photo.pixel(box.center().x(), box.top()), kThumbColours[i].darker(300), 50));
+    EXPECT_TRUE(Near(photo.pixel(box.center().x(), box.top() + 6), kThumbColours[i], 30));
+    boxes.push_back(box);
+  }
+  ASSERT_EQ(boxes.size(), 7u);
+  const int top0 = boxes[0].top();
+  EXPECT_GT(top0, 40) << "the thumbnails lie under the header";
+  const int rowPitch = boxes[3].top() - top0;
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(boxes[i].top(), top0 + (i / 3) * rowPitch) << i;
+  // A row: border 1, padding 8, the picture, the time line (5 + 18),
+  // padding 6, border 1, and the gap of 10 to the next row.
+  EXPECT_EQ(rowPitch, 1 + 8 + 120 + 5 + 18 + 6 + 1 + 10);
+  // The page ends with the last row's cell and the gap under it.
+  EXPECT_EQ(photo.height(), top0 - 9 + 3 * rowPitch);
+}
+
+TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
+  host_.writePage = SimplePage();
+  const std::string first = out_ / "one.jpg";
+  const std::string second = out_ / "two.jpg";
+  generator_.Generate(1, first, 320, 256, 85, "index_transform.xslt");
+  generator_.Generate(2, second, 640, 480, 85, "index_transform.xslt");
+  EXPECT_EQ(host_.pollsPosted, 1) << "the second photo waits without a poll of its own";
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{1, true}, {2, true}}));
+  EXPECT_EQ(host_.generatedFor, (std::vector<int32_t>{1, 2}));
+
+  // Both pages were generated at once, under consecutive names.
+  ASSERT_EQ(host_.pages.size(), 2u);
+  const std::string name1 = paths::FileName(host_.pages[0]);
+  ASSERT_EQ(name1.rfind("tmphtmltoimage", 0), 0u);
+  const int number = std::stoi(name1.substr(14));
+  EXPECT_EQ(name1, "tmphtmltoimage" + std::to_string(number) + ".html");
+  EXPECT_EQ(host_.pages[1], temp_ / ("tmphtmltoimage" + std::to_string(number + 1) + ".html"));
+
+  // The renderer keeps the size of its creation.
+  QImage photo;
+  ASSERT_TRUE(photo.load(QString::fromStdString(second), "JPEG"));
+  EXPECT_EQ(photo.size(), QSize(320, 256));
+  EXPECT_TRUE(Near(photo.pixel(100, 100), Qt::green, 16));
+  EXPECT_TRUE(Exists(first));
+}
+
+TEST_F(IndexPhotoTest, FailuresAreGivenToTheMovie) {
+  DebugCapture debug;
+
+  // The page cannot be generated.
+  host_.writePage = nullptr;
+  generator_.Generate(3, out_ / "a.jpg", 320, 256, 85, "broken.xslt");
+  EXPECT_TRUE(debug.Contains("Failed to generate html\n"));
+  EXPECT_FALSE(generator_.Pending());
+  EXPECT_EQ(host_.pollsPosted, 0);
+  EXPECT_TRUE(host_.companionCopies.empty());
+
+  // The page was "generated" but there is no file to load.
+  host_.writePage = [](const std::string&) { return true; };
+  generator_.Generate(4, out_ / "b.jpg", 320, 256, 85, "index_transform.xslt");
+  ASSERT_TRUE(Finished());
+
+  // The JPEG cannot be written: its path is a folder.
+  host_.writePage = SimplePage();
+  const std::string folderPath = out_ / "c.jpg";
+  ASSERT_TRUE(paths::CreateFolders(folderPath));
+  generator_.Generate(5, folderPath, 320, 256, 85, "index_transform.xslt");
+  ASSERT_TRUE(Finished());
+
+  ASSERT_EQ(host_.errors.size(), 3u);
+  EXPECT_EQ(host_.errors[0],
+            std::make_pair(int32_t{3}, "Failed to generate the index photo page for '" +
+                                           out_ / "a.jpg" + "'\n"));
+  EXPECT_EQ(host_.errors[1],
+            std::make_pair(int32_t{4}, "Failed to render index photo '" + out_ / "b.jpg" +
+                                           "' - the page could not be loaded\n"));
+  EXPECT_EQ(host_.errors[2].first, 5);
+  EXPECT_EQ(host_.errors[2].second.rfind(
+                "Failed to save jpeg image '" + folderPath + "' of size 320x256 - Code: ", 0),
+            0u)
+      << host_.errors[2].second;
+  EXPECT_EQ(host_.finished,
+            (std::vector<std::pair<int32_t, bool>>{{3, false}, {4, false}, {5, false}}));
+}
+
+TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
+  // The polls are run by hand without the event loop, so the view never
+  // gets to load the page and keeps showing "about:blank".
+  host_.postToEventLoop = false;
+  host_.writePage = SimplePage();
+  DebugCapture debug;
+  const std::string output = out_ / "never.jpg";
+  generator_.Generate(6, output, 320, 256, 85, "index_transform.xslt");
+  EXPECT_EQ(host_.pollsPosted, 1);
+
+  generator_.Poll();
+  EXPECT_EQ(host_.pollsPosted, 2) << "not ready: the poll posts itself again";
+  now_ += HtmlRenderer::kDownloadWaitMs + 1;
+  generator_.Poll();
+  EXPECT_TRUE(debug.Contains("Navigate timed out\n"));
+  EXPECT_TRUE(generator_.Pending()) << "a blank document is not ready after the wait either";
+  now_ += IndexPhotoGenerator::kGiveUpMs - HtmlRenderer::kDownloadWaitMs;
+  generator_.Poll();
+  EXPECT_FALSE(generator_.Pending());
+  EXPECT_TRUE(debug.Contains("Index photo timed out\n"));
+  EXPECT_EQ(
+      host_.errors,
+      (std::vector<std::pair<int32_t, std::string>>{
+          {6, "Failed to render index photo '" + output + "' - the page did not become ready\n"}}));
+  EXPECT_FALSE(Exists(output));
+  EXPECT_FALSE(Exists(host_.pages[0]));
+
+  // A poll with nothing pending does nothing, even when the page arrives.
+  const int polls = host_.pollsPosted;
+  testing::PumpEvents();
+  generator_.Poll();
+  EXPECT_EQ(host_.pollsPosted, polls);
+  EXPECT_EQ(host_.errors.size(), 1u);
+  EXPECT_EQ(host_.finished.size(), 1u);
+}
+
+TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {
+  host_.writePage = SimplePage();
+  generator_.Generate(8, "", 320, 256, 85, "index_transform.xslt");
+  EXPECT_TRUE(host_.pages.empty());
+  EXPECT_FALSE(generator_.Pending());
+  generator_.Poll();
+  EXPECT_EQ(host_.pollsPosted, 0);
+
+  const std::string output = out_ / "deep/er/folder/photo.jpg";
+  generator_.Generate(9, output, 320, 256, 85, "index_transform.xslt");
+  ASSERT_TRUE(Finished());
+  EXPECT_TRUE(Exists(output));
+  EXPECT_TRUE(host_.errors.empty());
+}
+
+}  // namespace
+}  // namespace ombrelo
