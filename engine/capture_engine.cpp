@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/ffmpeg_pipeline.h"
@@ -31,9 +32,7 @@ constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
 
 uint32_t Bit(GraphPart part) { return 1u << static_cast<unsigned>(part); }
 
-bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) {
-  return event.Wait(timeoutMs);
-}
+bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) { return event.Wait(timeoutMs); }
 
 }  // namespace
 
@@ -235,9 +234,9 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
     } catch (...) {
       DebugOutput(kAfter);
     }
-    ReleaseParts({GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber,
-                  GraphPart::sourceFilter},
-                 kAfter);
+    ReleaseParts(
+        {GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber, GraphPart::sourceFilter},
+        kAfter);
     return FailOpen(hr,
                     "Error connecting source to grabber. Most likely a stream splitter problem. " +
                         ErrorTextOf(hr),
@@ -280,9 +279,9 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
 
   ConnectedType type;
   hr = graph_->QueryConnectedType(&type);
-  const bool knownFormat =
-      type.formatType == FormatType::videoInfo || type.formatType == FormatType::videoInfo2 ||
-      type.formatType == FormatType::mpeg2Video;
+  const bool knownFormat = type.formatType == FormatType::videoInfo ||
+                           type.formatType == FormatType::videoInfo2 ||
+                           type.formatType == FormatType::mpeg2Video;
   if (Failed(hr) || !knownFormat) {
     ReleaseAfterConnectFailure(kAfter);
     // The text stays empty when the query itself succeeded; the result code
@@ -302,6 +301,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
   seekAllowed_ = schedule_.seekAllowed;
 
   SeekToFrame(computed.startPosition);
+  updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
   state_ = CaptureState::running;
@@ -313,8 +313,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
     return FailOpen(hr, ErrorTextOf(hr), result);
   }
 
-  updateEvent_.Reset();
-  updateEvent_.Set();
+  updateEvent_.Set();  // the first frame may pass
   StartWorker();
   return true;
 }
@@ -368,21 +367,26 @@ void CaptureEngine::SeekToFrame(int64_t frame) {
   if ((heldParts_ & Bit(GraphPart::mediaSeeking)) &&
       Succeeded(graph_->GetCapabilities(&capabilities)) &&
       (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards))) {
+    // The frames between the position and the next sample only show
+    // progress: the pipeline need not decode its way through them.
+    const int64_t wantedFrame = std::max<int64_t>(frame, firstFrame_.load());
     int64_t position = frame;
+    int64_t wanted = wantedFrame;
     if (graph_->IsUsingFrameTimeFormat() == S_FALSE) {
-      if (schedule_.frameDuration == 0)
+      if (schedule_.frameDuration == 0) {
         seekAllowed_ = false;
-      else
+      } else {
         position = frame * schedule_.frameDuration;
+        wanted = wantedFrame * schedule_.frameDuration;
+      }
     }
-    if (seekAllowed_.load() && Failed(graph_->SetPositions(position))) seekAllowed_ = false;
+    if (seekAllowed_.load() && Failed(graph_->SetPositions(position, wanted))) seekAllowed_ = false;
   }
   state_ = remembered;
   if (remembered == CaptureState::running) {
     if (graph_->Run() == S_FALSE) {
       FilterState filterState;
-      if (Failed(graph_->GetState(1000, &filterState)))
-        DebugOutput("GetState failed afer run\n");
+      if (Failed(graph_->GetState(1000, &filterState))) DebugOutput("GetState failed afer run\n");
     }
   }
 }
@@ -436,7 +440,9 @@ void CaptureEngine::ReportEnded(bool completed) {
 // ---------------------------------------------------------------------------
 // Sample callback (streaming thread)
 
-bool CaptureEngine::WaitGate(int64_t timeoutMs) { return env_.waitForEvent(updateEvent_, timeoutMs); }
+bool CaptureEngine::WaitGate(int64_t timeoutMs) {
+  return env_.waitForEvent(updateEvent_, timeoutMs);
+}
 
 HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
   if (!sample || !start) return E_FAIL;

@@ -166,7 +166,10 @@ class FfmpegPipeline final : public MediaPipeline {
   explicit FfmpegPipeline(FfmpegPipelineOptions options) : options_(std::move(options)) {
     if (!options_.counters) options_.counters = std::make_shared<PipelineCounters>();
   }
-  ~FfmpegPipeline() override { StopStreaming(); }
+  ~FfmpegPipeline() override {
+    StopStreaming();
+    ClearPackets();
+  }
 
   HResult CreateGrabber() override { return S_OK; }
   HResult QueryGrabber() override { return S_OK; }
@@ -197,7 +200,7 @@ class FfmpegPipeline final : public MediaPipeline {
     return S_OK;
   }
   HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current) override;
+  HResult SetPositions(int64_t current, int64_t wanted) override;
 
   HResult Run() override;
   HResult Pause() override;
@@ -263,9 +266,7 @@ class FfmpegPipeline final : public MediaPipeline {
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
-  int64_t ToUnits(int64_t ts) const {
-    return av_rescale_q(ts - startTs_, timeBase_, kUnits);
-  }
+  int64_t ToUnits(int64_t ts) const { return av_rescale_q(ts - startTs_, timeBase_, kUnits); }
   int64_t FromUnits(int64_t units) const {
     return av_rescale_q(units, kUnits, timeBase_) + startTs_;
   }
@@ -279,14 +280,14 @@ class FfmpegPipeline final : public MediaPipeline {
   std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
   int streamIndex_ = -1;
   AVRational timeBase_ = {1, 1};
-  int64_t startTs_ = 0;        // stream start in time-base ticks
-  int64_t frameTicks_ = 0;     // one frame in time-base ticks
-  bool lateByOne_ = false;     // timestamps one frame late (MPEG-4 in AVI with B-frames)
+  int64_t startTs_ = 0;     // stream start in time-base ticks
+  int64_t frameTicks_ = 0;  // one frame in time-base ticks
+  bool lateByOne_ = false;  // timestamps one frame late (MPEG-4 in AVI with B-frames)
   bool seekable_ = false;
-  int64_t avgTimePerFrame_ = 0;  // 100-ns units
-  int64_t duration_ = 0;         // 100-ns units
+  int64_t avgTimePerFrame_ = 0;             // 100-ns units
+  int64_t duration_ = 0;                    // 100-ns units
   int scaledWidth_ = 0, scaledHeight_ = 0;  // display size before rotation
-  int rotation_ = 0;                         // clockwise degrees: 0, 90, 180, 270
+  int rotation_ = 0;                        // clockwise degrees: 0, 90, 180, 270
   int outWidth_ = 0, outHeight_ = 0;
   size_t outStride_ = 0;
 
@@ -294,17 +295,18 @@ class FfmpegPipeline final : public MediaPipeline {
   std::deque<AVPacket*> pending_;  // to decode before reading on
   std::vector<AVPacket*> held_;    // group of pictures kept back while approaching
   size_t heldBytes_ = 0;
-  bool approaching_ = false;       // looking for the last key frame before target
-  int64_t approachTarget_ = 0;     // time-base ticks
+  bool approaching_ = false;    // looking for the last key frame before target
+  int64_t approachTarget_ = 0;  // time-base ticks
   int droppedBeforeKey_ = 0;
-  int64_t keyLimit_ = 0;         // key frames after this are not started from
-  int approachRetries_ = 0;      // seeks made further back after landing late
-  int64_t approachSeekTs_ = 0;   // where the last of them went
+  int64_t keyLimit_ = 0;        // key frames after this are not started from
+  int approachRetries_ = 0;     // seeks made further back after landing late
+  int64_t approachSeekTs_ = 0;  // where the last of them went
   bool byteSeekTried_ = false;
   int64_t startKeyTs_ = AV_NOPTS_VALUE;  // packet time of the key frame decoding began with
-  bool positionCheck_ = false;   // the first frame at the position is still to come
+  bool positionCheck_ = false;           // the first frame at the position is still to come
   int positionRetries_ = 0;
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
+  int64_t wantedFrom_ = INT64_MIN;    // 100-ns units; frames from here on must be exact
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
@@ -461,8 +463,7 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
     scaledWidth_ = std::max<int>(
         1, static_cast<int>(std::llround(static_cast<double>(par->width) * sar.num / sar.den)));
   rotation_ = 0;
-  if (const uint8_t* matrix =
-          av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+  if (const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
     const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
     if (!std::isnan(angle)) {
       int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
@@ -531,7 +532,7 @@ HResult FfmpegPipeline::Run() {
 HResult FfmpegPipeline::Pause() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
-  interrupt_ = false;
+  // A read cancelled by Stop stays cancelled: pausing reads nothing.
   state_ = FilterState::paused;
   stateCv_.notify_all();
   return S_OK;
@@ -572,7 +573,7 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   }
 }
 
-HResult FfmpegPipeline::SetPositions(int64_t current) {
+HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
   std::lock_guard<std::mutex> io(ioMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   {
@@ -596,7 +597,9 @@ HResult FfmpegPipeline::SetPositions(int64_t current) {
     return S_OK;
   }
   // Up to half a frame late still counts as the frame at the position.
-  approachTarget_ = FromUnits(std::max<int64_t>(0, current)) + frameTicks_ / 2;
+  wantedFrom_ = std::max(current, wanted);
+  if (duration_ > 0 && wantedFrom_ >= duration_) wantedFrom_ = current;
+  approachTarget_ = FromUnits(std::max<int64_t>(0, wantedFrom_)) + frameTicks_ / 2;
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
   positionCheck_ = true;
@@ -756,13 +759,13 @@ bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
   if (!positionCheck_) return false;
   int64_t start, length;
   FrameTimes(frame, &start, &length);
-  if (start + length / 2 < prerollUntil_) return false;  // still before the position
+  if (start + length / 2 < wantedFrom_) return false;  // still before the wanted frame
   positionCheck_ = false;
   // The first frame at or after the position should be the one at it. A
   // later one means the key frame decoded from lay after the position,
   // although its packet said otherwise (MPEG streams after a seek): start
   // from an earlier key frame.
-  if (start <= prerollUntil_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
+  if (start <= wantedFrom_ + avgTimePerFrame_ / 2 || positionRetries_ >= kMaxPositionRetries ||
       startKeyTs_ == AV_NOPTS_VALUE)
     return false;
   ++positionRetries_;
@@ -808,11 +811,10 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   }
   // Frames well before the position need only what later frames refer to.
   bool skip = false;
-  if (options_.skipNonReferenceInPreroll && prerollUntil_ != INT64_MIN) {
+  if (options_.skipNonReferenceInPreroll && wantedFrom_ != INT64_MIN) {
     const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     if (ts != AV_NOPTS_VALUE)
-      skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) <
-             prerollUntil_;
+      skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) < wantedFrom_;
   }
   dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());
@@ -929,9 +931,9 @@ const uint8_t* FfmpegPipeline::Convert(AVFrame* frame) {
   const int dstHeight = scaledHeight_;
   const AVPixelFormat source = static_cast<AVPixelFormat>(frame->format);
   int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-  SwsContext* sws = sws_getCachedContext(sws_.release(), frame->width, frame->height, source,
-                                         dstWidth, dstHeight, AV_PIX_FMT_BGR24, flags, nullptr,
-                                         nullptr, nullptr);
+  SwsContext* sws =
+      sws_getCachedContext(sws_.release(), frame->width, frame->height, source, dstWidth, dstHeight,
+                           AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr);
   sws_.reset(sws);
   if (!sws) {
     DebugOutputF("ffmpeg: cannot convert %s pictures\n", av_get_pix_fmt_name(source));
@@ -976,10 +978,10 @@ const uint8_t* FfmpegPipeline::Convert(AVFrame* frame) {
           sx = W - 1 - y;
           sy = x;
         }
-        std::memcpy(row + static_cast<size_t>(x) * 3,
-                    upright_.data() + uprightStride * static_cast<size_t>(sy) +
-                        static_cast<size_t>(sx) * 3,
-                    3);
+        std::memcpy(
+            row + static_cast<size_t>(x) * 3,
+            upright_.data() + uprightStride * static_cast<size_t>(sy) + static_cast<size_t>(sx) * 3,
+            3);
       }
     }
   }

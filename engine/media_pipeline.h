@@ -115,7 +115,12 @@ class MediaPipeline {
   virtual HResult IsUsingFrameTimeFormat() = 0;
   // Absolute positioning of the current position; no stop position. Frames
   // before the position that must be decoded to reach it are marked preroll.
-  virtual HResult SetPositions(int64_t current) = 0;
+  // `wanted` (at or after `current`) is the first frame the caller really
+  // needs: the frames between are only looked at, so the pipeline may begin
+  // at the key frame before `wanted` when that lies at or after `current`,
+  // and may leave out what those frames alone would need. Frames from
+  // `wanted` on are exact.
+  virtual HResult SetPositions(int64_t current, int64_t wanted) = 0;
 
   // Control.
   virtual HResult Run() = 0;

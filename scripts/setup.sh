@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev libxslt1-dev libxml2-dev libcurl4-openssl-dev uuid-dev
   libgtest-dev libgmock-dev
   python3-pyftpdlib
+  ffmpegthumbnailer  # reference of the capture benchmark (bench/)
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
 )

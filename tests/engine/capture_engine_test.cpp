@@ -123,60 +123,72 @@ TEST_F(EngineTest, OpenFailuresReportTheStepReleaseInOrderAndLeaveNothingOpen) {
   const std::string connectText =
       "Error connecting source to grabber. Most likely a stream splitter problem. ";
   const std::vector<Case> cases = {
-      {"grabber cannot be created", [](FakeScript& s) { s.results["CreateGrabber"] = E_FAIL; },
-       E_FAIL, "Failed creating DirectShow filer OBRSampleGrabber!",
+      {"grabber cannot be created",
+       [](FakeScript& s) { s.results["CreateGrabber"] = E_FAIL; },
+       E_FAIL,
+       "Failed creating DirectShow filer OBRSampleGrabber!",
        {"Release graph", "destroyed"}},
       {"grabber interface missing",
-       [](FakeScript& s) { s.results["QueryGrabber"] = E_NOTIMPL; }, E_NOTIMPL,
+       [](FakeScript& s) { s.results["QueryGrabber"] = E_NOTIMPL; },
+       E_NOTIMPL,
        "Failed query DirectShow IOBRSampleGrabber",
        {"Release grabberFilter", "Release graph", "destroyed"}},
-      {"grabber cannot be added", [](FakeScript& s) { s.results["AddGrabber"] = E_FAIL; },
-       E_FAIL, "Failed AddFilter OBRSampleGrabber to graph",
+      {"grabber cannot be added",
+       [](FakeScript& s) { s.results["AddGrabber"] = E_FAIL; },
+       E_FAIL,
+       "Failed AddFilter OBRSampleGrabber to graph",
        {"Release grabber", "Release grabberFilter", "Release graph", "destroyed"}},
       {"source fails",
        [](FakeScript& s) { s.results["AddSourceFilter"] = VFW_E_UNKNOWN_FILE_TYPE; },
-       VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized.",
-       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
-        "destroyed"}},
+       VFW_E_UNKNOWN_FILE_TYPE,
+       "The media type of this file is not recognized.",
+       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph", "destroyed"}},
       {"source answers a success code other than S_OK",
-       [](FakeScript& s) { s.results["AddSourceFilter"] = S_FALSE; }, E_FAIL, "",
-       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
-        "destroyed"}},
-      {"no decoder", [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
+       [](FakeScript& s) { s.results["AddSourceFilter"] = S_FALSE; },
+       E_FAIL,
+       "",
+       {"RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph", "destroyed"}},
+      {"no decoder",
+       [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
        VFW_E_CANNOT_CONNECT,
        connectText +
            "No combination of intermediate filters could be found to make the connection.",
        {"Abort", "RemoveGrabber", "Release graph", "Release grabberFilter", "Release grabber",
         "Release sourceFilter", "destroyed"}},
-      {"connection throws", [](FakeScript& s) { s.connectThrows = true; }, E_FAIL,
+      {"connection throws",
+       [](FakeScript& s) { s.connectThrows = true; },
+       E_FAIL,
        connectText + "Unspecified error.",
        {"Abort", "RemoveGrabber", "Release graph", "Release grabberFilter", "Release grabber",
         "Release sourceFilter", "destroyed"}},
-      {"unknown connected format", [](FakeScript& s) { s.type.formatType = FormatType::none; },
-       E_FAIL, "",
-       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
-        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
-        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
-        "destroyed"}},
+      {"unknown connected format",
+       [](FakeScript& s) { s.type.formatType = FormatType::none; },
+       E_FAIL,
+       "",
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent", "Release mediaSeeking",
+        "Release sourceFilter", "Release nullRenderer", "Abort", "RemoveGrabber",
+        "Release grabberFilter", "Release grabber", "Release graph", "destroyed"}},
       {"connected type query fails",
        [](FakeScript& s) { s.results["QueryConnectedType"] = static_cast<HResult>(0x80041234u); },
-       static_cast<HResult>(0x80041234u), "Unknown Error: 0x80041234",
-       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
-        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
-        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
-        "destroyed"}},
+       static_cast<HResult>(0x80041234u),
+       "Unknown Error: 0x80041234",
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent", "Release mediaSeeking",
+        "Release sourceFilter", "Release nullRenderer", "Abort", "RemoveGrabber",
+        "Release grabberFilter", "Release grabber", "Release graph", "destroyed"}},
       {"control interface missing",
        [](FakeScript& s) { s.results["Query mediaEvent"] = static_cast<HResult>(0x80004002u); },
-       static_cast<HResult>(0x80004002u), "No such interface supported.",
+       static_cast<HResult>(0x80004002u),
+       "No such interface supported.",
        {"Release mediaFilter", "Release mediaControl", "Release sourceFilter",
         "Release nullRenderer", "Abort", "RemoveGrabber", "Release grabberFilter",
         "Release grabber", "Release graph", "destroyed"}},
-      {"run fails", [](FakeScript& s) { s.results["Run"] = E_UNEXPECTED; }, E_UNEXPECTED,
+      {"run fails",
+       [](FakeScript& s) { s.results["Run"] = E_UNEXPECTED; },
+       E_UNEXPECTED,
        "Catastrophic failure.",
-       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent",
-        "Release mediaSeeking", "Release sourceFilter", "Release nullRenderer", "Abort",
-        "RemoveGrabber", "Release grabberFilter", "Release grabber", "Release graph",
-        "destroyed"}},
+       {"Release mediaFilter", "Release mediaControl", "Release mediaEvent", "Release mediaSeeking",
+        "Release sourceFilter", "Release nullRenderer", "Abort", "RemoveGrabber",
+        "Release grabberFilter", "Release grabber", "Release graph", "destroyed"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,12 +240,21 @@ TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
   EXPECT_EQ(hr, S_OK);
   EXPECT_TRUE(debug.Contains("Warning failed to SetMediaType\n"));
   const auto log = script->Log();
-  const std::vector<std::string> expected = {
-      "CreateGrabber", "QueryGrabber", "AddGrabber SampleGrabber",
-      "AddSourceFilter /videos/a b.avi Source", "SetMediaType", "Connect",
-      "AddNullRenderer NullRenderer", "SetFrameCallback", "Query mediaFilter",
-      "Query mediaControl", "Query mediaEvent", "Query mediaSeeking", "SetSyncSourceNone",
-      "QueryConnectedType", "GetDuration"};
+  const std::vector<std::string> expected = {"CreateGrabber",
+                                             "QueryGrabber",
+                                             "AddGrabber SampleGrabber",
+                                             "AddSourceFilter /videos/a b.avi Source",
+                                             "SetMediaType",
+                                             "Connect",
+                                             "AddNullRenderer NullRenderer",
+                                             "SetFrameCallback",
+                                             "Query mediaFilter",
+                                             "Query mediaControl",
+                                             "Query mediaEvent",
+                                             "Query mediaSeeking",
+                                             "SetSyncSourceNone",
+                                             "QueryConnectedType",
+                                             "GetDuration"};
   ASSERT_GE(log.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected);
 
@@ -247,6 +268,8 @@ TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
   EXPECT_EQ(engine->GetVideoFormat().biWidth, 4);
   // Positioned 40 frames before the first sample, then run.
   EXPECT_EQ(script->positions, std::vector<int64_t>{420 * kDefaultFrameDuration});
+  EXPECT_EQ(script->wanted, std::vector<int64_t>{460 * kDefaultFrameDuration})
+      << "the frames before the first sample need not be decoded";
   EXPECT_LT(IndexOf(log, "SetPositions " + std::to_string(420 * kDefaultFrameDuration)),
             IndexOf(log, "Run"));
   EXPECT_EQ(engine->GetState(), CaptureState::running);
@@ -339,6 +362,7 @@ TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
     EXPECT_EQ(listener.Values("seek").back(), sample + 200 - 40);
     engine->SeekToFrame(sample + 160);
     EXPECT_EQ(script->positions.back(), (sample + 160) * T);
+    EXPECT_EQ(script->wanted.back(), (sample + 200) * T);
     EXPECT_EQ(engine->GetState(), CaptureState::running);
     engine->FrameConsumed();
     EXPECT_EQ(Deliver(sample + 160), S_OK);
@@ -387,9 +411,10 @@ TEST_F(EngineTest, StallMessagesComeAtOneThreeAndFiveSecondsAndTheCaptureIsGiven
   // next time-out without progress (11 s).
   std::vector<std::pair<uint64_t, std::string>> statuses;
   for (const auto& e : listener.Of("status")) statuses.emplace_back(e.tick - opened, e.text);
-  std::vector<std::pair<uint64_t, std::string>> expected = {
-      {12000, kStallMessageStandBy}, {13000, kStallMessageStandBy},
-      {14000, kStallMessageSlowMode}, {15000, kStallMessageSlowMode}};
+  std::vector<std::pair<uint64_t, std::string>> expected = {{12000, kStallMessageStandBy},
+                                                            {13000, kStallMessageStandBy},
+                                                            {14000, kStallMessageSlowMode},
+                                                            {15000, kStallMessageSlowMode}};
   for (uint64_t t = 16000; t <= 25000; t += 1000)
     expected.emplace_back(t, kStallMessageProbablyImpossible);
   expected.emplace_back(42000, kStallMessageAborting);
@@ -504,10 +529,18 @@ TEST_F(EngineTest, CloseMakesTheWaitingWorkerLeaveBeforeReleasingAnything) {
   const int left = IndexOf(log, "wait cancelled");
   ASSERT_NE(left, -1);
   EXPECT_LT(left, IndexOf(log, "Release mediaEvent"));
-  const std::vector<std::string> releases = {
-      "Release mediaEvent", "Release mediaFilter", "Release mediaSeeking", "Release mediaControl",
-      "Release sourceFilter", "Release nullRenderer", "Abort", "RemoveGrabber",
-      "Release grabberFilter", "Release grabber", "Release graph", "destroyed"};
+  const std::vector<std::string> releases = {"Release mediaEvent",
+                                             "Release mediaFilter",
+                                             "Release mediaSeeking",
+                                             "Release mediaControl",
+                                             "Release sourceFilter",
+                                             "Release nullRenderer",
+                                             "Abort",
+                                             "RemoveGrabber",
+                                             "Release grabberFilter",
+                                             "Release grabber",
+                                             "Release graph",
+                                             "destroyed"};
   EXPECT_EQ(Releases(log), releases);
   EXPECT_TRUE(listener.Values("ended").empty());
 

@@ -35,7 +35,7 @@ class FakeClock {
 struct FakeScript {
   std::mutex mutex;
   std::condition_variable cv;
-  std::vector<std::string> log;          // every call, in order
+  std::vector<std::string> log;            // every call, in order
   std::map<std::string, HResult> results;  // scripted results by call name
   bool connectThrows = false;
   ConnectedType type;
@@ -48,6 +48,7 @@ struct FakeScript {
   bool cancelled = false;
   bool destroyed = false;
   std::vector<int64_t> positions;  // SetPositions arguments
+  std::vector<int64_t> wanted;
 
   // How WaitForCompletion passes time while running and not complete:
   // advance the fake clock by the time-out and report E_ABORT at once, or
@@ -109,7 +110,9 @@ class FakePipeline final : public MediaPipeline {
 
   HResult CreateGrabber() override { return Call("CreateGrabber"); }
   HResult QueryGrabber() override { return Call("QueryGrabber"); }
-  HResult AddGrabber(const std::string& name) override { return Call("AddGrabber " + name, "AddGrabber"); }
+  HResult AddGrabber(const std::string& name) override {
+    return Call("AddGrabber " + name, "AddGrabber");
+  }
   HResult AddSourceFilter(const std::string& path, const std::string& name) override {
     return Call("AddSourceFilter " + path + " " + name, "AddSourceFilter");
   }
@@ -149,10 +152,11 @@ class FakePipeline final : public MediaPipeline {
     return s_->Result("GetCapabilities");
   }
   HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current) override {
+  HResult SetPositions(int64_t current, int64_t wanted) override {
     const HResult hr = Call("SetPositions " + std::to_string(current), "SetPositions");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
+    s_->wanted.push_back(wanted);
     s_->complete = false;
     return hr;
   }

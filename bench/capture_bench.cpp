@@ -1,0 +1,514 @@
+// ombrelo-capture-bench: how fast a capture with the default settings takes
+// its thumbnails, against other ways of getting the same frames.
+//
+// For every file of a generated corpus it measures, each in a child process
+// of its own (so that CPU time and peak memory belong to that method alone):
+//   ombrelo      the capture engine on the FFmpeg pipeline, every taken frame
+//                written as a quality-85 JPEG by the owner's thread;
+//   baseline     the least work for the same frames: seek to the key frame
+//                before each sample, decode to it, convert it, write the JPEG;
+//   ffmpeg-cli   one "ffmpeg -ss T -i FILE -frames:v 1" per thumbnail;
+//   thumbnailer  one ffmpegthumbnailer call per thumbnail (when installed).
+// Every JPEG is read back for the frame number it shows ("frame err" is the
+// largest distance from the scheduled frame).
+//
+// usage: ombrelo-capture-bench [--corpus DIR] [--runs N] [--quick]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/capture_engine.h"
+#include "engine/ffmpeg_pipeline.h"
+#include "imaging/jpeg_writer.h"
+#include "imaging/picture.h"
+#include "platform/paths.h"
+#include "tools/testvideo/test_video.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+extern char** environ;
+
+namespace {
+
+using namespace ombrelo;
+using Clock = std::chrono::steady_clock;
+
+#ifndef OMBRELO_BENCH_CORPUS
+#define OMBRELO_BENCH_CORPUS "bench-corpus"
+#endif
+
+struct CorpusFile {
+  std::string name;
+  testvideo::VideoOptions options;
+};
+
+std::vector<CorpusFile> Corpus(bool quick) {
+  auto make = [&](const char* name, const char* container, const char* codec, int width, int height,
+                  double minutes) {
+    CorpusFile f;
+    f.name = name;
+    f.options.container = container;
+    f.options.codec = codec;
+    f.options.width = width;
+    f.options.height = height;
+    f.options.frameCount = static_cast<int64_t>(minutes * 60 * 25);
+    f.options.keyframeInterval = 250;
+    f.options.maxBFrames = 2;
+    return f;
+  };
+  if (quick)
+    return {make("quick_h264_360p_2min.mp4", "mp4", "h264", 640, 360, 2),
+            make("quick_mpeg4_480p_2min.avi", "avi", "mpeg4", 640, 480, 2)};
+  return {make("h264_720p_10min.mp4", "mp4", "h264", 1280, 720, 10),
+          make("mpeg4_480p_10min.avi", "avi", "mpeg4", 640, 480, 10),
+          make("h264_1080p_3min.mkv", "mkv", "h264", 1920, 1080, 3)};
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+void WarmCache(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> buffer(1 << 20);
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+  }
+}
+
+bool SaveBgr(const std::string& path, const BitmapInfoHeader& header, uint8_t* pixels) {
+  HeaderPicture picture = PictureFromBitmapHeader(header, {}, pixels);
+  return SaveJPG(picture.picture, path, 85, /*bottomUp=*/true);
+}
+
+// ---------------------------------------------------------------------------
+// What a measured child reports back through a pipe.
+
+struct Report {
+  bool ok = false;
+  int64_t decoded = -1;
+  int64_t converted = -1;
+  int frames = 0;
+  int64_t sampleFrames[16] = {};
+  int64_t frameDuration = 0;
+};
+
+struct Measured {
+  double wall = 0, cpu = 0, peakMb = 0;
+  Report report;
+};
+
+Measured RunInChild(const std::function<Report()>& work) {
+  int fds[2];
+  Measured m;
+  if (pipe(fds) != 0) return m;
+  const auto began = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    Report r = work();
+    ssize_t written = write(fds[1], &r, sizeof r);
+    _exit(written == static_cast<ssize_t>(sizeof r) ? 0 : 1);
+  }
+  close(fds[1]);
+  Report r;
+  const bool got = read(fds[0], &r, sizeof r) == static_cast<ssize_t>(sizeof r);
+  close(fds[0]);
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  m.wall = std::chrono::duration<double>(Clock::now() - began).count();
+  m.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  if (got) m.report = r;
+  return m;
+}
+
+// Runs a command line (no shell); adds its time and memory to m.
+bool RunCommand(const std::vector<std::string>& args, Measured* m) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const auto began = Clock::now();
+  pid_t pid;
+  const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return false;
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  m->wall += std::chrono::duration<double>(Clock::now() - began).count();
+  m->cpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  m->peakMb = std::max(m->peakMb, static_cast<double>(usage.ru_maxrss) / 1024.0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool HaveCommand(const char* name) {
+  Measured ignored;
+  return RunCommand({name, name == std::string("ffmpeg") ? "-version" : "-v"}, &ignored);
+}
+
+// ---------------------------------------------------------------------------
+// ombrelo: the engine as the owner drives it.
+
+class Owner final : public CaptureListener {
+ public:
+  struct Message {
+    int kind;  // 0 frame, 1 seek, 2 ended
+    int64_t value;
+    std::vector<uint8_t> pixels;
+  };
+  void FrameCaptured(const CapturedFrame& frame) override {
+    Post({0, frame.frame, std::vector<uint8_t>(frame.pixels, frame.pixels + frame.size)});
+  }
+  void SeekRequested(int32_t frame) override { Post({1, frame, {}}); }
+  void CaptureAbortNotice() override {}
+  void StatusText(int32_t, const char*) override {}
+  void CaptureEnded(bool completed) override { Post({2, completed, {}}); }
+  void Progress(int32_t, int64_t) override {}
+  Message Next() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return !queue_.empty(); });
+    Message m = std::move(queue_.front());
+    queue_.pop_front();
+    return m;
+  }
+
+ private:
+  void Post(Message m) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(m));
+    cv_.notify_one();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<Message> queue_;
+};
+
+Report CaptureWithEngine(const std::string& path, const CaptureSettings& settings,
+                         const std::string& outPrefix) {
+  Report r;
+  auto counters = std::make_shared<PipelineCounters>();
+  CaptureEnvironment env;
+  env.pipelineFactory = [counters] {
+    FfmpegPipelineOptions options;
+    options.counters = counters;
+    return MakeFfmpegPipeline(options);
+  };
+  CaptureEngine engine(env);
+  Owner owner;
+  engine.SetListener(&owner);
+  engine.SetCaptureSettings(settings);
+  if (!engine.Open(path)) {
+    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), engine.GetErrorText().c_str());
+    return r;
+  }
+  const BitmapInfoHeader format = engine.GetVideoFormat();
+  r.frameDuration = engine.GetSchedule().frameDuration;
+  for (;;) {
+    Owner::Message m = owner.Next();
+    if (m.kind == 0) {
+      if (r.frames < 16) r.sampleFrames[r.frames] = m.value;
+      SaveBgr(outPrefix + std::to_string(r.frames) + ".jpg", format, m.pixels.data());
+      ++r.frames;
+      engine.FrameConsumed();
+    } else if (m.kind == 1) {
+      engine.SeekToFrame(m.value);
+    } else {
+      r.ok = m.value != 0;
+      break;
+    }
+  }
+  engine.Close();
+  r.decoded = counters->framesDecoded.load();
+  r.converted = counters->framesConverted.load();
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// baseline: seek to the preceding key frame, decode to the sample, convert,
+// write. Nothing else.
+
+Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int64_t frameDuration,
+                const std::string& outPrefix) {
+  Report r;
+  AVFormatContext* fc = nullptr;
+  if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return r;
+  avformat_find_stream_info(fc, nullptr);
+  const int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  AVStream* st = fc->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  AVCodecContext* dec = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(dec, st->codecpar);
+  dec->thread_count = 0;
+  dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  avcodec_open2(dec, codec, nullptr);
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  const int w = dec->width, h = dec->height;
+  const int stride = (w * 3 + 3) & ~3;
+  std::vector<uint8_t> bgr(static_cast<size_t>(stride) * h);
+  SwsContext* sws = nullptr;
+  const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
+  int64_t decoded = 0;
+  for (int64_t f : frames) {
+    const int64_t target =
+        start + av_rescale_q(f * frameDuration, AVRational{1, 10'000'000}, st->time_base);
+    av_seek_frame(fc, index, target, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(dec);
+    bool done = false;
+    while (!done) {
+      int e = avcodec_receive_frame(dec, frame);
+      if (e == 0) {
+        ++decoded;
+        if (frame->best_effort_timestamp >= target) {
+          sws = sws_getCachedContext(
+              sws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), w, h,
+              AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+              nullptr, nullptr);
+          uint8_t* dst[4] = {bgr.data() + static_cast<size_t>(stride) * (h - 1), nullptr, nullptr,
+                             nullptr};
+          int dstStride[4] = {-stride, 0, 0, 0};
+          sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+          BitmapInfoHeader header;
+          header.biWidth = w;
+          header.biHeight = h;
+          header.biBitCount = 24;
+          header.biSizeImage = static_cast<uint32_t>(stride * h);
+          SaveBgr(outPrefix + std::to_string(r.frames) + ".jpg", header, bgr.data());
+          if (r.frames < 16) r.sampleFrames[r.frames] = f;
+          ++r.frames;
+          done = true;
+        }
+        av_frame_unref(frame);
+        continue;
+      }
+      if (e != AVERROR(EAGAIN)) break;
+      if (av_read_frame(fc, pkt) < 0) {
+        avcodec_send_packet(dec, nullptr);
+        continue;
+      }
+      if (pkt->stream_index == index) avcodec_send_packet(dec, pkt);
+      av_packet_unref(pkt);
+    }
+  }
+  r.decoded = decoded;
+  r.converted = r.frames;
+  r.ok = true;
+  sws_freeContext(sws);
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&dec);
+  avformat_close_input(&fc);
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string Seconds(int64_t frame, int64_t frameDuration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f",
+                static_cast<double>(frame * frameDuration) / 10'000'000.0);
+  return text;
+}
+
+std::string Clock3(int64_t frame, int64_t frameDuration) {
+  const int64_t seconds = frame * frameDuration / 10'000'000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, seconds / 3600,
+                seconds / 60 % 60, seconds % 60);
+  return text;
+}
+
+// Largest distance between the frame shown in each JPEG and its sample.
+int FrameError(const std::string& prefix, const std::vector<int64_t>& frames) {
+  int worst = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const int shown = testvideo::ReadFrameNumberFromJpeg(prefix + std::to_string(i) + ".jpg");
+    if (shown < 0) return -1;
+    worst = std::max(worst, static_cast<int>(std::llabs(shown - frames[i])));
+  }
+  return worst;
+}
+
+void RemoveJpegs(const std::string& prefix) {
+  for (int i = 0; i < 16; ++i) std::remove((prefix + std::to_string(i) + ".jpg").c_str());
+}
+
+Measured Median(std::vector<Measured> runs) {
+  std::sort(runs.begin(), runs.end(),
+            [](const Measured& a, const Measured& b) { return a.wall < b.wall; });
+  return runs[runs.size() / 2];
+}
+
+void PrintRow(const char* method, const Measured& m, int64_t decoded, int64_t converted, int frames,
+              int frameError) {
+  auto number = [](int64_t v) { return v < 0 ? std::string("-") : std::to_string(v); };
+  std::printf("  %-12s %8.3f %8.3f %8.1f %9s %9s %6d %9s\n", method, m.wall, m.cpu, m.peakMb,
+              number(decoded).c_str(), number(converted).c_str(), frames,
+              frameError < 0 ? "unread" : std::to_string(frameError).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string corpus = OMBRELO_BENCH_CORPUS;
+  int runs = 3;
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--corpus" && i + 1 < argc) {
+      corpus = argv[++i];
+    } else if (a == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--quick") {
+      quick = true;
+    } else {
+      std::fprintf(stderr, "usage: %s [--corpus DIR] [--runs N] [--quick]\n", argv[0]);
+      return 2;
+    }
+  }
+  corpus = paths::WithTrailingSeparator(corpus);
+  paths::CreateFolders(corpus);
+  const std::string out = corpus + "out/";
+  paths::CreateFolders(out);
+  const bool haveFfmpeg = HaveCommand("ffmpeg");
+  const bool haveThumbnailer = HaveCommand("ffmpegthumbnailer");
+
+  std::printf("corpus: %s (median of %d runs; each method in a child process)\n", corpus.c_str(),
+              runs);
+  if (!haveThumbnailer) std::printf("ffmpegthumbnailer is not installed: its rows are left out\n");
+  struct Schedule {
+    const char* name;
+    CaptureSettings settings;
+  };
+  std::vector<Schedule> schedules = {{"default capture settings", CaptureSettings{}}};
+  // The defaults put every sample of these files on a key frame; this one
+  // lands between key frames, so each sample needs decoding to reach.
+  schedules.push_back({"first at 64.96 s, then every 50.4 s", CaptureSettings{}});
+  schedules.back().settings.delaybeforefirst = 64.96;
+  schedules.back().settings.delaybetweensamples = 50.4;
+
+  bool goalsMet = true;
+  for (CorpusFile& file : Corpus(quick)) {
+    const std::string path = corpus + file.name;
+    if (!Exists(path)) {
+      std::printf("making %s ...\n", file.name.c_str());
+      std::fflush(stdout);
+      file.options.path = path;
+      std::string error;
+      if (!testvideo::Generate(file.options, &error)) {
+        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), error.c_str());
+        return 1;
+      }
+    }
+    WarmCache(path);
+    for (const Schedule& schedule : schedules) {
+      const CaptureSettings& settings = schedule.settings;
+      for (const char* method : {"ombrelo_", "baseline_", "cli_", "thumb_"})
+        RemoveJpegs(out + method);
+
+      std::vector<Measured> ours;
+      for (int i = 0; i < runs; ++i)
+        ours.push_back(
+            RunInChild([&] { return CaptureWithEngine(path, settings, out + "ombrelo_"); }));
+      const Measured o = Median(ours);
+      if (!o.report.ok || o.report.frames == 0) {
+        std::fprintf(stderr, "the capture of %s failed\n", file.name.c_str());
+        return 1;
+      }
+      std::vector<int64_t> frames(o.report.sampleFrames,
+                                  o.report.sampleFrames + std::min(o.report.frames, 16));
+      const int64_t T = o.report.frameDuration;
+
+      std::vector<Measured> base;
+      for (int i = 0; i < runs; ++i)
+        base.push_back(RunInChild([&] { return Baseline(path, frames, T, out + "baseline_"); }));
+      const Measured b = Median(base);
+
+      Measured cli, thumb;
+      if (haveFfmpeg) {
+        std::vector<Measured> all;
+        for (int i = 0; i < runs; ++i) {
+          Measured m;
+          for (size_t k = 0; k < frames.size(); ++k)
+            RunCommand({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-ss",
+                        Seconds(frames[k], T), "-i", path, "-frames:v", "1", "-q:v", "3",
+                        out + "cli_" + std::to_string(k) + ".jpg"},
+                       &m);
+          all.push_back(m);
+        }
+        cli = Median(all);
+      }
+      if (haveThumbnailer) {
+        std::vector<Measured> all;
+        for (int i = 0; i < runs; ++i) {
+          Measured m;
+          for (size_t k = 0; k < frames.size(); ++k)
+            RunCommand(
+                {"ffmpegthumbnailer", "-i", path, "-o", out + "thumb_" + std::to_string(k) + ".jpg",
+                 "-s", "0", "-q", "8", "-t", Clock3(frames[k], T)},
+                &m);
+          all.push_back(m);
+        }
+        thumb = Median(all);
+      }
+
+      std::printf("\n%s: %dx%d, %s, samples at frames", file.name.c_str(), file.options.width,
+                  file.options.height, schedule.name);
+      for (int64_t f : frames) std::printf(" %" PRId64, f);
+      std::printf("\n  %-12s %8s %8s %8s %9s %9s %6s %9s\n", "method", "wall s", "cpu s", "peak MB",
+                  "decoded", "converted", "jpegs", "frame err");
+      PrintRow("ombrelo", o, o.report.decoded, o.report.converted, o.report.frames,
+               FrameError(out + "ombrelo_", frames));
+      PrintRow("baseline", b, b.report.decoded, b.report.converted, b.report.frames,
+               FrameError(out + "baseline_", frames));
+      if (haveFfmpeg)
+        PrintRow("ffmpeg-cli", cli, -1, -1, static_cast<int>(frames.size()),
+                 FrameError(out + "cli_", frames));
+      if (haveThumbnailer)
+        PrintRow("thumbnailer", thumb, -1, -1, static_cast<int>(frames.size()),
+                 FrameError(out + "thumb_", frames));
+      const double vsBase = o.wall / b.wall;
+      std::printf("  ombrelo / baseline %.2f (goal <= 1.30)", vsBase);
+      goalsMet = goalsMet && vsBase <= 1.3;
+      if (haveFfmpeg) {
+        const double vsCli = o.wall / cli.wall;
+        std::printf(", ombrelo / ffmpeg-cli %.2f (goal < 1)", vsCli);
+        goalsMet = goalsMet && vsCli < 1;
+      }
+      if (haveThumbnailer) std::printf(", ombrelo / thumbnailer %.2f", o.wall / thumb.wall);
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
+  std::printf("\n%s\n", goalsMet ? "all goals met" : "some goals missed");
+  return 0;
+}
