@@ -1,6 +1,5 @@
 #include "app/page_generation.h"
 
-#include "platform/paths.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
@@ -15,9 +14,7 @@ class XsltService : public PageGeneration {
   bool GeneratePage(const CProject& project, int32_t movieId, const std::string& outputPath,
                     const std::string& stylesheet) override {
     // As GeneratePageForMovie does for the process's project, for the
-    // project the controller runs on.
-    const std::string folder = paths::FolderOf(outputPath);
-    if (!folder.empty()) paths::CreateFolders(folder);
+    // project the controller runs on (WritePage makes the folders).
     const Movie& movie = project.FindMovie(movieId);
     const std::string xml =
         MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());

@@ -64,9 +64,9 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   explicit PhotoHost(WorkflowController& owner) : owner_(owner) {}
 
   std::string TemporaryFolder() override { return owner_.project_.TemporaryFolder(); }
-  bool GeneratePage(const std::string& pagePath, const std::string& stylesheet) override {
-    return owner_.pages_.GeneratePage(owner_.project_, owner_.currentMovieId_, pagePath,
-                                      stylesheet);
+  bool GeneratePage(int32_t movieId, const std::string& pagePath,
+                    const std::string& stylesheet) override {
+    return owner_.pages_.GeneratePage(owner_.project_, movieId, pagePath, stylesheet);
   }
   void CopyCompanionFolder(const std::string& stylesheet,
                            const std::string& destinationFolder) override {
