@@ -9,7 +9,7 @@
 namespace ombrelo {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::BuildBmp;
 using testing::Bytes;
 using testing::DebugCapture;
@@ -41,15 +41,15 @@ using Image = std::vector<std::vector<Rgb>>;
 TEST(BmpLoaderTest, TwentyFourBitRowsComeOutUprightInBitmapOrder) {
   // 3 x 2, stored bottom-up: file row 0 is the bottom image row; rows are
   // padded to 12 bytes.
-  BmpSpec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.pixels = Raw({0,   0,   255, 0, 255, 0, 255, 0,   0,   9, 9, 9,    // bottom: R G B
+  BmpLayout layout;
+  layout.width = 3;
+  layout.height = 2;
+  layout.pixels = Raw({0,   0,   255, 0, 255, 0, 255, 0,   0,   9, 9, 9,    // bottom: R G B
                      255, 255, 255, 0, 0,   0, 128, 128, 128, 9, 9, 9});  // top: W K grey
   DebugCapture capture;
   Picture picture;
   PictureSize size;
-  const auto bitmap = Decode(BuildBmp(spec), &picture, &size);
+  const auto bitmap = Decode(BuildBmp(layout), &picture, &size);
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(capture.Lines(), std::vector<std::string>{"JTRC_BMP\n"});
   EXPECT_EQ(Pixels(*bitmap), (Image{{kWhite, kBlack, kGrey}, {kRed, kGreen, kBlue}}));
@@ -76,9 +76,9 @@ TEST(BmpLoaderTest, TwentyFourBitRowsComeOutUprightInBitmapOrder) {
   EXPECT_EQ(picture.palette, nullptr);
 
   // The same picture stored top-down (negative height).
-  spec.height = -2;
-  spec.pixels = spec.pixels.substr(12) + spec.pixels.substr(0, 12);
-  const auto topDown = Decode(BuildBmp(spec));
+  layout.height = -2;
+  layout.pixels = layout.pixels.substr(12) + layout.pixels.substr(0, 12);
+  const auto topDown = Decode(BuildBmp(layout));
   ASSERT_TRUE(topDown);
   EXPECT_EQ(Pixels(*topDown), (Image{{kWhite, kBlack, kGrey}, {kRed, kGreen, kBlue}}));
 }
@@ -87,16 +87,16 @@ TEST(BmpLoaderTest, IndexedRowsUseThePalette) {
   const auto palette = PaletteOf({kBlack, kRed, kGreen, kBlue});
   {
     SCOPED_TRACE("1 bit, most significant bit first, 10 pixels in 4-byte rows");
-    BmpSpec spec;
-    spec.width = 10;
-    spec.height = 2;
-    spec.bitsPerPixel = 1;
-    spec.colours = 2;
-    spec.palette = PaletteOf({kBlue, kWhite});
-    spec.pixels = Raw({0xA0, 0x40, 0, 0,  // bottom: 1010 0000 01
+    BmpLayout layout;
+    layout.width = 10;
+    layout.height = 2;
+    layout.bitsPerPixel = 1;
+    layout.colours = 2;
+    layout.palette = PaletteOf({kBlue, kWhite});
+    layout.pixels = Raw({0xA0, 0x40, 0, 0,  // bottom: 1010 0000 01
                        0xFF, 0xC0, 0, 0});
     DebugCapture capture;
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"JTRC_BMP_MAPPED\n"});
     const Image expected{std::vector<Rgb>(10, kWhite),
@@ -104,66 +104,66 @@ TEST(BmpLoaderTest, IndexedRowsUseThePalette) {
     EXPECT_EQ(Pixels(*bitmap), expected);
 
     // The row length comes from the image size when there is one.
-    spec.imageSize = 2 * 8;
-    spec.pixels = Raw({0xA0, 0x40, 0, 0, 7, 7, 7, 7, 0xFF, 0xC0, 0, 0, 7, 7, 7, 7});
-    const auto sized = Decode(BuildBmp(spec));
+    layout.imageSize = 2 * 8;
+    layout.pixels = Raw({0xA0, 0x40, 0, 0, 7, 7, 7, 7, 0xFF, 0xC0, 0, 0, 7, 7, 7, 7});
+    const auto sized = Decode(BuildBmp(layout));
     ASSERT_TRUE(sized);
     EXPECT_EQ(Pixels(*sized), expected);
   }
   {
     SCOPED_TRACE("4 bits, high nibble first");
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.bitsPerPixel = 4;
-    spec.colours = 4;
-    spec.palette = palette;
-    spec.pixels = Raw({0x12, 0x30, 0, 0});
-    const auto bitmap = Decode(BuildBmp(spec));
+    BmpLayout layout;
+    layout.width = 3;
+    layout.height = 1;
+    layout.bitsPerPixel = 4;
+    layout.colours = 4;
+    layout.palette = palette;
+    layout.pixels = Raw({0x12, 0x30, 0, 0});
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(Pixels(*bitmap), (Image{{kRed, kGreen, kBlue}}));
   }
   {
     SCOPED_TRACE("8 bits; a colour count of 0 means 256 entries");
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 2;
-    spec.bitsPerPixel = 8;
-    spec.palette.assign(256 * 4, 0);
-    spec.palette[255 * 4 + 1] = 255;                // entry 255 green
-    spec.palette[1 * 4 + 2] = 255;                  // entry 1 red
-    spec.pixels = Raw({1, 255, 0, 1, 255, 0, 0, 0,  // rows of 8 bytes
+    BmpLayout layout;
+    layout.width = 5;
+    layout.height = 2;
+    layout.bitsPerPixel = 8;
+    layout.palette.assign(256 * 4, 0);
+    layout.palette[255 * 4 + 1] = 255;                // entry 255 green
+    layout.palette[1 * 4 + 2] = 255;                  // entry 1 red
+    layout.pixels = Raw({1, 255, 0, 1, 255, 0, 0, 0,  // rows of 8 bytes
                        255, 255, 1, 1, 0, 0, 0, 0});
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(Pixels(*bitmap),
               (Image{{kGreen, kGreen, kRed, kRed, kBlack}, {kRed, kGreen, kBlack, kRed, kGreen}}));
 
     DebugCapture capture;
-    spec.colours = 300;
-    EXPECT_FALSE(Decode(BuildBmp(spec)));
+    layout.colours = 300;
+    EXPECT_FALSE(Decode(BuildBmp(layout)));
   }
 }
 
 TEST(BmpLoaderTest, SixteenBitRowsWithAndWithoutBitFields) {
-  BmpSpec spec;
-  spec.width = 3;
-  spec.height = 1;
-  spec.bitsPerPixel = 16;
+  BmpLayout layout;
+  layout.width = 3;
+  layout.height = 1;
+  layout.bitsPerPixel = 16;
   {
     SCOPED_TRACE("5-5-5");
-    spec.pixels = Raw({0xFF, 0x7F, 0x00, 0x7C, 0x1F, 0x00, 0, 0});
-    const auto bitmap = Decode(BuildBmp(spec));
+    layout.pixels = Raw({0xFF, 0x7F, 0x00, 0x7C, 0x1F, 0x00, 0, 0});
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(Pixels(*bitmap), (Image{{{248, 248, 248}, {248, 0, 0}, {0, 0, 248}}}));
   }
   {
     SCOPED_TRACE("5-6-5 bit fields");
-    spec.compression = 3;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    spec.pixels = Raw({0xFF, 0xFF, 0xE0, 0x07, 0x00, 0xF8, 0, 0});
+    layout.compression = 3;
+    layout.masks = {0xF800, 0x07E0, 0x001F};
+    layout.pixels = Raw({0xFF, 0xFF, 0xE0, 0x07, 0x00, 0xF8, 0, 0});
     DebugCapture capture;
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(capture.Lines(),
               (std::vector<std::string>{"JTRC_BMP\n", "16 bit Bitmap with bitfield format\n"}));
@@ -171,48 +171,48 @@ TEST(BmpLoaderTest, SixteenBitRowsWithAndWithoutBitFields) {
   }
   {
     SCOPED_TRACE("unusual masks: blue high, red low, an empty mask");
-    spec.masks = {0x001F, 0x0000, 0x7C00};
-    spec.pixels = Raw({0x1F, 0x7C, 0x00, 0x00, 0x00, 0x40, 0, 0});
-    const auto bitmap = Decode(BuildBmp(spec));
+    layout.masks = {0x001F, 0x0000, 0x7C00};
+    layout.pixels = Raw({0x1F, 0x7C, 0x00, 0x00, 0x00, 0x40, 0, 0});
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(Pixels(*bitmap), (Image{{{248, 0, 248}, {0, 0, 0}, {0, 0, 128}}}));
   }
 }
 
 TEST(BmpLoaderTest, Os2CoreHeaders) {
-  BmpSpec spec;
-  spec.headerSize = 12;
-  spec.width = 2;
-  spec.height = 2;
+  BmpLayout layout;
+  layout.headerSize = 12;
+  layout.width = 2;
+  layout.height = 2;
   {
     SCOPED_TRACE("8 bits with three-byte palette entries");
-    spec.bitsPerPixel = 8;
-    spec.palette.assign(256 * 3, 0);
-    spec.palette[3 * 2 + 0] = 255;  // entry 2 blue
-    spec.palette[3 * 3 + 2] = 255;  // entry 3 red
-    spec.pixels = Raw({2, 3, 0, 0, 3, 2, 0, 0});
+    layout.bitsPerPixel = 8;
+    layout.palette.assign(256 * 3, 0);
+    layout.palette[3 * 2 + 0] = 255;  // entry 2 blue
+    layout.palette[3 * 3 + 2] = 255;  // entry 3 red
+    layout.pixels = Raw({2, 3, 0, 0, 3, 2, 0, 0});
     DebugCapture capture;
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"JTRC_BMP_OS2_MAPPED\n"});
     EXPECT_EQ(Pixels(*bitmap), (Image{{kRed, kBlue}, {kBlue, kRed}}));
   }
   {
     SCOPED_TRACE("24 bits");
-    spec.bitsPerPixel = 24;
-    spec.palette.clear();
-    spec.pixels = Raw({0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0});
+    layout.bitsPerPixel = 24;
+    layout.palette.clear();
+    layout.pixels = Raw({0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0});
     DebugCapture capture;
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"JTRC_BMP_OS2"});
     EXPECT_EQ(Pixels(*bitmap), (Image{{kBlue, kWhite}, {kRed, kGreen}}));
   }
   {
     SCOPED_TRACE("16 bits are not an OS/2 depth");
-    spec.bitsPerPixel = 16;
+    layout.bitsPerPixel = 16;
     DebugCapture capture;
-    EXPECT_FALSE(Decode(BuildBmp(spec)));
+    EXPECT_FALSE(Decode(BuildBmp(layout)));
     EXPECT_TRUE(capture.Lines().empty());
   }
 }
@@ -221,15 +221,15 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
   const auto palette = PaletteOf({kBlack, kRed, kGreen, kBlue, kWhite});
   {
     SCOPED_TRACE("8 bits: runs, absolute runs, delta, end of line, end of bitmap");
-    BmpSpec spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.bitsPerPixel = 8;
-    spec.compression = 1;
-    spec.colours = 5;
-    spec.palette = palette;
+    BmpLayout layout;
+    layout.width = 6;
+    layout.height = 4;
+    layout.bitsPerPixel = 8;
+    layout.compression = 1;
+    layout.colours = 5;
+    layout.palette = palette;
     // clang-format off
-    spec.pixels = Raw({
+    layout.pixels = Raw({
         3, 1, 0, 3, 2, 3, 4, 0, 0, 0,  // row 0: RRR + absolute G B W (padded), end of line
         0, 2, 2, 0, 2, 3, 0, 0,        // row 1: delta 2 right, BB, end of line
         1, 4, 0, 2, 1, 1, 1, 2,        // row 2: W, delta (1 right, 1 down): rest of row 2 black
@@ -237,7 +237,7 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
         0, 1,  // end of bitmap
     });
     // clang-format on
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     const Rgb K = kBlack, R = kRed, G = kGreen, B = kBlue, W = kWhite;
     EXPECT_EQ(Pixels(*bitmap), (Image{{K, K, G, K, K, K},  // image top = file row 3
@@ -247,97 +247,97 @@ TEST(BmpLoaderTest, RunLengthEncodedRows) {
   }
   {
     SCOPED_TRACE("4 bits: alternating nibbles; runs past the row are clipped");
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bitsPerPixel = 4;
-    spec.compression = 2;
-    spec.colours = 5;
-    spec.palette = palette;
+    BmpLayout layout;
+    layout.width = 5;
+    layout.height = 3;
+    layout.bitsPerPixel = 4;
+    layout.compression = 2;
+    layout.colours = 5;
+    layout.palette = palette;
     // clang-format off
-    spec.pixels = Raw({
+    layout.pixels = Raw({
         5, 0x12, 0, 0,           // row 0: R G R G R (full), its end of line
         0, 3, 0x34, 0x10, 0, 0,  // row 1: absolute B W R (two bytes, even), end of line
         200, 0x44, 0, 0,         // row 2: a run of 200 white, clipped at the width
         0, 1,                    // end of bitmap
     });
     // clang-format on
-    const auto bitmap = Decode(BuildBmp(spec));
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     const Rgb K = kBlack, R = kRed, G = kGreen, B = kBlue, W = kWhite;
     EXPECT_EQ(Pixels(*bitmap), (Image{{W, W, W, W, W}, {B, W, R, K, K}, {R, G, R, G, R}}));
   }
   {
     SCOPED_TRACE("data used up: the remaining rows stay blank");
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 3;
-    spec.bitsPerPixel = 8;
-    spec.compression = 1;
-    spec.colours = 2;
-    spec.palette = PaletteOf({kWhite, kRed});
-    spec.pixels = Raw({2, 1});
-    const auto bitmap = Decode(BuildBmp(spec));
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = 3;
+    layout.bitsPerPixel = 8;
+    layout.compression = 1;
+    layout.colours = 2;
+    layout.palette = PaletteOf({kWhite, kRed});
+    layout.pixels = Raw({2, 1});
+    const auto bitmap = Decode(BuildBmp(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(Pixels(*bitmap), (Image{{kBlack, kBlack}, {kBlack, kBlack}, {kRed, kRed}}));
   }
 }
 
 TEST(BmpLoaderTest, RefusesWhatItCannotDecode) {
-  BmpSpec good;
+  BmpLayout good;
   good.width = 2;
   good.height = 2;
   good.pixels = std::string(16, '\0');
   ASSERT_TRUE(Decode(BuildBmp(good)));
 
-  const auto refused = [](BmpSpec spec) {
+  const auto refused = [](BmpLayout layout) {
     DebugCapture capture;
-    return !Decode(BuildBmp(spec));
+    return !Decode(BuildBmp(layout));
   };
   {
     SCOPED_TRACE("32 bits");
-    BmpSpec spec = good;
-    spec.bitsPerPixel = 32;
+    BmpLayout layout = good;
+    layout.bitsPerPixel = 32;
     DebugCapture capture;
-    EXPECT_FALSE(Decode(BuildBmp(spec)));
+    EXPECT_FALSE(Decode(BuildBmp(layout)));
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"JTRC_BMP_MAPPED\n"});
   }
-  BmpSpec spec = good;
-  spec.planes = 2;
-  EXPECT_TRUE(refused(spec)) << "planes";
-  spec = good;
-  spec.headerSize = 108;
-  EXPECT_TRUE(refused(spec)) << "header size";
-  spec = good;
-  spec.headerSize = 52;
-  EXPECT_TRUE(refused(spec)) << "header size between";
-  spec = good;
-  spec.offsetAdjust = -2;
-  EXPECT_TRUE(refused(spec)) << "pixel data inside the header";
-  spec = good;
-  spec.width = -2;
-  EXPECT_TRUE(refused(spec)) << "negative width";
+  BmpLayout layout = good;
+  layout.planes = 2;
+  EXPECT_TRUE(refused(layout)) << "planes";
+  layout = good;
+  layout.headerSize = 108;
+  EXPECT_TRUE(refused(layout)) << "header size";
+  layout = good;
+  layout.headerSize = 52;
+  EXPECT_TRUE(refused(layout)) << "header size between";
+  layout = good;
+  layout.offsetAdjust = -2;
+  EXPECT_TRUE(refused(layout)) << "pixel data inside the header";
+  layout = good;
+  layout.width = -2;
+  EXPECT_TRUE(refused(layout)) << "negative width";
 
   std::string file = BuildBmp(good);
   file[1] = 'A';
   EXPECT_FALSE(Decode(file)) << "signature";
 
   DebugCapture capture;
-  spec = good;
-  spec.width = 0;
-  EXPECT_FALSE(Decode(BuildBmp(spec)));
+  layout = good;
+  layout.width = 0;
+  EXPECT_FALSE(Decode(BuildBmp(layout)));
   EXPECT_TRUE(capture.Contains("Failed to get valid size from the source image\n"));
 }
 
 TEST(BmpLoaderTest, TruncatedAndLyingFilesAreRefusedOrClipped) {
-  BmpSpec spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.pixels.clear();
+  BmpLayout layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.pixels.clear();
   for (int row = 0; row < 4; ++row) {
-    for (int x = 0; x < 4; ++x) spec.pixels += Raw({255, 255, 255});
+    for (int x = 0; x < 4; ++x) layout.pixels += Raw({255, 255, 255});
   }
-  const std::string whole = BuildBmp(spec);
+  const std::string whole = BuildBmp(layout);
   {
     SCOPED_TRACE("pixel data cut after one and a half rows");
     const auto bitmap = Decode(whole.substr(0, whole.size() - 2 * 12 - 6));
@@ -355,7 +355,7 @@ TEST(BmpLoaderTest, TruncatedAndLyingFilesAreRefusedOrClipped) {
   }
   {
     SCOPED_TRACE("pixel data offset beyond the end");
-    BmpSpec lying = spec;
+    BmpLayout lying = layout;
     lying.pixels.clear();
     lying.offsetAdjust = 0;
     std::string file = BuildBmp(lying);
@@ -364,7 +364,7 @@ TEST(BmpLoaderTest, TruncatedAndLyingFilesAreRefusedOrClipped) {
   }
   {
     SCOPED_TRACE("huge dimensions");
-    BmpSpec huge = spec;
+    BmpLayout huge = layout;
     huge.width = 2000000000;
     huge.height = 2000000000;
     DebugCapture capture;
@@ -376,7 +376,7 @@ TEST(BmpLoaderTest, TruncatedAndLyingFilesAreRefusedOrClipped) {
   }
   {
     SCOPED_TRACE("a 1-bit image size too small for the rows");
-    BmpSpec small;
+    BmpLayout small;
     small.width = 40;
     small.height = 3;
     small.bitsPerPixel = 1;
@@ -394,16 +394,16 @@ TEST(BmpLoaderTest, TruncatedAndLyingFilesAreRefusedOrClipped) {
 // Every prefix of a valid file must decode or fail cleanly, never read
 // beyond the data.
 TEST(BmpLoaderTest, EveryTruncationOfRunLengthDataIsSafe) {
-  BmpSpec spec;
-  spec.width = 7;
-  spec.height = 5;
-  spec.bitsPerPixel = 4;
-  spec.compression = 2;
-  spec.colours = 3;
-  spec.palette = PaletteOf({kBlack, kRed, kGreen});
-  spec.pixels = Raw({7, 0x12, 0, 0, 0, 5, 0x12, 0x12, 0x10, 0,    0,    0, 2, 3, 1,
+  BmpLayout layout;
+  layout.width = 7;
+  layout.height = 5;
+  layout.bitsPerPixel = 4;
+  layout.compression = 2;
+  layout.colours = 3;
+  layout.palette = PaletteOf({kBlack, kRed, kGreen});
+  layout.pixels = Raw({7, 0x12, 0, 0, 0, 5, 0x12, 0x12, 0x10, 0,    0,    0, 2, 3, 1,
                      3, 0x21, 0, 0, 0, 9, 0x11, 0x22, 0x11, 0x22, 0x10, 0, 0, 1});
-  const std::string file = BuildBmp(spec);
+  const std::string file = BuildBmp(layout);
   DebugCapture capture;
   for (size_t length = 0; length <= file.size(); ++length) {
     // Copied so that reading past the prefix would leave the allocation.
@@ -429,11 +429,11 @@ TEST(PictureLoaderTest, ChoosesTheReaderByExtension) {
 
 TEST(PictureLoaderTest, LoadsFilesThroughAMapping) {
   TempFolder folder("picture_loader");
-  BmpSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.pixels = Raw({0, 0, 255, 0});
-  const std::string bmp = BuildBmp(spec);
+  BmpLayout layout;
+  layout.width = 1;
+  layout.height = 1;
+  layout.pixels = Raw({0, 0, 255, 0});
+  const std::string bmp = BuildBmp(layout);
 
   const std::string path = folder / "Rot & Blau ünïcode.BMP";
   ASSERT_TRUE(testing::WriteFileBytes(path, bmp));

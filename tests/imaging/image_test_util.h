@@ -62,7 +62,7 @@ inline void Put32(std::string& s, uint32_t v) {
   Put16(s, v >> 16);
 }
 
-struct BmpSpec {
+struct BmpLayout {
   uint32_t headerSize = 40;  // 12 (OS/2), 40 or 64
   int32_t width = 0;
   int32_t height = 0;
@@ -77,37 +77,37 @@ struct BmpSpec {
   int64_t offsetAdjust = 0;      // added to the computed pixel data offset
 };
 
-inline std::string BuildBmp(const BmpSpec& spec) {
+inline std::string BuildBmp(const BmpLayout& layout) {
   std::string info;
-  Put32(info, spec.headerSize);
-  if (spec.headerSize == 12) {
-    Put16(info, static_cast<uint32_t>(spec.width));
-    Put16(info, static_cast<uint32_t>(spec.height));
-    Put16(info, spec.planes);
-    Put16(info, spec.bitsPerPixel);
+  Put32(info, layout.headerSize);
+  if (layout.headerSize == 12) {
+    Put16(info, static_cast<uint32_t>(layout.width));
+    Put16(info, static_cast<uint32_t>(layout.height));
+    Put16(info, layout.planes);
+    Put16(info, layout.bitsPerPixel);
   } else {
-    Put32(info, static_cast<uint32_t>(spec.width));
-    Put32(info, static_cast<uint32_t>(spec.height));
-    Put16(info, spec.planes);
-    Put16(info, spec.bitsPerPixel);
-    Put32(info, spec.compression);
-    Put32(info, spec.imageSize);
+    Put32(info, static_cast<uint32_t>(layout.width));
+    Put32(info, static_cast<uint32_t>(layout.height));
+    Put16(info, layout.planes);
+    Put16(info, layout.bitsPerPixel);
+    Put32(info, layout.compression);
+    Put32(info, layout.imageSize);
     Put32(info, 2835);
     Put32(info, 2835);
-    Put32(info, spec.colours);
+    Put32(info, layout.colours);
     Put32(info, 0);
-    info.resize(spec.headerSize, '\0');
+    info.resize(layout.headerSize, '\0');
   }
-  info.append(spec.palette.begin(), spec.palette.end());
-  for (uint32_t m : spec.masks) Put32(info, m);
-  const uint32_t offset = static_cast<uint32_t>(14 + info.size() + spec.offsetAdjust);
+  info.append(layout.palette.begin(), layout.palette.end());
+  for (uint32_t m : layout.masks) Put32(info, m);
+  const uint32_t offset = static_cast<uint32_t>(14 + info.size() + layout.offsetAdjust);
   std::string file = "BM";
-  Put32(file, static_cast<uint32_t>(14 + info.size() + spec.pixels.size()));
+  Put32(file, static_cast<uint32_t>(14 + info.size() + layout.pixels.size()));
   Put32(file, 0);
   Put32(file, offset);
   file += info;
-  if (spec.offsetAdjust > 0) file.append(static_cast<size_t>(spec.offsetAdjust), '\0');
-  file += spec.pixels;
+  if (layout.offsetAdjust > 0) file.append(static_cast<size_t>(layout.offsetAdjust), '\0');
+  file += layout.pixels;
   return file;
 }
 
@@ -131,7 +131,7 @@ inline std::string Raw(std::initializer_list<int> bytes) {
 
 // ---- JPEG data --------------------------------------------------------------
 
-struct JpegSpec {
+struct JpegLayout {
   int width = 16;
   int height = 16;
   int components = 3;
@@ -144,7 +144,7 @@ struct JpegSpec {
   std::function<void(int x, int y, uint8_t* samples)> pixel;
 };
 
-inline std::string EncodeJpeg(const JpegSpec& spec) {
+inline std::string EncodeJpeg(const JpegLayout& layout) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr err;
   cinfo.err = jpeg_std_error(&err);
@@ -152,22 +152,22 @@ inline std::string EncodeJpeg(const JpegSpec& spec) {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-  cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-  cinfo.input_components = spec.components;
-  cinfo.in_color_space = spec.inputSpace;
+  cinfo.image_width = static_cast<JDIMENSION>(layout.width);
+  cinfo.image_height = static_cast<JDIMENSION>(layout.height);
+  cinfo.input_components = layout.components;
+  cinfo.in_color_space = layout.inputSpace;
   jpeg_set_defaults(&cinfo);
-  if (spec.fileSpace != JCS_UNKNOWN || spec.inputSpace == JCS_UNKNOWN) {
-    jpeg_set_colorspace(&cinfo, spec.fileSpace);
+  if (layout.fileSpace != JCS_UNKNOWN || layout.inputSpace == JCS_UNKNOWN) {
+    jpeg_set_colorspace(&cinfo, layout.fileSpace);
   }
-  if (!spec.writeAdobeMarker) cinfo.write_Adobe_marker = FALSE;
-  jpeg_set_quality(&cinfo, spec.quality, TRUE);
-  if (spec.progressive) jpeg_simple_progression(&cinfo);
+  if (!layout.writeAdobeMarker) cinfo.write_Adobe_marker = FALSE;
+  jpeg_set_quality(&cinfo, layout.quality, TRUE);
+  if (layout.progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(spec.width) * spec.components);
+  std::vector<uint8_t> row(static_cast<size_t>(layout.width) * layout.components);
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < spec.width; ++x) spec.pixel(x, y, row.data() + x * spec.components);
+    for (int x = 0; x < layout.width; ++x) layout.pixel(x, y, row.data() + x * layout.components);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }

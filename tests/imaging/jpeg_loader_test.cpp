@@ -10,7 +10,7 @@ namespace {
 using testing::Bytes;
 using testing::DebugCapture;
 using testing::EncodeJpeg;
-using testing::JpegSpec;
+using testing::JpegLayout;
 using testing::Near;
 using testing::PixelAt;
 using testing::Rgb;
@@ -24,17 +24,17 @@ Rgb Quadrant(int x, int y, int width, int height) {
   return top ? (left ? kRed : kGreen) : (left ? kBlue : kWhite);
 }
 
-JpegSpec Quadrants(int width, int height) {
-  JpegSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixel = [width, height](int x, int y, uint8_t* s) {
+JpegLayout Quadrants(int width, int height) {
+  JpegLayout layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixel = [width, height](int x, int y, uint8_t* s) {
     const Rgb c = Quadrant(x, y, width, height);
     s[0] = static_cast<uint8_t>(c.r);
     s[1] = static_cast<uint8_t>(c.g);
     s[2] = static_cast<uint8_t>(c.b);
   };
-  return spec;
+  return layout;
 }
 
 std::unique_ptr<LoadedBitmap> Decode(const std::string& file, PictureSize* size = nullptr,
@@ -57,12 +57,12 @@ void ExpectQuadrants(const LoadedBitmap& bitmap) {
 TEST(JpegLoaderTest, ColourFilesComeOutUprightInBitmapOrder) {
   for (const bool progressive : {false, true}) {
     SCOPED_TRACE(progressive ? "progressive" : "baseline");
-    JpegSpec spec = Quadrants(64, 48);
-    spec.progressive = progressive;
+    JpegLayout layout = Quadrants(64, 48);
+    layout.progressive = progressive;
     DebugCapture capture;
     PictureSize size;
     Picture picture;
-    const auto bitmap = Decode(EncodeJpeg(spec), &size, &picture);
+    const auto bitmap = Decode(EncodeJpeg(layout), &size, &picture);
     ASSERT_TRUE(bitmap);
     EXPECT_TRUE(capture.Lines().empty()) << capture.Text();
     EXPECT_EQ(bitmap->header.biWidth, 64);
@@ -110,14 +110,14 @@ TEST(JpegLoaderTest, DecodesReducedWhenTheDisplaySizeAllows) {
 }
 
 TEST(JpegLoaderTest, GreyscaleFilesGiveEightBitsAndAGreyPalette) {
-  JpegSpec spec;
-  spec.width = 64;
-  spec.height = 16;
-  spec.components = 1;
-  spec.inputSpace = JCS_GRAYSCALE;
-  spec.pixel = [](int x, int, uint8_t* s) { s[0] = static_cast<uint8_t>(x * 4); };
+  JpegLayout layout;
+  layout.width = 64;
+  layout.height = 16;
+  layout.components = 1;
+  layout.inputSpace = JCS_GRAYSCALE;
+  layout.pixel = [](int x, int, uint8_t* s) { s[0] = static_cast<uint8_t>(x * 4); };
   Picture picture;
-  const auto bitmap = Decode(EncodeJpeg(spec), nullptr, &picture);
+  const auto bitmap = Decode(EncodeJpeg(layout), nullptr, &picture);
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(bitmap->header.biBitCount, 8);
   EXPECT_EQ(bitmap->RowBytes(), 64u);
@@ -135,8 +135,8 @@ TEST(JpegLoaderTest, GreyscaleFilesGiveEightBitsAndAGreyPalette) {
   EXPECT_EQ(picture.greenBits, 0);
 
   // An odd width pads the 8-bit rows to four bytes.
-  spec.width = 13;
-  const auto odd = Decode(EncodeJpeg(spec));
+  layout.width = 13;
+  const auto odd = Decode(EncodeJpeg(layout));
   ASSERT_TRUE(odd);
   EXPECT_EQ(odd->RowBytes(), 16u);
   EXPECT_EQ(odd->pixels.size(), 16u * 16);
@@ -163,25 +163,25 @@ TEST(JpegLoaderTest, CmykAndYcckFilesAreConvertedToRgb) {
   for (const Case& c : {Case{"CMYK, Adobe", JCS_CMYK, true}, Case{"YCCK, Adobe", JCS_YCCK, true},
                         Case{"CMYK, plain", JCS_CMYK, false}}) {
     SCOPED_TRACE(c.name);
-    JpegSpec spec;
-    spec.width = 32;
-    spec.height = 32;
-    spec.components = 4;
-    spec.inputSpace = JCS_CMYK;
-    spec.fileSpace = c.fileSpace;
-    spec.writeAdobeMarker = c.adobe;
+    JpegLayout layout;
+    layout.width = 32;
+    layout.height = 32;
+    layout.components = 4;
+    layout.inputSpace = JCS_CMYK;
+    layout.fileSpace = c.fileSpace;
+    layout.writeAdobeMarker = c.adobe;
     const bool inverted = c.adobe;
-    spec.pixel = [inverted](int x, int y, uint8_t* s) {
+    layout.pixel = [inverted](int x, int y, uint8_t* s) {
       CmykOf(Quadrant(x, y, 32, 32), s, inverted);
     };
     // A dark band: full black ink in the middle rows.
-    const auto quadrants = spec.pixel;
-    spec.pixel = [quadrants, inverted](int x, int y, uint8_t* s) {
+    const auto quadrants = layout.pixel;
+    layout.pixel = [quadrants, inverted](int x, int y, uint8_t* s) {
       quadrants(x, y, s);
       if (y >= 14 && y < 18) s[3] = inverted ? 0 : 255;
     };
     DebugCapture capture;
-    const auto bitmap = Decode(EncodeJpeg(spec));
+    const auto bitmap = Decode(EncodeJpeg(layout));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->header.biBitCount, 24);
     ExpectQuadrants(*bitmap);
@@ -190,9 +190,9 @@ TEST(JpegLoaderTest, CmykAndYcckFilesAreConvertedToRgb) {
 }
 
 TEST(JpegLoaderTest, TruncatedFilesDecodeToTheirEnd) {
-  JpegSpec spec = Quadrants(64, 64);
-  spec.pixel = [](int, int, uint8_t* s) { s[0] = 200, s[1] = 100, s[2] = 50; };
-  const std::string file = EncodeJpeg(spec);
+  JpegLayout layout = Quadrants(64, 64);
+  layout.pixel = [](int, int, uint8_t* s) { s[0] = 200, s[1] = 100, s[2] = 50; };
+  const std::string file = EncodeJpeg(layout);
 
   // Cut in the middle of the entropy-coded data after the scan header.
   const size_t scan = file.find("\xFF\xDA");
@@ -233,13 +233,13 @@ TEST(JpegLoaderTest, BrokenFilesFailCleanly) {
   }
   {
     SCOPED_TRACE("two components");
-    JpegSpec spec;
-    spec.components = 2;
-    spec.inputSpace = JCS_UNKNOWN;
-    spec.fileSpace = JCS_UNKNOWN;
-    spec.pixel = [](int x, int y, uint8_t* s) { s[0] = uint8_t(x), s[1] = uint8_t(y); };
+    JpegLayout layout;
+    layout.components = 2;
+    layout.inputSpace = JCS_UNKNOWN;
+    layout.fileSpace = JCS_UNKNOWN;
+    layout.pixel = [](int x, int y, uint8_t* s) { s[0] = uint8_t(x), s[1] = uint8_t(y); };
     DebugCapture capture;
-    EXPECT_FALSE(Decode(EncodeJpeg(spec)));
+    EXPECT_FALSE(Decode(EncodeJpeg(layout)));
     EXPECT_TRUE(capture.Contains("PictureLoader::ReadJPG()  Unsupported format of jpeg file.\n"));
   }
   {

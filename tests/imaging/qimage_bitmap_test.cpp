@@ -8,13 +8,13 @@ namespace ombrelo {
 namespace {
 
 TEST(QImageBitmapTest, CopiesColourAndGreyPictures) {
-  testing::BmpSpec spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.pixels = testing::Raw({0, 0, 255, 0, 255, 0, 0, 0,        // bottom: red, green
+  testing::BmpLayout layout;
+  layout.width = 2;
+  layout.height = 2;
+  layout.pixels = testing::Raw({0, 0, 255, 0, 255, 0, 0, 0,        // bottom: red, green
                               255, 0, 0, 255, 255, 255, 0, 0});  // top: blue, white
   const auto bitmap =
-      PictureLoader::DecodeIntoBitmap(testing::Bytes(testing::BuildBmp(spec)), PictureFormat::kBmp);
+      PictureLoader::DecodeIntoBitmap(testing::Bytes(testing::BuildBmp(layout)), PictureFormat::kBmp);
   ASSERT_TRUE(bitmap);
   const QImage image = ToQImage(*bitmap);
   ASSERT_FALSE(image.isNull());
@@ -24,7 +24,7 @@ TEST(QImageBitmapTest, CopiesColourAndGreyPictures) {
   EXPECT_EQ(image.pixel(0, 1), qRgb(255, 0, 0));
   EXPECT_EQ(image.pixel(1, 1), qRgb(0, 255, 0));
 
-  testing::JpegSpec grey;
+  testing::JpegLayout grey;
   grey.width = 16;
   grey.height = 8;
   grey.components = 1;
