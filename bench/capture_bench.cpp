@@ -402,8 +402,12 @@ int main(int argc, char** argv) {
   const bool haveFfmpeg = HaveCommand("ffmpeg");
   const bool haveThumbnailer = HaveCommand("ffmpegthumbnailer");
 
+  double load[1] = {0};
+  getloadavg(load, 1);
   std::printf("corpus: %s (median of %d runs; each method in a child process)\n", corpus.c_str(),
               runs);
+  std::printf("machine: %ld cores, load average %.2f at the start\n", sysconf(_SC_NPROCESSORS_ONLN),
+              load[0]);
   if (!haveThumbnailer) std::printf("ffmpegthumbnailer is not installed: its rows are left out\n");
   struct Schedule {
     const char* name;
