@@ -9,7 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev libxslt1-dev libxml2-dev libcurl4-openssl-dev uuid-dev
   libgtest-dev libgmock-dev
-  python3-pyftpdlib
+  python3-pyftpdlib locales
   ffmpegthumbnailer  # reference of the capture benchmark (bench/)
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick

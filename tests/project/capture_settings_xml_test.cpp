@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <sstream>
 
 #include "project/tag_reader.h"
+#include "support/debug_capture.h"
 
 namespace ombrelo {
 namespace {
@@ -70,17 +72,40 @@ TEST(CaptureSettingsXml, MissingElementKeepsFieldsReadSoFar) {
   EXPECT_EQ(read.sampleduration, 9.0);  // kept
 }
 
+// Switches LC_NUMERIC to a German locale (decimal comma) for its lifetime.
+// The locale is compiled into a temporary folder when the system has none.
+class GermanNumbers {
+ public:
+  GermanNumbers() {
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    saved_ = old ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + folder_.Path() +
+                                "de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    setenv("LOCPATH", folder_.Path().c_str(), 1);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  }
+  ~GermanNumbers() {
+    std::setlocale(LC_NUMERIC, saved_.c_str());
+    unsetenv("LOCPATH");
+  }
+  bool Active() const { return std::localeconv()->decimal_point[0] == ','; }
+
+ private:
+  testing::TempFolder folder_{"locale"};
+  std::string saved_;
+};
+
 TEST(CaptureSettingsXml, NumbersIgnoreTheProcessLocale) {
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = old ? old : "C";
-  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale here";
+  GermanNumbers german;
+  ASSERT_TRUE(german.Active()) << "could not switch to a decimal-comma locale";
   CaptureSettings s;
   s.delaybeforefirst = 12.5;
   const std::string xml = CaptureSettingsToXml(s);
   CaptureSettings read;
   std::istringstream in(xml);
   ReadCaptureSettingsXml(in, read);
-  std::setlocale(LC_NUMERIC, saved.c_str());
   EXPECT_NE(xml.find("<delaybeforefirst>12.5</delaybeforefirst>"), std::string::npos);
   EXPECT_EQ(read.delaybeforefirst, 12.5);
 }
