@@ -7,6 +7,10 @@
 
 #include "platform/paths.h"
 
+#ifndef OMBRELO_DATA_INSTALL_SUBDIR
+#define OMBRELO_DATA_INSTALL_SUBDIR "share/ombrelo/Data"
+#endif
+
 #ifndef OMBRELO_INSTALLED_DATA_DIR
 #define OMBRELO_INSTALLED_DATA_DIR "/usr/local/share/ombrelo/Data"
 #endif
@@ -31,10 +35,24 @@ const std::string& StartupFolder() {
     if (const char* env = std::getenv("OMBRELO_DATA"); env && *env) {
       return paths::WithTrailingSeparator(env);
     }
-    const std::string local = paths::CurrentDirectory() + "Data/";
     std::error_code ec;
+    const std::string local = paths::CurrentDirectory() + "Data/";
     if (std::filesystem::is_directory(local, ec)) return local;
-    return InstalledDataFolder();
+    const std::string installed = InstalledDataFolder();
+    if (std::filesystem::is_directory(installed, ec)) return installed;
+    // Not installed: an installation moved elsewhere keeps Data beside its
+    // bin/ folder, and a program run from its build tree uses the sources'.
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+      const auto relocated = exe.parent_path().parent_path() / OMBRELO_DATA_INSTALL_SUBDIR;
+      if (std::filesystem::is_directory(relocated, ec))
+        return paths::WithTrailingSeparator(relocated.string());
+    }
+#ifdef OMBRELO_SOURCE_DATA_DIR
+    if (std::filesystem::is_directory(OMBRELO_SOURCE_DATA_DIR, ec))
+      return paths::WithTrailingSeparator(OMBRELO_SOURCE_DATA_DIR);
+#endif
+    return installed;
   }();
   return folder;
 }
