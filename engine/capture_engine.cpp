@@ -63,7 +63,7 @@ const char* GraphPartName(GraphPart part) {
 CaptureEngine::CaptureEngine() : CaptureEngine(CaptureEnvironment{}) {}
 
 CaptureEngine::CaptureEngine(CaptureEnvironment environment) : env_(std::move(environment)) {
-  if (!env_.pipelineFactory) env_.pipelineFactory = [] { return MakeFfmpegPipeline(); };
+  if (!env_.pipelineFactory) env_.pipelineFactory = FfmpegPipelineFactory();
   if (!env_.ticks) env_.ticks = SteadyTickCount;
   if (!env_.waitForEvent) env_.waitForEvent = DefaultWaitForEvent;
 }
@@ -153,13 +153,8 @@ bool CaptureEngine::FailOpen(HResult hr, std::string text, HResult* result) {
   return false;
 }
 
-// Release order once the source has been connected (or the connection was
-// attempted): control parts, source and renderer, then the graph's pending
-// operations, the grabber, and the graph.
-void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
-  ReleaseParts({GraphPart::mediaFilter, GraphPart::mediaControl, GraphPart::mediaEvent,
-                GraphPart::mediaSeeking, GraphPart::sourceFilter, GraphPart::nullRenderer},
-               exceptionText);
+// Ends the graph's pending operations and takes the grabber out of it.
+void CaptureEngine::AbortAndRemoveGrabber(const char* exceptionText) {
   try {
     if (graph_) {
       graph_->Abort();
@@ -168,7 +163,24 @@ void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
   } catch (...) {
     DebugOutput(exceptionText);
   }
+}
+
+// Release order of a connected graph: the given parts (control parts, source
+// and renderer), then the graph's pending operations, the grabber, and the
+// graph.
+void CaptureEngine::ReleaseGraph(std::initializer_list<GraphPart> firstParts,
+                                 const char* exceptionText) {
+  ReleaseParts(firstParts, exceptionText);
+  AbortAndRemoveGrabber(exceptionText);
   ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, exceptionText);
+}
+
+// Release once the source has been connected (or the connection was
+// attempted) and a later step of the open failed.
+void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
+  ReleaseGraph({GraphPart::mediaFilter, GraphPart::mediaControl, GraphPart::mediaEvent,
+                GraphPart::mediaSeeking, GraphPart::sourceFilter, GraphPart::nullRenderer},
+               exceptionText);
 }
 
 bool CaptureEngine::Open(const std::string& path, HResult* result) {
@@ -228,12 +240,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
     hr = E_FAIL;
   }
   if (Failed(hr)) {
-    try {
-      graph_->Abort();
-      graph_->RemoveGrabber();
-    } catch (...) {
-      DebugOutput(kAfter);
-    }
+    AbortAndRemoveGrabber(kAfter);
     ReleaseParts(
         {GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber, GraphPart::sourceFilter},
         kAfter);
@@ -416,19 +423,9 @@ void CaptureEngine::Close() {
 
 void CaptureEngine::CloseLocked() {
   if (graph_) {
-    static const char* const kText = "Exception while releasing graph OnFinished\n";
-    ReleaseParts({GraphPart::mediaEvent, GraphPart::mediaFilter, GraphPart::mediaSeeking,
+    ReleaseGraph({GraphPart::mediaEvent, GraphPart::mediaFilter, GraphPart::mediaSeeking,
                   GraphPart::mediaControl, GraphPart::sourceFilter, GraphPart::nullRenderer},
-                 kText);
-    try {
-      if (graph_) {
-        graph_->Abort();
-        graph_->RemoveGrabber();
-      }
-    } catch (...) {
-      DebugOutput(kText);
-    }
-    ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, kText);
+                 "Exception while releasing graph OnFinished\n");
   }
   state_ = CaptureState::idle;
 }
@@ -628,20 +625,13 @@ void CaptureEngine::StallCheck(int32_t current) {
   }
 }
 
+// The schedule or the stream has ended: stops as Stop does, and a running
+// capture reports that it completed.
 void CaptureEngine::Finish() {
   std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  if (state_.load() == CaptureState::running) {
-    finished_ = true;
-    graph_->Stop();
-    graph_->Pause();
-    state_ = CaptureState::stopped;
-    abortRequested_ = true;
-    ReportEnded(true);
-  } else {
-    graph_->Stop();
-    state_ = CaptureState::stopped;
-    ReportEnded(false);
-  }
+  const bool wasRunning = state_.load() == CaptureState::running;
+  StopLocked();
+  if (graph_ && wasRunning) ReportEnded(true);
 }
 
 }  // namespace ombrelo

@@ -129,6 +129,8 @@ class CaptureEngine {
  private:
   void ReleaseParts(std::initializer_list<GraphPart> parts, const char* exceptionText);
   bool FailOpen(HResult hr, std::string text, HResult* result);
+  void AbortAndRemoveGrabber(const char* exceptionText);
+  void ReleaseGraph(std::initializer_list<GraphPart> firstParts, const char* exceptionText);
   void ReleaseAfterConnectFailure(const char* exceptionText);
   void StartWorker();
   void WorkerMain();

@@ -1001,4 +1001,8 @@ std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options)
   return std::make_unique<FfmpegPipeline>(std::move(options));
 }
 
+MediaPipelineFactory FfmpegPipelineFactory(FfmpegPipelineOptions options) {
+  return [options] { return MakeFfmpegPipeline(options); };
+}
+
 }  // namespace ombrelo

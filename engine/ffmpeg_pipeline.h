@@ -36,6 +36,9 @@ struct FfmpegPipelineOptions {
 };
 
 std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});
+// A factory for the capture engine whose pipelines all take these options
+// (and so share their counters).
+MediaPipelineFactory FfmpegPipelineFactory(FfmpegPipelineOptions options = {});
 
 // Routes FFmpeg's own log (warnings and errors) into the debug output.
 // Called by MakeFfmpegPipeline; safe to call more than once.
