@@ -123,6 +123,12 @@ class JpegReader final : public PictureReader {
     if (created_) jpeg_destroy_decompress(&cinfo_);
     created_ = false;
   }
+  // Says what failed and destroys the decoder.
+  bool Abandon(const char* text) {
+    DebugOutput(text);
+    Destroy();
+    return false;
+  }
 
   jpeg_decompress_struct cinfo_;
   JpegErrorManager errors_;
@@ -143,13 +149,9 @@ bool JpegReader::ReadHeader() {
     case 0:
       break;
     case kJpegErrorCode:
-      DebugOutput("Error in JPG header\n");
-      Destroy();
-      return false;
+      return Abandon("Error in JPG header\n");
     default:
-      DebugOutput("Unknown error\n");
-      Destroy();
-      return false;
+      return Abandon("Unknown error\n");
   }
   jpeg_create_decompress(&cinfo_);
   created_ = true;
@@ -183,9 +185,7 @@ bool JpegReader::ReadHeader() {
   } else if (components == 3 || (components == 4 && cmyk_)) {
     rowLength_ = width * 3;
   } else {
-    DebugOutput("PictureLoader::ReadJPG()  Unsupported format of jpeg file.\n");
-    Destroy();
-    return false;
+    return Abandon("PictureLoader::ReadJPG()  Unsupported format of jpeg file.\n");
   }
   samples_ = (*cinfo_.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo_), JPOOL_IMAGE,
                                          static_cast<JDIMENSION>(width * components), 1);
@@ -258,13 +258,9 @@ bool JpegReader::ReadPixels(uint8_t* destination, int destinationStride,
     case 0:
       break;
     case kJpegErrorCode:
-      DebugOutput("Error in JPG image data\n");
-      Destroy();
-      return false;
+      return Abandon("Error in JPG image data\n");
     default:
-      DebugOutput("Unknown error\n");
-      Destroy();
-      return false;
+      return Abandon("Unknown error\n");
   }
   while (cinfo_.output_scanline < cinfo_.output_height) {
     const ptrdiff_t line = cinfo_.output_scanline;
@@ -288,13 +284,9 @@ bool JpegReader::ReadPixels(uint8_t* destination, int destinationStride,
     case 0:
       break;
     case kJpegErrorCode:
-      DebugOutput("Error in JPG after image\n");
-      Destroy();
-      return false;
+      return Abandon("Error in JPG after image\n");
     default:
-      DebugOutput("Unknown error\n");
-      Destroy();
-      return false;
+      return Abandon("Unknown error\n");
   }
   jpeg_finish_decompress(&cinfo_);
   Destroy();
