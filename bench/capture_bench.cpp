@@ -23,14 +23,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +36,7 @@
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
 #include "platform/paths.h"
+#include "support/capture_owner.h"
 #include "tools/testvideo/test_video.h"
 
 extern "C" {
@@ -178,52 +176,19 @@ bool HaveCommand(const char* name) {
 // ---------------------------------------------------------------------------
 // ombrelo: the engine as the owner drives it.
 
-class Owner final : public CaptureListener {
- public:
-  struct Message {
-    int kind;  // 0 frame, 1 seek, 2 ended
-    int64_t value;
-    std::vector<uint8_t> pixels;
-  };
-  void FrameCaptured(const CapturedFrame& frame) override {
-    Post({0, frame.frame, std::vector<uint8_t>(frame.pixels, frame.pixels + frame.size)});
-  }
-  void SeekRequested(int32_t frame) override { Post({1, frame, {}}); }
-  void CaptureAbortNotice() override {}
-  void StatusText(int32_t, const char*) override {}
-  void CaptureEnded(bool completed) override { Post({2, completed, {}}); }
-  void Progress(int32_t, int64_t) override {}
-  Message Next() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait(lock, [&] { return !queue_.empty(); });
-    Message m = std::move(queue_.front());
-    queue_.pop_front();
-    return m;
-  }
-
- private:
-  void Post(Message m) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(m));
-    cv_.notify_one();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<Message> queue_;
-};
+// Longer than any capture of the corpus takes: no report for this long is a hang.
+constexpr std::chrono::minutes kCaptureHangLimit{10};
 
 Report CaptureWithEngine(const std::string& path, const CaptureSettings& settings,
                          const std::string& outPrefix) {
   Report r;
   auto counters = std::make_shared<PipelineCounters>();
+  FfmpegPipelineOptions options;
+  options.counters = counters;
   CaptureEnvironment env;
-  env.pipelineFactory = [counters] {
-    FfmpegPipelineOptions options;
-    options.counters = counters;
-    return MakeFfmpegPipeline(options);
-  };
+  env.pipelineFactory = FfmpegPipelineFactory(options);
   CaptureEngine engine(env);
-  Owner owner;
+  testing::CaptureOwner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(settings);
   if (!engine.Open(path)) {
@@ -233,16 +198,20 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
   const BitmapInfoHeader format = engine.GetVideoFormat();
   r.frameDuration = engine.GetSchedule().frameDuration;
   for (;;) {
-    Owner::Message m = owner.Next();
-    if (m.kind == 0) {
-      if (r.frames < 16) r.sampleFrames[r.frames] = m.value;
-      SaveBgr(outPrefix + std::to_string(r.frames) + ".jpg", format, m.pixels.data());
+    auto m = owner.Next(kCaptureHangLimit);
+    if (!m) {
+      std::fprintf(stderr, "the capture of %s hangs\n", path.c_str());
+      break;
+    }
+    if (m->kind == testing::CaptureOwner::Message::frame) {
+      if (r.frames < 16) r.sampleFrames[r.frames] = m->value;
+      SaveBgr(outPrefix + std::to_string(r.frames) + ".jpg", format, m->pixels.data());
       ++r.frames;
       engine.FrameConsumed();
-    } else if (m.kind == 1) {
-      engine.SeekToFrame(m.value);
-    } else {
-      r.ok = m.value != 0;
+    } else if (m->kind == testing::CaptureOwner::Message::seek) {
+      engine.SeekToFrame(m->value);
+    } else if (m->kind == testing::CaptureOwner::Message::ended) {
+      r.ok = m->value != 0;
       break;
     }
   }

@@ -17,18 +17,11 @@
 namespace ombrelo {
 namespace {
 
+using testing::Contains;
+using testing::FileExists;
 using testing::ReadFileBytes;
 using testing::TempFolder;
 using testing::TestVideos;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
-}
 
 struct Result {
   int exitCode = -1;
@@ -106,7 +99,7 @@ TEST_F(IndexerTest, UsageErrorsExitWithTwo) {
     const Result result = Run(c.args);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(Contains(result.err, c.message)) << result.err;
-    EXPECT_FALSE(Exists(folder_ / "Thumbs"));
+    EXPECT_FALSE(FileExists(folder_ / "Thumbs"));
   }
 }
 
@@ -135,14 +128,14 @@ TEST_F(IndexerTest, IndexesFilesAndFoldersWithTheOptionsAndSavesTheProject) {
       EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(thumbnail), frame) << thumbnail;
     }
     const std::string base = PathBaseName(path);
-    EXPECT_TRUE(Exists(out + "Ipl/" + base + ".ipl"));
-    EXPECT_TRUE(Exists(out + "Index/" + base + ".jpg"));
+    EXPECT_TRUE(FileExists(out + "Ipl/" + base + ".ipl"));
+    EXPECT_TRUE(FileExists(out + "Index/" + base + ".jpg"));
     EXPECT_TRUE(Contains(result.out, path + ": done, 3 images, thumbnails " + out + "Thumbs/" +
                                          name + "/, playlist " + out + "Ipl/" + base +
                                          ".ipl, index photo " + out + "Index/" + base + ".jpg\n"))
         << result.out;
   }
-  EXPECT_FALSE(Exists(out + "Html"));
+  EXPECT_FALSE(FileExists(out + "Html"));
   EXPECT_FALSE(Contains(result.out, "notes.txt"));
   EXPECT_TRUE(Contains(result.out, "Grabbing from : " + videos + "a.mp4\n"));
   EXPECT_TRUE(result.err.empty()) << result.err;
@@ -178,7 +171,7 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
   EXPECT_TRUE(Contains(result.out, junk + ": failed, 0 images, error: " + error + "\n"))
       << result.out;
   EXPECT_TRUE(Contains(result.out, good + ": done, 1 image, "));
-  EXPECT_TRUE(Exists(folder_ / "out/Html/a.html"));
+  EXPECT_TRUE(FileExists(folder_ / "out/Html/a.html"));
 }
 
 TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
@@ -204,8 +197,8 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
     const Result result = Run({"--out", "defaults", second});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     // A 10-second video under the defaults: one thumbnail, in the middle.
-    EXPECT_TRUE(Exists(folder_ / "defaults/Thumbs/second/second_0h00m05.040s.jpg"));
-    EXPECT_TRUE(Exists(folder_ / "defaults/Index/second.jpg"));
+    EXPECT_TRUE(FileExists(folder_ / "defaults/Thumbs/second/second_0h00m05.040s.jpg"));
+    EXPECT_TRUE(FileExists(folder_ / "defaults/Index/second.jpg"));
     EXPECT_EQ(ReadFileBytes(lastSettings), lastSettingsBytes);
   }
   {
@@ -215,7 +208,7 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
     EXPECT_EQ(
         testvideo::ReadFrameNumberFromBmp(folder_ / "settings/Thumbs/second/second_000200.bmp"),
         200);
-    EXPECT_FALSE(Exists(folder_ / "settings/Index"));
+    EXPECT_FALSE(FileExists(folder_ / "settings/Index"));
     EXPECT_FALSE(Contains(result.out, first));
   }
   {
@@ -223,7 +216,7 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
     const Result result = Run({"--project", "project.obx", "--out", "project"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.out, first + ": done, 10 images, "));
-    EXPECT_TRUE(Exists(folder_ / "project/Thumbs/a/a_000000.bmp"));
+    EXPECT_TRUE(FileExists(folder_ / "project/Thumbs/a/a_000000.bmp"));
   }
 }
 
@@ -245,7 +238,7 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   EXPECT_EQ(process.exitCode(), 1);
   EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
   EXPECT_TRUE(Contains(out, video + ": stopped, ")) << out;
-  EXPECT_FALSE(Exists(folder_ / "out/Ipl"));
+  EXPECT_FALSE(FileExists(folder_ / "out/Ipl"));
 
   CProject saved("");
   ASSERT_TRUE(saved.Load(folder_ / "run.obx"));

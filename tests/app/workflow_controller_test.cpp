@@ -16,27 +16,20 @@
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/project.h"
-#include "project/recording_message_port.h"
+#include "support/recording_message_port.h"
 #include "workflow_test_support.h"
 
 namespace ombrelo {
 namespace {
 
+using testing::Contains;
 using testing::EnsureGuiApplication;
+using testing::FileExists;
 using testing::ReadFileBytes;
 using testing::RecordingPort;
 using testing::RunUntil;
 using testing::TempFolder;
 using testing::TestVideos;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
-}
 
 class WorkflowTest : public ::testing::Test {
  protected:
@@ -157,7 +150,7 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
     }
     EXPECT_TRUE(Contains(page, "../Ipl/" + name + ".ipl")) << page;
     EXPECT_TRUE(Contains(page, "../Index/" + name + ".jpg"));
-    EXPECT_TRUE(Exists(out_ + "Html/gallery_files/gallery.css"));
+    EXPECT_TRUE(FileExists(out_ + "Html/gallery_files/gallery.css"));
     QImage photo(QString::fromStdString(movie.indexphoto));
     EXPECT_FALSE(photo.isNull());
     EXPECT_GE(photo.width(), 320);
@@ -200,8 +193,8 @@ TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
   EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(movie.images[2].path), 125);
   EXPECT_EQ(movie.html, "");
   EXPECT_EQ(movie.indexphoto, "");
-  EXPECT_FALSE(Exists(out_ + "Html"));
-  EXPECT_FALSE(Exists(out_ + "Index"));
+  EXPECT_FALSE(FileExists(out_ + "Html"));
+  EXPECT_FALSE(FileExists(out_ + "Index"));
   EXPECT_EQ(movie.status, kMovieDone);
   // Without an index photo to wait for, the run ends at once.
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
@@ -275,7 +268,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(movie.ipl, "");
   EXPECT_EQ(movie.html, "");
   EXPECT_EQ(movie.indexphoto, "");
-  EXPECT_FALSE(Exists(out_ + "Ipl"));
+  EXPECT_FALSE(FileExists(out_ + "Ipl"));
   EXPECT_LT(movie.images.size(), 100u);
   const size_t firstCapture = movie.images.size();
   auto stopping = std::find(port_.statusTexts.begin(), port_.statusTexts.end(), "Stopping");
@@ -304,7 +297,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   ASSERT_EQ(movie.images.size(), firstCapture + 100);
   EXPECT_EQ(movie.images[firstCapture].frame, 0u);
   EXPECT_EQ(movie.images.back().frame, 495u);
-  EXPECT_TRUE(Exists(movie.indexphoto));
+  EXPECT_TRUE(FileExists(movie.indexphoto));
 }
 
 TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {

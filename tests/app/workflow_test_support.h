@@ -6,12 +6,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,18 +15,11 @@
 #include "app/workflow_port.h"
 #include "project/movie.h"
 #include "support/debug_capture.h"
+#include "support/gui_application.h"
+#include "support/test_videos.h"
 #include "tools/testvideo/test_video.h"
 
 namespace ombrelo::testing {
-
-inline void EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
-}
 
 // Runs the event loop until done() holds; false (and a test failure) when
 // it does not within the limit.
@@ -56,23 +45,9 @@ class TestVideos {
   }
   // A frame-numbered video of `frames` frames at 25 per second.
   std::string Make(const std::string& name, int64_t frames = 250, const std::string& codec = "") {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const std::string path = folder_ / name;
-    if (made_.count(path)) return path;
-    testvideo::VideoOptions options;
-    options.path = path;
+    testvideo::VideoOptions options = SmallVideo(frames);
     options.codec = codec;
-    options.width = 160;
-    options.height = 120;
-    options.frameCount = frames;
-    options.keyframeInterval = 50;
-    std::string error;
-    if (!testvideo::Generate(options, &error)) {
-      ADD_FAILURE() << "cannot make " << name << ": " << error;
-      return "";
-    }
-    made_[path] = true;
-    return path;
+    return cache_.Make(options, name);
   }
   // An AVI whose video names a codec no decoder knows (the open fails at
   // the connection step), written to path.
@@ -90,9 +65,7 @@ class TestVideos {
   }
 
  private:
-  TempFolder folder_{"app-videos"};
-  std::mutex mutex_;
-  std::map<std::string, bool> made_;
+  VideoCache cache_{"app-videos"};
 };
 
 // What the controller showed, in order, as "kind: detail" lines, plus the

@@ -14,19 +14,18 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "engine/ffmpeg_pipeline.h"
+#include "support/capture_owner.h"
 #include "support/debug_capture.h"
+#include "support/test_videos.h"
 #include "tools/testvideo/test_video.h"
 
 namespace ombrelo {
@@ -36,91 +35,25 @@ using namespace std::chrono_literals;
 using testvideo::VideoOptions;
 
 // Videos are made once per test program run and shared by the tests.
-class Videos {
- public:
-  static Videos& Get() {
-    static Videos videos;
+struct Videos {
+  static testing::VideoCache& Get() {
+    static testing::VideoCache videos{"engine-videos"};
     return videos;
   }
-  // Returns the path of a video with these options (path left empty).
-  std::string Make(VideoOptions options, const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const std::string path = folder_ / name;
-    if (made_.count(path)) return path;
-    options.path = path;
-    std::string error;
-    if (!testvideo::Generate(options, &error)) {
-      ADD_FAILURE() << "cannot make " << name << ": " << error;
-      return "";
-    }
-    made_.insert(path);
-    return path;
-  }
-  std::string Folder() const { return folder_.Path(); }
-
- private:
-  testing::TempFolder folder_{"engine-videos"};
-  std::mutex mutex_;
-  std::set<std::string> made_;
 };
 
 VideoOptions Small(const std::string& container, const std::string& codec, int bFrames = 0,
                    int64_t frames = 300) {
-  VideoOptions o;
+  VideoOptions o = testing::SmallVideo(frames);
   o.container = container;
   o.codec = codec;
-  o.width = 160;
-  o.height = 120;
-  o.frameCount = frames;
-  o.keyframeInterval = 50;
   o.maxBFrames = bFrames;
   return o;
 }
 
 // The owner's side of a capture, run on the test thread as the main window's
 // thread would: frames are copied on the streaming thread and read here.
-class Owner final : public CaptureListener {
- public:
-  struct Message {
-    enum Kind { frame, seek, ended, status } kind;
-    int64_t value = 0;
-    double time = 0;
-    std::vector<uint8_t> pixels;
-    std::string text;
-  };
-
-  void FrameCaptured(const CapturedFrame& frame) override {
-    Message m{Message::frame, frame.frame, frame.time, {}, {}};
-    m.pixels.assign(frame.pixels, frame.pixels + frame.size);
-    Post(std::move(m));
-  }
-  void SeekRequested(int32_t frame) override { Post({Message::seek, frame, 0, {}, {}}); }
-  void CaptureAbortNotice() override {}
-  void StatusText(int32_t frame, const char* text) override {
-    Post({Message::status, frame, 0, {}, text});
-  }
-  void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
-  void Progress(int32_t, int64_t) override {}
-
-  // The next message, or nothing when none came in time (a hang).
-  std::optional<Message> Next(std::chrono::milliseconds limit = 20s) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return std::nullopt;
-    Message m = std::move(queue_.front());
-    queue_.pop_front();
-    return m;
-  }
-
- private:
-  void Post(Message m) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(m));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<Message> queue_;
-};
+using Owner = testing::CaptureOwner;
 
 // The frame number drawn in a taken frame (bottom-up BGR rows).
 int ReadNumber(const std::vector<uint8_t>& pixels, const BitmapInfoHeader& format,
@@ -162,11 +95,9 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
   Outcome out;
   auto counters = std::make_shared<PipelineCounters>();
   CaptureEnvironment env;
-  env.pipelineFactory = [counters] {
-    FfmpegPipelineOptions options;
-    options.counters = counters;
-    return MakeFfmpegPipeline(options);
-  };
+  FfmpegPipelineOptions options;
+  options.counters = counters;
+  env.pipelineFactory = FfmpegPipelineFactory(options);
   CaptureEngine engine(env);
   Owner owner;
   engine.SetListener(&owner);

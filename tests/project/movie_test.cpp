@@ -8,7 +8,7 @@
 
 #include "project/project.h"
 #include "project/tag_reader.h"
-#include "recording_message_port.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "project/project.h"
-#include "recording_message_port.h"
 #include "support/debug_capture.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {

@@ -5,38 +5,27 @@
 #include <vector>
 
 #include "platform/data_folder.h"
-#include "project/message_port.h"
 #include "project/project.h"
 #include "project/report.h"
 #include "project/template_data.h"
 #include "support/debug_capture.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::DebugCapture;
 using testing::ReadFileBytes;
+using testing::RecordingMessagePort;
 using testing::TempFolder;
 using testing::WriteFileBytes;
-
-class RecordingPort : public MessagePort {
- public:
-  void ShowMessage(const Message& message) override { shown.push_back(message); }
-  bool AskYesNo(const Message& message) override {
-    shown.push_back(message);
-    return false;
-  }
-  std::vector<Message> shown;
-};
 
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    old_ = SetMessagePort(&port_);
     project_.AddMovie("/v/one & two.avi");
     project_.SetReportTransform("mine.xslt");
   }
-  void TearDown() override { SetMessagePort(old_); }
 
   // A transformation that records what it was given.
   TemplateTransform Recording(bool succeed) {
@@ -49,8 +38,7 @@ class ReportTest : public ::testing::Test {
     };
   }
 
-  RecordingPort port_;
-  MessagePort* old_ = nullptr;
+  RecordingMessagePort port_;
   CProject project_{"/base/"};
   TempFolder folder_{"report"};
   std::string xml_, stylesheet_;

@@ -12,9 +12,9 @@
 
 #include "html_test_support.h"
 #include "platform/debug_output.h"
-#include "project/recording_message_port.h"
 #include "render/html_view.h"
 #include "support/debug_capture.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {

@@ -5,25 +5,15 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
 #include <functional>
 #include <string>
 
-namespace ombrelo::testing {
+#include "support/gui_application.h"
 
-// Creates the application object on first use; it lives until the process
-// ends (the tests link gtest_main, so there is no main() of ours to own it).
-inline void EnsureGuiApplication() {
-  if (QCoreApplication::instance()) return;
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static int argc = 1;
-  static char name[] = "render_tests";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);
-}
+namespace ombrelo::testing {
 
 // Runs the event loop until done() holds or maxRounds rounds have passed.
 // Returns done().

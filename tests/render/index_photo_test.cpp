@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
 #include <QObject>
 #include <functional>
@@ -26,12 +25,11 @@ namespace {
 
 using testing::DebugCapture;
 using testing::EnsureGuiApplication;
+using testing::FileExists;
 using testing::Near;
 using testing::PumpEventsUntil;
 using testing::TempFolder;
 using testing::WriteFileBytes;
-
-bool Exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
 
 // The owner of the generator as the main window would be: posts the poll to
 // its event loop and keeps what the generator tells it.
@@ -293,7 +291,7 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   ASSERT_TRUE(photo.load(QString::fromStdString(second), "JPEG"));
   EXPECT_EQ(photo.size(), QSize(320, 256));
   EXPECT_TRUE(Near(photo.pixel(100, 100), Qt::green, 16));
-  EXPECT_TRUE(Exists(first));
+  EXPECT_TRUE(FileExists(first));
 }
 
 TEST_F(IndexPhotoTest, FailuresAreGivenToTheMovie) {
@@ -359,8 +357,8 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
       host_.errors,
       (std::vector<std::pair<int32_t, std::string>>{
           {6, "Failed to render index photo '" + output + "' - the page did not become ready\n"}}));
-  EXPECT_FALSE(Exists(output));
-  EXPECT_FALSE(Exists(host_.pages[0]));
+  EXPECT_FALSE(FileExists(output));
+  EXPECT_FALSE(FileExists(host_.pages[0]));
 
   // A poll with nothing pending does nothing, even when the page arrives.
   const int polls = host_.pollsPosted;
@@ -382,7 +380,7 @@ TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {
   const std::string output = out_ / "deep/er/folder/photo.jpg";
   generator_.Generate(9, output, 320, 256, 85, "index_transform.xslt");
   ASSERT_TRUE(Finished());
-  EXPECT_TRUE(Exists(output));
+  EXPECT_TRUE(FileExists(output));
   EXPECT_TRUE(host_.errors.empty());
 }
 

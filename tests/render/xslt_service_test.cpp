@@ -7,28 +7,19 @@
 #include <vector>
 
 #include "platform/data_folder.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "support/debug_capture.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::DebugCapture;
 using testing::ReadFileBytes;
+using testing::RecordingMessagePort;
 using testing::TempFolder;
 using testing::WriteFileBytes;
-
-class RecordingPort : public MessagePort {
- public:
-  void ShowMessage(const Message& message) override { boxes.push_back(message); }
-  bool AskYesNo(const Message& message) override {
-    boxes.push_back(message);
-    return false;
-  }
-  std::vector<Message> boxes;
-};
 
 const char* const kListSheet = R"(<?xml version="1.0" encoding="UTF-8"?>
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
@@ -51,11 +42,9 @@ class XsltServiceTest : public ::testing::Test {
     SetApplicationDataFolder(data_.Path());
     std::filesystem::create_directories(data_ / "templates/web");
     ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/list.xslt", kListSheet));
-    oldPort_ = SetMessagePort(&reporter_);
     oldStop_ = SetStopIndexingHandler([this] { ++stops_; });
   }
   void TearDown() override {
-    SetMessagePort(oldPort_);
     SetStopIndexingHandler(oldStop_);
     SetApplicationDataFolder("");
   }
@@ -65,8 +54,7 @@ class XsltServiceTest : public ::testing::Test {
 
   TempFolder data_{"xsltdata"};
   TempFolder out_{"xsltout"};
-  RecordingPort reporter_;
-  MessagePort* oldPort_ = nullptr;
+  RecordingMessagePort reporter_;
   StopIndexingHandler oldStop_;
   int stops_ = 0;
 };
@@ -75,7 +63,7 @@ TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
   std::string result = "old";
   ASSERT_TRUE(Transform(&result, kData, "templates/web/list.xslt"));
   EXPECT_EQ(result, "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
-  EXPECT_TRUE(reporter_.boxes.empty());
+  EXPECT_TRUE(reporter_.shown.empty());
 }
 
 TEST_F(XsltServiceTest, HtmlOutputKeepsTheEncodingTheStylesheetDeclares) {
@@ -95,10 +83,10 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
 
   SCOPED_TRACE("missing stylesheet");
   EXPECT_FALSE(Transform(&result, kData, "templates/web/missing.xslt"));
-  ASSERT_EQ(reporter_.boxes.size(), 1u);
-  EXPECT_EQ(reporter_.boxes[0].caption, "Error");
-  EXPECT_EQ(reporter_.boxes[0].text, "Failed to load xslt document for html generation");
-  EXPECT_EQ(reporter_.boxes[0].owner, MessageOwner::none);
+  ASSERT_EQ(reporter_.shown.size(), 1u);
+  EXPECT_EQ(reporter_.shown[0].caption, "Error");
+  EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
+  EXPECT_EQ(reporter_.shown[0].owner, MessageOwner::none);
 
   // A stylesheet that is not well-formed XML, and one that is XML but no
   // valid XSLT, fail the same way.
@@ -108,11 +96,11 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
 <xsl:template match="/"><xsl:value-of select="movie[["/></xsl:template></xsl:stylesheet>)");
   for (const char* sheet : {"templates/web/broken.xslt", "templates/web/invalid.xslt"}) {
     SCOPED_TRACE(sheet);
-    reporter_.boxes.clear();
+    reporter_.shown.clear();
     DebugCapture debug;
     EXPECT_FALSE(Transform(&result, kData, sheet));
-    ASSERT_EQ(reporter_.boxes.size(), 1u);
-    EXPECT_EQ(reporter_.boxes[0].text, "Failed to load xslt document for html generation");
+    ASSERT_EQ(reporter_.shown.size(), 1u);
+    EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
     // What the library had to say went to the debug output.
     EXPECT_FALSE(debug.Text().empty());
   }
@@ -126,7 +114,7 @@ TEST_F(XsltServiceTest, IllFormedDataIsReportedWithLineAndReasonAndNoMessageBox)
   std::string result = "untouched";
   EXPECT_FALSE(Transform(&result, bad, "templates/web/list.xslt"));
   EXPECT_EQ(result, "untouched");
-  EXPECT_TRUE(reporter_.boxes.empty());
+  EXPECT_TRUE(reporter_.shown.empty());
 
   const std::vector<std::string> lines = debug.Lines();
   size_t at = 0;
@@ -149,7 +137,7 @@ TEST_F(XsltServiceTest, AFailureDuringTheTransformationWithoutParseErrorIsReport
   EXPECT_TRUE(debug.Contains("Error durint xslt transform\n")) << debug.Text();
   EXPECT_NE(debug.Text().find("giving up"), std::string::npos);
   EXPECT_EQ(result, "untouched");
-  EXPECT_TRUE(reporter_.boxes.empty());
+  EXPECT_TRUE(reporter_.shown.empty());
 }
 
 TEST_F(XsltServiceTest, StylesheetsMayNotWriteFilesOrCreateFolders) {
@@ -226,11 +214,11 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   std::filesystem::create_directories(page + "/inside");
   EXPECT_FALSE(WritePage(page, "templates/web/list.xslt", kData));
   EXPECT_EQ(stops_, 1);
-  ASSERT_EQ(reporter_.boxes.size(), 1u);
-  EXPECT_EQ(reporter_.boxes[0].caption, "Error");
-  EXPECT_EQ(reporter_.boxes[0].owner, MessageOwner::mainWindow);
-  EXPECT_EQ(reporter_.boxes[0].icon, MessageIcon::error);
-  EXPECT_EQ(reporter_.boxes[0].text,
+  ASSERT_EQ(reporter_.shown.size(), 1u);
+  EXPECT_EQ(reporter_.shown[0].caption, "Error");
+  EXPECT_EQ(reporter_.shown[0].owner, MessageOwner::mainWindow);
+  EXPECT_EQ(reporter_.shown[0].icon, MessageIcon::error);
+  EXPECT_EQ(reporter_.shown[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");  // EISDIR
 }
 
@@ -246,7 +234,7 @@ TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
   EXPECT_TRUE(GeneratePageForMovie(page, "templates/web/list.xslt", id));
   EXPECT_EQ(ReadFileBytes(page),
             "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|../../Thumbs/a & b.jpg;../c.jpg;");
-  EXPECT_TRUE(reporter_.boxes.empty());
+  EXPECT_TRUE(reporter_.shown.empty());
   project.RemoveMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
 }
 

@@ -74,4 +74,13 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(out);
 }
 
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 }  // namespace ombrelo::testing

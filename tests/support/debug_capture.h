@@ -45,5 +45,9 @@ class TempFolder {
 std::string ReadFileBytes(const std::string& path);
 // Writes bytes to a file, replacing it. True on success.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// True when something exists at the path.
+bool FileExists(const std::string& path);
+// True when part occurs in text.
+bool Contains(const std::string& text, const std::string& part);
 
 }  // namespace ombrelo::testing

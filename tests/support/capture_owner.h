@@ -1,0 +1,62 @@
+#pragma once
+// The owner's side of a capture for programs that drive the engine without
+// an event loop (tests, benchmarks): what the engine reports on its threads
+// is copied and queued, and the owner's thread takes it from the queue.
+// Header-only: only programs that link the engine include it.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/capture_engine.h"
+
+namespace ombrelo::testing {
+
+class CaptureOwner final : public CaptureListener {
+ public:
+  struct Message {
+    enum Kind { frame, seek, ended, status } kind;
+    int64_t value = 0;  // frame number; for `ended`, 1 when completed
+    double time = 0;    // of a frame, in seconds
+    std::vector<uint8_t> pixels;
+    std::string text;
+  };
+
+  void FrameCaptured(const CapturedFrame& frame) override {
+    Message m{Message::frame, frame.frame, frame.time, {}, {}};
+    m.pixels.assign(frame.pixels, frame.pixels + frame.size);
+    Post(std::move(m));
+  }
+  void SeekRequested(int32_t frame) override { Post({Message::seek, frame, 0, {}, {}}); }
+  void CaptureAbortNotice() override {}
+  void StatusText(int32_t frame, const char* text) override {
+    Post({Message::status, frame, 0, {}, text});
+  }
+  void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
+  void Progress(int32_t, int64_t) override {}
+
+  // The next message, or nothing when none came in time (a hang).
+  std::optional<Message> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!cv_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return std::nullopt;
+    Message m = std::move(queue_.front());
+    queue_.pop_front();
+    return m;
+  }
+
+ private:
+  void Post(Message m) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(m));
+    cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<Message> queue_;
+};
+
+}  // namespace ombrelo::testing
