@@ -526,7 +526,8 @@ void CaptureEngine::WorkerIdle() {
 
 void CaptureEngine::WorkerMain() {
   pthread_setname_np(pthread_self(), "capture-worker");
-  abortRequested_ = false;
+  // abortRequested_ was cleared by Open before the graph ran: a Stop that
+  // comes before this thread is scheduled must not be forgotten here.
   int64_t waitMs = kFirstWorkerWaitMs;
   int32_t lastSeen = -1;
   for (;;) {

@@ -519,6 +519,17 @@ TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
   EXPECT_EQ(engine->GetState(), CaptureState::stopped);
 }
 
+TEST_F(EngineTest, StopBeforeTheWorkerHasStartedStillEndsTheCapture) {
+  // The owner may stop the capture before the worker thread first runs
+  // (a loaded machine): the worker must still see the stop and report it.
+  Schedule(0.4, 0.8, 1000);
+  script->onRun = [this] { engine->Stop(); };
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
+}
+
 TEST_F(EngineTest, CloseMakesTheWaitingWorkerLeaveBeforeReleasingAnything) {
   Schedule(0.4, 0.8, 1000);
   ASSERT_TRUE(engine->Open("/v.avi"));

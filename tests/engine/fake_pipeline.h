@@ -59,6 +59,9 @@ struct FakeScript {
   // When set, a wait while running and not complete is this instead
   // (called without the lock; it may deliver samples through the callback).
   std::function<HResult(int64_t timeoutMs, int32_t* eventCode)> onWait;
+  // When set, called after every successful Run (without the lock), as an
+  // owner acting at once on the first frame would.
+  std::function<void()> onRun;
 
   FakeScript() {
     type.formatType = FormatType::videoInfo;
@@ -160,7 +163,11 @@ class FakePipeline final : public MediaPipeline {
     s_->complete = false;
     return hr;
   }
-  HResult Run() override { return Transition("Run", FilterState::running); }
+  HResult Run() override {
+    const HResult hr = Transition("Run", FilterState::running);
+    if (Succeeded(hr) && s_->onRun) s_->onRun();
+    return hr;
+  }
   HResult Pause() override { return Transition("Pause", FilterState::paused); }
   HResult Stop() override { return Transition("Stop", FilterState::stopped); }
   HResult GetState(int64_t, FilterState* state) override {
