@@ -232,13 +232,23 @@ Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int
   if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return r;
   avformat_find_stream_info(fc, nullptr);
   const int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodec* codec =
+      index >= 0 ? avcodec_find_decoder(fc->streams[index]->codecpar->codec_id) : nullptr;
+  AVCodecContext* dec = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!dec) {
+    // No video stream, or none this FFmpeg decodes: nothing to measure.
+    avformat_close_input(&fc);
+    return r;
+  }
   AVStream* st = fc->streams[index];
-  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-  AVCodecContext* dec = avcodec_alloc_context3(codec);
   avcodec_parameters_to_context(dec, st->codecpar);
   dec->thread_count = 0;
   dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  avcodec_open2(dec, codec, nullptr);
+  if (avcodec_open2(dec, codec, nullptr) < 0) {
+    avcodec_free_context(&dec);
+    avformat_close_input(&fc);
+    return r;
+  }
   AVPacket* pkt = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   const int w = dec->width, h = dec->height;
