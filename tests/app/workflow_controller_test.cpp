@@ -35,6 +35,9 @@ class WorkflowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGuiApplication();
+    // The shared video cache lives in the real temporary folder, outside this
+    // test's folder, so it outlasts the test.
+    TestVideos::Get();
     // Temporary pages of this test only.
     previousTmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
     setenv("TMPDIR", (folder_ / "").c_str(), 1);
@@ -264,7 +267,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
   const Movie& movie = project_->FindMovie(id);
-  EXPECT_EQ(movie.status, kMovieOpened);
+  EXPECT_EQ(movie.status, kMovieOpened) << movie.error;
   EXPECT_EQ(movie.ipl, "");
   EXPECT_EQ(movie.html, "");
   EXPECT_EQ(movie.indexphoto, "");
