@@ -272,7 +272,10 @@ TEST_F(ShippedContentTest, HelpPagesAndPicturesAreInPlace) {
     const Html html = ParseHtml(text);
     EXPECT_TRUE(html.errors.empty()) << ::testing::PrintToString(html.errors);
     EXPECT_GT(html.text.size(), 200u);
+    // Every page takes its look from the one shared style sheet.
+    EXPECT_NE(text.find("href=\"../help.css\""), std::string::npos);
   }
+  EXPECT_NE(ReadFileBytes(ApplicationDataFolder() + "help.css").find("div.main"), std::string::npos);
   const std::string background = ReadFileBytes(ApplicationDataFolder() + "added_background.jpg");
   ASSERT_GT(background.size(), 3u);
   EXPECT_EQ(background.substr(0, 3), "\xFF\xD8\xFF");
