@@ -1,0 +1,70 @@
+#include "app/desktop/desktop_session.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstring>
+
+namespace ombrelo::desktop {
+
+namespace {
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::information:
+      return QMessageBox::Information;
+    case MessageIcon::warning:
+      return QMessageBox::Warning;
+    case MessageIcon::error:
+      return QMessageBox::Critical;
+    case MessageIcon::question:
+      return QMessageBox::Question;
+    case MessageIcon::none:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton Run(const Message& message, QMessageBox::StandardButtons buttons) {
+  QWidget* owner =
+      message.owner == MessageOwner::mainWindow ? QApplication::activeWindow() : nullptr;
+  QMessageBox box(ToQt(message.icon), QString::fromStdString(message.caption),
+                  QString::fromStdString(message.text), buttons, owner);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+MessageBoxPort::MessageBoxPort() : previous_(SetMessagePort(this)) {}
+MessageBoxPort::~MessageBoxPort() { SetMessagePort(previous_); }
+
+void MessageBoxPort::ShowMessage(const Message& message) { Run(message, QMessageBox::Ok); }
+
+bool MessageBoxPort::AskYesNo(const Message& message) {
+  return Run(message, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+DesktopSession::DesktopSession(CProject& project, CaptureEngine& engine, Preferences& preferences,
+                               PageGeneration& pages)
+    : help(preferences),
+      window(project, engine, preferences, help),
+      controller(window, project, engine, pages) {
+  window.AttachController(&controller);
+  window.EnableCommands(controller.GetCommandStates());
+}
+
+DesktopSession::~DesktopSession() { window.AttachController(nullptr); }
+
+DesktopOptions ParseDesktopOptions(int argc, char** argv) {
+  DesktopOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strstr(arg, "-nohandler")) {
+      options.noHandler = true;
+      continue;
+    }
+    if (options.projectFile.empty() && arg[0] != '-' && arg[0] != '\0') options.projectFile = arg;
+  }
+  return options;
+}
+
+}  // namespace ombrelo::desktop

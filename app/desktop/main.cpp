@@ -1,0 +1,71 @@
+// ombrelo: the desktop program. Start-up and shut-down in this order: the
+// crash handler (unless "-nohandler"), the last settings, the main window,
+// the crash recovery check, the event loop; at the end the movie list is
+// cleared and the settings are written back.
+#include <QApplication>
+#include <cstring>
+#include <string>
+
+#include "app/desktop/desktop_session.h"
+#include "app/page_generation.h"
+#include "engine/capture_engine.h"
+#include "platform/data_folder.h"
+#include "project/preferences.h"
+#include "project/project.h"
+
+// The crash reporter runs in a process of its own, started by the crash
+// handler with "--crash-reporter".
+#if __has_include("app/desktop/crash_dialog.h")
+#include "app/desktop/crash_dialog.h"
+#define OMBRELO_HAVE_CRASH_REPORTER 1
+#endif
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], wanted) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace ombrelo;
+  using namespace ombrelo::desktop;
+#ifdef OMBRELO_HAVE_CRASH_REPORTER
+  if (HasArgument(argc, argv, "--crash-reporter")) return RunCrashReporter(argc, argv);
+#else
+  if (HasArgument(argc, argv, "--crash-reporter")) return 1;
+#endif
+
+  const DesktopOptions options = ParseDesktopOptions(argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
+  QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+  QApplication::setDesktopFileName(QStringLiteral("ombrelo"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
+  // The crash handler itself is installed here unless options.noHandler.
+
+  CProject& project = CProject::Instance();
+  std::string settingsFolder = SettingsFolder();
+  if (settingsFolder.empty()) settingsFolder = ApplicationDataFolder();
+  LoadSettingsFile(project, settingsFolder);
+
+  int exitCode = 0;
+  {
+    MessageBoxPort messages;
+    DesktopSession session(project, CaptureEngine::Instance(), Preferences::Instance(),
+                           XsltPageGeneration());
+    session.window.show();
+    if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
+    session.window.ShowStartupHelp();
+    // The crash recovery check comes here, before the event loop.
+    exitCode = app.exec();
+
+    project.ClearMovies();
+    SaveSettingsFile(project, settingsFolder);
+  }
+  return exitCode;
+}
