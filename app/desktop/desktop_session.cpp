@@ -4,6 +4,11 @@
 #include <QMessageBox>
 #include <cstring>
 
+#include "app/page_generation.h"
+#include "engine/capture_engine.h"
+#include "project/preferences.h"
+#include "project/project.h"
+
 namespace ombrelo::desktop {
 
 namespace {
@@ -65,6 +70,26 @@ DesktopOptions ParseDesktopOptions(int argc, char** argv) {
     if (options.projectFile.empty() && arg[0] != '-' && arg[0] != '\0') options.projectFile = arg;
   }
   return options;
+}
+
+int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& preferences,
+               const std::string& settingsFolder) {
+  // A missing or unreadable settings file leaves the defaults.
+  LoadSettingsFile(project, settingsFolder);
+  int exitCode = 0;
+  {
+    MessageBoxPort messages;
+    DesktopSession session(project, CaptureEngine::Instance(), preferences, XsltPageGeneration());
+    session.window.show();
+    if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
+    session.window.ShowStartupHelp();
+    // The crash recovery check comes here, before the event loop.
+    exitCode = QApplication::exec();
+  }
+  // Only the settings outlive the run.
+  project.ClearMovies();
+  SaveSettingsFile(project, settingsFolder);
+  return exitCode;
 }
 
 }  // namespace ombrelo::desktop

@@ -52,4 +52,11 @@ struct DesktopOptions {
 };
 DesktopOptions ParseDesktopOptions(int argc, char** argv);
 
+// One run of the program on the running QApplication, from loading the last
+// settings (in settingsFolder) to writing them back without movies: the main
+// window is shown, the named project opened, the start-up help shown, and
+// the event loop run until the window closes. Returns the loop's exit code.
+int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& preferences,
+               const std::string& settingsFolder);
+
 }  // namespace ombrelo::desktop

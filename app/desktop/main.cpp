@@ -3,12 +3,11 @@
 // the crash recovery check, the event loop; at the end the movie list is
 // cleared and the settings are written back.
 #include <QApplication>
+#include <QIcon>
 #include <cstring>
 #include <string>
 
 #include "app/desktop/desktop_session.h"
-#include "app/page_generation.h"
-#include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -41,31 +40,13 @@ int main(int argc, char** argv) {
 #endif
 
   const DesktopOptions options = ParseDesktopOptions(argc, argv);
+  // The crash handler is installed here unless options.noHandler.
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QApplication::setDesktopFileName(QStringLiteral("ombrelo"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
-  // The crash handler itself is installed here unless options.noHandler.
 
-  CProject& project = CProject::Instance();
   std::string settingsFolder = SettingsFolder();
   if (settingsFolder.empty()) settingsFolder = ApplicationDataFolder();
-  LoadSettingsFile(project, settingsFolder);
-
-  int exitCode = 0;
-  {
-    MessageBoxPort messages;
-    DesktopSession session(project, CaptureEngine::Instance(), Preferences::Instance(),
-                           XsltPageGeneration());
-    session.window.show();
-    if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
-    session.window.ShowStartupHelp();
-    // The crash recovery check comes here, before the event loop.
-    exitCode = app.exec();
-
-    project.ClearMovies();
-    SaveSettingsFile(project, settingsFolder);
-  }
-  return exitCode;
+  return RunDesktop(options, CProject::Instance(), Preferences::Instance(), settingsFolder);
 }
