@@ -233,7 +233,7 @@ int WorkflowController::StartNextMovie() {
     failed = true;
     const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
     movie.SetError(text);
-    port_.AppendError(text);
+    port_.MovieNotOpened(movie, text);
     if (result == VFW_E_CANNOT_CONNECT) {
       if (port_.FirstRun()) {
         port_.OpenCodecHelp(path, CodecHelpAddress(path));
@@ -305,7 +305,7 @@ void WorkflowController::Handle(WorkflowEvent& event) {
         OnFrame(event);
         break;
       case WorkflowEventType::progress:
-        if (event.movieId == liveMovieId_) port_.ShowProgress(event.value);
+        if (event.movieId == liveMovieId_) port_.ShowProgress(event.movieId, event.value);
         break;
       case WorkflowEventType::seek:
         if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
@@ -360,7 +360,7 @@ void WorkflowController::OnCaptureEnded(bool completed) {
 void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   project_.FindMovieForWrite(id);  // an unknown id is reported here, once
-  port_.ShowProgress(1000);
+  port_.ShowProgress(id, 1000);
   const OutputSettings output = project_.Output();
   const auto stop = [this] { Stop(); };
 
@@ -402,7 +402,7 @@ void WorkflowController::MakeOutputs() {
   if (movie.status != kMovieFailed) movie.status = kMovieDone;
   continueWithNext_ = true;
   port_.MovieFinished(movie);
-  port_.RemoveFromSelection(movie.path());
+  port_.RemoveFromSelection(id);
 }
 
 void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {

@@ -163,6 +163,9 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
     ASSERT_GE(port_.Find("started: " + videos[m]), 0);
     const int photoDone = port_.Find("index photo: " + videos[m]);
     EXPECT_GT(photoDone, port_.Find("finished: " + videos[m]));
+    // Its row of the list of videos to index goes by its id.
+    EXPECT_EQ(port_.Find("unlist: " + std::to_string(movie.id())),
+              port_.Find("finished: " + videos[m]) + 1);
     if (m + 1 < videos.size()) {
       EXPECT_LT(photoDone, port_.Find("started: " + videos[m + 1]));
     }
@@ -215,6 +218,8 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   const std::string error =
       "Error capturing from '" + missing + "' - The system cannot find the file specified.";
   EXPECT_EQ(port_.errors, std::vector<std::string>{error});
+  // The port hears of it as a movie, so that the results page can list it.
+  EXPECT_EQ(port_.notOpened, std::vector<int32_t>{first});
   EXPECT_EQ(project_->FindMovie(first).status, kMovieFailed);
   EXPECT_EQ(project_->FindMovie(first).error, error);
   EXPECT_EQ(port_.started, std::vector<std::string>{second});
