@@ -387,6 +387,8 @@ void WorkflowController::MakeOutputs() {
   }
   if (output.indexphotoEnabled) {
     SetStatus(kSavingIndexPhoto);
+    // A photo that fails at once is reported after the movie's finish.
+    photoReportHeld_ = true;
     const CaptureSettings& capture = project_.Capture();
     const ClientSize client = port_.MainWindowClientSize();
     int width = capture.contactsheetminwidth;
@@ -403,9 +405,19 @@ void WorkflowController::MakeOutputs() {
   continueWithNext_ = true;
   port_.MovieFinished(movie);
   port_.RemoveFromSelection(id);
+  photoReportHeld_ = false;
+  if (heldPhotoReport_) {
+    const HeldPhotoReport held = *heldPhotoReport_;
+    heldPhotoReport_.reset();
+    OnIndexPhotoFinished(held.movieId, held.written);
+  }
 }
 
 void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
+  if (photoReportHeld_) {
+    heldPhotoReport_ = HeldPhotoReport{movieId, written};
+    return;
+  }
   if (project_.HasMovie(movieId)) {
     Movie& movie = project_.FindMovieForWrite(movieId);
     if (!written) movie.indexphoto.clear();

@@ -206,6 +206,26 @@ TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
 }
 
+TEST_F(WorkflowTest, AnIndexPageThatCannotBeMadeIsReportedAfterTheMoviesFinish) {
+  const std::string video = TestVideos::Get().Make("nopage.mp4");
+  const int32_t id = Add(video);
+  const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
+  project_->SetIndexphotoTransform("no such template.xslt");
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const int finished = port_.Find("finished: " + video);
+  ASSERT_GE(finished, 0);
+  EXPECT_GT(port_.Find("index photo failed: " + video), finished);
+  const Movie& movie = project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.indexphoto, "");
+  EXPECT_EQ(movie.images.size(), 5u);
+  // The run goes on with the next movie.
+  EXPECT_EQ(project_->FindMovie(next).status, kMovieFailed);
+  EXPECT_EQ(port_.started.size(), 2u);
+}
+
 TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) {
   const std::string missing = folder_ / "missing.mp4";
   const std::string second = TestVideos::Get().Make("second.mp4");
