@@ -427,15 +427,19 @@ ClientSize MainWindow::MainWindowClientSize() {
 
 void MainWindow::ApplySettings() { settings_->StoreControls(); }
 void MainWindow::ClearErrors() { runPages_->ClearErrors(); }
-void MainWindow::AppendError(const std::string& text) { runPages_->AppendError(text); }
 void MainWindow::MovieStarted(const Movie& movie) { runPages_->MovieStarted(movie); }
-void MainWindow::ShowProgress(int perMille) { runPages_->ShowProgress(perMille); }
+void MainWindow::MovieNotOpened(const Movie& movie, const std::string& errorText) {
+  runPages_->MovieNotOpened(movie, errorText);
+}
+void MainWindow::ShowProgress(int32_t movieId, int perMille) {
+  runPages_->ShowProgress(movieId, perMille);
+}
 void MainWindow::ShowFrame(const FrameCopy& frame) { runPages_->ShowFrame(frame); }
 void MainWindow::MovieFinished(const Movie& movie) { runPages_->MovieFinished(movie); }
 void MainWindow::IndexPhotoFinished(const Movie& movie, bool written) {
   runPages_->IndexPhotoFinished(movie, written);
 }
-void MainWindow::RemoveFromSelection(const std::string& path) { select_->RemoveRow(path); }
+void MainWindow::RemoveFromSelection(int32_t movieId) { select_->RemoveRow(movieId); }
 void MainWindow::RefreshSelection() { select_->RefreshList(); }
 void MainWindow::ShowHelpPage(const std::string& name, HelpMode mode) {
   help_.Show(this, name, mode);

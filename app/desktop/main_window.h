@@ -86,13 +86,13 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   ClientSize MainWindowClientSize() override;
   void ApplySettings() override;
   void ClearErrors() override;
-  void AppendError(const std::string& text) override;
   void MovieStarted(const Movie& movie) override;
-  void ShowProgress(int perMille) override;
+  void MovieNotOpened(const Movie& movie, const std::string& errorText) override;
+  void ShowProgress(int32_t movieId, int perMille) override;
   void ShowFrame(const FrameCopy& frame) override;
   void MovieFinished(const Movie& movie) override;
   void IndexPhotoFinished(const Movie& movie, bool written) override;
-  void RemoveFromSelection(const std::string& path) override;
+  void RemoveFromSelection(int32_t movieId) override;
   void RefreshSelection() override;
   void ShowHelpPage(const std::string& name, HelpMode mode) override;
   void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;

@@ -81,12 +81,15 @@ class BasicRunPages : public RunPages {
   int BackTarget() const override { return backTarget_; }
 
   void ClearErrors() override { errors_->clear(); }
-  void AppendError(const std::string& text) override { errors_->appendPlainText(Qs(text)); }
+  void MovieNotOpened(const Movie&, const std::string& errorText) override {
+    errors_->appendPlainText(Qs(errorText));
+    Reload();
+  }
   void MovieStarted(const Movie& movie) override {
     movie_->setText(QObject::tr("Indexing %1").arg(Qs(movie.path())));
     bar_->setValue(0);
   }
-  void ShowProgress(int perMille) override { bar_->setValue(perMille); }
+  void ShowProgress(int32_t, int perMille) override { bar_->setValue(perMille); }
   void ShowFrame(const FrameCopy&) override {}
   void MovieFinished(const Movie& movie) override {
     bar_->setValue(1000);

@@ -3,6 +3,7 @@
 // workflow reports is handed on to them. Built from the pages of results/
 // when they are part of the build, else from a plain page of our own that
 // shows the progress and the finished movies.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,9 +34,9 @@ class RunPages {
   virtual int BackTarget() const = 0;
 
   virtual void ClearErrors() = 0;
-  virtual void AppendError(const std::string& text) = 0;
   virtual void MovieStarted(const Movie& movie) = 0;
-  virtual void ShowProgress(int perMille) = 0;
+  virtual void MovieNotOpened(const Movie& movie, const std::string& errorText) = 0;
+  virtual void ShowProgress(int32_t movieId, int perMille) = 0;
   virtual void ShowFrame(const FrameCopy& frame) = 0;
   virtual void MovieFinished(const Movie& movie) = 0;
   virtual void IndexPhotoFinished(const Movie& movie, bool written) = 0;

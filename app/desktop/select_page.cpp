@@ -30,6 +30,8 @@ namespace {
 
 constexpr char kFirstVideoAddedPage[] = "first_video_added.htm";
 constexpr int kSplitterMinimum = 14;  // pixels of tree and list that stay
+// The movie id of a row of "Videos to index".
+constexpr int kMovieIdRole = Qt::UserRole + 1;
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
 std::string Ss(const QString& text) { return text.toStdString(); }
@@ -357,51 +359,52 @@ void SelectPage::AddDroppedPaths(const QStringList& paths) {
 void SelectPage::RefreshList() {
   videos_->clear();
   for (const Movie& movie : project_.Movies()) {
-    if (movie.status == kMovieWaiting || movie.status == kMovieOpened)
-      new QTreeWidgetItem(videos_, QStringList{Qs(movie.path())});
+    if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
+      auto* item = new QTreeWidgetItem(videos_, QStringList{Qs(movie.path())});
+      item->setData(0, kMovieIdRole, movie.id());
+    }
   }
   next_->setEnabled(!project_.Movies().empty());
 }
 
-void SelectPage::RemoveRow(const std::string& path) {
-  const QString text = Qs(path);
+void SelectPage::RemoveRow(int32_t movieId) {
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    if (videos_->topLevelItem(row)->text(0) == text) {
+    if (videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt() == movieId) {
       delete videos_->takeTopLevelItem(row);
       return;
     }
   }
 }
 
-// The first selected row in list order, "" when none is selected.
-std::string SelectPage::FirstSelectedVideo() const {
+int32_t SelectPage::FirstSelectedMovie() const {
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    if (videos_->topLevelItem(row)->isSelected()) return Ss(videos_->topLevelItem(row)->text(0));
+    const QTreeWidgetItem* item = videos_->topLevelItem(row);
+    if (item->isSelected() && project_.HasMovie(item->data(0, kMovieIdRole).toInt()))
+      return item->data(0, kMovieIdRole).toInt();
   }
-  return "";
+  return -1;
 }
 
 void SelectPage::PlaySelectedMovie() {
-  const std::string path = FirstSelectedVideo();
-  if (path.empty()) return;
-  for (const Movie& movie : project_.Movies()) {
-    if (movie.path() == path) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(path)));
-      return;
-    }
-  }
+  const int32_t id = FirstSelectedMovie();
+  if (id < 0) return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(project_.FindMovie(id).path())));
 }
 
 void SelectPage::RemoveSelectedMovie() {
-  const std::string path = FirstSelectedVideo();
-  if (path.empty()) return;
-  project_.RemoveMovie(path);
+  const int32_t id = FirstSelectedMovie();
+  if (id < 0) return;
+  project_.RemoveMovie(project_.FindMovie(id).path());
   RefreshList();
 }
 
 void SelectPage::RemoveAllMovies() {
-  for (int row = 0; row < videos_->topLevelItemCount(); ++row)
-    project_.RemoveMovie(Ss(videos_->topLevelItem(row)->text(0)));
+  std::vector<std::string> paths;
+  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
+    const int32_t id = videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt();
+    if (project_.HasMovie(id)) paths.push_back(project_.FindMovie(id).path());
+  }
+  for (const std::string& path : paths) project_.RemoveMovie(path);
   videos_->clear();
   next_->setEnabled(!project_.Movies().empty());
 }

@@ -6,6 +6,7 @@
 // whole folders recursively) and by drops of files from other programs.
 #include <QStringList>
 #include <QTreeWidget>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,8 @@ class SelectPage : public PageWidget {
   // Rebuilds "Videos to index" from the project (movies of status 0 and 1)
   // and enables "Next" exactly when the project has a movie.
   void RefreshList();
-  // Deletes the first row whose text equals the path.
-  void RemoveRow(const std::string& path);
+  // Deletes the movie's row.
+  void RemoveRow(int32_t movieId);
 
   // Frame commands on "Videos to index".
   void PlaySelectedMovie();
@@ -103,7 +104,8 @@ class SelectPage : public PageWidget {
   void ShowVideosContextMenu(const QPoint& pos);
   QStringList SelectedFilePaths() const;
   void AddMovie(const QString& path);
-  std::string FirstSelectedVideo() const;
+  // The first selected row's movie id in list order, -1 when none.
+  int32_t FirstSelectedMovie() const;
 
   CProject& project_;
   HelpPages& help_;
