@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -43,6 +45,32 @@ class WaitCursor {
   ~WaitCursor() { QApplication::restoreOverrideCursor(); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The file browser's icons: the desktop theme's where it has them, ours
+// for videos and where it has none. Asked on the model's reading thread.
+class FileIcons : public QFileIconProvider {
+ public:
+  FileIcons()
+      : video_(QStringLiteral(":/files/video.svg")),
+        folder_(QStringLiteral(":/files/folder.svg")),
+        other_(QStringLiteral(":/files/other.svg")) {}
+  QIcon icon(const QFileInfo& info) const override {
+    if (!info.isDir() && IsVideoFileName(info.fileName().toStdString())) return video_;
+    const QIcon themed = QFileIconProvider::icon(info);
+    if (!themed.isNull() && !themed.availableSizes().isEmpty()) return themed;
+    return info.isDir() ? folder_ : other_;
+  }
+  QIcon icon(IconType type) const override {
+    const QIcon themed = QFileIconProvider::icon(type);
+    if (!themed.isNull() && !themed.availableSizes().isEmpty()) return themed;
+    return type == File ? other_ : folder_;
+  }
+
+ private:
+  QIcon video_;
+  QIcon folder_;
+  QIcon other_;
 };
 
 }  // namespace
@@ -151,6 +179,8 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   treeModel_ = new QFileSystemModel(this);
   treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
   treeModel_->setRootPath(QDir::rootPath());
+  icons_ = std::make_unique<FileIcons>();
+  treeModel_->setIconProvider(icons_.get());
   tree_ = new QTreeView;
   tree_->setModel(treeModel_);
   for (int column = 1; column < treeModel_->columnCount(); ++column) tree_->hideColumn(column);
@@ -163,6 +193,7 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   fileModel_ = new QFileSystemModel(this);
   fileModel_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
   fileModel_->setReadOnly(true);
+  fileModel_->setIconProvider(icons_.get());
   files_ = new QTreeView;
   files_->setModel(fileModel_);
   files_->setRootIsDecorated(false);
@@ -173,8 +204,11 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   files_->header()->setSectionsClickable(true);
   files_->header()->setSortIndicatorShown(true);
   files_->header()->setSortIndicator(0, Qt::AscendingOrder);
-  files_->header()->resizeSection(0, 280);
-  for (int column = 1; column < 4; ++column) files_->header()->resizeSection(column, 100);
+  files_->header()->resizeSection(0, 230);
+  files_->header()->resizeSection(1, 85);
+  files_->header()->resizeSection(2, 125);
+  files_->header()->resizeSection(3, 135);
+  files_->header()->setStretchLastSection(true);
   connect(files_->header(), &QHeaderView::sectionClicked, this, &SelectPage::SortByColumn);
   connect(files_, &QAbstractItemView::activated, this,
           [this](const QModelIndex& index) { ActivatePath(fileModel_->filePath(index)); });
@@ -211,10 +245,26 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFolderSelected(current); });
 
+  // The tree reads folders in the background: keep the shown folder in view
+  // as its parents arrive.
+  // (after the model has sorted what arrived).
+  connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this] {
+    QTimer::singleShot(50, this, [this] {
+      if (tree_->currentIndex().isValid())
+        tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+  });
+
   QString start = Qs(project_.Output().current_path);
   if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
   ShowFolder(start);
   RefreshList();
+}
+
+SelectPage::~SelectPage() {
+  // The models' reading threads use the icon provider: they go first.
+  delete fileModel_;
+  delete treeModel_;
 }
 
 void SelectPage::ShowFolder(const QString& folder) {

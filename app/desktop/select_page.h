@@ -7,11 +7,13 @@
 #include <QStringList>
 #include <QTreeWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/desktop/page_widget.h"
 
+class QFileIconProvider;
 class QFileSystemModel;
 class QMenu;
 class QSplitter;
@@ -57,6 +59,7 @@ class SelectPage : public PageWidget {
   enum class Offer { none, indexAll, indexFolders, indexFiles };
 
   SelectPage(CProject& project, HelpPages& help, QWidget* parent = nullptr);
+  ~SelectPage() override;
 
   // Rebuilds "Videos to index" from the project (movies of status 0 and 1)
   // and enables "Next" exactly when the project has a movie.
@@ -109,6 +112,7 @@ class SelectPage : public PageWidget {
 
   CProject& project_;
   HelpPages& help_;
+  std::unique_ptr<QFileIconProvider> icons_;
   QFileSystemModel* treeModel_;
   QFileSystemModel* fileModel_;
   QSplitter* splitter_;
