@@ -147,6 +147,7 @@ PropertyList::PropertyList(QWidget* parent) : QTableView(parent) {
   setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::CurrentChanged |
                   QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   verticalHeader()->hide();
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   horizontalHeader()->setStretchLastSection(true);
   horizontalHeader()->setMinimumSectionSize(10);
@@ -273,7 +274,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 1);
   layout->addLayout(right);
-  resize(470, 400);
+  resize(450, 370);
   if (owner) move(owner->window()->geometry().center() - rect().center());
 }
 

@@ -131,6 +131,10 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   settings_ = new SettingsPage(project_);
   runPages_ = MakeRunPages(project_, preferences_, this);
   AddPage(select_);
+  // Start follows the movies waiting in the project.
+  connect(select_, &SelectPage::ListChanged, this, [this] {
+    if (controller_) EnableCommands(controller_->GetCommandStates());
+  });
   AddPage(settings_);
   AddPage(runPages_->ProgressPage());
   AddPage(runPages_->ResultsPage());
@@ -390,7 +394,7 @@ void MainWindow::ShowAbout() {
   auto* name = new QLabel(QStringLiteral("<b style='font-size:large'>Ombrelo</b>"));
   auto* notice = new QLabel(
       tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
-  auto* build = new QLabel(tr("Build: %1").arg(QStringLiteral(__DATE__)));
+  auto* build = new QLabel(tr("Build: %1").arg(QStringLiteral(__DATE__).simplified()));
   auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
   auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));
@@ -400,7 +404,8 @@ void MainWindow::ShowAbout() {
   connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
 
   auto* layout = new QGridLayout(&about);
-  layout->setHorizontalSpacing(16);
+  layout->setContentsMargins(18, 18, 18, 12);
+  layout->setHorizontalSpacing(18);
   layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
   int row = 0;
   for (QLabel* label : {name, notice, build, count, mail, site}) layout->addWidget(label, row++, 1);

@@ -415,6 +415,7 @@ void SelectPage::RefreshList() {
     }
   }
   next_->setEnabled(!project_.Movies().empty());
+  emit ListChanged();
 }
 
 void SelectPage::RemoveRow(int32_t movieId) {
@@ -457,6 +458,7 @@ void SelectPage::RemoveAllMovies() {
   for (const std::string& path : paths) project_.RemoveMovie(path);
   videos_->clear();
   next_->setEnabled(!project_.Movies().empty());
+  emit ListChanged();
 }
 
 }  // namespace ombrelo::desktop

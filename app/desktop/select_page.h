@@ -94,11 +94,16 @@ class SelectPage : public PageWidget {
   void AddFolder(const QString& folder);
 
   QTreeView* FolderTree() const { return tree_; }
+
   QTreeView* FileList() const { return files_; }
   QFileSystemModel* FileModel() const { return fileModel_; }
   VideosList* Videos() const { return videos_; }
   BitmapButton* NextButton() const { return next_; }
   BitmapButton* SettingsButton() const { return settings_; }
+
+ signals:
+  // The list of videos to index was rebuilt or emptied.
+  void ListChanged();
 
  private:
   void OnFolderSelected(const QModelIndex& index);

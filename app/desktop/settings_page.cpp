@@ -122,16 +122,14 @@ QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
   c.browse->setFixedWidth(32);
 
   auto* layout = new QGridLayout(group);
-  layout->setVerticalSpacing(4);
-  layout->addWidget(c.enabled, 0, 0, 1, 3);
-  layout->addWidget(c.movieFolder, 1, 0, 1, 3);
-  layout->addWidget(c.here, 2, 0);
-  layout->addWidget(c.folder, 2, 1);
-  layout->addWidget(c.browse, 2, 2);
-  layout->setColumnStretch(1, 1);
-  if (extra) {
-    layout->addWidget(extra, 3, 0, 1, 3);
-  }
+  layout->setVerticalSpacing(6);
+  layout->addWidget(c.enabled, 0, 0, 1, 4);
+  layout->addWidget(c.movieFolder, 1, 0);
+  layout->addWidget(c.here, 1, 1);
+  layout->addWidget(c.folder, 1, 2);
+  layout->addWidget(c.browse, 1, 3);
+  layout->setColumnStretch(2, 1);
+  if (extra) layout->addWidget(extra, 2, 0, 1, 4);
 
   connect(c.enabled, &QCheckBox::clicked, this,
           [this, output](bool on) { OnEnabledClicked(output, on); });
@@ -145,8 +143,6 @@ QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
 QWidget* SettingsPage::MakeTemplateChooser(TemplateKind kind) {
   TemplateControls& t = kind == TemplateKind::kWeb ? web_ : index_;
   auto* box = new QWidget;
-  auto* layout = new QGridLayout(box);
-  layout->setContentsMargins(0, 6, 0, 0);
   t.caption = new QLabel;
   t.preview = new QLabel;
   t.preview->setFixedSize(kPreviewWidth, kPreviewHeight);
@@ -157,15 +153,19 @@ QWidget* SettingsPage::MakeTemplateChooser(TemplateKind kind) {
   t.prev->SetLeftAligned(true);
   t.next = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
                             QStringLiteral(":/buttons/next_hot.svg"));
-  auto* buttons = new QVBoxLayout;
-  buttons->addStretch(1);
+  auto* buttons = new QHBoxLayout;
   buttons->addWidget(t.prev);
   buttons->addWidget(t.next);
-  layout->addWidget(new QLabel(tr("Select layout:")), 0, 0, 1, 2);
-  layout->addWidget(t.caption, 1, 0, 1, 2);
-  layout->addWidget(t.preview, 2, 0);
-  layout->addLayout(buttons, 2, 1);
-  layout->setColumnStretch(1, 1);
+  buttons->addStretch(1);
+  auto* side = new QVBoxLayout;
+  side->addWidget(new QLabel(tr("Select layout:")));
+  side->addWidget(t.caption);
+  side->addStretch(1);
+  side->addLayout(buttons);
+  auto* layout = new QHBoxLayout(box);
+  layout->setContentsMargins(0, 4, 0, 0);
+  layout->addWidget(t.preview);
+  layout->addLayout(side, 1);
   connect(t.prev, &QAbstractButton::clicked, this, [this, kind] { StepTemplate(kind, -1); });
   connect(t.next, &QAbstractButton::clicked, this, [this, kind] { StepTemplate(kind, +1); });
   return box;
