@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -98,6 +99,8 @@ QString DefaultFileChooser(QWidget* owner, MainWindow::FileDialog kind) {
       {report ? QObject::tr("Html files (*.html)") : QObject::tr("Project files (*.obx)"),
        QObject::tr("All Files (*)")});
   dialog.setDefaultSuffix(report ? QStringLiteral("html") : QStringLiteral("obx"));
+  dialog.setDirectory(QDir::homePath());
+  dialog.resize(760, 480);
   if (kind == MainWindow::FileDialog::openProject) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

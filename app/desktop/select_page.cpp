@@ -245,10 +245,13 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFolderSelected(current); });
 
-  // The tree reads folders in the background: keep the shown folder in view
-  // as its parents arrive.
-  // (after the model has sorted what arrived).
-  connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this] {
+  // The tree reads folders in the background: as the parents of the shown
+  // folder arrive (and have been sorted), keep it in view.
+  connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    const QString current = treeModel_->filePath(tree_->currentIndex());
+    if (current.isEmpty() ||
+        !(current == loaded || current.startsWith(loaded + '/') || loaded == QDir::rootPath()))
+      return;
     QTimer::singleShot(50, this, [this] {
       if (tree_->currentIndex().isValid())
         tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
