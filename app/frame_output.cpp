@@ -118,7 +118,9 @@ std::string WriteFailureText(const std::string& path) {
 
 bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* pathOut) {
-  Movie& movie = project.FindMovieForWrite(movieId);
+  Movie* found = project.FindMovieForWrite(movieId);
+  if (!found) return false;
+  Movie& movie = *found;
   const CaptureSettings& settings = project.Capture();
   const std::string path = project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
                                                    project.Output().thumbsEnabled) +
@@ -138,7 +140,7 @@ bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
   }
   if (stopCapture) stopCapture();
   // Stopping may have run code that changed the list; look the movie up again.
-  project.FindMovieForWrite(movieId).SetError(WriteFailureText(path));
+  if (Movie* stopped = project.MovieById(movieId)) stopped->SetError(WriteFailureText(path));
   return false;
 }
 

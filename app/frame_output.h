@@ -72,7 +72,7 @@ std::string WriteFailureText(const std::string& path);
 // folders along the path have been created, stopCapture is called (it stops
 // the capture as the Stop command does), the movie gets WriteFailureText
 // (status failed) and false is returned. The path of the file is stored in
-// *path when given.
+// *path when given. An unknown id saves nothing and gives false.
 bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* path = nullptr);
 

@@ -15,6 +15,7 @@
 // same way. The queue is the project's movie list: a movie is waiting while
 // its status is 0 (new) or 1 (opened, not finished).
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 namespace ombrelo {
 
 class CProject;
+class Movie;
 class CaptureEngine;
 class CaptureEventSink;
 class IndexPhotoGenerator;
@@ -110,6 +112,10 @@ class WorkflowController {
   friend class Receiver;
   friend class PhotoHost;
 
+  void FillQueue() const;
+  Movie* NextQueued() const;
+  bool OpenMovie(Movie& movie);
+  bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnFrame(WorkflowEvent& event);
   void OnCaptureEnded(bool completed);
@@ -129,6 +135,11 @@ class WorkflowController {
   std::unique_ptr<PhotoHost> photoHost_;
   std::unique_ptr<IndexPhotoGenerator> renderer_;
 
+  // The ids of the run's waiting movies in list order, filled from the
+  // project when a run begins and when it has run dry; ids that no longer
+  // wait are dropped from the front as they are met (not a visible change,
+  // hence mutable).
+  mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
   bool continueWithNext_ = false;
