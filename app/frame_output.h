@@ -21,6 +21,7 @@
 namespace ombrelo {
 
 class CProject;
+class Movie;
 
 // The owner's copy of a frame the capture took. The pixels are shared: the
 // progress page keeps them for its preview while the frame is being saved.
@@ -64,6 +65,19 @@ bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
 // The message a movie gets when a thumbnail cannot be written (for BMP
 // files as well).
 std::string WriteFailureText(const std::string& path);
+
+// The steps of saving a frame, for owners that write on another thread:
+// the thumbnail's path (on the owner's thread: it names through the project,
+// which may create the thumbnail folder and note a renamed movie), the write
+// (any thread; tried once more after the folders along the path have been
+// made), and the movie's record of a written thumbnail or of the failure
+// (owner's thread; the capture is stopped first, as SaveFrame does).
+std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame);
+bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+                    const std::string& path, const CaptureSettings& settings);
+void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
+                     const std::string& path, bool written,
+                     const std::function<void()>& stopCapture);
 
 // Saves one frame of the movie with the given id as its next thumbnail:
 // names it (CProject::ThumbnailPrefix with the word "capture", suffix and

@@ -7,6 +7,7 @@
 
 #include "app/capture_event_sink.h"
 #include "app/frame_output.h"
+#include "app/frame_writer.h"
 #include "app/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
@@ -123,6 +124,14 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
   photoHost_ = std::make_unique<PhotoHost>(*this);
   renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
+  writer_ =
+      std::make_unique<FrameWriter>([receiver = receiver_.get(), this](FrameWriter::Result result) {
+        // On the writer's thread: the result is handled on the owner's.
+        auto event =
+            std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, result.job.movieId);
+        event->call = [this, result = std::move(result)] { OnFrameWritten(result); };
+        QCoreApplication::postEvent(receiver, event.release());
+      });
   scheduleIdle_ = [this] { ScheduleIdle(); };
   engine_.SetListener(eventSink_.get());
   pages_.SetStopHandler([this] { Stop(); });
@@ -137,6 +146,7 @@ WorkflowController::~WorkflowController() {
   if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);
   // A capture without its owner would only wait for frames nobody takes.
   if (engine_.GetState() != CaptureState::idle) engine_.Close();
+  writer_.reset();  // before the receiver its results are posted to
   renderer_.reset();
   photoHost_.reset();
   receiver_.reset();  // drops the events still queued for it
@@ -347,6 +357,9 @@ void WorkflowController::Handle(WorkflowEvent& event) {
       case WorkflowEventType::indexPhotoPoll:
         renderer_->Poll();
         break;
+      case WorkflowEventType::workDone:
+        if (event.call) event.call();
+        break;
       case WorkflowEventType::idle:
         break;
     }
@@ -355,19 +368,53 @@ void WorkflowController::Handle(WorkflowEvent& event) {
 }
 
 void WorkflowController::OnFrame(WorkflowEvent& event) {
-  const std::unique_ptr<FrameCopy> frame = std::move(event.frame);
+  std::unique_ptr<FrameCopy> frame = std::move(event.frame);
   // A frame that was on its way when its capture was closed is dropped; the
   // engine that sent it no longer waits for it.
   if (!frame || event.movieId != liveMovieId_) return;
   port_.ShowFrame(*frame);
   // After a failed write the movie takes no more thumbnails.
-  if (!writeFailed_ && !SaveFrame(project_, currentMovieId_, *frame, [this] { Stop(); })) {
-    writeFailed_ = true;
+  Movie* movie = writeFailed_ ? nullptr : project_.FindMovieForWrite(currentMovieId_);
+  if (!movie) {
+    engine_.FrameConsumed();
+    return;
   }
-  engine_.FrameConsumed();
+  FrameWriter::Job job;
+  job.movieId = currentMovieId_;
+  job.path = ThumbnailPath(project_, *movie, *frame);
+  job.videoFormat = movie->videoFormat;
+  job.settings = project_.Capture();
+  job.frame = std::move(*frame);
+  writeInFlight_ = true;
+  writer_->Write(std::move(job));
+}
+
+void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
+  writeInFlight_ = false;
+  RecordThumbnail(project_, result.job.movieId, result.job.frame, result.job.path, result.written,
+                  [this] { Stop(); });
+  if (!result.written) {
+    // The capture was stopped: no further frame is let through. The frame
+    // waiting at the engine's gate leaves without being handed over when
+    // the ended capture is closed.
+    writeFailed_ = true;
+  } else if (result.job.movieId == liveMovieId_) {
+    engine_.FrameConsumed();  // only now may the next frame come
+  }
+  if (endHeld_) {
+    const bool completed = *endHeld_;
+    endHeld_.reset();
+    OnCaptureEnded(completed);
+  }
 }
 
 void WorkflowController::OnCaptureEnded(bool completed) {
+  // The end waits for the frame being written, so that its thumbnail is
+  // the movie's before the outputs list them.
+  if (writeInFlight_) {
+    endHeld_ = completed;
+    return;
+  }
   liveMovieId_ = -1;
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.

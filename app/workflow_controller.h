@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_writer.h"
 #include "app/workflow_port.h"
 
 namespace ombrelo {
@@ -118,6 +119,7 @@ class WorkflowController {
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnFrame(WorkflowEvent& event);
+  void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
   void OnIndexPhotoFinished(int32_t movieId, bool written);
@@ -134,6 +136,7 @@ class WorkflowController {
   std::unique_ptr<CaptureEventSink> eventSink_;
   std::unique_ptr<PhotoHost> photoHost_;
   std::unique_ptr<IndexPhotoGenerator> renderer_;
+  std::unique_ptr<FrameWriter> writer_;
 
   // The ids of the run's waiting movies in list order, filled from the
   // project when a run begins and when it has run dry; ids that no longer
@@ -152,6 +155,8 @@ class WorkflowController {
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;
+  bool writeInFlight_ = false;   // a frame is with the writer
+  std::optional<bool> endHeld_;  // the capture's end, waiting for that frame
   std::vector<std::string> decodingProblems_;
 
   bool runActive_ = false;

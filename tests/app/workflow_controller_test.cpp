@@ -353,6 +353,29 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   EXPECT_EQ(port_.started.size(), 1u);
 }
 
+TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
+  const std::string video = TestVideos::Get().Make("midway.mp4");
+  const int32_t id = Add(video);
+  const std::string thumbs = out_ + "Thumbs/midway";
+  // At the second frame the movie's folder becomes a file: that frame cannot
+  // be written, and no third frame may come.
+  port_.onFrame = [&](const FrameCopy&) {
+    if (port_.frames != 2) return;
+    std::filesystem::remove_all(thumbs);
+    ASSERT_TRUE(testing::WriteFileBytes(thumbs, "x"));
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_EQ(port_.frames, 2);
+  const Movie& movie = *project_->FindMovie(id);
+  ASSERT_EQ(movie.images.size(), 1u);
+  EXPECT_EQ(movie.images[0].frame, 25u);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error,
+            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg'");
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
+}
+
 TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
   const std::string bad1 = folder_ / "bad one.avi";
   const std::string bad2 = folder_ / "bad two.avi";
