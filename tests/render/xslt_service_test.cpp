@@ -140,6 +140,78 @@ TEST_F(XsltServiceTest, AFailureDuringTheTransformationWithoutParseErrorIsReport
   EXPECT_TRUE(reporter_.shown.empty());
 }
 
+TEST_F(XsltServiceTest, EntitiesOfTheStylesheetsDoctypeAreReplacedButNothingExternalIsRead) {
+  AddSheet("entities.xslt", R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY nbsp "&#160;"> <!ENTITY copy "&#169;"> ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text" encoding="UTF-8"/>
+<xsl:template match="/">a&nbsp;b&copy;<xsl:value-of select="movie/entry/file"/></xsl:template>
+</xsl:stylesheet>)");
+  std::string result;
+  ASSERT_TRUE(Transform(&result, kData, "templates/web/entities.xslt"));
+  EXPECT_EQ(result,
+            "a\xC2\xA0"
+            "b\xC2\xA9"
+            "a & b.jpg");
+  // Stylesheets still import others.
+  AddSheet("importer.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:import href="list.xslt"/></xsl:stylesheet>)");
+  ASSERT_TRUE(Transform(&result, kData, "templates/web/importer.xslt"));
+  EXPECT_EQ(result, "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
+
+  // An external entity and an external DTD that point at a local file.
+  const std::string secret = out_ / "secret.txt";
+  ASSERT_TRUE(WriteFileBytes(secret, "TOP SECRET"));
+  const std::string sheets[] = {
+      R"(<?xml version="1.0"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY secret SYSTEM "file://)" +
+          secret + R"("> ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/><xsl:template match="/">[&secret;]</xsl:template>
+</xsl:stylesheet>)",
+      R"(<?xml version="1.0"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY % outside SYSTEM "file://)" +
+          secret + R"("> %outside; ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/><xsl:template match="/">[done]</xsl:template>
+</xsl:stylesheet>)",
+  };
+  for (const std::string& sheet : sheets) {
+    SCOPED_TRACE(sheet);
+    AddSheet("outside.xslt", sheet);
+    DebugCapture debug;
+    result = "untouched";
+    Transform(&result, kData, "templates/web/outside.xslt");
+    EXPECT_EQ(result.find("TOP SECRET"), std::string::npos) << result;
+    EXPECT_EQ(debug.Text().find("TOP SECRET"), std::string::npos);
+    EXPECT_TRUE(debug.Contains("External entity refused: file://" + secret + "\n")) << debug.Text();
+  }
+}
+
+TEST_F(XsltServiceTest, AnErrorReportedWhileTheStylesheetRunsFailsThePage) {
+  AddSheet("unknown.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">before<xsl:frobnicate/>after</xsl:template>
+</xsl:stylesheet>)");
+  DebugCapture debug;
+  std::string result = "untouched";
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/unknown.xslt"));
+  EXPECT_EQ(result, "untouched");
+  EXPECT_TRUE(debug.Contains("Error durint xslt transform\n")) << debug.Text();
+
+  // A message the stylesheet writes on its own is no error.
+  AddSheet("talks.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">page<xsl:message>note for the log</xsl:message></xsl:template>
+</xsl:stylesheet>)");
+  EXPECT_TRUE(Transform(&result, kData, "templates/web/talks.xslt"));
+  EXPECT_EQ(result, "page");
+  EXPECT_NE(debug.Text().find("note for the log"), std::string::npos);
+}
+
 TEST_F(XsltServiceTest, StylesheetsMayNotWriteFilesOrCreateFolders) {
   const std::string target = out_ / "written.txt";
   const std::string nested = out_ / "made/inside.txt";
