@@ -29,13 +29,14 @@ std::string WithPath(const char* text, const std::string& path) {
 
 }  // namespace
 
-std::string ProjectIndexPhotoHost::TemporaryFolder() {
-  return CProject::Instance().TemporaryFolder();
-}
+ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
+    : project_(project), pages_(pages) {}
+
+std::string ProjectIndexPhotoHost::TemporaryFolder() { return project_.TemporaryFolder(); }
 
 bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
                                          const std::string& stylesheet) {
-  return GeneratePageForMovie(pagePath, stylesheet, movieId);
+  return pages_.GeneratePageForMovie(pagePath, stylesheet, movieId);
 }
 
 void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
@@ -44,12 +45,11 @@ void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
 }
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
-  CProject& project = CProject::Instance();
-  if (!project.HasMovie(movieId)) {
+  if (!project_.HasMovie(movieId)) {
     DebugOutput("Index photo of a removed movie: " + text);
     return;
   }
-  project.FindMovieForWrite(movieId).SetError(text);
+  project_.FindMovieForWrite(movieId).SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {

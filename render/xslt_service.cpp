@@ -11,13 +11,11 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
-#include <atomic>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
 
@@ -31,18 +29,6 @@
 
 namespace ombrelo {
 namespace {
-
-std::mutex g_stopMutex;
-StopIndexingHandler g_stopIndexing;  // guarded by g_stopMutex
-
-void StopIndexing() {
-  StopIndexingHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(g_stopMutex);
-    handler = g_stopIndexing;
-  }
-  if (handler) handler();
-}
 
 // Documents (the stylesheet, its imports, document()) are read from local
 // files; nothing a document refers to while it is parsed is: external
@@ -348,12 +334,6 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
 
 }  // namespace
 
-StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler) {
-  std::lock_guard<std::mutex> lock(g_stopMutex);
-  std::swap(handler, g_stopIndexing);
-  return handler;
-}
-
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
   try {
     return TransformUnguarded(result, xml, stylesheet);
@@ -363,8 +343,11 @@ bool Transform(std::string* result, const std::string& xml, const std::string& s
   }
 }
 
-bool WritePage(const std::string& outputPath, const std::string& stylesheet,
-               const std::string& xml) {
+XsltService::XsltService(const CProject& project, std::function<void()> stopIndexing)
+    : project_(project), stopIndexing_(std::move(stopIndexing)) {}
+
+bool XsltService::WritePage(const std::string& outputPath, const std::string& stylesheet,
+                            const std::string& xml, const PageWriteFailure& failure) const {
   const std::string folder = paths::FolderOf(outputPath);
   if (!folder.empty()) paths::CreateFolders(folder);
 
@@ -373,20 +356,19 @@ bool WritePage(const std::string& outputPath, const std::string& stylesheet,
 
   const int error = WriteOutputFile(outputPath, page);
   if (error == 0) return true;
-  StopIndexing();
+  if (failure.stopIndexing && stopIndexing_) stopIndexing_();
   char text[256];
   std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
                 outputPath.c_str(), error);
-  ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
+  ShowMessage("Error", text, MessageIcon::error, failure.owner);
   return false;
 }
 
-bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
-                          int32_t movieId) {
-  const CProject& project = CProject::Instance();
-  const Movie& movie = project.FindMovie(movieId);
-  const std::string xml = MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
-  return WritePage(outputPath, stylesheet, xml);
+bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                                       int32_t movieId, const PageWriteFailure& failure) const {
+  const Movie& movie = project_.FindMovie(movieId);
+  const std::string xml = MovieDocument(movie, outputPath, project_.Output().EffectiveImageScale());
+  return WritePage(outputPath, stylesheet, xml, failure);
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {

@@ -42,12 +42,8 @@ class XsltServiceTest : public ::testing::Test {
     SetApplicationDataFolder(data_.Path());
     std::filesystem::create_directories(data_ / "templates/web");
     ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/list.xslt", kListSheet));
-    oldStop_ = SetStopIndexingHandler([this] { ++stops_; });
   }
-  void TearDown() override {
-    SetStopIndexingHandler(oldStop_);
-    SetApplicationDataFolder("");
-  }
+  void TearDown() override { SetApplicationDataFolder(""); }
   void AddSheet(const std::string& name, const std::string& text) {
     ASSERT_TRUE(WriteFileBytes(data_ / ("templates/web/" + name), text));
   }
@@ -55,8 +51,9 @@ class XsltServiceTest : public ::testing::Test {
   TempFolder data_{"xsltdata"};
   TempFolder out_{"xsltout"};
   RecordingMessagePort reporter_;
-  StopIndexingHandler oldStop_;
+  CProject project_{""};
   int stops_ = 0;
+  XsltService service_{project_, [this] { ++stops_; }};
 };
 
 TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
@@ -262,7 +259,7 @@ TEST_F(XsltServiceTest, StylesheetsMayNotReadFromTheNetwork) {
 
 TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   const std::string page = out_ / "Html/deeper/clip & co.txt";
-  ASSERT_TRUE(WritePage(page, "templates/web/list.xslt", kData));
+  ASSERT_TRUE(service_.WritePage(page, "templates/web/list.xslt", kData));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   // Nothing but the page is left in its folder.
   int files = 0;
@@ -271,10 +268,10 @@ TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   EXPECT_EQ(files, 1);
 
   // A failed transformation leaves the existing page as it was.
-  EXPECT_FALSE(WritePage(page, "templates/web/missing.xslt", kData));
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/missing.xslt", kData));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   const std::string fresh = out_ / "never/page.html";
-  EXPECT_FALSE(WritePage(fresh, "templates/web/missing.xslt", "<bad"));
+  EXPECT_FALSE(service_.WritePage(fresh, "templates/web/missing.xslt", "<bad"));
   EXPECT_FALSE(std::filesystem::exists(fresh));
   EXPECT_EQ(stops_, 0);
 }
@@ -284,7 +281,7 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   // fails for every user, root included).
   const std::string page = out_ / "occupied";
   std::filesystem::create_directories(page + "/inside");
-  EXPECT_FALSE(WritePage(page, "templates/web/list.xslt", kData));
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData));
   EXPECT_EQ(stops_, 1);
   ASSERT_EQ(reporter_.shown.size(), 1u);
   EXPECT_EQ(reporter_.shown[0].caption, "Error");
@@ -292,10 +289,18 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   EXPECT_EQ(reporter_.shown[0].icon, MessageIcon::error);
   EXPECT_EQ(reporter_.shown[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");  // EISDIR
+
+  // A writer that must not stop the run (the review window's) says so.
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData,
+                                  PageWriteFailure{MessageOwner::reviewWindow, false}));
+  EXPECT_EQ(stops_, 1);
+  ASSERT_EQ(reporter_.shown.size(), 2u);
+  EXPECT_EQ(reporter_.shown[1].owner, MessageOwner::reviewWindow);
+  EXPECT_EQ(reporter_.shown[1].text, reporter_.shown[0].text);
 }
 
 TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
-  CProject& project = CProject::Instance();
+  CProject& project = project_;
   project.AddMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
   const int32_t id = project.Movies().back().id();
   Movie& movie = project.FindMovieForWrite(id);
@@ -303,11 +308,10 @@ TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
   movie.AddImage({out_ / "Html/c.jpg", 2, 2.0});
 
   const std::string page = out_ / "Html/new/Tom & Jerry.html";
-  EXPECT_TRUE(GeneratePageForMovie(page, "templates/web/list.xslt", id));
+  EXPECT_TRUE(service_.GeneratePageForMovie(page, "templates/web/list.xslt", id));
   EXPECT_EQ(ReadFileBytes(page),
             "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|../../Thumbs/a & b.jpg;../c.jpg;");
   EXPECT_TRUE(reporter_.shown.empty());
-  project.RemoveMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
 }
 
 TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {
