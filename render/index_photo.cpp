@@ -76,7 +76,13 @@ void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPat
   }
   // The companion files go next to the page that refers to them.
   host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+  RenderPage(movieId, page, outputPath, width, height, quality);
+}
 
+void IndexPhotoGenerator::RenderPage(int32_t movieId, const std::string& page,
+                                     const std::string& outputPath, int width, int height,
+                                     int quality) {
+  if (outputPath.empty()) return;
   const Request request{movieId, page, outputPath, quality, width, height};
   if (current_) {
     waiting_.push_back(request);

@@ -108,6 +108,13 @@ class IndexPhotoGenerator {
   void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
                 const std::string& indexTemplate);
 
+  // Renders a page that has been written already (the review window's
+  // regeneration) into outputPath for the movie, through the same renderer
+  // and queue as Generate; the page is deleted when it has been drawn.
+  // Nothing happens for an empty output path.
+  void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
+                  int width, int height, int quality);
+
   // The poll: finishes the pending photo when its page is ready, else asks
   // for the next poll. Does nothing when no photo is pending.
   void Poll();
