@@ -58,8 +58,6 @@ class WorkflowController {
   // port, project, engine and page generation must outlive the controller.
   WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
                      PageGeneration& pages);
-  // The process's project, engine and XSLT service.
-  explicit WorkflowController(WorkflowPort& port);
   // Clears the engine's listener; a capture still open is closed.
   ~WorkflowController();
   WorkflowController(const WorkflowController&) = delete;
@@ -104,6 +102,9 @@ class WorkflowController {
   const std::vector<std::string>& DecodingProblems() const { return decodingProblems_; }
   // True while an index photo is being rendered.
   bool IndexPhotoPending() const;
+  // The index photo generator of the run: the one renderer of the program,
+  // shared with the review window's regeneration.
+  IndexPhotoGenerator& IndexPhotos() { return *renderer_; }
   // True from Start until RunFinished was reported.
   bool RunActive() const { return runActive_; }
 

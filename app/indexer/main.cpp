@@ -18,8 +18,10 @@
 
 #include "app/indexer/indexer_options.h"
 #include "app/indexer/terminal_port.h"
+#include "app/page_generation.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
+#include "engine/capture_engine.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -227,7 +229,8 @@ int Run(int argc, char** argv) {
   int exitCode = kExitDone;
   {
     TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
-    WorkflowController controller(port);
+    XsltPageGeneration pages;
+    WorkflowController controller(port, project, CaptureEngine::Instance(), pages);
     port.OnRunFinished([] { QCoreApplication::quit(); });
 
     bool interrupted = false;
