@@ -1,8 +1,14 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/debug_output.h"
 
 namespace ombrelo::paths {
 
@@ -39,6 +45,37 @@ std::string SystemTempFolder() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = (tmp && *tmp) ? tmp : "/tmp";
   return WithTrailingSeparator(folder);
+}
+
+bool IsPrivateFolder(const std::string& path) {
+  // lstat of the name without its trailing separators, which would follow a link.
+  std::string name = path;
+  while (name.size() > 1 && IsSeparator(name.back())) name.pop_back();
+  struct stat info {};
+  return !name.empty() && ::lstat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
+std::string PrivateTemporaryFolder(const std::string& name) {
+  std::string folder;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime && IsPrivateFolder(runtime)) {
+    folder = WithTrailingSeparator(runtime) + name;
+  } else {
+    folder = SystemTempFolder() + name + "-" + std::to_string(::geteuid());
+  }
+  if ((::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) && IsPrivateFolder(folder)) {
+    return WithTrailingSeparator(folder);
+  }
+  // Someone else's folder, a link or a folder open to others stands in the
+  // way (or the name cannot be made): take a fresh one of our own.
+  std::string fresh = folder + "-XXXXXX";
+  if (::mkdtemp(fresh.data())) {
+    DebugOutputF("Temporary folder %s is not private, using %s\n", folder.c_str(), fresh.c_str());
+    return WithTrailingSeparator(fresh);
+  }
+  DebugOutputF("Failed to create a private temporary folder: %s (%d)\n", fresh.c_str(), errno);
+  return "";
 }
 
 std::string CurrentDirectory() {

@@ -31,6 +31,19 @@ bool CreateFolders(const std::string& folder);
 // The system's temporary folder (TMPDIR, else /tmp) with a trailing separator.
 std::string SystemTempFolder();
 
+// True when path (a link is not followed) is a folder that belongs to this
+// user and grants nothing to group or others.
+bool IsPrivateFolder(const std::string& path);
+
+// A folder of this user alone for the program's temporary files, with a
+// trailing separator: "$XDG_RUNTIME_DIR/<name>/" when that variable names a
+// private folder, else "<SystemTempFolder()><name>-<uid>/". It is created
+// with mode 0700. An existing folder is used only when IsPrivateFolder says
+// so: a link, a folder of another user or one that others may enter is never
+// used; a fresh private folder "<...>-XXXXXX" is made beside it instead.
+// "" when no private folder could be made.
+std::string PrivateTemporaryFolder(const std::string& name);
+
 // The current directory with a trailing separator.
 std::string CurrentDirectory();
 

@@ -73,8 +73,10 @@ std::string CProject::ThumbnailFolder() {
 
 std::string CProject::TemporaryFolder() {
   if (tempFolder_.empty()) {
-    tempFolder_ = paths::SystemTempFolder() + "ombrelo" + paths::kSeparator;
-    ::mkdir(tempFolder_.c_str(), 0777);  // an existing folder or a failure is ignored
+    // Thumbnails and pages are the user's own: never in a folder that
+    // others can create first, read or redirect with a link.
+    tempFolder_ = runTemporaryFolder_.empty() ? paths::PrivateTemporaryFolder("ombrelo")
+                                              : runTemporaryFolder_;
   }
   return tempFolder_;
 }
@@ -99,15 +101,9 @@ void DeleteContents(const std::filesystem::path& folder) {
 
 void CProject::ClearTemporaryFolder() {
   if (tempFolder_.empty()) return;
-  // The folder lies in a place every user can write to: only a real folder
-  // of our own is emptied, never one that another user put there or a link.
-  // lstat of the name without its trailing separator, which would follow a link.
-  std::string folder = tempFolder_;
-  while (folder.size() > 1 && paths::IsSeparator(folder.back())) folder.pop_back();
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()) {
-    DeleteContents(tempFolder_);
-  }
+  // Only a real folder of our own is emptied, never one that another user
+  // put in its place or a link.
+  if (paths::IsPrivateFolder(tempFolder_)) DeleteContents(tempFolder_);
   tempFolder_.clear();
 }
 
