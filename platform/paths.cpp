@@ -29,6 +29,29 @@ std::string FolderOf(std::string_view path) {
   return sep == std::string::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 
+namespace {
+
+// Position of the "." that starts the file name's extension, or npos.
+size_t ExtensionDot(std::string_view path) {
+  const size_t dot = path.rfind('.');
+  const size_t sep = LastSeparator(path);
+  if (dot == std::string_view::npos || (sep != std::string_view::npos && dot < sep)) {
+    return std::string_view::npos;
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::string_view Extension(std::string_view path) {
+  const size_t dot = ExtensionDot(path);
+  return dot == std::string_view::npos ? std::string_view() : path.substr(dot);
+}
+
+std::string_view WithoutExtension(std::string_view path) {
+  return path.substr(0, ExtensionDot(path));
+}
+
 std::string WithTrailingSeparator(std::string folder) {
   if (!folder.empty() && !IsSeparator(folder.back())) folder.push_back(kSeparator);
   return folder;

@@ -22,6 +22,14 @@ std::string FileName(std::string_view path);
 // The part up to and including the last separator ("" when there is none).
 std::string FolderOf(std::string_view path);
 
+// The extension of the file name in path, with its dot (".avi"): from the
+// last "." of the file name on. Only a "." after the last separator starts
+// an extension, so "my.videos/clip" has none. "" when there is none.
+std::string_view Extension(std::string_view path);
+
+// path without the extension of its file name (all of path when it has none).
+std::string_view WithoutExtension(std::string_view path);
+
 // Appends the separator unless the text is empty or ends with one.
 std::string WithTrailingSeparator(std::string folder);
 

@@ -14,18 +14,13 @@
 namespace ombrelo {
 
 std::string PathBaseName(const std::string& path) {
-  const std::string name = paths::FileName(path);
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
+  return std::string(paths::WithoutExtension(paths::FileName(path)));
 }
 
 std::string PathStem(const std::string& path) {
   // Only a "." in the file name starts an extension: a video without one in
   // a folder such as "my.videos/" keeps its outputs in that folder.
-  const size_t dot = path.rfind('.');
-  const size_t sep = paths::LastSeparator(path);
-  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return path;
-  return path.substr(0, dot);
+  return std::string(paths::WithoutExtension(path));
 }
 
 bool NameChangedByUrlCanonicaliser(const std::string& name) {

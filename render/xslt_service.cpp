@@ -326,10 +326,8 @@ bool GeneratePageForMovie(const std::string& outputPath, const std::string& styl
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {
   namespace fs = std::filesystem;
-  const size_t dot = stylesheet.rfind('.');
   const std::string source =
-      ApplicationDataFolder() +
-      stylesheet.substr(0, dot == std::string::npos ? stylesheet.size() : dot) + "/";
+      ApplicationDataFolder() + std::string(paths::WithoutExtension(stylesheet)) + "/";
   std::error_code ec;
   if (!fs::is_directory(source, ec)) return true;
   if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {
