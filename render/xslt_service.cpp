@@ -374,10 +374,8 @@ bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std:
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {
   namespace fs = std::filesystem;
-  const size_t dot = stylesheet.rfind('.');
   const std::string source =
-      ApplicationDataFolder() +
-      stylesheet.substr(0, dot == std::string::npos ? stylesheet.size() : dot) + "/";
+      ApplicationDataFolder() + std::string(paths::WithoutExtension(stylesheet)) + "/";
   std::error_code ec;
   if (!fs::is_directory(source, ec)) return true;
   if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {
