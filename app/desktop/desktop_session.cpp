@@ -79,7 +79,8 @@ int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& pr
   int exitCode = 0;
   {
     MessageBoxPort messages;
-    DesktopSession session(project, CaptureEngine::Instance(), preferences, XsltPageGeneration());
+    XsltPageGeneration pages;
+    DesktopSession session(project, CaptureEngine::Instance(), preferences, pages);
     session.window.show();
     if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
     session.window.ShowStartupHelp();

@@ -430,33 +430,33 @@ void SelectPage::RemoveRow(int32_t movieId) {
   }
 }
 
-int32_t SelectPage::FirstSelectedMovie() const {
+const Movie* SelectPage::FirstSelectedMovie() const {
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = videos_->topLevelItem(row);
-    if (item->isSelected() && project_.HasMovie(item->data(0, kMovieIdRole).toInt()))
-      return item->data(0, kMovieIdRole).toInt();
+    if (!item->isSelected()) continue;
+    if (const Movie* movie = project_.FindMovie(item->data(0, kMovieIdRole).toInt())) return movie;
   }
-  return -1;
+  return nullptr;
 }
 
 void SelectPage::PlaySelectedMovie() {
-  const int32_t id = FirstSelectedMovie();
-  if (id < 0) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(project_.FindMovie(id).path())));
+  if (const Movie* movie = FirstSelectedMovie())
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(movie->path())));
 }
 
 void SelectPage::RemoveSelectedMovie() {
-  const int32_t id = FirstSelectedMovie();
-  if (id < 0) return;
-  project_.RemoveMovie(project_.FindMovie(id).path());
+  const Movie* movie = FirstSelectedMovie();
+  if (!movie) return;
+  project_.RemoveMovie(movie->path());
   RefreshList();
 }
 
 void SelectPage::RemoveAllMovies() {
   std::vector<std::string> paths;
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    const int32_t id = videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt();
-    if (project_.HasMovie(id)) paths.push_back(project_.FindMovie(id).path());
+    if (const Movie* movie =
+            project_.FindMovie(videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt()))
+      paths.push_back(movie->path());
   }
   for (const std::string& path : paths) project_.RemoveMovie(path);
   videos_->clear();

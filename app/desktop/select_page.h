@@ -21,7 +21,8 @@ class QTreeView;
 
 namespace ombrelo {
 class CProject;
-}
+class Movie;
+}  // namespace ombrelo
 
 namespace ombrelo::desktop {
 
@@ -112,8 +113,8 @@ class SelectPage : public PageWidget {
   void ShowVideosContextMenu(const QPoint& pos);
   QStringList SelectedFilePaths() const;
   void AddMovie(const QString& path);
-  // The first selected row's movie id in list order, -1 when none.
-  int32_t FirstSelectedMovie() const;
+  // The movie of the first selected row in list order; null when none.
+  const Movie* FirstSelectedMovie() const;
 
   CProject& project_;
   HelpPages& help_;

@@ -32,7 +32,7 @@ class MainWindowTest : public testing::DesktopTest {
     DesktopTest::SetUp();
     project_ = std::make_unique<CProject>(Folder());
     session_ = std::make_unique<DesktopSession>(*project_, CaptureEngine::Instance(), *preferences_,
-                                                XsltPageGeneration());
+                                                pages_);
   }
   void TearDown() override {
     session_.reset();
@@ -50,6 +50,7 @@ class MainWindowTest : public testing::DesktopTest {
   }
 
   std::unique_ptr<CProject> project_;
+  XsltPageGeneration pages_;
   std::unique_ptr<DesktopSession> session_;
 };
 
@@ -168,7 +169,7 @@ TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectN
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 2);
 
   // A failed movie is not listed, survives "Remove all", and keeps "Next" on.
-  project_->FindMovieForWrite(project_->Movies().front().id()).SetError("broken");
+  project_->FindMovieForWrite(project_->Movies().front().id())->SetError("broken");
   w.RefreshSelection();
   w.Dispatch(kRemoveAll);
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
