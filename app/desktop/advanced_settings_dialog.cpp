@@ -242,6 +242,18 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   }
   model_.SetItems(std::move(items));
 
+  // A value outside what the setting can be honoured with is refused like
+  // one that is no number; the description says what the row takes.
+  model_.vetoChange = [this](int row, const QString& text) {
+    double value = 0;
+    std::string message;
+    if (ValidateAdvancedValue(model_.Items()[row].name.toStdString(), text.toStdString(), &value,
+                              &message))
+      return false;
+    description_->setText(QString::fromStdString(message));
+    return true;
+  };
+
   list_ = new PropertyList;
   list_->setModel(&model_);
   list_->horizontalHeader()->resizeSection(0, 150);

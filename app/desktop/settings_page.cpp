@@ -11,7 +11,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <charconv>
-#include <cmath>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
@@ -37,6 +36,20 @@ const char* BrowseTitle(int output) {
                                        "Browse for HTML folder", "Browse for Index Photo folder"};
   return titles[output];
 }
+
+// The project's setters of each output, in the order of SettingsPage::Output.
+struct OutputSetters {
+  void (CProject::*enabled)(bool);
+  void (CProject::*useFolder)(bool);
+  void (CProject::*folder)(const std::string&);
+};
+const OutputSetters kOutputSetters[4] = {
+    {&CProject::SetThumbsEnabled, &CProject::SetThumbsUseFolder, &CProject::SetThumbsFolder},
+    {&CProject::SetIplEnabled, &CProject::SetIplUseFolder, &CProject::SetIplFolder},
+    {&CProject::SetHtmlEnabled, &CProject::SetHtmlUseFolder, &CProject::SetHtmlFolder},
+    {&CProject::SetIndexphotoEnabled, &CProject::SetIndexphotoUseFolder,
+     &CProject::SetIndexphotoFolder},
+};
 
 }  // namespace
 
@@ -258,77 +271,39 @@ void SettingsPage::UpdateEnabled() {
 }
 
 void SettingsPage::OnEnabledClicked(Output output, bool on) {
-  switch (output) {
-    case kImages:
-      project_.SetThumbsEnabled(on);
-      LoadControls();
-      return;
-    case kPlaylist:
-      project_.SetIplEnabled(on);
-      break;
-    case kWebPage:
-      project_.SetHtmlEnabled(on);
-      break;
-    case kIndexPhoto:
-      project_.SetIndexphotoEnabled(on);
-      break;
-  }
-  UpdateEnabled();
+  (project_.*kOutputSetters[output].enabled)(on);
+  // The images rule applies at once.
+  if (output == kImages)
+    LoadControls();
+  else
+    UpdateEnabled();
 }
 
 void SettingsPage::OnUseFolder(Output output, bool useFolder) {
-  switch (output) {
-    case kImages:
-      project_.SetThumbsUseFolder(useFolder);
-      break;
-    case kPlaylist:
-      project_.SetIplUseFolder(useFolder);
-      break;
-    case kWebPage:
-      project_.SetHtmlUseFolder(useFolder);
-      break;
-    case kIndexPhoto:
-      project_.SetIndexphotoUseFolder(useFolder);
-      break;
-  }
+  (project_.*kOutputSetters[output].useFolder)(useFolder);
   UpdateEnabled();
 }
 
 void SettingsPage::Browse(Output output) {
   const QString folder = chooseFolder_(window(), tr(BrowseTitle(output)));
   if (folder.isEmpty()) return;
-  const std::string path = folder.toStdString();
-  switch (output) {
-    case kImages:
-      project_.SetThumbsFolder(path);
-      break;
-    case kPlaylist:
-      project_.SetIplFolder(path);
-      break;
-    case kWebPage:
-      project_.SetHtmlFolder(path);
-      break;
-    case kIndexPhoto:
-      project_.SetIndexphotoFolder(path);
-      break;
-  }
+  (project_.*kOutputSetters[output].folder)(folder.toStdString());
   LoadControls();
 }
 
 void SettingsPage::StoreControls() {
-  project_.SetIplFolder(outputs_[kPlaylist].folder->text().toStdString());
-  project_.SetThumbsFolder(outputs_[kImages].folder->text().toStdString());
-  project_.SetHtmlFolder(outputs_[kWebPage].folder->text().toStdString());
-  project_.SetIndexphotoFolder(outputs_[kIndexPhoto].folder->text().toStdString());
+  for (int output = 0; output < 4; ++output)
+    (project_.*kOutputSetters[output].folder)(outputs_[output].folder->text().toStdString());
 
   CaptureSettings& capture = project_.Capture();
-  const auto store = [](const QLineEdit* edit, double& field) {
+  const auto store = [](const QLineEdit* edit, NumericSetting setting, double& field) {
     const double value = static_cast<float>(ParseLikeAtof(edit->text()));
-    // A negative number (or one that is no number at all) keeps the old value.
-    if (std::isfinite(value) && value >= 0) field = value;
+    // A negative number, or one beyond what a schedule can be computed
+    // with, keeps the old value; a text that is no number at all stores 0.
+    if (value >= 0 && RangeOf(setting).Contains(value)) field = value;
   };
-  store(startAfter_, capture.delaybeforefirst);
-  store(saveEvery_, capture.delaybetweensamples);
+  store(startAfter_, NumericSetting::delaybeforefirst, capture.delaybeforefirst);
+  store(saveEvery_, NumericSetting::delaybetweensamples, capture.delaybetweensamples);
 }
 
 void SettingsPage::OpenAdvanced() {

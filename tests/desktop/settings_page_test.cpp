@@ -42,6 +42,7 @@ TEST_F(SettingsPageTest,
   EXPECT_EQ(store("0.1"), 0.100000001490116119384765625);
   EXPECT_EQ(store(" 3e1 seconds"), 30.0);
   EXPECT_EQ(store("inf"), 30.0);
+  EXPECT_EQ(store("2e6"), 30.0);
   page.SaveEvery()->setText("-1");
   page.StoreControls();
   EXPECT_EQ(project_->Capture().delaybetweensamples, 180.0);
@@ -139,7 +140,10 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
 
     TypeIntoRow(dialog, 1, "9x");
     EXPECT_EQ(model.Items()[1].value.toInt(), 85);
-    EXPECT_TRUE(dialog.Description()->text().startsWith("Jpeg image quality"));
+    TypeIntoRow(dialog, 1, "101");
+    EXPECT_EQ(model.Items()[1].value.toInt(), 85);
+    EXPECT_EQ(dialog.Description()->text().toStdString(),
+              RangeMessage(NumericSetting::jpegquality));
     TypeIntoRow(dialog, 2, "0.75");
     EXPECT_FLOAT_EQ(model.Items()[2].value.toFloat(), 0.75f);
     dialog.reject();
