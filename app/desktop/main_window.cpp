@@ -24,6 +24,7 @@
 #include "app/desktop/settings_page.h"
 #include "app/workflow_controller.h"
 #include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
 #include "platform/debug_output.h"
 #include "project/message_port.h"
 #include "project/preferences.h"
@@ -35,8 +36,10 @@ namespace ombrelo::desktop {
 
 namespace {
 
-constexpr char kWebSite[] = "http://www.tessaly.com/";
+// The image viewer's web site, beside the product's own (ProductWebSite()).
 constexpr char kViewerWebSite[] = "http://www.tessaly.com/viewer/";
+
+QString Site(const char* page) { return QString::fromStdString(ProductWebSite()) + page; }
 constexpr char kSupportMail[] = "support@tessaly.com";
 constexpr char kHelpIndexPage[] = "help_index.htm";
 
@@ -132,7 +135,12 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   setCentralWidget(pages_);
   select_ = new SelectPage(project_, help_);
   settings_ = new SettingsPage(project_);
-  runPages_ = MakeRunPages(project_, preferences_, this);
+  RunPagesHost host;
+  host.command = [this](int id) { Dispatch(id); };
+  host.moviesChanged = [this] { select_->RefreshList(); };
+  host.showHelp = [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); };
+  host.window = this;
+  runPages_ = MakeRunPages(project_, preferences_, std::move(host));
   AddPage(select_);
   // Start follows the movies waiting in the project.
   connect(select_, &SelectPage::ListChanged, this, [this] {
@@ -155,9 +163,15 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::AddPage(PageWidget* page) {
+void MainWindow::AddPage(QWidget* page) {
   pages_->addWidget(page);
-  connect(page, &PageWidget::Command, this, &MainWindow::Dispatch);
+  if (auto* ours = qobject_cast<PageWidget*>(page))
+    connect(ours, &PageWidget::Command, this, &MainWindow::Dispatch);
+}
+
+void MainWindow::AttachController(WorkflowController* controller) {
+  controller_ = controller;
+  runPages_->AttachController(controller);
 }
 
 void MainWindow::CreateActions() {
@@ -219,13 +233,12 @@ void MainWindow::CreateActions() {
       {kShowHelp, [this] { ShowHelpIndex(); }},
       {kCheckUpgrades,
        [this] {
-         help_.Show(this, std::string(kWebSite) + "upgrade.php?version=131", HelpMode::notice);
+         help_.Show(this, ProductWebSite() + "upgrade.php?version=131", HelpMode::notice);
        }},
-      {kGetTemplates,
-       [this] { OpenWebPage(QString::fromLatin1(kWebSite) + "templates/index.html"); }},
+      {kGetTemplates, [this] { OpenWebPage(Site("templates/index.html")); }},
       {kGetViewer, [this] { OpenWebPage(QString::fromLatin1(kViewerWebSite)); }},
-      {kSupportForum, [this] { OpenWebPage(QString::fromLatin1(kWebSite) + "forum.htm"); }},
-      {kSupport, [this] { OpenWebPage(QString::fromLatin1(kWebSite) + "contact.htm"); }},
+      {kSupportForum, [this] { OpenWebPage(Site("forum.htm")); }},
+      {kSupport, [this] { OpenWebPage(Site("contact.htm")); }},
       {kAbout, [this] { ShowAbout(); }},
       {kPlayMovie, [this] { select_->PlaySelectedMovie(); }},
       {kRemoveMovie,
@@ -297,9 +310,9 @@ void MainWindow::Dispatch(int id) {
   if (id == kPageProgress && sender() == select_ && EngineIdle()) Dispatch(kStart);
 }
 
-PageWidget* MainWindow::PageAt(int page) const {
+QWidget* MainWindow::PageAt(int page) const {
   if (page < kSelectPage || page > kResultsPage) return nullptr;
-  return static_cast<PageWidget*>(pages_->widget(page - 1));
+  return pages_->widget(page - 1);
 }
 
 void MainWindow::SwitchToPage(int page) {
@@ -401,7 +414,7 @@ void MainWindow::ShowAbout() {
   auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
   auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));
-  auto* site = new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(kWebSite));
+  auto* site = new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site("")));
   for (QLabel* link : {mail, site}) link->setOpenExternalLinks(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);

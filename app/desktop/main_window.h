@@ -51,7 +51,7 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   ~MainWindow() override;
 
   // The controller that carries out Start, Stop and Pause.
-  void AttachController(WorkflowController* controller) { controller_ = controller; }
+  void AttachController(WorkflowController* controller);
 
   // The help shown once the window is on the screen: the welcome page (only
   // in the first run) and the movie selection tutorial.
@@ -64,7 +64,7 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   // Page navigation.
   void SwitchToPage(int page);
   int CurrentPage() const { return currentPage_; }
-  PageWidget* PageAt(int page) const;
+  QWidget* PageAt(int page) const;
   SelectPage* Selection() const { return select_; }
   SettingsPage* Settings() const { return settings_; }
   RunPages& Run() { return *runPages_; }
@@ -108,7 +108,7 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
-  void AddPage(PageWidget* page);
+  void AddPage(QWidget* page);
   void ShowHelpIndex();
   void OpenProject();
   void SaveProject(bool saveAs);

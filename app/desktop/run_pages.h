@@ -1,9 +1,10 @@
 #pragma once
 // The progress and results pages as the main window sees them: what the
 // workflow reports is handed on to them. Built from the pages of results/
-// when they are part of the build, else from a plain page of our own that
-// shows the progress and the finished movies.
+// when they are part of the build, else from plain pages of our own that
+// show the progress and the finished movies.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,22 +17,31 @@ namespace ombrelo {
 class CProject;
 class Movie;
 class Preferences;
+class WorkflowController;
 struct FrameCopy;
 }  // namespace ombrelo
 
 namespace ombrelo::desktop {
 
-class PageWidget;
+// What the pages ask of the main window.
+struct RunPagesHost {
+  std::function<void(int command)> command;  // a command id for the dispatcher
+  std::function<void()> moviesChanged;       // the project's list of movies changed
+  std::function<void(const std::string& name, HelpMode mode)> showHelp;
+  QWidget* window = nullptr;
+};
 
 class RunPages {
  public:
   virtual ~RunPages() = default;
-  virtual PageWidget* ProgressPage() = 0;
-  virtual PageWidget* ResultsPage() = 0;
+  virtual QWidget* ProgressPage() = 0;
+  virtual QWidget* ResultsPage() = 0;
+  // The controller of the run (its renderer serves the review window too).
+  virtual void AttachController(WorkflowController* controller) { (void)controller; }
 
   // Where the progress page's "Back" returns to (a page number).
-  virtual void SetBackTarget(int page) = 0;
-  virtual int BackTarget() const = 0;
+  void SetBackTarget(int page) { backTarget_ = page; }
+  int BackTarget() const { return backTarget_; }
 
   virtual void ClearErrors() = 0;
   virtual void MovieStarted(const Movie& movie) = 0;
@@ -43,9 +53,12 @@ class RunPages {
   virtual void ShowDecodingProblems(const std::vector<std::string>& paths) = 0;
   // The project was replaced (Open, recovery).
   virtual void Reload() = 0;
+
+ private:
+  int backTarget_ = 1;
 };
 
 std::unique_ptr<RunPages> MakeRunPages(CProject& project, Preferences& preferences,
-                                       QWidget* window);
+                                       RunPagesHost host);
 
 }  // namespace ombrelo::desktop
