@@ -3,12 +3,16 @@
 // commands, the list of videos to index.
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <algorithm>
 
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
+#include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
@@ -17,6 +21,7 @@
 #include "engine/capture_engine.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
+#include "support/test_videos.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -105,6 +110,17 @@ TEST_F(MainWindowTest, ProgressTutorialOnlyForAnEmptyProjectAndTheWindowKeepsIts
   w.resize(300, 200);
   EXPECT_GE(w.width(), 600);
   EXPECT_GE(w.height(), 450);
+
+  // The bars come and go with their check marks.
+  auto* toolBar = w.findChild<QToolBar*>();
+  ASSERT_NE(toolBar, nullptr);
+  w.Dispatch(kToggleToolBar);
+  EXPECT_FALSE(toolBar->isVisible());
+  EXPECT_FALSE(w.Action(kToggleToolBar)->isChecked());
+  w.Dispatch(kToggleToolBar);
+  EXPECT_TRUE(toolBar->isVisible());
+  w.Dispatch(kToggleStatusBar);
+  EXPECT_FALSE(w.Action(kToggleStatusBar)->isChecked());
 }
 
 TEST_F(MainWindowTest,
@@ -114,7 +130,7 @@ TEST_F(MainWindowTest,
   int dialogs = 0;
   QString answer;
   w.SetFileChooser([&](QWidget*, MainWindow::FileDialog kind) {
-    EXPECT_EQ(kind, MainWindow::FileDialog::saveProject);
+    EXPECT_NE(kind, MainWindow::FileDialog::saveReport);
     ++dialogs;
     return answer;
   });
@@ -143,6 +159,13 @@ TEST_F(MainWindowTest,
   EXPECT_EQ(dialogs, 3);
   EXPECT_TRUE(w.CurrentProjectPath().empty());
   EXPECT_EQ(messages.shown.size(), 2u);
+
+  // Open: the project comes back with its settings and becomes the current one.
+  project_->Capture().delaybeforefirst = 99;
+  answer = QString::fromStdString(path);
+  w.Dispatch(kOpenProject);
+  EXPECT_EQ(w.CurrentProjectPath(), path);
+  EXPECT_EQ(w.Settings()->StartAfter()->text(), "7.0");
 
   // A file that is no project is refused with the designed message.
   const std::string bad = Folder() + "bad.obx";
@@ -178,6 +201,52 @@ TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectN
   w.Dispatch(kPageSelect);
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
   EXPECT_TRUE(page.NextButton()->isEnabled());
+}
+
+TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCompletedNotice) {
+  testing::VideoCache videos("desktop-videos");
+  const std::string clip = videos.Make(testing::SmallVideo(100), "Ferien am Meer.avi");
+  ASSERT_FALSE(clip.empty());
+  MainWindow& w = Window();
+  // Start takes the delays from the settings page's fields.
+  w.Settings()->StartAfter()->setText("1");
+  w.Settings()->SaveEvery()->setText("1");
+  EXPECT_FALSE(w.Action(kStart)->isEnabled());
+  w.Selection()->AddDroppedPaths({QString::fromStdString(clip)});
+  EXPECT_TRUE(w.Action(kStart)->isEnabled());
+
+  // The notice at the end is modal: close it when it comes.
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (auto* notice = qobject_cast<HelpWindow*>(QApplication::activeModalWidget()))
+      notice->CloseButton()->click();
+  });
+  closer.start(20);
+  w.Selection()->NextButton()->click();
+  EXPECT_EQ(w.CurrentPage(), kProgressPage);
+  EXPECT_TRUE(session_->controller.RunActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 120000));
+
+  const Movie& movie = project_->Movies().front();
+  EXPECT_EQ(movie.status, kMovieDone);
+  EXPECT_EQ(movie.images.size(), 3u);  // at 1, 2 and 3 s of a 4 s video
+  EXPECT_TRUE(testing::FileExists(movie.indexphoto));
+  EXPECT_EQ(TimesShown("completed.htm"), 1);
+  EXPECT_EQ(w.StatusText(), "Ready");
+  EXPECT_FALSE(w.Action(kStart)->isEnabled());
+  EXPECT_EQ(w.Selection()->Videos()->topLevelItemCount(), 0);
+
+  // The report of the project, then the question whether to open it.
+  RecordingMessagePort messages;
+  const std::string report = Folder() + "report.html";
+  w.SetFileChooser([&](QWidget*, MainWindow::FileDialog kind) {
+    EXPECT_EQ(kind, MainWindow::FileDialog::saveReport);
+    return QString::fromStdString(report);
+  });
+  w.Dispatch(kGenerateReport);
+  EXPECT_TRUE(Contains(ReadFileBytes(report), "Ferien am Meer"));
+  ASSERT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(messages.asked[0].caption, "Html report saved");
 }
 
 }  // namespace
