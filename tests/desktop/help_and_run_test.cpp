@@ -14,6 +14,8 @@
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/html_widget.h"
+#include "app/desktop/page_widget.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "desktop/desktop_fixture.h"
@@ -105,6 +107,44 @@ TEST_F(HelpTest, TheBitmapButtonFadesInItsHotPictureInFourStepsAndDropsItOnLeavi
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(&button, &leave);
   EXPECT_EQ(button.FadeStep(), 0);
+}
+
+TEST_F(HelpTest, PageBackgroundIsDrawnUnscaledUpToItsSizeAndStretchedInProportionBeyond) {
+  struct Case {
+    QSize page;
+    QRect drawn;
+  };
+  const Case cases[] = {
+      {{600, 400}, {0, 0, 852, 563}},     // smaller: copied as it is
+      {{852, 563}, {0, 0, 852, 563}},     // its own size
+      {{1704, 563}, {0, 0, 1704, 1126}},  // wider: by the width
+      {{852, 1126}, {0, 0, 1704, 1126}},  // taller: by the height
+      {{900, 500}, {0, 0, 900, 595}},     // wider only a little
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PageWidget::BackgroundRect(c.page), c.drawn) << c.page.width();
+}
+
+TEST_F(HelpTest, ALinkToAnotherHelpPageOpensItInTheWindowAndAWebLinkInTheBrowser) {
+  testing::TempFolder pages("help");
+  ASSERT_TRUE(testing::WriteFileBytes(
+      pages / "index.htm",
+      "<html><body style='margin:0'><a href='second page.htm' style='display:block;height:40px'>"
+      "next</a><a href='http://www.example.com/x' style='display:block;height:40px'>web</a>"
+      "</body></html>"));
+  ASSERT_TRUE(
+      testing::WriteFileBytes(pages / "second page.htm", "<html><title>Second</title></html>"));
+  UrlCatcher browser;
+  HtmlWidget widget;
+  widget.resize(300, 200);
+  widget.show();
+  widget.Navigate(pages / "index.htm");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.View().Busy(); }, 5000));
+
+  QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 60));
+  EXPECT_EQ(browser.opened.size(), 1);
+  QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 20));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return widget.View().Title() == "Second"; }, 5000));
 }
 
 class RunTest : public testing::DesktopTest {
