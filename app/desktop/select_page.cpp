@@ -249,9 +249,9 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   // folder arrive (and have been sorted), keep it in view.
   connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
     const QString current = treeModel_->filePath(tree_->currentIndex());
-    if (current.isEmpty() ||
-        !(current == loaded || current.startsWith(loaded + '/') || loaded == QDir::rootPath()))
-      return;
+    const bool parentOfShown =
+        loaded == QDir::rootPath() || current.startsWith(loaded + QLatin1Char('/'));
+    if (current.isEmpty() || !parentOfShown) return;
     QTimer::singleShot(50, this, [this] {
       if (tree_->currentIndex().isValid())
         tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
