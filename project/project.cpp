@@ -64,26 +64,37 @@ CProject::CProject(const std::string& defaultBaseFolder) : output_(defaultBaseFo
 
 CProject::~CProject() = default;
 
+void CProject::NotifyChanged() {
+  ++revision_;
+  if (observer_) observer_();
+}
+
 void CProject::AddMovie(const std::string& path) {
   RemoveMovie(path);
   movies_.emplace_back(path, capture_);
+  NotifyChanged();
 }
 
 void CProject::RemoveMovie(const std::string& path) {
   for (auto it = movies_.begin(); it != movies_.end(); ++it) {
     if (it->path() == path) {
       movies_.erase(it);
+      NotifyChanged();
       return;
     }
   }
 }
 
-void CProject::ClearMovies() { movies_.clear(); }
+void CProject::ClearMovies() {
+  movies_.clear();
+  NotifyChanged();
+}
 
 void CProject::MarkDone(int32_t id) {
   for (Movie& movie : movies_) {
     if (movie.id() == id) movie.status = kMovieDone;
   }
+  NotifyChanged();
 }
 
 const Movie& CProject::FindMovie(int32_t id) const {
@@ -96,6 +107,7 @@ const Movie& CProject::FindMovie(int32_t id) const {
 }
 
 Movie& CProject::FindMovieForWrite(int32_t id) {
+  NotifyChanged();
   for (Movie& movie : movies_) {
     if (movie.id() == id) return movie;
   }
@@ -194,8 +206,10 @@ bool CProject::Load(const std::string& path) {
     ExpectTag(in, "</obxproject>");
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    NotifyChanged();
     return false;
   }
+  NotifyChanged();
   return true;
 }
 
