@@ -442,6 +442,14 @@ void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
   if (fd < 0) return;
 
   const greg_t* r = context.uc_mcontext.gregs;
+  // The stack from below the red zone up to the end of its mapping, at most
+  // 1 MiB. (Looked up first: the lookup reads into the block buffer.)
+  const uint64_t sp = static_cast<uint64_t>(r[REG_RSP]);
+  uint64_t first = 0, end = 0;
+  if (FindMapping(sp, first, end)) {
+    if (sp - 128 > first) first = sp - 128;
+    if (end - first > (1u << 20)) end = first + (1u << 20);
+  }
   SafeText head(g_block, sizeof g_block);
   head.Add("OMBRELO DUMP 1\nsignal ").Dec(facts.signal).Add(" code ").Hex(facts.code, 8);
   head.Add(" address ").Hex(facts.address, 16).Add(" access ").Add(facts.accessType);
@@ -449,13 +457,6 @@ void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
   head.Add(" thread ").Dec(tid).Add("\n");
   for (int i = 0; i < NGREG; ++i) {
     head.Add(kRegisterNames[i]).Add("=").Hex(static_cast<uint64_t>(r[i]), 16).Add("\n");
-  }
-  // The stack from below the red zone up to the end of its mapping, at most 1 MiB.
-  const uint64_t sp = static_cast<uint64_t>(r[REG_RSP]);
-  uint64_t first = 0, end = 0;
-  if (FindMapping(sp, first, end)) {
-    if (sp - 128 > first) first = sp - 128;
-    if (end - first > (1u << 20)) end = first + (1u << 20);
   }
   head.Add("stack ").Hex(first, 16).Add(" ").Dec(end - first).Add("\n");
   WriteAll(fd, head.data(), head.size());
