@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <utility>
 
 #include "crash/crash_snapshot.h"
 #include "platform/paths.h"
@@ -56,13 +57,12 @@ char g_block[8192];
 constexpr uint32_t kAccessViolation = 0xC0000005;
 constexpr uint32_t kStackOverflow = 0xC00000FD;
 constexpr uint32_t kIntDivideByZero = 0xC0000094;
-constexpr uint32_t kIntOverflow = 0xC0000095;
-constexpr uint32_t kFltDivideByZero = 0xC000008E;
-constexpr uint32_t kFltInexact = 0xC000008F;
-constexpr uint32_t kFltInvalid = 0xC0000090;
-constexpr uint32_t kFltOverflow = 0xC0000091;
-constexpr uint32_t kFltUnderflow = 0xC0000093;
-constexpr uint32_t kFltSubscript = 0xC000008C;
+// Arithmetic faults by their signal code (an integer division by zero when
+// none matches).
+constexpr std::pair<int, uint32_t> kArithmeticCodes[] = {
+    {FPE_INTOVF, 0xC0000095}, {FPE_FLTDIV, 0xC000008E}, {FPE_FLTRES, 0xC000008F},
+    {FPE_FLTINV, 0xC0000090}, {FPE_FLTOVF, 0xC0000091}, {FPE_FLTUND, 0xC0000093},
+    {FPE_FLTSUB, 0xC000008C}};
 constexpr uint32_t kIllegalInstruction = 0xC000001D;
 constexpr uint32_t kPrivilegedInstruction = 0xC0000096;
 constexpr uint32_t kMisalignment = 0x80000002;
@@ -219,34 +219,13 @@ CrashFacts Describe(int sig, const siginfo_t* info, const ucontext_t& context) {
       }
       break;
     }
-    case SIGFPE:
-      switch (fault ? info->si_code : 0) {
-        case FPE_INTOVF:
-          facts.code = kIntOverflow;
-          break;
-        case FPE_FLTDIV:
-          facts.code = kFltDivideByZero;
-          break;
-        case FPE_FLTOVF:
-          facts.code = kFltOverflow;
-          break;
-        case FPE_FLTUND:
-          facts.code = kFltUnderflow;
-          break;
-        case FPE_FLTRES:
-          facts.code = kFltInexact;
-          break;
-        case FPE_FLTINV:
-          facts.code = kFltInvalid;
-          break;
-        case FPE_FLTSUB:
-          facts.code = kFltSubscript;
-          break;
-        default:
-          facts.code = kIntDivideByZero;
-          break;
+    case SIGFPE: {
+      facts.code = kIntDivideByZero;
+      for (const auto& [siCode, code] : kArithmeticCodes) {
+        if (fault && info->si_code == siCode) facts.code = code;
       }
       break;
+    }
     case SIGILL:
       facts.code = fault && (info->si_code == ILL_PRVOPC || info->si_code == ILL_PRVREG)
                        ? kPrivilegedInstruction
@@ -262,35 +241,20 @@ CrashFacts Describe(int sig, const siginfo_t* info, const ucontext_t& context) {
 // ---------------------------------------------------------------------------
 // The crash log.
 
-uint16_t ReadDs() {
-  uint16_t v;
-  asm volatile("mov %%ds, %0" : "=r"(v));
-  return v;
-}
-uint16_t ReadEs() {
-  uint16_t v;
-  asm volatile("mov %%es, %0" : "=r"(v));
-  return v;
-}
-uint16_t ReadFs() {
-  uint16_t v;
-  asm volatile("mov %%fs, %0" : "=r"(v));
-  return v;
-}
-uint16_t ReadGs() {
-  uint16_t v;
-  asm volatile("mov %%gs, %0" : "=r"(v));
-  return v;
-}
-uint16_t ReadCs() {
-  uint16_t v;
-  asm volatile("mov %%cs, %0" : "=r"(v));
-  return v;
-}
-uint16_t ReadSs() {
-  uint16_t v;
-  asm volatile("mov %%ss, %0" : "=r"(v));
-  return v;
+// The segment selectors of the running thread (the same for every thread of
+// the process; the signal context keeps only some of them).
+struct Selectors {
+  uint16_t cs, ss, ds, es, fs, gs;
+};
+Selectors ReadSelectors() {
+  Selectors s;
+  asm volatile("mov %%cs, %0" : "=r"(s.cs));
+  asm volatile("mov %%ss, %0" : "=r"(s.ss));
+  asm volatile("mov %%ds, %0" : "=r"(s.ds));
+  asm volatile("mov %%es, %0" : "=r"(s.es));
+  asm volatile("mov %%fs, %0" : "=r"(s.fs));
+  asm volatile("mov %%gs, %0" : "=r"(s.gs));
+  return s;
 }
 
 void AddRegister(SafeText& text, const char* name, uint64_t value, int digits, const char* after) {
@@ -300,10 +264,11 @@ void AddRegister(SafeText& text, const char* name, uint64_t value, int digits, c
 void BuildLog(SafeText& log, const CrashFacts& facts, const ucontext_t& context) {
   const greg_t* r = context.uc_mcontext.gregs;
   const uint64_t segments = static_cast<uint64_t>(r[REG_CSGSFS]);
-  const uint16_t cs = (segments & 0xffff) ? static_cast<uint16_t>(segments) : ReadCs();
+  const Selectors current = ReadSelectors();
+  const uint16_t cs = (segments & 0xffff) ? static_cast<uint16_t>(segments) : current.cs;
   const uint16_t ss = (context.uc_flags & 2 /* UC_SIGCONTEXT_SS */) && (segments >> 48)
                           ? static_cast<uint16_t>(segments >> 48)
-                          : ReadSs();
+                          : current.ss;
   auto reg = [&](int index) { return static_cast<uint64_t>(r[index]); };
 
   log.Add("<crashlog>\r\n<title>Ombrelo crash log</title>\r\n<build>")
@@ -323,13 +288,13 @@ void BuildLog(SafeText& log, const CrashFacts& facts, const ucontext_t& context)
   AddRegister(log, "ESP", reg(REG_RSP), 8, " ");
   AddRegister(log, "EBP", reg(REG_RBP), 8, "\r\n");
   AddRegister(log, "ECX", reg(REG_RCX), 8, " ");
-  AddRegister(log, "DS", ReadDs(), 4, " ");
+  AddRegister(log, "DS", current.ds, 4, " ");
   AddRegister(log, "ESI", reg(REG_RSI), 8, " ");
-  AddRegister(log, "FS", ReadFs(), 4, "\r\n");
+  AddRegister(log, "FS", current.fs, 4, "\r\n");
   AddRegister(log, "EDX", reg(REG_RDX), 8, " ");
-  AddRegister(log, "ES", ReadEs(), 4, " ");
+  AddRegister(log, "ES", current.es, 4, " ");
   AddRegister(log, "EDI", reg(REG_RDI), 8, " ");
-  AddRegister(log, "GS", ReadGs(), 4, "\r\n");
+  AddRegister(log, "GS", current.gs, 4, "\r\n");
   log.Add("</registers>\r\n<stack>\r\n");
 
   // The frame-pointer chain: at each frame the saved frame pointer and the
