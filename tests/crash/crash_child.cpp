@@ -11,6 +11,8 @@
 //                       "$OMBRELO_TEST_RECORD/received.xml" and every step of
 //                       the report, one a line, to ".../events.txt".
 #include <malloc.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +107,8 @@ int Crash(const std::string& way) {
     CrashHoldingHeapLock();
   } else if (way == "stack-overflow") {
     return Recurse(0);
+  } else if (way == "kill") {
+    kill(getpid(), SIGSEGV);  // from outside, as a user or a debugger sends it
   } else if (way == "throw") {
     throw std::runtime_error("nobody catches this");
   }

@@ -140,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Way{"thread", SIGSEGV, "c0000005", "write", "00000010", true},
                       Way{"heap-lock", SIGSEGV, "c0000005", "write", "00000010", true},
                       Way{"stack-overflow", SIGSEGV, "c00000fd", "NA", "00000000", true},
+                      Way{"kill", SIGSEGV, "c0000005", "read", "00000000", false},
                       Way{"throw", SIGABRT, "e06d7363", "NA", "00000000", false}),
     [](const auto& info) {
       std::string name = info.param.name;
