@@ -18,9 +18,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "crash/crash_handler.h"
 #include "crash/crash_report.h"
@@ -124,13 +126,16 @@ int main(int argc, char** argv) {
   }
   if (argc < 2) return 2;
 
+  // The snapshot is refreshed from the "event loop" (the queue below), as
+  // the desktop program does, so a change through a write access is in it.
   CProject project("/videos/");
-  CrashSnapshotKeeper keeper(project);
+  std::vector<std::function<void()>> loop;
+  CrashSnapshotKeeper keeper(project, [&](std::function<void()> f) { loop.push_back(f); });
   project.AddMovie("/videos/first.avi");
   project.AddMovie("/videos/second clip & co.mkv");
   project.FindMovieForWrite(project.Movies().back().id()).status = kMovieOpened;
-  keeper.Refresh();
-  project.SetImagescale(0.5f);  // a change after the last write access
+  if (loop.size() != 1) return 4;  // one refresh for all the changes
+  loop[0]();
   std::ofstream("expected.obx", std::ios::binary) << project.FileText();
 
   if (!InstallCrashHandler(DefaultCrashHandlerSettings())) return 3;
