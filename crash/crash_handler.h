@@ -16,9 +16,9 @@ namespace ombrelo {
 // "-nohandler" anywhere on the command line (also inside a longer word)
 // keeps the handler off.
 inline constexpr char kNoHandlerSwitch[] = "-nohandler";
-// The reporter's command line: <program> -crashreport <dump file> <recovery
+// The reporter's command line: <program> --crash-reporter <dump file> <recovery
 // file>, with the crash log on its standard input.
-inline constexpr char kCrashReporterSwitch[] = "-crashreport";
+inline constexpr char kCrashReporterSwitch[] = "--crash-reporter";
 // The build text of the crash log and the About box.
 inline constexpr char kBuildText[] = "Build: Mar 28 2012";
 

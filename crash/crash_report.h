@@ -33,7 +33,7 @@ struct CrashServer {
 // and "CrashReportPort", else the default server on port 21.
 CrashServer ConfiguredCrashServer();
 
-// The reporter's files, from "<program> -crashreport <dump> <recovery>";
+// The reporter's files, from "<program> --crash-reporter <dump> <recovery>";
 // nothing when the command line is not the reporter's.
 struct CrashReportFiles {
   std::string dump;

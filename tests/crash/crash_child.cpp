@@ -4,7 +4,7 @@
 //                       keeps a snapshot of a small project, writes that
 //                       project's text to "expected.obx" and crashes in the
 //                       named way (see Crash below).
-//   crash_child -crashreport <dump> <recovery>
+//   crash_child --crash-reporter <dump> <recovery>
 //                       the crash reporter without a window: it answers
 //                       "Send" when OMBRELO_TEST_ANSWER is "send", else "Do
 //                       not send", writes the log it received to
