@@ -100,18 +100,5 @@ TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
   EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"v1.0.dmp"});
 }
 
-TEST(CrashUpload, ServerAndPortComeFromTheEnvironment) {
-  TempFolder config("config");
-  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
-  setenv("OMBRELO_CRASH_SERVER", "ftp.example.test", 1);
-  setenv("OMBRELO_CRASH_PORT", "2121", 1);
-  CrashServer server = ConfiguredCrashServer();
-  EXPECT_EQ(server.host, "ftp.example.test");
-  EXPECT_EQ(server.port, 2121);
-  unsetenv("OMBRELO_CRASH_PORT");
-  EXPECT_EQ(ConfiguredCrashServer().port, 21);
-  unsetenv("OMBRELO_CRASH_SERVER");
-}
-
 }  // namespace
 }  // namespace ombrelo
