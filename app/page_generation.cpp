@@ -15,9 +15,10 @@ class XsltService : public PageGeneration {
                     const std::string& stylesheet) override {
     // As GeneratePageForMovie does for the process's project, for the
     // project the controller runs on (WritePage makes the folders).
-    const Movie& movie = project.FindMovie(movieId);
+    const Movie* movie = project.FindMovie(movieId);
+    if (!movie) return false;
     const std::string xml =
-        MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
+        MovieDocument(*movie, outputPath, project.Output().EffectiveImageScale());
     return WritePage(outputPath, stylesheet, xml);
   }
   void CopyCompanionFolder(const std::string& stylesheet,

@@ -12,6 +12,8 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/capture_settings.h"
 #include "project/movie.h"
@@ -44,16 +46,18 @@ class CProject {
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Sets status 2 on every movie with this id.
+  // Sets status 2 on the movie with this id.
   void MarkDone(int32_t id);
-  // Finds a movie by id. An unknown id shows the message "Internal error\n
-  // Invalid movie id <id>" (caption "Application error", no owner window)
-  // and returns a fallback record instead, one per variant, made at its first
-  // use from an empty path; it is never null and nothing is thrown.
-  const Movie& FindMovie(int32_t id) const;
-  Movie& FindMovieForWrite(int32_t id);
-  // True when a movie with this id is in the list (no message).
-  bool HasMovie(int32_t id) const;
+  // Finds a movie by id, in constant time. An unknown id shows the message
+  // "Internal error\nInvalid movie id <id>" (caption "Application error", no
+  // owner window) and gives null: the caller decides what then happens.
+  const Movie* FindMovie(int32_t id) const;
+  Movie* FindMovieForWrite(int32_t id);
+  // The same without the message, for ids that may have gone (a movie
+  // removed while it was worked on).
+  const Movie* MovieById(int32_t id) const;
+  Movie* MovieById(int32_t id);
+  bool HasMovie(int32_t id) const { return MovieById(id) != nullptr; }
   // Every movie in list order. References stay valid until the movie is
   // removed from the list.
   const std::list<Movie>& Movies() const { return movies_; }
@@ -93,9 +97,9 @@ class CProject {
   void SetCurrentPath(const std::string& folder) { Set(output_.current_path, folder); }
 
   // ---- Change notice. Every operation that changes the project, and every
-  // write access (FindMovieForWrite, the non-const Capture), raises the
-  // revision and then calls the observer. A write access notifies before the
-  // caller has made its change through the reference it gets: an observer
+  // write access (FindMovieForWrite, the non-const MovieById and Capture),
+  // raises the revision and then calls the observer. A write access notifies
+  // before the caller has made its change through what it gets: an observer
   // that needs the changed project defers its work (e.g. to the event loop).
   void SetChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   uint64_t Revision() const { return revision_; }
@@ -159,14 +163,18 @@ class CProject {
   }
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
+  void AppendMovie(Movie movie);
+  void EraseMovie(std::list<Movie>::iterator it);
 
   OutputSettings output_;
   std::list<Movie> movies_;
+  // The movies by id, and by path (those with one path in list order: movies
+  // are only ever appended). Kept with every change of movies_.
+  std::unordered_map<int32_t, std::list<Movie>::iterator> byId_;
+  std::unordered_map<std::string, std::vector<std::list<Movie>::iterator>> byPath_;
   CaptureSettings capture_;
   std::string tempFolder_;
   int renameCounter_ = 0;
-  mutable std::unique_ptr<Movie> fallbackRead_;
-  std::unique_ptr<Movie> fallbackWrite_;
   uint64_t revision_ = 0;
   std::function<void()> observer_;
 };

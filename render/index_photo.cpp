@@ -49,7 +49,7 @@ void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& te
     DebugOutput("Index photo of a removed movie: " + text);
     return;
   }
-  project.FindMovieForWrite(movieId).SetError(text);
+  project.FindMovieForWrite(movieId)->SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {

@@ -319,8 +319,9 @@ bool WritePage(const std::string& outputPath, const std::string& stylesheet,
 bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                           int32_t movieId) {
   const CProject& project = CProject::Instance();
-  const Movie& movie = project.FindMovie(movieId);
-  const std::string xml = MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
+  const Movie* movie = project.FindMovie(movieId);
+  if (!movie) return false;
+  const std::string xml = MovieDocument(*movie, outputPath, project.Output().EffectiveImageScale());
   return WritePage(outputPath, stylesheet, xml);
 }
 

@@ -36,7 +36,7 @@ bool Transform(std::string* result, const std::string& xml, const std::string& s
 // Builds the template data of the movie with that id (paths relative to
 // outputPath, the open project's image scale) and writes the page made from
 // it with the stylesheet, as WritePage does. An unknown id is reported by the
-// project and uses its fallback record.
+// project and writes nothing (false).
 bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                           int32_t movieId);
 

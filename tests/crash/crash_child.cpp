@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
   CrashSnapshotKeeper keeper(project, [&](std::function<void()> f) { loop.push_back(f); });
   project.AddMovie("/videos/first.avi");
   project.AddMovie("/videos/second clip & co.mkv");
-  project.FindMovieForWrite(project.Movies().back().id()).status = kMovieOpened;
+  project.FindMovieForWrite(project.Movies().back().id())->status = kMovieOpened;
   if (loop.size() != 1) return 4;  // one refresh for all the changes
   loop[0]();
   std::ofstream("expected.obx", std::ios::binary) << project.FileText();

@@ -38,7 +38,7 @@ class ScopedTmpdir {
 
 Movie& Added(CProject& project, const std::string& path) {
   project.AddMovie(path);
-  return project.FindMovieForWrite(project.Movies().back().id());
+  return *project.FindMovieForWrite(project.Movies().back().id());
 }
 
 const char kRenameMessage[] = "Invalid characters in filename. Name changed to : ";
