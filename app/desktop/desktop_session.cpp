@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstring>
 
 #include "app/page_generation.h"
+#include "crash/crash_handler.h"
+#include "crash/crash_recovery.h"
+#include "crash/crash_snapshot.h"
 #include "engine/capture_engine.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -48,6 +52,25 @@ bool MessageBoxPort::AskYesNo(const Message& message) {
   return Run(message, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+namespace {
+
+// What the recovery after a crash asks of the main window.
+class WindowRecoveryView : public RecoveryView {
+ public:
+  WindowRecoveryView(MainWindow& window, HelpPages& help) : window_(window), help_(help) {}
+  void ReloadPages() override { window_.ReloadPages(); }
+  void ReloadMovieList() override { window_.RefreshSelection(); }
+  void ShowNoticePage(const std::string& name) override {
+    help_.Show(&window_, name, HelpMode::notice);
+  }
+
+ private:
+  MainWindow& window_;
+  HelpPages& help_;
+};
+
+}  // namespace
+
 DesktopSession::DesktopSession(CProject& project, CaptureEngine& engine, Preferences& preferences,
                                PageGeneration& pages)
     : help(preferences),
@@ -61,12 +84,10 @@ DesktopSession::~DesktopSession() { window.AttachController(nullptr); }
 
 DesktopOptions ParseDesktopOptions(int argc, char** argv) {
   DesktopOptions options;
+  options.noHandler = CrashHandlerDisabled(argc, argv);
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (std::strstr(arg, "-nohandler")) {
-      options.noHandler = true;
-      continue;
-    }
+    if (std::strstr(arg, kNoHandlerSwitch)) continue;
     if (options.projectFile.empty() && arg[0] != '-' && arg[0] != '\0') options.projectFile = arg;
   }
   return options;
@@ -81,10 +102,22 @@ int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& pr
     MessageBoxPort messages;
     XsltPageGeneration pages;
     DesktopSession session(project, CaptureEngine::Instance(), preferences, pages);
+    // With the crash handler on, it always has the project as it is now
+    // (refreshed from the event loop; the context ends pending refreshes).
+    QObject snapshotContext;
+    std::unique_ptr<CrashSnapshotKeeper> snapshot;
+    if (!options.noHandler) {
+      snapshot = std::make_unique<CrashSnapshotKeeper>(
+          project, [&snapshotContext](std::function<void()> refresh) {
+            QTimer::singleShot(0, &snapshotContext, std::move(refresh));
+          });
+    }
     session.window.show();
     if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
     session.window.ShowStartupHelp();
-    // The crash recovery check comes here, before the event loop.
+    // The project saved by a crash of the last run comes back.
+    WindowRecoveryView recovery(session.window, session.help);
+    RunCrashRecovery(project, recovery, RecoveryFilePath());
     exitCode = QApplication::exec();
   }
   // Only the settings outlive the run.

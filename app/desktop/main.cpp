@@ -7,17 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/desktop/crash_dialog.h"
 #include "app/desktop/desktop_session.h"
+#include "crash/crash_handler.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
 #include "project/project.h"
-
-// The crash reporter runs in a process of its own, started by the crash
-// handler with "--crash-reporter".
-#if __has_include("app/desktop/crash_dialog.h")
-#include "app/desktop/crash_dialog.h"
-#define OMBRELO_HAVE_CRASH_REPORTER 1
-#endif
 
 namespace {
 
@@ -33,14 +28,12 @@ bool HasArgument(int argc, char** argv, const char* wanted) {
 int main(int argc, char** argv) {
   using namespace ombrelo;
   using namespace ombrelo::desktop;
-#ifdef OMBRELO_HAVE_CRASH_REPORTER
-  if (HasArgument(argc, argv, "--crash-reporter")) return RunCrashReporter(argc, argv);
-#else
-  if (HasArgument(argc, argv, "--crash-reporter")) return 1;
-#endif
+  // The crash reporter runs in a process of its own, started by the crash
+  // handler with the reporter switch.
+  if (HasArgument(argc, argv, kCrashReporterSwitch)) return RunCrashReporter(argc, argv);
 
   const DesktopOptions options = ParseDesktopOptions(argc, argv);
-  // The crash handler is installed here unless options.noHandler.
+  if (!options.noHandler) InstallCrashHandler(DefaultCrashHandlerSettings());
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));

@@ -73,6 +73,8 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   // the pages.
   bool OpenProjectFile(const std::string& path);
   const std::string& CurrentProjectPath() const { return currentProjectPath_; }
+  // The pages fill themselves again from the project (it was replaced).
+  void ReloadPages();
   QString StatusText() const;
 
   // The file dialogs (tests replace them). Return "" when cancelled.
@@ -115,7 +117,6 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   void GenerateReport();
   void ShowAbout();
   void OpenWebPage(const QString& address);
-  void ReloadPages();
   bool EngineIdle() const;
   void StopCapture();
 
