@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <cstring>
 
@@ -111,6 +112,12 @@ int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& pr
           project, [&snapshotContext](std::function<void()> refresh) {
             QTimer::singleShot(0, &snapshotContext, std::move(refresh));
           });
+    }
+    // Centred in the work area of its screen.
+    if (const QScreen* screen = session.window.screen()) {
+      QRect frame = session.window.frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      session.window.move(frame.topLeft());
     }
     session.window.show();
     if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
