@@ -32,6 +32,7 @@ for _ in \$(seq 1 50); do
   [ -n "\$id" ] && break
   sleep 0.2
 done
+xdotool mousemove 0 0  # no button under the mouse
 sleep 1.5  # the folders are read in the background
 import -window "\$id" "$root/$out"
 kill \$pid
