@@ -81,4 +81,9 @@ void CaptureEventSink::Progress(int32_t frame, int64_t frameCount) {
                                        ProgressPerMille(frame, frameCount)));
 }
 
+void CaptureEventSink::StateChanged(CaptureState state) {
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::stateChanged, MovieId(),
+                                       static_cast<int32_t>(state)));
+}
+
 }  // namespace ombrelo

@@ -27,6 +27,7 @@ enum class WorkflowEventType : int {
   captureEnded = QEvent::User + 3,  // value = 1 when completed
   seek = QEvent::User + 4,          // value = frame number
   statusText = QEvent::User + 5,    // text = a constant stall message
+  stateChanged = QEvent::User + 6,  // value = the engine's new CaptureState
   indexPhotoPoll = QEvent::User + 16,
   idle = QEvent::User + 18,  // the idle step, posted at low priority
 };
@@ -66,6 +67,7 @@ class CaptureEventSink : public CaptureListener {
   void StatusText(int32_t frame, const char* text) override;
   void CaptureEnded(bool completed) override;
   void Progress(int32_t frame, int64_t frameCount) override;
+  void StateChanged(CaptureState state) override;
 
  private:
   void Post(std::unique_ptr<WorkflowEvent> event);

@@ -185,7 +185,16 @@ void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
 
 bool CaptureEngine::Open(const std::string& path, HResult* result) {
   if (graph_ || workerThread_.joinable()) Close();
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  bool opened;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    opened = OpenLocked(path, result);
+  }
+  PublishState();
+  return opened;
+}
+
+bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   static const char* const kBefore = "Exception while releasing graph\n";
   static const char* const kAfter = "Exception while releaseing graph\n";
 
@@ -307,7 +316,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
 
-  SeekToFrame(computed.startPosition);
+  SeekToFrameLocked(computed.startPosition);
   updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
@@ -329,40 +338,56 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
 // Commands
 
 void CaptureEngine::TogglePause() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  if (!graph_) return;
-  const CaptureState state = state_.load();
-  if (state == CaptureState::running) {
-    state_ = CaptureState::pausing;
-    graph_->Pause();
-  } else if (state == CaptureState::pausing || state == CaptureState::paused) {
-    graph_->Run();
-    state_ = CaptureState::running;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    if (!graph_) return;
+    const CaptureState state = state_.load();
+    if (state == CaptureState::running) {
+      state_ = CaptureState::pausing;
+      graph_->Pause();
+    } else if (state == CaptureState::pausing || state == CaptureState::paused) {
+      graph_->Run();
+      state_ = CaptureState::running;
+    }
   }
+  PublishState();
 }
 
 void CaptureEngine::Stop() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  StopLocked();
+  bool endsNow;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    endsNow = StopLocked();
+  }
+  PublishState();
+  if (endsNow) ReportEnded(false);
 }
 
-void CaptureEngine::StopLocked() {
-  if (!graph_) return;
+bool CaptureEngine::StopLocked() {
+  if (!graph_) return false;
   if (state_.load() == CaptureState::running) {
+    // The worker sees the request and reports the end.
     finished_ = true;
     graph_->Stop();
     graph_->Pause();
     state_ = CaptureState::stopped;
     abortRequested_ = true;
-  } else {
-    graph_->Stop();
-    state_ = CaptureState::stopped;
-    ReportEnded(false);
+    return false;
   }
+  graph_->Stop();
+  state_ = CaptureState::stopped;
+  return true;
 }
 
 void CaptureEngine::SeekToFrame(int64_t frame) {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    SeekToFrameLocked(frame);
+  }
+  PublishState();
+}
+
+void CaptureEngine::SeekToFrameLocked(int64_t frame) {
   if (!graph_ || !(heldParts_ & Bit(GraphPart::mediaControl))) return;
   const CaptureState remembered = state_.exchange(CaptureState::seeking);
   if (remembered == CaptureState::running && Failed(graph_->Pause())) {
@@ -402,23 +427,32 @@ void CaptureEngine::Close() {
   closing_ = true;
   updateEvent_.Set();  // a frame waiting at the gate leaves without being handed over
   {
-    std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+    std::lock_guard<std::mutex> lock(commandMutex_);
     if (graph_) graph_->CancelWaits();
   }
-  if (workerThread_.joinable()) {
-    if (workerThread_.get_id() == std::this_thread::get_id()) {
-      // Called from a report of the worker itself: it leaves right after.
-      workerThread_.detach();
-    } else {
-      workerCv_.notify_all();
-      std::unique_lock<std::mutex> lock(workerMutex_);
-      while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
-      lock.unlock();
-      workerThread_.join();
-    }
+  // Called from a report of the worker itself, the worker cannot be waited
+  // for here: it leaves as soon as the report returns (it reads closing_
+  // and touches nothing else), and the next Open, Close or the destructor
+  // joins it. No worker is ever detached.
+  if (!OnWorkerThread()) JoinWorker();
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    CloseLocked();
   }
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  CloseLocked();
+  PublishState();
+}
+
+bool CaptureEngine::OnWorkerThread() const {
+  return workerThread_.joinable() && workerThread_.get_id() == std::this_thread::get_id();
+}
+
+void CaptureEngine::JoinWorker() {
+  if (!workerThread_.joinable()) return;
+  workerCv_.notify_all();
+  std::unique_lock<std::mutex> lock(workerMutex_);
+  while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
+  lock.unlock();
+  workerThread_.join();
 }
 
 void CaptureEngine::CloseLocked() {
@@ -428,6 +462,15 @@ void CaptureEngine::CloseLocked() {
                  "Exception while releasing graph OnFinished\n");
   }
   state_ = CaptureState::idle;
+}
+
+void CaptureEngine::PublishState() {
+  // The listener is told that the state changed; what it shows it reads
+  // with GetState on its own thread, so reports that overtake each other
+  // do no harm.
+  const CaptureState now = state_.load();
+  if (reportedState_.exchange(now) == now) return;
+  if (CaptureListener* listener = listener_.load()) listener->StateChanged(now);
 }
 
 void CaptureEngine::ReportEnded(bool completed) {
@@ -558,10 +601,7 @@ void CaptureEngine::WorkerMain() {
         Finish();
         break;
       }
-      if (abortRequested_.exchange(false)) {
-        std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-        StopLocked();
-      }
+      if (abortRequested_.exchange(false)) Stop();
       continue;
     }
 
@@ -585,7 +625,7 @@ void CaptureEngine::WorkerMain() {
       }
       if (state == CaptureState::pausing) {
         CaptureState expected = CaptureState::pausing;
-        state_.compare_exchange_strong(expected, CaptureState::paused);
+        if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
       }
       WorkerIdle();
       continue;
@@ -644,10 +684,14 @@ void CaptureEngine::StallCheck(int32_t current) {
 // The schedule or the stream has ended: stops as Stop does, and a running
 // capture reports that it completed.
 void CaptureEngine::Finish() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  const bool wasRunning = state_.load() == CaptureState::running;
-  StopLocked();
-  if (graph_ && wasRunning) ReportEnded(true);
+  bool wasRunning, endsNow;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    wasRunning = graph_ && state_.load() == CaptureState::running;
+    endsNow = StopLocked();
+  }
+  PublishState();
+  if (endsNow || wasRunning) ReportEnded(!endsNow);
 }
 
 }  // namespace ombrelo

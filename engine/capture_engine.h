@@ -60,6 +60,11 @@ class CaptureListener {
   virtual void StatusText(int32_t frame, const char* text) = 0;
   virtual void CaptureEnded(bool completed) = 0;
   virtual void Progress(int32_t frame, int64_t frameCount) = 0;
+  // The engine's state has changed (any change: the worker's pausing ->
+  // paused as well as the commands'). state is the new state; it may have
+  // changed again by the time the report is handled, so the owner reads
+  // GetState on its own thread.
+  virtual void StateChanged(CaptureState state) = 0;
 };
 
 // The stall messages shown to the user.
@@ -136,8 +141,16 @@ class CaptureEngine {
   void WorkerMain();
   void StallCheck(int32_t current);
   void Finish();
-  void StopLocked();
+  bool OpenLocked(const std::string& path, HResult* result);
+  void SeekToFrameLocked(int64_t frame);
+  // Stops the graph; true when the end is to be reported by the caller
+  // (once the command lock is released), false when the worker reports it.
+  bool StopLocked();
   void CloseLocked();
+  bool OnWorkerThread() const;
+  void JoinWorker();
+  // Tells the listener of a state change; never with commandMutex_ held.
+  void PublishState();
   void ReportEnded(bool completed);
   bool WaitGate(int64_t timeoutMs);
   void WorkerIdle();
@@ -147,7 +160,8 @@ class CaptureEngine {
   CaptureSettings settings_;  // guarded by settingsMutex_
 
   // Serialises the commands (owner's thread, and the worker's Stop/Finish).
-  std::recursive_mutex commandMutex_;
+  // The listener is never called while it is held.
+  std::mutex commandMutex_;
 
   // Pipeline and the parts of it held; written only by Open and Close
   // (owner's thread, under commandMutex_) while no worker runs.
@@ -164,6 +178,7 @@ class CaptureEngine {
 
   // Shared by the three threads.
   std::atomic<CaptureState> state_{CaptureState::idle};
+  std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
   std::atomic<int32_t> currentFrame_{0};
   std::atomic<int32_t> lastFrame_{-1};
   std::atomic<bool> finished_{false};

@@ -46,6 +46,9 @@ constexpr int kPacketsPerStep = 64;
 // How long a stop asked for by the callback holds the stream when no new
 // position comes.
 constexpr auto kHoldLimit = std::chrono::milliseconds(1000);
+// Decode errors and refused seeks written to the debug output per pipeline;
+// the counters count them all.
+constexpr int kMaxLoggedErrors = 20;
 // Non-reference frames are skipped only this many frames before the position.
 constexpr int64_t kSkipMarginFrames = 3;
 // How often a seek that landed after the position is repeated further back
@@ -262,6 +265,9 @@ class FfmpegPipeline final : public MediaPipeline {
                uint64_t resumesAtStart);
   void ClearPackets();
   int SeekBefore(int64_t ts);
+  bool SeekToByteZero();
+  void DecodeError(const char* step, int error);
+  void SeekError(int64_t ts, int error);
   int BeginApproach();
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
@@ -307,9 +313,11 @@ class FfmpegPipeline final : public MediaPipeline {
   int positionRetries_ = 0;
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
   int64_t wantedFrom_ = INT64_MIN;    // 100-ns units; frames from here on must be exact
+  PacketPtr unsent_;                  // refused by the decoder (EAGAIN) until its frames are taken
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
+  int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
   std::unique_ptr<SwsContext, SwsFreer> sws_;
@@ -574,15 +582,20 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
 }
 
 HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
+  // The streaming thread holds ioMutex_ across its reads, and a read may
+  // block for long (a stalled network share or FUSE file): cancel it first,
+  // so that the owner's thread waits for no read.
+  interrupt_ = true;
   std::lock_guard<std::mutex> io(ioMutex_);
-  if (!decoder_) return VFW_E_NOT_CONNECTED;
   {
     std::lock_guard<std::mutex> lock(stateMutex_);
+    // Reading (and the seek below) may go on, unless the pipeline is going away.
+    interrupt_ = quit_;
+    if (!decoder_) return VFW_E_NOT_CONNECTED;
     ++generation_;
     ++resumes_;
     hold_ = false;
     complete_ = false;
-    interrupt_ = false;
     stateCv_.notify_all();
   }
   prerollUntil_ = current;
@@ -603,13 +616,7 @@ HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
   positionCheck_ = true;
-  const int error = BeginApproach();
-  if (error < 0) {
-    DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(current),
-                 AvErrorText(error).c_str());
-    return E_FAIL;
-  }
-  return S_OK;
+  return BeginApproach() < 0 ? E_FAIL : S_OK;
 }
 
 // ---------------------------------------------------------------------------
@@ -621,15 +628,38 @@ void FfmpegPipeline::ClearPackets() {
   for (AVPacket* p : held_) av_packet_free(&p);
   held_.clear();
   heldBytes_ = 0;
+  unsent_.reset();
   approaching_ = false;
   draining_ = false;
   lastTs_ = AV_NOPTS_VALUE;
 }
 
+// Positions the demuxer at or before ts (time-base ticks). A refusal is
+// written to the debug output and counted.
 int FfmpegPipeline::SeekBefore(int64_t ts) {
   int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
   if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+  if (error < 0) SeekError(ts, error);
   return error;
+}
+
+bool FfmpegPipeline::SeekToByteZero() {
+  const int error = avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+  if (error < 0) SeekError(0, error);
+  return error >= 0;
+}
+
+void FfmpegPipeline::SeekError(int64_t ts, int error) {
+  options_.counters->seekFailures++;
+  if (++errorsLogged_ <= kMaxLoggedErrors)
+    DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(ts),
+                 AvErrorText(error).c_str());
+}
+
+void FfmpegPipeline::DecodeError(const char* step, int error) {
+  options_.counters->decodeErrors++;
+  if (++errorsLogged_ <= kMaxLoggedErrors)
+    DebugOutputF("ffmpeg: decode error (%s): %s\n", step, AvErrorText(error).c_str());
 }
 
 int FfmpegPipeline::BeginApproach() {
@@ -652,12 +682,13 @@ bool FfmpegPipeline::GoBackFurther() {
     approachSeekTs_ = approachRetries_ == kMaxApproachRetries
                           ? startTs_
                           : std::max(startTs_, approachSeekTs_ - backoff);
-    SeekBefore(approachSeekTs_);
+    // A refused seek ends the approach: decoding goes on from where it is.
+    if (SeekBefore(approachSeekTs_) < 0) return false;
   } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
     // Even the stream's start was missed: read from the first byte.
     byteSeekTried_ = true;
     approachRetries_ = kMaxApproachRetries;
-    avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+    if (!SeekToByteZero()) return false;
   } else {
     return false;
   }
@@ -786,28 +817,34 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
   if (*length < 0) *length = 0;
 }
 
+// One step of receive-first decoding: the decoder hands out a frame it holds
+// before it is given the next packet. A packet it refuses with EAGAIN is kept
+// and sent again after its frames have been taken; at the end of the file
+// the decoder is drained once.
 FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   AVCodecContext* dec = decoder_.get();
   int error = avcodec_receive_frame(dec, frame);
   if (error == 0) return Step::frame;
   if (error == AVERROR_EOF) return Step::endOfStream;
   if (error != AVERROR(EAGAIN)) {
-    options_.counters->decodeErrors++;
+    DecodeError("frame", error);
     return draining_ ? Step::endOfStream : Step::again;
   }
   if (draining_) return Step::endOfStream;
-  PacketPtr packet;
-  switch (NextPacket(&packet)) {
-    case Read::notYet:
-      return Step::again;
-    case Read::interrupted:
-      return Step::interrupted;
-    case Read::endOfFile:
-      draining_ = true;
-      avcodec_send_packet(dec, nullptr);
-      return Step::again;
-    case Read::packet:
-      break;
+  PacketPtr packet = std::move(unsent_);
+  if (!packet) {
+    switch (NextPacket(&packet)) {
+      case Read::notYet:
+        return Step::again;
+      case Read::interrupted:
+        return Step::interrupted;
+      case Read::endOfFile:
+        // A flush the decoder refuses is offered again at the next step.
+        draining_ = avcodec_send_packet(dec, nullptr) != AVERROR(EAGAIN);
+        return Step::again;
+      case Read::packet:
+        break;
+    }
   }
   // Frames well before the position need only what later frames refer to.
   bool skip = false;
@@ -818,7 +855,11 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   }
   dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());
-  if (error < 0 && error != AVERROR(EAGAIN)) options_.counters->decodeErrors++;
+  if (error == AVERROR(EAGAIN)) {
+    unsent_ = std::move(packet);
+  } else if (error < 0) {
+    DecodeError("packet", error);
+  }
   return Step::again;
 }
 

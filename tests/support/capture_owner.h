@@ -38,6 +38,7 @@ class CaptureOwner final : public CaptureListener {
   }
   void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
   void Progress(int32_t, int64_t) override {}
+  void StateChanged(CaptureState) override {}
 
   // The next message, or nothing when none came in time (a hang).
   std::optional<Message> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
