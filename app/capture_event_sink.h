@@ -62,11 +62,11 @@ class CaptureEventSink : public CaptureListener {
 
   // CaptureListener (engine threads).
   void FrameCaptured(const CapturedFrame& frame) override;
-  void SeekRequested(int32_t frame) override;
+  void SeekRequested(FrameNumber frame) override;
   void CaptureAbortNotice() override;
-  void StatusText(int32_t frame, const char* text) override;
+  void StatusText(FrameNumber frame, const char* text) override;
   void CaptureEnded(bool completed) override;
-  void Progress(int32_t frame, int64_t frameCount) override;
+  void Progress(FrameNumber frame, FrameNumber frameCount) override;
   void StateChanged(CaptureState state) override;
 
  private:

@@ -120,7 +120,7 @@ bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* pathOut) {
   Movie& movie = project.FindMovieForWrite(movieId);
   const CaptureSettings& settings = project.Capture();
-  const std::string path = project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
+  const std::string path = project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
                                                    project.Output().thumbsEnabled) +
                            ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
                            ThumbnailExtension(settings);

@@ -278,7 +278,7 @@ TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
   const SamplingSchedule s = engine->GetSchedule();
   EXPECT_EQ(s.frameDuration, kDefaultFrameDuration);
   EXPECT_EQ(s.frameCount, 60 * kUnitsPerSecond / kDefaultFrameDuration);
-  EXPECT_EQ(s.firstFrame, 460u);  // 20 s at 23 fps
+  EXPECT_EQ(s.firstFrame, 460);  // 20 s at 23 fps
   EXPECT_EQ(s.period, 230);
   EXPECT_TRUE(s.seekAllowed);
   EXPECT_DOUBLE_EQ(engine->GetDurationSeconds(), 60.0);
@@ -325,20 +325,20 @@ TEST_F(EngineTest, SampleCallbackTakesScheduledFramesOnceAndIgnoresTheRest) {
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
   EXPECT_EQ(listener.Values("progress"), (std::vector<int64_t>{5, 10}));
   EXPECT_EQ(listener.Of("frame")[0].text, "24");  // the sample's size
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 30u);
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 30);
 
   SCOPED_TRACE("the owner has not consumed frame 10: frame 30 waits 5 s and is lost");
   Deliver(30);
   EXPECT_EQ(gateWaits.back(), 5000);
   EXPECT_TRUE(debug.Contains("Failed to wait for UpdateEvent in callback\n"));
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 50u) << "the next scheduled frame follows";
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 50) << "the next scheduled frame follows";
 
   engine->FrameConsumed();
   Deliver(49);
   Deliver(51);  // past the sample: taken in its place
   EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{10, 51}));
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 70u);
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 70);
 
   SCOPED_TRACE("a delivery that starts past the duration is ignored");
   const size_t before = listener.Events().size();
@@ -650,14 +650,14 @@ TEST_F(EngineTest, CloseFromTheEndReportOnTheWorkerLeavesNoWorkerBehind) {
     CaptureEngine* engine = nullptr;
     std::atomic<int> ends{0};
     void FrameCaptured(const CapturedFrame&) override {}
-    void SeekRequested(int32_t) override {}
+    void SeekRequested(FrameNumber) override {}
     void CaptureAbortNotice() override {}
-    void StatusText(int32_t, const char*) override {}
+    void StatusText(FrameNumber, const char*) override {}
     void CaptureEnded(bool) override {
       engine->Close();
       ++ends;
     }
-    void Progress(int32_t, int64_t) override {}
+    void Progress(FrameNumber, FrameNumber) override {}
     void StateChanged(CaptureState) override {}
   } closing;
   closing.engine = engine.get();

@@ -269,11 +269,11 @@ class RecordingListener final : public CaptureListener {
   void FrameCaptured(const CapturedFrame& frame) override {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
-  void SeekRequested(int32_t frame) override { Add({"seek", frame, ""}); }
+  void SeekRequested(FrameNumber frame) override { Add({"seek", frame, ""}); }
   void CaptureAbortNotice() override { Add({"abort", 0, ""}); }
-  void StatusText(int32_t frame, const char* text) override { Add({"status", frame, text}); }
+  void StatusText(FrameNumber frame, const char* text) override { Add({"status", frame, text}); }
   void CaptureEnded(bool completed) override { Add({"ended", completed ? 1 : 0, ""}); }
-  void Progress(int32_t frame, int64_t) override { Add({"progress", frame, ""}); }
+  void Progress(FrameNumber frame, FrameNumber) override { Add({"progress", frame, ""}); }
   void StateChanged(CaptureState state) override {
     Add({"state", static_cast<int64_t>(state), ""});
   }
