@@ -350,6 +350,10 @@ void WorkflowController::Handle(WorkflowEvent& event) {
         // Only the first end of the movie being captured counts.
         if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
         break;
+      case WorkflowEventType::stateChanged:
+        // Whatever the movie: the commands follow the engine as it is now.
+        port_.EnableCommands(GetCommandStates());
+        break;
       case WorkflowEventType::indexPhotoPoll:
         renderer_->Poll();
         break;
