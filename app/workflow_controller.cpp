@@ -137,10 +137,6 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
   pages_.SetStopHandler([this] { Stop(); });
 }
 
-WorkflowController::WorkflowController(WorkflowPort& port)
-    : WorkflowController(port, CProject::Instance(), CaptureEngine::Instance(),
-                         XsltPageGeneration()) {}
-
 WorkflowController::~WorkflowController() {
   pages_.SetStopHandler({});
   if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);

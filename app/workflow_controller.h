@@ -58,8 +58,6 @@ class WorkflowController {
   // port, project, engine and page generation must outlive the controller.
   WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
                      PageGeneration& pages);
-  // The process's project, engine and XSLT service.
-  explicit WorkflowController(WorkflowPort& port);
   // Clears the engine's listener; a capture still open is closed.
   ~WorkflowController();
   WorkflowController(const WorkflowController&) = delete;

@@ -5,8 +5,8 @@
 // project files (".obx"); the same format, without movies, is the settings
 // file "last_settings.bin" and the crash-recovery file.
 //
-// The process has one project, CProject::Instance(); other instances exist
-// only in tests. A project is used from the user-interface thread only.
+// A program makes its one project at its top and hands it down to what
+// needs it. A project is used from the user-interface thread only.
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -89,6 +89,12 @@ class CProject {
   void SetThumbsUseFolder(bool on) { output_.thumbsUseFolder = on; }
   void SetImagescale(float scale) { output_.imagescale = scale; }
   void SetCurrentPath(const std::string& folder) { output_.current_path = folder; }
+  // Takes the output and capture settings of another project (a settings
+  // file read into a project of its own); the movies stay.
+  void CopySettingsFrom(const CProject& other) {
+    output_ = other.output_;
+    capture_ = other.capture_;
+  }
 
   // ---- Project files.
 
