@@ -102,6 +102,9 @@ class WorkflowController {
   const std::vector<std::string>& DecodingProblems() const { return decodingProblems_; }
   // True while an index photo is being rendered.
   bool IndexPhotoPending() const;
+  // The index photo generator of the run: the one renderer of the program,
+  // shared with the review window's regeneration.
+  IndexPhotoGenerator& IndexPhotos() { return *renderer_; }
   // True from Start until RunFinished was reported.
   bool RunActive() const { return runActive_; }
 

@@ -128,9 +128,13 @@ class CProject {
   // Where thumbnails go: thumbsFolder when kept in a folder, "" when kept
   // next to the video, the temporary folder when thumbnails are not kept.
   std::string ThumbnailFolder();
-  // The temporary working folder (system temporary folder + "ombrelo/"),
-  // created on first request after start or after ClearTemporaryFolder.
+  // The temporary working folder, private to the user (see
+  // paths::PrivateTemporaryFolder), created on first request after start or
+  // after ClearTemporaryFolder.
   std::string TemporaryFolder();
+  // A private folder of this run's own to use instead (a program that runs
+  // beside others of its kind), ending with a separator.
+  void SetRunTemporaryFolder(const std::string& folder) { runTemporaryFolder_ = folder; }
   // Deletes everything inside the temporary working folder (the folder
   // itself stays) and forgets it. Nothing when it was never requested.
   void ClearTemporaryFolder();
@@ -160,6 +164,7 @@ class CProject {
   std::unordered_map<std::string, std::vector<std::list<Movie>::iterator>> byPath_;
   CaptureSettings capture_;
   std::string tempFolder_;
+  std::string runTemporaryFolder_;
   int renameCounter_ = 0;
 };
 

@@ -264,6 +264,8 @@ int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGen
   }
 
   const std::string privateTemp = MakePrivateTemporaryFolder();
+  if (!privateTemp.empty())
+    project.SetRunTemporaryFolder(paths::WithTrailingSeparator(privateTemp));
   // The index photo draws pages without a display.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
@@ -285,6 +287,6 @@ int main(int argc, char** argv) {
   // The process's one project, engine and page service, handed down from here.
   ombrelo::CProject project;
   ombrelo::CaptureEngine engine;
-  ombrelo::PageGeneration& pages = ombrelo::XsltPageGeneration();
+  ombrelo::XsltPageGeneration pages;
   return ombrelo::indexer::Run(argc, argv, project, engine, pages);
 }

@@ -67,8 +67,7 @@ class WorkflowTest : public ::testing::Test {
 
   WorkflowController& Controller() {
     if (!controller_) {
-      controller_ =
-          std::make_unique<WorkflowController>(port_, *project_, engine_, XsltPageGeneration());
+      controller_ = std::make_unique<WorkflowController>(port_, *project_, engine_, pages_);
     }
     return *controller_;
   }
@@ -90,6 +89,7 @@ class WorkflowTest : public ::testing::Test {
   TempFolder folder_{"workflow"};
   std::string out_;
   RecordingPort port_;
+  XsltPageGeneration pages_;
   testing::RecordingMessagePort messages_;
   CaptureEngine engine_;
   std::unique_ptr<CProject> project_;

@@ -18,6 +18,7 @@
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/xslt_service.h"
 #include "support/debug_capture.h"
 
 namespace ombrelo {
@@ -133,8 +134,8 @@ class IndexPhotoTest : public ::testing::Test {
 // service behind the page, polls through the event loop.
 class ProjectHost : public ProjectIndexPhotoHost {
  public:
-  explicit ProjectHost(std::string temporaryFolder)
-      : temporaryFolder_(std::move(temporaryFolder)) {}
+  ProjectHost(std::string temporaryFolder, CProject& project, const XsltService& pages)
+      : ProjectIndexPhotoHost(project, pages), temporaryFolder_(std::move(temporaryFolder)) {}
   std::string TemporaryFolder() override { return temporaryFolder_; }
   void PostPoll() override {
     QMetaObject::invokeMethod(
@@ -216,7 +217,8 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
     movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
 
-  ProjectHost host(temp_.Path());
+  const XsltService pages(project, {});
+  ProjectHost host(temp_.Path(), project, pages);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   DebugCapture debug;
