@@ -45,7 +45,7 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   copy->time = frame.time;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    copy->text = moviePath_;
+    copy->moviePath = moviePath_;
     copy->imageNumber = nextImageNumber_++;
     copy->movieId = movieId_;
   }
