@@ -1,4 +1,4 @@
-#include "render/html_container.h"
+#include "html_container.h"
 
 #include <litehtml/el_td.h>
 
