@@ -24,17 +24,19 @@ Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
     : project_(project), photos_(photos), pages_(project, {}) {}
 
 bool Regeneration::DeleteThumbnail(int32_t movieId, const std::string& path) {
-  if (!project_.HasMovie(movieId)) return false;
+  Movie* movie = project_.FindMovieForWrite(movieId);
+  if (!movie) return false;
   if (std::remove(path.c_str()) != 0 && errno != ENOENT) {
     DebugOutputF("Failed to delete %s\n", path.c_str());
   }
-  project_.FindMovieForWrite(movieId).RemoveImage(path);
+  movie->RemoveImage(path);
   return true;
 }
 
 bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
-  if (!project_.HasMovie(movieId)) return false;
-  const Movie& movie = project_.FindMovie(movieId);
+  const Movie* found = project_.FindMovie(movieId);
+  if (!found) return false;
+  const Movie& movie = *found;
   bool ok = true;
   if (!movie.ipl.empty() && !WritePlaylist(movie.ipl, movie)) {
     DebugOutput("Failed to regenerate image playlist\n");
@@ -49,14 +51,15 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
 }
 
 bool Regeneration::RegeneratePhoto(int32_t movieId, int width, int height) {
-  const Movie& movie = project_.FindMovie(movieId);
+  const Movie* movie = project_.FindMovie(movieId);
+  if (!movie) return false;
   lastPage_ = paths::WithTrailingSeparator(project_.TemporaryFolder()) + "tmphtmltoimagere" +
               std::to_string(++pageCounter_) + ".html";
   const std::string stylesheet = "templates/index/" + project_.Output().indexphotoTransform;
   if (!pages_.GeneratePageForMovie(lastPage_, stylesheet, movieId, kReviewWindowFailure)) {
     return false;
   }
-  photos_.RenderPage(movieId, lastPage_, movie.indexphoto, std::max(kMinimumSize, width),
+  photos_.RenderPage(movieId, lastPage_, movie->indexphoto, std::max(kMinimumSize, width),
                      std::max(kMinimumSize, height), project_.Capture().jpegquality);
   return true;
 }

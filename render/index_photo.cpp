@@ -47,11 +47,12 @@ void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
 }
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
-  if (!project_.HasMovie(movieId)) {
+  Movie* movie = project_.FindMovieForWrite(movieId);
+  if (!movie) {
     DebugOutput("Index photo of a removed movie: " + text);
     return;
   }
-  project_.FindMovieForWrite(movieId).SetError(text);
+  movie->SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {

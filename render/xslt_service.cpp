@@ -360,17 +360,16 @@ bool XsltService::WritePage(const std::string& outputPath, const std::string& st
 
 bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                                        int32_t movieId, const PageWriteFailure& failure) const {
-  const Movie& movie = project_.FindMovie(movieId);
-  const std::string xml = MovieDocument(movie, outputPath, project_.Output().EffectiveImageScale());
+  const Movie* movie = project_.FindMovie(movieId);
+  if (!movie) return false;
+  const std::string xml = MovieDocument(*movie, outputPath, project_.Output().EffectiveImageScale());
   return WritePage(outputPath, stylesheet, xml, failure);
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {
   namespace fs = std::filesystem;
-  const size_t dot = stylesheet.rfind('.');
   const std::string source =
-      ApplicationDataFolder() +
-      stylesheet.substr(0, dot == std::string::npos ? stylesheet.size() : dot) + "/";
+      ApplicationDataFolder() + std::string(paths::WithoutExtension(stylesheet)) + "/";
   std::error_code ec;
   if (!fs::is_directory(source, ec)) return true;
   if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {

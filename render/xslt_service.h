@@ -48,8 +48,8 @@ class XsltService {
 
   // Builds the template data of the movie with that id (paths relative to
   // outputPath, the project's image scale) and writes the page made from
-  // it with the stylesheet, as WritePage does. An unknown id is reported by
-  // the project and uses its fallback record.
+  // it with the stylesheet, as WritePage does. An unknown id writes nothing
+  // (false).
   bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                             int32_t movieId, const PageWriteFailure& failure = {}) const;
 

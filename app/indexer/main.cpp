@@ -221,6 +221,8 @@ int Run(int argc, char** argv) {
   }
 
   const std::string privateTemp = MakePrivateTemporaryFolder();
+  if (!privateTemp.empty())
+    project.SetRunTemporaryFolder(paths::WithTrailingSeparator(privateTemp));
   // The index photo draws pages without a display.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);

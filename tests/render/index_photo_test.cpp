@@ -208,7 +208,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   // named after the video, here with a blank and a "#" in its name.
   project.AddMovie(out_ / "My clip #2.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = project.FindMovieForWrite(id);
+  Movie& movie = *project.FindMovieForWrite(id);
   movie.videoFormat.biWidth = 320;
   movie.videoFormat.biHeight = 240;
   movie.SetLength(60.0);
@@ -231,7 +231,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   ASSERT_TRUE(generator.Pending());
   ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
-  EXPECT_EQ(project.FindMovie(id).error, "");
+  EXPECT_EQ(project.FindMovie(id)->error, "");
   EXPECT_EQ(host.finished, (std::vector<std::pair<int32_t, bool>>{{id, true}}));
   EXPECT_TRUE(debug.Contains("Navigate\n"));
   EXPECT_FALSE(debug.Contains("DISPID_NAVIGATEERROR\n"));
