@@ -107,7 +107,7 @@ int MakePhoto(const std::string& folder, int thumbnails, float scale) {
   project.SetImagescale(scale);
   project.AddMovie(folder + "movie.mp4");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = project.FindMovieForWrite(id);
+  Movie& movie = *project.FindMovieForWrite(id);
   movie.videoFormat.biWidth = kFrameWidth;
   movie.videoFormat.biHeight = kFrameHeight;
   movie.SetLength(thumbnails * 10.0);

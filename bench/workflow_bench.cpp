@@ -75,7 +75,8 @@ double SecondsPerFailingMovie(int count) {
   }
   QuietPort port;
   CaptureEngine engine;
-  WorkflowController controller(port, project, engine, XsltPageGeneration());
+  XsltPageGeneration pages;
+  WorkflowController controller(port, project, engine, pages);
   const auto start = Clock::now();
   controller.Start();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -168,7 +169,7 @@ int LatencyBench() {
 
   QuietPort port;
   CaptureEngine engine;
-  PageGeneration& pages = XsltPageGeneration();
+  XsltPageGeneration pages;
   LatencyProbe probe;
   {
     WorkflowController controller(port, project, engine, pages);
