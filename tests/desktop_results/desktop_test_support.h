@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/desktop/results/desktop_shell.h"
+#include "support/debug_capture.h"
 
 namespace ombrelo::testing {
 
