@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -30,6 +31,16 @@ int PaintIntervalMs(const QWidget* widget) {
   const qreal rate = screen ? screen->refreshRate() : 60.0;
   return std::max(16, static_cast<int>(1000.0 / (rate > 1.0 ? rate : 60.0)));
 }
+
+// The error box asks for four lines; the preview keeps the rest.
+class ErrorBox : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  QSize sizeHint() const override {
+    return QSize(QPlainTextEdit::sizeHint().width(),
+                 4 * fontMetrics().lineSpacing() + 2 * frameWidth() + 8);
+  }
+};
 
 }  // namespace
 
@@ -74,7 +85,7 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   previewArea_ = new QWidget(this);
   previewArea_->setAttribute(Qt::WA_TransparentForMouseEvents);
   previewArea_->setMinimumHeight(14);
-  errorBox_ = new QPlainTextEdit(this);
+  errorBox_ = new ErrorBox(this);
   errorBox_->setReadOnly(true);
   errorBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   errorBox_->setMinimumHeight(14);
@@ -84,8 +95,8 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   splitter_->addWidget(errorBox_);
   splitter_->setChildrenCollapsible(false);
   splitter_->setOpaqueResize(style()->styleHint(QStyle::SH_Splitter_OpaqueResize, nullptr, this));
-  splitter_->setStretchFactor(0, 3);
-  splitter_->setStretchFactor(1, 1);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { update(); });
 
   back_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this);
@@ -123,10 +134,11 @@ void ProgressPage::ClearErrors() {
 void ProgressPage::AppendError(const std::string& text) {
   if (!errors_.empty()) errors_ += "\r\n";
   errors_ += text;
-  // The box shows lines; the texts themselves may end in a line feed.
-  QString shown = QString::fromStdString(errors_);
-  shown.replace("\r\n", "\n");
-  errorBox_->setPlainText(shown);
+  // The box shows one line per text; the texts themselves may end in a
+  // line feed, which would show as an empty line between them.
+  QStringList lines = QString::fromStdString(errors_).split(QRegularExpression("\r?\n"));
+  lines.removeAll(QString());
+  errorBox_->setPlainText(lines.join('\n'));
   errorBox_->show();
   errorBox_->verticalScrollBar()->setValue(errorBox_->verticalScrollBar()->maximum());
 }
@@ -160,7 +172,9 @@ bool ProgressPage::ErrorBoxVisible() const { return !errorBox_->isHidden(); }
 
 QRect ProgressPage::CurrentPreviewRect() const {
   if (!pixels_) return QRect();
-  return PreviewRect(width(), height(), format_.biWidth, std::abs(format_.biHeight));
+  // The error box, when shown, takes its height from the bottom of the page.
+  const int below = errorBox_->isHidden() ? 0 : errorBox_->height() + splitter_->handleWidth();
+  return PreviewRect(width(), height() - below, format_.biWidth, std::abs(format_.biHeight));
 }
 
 void ProgressPage::RequestPreviewPaint() {

@@ -125,8 +125,13 @@ void ResultsPage::AddRow(const Movie& movie) {
   item->setText(kHeightColumn, sized ? QString::number(movie.videoFormat.biHeight) : "-");
   item->setText(kErrorColumn, ErrorCellText(movie.error));
   item->setToolTip(kErrorColumn, QString::fromStdString(movie.error).trimmed());
-  if (movie.status == kMovieFailed) {
-    item->setIcon(kPathColumn, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  item->setIcon(kPathColumn,
+                style()->standardIcon(movie.status == kMovieFailed ? QStyle::SP_MessageBoxWarning
+                                                                   : QStyle::SP_DialogApplyButton));
+  // The numbers are never cut: a column grows to its widest text.
+  for (int column = kLengthColumn; column < kErrorColumn; ++column) {
+    const int needed = list_->fontMetrics().horizontalAdvance(item->text(column)) + 16;
+    if (list_->columnWidth(column) < needed) list_->setColumnWidth(column, needed);
   }
   Preferences::Instance().IncrementVideos();
 }
