@@ -233,7 +233,7 @@ int WorkflowController::StartNextMovie() {
     failed = true;
     const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
     movie.SetError(text);
-    port_.AppendError(text);
+    port_.MovieNotOpened(movie, text);
     if (result == VFW_E_CANNOT_CONNECT) {
       if (port_.FirstRun()) {
         port_.OpenCodecHelp(path, CodecHelpAddress(path));
@@ -305,7 +305,7 @@ void WorkflowController::Handle(WorkflowEvent& event) {
         OnFrame(event);
         break;
       case WorkflowEventType::progress:
-        if (event.movieId == liveMovieId_) port_.ShowProgress(event.value);
+        if (event.movieId == liveMovieId_) port_.ShowProgress(event.movieId, event.value);
         break;
       case WorkflowEventType::seek:
         if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
@@ -360,7 +360,7 @@ void WorkflowController::OnCaptureEnded(bool completed) {
 void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   project_.FindMovieForWrite(id);  // an unknown id is reported here, once
-  port_.ShowProgress(1000);
+  port_.ShowProgress(id, 1000);
   const OutputSettings output = project_.Output();
   const auto stop = [this] { Stop(); };
 
@@ -387,6 +387,8 @@ void WorkflowController::MakeOutputs() {
   }
   if (output.indexphotoEnabled) {
     SetStatus(kSavingIndexPhoto);
+    // A photo that fails at once is reported after the movie's finish.
+    photoReportHeld_ = true;
     const CaptureSettings& capture = project_.Capture();
     const ClientSize client = port_.MainWindowClientSize();
     int width = capture.contactsheetminwidth;
@@ -402,10 +404,20 @@ void WorkflowController::MakeOutputs() {
   if (movie.status != kMovieFailed) movie.status = kMovieDone;
   continueWithNext_ = true;
   port_.MovieFinished(movie);
-  port_.RemoveFromSelection(movie.path());
+  port_.RemoveFromSelection(id);
+  photoReportHeld_ = false;
+  if (heldPhotoReport_) {
+    const HeldPhotoReport held = *heldPhotoReport_;
+    heldPhotoReport_.reset();
+    OnIndexPhotoFinished(held.movieId, held.written);
+  }
 }
 
 void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
+  if (photoReportHeld_) {
+    heldPhotoReport_ = HeldPhotoReport{movieId, written};
+    return;
+  }
   if (project_.HasMovie(movieId)) {
     Movie& movie = project_.FindMovieForWrite(movieId);
     if (!written) movie.indexphoto.clear();

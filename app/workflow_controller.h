@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,14 @@ class WorkflowController {
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
   bool continueWithNext_ = false;
+  // While the outputs are made, a photo finished at once waits here for the
+  // movie's own finish to be reported.
+  struct HeldPhotoReport {
+    int32_t movieId;
+    bool written;
+  };
+  bool photoReportHeld_ = false;
+  std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;
   std::vector<std::string> decodingProblems_;
 

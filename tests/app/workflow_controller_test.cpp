@@ -163,6 +163,9 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
     ASSERT_GE(port_.Find("started: " + videos[m]), 0);
     const int photoDone = port_.Find("index photo: " + videos[m]);
     EXPECT_GT(photoDone, port_.Find("finished: " + videos[m]));
+    // Its row of the list of videos to index goes by its id.
+    EXPECT_EQ(port_.Find("unlist: " + std::to_string(movie.id())),
+              port_.Find("finished: " + videos[m]) + 1);
     if (m + 1 < videos.size()) {
       EXPECT_LT(photoDone, port_.Find("started: " + videos[m + 1]));
     }
@@ -203,6 +206,26 @@ TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
 }
 
+TEST_F(WorkflowTest, AnIndexPageThatCannotBeMadeIsReportedAfterTheMoviesFinish) {
+  const std::string video = TestVideos::Get().Make("nopage.mp4");
+  const int32_t id = Add(video);
+  const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
+  project_->SetIndexphotoTransform("no such template.xslt");
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const int finished = port_.Find("finished: " + video);
+  ASSERT_GE(finished, 0);
+  EXPECT_GT(port_.Find("index photo failed: " + video), finished);
+  const Movie& movie = project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.indexphoto, "");
+  EXPECT_EQ(movie.images.size(), 5u);
+  // The run goes on with the next movie.
+  EXPECT_EQ(project_->FindMovie(next).status, kMovieFailed);
+  EXPECT_EQ(port_.started.size(), 2u);
+}
+
 TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) {
   const std::string missing = folder_ / "missing.mp4";
   const std::string second = TestVideos::Get().Make("second.mp4");
@@ -215,6 +238,8 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   const std::string error =
       "Error capturing from '" + missing + "' - The system cannot find the file specified.";
   EXPECT_EQ(port_.errors, std::vector<std::string>{error});
+  // The port hears of it as a movie, so that the results page can list it.
+  EXPECT_EQ(port_.notOpened, std::vector<int32_t>{first});
   EXPECT_EQ(project_->FindMovie(first).status, kMovieFailed);
   EXPECT_EQ(project_->FindMovie(first).error, error);
   EXPECT_EQ(port_.started, std::vector<std::string>{second});
