@@ -37,7 +37,7 @@ TEST(PreviewRect, ShrinksToThePageAndCentres) {
 
 // A 640 x 480 bottom-up BGR frame: the upper half of the picture red, the
 // lower half of the given colour.
-FrameCopy MakeFrame(QColor lower) {
+FrameCopy MakeFrame(int32_t movieId, QColor lower) {
   const int stride = 640 * 3;
   auto pixels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride) * 480);
   for (int row = 0; row < 480; ++row) {
@@ -51,6 +51,7 @@ FrameCopy MakeFrame(QColor lower) {
     }
   }
   FrameCopy frame;
+  frame.movieId = movieId;
   frame.size = static_cast<int32_t>(pixels->size());
   frame.pixels = std::move(pixels);
   return frame;
@@ -70,12 +71,14 @@ TEST_F(ProgressPageTest, PaintsTheNewestFrameUprightAtItsPlace) {
   ProgressPage page;
   page.resize(400, 300);
   page.show();
-  page.MovieStarted(MovieOf640x480());
+  const Movie movie = MovieOf640x480();
+  page.MovieStarted(movie);
   EXPECT_EQ(page.MovieName(), "/videos/holiday & more.mp4");
   EXPECT_TRUE(page.CurrentPreviewRect().isEmpty());  // nothing before the first frame
 
-  page.ShowFrame(MakeFrame(Qt::green));
-  page.ShowFrame(MakeFrame(Qt::blue));
+  page.ShowFrame(MakeFrame(movie.id(), Qt::green));
+  page.ShowFrame(MakeFrame(movie.id(), Qt::blue));
+  page.ShowFrame(MakeFrame(movie.id() + 1, Qt::green));  // late, of another movie
   const QRect rect = page.CurrentPreviewRect();
   ASSERT_EQ(rect, QRect(93, 90, 213, 160));
   const QImage shot = page.grab().toImage();
@@ -90,14 +93,15 @@ TEST_F(ProgressPageTest, FramesFasterThanTheScreenArePaintedAtTheScreensPace) {
   ProgressPage page;
   page.resize(400, 300);
   page.show();
-  page.MovieStarted(MovieOf640x480());
+  const Movie movie = MovieOf640x480();
+  page.MovieStarted(movie);
   testing::WaitFor([&] { return page.isVisible(); });
   const int before = page.PreviewPaints();
   QElapsedTimer timer;
   timer.start();
   const int frames = 200;
   for (int i = 0; i < frames; ++i) {
-    page.ShowFrame(MakeFrame(i == frames - 1 ? QColor(Qt::blue) : QColor(Qt::green)));
+    page.ShowFrame(MakeFrame(movie.id(), i == frames - 1 ? QColor(Qt::blue) : QColor(Qt::green)));
     QApplication::processEvents();
   }
   // Once quiet, the last frame is shown.
@@ -132,9 +136,13 @@ TEST_F(ProgressPageTest, ErrorsShareTheBoxLineByLine) {
 
 TEST_F(ProgressPageTest, ProgressInTenthsAndButtons) {
   ProgressPage page;
-  page.ShowProgress(999);
+  const Movie movie = MovieOf640x480();
+  page.MovieStarted(movie);
+  page.ShowProgress(movie.id(), 999);
   EXPECT_EQ(page.ProgressPosition(), 99);
-  page.ShowProgress(1000);
+  page.ShowProgress(movie.id(), 1000);
+  EXPECT_EQ(page.ProgressPosition(), 100);
+  page.ShowProgress(movie.id() - 1, 10);  // late, of the movie before
   EXPECT_EQ(page.ProgressPosition(), 100);
   QSignalSpy back(&page, &ProgressPage::backClicked);
   QSignalSpy next(&page, &ProgressPage::nextClicked);

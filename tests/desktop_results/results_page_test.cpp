@@ -78,6 +78,20 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEveryRow) {
   EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/done.mp4");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 3);
+
+  // A movie that could not be opened is a row with its error.
+  Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
+  unopened.SetError("Error capturing from '/v/unknown.xyz' - not recognized\n");
+  page.MovieNotOpened(unopened);
+  ASSERT_EQ(page.RowCount(), 3);
+  EXPECT_EQ(page.List()->topLevelItem(2)->text(ResultsPage::kErrorColumn),
+            "Error capturing from '/v/unknown.xyz' - not recognized");
+  // An index photo that failed later shows in the movie's row, which stays.
+  done.SetError("Failed to render index photo '/o/done.jpg'\n");
+  page.IndexPhotoFinished(done);
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
+            "Failed to render index photo '/o/done.jpg'");
+  EXPECT_EQ(Preferences::Instance().Videos(), videos + 4);
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {

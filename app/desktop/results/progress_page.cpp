@@ -146,17 +146,20 @@ void ProgressPage::AppendError(const std::string& text) {
 void ProgressPage::MovieStarted(const Movie& movie) {
   movieName_->setText(QString::fromStdString(movie.path()));
   movieName_->setToolTip(movieName_->text());
+  movieId_ = movie.id();
   format_ = movie.videoFormat;
   pixels_.reset();
   frameBytes_ = 0;
   update();
 }
 
-void ProgressPage::ShowProgress(int perMille) {
+void ProgressPage::ShowProgress(int32_t movieId, int perMille) {
+  if (movieId != movieId_) return;
   progress_->setValue(std::clamp(perMille, 0, 1000) / 10);
 }
 
 void ProgressPage::ShowFrame(const FrameCopy& frame) {
+  if (frame.movieId != movieId_) return;
   pixels_ = frame.pixels;
   frameBytes_ = frame.Bytes();
   RequestPreviewPaint();

@@ -52,9 +52,11 @@ class ProgressPage : public QWidget {
   // Indexing of the movie has begun: its path as the name, its frame format
   // for the preview; the previous preview is dropped.
   void MovieStarted(const Movie& movie);
-  // Progress of the current movie from 0 to 1000.
-  void ShowProgress(int perMille);
-  // A new frame for the preview (bottom-up BGR rows of the movie's format).
+  // Progress of the current movie from 0 to 1000. Reports about another
+  // movie than the one started last (late ones) are ignored.
+  void ShowProgress(int32_t movieId, int perMille);
+  // A new frame for the preview (bottom-up BGR rows of the movie's format);
+  // a frame of another movie than the current one is ignored.
   void ShowFrame(const FrameCopy& frame);
 
   // For the main window and tests.
@@ -90,7 +92,8 @@ class ProgressPage : public QWidget {
   QPushButton* back_ = nullptr;
   QPushButton* next_ = nullptr;
 
-  std::string errors_;  // the error box's text, lines joined by "\r\n"
+  std::string errors_;    // the error box's text, lines joined by "\r\n"
+  int32_t movieId_ = -1;  // the movie started last
   BitmapInfoHeader format_{};
   std::shared_ptr<const std::vector<uint8_t>> pixels_;  // newest frame only
   size_t frameBytes_ = 0;

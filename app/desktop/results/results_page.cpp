@@ -111,12 +111,18 @@ void ResultsPage::RefreshList() {
 void ResultsPage::MovieFinished(const Movie& movie) {
   RemoveRow(movie.id());
   AddRow(movie);
+  if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
 
 void ResultsPage::AddRow(const Movie& movie) {
-  const bool sized = movie.videoFormat.biWidth != 0 && movie.videoFormat.biHeight != 0;
   auto* item = new QTreeWidgetItem(list_);
   item->setData(kPathColumn, kIdRole, movie.id());
+  FillRow(item, movie);
+  Preferences::Instance().IncrementVideos();
+}
+
+void ResultsPage::FillRow(QTreeWidgetItem* item, const Movie& movie) {
+  const bool sized = movie.videoFormat.biWidth != 0 && movie.videoFormat.biHeight != 0;
   item->setText(kPathColumn, QString::fromStdString(movie.path()));
   item->setToolTip(kPathColumn, item->text(kPathColumn));
   item->setText(kLengthColumn, QString::fromStdString(movie.LengthText()));
@@ -133,7 +139,11 @@ void ResultsPage::AddRow(const Movie& movie) {
     const int needed = list_->fontMetrics().horizontalAdvance(item->text(column)) + 16;
     if (list_->columnWidth(column) < needed) list_->setColumnWidth(column, needed);
   }
-  Preferences::Instance().IncrementVideos();
+}
+
+void ResultsPage::IndexPhotoFinished(const Movie& movie) {
+  if (QTreeWidgetItem* item = RowOf(movie.id())) FillRow(item, movie);
+  if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
 
 QTreeWidgetItem* ResultsPage::RowOf(int32_t movieId) const {

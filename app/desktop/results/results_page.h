@@ -51,8 +51,13 @@ class ResultsPage : public QWidget {
 
   // Lists every finished or failed movie of the project, in project order.
   void RefreshList();
-  // The movie's row is replaced by a new one at the end.
+  // The movie's row is replaced by a new one at the end: a movie whose
+  // outputs are made, or one that could not be opened.
   void MovieFinished(const Movie& movie);
+  void MovieNotOpened(const Movie& movie) { MovieFinished(movie); }
+  // The movie's index photo is done or failed: its row and review window
+  // show it (the row keeps its place).
+  void IndexPhotoFinished(const Movie& movie);
 
   // The selected movie's id, -1 when none is selected or it is gone.
   int32_t SelectedMovieId() const;
@@ -87,6 +92,7 @@ class ResultsPage : public QWidget {
 
  private:
   void AddRow(const Movie& movie);
+  void FillRow(QTreeWidgetItem* item, const Movie& movie);
   QTreeWidgetItem* RowOf(int32_t movieId) const;
   void RowClicked(QTreeWidgetItem* item);
   void PlaceReview(QTreeWidgetItem* item);
