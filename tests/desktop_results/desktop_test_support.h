@@ -57,7 +57,8 @@ class TestHome {
 // A fresh home and the application; every test of this folder starts here.
 class DesktopTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // In the constructor, so that widgets of derived fixtures find both.
+  DesktopTest() {
     TestHome::Get();
     if (!QApplication::instance()) {
       if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

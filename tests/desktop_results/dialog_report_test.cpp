@@ -41,10 +41,7 @@ TEST_F(DecodingProblemsTest, ListsTheMoviesAndGivesHelpAsOftenAsAsked) {
 
 class ReportCommandTest : public DesktopTest {
  protected:
-  void SetUp() override {
-    DesktopTest::SetUp();
-    SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
-  }
+  void SetUp() override { SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR); }
 };
 
 TEST_F(ReportCommandTest, TheReportNamesEveryMovieAndIsOpenedOnYes) {

@@ -65,14 +65,22 @@ Movie MovieOf640x480() {
   return movie;
 }
 
-class ProgressPageTest : public DesktopTest {};
+class ProgressPageTest : public DesktopTest {
+ protected:
+  // The page at 400 x 300 on screen, indexing the 640 x 480 movie.
+  void Start() {
+    page_.resize(400, 300);
+    page_.show();
+    page_.MovieStarted(movie_);
+  }
+  ProgressPage page_;
+  const Movie movie_ = MovieOf640x480();
+};
 
 TEST_F(ProgressPageTest, PaintsTheNewestFrameUprightAtItsPlace) {
-  ProgressPage page;
-  page.resize(400, 300);
-  page.show();
-  const Movie movie = MovieOf640x480();
-  page.MovieStarted(movie);
+  ProgressPage& page = page_;
+  const Movie& movie = movie_;
+  Start();
   EXPECT_EQ(page.MovieName(), "/videos/holiday & more.mp4");
   EXPECT_TRUE(page.CurrentPreviewRect().isEmpty());  // nothing before the first frame
 
@@ -90,11 +98,9 @@ TEST_F(ProgressPageTest, PaintsTheNewestFrameUprightAtItsPlace) {
 }
 
 TEST_F(ProgressPageTest, FramesFasterThanTheScreenArePaintedAtTheScreensPace) {
-  ProgressPage page;
-  page.resize(400, 300);
-  page.show();
-  const Movie movie = MovieOf640x480();
-  page.MovieStarted(movie);
+  ProgressPage& page = page_;
+  const Movie& movie = movie_;
+  Start();
   testing::WaitFor([&] { return page.isVisible(); });
   const int before = page.PreviewPaints();
   QElapsedTimer timer;

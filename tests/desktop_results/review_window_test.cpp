@@ -1,7 +1,9 @@
 #include "app/desktop/results/review_window.h"
 
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 #include "app/desktop/results/thumbnail_cache.h"
 #include "desktop_results/desktop_test_support.h"
@@ -31,7 +33,6 @@ TEST(PlaceInCell, FillsTheCellHeightAndCropsWidePicturesToTheirCentre) {
 class ReviewWindowTest : public DesktopTest {
  protected:
   void SetUp() override {
-    DesktopTest::SetUp();
     SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
     project_.ClearMovies();
     project_.AddMovie(Home() + "holiday clip.mp4");
@@ -104,6 +105,12 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   window.show();
   EXPECT_FALSE(window.close());
   EXPECT_FALSE(window.isVisible());
+
+  // A pop-up asked for left of every screen comes back onto the nearest.
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(KeepOnScreen(QPoint(area.left() - 500, area.top() + 10)),
+            QPoint(area.left(), area.top() + 10));
+  EXPECT_EQ(KeepOnScreen(area.center()), area.center());
 }
 
 TEST_F(ReviewWindowTest, DeletingAThumbnailRewritesTheOutputsWithoutIt) {

@@ -67,7 +67,7 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   connect(list_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (QTreeWidgetItem* item = list_->itemAt(pos)) list_->setCurrentItem(item);
     if (SelectedMovieId() < 0) return;
-    ContextMenu()->popup(list_->viewport()->mapToGlobal(pos));
+    ContextMenu()->popup(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
   });
 
   menu_ = new QMenu(this);
