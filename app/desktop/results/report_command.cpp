@@ -10,7 +10,7 @@
 namespace ombrelo {
 
 QString AskReportPath(QWidget* parent) {
-  QFileDialog dialog(parent, QString(), QString(),
+  QFileDialog dialog(parent, QObject::tr("Generate report"), QString(),
                      QObject::tr("Html files (*.html);;All Files (*)"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
