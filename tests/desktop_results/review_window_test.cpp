@@ -123,6 +123,7 @@ TEST_F(ReviewWindowTest, DeletingAThumbnailRewritesTheOutputsWithoutIt) {
     TheMovie().AddImage({images.back(), static_cast<uint32_t>(i * 25), i * 1.0});
   }
   QDir().mkpath(QString::fromStdString(Home() + "out"));
+  TheMovie().AddImage({images[1], 100, 4.0});  // the same file listed twice
   TheMovie().SetIpl(Home() + "out/clip.ipl");
   TheMovie().SetHtml(Home() + "out/clip.html");
   // The outputs are made again by the core's own writers.

@@ -271,7 +271,10 @@ void ReviewWindow::DeleteSelectedImage() {
                 MessageIcon::error, MessageOwner::none);
     return;
   }
-  project_.FindMovieForWrite(movieId_).RemoveImage(path);
+  // Every entry naming the file goes: none may point at a deleted file.
+  Movie& movie = project_.FindMovieForWrite(movieId_);
+  const auto names = [&](const ImageEntry& image) { return image.path == path; };
+  while (std::any_of(movie.images.begin(), movie.images.end(), names)) movie.RemoveImage(path);
   cache_->Remove(path);
   if (regenerate_) regenerate_(movieId_);
   Fill();
