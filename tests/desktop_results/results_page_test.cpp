@@ -195,6 +195,11 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
             page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
   EXPECT_EQ(review->width(), 700 - 258 - row.left());
 
+  // A thumbnail deleted in the review window leaves the row's count right.
+  review->SelectImage(0);
+  review->DeleteSelectedImage();
+  EXPECT_EQ(page.CellText(second.id(), ResultsPage::kImagesColumn), "0");
+
   page.hide();
   EXPECT_FALSE(review->isVisible());
   page.show();

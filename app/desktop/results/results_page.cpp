@@ -252,7 +252,14 @@ void ResultsPage::Run(int command) {
 }
 
 ReviewWindow& ResultsPage::EnsureReview() {
-  if (!review_) review_ = new ReviewWindow(project_, shell_, this);
+  if (!review_) {
+    review_ = new ReviewWindow(project_, shell_, this);
+    // The row shows the number of images left.
+    connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {
+      QTreeWidgetItem* item = RowOf(movieId);
+      if (item && project_.HasMovie(movieId)) FillRow(item, project_.FindMovie(movieId));
+    });
+  }
   return *review_;
 }
 

@@ -278,6 +278,7 @@ void ReviewWindow::DeleteSelectedImage() {
   cache_->Remove(path);
   if (regenerate_) regenerate_(movieId_);
   Fill();
+  emit imagesChanged(movieId_);
   QApplication::restoreOverrideCursor();
 }
 

@@ -67,6 +67,10 @@ class ReviewWindow : public QWidget {
   QListWidget* List() const { return list_; }
   ThumbnailCache& Cache() const { return *cache_; }
 
+ signals:
+  // A thumbnail of the movie was deleted.
+  void imagesChanged(int32_t movieId);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
