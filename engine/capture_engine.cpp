@@ -444,6 +444,13 @@ bool CaptureEngine::WaitGate(int64_t timeoutMs) {
 HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
   if (!sample || !start) return E_FAIL;
   if (closing_.load()) return S_OK;
+  // Set before currentFrame_ is published: a worker that sees the stop frame
+  // also sees that its sample has not been handed over yet.
+  sampleInCallback_ = true;
+  struct Leave {
+    std::atomic<bool>& flag;
+    ~Leave() { flag = false; }
+  } leave{sampleInCallback_};
   if (sample->IsPreroll()) return S_OK;
   const int64_t startTime = *start;
   const int64_t endTime = end ? *end : startTime;
@@ -546,7 +553,8 @@ void CaptureEngine::WorkerMain() {
         stallStart_ = 0;
         lastSeen = current;
       }
-      if (current == schedule_.frameCount || current == schedule_.stopFrame) {
+      if ((current == schedule_.frameCount || current == schedule_.stopFrame) &&
+          !sampleInCallback_.load()) {
         Finish();
         break;
       }
@@ -564,8 +572,11 @@ void CaptureEngine::WorkerMain() {
                        static_cast<int64_t>(firstFrame_.load()) >= schedule_.stopFrame ||
                        abortRequested_.load();
     const bool streamEnded = eventCode == EC_COMPLETE || eventCode == EC_ERRORABORT;
+    // A frame taken at the end may still be on its way to the owner: it is
+    // delivered before the end is reported.
+    const bool handingOver = sampleInCallback_.load();
     if (!ended) {
-      if (streamEnded && state != CaptureState::seeking) {
+      if (streamEnded && state != CaptureState::seeking && !handingOver) {
         // The stream ended before the schedule did (a file cut short, or a
         // duration promising more than the file holds): what was taken is
         // all there is.
@@ -576,6 +587,10 @@ void CaptureEngine::WorkerMain() {
         CaptureState expected = CaptureState::pausing;
         state_.compare_exchange_strong(expected, CaptureState::paused);
       }
+      WorkerIdle();
+      continue;
+    }
+    if (handingOver) {
       WorkerIdle();
       continue;
     }

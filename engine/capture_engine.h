@@ -170,6 +170,9 @@ class CaptureEngine {
   std::atomic<bool> abortRequested_{false};
   std::atomic<uint64_t> stallStart_{0};  // 0: no stall being timed
   std::atomic<bool> closing_{false};     // Close has begun: the worker leaves
+  // The streaming thread is inside OnSample: a frame it has taken may still
+  // be on its way to the listener, so the worker reports no end yet.
+  std::atomic<bool> sampleInCallback_{false};
   std::atomic<CaptureListener*> listener_{nullptr};
   AutoResetEvent updateEvent_;
 

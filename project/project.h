@@ -11,6 +11,8 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/capture_settings.h"
 #include "project/movie.h"
@@ -43,16 +45,18 @@ class CProject {
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Sets status 2 on every movie with this id.
+  // Sets status 2 on the movie with this id.
   void MarkDone(int32_t id);
-  // Finds a movie by id. An unknown id shows the message "Internal error\n
-  // Invalid movie id <id>" (caption "Application error", no owner window)
-  // and returns a fallback record instead, one per variant, made at its first
-  // use from an empty path; it is never null and nothing is thrown.
-  const Movie& FindMovie(int32_t id) const;
-  Movie& FindMovieForWrite(int32_t id);
-  // True when a movie with this id is in the list (no message).
-  bool HasMovie(int32_t id) const;
+  // Finds a movie by id, in constant time. An unknown id shows the message
+  // "Internal error\nInvalid movie id <id>" (caption "Application error", no
+  // owner window) and gives null: the caller decides what then happens.
+  const Movie* FindMovie(int32_t id) const;
+  Movie* FindMovieForWrite(int32_t id);
+  // The same without the message, for ids that may have gone (a movie
+  // removed while it was worked on).
+  const Movie* MovieById(int32_t id) const;
+  Movie* MovieById(int32_t id);
+  bool HasMovie(int32_t id) const { return MovieById(id) != nullptr; }
   // Every movie in list order. References stay valid until the movie is
   // removed from the list.
   const std::list<Movie>& Movies() const { return movies_; }
@@ -118,9 +122,13 @@ class CProject {
   // Where thumbnails go: thumbsFolder when kept in a folder, "" when kept
   // next to the video, the temporary folder when thumbnails are not kept.
   std::string ThumbnailFolder();
-  // The temporary working folder (system temporary folder + "ombrelo/"),
-  // created on first request after start or after ClearTemporaryFolder.
+  // The temporary working folder, private to the user (see
+  // paths::PrivateTemporaryFolder), created on first request after start or
+  // after ClearTemporaryFolder.
   std::string TemporaryFolder();
+  // A private folder of this run's own to use instead (a program that runs
+  // beside others of its kind), ending with a separator.
+  void SetRunTemporaryFolder(const std::string& folder) { runTemporaryFolder_ = folder; }
   // Deletes everything inside the temporary working folder (the folder
   // itself stays) and forgets it. Nothing when it was never requested.
   void ClearTemporaryFolder();
@@ -139,14 +147,19 @@ class CProject {
  private:
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
+  void AppendMovie(Movie movie);
+  void EraseMovie(std::list<Movie>::iterator it);
 
   OutputSettings output_;
   std::list<Movie> movies_;
+  // The movies by id, and by path (those with one path in list order: movies
+  // are only ever appended). Kept with every change of movies_.
+  std::unordered_map<int32_t, std::list<Movie>::iterator> byId_;
+  std::unordered_map<std::string, std::vector<std::list<Movie>::iterator>> byPath_;
   CaptureSettings capture_;
   std::string tempFolder_;
+  std::string runTemporaryFolder_;
   int renameCounter_ = 0;
-  mutable std::unique_ptr<Movie> fallbackRead_;
-  std::unique_ptr<Movie> fallbackWrite_;
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
@@ -246,11 +245,9 @@ std::string XmlCdata(std::string_view text) {
 }
 
 int WriteOutputFile(const std::string& path, std::string_view bytes) {
-  errno = 0;
-  if (WriteFileReplacing(path, std::string(bytes)) == WriteResult::ok) return 0;
-  if (errno != 0) return errno;
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec) ? EISDIR : EIO;
+  int error = 0;
+  if (WriteFileReplacing(path, std::string(bytes), &error) == WriteResult::ok) return 0;
+  return error != 0 ? error : EIO;
 }
 
 }  // namespace ombrelo

@@ -5,6 +5,7 @@
 #include <QBrush>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "imaging/qimage_bitmap.h"
 
 namespace ombrelo {
 
@@ -186,15 +189,26 @@ QUrl QtHtmlContainer::Resolve(const char* reference, const char* base) const {
   return from.resolved(ref);
 }
 
-void QtHtmlContainer::StoreImage(const QUrl& url, const QImage& image) {
+void QtHtmlContainer::StoreImage(const QUrl& url, const QString& localFile) {
   ImageSlot& slot = images_[url.toString(QUrl::FullyEncoded)];
   slot.loaded = true;
-  slot.image = image;
+  slot.file = localFile;
+  slot.drawn = QImage();
+  slot.size = QSize();
+  if (localFile.isEmpty()) return;
+  QImageReader reader(localFile);
+  slot.size = reader.size();
+  slot.jpeg = reader.format() == "jpeg";
+  if (!slot.size.isValid() && reader.canRead()) slot.size = reader.read().size();
 }
 
 bool QtHtmlContainer::HasImage(const QUrl& url) const {
   const ImageSlot* slot = FindImage(url);
-  return slot && slot->loaded && !slot->image.isNull();
+  return slot && slot->Readable();
+}
+
+void QtHtmlContainer::ReleaseDrawnImages() {
+  for (auto& entry : images_) entry.second.drawn = QImage();
 }
 
 void QtHtmlContainer::ClearImages() { images_.clear(); }
@@ -209,13 +223,21 @@ QtHtmlContainer::ImageSlot* QtHtmlContainer::FindImage(const QUrl& url) {
   return it == images_.end() ? nullptr : &it->second;
 }
 
-const QImage& QtHtmlContainer::ImageAtSize(ImageSlot& slot, int width, int height) {
-  const QSize size(width, height);
-  if (slot.image.size() == size) return slot.image;
-  if (slot.scaled.size() != size) {
-    slot.scaled = slot.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+const QImage& QtHtmlContainer::ImageAtSize(ImageSlot& slot, QSize size) {
+  if (!slot.Readable() || size.isEmpty() || slot.drawn.size() == size) return slot.drawn;
+  QImage image;
+  if (slot.jpeg) {
+    // The decoder reduces a large JPEG by 1/2, 1/4 or 1/8 on its own when
+    // the size allows, which is what keeps a sheet of large frames cheap.
+    PictureSize request{size.width(), size.height()};
+    image = LoadQImage(slot.file.toStdString(), &request);
   }
-  return slot.scaled;
+  if (image.isNull()) image = QImageReader(slot.file).read();
+  if (!image.isNull() && image.size() != size) {
+    image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  slot.drawn = image;
+  return slot.drawn;
 }
 
 void QtHtmlContainer::Draw(litehtml::document& document, QPainter& painter, int x, int y,
@@ -329,10 +351,10 @@ void QtHtmlContainer::draw_list_marker(litehtml::uint_ptr hdc,
   if (!painter) return;
   const QRect box = ToQRect(marker.pos);
   if (!marker.image.empty()) {
-    const ImageSlot* slot = static_cast<const QtHtmlContainer*>(this)->FindImage(
-        Resolve(marker.image.c_str(), marker.baseurl));
-    if (slot && !slot->image.isNull()) {
-      painter->drawImage(QRect(box.topLeft(), slot->image.size()), slot->image);
+    ImageSlot* slot = FindImage(Resolve(marker.image.c_str(), marker.baseurl));
+    const QImage image = slot ? ImageAtSize(*slot, slot->size) : QImage();
+    if (!image.isNull()) {
+      painter->drawImage(box.topLeft(), image);
       return;
     }
   }
@@ -364,14 +386,24 @@ void QtHtmlContainer::DrawImage(QPainter& painter, ImageSlot& slot,
                                 const litehtml::background_paint& bg, const QRect& area) {
   const int w = bg.image_size.width;
   const int h = bg.image_size.height;
-  if (w <= 0 || h <= 0 || slot.image.isNull()) return;
-  const QImage& image = ImageAtSize(slot, w, h);
-  if (image.isNull()) return;
+  if (w <= 0 || h <= 0 || !slot.Readable()) return;
   const QPoint origin(bg.position_x, bg.position_y);
   if (bg.repeat == litehtml::background_repeat_no_repeat) {
-    painter.drawImage(origin, image);
+    // Decoded at the size it reaches the picture with (a sheet drawn
+    // reduced needs no more pixels than it shows).
+    const QTransform& t = painter.transform();
+    const QSize device(std::max(1, qRound(w * t.m11())), std::max(1, qRound(h * t.m22())));
+    const QImage& image = ImageAtSize(slot, device);
+    if (image.isNull()) return;
+    if (device == QSize(w, h)) {
+      painter.drawImage(origin, image);
+    } else {
+      painter.drawImage(QRectF(origin, QSizeF(w, h)), image);
+    }
     return;
   }
+  const QImage& image = ImageAtSize(slot, QSize(w, h));
+  if (image.isNull()) return;
   QBrush brush(image);
   brush.setTransform(QTransform::fromTranslate(origin.x(), origin.y()));
   QRect fill = area;
@@ -593,9 +625,9 @@ void QtHtmlContainer::get_image_size(const litehtml::tchar_t* src, const litehtm
   sz.height = 0;
   if (!src || !*src) return;
   const ImageSlot* slot = FindImage(Resolve(src, baseurl));
-  if (slot && !slot->image.isNull()) {
-    sz.width = slot->image.width();
-    sz.height = slot->image.height();
+  if (slot && slot->Readable()) {
+    sz.width = slot->size.width();
+    sz.height = slot->size.height();
   }
 }
 

@@ -29,13 +29,14 @@ std::string WithPath(const char* text, const std::string& path) {
 
 }  // namespace
 
-std::string ProjectIndexPhotoHost::TemporaryFolder() {
-  return CProject::Instance().TemporaryFolder();
-}
+ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
+    : project_(project), pages_(pages) {}
+
+std::string ProjectIndexPhotoHost::TemporaryFolder() { return project_.TemporaryFolder(); }
 
 bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
                                          const std::string& stylesheet) {
-  return GeneratePageForMovie(pagePath, stylesheet, movieId);
+  return pages_.GeneratePageForMovie(pagePath, stylesheet, movieId);
 }
 
 void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
@@ -44,12 +45,12 @@ void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
 }
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
-  CProject& project = CProject::Instance();
-  if (!project.HasMovie(movieId)) {
+  Movie* movie = project_.FindMovieForWrite(movieId);
+  if (!movie) {
     DebugOutput("Index photo of a removed movie: " + text);
     return;
   }
-  project.FindMovieForWrite(movieId).SetError(text);
+  movie->SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {
@@ -76,7 +77,13 @@ void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPat
   }
   // The companion files go next to the page that refers to them.
   host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+  RenderPage(movieId, page, outputPath, width, height, quality);
+}
 
+void IndexPhotoGenerator::RenderPage(int32_t movieId, const std::string& page,
+                                     const std::string& outputPath, int width, int height,
+                                     int quality) {
+  if (outputPath.empty()) return;
   const Request request{movieId, page, outputPath, quality, width, height};
   if (current_) {
     waiting_.push_back(request);

@@ -21,7 +21,9 @@
 
 namespace ombrelo {
 
+class CProject;
 class HtmlRenderer;
+class XsltService;
 
 // What the index photo needs from its owner (the main window and the
 // workflow controller). Called on the owner's thread.
@@ -51,10 +53,12 @@ class IndexPhotoHost {
   }
 };
 
-// The host operations that come from the open project (CProject::Instance())
-// and the XSLT service. The owner adds PostPoll.
+// The host operations that come from a project and its XSLT service, both
+// handed in by the owner (which must keep them alive). The owner adds
+// PostPoll.
 class ProjectIndexPhotoHost : public IndexPhotoHost {
  public:
+  ProjectIndexPhotoHost(CProject& project, const XsltService& pages);
   // The project's temporary working folder.
   std::string TemporaryFolder() override;
   // The movie's template data transformed by the stylesheet.
@@ -65,6 +69,10 @@ class ProjectIndexPhotoHost : public IndexPhotoHost {
   // Set error on the movie; a movie removed from the project in the
   // meantime is left alone (the text goes to the debug output).
   void SetMovieError(int32_t movieId, const std::string& text) override;
+
+ private:
+  CProject& project_;
+  const XsltService& pages_;
 };
 
 // The name of the next temporary page in folder: "tmphtmltoimage" followed
@@ -99,6 +107,13 @@ class IndexPhotoGenerator {
   // later photos use the same window. Nothing happens for an empty path.
   void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
                 const std::string& indexTemplate);
+
+  // Renders a page that has been written already (the review window's
+  // regeneration) into outputPath for the movie, through the same renderer
+  // and queue as Generate; the page is deleted when it has been drawn.
+  // Nothing happens for an empty output path.
+  void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
+                  int width, int height, int quality);
 
   // The poll: finishes the pending photo when its page is ready, else asks
   // for the next poll. Does nothing when no photo is pending.

@@ -18,8 +18,10 @@
 
 #include "app/indexer/indexer_options.h"
 #include "app/indexer/terminal_port.h"
+#include "app/page_generation.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
+#include "engine/capture_engine.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -219,6 +221,8 @@ int Run(int argc, char** argv) {
   }
 
   const std::string privateTemp = MakePrivateTemporaryFolder();
+  if (!privateTemp.empty())
+    project.SetRunTemporaryFolder(paths::WithTrailingSeparator(privateTemp));
   // The index photo draws pages without a display.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
@@ -227,7 +231,8 @@ int Run(int argc, char** argv) {
   int exitCode = kExitDone;
   {
     TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
-    WorkflowController controller(port);
+    XsltPageGeneration pages;
+    WorkflowController controller(port, project, CaptureEngine::Instance(), pages);
     port.OnRunFinished([] { QCoreApplication::quit(); });
 
     bool interrupted = false;

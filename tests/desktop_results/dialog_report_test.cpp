@@ -49,10 +49,10 @@ TEST_F(ReportCommandTest, TheReportNamesEveryMovieAndIsOpenedOnYes) {
   for (const char* name : {"first.mp4", "second clip.mkv", "third.avi"}) {
     project.AddMovie(Home() + name);
   }
-  Movie& done = project.FindMovieForWrite(project.Movies().front().id());
+  Movie& done = *project.FindMovieForWrite(project.Movies().front().id());
   done.status = kMovieDone;
   done.AddImage({Home() + "first/first_0h00m01.000s.jpg", 25, 1.0});
-  project.FindMovieForWrite(project.Movies().back().id()).SetError("Error capturing\n");
+  project.FindMovieForWrite(project.Movies().back().id())->SetError("Error capturing\n");
 
   testing::RecordingMessagePort messages;
   messages.answer = true;

@@ -22,7 +22,7 @@ class ResultsPageTest : public DesktopTest {
   // Adds a movie with the given status and returns it.
   Movie& Add(const std::string& path, int32_t status, int width = 320, int height = 240) {
     project_.AddMovie(path);
-    Movie& movie = project_.FindMovieForWrite(project_.Movies().back().id());
+    Movie& movie = *project_.FindMovieForWrite(project_.Movies().back().id());
     movie.status = status;
     movie.videoFormat.biWidth = width;
     movie.videoFormat.biHeight = height;

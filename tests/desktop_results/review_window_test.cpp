@@ -4,13 +4,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
+#include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
+#include "app/page_generation.h"
+#include "app/regeneration.h"
+#include "app/workflow_controller.h"
+#include "app/workflow_test_support.h"
 #include "desktop_results/desktop_test_support.h"
+#include "engine/capture_engine.h"
 #include "platform/data_folder.h"
-#include "project/playlist.h"
+#include "platform/paths.h"
 #include "project/project.h"
-#include "render/xslt_service.h"
 
 namespace ombrelo {
 namespace {
@@ -38,7 +44,7 @@ class ReviewWindowTest : public DesktopTest {
     project_.AddMovie(Home() + "holiday clip.mp4");
     movieId_ = project_.Movies().back().id();
   }
-  Movie& TheMovie() { return project_.FindMovieForWrite(movieId_); }
+  Movie& TheMovie() { return *project_.FindMovieForWrite(movieId_); }
   // The colour at (x, y) of the row-th cell as the list shows it.
   QColor CellPixel(ReviewWindow& window, int row, int x, int y) {
     QListWidget* list = window.List();
@@ -113,55 +119,62 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   EXPECT_EQ(KeepOnScreen(area.center()), area.center());
 }
 
-TEST_F(ReviewWindowTest, DeletingAThumbnailRewritesTheOutputsWithoutIt) {
-  std::vector<std::string> images;
-  for (int i = 1; i <= 3; ++i) {
-    images.push_back(Home() + "thumbs/clip_" + std::to_string(i) + ".jpg");
-    QDir().mkpath(QString::fromStdString(Home() + "thumbs"));
-    ASSERT_TRUE(
-        testing::SavePicture(images.back(), 160, 120, [](int, int) { return QColor(Qt::gray); }));
-    TheMovie().AddImage({images.back(), static_cast<uint32_t>(i * 25), i * 1.0});
-  }
-  QDir().mkpath(QString::fromStdString(Home() + "out"));
-  TheMovie().AddImage({images[1], 100, 4.0});  // the same file listed twice
-  TheMovie().SetIpl(Home() + "out/clip.ipl");
-  TheMovie().SetHtml(Home() + "out/clip.html");
-  // The outputs are made again by the core's own writers.
-  std::vector<int32_t> regenerated;
-  auto regenerate = [&](int32_t id) {
-    regenerated.push_back(id);
-    const Movie& movie = project_.FindMovie(id);
-    ASSERT_TRUE(WritePlaylist(movie.ipl, movie));
-    ASSERT_TRUE(
-        GeneratePageForMovie(movie.html, "templates/web/" + project_.Output().htmlTransform, id));
-  };
-  regenerate(movieId_);
-  ASSERT_TRUE(testing::Contains(testing::ReadFileBytes(Home() + "out/clip.html"), "clip_2.jpg"));
+TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
+  // A movie indexed for real, every output on.
+  CProject project(Home());
+  for (const char* folder : {"Ipl", "Html", "Index"})
+    QDir().mkpath(QString::fromStdString(Home() + "out/" + folder));
+  project.SetIplFolder(Home() + "out/Ipl");
+  project.SetHtmlFolder(Home() + "out/Html");
+  project.SetIndexphotoFolder(Home() + "out/Index");
+  project.SetIplUseFolder(true);
+  project.SetHtmlUseFolder(true);
+  project.SetIndexphotoUseFolder(true);
+  project.Capture().delaybeforefirst = 1.0;  // five thumbnails
+  project.Capture().delaybetweensamples = 2.0;
+  project.AddMovie(testing::TestVideos::Get().Make("review clip.mp4"));
+  const Movie& movie = project.Movies().back();
+  testing::RecordingPort port;
+  CaptureEngine engine;
+  XsltPageGeneration pages;
+  WorkflowController controller(port, project, engine, pages);
+  controller.Start();
+  ASSERT_TRUE(testing::RunUntil([&] { return port.runsFinished == 1; }));
+  ASSERT_EQ(movie.images.size(), 5u) << movie.error;
+  const std::vector<ImageEntry> before = movie.images;
 
-  ReviewWindow window(project_, shell_);
-  window.SetRegenerate(regenerate);
-  window.ShowMovie(movieId_);
-  window.SelectImage(1);
-  window.DeleteSelectedImage();
-
-  EXPECT_FALSE(testing::FileExists(images[1]));
-  EXPECT_TRUE(testing::FileExists(images[0]));
-  EXPECT_TRUE(testing::FileExists(images[2]));
-  EXPECT_EQ(window.ImagePaths(), (std::vector<std::string>{images[0], images[2]}));
-  ASSERT_EQ(TheMovie().images.size(), 2u);
-  EXPECT_EQ(regenerated, (std::vector<int32_t>{movieId_, movieId_}));
-  for (const std::string& output : {Home() + "out/clip.ipl", Home() + "out/clip.html"}) {
-    const std::string text = testing::ReadFileBytes(output);
-    EXPECT_FALSE(testing::Contains(text, "clip_2.jpg")) << output;
-    EXPECT_TRUE(testing::Contains(text, "clip_1.jpg")) << output;
-    EXPECT_TRUE(testing::Contains(text, "clip_3.jpg")) << output;
+  Regeneration regeneration(project, controller.IndexPhotos());
+  ResultsPage page(project, shell_);
+  page.SetRegeneration(&regeneration);
+  page.show();
+  page.SelectMovie(movie.id());
+  ReviewWindow& window = *page.Review();
+  std::vector<std::string> temporaryPages;
+  for (int i = 0; i < 2; ++i) {
+    window.SelectImage(1);
+    window.DeleteSelectedImage();
+    temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
+    ASSERT_TRUE(testing::RunUntil([&] { return !controller.IndexPhotoPending(); }));
   }
 
-  // Nothing selected: nothing is deleted.
-  window.List()->clearSelection();
-  window.DeleteSelectedImage();
-  EXPECT_EQ(TheMovie().images.size(), 2u);
-  EXPECT_EQ(regenerated.size(), 2u);
+  // The second and third thumbnails are gone, files and entries; the rest stay.
+  EXPECT_EQ(window.ImagePaths(),
+            (std::vector<std::string>{before[0].path, before[3].path, before[4].path}));
+  EXPECT_EQ(page.CellText(movie.id(), ResultsPage::kImagesColumn), "3");
+  const std::string playlist = testing::ReadFileBytes(movie.ipl);
+  const std::string web = testing::ReadFileBytes(movie.html);
+  for (size_t i = 0; i < before.size(); ++i) {
+    const bool kept = i == 0 || i >= 3;
+    EXPECT_EQ(testing::FileExists(before[i].path), kept) << i;
+    EXPECT_EQ(testing::Contains(playlist, before[i].path), kept) << i;
+    EXPECT_EQ(testing::Contains(web, paths::FileName(before[i].path)), kept) << i;
+  }
+  // The index photo was drawn again after each deletion, from pages numbered
+  // one after the other.
+  EXPECT_EQ(std::count(port.log.begin(), port.log.end(), "index photo: " + movie.path()), 3);
+  EXPECT_EQ(temporaryPages,
+            (std::vector<std::string>{"tmphtmltoimagere1.html", "tmphtmltoimagere2.html"}));
+  EXPECT_EQ(movie.error, "");
 }
 
 }  // namespace

@@ -45,6 +45,16 @@ bool WaitForDebug(const DebugCapture& debug, const std::string& text) {
   return false;
 }
 
+// Waits (real time, bounded) for a condition that another thread makes true.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  for (int i = 0; i < 5000; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
 bool WaitForState(CaptureEngine& engine, CaptureState state) {
   for (int i = 0; i < 500; ++i) {
     if (engine.GetState() == state) return true;
@@ -70,7 +80,13 @@ class EngineTest : public ::testing::Test {
       return std::make_unique<FakePipeline>(script);
     };
     env.ticks = clock.Source();
-    if (!realGate) {
+    if (realGate) {
+      // The real gate; the test learns when a sample has come to it.
+      env.waitForEvent = [this](AutoResetEvent& event, int64_t ms) {
+        gateArrivals++;
+        return event.Wait(ms);
+      };
+    } else {
       // The gate never blocks in real time: a closed gate is a time-out
       // that the fake clock pays for.
       env.waitForEvent = [this](AutoResetEvent& event, int64_t ms) {
@@ -105,6 +121,7 @@ class EngineTest : public ::testing::Test {
   FakeClock clock;
   RecordingListener listener{&clock};
   std::vector<int64_t> gateWaits;
+  std::atomic<int> gateArrivals{0};
   bool factoryFails = false;
   std::unique_ptr<CaptureEngine> engine;
 };
@@ -348,6 +365,46 @@ TEST_F(EngineTest, OneFrameInFlightHoldsTheStreamingThreadUntilConsumed) {
   engine->FrameConsumed();
   streaming.join();
   EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1}));
+}
+
+TEST_F(EngineTest, AFrameTakenAtTheStopFrameIsDeliveredBeforeTheEndIsReported) {
+  // A "Sample Duration" limit: every frame of the first 0.2 s, so frame 5
+  // is the stop frame. Frame 5 comes while the owner still saves frame 4.
+  engine = MakeEngine(/*realGate=*/true);
+  CaptureSettings settings;
+  settings.delaybeforefirst = 0;
+  settings.delaybetweensamples = 0.04;
+  settings.sampleduration = 0.2;
+  script->duration = 100 * T;
+  engine->SetCaptureSettings(settings);
+  script->SetOnWait([](int64_t, int32_t*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return E_ABORT;  // no fake time passes: no stall
+  });
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_EQ(engine->GetSchedule().stopFrame, 5);
+  for (int64_t f = 0; f < 5; ++f) {
+    if (f > 0) engine->FrameConsumed();
+    Deliver(f);
+  }
+  std::thread streaming([&] { Deliver(5); });
+  EXPECT_TRUE(WaitUntil([&] { return gateArrivals.load() == 6; }));
+  // The worker sees the stop frame again and again while frame 5 waits.
+  const int waits = script->waits.load();
+  EXPECT_TRUE(WaitUntil([&] { return script->waits.load() >= waits + 3; }))
+      << "the worker ended the capture with a frame at the gate";
+  EXPECT_TRUE(listener.Values("ended").empty());
+  engine->FrameConsumed();
+  streaming.join();
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{1});
+  const auto events = listener.Events();
+  const auto lastFrame = std::find_if(events.rbegin(), events.rend(),
+                                      [](const auto& e) { return e.kind == "frame"; });
+  const auto end = std::find_if(events.rbegin(), events.rend(),
+                                [](const auto& e) { return e.kind == "ended"; });
+  EXPECT_LT(end - events.rbegin(), lastFrame - events.rbegin()) << "the frame came first";
 }
 
 TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {

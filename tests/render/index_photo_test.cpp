@@ -18,6 +18,7 @@
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/xslt_service.h"
 #include "support/debug_capture.h"
 
 namespace ombrelo {
@@ -133,8 +134,8 @@ class IndexPhotoTest : public ::testing::Test {
 // service behind the page, polls through the event loop.
 class ProjectHost : public ProjectIndexPhotoHost {
  public:
-  explicit ProjectHost(std::string temporaryFolder)
-      : temporaryFolder_(std::move(temporaryFolder)) {}
+  ProjectHost(std::string temporaryFolder, CProject& project, const XsltService& pages)
+      : ProjectIndexPhotoHost(project, pages), temporaryFolder_(std::move(temporaryFolder)) {}
   std::string TemporaryFolder() override { return temporaryFolder_; }
   void PostPoll() override {
     QMetaObject::invokeMethod(
@@ -203,7 +204,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   // named after the video, here with a blank and a "#" in its name.
   project.AddMovie(out_ / "My clip #2.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = project.FindMovieForWrite(id);
+  Movie& movie = *project.FindMovieForWrite(id);
   movie.videoFormat.biWidth = 320;
   movie.videoFormat.biHeight = 240;
   movie.SetLength(60.0);
@@ -216,7 +217,8 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
     movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
 
-  ProjectHost host(temp_.Path());
+  const XsltService pages(project, {});
+  ProjectHost host(temp_.Path(), project, pages);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   DebugCapture debug;
@@ -225,7 +227,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   ASSERT_TRUE(generator.Pending());
   ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
-  EXPECT_EQ(project.FindMovie(id).error, "");
+  EXPECT_EQ(project.FindMovie(id)->error, "");
   EXPECT_EQ(host.finished, (std::vector<std::pair<int32_t, bool>>{{id, true}}));
   EXPECT_TRUE(debug.Contains("Navigate\n"));
   EXPECT_FALSE(debug.Contains("DISPID_NAVIGATEERROR\n"));

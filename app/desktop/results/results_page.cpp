@@ -11,6 +11,7 @@
 
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
+#include "app/regeneration.h"
 #include "project/preferences.h"
 #include "project/project.h"
 
@@ -178,9 +179,9 @@ void ResultsPage::SelectMovie(int32_t movieId) {
 }
 
 bool ResultsPage::CommandEnabled(int command) const {
-  const int32_t id = SelectedMovieId();
-  if (id < 0) return false;
-  const Movie& movie = project_.FindMovie(id);
+  const Movie* found = project_.FindMovie(SelectedMovieId());
+  if (!found) return false;
+  const Movie& movie = *found;
   switch (command) {
     case kViewImages:
       return !movie.images.empty();
@@ -206,7 +207,7 @@ QMenu* ResultsPage::ContextMenu() {
 void ResultsPage::Run(int command) {
   if (!CommandEnabled(command)) return;
   const int32_t id = SelectedMovieId();
-  const Movie& movie = project_.FindMovie(id);
+  const Movie& movie = *project_.FindMovie(id);  // there: the command is enabled
   switch (command) {
     case kViewImages: {
       std::vector<std::string> files;
@@ -251,13 +252,20 @@ void ResultsPage::Run(int command) {
   }
 }
 
+void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = regeneration; }
+
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
     review_ = new ReviewWindow(project_, shell_, this);
+    review_->SetRegenerate([this](int32_t movieId) {
+      const QSize size = window()->size();
+      if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
+    });
     // The row shows the number of images left.
     connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {
       QTreeWidgetItem* item = RowOf(movieId);
-      if (item && project_.HasMovie(movieId)) FillRow(item, project_.FindMovie(movieId));
+      const Movie* movie = project_.FindMovie(movieId);
+      if (item && movie) FillRow(item, *movie);
     });
   }
   return *review_;

@@ -20,6 +20,7 @@ namespace ombrelo {
 class CProject;
 class DesktopShell;
 class Movie;
+class Regeneration;
 class ReviewWindow;
 
 class ResultsPage : public QWidget {
@@ -71,6 +72,12 @@ class ResultsPage : public QWidget {
   // The context menu as it would pop up now (for tests and the keyboard).
   QMenu* ContextMenu();
 
+  // Thumbnails deleted in the review window have their movie's outputs made
+  // again by this regeneration (the main window's, which shares the run's
+  // renderer); the window's size sizes the renderer if it has none yet.
+  // Null: only the thumbnail goes.
+  void SetRegeneration(Regeneration* regeneration);
+
   // For the main window and tests.
   QTreeWidget* List() const { return list_; }
   // The review window, made at the first click on a row.
@@ -106,6 +113,7 @@ class ResultsPage : public QWidget {
   QMenu* menu_ = nullptr;
   std::map<int, QAction*> actions_;
   ReviewWindow* review_ = nullptr;
+  Regeneration* regeneration_ = nullptr;
 };
 
 }  // namespace ombrelo

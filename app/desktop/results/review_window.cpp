@@ -168,7 +168,7 @@ void ReviewWindow::ShowMovie(int32_t movieId) {
 }
 
 void ReviewWindow::Fill() {
-  const Movie* movie = project_.HasMovie(movieId_) ? &project_.FindMovie(movieId_) : nullptr;
+  const Movie* movie = project_.FindMovie(movieId_);
   if (!movie) movieId_ = -1;
   setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
   list_->clear();
@@ -185,8 +185,9 @@ void ReviewWindow::Fill() {
 }
 
 bool ReviewWindow::CommandEnabled(int command) const {
-  if (!project_.HasMovie(movieId_)) return false;
-  const Movie& movie = project_.FindMovie(movieId_);
+  const Movie* found = project_.FindMovie(movieId_);
+  if (!found) return false;
+  const Movie& movie = *found;
   switch (command) {
     case kHtml:
       return !movie.html.empty();
@@ -206,7 +207,7 @@ bool ReviewWindow::CommandEnabled(int command) const {
 
 void ReviewWindow::Run(int command) {
   if (!CommandEnabled(command)) return;
-  const Movie& movie = project_.FindMovie(movieId_);
+  const Movie& movie = *project_.FindMovie(movieId_);  // there: the command is enabled
   switch (command) {
     case kHtml:
       shell_.OpenFile(movie.html);
@@ -268,11 +269,11 @@ void ReviewWindow::DeleteSelectedImage() {
     // The picture stays where it is, in the movie and in its outputs.
     ShowMessage("Error",
                 "Failed to delete image " + path + " : " + file.errorString().toStdString(),
-                MessageIcon::error, MessageOwner::none);
+                MessageIcon::error, MessageOwner::reviewWindow);
     return;
   }
   // Every entry naming the file goes: none may point at a deleted file.
-  Movie& movie = project_.FindMovieForWrite(movieId_);
+  Movie& movie = *project_.FindMovieForWrite(movieId_);  // checked above
   const auto names = [&](const ImageEntry& image) { return image.path == path; };
   while (std::any_of(movie.images.begin(), movie.images.end(), names)) movie.RemoveImage(path);
   cache_->Remove(path);
