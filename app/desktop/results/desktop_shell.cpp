@@ -11,6 +11,7 @@
 
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
+#include "project/movie.h"
 #include "project/preferences.h"
 
 namespace ombrelo {
@@ -82,6 +83,16 @@ void OpenInViewer(DesktopShell& shell, const std::vector<std::string>& files) {
     DebugOutput("Failed to start the image viewer " + program.toStdString() + "\n");
   }
   shell.ShowHelpPage(kNoViewerPage, HelpMode::notice);
+}
+
+void ViewMovieImages(DesktopShell& shell, const Movie& movie) {
+  std::vector<std::string> files;
+  if (!movie.ipl.empty()) {
+    files.push_back(movie.ipl);
+  } else {
+    for (const ImageEntry& image : movie.images) files.push_back(image.path);
+  }
+  OpenInViewer(shell, files);
 }
 
 }  // namespace ombrelo

@@ -14,6 +14,8 @@
 
 namespace ombrelo {
 
+class Movie;
+
 // The preference that holds the image viewer's command line, e.g. "eog" or
 // "gwenview --slideshow"; the files to show are added as arguments.
 inline constexpr char kViewerCommandKey[] = "ViewerCommand";
@@ -51,5 +53,8 @@ QString ViewerCommand();
 // or it cannot be started, the help page kNoViewerPage is shown in notice
 // mode instead. Each file is one argument of its own.
 void OpenInViewer(DesktopShell& shell, const std::vector<std::string>& files);
+// The movie's pictures in the image viewer: its playlist when it has one,
+// else every thumbnail.
+void ViewMovieImages(DesktopShell& shell, const Movie& movie);
 
 }  // namespace ombrelo

@@ -209,16 +209,9 @@ void ResultsPage::Run(int command) {
   const int32_t id = SelectedMovieId();
   const Movie& movie = *project_.FindMovie(id);  // there: the command is enabled
   switch (command) {
-    case kViewImages: {
-      std::vector<std::string> files;
-      if (!movie.ipl.empty()) {
-        files.push_back(movie.ipl);
-      } else {
-        for (const ImageEntry& image : movie.images) files.push_back(image.path);
-      }
-      OpenInViewer(shell_, files);
+    case kViewImages:
+      ViewMovieImages(shell_, movie);
       break;
-    }
     case kViewHtml:
       shell_.OpenFile(movie.html);
       break;

@@ -216,7 +216,7 @@ void ReviewWindow::Run(int command) {
       shell_.OpenFile(movie.path());
       break;
     case kPlaylist:
-      if (!movie.ipl.empty()) OpenInViewer(shell_, {movie.ipl});
+      ViewMovieImages(shell_, movie);
       break;
     case kIndex:
       OpenInViewer(shell_, {movie.indexphoto});
