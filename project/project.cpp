@@ -65,9 +65,15 @@ CProject::CProject(const std::string& defaultBaseFolder) : output_(defaultBaseFo
 
 CProject::~CProject() = default;
 
+void CProject::NotifyChanged() {
+  ++revision_;
+  if (observer_) observer_();
+}
+
 void CProject::AddMovie(const std::string& path) {
   RemoveMovie(path);
   AppendMovie(Movie(path, capture_));
+  NotifyChanged();
 }
 
 void CProject::AppendMovie(Movie movie) {
@@ -92,16 +98,19 @@ void CProject::RemoveMovie(const std::string& path) {
   const auto found = byPath_.find(path);
   if (found == byPath_.end()) return;
   EraseMovie(found->second.front());
+  NotifyChanged();
 }
 
 void CProject::ClearMovies() {
   movies_.clear();
   byId_.clear();
   byPath_.clear();
+  NotifyChanged();
 }
 
 void CProject::MarkDone(int32_t id) {
   if (Movie* movie = MovieById(id)) movie->status = kMovieDone;
+  NotifyChanged();
 }
 
 const Movie* CProject::MovieById(int32_t id) const {
@@ -110,6 +119,7 @@ const Movie* CProject::MovieById(int32_t id) const {
 }
 
 Movie* CProject::MovieById(int32_t id) {
+  NotifyChanged();
   const auto found = byId_.find(id);
   return found == byId_.end() ? nullptr : &*found->second;
 }
@@ -209,8 +219,10 @@ bool CProject::Load(const std::string& path) {
     ExpectTag(in, "</obxproject>");
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    NotifyChanged();
     return false;
   }
+  NotifyChanged();
   return true;
 }
 

@@ -8,6 +8,7 @@
 // The process has one project, CProject::Instance(); other instances exist
 // only in tests. A project is used from the user-interface thread only.
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -62,33 +63,47 @@ class CProject {
   const std::list<Movie>& Movies() const { return movies_; }
 
   // ---- Capture settings (copied into the engine when a movie is opened).
-  CaptureSettings& Capture() { return capture_; }
+  CaptureSettings& Capture() {
+    NotifyChanged();
+    return capture_;
+  }
   const CaptureSettings& Capture() const { return capture_; }
 
   // ---- Output settings. The folder setters append a separator to a
   // non-empty folder that lacks one; an empty folder stays empty.
   const OutputSettings& Output() const { return output_; }
-  void SetHtmlTransform(const std::string& name) { output_.htmlTransform = name; }
-  void SetIndexphotoTransform(const std::string& name) { output_.indexphotoTransform = name; }
-  void SetReportTransform(const std::string& name) { output_.reportTransform = name; }
+  void SetHtmlTransform(const std::string& name) { Set(output_.htmlTransform, name); }
+  void SetIndexphotoTransform(const std::string& name) { Set(output_.indexphotoTransform, name); }
+  void SetReportTransform(const std::string& name) { Set(output_.reportTransform, name); }
   void SetThumbsFolder(const std::string& folder) {
-    output_.thumbsFolder = NormaliseFolder(folder);
+    Set(output_.thumbsFolder, NormaliseFolder(folder));
   }
-  void SetIplFolder(const std::string& folder) { output_.iplFolder = NormaliseFolder(folder); }
-  void SetHtmlFolder(const std::string& folder) { output_.htmlFolder = NormaliseFolder(folder); }
+  void SetIplFolder(const std::string& folder) { Set(output_.iplFolder, NormaliseFolder(folder)); }
+  void SetHtmlFolder(const std::string& folder) {
+    Set(output_.htmlFolder, NormaliseFolder(folder));
+  }
   void SetIndexphotoFolder(const std::string& folder) {
-    output_.indexphotoFolder = NormaliseFolder(folder);
+    Set(output_.indexphotoFolder, NormaliseFolder(folder));
   }
-  void SetIndexphotoEnabled(bool on) { output_.indexphotoEnabled = on; }
-  void SetHtmlEnabled(bool on) { output_.htmlEnabled = on; }
-  void SetIplEnabled(bool on) { output_.iplEnabled = on; }
-  void SetThumbsEnabled(bool on) { output_.thumbsEnabled = on; }
-  void SetIndexphotoUseFolder(bool on) { output_.indexphotoUseFolder = on; }
-  void SetHtmlUseFolder(bool on) { output_.htmlUseFolder = on; }
-  void SetIplUseFolder(bool on) { output_.iplUseFolder = on; }
-  void SetThumbsUseFolder(bool on) { output_.thumbsUseFolder = on; }
-  void SetImagescale(float scale) { output_.imagescale = scale; }
-  void SetCurrentPath(const std::string& folder) { output_.current_path = folder; }
+  void SetIndexphotoEnabled(bool on) { Set(output_.indexphotoEnabled, on); }
+  void SetHtmlEnabled(bool on) { Set(output_.htmlEnabled, on); }
+  void SetIplEnabled(bool on) { Set(output_.iplEnabled, on); }
+  void SetThumbsEnabled(bool on) { Set(output_.thumbsEnabled, on); }
+  void SetIndexphotoUseFolder(bool on) { Set(output_.indexphotoUseFolder, on); }
+  void SetHtmlUseFolder(bool on) { Set(output_.htmlUseFolder, on); }
+  void SetIplUseFolder(bool on) { Set(output_.iplUseFolder, on); }
+  void SetThumbsUseFolder(bool on) { Set(output_.thumbsUseFolder, on); }
+  void SetImagescale(float scale) { Set(output_.imagescale, scale); }
+  void SetCurrentPath(const std::string& folder) { Set(output_.current_path, folder); }
+
+  // ---- Change notice. Every operation that changes the project, and every
+  // write access (FindMovieForWrite, the non-const MovieById and Capture),
+  // raises the revision and then calls the observer. A write access notifies
+  // before the caller has made its change through what it gets: an observer
+  // that needs the changed project defers its work (e.g. to the event loop).
+  void SetChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  uint64_t Revision() const { return revision_; }
+  void NotifyChanged();
 
   // ---- Project files.
 
@@ -145,6 +160,11 @@ class CProject {
                               const std::string& prefixWord, bool report);
 
  private:
+  template <typename T, typename V>
+  void Set(T& field, V&& value) {
+    field = std::forward<V>(value);
+    NotifyChanged();
+  }
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
   void AppendMovie(Movie movie);
@@ -160,6 +180,8 @@ class CProject {
   std::string tempFolder_;
   std::string runTemporaryFolder_;
   int renameCounter_ = 0;
+  uint64_t revision_ = 0;
+  std::function<void()> observer_;
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).
