@@ -107,6 +107,11 @@ void ResultsPage::RefreshList() {
   for (const Movie& movie : project_.Movies()) {
     if (movie.status == kMovieDone || movie.status == kMovieFailed) AddRow(movie);
   }
+  // A project opened since: the review window's movie may be gone.
+  if (review_ && !project_.HasMovie(review_->MovieId())) {
+    review_->ShowMovie(-1);
+    review_->hide();
+  }
 }
 
 void ResultsPage::MovieFinished(const Movie& movie) {
