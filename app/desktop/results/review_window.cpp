@@ -93,7 +93,7 @@ QPoint KeepOnScreen(const QPoint& globalPos) {
 ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, QWidget* parent)
     : QWidget(parent, Qt::Tool), project_(project), shell_(shell) {
   setAttribute(Qt::WA_ShowWithoutActivating);
-  cache_ = new ThumbnailCache(kCell, this);
+  cache_ = new ThumbnailCache(kCell, devicePixelRatioF(), this);
 
   list_ = new QListWidget(this);
   list_->setViewMode(QListView::IconMode);

@@ -31,9 +31,10 @@ CellPlacement PlaceInCell(QSize cell, QSize picture) {
 namespace {
 
 // Loads one picture and prepares what its cell shows.
-ThumbnailCache::Entry LoadEntry(const std::string& path, QSize cell) {
+ThumbnailCache::Entry LoadEntry(const std::string& path, QSize cell, qreal pixelRatio) {
   ThumbnailCache::Entry entry;
-  PictureSize size{cell.width(), cell.height()};  // decode no larger than needed
+  const QSize pixels = (QSizeF(cell) * pixelRatio).toSize();
+  PictureSize size{pixels.width(), pixels.height()};  // decode no larger than needed
   const QImage decoded = LoadQImage(path, &size);
   if (decoded.isNull() || size.width <= 0 || size.height <= 0) return entry;
   entry.picture = QSize(size.width, size.height);
@@ -47,8 +48,10 @@ ThumbnailCache::Entry LoadEntry(const std::string& path, QSize cell) {
                      std::max(1, static_cast<int>(place.source.width() * sx)),
                      std::max(1, static_cast<int>(place.source.height() * sy)));
   entry.image = decoded.copy(source)
-                    .scaled(place.target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .scaled((QSizeF(place.target.size()) * pixelRatio).toSize(),
+                            Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .convertToFormat(QImage::Format_RGB32);
+  entry.image.setDevicePixelRatio(pixelRatio);
   entry.target = place.target;
   return entry;
 }
@@ -62,7 +65,8 @@ class ThumbnailCache::Worker {
   // again when they are drawn again.
   static constexpr size_t kMaxQueued = 256;
 
-  Worker(ThumbnailCache* owner, QSize cell) : owner_(owner), cell_(cell) {
+  Worker(ThumbnailCache* owner, QSize cell, qreal pixelRatio)
+      : owner_(owner), cell_(cell), pixelRatio_(pixelRatio) {
     thread_ = std::thread([this] { Run(); });
   }
   ~Worker() {
@@ -100,7 +104,7 @@ class ThumbnailCache::Worker {
         path = std::move(queue_.back());
         queue_.pop_back();
       }
-      Entry entry = LoadEntry(path, cell_);
+      Entry entry = LoadEntry(path, cell_, pixelRatio_);
       // Queued to the owner's thread; dropped by Qt if the owner is gone.
       QMetaObject::invokeMethod(
           owner_, [owner = owner_, path, entry] { owner->Store(path, entry); },
@@ -110,6 +114,7 @@ class ThumbnailCache::Worker {
 
   ThumbnailCache* const owner_;
   const QSize cell_;
+  const qreal pixelRatio_;
   std::thread thread_;
   std::mutex mutex_;  // guards the fields below
   std::condition_variable wake_;
@@ -117,8 +122,10 @@ class ThumbnailCache::Worker {
   bool stop_ = false;
 };
 
-ThumbnailCache::ThumbnailCache(QSize cell, QObject* parent)
-    : QObject(parent), cell_(cell), worker_(std::make_unique<Worker>(this, cell)) {}
+ThumbnailCache::ThumbnailCache(QSize cell, qreal pixelRatio, QObject* parent)
+    : QObject(parent),
+      cell_(cell),
+      worker_(std::make_unique<Worker>(this, cell, std::max<qreal>(1.0, pixelRatio))) {}
 
 ThumbnailCache::~ThumbnailCache() { worker_.reset(); }
 

@@ -32,13 +32,15 @@ class ThumbnailCache : public QObject {
 
  public:
   struct Entry {
-    QImage image;   // the drawn part, already scaled; null when not loadable
+    QImage image;   // the drawn part, scaled for the screen; null when not loadable
     QRect target;   // where it goes in the cell
     QSize picture;  // the picture's size in its file
     bool Failed() const { return image.isNull(); }
   };
 
-  explicit ThumbnailCache(QSize cell, QObject* parent = nullptr);
+  // Pictures are prepared for a screen of the given device pixel ratio
+  // (2 on a high-density screen), so that they are drawn sharp.
+  ThumbnailCache(QSize cell, qreal pixelRatio, QObject* parent = nullptr);
   ~ThumbnailCache() override;
 
   // The entry for the picture, or null while it is being loaded (the first
