@@ -88,7 +88,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEveryRow) {
             "Error capturing from '/v/unknown.xyz' - not recognized");
   // An index photo that failed later shows in the movie's row, which stays.
   done.SetError("Failed to render index photo '/o/done.jpg'\n");
-  page.IndexPhotoFinished(done);
+  page.IndexPhotoFinished(done, false);
   EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
             "Failed to render index photo '/o/done.jpg'");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 4);

@@ -147,7 +147,8 @@ void ResultsPage::FillRow(QTreeWidgetItem* item, const Movie& movie) {
   }
 }
 
-void ResultsPage::IndexPhotoFinished(const Movie& movie) {
+void ResultsPage::IndexPhotoFinished(const Movie& movie, bool written) {
+  (void)written;  // the movie itself tells what there is now
   if (QTreeWidgetItem* item = RowOf(movie.id())) FillRow(item, movie);
   if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }

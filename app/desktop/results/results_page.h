@@ -56,9 +56,10 @@ class ResultsPage : public QWidget {
   // outputs are made, or one that could not be opened.
   void MovieFinished(const Movie& movie);
   void MovieNotOpened(const Movie& movie) { MovieFinished(movie); }
-  // The movie's index photo is done or failed: its row and review window
-  // show it (the row keeps its place).
-  void IndexPhotoFinished(const Movie& movie);
+  // The movie's index photo was written or failed (then the movie holds the
+  // error and no index photo): its row and review window show it, the row
+  // keeps its place.
+  void IndexPhotoFinished(const Movie& movie, bool written);
 
   // The selected movie's id, -1 when none is selected or it is gone.
   int32_t SelectedMovieId() const;
