@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <cstring>
 
 #include "app/frame_output.h"
@@ -101,7 +102,7 @@ TEST_F(ProgressPageTest, FramesFasterThanTheScreenArePaintedAtTheScreensPace) {
   ProgressPage& page = page_;
   const Movie& movie = movie_;
   Start();
-  testing::WaitFor([&] { return page.isVisible(); });
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
   const int before = page.PreviewPaints();
   QElapsedTimer timer;
   timer.start();
