@@ -118,7 +118,7 @@ std::string WriteFailureText(const std::string& path) {
 
 std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
   const CaptureSettings& settings = project.Capture();
-  return project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
+  return project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
                                  project.Output().thumbsEnabled) +
          ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
          ThumbnailExtension(settings);

@@ -30,7 +30,7 @@ struct FrameCopy {
   int32_t size = 0;         // bytes of the frame (the size of the buffer)
   int32_t frame = 0;        // frame number
   double time = 0.0;        // start of the frame in seconds
-  std::string text;         // path of the movie the frame belongs to
+  std::string moviePath;    // path of the movie the frame belongs to
   int32_t imageNumber = 0;  // 0 for the movie's first frame, then 1, 2, ...
   int32_t movieId = 0;      // the movie being captured when the frame was taken
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/capture_event_sink.h"
 #include "app/frame_output.h"
@@ -208,11 +209,11 @@ void WorkflowController::FillQueue() const {
   }
 }
 
-Movie* WorkflowController::NextQueued() const {
+const Movie* WorkflowController::NextQueued() const {
   // Each id is looked up again: the front end may change the list while it
-  // shows a message.
+  // shows a message. Looking is no change of the project.
   while (!queue_.empty()) {
-    Movie* movie = project_.MovieById(queue_.front());
+    const Movie* movie = std::as_const(project_).MovieById(queue_.front());
     if (movie && IsWaiting(*movie)) return movie;
     queue_.pop_front();
   }
@@ -226,15 +227,15 @@ int WorkflowController::StartNextMovie() {
   // movies added during the run are taken too.
   bool filled = false;
   for (;;) {
-    Movie* movie = NextQueued();
-    if (!movie && !filled) {
+    const Movie* next = NextQueued();
+    if (!next && !filled) {
       FillQueue();
       filled = true;
-      movie = NextQueued();
+      next = NextQueued();
     }
-    if (!movie) break;
+    if (!next) break;
     queue_.pop_front();
-    if (OpenMovie(*movie)) return kMovieStarted;
+    if (OpenMovie(*project_.MovieById(next->id()))) return kMovieStarted;
     failed = true;
   }
   port_.SavePreferences();
@@ -349,6 +350,10 @@ void WorkflowController::Handle(WorkflowEvent& event) {
       case WorkflowEventType::captureEnded:
         // Only the first end of the movie being captured counts.
         if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
+        break;
+      case WorkflowEventType::stateChanged:
+        // Whatever the movie: the commands follow the engine as it is now.
+        port_.EnableCommands(GetCommandStates());
         break;
       case WorkflowEventType::indexPhotoPoll:
         renderer_->Poll();

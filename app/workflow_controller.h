@@ -115,7 +115,7 @@ class WorkflowController {
   friend class PhotoHost;
 
   void FillQueue() const;
-  Movie* NextQueued() const;
+  const Movie* NextQueued() const;
   bool OpenMovie(Movie& movie);
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/jpeg_support.h"
+#include "jpeg_support.h"
 #include "imaging/picture_converter.h"
 #include "platform/debug_output.h"
 

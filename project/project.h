@@ -5,8 +5,8 @@
 // project files (".obx"); the same format, without movies, is the settings
 // file "last_settings.bin" and the crash-recovery file.
 //
-// The process has one project, CProject::Instance(); other instances exist
-// only in tests. A project is used from the user-interface thread only.
+// A program makes its one project at its top and hands it down to what
+// needs it. A project is used from the user-interface thread only.
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -104,6 +104,13 @@ class CProject {
   void SetChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   uint64_t Revision() const { return revision_; }
   void NotifyChanged();
+  // Takes the output and capture settings of another project (a settings
+  // file read into a project of its own); the movies stay.
+  void CopySettingsFrom(const CProject& other) {
+    output_ = other.output_;
+    capture_ = other.capture_;
+    NotifyChanged();
+  }
 
   // ---- Project files.
 

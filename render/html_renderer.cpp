@@ -67,10 +67,16 @@ class HtmlRenderer::EventSink : public HtmlViewListener {
   void NavigateError(const std::string&) override {
     navigationFailed_ = true;
     DebugOutput("DISPID_NAVIGATEERROR\n");
+    if (loaded) loaded();
   }
-  void DocumentComplete(const std::string&) override { DebugOutput("DISPID_DOCUMENTCOMPLETE\n"); }
+  void DocumentComplete(const std::string&) override {
+    DebugOutput("DISPID_DOCUMENTCOMPLETE\n");
+    if (loaded) loaded();
+  }
   void ProgressChange(int, int) override { DebugOutput("DISPID_PROGRESSCHANGE\n"); }
   void TitleChange(const std::string&) override { DebugOutput("DISPID_TITLECHANGE\n"); }
+
+  std::function<void()> loaded;  // the renderer owner's notice
 
  private:
   bool downloadSeen_ = false;  // set by the first download, never cleared
@@ -90,6 +96,10 @@ HtmlRenderer::HtmlRenderer(int width, int height, TickSource ticks)
 
 HtmlRenderer::~HtmlRenderer() {
   if (view_) view_->SetListener(nullptr);
+}
+
+void HtmlRenderer::SetLoadedNotice(std::function<void()> notice) {
+  sink_->loaded = std::move(notice);
 }
 
 bool HtmlRenderer::NavigationFailed() const { return sink_ && sink_->NavigationFailed(); }

@@ -7,6 +7,7 @@
 // IsReady() until it answers true and call Capture(). ErrorText() holds what
 // went wrong in the last capture ("" when the JPEG was written).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,10 @@ class HtmlRenderer {
   // True when the page last navigated to could not be loaded at all (the
   // view shows its error page instead; the page will never be ready).
   bool NavigationFailed() const;
+  // Called (on the view's thread) when the page last navigated to has
+  // finished loading or failed to load: the moment to ask IsReady again.
+  // The call comes from inside the view's event handling: post, don't draw.
+  void SetLoadedNotice(std::function<void()> notice);
   int Width() const { return width_; }
   int Height() const { return height_; }
 

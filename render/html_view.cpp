@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/html_container.h"
+#include "html_container.h"
 #include "render/master_stylesheet.h"
 
 namespace ombrelo {

@@ -3,11 +3,13 @@
 // a temporary HTML page, the page loaded into the HtmlRenderer, and, once it
 // is ready, drawn and saved as a JPEG.
 //
-// Loading does not block. Generate() starts the page and asks the owner to
-// post a poll to its own event loop; the owner calls Poll() when the poll
-// comes back, and Poll() either finishes the photo or asks for the next
-// poll. While a photo is pending (Pending()), the workflow does not start
-// the next movie.
+// Loading does not block, and the wait does not spin. Generate() starts the
+// page and asks the owner to post a poll to its own event loop; the owner
+// calls Poll() when the poll comes back, and Poll() either finishes the
+// photo or waits: the next poll is asked for when the page has loaded (the
+// view's notice) or when a time limit falls due (a timer), and the event
+// loop sleeps in between. While a photo is pending (Pending()), the
+// workflow does not start the next movie.
 //
 // Only one page is rendered at a time. A photo asked for while another is
 // pending has its page generated at once and is rendered when the pending
@@ -18,6 +20,8 @@
 #include <string>
 
 #include "platform/sync.h"
+
+class QTimer;
 
 namespace ombrelo {
 
@@ -95,7 +99,9 @@ class IndexPhotoGenerator {
   static constexpr const char* kTimedOutText =
       "Failed to render index photo '%s' - the page did not become ready\n";
 
-  explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount);
+  // giveUpMs replaces kGiveUpMs (for tests).
+  explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount,
+                               uint64_t giveUpMs = kGiveUpMs);
   ~IndexPhotoGenerator();
   IndexPhotoGenerator(const IndexPhotoGenerator&) = delete;
   IndexPhotoGenerator& operator=(const IndexPhotoGenerator&) = delete;
@@ -136,9 +142,13 @@ class IndexPhotoGenerator {
 
   void Start(const Request& request);
   void Finish(bool written);
+  // Asks for a poll when the next time limit of the pending page falls due.
+  void WaitForDeadline(const HtmlRenderer& renderer);
 
   IndexPhotoHost& host_;
   TickSource ticks_;
+  uint64_t giveUpMs_;
+  std::unique_ptr<QTimer> deadline_;  // single shot: the next time limit
   std::unique_ptr<HtmlRenderer> renderer_;
   HtmlRenderer* current_ = nullptr;  // set while a photo is pending
   Request pending_;                  // the photo being rendered

@@ -354,14 +354,8 @@ bool XsltService::WritePage(const std::string& outputPath, const std::string& st
   std::string page;
   if (!Transform(&page, xml, stylesheet)) return false;
 
-  const int error = WriteOutputFile(outputPath, page);
-  if (error == 0) return true;
-  if (failure.stopIndexing && stopIndexing_) stopIndexing_();
-  char text[256];
-  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
-                outputPath.c_str(), error);
-  ShowMessage("Error", text, MessageIcon::error, failure.owner);
-  return false;
+  return WriteHtmlFile(outputPath, page, failure.owner,
+                       failure.stopIndexing ? stopIndexing_ : std::function<void()>());
 }
 
 bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,

@@ -80,8 +80,8 @@ class ResultWidgetPages : public RunPages {
     if (!movie.error.empty()) progress_->AppendError(movie.error);
     results_->MovieFinished(movie);
   }
-  void IndexPhotoFinished(const Movie& movie, bool) override {
-    results_->IndexPhotoFinished(movie);
+  void IndexPhotoFinished(const Movie& movie, bool written) override {
+    results_->IndexPhotoFinished(movie, written);
   }
   void ShowDecodingProblems(const std::vector<std::string>& paths) override {
     ombrelo::ShowDecodingProblems(

@@ -41,7 +41,7 @@ FrameCopy CodedFrame(int width, int height, int number, double time, int imageNu
   frame.pixels = std::move(pixels);
   frame.frame = number;
   frame.time = time;
-  frame.text = moviePath;
+  frame.moviePath = moviePath;
   frame.imageNumber = imageNumber;
   return frame;
 }

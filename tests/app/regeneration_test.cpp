@@ -58,6 +58,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   XsltPageGeneration pages;
   WorkflowController controller(port, project, engine, pages);
   Regeneration regeneration(project, controller.IndexPhotos());
+  ASSERT_NE(project.FindMovie(first), nullptr);
   const Movie& movie = *project.FindMovie(first);
 
   // While the second movie is captured, a thumbnail of the first is deleted;
@@ -81,7 +82,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   // The run went on: the second movie is done, the failed page was told to
   // the review window, and the first movie's photo was drawn again.
   EXPECT_EQ(project.FindMovie(second)->status, kMovieDone) << project.FindMovie(second)->error;
-  EXPECT_EQ(project.FindMovie(first)->status, kMovieDone) << movie.error;
+  EXPECT_EQ(movie.status, kMovieDone) << movie.error;
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].owner, MessageOwner::reviewWindow);
   EXPECT_EQ(messages.shown[0].text.rfind("Failed to open html file (" + movie.html + ")", 0), 0u);

@@ -4,6 +4,9 @@
 
 #include <QImage>
 #include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,6 +21,7 @@
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/html_view.h"
 #include "render/xslt_service.h"
 #include "support/debug_capture.h"
 
@@ -346,7 +350,7 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
   EXPECT_EQ(host_.pollsPosted, 1);
 
   generator_.Poll();
-  EXPECT_EQ(host_.pollsPosted, 2) << "not ready: the poll posts itself again";
+  EXPECT_EQ(host_.pollsPosted, 1) << "not ready: the poll waits, it does not post itself again";
   now_ += HtmlRenderer::kDownloadWaitMs + 1;
   generator_.Poll();
   EXPECT_TRUE(debug.Contains("Navigate timed out\n"));
@@ -369,6 +373,45 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
   EXPECT_EQ(host_.pollsPosted, polls);
   EXPECT_EQ(host_.errors.size(), 1u);
   EXPECT_EQ(host_.finished.size(), 1u);
+}
+
+// The process's CPU time in milliseconds.
+double CpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+TEST(IndexPhotoWaitTest, WaitingForAPageThatNeverBecomesReadyLetsTheEventLoopSleep) {
+  EnsureGuiApplication();
+  TempFolder temp("indexphoto-wait");
+  TestHost host(temp.Path());
+  // The real clock, with a short limit: the wait is measured, not faked.
+  constexpr uint64_t kLimitMs = 400;
+  IndexPhotoGenerator generator(host, SteadyTickCount, kLimitMs);
+  host.generator = &generator;
+  DebugCapture debug;
+
+  // A view that shows the empty page is never ready.
+  const auto wallStart = std::chrono::steady_clock::now();
+  const double cpuStart = CpuMs();
+  generator.RenderPage(7, HtmlView::kBlankUrl, temp / "never.jpg", 320, 256, 85);
+  // The event loop blocks until something happens (a watchdog ends it).
+  bool tooLong = false;
+  QTimer::singleShot(10000, [&] { tooLong = true; });
+  while (generator.Pending() && !tooLong) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  ASSERT_FALSE(generator.Pending());
+  const double cpu = CpuMs() - cpuStart;
+  const double wall =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+          .count();
+
+  EXPECT_TRUE(debug.Contains("Index photo timed out\n"));
+  EXPECT_GE(wall, static_cast<double>(kLimitMs));
+  EXPECT_LT(cpu, wall / 4) << "cpu " << cpu << " ms in " << wall << " ms";
+  EXPECT_LE(host.pollsPosted, 4) << "the first poll, the loaded notice and the time limit";
 }
 
 TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {

@@ -4,8 +4,11 @@
 // about navigation; the images and style sheets a page asks for are handed
 // to the subclass (HtmlView), which decides when they arrive.
 //
-// Only render/*.cpp include this header: the layout engine's headers stay
-// out of the public interface of the render library.
+// Private to the render library (its own include path, not the public one):
+// the layout engine's headers stay out of the library's interface.
+#ifndef OMBRELO_RENDER_LIBRARY
+#error "html_container.h is private to the render library"
+#endif
 #include <litehtml/litehtml.h>
 
 #include <QColor>
