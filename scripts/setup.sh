@@ -13,6 +13,9 @@ packages=(
   ffmpegthumbnailer  # reference of the capture benchmark (bench/)
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
+  qt6-svg-dev               # the desktop program's pictures
+  xdotool                   # scripts/screenshot.sh finds the window
+  desktop-file-utils appstream shared-mime-info  # checks of the installed desktop files
 )
 
 missing=()

@@ -1,0 +1,136 @@
+#include "app/desktop/desktop_session.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <cstring>
+
+#include "app/page_generation.h"
+#include "crash/crash_handler.h"
+#include "crash/crash_recovery.h"
+#include "crash/crash_snapshot.h"
+#include "engine/capture_engine.h"
+#include "project/preferences.h"
+#include "project/project.h"
+
+namespace ombrelo::desktop {
+
+namespace {
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::information:
+      return QMessageBox::Information;
+    case MessageIcon::warning:
+      return QMessageBox::Warning;
+    case MessageIcon::error:
+      return QMessageBox::Critical;
+    case MessageIcon::question:
+      return QMessageBox::Question;
+    case MessageIcon::none:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton Run(const Message& message, QMessageBox::StandardButtons buttons) {
+  QWidget* owner =
+      message.owner == MessageOwner::mainWindow ? QApplication::activeWindow() : nullptr;
+  QMessageBox box(ToQt(message.icon), QString::fromStdString(message.caption),
+                  QString::fromStdString(message.text), buttons, owner);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+MessageBoxPort::MessageBoxPort() : previous_(SetMessagePort(this)) {}
+MessageBoxPort::~MessageBoxPort() { SetMessagePort(previous_); }
+
+void MessageBoxPort::ShowMessage(const Message& message) { Run(message, QMessageBox::Ok); }
+
+bool MessageBoxPort::AskYesNo(const Message& message) {
+  return Run(message, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+namespace {
+
+// What the recovery after a crash asks of the main window.
+class WindowRecoveryView : public RecoveryView {
+ public:
+  WindowRecoveryView(MainWindow& window, HelpPages& help) : window_(window), help_(help) {}
+  void ReloadPages() override { window_.ReloadPages(); }
+  void ReloadMovieList() override { window_.RefreshSelection(); }
+  void ShowNoticePage(const std::string& name) override {
+    help_.Show(&window_, name, HelpMode::notice);
+  }
+
+ private:
+  MainWindow& window_;
+  HelpPages& help_;
+};
+
+}  // namespace
+
+DesktopSession::DesktopSession(CProject& project, CaptureEngine& engine, Preferences& preferences,
+                               PageGeneration& pages)
+    : help(preferences),
+      window(project, engine, preferences, help),
+      controller(window, project, engine, pages) {
+  window.AttachController(&controller);
+  window.EnableCommands(controller.GetCommandStates());
+}
+
+DesktopSession::~DesktopSession() { window.AttachController(nullptr); }
+
+DesktopOptions ParseDesktopOptions(int argc, char** argv) {
+  DesktopOptions options;
+  options.noHandler = CrashHandlerDisabled(argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strstr(arg, kNoHandlerSwitch)) continue;
+    if (options.projectFile.empty() && arg[0] != '-' && arg[0] != '\0') options.projectFile = arg;
+  }
+  return options;
+}
+
+int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& preferences,
+               const std::string& settingsFolder) {
+  // A missing or unreadable settings file leaves the defaults.
+  LoadSettingsFile(project, settingsFolder);
+  int exitCode = 0;
+  {
+    MessageBoxPort messages;
+    XsltPageGeneration pages;
+    DesktopSession session(project, CaptureEngine::Instance(), preferences, pages);
+    // With the crash handler on, it always has the project as it is now
+    // (refreshed from the event loop; the context ends pending refreshes).
+    QObject snapshotContext;
+    std::unique_ptr<CrashSnapshotKeeper> snapshot;
+    if (!options.noHandler) {
+      snapshot = std::make_unique<CrashSnapshotKeeper>(
+          project, [&snapshotContext](std::function<void()> refresh) {
+            QTimer::singleShot(0, &snapshotContext, std::move(refresh));
+          });
+    }
+    // Centred in the work area of its screen.
+    if (const QScreen* screen = session.window.screen()) {
+      QRect frame = session.window.frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      session.window.move(frame.topLeft());
+    }
+    session.window.show();
+    if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
+    session.window.ShowStartupHelp();
+    // The project saved by a crash of the last run comes back.
+    WindowRecoveryView recovery(session.window, session.help);
+    RunCrashRecovery(project, recovery, RecoveryFilePath());
+    exitCode = QApplication::exec();
+  }
+  // Only the settings outlive the run.
+  project.ClearMovies();
+  SaveSettingsFile(project, settingsFolder);
+  return exitCode;
+}
+
+}  // namespace ombrelo::desktop

@@ -1,0 +1,103 @@
+#include "app/desktop/help_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/html_widget.h"
+#include "platform/data_folder.h"
+#include "project/preferences.h"
+
+namespace ombrelo::desktop {
+
+namespace {
+constexpr int kButtonBandHeight = 68;
+constexpr char kDoNotShowText[] = "Do not show more help messages";
+
+void CentreOn(QWidget* window, QWidget* owner) {
+  if (!owner) return;
+  const QRect frame = owner->window()->geometry();
+  window->move(frame.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+}  // namespace
+
+HelpWindow::HelpWindow(Preferences& preferences, const std::string& address, HelpMode mode,
+                       QWidget* owner)
+    : QDialog(owner), preferences_(preferences), address_(address), mode_(mode) {
+  setWindowTitle(QString());
+  setFixedSize(kClientWidth, kClientHeight);
+
+  browser_ = new HtmlWidget(this);
+  browser_->setGeometry(0, 0, kClientWidth, kClientHeight - kButtonBandHeight);
+
+  close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
+                            QStringLiteral(":/buttons/close_hot.svg"), this);
+  close_->setGeometry(534, 532, 96, 48);
+  connect(close_, &QAbstractButton::clicked, this, &QDialog::accept);
+
+  doNotShow_ = new QCheckBox(tr(kDoNotShowText), this);
+  doNotShow_->setGeometry(10, 532, 520, 48);
+  doNotShow_->setVisible(mode == HelpMode::tutorial);
+
+  close_->setFocus();
+  browser_->Navigate(address);
+  CentreOn(this, owner);
+}
+
+void HelpWindow::done(int result) {
+  if (mode_ == HelpMode::tutorial && doNotShow_->isChecked()) preferences_.SetShowTutorials(false);
+  QDialog::done(result);
+}
+
+HelpPages::HelpPages(Preferences& preferences) : preferences_(preferences) {}
+
+HelpPages::~HelpPages() { delete tutorial_.data(); }
+
+std::string HelpPages::Address(const std::string& name, HelpMode mode) {
+  if (name.rfind("http:/", 0) == 0) return name;
+  return ApplicationDataFolder() + (mode == HelpMode::tutorial ? "tutorial/" : "dialogs/") + name;
+}
+
+void HelpPages::Show(QWidget* owner, const std::string& name, HelpMode mode) {
+  if (mode == HelpMode::tutorial && !asked_.insert(name).second) return;
+  if (tutorial_) {
+    tutorial_->hide();
+    tutorial_->deleteLater();
+    tutorial_ = nullptr;
+  }
+  bool show = false;
+  switch (mode) {
+    case HelpMode::welcome:
+      show = preferences_.FirstRun();
+      break;
+    case HelpMode::tutorial:
+      show = preferences_.ShowTutorials();
+      break;
+    case HelpMode::notice:
+      show = true;
+      break;
+  }
+  if (!show) return;
+
+  const std::string address = Address(name, mode);
+  shown_.push_back(name);
+  // Our view shows local pages only; the web belongs to the browser.
+  if (address.rfind("http:/", 0) == 0) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+    return;
+  }
+  if (mode == HelpMode::tutorial) {
+    tutorial_ = new HelpWindow(preferences_, address, mode, owner);
+    tutorial_->setAttribute(Qt::WA_DeleteOnClose);
+    tutorial_->setModal(false);
+    tutorial_->show();
+    return;
+  }
+  QWidget* active = QApplication::activeWindow();
+  HelpWindow window(preferences_, address, mode, active ? active : owner);
+  window.exec();
+}
+
+}  // namespace ombrelo::desktop

@@ -1,0 +1,484 @@
+#include "app/desktop/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/desktop/commands.h"
+#include "app/desktop/help_window.h"
+#include "app/desktop/page_widget.h"
+#include "app/desktop/run_pages.h"
+#include "app/desktop/select_page.h"
+#include "app/desktop/settings_page.h"
+#include "app/workflow_controller.h"
+#include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
+#include "platform/debug_output.h"
+#include "project/message_port.h"
+#include "project/preferences.h"
+#include "project/project.h"
+#include "project/report.h"
+#include "render/xslt_service.h"
+
+namespace ombrelo::desktop {
+
+namespace {
+
+// The image viewer's web site, beside the product's own (ProductWebSite()).
+constexpr char kViewerWebSite[] = "http://www.tessaly.com/viewer/";
+
+QString Site(const char* page) { return QString::fromStdString(ProductWebSite()) + page; }
+constexpr char kSupportMail[] = "support@tessaly.com";
+constexpr char kHelpIndexPage[] = "help_index.htm";
+
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
+
+// One command of the menu and toolbar: its id, label, shortcut, the status
+// line text (and the short name after a line break), its toolbar picture.
+struct CommandInfo {
+  int id;
+  const char* label;
+  const char* shortcut;
+  const char* status;
+  const char* icon;
+};
+
+const CommandInfo kCommands[] = {
+    {kNewProject, "&New project", "Ctrl+N", "Create a new document\nNew", ":/toolbar/new.svg"},
+    {kOpenProject, "&Open project...", "Ctrl+O", "Open an existing document\nOpen",
+     ":/toolbar/open.svg"},
+    {kSaveProject, "&Save project", "Ctrl+S", "Save the active document\nSave",
+     ":/toolbar/save.svg"},
+    {kSaveProjectAs, "Save project &As...", nullptr,
+     "Save the active document with a new name\nSave As", nullptr},
+    {kGenerateReport, "Generate report", nullptr, nullptr, nullptr},
+    {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit", nullptr},
+    {kStart, "Start", nullptr, "Start movie capture", ":/toolbar/start.svg"},
+    {kStop, "Stop", nullptr, "Stop current movie capture", ":/toolbar/stop.svg"},
+    {kPause, "Pause", nullptr, "Pause current movie capture", ":/toolbar/pause.svg"},
+    {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr},
+    {kToggleStatusBar, "&Status Bar", nullptr, "Show or hide the status bar\nToggle StatusBar",
+     nullptr},
+    {kPageSelect, "Movie selection", nullptr, "Show the Movie selection screen", nullptr},
+    {kPageSettings, "Settings", nullptr, "Show the Movie capture settings screen", nullptr},
+    {kPageProgress, "Progress", nullptr, "Show the capture progress screen", nullptr},
+    {kPageResults, "Results", nullptr, "Show the capture result page", nullptr},
+    {kShowHelp, "Show Help...", nullptr, "Show Ombrelo help", ":/toolbar/help.svg"},
+    {kCheckUpgrades, "Check for upgrades...", nullptr, nullptr, nullptr},
+    {kGetTemplates, "Get more templates...", nullptr, nullptr, nullptr},
+    {kGetViewer, "Get Tessaly viewer", nullptr, nullptr, nullptr},
+    {kSupportForum, "Support forum...", nullptr, nullptr, nullptr},
+    {kSupport, "Support...", nullptr, nullptr, nullptr},
+    {kAbout, "&About Ombrelo...", nullptr, nullptr, nullptr},
+};
+
+struct PageInfo {
+  const char* title;
+  const char* tutorial;  // nullptr: none
+};
+const PageInfo kPages[] = {
+    {"Ombrelo - Select files", nullptr},
+    {"Ombrelo - Settings", "settings.htm"},
+    {"Ombrelo - Indexing", "progress_noneselected.htm"},
+    {"Ombrelo - Results", "results.htm"},
+};
+
+QString DefaultFileChooser(QWidget* owner, MainWindow::FileDialog kind) {
+  const bool report = kind == MainWindow::FileDialog::saveReport;
+  QFileDialog dialog(owner);
+  dialog.setNameFilters(
+      {report ? QObject::tr("Html files (*.html)") : QObject::tr("Project files (*.obx)"),
+       QObject::tr("All Files (*)")});
+  dialog.setDefaultSuffix(report ? QStringLiteral("html") : QStringLiteral("obx"));
+  dialog.setDirectory(QDir::homePath());
+  dialog.resize(760, 480);
+  if (kind == MainWindow::FileDialog::openProject) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (!report) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& preferences,
+                       HelpPages& help)
+    : project_(project),
+      engine_(engine),
+      preferences_(preferences),
+      help_(help),
+      chooseFile_(DefaultFileChooser) {
+  LoadResources();
+  setWindowTitle(QStringLiteral("Ombrelo"));
+  setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+
+  pages_ = new QStackedWidget;
+  setCentralWidget(pages_);
+  select_ = new SelectPage(project_, help_);
+  settings_ = new SettingsPage(project_);
+  RunPagesHost host;
+  host.command = [this](int id) { Dispatch(id); };
+  host.moviesChanged = [this] { select_->RefreshList(); };
+  host.showHelp = [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); };
+  host.window = this;
+  runPages_ = MakeRunPages(project_, preferences_, std::move(host));
+  AddPage(select_);
+  // Start follows the movies waiting in the project.
+  connect(select_, &SelectPage::ListChanged, this, [this] {
+    if (controller_) EnableCommands(controller_->GetCommandStates());
+  });
+  AddPage(settings_);
+  AddPage(runPages_->ProgressPage());
+  AddPage(runPages_->ResultsPage());
+  runPages_->Reload();
+
+  statusLabel_ = new QLabel(tr(kReadyText));
+  statusBar()->addWidget(statusLabel_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  SwitchToPage(kSelectPage);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(kWidth, kHeight);
+  EnableCommands(CommandStates{});
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::AddPage(QWidget* page) {
+  pages_->addWidget(page);
+  if (auto* ours = qobject_cast<PageWidget*>(page))
+    connect(ours, &PageWidget::Command, this, &MainWindow::Dispatch);
+}
+
+void MainWindow::AttachController(WorkflowController* controller) {
+  controller_ = controller;
+  runPages_->AttachController(controller);
+}
+
+void MainWindow::CreateActions() {
+  for (const CommandInfo& info : kCommands) {
+    auto* action = new QAction(tr(info.label), this);
+    action->setData(info.id);
+    if (info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+    if (info.status) {
+      const QStringList parts = tr(info.status).split(QLatin1Char('\n'));
+      action->setStatusTip(parts.front());
+      action->setToolTip(parts.size() > 1 ? parts[1] : QString(tr(info.label)).remove('&'));
+    }
+    if (info.icon) action->setIcon(QIcon(QString::fromLatin1(info.icon)));
+    connect(action, &QAction::triggered, this, [this, id = info.id] { Dispatch(id); });
+    actions_[info.id] = action;
+  }
+  for (int id : {kToggleToolBar, kToggleStatusBar, kPageSelect, kPageSettings, kPageProgress,
+                 kPageResults}) {
+    actions_[id]->setCheckable(true);
+  }
+  actions_[kToggleToolBar]->setChecked(true);
+  actions_[kToggleStatusBar]->setChecked(true);
+
+  handlers_ = {
+      {kNewProject, [] {}},
+      {kOpenProject, [this] { OpenProject(); }},
+      {kSaveProject, [this] { SaveProject(false); }},
+      {kSaveProjectAs, [this] { SaveProject(true); }},
+      {kGenerateReport, [this] { GenerateReport(); }},
+      {kExit, [this] { close(); }},
+      {kStart,
+       [this] {
+         if (controller_) controller_->Start();
+       }},
+      {kStop, [this] { StopCapture(); }},
+      {kPause,
+       [this] {
+         if (controller_) controller_->Pause();
+       }},
+      {kToggleToolBar,
+       [this] {
+         toolBar_->setVisible(!toolBar_->isVisible());
+         actions_[kToggleToolBar]->setChecked(toolBar_->isVisible());
+       }},
+      {kToggleStatusBar,
+       [this] {
+         statusBar()->setVisible(!statusBar()->isVisible());
+         actions_[kToggleStatusBar]->setChecked(statusBar()->isVisible());
+       }},
+      {kPageSelect, [this] { SwitchToPage(kSelectPage); }},
+      {kPageSettings, [this] { SwitchToPage(kSettingsPage); }},
+      {kPageProgress,
+       [this] {
+         if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage)
+           runPages_->SetBackTarget(currentPage_);
+         SwitchToPage(kProgressPage);
+       }},
+      {kPageResults, [this] { SwitchToPage(kResultsPage); }},
+      {kShowHelp, [this] { ShowHelpIndex(); }},
+      {kCheckUpgrades,
+       [this] {
+         help_.Show(this, ProductWebSite() + "upgrade.php?version=131", HelpMode::notice);
+       }},
+      {kGetTemplates, [this] { OpenWebPage(Site("templates/index.html")); }},
+      {kGetViewer, [this] { OpenWebPage(QString::fromLatin1(kViewerWebSite)); }},
+      {kSupportForum, [this] { OpenWebPage(Site("forum.htm")); }},
+      {kSupport, [this] { OpenWebPage(Site("contact.htm")); }},
+      {kAbout, [this] { ShowAbout(); }},
+      {kPlayMovie, [this] { select_->PlaySelectedMovie(); }},
+      {kRemoveMovie,
+       [this] {
+         StopCapture();
+         select_->RemoveSelectedMovie();
+       }},
+      {kRemoveAll,
+       [this] {
+         StopCapture();
+         select_->RemoveAllMovies();
+       }},
+  };
+}
+
+void MainWindow::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  for (int id : {kNewProject, kOpenProject, kSaveProject, kSaveProjectAs})
+    file->addAction(Action(id));
+  file->addSeparator();
+  file->addAction(Action(kGenerateReport));
+  file->addSeparator();
+  file->addAction(Action(kExit));
+
+  QMenu* capture = menuBar()->addMenu(tr("Capture"));
+  for (int id : {kStart, kStop, kPause}) capture->addAction(Action(id));
+
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  view->addAction(Action(kToggleToolBar));
+  view->addAction(Action(kToggleStatusBar));
+  view->addSeparator();
+  QMenu* page = view->addMenu(tr("Page"));
+  for (int id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
+    page->addAction(Action(id));
+
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
+  help->addAction(Action(kShowHelp));
+  help->addSeparator();
+  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer}) help->addAction(Action(id));
+  help->addSeparator();
+  for (int id : {kSupportForum, kSupport}) help->addAction(Action(id));
+  help->addSeparator();
+  help->addAction(Action(kAbout));
+}
+
+void MainWindow::CreateToolBar() {
+  toolBar_ = addToolBar(tr("Toolbar"));
+  toolBar_->setObjectName(QStringLiteral("toolbar"));
+  toolBar_->setMovable(false);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->toggleViewAction()->setVisible(false);
+  for (int id : {kNewProject, kOpenProject, kSaveProject}) toolBar_->addAction(Action(id));
+  toolBar_->addSeparator();
+  for (int id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
+  toolBar_->addSeparator();
+  toolBar_->addAction(Action(kShowHelp));
+  setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+QAction* MainWindow::Action(int id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::Dispatch(int id) {
+  const auto it = handlers_.find(id);
+  if (it != handlers_.end()) it->second();
+  // The page buttons send Start after switching to the progress page.
+  if (id == kPageProgress && sender() == select_ && EngineIdle()) Dispatch(kStart);
+}
+
+QWidget* MainWindow::PageAt(int page) const {
+  if (page < kSelectPage || page > kResultsPage) return nullptr;
+  return pages_->widget(page - 1);
+}
+
+void MainWindow::SwitchToPage(int page) {
+  if (page == currentPage_ || !PageAt(page)) return;
+  currentPage_ = page;
+  for (int id = kPageSelect; id <= kPageResults; ++id) actions_[id]->setChecked(false);
+  const PageInfo& info = kPages[page - 1];
+  if (page == kSelectPage) select_->RefreshList();
+  const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
+  actions_[kPageSelect + page - 1]->setChecked(true);
+  setWindowTitle(QString::fromLatin1(info.title));
+  pages_->setCurrentIndex(page - 1);
+  PageAt(page)->setFocus();
+  if (tutorial) help_.Show(this, info.tutorial, HelpMode::tutorial);
+}
+
+void MainWindow::ShowStartupHelp() {
+  help_.Show(this, "welcome.htm", HelpMode::welcome);
+  help_.Show(this, "select_files.htm", HelpMode::tutorial);
+}
+
+bool MainWindow::EngineIdle() const { return engine_.GetState() == CaptureState::idle; }
+
+void MainWindow::StopCapture() {
+  if (controller_) controller_->Stop();
+}
+
+// ---- Project files
+
+void MainWindow::ReloadPages() {
+  select_->RefreshList();
+  settings_->LoadControls();
+  runPages_->Reload();
+  update();
+}
+
+bool MainWindow::OpenProjectFile(const std::string& path) {
+  const bool loaded = project_.Load(path);
+  if (loaded) {
+    currentProjectPath_ = path;
+  } else {
+    ShowMessage(kOpenFailedCaption, kOpenFailedText);
+  }
+  ReloadPages();
+  return loaded;
+}
+
+void MainWindow::OpenProject() {
+  const QString path = chooseFile_(this, FileDialog::openProject);
+  if (!path.isEmpty()) {
+    OpenProjectFile(path.toStdString());
+    return;
+  }
+  ReloadPages();
+}
+
+void MainWindow::SaveProject(bool saveAs) {
+  settings_->StoreControls();
+  if (saveAs || currentProjectPath_.empty()) {
+    currentProjectPath_ = chooseFile_(this, FileDialog::saveProject).toStdString();
+    if (currentProjectPath_.empty()) return;
+  }
+  const char* caption = saveAs ? kSaveAsCaption : kSaveCaption;
+  if (project_.Save(currentProjectPath_))
+    ShowMessage(caption, kSavedText, MessageIcon::none);
+  else
+    ShowMessage(caption, kSaveFailedText, MessageIcon::error);
+}
+
+void MainWindow::GenerateReport() {
+  const QString path = chooseFile_(this, FileDialog::saveReport);
+  if (path.isEmpty()) return;
+  const ReportResult result = WriteProjectReport(
+      project_, path.toStdString(),
+      [](std::string* out, const std::string& xml, const std::string& stylesheet) {
+        return Transform(out, xml, stylesheet);
+      });
+  if (result == ReportResult::kWritten &&
+      AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  }
+}
+
+// ---- Help menu
+
+void MainWindow::ShowHelpIndex() { help_.Show(this, kHelpIndexPage, HelpMode::notice); }
+
+void MainWindow::OpenWebPage(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
+
+void MainWindow::ShowAbout() {
+  QDialog about(this);
+  about.setWindowTitle(tr("About"));
+  auto* icon = new QLabel;
+  icon->setPixmap(windowIcon().pixmap(64, 64));
+  auto* name = new QLabel(QStringLiteral("<b style='font-size:large'>Ombrelo</b>"));
+  auto* notice = new QLabel(
+      tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
+  auto* build = new QLabel(tr("Build: %1").arg(QStringLiteral(__DATE__).simplified()));
+  auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
+  count->setObjectName(QStringLiteral("moviesIndexed"));
+  auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));
+  auto* site = new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site("")));
+  for (QLabel* link : {mail, site}) link->setOpenExternalLinks(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+  connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+
+  auto* layout = new QGridLayout(&about);
+  layout->setContentsMargins(18, 18, 18, 12);
+  layout->setHorizontalSpacing(18);
+  layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
+  int row = 0;
+  for (QLabel* label : {name, notice, build, count, mail, site}) layout->addWidget(label, row++, 1);
+  layout->addWidget(buttons, row, 0, 1, 2);
+  about.setFixedSize(about.sizeHint());
+  about.exec();
+}
+
+// ---- WorkflowPort
+
+void MainWindow::SetStatusText(const std::string& text) { statusLabel_->setText(Qs(text)); }
+
+QString MainWindow::StatusText() const { return statusLabel_->text(); }
+
+void MainWindow::EnableCommands(const CommandStates& states) {
+  actions_[kStart]->setEnabled(states.start);
+  actions_[kStop]->setEnabled(states.stop);
+  actions_[kPause]->setEnabled(states.pause);
+}
+
+ClientSize MainWindow::MainWindowClientSize() {
+  return ClientSize{pages_->width(), pages_->height()};
+}
+
+void MainWindow::ApplySettings() { settings_->StoreControls(); }
+void MainWindow::ClearErrors() { runPages_->ClearErrors(); }
+void MainWindow::MovieStarted(const Movie& movie) { runPages_->MovieStarted(movie); }
+void MainWindow::MovieNotOpened(const Movie& movie, const std::string& errorText) {
+  runPages_->MovieNotOpened(movie, errorText);
+}
+void MainWindow::ShowProgress(int32_t movieId, int perMille) {
+  runPages_->ShowProgress(movieId, perMille);
+}
+void MainWindow::ShowFrame(const FrameCopy& frame) { runPages_->ShowFrame(frame); }
+void MainWindow::MovieFinished(const Movie& movie) { runPages_->MovieFinished(movie); }
+void MainWindow::IndexPhotoFinished(const Movie& movie, bool written) {
+  runPages_->IndexPhotoFinished(movie, written);
+}
+void MainWindow::RemoveFromSelection(int32_t movieId) { select_->RemoveRow(movieId); }
+void MainWindow::RefreshSelection() { select_->RefreshList(); }
+void MainWindow::ShowHelpPage(const std::string& name, HelpMode mode) {
+  help_.Show(this, name, mode);
+}
+void MainWindow::OpenCodecHelp(const std::string&, const std::string& address) {
+  help_.Show(this, address, HelpMode::notice);
+}
+void MainWindow::ShowDecodingProblems(const std::vector<std::string>& paths) {
+  runPages_->ShowDecodingProblems(paths);
+}
+bool MainWindow::FirstRun() { return preferences_.FirstRun(); }
+void MainWindow::SavePreferences() { preferences_.Save(); }
+void MainWindow::RunFinished() {}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing asks nothing; the temporary pages and thumbnails go with the window.
+  project_.ClearTemporaryFolder();
+  event->accept();
+}
+
+}  // namespace ombrelo::desktop

@@ -1,0 +1,142 @@
+#pragma once
+// The main window: menu bar, toolbar and status bar over one of four pages
+// (movie selection, settings, progress, results). Every menu item, toolbar
+// button, context-menu item and page button reaches one dispatcher as a
+// command id. The window is the workflow controller's port: what a run shows
+// arrives here on the window's thread (the controller posts the engine's
+// reports as events).
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/workflow_port.h"
+
+class QLabel;
+class QStackedWidget;
+
+namespace ombrelo {
+class CProject;
+class CaptureEngine;
+class Preferences;
+class WorkflowController;
+}  // namespace ombrelo
+
+namespace ombrelo::desktop {
+
+class HelpPages;
+class PageWidget;
+class RunPages;
+class SelectPage;
+class SettingsPage;
+
+// Texts of the project file commands.
+inline constexpr char kOpenFailedText[] = "Failed to open project file";
+inline constexpr char kOpenFailedCaption[] = "View Index";
+inline constexpr char kSaveCaption[] = "Save Project";
+inline constexpr char kSaveAsCaption[] = "Save Project as";
+inline constexpr char kSavedText[] = "Project Saved Successfully";
+inline constexpr char kSaveFailedText[] = "Failed to save project file";
+
+class MainWindow : public QMainWindow, public WorkflowPort {
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 852;
+  static constexpr int kHeight = 563;
+  static constexpr int kMinimumWidth = 600;
+  static constexpr int kMinimumHeight = 450;
+
+  MainWindow(CProject& project, CaptureEngine& engine, Preferences& preferences, HelpPages& help);
+  ~MainWindow() override;
+
+  // The controller that carries out Start, Stop and Pause.
+  void AttachController(WorkflowController* controller);
+
+  // The help shown once the window is on the screen: the welcome page (only
+  // in the first run) and the movie selection tutorial.
+  void ShowStartupHelp();
+
+  // Carries out a command id; unknown ids do nothing.
+  void Dispatch(int id);
+  QAction* Action(int id) const;
+
+  // Page navigation.
+  void SwitchToPage(int page);
+  int CurrentPage() const { return currentPage_; }
+  QWidget* PageAt(int page) const;
+  SelectPage* Selection() const { return select_; }
+  SettingsPage* Settings() const { return settings_; }
+  RunPages& Run() { return *runPages_; }
+
+  // Loads a project file as Open does (a message on failure) and reloads
+  // the pages.
+  bool OpenProjectFile(const std::string& path);
+  const std::string& CurrentProjectPath() const { return currentProjectPath_; }
+  // The pages fill themselves again from the project (it was replaced).
+  void ReloadPages();
+  QString StatusText() const;
+
+  // The file dialogs (tests replace them). Return "" when cancelled.
+  enum class FileDialog { openProject, saveProject, saveReport };
+  using FileChooser = std::function<QString(QWidget* owner, FileDialog kind)>;
+  void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+  // ---- WorkflowPort
+  void SetStatusText(const std::string& text) override;
+  void EnableCommands(const CommandStates& states) override;
+  ClientSize MainWindowClientSize() override;
+  void ApplySettings() override;
+  void ClearErrors() override;
+  void MovieStarted(const Movie& movie) override;
+  void MovieNotOpened(const Movie& movie, const std::string& errorText) override;
+  void ShowProgress(int32_t movieId, int perMille) override;
+  void ShowFrame(const FrameCopy& frame) override;
+  void MovieFinished(const Movie& movie) override;
+  void IndexPhotoFinished(const Movie& movie, bool written) override;
+  void RemoveFromSelection(int32_t movieId) override;
+  void RefreshSelection() override;
+  void ShowHelpPage(const std::string& name, HelpMode mode) override;
+  void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;
+  void ShowDecodingProblems(const std::vector<std::string>& paths) override;
+  bool FirstRun() override;
+  void SavePreferences() override;
+  void RunFinished() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void AddPage(QWidget* page);
+  void ShowHelpIndex();
+  void OpenProject();
+  void SaveProject(bool saveAs);
+  void GenerateReport();
+  void ShowAbout();
+  void OpenWebPage(const QString& address);
+  bool EngineIdle() const;
+  void StopCapture();
+
+  CProject& project_;
+  CaptureEngine& engine_;
+  Preferences& preferences_;
+  HelpPages& help_;
+  WorkflowController* controller_ = nullptr;
+
+  std::map<int, QAction*> actions_;
+  std::map<int, std::function<void()>> handlers_;
+  QToolBar* toolBar_ = nullptr;
+  QLabel* statusLabel_ = nullptr;
+  QStackedWidget* pages_ = nullptr;
+  SelectPage* select_ = nullptr;
+  SettingsPage* settings_ = nullptr;
+  std::unique_ptr<RunPages> runPages_;
+  int currentPage_ = 0;
+  std::string currentProjectPath_;
+  FileChooser chooseFile_;
+};
+
+}  // namespace ombrelo::desktop

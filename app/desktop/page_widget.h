@@ -1,0 +1,39 @@
+#pragma once
+// The base of the main window's four pages: the page background picture
+// (852 x 563, drawn unscaled while the page is not larger, stretched in its
+// proportions beyond that) and the way a page hands a command to the main
+// window.
+#include <QWidget>
+
+class QSvgRenderer;
+
+namespace ombrelo::desktop {
+
+// Registers the program's pictures (the resource file of this library);
+// called by every widget that uses them, does its work once.
+void LoadResources();
+
+class PageWidget : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kBackgroundWidth = 852;
+  static constexpr int kBackgroundHeight = 563;
+
+  explicit PageWidget(QWidget* parent = nullptr);
+  ~PageWidget() override;
+
+  // Where the background is drawn on a page of the given size.
+  static QRect BackgroundRect(const QSize& page);
+
+ signals:
+  // A command id for the main window's dispatcher.
+  void Command(int id);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QSvgRenderer* background_;
+};
+
+}  // namespace ombrelo::desktop

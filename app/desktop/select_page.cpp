@@ -1,0 +1,467 @@
+#include "app/desktop/select_page.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/commands.h"
+#include "app/desktop/help_window.h"
+#include "app/video_files.h"
+#include "platform/data_folder.h"
+#include "platform/debug_output.h"
+#include "project/project.h"
+
+namespace ombrelo::desktop {
+
+namespace {
+
+constexpr char kFirstVideoAddedPage[] = "first_video_added.htm";
+constexpr int kSplitterMinimum = 14;  // pixels of tree and list that stay
+// The movie id of a row of "Videos to index".
+constexpr int kMovieIdRole = Qt::UserRole + 1;
+
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
+std::string Ss(const QString& text) { return text.toStdString(); }
+
+// Shows the wait cursor while it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The file browser's icons: the desktop theme's where it has them, ours
+// for videos and where it has none. Asked on the model's reading thread.
+class FileIcons : public QFileIconProvider {
+ public:
+  FileIcons()
+      : video_(QStringLiteral(":/files/video.svg")),
+        folder_(QStringLiteral(":/files/folder.svg")),
+        other_(QStringLiteral(":/files/other.svg")) {}
+  QIcon icon(const QFileInfo& info) const override {
+    if (!info.isDir() && IsVideoFileName(info.fileName().toStdString())) return video_;
+    const QIcon themed = QFileIconProvider::icon(info);
+    if (!themed.isNull() && !themed.availableSizes().isEmpty()) return themed;
+    return info.isDir() ? folder_ : other_;
+  }
+  QIcon icon(IconType type) const override {
+    const QIcon themed = QFileIconProvider::icon(type);
+    if (!themed.isNull() && !themed.availableSizes().isEmpty()) return themed;
+    return type == File ? other_ : folder_;
+  }
+
+ private:
+  QIcon video_;
+  QIcon folder_;
+  QIcon other_;
+};
+
+}  // namespace
+
+bool CountsAsFolder(const QString& path) {
+  return path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir();
+}
+
+// ---- VideosList
+
+VideosList::VideosList(QWidget* parent) : QTreeWidget(parent) {
+  setColumnCount(1);
+  setHeaderLabels({tr("Videos to index")});
+  header()->resizeSection(0, 400);
+  setRootIsDecorated(false);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDropIndicatorShown(false);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  background_.load(Qs(ApplicationDataFolder() + "added_background.jpg"));
+  DebugOutput("CDropTarget::Constructor called\n");
+}
+
+void VideosList::paintEvent(QPaintEvent* event) {
+  if (!background_.isNull()) {
+    QPainter painter(viewport());
+    const QSize area = viewport()->size();
+    painter.drawPixmap(area.width() - background_.width(), area.height() - background_.height(),
+                       background_);
+  }
+  QTreeWidget::paintEvent(event);
+}
+
+QStringList VideosList::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+void VideosList::dragEnterEvent(QDragEnterEvent* event) {
+  DebugOutput("CDropTarget::DragEnter\n");
+  dropAction_ = Qt::IgnoreAction;
+  const QMimeData* data = event->mimeData();
+  bool anyLocal = false;
+  if (data && data->hasUrls()) {
+    for (const QUrl& url : data->urls()) anyLocal = anyLocal || url.isLocalFile();
+  }
+  if (anyLocal) {
+    // A link when the source offers it (the file stays where it is); file
+    // managers that offer only copy or move are taken as well.
+    if (event->possibleActions() & Qt::LinkAction)
+      dropAction_ = Qt::LinkAction;
+    else if (event->possibleActions() & Qt::CopyAction)
+      dropAction_ = Qt::CopyAction;
+  }
+  if (dropAction_ == Qt::IgnoreAction) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(dropAction_);
+  event->accept();
+}
+
+void VideosList::dragMoveEvent(QDragMoveEvent* event) {
+  if (dropAction_ == Qt::IgnoreAction) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(dropAction_);
+  event->accept();
+}
+
+void VideosList::dragLeaveEvent(QDragLeaveEvent* event) {
+  DebugOutput("CDropTarget::DragLeave\n");
+  event->accept();
+}
+
+void VideosList::dropEvent(QDropEvent* event) {
+  DebugOutput("CDropTarget::Drop\n");
+  QStringList paths;
+  if (event->mimeData()) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+      if (url.isLocalFile()) paths << url.toLocalFile();
+    }
+  }
+  if (paths.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(dropAction_ == Qt::IgnoreAction ? Qt::CopyAction : dropAction_);
+  event->accept();
+  emit PathsDropped(paths);
+}
+
+// ---- SelectPage
+
+SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
+    : PageWidget(parent), project_(project), help_(help) {
+  next_ = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
+                           QStringLiteral(":/buttons/next_hot.svg"), this);
+  next_->setEnabled(false);
+  settings_ = new BitmapButton(tr("Settings"), QStringLiteral(":/buttons/settings.svg"),
+                               QStringLiteral(":/buttons/settings_hot.svg"), this);
+  settings_->SetLeftAligned(true);
+  connect(settings_, &QAbstractButton::clicked, this, [this] { emit Command(kPageSettings); });
+  connect(next_, &QAbstractButton::clicked, this, [this] { emit Command(kPageProgress); });
+
+  // The folder tree: folders only, read in the background.
+  treeModel_ = new QFileSystemModel(this);
+  treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+  treeModel_->setRootPath(QDir::rootPath());
+  icons_ = std::make_unique<FileIcons>();
+  treeModel_->setIconProvider(icons_.get());
+  tree_ = new QTreeView;
+  tree_->setModel(treeModel_);
+  for (int column = 1; column < treeModel_->columnCount(); ++column) tree_->hideColumn(column);
+  tree_->setHeaderHidden(true);
+  tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(tree_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowTreeContextMenu);
+
+  // The content of the selected folder.
+  fileModel_ = new QFileSystemModel(this);
+  fileModel_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
+  fileModel_->setReadOnly(true);
+  fileModel_->setIconProvider(icons_.get());
+  files_ = new QTreeView;
+  files_->setModel(fileModel_);
+  files_->setRootIsDecorated(false);
+  files_->setItemsExpandable(false);
+  files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  files_->setContextMenuPolicy(Qt::CustomContextMenu);
+  files_->setUniformRowHeights(true);
+  files_->header()->setSectionsClickable(true);
+  files_->header()->setSortIndicatorShown(true);
+  files_->header()->setSortIndicator(0, Qt::AscendingOrder);
+  files_->header()->resizeSection(0, 230);
+  files_->header()->resizeSection(1, 85);
+  files_->header()->resizeSection(2, 125);
+  files_->header()->resizeSection(3, 135);
+  files_->header()->setStretchLastSection(true);
+  connect(files_->header(), &QHeaderView::sectionClicked, this, &SelectPage::SortByColumn);
+  connect(files_, &QAbstractItemView::activated, this,
+          [this](const QModelIndex& index) { ActivatePath(fileModel_->filePath(index)); });
+  connect(files_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowFileContextMenu);
+
+  splitter_ = new QSplitter(Qt::Horizontal);
+  splitter_->addWidget(tree_);
+  splitter_->addWidget(files_);
+  splitter_->setChildrenCollapsible(false);
+  tree_->setMinimumWidth(kSplitterMinimum);
+  files_->setMinimumWidth(kSplitterMinimum);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 2);
+  splitter_->setSizes({230, 560});
+
+  videos_ = new VideosList;
+  videos_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(videos_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowVideosContextMenu);
+  connect(videos_, &QTreeWidget::itemDoubleClicked, this, [this] { emit Command(kPlayMovie); });
+  connect(videos_, &VideosList::PathsDropped, this, &SelectPage::AddDroppedPaths);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(settings_);
+  buttons->addWidget(next_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(9, 9, 9, 9);
+  layout->setSpacing(8);
+  layout->addWidget(splitter_, 3);
+  layout->addWidget(videos_, 2);
+  layout->addLayout(buttons);
+
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { OnFolderSelected(current); });
+
+  // The tree reads folders in the background: as the parents of the shown
+  // folder arrive (and have been sorted), keep it in view.
+  connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    const QString current = treeModel_->filePath(tree_->currentIndex());
+    const bool parentOfShown =
+        loaded == QDir::rootPath() || current.startsWith(loaded + QLatin1Char('/'));
+    if (current.isEmpty() || !parentOfShown) return;
+    QTimer::singleShot(50, this, [this] {
+      if (tree_->currentIndex().isValid())
+        tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+  });
+
+  QString start = Qs(project_.Output().current_path);
+  if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
+  ShowFolder(start);
+  RefreshList();
+}
+
+SelectPage::~SelectPage() {
+  // The models' reading threads use the icon provider: they go first.
+  delete fileModel_;
+  delete treeModel_;
+}
+
+void SelectPage::ShowFolder(const QString& folder) {
+  const QModelIndex index = treeModel_->index(folder);
+  if (!index.isValid()) return;
+  for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+    tree_->expand(parent);
+  tree_->expand(index);
+  tree_->setCurrentIndex(index);
+  tree_->scrollTo(index);
+}
+
+QString SelectPage::ShownFolder() const { return fileModel_->rootPath(); }
+
+void SelectPage::OnFolderSelected(const QModelIndex& index) {
+  const QString path = treeModel_->filePath(index);
+  if (path.isEmpty()) return;
+  WaitCursor wait;
+  files_->setRootIndex(fileModel_->setRootPath(path));
+  files_->clearSelection();
+  std::string stored = Ss(path);
+  if (!stored.empty() && stored.back() != '/') stored += '/';
+  project_.SetCurrentPath(stored);
+}
+
+void SelectPage::SortByColumn(int column) {
+  if (column == sortColumn_) {
+    sortOrder_ = sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+  } else {
+    sortColumn_ = column;
+    sortOrder_ = Qt::AscendingOrder;
+  }
+  files_->header()->setSortIndicator(sortColumn_, sortOrder_);
+  fileModel_->sort(sortColumn_, sortOrder_);
+}
+
+void SelectPage::AddMovie(const QString& path) { project_.AddMovie(Ss(path)); }
+
+void SelectPage::ActivatePath(const QString& path) {
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).isDir()) {
+    ShowFolder(path);
+    return;
+  }
+  AddMovie(path);
+  RefreshList();
+  help_.Show(window(), kFirstVideoAddedPage, HelpMode::tutorial);
+}
+
+QStringList SelectPage::SelectedFilePaths() const {
+  QStringList paths;
+  for (const QModelIndex& index : files_->selectionModel()->selectedRows(0))
+    paths << fileModel_->filePath(index);
+  return paths;
+}
+
+SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
+  menuFolders_.clear();
+  menuFiles_.clear();
+  for (const QString& path : paths) {
+    if (path.isEmpty()) continue;
+    if (CountsAsFolder(path))
+      menuFolders_ << path;
+    else if (IsVideoFileName(Ss(path)))
+      menuFiles_ << path;
+  }
+  if (!menuFolders_.isEmpty() && !menuFiles_.isEmpty()) return Offer::indexAll;
+  if (!menuFolders_.isEmpty()) return Offer::indexFolders;
+  if (!menuFiles_.isEmpty()) return Offer::indexFiles;
+  return Offer::none;
+}
+
+void SelectPage::IndexClassified(int command) {
+  WaitCursor wait;
+  if (command == kIndexAll || command == kIndexSelectedVideos) {
+    for (const QString& file : menuFiles_) AddMovie(file);
+  }
+  if (command == kIndexAll || command == kIndexVideosInFolder) {
+    for (const QString& folder : menuFolders_) {
+      std::string path = Ss(folder);
+      if (path.back() != '/') path += '/';
+      AddVideosInFolder(project_, path);
+    }
+  }
+  RefreshList();
+}
+
+void SelectPage::AddFolder(const QString& folder) {
+  ClassifySelection({folder});
+  IndexClassified(kIndexVideosInFolder);
+}
+
+void SelectPage::ShowFileContextMenu(const QPoint& pos) {
+  const QStringList selected = SelectedFilePaths();
+  if (selected.isEmpty()) return;
+  QMenu menu(this);
+  switch (ClassifySelection(selected)) {
+    case Offer::indexAll:
+      menu.addAction(tr("Index all"))->setData(kIndexAll);
+      break;
+    case Offer::indexFolders:
+      menu.addAction(tr("Index videos in folder"))->setData(kIndexVideosInFolder);
+      break;
+    case Offer::indexFiles:
+      menu.addAction(tr("Index selected video(s)"))->setData(kIndexSelectedVideos);
+      break;
+    case Offer::none:
+      return;
+  }
+  if (QAction* chosen = menu.exec(files_->viewport()->mapToGlobal(pos)))
+    IndexClassified(chosen->data().toInt());
+}
+
+void SelectPage::ShowTreeContextMenu(const QPoint& pos) {
+  menuFolders_.clear();
+  menuFiles_.clear();
+  const QString path = treeModel_->filePath(tree_->indexAt(pos));
+  if (path.isEmpty() || !CountsAsFolder(path)) return;
+  menuFolders_ << path;
+  QMenu menu(this);
+  menu.addAction(tr("Add all videos"))->setData(kIndexVideosInFolder);
+  if (QAction* chosen = menu.exec(tree_->viewport()->mapToGlobal(pos)))
+    IndexClassified(chosen->data().toInt());
+}
+
+void SelectPage::ShowVideosContextMenu(const QPoint& pos) {
+  QMenu menu(this);
+  if (!videos_->selectedItems().isEmpty()) {
+    menu.addAction(tr("Play movie"))->setData(kPlayMovie);
+    menu.addAction(tr("Remove"))->setData(kRemoveMovie);
+  }
+  menu.addAction(tr("Remove all"))->setData(kRemoveAll);
+  if (QAction* chosen = menu.exec(videos_->viewport()->mapToGlobal(pos)))
+    emit Command(chosen->data().toInt());
+}
+
+void SelectPage::AddDroppedPaths(const QStringList& paths) {
+  for (const QString& path : paths) AddMovie(path);
+  RefreshList();
+}
+
+void SelectPage::RefreshList() {
+  videos_->clear();
+  for (const Movie& movie : project_.Movies()) {
+    if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
+      auto* item = new QTreeWidgetItem(videos_, QStringList{Qs(movie.path())});
+      item->setData(0, kMovieIdRole, movie.id());
+    }
+  }
+  next_->setEnabled(!project_.Movies().empty());
+  emit ListChanged();
+}
+
+void SelectPage::RemoveRow(int32_t movieId) {
+  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
+    if (videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt() == movieId) {
+      delete videos_->takeTopLevelItem(row);
+      return;
+    }
+  }
+}
+
+const Movie* SelectPage::FirstSelectedMovie() const {
+  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = videos_->topLevelItem(row);
+    if (!item->isSelected()) continue;
+    if (const Movie* movie = project_.FindMovie(item->data(0, kMovieIdRole).toInt())) return movie;
+  }
+  return nullptr;
+}
+
+void SelectPage::PlaySelectedMovie() {
+  if (const Movie* movie = FirstSelectedMovie())
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(movie->path())));
+}
+
+void SelectPage::RemoveSelectedMovie() {
+  const Movie* movie = FirstSelectedMovie();
+  if (!movie) return;
+  project_.RemoveMovie(movie->path());
+  RefreshList();
+}
+
+void SelectPage::RemoveAllMovies() {
+  std::vector<std::string> paths;
+  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
+    if (const Movie* movie =
+            project_.FindMovie(videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt()))
+      paths.push_back(movie->path());
+  }
+  for (const std::string& path : paths) project_.RemoveMovie(path);
+  videos_->clear();
+  next_->setEnabled(!project_.Movies().empty());
+  emit ListChanged();
+}
+
+}  // namespace ombrelo::desktop

@@ -1,0 +1,140 @@
+#pragma once
+// The movie selection page: a folder tree and the selected folder's content
+// (both read in the background by QFileSystemModel) above the list "Videos
+// to index", which mirrors the project's movies that are waiting. Videos get
+// into the project by double-click, by the context menus (single files,
+// whole folders recursively) and by drops of files from other programs.
+#include <QStringList>
+#include <QTreeWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/desktop/page_widget.h"
+
+class QFileIconProvider;
+class QFileSystemModel;
+class QMenu;
+class QSplitter;
+class QTreeView;
+
+namespace ombrelo {
+class CProject;
+class Movie;
+}  // namespace ombrelo
+
+namespace ombrelo::desktop {
+
+class BitmapButton;
+class HelpPages;
+
+// "Videos to index": a one-column list with the background picture in its
+// bottom right corner that takes drops of local files and folders.
+class VideosList : public QTreeWidget {
+  Q_OBJECT
+ public:
+  explicit VideosList(QWidget* parent = nullptr);
+
+ signals:
+  // Local paths dropped on the list, in the order of the drop.
+  void PathsDropped(const QStringList& paths);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  QStringList mimeTypes() const override;
+
+ private:
+  QPixmap background_;
+  Qt::DropAction dropAction_ = Qt::IgnoreAction;
+};
+
+class SelectPage : public PageWidget {
+  Q_OBJECT
+ public:
+  // What the context menu of the file list offers for a selection.
+  enum class Offer { none, indexAll, indexFolders, indexFiles };
+
+  SelectPage(CProject& project, HelpPages& help, QWidget* parent = nullptr);
+  ~SelectPage() override;
+
+  // Rebuilds "Videos to index" from the project (movies of status 0 and 1)
+  // and enables "Next" exactly when the project has a movie.
+  void RefreshList();
+  // Deletes the movie's row.
+  void RemoveRow(int32_t movieId);
+
+  // Frame commands on "Videos to index".
+  void PlaySelectedMovie();
+  void RemoveSelectedMovie();  // only the first selected one
+  void RemoveAllMovies();
+
+  // Shows a folder: selects it in the tree and lists its content.
+  void ShowFolder(const QString& folder);
+  QString ShownFolder() const;
+
+  // Sorts the file list by a column as a click on its header does.
+  void SortByColumn(int column);
+  int SortColumn() const { return sortColumn_; }
+  Qt::SortOrder SortOrder() const { return sortOrder_; }
+
+  // Splits paths into folders and video files as the context menu does, and
+  // says what the menu offers for them.
+  Offer ClassifySelection(const QStringList& paths);
+  // Carries out a context-menu command on the last classified selection.
+  void IndexClassified(int command);
+  // Double-click or Enter on a path of the file list.
+  void ActivatePath(const QString& path);
+  // Adds local paths as movies (a drop), in order; then refreshes.
+  void AddDroppedPaths(const QStringList& paths);
+  // Adds a folder's videos recursively, then refreshes.
+  void AddFolder(const QString& folder);
+
+  QTreeView* FolderTree() const { return tree_; }
+
+  QTreeView* FileList() const { return files_; }
+  QFileSystemModel* FileModel() const { return fileModel_; }
+  VideosList* Videos() const { return videos_; }
+  BitmapButton* NextButton() const { return next_; }
+  BitmapButton* SettingsButton() const { return settings_; }
+
+ signals:
+  // The list of videos to index was rebuilt or emptied.
+  void ListChanged();
+
+ private:
+  void OnFolderSelected(const QModelIndex& index);
+  void ShowFileContextMenu(const QPoint& pos);
+  void ShowTreeContextMenu(const QPoint& pos);
+  void ShowVideosContextMenu(const QPoint& pos);
+  QStringList SelectedFilePaths() const;
+  void AddMovie(const QString& path);
+  // The movie of the first selected row in list order; null when none.
+  const Movie* FirstSelectedMovie() const;
+
+  CProject& project_;
+  HelpPages& help_;
+  std::unique_ptr<QFileIconProvider> icons_;
+  QFileSystemModel* treeModel_;
+  QFileSystemModel* fileModel_;
+  QSplitter* splitter_;
+  QTreeView* tree_;
+  QTreeView* files_;
+  VideosList* videos_;
+  BitmapButton* settings_;
+  BitmapButton* next_;
+  int sortColumn_ = 0;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+  QStringList menuFolders_;
+  QStringList menuFiles_;
+};
+
+// True when the path counts as a folder for the context menus: it names an
+// existing directory or ends with a separator.
+bool CountsAsFolder(const QString& path);
+
+}  // namespace ombrelo::desktop

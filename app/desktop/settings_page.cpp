@@ -1,0 +1,314 @@
+#include "app/desktop/settings_page.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <charconv>
+
+#include "app/desktop/advanced_settings_dialog.h"
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/commands.h"
+#include "imaging/qimage_bitmap.h"
+#include "project/project.h"
+
+namespace ombrelo::desktop {
+
+namespace {
+
+constexpr int kPreviewWidth = 160;
+constexpr int kPreviewHeight = 120;
+
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
+
+QString DefaultFolderChooser(QWidget* owner, const QString& title) {
+  return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+const char* BrowseTitle(int output) {
+  static const char* const titles[] = {"Browse for Thumbnail folder", "Browse for IPL folder",
+                                       "Browse for HTML folder", "Browse for Index Photo folder"};
+  return titles[output];
+}
+
+// The project's setters of each output, in the order of SettingsPage::Output.
+struct OutputSetters {
+  void (CProject::*enabled)(bool);
+  void (CProject::*useFolder)(bool);
+  void (CProject::*folder)(const std::string&);
+};
+const OutputSetters kOutputSetters[4] = {
+    {&CProject::SetThumbsEnabled, &CProject::SetThumbsUseFolder, &CProject::SetThumbsFolder},
+    {&CProject::SetIplEnabled, &CProject::SetIplUseFolder, &CProject::SetIplFolder},
+    {&CProject::SetHtmlEnabled, &CProject::SetHtmlUseFolder, &CProject::SetHtmlFolder},
+    {&CProject::SetIndexphotoEnabled, &CProject::SetIndexphotoUseFolder,
+     &CProject::SetIndexphotoFolder},
+};
+
+}  // namespace
+
+double ParseLikeAtof(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  const char* begin = bytes.constData();
+  const char* end = begin + bytes.size();
+  while (begin < end && (*begin == ' ' || (*begin >= '\t' && *begin <= '\r'))) ++begin;
+  if (begin < end && *begin == '+') ++begin;
+  double value = 0;
+  const auto result = std::from_chars(begin, end, value);
+  return result.ec == std::errc() ? value : 0.0;
+}
+
+SettingsPage::SettingsPage(CProject& project, QWidget* parent)
+    : PageWidget(parent), project_(project), chooseFolder_(DefaultFolderChooser) {
+  const OutputSettings& output = project_.Output();
+  catalogue_ = LoadTemplateCatalogue(output.htmlTransform, output.indexphotoTransform,
+                                     output.reportTransform);
+
+  // Sample: the two delays and the advanced settings.
+  auto* sample = new QGroupBox(tr("Sample"));
+  auto* sampleRow = new QHBoxLayout(sample);
+  startAfter_ = new QLineEdit;
+  saveEvery_ = new QLineEdit;
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
+    edit->setMaximumWidth(70);
+    edit->setAlignment(Qt::AlignRight);
+  }
+  advanced_ = new QPushButton(tr("Advanced..."));
+  connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
+  sampleRow->addWidget(new QLabel(tr("Start after")));
+  sampleRow->addWidget(startAfter_);
+  sampleRow->addWidget(new QLabel(tr("seconds")));
+  sampleRow->addSpacing(24);
+  sampleRow->addWidget(new QLabel(tr("Save every")));
+  sampleRow->addWidget(saveEvery_);
+  sampleRow->addWidget(new QLabel(tr("seconds")));
+  sampleRow->addStretch(1);
+  sampleRow->addWidget(advanced_);
+
+  QWidget* images = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
+  QWidget* playlist = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"),
+                                      tr("Generate playlist to:"), nullptr);
+  QWidget* web = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate web pages to:"),
+                                 MakeTemplateChooser(TemplateKind::kWeb));
+  QWidget* index = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index photos to:"),
+                                   MakeTemplateChooser(TemplateKind::kIndex));
+
+  close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
+                            QStringLiteral(":/buttons/close_hot.svg"));
+  connect(close_, &QAbstractButton::clicked, this, [this] { emit Command(kPageSelect); });
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(9, 9, 9, 9);
+  grid->setHorizontalSpacing(9);
+  grid->setVerticalSpacing(6);
+  grid->addWidget(sample, 0, 0, 1, 2);
+  grid->addWidget(images, 1, 0);
+  grid->addWidget(playlist, 1, 1);
+  grid->addWidget(web, 2, 0);
+  grid->addWidget(index, 2, 1);
+  grid->setRowStretch(3, 1);
+  grid->addWidget(close_, 4, 1, Qt::AlignRight | Qt::AlignBottom);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(1, 1);
+
+  ShowTemplate(TemplateKind::kWeb);
+  ShowTemplate(TemplateKind::kIndex);
+  LoadControls();
+}
+
+QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
+                                       const QString& checkText, QWidget* extra) {
+  OutputControls& c = outputs_[output];
+  auto* group = new QGroupBox(title);
+  c.enabled = new QCheckBox(checkText);
+  c.movieFolder = new QRadioButton(tr("Movie folder"));
+  c.here = new QRadioButton(tr("Here:"));
+  c.folder = new QLineEdit;
+  c.folder->setMinimumWidth(80);
+  c.browse = new QPushButton(tr("..."));
+  c.browse->setFixedWidth(32);
+
+  auto* layout = new QGridLayout(group);
+  layout->setVerticalSpacing(6);
+  layout->addWidget(c.enabled, 0, 0, 1, 4);
+  layout->addWidget(c.movieFolder, 1, 0);
+  layout->addWidget(c.here, 1, 1);
+  layout->addWidget(c.folder, 1, 2);
+  layout->addWidget(c.browse, 1, 3);
+  layout->setColumnStretch(2, 1);
+  if (extra) layout->addWidget(extra, 2, 0, 1, 4);
+
+  connect(c.enabled, &QCheckBox::clicked, this,
+          [this, output](bool on) { OnEnabledClicked(output, on); });
+  connect(c.movieFolder, &QRadioButton::clicked, this,
+          [this, output] { OnUseFolder(output, false); });
+  connect(c.here, &QRadioButton::clicked, this, [this, output] { OnUseFolder(output, true); });
+  connect(c.browse, &QPushButton::clicked, this, [this, output] { Browse(output); });
+  return group;
+}
+
+QWidget* SettingsPage::MakeTemplateChooser(TemplateKind kind) {
+  TemplateControls& t = kind == TemplateKind::kWeb ? web_ : index_;
+  auto* box = new QWidget;
+  t.caption = new QLabel;
+  t.preview = new QLabel;
+  t.preview->setFixedSize(kPreviewWidth, kPreviewHeight);
+  t.preview->setFrameShape(QFrame::StyledPanel);
+  t.preview->setAlignment(Qt::AlignCenter);
+  t.prev = new BitmapButton(tr("Prev"), QStringLiteral(":/buttons/prev.svg"),
+                            QStringLiteral(":/buttons/prev_hot.svg"));
+  t.prev->SetLeftAligned(true);
+  t.next = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
+                            QStringLiteral(":/buttons/next_hot.svg"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(t.prev);
+  buttons->addWidget(t.next);
+  buttons->addStretch(1);
+  auto* side = new QVBoxLayout;
+  side->addWidget(new QLabel(tr("Select layout:")));
+  side->addWidget(t.caption);
+  side->addStretch(1);
+  side->addLayout(buttons);
+  auto* layout = new QHBoxLayout(box);
+  layout->setContentsMargins(0, 4, 0, 0);
+  layout->addWidget(t.preview);
+  layout->addLayout(side, 1);
+  connect(t.prev, &QAbstractButton::clicked, this, [this, kind] { StepTemplate(kind, -1); });
+  connect(t.next, &QAbstractButton::clicked, this, [this, kind] { StepTemplate(kind, +1); });
+  return box;
+}
+
+const TemplateList& SettingsPage::Templates(TemplateKind kind) const {
+  return kind == TemplateKind::kWeb ? catalogue_.web : catalogue_.index;
+}
+
+void SettingsPage::ShowTemplate(TemplateKind kind) {
+  const TemplateList& list = Templates(kind);
+  TemplateControls& t = kind == TemplateKind::kWeb ? web_ : index_;
+  t.prev->setEnabled(list.names.size() > 1);
+  t.next->setEnabled(list.names.size() > 1);
+  if (list.names.empty()) {
+    t.caption->setText(tr("No templates installed"));
+    t.preview->clear();
+    return;
+  }
+  const std::string& name = list.names[list.selected];
+  t.caption->setText(
+      Qs(kind == TemplateKind::kWeb ? WebTemplateCaption(name) : IndexTemplateCaption(name)));
+  const QImage preview = LoadQImage(TemplatePreviewPath(kind, name));
+  if (preview.isNull()) {
+    t.preview->clear();
+  } else {
+    t.preview->setPixmap(QPixmap::fromImage(preview.scaled(
+        kPreviewWidth - 2, kPreviewHeight - 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  }
+}
+
+void SettingsPage::StepTemplate(TemplateKind kind, int step) {
+  TemplateList& list = kind == TemplateKind::kWeb ? catalogue_.web : catalogue_.index;
+  const int count = static_cast<int>(list.names.size());
+  if (count == 0) return;
+  list.selected = (list.selected + step + count) % count;
+  const std::string& name = list.names[list.selected];
+  if (kind == TemplateKind::kWeb)
+    project_.SetHtmlTransform(name);
+  else
+    project_.SetIndexphotoTransform(name);
+  ShowTemplate(kind);
+}
+
+void SettingsPage::LoadControls() {
+  const OutputSettings& o = project_.Output();
+  outputs_[kPlaylist].folder->setText(Qs(o.iplFolder));
+  outputs_[kImages].folder->setText(Qs(o.thumbsFolder));
+  outputs_[kWebPage].folder->setText(Qs(o.htmlFolder));
+  outputs_[kIndexPhoto].folder->setText(Qs(o.indexphotoFolder));
+
+  // The images rule: without thumbnails there is no playlist and no web page.
+  if (!o.thumbsEnabled) {
+    project_.SetIplEnabled(false);
+    project_.SetHtmlEnabled(false);
+  }
+  outputs_[kImages].enabled->setChecked(o.thumbsEnabled);
+  outputs_[kPlaylist].enabled->setChecked(o.iplEnabled);
+  outputs_[kWebPage].enabled->setChecked(o.htmlEnabled);
+  outputs_[kIndexPhoto].enabled->setChecked(o.indexphotoEnabled);
+
+  const bool useFolder[4] = {o.thumbsUseFolder, o.iplUseFolder, o.htmlUseFolder,
+                             o.indexphotoUseFolder};
+  for (int output = 0; output < 4; ++output) {
+    (useFolder[output] ? outputs_[output].here : outputs_[output].movieFolder)->setChecked(true);
+  }
+  UpdateEnabled();
+
+  startAfter_->setText(QString::asprintf("%.01f", project_.Capture().delaybeforefirst));
+  saveEvery_->setText(QString::asprintf("%.01f", project_.Capture().delaybetweensamples));
+}
+
+// Which controls can be used follows the project: an output's choices while
+// it is made, its folder field while it goes "Here:", and the playlist and
+// web page only while thumbnails are extracted. The browse buttons stay.
+void SettingsPage::UpdateEnabled() {
+  const OutputSettings& o = project_.Output();
+  const bool images = o.thumbsEnabled;
+  const bool enabled[4] = {images, images && o.iplEnabled, images && o.htmlEnabled,
+                           o.indexphotoEnabled};
+  const bool useFolder[4] = {o.thumbsUseFolder, o.iplUseFolder, o.htmlUseFolder,
+                             o.indexphotoUseFolder};
+  for (int output = 0; output < 4; ++output) {
+    OutputControls& c = outputs_[output];
+    if (output == kPlaylist || output == kWebPage) c.enabled->setEnabled(images);
+    c.movieFolder->setEnabled(enabled[output]);
+    c.here->setEnabled(enabled[output]);
+    c.folder->setEnabled(enabled[output] && useFolder[output]);
+  }
+}
+
+void SettingsPage::OnEnabledClicked(Output output, bool on) {
+  (project_.*kOutputSetters[output].enabled)(on);
+  // The images rule applies at once.
+  if (output == kImages)
+    LoadControls();
+  else
+    UpdateEnabled();
+}
+
+void SettingsPage::OnUseFolder(Output output, bool useFolder) {
+  (project_.*kOutputSetters[output].useFolder)(useFolder);
+  UpdateEnabled();
+}
+
+void SettingsPage::Browse(Output output) {
+  const QString folder = chooseFolder_(window(), tr(BrowseTitle(output)));
+  if (folder.isEmpty()) return;
+  (project_.*kOutputSetters[output].folder)(folder.toStdString());
+  LoadControls();
+}
+
+void SettingsPage::StoreControls() {
+  for (int output = 0; output < 4; ++output)
+    (project_.*kOutputSetters[output].folder)(outputs_[output].folder->text().toStdString());
+
+  CaptureSettings& capture = project_.Capture();
+  const auto store = [](const QLineEdit* edit, NumericSetting setting, double& field) {
+    const double value = static_cast<float>(ParseLikeAtof(edit->text()));
+    // A negative number, or one beyond what a schedule can be computed
+    // with, keeps the old value; a text that is no number at all stores 0.
+    if (value >= 0 && RangeOf(setting).Contains(value)) field = value;
+  };
+  store(startAfter_, NumericSetting::delaybeforefirst, capture.delaybeforefirst);
+  store(saveEvery_, NumericSetting::delaybetweensamples, capture.delaybetweensamples);
+}
+
+void SettingsPage::OpenAdvanced() {
+  AdvancedSettingsDialog dialog(project_, window());
+  dialog.exec();
+}
+
+}  // namespace ombrelo::desktop

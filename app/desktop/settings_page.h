@@ -1,0 +1,101 @@
+#pragma once
+// The settings page: which outputs are made and where, the web page and
+// index photo templates (browsed with Prev and Next, with a preview), and
+// the two sampling delays. Check boxes, radio buttons, templates and folder
+// browsing write into the project at once; the folder fields and the two
+// number fields when the page stores its controls (before Save, Save As and
+// Start).
+#include <QString>
+#include <string>
+
+#include "app/desktop/page_widget.h"
+#include "render/template_catalogue.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QPushButton;
+
+namespace ombrelo {
+class CProject;
+}
+
+namespace ombrelo::desktop {
+
+class BitmapButton;
+
+// The number a field's text gives, as the C library's atof reads it (blanks,
+// a sign, digits, a decimal point, an exponent; 0 when the text starts with
+// no number), whatever the user's locale.
+double ParseLikeAtof(const QString& text);
+
+class SettingsPage : public PageWidget {
+  Q_OBJECT
+ public:
+  // One output: its check box, the "Movie folder" and "Here:" radio buttons,
+  // the folder field and its browse button.
+  struct OutputControls {
+    QCheckBox* enabled = nullptr;
+    QRadioButton* movieFolder = nullptr;
+    QRadioButton* here = nullptr;
+    QLineEdit* folder = nullptr;
+    QPushButton* browse = nullptr;
+  };
+  // A template chooser: caption, preview and the two buttons.
+  struct TemplateControls {
+    QLabel* caption = nullptr;
+    QLabel* preview = nullptr;
+    BitmapButton* prev = nullptr;
+    BitmapButton* next = nullptr;
+  };
+  enum Output { kImages = 0, kPlaylist = 1, kWebPage = 2, kIndexPhoto = 3 };
+
+  explicit SettingsPage(CProject& project, QWidget* parent = nullptr);
+
+  // Fills every control from the project.
+  void LoadControls();
+  // Writes the folder fields and the two number fields into the project.
+  void StoreControls();
+
+  // Prev (-1) or Next (+1) through the web or index photo templates.
+  void StepTemplate(TemplateKind kind, int step);
+  const TemplateList& Templates(TemplateKind kind) const;
+
+  const OutputControls& Controls(Output output) const { return outputs_[output]; }
+  const TemplateControls& TemplateChooser(TemplateKind kind) const {
+    return kind == TemplateKind::kWeb ? web_ : index_;
+  }
+  QLineEdit* StartAfter() const { return startAfter_; }
+  QLineEdit* SaveEvery() const { return saveEvery_; }
+  QPushButton* AdvancedButton() const { return advanced_; }
+  BitmapButton* CloseButton() const { return close_; }
+
+  // The folder browser's choice (tests replace it); empty means cancelled.
+  using FolderChooser = QString (*)(QWidget* owner, const QString& title);
+  void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = chooser; }
+
+ private:
+  QWidget* MakeOutputGroup(Output output, const QString& title, const QString& checkText,
+                           QWidget* extra);
+  QWidget* MakeTemplateChooser(TemplateKind kind);
+  void ShowTemplate(TemplateKind kind);
+  void UpdateEnabled();
+  void OnEnabledClicked(Output output, bool on);
+  void OnUseFolder(Output output, bool useFolder);
+  void Browse(Output output);
+  void OpenAdvanced();
+
+  CProject& project_;
+  TemplateCatalogue catalogue_;
+  OutputControls outputs_[4];
+  TemplateControls web_;
+  TemplateControls index_;
+  QLineEdit* startAfter_;
+  QLineEdit* saveEvery_;
+  QPushButton* advanced_;
+  BitmapButton* close_;
+  FolderChooser chooseFolder_;
+};
+
+}  // namespace ombrelo::desktop

@@ -1,0 +1,216 @@
+// The help window's rules, the bitmap button's fade, and whole runs of the
+// program: a project named on the command line, settings that outlive a
+// run, a movie list that does not.
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/desktop_session.h"
+#include "app/desktop/help_window.h"
+#include "app/desktop/html_widget.h"
+#include "app/desktop/page_widget.h"
+#include "app/desktop/select_page.h"
+#include "app/desktop/settings_page.h"
+#include "desktop/desktop_fixture.h"
+#include "project/project.h"
+
+namespace ombrelo::desktop {
+namespace {
+
+using testing::Contains;
+using testing::ReadFileBytes;
+
+// Receives the addresses handed to the system browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  UrlCatcher() {
+    QDesktopServices::setUrlHandler("http", this, "Open");
+    QDesktopServices::setUrlHandler("https", this, "Open");
+  }
+  ~UrlCatcher() override {
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("https");
+  }
+  QList<QUrl> opened;
+ public slots:
+  void Open(const QUrl& url) { opened << url; }
+};
+
+class HelpTest : public testing::DesktopTest {};
+
+TEST_F(HelpTest, TutorialsOnceAndUntilSwitchedOffNoticesAlwaysWebAddressesInTheBrowser) {
+  HelpPages help(*preferences_);
+  QWidget owner;
+  help.Show(&owner, "settings.htm", HelpMode::tutorial);
+  HelpWindow* tutorial = help.TutorialWindow();
+  ASSERT_NE(tutorial, nullptr);
+  EXPECT_TRUE(tutorial->DoNotShowBox()->isVisible());
+  EXPECT_EQ(tutorial->size(), QSize(640, 590));
+  EXPECT_EQ(HelpPages::Address("results.htm", HelpMode::tutorial),
+            std::string(OMBRELO_SOURCE_DATA_DIR) + "tutorial/results.htm");
+
+  help.Show(&owner, "settings.htm", HelpMode::tutorial);
+  EXPECT_EQ(help.Shown().size(), 1u);
+
+  // Ticking the box and closing switches tutorials off, for this run and the next.
+  tutorial->DoNotShowBox()->setChecked(true);
+  tutorial->CloseButton()->click();
+  EXPECT_FALSE(preferences_->ShowTutorials());
+  EXPECT_FALSE(Preferences().ShowTutorials());
+  help.Show(&owner, "results.htm", HelpMode::tutorial);
+  EXPECT_EQ(help.TutorialWindow(), nullptr);
+  EXPECT_TRUE(help.TutorialAsked("results.htm"));
+
+  // A notice opens anyway (modal, without the check box); a welcome page
+  // only in the first run.
+  bool boxHidden = false;
+  QTimer::singleShot(0, [&] {
+    auto* window = qobject_cast<HelpWindow*>(QApplication::activeModalWidget());
+    ASSERT_NE(window, nullptr);
+    boxHidden = window->DoNotShowBox()->isHidden();
+    window->CloseButton()->click();
+  });
+  help.Show(&owner, "completed.htm", HelpMode::notice);
+  EXPECT_TRUE(boxHidden);
+  EXPECT_EQ(help.Shown().back(), "completed.htm");
+  help.Show(&owner, "welcome.htm", HelpMode::welcome);
+  EXPECT_EQ(help.Shown().back(), "completed.htm");
+
+  // "http:/" goes to the browser; "https" is a file name like any other.
+  UrlCatcher browser;
+  help.Show(&owner, "http://www.example.com/upgrade.php?version=131", HelpMode::notice);
+  ASSERT_EQ(browser.opened.size(), 1);
+  EXPECT_EQ(browser.opened[0].toString(), "http://www.example.com/upgrade.php?version=131");
+  EXPECT_EQ(HelpPages::Address("https://x", HelpMode::notice),
+            std::string(OMBRELO_SOURCE_DATA_DIR) + "dialogs/https://x");
+}
+
+TEST_F(HelpTest, TheBitmapButtonFadesInItsHotPictureInFourStepsAndDropsItOnLeaving) {
+  BitmapButton button("Next", ":/buttons/next.svg", ":/buttons/next_hot.svg");
+  button.show();
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(&button, &enter);
+  EXPECT_EQ(button.FadeStep(), 0);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return button.FadeStep() == BitmapButton::kFadeSteps; }, 5000));
+  // Four ticks of 75 ms (a coarse timer may fire a little early).
+  EXPECT_GE(clock.elapsed(), 3 * BitmapButton::kFadeIntervalMs);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&button, &leave);
+  EXPECT_EQ(button.FadeStep(), 0);
+}
+
+TEST_F(HelpTest, PageBackgroundIsDrawnUnscaledUpToItsSizeAndStretchedInProportionBeyond) {
+  struct Case {
+    QSize page;
+    QRect drawn;
+  };
+  const Case cases[] = {
+      {{600, 400}, {0, 0, 852, 563}},     // smaller: copied as it is
+      {{852, 563}, {0, 0, 852, 563}},     // its own size
+      {{1704, 563}, {0, 0, 1704, 1126}},  // wider: by the width
+      {{852, 1126}, {0, 0, 1704, 1126}},  // taller: by the height
+      {{900, 500}, {0, 0, 900, 595}},     // wider only a little
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PageWidget::BackgroundRect(c.page), c.drawn) << c.page.width();
+}
+
+TEST_F(HelpTest, ALinkToAnotherHelpPageOpensItInTheWindowAndAWebLinkInTheBrowser) {
+  testing::TempFolder pages("help");
+  ASSERT_TRUE(testing::WriteFileBytes(
+      pages / "index.htm",
+      "<html><body style='margin:0'><a href='second page.htm' style='display:block;height:40px'>"
+      "next</a><a href='http://www.example.com/x' style='display:block;height:40px'>web</a>"
+      "</body></html>"));
+  ASSERT_TRUE(
+      testing::WriteFileBytes(pages / "second page.htm", "<html><title>Second</title></html>"));
+  UrlCatcher browser;
+  HtmlWidget widget;
+  widget.resize(300, 200);
+  widget.show();
+  widget.Navigate(pages / "index.htm");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !widget.View().Busy(); }, 5000));
+
+  QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 60));
+  EXPECT_EQ(browser.opened.size(), 1);
+  QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 20));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return widget.View().Title() == "Second"; }, 5000));
+}
+
+class RunTest : public testing::DesktopTest {
+ protected:
+  // One run of the program; `inside` looks at the main window, then the
+  // window is closed as a user would.
+  void Run(CProject& project, const std::vector<std::string>& args,
+           const std::function<void(MainWindow&)>& inside) {
+    std::vector<std::string> all = {"ombrelo"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) argv.push_back(arg.data());
+    const DesktopOptions options = ParseDesktopOptions(int(argv.size()), argv.data());
+    QTimer::singleShot(0, [&] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<MainWindow*>(widget)) {
+          inside(*window);
+          window->close();
+        }
+      }
+    });
+    RunDesktop(options, project, *preferences_, SettingsFolder());
+  }
+  std::string SettingsFolder() const { return Folder() + "settings/"; }
+};
+
+TEST_F(RunTest, AProjectNamedOnTheCommandLineOpensAndOnlyItsSettingsOutliveTheRun) {
+  const std::string projectPath = Folder() + "Urlaub 2024 & mehr.obx";
+  {
+    CProject saved(Folder());
+    saved.Capture().jpegquality = 42;
+    saved.Capture().delaybeforefirst = 12.5;
+    saved.AddMovie(Folder() + "strand.mp4");
+    ASSERT_TRUE(saved.Save(projectPath));
+  }
+
+  CProject first(Folder());
+  Run(first, {"-nohandler", projectPath}, [&](MainWindow& window) {
+    EXPECT_EQ(window.CurrentProjectPath(), projectPath);
+    ASSERT_EQ(window.Selection()->Videos()->topLevelItemCount(), 1);
+    EXPECT_EQ(window.Selection()->Videos()->topLevelItem(0)->text(0),
+              QString::fromStdString(Folder() + "strand.mp4"));
+    EXPECT_EQ(window.Settings()->StartAfter()->text(), "12.5");
+  });
+  const std::string written = ReadFileBytes(SettingsFolder() + "last_settings.bin");
+  EXPECT_TRUE(Contains(written, "<obxproject>"));
+  EXPECT_FALSE(Contains(written, "<moviefile>"));
+
+  // The next start: the settings are back, the list of videos is empty.
+  CProject second(Folder());
+  Run(second, {}, [&](MainWindow& window) {
+    EXPECT_TRUE(window.CurrentProjectPath().empty());
+    EXPECT_EQ(window.Selection()->Videos()->topLevelItemCount(), 0);
+    EXPECT_EQ(window.Settings()->StartAfter()->text(), "12.5");
+  });
+  EXPECT_EQ(second.Capture().jpegquality, 42);
+  EXPECT_TRUE(second.Movies().empty());
+
+  DesktopOptions options;
+  const char* args[] = {"ombrelo", "x-nohandlerx", "--other"};
+  options = ParseDesktopOptions(3, const_cast<char**>(args));
+  EXPECT_TRUE(options.noHandler);
+  EXPECT_TRUE(options.projectFile.empty());
+}
+
+}  // namespace
+}  // namespace ombrelo::desktop
+
+#include "help_and_run_test.moc"

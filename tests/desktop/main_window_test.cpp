@@ -1,0 +1,253 @@
+// The main window as a user meets it: pages and their titles, tutorial
+// pages, the progress page's way back, the window's size, the project file
+// commands, the list of videos to index.
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/commands.h"
+#include "app/desktop/desktop_session.h"
+#include "app/desktop/help_window.h"
+#include "app/desktop/page_widget.h"
+#include "app/desktop/select_page.h"
+#include "app/desktop/settings_page.h"
+#include "app/page_generation.h"
+#include "desktop/desktop_fixture.h"
+#include "engine/capture_engine.h"
+#include "project/project.h"
+#include "support/recording_message_port.h"
+#include "support/test_videos.h"
+
+namespace ombrelo::desktop {
+namespace {
+
+using testing::Contains;
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::RecordingMessagePort;
+
+class MainWindowTest : public testing::DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    project_ = std::make_unique<CProject>(Folder());
+    session_ = std::make_unique<DesktopSession>(*project_, CaptureEngine::Instance(), *preferences_,
+                                                pages_);
+  }
+  void TearDown() override {
+    session_.reset();
+    DesktopTest::TearDown();
+  }
+  MainWindow& Window() { return session_->window; }
+  int TimesShown(const std::string& page) {
+    const auto& shown = session_->help.Shown();
+    return static_cast<int>(std::count(shown.begin(), shown.end(), page));
+  }
+  QAbstractButton* Button(QWidget* page, const QString& text) {
+    for (QAbstractButton* button : page->findChildren<QAbstractButton*>())
+      if (button->text() == text) return button;
+    return nullptr;
+  }
+
+  std::unique_ptr<CProject> project_;
+  XsltPageGeneration pages_;
+  std::unique_ptr<DesktopSession> session_;
+};
+
+TEST_F(MainWindowTest, PagesSwitchWithTitlesCheckMarksTutorialsOnceAndTheProgressPagesWayBack) {
+  MainWindow& w = Window();
+  EXPECT_EQ(w.CurrentPage(), kSelectPage);
+  EXPECT_EQ(w.windowTitle(), "Ombrelo - Select files");
+  EXPECT_TRUE(w.Action(kPageSelect)->isChecked());
+  EXPECT_EQ(w.StatusText(), "Ready");
+
+  w.Action(kPageSettings)->trigger();
+  EXPECT_EQ(w.windowTitle(), "Ombrelo - Settings");
+  EXPECT_TRUE(w.Action(kPageSettings)->isChecked());
+  EXPECT_FALSE(w.Action(kPageSelect)->isChecked());
+  ASSERT_NE(session_->help.TutorialWindow(), nullptr);
+  EXPECT_TRUE(Contains(session_->help.TutorialWindow()->Address(), "tutorial/settings.htm"));
+
+  // Back and forth: the settings tutorial stays a once-per-run page.
+  w.Dispatch(kPageSelect);
+  w.Dispatch(kPageSettings);
+  EXPECT_EQ(TimesShown("settings.htm"), 1);
+
+  // Entered from the settings page, the progress page returns there, also
+  // after a visit to the results page.
+  w.Dispatch(kPageProgress);
+  EXPECT_EQ(w.windowTitle(), "Ombrelo - Indexing");
+  EXPECT_EQ(TimesShown("progress_noneselected.htm"), 1);
+  w.Dispatch(kPageResults);
+  EXPECT_EQ(w.windowTitle(), "Ombrelo - Results");
+  EXPECT_EQ(TimesShown("results.htm"), 1);
+  w.Dispatch(kPageProgress);
+  Button(w.PageAt(kProgressPage), "Back")->click();
+  EXPECT_EQ(w.CurrentPage(), kSettingsPage);
+
+  // From the movie selection page it returns to that page.
+  w.Dispatch(kPageSelect);
+  w.Dispatch(kPageProgress);
+  Button(w.PageAt(kProgressPage), "Back")->click();
+  EXPECT_EQ(w.CurrentPage(), kSelectPage);
+  EXPECT_EQ(TimesShown("progress_noneselected.htm"), 1);
+}
+
+TEST_F(MainWindowTest, ProgressTutorialOnlyForAnEmptyProjectAndTheWindowKeepsItsMinimumSize) {
+  project_->AddMovie(Folder() + "clip.avi");
+  MainWindow& w = Window();
+  w.Dispatch(kPageProgress);
+  EXPECT_EQ(w.CurrentPage(), kProgressPage);
+  EXPECT_EQ(TimesShown("progress_noneselected.htm"), 0);
+
+  EXPECT_EQ(w.size(), QSize(852, 563));
+  w.show();
+  w.resize(300, 200);
+  EXPECT_GE(w.width(), 600);
+  EXPECT_GE(w.height(), 450);
+
+  // The bars come and go with their check marks.
+  auto* toolBar = w.findChild<QToolBar*>();
+  ASSERT_NE(toolBar, nullptr);
+  w.Dispatch(kToggleToolBar);
+  EXPECT_FALSE(toolBar->isVisible());
+  EXPECT_FALSE(w.Action(kToggleToolBar)->isChecked());
+  w.Dispatch(kToggleToolBar);
+  EXPECT_TRUE(toolBar->isVisible());
+  w.Dispatch(kToggleStatusBar);
+  EXPECT_FALSE(w.Action(kToggleStatusBar)->isChecked());
+}
+
+TEST_F(MainWindowTest,
+       SaveAsksForAFileOnceWritesTheSettingsFieldsAndACancelledDialogWritesNothing) {
+  RecordingMessagePort messages;
+  MainWindow& w = Window();
+  int dialogs = 0;
+  QString answer;
+  w.SetFileChooser([&](QWidget*, MainWindow::FileDialog kind) {
+    EXPECT_NE(kind, MainWindow::FileDialog::saveReport);
+    ++dialogs;
+    return answer;
+  });
+
+  w.Dispatch(kSaveProject);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(w.CurrentProjectPath().empty());
+  EXPECT_TRUE(std::filesystem::is_empty(Folder()));
+
+  const std::string path = Folder() + "my project & co.obx";
+  answer = QString::fromStdString(path);
+  w.Settings()->StartAfter()->setText("7");
+  w.Dispatch(kSaveProject);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "Save Project");
+  EXPECT_EQ(messages.shown[0].text, "Project Saved Successfully");
+  EXPECT_EQ(project_->Capture().delaybeforefirst, 7.0);
+  EXPECT_TRUE(Contains(ReadFileBytes(path), "<obxproject>"));
+
+  // The path is known now: no dialog for Save, always one for Save As.
+  w.Dispatch(kSaveProject);
+  EXPECT_EQ(dialogs, 2);
+  answer.clear();
+  w.Dispatch(kSaveProjectAs);
+  EXPECT_EQ(dialogs, 3);
+  EXPECT_TRUE(w.CurrentProjectPath().empty());
+  EXPECT_EQ(messages.shown.size(), 2u);
+
+  // Open: the project comes back with its settings and becomes the current one.
+  project_->Capture().delaybeforefirst = 99;
+  answer = QString::fromStdString(path);
+  w.Dispatch(kOpenProject);
+  EXPECT_EQ(w.CurrentProjectPath(), path);
+  EXPECT_EQ(w.Settings()->StartAfter()->text(), "7.0");
+
+  // A file that is no project is refused with the designed message.
+  const std::string bad = Folder() + "bad.obx";
+  ASSERT_TRUE(testing::WriteFileBytes(bad, "<obxproject><settings>nonsense"));
+  EXPECT_FALSE(w.OpenProjectFile(bad));
+  ASSERT_EQ(messages.shown.size(), 3u);
+  EXPECT_EQ(messages.shown[2].caption, "View Index");
+  EXPECT_EQ(messages.shown[2].text, "Failed to open project file");
+}
+
+TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectNotTheList) {
+  MainWindow& w = Window();
+  SelectPage& page = *w.Selection();
+  EXPECT_FALSE(page.NextButton()->isEnabled());
+  for (const char* name : {"a.avi", "b.avi", "c.avi"}) project_->AddMovie(Folder() + name);
+  w.RefreshSelection();
+  ASSERT_EQ(page.Videos()->topLevelItemCount(), 3);
+  EXPECT_TRUE(page.NextButton()->isEnabled());
+
+  page.Videos()->selectAll();
+  w.Dispatch(kRemoveMovie);
+  ASSERT_EQ(project_->Movies().size(), 2u);
+  EXPECT_EQ(project_->Movies().front().path(), Folder() + "b.avi");
+  EXPECT_EQ(page.Videos()->topLevelItemCount(), 2);
+
+  // A failed movie is not listed, survives "Remove all", and keeps "Next" on.
+  project_->FindMovieForWrite(project_->Movies().front().id())->SetError("broken");
+  w.RefreshSelection();
+  w.Dispatch(kRemoveAll);
+  EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
+  ASSERT_EQ(project_->Movies().size(), 1u);
+  w.Dispatch(kPageSettings);
+  w.Dispatch(kPageSelect);
+  EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
+  EXPECT_TRUE(page.NextButton()->isEnabled());
+}
+
+TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCompletedNotice) {
+  testing::VideoCache videos("desktop-videos");
+  const std::string clip = videos.Make(testing::SmallVideo(100), "Ferien am Meer.avi");
+  ASSERT_FALSE(clip.empty());
+  MainWindow& w = Window();
+  // Start takes the delays from the settings page's fields.
+  w.Settings()->StartAfter()->setText("1");
+  w.Settings()->SaveEvery()->setText("1");
+  EXPECT_FALSE(w.Action(kStart)->isEnabled());
+  w.Selection()->AddDroppedPaths({QString::fromStdString(clip)});
+  EXPECT_TRUE(w.Action(kStart)->isEnabled());
+
+  // The notice at the end is modal: close it when it comes.
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (auto* notice = qobject_cast<HelpWindow*>(QApplication::activeModalWidget()))
+      notice->CloseButton()->click();
+  });
+  closer.start(20);
+  w.Selection()->NextButton()->click();
+  EXPECT_EQ(w.CurrentPage(), kProgressPage);
+  EXPECT_TRUE(session_->controller.RunActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 120000));
+
+  const Movie& movie = project_->Movies().front();
+  EXPECT_EQ(movie.status, kMovieDone);
+  EXPECT_EQ(movie.images.size(), 3u);  // at 1, 2 and 3 s of a 4 s video
+  EXPECT_TRUE(testing::FileExists(movie.indexphoto));
+  EXPECT_EQ(TimesShown("completed.htm"), 1);
+  EXPECT_EQ(w.StatusText(), "Ready");
+  EXPECT_FALSE(w.Action(kStart)->isEnabled());
+  EXPECT_EQ(w.Selection()->Videos()->topLevelItemCount(), 0);
+
+  // The report of the project, then the question whether to open it.
+  RecordingMessagePort messages;
+  const std::string report = Folder() + "report.html";
+  w.SetFileChooser([&](QWidget*, MainWindow::FileDialog kind) {
+    EXPECT_EQ(kind, MainWindow::FileDialog::saveReport);
+    return QString::fromStdString(report);
+  });
+  w.Dispatch(kGenerateReport);
+  EXPECT_TRUE(Contains(ReadFileBytes(report), "Ferien am Meer"));
+  ASSERT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(messages.asked[0].caption, "Html report saved");
+}
+
+}  // namespace
+}  // namespace ombrelo::desktop

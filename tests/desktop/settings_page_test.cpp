@@ -1,0 +1,168 @@
+// The settings page and the advanced settings dialog: the number fields,
+// the images rule, the template catalogue and the property list.
+#include "app/desktop/settings_page.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/desktop/advanced_settings_dialog.h"
+#include "app/desktop/bitmap_button.h"
+#include "desktop/desktop_fixture.h"
+#include "project/project.h"
+
+namespace ombrelo::desktop {
+namespace {
+
+class SettingsPageTest : public testing::DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    project_ = std::make_unique<CProject>(Folder());
+  }
+  std::unique_ptr<CProject> project_;
+};
+
+TEST_F(SettingsPageTest,
+       StartAfterKeepsItsValueForANegativeNumberStoresZeroForTextAndRoundsToFloat) {
+  SettingsPage page(*project_);
+  EXPECT_EQ(page.StartAfter()->text(), "60.0");
+  const auto store = [&](const char* text) {
+    page.StartAfter()->setText(QString::fromUtf8(text));
+    page.StoreControls();
+    return project_->Capture().delaybeforefirst;
+  };
+  EXPECT_EQ(store("12.5"), 12.5);
+  EXPECT_EQ(store("-5"), 12.5);
+  EXPECT_EQ(store("soon"), 0.0);
+  EXPECT_EQ(store("0.1"), 0.100000001490116119384765625);
+  EXPECT_EQ(store(" 3e1 seconds"), 30.0);
+  EXPECT_EQ(store("inf"), 30.0);
+  EXPECT_EQ(store("2e6"), 30.0);
+  page.SaveEvery()->setText("-1");
+  page.StoreControls();
+  EXPECT_EQ(project_->Capture().delaybetweensamples, 180.0);
+
+  // Folder fields are stored through the project's setters.
+  page.Controls(SettingsPage::kImages).folder->setText("/srv/thumbs");
+  page.StoreControls();
+  EXPECT_EQ(project_->Output().thumbsFolder, "/srv/thumbs/");
+}
+
+TEST_F(SettingsPageTest, WithoutImagesThePlaylistAndWebPageAreOffAndGreyedButTheIndexPhotoIsNot) {
+  SettingsPage page(*project_);
+  const auto& images = page.Controls(SettingsPage::kImages);
+  const auto& playlist = page.Controls(SettingsPage::kPlaylist);
+  const auto& web = page.Controls(SettingsPage::kWebPage);
+  const auto& index = page.Controls(SettingsPage::kIndexPhoto);
+  ASSERT_TRUE(images.enabled->isChecked());
+  EXPECT_TRUE(playlist.enabled->isEnabled());
+
+  images.enabled->click();
+  EXPECT_FALSE(project_->Output().thumbsEnabled);
+  EXPECT_FALSE(project_->Output().iplEnabled);
+  EXPECT_FALSE(project_->Output().htmlEnabled);
+  EXPECT_TRUE(project_->Output().indexphotoEnabled);
+  for (const auto* c : {&playlist, &web}) {
+    EXPECT_FALSE(c->enabled->isEnabled());
+    EXPECT_FALSE(c->here->isEnabled());
+    EXPECT_FALSE(c->folder->isEnabled());
+    EXPECT_TRUE(c->browse->isEnabled());
+  }
+  EXPECT_TRUE(index.enabled->isEnabled());
+  EXPECT_TRUE(index.here->isEnabled());
+
+  // "Here:" opens the folder field and is written at once.
+  index.here->click();
+  EXPECT_TRUE(project_->Output().indexphotoUseFolder);
+  EXPECT_TRUE(index.folder->isEnabled());
+  index.movieFolder->click();
+  EXPECT_FALSE(index.folder->isEnabled());
+
+  // Back on: the outputs can be switched on again one by one.
+  images.enabled->click();
+  EXPECT_TRUE(playlist.enabled->isEnabled());
+  playlist.enabled->click();
+  EXPECT_TRUE(project_->Output().iplEnabled);
+}
+
+TEST_F(SettingsPageTest, PrevAndNextWrapThroughTheTemplatesAndChooseAtOnce) {
+  testing::TempFolder data("data");
+  for (const char* name : {"templates/web/alpha.xslt", "templates/web/beta.xslt",
+                           "templates/web/gamma.xslt", "templates/index/sheet.xslt"}) {
+    std::filesystem::create_directories(std::filesystem::path(data / name).parent_path());
+    ASSERT_TRUE(testing::WriteFileBytes(data / name, "<x/>"));
+  }
+  SetApplicationDataFolder(data.Path());
+  project_->SetHtmlTransform("beta.xslt");
+  SettingsPage page(*project_);
+  const auto& web = page.TemplateChooser(TemplateKind::kWeb);
+  EXPECT_EQ(web.caption->text(), "Template: beta");
+
+  web.next->click();
+  web.next->click();
+  EXPECT_EQ(project_->Output().htmlTransform, "alpha.xslt");
+  EXPECT_EQ(web.caption->text(), "Template: alpha");
+  web.prev->click();
+  EXPECT_EQ(project_->Output().htmlTransform, "gamma.xslt");
+
+  // One template: nothing to step through.
+  EXPECT_FALSE(page.TemplateChooser(TemplateKind::kIndex).next->isEnabled());
+}
+
+// Types into the value of a row of the open dialog and presses a key.
+void TypeIntoRow(AdvancedSettingsDialog& dialog, int row, const QString& text,
+                 Qt::Key key = Qt::Key_Return) {
+  QCoreApplication::processEvents();  // the previous editor goes away
+  dialog.List()->EditRow(row);
+  auto* editor =
+      qobject_cast<QLineEdit*>(dialog.List()->indexWidget(dialog.List()->currentIndex()));
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, text);
+  QTest::keyClick(editor, key);
+  QCoreApplication::processEvents();  // Enter commits through a queued call
+}
+
+TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnOk) {
+  const CaptureSettings before = project_->Capture();
+  {
+    AdvancedSettingsDialog dialog(*project_, nullptr);
+    dialog.show();
+    const PropertyModel& model = dialog.Model();
+    ASSERT_EQ(model.rowCount(), 9);
+    EXPECT_EQ(model.Items()[1].name, "Jpeg quality");
+    EXPECT_EQ(dialog.Description()->text(), "Click on item to edit");
+
+    TypeIntoRow(dialog, 1, "9x");
+    EXPECT_EQ(model.Items()[1].value.toInt(), 85);
+    TypeIntoRow(dialog, 1, "101");
+    EXPECT_EQ(model.Items()[1].value.toInt(), 85);
+    EXPECT_EQ(dialog.Description()->text().toStdString(),
+              RangeMessage(NumericSetting::jpegquality));
+    TypeIntoRow(dialog, 2, "0.75");
+    EXPECT_FLOAT_EQ(model.Items()[2].value.toFloat(), 0.75f);
+    dialog.reject();
+  }
+  EXPECT_EQ(project_->Capture(), before);
+  EXPECT_EQ(project_->Output().imagescale, 0.5f);
+
+  AdvancedSettingsDialog dialog(*project_, nullptr);
+  dialog.show();
+  // Down commits and moves the editor to the next row.
+  TypeIntoRow(dialog, 1, "70", Qt::Key_Down);
+  EXPECT_EQ(dialog.List()->currentIndex().row(), 2);
+  TypeIntoRow(dialog, 5, "1");
+  TypeIntoRow(dialog, 8, "12.5");
+  dialog.accept();
+  EXPECT_EQ(project_->Capture().jpegquality, 70);
+  EXPECT_TRUE(project_->Capture().namebyframe);
+  EXPECT_EQ(project_->Capture().sampleduration, 12.5);
+}
+
+}  // namespace
+}  // namespace ombrelo::desktop
