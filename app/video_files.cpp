@@ -20,12 +20,8 @@ constexpr std::array<std::string_view, 21> kVideoExtensions = {
 }  // namespace
 
 bool IsVideoFileName(std::string_view path) {
-  const size_t separator = paths::LastSeparator(path);
-  const std::string_view name =
-      separator == std::string_view::npos ? path : path.substr(separator + 1);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  std::string extension(name.substr(dot));
+  std::string extension(paths::Extension(path));
+  if (extension.empty()) return false;
   for (char& c : extension) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }

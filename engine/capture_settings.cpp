@@ -1,5 +1,12 @@
 #include "engine/capture_settings.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
 namespace ombrelo {
 
 const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
@@ -39,8 +46,145 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
   return table;
 }
 
-ScheduleResult ComputeSchedule(const CaptureSettings& settings, int64_t duration,
+const SettingRange& RangeOf(NumericSetting setting) {
+  // Indexed by NumericSetting.
+  static const SettingRange ranges[] = {
+      {"Start after", 0, kMaxSeconds, 60.0, false, false},
+      {"Save every", 0, kMaxSeconds, 180.0, false, false},
+      {"Sample Duration", 0, kMaxSeconds, 0.0, false, false},
+      {"LeastNofFrames", 0, 1'000'000, 1, true, false},
+      {"Jpeg quality", 1, 100, 85, true, false},
+      // Larger pages are possible (the sheet grows with its thumbnails); the
+      // minimum only sets the first view.
+      {"CS Width Min", 1, 16384, 320, true, false},
+      {"CS Height Min", 1, 16384, 256, true, false},
+      // The output settings use 1 in place of a factor outside this range.
+      {"Scale factor", 0, 2.1, 1.0, false, true},
+      {"Image format", 0, 1, 0, true, false},
+  };
+  return ranges[static_cast<int>(setting)];
+}
+
+namespace {
+
+// Bounds as people write them: 100, 2.1, 1000000.
+std::string FormatBound(double value) {
+  char text[32];
+  if (value == std::floor(value) && std::fabs(value) < 1e15) {
+    std::snprintf(text, sizeof text, "%" PRId64, static_cast<int64_t>(value));
+  } else {
+    std::snprintf(text, sizeof text, "%g", value);
+  }
+  return text;
+}
+
+// The whole text as one number (blanks around it allowed), whatever the
+// locale says.
+bool ParseNumber(const std::string& text, bool integer, double* value) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return false;
+  const size_t last = text.find_last_not_of(" \t");
+  const char* begin = text.data() + first;
+  const char* end = text.data() + last + 1;
+  if (*begin == '+') ++begin;
+  if (integer) {
+    int64_t number = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, number);
+    if (ec != std::errc() || ptr != end) return false;
+    if (number < INT32_MIN || number > INT32_MAX) return false;
+    *value = static_cast<double>(number);
+    return true;
+  }
+  const auto [ptr, ec] = std::from_chars(begin, end, *value);
+  return ec == std::errc() && ptr == end && std::isfinite(*value);
+}
+
+// The dialog rows and the page's two fields that a name stands for.
+bool FindSetting(const std::string& name, NumericSetting* setting, bool* flag) {
+  *flag = false;
+  for (const AdvancedSetting& row : AdvancedSettingsTable()) {
+    if (name != row.name) continue;
+    if (row.kind == AdvancedSetting::Kind::flag) {
+      *flag = true;
+      return true;
+    }
+  }
+  for (int i = 0; i <= static_cast<int>(NumericSetting::imageformat); ++i) {
+    if (name == RangeOf(static_cast<NumericSetting>(i)).label) {
+      *setting = static_cast<NumericSetting>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DescribeRange(NumericSetting setting) {
+  const SettingRange& range = RangeOf(setting);
+  std::string text = range.integer ? "a whole number " : "a number ";
+  if (range.minExclusive) {
+    return text + "larger than " + FormatBound(range.min) + " and at most " +
+           FormatBound(range.max);
+  }
+  return text + "from " + FormatBound(range.min) + " to " + FormatBound(range.max);
+}
+
+std::string RangeMessage(NumericSetting setting) {
+  return std::string(RangeOf(setting).label) + " must be " + DescribeRange(setting) + ".";
+}
+
+double ClampToRange(NumericSetting setting, double value) {
+  const SettingRange& range = RangeOf(setting);
+  if (std::isnan(value)) return range.fallback;
+  return std::clamp(value, range.min, range.max);
+}
+
+CaptureSettings ClampToRanges(CaptureSettings s) {
+  const auto clampInt = [](NumericSetting setting, int32_t& field) {
+    field = static_cast<int32_t>(ClampToRange(setting, field));
+  };
+  s.delaybeforefirst = ClampToRange(NumericSetting::delaybeforefirst, s.delaybeforefirst);
+  // A negative delay between samples asks for a single sample.
+  if (!(s.delaybetweensamples < 0)) {
+    s.delaybetweensamples =
+        ClampToRange(NumericSetting::delaybetweensamples, s.delaybetweensamples);
+  }
+  s.sampleduration = ClampToRange(NumericSetting::sampleduration, s.sampleduration);
+  clampInt(NumericSetting::leastnofframes, s.leastnofframes);
+  clampInt(NumericSetting::jpegquality, s.jpegquality);
+  clampInt(NumericSetting::contactsheetminwidth, s.contactsheetminwidth);
+  clampInt(NumericSetting::contactsheetminheight, s.contactsheetminheight);
+  return s;
+}
+
+bool ValidateAdvancedValue(const std::string& name, const std::string& text, double* value,
+                           std::string* message) {
+  NumericSetting setting{};
+  bool flag = false;
+  if (!FindSetting(name, &setting, &flag)) {
+    *message = "Unknown setting " + name + ".";
+    return false;
+  }
+  const bool integer = flag || RangeOf(setting).integer;
+  double number = 0;
+  if (!ParseNumber(text, integer, &number)) {
+    *message = name + (integer ? " needs a whole number." : " needs a number.");
+    return false;
+  }
+  if (!flag && !RangeOf(setting).Contains(number)) {
+    *message = RangeMessage(setting);
+    return false;
+  }
+  *value = number;
+  return true;
+}
+
+ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duration,
                                int64_t frameDuration, bool canSeek) {
+  // Whoever filled the record, a value that cannot be honoured (a negative
+  // least number of frames, a delay of 1e300 s) never reaches the arithmetic.
+  const CaptureSettings settings = ClampToRanges(requested);
   ScheduleResult result;
   SamplingSchedule& s = result.schedule;
 
@@ -64,9 +208,8 @@ ScheduleResult ComputeSchedule(const CaptureSettings& settings, int64_t duration
                                    static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
       break;
   }
-  // Taken as the unsigned 32-bit number the schedule has always used, so that
-  // a negative delay never makes every frame a sample.
-  s.firstFrame = static_cast<uint32_t>(first);
+  // A first frame past what the field holds lies past the end of any movie.
+  s.firstFrame = std::clamp<FrameNumber>(first, 0, UINT32_MAX);
 
   if (settings.sampleduration > 0) {
     s.stopFrame = s.firstFrame + static_cast<int64_t>(settings.sampleduration *

@@ -53,11 +53,79 @@ struct AdvancedSetting {
 // The dialog's rows, in the order it shows them.
 const std::vector<AdvancedSetting>& AdvancedSettingsTable();
 
+// The numeric settings that the user or a file can set to any number, and
+// the values each can be honoured with. The one place that knows them: the
+// project file readers clamp into these ranges (a file with odd values
+// still loads), while the command line and the settings editors refuse a
+// value outside them with the text of RangeMessage.
+enum class NumericSetting {
+  delaybeforefirst,
+  delaybetweensamples,
+  sampleduration,
+  leastnofframes,
+  jpegquality,
+  contactsheetminwidth,
+  contactsheetminheight,
+  imagescale,
+  imageformat,
+};
+
+struct SettingRange {
+  // As the settings page or the advanced settings dialog names the value.
+  const char* label;
+  double min;
+  double max;
+  // What a value that is not a number (NaN) becomes.
+  double fallback;
+  // Whole numbers only.
+  bool integer;
+  // The value must lie above min, not at it.
+  bool minExclusive;
+
+  // False for NaN.
+  bool Contains(double value) const {
+    return (minExclusive ? value > min : value >= min) && value <= max;
+  }
+};
+
+const SettingRange& RangeOf(NumericSetting setting);
+
+// "a whole number from 1 to 100", "a number larger than 0 and at most 2.1".
+std::string DescribeRange(NumericSetting setting);
+
+// "Jpeg quality must be a whole number from 1 to 100."
+std::string RangeMessage(NumericSetting setting);
+
+// value brought into the setting's range: NaN becomes the fallback, values
+// below or above the range its nearest end. (An exclusive lower end is kept
+// by the caller: see ClampToRanges and OutputSettings.)
+double ClampToRange(NumericSetting setting, double value);
+
+// The record with every numeric field that could not be honoured brought
+// into its range: least number of frames 0 or less becomes 0, quality
+// 1..100, delays and duration within 0..kMaxSeconds, contact sheet sizes at
+// least 1 pixel. Two readings of the record stay as they are because they
+// mean something: a negative delay between samples (a single sample) and an
+// image format other than 0 or 1 (JPEG).
+CaptureSettings ClampToRanges(CaptureSettings settings);
+
+// Checks a value typed for one of the advanced settings dialog's rows (by
+// its name, e.g. "Jpeg quality") or for "Start after" / "Save every". True
+// with the number in *value when the text is a number of the row's kind
+// within its range; else false with a message for the user in *message.
+// Flags ("Name by frame") take any whole number.
+bool ValidateAdvancedValue(const std::string& name, const std::string& text, double* value,
+                           std::string* message);
+
+// The longest delay, period or duration in seconds a schedule is computed
+// with (more than eleven days).
+constexpr double kMaxSeconds = 1'000'000.0;
+
 // A frame's number in its movie, counted from 0 at the video stream's start.
 using FrameNumber = int64_t;
 
-constexpr int64_t kUnitsPerSecond = 10'000'000;    // 100-ns units
-constexpr int64_t kDefaultFrameDuration = 434782;  // 23 frames per second
+constexpr int64_t kUnitsPerSecond = 10'000'000;      // 100-ns units
+constexpr int64_t kDefaultFrameDuration = 434782;    // 23 frames per second
 
 struct SamplingSchedule {
   int64_t frameDuration = 0;  // 100-ns units

@@ -134,10 +134,8 @@ void SetProductWebSite(const std::string& address) {
 }
 
 std::string CodecHelpFormat(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t separator = paths::LastSeparator(path);
-  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return path;
-  return path.substr(dot + 1);
+  const std::string_view extension = paths::Extension(path);
+  return extension.empty() ? path : std::string(extension.substr(1));
 }
 
 std::string CodecHelpAddress(const std::string& site, const std::string& path, uint32_t fourcc) {

@@ -71,12 +71,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 PictureFormat ChoosePictureFormat(std::string_view path) {
-  const size_t separator = paths::LastSeparator(path);
-  const std::string_view name =
-      separator == std::string_view::npos ? path : path.substr(separator + 1);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return PictureFormat::kJpeg;
-  const std::string_view extension = name.substr(dot);
+  const std::string_view extension = paths::Extension(path);
+  if (extension.empty()) return PictureFormat::kJpeg;
   if (EqualsIgnoringCase(extension, ".bmp")) return PictureFormat::kBmp;
   static constexpr std::array<std::string_view, 7> kUnsupported = {
       ".png", ".lwf", ".tga", ".targa", ".tif", ".tiff", ".jp2"};

@@ -39,18 +39,26 @@ std::string CaptureSettingsToXml(const CaptureSettings& s) {
 }
 
 void ReadCaptureSettingsXml(std::istream& in, CaptureSettings& s) {
-  ReadElement(in, "samplestart", [&] { s.samplestart = ReadInt(in); });
-  ReadElement(in, "sampleperiod", [&] { s.sampleperiod = ReadInt(in); });
-  ReadElement(in, "delaybeforefirst", [&] { s.delaybeforefirst = ReadDouble(in); });
-  ReadElement(in, "delaybetweensamples", [&] { s.delaybetweensamples = ReadDouble(in); });
-  ReadElement(in, "leastnofframes", [&] { s.leastnofframes = ReadInt(in); });
-  ReadElement(in, "jpegquality", [&] { s.jpegquality = ReadInt(in); });
-  ReadElement(in, "contactsheetminwidth", [&] { s.contactsheetminwidth = ReadInt(in); });
-  ReadElement(in, "contactsheetminheight", [&] { s.contactsheetminheight = ReadInt(in); });
-  ReadElement(in, "namebyframe", [&] { s.namebyframe = ReadInt(in) != 0; });
-  ReadElement(in, "notimetag", [&] { s.notimetag = ReadInt(in) != 0; });
-  ReadElement(in, "imageformat", [&] { s.imageformat = ReadInt(in); });
-  ReadElement(in, "sampleduration", [&] { s.sampleduration = ReadDouble(in); });
+  // Values that cannot be honoured are brought into range; the fields read
+  // before a format error are, too.
+  try {
+    ReadElement(in, "samplestart", [&] { s.samplestart = ReadInt(in); });
+    ReadElement(in, "sampleperiod", [&] { s.sampleperiod = ReadInt(in); });
+    ReadElement(in, "delaybeforefirst", [&] { s.delaybeforefirst = ReadDouble(in); });
+    ReadElement(in, "delaybetweensamples", [&] { s.delaybetweensamples = ReadDouble(in); });
+    ReadElement(in, "leastnofframes", [&] { s.leastnofframes = ReadInt(in); });
+    ReadElement(in, "jpegquality", [&] { s.jpegquality = ReadInt(in); });
+    ReadElement(in, "contactsheetminwidth", [&] { s.contactsheetminwidth = ReadInt(in); });
+    ReadElement(in, "contactsheetminheight", [&] { s.contactsheetminheight = ReadInt(in); });
+    ReadElement(in, "namebyframe", [&] { s.namebyframe = ReadInt(in) != 0; });
+    ReadElement(in, "notimetag", [&] { s.notimetag = ReadInt(in) != 0; });
+    ReadElement(in, "imageformat", [&] { s.imageformat = ReadInt(in); });
+    ReadElement(in, "sampleduration", [&] { s.sampleduration = ReadDouble(in); });
+  } catch (...) {
+    s = ClampToRanges(s);
+    throw;
+  }
+  s = ClampToRanges(s);
 }
 
 }  // namespace ombrelo

@@ -12,7 +12,8 @@ std::string CaptureSettingsToXml(const CaptureSettings& settings);
 
 // Reads the elements in file order into settings. A missing or misplaced
 // element throws the tag reader's "Format error : missing " text; fields read
-// before it keep their new values, the rest keep what they had.
+// before it keep their new values, the rest keep what they had. Values that
+// cannot be honoured are clamped into range (ClampToRanges).
 void ReadCaptureSettingsXml(std::istream& in, CaptureSettings& settings);
 
 }  // namespace ombrelo

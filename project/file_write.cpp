@@ -11,25 +11,31 @@
 namespace ombrelo {
 namespace {
 
-bool WriteAll(int fd, const std::string& bytes) {
+// 0 when every byte was written, else the error number of the failed write.
+int WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return errno;
     }
     done += static_cast<size_t>(n);
   }
-  return true;
+  return 0;
 }
 
-}  // namespace
+// The error number of a call that returned status; 0 when it succeeded.
+int ErrorOf(int status) { return status == 0 ? 0 : errno; }
 
-WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes) {
+WriteResult Replace(const std::string& path, const std::string& bytes, int& error) {
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && (S_ISDIR(existing.st_mode) || ::access(path.c_str(), W_OK) != 0)) {
+  if (exists && S_ISDIR(existing.st_mode)) {
+    error = EISDIR;
+    return WriteResult::cannotOpen;
+  }
+  if (exists && (error = ErrorOf(::access(path.c_str(), W_OK))) != 0) {
     return WriteResult::cannotOpen;
   }
 
@@ -39,21 +45,37 @@ WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return WriteResult::cannotOpen;
+    if (fd < 0) {
+      error = errno;
+      if (error != EEXIST) return WriteResult::cannotOpen;
+    }
   }
   if (fd < 0) return WriteResult::cannotOpen;
   // Keep the permissions of the file being replaced.
   if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
 
-  bool ok = WriteAll(fd, bytes);
-  ok = (::fsync(fd) == 0) && ok;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) {
+  // The first failure is the one reported.
+  error = WriteAll(fd, bytes);
+  const int syncError = ErrorOf(::fsync(fd));
+  if (error == 0) error = syncError;
+  const int closeError = ErrorOf(::close(fd));
+  if (error == 0) error = closeError;
+  if (error == 0) error = ErrorOf(std::rename(temporary.c_str(), path.c_str()));
+  if (error != 0) {
     ::unlink(temporary.c_str());
     return WriteResult::writeFailed;
   }
   return WriteResult::ok;
+}
+
+}  // namespace
+
+WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes,
+                               int* systemError) {
+  int error = 0;
+  const WriteResult result = Replace(path, bytes, error);
+  if (systemError) *systemError = result == WriteResult::ok ? 0 : error;
+  return result;
 }
 
 }  // namespace ombrelo

@@ -14,18 +14,13 @@
 namespace ombrelo {
 
 std::string PathBaseName(const std::string& path) {
-  const std::string name = paths::FileName(path);
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
+  return std::string(paths::WithoutExtension(paths::FileName(path)));
 }
 
 std::string PathStem(const std::string& path) {
   // Only a "." in the file name starts an extension: a video without one in
   // a folder such as "my.videos/" keeps its outputs in that folder.
-  const size_t dot = path.rfind('.');
-  const size_t sep = paths::LastSeparator(path);
-  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return path;
-  return path.substr(0, dot);
+  return std::string(paths::WithoutExtension(path));
 }
 
 bool NameChangedByUrlCanonicaliser(const std::string& name) {
@@ -44,7 +39,8 @@ bool NameChangedByUrlCanonicaliser(const std::string& name) {
 
 std::string CProject::OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                                      const char* extension) const {
-  const std::string path = FindMovie(id).path();
+  const Movie* movie = FindMovie(id);
+  const std::string path = movie ? movie->path() : "";
   std::string name;
   if (useFolder && !folder.empty()) {
     name = paths::WithTrailingSeparator(folder) + PathBaseName(path);
@@ -73,8 +69,10 @@ std::string CProject::ThumbnailFolder() {
 
 std::string CProject::TemporaryFolder() {
   if (tempFolder_.empty()) {
-    tempFolder_ = paths::SystemTempFolder() + "ombrelo" + paths::kSeparator;
-    ::mkdir(tempFolder_.c_str(), 0777);  // an existing folder or a failure is ignored
+    // Thumbnails and pages are the user's own: never in a folder that
+    // others can create first, read or redirect with a link.
+    tempFolder_ = runTemporaryFolder_.empty() ? paths::PrivateTemporaryFolder("ombrelo")
+                                              : runTemporaryFolder_;
   }
   return tempFolder_;
 }
@@ -99,15 +97,9 @@ void DeleteContents(const std::filesystem::path& folder) {
 
 void CProject::ClearTemporaryFolder() {
   if (tempFolder_.empty()) return;
-  // The folder lies in a place every user can write to: only a real folder
-  // of our own is emptied, never one that another user put there or a link.
-  // lstat of the name without its trailing separator, which would follow a link.
-  std::string folder = tempFolder_;
-  while (folder.size() > 1 && paths::IsSeparator(folder.back())) folder.pop_back();
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()) {
-    DeleteContents(tempFolder_);
-  }
+  // Only a real folder of our own is emptied, never one that another user
+  // put in its place or a link.
+  if (paths::IsPrivateFolder(tempFolder_)) DeleteContents(tempFolder_);
   tempFolder_.clear();
 }
 

@@ -1,5 +1,6 @@
 #include "project/output_settings.h"
 
+#include "engine/capture_settings.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/tag_reader.h"
@@ -48,7 +49,8 @@ OutputSettings::OutputSettings(const std::string& defaultBaseFolder) {
 }
 
 float OutputSettings::EffectiveImageScale() const {
-  return imagescale > 0.0f && imagescale <= 2.1f ? imagescale : 1.0f;
+  const SettingRange& range = RangeOf(NumericSetting::imagescale);
+  return range.Contains(imagescale) ? imagescale : static_cast<float>(range.fallback);
 }
 
 std::string OutputSettings::ToXml() const {
@@ -84,6 +86,9 @@ void OutputSettings::ReadXml(std::istream& in) {
   ExpectTag(in, "<settings>");
   ExpectTag(in, "<imagescale>");
   imagescale = static_cast<float>(ReadDouble(in));
+  // A factor that cannot be honoured (0, negative, too large, not a number)
+  // is stored as the factor used in its place.
+  imagescale = EffectiveImageScale();
   ExpectTag(in, "</imagescale>");
 
   ExpectTag(in, "<ipl>");

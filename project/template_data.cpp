@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
@@ -246,11 +245,21 @@ std::string XmlCdata(std::string_view text) {
 }
 
 int WriteOutputFile(const std::string& path, std::string_view bytes) {
-  errno = 0;
-  if (WriteFileReplacing(path, std::string(bytes)) == WriteResult::ok) return 0;
-  if (errno != 0) return errno;
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec) ? EISDIR : EIO;
+  int error = 0;
+  if (WriteFileReplacing(path, std::string(bytes), &error) == WriteResult::ok) return 0;
+  return error != 0 ? error : EIO;
+}
+
+bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
+                   const std::function<void()>& beforeReport) {
+  const int error = WriteOutputFile(path, bytes);
+  if (error == 0) return true;
+  if (beforeReport) beforeReport();
+  char text[256];
+  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
+                path.c_str(), error);
+  ShowMessage("Error", text, MessageIcon::error, owner);
+  return false;
 }
 
 }  // namespace ombrelo

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/data_folder.h"
+#include "platform/paths.h"
 
 namespace ombrelo {
 namespace {
@@ -12,8 +13,7 @@ namespace {
 constexpr std::string_view kExtension = ".xslt";
 
 std::string WithoutExtension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
+  return std::string(paths::WithoutExtension(name));
 }
 
 }  // namespace
@@ -66,9 +66,7 @@ TemplateCatalogue LoadTemplateCatalogue(const std::string& webName, const std::s
 }
 
 std::string TemplatePreviewPath(TemplateKind kind, const std::string& name) {
-  const size_t dot = name.rfind('.');
-  const std::string stem = dot == std::string::npos ? name + "." : name.substr(0, dot + 1);
-  return ApplicationDataFolder() + TemplateFolder(kind) + stem + "bmp";
+  return ApplicationDataFolder() + TemplateFolder(kind) + WithoutExtension(name) + ".bmp";
 }
 
 std::string IndexTemplateCaption(const std::string& name) {

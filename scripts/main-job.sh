@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+OMBRELO_TARGETS="ombrelo-index ombrelo-testvideo" scripts/build.sh
 out="${OMBRELO_OUT:-$PWD/out}"
 mkdir -p "$out"
 build="${OMBRELO_BUILD_DIR:-build}"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh -DOMBRELO_WERROR=ON
+scripts/build.sh
 scripts/fuzz.sh "${OMBRELO_FUZZ_SECONDS:-20}" 2>&1 | tail -n 15
 cd "${OMBRELO_BUILD_DIR:-build}"
 ctest --output-on-failure -j "$(nproc)" --timeout 300

@@ -4,27 +4,40 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <type_traits>
+
+#include "engine/capture_settings.h"
 
 namespace ombrelo::indexer {
 
 namespace {
 
 // Numbers are read the same whatever the locale says.
-bool ParseSeconds(const std::string& text, double* value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
-  return ec == std::errc() && ptr == end && std::isfinite(*value) && *value >= 0;
-}
-
-bool ParseInt(const std::string& text, int* value) {
+template <typename Number>
+bool ParseWhole(const std::string& text, Number* value) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, *value);
   return ec == std::errc() && ptr == end;
 }
 
+// A number for a setting; one outside the values the setting can be
+// honoured with is refused with the range in the message.
+template <typename Number>
+bool ParseSetting(const std::string& text, NumericSetting setting, Number* value,
+                  std::string* problem) {
+  if (!ParseWhole(text, value) || (std::is_floating_point_v<Number> && !std::isfinite(*value)) ||
+      !RangeOf(setting).Contains(static_cast<double>(*value))) {
+    *problem = DescribeRange(setting);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  // A setter returns false for a bad value, with what was expected in problem.
+  std::string problem;
   using Setter = std::function<bool(const std::string&)>;
   const auto text = [](std::string* field) {
     return [field](const std::string& value) {
@@ -32,39 +45,23 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       return !value.empty();
     };
   };
+  const auto setting = [&problem](NumericSetting which, auto* field) {
+    return [&problem, which, field](const std::string& v) {
+      typename std::remove_pointer_t<decltype(field)>::value_type value{};
+      if (!ParseSetting(v, which, &value, &problem)) return false;
+      *field = value;
+      return true;
+    };
+  };
   const std::map<std::string, Setter> valued = {
       {"--project", text(&options->projectFile)},
       {"--settings", text(&options->settingsFile)},
       {"--save", text(&options->saveFile)},
       {"--out", text(&options->outFolder)},
-      {"--start-after",
-       [options](const std::string& v) {
-         double seconds;
-         if (!ParseSeconds(v, &seconds)) return false;
-         options->startAfter = seconds;
-         return true;
-       }},
-      {"--every",
-       [options](const std::string& v) {
-         double seconds;
-         if (!ParseSeconds(v, &seconds)) return false;
-         options->every = seconds;
-         return true;
-       }},
-      {"--least",
-       [options](const std::string& v) {
-         int n;
-         if (!ParseInt(v, &n) || n < 0) return false;
-         options->least = n;
-         return true;
-       }},
-      {"--quality",
-       [options](const std::string& v) {
-         int q;
-         if (!ParseInt(v, &q) || q < 1 || q > 100) return false;
-         options->quality = q;
-         return true;
-       }},
+      {"--start-after", setting(NumericSetting::delaybeforefirst, &options->startAfter)},
+      {"--every", setting(NumericSetting::delaybetweensamples, &options->every)},
+      {"--least", setting(NumericSetting::leastnofframes, &options->least)},
+      {"--quality", setting(NumericSetting::jpegquality, &options->quality)},
       {"--format",
        [options](const std::string& v) {
          if (v == "jpg" || v == "jpeg") {
@@ -123,8 +120,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       }
       value = args[++i];
     }
+    problem.clear();
     if (!setter->second(*value)) {
       *error = "bad value for " + name + ": '" + *value + "'";
+      if (!problem.empty()) *error += " (" + problem + ")";
       return false;
     }
   }

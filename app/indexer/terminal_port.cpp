@@ -107,13 +107,7 @@ void TerminalPort::SetStatusText(const std::string& text) {
 
 void TerminalPort::EnableCommands(const CommandStates&) {}
 
-ClientSize TerminalPort::MainWindowClientSize() { return {}; }
-
-void TerminalPort::ApplySettings() {}
-
-void TerminalPort::ClearErrors() {}
-
-void TerminalPort::AppendError(const std::string& text) { Error(text); }
+void TerminalPort::MovieNotOpened(const Movie&, const std::string& errorText) { Error(errorText); }
 
 void TerminalPort::MovieStarted(const Movie& movie) {
   EndProgressLine();
@@ -124,7 +118,7 @@ void TerminalPort::MovieStarted(const Movie& movie) {
   Draw();
 }
 
-void TerminalPort::ShowProgress(int perMille) {
+void TerminalPort::ShowProgress(int32_t, int perMille) {
   perMille_ = std::clamp(perMille, 0, 1000);
   Draw();
   PlainProgress();
@@ -149,10 +143,6 @@ void TerminalPort::IndexPhotoFinished(const Movie& movie, bool written) {
     Error("No index photo for " + movie.path());
   }
 }
-
-void TerminalPort::RemoveFromSelection(const std::string&) {}
-
-void TerminalPort::RefreshSelection() {}
 
 void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
   // The pages that only explain a message already printed are left out.
@@ -180,10 +170,6 @@ void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
   }
   Error(text);
 }
-
-bool TerminalPort::FirstRun() { return false; }
-
-void TerminalPort::SavePreferences() {}
 
 void TerminalPort::RunFinished() {
   EndProgressLine();

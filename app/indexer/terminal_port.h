@@ -28,23 +28,17 @@ class TerminalPort : public WorkflowPort, public MessagePort {
   // WorkflowPort.
   void SetStatusText(const std::string& text) override;
   void EnableCommands(const CommandStates& states) override;
-  ClientSize MainWindowClientSize() override;
-  void ApplySettings() override;
-  void ClearErrors() override;
-  void AppendError(const std::string& text) override;
   void MovieStarted(const Movie& movie) override;
-  void ShowProgress(int perMille) override;
+  void MovieNotOpened(const Movie& movie, const std::string& errorText) override;
+  void ShowProgress(int32_t movieId, int perMille) override;
   void ShowFrame(const FrameCopy& frame) override;
   void MovieFinished(const Movie& movie) override;
   void IndexPhotoFinished(const Movie& movie, bool written) override;
-  void RemoveFromSelection(const std::string& path) override;
-  void RefreshSelection() override;
+  void RunFinished() override;
+  // The help the desktop shows in its help window is printed.
   void ShowHelpPage(const std::string& name, HelpMode mode) override;
   void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;
   void ShowDecodingProblems(const std::vector<std::string>& paths) override;
-  bool FirstRun() override;
-  void SavePreferences() override;
-  void RunFinished() override;
 
   // MessagePort.
   void ShowMessage(const Message& message) override;

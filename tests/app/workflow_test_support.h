@@ -83,16 +83,23 @@ class RecordingPort : public WorkflowPort {
     errors.clear();
     Log("clear errors");
   }
-  void AppendError(const std::string& text) override {
-    errors.push_back(text);
-    Log("error: " + text);
+  void MovieNotOpened(const Movie& movie, const std::string& errorText) override {
+    errors.push_back(errorText);
+    notOpened.push_back(movie.id());
+    EXPECT_EQ(movie.status, kMovieFailed);
+    Log("error: " + errorText);
   }
   void MovieStarted(const Movie& movie) override {
+    startedIds.push_back(movie.id());
     started.push_back(movie.path());
     Log("started: " + movie.path());
   }
-  void ShowProgress(int perMille) override { progress.push_back(perMille); }
+  void ShowProgress(int32_t movieId, int perMille) override {
+    EXPECT_EQ(movieId, startedIds.empty() ? -1 : startedIds.back());
+    progress.push_back(perMille);
+  }
   void ShowFrame(const FrameCopy& frame) override {
+    EXPECT_EQ(frame.movieId, startedIds.empty() ? -1 : startedIds.back());
     ++frames;
     if (onFrame) onFrame(frame);
   }
@@ -103,7 +110,7 @@ class RecordingPort : public WorkflowPort {
   void IndexPhotoFinished(const Movie& movie, bool written) override {
     Log(std::string(written ? "index photo: " : "index photo failed: ") + movie.path());
   }
-  void RemoveFromSelection(const std::string& path) override { Log("unlist: " + path); }
+  void RemoveFromSelection(int32_t movieId) override { Log("unlist: " + std::to_string(movieId)); }
   void RefreshSelection() override { Log("refresh"); }
   void ShowHelpPage(const std::string& name, HelpMode mode) override {
     helpPages.push_back(name);
@@ -136,6 +143,8 @@ class RecordingPort : public WorkflowPort {
   std::vector<std::string> statusTexts;
   std::vector<std::string> errors;
   std::vector<std::string> started;
+  std::vector<int32_t> startedIds;
+  std::vector<int32_t> notOpened;
   std::vector<std::string> finished;
   std::vector<std::string> helpPages;
   std::vector<std::string> codecHelp;

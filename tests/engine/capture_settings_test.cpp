@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace ombrelo {
 namespace {
 
@@ -137,6 +139,93 @@ TEST(AdvancedSettings, TableOrderAndKinds) {
   EXPECT_EQ(table[5].kind, AdvancedSetting::Kind::flag);
   EXPECT_STREQ(table[8].name, "Sample Duration");
   EXPECT_EQ(table[8].kind, AdvancedSetting::Kind::real);
+}
+
+TEST(SamplingSchedule, ValuesThatCannotBeHonouredAreBroughtIntoRange) {
+  // A negative least number of frames means none, not 4294967295 (which took
+  // every frame of the movie).
+  CaptureSettings s;
+  s.delaybeforefirst = 1000;
+  s.leastnofframes = -1;
+  auto r = ComputeSchedule(s, kTwoMinutes, k25fps, true);
+  EXPECT_EQ(r.schedule.leastFrames, 0u);
+  EXPECT_TRUE(NominalSampleFrames(r.schedule).empty());
+
+  // Delays and durations far beyond any movie, or below zero, give a sound
+  // schedule instead of undefined conversions.
+  s = CaptureSettings{};
+  s.delaybeforefirst = 1e300;
+  s.sampleduration = std::numeric_limits<double>::infinity();
+  s.delaybetweensamples = std::numeric_limits<double>::quiet_NaN();
+  r = ComputeSchedule(s, kTenMinutes, k25fps, true);
+  EXPECT_EQ(r.schedule.firstFrame, 15000u / 2 + 1);  // past the end: one sample in the middle
+  EXPECT_EQ(r.schedule.period, 15000 / 2 + 1);
+  s.delaybeforefirst = -30;
+  r = ComputeSchedule(s, kTenMinutes, k25fps, true);
+  EXPECT_EQ(r.schedule.firstFrame, 0u);
+  EXPECT_EQ(r.schedule.period, 180 * 25);  // NaN: the default period
+
+  const CaptureSettings odd = [] {
+    CaptureSettings o;
+    o.jpegquality = 0;
+    o.contactsheetminwidth = -3;
+    o.contactsheetminheight = 1 << 30;
+    o.delaybetweensamples = -2;  // asks for a single sample: kept
+    o.imageformat = 7;           // means JPEG: kept
+    return o;
+  }();
+  const CaptureSettings clamped = ClampToRanges(odd);
+  EXPECT_EQ(clamped.jpegquality, 1);
+  EXPECT_EQ(clamped.contactsheetminwidth, 1);
+  EXPECT_EQ(clamped.contactsheetminheight, 16384);
+  EXPECT_EQ(clamped.delaybetweensamples, -2);
+  EXPECT_EQ(clamped.imageformat, 7);
+}
+
+TEST(AdvancedSettings, TypedValuesAreCheckedAgainstTheirRanges) {
+  struct Case {
+    const char* name;
+    const char* text;
+    bool ok;
+    double value;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"LeastNofFrames", " 4 ", true, 4, ""},
+      {"LeastNofFrames", "-1", false, 0,
+       "LeastNofFrames must be a whole number from 0 to 1000000."},
+      {"Jpeg quality", "x", false, 0, "Jpeg quality needs a whole number."},
+      {"Jpeg quality", "85.5", false, 0, "Jpeg quality needs a whole number."},
+      {"Jpeg quality", "101", false, 0, "Jpeg quality must be a whole number from 1 to 100."},
+      {"Scale factor", "0", false, 0,
+       "Scale factor must be a number larger than 0 and at most 2.1."},
+      {"Scale factor", "2.1", true, 2.1, ""},
+      {"CS Width Min", "0", false, 0, "CS Width Min must be a whole number from 1 to 16384."},
+      {"Name by frame", "-7", true, -7, ""},  // any non-zero value means true
+      {"Image format", "2", false, 0, "Image format must be a whole number from 0 to 1."},
+      {"Sample Duration", "inf", false, 0, "Sample Duration needs a number."},
+      {"Sample Duration", "1e7", false, 0, "Sample Duration must be a number from 0 to 1000000."},
+      {"Start after", "12.5", true, 12.5, ""},
+      {"Save every", "", false, 0, "Save every needs a number."},
+      {"Colour", "1", false, 0, "Unknown setting Colour."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " = '" + c.text + "'");
+    double value = -99;
+    std::string message;
+    EXPECT_EQ(ValidateAdvancedValue(c.name, c.text, &value, &message), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(value, c.value);
+    } else {
+      EXPECT_EQ(message, c.message);
+    }
+  }
+  // Every row of the dialog is known.
+  for (const AdvancedSetting& row : AdvancedSettingsTable()) {
+    double value = 0;
+    std::string message;
+    EXPECT_TRUE(ValidateAdvancedValue(row.name, "1", &value, &message)) << row.name << message;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 
+#include "platform/paths.h"
 #include "project/project.h"
 #include "support/debug_capture.h"
 #include "support/recording_message_port.h"
@@ -17,28 +19,46 @@ using testing::RecordingMessagePort;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 
-// Points the system temporary folder (TMPDIR) somewhere else while it lives.
-class ScopedTmpdir {
+// Sets (or, with nullopt, removes) an environment variable while it lives.
+class ScopedEnv {
  public:
-  explicit ScopedTmpdir(const std::string& folder) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old;
-    setenv("TMPDIR", folder.c_str(), 1);
-  }
-  ~ScopedTmpdir() {
-    if (old_) {
-      setenv("TMPDIR", old_->c_str(), 1);
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
     } else {
-      unsetenv("TMPDIR");
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
     }
   }
 
  private:
+  const char* name_;
   std::optional<std::string> old_;
 };
 
+// Points the system temporary folder (TMPDIR) somewhere else while it
+// lives, with no runtime folder to take its place.
+struct ScopedTmpdir {
+  explicit ScopedTmpdir(const std::string& folder) : tmpdir("TMPDIR", folder) {}
+  ScopedEnv tmpdir;
+  ScopedEnv runtime{"XDG_RUNTIME_DIR", std::nullopt};
+};
+
+// The user's own temporary folder below a system temporary folder.
+std::string UserTemporaryFolder(const std::string& tmp) {
+  return tmp + "ombrelo-" + std::to_string(::geteuid()) + "/";
+}
+
 Movie& Added(CProject& project, const std::string& path) {
   project.AddMovie(path);
-  return project.FindMovieForWrite(project.Movies().back().id());
+  return *project.FindMovieForWrite(project.Movies().back().id());
 }
 
 const char kRenameMessage[] = "Invalid characters in filename. Name changed to : ";
@@ -96,7 +116,7 @@ TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
   project.SetThumbsEnabled(false);
   Movie& movie = Added(project, "/v/clip[1].avi");
   EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", project.Output().thumbsEnabled),
-            tmp.Path() + "ombrelo/capture1/capture1");
+            UserTemporaryFolder(tmp.Path()) + "capture1/capture1");
   EXPECT_EQ(movie.error, "");
 }
 
@@ -156,7 +176,8 @@ TEST(TemporaryFolder, CreatedOnRequestAndEmptiedWithoutFollowingLinks) {
   CProject project("/base");
 
   const std::string folder = project.TemporaryFolder();
-  EXPECT_EQ(folder, tmp.Path() + "ombrelo/");
+  EXPECT_EQ(folder, UserTemporaryFolder(tmp.Path()));
+  EXPECT_TRUE(paths::IsPrivateFolder(folder));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   project.SetThumbsEnabled(false);
   EXPECT_EQ(project.ThumbnailFolder(), folder);
@@ -179,13 +200,58 @@ TEST(TemporaryFolder, CreatedOnRequestAndEmptiedWithoutFollowingLinks) {
   EXPECT_EQ(project.TemporaryFolder(), folder);
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 
-  // A link planted in the folder's place is never emptied.
+  // A link planted in the folder's place is never used nor emptied.
   project.ClearTemporaryFolder();
   std::filesystem::remove(folder);
-  std::filesystem::create_directory_symlink(outside.Path(), tmp.Path() + "ombrelo");
-  EXPECT_EQ(project.TemporaryFolder(), folder);
+  std::filesystem::create_directory_symlink(outside.Path(), folder.substr(0, folder.size() - 1));
+  const std::string fresh = project.TemporaryFolder();
+  EXPECT_NE(fresh, folder);
+  EXPECT_EQ(fresh.rfind(folder.substr(0, folder.size() - 1) + "-", 0), 0u) << fresh;
+  EXPECT_TRUE(paths::IsPrivateFolder(fresh));
+  ASSERT_TRUE(WriteFileBytes(fresh + "page.htm", "x"));
   project.ClearTemporaryFolder();
   EXPECT_TRUE(std::filesystem::exists(outside / "keep.txt"));
+  EXPECT_FALSE(std::filesystem::exists(outside / "page.htm"));
+}
+
+TEST(TemporaryFolder, AFolderOthersCanEnterOrOwnIsNeverUsed) {
+  TempFolder tmp("tmpdir");
+  ScopedTmpdir scoped(tmp.Path());
+  const std::string folder = UserTemporaryFolder(tmp.Path());
+  const auto expectFresh = [&] {
+    CProject project("/base");
+    const std::string used = project.TemporaryFolder();
+    EXPECT_NE(used, folder);
+    EXPECT_TRUE(paths::IsPrivateFolder(used)) << used;
+  };
+
+  // Made first by someone else, open to everyone.
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  expectFresh();
+  if (::geteuid() == 0) {  // only root can give a folder away
+    ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    expectFresh();
+  }
+
+  // The runtime folder of the session is used when it is private, and
+  // passed over when it is not.
+  TempFolder runtime("runtime");
+  ASSERT_EQ(::chmod(runtime.Path().c_str(), 0700), 0);
+  {
+    ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.Path());
+    CProject project("/base");
+    EXPECT_EQ(project.TemporaryFolder(), runtime / "ombrelo/");
+  }
+  ASSERT_EQ(::chmod(runtime.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(folder.c_str(), ::geteuid(), ::getegid()), 0);
+  {
+    ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.Path());
+    CProject project("/base");
+    EXPECT_EQ(project.TemporaryFolder(), folder);
+  }
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ const std::string kMovieB =
 const std::string kGolden = kDeclaration + "<obxproject>" + kSettings + "<movies>" + kMovieA +
                             kMovieB + "</movies>" + kRendering + "</obxproject>";
 
-Movie& Last(CProject& project) { return project.FindMovieForWrite(project.Movies().back().id()); }
+Movie& Last(CProject& project) { return *project.FindMovieForWrite(project.Movies().back().id()); }
 
 void FillGoldenProject(CProject& project) {
   project.AddMovie("/v/a&b.avi");
@@ -210,6 +210,35 @@ TEST(ProjectFile, OlderSettingsAndRenderForms) {
   EXPECT_EQ(project.Capture().imageformat, 1);      // kept
   EXPECT_EQ(project.Capture().sampleduration, 30);  // kept
   EXPECT_EQ(project.Movies().size(), 1u);
+}
+
+TEST(ProjectFile, ValuesThatCannotBeHonouredAreClampedAndTheFileLoads) {
+  TempFolder folder("obx");
+  const std::string file = folder / "odd.obx";
+  std::string settings = kSettings;
+  settings.replace(settings.find("<imagescale>0.5"), 15, "<imagescale>-3");
+  const std::string rendering =
+      "<rendering><samplestart>3</samplestart><sampleperiod>3</sampleperiod>"
+      "<delaybeforefirst>-60</delaybeforefirst><delaybetweensamples>-1</delaybetweensamples>"
+      "<leastnofframes>-1</leastnofframes><jpegquality>250</jpegquality>"
+      "<contactsheetminwidth>0</contactsheetminwidth>"
+      "<contactsheetminheight>-256</contactsheetminheight><namebyframe>0</namebyframe>"
+      "<notimetag>0</notimetag><imageformat>0</imageformat><sampleduration>1e300</sampleduration>"
+      "</rendering>";
+  ASSERT_TRUE(WriteFileBytes(file, kDeclaration + "<obxproject>" + settings + "<movies>" + kMovieB +
+                                       "</movies>" + rendering + "</obxproject>"));
+  CProject project("/base");
+  ASSERT_TRUE(project.Load(file));
+  EXPECT_EQ(project.Movies().size(), 1u);
+  const CaptureSettings& c = project.Capture();
+  EXPECT_EQ(c.leastnofframes, 0);  // not 4294967295 frames
+  EXPECT_EQ(c.delaybeforefirst, 0);
+  EXPECT_EQ(c.delaybetweensamples, -1);  // a single sample, as the file asks
+  EXPECT_EQ(c.jpegquality, 100);
+  EXPECT_EQ(c.contactsheetminwidth, 1);
+  EXPECT_EQ(c.contactsheetminheight, 1);
+  EXPECT_EQ(c.sampleduration, 1e6);
+  EXPECT_EQ(project.Output().imagescale, 1.0f);  // the factor used in its place
 }
 
 TEST(ProjectFile, LoadFailuresReportTheirTexts) {

@@ -1,0 +1,70 @@
+#include "project/file_write.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+
+// Lowers the file size limit (a stand-in for a full disk) while it lives;
+// the signal the limit raises is ignored, so the write fails with EFBIG.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous_);
+    struct rlimit small = old_;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    sigaction(SIGXFSZ, &previous_, nullptr);
+  }
+
+ private:
+  struct rlimit old_ {};
+  struct sigaction previous_ {};
+};
+
+TEST(FileWrite, EachFailureReportsTheErrorOfTheCallThatFailed) {
+  TempFolder folder("write");
+  int error = -1;
+  EXPECT_EQ(WriteFileReplacing(folder / "ok.txt", "bytes", &error), WriteResult::ok);
+  EXPECT_EQ(error, 0);
+
+  EXPECT_EQ(WriteFileReplacing(folder / "missing/x.txt", "x", &error), WriteResult::cannotOpen);
+  EXPECT_EQ(error, ENOENT);
+  std::filesystem::create_directory(folder / "dir");
+  EXPECT_EQ(WriteFileReplacing(folder / "dir", "x", &error), WriteResult::cannotOpen);
+  EXPECT_EQ(error, EISDIR);
+  {
+    // The clean-up after the failed write (close, unlink) must not replace
+    // the error that the write saw.
+    const std::string big(4096, 'x');
+    FileSizeLimit limit(100);
+    errno = 0;
+    EXPECT_EQ(WriteFileReplacing(folder / "ok.txt", big, &error), WriteResult::writeFailed);
+  }
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(ReadFileBytes(folder / "ok.txt"), "bytes");  // the old file stays whole
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);  // ok.txt and dir: no temporary file left behind
+}
+
+}  // namespace
+}  // namespace ombrelo
