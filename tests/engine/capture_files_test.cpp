@@ -131,6 +131,8 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
         out.ended = true;
         out.completed = m->value != 0;
         break;
+      case Owner::Message::state:
+        break;
     }
   }
   engine.Close();
@@ -249,19 +251,27 @@ TEST(CaptureFiles, PauseResumeAndStop) {
   }
   EXPECT_EQ(engine.GetState(), CaptureState::running);
 
+  // Takes messages until the engine reports the state.
+  auto handleUntil = [&](CaptureState state) {
+    while (auto m = owner.Next()) {
+      if (m->kind == Owner::Message::state && m->value == static_cast<int64_t>(state)) return true;
+      handle(*m);
+    }
+    return false;
+  };
+
   SCOPED_TRACE("pause: at most the frame already at the gate comes, then nothing");
   engine.TogglePause();
-  for (int i = 0; i < 100 && engine.GetState() != CaptureState::paused; ++i)
-    std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(engine.GetState(), CaptureState::paused);
+  ASSERT_TRUE(handleUntil(CaptureState::paused));
   const size_t atPause = frames.size();
-  while (auto m = owner.Next(300ms)) handle(*m);
-  EXPECT_LE(frames.size(), atPause + 1);
-  EXPECT_FALSE(ended);
 
   SCOPED_TRACE("resume: frames go on where they stopped");
   engine.TogglePause();
   EXPECT_EQ(engine.GetState(), CaptureState::running);
+  // What came while paused is queued before the report of the resumption.
+  ASSERT_TRUE(handleUntil(CaptureState::running));
+  EXPECT_LE(frames.size(), atPause + 1);
+  EXPECT_FALSE(ended);
   while (frames.size() < 200) {
     auto m = owner.Next();
     ASSERT_TRUE(m);
