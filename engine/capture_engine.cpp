@@ -162,6 +162,8 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   seekAllowed_ = schedule_.seekAllowed;
 
   SeekToFrameLocked(computed.startPosition);
+  // Without a seek the stream is decoded from its start up to the first sample.
+  if (schedule_.stopFrame != 0) graph_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
   updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
@@ -365,6 +367,9 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
         if (target < f) target = f;
         if (listener) listener->SeekRequested(target);
         result = S_FALSE;
+      } else if (nextFrame > f && schedule_.stopFrame != 0) {
+        // Decoding on to the next sample: what comes before it is not taken.
+        if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->ExpectNext(nextFrame * T);
       }
     }
   }
