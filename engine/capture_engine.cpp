@@ -340,11 +340,14 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
   const bool takeable = f >= 0 && f >= next && f <= schedule_.frameCount;
   if (takeable || schedule_.stopFrame == 0) {
     firstFrame_.fetch_add(schedule_.period);
+    // Converted while the owner may still be writing the frame before it:
+    // only the hand-over waits for the gate.
+    const uint8_t* pixels = sample->GetPointer();
     if (!WaitGate(kFrameGateTimeoutMs)) {
       DebugOutput("Failed to wait for UpdateEvent in callback\n");
     } else if (!closing_.load()) {
       CapturedFrame frame;
-      frame.pixels = sample->GetPointer();
+      frame.pixels = pixels;
       frame.size = sample->GetSize();
       frame.frame = f;
       frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
