@@ -47,7 +47,7 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   copy->time = frame.time;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    copy->text = moviePath_;
+    copy->moviePath = moviePath_;
     copy->imageNumber = nextImageNumber_++;
     copy->movieId = movieId_;
   }
@@ -56,13 +56,13 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   Post(std::move(event));
 }
 
-void CaptureEventSink::SeekRequested(int32_t frame) {
+void CaptureEventSink::SeekRequested(FrameNumber frame) {
   Post(std::make_unique<WorkflowEvent>(WorkflowEventType::seek, MovieId(), frame));
 }
 
 void CaptureEventSink::CaptureAbortNotice() { DebugOutput("Aborting..."); }
 
-void CaptureEventSink::StatusText(int32_t frame, const char* text) {
+void CaptureEventSink::StatusText(FrameNumber frame, const char* text) {
   Post(std::make_unique<WorkflowEvent>(WorkflowEventType::statusText, MovieId(), frame, text));
 }
 
@@ -78,9 +78,14 @@ void CaptureEventSink::CaptureEnded(bool completed) {
       std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId, completed ? 1 : 0));
 }
 
-void CaptureEventSink::Progress(int32_t frame, int64_t frameCount) {
+void CaptureEventSink::Progress(FrameNumber frame, FrameNumber frameCount) {
   Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, MovieId(),
                                        ProgressPerMille(frame, frameCount)));
+}
+
+void CaptureEventSink::StateChanged(CaptureState state) {
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::stateChanged, MovieId(),
+                                       static_cast<int32_t>(state)));
 }
 
 }  // namespace ombrelo

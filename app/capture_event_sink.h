@@ -9,6 +9,7 @@
 // report arriving after its movie has ended is recognised and dropped.
 #include <QEvent>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +28,8 @@ enum class WorkflowEventType : int {
   captureEnded = QEvent::User + 3,  // value = 1 when completed
   seek = QEvent::User + 4,          // value = frame number
   statusText = QEvent::User + 5,    // text = a constant stall message
+  stateChanged = QEvent::User + 6,  // value = the engine's new CaptureState
+  workDone = QEvent::User + 7,      // call = the owner's part of the frame writer's work
   indexPhotoPoll = QEvent::User + 16,
   idle = QEvent::User + 18,  // the idle step, posted at low priority
 };
@@ -43,6 +46,7 @@ class WorkflowEvent : public QEvent {
   int32_t value;
   const char* text;  // statusText only; lives as long as the program
   std::unique_ptr<FrameCopy> frame;
+  std::function<void()> call;  // workDone only
 };
 
 // Per mille of current in total, truncated, kept to 0 .. 1000 (0 when the
@@ -61,11 +65,12 @@ class CaptureEventSink : public CaptureListener {
 
   // CaptureListener (engine threads).
   void FrameCaptured(const CapturedFrame& frame) override;
-  void SeekRequested(int32_t frame) override;
+  void SeekRequested(FrameNumber frame) override;
   void CaptureAbortNotice() override;
-  void StatusText(int32_t frame, const char* text) override;
+  void StatusText(FrameNumber frame, const char* text) override;
   void CaptureEnded(bool completed) override;
-  void Progress(int32_t frame, int64_t frameCount) override;
+  void Progress(FrameNumber frame, FrameNumber frameCount) override;
+  void StateChanged(CaptureState state) override;
 
  private:
   void Post(std::unique_ptr<WorkflowEvent> event);

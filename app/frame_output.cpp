@@ -116,30 +116,45 @@ std::string WriteFailureText(const std::string& path) {
   return "Failed to write JPEG image to:\n'" + path + "'";
 }
 
-bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
-               const std::function<void()>& stopCapture, std::string* pathOut) {
-  Movie& movie = project.FindMovieForWrite(movieId);
+std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
   const CaptureSettings& settings = project.Capture();
-  const std::string path = project.ThumbnailPrefix(movie, frame.text, kThumbnailPrefixWord,
-                                                   project.Output().thumbsEnabled) +
-                           ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
-                           ThumbnailExtension(settings);
-  if (pathOut) *pathOut = path;
+  return project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
+                                 project.Output().thumbsEnabled) +
+         ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
+         ThumbnailExtension(settings);
+}
 
-  bool written = WriteImage(movie.videoFormat, frame, path, settings);
-  if (!written) {
-    // Normally the movie's own sub-folder is missing at its first frame.
-    paths::CreateFolders(paths::FolderOf(path));
-    written = WriteImage(movie.videoFormat, frame, path, settings);
-  }
+bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+                    const std::string& path, const CaptureSettings& settings) {
+  if (WriteImage(videoFormat, frame, path, settings)) return true;
+  // Normally the movie's own sub-folder is missing at its first frame.
+  paths::CreateFolders(paths::FolderOf(path));
+  return WriteImage(videoFormat, frame, path, settings);
+}
+
+void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
+                     const std::string& path, bool written,
+                     const std::function<void()>& stopCapture) {
   if (written) {
-    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
-    return true;
+    if (Movie* movie = project.MovieById(movieId)) {
+      movie->AddImage(ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
+    }
+    return;
   }
   if (stopCapture) stopCapture();
   // Stopping may have run code that changed the list; look the movie up again.
-  project.FindMovieForWrite(movieId).SetError(WriteFailureText(path));
-  return false;
+  if (Movie* movie = project.MovieById(movieId)) movie->SetError(WriteFailureText(path));
+}
+
+bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
+               const std::function<void()>& stopCapture, std::string* pathOut) {
+  Movie* movie = project.FindMovieForWrite(movieId);
+  if (!movie) return false;
+  const std::string path = ThumbnailPath(project, *movie, frame);
+  if (pathOut) *pathOut = path;
+  const bool written = WriteThumbnail(movie->videoFormat, frame, path, project.Capture());
+  RecordThumbnail(project, movieId, frame, path, written, stopCapture);
+  return written;
 }
 
 }  // namespace ombrelo

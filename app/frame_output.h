@@ -21,6 +21,7 @@
 namespace ombrelo {
 
 class CProject;
+class Movie;
 
 // The owner's copy of a frame the capture took. The pixels are shared: the
 // progress page keeps them for its preview while the frame is being saved.
@@ -29,7 +30,7 @@ struct FrameCopy {
   int32_t size = 0;         // bytes of the frame (the size of the buffer)
   int32_t frame = 0;        // frame number
   double time = 0.0;        // start of the frame in seconds
-  std::string text;         // path of the movie the frame belongs to
+  std::string moviePath;    // path of the movie the frame belongs to
   int32_t imageNumber = 0;  // 0 for the movie's first frame, then 1, 2, ...
   int32_t movieId = 0;      // the movie being captured when the frame was taken
 
@@ -65,6 +66,19 @@ bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
 // files as well).
 std::string WriteFailureText(const std::string& path);
 
+// The steps of saving a frame, for owners that write on another thread:
+// the thumbnail's path (on the owner's thread: it names through the project,
+// which may create the thumbnail folder and note a renamed movie), the write
+// (any thread; tried once more after the folders along the path have been
+// made), and the movie's record of a written thumbnail or of the failure
+// (owner's thread; the capture is stopped first, as SaveFrame does).
+std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame);
+bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
+                    const std::string& path, const CaptureSettings& settings);
+void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
+                     const std::string& path, bool written,
+                     const std::function<void()>& stopCapture);
+
 // Saves one frame of the movie with the given id as its next thumbnail:
 // names it (CProject::ThumbnailPrefix with the word "capture", suffix and
 // extension from the project's capture settings), writes it, and on success
@@ -72,7 +86,7 @@ std::string WriteFailureText(const std::string& path);
 // folders along the path have been created, stopCapture is called (it stops
 // the capture as the Stop command does), the movie gets WriteFailureText
 // (status failed) and false is returned. The path of the file is stored in
-// *path when given.
+// *path when given. An unknown id saves nothing and gives false.
 bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* path = nullptr);
 

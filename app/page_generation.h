@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace ombrelo {
 
@@ -30,7 +31,18 @@ class PageGeneration {
   virtual void SetStopHandler(std::function<void()> stop) = 0;
 };
 
-// The XSLT service of the render library.
-PageGeneration& XsltPageGeneration();
+// The XSLT service of the render library. Made once by the program (or a
+// test) and handed to the controller, which gives it its stop action.
+class XsltPageGeneration : public PageGeneration {
+ public:
+  bool GeneratePage(const CProject& project, int32_t movieId, const std::string& outputPath,
+                    const std::string& stylesheet) override;
+  void CopyCompanionFolder(const std::string& stylesheet,
+                           const std::string& destinationFolder) override;
+  void SetStopHandler(std::function<void()> stop) override { stop_ = std::move(stop); }
+
+ private:
+  std::function<void()> stop_;
+};
 
 }  // namespace ombrelo

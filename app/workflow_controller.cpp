@@ -4,9 +4,11 @@
 #include <QObject>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/capture_event_sink.h"
 #include "app/frame_output.h"
+#include "app/frame_writer.h"
 #include "app/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
@@ -80,8 +82,7 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   }
   void SetMovieError(int32_t movieId, const std::string& text) override {
     // The movie may have been removed while its photo was rendered.
-    if (owner_.project_.HasMovie(movieId))
-      owner_.project_.FindMovieForWrite(movieId).SetError(text);
+    if (Movie* movie = owner_.project_.MovieById(movieId)) movie->SetError(text);
   }
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     owner_.OnIndexPhotoFinished(movieId, written);
@@ -126,20 +127,25 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
   photoHost_ = std::make_unique<PhotoHost>(*this);
   renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
+  writer_ =
+      std::make_unique<FrameWriter>([receiver = receiver_.get(), this](FrameWriter::Result result) {
+        // On the writer's thread: the result is handled on the owner's.
+        auto event =
+            std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, result.job.movieId);
+        event->call = [this, result = std::move(result)] { OnFrameWritten(result); };
+        QCoreApplication::postEvent(receiver, event.release());
+      });
   scheduleIdle_ = [this] { ScheduleIdle(); };
   engine_.SetListener(eventSink_.get());
   pages_.SetStopHandler([this] { Stop(); });
 }
-
-WorkflowController::WorkflowController(WorkflowPort& port)
-    : WorkflowController(port, CProject::Instance(), CaptureEngine::Instance(),
-                         XsltPageGeneration()) {}
 
 WorkflowController::~WorkflowController() {
   pages_.SetStopHandler({});
   if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);
   // A capture without its owner would only wait for frames nobody takes.
   if (engine_.GetState() != CaptureState::idle) engine_.Close();
+  writer_.reset();  // before the receiver its results are posted to
   renderer_.reset();
   photoHost_.reset();
   receiver_.reset();  // drops the events still queued for it
@@ -158,6 +164,7 @@ void WorkflowController::Start() {
     // Between two movies of a run the idle step starts the next one itself.
     if (!continueWithNext_) {
       port_.ClearErrors();
+      queue_.clear();  // a new run takes the list as it is now
       StartNextMovie();
     }
   } else if (state == CaptureState::paused) {
@@ -197,69 +204,96 @@ void WorkflowController::EndRun() {
   ScheduleIdle();
 }
 
+void WorkflowController::FillQueue() const {
+  queue_.clear();
+  for (const Movie& movie : project_.Movies()) {
+    if (IsWaiting(movie)) queue_.push_back(movie.id());
+  }
+}
+
+const Movie* WorkflowController::NextQueued() const {
+  // Each id is looked up again: the front end may change the list while it
+  // shows a message. Looking is no change of the project.
+  while (!queue_.empty()) {
+    const Movie* movie = std::as_const(project_).MovieById(queue_.front());
+    if (movie && IsWaiting(*movie)) return movie;
+    queue_.pop_front();
+  }
+  return nullptr;
+}
+
 int WorkflowController::StartNextMovie() {
   StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
-  // The waiting movies as they are now; each is looked up again by its id,
-  // since the front end may change the list while it shows a message.
-  std::vector<int32_t> waiting;
-  for (const Movie& movie : project_.Movies()) {
-    if (IsWaiting(movie)) waiting.push_back(movie.id());
-  }
-
   bool failed = false;
-  for (const int32_t id : waiting) {
-    if (!project_.HasMovie(id)) continue;
-    Movie& movie = project_.FindMovieForWrite(id);
-    if (!IsWaiting(movie)) continue;
-    const std::string path = movie.path();
-
-    engine_.SetCaptureSettings(project_.Capture());
-    // The sink is set before the engine runs, so that no frame of this
-    // movie can be numbered or named for the previous one.
-    eventSink_->Reset(id, path);
-    HResult result = S_OK;
-    if (engine_.Open(path, &result)) {
-      Movie& opened = project_.FindMovieForWrite(id);
-      opened.SetLength(engine_.GetDurationSeconds());
-      opened.videoFormat = engine_.GetVideoFormat();
-      opened.status = kMovieOpened;
-      opened.SetSize(FileKilobytes(path));
-      currentMovieId_ = id;
-      liveMovieId_ = id;
-      writeFailed_ = false;
-      port_.MovieStarted(opened);
-      SetStatus(kGrabbingFrom + path);
-      return kMovieStarted;
+  // The queue is filled from the project once when it has run dry, so that
+  // movies added during the run are taken too.
+  bool filled = false;
+  for (;;) {
+    const Movie* next = NextQueued();
+    if (!next && !filled) {
+      FillQueue();
+      filled = true;
+      next = NextQueued();
     }
-
+    if (!next) break;
+    queue_.pop_front();
+    if (OpenMovie(*project_.MovieById(next->id()))) return kMovieStarted;
     failed = true;
-    const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
-    movie.SetError(text);
-    port_.MovieNotOpened(movie, text);
-    if (result == VFW_E_CANNOT_CONNECT) {
-      if (port_.FirstRun()) {
-        port_.OpenCodecHelp(path, CodecHelpAddress(path));
-      } else {
-        decodingProblems_.push_back(path);
-      }
-    } else if (port_.FirstRun()) {
-      port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice);
-    }
   }
   port_.SavePreferences();
   return failed ? kAllFailed : kNoneWaiting;
+}
+
+bool WorkflowController::OpenMovie(Movie& movie) {
+  const int32_t id = movie.id();
+  const std::string path = movie.path();
+  engine_.SetCaptureSettings(project_.Capture());
+  // The sink is set before the engine runs, so that no frame of this movie
+  // can be numbered or named for the previous one.
+  eventSink_->Reset(id, path);
+  HResult result = S_OK;
+  if (engine_.Open(path, &result)) {
+    movie.SetLength(engine_.GetDurationSeconds());
+    movie.videoFormat = engine_.GetVideoFormat();
+    movie.status = kMovieOpened;
+    movie.SetSize(FileKilobytes(path));
+    currentMovieId_ = id;
+    liveMovieId_ = id;
+    writeFailed_ = false;
+    port_.MovieStarted(movie);
+    SetStatus(kGrabbingFrom + path);
+    return true;
+  }
+
+  const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
+  movie.SetError(text);
+  port_.MovieNotOpened(movie, text);
+  if (result == VFW_E_CANNOT_CONNECT) {
+    if (port_.FirstRun()) {
+      port_.OpenCodecHelp(path, CodecHelpAddress(path));
+    } else {
+      decodingProblems_.push_back(path);
+    }
+  } else if (port_.FirstRun()) {
+    port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice);
+  }
+  return false;
+}
+
+bool WorkflowController::AnyWaiting() const {
+  // The run's queue answers at once; the whole list only when it is empty.
+  if (NextQueued()) return true;
+  for (const Movie& movie : project_.Movies()) {
+    if (IsWaiting(movie)) return true;
+  }
+  return false;
 }
 
 CommandStates WorkflowController::GetCommandStates() const {
   CommandStates states;
   switch (engine_.GetState()) {
     case CaptureState::idle:
-      for (const Movie& movie : project_.Movies()) {
-        if (IsWaiting(movie)) {
-          states.start = true;
-          break;
-        }
-      }
+      states.start = AnyWaiting();
       break;
     case CaptureState::running:
       states.stop = true;
@@ -319,8 +353,15 @@ void WorkflowController::Handle(WorkflowEvent& event) {
         // Only the first end of the movie being captured counts.
         if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
         break;
+      case WorkflowEventType::stateChanged:
+        // Whatever the movie: the commands follow the engine as it is now.
+        port_.EnableCommands(GetCommandStates());
+        break;
       case WorkflowEventType::indexPhotoPoll:
         renderer_->Poll();
+        break;
+      case WorkflowEventType::workDone:
+        if (event.call) event.call();
         break;
       case WorkflowEventType::idle:
         break;
@@ -330,19 +371,53 @@ void WorkflowController::Handle(WorkflowEvent& event) {
 }
 
 void WorkflowController::OnFrame(WorkflowEvent& event) {
-  const std::unique_ptr<FrameCopy> frame = std::move(event.frame);
+  std::unique_ptr<FrameCopy> frame = std::move(event.frame);
   // A frame that was on its way when its capture was closed is dropped; the
   // engine that sent it no longer waits for it.
   if (!frame || event.movieId != liveMovieId_) return;
   port_.ShowFrame(*frame);
   // After a failed write the movie takes no more thumbnails.
-  if (!writeFailed_ && !SaveFrame(project_, currentMovieId_, *frame, [this] { Stop(); })) {
-    writeFailed_ = true;
+  Movie* movie = writeFailed_ ? nullptr : project_.FindMovieForWrite(currentMovieId_);
+  if (!movie) {
+    engine_.FrameConsumed();
+    return;
   }
-  engine_.FrameConsumed();
+  FrameWriter::Job job;
+  job.movieId = currentMovieId_;
+  job.path = ThumbnailPath(project_, *movie, *frame);
+  job.videoFormat = movie->videoFormat;
+  job.settings = project_.Capture();
+  job.frame = std::move(*frame);
+  writeInFlight_ = true;
+  writer_->Write(std::move(job));
+}
+
+void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
+  writeInFlight_ = false;
+  RecordThumbnail(project_, result.job.movieId, result.job.frame, result.job.path, result.written,
+                  [this] { Stop(); });
+  if (!result.written) {
+    // The capture was stopped: no further frame is let through. The frame
+    // waiting at the engine's gate leaves without being handed over when
+    // the ended capture is closed.
+    writeFailed_ = true;
+  } else if (result.job.movieId == liveMovieId_) {
+    engine_.FrameConsumed();  // only now may the next frame come
+  }
+  if (endHeld_) {
+    const bool completed = *endHeld_;
+    endHeld_.reset();
+    OnCaptureEnded(completed);
+  }
 }
 
 void WorkflowController::OnCaptureEnded(bool completed) {
+  // The end waits for the frame being written, so that its thumbnail is
+  // the movie's before the outputs list them.
+  if (writeInFlight_) {
+    endHeld_ = completed;
+    return;
+  }
   liveMovieId_ = -1;
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.
@@ -361,7 +436,10 @@ void WorkflowController::OnCaptureEnded(bool completed) {
 
 void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
-  project_.FindMovieForWrite(id);  // an unknown id is reported here, once
+  continueWithNext_ = true;
+  // A movie removed while it was captured gets no outputs (the lookup shows
+  // the message); the run goes on.
+  if (!project_.FindMovieForWrite(id)) return;
   port_.ShowProgress(id, 1000);
   const OutputSettings output = project_.Output();
   const auto stop = [this] { Stop(); };
@@ -369,9 +447,7 @@ void WorkflowController::MakeOutputs() {
   // The index photo is made last but named first, so that the web page can
   // link to it; a photo that fails takes its name off the movie again.
   const std::string photoPath = output.indexphotoEnabled ? project_.IndexPhotoFileName(id) : "";
-  if (!photoPath.empty() && project_.HasMovie(id)) {
-    project_.FindMovieForWrite(id).SetIndexphoto(photoPath);
-  }
+  if (!photoPath.empty()) project_.MovieById(id)->SetIndexphoto(photoPath);
 
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
@@ -384,13 +460,13 @@ void WorkflowController::MakeOutputs() {
     if (pages_.GeneratePage(project_, id, path, stylesheet)) {
       // The page refers to its companion files next to itself.
       pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
-      if (project_.HasMovie(id)) project_.FindMovieForWrite(id).SetHtml(path);
+      if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
     }
   }
+  // A photo that fails at once is reported after the movie's finish.
+  photoReportHeld_ = true;
   if (output.indexphotoEnabled) {
     SetStatus(kSavingIndexPhoto);
-    // A photo that fails at once is reported after the movie's finish.
-    photoReportHeld_ = true;
     const CaptureSettings& capture = project_.Capture();
     const ClientSize client = port_.MainWindowClientSize();
     int width = capture.contactsheetminwidth;
@@ -401,12 +477,12 @@ void WorkflowController::MakeOutputs() {
                         output.indexphotoTransform);
   }
 
-  Movie& movie = project_.FindMovieForWrite(id);
-  // A movie stays failed when its index photo failed already.
-  if (movie.status != kMovieFailed) movie.status = kMovieDone;
-  continueWithNext_ = true;
-  port_.MovieFinished(movie);
-  port_.RemoveFromSelection(id);
+  if (Movie* movie = project_.MovieById(id)) {
+    // A movie stays failed when its index photo failed already.
+    if (movie->status != kMovieFailed) movie->status = kMovieDone;
+    port_.MovieFinished(*movie);
+    port_.RemoveFromSelection(id);
+  }
   photoReportHeld_ = false;
   if (heldPhotoReport_) {
     const HeldPhotoReport held = *heldPhotoReport_;
@@ -420,13 +496,14 @@ void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
     heldPhotoReport_ = HeldPhotoReport{movieId, written};
     return;
   }
-  if (project_.HasMovie(movieId)) {
-    Movie& movie = project_.FindMovieForWrite(movieId);
-    if (!written) movie.indexphoto.clear();
-    port_.IndexPhotoFinished(movie, written);
+  // The movie may have been removed while its photo was rendered.
+  if (Movie* movie = project_.MovieById(movieId)) {
+    if (!written) movie->indexphoto.clear();
+    port_.IndexPhotoFinished(*movie, written);
   }
   ScheduleIdle();
 }
+
 // ---------------------------------------------------------------------------
 // Idle step
 

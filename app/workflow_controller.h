@@ -15,17 +15,20 @@
 // same way. The queue is the project's movie list: a movie is waiting while
 // its status is 0 (new) or 1 (opened, not finished).
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/frame_writer.h"
 #include "app/workflow_port.h"
 
 namespace ombrelo {
 
 class CProject;
+class Movie;
 class CaptureEngine;
 class CaptureEventSink;
 class IndexPhotoGenerator;
@@ -55,8 +58,6 @@ class WorkflowController {
   // port, project, engine and page generation must outlive the controller.
   WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
                      PageGeneration& pages);
-  // The process's project, engine and XSLT service.
-  explicit WorkflowController(WorkflowPort& port);
   // Clears the engine's listener; a capture still open is closed.
   ~WorkflowController();
   WorkflowController(const WorkflowController&) = delete;
@@ -101,6 +102,9 @@ class WorkflowController {
   const std::vector<std::string>& DecodingProblems() const { return decodingProblems_; }
   // True while an index photo is being rendered.
   bool IndexPhotoPending() const;
+  // The index photo generator of the run: the one renderer of the program,
+  // shared with the review window's regeneration.
+  IndexPhotoGenerator& IndexPhotos() { return *renderer_; }
   // True from Start until RunFinished was reported.
   bool RunActive() const { return runActive_; }
 
@@ -110,8 +114,13 @@ class WorkflowController {
   friend class Receiver;
   friend class PhotoHost;
 
+  void FillQueue() const;
+  const Movie* NextQueued() const;
+  bool OpenMovie(Movie& movie);
+  bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnFrame(WorkflowEvent& event);
+  void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
   void OnIndexPhotoFinished(int32_t movieId, bool written);
@@ -128,7 +137,13 @@ class WorkflowController {
   std::unique_ptr<CaptureEventSink> eventSink_;
   std::unique_ptr<PhotoHost> photoHost_;
   std::unique_ptr<IndexPhotoGenerator> renderer_;
+  std::unique_ptr<FrameWriter> writer_;
 
+  // The ids of the run's waiting movies in list order, filled from the
+  // project when a run begins and when it has run dry; ids that no longer
+  // wait are dropped from the front as they are met (not a visible change,
+  // hence mutable).
+  mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
   bool continueWithNext_ = false;
@@ -141,6 +156,8 @@ class WorkflowController {
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;
+  bool writeInFlight_ = false;   // a frame is with the writer
+  std::optional<bool> endHeld_;  // the capture's end, waiting for that frame
   std::vector<std::string> decodingProblems_;
 
   bool runActive_ = false;

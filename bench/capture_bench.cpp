@@ -33,19 +33,16 @@
 
 #include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
+#include "engine/ffmpeg_support.h"
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
 #include "platform/paths.h"
 #include "support/capture_owner.h"
 #include "tools/testvideo/test_video.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
-
 extern char** environ;
+
+namespace av = ombrelo::av;
 
 namespace {
 
@@ -228,54 +225,49 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
 Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int64_t frameDuration,
                 const std::string& outPrefix) {
   Report r;
-  AVFormatContext* fc = nullptr;
-  if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return r;
-  avformat_find_stream_info(fc, nullptr);
-  const int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  AVFormatContext* opened = nullptr;
+  if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) return r;
+  const av::FormatPtr fc(opened);
+  avformat_find_stream_info(fc.get(), nullptr);
+  const int index = av_find_best_stream(fc.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   const AVCodec* codec =
       index >= 0 ? avcodec_find_decoder(fc->streams[index]->codecpar->codec_id) : nullptr;
-  AVCodecContext* dec = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!dec) {
-    // No video stream, or none this FFmpeg decodes: nothing to measure.
-    avformat_close_input(&fc);
-    return r;
-  }
+  // No video stream, or none this FFmpeg decodes: nothing to measure.
+  if (!codec) return r;
+  const av::CodecPtr dec(avcodec_alloc_context3(codec));
+  if (!dec) return r;
   AVStream* st = fc->streams[index];
-  avcodec_parameters_to_context(dec, st->codecpar);
+  avcodec_parameters_to_context(dec.get(), st->codecpar);
   dec->thread_count = 0;
   dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  if (avcodec_open2(dec, codec, nullptr) < 0) {
-    avcodec_free_context(&dec);
-    avformat_close_input(&fc);
-    return r;
-  }
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
+  if (avcodec_open2(dec.get(), codec, nullptr) < 0) return r;
+  const av::PacketPtr pkt(av_packet_alloc());
+  const av::FramePtr frame(av_frame_alloc());
+  if (!pkt || !frame) return r;
   const int w = dec->width, h = dec->height;
   const int stride = (w * 3 + 3) & ~3;
   std::vector<uint8_t> bgr(static_cast<size_t>(stride) * h);
-  SwsContext* sws = nullptr;
-  const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
+  av::SwsPtr sws;
+  const int64_t start = av::StreamStart(st);
   int64_t decoded = 0;
   for (int64_t f : frames) {
-    const int64_t target =
-        start + av_rescale_q(f * frameDuration, AVRational{1, 10'000'000}, st->time_base);
-    av_seek_frame(fc, index, target, AVSEEK_FLAG_BACKWARD);
-    avcodec_flush_buffers(dec);
+    const int64_t target = av::UnitsToTicks(f * frameDuration, st->time_base, start);
+    av_seek_frame(fc.get(), index, target, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(dec.get());
     bool done = false;
     while (!done) {
-      int e = avcodec_receive_frame(dec, frame);
+      int e = avcodec_receive_frame(dec.get(), frame.get());
       if (e == 0) {
         ++decoded;
         if (frame->best_effort_timestamp >= target) {
-          sws = sws_getCachedContext(
-              sws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), w, h,
-              AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
-              nullptr, nullptr);
+          sws.reset(sws_getCachedContext(
+              sws.release(), frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+              w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+              nullptr, nullptr));
           uint8_t* dst[4] = {bgr.data() + static_cast<size_t>(stride) * (h - 1), nullptr, nullptr,
                              nullptr};
           int dstStride[4] = {-stride, 0, 0, 0};
-          sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+          sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
           BitmapInfoHeader header;
           header.biWidth = w;
           header.biHeight = h;
@@ -286,26 +278,21 @@ Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int
           ++r.frames;
           done = true;
         }
-        av_frame_unref(frame);
+        av_frame_unref(frame.get());
         continue;
       }
       if (e != AVERROR(EAGAIN)) break;
-      if (av_read_frame(fc, pkt) < 0) {
-        avcodec_send_packet(dec, nullptr);
+      if (av_read_frame(fc.get(), pkt.get()) < 0) {
+        avcodec_send_packet(dec.get(), nullptr);
         continue;
       }
-      if (pkt->stream_index == index) avcodec_send_packet(dec, pkt);
-      av_packet_unref(pkt);
+      if (pkt->stream_index == index) avcodec_send_packet(dec.get(), pkt.get());
+      av_packet_unref(pkt.get());
     }
   }
   r.decoded = decoded;
   r.converted = r.frames;
   r.ok = true;
-  sws_freeContext(sws);
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&dec);
-  avformat_close_input(&fc);
   return r;
 }
 

@@ -26,10 +26,6 @@ constexpr int64_t kCloseWaitStepMs = 1000;
 constexpr int64_t kSeekLeadFrames = 40;
 constexpr int64_t kSlowModeSkipFrames = 150;
 
-constexpr HResult E_NOINTERFACE_CODE = static_cast<HResult>(0x80004002u);
-constexpr HResult FILE_NOT_FOUND_CODE = static_cast<HResult>(0x80070002u);
-constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
-
 uint32_t Bit(GraphPart part) { return 1u << static_cast<unsigned>(part); }
 
 bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) { return event.Wait(timeoutMs); }
@@ -92,34 +88,7 @@ SamplingSchedule CaptureEngine::GetSchedule() const {
   return s;
 }
 
-std::string CaptureEngine::ErrorTextOf(HResult hr) {
-  if (Succeeded(hr)) return "";
-  std::string text;
-  switch (hr) {
-    case E_NOINTERFACE_CODE:
-      text = "No such interface supported.";
-      break;
-    case FILE_NOT_FOUND_CODE:
-      text = "The system cannot find the file specified.";
-      break;
-    case ACCESS_DENIED_CODE:
-      text = "Access is denied.";
-      break;
-    default: {
-      text = ResultText(hr);
-      // ResultText names codes it has no text for; those get the
-      // framework's wording for unknown codes.
-      if (text.rfind("Unknown error ", 0) == 0) {
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "Unknown Error: 0x%2x", static_cast<unsigned>(hr));
-        text = buffer;
-      }
-      break;
-    }
-  }
-  if (text.size() > 159) text.resize(159);
-  return text;
-}
+std::string CaptureEngine::ErrorTextOf(HResult hr) { return ErrorText(hr); }
 
 // ---------------------------------------------------------------------------
 // Open
@@ -185,7 +154,16 @@ void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
 
 bool CaptureEngine::Open(const std::string& path, HResult* result) {
   if (graph_ || workerThread_.joinable()) Close();
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+  bool opened;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    opened = OpenLocked(path, result);
+  }
+  PublishState();
+  return opened;
+}
+
+bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   static const char* const kBefore = "Exception while releasing graph\n";
   static const char* const kAfter = "Exception while releaseing graph\n";
 
@@ -307,7 +285,7 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
 
-  SeekToFrame(computed.startPosition);
+  SeekToFrameLocked(computed.startPosition);
   updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
@@ -329,40 +307,56 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
 // Commands
 
 void CaptureEngine::TogglePause() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  if (!graph_) return;
-  const CaptureState state = state_.load();
-  if (state == CaptureState::running) {
-    state_ = CaptureState::pausing;
-    graph_->Pause();
-  } else if (state == CaptureState::pausing || state == CaptureState::paused) {
-    graph_->Run();
-    state_ = CaptureState::running;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    if (!graph_) return;
+    const CaptureState state = state_.load();
+    if (state == CaptureState::running) {
+      state_ = CaptureState::pausing;
+      graph_->Pause();
+    } else if (state == CaptureState::pausing || state == CaptureState::paused) {
+      graph_->Run();
+      state_ = CaptureState::running;
+    }
   }
+  PublishState();
 }
 
 void CaptureEngine::Stop() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  StopLocked();
+  bool endsNow;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    endsNow = StopLocked();
+  }
+  PublishState();
+  if (endsNow) ReportEnded(false);
 }
 
-void CaptureEngine::StopLocked() {
-  if (!graph_) return;
+bool CaptureEngine::StopLocked() {
+  if (!graph_) return false;
   if (state_.load() == CaptureState::running) {
+    // The worker sees the request and reports the end.
     finished_ = true;
     graph_->Stop();
     graph_->Pause();
     state_ = CaptureState::stopped;
     abortRequested_ = true;
-  } else {
-    graph_->Stop();
-    state_ = CaptureState::stopped;
-    ReportEnded(false);
+    return false;
   }
+  graph_->Stop();
+  state_ = CaptureState::stopped;
+  return true;
 }
 
-void CaptureEngine::SeekToFrame(int64_t frame) {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+void CaptureEngine::SeekToFrame(FrameNumber frame) {
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    SeekToFrameLocked(frame);
+  }
+  PublishState();
+}
+
+void CaptureEngine::SeekToFrameLocked(FrameNumber frame) {
   if (!graph_ || !(heldParts_ & Bit(GraphPart::mediaControl))) return;
   const CaptureState remembered = state_.exchange(CaptureState::seeking);
   if (remembered == CaptureState::running && Failed(graph_->Pause())) {
@@ -376,7 +370,7 @@ void CaptureEngine::SeekToFrame(int64_t frame) {
       (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards))) {
     // The frames between the position and the next sample only show
     // progress: the pipeline need not decode its way through them.
-    const int64_t wantedFrame = std::max<int64_t>(frame, firstFrame_.load());
+    const FrameNumber wantedFrame = std::max(frame, firstFrame_.load());
     int64_t position = frame;
     int64_t wanted = wantedFrame;
     if (graph_->IsUsingFrameTimeFormat() == S_FALSE) {
@@ -402,23 +396,32 @@ void CaptureEngine::Close() {
   closing_ = true;
   updateEvent_.Set();  // a frame waiting at the gate leaves without being handed over
   {
-    std::lock_guard<std::recursive_mutex> lock(commandMutex_);
+    std::lock_guard<std::mutex> lock(commandMutex_);
     if (graph_) graph_->CancelWaits();
   }
-  if (workerThread_.joinable()) {
-    if (workerThread_.get_id() == std::this_thread::get_id()) {
-      // Called from a report of the worker itself: it leaves right after.
-      workerThread_.detach();
-    } else {
-      workerCv_.notify_all();
-      std::unique_lock<std::mutex> lock(workerMutex_);
-      while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
-      lock.unlock();
-      workerThread_.join();
-    }
+  // Called from a report of the worker itself, the worker cannot be waited
+  // for here: it leaves as soon as the report returns (it reads closing_
+  // and touches nothing else), and the next Open, Close or the destructor
+  // joins it. No worker is ever detached.
+  if (!OnWorkerThread()) JoinWorker();
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    CloseLocked();
   }
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  CloseLocked();
+  PublishState();
+}
+
+bool CaptureEngine::OnWorkerThread() const {
+  return workerThread_.joinable() && workerThread_.get_id() == std::this_thread::get_id();
+}
+
+void CaptureEngine::JoinWorker() {
+  if (!workerThread_.joinable()) return;
+  workerCv_.notify_all();
+  std::unique_lock<std::mutex> lock(workerMutex_);
+  while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
+  lock.unlock();
+  workerThread_.join();
 }
 
 void CaptureEngine::CloseLocked() {
@@ -428,6 +431,15 @@ void CaptureEngine::CloseLocked() {
                  "Exception while releasing graph OnFinished\n");
   }
   state_ = CaptureState::idle;
+}
+
+void CaptureEngine::PublishState() {
+  // The listener is told that the state changed; what it shows it reads
+  // with GetState on its own thread, so reports that overtake each other
+  // do no harm.
+  const CaptureState now = state_.load();
+  if (reportedState_.exchange(now) == now) return;
+  if (CaptureListener* listener = listener_.load()) listener->StateChanged(now);
 }
 
 void CaptureEngine::ReportEnded(bool completed) {
@@ -444,6 +456,13 @@ bool CaptureEngine::WaitGate(int64_t timeoutMs) {
 HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
   if (!sample || !start) return E_FAIL;
   if (closing_.load()) return S_OK;
+  // Set before currentFrame_ is published: a worker that sees the stop frame
+  // also sees that its sample has not been handed over yet.
+  sampleInCallback_ = true;
+  struct Leave {
+    std::atomic<bool>& flag;
+    ~Leave() { flag = false; }
+  } leave{sampleInCallback_};
   if (sample->IsPreroll()) return S_OK;
   const int64_t startTime = *start;
   const int64_t endTime = end ? *end : startTime;
@@ -453,19 +472,18 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
 
   const int64_t T = schedule_.frameDuration;
   const int64_t length = endTime == startTime ? T : endTime - startTime;
-  const int64_t f64 = (startTime + length / 2) / T;
-  const int32_t f = static_cast<int32_t>(f64);
+  const FrameNumber f = (startTime + length / 2) / T;
   currentFrame_ = f;
   if (lastFrame_.exchange(f) == f) return S_OK;
-  if (f64 > schedule_.stopFrame && finished_.load()) return S_OK;
+  if (f > schedule_.stopFrame && finished_.load()) return S_OK;
 
   CaptureListener* listener = listener_.load();
   HResult result = S_OK;
-  const uint32_t next = firstFrame_.load();
+  const FrameNumber next = firstFrame_.load();
   // A frame before the stream's start (negative time) is never a sample.
-  const bool takeable = f64 >= 0 && static_cast<uint32_t>(f) >= next && f64 <= schedule_.frameCount;
+  const bool takeable = f >= 0 && f >= next && f <= schedule_.frameCount;
   if (takeable || schedule_.stopFrame == 0) {
-    firstFrame_.fetch_add(static_cast<uint32_t>(schedule_.period));
+    firstFrame_.fetch_add(schedule_.period);
     if (!WaitGate(kFrameGateTimeoutMs)) {
       DebugOutput("Failed to wait for UpdateEvent in callback\n");
     } else if (!closing_.load()) {
@@ -475,12 +493,12 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
       frame.frame = f;
       frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
       if (!frame.pixels) {
-        DebugOutputF("Failed to convert frame %d\n", f);
+        DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
         updateEvent_.Set();  // nothing was handed over
       } else if (listener) {
         listener->FrameCaptured(frame);
       }
-      const int64_t nextFrame = firstFrame_.load();
+      const FrameNumber nextFrame = firstFrame_.load();
       if (nextFrame * T >= schedule_.duration && schedule_.period > 0) {
         // The next sample would start at or after the end of the movie:
         // nothing more can be taken, so the stream need not be read on.
@@ -488,16 +506,16 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
         finished_ = true;
         result = S_FALSE;
         if (graph_) graph_->Notify(EC_COMPLETE);
-      } else if (seekAllowed_.load() && nextFrame > f64) {
-        int64_t target = nextFrame > kSeekLeadFrames ? nextFrame - kSeekLeadFrames : nextFrame;
-        if (target < f64) target = f64;
-        if (listener) listener->SeekRequested(static_cast<int32_t>(target));
+      } else if (seekAllowed_.load() && nextFrame > f) {
+        FrameNumber target = nextFrame > kSeekLeadFrames ? nextFrame - kSeekLeadFrames : nextFrame;
+        if (target < f) target = f;
+        if (listener) listener->SeekRequested(target);
         result = S_FALSE;
       }
     }
   }
   if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
-  if (f64 >= schedule_.stopFrame && !(result == S_FALSE && finished_.load())) {
+  if (f >= schedule_.stopFrame && !(result == S_FALSE && finished_.load())) {
     if (listener) listener->CaptureAbortNotice();
     finished_ = true;
     result = S_FALSE;
@@ -529,7 +547,7 @@ void CaptureEngine::WorkerMain() {
   // abortRequested_ was cleared by Open before the graph ran: a Stop that
   // comes before this thread is scheduled must not be forgotten here.
   int64_t waitMs = kFirstWorkerWaitMs;
-  int32_t lastSeen = -1;
+  FrameNumber lastSeen = -1;
   for (;;) {
     if (closing_.load()) break;
     int32_t eventCode = -1;
@@ -538,7 +556,7 @@ void CaptureEngine::WorkerMain() {
     if (closing_.load()) break;
 
     if (hr == E_ABORT) {
-      const int32_t current = currentFrame_.load();
+      const FrameNumber current = currentFrame_.load();
       if (current == lastSeen) {
         StallCheck(current);
       } else {
@@ -546,26 +564,26 @@ void CaptureEngine::WorkerMain() {
         stallStart_ = 0;
         lastSeen = current;
       }
-      if (current == schedule_.frameCount || current == schedule_.stopFrame) {
+      if ((current == schedule_.frameCount || current == schedule_.stopFrame) &&
+          !sampleInCallback_.load()) {
         Finish();
         break;
       }
-      if (abortRequested_.exchange(false)) {
-        std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-        StopLocked();
-      }
+      if (abortRequested_.exchange(false)) Stop();
       continue;
     }
 
     const CaptureState state = state_.load();
     lastSeen = -1;
-    const int32_t current = currentFrame_.load();
+    const FrameNumber current = currentFrame_.load();
     const bool ended = current == schedule_.frameCount || current == schedule_.stopFrame ||
-                       static_cast<int64_t>(firstFrame_.load()) >= schedule_.stopFrame ||
-                       abortRequested_.load();
+                       firstFrame_.load() >= schedule_.stopFrame || abortRequested_.load();
     const bool streamEnded = eventCode == EC_COMPLETE || eventCode == EC_ERRORABORT;
+    // A frame taken at the end may still be on its way to the owner: it is
+    // delivered before the end is reported.
+    const bool handingOver = sampleInCallback_.load();
     if (!ended) {
-      if (streamEnded && state != CaptureState::seeking) {
+      if (streamEnded && state != CaptureState::seeking && !handingOver) {
         // The stream ended before the schedule did (a file cut short, or a
         // duration promising more than the file holds): what was taken is
         // all there is.
@@ -574,8 +592,12 @@ void CaptureEngine::WorkerMain() {
       }
       if (state == CaptureState::pausing) {
         CaptureState expected = CaptureState::pausing;
-        state_.compare_exchange_strong(expected, CaptureState::paused);
+        if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
       }
+      WorkerIdle();
+      continue;
+    }
+    if (handingOver) {
       WorkerIdle();
       continue;
     }
@@ -597,7 +619,7 @@ void CaptureEngine::WorkerMain() {
   workerCv_.notify_all();
 }
 
-void CaptureEngine::StallCheck(int32_t current) {
+void CaptureEngine::StallCheck(FrameNumber current) {
   uint64_t now = env_.ticks();
   if (now == 0) now = 1;  // 0 means "not timing"
   uint64_t expected = 0;
@@ -609,8 +631,8 @@ void CaptureEngine::StallCheck(int32_t current) {
     seekAllowed_ = false;
     if (listener) listener->StatusText(current, kStallMessageStandBy);
   } else if (elapsed < 5000) {
-    const int64_t target = static_cast<int64_t>(current) + kSlowModeSkipFrames;
-    if (listener) listener->SeekRequested(static_cast<int32_t>(target < 0 ? 0 : target));
+    const FrameNumber target = current + kSlowModeSkipFrames;
+    if (listener) listener->SeekRequested(target < 0 ? 0 : target);
     seekAllowed_ = false;
     if (listener) listener->StatusText(current, kStallMessageSlowMode);
   } else if (elapsed < 15000) {
@@ -629,10 +651,14 @@ void CaptureEngine::StallCheck(int32_t current) {
 // The schedule or the stream has ended: stops as Stop does, and a running
 // capture reports that it completed.
 void CaptureEngine::Finish() {
-  std::lock_guard<std::recursive_mutex> lock(commandMutex_);
-  const bool wasRunning = state_.load() == CaptureState::running;
-  StopLocked();
-  if (graph_ && wasRunning) ReportEnded(true);
+  bool wasRunning, endsNow;
+  {
+    std::lock_guard<std::mutex> lock(commandMutex_);
+    wasRunning = graph_ && state_.load() == CaptureState::running;
+    endsNow = StopLocked();
+  }
+  PublishState();
+  if (endsNow || wasRunning) ReportEnded(!endsNow);
 }
 
 }  // namespace ombrelo

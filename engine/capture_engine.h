@@ -41,9 +41,9 @@ enum class CaptureState : int32_t {
 struct CapturedFrame {
   const uint8_t* pixels = nullptr;  // bottom-up BGR rows; valid only during the call
   int32_t size = 0;                 // bytes at pixels
-  int32_t frame = 0;                // frame number
+  FrameNumber frame = 0;            // frame number
   double time = 0;                  // start of the frame in seconds
-  std::string text;                 // filled by the owner's adapter (movie path)
+  std::string moviePath;            // filled by the owner's adapter
   int32_t imageNumber = 0;          // filled by the owner's adapter
 };
 
@@ -54,12 +54,17 @@ class CaptureListener {
  public:
   virtual ~CaptureListener() = default;
   virtual void FrameCaptured(const CapturedFrame& frame) = 0;
-  virtual void SeekRequested(int32_t frame) = 0;
+  virtual void SeekRequested(FrameNumber frame) = 0;
   virtual void CaptureAbortNotice() = 0;
   // text is one of the engine's constant stall messages.
-  virtual void StatusText(int32_t frame, const char* text) = 0;
+  virtual void StatusText(FrameNumber frame, const char* text) = 0;
   virtual void CaptureEnded(bool completed) = 0;
-  virtual void Progress(int32_t frame, int64_t frameCount) = 0;
+  virtual void Progress(FrameNumber frame, FrameNumber frameCount) = 0;
+  // The engine's state has changed (any change: the worker's pausing ->
+  // paused as well as the commands'). state is the new state; it may have
+  // changed again by the time the report is handled, so the owner reads
+  // GetState on its own thread.
+  virtual void StateChanged(CaptureState state) = 0;
 };
 
 // The stall messages shown to the user.
@@ -105,7 +110,7 @@ class CaptureEngine {
 
   void TogglePause();
   void Stop();
-  void SeekToFrame(int64_t frame);
+  void SeekToFrame(FrameNumber frame);
   // Makes the worker leave, waits for it, and releases the pipeline.
   void Close();
   // The owner has dealt with the last FrameCaptured report.
@@ -117,7 +122,7 @@ class CaptureEngine {
   const std::string& GetErrorText() const { return errorText_; }
   // The open movie's schedule; firstFrame is the next frame to take.
   SamplingSchedule GetSchedule() const;
-  int32_t GetCurrentFrame() const { return currentFrame_.load(); }
+  FrameNumber GetCurrentFrame() const { return currentFrame_.load(); }
 
   // The sample callback (streaming thread).
   HResult OnSample(MediaSample* sample, const int64_t* start, const int64_t* end);
@@ -134,10 +139,18 @@ class CaptureEngine {
   void ReleaseAfterConnectFailure(const char* exceptionText);
   void StartWorker();
   void WorkerMain();
-  void StallCheck(int32_t current);
+  void StallCheck(FrameNumber current);
   void Finish();
-  void StopLocked();
+  bool OpenLocked(const std::string& path, HResult* result);
+  void SeekToFrameLocked(FrameNumber frame);
+  // Stops the graph; true when the end is to be reported by the caller
+  // (once the command lock is released), false when the worker reports it.
+  bool StopLocked();
   void CloseLocked();
+  bool OnWorkerThread() const;
+  void JoinWorker();
+  // Tells the listener of a state change; never with commandMutex_ held.
+  void PublishState();
   void ReportEnded(bool completed);
   bool WaitGate(int64_t timeoutMs);
   void WorkerIdle();
@@ -147,7 +160,8 @@ class CaptureEngine {
   CaptureSettings settings_;  // guarded by settingsMutex_
 
   // Serialises the commands (owner's thread, and the worker's Stop/Finish).
-  std::recursive_mutex commandMutex_;
+  // The listener is never called while it is held.
+  std::mutex commandMutex_;
 
   // Pipeline and the parts of it held; written only by Open and Close
   // (owner's thread, under commandMutex_) while no worker runs.
@@ -159,17 +173,21 @@ class CaptureEngine {
   // Schedule; written by Open before the pipeline runs, then read-only except
   // for the next frame to take and the seeking permission (atomics below).
   SamplingSchedule schedule_;
-  std::atomic<uint32_t> firstFrame_{0};
+  std::atomic<FrameNumber> firstFrame_{0};
   std::atomic<bool> seekAllowed_{false};
 
   // Shared by the three threads.
   std::atomic<CaptureState> state_{CaptureState::idle};
-  std::atomic<int32_t> currentFrame_{0};
-  std::atomic<int32_t> lastFrame_{-1};
+  std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
+  std::atomic<FrameNumber> currentFrame_{0};
+  std::atomic<FrameNumber> lastFrame_{-1};
   std::atomic<bool> finished_{false};
   std::atomic<bool> abortRequested_{false};
   std::atomic<uint64_t> stallStart_{0};  // 0: no stall being timed
   std::atomic<bool> closing_{false};     // Close has begun: the worker leaves
+  // The streaming thread is inside OnSample: a frame it has taken may still
+  // be on its way to the listener, so the worker reports no end yet.
+  std::atomic<bool> sampleInCallback_{false};
   std::atomic<CaptureListener*> listener_{nullptr};
   AutoResetEvent updateEvent_;
 

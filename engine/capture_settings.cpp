@@ -18,19 +18,22 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
       {"Jpeg quality", "Jpeg image quality 1 (worst) - 100 (best), 85 recommended", K::integer,
        F::jpegquality},
       {"Scale factor",
-       "Scale factor for screenshots on html pages and index photos. 1 = 100%, 0.5 = 50%. Should be "
+       "Scale factor for screenshots on html pages and index photos. 1 = 100%, 0.5 = 50%. Should "
+       "be "
        "larger than 0 and no more than 2",
        K::real, F::imagescale},
       {"CS Width Min",
-       "Then smallest possible width in pixels of a generated contact sheet in pixels. If more space "
+       "Then smallest possible width in pixels of a generated contact sheet in pixels. If more "
+       "space "
        "is needed the picture will be larger.",
        K::integer, F::contactsheetminwidth},
       {"CS Height Min",
        "Then smallest possible height in pixels of a generated contact sheet in pixels. If more "
        "space is needed the picture will be larger.",
        K::integer, F::contactsheetminheight},
-      {"Name by frame", "Set to 1 to use frame number for thumbnail name instead of the frame time.",
-       K::flag, F::namebyframe},
+      {"Name by frame",
+       "Set to 1 to use frame number for thumbnail name instead of the frame time.", K::flag,
+       F::namebyframe},
       {"Name by ImageNo",
        "Set to 1 to use integer sequence for the thumbnames. First saved image will have no "
        "extension at all.",
@@ -201,17 +204,17 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
       first = 600'000'000 / T;
       break;
     default:
-      first = static_cast<int64_t>(settings.delaybeforefirst * static_cast<double>(kUnitsPerSecond) /
-                                   static_cast<double>(T));
+      first = static_cast<int64_t>(settings.delaybeforefirst *
+                                   static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
       break;
   }
   // A first frame past what the field holds lies past the end of any movie.
-  s.firstFrame = static_cast<uint32_t>(std::clamp<int64_t>(first, 0, UINT32_MAX));
+  s.firstFrame = std::clamp<FrameNumber>(first, 0, UINT32_MAX);
 
   if (settings.sampleduration > 0) {
-    s.stopFrame = static_cast<int64_t>(s.firstFrame) +
-                  static_cast<int64_t>(settings.sampleduration * static_cast<double>(kUnitsPerSecond) /
-                                       static_cast<double>(T));
+    s.stopFrame = s.firstFrame + static_cast<int64_t>(settings.sampleduration *
+                                                      static_cast<double>(kUnitsPerSecond) /
+                                                      static_cast<double>(T));
   }
 
   bool single = false;
@@ -224,8 +227,9 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
       break;
     default:
       if (settings.delaybetweensamples >= 0) {
-        s.period = static_cast<int64_t>(settings.delaybetweensamples *
-                                        static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
+        s.period =
+            static_cast<int64_t>(settings.delaybetweensamples *
+                                 static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
       } else {
         single = true;
       }
@@ -239,7 +243,7 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
     s.period = 0;
     count = 1;
   } else {
-    count = (s.frameCount - static_cast<int64_t>(s.firstFrame)) / s.period;
+    count = (s.frameCount - s.firstFrame) / s.period;
   }
   result.count = count;
 
@@ -247,12 +251,11 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
   // The comparison is signed, so a negative count is always below the least number.
   if (count < static_cast<int64_t>(s.leastFrames)) {
     const int64_t step = s.frameCount / (static_cast<int64_t>(s.leastFrames) + 1) + 1;
-    s.firstFrame = static_cast<uint32_t>(step);
+    s.firstFrame = step;
     s.period = step;
   }
 
-  result.startPosition =
-      s.firstFrame >= 300 ? static_cast<int64_t>(s.firstFrame) - 40 : static_cast<int64_t>(s.firstFrame);
+  result.startPosition = s.firstFrame >= 300 ? s.firstFrame - 40 : s.firstFrame;
 
   s.seekAllowed = canSeek && s.period >= 90;
   s.seekAllowedAtOpen = s.seekAllowed;

@@ -13,18 +13,18 @@ struct CaptureSettings {
   enum SamplePeriod : int32_t { everyFrame = 0, everyMinute = 1, everyDelay = 3 };
   enum ImageFormat : int32_t { jpg = 0, bmp = 1 };
 
-  int32_t samplestart = afterDelay;     // any value other than 0 and 1 means afterDelay
-  double delaybeforefirst = 60.0;       // seconds
-  int32_t sampleperiod = everyDelay;    // any value other than 0 and 1 means everyDelay
-  double sampleduration = 0.0;          // seconds after the first sample; <= 0: whole file
-  int32_t imageformat = jpg;            // 1 = bmp, anything else = jpg
-  double delaybetweensamples = 180.0;   // seconds; negative asks for a single sample
+  int32_t samplestart = afterDelay;    // any value other than 0 and 1 means afterDelay
+  double delaybeforefirst = 60.0;      // seconds
+  int32_t sampleperiod = everyDelay;   // any value other than 0 and 1 means everyDelay
+  double sampleduration = 0.0;         // seconds after the first sample; <= 0: whole file
+  int32_t imageformat = jpg;           // 1 = bmp, anything else = jpg
+  double delaybetweensamples = 180.0;  // seconds; negative asks for a single sample
   int32_t leastnofframes = 1;
   int32_t jpegquality = 85;
   int32_t contactsheetminwidth = 320;
   int32_t contactsheetminheight = 256;
   bool namebyframe = false;
-  bool notimetag = false;               // wins over namebyframe
+  bool notimetag = false;  // wins over namebyframe
 
   bool WritesBmp() const { return imageformat == bmp; }
   bool operator==(const CaptureSettings&) const = default;
@@ -121,17 +121,20 @@ bool ValidateAdvancedValue(const std::string& name, const std::string& text, dou
 // with (more than eleven days).
 constexpr double kMaxSeconds = 1'000'000.0;
 
+// A frame's number in its movie, counted from 0 at the video stream's start.
+using FrameNumber = int64_t;
+
 constexpr int64_t kUnitsPerSecond = 10'000'000;      // 100-ns units
 constexpr int64_t kDefaultFrameDuration = 434782;    // 23 frames per second
 
 struct SamplingSchedule {
-  int64_t frameDuration = 0;   // 100-ns units
-  int64_t duration = 0;        // 100-ns units
+  int64_t frameDuration = 0;  // 100-ns units
+  int64_t duration = 0;       // 100-ns units
   double durationSeconds = 0;
-  int64_t frameCount = 0;
-  uint32_t firstFrame = 0;     // becomes the next frame to take during the capture
+  FrameNumber frameCount = 0;
+  FrameNumber firstFrame = 0;  // becomes the next frame to take during the capture
   int64_t period = 0;          // 0 for a single-sample schedule
-  int64_t stopFrame = 0;
+  FrameNumber stopFrame = 0;
   uint32_t leastFrames = 0;
   bool seekAllowed = false;
   bool seekAllowedAtOpen = false;
@@ -139,8 +142,8 @@ struct SamplingSchedule {
 
 struct ScheduleResult {
   SamplingSchedule schedule;
-  int64_t startPosition = 0;   // frame the graph is positioned to before it runs
-  int64_t count = 0;           // samples counted in step 6 (before the least-frames rule)
+  int64_t startPosition = 0;  // frame the graph is positioned to before it runs
+  int64_t count = 0;          // samples counted in step 6 (before the least-frames rule)
 };
 
 // Computes the schedule of one opened movie from the engine's settings copy,

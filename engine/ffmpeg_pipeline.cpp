@@ -15,14 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "engine/ffmpeg_support.h"
 #include "platform/debug_output.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 namespace ombrelo {
@@ -30,9 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr HResult FILE_NOT_FOUND_CODE = static_cast<HResult>(0x80070002u);
-constexpr HResult ACCESS_DENIED_CODE = static_cast<HResult>(0x80070005u);
-constexpr AVRational kUnits = {1, 10'000'000};  // 100-ns units
+using av::ErrorText;
+using av::kUnits;
+using av::PacketPtr;
 
 // After a seek: packets without a key frame before the first one are
 // dropped, up to this many; after that they are decoded whatever comes.
@@ -46,6 +44,9 @@ constexpr int kPacketsPerStep = 64;
 // How long a stop asked for by the callback holds the stream when no new
 // position comes.
 constexpr auto kHoldLimit = std::chrono::milliseconds(1000);
+// Decode errors and refused seeks written to the debug output per pipeline;
+// the counters count them all.
+constexpr int kMaxLoggedErrors = 20;
 // Non-reference frames are skipped only this many frames before the position.
 constexpr int64_t kSkipMarginFrames = 3;
 // How often a seek that landed after the position is repeated further back
@@ -55,32 +56,9 @@ constexpr int kMaxApproachRetries = 5;
 // frame decoded at a position lies after it.
 constexpr int kMaxPositionRetries = 3;
 
-struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFreer {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-
-std::string AvErrorText(int error) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(error, text, sizeof text);
-  return text;
-}
-
 HResult MapOpenError(int error) {
-  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) return FILE_NOT_FOUND_CODE;
-  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return ACCESS_DENIED_CODE;
+  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) return E_FILE_NOT_FOUND;
+  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return E_ACCESSDENIED;
   if (error == AVERROR_INVALIDDATA) return VFW_E_UNKNOWN_FILE_TYPE;
   if (error == AVERROR_EXIT) return E_ABORT;
   if (error == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
@@ -98,23 +76,6 @@ void LogCallback(void* avcl, int level, const char* format, va_list args) {
   std::string text = "ffmpeg: ";
   text += line;
   DebugOutput(text);
-}
-
-// "HH:MM:SS.fraction" as the Matroska muxer writes per-track durations.
-int64_t ParseTagDuration(const char* text) {
-  if (!text) return 0;
-  int hours = 0, minutes = 0;
-  double seconds = 0;
-  // The text is ASCII digits and separators only; sscanf's locale does
-  // not matter for integers, and the fraction is read by hand.
-  char fraction[32] = {};
-  int whole = 0;
-  if (std::sscanf(text, "%d:%d:%d.%31[0-9]", &hours, &minutes, &whole, fraction) < 3) return 0;
-  seconds = whole;
-  double scale = 0.1;
-  for (const char* p = fraction; *p; ++p, scale /= 10) seconds += (*p - '0') * scale;
-  const double total = hours * 3600.0 + minutes * 60.0 + seconds;
-  return total > 0 ? static_cast<int64_t>(std::llround(total * 1e7)) : 0;
 }
 
 int SwsColorSpace(AVColorSpace space, int width, int height) {
@@ -262,22 +223,24 @@ class FfmpegPipeline final : public MediaPipeline {
                uint64_t resumesAtStart);
   void ClearPackets();
   int SeekBefore(int64_t ts);
+  bool SeekToByteZero();
+  void DecodeError(const char* step, int error);
+  void SeekError(int64_t ts, int error);
   int BeginApproach();
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
-  int64_t ToUnits(int64_t ts) const { return av_rescale_q(ts - startTs_, timeBase_, kUnits); }
-  int64_t FromUnits(int64_t units) const {
-    return av_rescale_q(units, kUnits, timeBase_) + startTs_;
-  }
+  int64_t FrameTicks(const AVFrame* frame) const;
+  int64_t ToUnits(int64_t ts) const { return av::TicksToUnits(ts, timeBase_, startTs_); }
+  int64_t FromUnits(int64_t units) const { return av::UnitsToTicks(units, timeBase_, startTs_); }
 
   FfmpegPipelineOptions options_;
 
   // Built on the owner's thread before streaming starts; afterwards used by
   // the streaming thread and by SetPositions, both under ioMutex_.
   std::mutex ioMutex_;
-  std::unique_ptr<AVFormatContext, FormatCloser> format_;
-  std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
+  av::FormatPtr format_;
+  av::CodecPtr decoder_;
   int streamIndex_ = -1;
   AVRational timeBase_ = {1, 1};
   int64_t startTs_ = 0;     // stream start in time-base ticks
@@ -307,12 +270,14 @@ class FfmpegPipeline final : public MediaPipeline {
   int positionRetries_ = 0;
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
   int64_t wantedFrom_ = INT64_MIN;    // 100-ns units; frames from here on must be exact
+  PacketPtr unsent_;                  // refused by the decoder (EAGAIN) until its frames are taken
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
+  int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
-  std::unique_ptr<SwsContext, SwsFreer> sws_;
+  av::SwsPtr sws_;
   std::vector<uint8_t> upright_;  // top-down BGR before rotation
   std::vector<uint8_t> output_;   // bottom-up BGR, rows padded to 4 bytes
 
@@ -352,7 +317,7 @@ HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::stri
   context->interrupt_callback.opaque = this;
   int error = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
   if (error < 0) {  // the context is freed by the failing call
-    DebugOutputF("ffmpeg: cannot open '%s': %s\n", path.c_str(), AvErrorText(error).c_str());
+    DebugOutputF("ffmpeg: cannot open '%s': %s\n", path.c_str(), ErrorText(error).c_str());
     return MapOpenError(error);
   }
   format_.reset(context);
@@ -367,7 +332,7 @@ HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::stri
   error = avformat_find_stream_info(context, nullptr);
   if (error < 0)
     DebugOutputF("ffmpeg: no stream information in '%s': %s\n", path.c_str(),
-                 AvErrorText(error).c_str());
+                 ErrorText(error).c_str());
   return S_OK;
 }
 
@@ -408,44 +373,30 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
     DebugOutput("ffmpeg: the video stream has no picture size\n");
     return VFW_E_CANNOT_CONNECT;
   }
-  std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
+  av::CodecPtr decoder(avcodec_alloc_context3(codec));
   if (!decoder) return E_OUTOFMEMORY;
   if (avcodec_parameters_to_context(decoder.get(), par) < 0) return VFW_E_CANNOT_CONNECT;
   decoder->pkt_timebase = stream->time_base;
   decoder->thread_count = options_.threadCount;
   decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
-    DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
-                 AvErrorText(error).c_str());
+    DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name, ErrorText(error).c_str());
     return VFW_E_CANNOT_CONNECT;
   }
 
   streamIndex_ = index;
   timeBase_ = stream->time_base;
-  startTs_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  startTs_ = av::StreamStart(stream);
 
-  AVRational rate = stream->avg_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) rate = av_guess_frame_rate(fc, stream, nullptr);
-  if (rate.num > 0 && rate.den > 0) {
-    avgTimePerFrame_ = av_rescale(10'000'000, rate.den, rate.num);
-    frameTicks_ = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase_));
-  } else {
-    avgTimePerFrame_ = 0;
-    frameTicks_ = std::max<int64_t>(1, av_rescale_q(400'000, kUnits, timeBase_));
-  }
+  const AVRational rate = av::VideoFrameRate(fc, stream);
+  avgTimePerFrame_ = av::AverageFrameDuration(fc, stream);
+  // One frame in ticks; 25 frames per second when the rate is unknown.
+  frameTicks_ = std::max<int64_t>(1, rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), timeBase_)
+                                                  : av_rescale_q(400'000, kUnits, timeBase_));
 
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-    duration_ = av_rescale_q(stream->duration, timeBase_, kUnits);
-  } else if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
-             tag && ParseTagDuration(tag->value) > 0) {
-    duration_ = ParseTagDuration(tag->value);
-  } else if (fc->duration != AV_NOPTS_VALUE && fc->duration > 0) {
-    duration_ = av_rescale_q(fc->duration, AV_TIME_BASE_Q, kUnits);
-  } else {
-    duration_ = 0;
-  }
+  duration_ = av::VideoDuration(fc, stream);
 
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.
@@ -574,15 +525,20 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
 }
 
 HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
+  // The streaming thread holds ioMutex_ across its reads, and a read may
+  // block for long (a stalled network share or FUSE file): cancel it first,
+  // so that the owner's thread waits for no read.
+  interrupt_ = true;
   std::lock_guard<std::mutex> io(ioMutex_);
-  if (!decoder_) return VFW_E_NOT_CONNECTED;
   {
     std::lock_guard<std::mutex> lock(stateMutex_);
+    // Reading (and the seek below) may go on, unless the pipeline is going away.
+    interrupt_ = quit_;
+    if (!decoder_) return VFW_E_NOT_CONNECTED;
     ++generation_;
     ++resumes_;
     hold_ = false;
     complete_ = false;
-    interrupt_ = false;
     stateCv_.notify_all();
   }
   prerollUntil_ = current;
@@ -603,13 +559,7 @@ HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
   positionCheck_ = true;
-  const int error = BeginApproach();
-  if (error < 0) {
-    DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(current),
-                 AvErrorText(error).c_str());
-    return E_FAIL;
-  }
-  return S_OK;
+  return BeginApproach() < 0 ? E_FAIL : S_OK;
 }
 
 // ---------------------------------------------------------------------------
@@ -621,15 +571,38 @@ void FfmpegPipeline::ClearPackets() {
   for (AVPacket* p : held_) av_packet_free(&p);
   held_.clear();
   heldBytes_ = 0;
+  unsent_.reset();
   approaching_ = false;
   draining_ = false;
   lastTs_ = AV_NOPTS_VALUE;
 }
 
+// Positions the demuxer at or before ts (time-base ticks). A refusal is
+// written to the debug output and counted.
 int FfmpegPipeline::SeekBefore(int64_t ts) {
   int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
   if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+  if (error < 0) SeekError(ts, error);
   return error;
+}
+
+bool FfmpegPipeline::SeekToByteZero() {
+  const int error = avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+  if (error < 0) SeekError(0, error);
+  return error >= 0;
+}
+
+void FfmpegPipeline::SeekError(int64_t ts, int error) {
+  options_.counters->seekFailures++;
+  if (++errorsLogged_ <= kMaxLoggedErrors)
+    DebugOutputF("ffmpeg: seek to %lld failed: %s\n", static_cast<long long>(ts),
+                 ErrorText(error).c_str());
+}
+
+void FfmpegPipeline::DecodeError(const char* step, int error) {
+  options_.counters->decodeErrors++;
+  if (++errorsLogged_ <= kMaxLoggedErrors)
+    DebugOutputF("ffmpeg: decode error (%s): %s\n", step, ErrorText(error).c_str());
 }
 
 int FfmpegPipeline::BeginApproach() {
@@ -652,12 +625,13 @@ bool FfmpegPipeline::GoBackFurther() {
     approachSeekTs_ = approachRetries_ == kMaxApproachRetries
                           ? startTs_
                           : std::max(startTs_, approachSeekTs_ - backoff);
-    SeekBefore(approachSeekTs_);
+    // A refused seek ends the approach: decoding goes on from where it is.
+    if (SeekBefore(approachSeekTs_) < 0) return false;
   } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
     // Even the stream's start was missed: read from the first byte.
     byteSeekTried_ = true;
     approachRetries_ = kMaxApproachRetries;
-    avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+    if (!SeekToByteZero()) return false;
   } else {
     return false;
   }
@@ -675,7 +649,7 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
   if (!packet) return Read::endOfFile;
   auto releaseHeld = [this, out]() {
     const AVPacket* first = held_.front();
-    startKeyTs_ = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
+    startKeyTs_ = av::PacketTime(first);
     pending_.insert(pending_.end(), held_.begin(), held_.end());
     held_.clear();
     heldBytes_ = 0;
@@ -693,7 +667,7 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
         // A damaged or cut-short file: what could be read is all there is.
         readErrorLogged_ = true;
         DebugOutputF("ffmpeg: read error, treated as the end of the stream: %s\n",
-                     AvErrorText(error).c_str());
+                     ErrorText(error).c_str());
       }
       if (!held_.empty()) return releaseHeld();
       // The end came before any key frame at or before the position: the
@@ -716,7 +690,7 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
     // decoded (cheap when the seek landed far too early, as in an AVI
     // without index or an MPEG stream).
     const bool key = packet->flags & AV_PKT_FLAG_KEY;
-    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    const int64_t ts = av::PacketTime(packet.get());
     if (key && ts != AV_NOPTS_VALUE && ts > keyLimit_ && held_.empty() && GoBackFurther()) {
       // The seek landed after the position (demuxers without an index
       // search by timestamps and may overshoot): look again further back.
@@ -775,10 +749,15 @@ bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
   return true;
 }
 
+// A frame's time in ticks; one without a time follows the frame before it.
+int64_t FfmpegPipeline::FrameTicks(const AVFrame* frame) const {
+  const int64_t ts = av::FrameTime(frame);
+  if (ts != AV_NOPTS_VALUE) return ts;
+  return lastTs_ != AV_NOPTS_VALUE ? lastTs_ + frameTicks_ : startTs_;
+}
+
 void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const {
-  int64_t ts = frame->best_effort_timestamp;
-  if (ts == AV_NOPTS_VALUE) ts = frame->pts;
-  if (ts == AV_NOPTS_VALUE) ts = lastTs_ != AV_NOPTS_VALUE ? lastTs_ + frameTicks_ : startTs_;
+  int64_t ts = FrameTicks(frame);
   if (lateByOne_) ts -= frameTicks_;
   *start = ToUnits(ts);
   *length = frame->pkt_duration > 0 ? av_rescale_q(frame->pkt_duration, timeBase_, kUnits)
@@ -786,45 +765,55 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
   if (*length < 0) *length = 0;
 }
 
+// One step of receive-first decoding: the decoder hands out a frame it holds
+// before it is given the next packet. A packet it refuses with EAGAIN is kept
+// and sent again after its frames have been taken; at the end of the file
+// the decoder is drained once.
 FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   AVCodecContext* dec = decoder_.get();
   int error = avcodec_receive_frame(dec, frame);
   if (error == 0) return Step::frame;
   if (error == AVERROR_EOF) return Step::endOfStream;
   if (error != AVERROR(EAGAIN)) {
-    options_.counters->decodeErrors++;
+    DecodeError("frame", error);
     return draining_ ? Step::endOfStream : Step::again;
   }
   if (draining_) return Step::endOfStream;
-  PacketPtr packet;
-  switch (NextPacket(&packet)) {
-    case Read::notYet:
-      return Step::again;
-    case Read::interrupted:
-      return Step::interrupted;
-    case Read::endOfFile:
-      draining_ = true;
-      avcodec_send_packet(dec, nullptr);
-      return Step::again;
-    case Read::packet:
-      break;
+  PacketPtr packet = std::move(unsent_);
+  if (!packet) {
+    switch (NextPacket(&packet)) {
+      case Read::notYet:
+        return Step::again;
+      case Read::interrupted:
+        return Step::interrupted;
+      case Read::endOfFile:
+        // A flush the decoder refuses is offered again at the next step.
+        draining_ = avcodec_send_packet(dec, nullptr) != AVERROR(EAGAIN);
+        return Step::again;
+      case Read::packet:
+        break;
+    }
   }
   // Frames well before the position need only what later frames refer to.
   bool skip = false;
   if (options_.skipNonReferenceInPreroll && wantedFrom_ != INT64_MIN) {
-    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    const int64_t ts = av::PacketTime(packet.get());
     if (ts != AV_NOPTS_VALUE)
       skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) < wantedFrom_;
   }
   dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());
-  if (error < 0 && error != AVERROR(EAGAIN)) options_.counters->decodeErrors++;
+  if (error == AVERROR(EAGAIN)) {
+    unsent_ = std::move(packet);
+  } else if (error < 0) {
+    DecodeError("packet", error);
+  }
   return Step::again;
 }
 
 void FfmpegPipeline::StreamMain() {
   pthread_setname_np(pthread_self(), "streaming");
-  std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+  av::FramePtr frame(av_frame_alloc());
   if (!frame) return;
   for (;;) {
     uint64_t generation;
@@ -863,10 +852,7 @@ void FfmpegPipeline::StreamMain() {
         }
         FrameTimes(frame.get(), &start, &length);
         preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
-        lastTs_ = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp
-                  : frame->pts != AV_NOPTS_VALUE                 ? frame->pts
-                  : lastTs_ != AV_NOPTS_VALUE                    ? lastTs_ + frameTicks_
-                                                                 : startTs_;
+        lastTs_ = FrameTicks(frame.get());
       }
     }
     if (step == Step::again || step == Step::interrupted) continue;

@@ -24,7 +24,8 @@ struct PipelineCounters {
   std::atomic<int64_t> framesDecoded{0};   // frames handed to the callback
   std::atomic<int64_t> prerollFrames{0};   // of these, marked preroll
   std::atomic<int64_t> framesConverted{0};
-  std::atomic<int64_t> decodeErrors{0};
+  std::atomic<int64_t> decodeErrors{0};  // packets or frames the decoder refused
+  std::atomic<int64_t> seekFailures{0};  // repositionings the demuxer refused
 };
 
 struct FfmpegPipelineOptions {

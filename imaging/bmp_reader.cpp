@@ -44,6 +44,18 @@ struct Channel {
   }
 };
 
+// What the info header says, whichever of its forms the file has.
+struct InfoFields {
+  int64_t width = 0;
+  int64_t height = 0;
+  unsigned planes = 0;
+  int bitsPerPixel = 0;
+  unsigned compression = 0;
+  uint32_t imageSize = 0;
+  uint32_t colours = 0;
+  size_t paletteEntrySize = 0;  // 3 (OS/2), 4 (Windows) or 0 (no palette)
+};
+
 class BmpReader final : public PictureReader {
  public:
   BmpReader(std::span<const uint8_t> bytes, uint64_t maxPixels)
@@ -54,6 +66,9 @@ class BmpReader final : public PictureReader {
                   const PictureConverter* converter) override;
 
  private:
+  bool ReadInfo(InfoFields* fields, uint32_t* pixelOffset);
+  bool ReadPalette(const InfoFields& fields);
+  void ReadChannelMasks();
   bool IsRunLength() const { return kind_ == RowKind::kRle4 || kind_ == RowKind::kRle8; }
   void DecodeRow();
   void DecodePlainRow();
@@ -86,146 +101,123 @@ class BmpReader final : public PictureReader {
   bool rleLastRowFull_ = false;  // the previous row ended by reaching its width
 };
 
-bool BmpReader::ReadHeader() {
+// The 12-byte OS/2 core header (without its size field).
+bool ParseCoreHeader(const uint8_t* info, InfoFields* f) {
+  f->width = ReadLe16(info + 0);
+  f->height = ReadLe16(info + 2);
+  f->planes = ReadLe16(info + 4);
+  f->bitsPerPixel = ReadLe16(info + 6);
+  if (f->bitsPerPixel == 1 || f->bitsPerPixel == 4 || f->bitsPerPixel == 8) {
+    f->paletteEntrySize = 3;
+    DebugOutput("JTRC_BMP_OS2_MAPPED\n");
+    return true;
+  }
+  if (f->bitsPerPixel != 24) return false;
+  DebugOutput("JTRC_BMP_OS2");
+  return true;
+}
+
+// The 40- and 64-byte Windows info headers (without their size field).
+bool ParseInfoHeader(const uint8_t* info, InfoFields* f) {
+  f->width = static_cast<int32_t>(ReadLe32(info + 0));
+  f->height = static_cast<int32_t>(ReadLe32(info + 4));
+  f->planes = ReadLe16(info + 8);
+  f->bitsPerPixel = ReadLe16(info + 10);
+  f->compression = ReadLe32(info + 12);
+  f->imageSize = ReadLe32(info + 16);
+  f->colours = ReadLe32(info + 28);
+  if (f->bitsPerPixel == 1 || f->bitsPerPixel == 4 || f->bitsPerPixel == 8) {
+    f->paletteEntrySize = 4;
+    DebugOutput("JTRC_BMP_MAPPED\n");
+    return true;
+  }
+  if (f->bitsPerPixel == 16 || f->bitsPerPixel == 24) {
+    DebugOutput("JTRC_BMP\n");
+    return true;
+  }
+  DebugOutput("JTRC_BMP_MAPPED\n");
+  return false;
+}
+
+// The row kind by depth and compression; false for a depth not decoded.
+bool ChooseRowKind(int bitsPerPixel, unsigned compression, RowKind* kind) {
+  switch (bitsPerPixel) {
+    case 1:
+      *kind = RowKind::kIndexed1;
+      return true;
+    case 4:
+      *kind = compression == 2 ? RowKind::kRle4 : RowKind::kIndexed4;
+      return true;
+    case 8:
+      *kind = compression == 0 ? RowKind::kIndexed8 : RowKind::kRle8;
+      return true;
+    case 16:
+      *kind = compression == 3 ? RowKind::kBitFields16 : RowKind::k555;
+      if (*kind == RowKind::kBitFields16) DebugOutput("16 bit Bitmap with bitfield format\n");
+      return true;
+    case 24:
+      *kind = RowKind::k24;
+      return true;
+    default:
+      DebugOutput("Unsupported bitdepth of the bmp image\n");
+      return false;
+  }
+}
+
+// The stored bytes that hold the first `width` pixels of a plain row (0 for
+// the run-length kinds, which are read as they come).
+size_t NeededRowBytes(RowKind kind, size_t width) {
+  switch (kind) {
+    case RowKind::kIndexed1:
+      return (width + 7) / 8;
+    case RowKind::kIndexed4:
+      return (width + 1) / 2;
+    case RowKind::kIndexed8:
+      return width;
+    case RowKind::kBitFields16:
+    case RowKind::k555:
+      return 2 * width;
+    case RowKind::k24:
+      return 3 * width;
+    case RowKind::kRle4:
+    case RowKind::kRle8:
+      break;
+  }
+  return 0;
+}
+
+bool BmpReader::ReadInfo(InfoFields* fields, uint32_t* pixelOffset) {
   uint8_t fileHeader[14];
   if (source_.ReadBlock(fileHeader, sizeof(fileHeader)) != sizeof(fileHeader)) return false;
   if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return false;
-  const uint32_t pixelOffset = ReadLe32(fileHeader + 10);
+  *pixelOffset = ReadLe32(fileHeader + 10);
 
   const uint32_t headerSize = source_.Read32();
   if (headerSize < 12 || headerSize > 64) return false;
   uint8_t info[64] = {};
   if (source_.ReadBlock(info, headerSize - 4) != headerSize - 4) return false;
+  if (headerSize == 12) return ParseCoreHeader(info, fields);
+  if (headerSize == 40 || headerSize == 64) return ParseInfoHeader(info, fields);
+  return false;
+}
 
-  int64_t width = 0, height = 0;
-  unsigned planes = 0, compression = 0;
-  uint32_t imageSize = 0, colours = 0;
-  size_t entrySize = 0;
-  if (headerSize == 12) {
-    width = ReadLe16(info + 0);
-    height = ReadLe16(info + 2);
-    planes = ReadLe16(info + 4);
-    bitsPerPixel_ = ReadLe16(info + 6);
-    switch (bitsPerPixel_) {
-      case 1:
-      case 4:
-      case 8:
-        entrySize = 3;
-        DebugOutput("JTRC_BMP_OS2_MAPPED\n");
-        break;
-      case 24:
-        DebugOutput("JTRC_BMP_OS2");
-        break;
-      default:
-        return false;
-    }
-  } else if (headerSize == 40 || headerSize == 64) {
-    width = static_cast<int32_t>(ReadLe32(info + 0));
-    height = static_cast<int32_t>(ReadLe32(info + 4));
-    planes = ReadLe16(info + 8);
-    bitsPerPixel_ = ReadLe16(info + 10);
-    compression = ReadLe32(info + 12);
-    imageSize = ReadLe32(info + 16);
-    colours = ReadLe32(info + 28);
-    switch (bitsPerPixel_) {
-      case 1:
-      case 4:
-      case 8:
-        entrySize = 4;
-        DebugOutput("JTRC_BMP_MAPPED\n");
-        break;
-      case 16:
-      case 24:
-        DebugOutput("JTRC_BMP\n");
-        break;
-      default:
-        DebugOutput("JTRC_BMP_MAPPED\n");
-        return false;
-    }
-  } else {
-    return false;
+bool BmpReader::ReadPalette(const InfoFields& fields) {
+  if (fields.paletteEntrySize == 0) return true;
+  const uint64_t count = fields.colours != 0 ? fields.colours : (uint64_t{1} << bitsPerPixel_);
+  if (count > kPaletteEntries) return false;
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint8_t blue = source_.ReadByte();
+    const uint8_t green = source_.ReadByte();
+    const uint8_t red = source_.ReadByte();
+    if (fields.paletteEntrySize == 4) source_.ReadByte();
+    palette_[4 * i + 0] = red;
+    palette_[4 * i + 1] = green;
+    palette_[4 * i + 2] = blue;
   }
-  if (planes != 1) return false;
+  return true;
+}
 
-  // A negative height means the rows are stored top-down.
-  if (width < 0) return false;
-  if (height < 0) {
-    topDown_ = true;
-    height = -height;
-  }
-  if (TooLarge(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) return false;
-  width_ = static_cast<int>(width);
-  height_ = static_cast<int>(height);
-
-  switch (bitsPerPixel_) {
-    case 1:
-      kind_ = RowKind::kIndexed1;
-      break;
-    case 4:
-      kind_ = compression == 2 ? RowKind::kRle4 : RowKind::kIndexed4;
-      break;
-    case 8:
-      kind_ = compression == 0 ? RowKind::kIndexed8 : RowKind::kRle8;
-      break;
-    case 16:
-      if (compression == 3) {
-        kind_ = RowKind::kBitFields16;
-        DebugOutput("16 bit Bitmap with bitfield format\n");
-      } else {
-        kind_ = RowKind::k555;
-      }
-      break;
-    case 24:
-      kind_ = RowKind::k24;
-      break;
-    default:
-      DebugOutput("Unsupported bitdepth of the bmp image\n");
-      return false;
-  }
-
-  const size_t w = static_cast<size_t>(width_);
-  switch (kind_) {
-    case RowKind::kIndexed1:
-      neededBytes_ = (w + 7) / 8;
-      break;
-    case RowKind::kIndexed4:
-      neededBytes_ = (w + 1) / 2;
-      break;
-    case RowKind::kIndexed8:
-      neededBytes_ = w;
-      break;
-    case RowKind::kBitFields16:
-    case RowKind::k555:
-      neededBytes_ = 2 * w;
-      break;
-    case RowKind::k24:
-      neededBytes_ = 3 * w;
-      break;
-    case RowKind::kRle4:
-    case RowKind::kRle8:
-      neededBytes_ = 0;
-      break;
-  }
-  fileRowBytes_ = BitmapRowBytes(bitsPerPixel_, width_);
-  if ((kind_ == RowKind::kIndexed1 || kind_ == RowKind::kIndexed4) && imageSize != 0 &&
-      height_ != 0) {
-    fileRowBytes_ = imageSize / static_cast<uint32_t>(height_);
-  }
-
-  if (entrySize != 0) {
-    const uint64_t count = colours != 0 ? colours : (uint64_t{1} << bitsPerPixel_);
-    if (count > kPaletteEntries) return false;
-    for (uint64_t i = 0; i < count; ++i) {
-      const uint8_t blue = source_.ReadByte();
-      const uint8_t green = source_.ReadByte();
-      const uint8_t red = source_.ReadByte();
-      if (entrySize == 4) source_.ReadByte();
-      palette_[4 * i + 0] = red;
-      palette_[4 * i + 1] = green;
-      palette_[4 * i + 2] = blue;
-    }
-  }
-
+void BmpReader::ReadChannelMasks() {
   if (kind_ == RowKind::kBitFields16) {
     red_.Set(source_.Read32());
     green_.Set(source_.Read32());
@@ -235,6 +227,35 @@ bool BmpReader::ReadHeader() {
     green_.Set(0x3E0);
     blue_.Set(0x1F);
   }
+}
+
+bool BmpReader::ReadHeader() {
+  InfoFields fields;
+  uint32_t pixelOffset = 0;
+  if (!ReadInfo(&fields, &pixelOffset) || fields.planes != 1) return false;
+  bitsPerPixel_ = fields.bitsPerPixel;
+
+  // A negative height means the rows are stored top-down.
+  if (fields.width < 0) return false;
+  if (fields.height < 0) {
+    topDown_ = true;
+    fields.height = -fields.height;
+  }
+  if (TooLarge(static_cast<uint64_t>(fields.width), static_cast<uint64_t>(fields.height)))
+    return false;
+  width_ = static_cast<int>(fields.width);
+  height_ = static_cast<int>(fields.height);
+  if (!ChooseRowKind(bitsPerPixel_, fields.compression, &kind_)) return false;
+
+  const size_t w = static_cast<size_t>(width_);
+  neededBytes_ = NeededRowBytes(kind_, w);
+  fileRowBytes_ = BitmapRowBytes(bitsPerPixel_, width_);
+  if ((kind_ == RowKind::kIndexed1 || kind_ == RowKind::kIndexed4) && fields.imageSize != 0 &&
+      height_ != 0) {
+    fileRowBytes_ = fields.imageSize / static_cast<uint32_t>(height_);
+  }
+  if (!ReadPalette(fields)) return false;
+  ReadChannelMasks();
 
   if (pixelOffset < source_.Position() || pixelOffset > source_.Size()) return false;
   source_.Skip(pixelOffset - source_.Position());

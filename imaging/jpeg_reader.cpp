@@ -12,7 +12,7 @@
 #include <array>
 #include <cstring>
 
-#include "imaging/jpeg_support.h"
+#include "jpeg_support.h"
 #include "imaging/picture_reader.h"
 #include "platform/debug_output.h"
 

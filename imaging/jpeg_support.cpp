@@ -1,4 +1,4 @@
-#include "imaging/jpeg_support.h"
+#include "jpeg_support.h"
 
 #include <cstring>
 

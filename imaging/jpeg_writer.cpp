@@ -7,111 +7,196 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/jpeg_support.h"
+#include "jpeg_support.h"
 #include "imaging/picture_converter.h"
 #include "platform/debug_output.h"
 
 namespace ombrelo {
-namespace {
 
-// What the encoder loop needs; trivially destructible, so it may live across
-// the setjmp below.
-struct EncodeJob {
-  const Picture* picture;
-  const PictureConverter* converter;
-  FILE* file;
-  uint8_t* row;  // width x 3 bytes
-  int quality;
-  bool bottomUp;
+// The library's compressor with its file and row buffer. Every call into
+// the library goes through a function below that holds the setjmp and
+// keeps no object with a destructor alive.
+struct JpegStreamWriter::Encoder {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager errors;
+  bool created = false;
+  FILE* file = nullptr;
+  bool regularFile = false;
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> row;  // width x 3 bytes of red, green, blue
+  // Destination: 24-bit red, green, blue rows, as the encoder takes them.
+  PictureConverter converter{MaskDescription{32, 0, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0}};
 };
 
-// Runs the encoder over the whole picture. An encoder error (a failed write,
-// for one) jumps back to the setjmp, where the object is destroyed and the
-// failure reported. Nothing in this frame has a destructor.
-bool Encode(const EncodeJob& job) {
-  jpeg_compress_struct cinfo;
-  std::memset(&cinfo, 0, sizeof(cinfo));
-  JpegErrorManager errors;
-  cinfo.err = InstallJpegErrorManager(&errors);
-  if (setjmp(errors.jump)) {
-    jpeg_destroy_compress(&cinfo);
-    DebugOutputF("SaveJPG()  %s\n", errors.message);
-    return false;
-  }
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, job.file);
+namespace {
 
-  const Picture& picture = *job.picture;
-  cinfo.image_width = static_cast<JDIMENSION>(picture.width);
-  cinfo.image_height = static_cast<JDIMENSION>(picture.height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, job.quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-
-  // A 32-bit source is always read as four 8-bit bytes whatever its channel
-  // fields say; 16- and 24-bit sources are described by their own fields.
-  const bool is32 = picture.bitsPerPixel == 32;
-  const int redBits = is32 ? 8 : picture.redBits;
-  const int greenBits = is32 ? 8 : picture.greenBits;
-  const int blueBits = is32 ? 8 : picture.blueBits;
-  JSAMPROW rows[1] = {job.row};
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const ptrdiff_t n = cinfo.next_scanline;
-    const ptrdiff_t line = job.bottomUp ? picture.height - n - 1 : n;
-    const uint8_t* source = picture.pixels + static_cast<ptrdiff_t>(picture.stride) * line;
-    job.converter->Convert(source, job.row, nullptr, picture.width, picture.bitsPerPixel,
-                           picture.redShift, picture.greenShift, picture.blueShift, redBits,
-                           greenBits, blueBits);
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
+// Starts the compressor. False after an encoder error.
+bool StartCompress(jpeg_compress_struct* cinfo, JpegErrorManager* errors, FILE* file, int width,
+                   int height, int quality) {
+  std::memset(cinfo, 0, sizeof(*cinfo));
+  cinfo->err = InstallJpegErrorManager(errors);
+  if (setjmp(errors->jump)) return false;
+  jpeg_create_compress(cinfo);
+  jpeg_stdio_dest(cinfo, file);
+  cinfo->image_width = static_cast<JDIMENSION>(width);
+  cinfo->image_height = static_cast<JDIMENSION>(height);
+  cinfo->input_components = 3;
+  cinfo->in_color_space = JCS_RGB;
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, quality, TRUE);
+  jpeg_start_compress(cinfo, TRUE);
   return true;
 }
 
+// Converts and writes the picture's rows (bottom-up when asked).
+bool CompressRows(jpeg_compress_struct* cinfo, JpegErrorManager* errors, const Picture* picture,
+                  const PictureConverter* converter, uint8_t* row, bool bottomUp) {
+  if (setjmp(errors->jump)) return false;
+  // A 32-bit source is always read as four 8-bit bytes whatever its channel
+  // fields say; 16- and 24-bit sources are described by their own fields.
+  const bool is32 = picture->bitsPerPixel == 32;
+  const int redBits = is32 ? 8 : picture->redBits;
+  const int greenBits = is32 ? 8 : picture->greenBits;
+  const int blueBits = is32 ? 8 : picture->blueBits;
+  JSAMPROW rows[1] = {row};
+  for (ptrdiff_t n = 0; n < picture->height; ++n) {
+    const ptrdiff_t line = bottomUp ? picture->height - n - 1 : n;
+    const uint8_t* source = picture->pixels + static_cast<ptrdiff_t>(picture->stride) * line;
+    converter->Convert(source, row, nullptr, picture->width, picture->bitsPerPixel,
+                       picture->redShift, picture->greenShift, picture->blueShift, redBits,
+                       greenBits, blueBits);
+    jpeg_write_scanlines(cinfo, rows, 1);
+  }
+  return true;
+}
+
+bool FinishCompress(jpeg_compress_struct* cinfo, JpegErrorManager* errors) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_finish_compress(cinfo);
+  return true;
+}
+
+bool SupportedDepth(int bits) { return bits == 16 || bits == 24 || bits == 32; }
+
 }  // namespace
 
+JpegStreamWriter::JpegStreamWriter() = default;
+
+JpegStreamWriter::~JpegStreamWriter() { Abandon(); }
+
+bool JpegStreamWriter::Fail(int code, const std::string& text) {
+  errorCode_ = code;
+  errorText_ = text;
+  Abandon();
+  return false;
+}
+
+void JpegStreamWriter::Abandon() {
+  if (!encoder_) return;
+  if (encoder_->created) jpeg_destroy_compress(&encoder_->cinfo);
+  if (encoder_->file) std::fclose(encoder_->file);
+  // Only a regular file we have started is removed; a device or pipe given
+  // as the path is left alone.
+  if (encoder_->regularFile) std::remove(path_.c_str());
+  encoder_.reset();
+}
+
+bool JpegStreamWriter::Open(const std::string& path, int width, int height, int quality) {
+  Abandon();
+  path_ = path;
+  errorCode_ = 0;
+  errorText_.clear();
+  if (width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+    DebugOutputF("SaveJPG()  Invalid picture size %d x %d\n", width, height);
+    return Fail(EINVAL, "the picture is larger than a JPEG file allows");
+  }
+  auto encoder = std::make_unique<Encoder>();
+  encoder->file = std::fopen(path.c_str(), "wb");
+  if (encoder->file == nullptr) {
+    const int error = errno;
+    DebugOutputF("can't open %s error %d\n", path.c_str(), error);
+    return Fail(error, std::strerror(error));
+  }
+  struct stat info;
+  encoder->regularFile = fstat(fileno(encoder->file), &info) == 0 && S_ISREG(info.st_mode);
+  encoder->width = width;
+  encoder->height = height;
+  encoder->row.resize(static_cast<size_t>(width) * 3);
+  encoder_ = std::move(encoder);
+  encoder_->created = true;
+  if (!StartCompress(&encoder_->cinfo, &encoder_->errors, encoder_->file, width, height, quality)) {
+    DebugOutputF("SaveJPG()  %s\n", encoder_->errors.message);
+    return Fail(encoder_->errors.pub.msg_code, encoder_->errors.message);
+  }
+  return true;
+}
+
+bool JpegStreamWriter::WriteRows(const Picture& rows) {
+  if (!encoder_) return false;
+  if (!SupportedDepth(rows.bitsPerPixel)) {
+    DebugOutput("Unsupported input format to SaveJPG()\n");
+    return Fail(EINVAL, "unsupported pixel format");
+  }
+  const int64_t written = encoder_->cinfo.next_scanline;
+  if (rows.pixels == nullptr || rows.width != encoder_->width || rows.height < 0 ||
+      written + rows.height > encoder_->height) {
+    DebugOutputF("SaveJPG()  Invalid picture size %d x %d\n", rows.width, rows.height);
+    return Fail(EINVAL, "rows that do not belong to the picture");
+  }
+  errno = 0;
+  if (!CompressRows(&encoder_->cinfo, &encoder_->errors, &rows, &encoder_->converter,
+                    encoder_->row.data(), false)) {
+    DebugOutputF("SaveJPG()  %s\n", encoder_->errors.message);
+    return Fail(errno != 0 ? errno : encoder_->errors.pub.msg_code, encoder_->errors.message);
+  }
+  return true;
+}
+
+bool JpegStreamWriter::Finish() {
+  if (!encoder_) return false;
+  if (encoder_->cinfo.next_scanline < static_cast<JDIMENSION>(encoder_->height)) {
+    DebugOutput("SaveJPG()  the picture has rows missing\n");
+    return Fail(EINVAL, "the picture has rows missing");
+  }
+  errno = 0;
+  if (!FinishCompress(&encoder_->cinfo, &encoder_->errors)) {
+    DebugOutputF("SaveJPG()  %s\n", encoder_->errors.message);
+    return Fail(errno != 0 ? errno : encoder_->errors.pub.msg_code, encoder_->errors.message);
+  }
+  jpeg_destroy_compress(&encoder_->cinfo);
+  encoder_->created = false;
+  // A full disk may show only when the last buffered bytes are written.
+  FILE* file = encoder_->file;
+  encoder_->file = nullptr;
+  const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+  int error = flushed ? 0 : errno;
+  if (std::fclose(file) != 0 && error == 0) error = errno;
+  if (!flushed || error != 0) {
+    DebugOutputF("SaveJPG()  write error %d on %s\n", error, path_.c_str());
+    return Fail(error, std::strerror(error));
+  }
+  encoder_.reset();  // the file is complete: keep it
+  return true;
+}
+
 bool SaveJPG(const Picture& picture, const std::string& path, int quality, bool bottomUp) {
-  const int bits = picture.bitsPerPixel;
-  if (bits != 16 && bits != 24 && bits != 32) {
+  if (!SupportedDepth(picture.bitsPerPixel)) {
     DebugOutput("Unsupported input format to SaveJPG()\n");
     return false;
   }
-  if (picture.pixels == nullptr || picture.width <= 0 || picture.height <= 0 ||
-      picture.width > JPEG_MAX_DIMENSION || picture.height > JPEG_MAX_DIMENSION) {
+  if (picture.pixels == nullptr) {
     DebugOutputF("SaveJPG()  Invalid picture size %d x %d\n", picture.width, picture.height);
     return false;
   }
-
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    DebugOutputF("can't open %s error %d\n", path.c_str(), errno);
-    return false;
-  }
-  // Only a regular file we have started is removed after a failure; a device
-  // or pipe given as the path is left alone.
-  struct stat info;
-  const bool regularFile = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
-
-  std::vector<uint8_t> row(static_cast<size_t>(picture.width) * 3);
-  // Destination: 24-bit red, green, blue rows, as the encoder takes them.
-  const PictureConverter converter(MaskDescription{32, 0, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0});
-  const EncodeJob job{&picture, &converter, file, row.data(), quality, bottomUp};
-  bool ok = Encode(job);
-
-  // A full disk may show only when the last buffered bytes are written.
-  if (ok && (std::fflush(file) != 0 || std::ferror(file) != 0)) {
-    DebugOutputF("SaveJPG()  write error %d on %s\n", errno, path.c_str());
-    ok = false;
-  }
-  if (std::fclose(file) != 0 && ok) {
-    DebugOutputF("SaveJPG()  write error %d on %s\n", errno, path.c_str());
-    ok = false;
-  }
-  if (!ok && regularFile) std::remove(path.c_str());
-  return ok;
+  JpegStreamWriter writer;
+  if (!writer.Open(path, picture.width, picture.height, quality)) return false;
+  if (!bottomUp) return writer.WriteRows(picture) && writer.Finish();
+  // Bottom-up rows: the last row in memory is the picture's first.
+  Picture upright = picture;
+  upright.pixels = picture.pixels + static_cast<ptrdiff_t>(picture.stride) * (picture.height - 1);
+  upright.stride = -picture.stride;
+  return writer.WriteRows(upright) && writer.Finish();
 }
 
 }  // namespace ombrelo

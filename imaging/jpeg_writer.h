@@ -1,5 +1,6 @@
 #pragma once
 // The JPEG encoder path of the program: thumbnails and index photos.
+#include <memory>
 #include <string>
 
 #include "imaging/picture.h"
@@ -18,5 +19,40 @@ namespace ombrelo {
 // such as a full disk) it returns false, writes a debug line, and leaves no
 // partial file behind (a regular file it had started is removed).
 bool SaveJPG(const Picture& picture, const std::string& path, int quality, bool bottomUp);
+
+// A JPEG written band by band, for pictures that are never whole in memory
+// (the index photo): Open with the size of the whole picture, hand over its
+// rows from the top in as many WriteRows calls as suit, then Finish. Failures
+// are reported as SaveJPG's are, and leave no partial file; after one, every
+// further call fails at once. The error code (errno, or the encoder's message
+// number) and a text say why.
+class JpegStreamWriter {
+ public:
+  JpegStreamWriter();
+  ~JpegStreamWriter();  // an unfinished file is removed
+  JpegStreamWriter(const JpegStreamWriter&) = delete;
+  JpegStreamWriter& operator=(const JpegStreamWriter&) = delete;
+
+  bool Open(const std::string& path, int width, int height, int quality);
+  // The next rows of the picture, top row first in memory: `rows` describes
+  // them as SaveJPG's picture (width of the whole picture; height = rows
+  // handed over). Rows past the picture's height are a failure.
+  bool WriteRows(const Picture& rows);
+  // True once every row has been written and the file is closed.
+  bool Finish();
+
+  int ErrorCode() const { return errorCode_; }
+  const std::string& ErrorText() const { return errorText_; }
+
+ private:
+  struct Encoder;
+  bool Fail(int code, const std::string& text);
+  void Abandon();
+
+  std::unique_ptr<Encoder> encoder_;
+  std::string path_;
+  int errorCode_ = 0;
+  std::string errorText_;
+};
 
 }  // namespace ombrelo

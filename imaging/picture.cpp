@@ -22,10 +22,13 @@ HeaderPicture PictureFromBitmapHeader(const BitmapInfoHeader& header,
   p.height = header.biHeight;
   const uint32_t rows = header.biHeight < 0 ? 0u - static_cast<uint32_t>(header.biHeight)
                                             : static_cast<uint32_t>(header.biHeight);
-  if (header.biSizeImage != 0 && rows != 0) {
+  // biSizeImage is a 32-bit field: for a bitmap of more than 4 GiB it has
+  // wrapped, and any value that leaves less than a row per row is wrong.
+  const uint32_t rowBytes = BitmapRowBytes(header.biBitCount, header.biWidth);
+  if (header.biSizeImage != 0 && rows != 0 && header.biSizeImage / rows >= rowBytes) {
     p.stride = static_cast<int32_t>(header.biSizeImage / rows);
   } else {
-    p.stride = static_cast<int32_t>(BitmapRowBytes(header.biBitCount, header.biWidth));
+    p.stride = static_cast<int32_t>(rowBytes);
   }
   p.bitsPerPixel = header.biBitCount;
   p.alphaShift = 0;

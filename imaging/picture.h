@@ -77,8 +77,9 @@ struct HeaderPicture {
 // 16-bit headers with bit fields; missing bytes count as zero.
 //
 // stride is biSizeImage / |biHeight|; when biSizeImage is 0 (allowed for
-// uncompressed bitmaps) or the height is 0, the standard row size (rounded up
-// to four bytes) is used instead. Unsupported depths print
+// uncompressed bitmaps), the height is 0, or biSizeImage leaves less than a
+// row per row (a 32-bit size that wrapped for a bitmap over 4 GiB), the
+// standard row size (rounded up to four bytes) is used instead. Unsupported depths print
 // "Unsupported bitdepth\n" and leave the channel fields 0.
 HeaderPicture PictureFromBitmapHeader(const BitmapInfoHeader& header,
                                       std::span<const uint8_t> following, uint8_t* pixels);

@@ -3,47 +3,51 @@
 #include <cstdio>
 
 namespace ombrelo {
+namespace {
 
-std::string ResultText(HResult hr) {
-  switch (hr) {
-    case S_OK:
-      return "No error.";
-    case S_FALSE:
-      return "The operation completed with a false result.";
-    case E_FAIL:
-      return "Unspecified error.";
-    case E_ABORT:
-      return "Operation aborted.";
-    case E_POINTER:
-      return "Invalid pointer.";
-    case E_NOTIMPL:
-      return "Not implemented.";
-    case E_OUTOFMEMORY:
-      return "Not enough memory is available to complete this operation.";
-    case E_INVALIDARG:
-      return "The parameter is incorrect.";
-    case E_UNEXPECTED:
-      return "Catastrophic failure.";
-    case VFW_E_CANNOT_CONNECT:
-      return "No combination of intermediate filters could be found to make the connection.";
-    case VFW_E_NOT_FOUND:
-      return "An object or name was not found.";
-    case VFW_E_UNKNOWN_FILE_TYPE:
-      return "The media type of this file is not recognized.";
-    case VFW_E_UNSUPPORTED_STREAM:
-      return "Cannot play back the file. The format is not supported.";
-    case VFW_E_NOT_CONNECTED:
-      return "The operation cannot be performed because the pins are not connected.";
-    case VFW_E_WRONG_STATE:
-      return "The operation could not be performed because the filter is in the wrong state.";
-    case VFW_E_TIMEOUT:
-      return "A time-out has expired.";
-    default: {
-      char text[64];
-      std::snprintf(text, sizeof text, "Unknown error 0x%08X.", static_cast<unsigned>(hr));
-      return text;
-    }
+struct CodeText {
+  HResult code;
+  const char* text;
+};
+
+// The failure codes the engine and its pipeline report, with their texts.
+constexpr CodeText kTexts[] = {
+    {E_FAIL, "Unspecified error."},
+    {E_ABORT, "Operation aborted."},
+    {E_POINTER, "Invalid pointer."},
+    {E_NOINTERFACE, "No such interface supported."},
+    {E_NOTIMPL, "Not implemented."},
+    {E_OUTOFMEMORY, "Not enough memory is available to complete this operation."},
+    {E_INVALIDARG, "The parameter is incorrect."},
+    {E_UNEXPECTED, "Catastrophic failure."},
+    {E_FILE_NOT_FOUND, "The system cannot find the file specified."},
+    {E_ACCESSDENIED, "Access is denied."},
+    {VFW_E_CANNOT_CONNECT,
+     "No combination of intermediate filters could be found to make the connection."},
+    {VFW_E_NOT_FOUND, "An object or name was not found."},
+    {VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized."},
+    {VFW_E_UNSUPPORTED_STREAM, "Cannot play back the file. The format is not supported."},
+    {VFW_E_NOT_CONNECTED, "The operation cannot be performed because the pins are not connected."},
+    {VFW_E_WRONG_STATE,
+     "The operation could not be performed because the filter is in the wrong state."},
+    {VFW_E_TIMEOUT, "A time-out has expired."},
+};
+
+}  // namespace
+
+std::string ErrorText(HResult hr) {
+  if (Succeeded(hr)) return "";
+  std::string text;
+  for (const CodeText& entry : kTexts) {
+    if (entry.code == hr) text = entry.text;
   }
+  if (text.empty()) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "Unknown Error: 0x%2x", static_cast<unsigned>(hr));
+    text = buffer;
+  }
+  if (text.size() > 159) text.resize(159);
+  return text;
 }
 
 }  // namespace ombrelo

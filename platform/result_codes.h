@@ -13,6 +13,9 @@ constexpr HResult S_FALSE = 1;
 constexpr HResult E_FAIL = static_cast<HResult>(0x80004005u);
 constexpr HResult E_ABORT = static_cast<HResult>(0x80004004u);
 constexpr HResult E_POINTER = static_cast<HResult>(0x80004003u);
+constexpr HResult E_NOINTERFACE = static_cast<HResult>(0x80004002u);
+constexpr HResult E_ACCESSDENIED = static_cast<HResult>(0x80070005u);
+constexpr HResult E_FILE_NOT_FOUND = static_cast<HResult>(0x80070002u);
 constexpr HResult E_NOTIMPL = static_cast<HResult>(0x80004001u);
 constexpr HResult E_OUTOFMEMORY = static_cast<HResult>(0x8007000Eu);
 constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057u);
@@ -28,10 +31,11 @@ constexpr HResult VFW_E_TIMEOUT = static_cast<HResult>(0x8004022Eu);
 inline bool Succeeded(HResult hr) { return hr >= 0; }
 inline bool Failed(HResult hr) { return hr < 0; }
 
-// A text for a result code in the manner of the media framework's own
+// The text of a result code in the manner of the media framework's own
 // error texts ("No combination of intermediate filters could be found to
-// make the connection." and so on); unknown codes give a generic text with
-// the code in hexadecimal.
-std::string ResultText(HResult hr);
+// make the connection." and so on): empty for success codes, "Unknown
+// Error: 0x.." for failure codes without a text; at most 159 characters.
+// Every code's text is in one table, in result_codes.cpp.
+std::string ErrorText(HResult hr);
 
 }  // namespace ombrelo

@@ -11,9 +11,9 @@ namespace ombrelo {
 enum class MessageIcon { none, information, warning, error, question };
 
 // Which window a message belongs to. The front end chooses the real parent;
-// the core only says whether the box is owned by the main window or stands
-// alone (no owner).
-enum class MessageOwner { none, mainWindow };
+// the core only says whether the box is owned by the main window, by the
+// review window of an indexed movie, or stands alone (no owner).
+enum class MessageOwner { none, mainWindow, reviewWindow };
 
 struct Message {
   std::string caption;  // the box's title, e.g. "Application error"

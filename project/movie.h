@@ -58,7 +58,6 @@ class Movie {
   int32_t id() const { return id_; }
   // Full path of the video; fixed at construction (or when read from a file).
   const std::string& path() const { return path_; }
-  std::string GetPath() const { return path_; }
 
   // Sets status 3 and appends the text as given (no separator is added).
   void SetError(const std::string& text);

@@ -39,7 +39,8 @@ bool NameChangedByUrlCanonicaliser(const std::string& name) {
 
 std::string CProject::OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                                      const char* extension) const {
-  const std::string path = FindMovie(id).path();
+  const Movie* movie = FindMovie(id);
+  const std::string path = movie ? movie->path() : "";
   std::string name;
   if (useFolder && !folder.empty()) {
     name = paths::WithTrailingSeparator(folder) + PathBaseName(path);

@@ -24,6 +24,7 @@ bool WritePlaylist(const std::string& playlistPath, const Movie& movie);
 // ipl. On failure calls stopRun (when given; the workflow stops a running
 // indexing there), then shows the message "Failed to open playlist file for
 // writing" (caption "Error", error icon, owned by the main window); ipl stays.
+// An unknown id writes nothing and gives false (the lookup shows its message).
 bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlistPath,
                   const std::function<void()>& stopRun = {});
 

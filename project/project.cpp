@@ -1,5 +1,6 @@
 #include "project/project.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -64,51 +65,75 @@ CProject::CProject(const std::string& defaultBaseFolder) : output_(defaultBaseFo
 
 CProject::~CProject() = default;
 
+void CProject::NotifyChanged() {
+  ++revision_;
+  if (observer_) observer_();
+}
+
 void CProject::AddMovie(const std::string& path) {
   RemoveMovie(path);
-  movies_.emplace_back(path, capture_);
+  AppendMovie(Movie(path, capture_));
+  NotifyChanged();
+}
+
+void CProject::AppendMovie(Movie movie) {
+  const int32_t id = movie.id();
+  const auto it = movies_.insert(movies_.end(), std::move(movie));
+  byId_[id] = it;
+  byPath_[it->path()].push_back(it);
+}
+
+void CProject::EraseMovie(std::list<Movie>::iterator it) {
+  byId_.erase(it->id());
+  const auto samePath = byPath_.find(it->path());
+  if (samePath != byPath_.end()) {
+    auto& list = samePath->second;
+    list.erase(std::find(list.begin(), list.end(), it));
+    if (list.empty()) byPath_.erase(samePath);
+  }
+  movies_.erase(it);
 }
 
 void CProject::RemoveMovie(const std::string& path) {
-  for (auto it = movies_.begin(); it != movies_.end(); ++it) {
-    if (it->path() == path) {
-      movies_.erase(it);
-      return;
-    }
-  }
+  const auto found = byPath_.find(path);
+  if (found == byPath_.end()) return;
+  EraseMovie(found->second.front());
+  NotifyChanged();
 }
 
-void CProject::ClearMovies() { movies_.clear(); }
+void CProject::ClearMovies() {
+  movies_.clear();
+  byId_.clear();
+  byPath_.clear();
+  NotifyChanged();
+}
 
 void CProject::MarkDone(int32_t id) {
-  for (Movie& movie : movies_) {
-    if (movie.id() == id) movie.status = kMovieDone;
-  }
+  if (Movie* movie = MovieById(id)) movie->status = kMovieDone;
+  NotifyChanged();
 }
 
-const Movie& CProject::FindMovie(int32_t id) const {
-  for (const Movie& movie : movies_) {
-    if (movie.id() == id) return movie;
-  }
-  ShowInvalidIdMessage(id);
-  if (!fallbackRead_) fallbackRead_ = std::make_unique<Movie>("", capture_);
-  return *fallbackRead_;
+const Movie* CProject::MovieById(int32_t id) const {
+  const auto found = byId_.find(id);
+  return found == byId_.end() ? nullptr : &*found->second;
 }
 
-Movie& CProject::FindMovieForWrite(int32_t id) {
-  for (Movie& movie : movies_) {
-    if (movie.id() == id) return movie;
-  }
-  ShowInvalidIdMessage(id);
-  if (!fallbackWrite_) fallbackWrite_ = std::make_unique<Movie>("", capture_);
-  return *fallbackWrite_;
+Movie* CProject::MovieById(int32_t id) {
+  NotifyChanged();
+  const auto found = byId_.find(id);
+  return found == byId_.end() ? nullptr : &*found->second;
 }
 
-bool CProject::HasMovie(int32_t id) const {
-  for (const Movie& movie : movies_) {
-    if (movie.id() == id) return true;
-  }
-  return false;
+const Movie* CProject::FindMovie(int32_t id) const {
+  const Movie* movie = MovieById(id);
+  if (!movie) ShowInvalidIdMessage(id);
+  return movie;
+}
+
+Movie* CProject::FindMovieForWrite(int32_t id) {
+  Movie* movie = MovieById(id);
+  if (!movie) ShowInvalidIdMessage(id);
+  return movie;
 }
 
 std::string CProject::FileText(bool includeMovies) const {
@@ -178,7 +203,7 @@ bool CProject::Load(const std::string& path) {
     while ((tag = ReadTag(in)) == "<moviefile>") {
       Movie movie;
       movie.ReadXml(in);
-      movies_.push_back(std::move(movie));
+      AppendMovie(std::move(movie));
       ExpectTag(in, "</moviefile>");
     }
     if (tag != "</movies>") throw TagFormatError("Missing </movies>");
@@ -194,8 +219,10 @@ bool CProject::Load(const std::string& path) {
     ExpectTag(in, "</obxproject>");
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    NotifyChanged();
     return false;
   }
+  NotifyChanged();
   return true;
 }
 

@@ -5,12 +5,15 @@
 // project files (".obx"); the same format, without movies, is the settings
 // file "last_settings.bin" and the crash-recovery file.
 //
-// The process has one project, CProject::Instance(); other instances exist
-// only in tests. A project is used from the user-interface thread only.
+// A program makes its one project at its top and hands it down to what
+// needs it. A project is used from the user-interface thread only.
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/capture_settings.h"
 #include "project/movie.h"
@@ -43,48 +46,71 @@ class CProject {
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Sets status 2 on every movie with this id.
+  // Sets status 2 on the movie with this id.
   void MarkDone(int32_t id);
-  // Finds a movie by id. An unknown id shows the message "Internal error\n
-  // Invalid movie id <id>" (caption "Application error", no owner window)
-  // and returns a fallback record instead, one per variant, made at its first
-  // use from an empty path; it is never null and nothing is thrown.
-  const Movie& FindMovie(int32_t id) const;
-  Movie& FindMovieForWrite(int32_t id);
-  // True when a movie with this id is in the list (no message).
-  bool HasMovie(int32_t id) const;
+  // Finds a movie by id, in constant time. An unknown id shows the message
+  // "Internal error\nInvalid movie id <id>" (caption "Application error", no
+  // owner window) and gives null: the caller decides what then happens.
+  const Movie* FindMovie(int32_t id) const;
+  Movie* FindMovieForWrite(int32_t id);
+  // The same without the message, for ids that may have gone (a movie
+  // removed while it was worked on).
+  const Movie* MovieById(int32_t id) const;
+  Movie* MovieById(int32_t id);
+  bool HasMovie(int32_t id) const { return MovieById(id) != nullptr; }
   // Every movie in list order. References stay valid until the movie is
   // removed from the list.
   const std::list<Movie>& Movies() const { return movies_; }
 
   // ---- Capture settings (copied into the engine when a movie is opened).
-  CaptureSettings& Capture() { return capture_; }
+  CaptureSettings& Capture() {
+    NotifyChanged();
+    return capture_;
+  }
   const CaptureSettings& Capture() const { return capture_; }
 
   // ---- Output settings. The folder setters append a separator to a
   // non-empty folder that lacks one; an empty folder stays empty.
   const OutputSettings& Output() const { return output_; }
-  void SetHtmlTransform(const std::string& name) { output_.htmlTransform = name; }
-  void SetIndexphotoTransform(const std::string& name) { output_.indexphotoTransform = name; }
-  void SetReportTransform(const std::string& name) { output_.reportTransform = name; }
+  void SetHtmlTransform(const std::string& name) { Set(output_.htmlTransform, name); }
+  void SetIndexphotoTransform(const std::string& name) { Set(output_.indexphotoTransform, name); }
+  void SetReportTransform(const std::string& name) { Set(output_.reportTransform, name); }
   void SetThumbsFolder(const std::string& folder) {
-    output_.thumbsFolder = NormaliseFolder(folder);
+    Set(output_.thumbsFolder, NormaliseFolder(folder));
   }
-  void SetIplFolder(const std::string& folder) { output_.iplFolder = NormaliseFolder(folder); }
-  void SetHtmlFolder(const std::string& folder) { output_.htmlFolder = NormaliseFolder(folder); }
+  void SetIplFolder(const std::string& folder) { Set(output_.iplFolder, NormaliseFolder(folder)); }
+  void SetHtmlFolder(const std::string& folder) {
+    Set(output_.htmlFolder, NormaliseFolder(folder));
+  }
   void SetIndexphotoFolder(const std::string& folder) {
-    output_.indexphotoFolder = NormaliseFolder(folder);
+    Set(output_.indexphotoFolder, NormaliseFolder(folder));
   }
-  void SetIndexphotoEnabled(bool on) { output_.indexphotoEnabled = on; }
-  void SetHtmlEnabled(bool on) { output_.htmlEnabled = on; }
-  void SetIplEnabled(bool on) { output_.iplEnabled = on; }
-  void SetThumbsEnabled(bool on) { output_.thumbsEnabled = on; }
-  void SetIndexphotoUseFolder(bool on) { output_.indexphotoUseFolder = on; }
-  void SetHtmlUseFolder(bool on) { output_.htmlUseFolder = on; }
-  void SetIplUseFolder(bool on) { output_.iplUseFolder = on; }
-  void SetThumbsUseFolder(bool on) { output_.thumbsUseFolder = on; }
-  void SetImagescale(float scale) { output_.imagescale = scale; }
-  void SetCurrentPath(const std::string& folder) { output_.current_path = folder; }
+  void SetIndexphotoEnabled(bool on) { Set(output_.indexphotoEnabled, on); }
+  void SetHtmlEnabled(bool on) { Set(output_.htmlEnabled, on); }
+  void SetIplEnabled(bool on) { Set(output_.iplEnabled, on); }
+  void SetThumbsEnabled(bool on) { Set(output_.thumbsEnabled, on); }
+  void SetIndexphotoUseFolder(bool on) { Set(output_.indexphotoUseFolder, on); }
+  void SetHtmlUseFolder(bool on) { Set(output_.htmlUseFolder, on); }
+  void SetIplUseFolder(bool on) { Set(output_.iplUseFolder, on); }
+  void SetThumbsUseFolder(bool on) { Set(output_.thumbsUseFolder, on); }
+  void SetImagescale(float scale) { Set(output_.imagescale, scale); }
+  void SetCurrentPath(const std::string& folder) { Set(output_.current_path, folder); }
+
+  // ---- Change notice. Every operation that changes the project, and every
+  // write access (FindMovieForWrite, the non-const MovieById and Capture),
+  // raises the revision and then calls the observer. A write access notifies
+  // before the caller has made its change through what it gets: an observer
+  // that needs the changed project defers its work (e.g. to the event loop).
+  void SetChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  uint64_t Revision() const { return revision_; }
+  void NotifyChanged();
+  // Takes the output and capture settings of another project (a settings
+  // file read into a project of its own); the movies stay.
+  void CopySettingsFrom(const CProject& other) {
+    output_ = other.output_;
+    capture_ = other.capture_;
+    NotifyChanged();
+  }
 
   // ---- Project files.
 
@@ -141,17 +167,28 @@ class CProject {
                               const std::string& prefixWord, bool report);
 
  private:
+  template <typename T, typename V>
+  void Set(T& field, V&& value) {
+    field = std::forward<V>(value);
+    NotifyChanged();
+  }
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
+  void AppendMovie(Movie movie);
+  void EraseMovie(std::list<Movie>::iterator it);
 
   OutputSettings output_;
   std::list<Movie> movies_;
+  // The movies by id, and by path (those with one path in list order: movies
+  // are only ever appended). Kept with every change of movies_.
+  std::unordered_map<int32_t, std::list<Movie>::iterator> byId_;
+  std::unordered_map<std::string, std::vector<std::list<Movie>::iterator>> byPath_;
   CaptureSettings capture_;
   std::string tempFolder_;
   std::string runTemporaryFolder_;
   int renameCounter_ = 0;
-  mutable std::unique_ptr<Movie> fallbackRead_;
-  std::unique_ptr<Movie> fallbackWrite_;
+  uint64_t revision_ = 0;
+  std::function<void()> observer_;
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).

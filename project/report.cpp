@@ -1,7 +1,5 @@
 #include "project/report.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <exception>
 
 #include "platform/debug_output.h"
@@ -20,14 +18,7 @@ ReportResult WriteProjectReport(const CProject& project, const std::string& path
     if (!transform(&page, xml, "report/" + project.Output().reportTransform)) {
       return ReportResult::kTransformFailed;
     }
-    const int error = WriteOutputFile(path, page);
-    if (error != 0) {
-      char text[256];
-      std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
-                    path.c_str(), error);
-      ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
-      return ReportResult::kWriteFailed;
-    }
+    if (!WriteHtmlFile(path, page, MessageOwner::mainWindow)) return ReportResult::kWriteFailed;
     return ReportResult::kWritten;
   } catch (const std::exception&) {
     DebugOutput("Failed to generate report");

@@ -250,4 +250,16 @@ int WriteOutputFile(const std::string& path, std::string_view bytes) {
   return error != 0 ? error : EIO;
 }
 
+bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
+                   const std::function<void()>& beforeReport) {
+  const int error = WriteOutputFile(path, bytes);
+  if (error == 0) return true;
+  if (beforeReport) beforeReport();
+  char text[256];
+  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
+                path.c_str(), error);
+  ShowMessage("Error", text, MessageIcon::error, owner);
+  return false;
+}
+
 }  // namespace ombrelo

@@ -6,8 +6,11 @@
 //
 // Every value is escaped for XML (the title stays in a CDATA section), and
 // the declaration names the encoding the bytes have: UTF-8.
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "project/message_port.h"
 
 namespace ombrelo {
 
@@ -59,5 +62,13 @@ std::string XmlCdata(std::string_view text);
 // (WriteFileReplacing: never a partial file). Returns 0 on success, else the
 // system error number for the message that reports it.
 int WriteOutputFile(const std::string& path, std::string_view bytes);
+
+// Writes an HTML page or report as WriteOutputFile does and is the one place
+// that reports a failure: beforeReport runs first (the XSLT service stops
+// the indexing there), then "Failed to open html file (%s) for writing,
+// error : %d" is shown with the path and the error number (caption "Error",
+// error icon, the given owner). True when the file was written.
+bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
+                   const std::function<void()>& beforeReport = {});
 
 }  // namespace ombrelo

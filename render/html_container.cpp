@@ -1,10 +1,11 @@
-#include "render/html_container.h"
+#include "html_container.h"
 
 #include <litehtml/el_td.h>
 
 #include <QBrush>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "imaging/qimage_bitmap.h"
 
 namespace ombrelo {
 
@@ -140,6 +143,152 @@ QRegion Ring(const QRect& outer, const QRect& inner) {
   return region;
 }
 
+// A border's geometry: the outer edges and the drawn width of each side.
+struct BorderBox {
+  BorderBox(const litehtml::borders& borders, const litehtml::position& pos)
+      : l(SideVisible(borders.left) ? borders.left.width : 0),
+        t(SideVisible(borders.top) ? borders.top.width : 0),
+        r(SideVisible(borders.right) ? borders.right.width : 0),
+        b(SideVisible(borders.bottom) ? borders.bottom.width : 0),
+        x0(pos.x),
+        y0(pos.y),
+        x1(pos.x + pos.width),
+        y1(pos.y + pos.height),
+        inner(QPoint(x0 + l, y0 + t), QPoint(x1 - r - 1, y1 - b - 1)) {}
+
+  // The outer rectangle with inclusive corners.
+  QRect Outer() const { return QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)); }
+
+  // The side's trapezoid, its inner corners on the inner rectangle.
+  QPolygon Polygon(Side side) const {
+    switch (side) {
+      case Side::kTop:
+        return QPolygon(
+            {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1 - r, y0 + t), QPoint(x0 + l, y0 + t)});
+      case Side::kRight:
+        return QPolygon(
+            {QPoint(x1, y0), QPoint(x1, y1), QPoint(x1 - r, y1 - b), QPoint(x1 - r, y0 + t)});
+      case Side::kBottom:
+        return QPolygon(
+            {QPoint(x1, y1), QPoint(x0, y1), QPoint(x0 + l, y1 - b), QPoint(x1 - r, y1 - b)});
+      case Side::kLeft:
+        break;
+    }
+    return QPolygon(
+        {QPoint(x0, y1), QPoint(x0, y0), QPoint(x0 + l, y0 + t), QPoint(x0 + l, y1 - b)});
+  }
+
+  int l, t, r, b;
+  int x0, y0, x1, y1;
+  QRect inner;
+};
+
+// One solid colour and width all round.
+bool UniformSolid(const litehtml::borders& borders, const BorderBox& box) {
+  const litehtml::border* sides[] = {&borders.top, &borders.right, &borders.bottom};
+  for (const litehtml::border* side : sides) {
+    if (side->style != borders.left.style || ToQColor(side->color) != ToQColor(borders.left.color))
+      return false;
+  }
+  return box.l == box.t && box.t == box.r && box.r == box.b &&
+         borders.left.style == litehtml::border_style_solid;
+}
+
+// Rounded corners with one solid colour all round: one ring.
+void DrawRoundedRing(QPainter& painter, const BorderBox& box, const litehtml::borders& borders) {
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  QPainterPath ring =
+      RoundedRect(QRectF(box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0), borders.radius);
+  ring.addPath(RoundedRect(QRectF(box.x0 + box.l, box.y0 + box.t, box.x1 - box.x0 - box.l - box.r,
+                                  box.y1 - box.y0 - box.t - box.b),
+                           Shrink(borders.radius, box.l, box.t, box.r, box.b)));
+  ring.setFillRule(Qt::OddEvenFill);
+  painter.fillPath(ring, ToQColor(borders.left.color));
+}
+
+// Dotted and dashed sides: a line along the middle of the side.
+void DrawBrokenLine(QPainter& painter, const BorderBox& box, Side side, QColor color, int width,
+                    bool dotted) {
+  painter.setPen(QPen(color, width, dotted ? Qt::DotLine : Qt::DashLine, Qt::FlatCap));
+  const qreal half = width / 2.0;
+  switch (side) {
+    case Side::kTop:
+      painter.drawLine(QPointF(box.x0, box.y0 + half), QPointF(box.x1, box.y0 + half));
+      break;
+    case Side::kBottom:
+      painter.drawLine(QPointF(box.x0, box.y1 - half), QPointF(box.x1, box.y1 - half));
+      break;
+    case Side::kLeft:
+      painter.drawLine(QPointF(box.x0 + half, box.y0), QPointF(box.x0 + half, box.y1));
+      break;
+    case Side::kRight:
+      painter.drawLine(QPointF(box.x1 - half, box.y0), QPointF(box.x1 - half, box.y1));
+      break;
+  }
+}
+
+// Double sides: two lines of a third of the width each, the gap between
+// them left open.
+QRegion DoubleLines(const BorderBox& box) {
+  auto third = [](int width) { return width > 0 ? std::max(1, width / 3) : 0; };
+  const QRect outer = box.Outer();
+  const QRect outerInner = outer.adjusted(third(box.l), third(box.t), -third(box.r), -third(box.b));
+  const QRect innerOuter =
+      box.inner.adjusted(-third(box.l), -third(box.t), third(box.r), third(box.b));
+  return Ring(outer, outerInner) + Ring(innerOuter, box.inner);
+}
+
+void DrawBorderSide(QPainter& painter, const BorderBox& box, Side side,
+                    const litehtml::border& border, int width) {
+  if (width <= 0) return;
+  const QColor color = ToQColor(border.color);
+  const QPolygon polygon = box.Polygon(side);
+  // For inset the top and left sides are the dark ones, for outset the
+  // bottom and right ones.
+  const bool darkSide = side == Side::kTop || side == Side::kLeft;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(Qt::NoPen);
+  switch (border.style) {
+    case litehtml::border_style_dotted:
+    case litehtml::border_style_dashed:
+      DrawBrokenLine(painter, box, side, color, width,
+                     border.style == litehtml::border_style_dotted);
+      break;
+    case litehtml::border_style_double:
+      painter.setClipRegion(DoubleLines(box), Qt::IntersectClip);
+      painter.setBrush(color);
+      painter.drawPolygon(polygon);
+      break;
+    case litehtml::border_style_inset:
+    case litehtml::border_style_outset:
+      painter.setBrush(Shade(color, (border.style == litehtml::border_style_inset) == darkSide));
+      painter.drawPolygon(polygon);
+      break;
+    case litehtml::border_style_groove:
+    case litehtml::border_style_ridge: {
+      // Outer half shaded like inset (groove) or outset (ridge), inner half
+      // the other way round.
+      const QRect middle = box.Outer().adjusted(box.l / 2, box.t / 2, -(box.r / 2), -(box.b / 2));
+      const bool outerDark = (border.style == litehtml::border_style_groove) == darkSide;
+      painter.save();
+      painter.setClipRegion(Ring(box.Outer(), middle), Qt::IntersectClip);
+      painter.setBrush(Shade(color, outerDark));
+      painter.drawPolygon(polygon);
+      painter.restore();
+      painter.setClipRegion(Ring(middle, box.inner), Qt::IntersectClip);
+      painter.setBrush(Shade(color, !outerDark));
+      painter.drawPolygon(polygon);
+      break;
+    }
+    default:  // solid
+      painter.setBrush(color);
+      painter.drawPolygon(polygon);
+      break;
+  }
+  painter.restore();
+}
+
 // A table cell that also honours the "cellpadding" attribute of its table,
 // as a presentational hint: author styles still override it.
 class TableCell : public litehtml::el_td {
@@ -186,15 +335,26 @@ QUrl QtHtmlContainer::Resolve(const char* reference, const char* base) const {
   return from.resolved(ref);
 }
 
-void QtHtmlContainer::StoreImage(const QUrl& url, const QImage& image) {
+void QtHtmlContainer::StoreImage(const QUrl& url, const QString& localFile) {
   ImageSlot& slot = images_[url.toString(QUrl::FullyEncoded)];
   slot.loaded = true;
-  slot.image = image;
+  slot.file = localFile;
+  slot.drawn = QImage();
+  slot.size = QSize();
+  if (localFile.isEmpty()) return;
+  QImageReader reader(localFile);
+  slot.size = reader.size();
+  slot.jpeg = reader.format() == "jpeg";
+  if (!slot.size.isValid() && reader.canRead()) slot.size = reader.read().size();
 }
 
 bool QtHtmlContainer::HasImage(const QUrl& url) const {
   const ImageSlot* slot = FindImage(url);
-  return slot && slot->loaded && !slot->image.isNull();
+  return slot && slot->Readable();
+}
+
+void QtHtmlContainer::ReleaseDrawnImages() {
+  for (auto& entry : images_) entry.second.drawn = QImage();
 }
 
 void QtHtmlContainer::ClearImages() { images_.clear(); }
@@ -209,13 +369,21 @@ QtHtmlContainer::ImageSlot* QtHtmlContainer::FindImage(const QUrl& url) {
   return it == images_.end() ? nullptr : &it->second;
 }
 
-const QImage& QtHtmlContainer::ImageAtSize(ImageSlot& slot, int width, int height) {
-  const QSize size(width, height);
-  if (slot.image.size() == size) return slot.image;
-  if (slot.scaled.size() != size) {
-    slot.scaled = slot.image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+const QImage& QtHtmlContainer::ImageAtSize(ImageSlot& slot, QSize size) {
+  if (!slot.Readable() || size.isEmpty() || slot.drawn.size() == size) return slot.drawn;
+  QImage image;
+  if (slot.jpeg) {
+    // The decoder reduces a large JPEG by 1/2, 1/4 or 1/8 on its own when
+    // the size allows, which is what keeps a sheet of large frames cheap.
+    PictureSize request{size.width(), size.height()};
+    image = LoadQImage(slot.file.toStdString(), &request);
   }
-  return slot.scaled;
+  if (image.isNull()) image = QImageReader(slot.file).read();
+  if (!image.isNull() && image.size() != size) {
+    image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  slot.drawn = image;
+  return slot.drawn;
 }
 
 void QtHtmlContainer::Draw(litehtml::document& document, QPainter& painter, int x, int y,
@@ -329,10 +497,10 @@ void QtHtmlContainer::draw_list_marker(litehtml::uint_ptr hdc,
   if (!painter) return;
   const QRect box = ToQRect(marker.pos);
   if (!marker.image.empty()) {
-    const ImageSlot* slot = static_cast<const QtHtmlContainer*>(this)->FindImage(
-        Resolve(marker.image.c_str(), marker.baseurl));
-    if (slot && !slot->image.isNull()) {
-      painter->drawImage(QRect(box.topLeft(), slot->image.size()), slot->image);
+    ImageSlot* slot = FindImage(Resolve(marker.image.c_str(), marker.baseurl));
+    const QImage image = slot ? ImageAtSize(*slot, slot->size) : QImage();
+    if (!image.isNull()) {
+      painter->drawImage(box.topLeft(), image);
       return;
     }
   }
@@ -364,14 +532,24 @@ void QtHtmlContainer::DrawImage(QPainter& painter, ImageSlot& slot,
                                 const litehtml::background_paint& bg, const QRect& area) {
   const int w = bg.image_size.width;
   const int h = bg.image_size.height;
-  if (w <= 0 || h <= 0 || slot.image.isNull()) return;
-  const QImage& image = ImageAtSize(slot, w, h);
-  if (image.isNull()) return;
+  if (w <= 0 || h <= 0 || !slot.Readable()) return;
   const QPoint origin(bg.position_x, bg.position_y);
   if (bg.repeat == litehtml::background_repeat_no_repeat) {
-    painter.drawImage(origin, image);
+    // Decoded at the size it reaches the picture with (a sheet drawn
+    // reduced needs no more pixels than it shows).
+    const QTransform& t = painter.transform();
+    const QSize device(std::max(1, qRound(w * t.m11())), std::max(1, qRound(h * t.m22())));
+    const QImage& image = ImageAtSize(slot, device);
+    if (image.isNull()) return;
+    if (device == QSize(w, h)) {
+      painter.drawImage(origin, image);
+    } else {
+      painter.drawImage(QRectF(origin, QSizeF(w, h)), image);
+    }
     return;
   }
+  const QImage& image = ImageAtSize(slot, QSize(w, h));
+  if (image.isNull()) return;
   QBrush brush(image);
   brush.setTransform(QTransform::fromTranslate(origin.x(), origin.y()));
   QRect fill = area;
@@ -414,141 +592,17 @@ void QtHtmlContainer::draw_borders(litehtml::uint_ptr hdc, const litehtml::borde
                                    const litehtml::position& draw_pos, bool /*root*/) {
   QPainter* painter = AsPainter(hdc);
   if (!painter) return;
-  const int l = SideVisible(borders.left) ? borders.left.width : 0;
-  const int t = SideVisible(borders.top) ? borders.top.width : 0;
-  const int r = SideVisible(borders.right) ? borders.right.width : 0;
-  const int b = SideVisible(borders.bottom) ? borders.bottom.width : 0;
-  if (l == 0 && t == 0 && r == 0 && b == 0) return;
-
-  const QRect outer = ToQRect(draw_pos);
-  const int x0 = outer.x(), y0 = outer.y();
-  const int x1 = x0 + draw_pos.width, y1 = y0 + draw_pos.height;
-  const QRect inner(QPoint(x0 + l, y0 + t), QPoint(x1 - r - 1, y1 - b - 1));
-
+  const BorderBox box(borders, draw_pos);
+  if (box.l == 0 && box.t == 0 && box.r == 0 && box.b == 0) return;
   painter->save();
-
-  // Rounded corners with one solid colour all round: one ring.
-  const bool uniform = l == t && t == r && r == b && borders.left.style == borders.top.style &&
-                       borders.top.style == borders.right.style &&
-                       borders.right.style == borders.bottom.style &&
-                       borders.left.style == litehtml::border_style_solid &&
-                       ToQColor(borders.left.color) == ToQColor(borders.top.color) &&
-                       ToQColor(borders.top.color) == ToQColor(borders.right.color) &&
-                       ToQColor(borders.right.color) == ToQColor(borders.bottom.color);
-  if (HasRadius(borders.radius) && uniform) {
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    QPainterPath ring = RoundedRect(QRectF(outer), borders.radius);
-    ring.addPath(RoundedRect(QRectF(x0 + l, y0 + t, x1 - x0 - l - r, y1 - y0 - t - b),
-                             Shrink(borders.radius, l, t, r, b)));
-    ring.setFillRule(Qt::OddEvenFill);
-    painter->fillPath(ring, ToQColor(borders.left.color));
-    painter->restore();
-    return;
+  if (HasRadius(borders.radius) && UniformSolid(borders, box)) {
+    DrawRoundedRing(*painter, box, borders);
+  } else {
+    DrawBorderSide(*painter, box, Side::kTop, borders.top, box.t);
+    DrawBorderSide(*painter, box, Side::kRight, borders.right, box.r);
+    DrawBorderSide(*painter, box, Side::kBottom, borders.bottom, box.b);
+    DrawBorderSide(*painter, box, Side::kLeft, borders.left, box.l);
   }
-
-  auto sidePolygon = [&](Side side) {
-    switch (side) {
-      case Side::kTop:
-        return QPolygon(
-            {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1 - r, y0 + t), QPoint(x0 + l, y0 + t)});
-      case Side::kRight:
-        return QPolygon(
-            {QPoint(x1, y0), QPoint(x1, y1), QPoint(x1 - r, y1 - b), QPoint(x1 - r, y0 + t)});
-      case Side::kBottom:
-        return QPolygon(
-            {QPoint(x1, y1), QPoint(x0, y1), QPoint(x0 + l, y1 - b), QPoint(x1 - r, y1 - b)});
-      case Side::kLeft:
-        break;
-    }
-    return QPolygon(
-        {QPoint(x0, y1), QPoint(x0, y0), QPoint(x0 + l, y0 + t), QPoint(x0 + l, y1 - b)});
-  };
-
-  auto drawSide = [&](Side side, const litehtml::border& border, int width) {
-    if (width <= 0) return;
-    const QColor color = ToQColor(border.color);
-    const QPolygon polygon = sidePolygon(side);
-    const bool darkSide = side == Side::kTop || side == Side::kLeft;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->setPen(Qt::NoPen);
-    switch (border.style) {
-      case litehtml::border_style_dotted:
-      case litehtml::border_style_dashed: {
-        QPen pen(color, width,
-                 border.style == litehtml::border_style_dotted ? Qt::DotLine : Qt::DashLine,
-                 Qt::FlatCap);
-        painter->setPen(pen);
-        const qreal half = width / 2.0;
-        switch (side) {
-          case Side::kTop:
-            painter->drawLine(QPointF(x0, y0 + half), QPointF(x1, y0 + half));
-            break;
-          case Side::kBottom:
-            painter->drawLine(QPointF(x0, y1 - half), QPointF(x1, y1 - half));
-            break;
-          case Side::kLeft:
-            painter->drawLine(QPointF(x0 + half, y0), QPointF(x0 + half, y1));
-            break;
-          case Side::kRight:
-            painter->drawLine(QPointF(x1 - half, y0), QPointF(x1 - half, y1));
-            break;
-        }
-        break;
-      }
-      case litehtml::border_style_double: {
-        // Two lines of a third of the width each, the gap between them
-        // left open.
-        const QRect outerBand(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
-        const QRect outerInner =
-            outerBand.adjusted(l > 0 ? std::max(1, l / 3) : 0, t > 0 ? std::max(1, t / 3) : 0,
-                               r > 0 ? -std::max(1, r / 3) : 0, b > 0 ? -std::max(1, b / 3) : 0);
-        const QRect innerOuter =
-            inner.adjusted(l > 0 ? -std::max(1, l / 3) : 0, t > 0 ? -std::max(1, t / 3) : 0,
-                           r > 0 ? std::max(1, r / 3) : 0, b > 0 ? std::max(1, b / 3) : 0);
-        painter->setClipRegion(Ring(outerBand, outerInner) + Ring(innerOuter, inner),
-                               Qt::IntersectClip);
-        painter->setBrush(color);
-        painter->drawPolygon(polygon);
-        break;
-      }
-      case litehtml::border_style_inset:
-      case litehtml::border_style_outset: {
-        const bool dark = (border.style == litehtml::border_style_inset) == darkSide;
-        painter->setBrush(Shade(color, dark));
-        painter->drawPolygon(polygon);
-        break;
-      }
-      case litehtml::border_style_groove:
-      case litehtml::border_style_ridge: {
-        // Outer half shaded like inset (groove) or outset (ridge), inner
-        // half the other way round.
-        const QRect middle = QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1))
-                                 .adjusted(l / 2, t / 2, -(r / 2), -(b / 2));
-        const bool outerDark = (border.style == litehtml::border_style_groove) == darkSide;
-        painter->save();
-        painter->setClipRegion(Ring(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)), middle),
-                               Qt::IntersectClip);
-        painter->setBrush(Shade(color, outerDark));
-        painter->drawPolygon(polygon);
-        painter->restore();
-        painter->setClipRegion(Ring(middle, inner), Qt::IntersectClip);
-        painter->setBrush(Shade(color, !outerDark));
-        painter->drawPolygon(polygon);
-        break;
-      }
-      default:  // solid
-        painter->setBrush(color);
-        painter->drawPolygon(polygon);
-        break;
-    }
-    painter->restore();
-  };
-
-  drawSide(Side::kTop, borders.top, t);
-  drawSide(Side::kRight, borders.right, r);
-  drawSide(Side::kBottom, borders.bottom, b);
-  drawSide(Side::kLeft, borders.left, l);
   painter->restore();
 }
 
@@ -593,9 +647,9 @@ void QtHtmlContainer::get_image_size(const litehtml::tchar_t* src, const litehtm
   sz.height = 0;
   if (!src || !*src) return;
   const ImageSlot* slot = FindImage(Resolve(src, baseurl));
-  if (slot && !slot->image.isNull()) {
-    sz.width = slot->image.width();
-    sz.height = slot->image.height();
+  if (slot && slot->Readable()) {
+    sz.width = slot->size.width();
+    sz.height = slot->size.height();
   }
 }
 

@@ -2,12 +2,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTransform>
 #include <algorithm>
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <span>
 
-#include "imaging/bitmap_header.h"
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
 #include "platform/debug_output.h"
@@ -45,24 +44,6 @@ void ShowOutOfMemory(const std::string& text) {
 
 }  // namespace
 
-std::vector<TileStep> PlanTiles(int tileWidth, int tileHeight, int totalWidth, int totalHeight) {
-  std::vector<TileStep> steps;
-  if (tileWidth <= 0 || tileHeight <= 0 || totalWidth <= 0 || totalHeight <= 0) return steps;
-  // 64-bit counters: a page near the largest int must not overflow them.
-  for (int64_t y = 0; y < totalHeight; y += tileHeight) {
-    const int top = static_cast<int>(y);
-    const int bandHeight = std::min(tileHeight, totalHeight - top);
-    const int sourceY = top == 0 ? 0 : tileHeight - bandHeight;
-    for (int64_t x = 0; x < totalWidth; x += tileWidth) {
-      const int left = static_cast<int>(x);
-      const int columnWidth = std::min(tileWidth, totalWidth - left);
-      const int sourceX = left == 0 ? 0 : tileWidth - columnWidth;
-      steps.push_back(TileStep{left, top, sourceX, sourceY, columnWidth, bandHeight});
-    }
-  }
-  return steps;
-}
-
 // The renderer's ears on the view: counts downloads and writes a debug line
 // for every event it handles.
 class HtmlRenderer::EventSink : public HtmlViewListener {
@@ -86,10 +67,16 @@ class HtmlRenderer::EventSink : public HtmlViewListener {
   void NavigateError(const std::string&) override {
     navigationFailed_ = true;
     DebugOutput("DISPID_NAVIGATEERROR\n");
+    if (loaded) loaded();
   }
-  void DocumentComplete(const std::string&) override { DebugOutput("DISPID_DOCUMENTCOMPLETE\n"); }
+  void DocumentComplete(const std::string&) override {
+    DebugOutput("DISPID_DOCUMENTCOMPLETE\n");
+    if (loaded) loaded();
+  }
   void ProgressChange(int, int) override { DebugOutput("DISPID_PROGRESSCHANGE\n"); }
   void TitleChange(const std::string&) override { DebugOutput("DISPID_TITLECHANGE\n"); }
+
+  std::function<void()> loaded;  // the renderer owner's notice
 
  private:
   bool downloadSeen_ = false;  // set by the first download, never cleared
@@ -109,6 +96,10 @@ HtmlRenderer::HtmlRenderer(int width, int height, TickSource ticks)
 
 HtmlRenderer::~HtmlRenderer() {
   if (view_) view_->SetListener(nullptr);
+}
+
+void HtmlRenderer::SetLoadedNotice(std::function<void()> notice) {
+  sink_->loaded = std::move(notice);
 }
 
 bool HtmlRenderer::NavigationFailed() const { return sink_ && sink_->NavigationFailed(); }
@@ -164,10 +155,11 @@ void HtmlRenderer::Capture() {
   view.SetScrollLeft(0);
   view.SetScrollTop(0);
 
+  // A page larger than the window is drawn at its full scroll size.
   if (height < scrollHeight || width < scrollWidth) {
-    DrawTiles(width, height, scrollWidth, scrollHeight);
+    DrawPage(scrollWidth, scrollHeight);
   } else {
-    DrawOnce(width, height);
+    DrawPage(width, height);
   }
 
   view.SetBodyAttribute("scroll", scroll);
@@ -175,72 +167,71 @@ void HtmlRenderer::Capture() {
   view.SetScrollLeft(scrollLeft);
 }
 
-void HtmlRenderer::DrawOnce(int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  if (image.isNull()) {
-    OutOfMemory(width, height, true);
+void HtmlRenderer::DrawPage(int pageWidth, int pageHeight) {
+  const double scale =
+      std::min({1.0, double{kMaxJpegSide} / pageWidth, double{kMaxJpegSide} / pageHeight});
+  if (scale < kMinimumScale) {
+    OutOfMemory(pageWidth, pageHeight);
     return;
   }
-  {
-    QPainter painter(&image);
-    view_->DrawVisible(painter);
+  // The picture's size; every part of the page stays in it.
+  const int width = std::max(1, static_cast<int>(pageWidth * scale));
+  const int height = std::max(1, static_cast<int>(pageHeight * scale));
+  const int bandRows =
+      static_cast<int>(std::clamp<int64_t>(kBandBytes / (int64_t{width} * 4), 1, height));
+  QImage band(width, bandRows, QImage::Format_RGB32);
+  if (band.isNull()) {
+    OutOfMemory(width, bandRows);
+    return;
   }
-  Save(image);
-}
 
-void HtmlRenderer::DrawTiles(int tileWidth, int tileHeight, int totalWidth, int totalHeight) {
-  QImage whole(totalWidth, totalHeight, QImage::Format_RGB32);
-  if (whole.isNull()) {
-    OutOfMemory(totalWidth, totalHeight, true);
+  JpegStreamWriter writer;
+  if (!writer.Open(outputPath_, width, height, quality_)) {
+    SaveFailed(writer, width, height);
     return;
   }
-  QImage tile(tileWidth, tileHeight, QImage::Format_RGB32);
-  if (tile.isNull()) {
-    OutOfMemory(tileWidth, tileHeight, false);
-    return;
-  }
-  {
-    QPainter painter(&whole);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const TileStep& step : PlanTiles(tileWidth, tileHeight, totalWidth, totalHeight)) {
-      view_->SetScrollTop(step.top);
-      view_->SetScrollLeft(step.left);
-      {
-        QPainter tilePainter(&tile);
-        view_->DrawVisible(tilePainter);
-      }
-      painter.drawImage(QPoint(step.left, step.top), tile,
-                        QRect(step.sourceX, step.sourceY, step.width, step.height));
+  for (int top = 0; top < height; top += bandRows) {
+    const int rows = std::min(bandRows, height - top);
+    {
+      QPainter painter(&band);
+      painter.setTransform(QTransform(scale, 0, 0, scale, 0, -top));
+      // The page rows that reach the band, with a row to spare on each side
+      // of a reduced page.
+      const int pageTop = scale < 1 ? static_cast<int>(std::floor(top / scale)) - 1 : top;
+      const int pageBottom =
+          scale < 1 ? static_cast<int>(std::ceil((top + rows) / scale)) + 1 : top + rows;
+      view_->DrawArea(painter, QRect(0, pageTop, pageWidth, pageBottom - pageTop));
+    }
+    view_->ReleaseDrawnImages();
+    // The band's rows as they lie in memory: 32 bits per pixel in bitmap
+    // byte order (blue, green, red, unused), top row first, at the image's
+    // own stride.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "Format_RGB32 is B, G, R, X in memory");
+    Picture rows32;
+    rows32.pixels = band.bits();
+    rows32.width = width;
+    rows32.height = rows;
+    rows32.stride = static_cast<int32_t>(band.bytesPerLine());
+    rows32.bitsPerPixel = 32;
+    if (!writer.WriteRows(rows32)) {
+      SaveFailed(writer, width, height);
+      return;
     }
   }
-  Save(whole);
+  if (!writer.Finish()) SaveFailed(writer, width, height);
 }
 
-void HtmlRenderer::OutOfMemory(int width, int height, bool tell) {
+void HtmlRenderer::OutOfMemory(int width, int height) {
   const std::string text =
       Format("Fatal error. We are out of memory. Failed to create a %dx%d image", width, height);
-  if (tell) ShowOutOfMemory(text);
+  ShowOutOfMemory(text);
   // The movie learns of it too: no index photo was written.
   errorText_ += text + "\n";
 }
 
-void HtmlRenderer::Save(const QImage& image) {
-  // The picture is the image's rows as they lie in memory: 32 bits per
-  // pixel in bitmap byte order (blue, green, red, unused), top row first.
-  static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "Format_RGB32 is B, G, R, X in memory");
-  BitmapInfoHeader header;
-  header.biWidth = image.width();
-  header.biHeight = image.height();
-  header.biBitCount = 32;
-  header.biSizeImage = static_cast<uint32_t>(image.bytesPerLine()) * image.height();
-  const HeaderPicture picture =
-      PictureFromBitmapHeader(header, {}, const_cast<uint8_t*>(image.constBits()));
-  errno = 0;
-  if (!SaveJPG(picture.picture, outputPath_, quality_, /*bottomUp=*/false)) {
-    const int code = errno;
-    errorText_ += Format("Failed to save jpeg image '%s' of size %dx%d - Code: %d\n",
-                         outputPath_.c_str(), image.width(), image.height(), code);
-  }
+void HtmlRenderer::SaveFailed(const JpegStreamWriter& writer, int width, int height) {
+  errorText_ += Format("Failed to save jpeg image '%s' of size %dx%d - Code: %d\n",
+                       outputPath_.c_str(), width, height, writer.ErrorCode());
 }
 
 }  // namespace ombrelo

@@ -7,38 +7,16 @@
 // IsReady() until it answers true and call Capture(). ErrorText() holds what
 // went wrong in the last capture ("" when the JPEG was written).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/sync.h"
-
-class QImage;
 
 namespace ombrelo {
 
 class HtmlView;
-
-// One step of drawing a page larger than the window: scroll the body to
-// (left, top), draw the window into the tile, and copy the tile's rectangle
-// at (sourceX, sourceY) of width x height to (left, top) of the whole
-// picture. The source offsets are not 0 only in the last band and column,
-// where the view clamps the scroll position so that the page's end lies at
-// the bottom or right edge of the tile.
-struct TileStep {
-  int left = 0;
-  int top = 0;
-  int sourceX = 0;
-  int sourceY = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const TileStep&) const = default;
-};
-
-// The steps for a page of totalWidth x totalHeight drawn through a window
-// of tileWidth x tileHeight, band by band from the top, each band from the
-// left. Empty when a size is not positive.
-std::vector<TileStep> PlanTiles(int tileWidth, int tileHeight, int totalWidth, int totalHeight);
+class JpegStreamWriter;
 
 class HtmlRenderer {
  public:
@@ -63,11 +41,23 @@ class HtmlRenderer {
   // ready.
   bool IsReady();
 
-  // When IsReady: draws the page at its full scroll size (once, or by
-  // window-sized tiles when it is larger than the window) and saves it to
-  // the output path. Failures go to ErrorText() (and the out-of-memory case
-  // also to a message box). Does nothing when the page is not ready.
+  // When IsReady: draws the page at its full scroll size (the window's size
+  // when the page fits in it) and saves it to the output path. The page is
+  // drawn band by band from the top, each band handed to the JPEG encoder
+  // as soon as it is drawn, so that neither the picture nor the page's
+  // pictures are ever whole in memory. A page larger than a JPEG file
+  // allows (kMaxJpegSide either way) is drawn reduced to fit, down to
+  // kMinimumScale; a page that would need more is refused as too large for
+  // memory. Failures go to ErrorText() (and the out-of-memory case also to
+  // a message box). Does nothing when the page is not ready.
   void Capture();
+
+  // The largest side of a JPEG file.
+  static constexpr int kMaxJpegSide = 65500;
+  // The most a page is reduced to fit.
+  static constexpr double kMinimumScale = 1.0 / 64;
+  // The memory one band of the picture may take.
+  static constexpr int64_t kBandBytes = int64_t{16} << 20;
 
   const std::string& ErrorText() const { return errorText_; }
   const std::string& Url() const { return url_; }
@@ -77,6 +67,10 @@ class HtmlRenderer {
   // True when the page last navigated to could not be loaded at all (the
   // view shows its error page instead; the page will never be ready).
   bool NavigationFailed() const;
+  // Called (on the view's thread) when the page last navigated to has
+  // finished loading or failed to load: the moment to ask IsReady again.
+  // The call comes from inside the view's event handling: post, don't draw.
+  void SetLoadedNotice(std::function<void()> notice);
   int Width() const { return width_; }
   int Height() const { return height_; }
 
@@ -85,10 +79,9 @@ class HtmlRenderer {
  private:
   class EventSink;
 
-  void DrawOnce(int width, int height);
-  void DrawTiles(int tileWidth, int tileHeight, int totalWidth, int totalHeight);
-  void Save(const QImage& image);
-  void OutOfMemory(int width, int height, bool tell);
+  void DrawPage(int pageWidth, int pageHeight);
+  void SaveFailed(const JpegStreamWriter& writer, int width, int height);
+  void OutOfMemory(int width, int height);
 
   TickSource ticks_;
   std::unique_ptr<HtmlView> view_;

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/html_container.h"
+#include "html_container.h"
 #include "render/master_stylesheet.h"
 
 namespace ombrelo {
@@ -137,6 +137,12 @@ class HtmlView::Impl : public QtHtmlContainer {
     const QRect visible(0, 0, ViewportWidth(), ViewportHeight());
     painter.fillRect(visible, Qt::white);
     if (document_) QtHtmlContainer::Draw(*document_, painter, -scrollX, -scrollY, visible);
+  }
+
+  void DrawArea(QPainter& painter, const QRect& area) {
+    Layout();
+    painter.fillRect(area, Qt::white);
+    if (document_) QtHtmlContainer::Draw(*document_, painter, 0, 0, area);
   }
 
   // Runs one of the engine's mouse handlers and what it leads to: images
@@ -265,9 +271,7 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   void LoadImage(uint64_t gen, const QUrl& url) {
     if (gen != generation_) return;
-    QImage image;
-    if (url.isLocalFile()) image.load(url.toLocalFile());
-    StoreImage(url, image);
+    StoreImage(url, url.isLocalFile() ? url.toLocalFile() : QString());
     layoutDirty_ = true;
     --openDownloads_;
     ++downloadsDone_;
@@ -339,6 +343,8 @@ void HtmlView::SetScrollLeft(int x) { impl_->SetScroll(x, impl_->scrollY); }
 void HtmlView::SetScrollTop(int y) { impl_->SetScroll(impl_->scrollX, y); }
 
 void HtmlView::DrawVisible(QPainter& painter) { impl_->Draw(painter); }
+void HtmlView::DrawArea(QPainter& painter, const QRect& area) { impl_->DrawArea(painter, area); }
+void HtmlView::ReleaseDrawnImages() { impl_->ReleaseDrawnImages(); }
 
 QImage HtmlView::RenderVisible() {
   QImage image(std::max(1, Width()), std::max(1, Height()), QImage::Format_RGB32);

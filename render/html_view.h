@@ -26,8 +26,11 @@
 // DownloadComplete before the BeforeNavigate of the new page, so begin and
 // complete events always pair up.
 //
-// Pictures are read with Qt's image readers (JPEG, BMP, PNG, GIF) from local
-// files; other URLs are not fetched.
+// Pictures come from local files; other URLs are not fetched. Loading a
+// picture reads only its size; its pixels are decoded when it is drawn, at
+// the size it is drawn at (JPEG files through the picture loader, reduced by
+// the decoder when they are drawn small; BMP, PNG and GIF through Qt's
+// readers).
 //
 // Scrolling follows the page's body as browsers expose it: the offset size
 // is the visible area, the scroll size is the laid-out page but at least the
@@ -38,6 +41,7 @@
 
 class QImage;
 class QPainter;
+class QRect;
 
 namespace ombrelo {
 
@@ -124,6 +128,12 @@ class HtmlView {
   // Draws the visible area at the scroll position with its top-left corner
   // at (0, 0) of the painter, on white where the page has no background.
   void DrawVisible(QPainter& painter);
+  // Draws the area of the laid-out page (page coordinates, whatever the
+  // scroll position) through the painter's transformation, on white.
+  void DrawArea(QPainter& painter, const QRect& area);
+  // Drops the pictures decoded for drawing; they are decoded again when
+  // next drawn.
+  void ReleaseDrawnImages();
   // Convenience: the visible area as a new image (Format_RGB32).
   QImage RenderVisible();
 

@@ -1,8 +1,10 @@
 #include "render/index_photo.h"
 
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
-#include <thread>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
@@ -29,13 +31,14 @@ std::string WithPath(const char* text, const std::string& path) {
 
 }  // namespace
 
-std::string ProjectIndexPhotoHost::TemporaryFolder() {
-  return CProject::Instance().TemporaryFolder();
-}
+ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
+    : project_(project), pages_(pages) {}
+
+std::string ProjectIndexPhotoHost::TemporaryFolder() { return project_.TemporaryFolder(); }
 
 bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
                                          const std::string& stylesheet) {
-  return GeneratePageForMovie(pagePath, stylesheet, movieId);
+  return pages_.GeneratePageForMovie(pagePath, stylesheet, movieId);
 }
 
 void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
@@ -44,12 +47,12 @@ void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
 }
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
-  CProject& project = CProject::Instance();
-  if (!project.HasMovie(movieId)) {
+  Movie* movie = project_.FindMovieForWrite(movieId);
+  if (!movie) {
     DebugOutput("Index photo of a removed movie: " + text);
     return;
   }
-  project.FindMovieForWrite(movieId).SetError(text);
+  movie->SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {
@@ -57,8 +60,14 @@ std::string NextTemporaryPageName(const std::string& folder) {
   return paths::WithTrailingSeparator(folder) + "tmphtmltoimage" + std::to_string(number) + ".html";
 }
 
-IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks)
-    : host_(host), ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)) {}
+IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks, uint64_t giveUpMs)
+    : host_(host),
+      ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)),
+      giveUpMs_(giveUpMs),
+      deadline_(std::make_unique<QTimer>()) {
+  deadline_->setSingleShot(true);
+  QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
+}
 
 IndexPhotoGenerator::~IndexPhotoGenerator() = default;
 
@@ -76,7 +85,13 @@ void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPat
   }
   // The companion files go next to the page that refers to them.
   host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+  RenderPage(movieId, page, outputPath, width, height, quality);
+}
 
+void IndexPhotoGenerator::RenderPage(int32_t movieId, const std::string& page,
+                                     const std::string& outputPath, int width, int height,
+                                     int quality) {
+  if (outputPath.empty()) return;
   const Request request{movieId, page, outputPath, quality, width, height};
   if (current_) {
     waiting_.push_back(request);
@@ -86,7 +101,12 @@ void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPat
 }
 
 void IndexPhotoGenerator::Start(const Request& request) {
-  if (!renderer_) renderer_ = std::make_unique<HtmlRenderer>(request.width, request.height, ticks_);
+  if (!renderer_) {
+    renderer_ = std::make_unique<HtmlRenderer>(request.width, request.height, ticks_);
+    renderer_->SetLoadedNotice([this] {
+      if (current_) host_.PostPoll();
+    });
+  }
   current_ = renderer_.get();
   pending_ = request;
   paths::CreateFolders(paths::FolderOf(request.outputPath));
@@ -110,19 +130,30 @@ void IndexPhotoGenerator::Poll() {
     Finish(written);
     return;
   }
-  if (ticks_() - renderer.NavigationStart() > kGiveUpMs) {
+  if (ticks_() - renderer.NavigationStart() > giveUpMs_) {
     DebugOutput("Index photo timed out\n");
     host_.SetMovieError(pending_.movieId, WithPath(kTimedOutText, pending_.outputPath));
     Finish(false);
     return;
   }
-  host_.PostPoll();
-  std::this_thread::yield();
+  WaitForDeadline(renderer);
+}
+
+void IndexPhotoGenerator::WaitForDeadline(const HtmlRenderer& renderer) {
+  // The renderer stops waiting for downloads at one limit, the generator
+  // for the page at the other; the loaded notice may come before either.
+  const uint64_t elapsed = ticks_() - renderer.NavigationStart();
+  uint64_t due = giveUpMs_ + 1;
+  if (elapsed <= HtmlRenderer::kDownloadWaitMs)
+    due = std::min(due, HtmlRenderer::kDownloadWaitMs + 1);
+  const uint64_t wait = due > elapsed ? due - elapsed : 0;
+  deadline_->start(static_cast<int>(std::min<uint64_t>(wait, INT_MAX)));
 }
 
 void IndexPhotoGenerator::Finish(bool written) {
   const Request done = pending_;
   current_ = nullptr;
+  deadline_->stop();
   std::remove(done.page.c_str());
   host_.IndexPhotoFinished(done.movieId, written);
   if (!current_ && !waiting_.empty()) {

@@ -3,11 +3,13 @@
 // a temporary HTML page, the page loaded into the HtmlRenderer, and, once it
 // is ready, drawn and saved as a JPEG.
 //
-// Loading does not block. Generate() starts the page and asks the owner to
-// post a poll to its own event loop; the owner calls Poll() when the poll
-// comes back, and Poll() either finishes the photo or asks for the next
-// poll. While a photo is pending (Pending()), the workflow does not start
-// the next movie.
+// Loading does not block, and the wait does not spin. Generate() starts the
+// page and asks the owner to post a poll to its own event loop; the owner
+// calls Poll() when the poll comes back, and Poll() either finishes the
+// photo or waits: the next poll is asked for when the page has loaded (the
+// view's notice) or when a time limit falls due (a timer), and the event
+// loop sleeps in between. While a photo is pending (Pending()), the
+// workflow does not start the next movie.
 //
 // Only one page is rendered at a time. A photo asked for while another is
 // pending has its page generated at once and is rendered when the pending
@@ -19,9 +21,13 @@
 
 #include "platform/sync.h"
 
+class QTimer;
+
 namespace ombrelo {
 
+class CProject;
 class HtmlRenderer;
+class XsltService;
 
 // What the index photo needs from its owner (the main window and the
 // workflow controller). Called on the owner's thread.
@@ -51,10 +57,12 @@ class IndexPhotoHost {
   }
 };
 
-// The host operations that come from the open project (CProject::Instance())
-// and the XSLT service. The owner adds PostPoll.
+// The host operations that come from a project and its XSLT service, both
+// handed in by the owner (which must keep them alive). The owner adds
+// PostPoll.
 class ProjectIndexPhotoHost : public IndexPhotoHost {
  public:
+  ProjectIndexPhotoHost(CProject& project, const XsltService& pages);
   // The project's temporary working folder.
   std::string TemporaryFolder() override;
   // The movie's template data transformed by the stylesheet.
@@ -65,6 +73,10 @@ class ProjectIndexPhotoHost : public IndexPhotoHost {
   // Set error on the movie; a movie removed from the project in the
   // meantime is left alone (the text goes to the debug output).
   void SetMovieError(int32_t movieId, const std::string& text) override;
+
+ private:
+  CProject& project_;
+  const XsltService& pages_;
 };
 
 // The name of the next temporary page in folder: "tmphtmltoimage" followed
@@ -87,7 +99,9 @@ class IndexPhotoGenerator {
   static constexpr const char* kTimedOutText =
       "Failed to render index photo '%s' - the page did not become ready\n";
 
-  explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount);
+  // giveUpMs replaces kGiveUpMs (for tests).
+  explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount,
+                               uint64_t giveUpMs = kGiveUpMs);
   ~IndexPhotoGenerator();
   IndexPhotoGenerator(const IndexPhotoGenerator&) = delete;
   IndexPhotoGenerator& operator=(const IndexPhotoGenerator&) = delete;
@@ -99,6 +113,13 @@ class IndexPhotoGenerator {
   // later photos use the same window. Nothing happens for an empty path.
   void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
                 const std::string& indexTemplate);
+
+  // Renders a page that has been written already (the review window's
+  // regeneration) into outputPath for the movie, through the same renderer
+  // and queue as Generate; the page is deleted when it has been drawn.
+  // Nothing happens for an empty output path.
+  void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
+                  int width, int height, int quality);
 
   // The poll: finishes the pending photo when its page is ready, else asks
   // for the next poll. Does nothing when no photo is pending.
@@ -121,9 +142,13 @@ class IndexPhotoGenerator {
 
   void Start(const Request& request);
   void Finish(bool written);
+  // Asks for a poll when the next time limit of the pending page falls due.
+  void WaitForDeadline(const HtmlRenderer& renderer);
 
   IndexPhotoHost& host_;
   TickSource ticks_;
+  uint64_t giveUpMs_;
+  std::unique_ptr<QTimer> deadline_;  // single shot: the next time limit
   std::unique_ptr<HtmlRenderer> renderer_;
   HtmlRenderer* current_ = nullptr;  // set while a photo is pending
   Request pending_;                  // the photo being rendered

@@ -4,19 +4,18 @@
 #include <libxml/parser.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
+#include <libxslt/documents.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/xslt.h>
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
-#include <atomic>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
 
@@ -31,16 +30,37 @@
 namespace ombrelo {
 namespace {
 
-std::mutex g_stopMutex;
-StopIndexingHandler g_stopIndexing;  // guarded by g_stopMutex
+// Documents (the stylesheet, its imports, document()) are read from local
+// files; nothing a document refers to while it is parsed is: external
+// entities and external DTDs are refused, so that a template cannot pull a
+// local file into its output. Each document load allows the one entity load
+// that opens the document itself.
+thread_local int g_documentOpens = 0;  // entity loads that open a document
 
-void StopIndexing() {
-  StopIndexingHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(g_stopMutex);
-    handler = g_stopIndexing;
+xmlParserInputPtr DocumentsOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+  if (g_documentOpens > 0) {
+    --g_documentOpens;
+    return xmlNoNetExternalEntityLoader(url, id, ctxt);
   }
-  if (handler) handler();
+  DebugOutputF("External entity refused: %s\n", url ? url : (id ? id : ""));
+  return nullptr;
+}
+
+// Runs a document load with its one entity load allowed.
+template <typename Load>
+auto OpeningOneDocument(Load load) {
+  g_documentOpens = 1;
+  auto result = load();
+  g_documentOpens = 0;
+  return result;
+}
+
+xsltDocLoaderFunc g_libraryDocumentLoader = nullptr;  // set once, with the preferences
+
+xmlDocPtr DocumentLoader(const xmlChar* uri, xmlDictPtr dict, int options, void* ctxt,
+                         xsltLoadType type) {
+  return OpeningOneDocument(
+      [&] { return g_libraryDocumentLoader(uri, dict, options, ctxt, type); });
 }
 
 // Process-wide set-up of the libraries, done once: the security preferences
@@ -51,7 +71,9 @@ xsltSecurityPrefsPtr SecurityPrefs() {
   static xsltSecurityPrefsPtr prefs = [] {
     xmlInitParser();
     exsltRegisterAll();
-    xmlSetExternalEntityLoader(xmlNoNetExternalEntityLoader);
+    xmlSetExternalEntityLoader(DocumentsOnlyLoader);
+    g_libraryDocumentLoader = xsltDocDefaultLoader;
+    xsltSetLoaderFunc(DocumentLoader);
     xsltSecurityPrefsPtr p = xsltNewSecurityPrefs();
     if (p) {
       xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
@@ -88,23 +110,37 @@ class LibraryErrors {
   LibraryErrors(const LibraryErrors&) = delete;
   LibraryErrors& operator=(const LibraryErrors&) = delete;
 
+  // Errors the libraries report (they come without a severity): counted.
   static void Generic(void* self, const char* format, ...) {
-    char buffer[2048];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    static_cast<LibraryErrors*>(self)->Append(format, args);
     va_end(args);
-    static_cast<LibraryErrors*>(self)->text_ += buffer;
+    ++static_cast<LibraryErrors*>(self)->errors_;
+  }
+
+  // What the transformation context reports: the stylesheet's own
+  // xsl:message texts, which are no failure (real errors of the context
+  // also set its state).
+  static void Message(void* self, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    static_cast<LibraryErrors*>(self)->Append(format, args);
+    va_end(args);
   }
 
   static void Structured(void* self, xmlErrorPtr error) {
     if (!error) return;
     auto* me = static_cast<LibraryErrors*>(self);
+    if (error->level >= XML_ERR_ERROR) ++me->errors_;
     std::string line = error->file ? std::string(error->file) + ":" : std::string();
     line += std::to_string(error->line) + ": " + (error->message ? error->message : "");
     if (line.empty() || line.back() != '\n') line += '\n';
     me->text_ += line;
   }
+
+  // Errors reported since the object was made.
+  int Errors() const { return errors_; }
 
   // Passes the collected text on to the debug output, line by line.
   void Flush() {
@@ -119,7 +155,14 @@ class LibraryErrors {
   }
 
  private:
+  void Append(const char* format, va_list args) {
+    char buffer[2048];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    text_ += buffer;
+  }
+
   std::string text_;
+  int errors_ = 0;
   xmlGenericErrorFunc oldGeneric_;
   void* oldGenericContext_;
   xmlStructuredErrorFunc oldStructured_;
@@ -180,7 +223,11 @@ XmlLoad LoadXml(const std::string& xml, Doc* doc, ParseError* error) {
 Stylesheet LoadStylesheet(const std::string& path) {
   Parser parser(xmlNewParserCtxt());
   if (!parser) return nullptr;
-  Doc doc(xmlCtxtReadFile(parser.get(), path.c_str(), nullptr, kParseOptions));
+  // Entities declared in the stylesheet's own DOCTYPE (&nbsp; and friends)
+  // are replaced by their text; external ones are refused by the loader.
+  Doc doc(OpeningOneDocument([&] {
+    return xmlCtxtReadFile(parser.get(), path.c_str(), nullptr, kParseOptions | XML_PARSE_NOENT);
+  }));
   if (!doc || !parser->wellFormed) return nullptr;
   // On success the stylesheet owns the document; on failure it stays ours.
   Stylesheet style(xsltParseStylesheetDoc(doc.get()));
@@ -218,10 +265,14 @@ bool TransformUnguarded(std::string* result, const std::string& xml,
   if (doc && prefs) {
     Context ctxt(xsltNewTransformContext(style.get(), doc.get()));
     if (ctxt && xsltSetCtxtSecurityPrefs(prefs, ctxt.get()) == 0) {
-      xsltSetTransformErrorFunc(ctxt.get(), &errors, &LibraryErrors::Generic);
+      xsltSetTransformErrorFunc(ctxt.get(), &errors, &LibraryErrors::Message);
+      // Any error reported while the stylesheet runs (an unknown xsl:
+      // element, a failed document() call) fails the page: it would miss
+      // the parts that went wrong.
+      const int errorsBefore = errors.Errors();
       Doc output(
           xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr, ctxt.get()));
-      if (output && ctxt->state == XSLT_STATE_OK) {
+      if (output && ctxt->state == XSLT_STATE_OK && errors.Errors() == errorsBefore) {
         xmlChar* raw = nullptr;
         ok = xsltSaveResultToString(&raw, &length, output.get(), style.get()) == 0;
         text.reset(raw);
@@ -283,12 +334,6 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
 
 }  // namespace
 
-StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler) {
-  std::lock_guard<std::mutex> lock(g_stopMutex);
-  std::swap(handler, g_stopIndexing);
-  return handler;
-}
-
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
   try {
     return TransformUnguarded(result, xml, stylesheet);
@@ -298,30 +343,27 @@ bool Transform(std::string* result, const std::string& xml, const std::string& s
   }
 }
 
-bool WritePage(const std::string& outputPath, const std::string& stylesheet,
-               const std::string& xml) {
+XsltService::XsltService(const CProject& project, std::function<void()> stopIndexing)
+    : project_(project), stopIndexing_(std::move(stopIndexing)) {}
+
+bool XsltService::WritePage(const std::string& outputPath, const std::string& stylesheet,
+                            const std::string& xml, const PageWriteFailure& failure) const {
   const std::string folder = paths::FolderOf(outputPath);
   if (!folder.empty()) paths::CreateFolders(folder);
 
   std::string page;
   if (!Transform(&page, xml, stylesheet)) return false;
 
-  const int error = WriteOutputFile(outputPath, page);
-  if (error == 0) return true;
-  StopIndexing();
-  char text[256];
-  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
-                outputPath.c_str(), error);
-  ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
-  return false;
+  return WriteHtmlFile(outputPath, page, failure.owner,
+                       failure.stopIndexing ? stopIndexing_ : std::function<void()>());
 }
 
-bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
-                          int32_t movieId) {
-  const CProject& project = CProject::Instance();
-  const Movie& movie = project.FindMovie(movieId);
-  const std::string xml = MovieDocument(movie, outputPath, project.Output().EffectiveImageScale());
-  return WritePage(outputPath, stylesheet, xml);
+bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                                       int32_t movieId, const PageWriteFailure& failure) const {
+  const Movie* movie = project_.FindMovie(movieId);
+  if (!movie) return false;
+  const std::string xml = MovieDocument(*movie, outputPath, project_.Output().EffectiveImageScale());
+  return WritePage(outputPath, stylesheet, xml, failure);
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {

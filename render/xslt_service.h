@@ -10,13 +10,9 @@
 #include <functional>
 #include <string>
 
-namespace ombrelo {
+#include "project/message_port.h"
 
-// Called before a page that cannot be written is reported: the program stops
-// the running indexing there (the workflow controller installs it). Returns
-// the previous handler.
-using StopIndexingHandler = std::function<void()>;
-StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler);
+namespace ombrelo {
 
 // Applies the stylesheet to the XML text. On success result holds the
 // output, encoded as the stylesheet's xsl:output declares, and true is
@@ -33,21 +29,44 @@ StopIndexingHandler SetStopIndexingHandler(StopIndexingHandler handler);
 //   "Exception during html generation\n"
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
 
-// Builds the template data of the movie with that id (paths relative to
-// outputPath, the open project's image scale) and writes the page made from
-// it with the stylesheet, as WritePage does. An unknown id is reported by the
-// project and uses its fallback record.
-bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
-                          int32_t movieId);
+class CProject;
 
-// Transforms the XML text with the stylesheet and writes the result to
-// outputPath, creating its missing folders first. The file is written only
-// after the transformation has succeeded, and replaced as a whole (never
-// left half-written). A file that cannot be written stops the indexing and
-// shows "Failed to open html file (%s) for writing, error : %d" (caption
-// "Error", error icon, owned by the main window).
-bool WritePage(const std::string& outputPath, const std::string& stylesheet,
-               const std::string& xml);
+// What happens when a page cannot be written: the message box's owner, and
+// whether the service's stop action runs first. The indexing run writes its
+// pages with the defaults; the review window's regeneration neither stops
+// the run nor speaks for the main window.
+struct PageWriteFailure {
+  MessageOwner owner = MessageOwner::mainWindow;
+  bool stopIndexing = true;
+};
+
+// Writes pages for the movies of one project. Its owner hands it the project
+// and the action that stops the running indexing (may be empty).
+class XsltService {
+ public:
+  XsltService(const CProject& project, std::function<void()> stopIndexing);
+
+  // Builds the template data of the movie with that id (paths relative to
+  // outputPath, the project's image scale) and writes the page made from
+  // it with the stylesheet, as WritePage does. An unknown id writes nothing
+  // (false).
+  bool GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
+                            int32_t movieId, const PageWriteFailure& failure = {}) const;
+
+  // Transforms the XML text with the stylesheet and writes the result to
+  // outputPath, creating its missing folders first. The file is written only
+  // after the transformation has succeeded, and replaced as a whole (never
+  // left half-written). A file that cannot be written runs the stop action
+  // (unless failure says otherwise) and shows "Failed to open html file (%s)
+  // for writing, error : %d" (caption "Error", error icon, owner as failure
+  // says).
+  bool WritePage(const std::string& outputPath, const std::string& stylesheet,
+                 const std::string& xml, const PageWriteFailure& failure = {}) const;
+
+ private:
+  const CProject& project_;
+  std::function<void()> stopIndexing_;
+};
 
 // Copies the companion folder of a template (the stylesheet path up to its
 // last "." followed by "/", below the application data folder; for

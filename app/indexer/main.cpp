@@ -12,14 +12,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "app/indexer/indexer_options.h"
 #include "app/indexer/terminal_port.h"
+#include "app/page_generation.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
+#include "engine/capture_engine.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -79,28 +82,6 @@ std::string MakePrivateTemporaryFolder() {
   if (!::mkdtemp(pattern.data())) return "";
   ::setenv("TMPDIR", pattern.c_str(), 1);
   return pattern;
-}
-
-void CopySettings(const CProject& from, CProject& to) {
-  const OutputSettings& o = from.Output();
-  to.SetHtmlTransform(o.htmlTransform);
-  to.SetIndexphotoTransform(o.indexphotoTransform);
-  to.SetReportTransform(o.reportTransform);
-  to.SetThumbsFolder(o.thumbsFolder);
-  to.SetIplFolder(o.iplFolder);
-  to.SetHtmlFolder(o.htmlFolder);
-  to.SetIndexphotoFolder(o.indexphotoFolder);
-  to.SetIndexphotoEnabled(o.indexphotoEnabled);
-  to.SetHtmlEnabled(o.htmlEnabled);
-  to.SetIplEnabled(o.iplEnabled);
-  to.SetThumbsEnabled(o.thumbsEnabled);
-  to.SetIndexphotoUseFolder(o.indexphotoUseFolder);
-  to.SetHtmlUseFolder(o.htmlUseFolder);
-  to.SetIplUseFolder(o.iplUseFolder);
-  to.SetThumbsUseFolder(o.thumbsUseFolder);
-  to.SetImagescale(o.imagescale);
-  to.SetCurrentPath(o.current_path);
-  to.Capture() = from.Capture();
 }
 
 void ApplyOptions(const Options& options, CProject& project) {
@@ -170,20 +151,10 @@ void PrintSummary(const CProject& project, std::FILE* out) {
   std::fflush(out);
 }
 
-int Run(int argc, char** argv) {
-  Options options;
-  std::string error;
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!ParseOptions(args, &options, &error)) {
-    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n", error.c_str());
-    return kExitUsage;
-  }
-  if (options.help) {
-    std::fputs(UsageText().c_str(), stdout);
-    return kExitDone;
-  }
-
-  CProject& project = CProject::Instance();
+// Fills the project from the project file, the settings file, the options
+// and the videos and folders named. kExitDone, or the exit code of a
+// failure that has been reported.
+int PrepareProject(const Options& options, CProject& project) {
   if (!options.projectFile.empty() && !project.Load(options.projectFile)) {
     std::fprintf(stderr, "ombrelo-index: cannot read the project file '%s'\n",
                  options.projectFile.c_str());
@@ -196,7 +167,7 @@ int Run(int argc, char** argv) {
                    options.settingsFile.c_str());
       return kExitUsage;
     }
-    CopySettings(settings, project);
+    project.CopySettingsFrom(settings);
   }
   ApplyOptions(options, project);
 
@@ -217,6 +188,80 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "ombrelo-index: no videos to index\nTry 'ombrelo-index --help'.\n");
     return kExitUsage;
   }
+  return kExitDone;
+}
+
+// Ctrl+C (or a termination request) ends the run through the controller;
+// before the run has begun it ends the event loop at once.
+class InterruptWatch {
+ public:
+  InterruptWatch(TerminalPort& port, WorkflowController& controller) {
+    if (!InstallInterruptHandler()) return;
+    notifier_ = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, &port, &controller] {
+      char byte;
+      while (::read(g_interruptPipe[0], &byte, 1) > 0) {
+      }
+      if (interrupted_) return;
+      interrupted_ = true;
+      port.Note("Interrupted: stopping the capture");
+      controller.EndRun();
+      if (!controller.RunActive()) QCoreApplication::quit();
+    });
+  }
+  bool Interrupted() const { return interrupted_; }
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+  bool interrupted_ = false;
+};
+
+// Runs the indexing on an event loop; then saves the project when asked and
+// prints the summary. The exit code: kExitDone when every movie is done.
+int IndexProject(const Options& options, CProject& project, CaptureEngine& engine,
+                 PageGeneration& pages) {
+  TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
+  WorkflowController controller(port, project, engine, pages);
+  port.OnRunFinished([] { QCoreApplication::quit(); });
+  InterruptWatch interrupts(port, controller);
+  QTimer::singleShot(0, [&] {
+    if (interrupts.Interrupted()) {
+      QCoreApplication::quit();
+      return;
+    }
+    controller.Start();
+  });
+  QCoreApplication::exec();
+  port.EndProgressLine();
+
+  int exitCode = kExitDone;
+  if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
+    std::fprintf(stderr, "ombrelo-index: cannot write the project file '%s'\n",
+                 options.saveFile.c_str());
+    exitCode = kExitFailed;
+  }
+  PrintSummary(project, stdout);
+  for (const Movie& movie : project.Movies()) {
+    if (movie.status != kMovieDone) exitCode = kExitFailed;
+  }
+  return exitCode;
+}
+
+int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGeneration& pages) {
+  Options options;
+  std::string error;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!ParseOptions(args, &options, &error)) {
+    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return kExitDone;
+  }
+  if (const int prepared = PrepareProject(options, project); prepared != kExitDone) {
+    return prepared;
+  }
 
   const std::string privateTemp = MakePrivateTemporaryFolder();
   if (!privateTemp.empty())
@@ -225,48 +270,7 @@ int Run(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
   QGuiApplication app(argc, argv);
-
-  int exitCode = kExitDone;
-  {
-    TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
-    WorkflowController controller(port);
-    port.OnRunFinished([] { QCoreApplication::quit(); });
-
-    bool interrupted = false;
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (InstallInterruptHandler()) {
-      notifier = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
-      QObject::connect(notifier.get(), &QSocketNotifier::activated, [&] {
-        char byte;
-        while (::read(g_interruptPipe[0], &byte, 1) > 0) {
-        }
-        if (interrupted) return;
-        interrupted = true;
-        port.Note("Interrupted: stopping the capture");
-        controller.EndRun();
-        if (!controller.RunActive()) QCoreApplication::quit();
-      });
-    }
-    QTimer::singleShot(0, [&] {
-      if (interrupted) {
-        QCoreApplication::quit();
-        return;
-      }
-      controller.Start();
-    });
-    app.exec();
-    port.EndProgressLine();
-
-    if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
-      std::fprintf(stderr, "ombrelo-index: cannot write the project file '%s'\n",
-                   options.saveFile.c_str());
-      exitCode = kExitFailed;
-    }
-    PrintSummary(project, stdout);
-    for (const Movie& movie : project.Movies()) {
-      if (movie.status != kMovieDone) exitCode = kExitFailed;
-    }
-  }
+  const int exitCode = IndexProject(options, project, engine, pages);
 
   project.ClearTemporaryFolder();
   if (!privateTemp.empty()) {
@@ -279,4 +283,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace ombrelo::indexer
 
-int main(int argc, char** argv) { return ombrelo::indexer::Run(argc, argv); }
+int main(int argc, char** argv) {
+  // The process's one project, engine and page service, handed down from here.
+  ombrelo::CProject project;
+  ombrelo::CaptureEngine engine;
+  ombrelo::XsltPageGeneration pages;
+  return ombrelo::indexer::Run(argc, argv, project, engine, pages);
+}

@@ -85,7 +85,7 @@ TEST(CaptureEventSink, ReportsFromOtherThreadsArriveAsEventsOnTheOwnersThread) {
   EXPECT_EQ(s[0].frame->size, 6);
   EXPECT_EQ(s[0].frame->frame, 25);
   EXPECT_EQ(s[0].frame->time, 1.0);
-  EXPECT_EQ(s[0].frame->text, "/videos/a b.mp4");
+  EXPECT_EQ(s[0].frame->moviePath, "/videos/a b.mp4");
   EXPECT_EQ(s[0].frame->imageNumber, 0);
   EXPECT_EQ(s[0].frame->movieId, 7);
   EXPECT_EQ(s[1].frame->imageNumber, 1);
@@ -113,7 +113,7 @@ TEST(CaptureEventSink, ReportsFromOtherThreadsArriveAsEventsOnTheOwnersThread) {
   sink.CaptureEnded(false);
   ASSERT_TRUE(testing::RunUntil([&] { return collector.seen.size() >= 8; }));
   EXPECT_EQ(s[6].frame->imageNumber, 0);
-  EXPECT_EQ(s[6].frame->text, "/videos/next.mkv");
+  EXPECT_EQ(s[6].frame->moviePath, "/videos/next.mkv");
   EXPECT_EQ(s[7].movieId, 8);
   EXPECT_EQ(s[7].value, 0);
 }

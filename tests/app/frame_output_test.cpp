@@ -41,7 +41,7 @@ FrameCopy CodedFrame(int width, int height, int number, double time, int imageNu
   frame.pixels = std::move(pixels);
   frame.frame = number;
   frame.time = time;
-  frame.text = moviePath;
+  frame.moviePath = moviePath;
   frame.imageNumber = imageNumber;
   return frame;
 }
@@ -116,7 +116,7 @@ TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   project.SetThumbsUseFolder(true);
   const std::string video = folder / "My clip.mp4";
   project.AddMovie(video);
-  Movie& movie = project.FindMovieForWrite(project.Movies().front().id());
+  Movie& movie = *project.FindMovieForWrite(project.Movies().front().id());
   movie.videoFormat = Format(162, 120);
   const int32_t id = movie.id();
   int stops = 0;
@@ -140,7 +140,7 @@ TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 7500, 300.0, 2, video), stop, &path));
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip2.jpg");
 
-  const Movie& saved = project.FindMovie(id);
+  const Movie& saved = *project.FindMovie(id);
   ASSERT_EQ(saved.images.size(), 3u);
   EXPECT_EQ(saved.images[0],
             (ImageEntry{folder / "Thumbs/My_clip/My_clip_0h01m00.000s.jpg", 1500, 60.0}));
@@ -160,7 +160,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   const std::string video = folder / "clip.avi";
   project.AddMovie(video);
   const int32_t id = project.Movies().front().id();
-  project.FindMovieForWrite(id).videoFormat = Format(160, 120);
+  project.FindMovieForWrite(id)->videoFormat = Format(160, 120);
 
   int stops = 0;
   int statusWhenStopped = -1;
@@ -169,14 +169,14 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
       project, id, CodedFrame(160, 120, 25, 1.0, 0, video),
       [&] {
         ++stops;
-        statusWhenStopped = project.FindMovie(id).status;
+        statusWhenStopped = project.FindMovie(id)->status;
       },
       &path);
   EXPECT_FALSE(saved);
   EXPECT_EQ(stops, 1);
   // The capture is stopped before the movie is marked.
   EXPECT_EQ(statusWhenStopped, kMovieWaiting);
-  const Movie& movie = project.FindMovie(id);
+  const Movie& movie = *project.FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
   EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + path + "'");
   EXPECT_EQ(path, folder / "a file/Thumbs/clip/clip_0h00m01.000s.jpg");
@@ -185,7 +185,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   SCOPED_TRACE("the text is the same for BMP files");
   project.Capture().imageformat = 1;
   EXPECT_FALSE(SaveFrame(project, id, CodedFrame(160, 120, 50, 2.0, 1, video), {}, &path));
-  EXPECT_NE(project.FindMovie(id).error.find("Failed to write JPEG image to:\n'" + path + "'"),
+  EXPECT_NE(project.FindMovie(id)->error.find("Failed to write JPEG image to:\n'" + path + "'"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
@@ -196,7 +196,7 @@ TEST(FrameOutput, AFrameTooSmallForItsFormatIsAWriteFailure) {
   const std::string video = folder / "clip.mp4";
   project.AddMovie(video);
   const int32_t id = project.Movies().front().id();
-  project.FindMovieForWrite(id).videoFormat = Format(160, 120);
+  project.FindMovieForWrite(id)->videoFormat = Format(160, 120);
   FrameCopy frame = CodedFrame(160, 120, 25, 1.0, 0, video);
   frame.size = 480 * 60;  // half the rows
   int stops = 0;

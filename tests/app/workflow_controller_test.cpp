@@ -67,8 +67,7 @@ class WorkflowTest : public ::testing::Test {
 
   WorkflowController& Controller() {
     if (!controller_) {
-      controller_ =
-          std::make_unique<WorkflowController>(port_, *project_, engine_, XsltPageGeneration());
+      controller_ = std::make_unique<WorkflowController>(port_, *project_, engine_, pages_);
     }
     return *controller_;
   }
@@ -90,6 +89,7 @@ class WorkflowTest : public ::testing::Test {
   TempFolder folder_{"workflow"};
   std::string out_;
   RecordingPort port_;
+  XsltPageGeneration pages_;
   testing::RecordingMessagePort messages_;
   CaptureEngine engine_;
   std::unique_ptr<CProject> project_;
@@ -217,12 +217,12 @@ TEST_F(WorkflowTest, AnIndexPageThatCannotBeMadeIsReportedAfterTheMoviesFinish) 
   const int finished = port_.Find("finished: " + video);
   ASSERT_GE(finished, 0);
   EXPECT_GT(port_.Find("index photo failed: " + video), finished);
-  const Movie& movie = project_->FindMovie(id);
+  const Movie& movie = *project_->FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
   EXPECT_EQ(movie.indexphoto, "");
   EXPECT_EQ(movie.images.size(), 5u);
   // The run goes on with the next movie.
-  EXPECT_EQ(project_->FindMovie(next).status, kMovieFailed);
+  EXPECT_EQ(project_->FindMovie(next)->status, kMovieFailed);
   EXPECT_EQ(port_.started.size(), 2u);
 }
 
@@ -240,11 +240,11 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   EXPECT_EQ(port_.errors, std::vector<std::string>{error});
   // The port hears of it as a movie, so that the results page can list it.
   EXPECT_EQ(port_.notOpened, std::vector<int32_t>{first});
-  EXPECT_EQ(project_->FindMovie(first).status, kMovieFailed);
-  EXPECT_EQ(project_->FindMovie(first).error, error);
+  EXPECT_EQ(project_->FindMovie(first)->status, kMovieFailed);
+  EXPECT_EQ(project_->FindMovie(first)->error, error);
   EXPECT_EQ(port_.started, std::vector<std::string>{second});
   EXPECT_EQ(Controller().CurrentMovieId(), secondId);
-  EXPECT_EQ(project_->FindMovie(secondId).status, kMovieOpened);
+  EXPECT_EQ(project_->FindMovie(secondId)->status, kMovieOpened);
   EXPECT_EQ(MovieAt(2).status, kMovieWaiting);
   // The run began by clearing the error box and applying the settings.
   EXPECT_EQ(port_.log[0], "apply settings");
@@ -271,7 +271,7 @@ TEST_F(WorkflowTest, InTheFirstRunAnOpenFailureShowsItsHelpAndEndsTheRun) {
   const int32_t id = Add(folder_ / "missing.avi");
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  EXPECT_EQ(project_->FindMovie(id).status, kMovieFailed);
+  EXPECT_EQ(project_->FindMovie(id)->status, kMovieFailed);
   // Every remaining movie failed: no "completed" page.
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_capturing.htm"});
   EXPECT_TRUE(port_.Find("help: error_capturing.htm (notice)") >= 0);
@@ -291,7 +291,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   };
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  const Movie& movie = project_->FindMovie(id);
+  const Movie& movie = *project_->FindMovie(id);
   EXPECT_EQ(movie.status, kMovieOpened) << movie.error;
   EXPECT_EQ(movie.ipl, "");
   EXPECT_EQ(movie.html, "");
@@ -312,10 +312,12 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
     Controller().Pause();
   };
   Controller().Start();
-  ASSERT_TRUE(RunUntil([&] { return engine_.GetState() == CaptureState::paused; }));
+  // The engine's own change from pausing to paused reaches the commands.
+  ASSERT_TRUE(RunUntil([&] {
+    return engine_.GetState() == CaptureState::paused &&
+           port_.commands == CommandStates{false, false, true};
+  }));
   EXPECT_EQ(port_.statusTexts.back(), "Pausing");
-  Controller().OnIdle();
-  EXPECT_EQ(port_.commands, (CommandStates{false, false, true}));
   Controller().Pause();
   EXPECT_EQ(port_.statusTexts.back(), "Capturing");
   EXPECT_EQ(engine_.GetState(), CaptureState::running);
@@ -337,7 +339,7 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
 
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  const Movie& movie = project_->FindMovie(id);
+  const Movie& movie = *project_->FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
   EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + folder_.Path() +
                              "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg'");
@@ -349,8 +351,31 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   EXPECT_LT(port_.Find("status: Stopping"), port_.Find("help: error_writing.htm (notice)"));
   EXPECT_EQ(port_.statusTexts.back(), "Ready");
   EXPECT_FALSE(Controller().WriteFailed());
-  EXPECT_EQ(project_->FindMovie(next).status, kMovieWaiting);
+  EXPECT_EQ(project_->FindMovie(next)->status, kMovieWaiting);
   EXPECT_EQ(port_.started.size(), 1u);
+}
+
+TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
+  const std::string video = TestVideos::Get().Make("midway.mp4");
+  const int32_t id = Add(video);
+  const std::string thumbs = out_ + "Thumbs/midway";
+  // At the second frame the movie's folder becomes a file: that frame cannot
+  // be written, and no third frame may come.
+  port_.onFrame = [&](const FrameCopy&) {
+    if (port_.frames != 2) return;
+    std::filesystem::remove_all(thumbs);
+    ASSERT_TRUE(testing::WriteFileBytes(thumbs, "x"));
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_EQ(port_.frames, 2);
+  const Movie& movie = *project_->FindMovie(id);
+  ASSERT_EQ(movie.images.size(), 1u);
+  EXPECT_EQ(movie.images[0].frame, 25u);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error,
+            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg'");
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
 }
 
 TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
@@ -433,8 +458,8 @@ TEST_F(WorkflowTest, EndRunStopsTheCaptureAndStartsNoFurtherMovie) {
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
   EXPECT_FALSE(Controller().RunActive());
-  EXPECT_EQ(project_->FindMovie(id).status, kMovieOpened);
-  EXPECT_EQ(project_->FindMovie(next).status, kMovieWaiting);
+  EXPECT_EQ(project_->FindMovie(id)->status, kMovieOpened);
+  EXPECT_EQ(project_->FindMovie(next)->status, kMovieWaiting);
   EXPECT_EQ(port_.started.size(), 1u);
 }
 
@@ -442,9 +467,9 @@ TEST_F(WorkflowTest, CommandsFollowTheEngineState) {
   EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
   const int32_t id = Add(folder_ / "waiting.mp4");
   EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
-  project_->FindMovieForWrite(id).status = kMovieOpened;
+  project_->FindMovieForWrite(id)->status = kMovieOpened;
   EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
-  project_->FindMovieForWrite(id).status = kMovieDone;
+  project_->FindMovieForWrite(id)->status = kMovieDone;
   EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
   // Stop and Pause do nothing while no capture is open.
   Controller().Stop();

@@ -45,6 +45,16 @@ bool WaitForDebug(const DebugCapture& debug, const std::string& text) {
   return false;
 }
 
+// Waits (real time, bounded) for a condition that another thread makes true.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+  for (int i = 0; i < 5000; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
 bool WaitForState(CaptureEngine& engine, CaptureState state) {
   for (int i = 0; i < 500; ++i) {
     if (engine.GetState() == state) return true;
@@ -70,7 +80,13 @@ class EngineTest : public ::testing::Test {
       return std::make_unique<FakePipeline>(script);
     };
     env.ticks = clock.Source();
-    if (!realGate) {
+    if (realGate) {
+      // The real gate; the test learns when a sample has come to it.
+      env.waitForEvent = [this](AutoResetEvent& event, int64_t ms) {
+        gateArrivals++;
+        return event.Wait(ms);
+      };
+    } else {
       // The gate never blocks in real time: a closed gate is a time-out
       // that the fake clock pays for.
       env.waitForEvent = [this](AutoResetEvent& event, int64_t ms) {
@@ -105,6 +121,7 @@ class EngineTest : public ::testing::Test {
   FakeClock clock;
   RecordingListener listener{&clock};
   std::vector<int64_t> gateWaits;
+  std::atomic<int> gateArrivals{0};
   bool factoryFails = false;
   std::unique_ptr<CaptureEngine> engine;
 };
@@ -261,7 +278,7 @@ TEST_F(EngineTest, OpenBuildsInOrderPositionsRunsAndReportsTheMovie) {
   const SamplingSchedule s = engine->GetSchedule();
   EXPECT_EQ(s.frameDuration, kDefaultFrameDuration);
   EXPECT_EQ(s.frameCount, 60 * kUnitsPerSecond / kDefaultFrameDuration);
-  EXPECT_EQ(s.firstFrame, 460u);  // 20 s at 23 fps
+  EXPECT_EQ(s.firstFrame, 460);  // 20 s at 23 fps
   EXPECT_EQ(s.period, 230);
   EXPECT_TRUE(s.seekAllowed);
   EXPECT_DOUBLE_EQ(engine->GetDurationSeconds(), 60.0);
@@ -298,7 +315,7 @@ TEST_F(EngineTest, SampleCallbackTakesScheduledFramesOnceAndIgnoresTheRest) {
   FakeSample preroll(true);
   EXPECT_EQ(Deliver(10, true, &preroll), S_OK);
   EXPECT_EQ(preroll.conversions, 0);
-  EXPECT_TRUE(listener.Events().empty()) << "a preroll sample is not even progress";
+  EXPECT_TRUE(listener.Values("progress").empty()) << "a preroll sample is not even progress";
 
   EXPECT_EQ(Deliver(5), S_OK);
   FakeSample taken;
@@ -308,20 +325,20 @@ TEST_F(EngineTest, SampleCallbackTakesScheduledFramesOnceAndIgnoresTheRest) {
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
   EXPECT_EQ(listener.Values("progress"), (std::vector<int64_t>{5, 10}));
   EXPECT_EQ(listener.Of("frame")[0].text, "24");  // the sample's size
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 30u);
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 30);
 
   SCOPED_TRACE("the owner has not consumed frame 10: frame 30 waits 5 s and is lost");
   Deliver(30);
   EXPECT_EQ(gateWaits.back(), 5000);
   EXPECT_TRUE(debug.Contains("Failed to wait for UpdateEvent in callback\n"));
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{10});
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 50u) << "the next scheduled frame follows";
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 50) << "the next scheduled frame follows";
 
   engine->FrameConsumed();
   Deliver(49);
   Deliver(51);  // past the sample: taken in its place
   EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{10, 51}));
-  EXPECT_EQ(engine->GetSchedule().firstFrame, 70u);
+  EXPECT_EQ(engine->GetSchedule().firstFrame, 70);
 
   SCOPED_TRACE("a delivery that starts past the duration is ignored");
   const size_t before = listener.Events().size();
@@ -348,6 +365,46 @@ TEST_F(EngineTest, OneFrameInFlightHoldsTheStreamingThreadUntilConsumed) {
   engine->FrameConsumed();
   streaming.join();
   EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1}));
+}
+
+TEST_F(EngineTest, AFrameTakenAtTheStopFrameIsDeliveredBeforeTheEndIsReported) {
+  // A "Sample Duration" limit: every frame of the first 0.2 s, so frame 5
+  // is the stop frame. Frame 5 comes while the owner still saves frame 4.
+  engine = MakeEngine(/*realGate=*/true);
+  CaptureSettings settings;
+  settings.delaybeforefirst = 0;
+  settings.delaybetweensamples = 0.04;
+  settings.sampleduration = 0.2;
+  script->duration = 100 * T;
+  engine->SetCaptureSettings(settings);
+  script->SetOnWait([](int64_t, int32_t*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return E_ABORT;  // no fake time passes: no stall
+  });
+  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_EQ(engine->GetSchedule().stopFrame, 5);
+  for (int64_t f = 0; f < 5; ++f) {
+    if (f > 0) engine->FrameConsumed();
+    Deliver(f);
+  }
+  std::thread streaming([&] { Deliver(5); });
+  EXPECT_TRUE(WaitUntil([&] { return gateArrivals.load() == 6; }));
+  // The worker sees the stop frame again and again while frame 5 waits.
+  const int waits = script->waits.load();
+  EXPECT_TRUE(WaitUntil([&] { return script->waits.load() >= waits + 3; }))
+      << "the worker ended the capture with a frame at the gate";
+  EXPECT_TRUE(listener.Values("ended").empty());
+  engine->FrameConsumed();
+  streaming.join();
+  ASSERT_TRUE(listener.WaitFor("ended"));
+  EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{1});
+  const auto events = listener.Events();
+  const auto lastFrame =
+      std::find_if(events.rbegin(), events.rend(), [](const auto& e) { return e.kind == "frame"; });
+  const auto end =
+      std::find_if(events.rbegin(), events.rend(), [](const auto& e) { return e.kind == "ended"; });
+  EXPECT_LT(end - events.rbegin(), lastFrame - events.rbegin()) << "the frame came first";
 }
 
 TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
@@ -479,6 +536,12 @@ TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
     engine->TogglePause();
     EXPECT_EQ(script->State(), FilterState::paused);
     EXPECT_TRUE(WaitForState(*engine, CaptureState::paused));
+    // Every change reaches the listener, the worker's own included.
+    ASSERT_TRUE(listener.WaitFor("state", 3));
+    EXPECT_EQ(listener.Values("state"),
+              (std::vector<int64_t>{static_cast<int64_t>(CaptureState::running),
+                                    static_cast<int64_t>(CaptureState::pausing),
+                                    static_cast<int64_t>(CaptureState::paused)}));
   }
   {
     SCOPED_TRACE("paused -> running");
@@ -523,8 +586,12 @@ TEST_F(EngineTest, StopBeforeTheWorkerHasStartedStillEndsTheCapture) {
   // The owner may stop the capture before the worker thread first runs
   // (a loaded machine): the worker must still see the stop and report it.
   Schedule(0.4, 0.8, 1000);
-  script->onRun = [this] { engine->Stop(); };
+  // The stop comes from another thread as soon as the graph runs; it waits
+  // for Open to let go of the engine, and may come before the worker runs.
+  std::thread stopper;
+  script->onRun = [&] { stopper = std::thread([&] { engine->Stop(); }); };
   ASSERT_TRUE(engine->Open("/v.avi"));
+  stopper.join();
   EXPECT_EQ(engine->GetState(), CaptureState::stopped);
   ASSERT_TRUE(listener.WaitFor("ended"));
   EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
@@ -573,6 +640,39 @@ TEST_F(EngineTest, CloseMakesTheWaitingWorkerLeaveBeforeReleasingAnything) {
   streaming.join();
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2));
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
+}
+
+TEST_F(EngineTest, CloseFromTheEndReportOnTheWorkerLeavesNoWorkerBehind) {
+  // An owner that closes the capture inside its end report, on the worker
+  // thread: the worker is not detached, and the next Open and the engine's
+  // end wait for it.
+  struct ClosingListener final : CaptureListener {
+    CaptureEngine* engine = nullptr;
+    std::atomic<int> ends{0};
+    void FrameCaptured(const CapturedFrame&) override {}
+    void SeekRequested(FrameNumber) override {}
+    void CaptureAbortNotice() override {}
+    void StatusText(FrameNumber, const char*) override {}
+    void CaptureEnded(bool) override {
+      engine->Close();
+      ++ends;
+    }
+    void Progress(FrameNumber, FrameNumber) override {}
+    void StateChanged(CaptureState) override {}
+  } closing;
+  closing.engine = engine.get();
+  engine->SetListener(&closing);
+  Schedule(0.4, 0.8, 1000);
+  for (int movie = 1; movie <= 2; ++movie) {
+    SCOPED_TRACE(movie);
+    script = std::make_shared<FakeScript>();
+    ASSERT_TRUE(engine->Open("/v.avi"));
+    engine->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return closing.ends.load() == movie; }));
+    EXPECT_EQ(engine->GetState(), CaptureState::idle);
+    EXPECT_TRUE(script->destroyed);
+  }
+  engine.reset();  // joins the last worker
 }
 
 TEST_F(EngineTest, ClosingWhilePausingStillReleasesTheMovie) {

@@ -32,7 +32,7 @@ TEST(SamplingSchedule, WorkedExamplesAt25fps) {
   {
     const auto r = ComputeSchedule(s, kTenMinutes, k25fps, true);
     EXPECT_EQ(r.schedule.frameCount, 15000);
-    EXPECT_EQ(r.schedule.firstFrame, 1500u);
+    EXPECT_EQ(r.schedule.firstFrame, 1500);
     EXPECT_EQ(r.schedule.period, 4500);
     EXPECT_EQ(r.schedule.stopFrame, 15000);
     EXPECT_EQ(r.count, 3);
@@ -43,7 +43,7 @@ TEST(SamplingSchedule, WorkedExamplesAt25fps) {
   }
   {
     const auto r = ComputeSchedule(s, kTwoMinutes, k25fps, true);
-    EXPECT_EQ(r.schedule.firstFrame, 1501u);
+    EXPECT_EQ(r.schedule.firstFrame, 1501);
     EXPECT_EQ(r.schedule.period, 1501);
     EXPECT_EQ(r.schedule.stopFrame, 3000);
     EXPECT_EQ(NominalSampleFrames(r.schedule), (std::vector<int64_t>{1501}));
@@ -60,7 +60,7 @@ TEST(SamplingSchedule, ZeroFrameDurationMeans23fps) {
   const auto r = ComputeSchedule(CaptureSettings{}, kTenMinutes, 0, true);
   EXPECT_EQ(r.schedule.frameDuration, kDefaultFrameDuration);
   EXPECT_EQ(r.schedule.frameCount, kTenMinutes / kDefaultFrameDuration);
-  EXPECT_EQ(r.schedule.firstFrame, static_cast<uint32_t>(60.0 * 1e7 / kDefaultFrameDuration));
+  EXPECT_EQ(r.schedule.firstFrame, static_cast<FrameNumber>(60.0 * 1e7 / kDefaultFrameDuration));
 }
 
 TEST(SamplingSchedule, StartBeyondTheEnd) {
@@ -68,11 +68,11 @@ TEST(SamplingSchedule, StartBeyondTheEnd) {
   s.delaybeforefirst = 1000;  // past the two-minute movie
   auto r = ComputeSchedule(s, kTwoMinutes, k25fps, true);
   EXPECT_LT(r.count, 0);
-  EXPECT_EQ(r.schedule.firstFrame, 3000u / 2 + 1);
+  EXPECT_EQ(r.schedule.firstFrame, 3000 / 2 + 1);
 
   s.leastnofframes = 0;
   r = ComputeSchedule(s, kTwoMinutes, k25fps, true);
-  EXPECT_EQ(r.schedule.firstFrame, 3001u);
+  EXPECT_EQ(r.schedule.firstFrame, 3001);
   EXPECT_TRUE(NominalSampleFrames(r.schedule).empty());
 }
 
@@ -88,7 +88,7 @@ TEST(SamplingSchedule, NegativeDelayGivesOneSample) {
 
   s.leastnofframes = 3;  // the least-frames rule still moves first frame and period
   r = ComputeSchedule(s, kTenMinutes, k25fps, true);
-  EXPECT_EQ(r.schedule.firstFrame, 15000u / 4 + 1);
+  EXPECT_EQ(r.schedule.firstFrame, 15000 / 4 + 1);
   EXPECT_EQ(r.schedule.period, 15000 / 4 + 1);
   EXPECT_EQ(r.schedule.stopFrame, 1500);
 }
@@ -110,15 +110,15 @@ TEST(SamplingSchedule, DurationLimitAndPeriodKinds) {
   s.samplestart = CaptureSettings::afterOneMinute;
   s.delaybeforefirst = 5;  // ignored for afterOneMinute
   r = ComputeSchedule(s, kTenMinutes, k25fps, false);
-  EXPECT_EQ(r.schedule.firstFrame, 1500u);
+  EXPECT_EQ(r.schedule.firstFrame, 1500);
   EXPECT_EQ(r.schedule.period, 1500);
   EXPECT_FALSE(r.schedule.seekAllowed);  // the graph cannot seek
 
   s.samplestart = CaptureSettings::fromBeginning;
-  s.sampleperiod = 7;  // unknown values mean every delay
+  s.sampleperiod = 7;            // unknown values mean every delay
   s.delaybetweensamples = 0.01;  // rounds to period 0, which becomes 1
   r = ComputeSchedule(s, kTenMinutes, k25fps, true);
-  EXPECT_EQ(r.schedule.firstFrame, 0u);
+  EXPECT_EQ(r.schedule.firstFrame, 0);
   EXPECT_EQ(r.schedule.period, 1);
 }
 

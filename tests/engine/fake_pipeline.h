@@ -259,7 +259,7 @@ class FakeSample final : public MediaSample {
 class RecordingListener final : public CaptureListener {
  public:
   struct Event {
-    std::string kind;  // frame, seek, abort, status, ended, progress
+    std::string kind;  // frame, seek, abort, status, ended, progress, state
     int64_t value = 0;
     std::string text;
     uint64_t tick = 0;  // fake clock at the report
@@ -269,11 +269,14 @@ class RecordingListener final : public CaptureListener {
   void FrameCaptured(const CapturedFrame& frame) override {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
-  void SeekRequested(int32_t frame) override { Add({"seek", frame, ""}); }
+  void SeekRequested(FrameNumber frame) override { Add({"seek", frame, ""}); }
   void CaptureAbortNotice() override { Add({"abort", 0, ""}); }
-  void StatusText(int32_t frame, const char* text) override { Add({"status", frame, text}); }
+  void StatusText(FrameNumber frame, const char* text) override { Add({"status", frame, text}); }
   void CaptureEnded(bool completed) override { Add({"ended", completed ? 1 : 0, ""}); }
-  void Progress(int32_t frame, int64_t) override { Add({"progress", frame, ""}); }
+  void Progress(FrameNumber frame, FrameNumber) override { Add({"progress", frame, ""}); }
+  void StateChanged(CaptureState state) override {
+    Add({"state", static_cast<int64_t>(state), ""});
+  }
 
   std::vector<Event> Events() {
     std::lock_guard<std::mutex> lock(mutex_);

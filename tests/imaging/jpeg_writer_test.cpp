@@ -213,5 +213,58 @@ TEST(SaveJpgTest, WriteErrorPartWayRemovesThePartialFile) {
   EXPECT_GT(std::filesystem::file_size(path), 6000u);
 }
 
+TEST(JpegStreamWriterTest, BandsMakeTheSameFileAsTheWholePictureAndMisuseLeavesNoFile) {
+  TempFolder folder("jpeg_writer");
+  TestPicture t = MakeQuadrants(4, false);
+  const std::string whole = folder / "whole.jpg";
+  ASSERT_TRUE(SaveJPG(t.picture, whole, 90, false));
+
+  // Three bands of 10, 1 and 21 rows.
+  const std::string banded = folder / "banded.jpg";
+  JpegStreamWriter writer;
+  ASSERT_TRUE(writer.Open(banded, kSize, kSize, 90));
+  int top = 0;
+  for (int rows : {10, 1, 21}) {
+    Picture band = t.picture;
+    band.pixels += static_cast<ptrdiff_t>(band.stride) * top;
+    band.height = rows;
+    ASSERT_TRUE(writer.WriteRows(band));
+    top += rows;
+  }
+  ASSERT_TRUE(writer.Finish());
+  EXPECT_EQ(ReadFileBytes(banded), ReadFileBytes(whole));
+
+  DebugCapture capture;
+  {
+    SCOPED_TRACE("more rows than the picture has");
+    JpegStreamWriter over;
+    ASSERT_TRUE(over.Open(folder / "over.jpg", kSize, kSize - 1, 90));
+    EXPECT_FALSE(over.WriteRows(t.picture));
+    EXPECT_EQ(over.ErrorCode(), EINVAL);
+    EXPECT_FALSE(over.Finish()) << "nothing works after a failure";
+    EXPECT_FALSE(std::filesystem::exists(folder / "over.jpg"));
+  }
+  {
+    SCOPED_TRACE("rows missing, and a writer dropped unfinished");
+    JpegStreamWriter early;
+    ASSERT_TRUE(early.Open(folder / "early.jpg", kSize, kSize, 90));
+    EXPECT_FALSE(early.Finish());
+    EXPECT_FALSE(std::filesystem::exists(folder / "early.jpg"));
+    {
+      JpegStreamWriter dropped;
+      ASSERT_TRUE(dropped.Open(folder / "dropped.jpg", kSize, kSize, 90));
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "dropped.jpg"));
+  }
+  {
+    SCOPED_TRACE("larger than the format allows, and a folder that is not there");
+    JpegStreamWriter large;
+    EXPECT_FALSE(large.Open(folder / "large.jpg", 65501, 10, 90));
+    EXPECT_NE(large.ErrorCode(), 0);
+    EXPECT_FALSE(large.Open(folder / "missing/x.jpg", 10, 10, 90));
+    EXPECT_EQ(large.ErrorCode(), ENOENT);
+  }
+}
+
 }  // namespace
 }  // namespace ombrelo

@@ -250,7 +250,8 @@ TEST(PictureFromBitmapHeaderTest, DescribesEachDepth) {
       EXPECT_EQ(p.palette, nullptr);
       EXPECT_EQ(p.width, 10);
       EXPECT_EQ(p.height, 4);
-      EXPECT_EQ(p.stride, 32);
+      // 32 bytes are padding enough for 24-bit rows; 32-bit rows need 40.
+      EXPECT_EQ(p.stride, bits == 24 ? 32 : 40);
       EXPECT_EQ(p.bitsPerPixel, bits);
       EXPECT_EQ(p.redShift, 0);
       EXPECT_EQ(p.greenShift, 8);
@@ -316,6 +317,16 @@ TEST(PictureFromBitmapHeaderTest, DescribesEachDepth) {
     EXPECT_EQ(PictureFromBitmapInfo(InfoBlock(header, {}), pixels).picture.stride, 36);
     header.biHeight = 0;
     EXPECT_EQ(PictureFromBitmapInfo(InfoBlock(header, {}), pixels).picture.stride, 32);
+  }
+  {
+    SCOPED_TRACE("an image size that wrapped at 4 GiB");
+    header.biBitCount = 32;
+    header.biWidth = 65500;
+    header.biHeight = -65500;
+    const uint64_t bytes = uint64_t{65500} * 4 * 65500;
+    header.biSizeImage = static_cast<uint32_t>(bytes);
+    ASSERT_NE(header.biSizeImage, bytes);
+    EXPECT_EQ(PictureFromBitmapInfo(InfoBlock(header, {}), pixels).picture.stride, 65500 * 4);
   }
   EXPECT_EQ(PictureFromBitmapInfo(Bytes(39), pixels).picture.width, 0);
 }

@@ -8,12 +8,15 @@
 
 #include "project/project.h"
 #include "project/tag_reader.h"
+#include "support/debug_capture.h"
 #include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::RecordingMessagePort;
+using testing::TempFolder;
+using testing::WriteFileBytes;
 
 int32_t LastId(const CProject& project) { return project.Movies().back().id(); }
 
@@ -23,7 +26,7 @@ TEST(MovieList, AddingAPathAgainRequeuesItAtTheEnd) {
   project.AddMovie("/v/a.avi");
   project.AddMovie("/v/b.avi");
   project.AddMovie("/v/A.avi");  // differs only in case: another movie
-  Movie& a = project.FindMovieForWrite(project.Movies().front().id());
+  Movie& a = *project.FindMovieForWrite(project.Movies().front().id());
   const int32_t oldId = a.id();
   a.status = kMovieDone;
   a.AddImage({"/t/a.jpg", 1, 1.0});
@@ -55,33 +58,66 @@ TEST(MovieList, AddingAPathAgainRequeuesItAtTheEnd) {
   EXPECT_TRUE(project.Movies().empty());
 }
 
-TEST(MovieList, UnknownIdShowsTheMessageAndGivesAFallbackRecord) {
+TEST(MovieList, UnknownIdShowsTheMessageAndFindsNothing) {
   RecordingMessagePort port;
   CProject project("/base");
-  project.Capture().leastnofframes = 7;
   project.AddMovie("/v/a.avi");
   const int32_t unknown = LastId(project) + 1000;
 
-  const Movie& first = project.FindMovie(unknown);
-  project.Capture().leastnofframes = 9;
-  const Movie& second = project.FindMovie(unknown);
+  EXPECT_EQ(project.FindMovie(unknown), nullptr);
+  EXPECT_EQ(project.FindMovieForWrite(-1), nullptr);
   ASSERT_EQ(port.shown.size(), 2u);  // once per call
   EXPECT_EQ(port.shown[0].caption, "Application error");
   EXPECT_EQ(port.shown[0].text, "Internal error\nInvalid movie id " + std::to_string(unknown));
   EXPECT_EQ(port.shown[0].owner, MessageOwner::none);
-  EXPECT_EQ(&first, &second);  // kept for the rest of the run
-  EXPECT_EQ(first.path(), "");
-  EXPECT_TRUE(first.images.empty());
-  EXPECT_EQ(first.captureSettings.leastnofframes, 7);  // the settings at its first use
-
-  Movie& writable = project.FindMovieForWrite(-1);
-  EXPECT_NE(&writable, &first);  // one record per variant
-  EXPECT_EQ(writable.captureSettings.leastnofframes, 9);
-  EXPECT_EQ(port.shown.back().text, "Internal error\nInvalid movie id -1");
+  EXPECT_EQ(port.shown[1].text, "Internal error\nInvalid movie id -1");
+  // The quiet lookup shows nothing.
+  EXPECT_EQ(project.MovieById(unknown), nullptr);
 
   // A known id shows nothing.
-  EXPECT_EQ(project.FindMovie(LastId(project)).path(), "/v/a.avi");
-  EXPECT_EQ(port.shown.size(), 3u);
+  EXPECT_EQ(project.FindMovie(LastId(project))->path(), "/v/a.avi");
+  EXPECT_EQ(port.shown.size(), 2u);
+}
+
+TEST(MovieList, LookupsFollowAddsRemovesReloadsAndDuplicatePaths) {
+  RecordingMessagePort port;
+  CProject project("/base");
+  for (const char* path : {"/v/a.avi", "/v/b.avi", "/v/c.avi"}) project.AddMovie(path);
+  std::vector<int32_t> ids;
+  for (const Movie& movie : project.Movies()) ids.push_back(movie.id());
+
+  project.RemoveMovie("/v/b.avi");
+  EXPECT_EQ(project.MovieById(ids[1]), nullptr);
+  EXPECT_EQ(project.MovieById(ids[2])->path(), "/v/c.avi");
+  project.AddMovie("/v/a.avi");  // re-queued: a new record at the end
+  EXPECT_EQ(project.MovieById(ids[0]), nullptr);
+  EXPECT_EQ(project.FindMovie(LastId(project))->path(), "/v/a.avi");
+  project.MarkDone(ids[2]);
+  EXPECT_EQ(project.MovieById(ids[2])->status, kMovieDone);
+
+  // A file may hold one path twice: removing takes the first in list order,
+  // and the second is still found by its id and its path.
+  TempFolder folder("lookups");
+  const std::string file = folder / "twice.obx";
+  CProject writer("/base");
+  writer.AddMovie("/v/x.avi");
+  writer.AddMovie("/v/y.avi");
+  std::string text = writer.FileText();
+  const size_t y = text.find("/v/y.avi");
+  text.replace(y, 8, "/v/x.avi");
+  ASSERT_TRUE(WriteFileBytes(file, text));
+  ASSERT_TRUE(project.Load(file));
+  ASSERT_EQ(project.Movies().size(), 2u);
+  EXPECT_EQ(project.MovieById(ids[2]), nullptr);
+  const int32_t second = project.Movies().back().id();
+  project.RemoveMovie("/v/x.avi");
+  ASSERT_EQ(project.Movies().size(), 1u);
+  EXPECT_EQ(project.Movies().front().id(), second);
+  EXPECT_EQ(project.FindMovie(second)->path(), "/v/x.avi");
+  project.RemoveMovie("/v/x.avi");
+  EXPECT_TRUE(project.Movies().empty());
+  EXPECT_EQ(project.MovieById(second), nullptr);
+  EXPECT_TRUE(port.shown.empty());
 }
 
 TEST(Movie, RecordOperationsAndCopies) {

@@ -58,7 +58,7 @@ std::string UserTemporaryFolder(const std::string& tmp) {
 
 Movie& Added(CProject& project, const std::string& path) {
   project.AddMovie(path);
-  return project.FindMovieForWrite(project.Movies().back().id());
+  return *project.FindMovieForWrite(project.Movies().back().id());
 }
 
 const char kRenameMessage[] = "Invalid characters in filename. Name changed to : ";

@@ -68,7 +68,7 @@ TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
   const std::string path = folder / "new/deeper/clip.ipl";
   EXPECT_TRUE(SavePlaylist(project, id, path));
   EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(project.FindMovie(id).ipl, path);
+  EXPECT_EQ(project.FindMovie(id)->ipl, path);
   EXPECT_TRUE(port.shown.empty());
 
   // A folder standing where the file should go cannot be written.
@@ -85,7 +85,7 @@ TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
   EXPECT_EQ(port.shown[0].text, "Failed to open playlist file for writing");
   EXPECT_EQ(port.shown[0].icon, MessageIcon::error);
   EXPECT_EQ(port.shown[0].owner, MessageOwner::mainWindow);
-  EXPECT_EQ(project.FindMovie(id).ipl, path);  // unchanged
+  EXPECT_EQ(project.FindMovie(id)->ipl, path);  // unchanged
 }
 
 }  // namespace

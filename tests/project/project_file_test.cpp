@@ -60,7 +60,7 @@ const std::string kMovieB =
 const std::string kGolden = kDeclaration + "<obxproject>" + kSettings + "<movies>" + kMovieA +
                             kMovieB + "</movies>" + kRendering + "</obxproject>";
 
-Movie& Last(CProject& project) { return project.FindMovieForWrite(project.Movies().back().id()); }
+Movie& Last(CProject& project) { return *project.FindMovieForWrite(project.Movies().back().id()); }
 
 void FillGoldenProject(CProject& project) {
   project.AddMovie("/v/a&b.avi");

@@ -131,7 +131,7 @@ TEST_F(TemplateDocumentTest, ProjectDocumentUsesTheProjectScale) {
   project.AddMovie("/v/one.avi");
   project.AddMovie("/v/two.avi");
   for (const Movie& m : project.Movies()) {
-    Movie& movie = project.FindMovieForWrite(m.id());
+    Movie& movie = *project.FindMovieForWrite(m.id());
     movie.videoFormat.biWidth = 720;
     movie.videoFormat.biHeight = 576;
   }

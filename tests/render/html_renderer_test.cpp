@@ -26,59 +26,6 @@ using testing::PumpEventsUntil;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 
-TEST(PlanTiles, PageOf1000x700InA320x256Window) {
-  const std::vector<TileStep> steps = PlanTiles(320, 256, 1000, 700);
-  ASSERT_EQ(steps.size(), 12u);
-  const int tops[] = {0, 256, 512};
-  const int heights[] = {256, 256, 188};
-  const int sourceYs[] = {0, 0, 68};
-  const int lefts[] = {0, 320, 640, 960};
-  const int widths[] = {320, 320, 320, 40};
-  const int sourceXs[] = {0, 0, 0, 280};
-  for (int band = 0; band < 3; ++band) {
-    for (int column = 0; column < 4; ++column) {
-      SCOPED_TRACE(::testing::Message() << "band " << band << " column " << column);
-      const TileStep& step = steps[band * 4 + column];
-      EXPECT_EQ(step, (TileStep{lefts[column], tops[band], sourceXs[column], sourceYs[band],
-                                widths[column], heights[band]}));
-    }
-  }
-}
-
-TEST(PlanTiles, StepsCoverThePageOnceAndStayInsideTheTile) {
-  struct Case {
-    int tileWidth, tileHeight, totalWidth, totalHeight;
-  };
-  const Case cases[] = {
-      {320, 256, 320, 256},  // fits: one step
-      {320, 256, 321, 256},  // one pixel too wide
-      {320, 256, 640, 512},  // exact multiples: no offsets
-      {100, 80, 1003, 799}, {7, 5, 23, 11},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.tileWidth << "x" << c.tileHeight << " over "
-                                      << c.totalWidth << "x" << c.totalHeight);
-    std::vector<int> covered(static_cast<size_t>(c.totalWidth) * c.totalHeight, 0);
-    for (const TileStep& s : PlanTiles(c.tileWidth, c.tileHeight, c.totalWidth, c.totalHeight)) {
-      ASSERT_GE(s.sourceX, 0);
-      ASSERT_GE(s.sourceY, 0);
-      ASSERT_LE(s.sourceX + s.width, c.tileWidth);
-      ASSERT_LE(s.sourceY + s.height, c.tileHeight);
-      // The view clamps the scroll position: the tile then shows the page
-      // from (total - tile), and the source offset must point at "left".
-      const int shownLeft = std::min(s.left, c.totalWidth - c.tileWidth);
-      const int shownTop = std::min(s.top, c.totalHeight - c.tileHeight);
-      EXPECT_EQ(shownLeft + s.sourceX, s.left);
-      EXPECT_EQ(shownTop + s.sourceY, s.top);
-      for (int y = s.top; y < s.top + s.height; ++y)
-        for (int x = s.left; x < s.left + s.width; ++x) ++covered[y * c.totalWidth + x];
-    }
-    EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), static_cast<long>(covered.size()));
-  }
-  EXPECT_TRUE(PlanTiles(0, 256, 100, 100).empty());
-  EXPECT_TRUE(PlanTiles(320, 256, 0, 100).empty());
-}
-
 class HtmlRendererTest : public ::testing::Test {
  protected:
   void SetUp() override { EnsureGuiApplication(); }
@@ -200,6 +147,45 @@ TEST_F(HtmlRendererTest, CapturesALargePageByTilesAndRestoresTheBody) {
   EXPECT_TRUE(Near(photo.pixel(480, 370), Qt::blue, 24));
   EXPECT_TRUE(Near(photo.pixel(990, 690), Qt::yellow, 24));
   EXPECT_TRUE(Near(photo.pixel(970, 600), Qt::yellow, 24));
+}
+
+TEST_F(HtmlRendererTest, APageTallerThanAJpegAllowsIsDrawnReducedInBands) {
+  // 200 x 80000: red down to row 40000, then blue, with a green line at the
+  // very end. Reduced to 65500 rows the picture takes several bands.
+  const std::string page =
+      Page("tall.html",
+           "<html><body style=\"margin:0\"><div style=\"width:200px; height:40000px; "
+           "background:#ff0000\"></div><div style=\"width:200px; height:39900px; "
+           "background:#0000ff\"></div><div style=\"width:200px; height:100px; "
+           "background:#00ff00\"></div></body></html>");
+  const std::string output = folder_ / "tall.jpg";
+  HtmlRenderer renderer(320, 256, ticks_);
+  renderer.Navigate(page, output, 90);
+  ASSERT_TRUE(LoadedInto(renderer));
+  renderer.Capture();
+  ASSERT_EQ(renderer.ErrorText(), "");
+
+  QImage photo;
+  ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
+  const double scale = 65500.0 / 80000;
+  ASSERT_EQ(photo.size(), QSize(static_cast<int>(320 * scale), 65500));
+  ASSERT_LT(HtmlRenderer::kBandBytes / (photo.width() * 4), 65500 / 2) << "several bands";
+  // No seam between the bands, the colours change where the page's do.
+  const int bandRows = static_cast<int>(HtmlRenderer::kBandBytes / (photo.width() * 4));
+  for (int y = 0; y < 65500; y += 97) {
+    const QColor expected = y < 40000 * scale - 2                            ? QColor(Qt::red)
+                            : y > 40000 * scale + 2 && y < 79900 * scale - 2 ? QColor(Qt::blue)
+                            : y > 79900 * scale + 2                          ? QColor(Qt::green)
+                                                                             : QColor();
+    if (expected.isValid()) {
+      ASSERT_TRUE(Near(photo.pixel(50, y), expected, 40)) << y;
+    }
+  }
+  for (int y = bandRows - 1; y < 32000; y += bandRows) {
+    EXPECT_TRUE(Near(photo.pixel(50, y), Qt::red, 40)) << y;
+    EXPECT_TRUE(Near(photo.pixel(50, y + 1), Qt::red, 40)) << y + 1;
+  }
+  EXPECT_TRUE(Near(photo.pixel(250, 100), Qt::white, 16)) << "the page's right edge stays";
 }
 
 TEST_F(HtmlRendererTest, APageThatFitsIsDrawnOnceAtTheWindowSize) {

@@ -4,6 +4,9 @@
 
 #include <QImage>
 #include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,6 +21,8 @@
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/html_view.h"
+#include "render/xslt_service.h"
 #include "support/debug_capture.h"
 
 namespace ombrelo {
@@ -133,8 +138,8 @@ class IndexPhotoTest : public ::testing::Test {
 // service behind the page, polls through the event loop.
 class ProjectHost : public ProjectIndexPhotoHost {
  public:
-  explicit ProjectHost(std::string temporaryFolder)
-      : temporaryFolder_(std::move(temporaryFolder)) {}
+  ProjectHost(std::string temporaryFolder, CProject& project, const XsltService& pages)
+      : ProjectIndexPhotoHost(project, pages), temporaryFolder_(std::move(temporaryFolder)) {}
   std::string TemporaryFolder() override { return temporaryFolder_; }
   void PostPoll() override {
     QMetaObject::invokeMethod(
@@ -203,7 +208,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   // named after the video, here with a blank and a "#" in its name.
   project.AddMovie(out_ / "My clip #2.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = project.FindMovieForWrite(id);
+  Movie& movie = *project.FindMovieForWrite(id);
   movie.videoFormat.biWidth = 320;
   movie.videoFormat.biHeight = 240;
   movie.SetLength(60.0);
@@ -216,7 +221,8 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
     movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
 
-  ProjectHost host(temp_.Path());
+  const XsltService pages(project, {});
+  ProjectHost host(temp_.Path(), project, pages);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   DebugCapture debug;
@@ -225,7 +231,7 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   ASSERT_TRUE(generator.Pending());
   ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
-  EXPECT_EQ(project.FindMovie(id).error, "");
+  EXPECT_EQ(project.FindMovie(id)->error, "");
   EXPECT_EQ(host.finished, (std::vector<std::pair<int32_t, bool>>{{id, true}}));
   EXPECT_TRUE(debug.Contains("Navigate\n"));
   EXPECT_FALSE(debug.Contains("DISPID_NAVIGATEERROR\n"));
@@ -344,7 +350,7 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
   EXPECT_EQ(host_.pollsPosted, 1);
 
   generator_.Poll();
-  EXPECT_EQ(host_.pollsPosted, 2) << "not ready: the poll posts itself again";
+  EXPECT_EQ(host_.pollsPosted, 1) << "not ready: the poll waits, it does not post itself again";
   now_ += HtmlRenderer::kDownloadWaitMs + 1;
   generator_.Poll();
   EXPECT_TRUE(debug.Contains("Navigate timed out\n"));
@@ -367,6 +373,45 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
   EXPECT_EQ(host_.pollsPosted, polls);
   EXPECT_EQ(host_.errors.size(), 1u);
   EXPECT_EQ(host_.finished.size(), 1u);
+}
+
+// The process's CPU time in milliseconds.
+double CpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+TEST(IndexPhotoWaitTest, WaitingForAPageThatNeverBecomesReadyLetsTheEventLoopSleep) {
+  EnsureGuiApplication();
+  TempFolder temp("indexphoto-wait");
+  TestHost host(temp.Path());
+  // The real clock, with a short limit: the wait is measured, not faked.
+  constexpr uint64_t kLimitMs = 400;
+  IndexPhotoGenerator generator(host, SteadyTickCount, kLimitMs);
+  host.generator = &generator;
+  DebugCapture debug;
+
+  // A view that shows the empty page is never ready.
+  const auto wallStart = std::chrono::steady_clock::now();
+  const double cpuStart = CpuMs();
+  generator.RenderPage(7, HtmlView::kBlankUrl, temp / "never.jpg", 320, 256, 85);
+  // The event loop blocks until something happens (a watchdog ends it).
+  bool tooLong = false;
+  QTimer::singleShot(10000, [&] { tooLong = true; });
+  while (generator.Pending() && !tooLong) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  ASSERT_FALSE(generator.Pending());
+  const double cpu = CpuMs() - cpuStart;
+  const double wall =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+          .count();
+
+  EXPECT_TRUE(debug.Contains("Index photo timed out\n"));
+  EXPECT_GE(wall, static_cast<double>(kLimitMs));
+  EXPECT_LT(cpu, wall / 4) << "cpu " << cpu << " ms in " << wall << " ms";
+  EXPECT_LE(host.pollsPosted, 4) << "the first poll, the loaded notice and the time limit";
 }
 
 TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {

@@ -227,7 +227,7 @@ TEST_F(ShippedContentTest, TheReportListsEveryMovieWithLinksToItsOutputs) {
   project.AddMovie("/home/anna/Videos/first.avi");
   project.AddMovie("/home/anna/Videos/Tom & Jerry.avi");
   const int32_t firstId = project.Movies().front().id();
-  Movie& first = project.FindMovieForWrite(firstId);
+  Movie& first = *project.FindMovieForWrite(firstId);
   first.length = 62.48;
   first.html = "/out/Html/first.html";
   first.ipl = "/out/Ipl/first.ipl";
@@ -275,7 +275,8 @@ TEST_F(ShippedContentTest, HelpPagesAndPicturesAreInPlace) {
     // Every page takes its look from the one shared style sheet.
     EXPECT_NE(text.find("href=\"../help.css\""), std::string::npos);
   }
-  EXPECT_NE(ReadFileBytes(ApplicationDataFolder() + "help.css").find("div.main"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(ApplicationDataFolder() + "help.css").find("div.main"),
+            std::string::npos);
   const std::string background = ReadFileBytes(ApplicationDataFolder() + "added_background.jpg");
   ASSERT_GT(background.size(), 3u);
   EXPECT_EQ(background.substr(0, 3), "\xFF\xD8\xFF");

@@ -42,12 +42,8 @@ class XsltServiceTest : public ::testing::Test {
     SetApplicationDataFolder(data_.Path());
     std::filesystem::create_directories(data_ / "templates/web");
     ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/list.xslt", kListSheet));
-    oldStop_ = SetStopIndexingHandler([this] { ++stops_; });
   }
-  void TearDown() override {
-    SetStopIndexingHandler(oldStop_);
-    SetApplicationDataFolder("");
-  }
+  void TearDown() override { SetApplicationDataFolder(""); }
   void AddSheet(const std::string& name, const std::string& text) {
     ASSERT_TRUE(WriteFileBytes(data_ / ("templates/web/" + name), text));
   }
@@ -55,8 +51,9 @@ class XsltServiceTest : public ::testing::Test {
   TempFolder data_{"xsltdata"};
   TempFolder out_{"xsltout"};
   RecordingMessagePort reporter_;
-  StopIndexingHandler oldStop_;
+  CProject project_{""};
   int stops_ = 0;
+  XsltService service_{project_, [this] { ++stops_; }};
 };
 
 TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
@@ -140,6 +137,78 @@ TEST_F(XsltServiceTest, AFailureDuringTheTransformationWithoutParseErrorIsReport
   EXPECT_TRUE(reporter_.shown.empty());
 }
 
+TEST_F(XsltServiceTest, EntitiesOfTheStylesheetsDoctypeAreReplacedButNothingExternalIsRead) {
+  AddSheet("entities.xslt", R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY nbsp "&#160;"> <!ENTITY copy "&#169;"> ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text" encoding="UTF-8"/>
+<xsl:template match="/">a&nbsp;b&copy;<xsl:value-of select="movie/entry/file"/></xsl:template>
+</xsl:stylesheet>)");
+  std::string result;
+  ASSERT_TRUE(Transform(&result, kData, "templates/web/entities.xslt"));
+  EXPECT_EQ(result,
+            "a\xC2\xA0"
+            "b\xC2\xA9"
+            "a & b.jpg");
+  // Stylesheets still import others.
+  AddSheet("importer.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:import href="list.xslt"/></xsl:stylesheet>)");
+  ASSERT_TRUE(Transform(&result, kData, "templates/web/importer.xslt"));
+  EXPECT_EQ(result, "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
+
+  // An external entity and an external DTD that point at a local file.
+  const std::string secret = out_ / "secret.txt";
+  ASSERT_TRUE(WriteFileBytes(secret, "TOP SECRET"));
+  const std::string sheets[] = {
+      R"(<?xml version="1.0"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY secret SYSTEM "file://)" +
+          secret + R"("> ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/><xsl:template match="/">[&secret;]</xsl:template>
+</xsl:stylesheet>)",
+      R"(<?xml version="1.0"?>
+<!DOCTYPE xsl:stylesheet [ <!ENTITY % outside SYSTEM "file://)" +
+          secret + R"("> %outside; ]>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/><xsl:template match="/">[done]</xsl:template>
+</xsl:stylesheet>)",
+  };
+  for (const std::string& sheet : sheets) {
+    SCOPED_TRACE(sheet);
+    AddSheet("outside.xslt", sheet);
+    DebugCapture debug;
+    result = "untouched";
+    Transform(&result, kData, "templates/web/outside.xslt");
+    EXPECT_EQ(result.find("TOP SECRET"), std::string::npos) << result;
+    EXPECT_EQ(debug.Text().find("TOP SECRET"), std::string::npos);
+    EXPECT_TRUE(debug.Contains("External entity refused: file://" + secret + "\n")) << debug.Text();
+  }
+}
+
+TEST_F(XsltServiceTest, AnErrorReportedWhileTheStylesheetRunsFailsThePage) {
+  AddSheet("unknown.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">before<xsl:frobnicate/>after</xsl:template>
+</xsl:stylesheet>)");
+  DebugCapture debug;
+  std::string result = "untouched";
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/unknown.xslt"));
+  EXPECT_EQ(result, "untouched");
+  EXPECT_TRUE(debug.Contains("Error durint xslt transform\n")) << debug.Text();
+
+  // A message the stylesheet writes on its own is no error.
+  AddSheet("talks.xslt",
+           R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">page<xsl:message>note for the log</xsl:message></xsl:template>
+</xsl:stylesheet>)");
+  EXPECT_TRUE(Transform(&result, kData, "templates/web/talks.xslt"));
+  EXPECT_EQ(result, "page");
+  EXPECT_NE(debug.Text().find("note for the log"), std::string::npos);
+}
+
 TEST_F(XsltServiceTest, StylesheetsMayNotWriteFilesOrCreateFolders) {
   const std::string target = out_ / "written.txt";
   const std::string nested = out_ / "made/inside.txt";
@@ -190,7 +259,7 @@ TEST_F(XsltServiceTest, StylesheetsMayNotReadFromTheNetwork) {
 
 TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   const std::string page = out_ / "Html/deeper/clip & co.txt";
-  ASSERT_TRUE(WritePage(page, "templates/web/list.xslt", kData));
+  ASSERT_TRUE(service_.WritePage(page, "templates/web/list.xslt", kData));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   // Nothing but the page is left in its folder.
   int files = 0;
@@ -199,10 +268,10 @@ TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   EXPECT_EQ(files, 1);
 
   // A failed transformation leaves the existing page as it was.
-  EXPECT_FALSE(WritePage(page, "templates/web/missing.xslt", kData));
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/missing.xslt", kData));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   const std::string fresh = out_ / "never/page.html";
-  EXPECT_FALSE(WritePage(fresh, "templates/web/missing.xslt", "<bad"));
+  EXPECT_FALSE(service_.WritePage(fresh, "templates/web/missing.xslt", "<bad"));
   EXPECT_FALSE(std::filesystem::exists(fresh));
   EXPECT_EQ(stops_, 0);
 }
@@ -212,7 +281,7 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   // fails for every user, root included).
   const std::string page = out_ / "occupied";
   std::filesystem::create_directories(page + "/inside");
-  EXPECT_FALSE(WritePage(page, "templates/web/list.xslt", kData));
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData));
   EXPECT_EQ(stops_, 1);
   ASSERT_EQ(reporter_.shown.size(), 1u);
   EXPECT_EQ(reporter_.shown[0].caption, "Error");
@@ -220,22 +289,29 @@ TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
   EXPECT_EQ(reporter_.shown[0].icon, MessageIcon::error);
   EXPECT_EQ(reporter_.shown[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");  // EISDIR
+
+  // A writer that must not stop the run (the review window's) says so.
+  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData,
+                                  PageWriteFailure{MessageOwner::reviewWindow, false}));
+  EXPECT_EQ(stops_, 1);
+  ASSERT_EQ(reporter_.shown.size(), 2u);
+  EXPECT_EQ(reporter_.shown[1].owner, MessageOwner::reviewWindow);
+  EXPECT_EQ(reporter_.shown[1].text, reporter_.shown[0].text);
 }
 
 TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
-  CProject& project = CProject::Instance();
+  CProject& project = project_;
   project.AddMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = project.FindMovieForWrite(id);
+  Movie& movie = *project.FindMovieForWrite(id);
   movie.AddImage({out_ / "Thumbs/a & b.jpg", 1, 1.0});
   movie.AddImage({out_ / "Html/c.jpg", 2, 2.0});
 
   const std::string page = out_ / "Html/new/Tom & Jerry.html";
-  EXPECT_TRUE(GeneratePageForMovie(page, "templates/web/list.xslt", id));
+  EXPECT_TRUE(service_.GeneratePageForMovie(page, "templates/web/list.xslt", id));
   EXPECT_EQ(ReadFileBytes(page),
             "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|../../Thumbs/a & b.jpg;../c.jpg;");
   EXPECT_TRUE(reporter_.shown.empty());
-  project.RemoveMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
 }
 
 TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {

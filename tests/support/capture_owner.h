@@ -31,13 +31,14 @@ class CaptureOwner final : public CaptureListener {
     m.pixels.assign(frame.pixels, frame.pixels + frame.size);
     Post(std::move(m));
   }
-  void SeekRequested(int32_t frame) override { Post({Message::seek, frame, 0, {}, {}}); }
+  void SeekRequested(FrameNumber frame) override { Post({Message::seek, frame, 0, {}, {}}); }
   void CaptureAbortNotice() override {}
-  void StatusText(int32_t frame, const char* text) override {
+  void StatusText(FrameNumber frame, const char* text) override {
     Post({Message::status, frame, 0, {}, text});
   }
   void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
-  void Progress(int32_t, int64_t) override {}
+  void Progress(FrameNumber, FrameNumber) override {}
+  void StateChanged(CaptureState) override {}
 
   // The next message, or nothing when none came in time (a hang).
   std::optional<Message> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {

@@ -5,9 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <mutex>
 #include <map>
-#include <sstream>
+#include <mutex>
 #include <string>
 
 #include "support/debug_capture.h"
@@ -34,18 +33,20 @@ class VideoCache {
   // The path of a video with these options (their path left out) in the
   // cache's folder, made on first use; "" and a test failure when it cannot
   // be made.
-  // A name asked for again with other options gets a video of its own, so
-  // tests sharing one process never receive each other's videos.
+  // A name asked for again with other options (any of them: they are
+  // compared whole) gets a video of its own, so tests sharing one process
+  // never receive each other's videos.
   std::string Make(testvideo::VideoOptions options, const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string signature = Signature(options);
+    options.path.clear();
     std::string fileName = name;
     for (int variant = 1;; ++variant) {
       const auto found = made_.find(fileName);
       if (found == made_.end()) break;
-      if (found->second == signature) return folder_ / fileName;
+      if (found->second == options) return folder_ / fileName;
       fileName = std::to_string(variant) + "-" + name;
     }
+    const testvideo::VideoOptions asked = options;
     const std::string path = folder_ / fileName;
     options.path = path;
     std::string error;
@@ -53,26 +54,16 @@ class VideoCache {
       ADD_FAILURE() << "cannot make " << name << ": " << error;
       return "";
     }
-    made_.emplace(fileName, signature);
+    made_.emplace(fileName, asked);
     return path;
   }
   // The cache's folder, ending with "/".
   const std::string& Folder() const { return folder_.Path(); }
 
  private:
-  static std::string Signature(const testvideo::VideoOptions& o) {
-    std::ostringstream text;
-    text << o.container << '|' << o.codec << '|' << o.fourcc << '|' << o.width << 'x' << o.height
-         << '|' << o.fpsNum << '/' << o.fpsDen << '|' << o.frameCount << '|'
-         << o.keyframeInterval << '|' << o.maxBFrames << '|' << o.audioSeconds << '|'
-         << o.sampleAspectNum << ':' << o.sampleAspectDen << '|' << o.rotationDegrees << '|'
-         << o.colorMatrix << '|' << o.fullRange << '|' << o.bitRate << '|' << o.audioCodec;
-    return text.str();
-  }
-
   TempFolder folder_;
   std::mutex mutex_;
-  std::map<std::string, std::string> made_;  // file name -> options it was made with
+  std::map<std::string, testvideo::VideoOptions> made_;  // file name -> its options, no path
 };
 
 }  // namespace ombrelo::testing

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/ffmpeg_support.h"
+
 extern "C" {
 #include <jpeglib.h>
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 }
 
 namespace ombrelo::testing {
@@ -30,14 +29,13 @@ inline RgbPicture ToRgb(const AVFrame* frame, int width, int height) {
   picture.height = height;
   picture.stride = width * 3;
   picture.pixels.resize(static_cast<size_t>(picture.stride) * height);
-  SwsContext* sws =
-      sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), width,
-                     height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  const av::SwsPtr sws(sws_getContext(frame->width, frame->height,
+                                      static_cast<AVPixelFormat>(frame->format), width, height,
+                                      AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr));
   if (!sws) return {};
   uint8_t* dst[4] = {picture.pixels.data(), nullptr, nullptr, nullptr};
   int dstStride[4] = {picture.stride, 0, 0, 0};
-  sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-  sws_freeContext(sws);
+  sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
   return picture;
 }
 
@@ -53,30 +51,26 @@ inline int64_t DecodeVideo(const std::string& path,
                            const std::function<void(const DecodedFrame&)>& onFrame) {
   AVFormatContext* input = nullptr;
   if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return -1;
-  std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> inputOwner(
-      input, [](AVFormatContext* c) { avformat_close_input(&c); });
+  const av::FormatPtr inputOwner(input);
   if (avformat_find_stream_info(input, nullptr) < 0) return -1;
   const AVCodec* codec = nullptr;
   const int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
   if (index < 0 || !codec) return -1;
   AVStream* stream = input->streams[index];
-  std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> decoder(
-      avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
+  const av::CodecPtr decoder(avcodec_alloc_context3(codec));
   if (avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0) return -1;
   decoder->thread_count = 0;
   if (avcodec_open2(decoder.get(), codec, nullptr) < 0) return -1;
-  std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
-                                                     [](AVFrame* f) { av_frame_free(&f); });
-  std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
-                                                        [](AVPacket* p) { av_packet_free(&p); });
-  const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+  const av::FramePtr frame(av_frame_alloc());
+  const av::PacketPtr packet(av_packet_alloc());
+  const int64_t start = av::StreamStart(stream);
   int64_t count = 0;
   bool draining = false;
   for (;;) {
     const int rc = avcodec_receive_frame(decoder.get(), frame.get());
     if (rc == 0) {
-      const int64_t ts = frame->best_effort_timestamp;
-      const double seconds = ts == AV_NOPTS_VALUE ? -1 : (ts - start) * av_q2d(stream->time_base);
+      const int64_t units = av::TicksToUnits(av::FrameTime(frame.get()), stream->time_base, start);
+      const double seconds = units == AV_NOPTS_VALUE ? -1 : static_cast<double>(units) * 1e-7;
       onFrame(DecodedFrame{frame.get(), count++, seconds});
       av_frame_unref(frame.get());
       continue;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/debug_capture.h"
+#include "support/test_videos.h"
 #include "tools/decoded_video.h"
 
 namespace ombrelo {
@@ -429,6 +430,25 @@ TEST(TestVideo, BadOptionsFailWithATextAndLeaveNoFile) {
     EXPECT_FALSE(testvideo::Generate(o));
     EXPECT_EQ(testing::ReadFileBytes(folder / "keep.mp4"), "old");
   }
+}
+
+TEST(TestVideo, TheCacheSharesAFileOnlyBetweenEqualOptions) {
+  testing::VideoCache cache("video-cache");
+  VideoOptions small = testing::SmallVideo(8);
+  const std::string first = cache.Make(small, "clip.mp4");
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(cache.Make(small, "clip.mp4"), first);
+  // Any option that differs gives a file of its own, the last ones added too.
+  VideoOptions full = small;
+  full.fullRange = true;
+  VideoOptions quiet = small;
+  quiet.bitRate = 200000;
+  const std::string second = cache.Make(full, "clip.mp4");
+  const std::string third = cache.Make(quiet, "clip.mp4");
+  EXPECT_NE(second, first);
+  EXPECT_NE(third, first);
+  EXPECT_NE(third, second);
+  EXPECT_EQ(cache.Make(full, "clip.mp4"), second);
 }
 
 }  // namespace

@@ -2,60 +2,17 @@
 
 #include <charconv>
 #include <cstdio>
-#include <memory>
-#include <string_view>
 
 #include "engine/capture_settings.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "engine/ffmpeg_support.h"
 
 namespace ombrelo::tools {
 namespace {
-
-struct InputDeleter {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-
-std::string AvError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
-
-constexpr AVRational kUnits = {1, static_cast<int>(kUnitsPerSecond)};
 
 std::string Number(double value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
   return std::string(text, result.ptr);
-}
-
-// Matroska keeps each track's length as a "DURATION" tag, "h:mm:ss.nnnnnnnnn",
-// rather than in a header field; 0 when there is none.
-int64_t TaggedDuration(const AVStream* stream) {
-  const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
-  if (!tag) return 0;
-  const std::string_view text = tag->value;
-  const char* p = text.data();
-  const char* end = p + text.size();
-  int64_t hours = 0, minutes = 0, seconds = 0;
-  auto field = [&](int64_t* value, char separator) {
-    const auto result = std::from_chars(p, end, *value);
-    if (result.ec != std::errc() || result.ptr == end || *result.ptr != separator) return false;
-    p = result.ptr + 1;
-    return true;
-  };
-  if (!field(&hours, ':') || !field(&minutes, ':') || !field(&seconds, '.')) return 0;
-  int64_t fraction = 0;
-  int digits = 0;
-  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++digits) {
-    if (digits < 7) fraction = fraction * 10 + (*p - '0');
-  }
-  if (p != end || digits == 0 || minutes > 59 || seconds > 59) return 0;
-  for (; digits < 7; ++digits) fraction *= 10;
-  return ((hours * 60 + minutes) * 60 + seconds) * kUnitsPerSecond + fraction;
 }
 
 }  // namespace
@@ -65,13 +22,13 @@ bool ReadMovieTiming(const std::string& path, MovieTiming* timing, std::string* 
   AVFormatContext* raw = nullptr;
   int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
   if (rc < 0) {
-    if (error) *error = "cannot open \"" + path + "\": " + AvError(rc);
+    if (error) *error = "cannot open \"" + path + "\": " + av::ErrorText(rc);
     return false;
   }
-  std::unique_ptr<AVFormatContext, InputDeleter> input(raw);
+  const av::FormatPtr input(raw);
   rc = avformat_find_stream_info(input.get(), nullptr);
   if (rc < 0) {
-    if (error) *error = "cannot read \"" + path + "\": " + AvError(rc);
+    if (error) *error = "cannot read \"" + path + "\": " + av::ErrorText(rc);
     return false;
   }
   const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -80,19 +37,8 @@ bool ReadMovieTiming(const std::string& path, MovieTiming* timing, std::string* 
     return false;
   }
   AVStream* stream = input->streams[index];
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-    timing->duration = av_rescale_q(stream->duration, stream->time_base, kUnits);
-    timing->durationFromStream = true;
-  } else if (const int64_t tagged = TaggedDuration(stream); tagged > 0) {
-    timing->duration = tagged;
-    timing->durationFromStream = true;
-  } else if (input->duration != AV_NOPTS_VALUE && input->duration > 0) {
-    timing->duration = av_rescale_q(input->duration, AV_TIME_BASE_Q, kUnits);
-  }
-  AVRational rate = stream->avg_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) rate = av_guess_frame_rate(input.get(), stream, nullptr);
-  if (rate.num > 0 && rate.den > 0)
-    timing->frameDuration = av_rescale(kUnitsPerSecond, rate.den, rate.num);
+  timing->duration = av::VideoDuration(input.get(), stream, &timing->durationFromStream);
+  timing->frameDuration = av::AverageFrameDuration(input.get(), stream);
   return true;
 }
 

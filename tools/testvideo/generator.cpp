@@ -8,12 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "engine/ffmpeg_support.h"
 #include "tools/testvideo/frame_code.h"
 #include "tools/testvideo/test_video.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/display.h>
 #include <libavutil/opt.h>
@@ -23,34 +22,10 @@ extern "C" {
 namespace ombrelo::testvideo {
 namespace {
 
-struct OutputDeleter {
-  void operator()(AVFormatContext* context) const {
-    if (context->pb && !(context->oformat->flags & AVFMT_NOFILE)) avio_closep(&context->pb);
-    avformat_free_context(context);
-  }
-};
-struct CodecDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct DictionaryDeleter {
-  void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
-};
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputDeleter>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
-std::string AvError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
+using av::CodecPtr;
+using av::FramePtr;
+using av::OutputPtr;
+using av::PacketPtr;
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -286,7 +261,7 @@ bool Writer::Open(std::string* error) {
   AVFormatContext* raw = nullptr;
   int rc = avformat_alloc_output_context2(&raw, nullptr, container->muxer, o_.path.c_str());
   if (rc < 0 || !raw)
-    return Fail(error, std::string("cannot set up ") + container->name + ": " + AvError(rc));
+    return Fail(error, std::string("cannot set up ") + container->name + ": " + av::ErrorText(rc));
   output_.reset(raw);
   if (avformat_query_codec(output_->oformat, codec->id, FF_COMPLIANCE_NORMAL) == 0) {
     return Fail(error, std::string(container->name) + " cannot hold " +
@@ -302,7 +277,7 @@ bool Writer::Open(std::string* error) {
   video_->log_level_offset = kLogLevelOffset;
   AVDictionary* settings = nullptr;
   ConfigureVideo(o_, codec, video_.get(), &settings);
-  std::unique_ptr<AVDictionary, DictionaryDeleter> settingsOwner;
+  av::DictionaryPtr settingsOwner;
   std::string fourcc = o_.fourcc;
   if (fourcc.empty() && codec->id == AV_CODEC_ID_MPEG4 &&
       std::string_view(container->muxer) == "avi") {
@@ -315,12 +290,13 @@ bool Writer::Open(std::string* error) {
   rc = avcodec_open2(video_.get(), codec, &settings);
   settingsOwner.reset(settings);
   if (rc < 0)
-    return Fail(error, std::string("cannot open the ") + codec->name + " encoder: " + AvError(rc));
+    return Fail(error,
+                std::string("cannot open the ") + codec->name + " encoder: " + av::ErrorText(rc));
 
   videoStream_ = avformat_new_stream(output_.get(), nullptr);
   if (!videoStream_) return Fail(error, "out of memory");
   rc = avcodec_parameters_from_context(videoStream_->codecpar, video_.get());
-  if (rc < 0) return Fail(error, "cannot describe the video stream: " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot describe the video stream: " + av::ErrorText(rc));
   videoStream_->time_base = video_->time_base;
   // What the encoder tells the muxer (buffer sizes and rates for MPEG program streams).
   for (int i = 0; i < video_->nb_coded_side_data; ++i) {
@@ -343,12 +319,12 @@ bool Writer::Open(std::string* error) {
   if (o_.audioSeconds > 0 && !OpenAudio(*container, error)) return false;
 
   rc = avio_open(&output_->pb, o_.path.c_str(), AVIO_FLAG_WRITE);
-  if (rc < 0) return Fail(error, "cannot create \"" + o_.path + "\": " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot create \"" + o_.path + "\": " + av::ErrorText(rc));
   fileCreated_ = true;
   rc = avformat_write_header(output_.get(), nullptr);
   if (rc < 0)
-    return Fail(error,
-                std::string("cannot write the ") + container->name + " header: " + AvError(rc));
+    return Fail(error, std::string("cannot write the ") + container->name +
+                           " header: " + av::ErrorText(rc));
 
   picture_.reset(av_frame_alloc());
   packet_.reset(av_packet_alloc());
@@ -360,7 +336,7 @@ bool Writer::Open(std::string* error) {
   picture_->color_range = video_->color_range;
   picture_->colorspace = video_->colorspace;
   rc = av_frame_get_buffer(picture_.get(), 0);
-  if (rc < 0) return Fail(error, "cannot allocate a picture: " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot allocate a picture: " + av::ErrorText(rc));
   return true;
 }
 
@@ -392,12 +368,13 @@ bool Writer::OpenAudio(const Container& container, std::string* error) {
   if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   int rc = avcodec_open2(c, codec, nullptr);
   if (rc < 0)
-    return Fail(error, std::string("cannot open the ") + codec->name + " encoder: " + AvError(rc));
+    return Fail(error,
+                std::string("cannot open the ") + codec->name + " encoder: " + av::ErrorText(rc));
 
   audioStream_ = avformat_new_stream(output_.get(), nullptr);
   if (!audioStream_) return Fail(error, "out of memory");
   rc = avcodec_parameters_from_context(audioStream_->codecpar, c);
-  if (rc < 0) return Fail(error, "cannot describe the audio stream: " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot describe the audio stream: " + av::ErrorText(rc));
   audioStream_->time_base = c->time_base;
   audioStartsAtZero_ = std::string_view(container.muxer) == "avi";
 
@@ -410,7 +387,7 @@ bool Writer::OpenAudio(const Container& container, std::string* error) {
   sound_->nb_samples = audioFrameSize_;
   rc = av_channel_layout_copy(&sound_->ch_layout, &c->ch_layout);
   if (rc >= 0) rc = av_frame_get_buffer(sound_.get(), 0);
-  if (rc < 0) return Fail(error, "cannot allocate audio: " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot allocate audio: " + av::ErrorText(rc));
   return true;
 }
 
@@ -418,11 +395,11 @@ bool Writer::OpenAudio(const Container& container, std::string* error) {
 bool Writer::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame, bool video,
                   std::string* error) {
   int rc = avcodec_send_frame(codec, frame);
-  if (rc < 0) return Fail(error, std::string("encoding failed: ") + AvError(rc));
+  if (rc < 0) return Fail(error, std::string("encoding failed: ") + av::ErrorText(rc));
   for (;;) {
     rc = avcodec_receive_packet(codec, packet_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
-    if (rc < 0) return Fail(error, std::string("encoding failed: ") + AvError(rc));
+    if (rc < 0) return Fail(error, std::string("encoding failed: ") + av::ErrorText(rc));
     if (video && packet_->duration == 0)
       packet_->duration = 1;  // one frame in the codec's time base
     if (!video && audioStartsAtZero_) {
@@ -436,7 +413,7 @@ bool Writer::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame,
     av_packet_rescale_ts(packet_.get(), codec->time_base, stream->time_base);
     packet_->stream_index = stream->index;
     rc = av_interleaved_write_frame(output_.get(), packet_.get());
-    if (rc < 0) return Fail(error, "cannot write \"" + o_.path + "\": " + AvError(rc));
+    if (rc < 0) return Fail(error, "cannot write \"" + o_.path + "\": " + av::ErrorText(rc));
   }
 }
 
@@ -448,7 +425,7 @@ bool Writer::WriteAudioUntil(int64_t videoFrame, std::string* error) {
       return true;
     }
     int rc = av_frame_make_writable(sound_.get());
-    if (rc < 0) return Fail(error, "cannot allocate audio: " + AvError(rc));
+    if (rc < 0) return Fail(error, "cannot allocate audio: " + av::ErrorText(rc));
     int count = audioFrameSize_;
     const int64_t left = audioSamples_ - audioWritten_;
     if (left < count && (audio_->codec->capabilities &
@@ -471,7 +448,7 @@ bool Writer::Run(std::string* error) {
   for (int64_t n = 0; n < o_.frameCount; ++n) {
     if (!WriteAudioUntil(n, error)) return false;
     int rc = av_frame_make_writable(picture_.get());
-    if (rc < 0) return Fail(error, "cannot allocate a picture: " + AvError(rc));
+    if (rc < 0) return Fail(error, "cannot allocate a picture: " + av::ErrorText(rc));
     painter.Paint(n, picture_->data, picture_->linesize);
     picture_->pts = n;
     // Keep the GOP regular for encoders that decide on their own.
@@ -482,13 +459,14 @@ bool Writer::Run(std::string* error) {
   if (!WriteAudioUntil(-1, error)) return false;
   if (audio_ && !Send(audio_.get(), audioStream_, nullptr, false, error)) return false;
   const int rc = av_write_trailer(output_.get());
-  if (rc < 0) return Fail(error, "cannot finish \"" + o_.path + "\": " + AvError(rc));
+  if (rc < 0) return Fail(error, "cannot finish \"" + o_.path + "\": " + av::ErrorText(rc));
   if (output_->pb) {
     avio_flush(output_->pb);
     if (output_->pb->error < 0)
-      return Fail(error, "cannot write \"" + o_.path + "\": " + AvError(output_->pb->error));
+      return Fail(error, "cannot write \"" + o_.path + "\": " + av::ErrorText(output_->pb->error));
     const int closed = avio_closep(&output_->pb);
-    if (closed < 0) return Fail(error, "cannot write \"" + o_.path + "\": " + AvError(closed));
+    if (closed < 0)
+      return Fail(error, "cannot write \"" + o_.path + "\": " + av::ErrorText(closed));
   }
   return true;
 }

@@ -48,6 +48,9 @@ struct VideoOptions {
   int64_t bitRate = 0;  // video bits per second; 0 = a quality-based setting of the encoder
   // "aac", "mp3", "mp2", "opus", "vorbis", "pcm_s16le", ...; "" = the container's usual one.
   std::string audioCodec;
+
+  // Every option takes part, so that a new one needs no list of its own.
+  bool operator==(const VideoOptions&) const = default;
 };
 
 // Writes the video; false with a readable error text on failure (no partial file is left behind).

@@ -4,13 +4,17 @@
 // about navigation; the images and style sheets a page asks for are handed
 // to the subclass (HtmlView), which decides when they arrive.
 //
-// Only render/*.cpp include this header: the layout engine's headers stay
-// out of the public interface of the render library.
+// Private to the render library (its own include path, not the public one):
+// the layout engine's headers stay out of the library's interface.
+#ifndef OMBRELO_RENDER_LIBRARY
+#error "html_container.h is private to the render library"
+#endif
 #include <litehtml/litehtml.h>
 
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <map>
@@ -43,11 +47,16 @@ class QtHtmlContainer : public litehtml::document_container {
   QUrl Resolve(const char* reference, const char* base) const;
 
   // Image store, keyed by resolved URL. An image is "requested" the first
-  // time the document asks for it and "stored" when it has been loaded (a
-  // null image stands for one that could not be read).
-  void StoreImage(const QUrl& url, const QImage& image);
+  // time the document asks for it and "stored" when its file has been found:
+  // only its size is read then (the layout needs it). Its pixels are decoded
+  // when it is drawn, at the size it is drawn at, and kept until
+  // ReleaseDrawnImages. A file that cannot be read stores no picture.
+  void StoreImage(const QUrl& url, const QString& localFile);
   bool HasImage(const QUrl& url) const;
   void ClearImages();
+  // Drops the decoded pixels of every image (the index photo does so after
+  // each band, so that the thumbnails are never all in memory at once).
+  void ReleaseDrawnImages();
 
   // Draws the document with its origin at (x, y) of the painter; clip is in
   // painter coordinates. The painter is used by the callbacks while this
@@ -109,17 +118,21 @@ class QtHtmlContainer : public litehtml::document_container {
  private:
   struct ImageSlot {
     bool loaded = false;
-    QImage image;
-    // The image scaled to the size it was last drawn at. Pictures are
-    // scaled once and then drawn pixel for pixel, so that a page drawn in
-    // tiles matches the page drawn at once.
-    QImage scaled;
+    QString file;  // the local file the picture is decoded from
+    QSize size;    // in the file; not valid when the file cannot be read
+    bool jpeg = false;
+    // The picture decoded at the size it was last drawn at. Pictures are
+    // decoded to one size and then drawn pixel for pixel, so that a page
+    // drawn in bands matches the page drawn at once.
+    QImage drawn;
+
+    bool Readable() const { return loaded && size.isValid() && !size.isEmpty(); }
   };
 
   const ImageSlot* FindImage(const QUrl& url) const;
   ImageSlot* FindImage(const QUrl& url);
-  // The slot's image at the given size.
-  static const QImage& ImageAtSize(ImageSlot& slot, int width, int height);
+  // The slot's picture at the given size (null when it cannot be decoded).
+  static const QImage& ImageAtSize(ImageSlot& slot, QSize size);
   void DrawImage(QPainter& painter, ImageSlot& slot, const litehtml::background_paint& bg,
                  const QRect& area);
 

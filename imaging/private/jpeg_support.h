@@ -7,6 +7,12 @@
 // before the first library call. The function holding the setjmp (and every
 // frame between it and the library) must keep no object with a destructor
 // alive, since longjmp skips destructors.
+//
+// Private to the imaging library (its own include path, not the public
+// one): the library's headers stay out of the imaging interface.
+#ifndef OMBRELO_IMAGING_LIBRARY
+#error "jpeg_support.h is private to the imaging library"
+#endif
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>

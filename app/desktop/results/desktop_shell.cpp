@@ -1,0 +1,98 @@
+#include "app/desktop/results/desktop_shell.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QUrl>
+
+#include "platform/data_folder.h"
+#include "platform/debug_output.h"
+#include "project/movie.h"
+#include "project/preferences.h"
+
+namespace ombrelo {
+namespace {
+
+QUrl UrlOf(const std::string& pathOrUrl) {
+  const QString text = QString::fromStdString(pathOrUrl);
+  const QUrl url(text);
+  // "C:" style one-letter schemes do not occur here; anything else with a
+  // scheme (http:, file:, mailto:) is an address, the rest a local path.
+  if (url.isValid() && url.scheme().size() > 1) return url;
+  return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
+}
+
+}  // namespace
+
+void DesktopShell::OpenFile(const std::string& pathOrUrl) {
+  if (pathOrUrl.empty()) return;
+  QDesktopServices::openUrl(UrlOf(pathOrUrl));
+}
+
+void DesktopShell::ShowInFolder(const std::string& path) {
+  if (path.empty()) return;
+  const QFileInfo file(QString::fromStdString(path));
+  const QString folder = file.absolutePath();
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    OpenFile(folder.toStdString());
+    return;
+  }
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                                     "/org/freedesktop/FileManager1",
+                                                     "org.freedesktop.FileManager1", "ShowItems");
+  call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
+  // Asynchronous: a file manager that has to be started first must not
+  // hold up the window.
+  auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                   [this, folder](QDBusPendingCallWatcher* w) {
+                     if (w->isError()) OpenFile(folder.toStdString());
+                     w->deleteLater();
+                   });
+}
+
+bool DesktopShell::StartProgram(const QString& program, const QStringList& arguments) {
+  return QProcess::startDetached(program, arguments);
+}
+
+void DesktopShell::ShowHelpPage(const std::string& name, HelpMode mode) {
+  if (helpPage_) {
+    helpPage_(name, mode);
+    return;
+  }
+  OpenFile(ApplicationDataFolder() + "dialogs/" + name);
+}
+
+QString ViewerCommand() {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                     kApplicationName);
+  return settings.value(kViewerCommandKey).toString().trimmed();
+}
+
+void OpenInViewer(DesktopShell& shell, const std::vector<std::string>& files) {
+  QStringList arguments = QProcess::splitCommand(ViewerCommand());
+  if (!arguments.isEmpty()) {
+    const QString program = arguments.takeFirst();
+    for (const std::string& file : files) arguments << QString::fromStdString(file);
+    if (shell.StartProgram(program, arguments)) return;
+    DebugOutput("Failed to start the image viewer " + program.toStdString() + "\n");
+  }
+  shell.ShowHelpPage(kNoViewerPage, HelpMode::notice);
+}
+
+void ViewMovieImages(DesktopShell& shell, const Movie& movie) {
+  std::vector<std::string> files;
+  if (!movie.ipl.empty()) {
+    files.push_back(movie.ipl);
+  } else {
+    for (const ImageEntry& image : movie.images) files.push_back(image.path);
+  }
+  OpenInViewer(shell, files);
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,230 @@
+#include "app/desktop/results/progress_page.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyle>
+#include <algorithm>
+
+#include "app/frame_output.h"
+#include "project/movie.h"
+
+namespace ombrelo {
+namespace {
+
+// Margins of the preview: 12 pixels at the sides, 70 above (the name and
+// the progress bar) and 70 below (the buttons).
+constexpr int kSideMargin = 12;
+constexpr int kTopMargin = 70;
+
+// Paints closer together than this are held back (a second chance comes
+// from the paint timer).
+int PaintIntervalMs(const QWidget* widget) {
+  const QScreen* screen = widget->screen();
+  const qreal rate = screen ? screen->refreshRate() : 60.0;
+  return std::max(16, static_cast<int>(1000.0 / (rate > 1.0 ? rate : 60.0)));
+}
+
+// The error box asks for four lines; the preview keeps the rest.
+class ErrorBox : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  QSize sizeHint() const override {
+    return QSize(QPlainTextEdit::sizeHint().width(),
+                 4 * fontMetrics().lineSpacing() + 2 * frameWidth() + 8);
+  }
+};
+
+}  // namespace
+
+QRect PreviewRect(int pageWidth, int pageHeight, int frameWidth, int frameHeight) {
+  if (frameWidth <= 0 || frameHeight <= 0) return QRect();
+  int x = kSideMargin;
+  int y = kTopMargin;
+  float s = 1.0f;
+  int dw = frameWidth;
+  if (pageWidth - 2 * kSideMargin < frameWidth) {
+    dw = pageWidth - 2 * kSideMargin;
+    s = static_cast<float>(dw) / static_cast<float>(frameWidth);
+    y = static_cast<int>(kTopMargin * s);
+  }
+  int dh = static_cast<int>(s * frameHeight);
+  const int room = pageHeight - 2 * kTopMargin;
+  if (room < dh && dh > 0) {
+    const float s2 = static_cast<float>(room) / static_cast<float>(dh);
+    dh = room;
+    dw = static_cast<int>(dw * s2);
+    x = static_cast<int>(kSideMargin * s2);
+  }
+  if ((pageWidth - dw) / 2 > x) x = (pageWidth - dw) / 2;
+  const int gap = (pageHeight - dh - y) / 2;
+  if (gap > 0) y += gap;
+  if (dw <= 0 || dh <= 0) return QRect();
+  return QRect(x, y, dw, dh);
+}
+
+ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
+  nameLabel_ = new QLabel(tr("Movie name:"), this);
+  movieName_ = new QLabel(tr("Not rendering"), this);
+  movieName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  movieName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+
+  // The preview is painted by the page itself, in page co-ordinates; the
+  // area above the splitter only keeps its place in the layout.
+  previewArea_ = new QWidget(this);
+  previewArea_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  previewArea_->setMinimumHeight(14);
+  errorBox_ = new ErrorBox(this);
+  errorBox_->setReadOnly(true);
+  errorBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  errorBox_->setMinimumHeight(14);
+  errorBox_->hide();
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->addWidget(previewArea_);
+  splitter_->addWidget(errorBox_);
+  splitter_->setChildrenCollapsible(false);
+  splitter_->setOpaqueResize(style()->styleHint(QStyle::SH_Splitter_OpaqueResize, nullptr, this));
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
+  connect(splitter_, &QSplitter::splitterMoved, this, [this] { update(); });
+
+  back_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this);
+  next_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), tr("Next"), this);
+  next_->setLayoutDirection(Qt::RightToLeft);  // the arrow after the text
+  connect(back_, &QPushButton::clicked, this, &ProgressPage::backClicked);
+  connect(next_, &QPushButton::clicked, this, &ProgressPage::nextClicked);
+
+  auto* nameRow = new QHBoxLayout;
+  nameRow->addWidget(nameLabel_);
+  nameRow->addWidget(movieName_, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(back_);
+  buttons->addStretch(1);
+  buttons->addWidget(next_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(kSideMargin, kSideMargin, kSideMargin, kSideMargin);
+  layout->addLayout(nameRow);
+  layout->addWidget(progress_);
+  layout->addWidget(splitter_, 1);
+  layout->addLayout(buttons);
+
+  paintTimer_.setSingleShot(true);
+  connect(&paintTimer_, &QTimer::timeout, this, [this] { update(PreviewArea()); });
+}
+
+ProgressPage::~ProgressPage() = default;
+
+void ProgressPage::ClearErrors() {
+  errors_.clear();
+  errorBox_->clear();
+  errorBox_->hide();
+}
+
+void ProgressPage::AppendError(const std::string& text) {
+  if (!errors_.empty()) errors_ += "\r\n";
+  errors_ += text;
+  // The box shows one line per text; the texts themselves may end in a
+  // line feed, which would show as an empty line between them.
+  QStringList lines = QString::fromStdString(errors_).split(QRegularExpression("\r?\n"));
+  lines.removeAll(QString());
+  errorBox_->setPlainText(lines.join('\n'));
+  errorBox_->show();
+  errorBox_->verticalScrollBar()->setValue(errorBox_->verticalScrollBar()->maximum());
+}
+
+void ProgressPage::MovieStarted(const Movie& movie) {
+  movieName_->setText(QString::fromStdString(movie.path()));
+  movieName_->setToolTip(movieName_->text());
+  movieId_ = movie.id();
+  format_ = movie.videoFormat;
+  pixels_.reset();
+  frameBytes_ = 0;
+  update();
+}
+
+void ProgressPage::ShowProgress(int32_t movieId, int perMille) {
+  if (movieId != movieId_) return;
+  progress_->setValue(std::clamp(perMille, 0, 1000) / 10);
+}
+
+void ProgressPage::ShowFrame(const FrameCopy& frame) {
+  if (frame.movieId != movieId_) return;
+  pixels_ = frame.pixels;
+  frameBytes_ = frame.Bytes();
+  RequestPreviewPaint();
+}
+
+QRect ProgressPage::PreviewArea() const {
+  return QRect(previewArea_->mapTo(this, QPoint(0, 0)), previewArea_->size());
+}
+
+std::string ProgressPage::MovieName() const { return movieName_->text().toStdString(); }
+int ProgressPage::ProgressPosition() const { return progress_->value(); }
+bool ProgressPage::ErrorBoxVisible() const { return !errorBox_->isHidden(); }
+
+QRect ProgressPage::CurrentPreviewRect() const {
+  if (!pixels_) return QRect();
+  // The error box, when shown, takes its height from the bottom of the page.
+  const int below = errorBox_->isHidden() ? 0 : errorBox_->height() + splitter_->handleWidth();
+  return PreviewRect(width(), height() - below, format_.biWidth, std::abs(format_.biHeight));
+}
+
+void ProgressPage::RequestPreviewPaint() {
+  if (paintTimer_.isActive()) return;  // a paint is already on its way
+  const int interval = PaintIntervalMs(this);
+  const qint64 since = sinceLastPaint_.isValid() ? sinceLastPaint_.elapsed() : interval;
+  if (since >= interval) {
+    update(PreviewArea());
+  } else {
+    paintTimer_.start(static_cast<int>(interval - since));
+  }
+}
+
+// A view of the newest frame (no copy), or a null image when it does not
+// hold the rows its format promises.
+QImage ProgressPage::PreviewImage() const {
+  const int w = format_.biWidth;
+  const int h = std::abs(format_.biHeight);
+  if (!pixels_ || w <= 0 || h <= 0 || format_.biBitCount != 24) return QImage();
+  const qsizetype stride = BitmapRowBytes(24, w);
+  if (frameBytes_ < static_cast<size_t>(stride) * h) return QImage();
+  return QImage(pixels_->data(), w, h, stride, QImage::Format_BGR888);
+}
+
+void ProgressPage::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  const QImage image = PreviewImage();
+  const QRect target = CurrentPreviewRect();
+  if (image.isNull() || target.isEmpty()) return;
+  QPainter painter(this);
+  painter.setClipRect(PreviewArea());
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (format_.biHeight > 0) {
+    // Rows are stored bottom-up: draw the picture turned over.
+    painter.translate(target.left(), target.top() + target.height());
+    painter.scale(1, -1);
+    painter.drawImage(QRect(0, 0, target.width(), target.height()), image);
+  } else {
+    painter.drawImage(target, image);
+  }
+  sinceLastPaint_.restart();
+  ++previewPaints_;
+}
+
+void ProgressPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  update();
+}
+
+}  // namespace ombrelo

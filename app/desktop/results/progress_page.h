@@ -1,0 +1,105 @@
+#pragma once
+// The progress page: the movie being indexed, its progress, the last frame
+// taken as a live preview, and the errors of the run in a box below a
+// splitter.
+//
+// Frames may arrive every few milliseconds. The page keeps only the newest
+// one (the pixels are shared with the frame output, not copied) and paints
+// it at most once per screen refresh, so a fast capture neither flickers
+// nor holds up the window.
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap_header.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+
+namespace ombrelo {
+
+class Movie;
+struct FrameCopy;
+
+// Where a frame of frameWidth x frameHeight is drawn on a page of
+// pageWidth x pageHeight: 12 pixels from the sides and 70 from the top and
+// bottom, shrunk to fit, centred horizontally and vertically. Empty for a
+// frame without pixels.
+QRect PreviewRect(int pageWidth, int pageHeight, int frameWidth, int frameHeight);
+
+class ProgressPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ProgressPage(QWidget* parent = nullptr);
+  ~ProgressPage() override;
+
+  // Empties the error box and hides it.
+  void ClearErrors();
+  // Adds a text to the error box, on a line of its own after the texts
+  // before it (carriage return and line feed between), shows the box and
+  // scrolls to its end.
+  void AppendError(const std::string& text);
+  // Indexing of the movie has begun: its path as the name, its frame format
+  // for the preview; the previous preview is dropped.
+  void MovieStarted(const Movie& movie);
+  // Progress of the current movie from 0 to 1000. Reports about another
+  // movie than the one started last (late ones) are ignored.
+  void ShowProgress(int32_t movieId, int perMille);
+  // A new frame for the preview (bottom-up BGR rows of the movie's format);
+  // a frame of another movie than the current one is ignored.
+  void ShowFrame(const FrameCopy& frame);
+
+  // For the main window and tests.
+  std::string ErrorText() const { return errors_; }
+  std::string MovieName() const;
+  int ProgressPosition() const;
+  bool ErrorBoxVisible() const;
+  // The rectangle the current frame is painted in (empty before a frame).
+  QRect CurrentPreviewRect() const;
+  // The number of times the preview has been painted.
+  int PreviewPaints() const { return previewPaints_; }
+
+ signals:
+  void backClicked();
+  void nextClicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void RequestPreviewPaint();
+  // The part of the page the preview may cover (above the error box).
+  QRect PreviewArea() const;
+  QImage PreviewImage() const;
+
+  QLabel* nameLabel_ = nullptr;
+  QLabel* movieName_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QWidget* previewArea_ = nullptr;
+  QPlainTextEdit* errorBox_ = nullptr;
+  QPushButton* back_ = nullptr;
+  QPushButton* next_ = nullptr;
+
+  std::string errors_;    // the error box's text, lines joined by "\r\n"
+  int32_t movieId_ = -1;  // the movie started last
+  BitmapInfoHeader format_{};
+  std::shared_ptr<const std::vector<uint8_t>> pixels_;  // newest frame only
+  size_t frameBytes_ = 0;
+  QTimer paintTimer_;  // holds back paints that come faster than the screen
+  QElapsedTimer sinceLastPaint_;
+  int previewPaints_ = 0;
+};
+
+}  // namespace ombrelo

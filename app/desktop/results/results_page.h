@@ -1,0 +1,120 @@
+#pragma once
+// The results page: every movie of the project that is finished or failed,
+// with its length, number of images, frame size and errors. Its context
+// menu opens a movie's outputs, plays it, shows its folder, removes it or
+// queues it again; a click on a row shows the movie's review window beside
+// the row. Rows are keyed by movie id.
+#include <QWidget>
+#include <cstdint>
+#include <map>
+#include <string>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace ombrelo {
+
+class CProject;
+class DesktopShell;
+class Movie;
+class Regeneration;
+class ReviewWindow;
+
+class ResultsPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Command ids of the context menu.
+  enum Command : int {
+    kViewHtml = 101,
+    kPlayMovie = 102,
+    kViewImages = 103,
+    kViewIndexPhoto = 104,
+    kViewFolder = 105,
+    kRemove = 106,
+    kRequeue = 107,
+  };
+  // The columns.
+  enum Column : int {
+    kPathColumn,
+    kLengthColumn,
+    kImagesColumn,
+    kWidthColumn,
+    kHeightColumn,
+    kErrorColumn
+  };
+
+  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr);
+  ~ResultsPage() override;
+
+  // Lists every finished or failed movie of the project, in project order.
+  void RefreshList();
+  // The movie's row is replaced by a new one at the end: a movie whose
+  // outputs are made, or one that could not be opened.
+  void MovieFinished(const Movie& movie);
+  void MovieNotOpened(const Movie& movie) { MovieFinished(movie); }
+  // The movie's index photo was written or failed (then the movie holds the
+  // error and no index photo): its row and review window show it, the row
+  // keeps its place.
+  void IndexPhotoFinished(const Movie& movie, bool written);
+
+  // The selected movie's id, -1 when none is selected or it is gone.
+  int32_t SelectedMovieId() const;
+  // Selects the movie's row as a click does (the review window follows).
+  void SelectMovie(int32_t movieId);
+
+  // The context menu's commands; a command whose condition fails does
+  // nothing.
+  bool CommandEnabled(int command) const;
+  void Run(int command);
+  // The context menu as it would pop up now (for tests and the keyboard).
+  QMenu* ContextMenu();
+
+  // Thumbnails deleted in the review window have their movie's outputs made
+  // again by this regeneration (the main window's, which shares the run's
+  // renderer); the window's size sizes the renderer if it has none yet.
+  // Null: only the thumbnail goes.
+  void SetRegeneration(Regeneration* regeneration);
+
+  // For the main window and tests.
+  QTreeWidget* List() const { return list_; }
+  // The review window, made at the first click on a row.
+  ReviewWindow* Review() const { return review_; }
+  ReviewWindow& EnsureReview();
+  // Text of a cell of the movie's row ("" when it has no row).
+  QString CellText(int32_t movieId, int column) const;
+  int RowCount() const;
+
+ signals:
+  void backClicked();
+  void reportClicked();
+  // Remove or Re-Queue changed the project's list of movies.
+  void moviesChanged();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void AddRow(const Movie& movie);
+  void FillRow(QTreeWidgetItem* item, const Movie& movie);
+  QTreeWidgetItem* RowOf(int32_t movieId) const;
+  void RowClicked(QTreeWidgetItem* item);
+  void PlaceReview(QTreeWidgetItem* item);
+  void RemoveRow(int32_t movieId);
+
+  CProject& project_;
+  DesktopShell& shell_;
+  QTreeWidget* list_ = nullptr;
+  QPushButton* back_ = nullptr;
+  QPushButton* report_ = nullptr;
+  QMenu* menu_ = nullptr;
+  std::map<int, QAction*> actions_;
+  ReviewWindow* review_ = nullptr;
+  Regeneration* regeneration_ = nullptr;
+};
+
+}  // namespace ombrelo

@@ -1,0 +1,99 @@
+#pragma once
+// The review window of an indexed video: its thumbnails in cells of
+// 128 x 64 pixels, buttons that open the movie's outputs, and the commands
+// "View image" and "Delete image". Deleting a thumbnail deletes its file,
+// takes it out of the movie and has the movie's outputs (playlist, web page,
+// index photo) made again without it.
+//
+// The window holds the movie by id and looks it up in the project each time,
+// so a movie removed from the project is never used after it has gone.
+// Closing the window only hides it.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace ombrelo {
+
+class CProject;
+class DesktopShell;
+class ThumbnailCache;
+
+class ReviewWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Makes the movie's outputs again after its images changed (playlist, web
+  // page and index photo, each when the movie has one).
+  using Regenerate = std::function<void(int32_t movieId)>;
+
+  // Command ids of the buttons and the pop-up menu.
+  enum Command : int {
+    kHtml = 101,
+    kPlay = 102,
+    kPlaylist = 103,
+    kIndex = 104,
+    kDeleteImage = 32802,
+    kViewImage = 32803,
+  };
+
+  ReviewWindow(CProject& project, DesktopShell& shell, QWidget* parent = nullptr);
+  ~ReviewWindow() override;
+
+  void SetRegenerate(Regenerate regenerate) { regenerate_ = std::move(regenerate); }
+
+  // Shows the movie's thumbnails (replacing the previous movie's).
+  void ShowMovie(int32_t movieId);
+  // The movie shown, -1 for none.
+  int32_t MovieId() const { return movieId_; }
+  // Fills the window again from the movie (after it changed).
+  void Fill();
+
+  // The commands.
+  void Run(int command);
+  bool CommandEnabled(int command) const;
+  void ViewSelectedImage();
+  void DeleteSelectedImage();
+
+  // For the results page and tests.
+  std::vector<std::string> ImagePaths() const;
+  void SelectImage(int row);
+  QListWidget* List() const { return list_; }
+  ThumbnailCache& Cache() const { return *cache_; }
+
+ signals:
+  // A thumbnail of the movie was deleted.
+  void imagesChanged(int32_t movieId);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QPushButton* AddButton(int command, const QString& text, const QIcon& icon);
+  void ShowPopupMenu(const QPoint& globalPos);
+  void ThumbnailLoaded(const QString& path);
+  std::string SelectedPath() const;
+
+  CProject& project_;
+  DesktopShell& shell_;
+  Regenerate regenerate_;
+  int32_t movieId_ = -1;
+  ThumbnailCache* cache_ = nullptr;
+  QListWidget* list_ = nullptr;
+  std::vector<std::pair<int, QPushButton*>> buttons_;
+  QAction* viewImage_ = nullptr;
+  QAction* deleteImage_ = nullptr;
+};
+
+// A point for a pop-up menu that stays on a screen: a point on no screen
+// has its x moved into the horizontal span of the nearest screen's work
+// area.
+QPoint KeepOnScreen(const QPoint& globalPos);
+
+}  // namespace ombrelo

@@ -1,0 +1,242 @@
+// ombrelo-workflow-bench: the indexing workflow on large projects and under
+// load.
+//
+//   queue     time per movie of a run over 1,000 and over 100,000 waiting
+//             movies that all fail to open (files that do not exist); the
+//             goal is that the larger project costs at most 1.5 times as
+//             much per movie.
+//   latency   how long the owner's event loop keeps a posted event waiting
+//             while a 1080p movie is indexed with every frame taken (a
+//             thread posts a stamped event every 5 ms); the opening of the
+//             movie, its capture and the outputs that follow it are shown
+//             apart, with the time of each step. Goal: never more than 50 ms
+//             during the capture.
+//
+// usage: ombrelo-workflow-bench [queue|latency]
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/page_generation.h"
+#include "app/workflow_controller.h"
+#include "app/workflow_port.h"
+#include "engine/capture_engine.h"
+#include "platform/data_folder.h"
+#include "project/movie.h"
+#include "project/project.h"
+#include "tools/testvideo/test_video.h"
+
+#ifndef OMBRELO_BENCH_CORPUS
+#define OMBRELO_BENCH_CORPUS "bench-corpus"
+#endif
+#ifndef OMBRELO_SOURCE_DATA_DIR
+#define OMBRELO_SOURCE_DATA_DIR "Data/"
+#endif
+
+namespace {
+
+using namespace ombrelo;
+using Clock = std::chrono::steady_clock;
+
+// Shows nothing; counts the movies that could not be opened.
+class QuietPort : public WorkflowPort {
+ public:
+  void SetStatusText(const std::string& text) override {
+    if (timeline) steps.emplace_back(text, Clock::now());
+  }
+  void EnableCommands(const CommandStates&) override {}
+  void MovieStarted(const Movie&) override {}
+  void MovieNotOpened(const Movie&, const std::string&) override { ++notOpened; }
+  void ShowProgress(int32_t, int) override {}
+  void ShowFrame(const FrameCopy&) override { ++frames; }
+  void IndexPhotoFinished(const Movie&, bool) override {
+    if (timeline) steps.emplace_back("index photo finished", Clock::now());
+  }
+  void MovieFinished(const Movie&) override { ++finished; }
+  void RunFinished() override { runFinished = true; }
+
+  bool timeline = false;  // keep the steps with their times
+  std::vector<std::pair<std::string, Clock::time_point>> steps;
+  int64_t notOpened = 0;
+  int finished = 0;
+  int frames = 0;
+  bool runFinished = false;
+};
+
+// Seconds per movie of one run over `count` movies that cannot be opened.
+double SecondsPerFailingMovie(int count) {
+  CProject project("/nonexistent-ombrelo-bench/");
+  for (int i = 0; i < count; ++i) {
+    project.AddMovie("/nonexistent-ombrelo-bench/movie" + std::to_string(i) + ".mp4");
+  }
+  QuietPort port;
+  CaptureEngine engine;
+  XsltPageGeneration pages;
+  WorkflowController controller(port, project, engine, pages);
+  const auto start = Clock::now();
+  controller.Start();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (port.notOpened != count) {
+    std::fprintf(stderr, "expected %d failed movies, saw %lld\n", count,
+                 static_cast<long long>(port.notOpened));
+    std::exit(1);
+  }
+  return seconds / count;
+}
+
+int QueueBench() {
+  const double small = SecondsPerFailingMovie(1000);
+  const double large = SecondsPerFailingMovie(100000);
+  const double ratio = large / small;
+  std::printf("failing movies   1,000: %8.2f us per movie\n", small * 1e6);
+  std::printf("failing movies 100,000: %8.2f us per movie\n", large * 1e6);
+  std::printf("ratio %.2f (goal: at most 1.5) %s\n", ratio, ratio <= 1.5 ? "ok" : "MISSED");
+  return ratio <= 1.5 ? 0 : 1;
+}
+
+// Receives the stamped events and keeps the longest wait of each phase.
+class LatencyProbe : public QObject {
+ public:
+  static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 100);
+  class Stamped : public QEvent {
+   public:
+    Stamped() : QEvent(kType), posted(Clock::now()) {}
+    Clock::time_point posted;
+  };
+
+  void customEvent(QEvent* event) override {
+    if (event->type() != kType) return;
+    const double ms = std::chrono::duration<double, std::milli>(
+                          Clock::now() - static_cast<Stamped*>(event)->posted)
+                          .count();
+    std::vector<double>& phase =
+        outputs ? outputsWaits : (framesShown && *framesShown > 0 ? captureWaits : openWaits);
+    phase.push_back(ms);
+  }
+
+  bool outputs = false;              // set once the movie's capture has ended
+  const int* framesShown = nullptr;  // the capture has begun once a frame was shown
+  std::vector<double> openWaits;
+  std::vector<double> captureWaits;
+  std::vector<double> outputsWaits;
+};
+
+void PrintWaits(const char* phase, std::vector<double> waits) {
+  if (waits.empty()) {
+    std::printf("%-8s no events\n", phase);
+    return;
+  }
+  std::sort(waits.begin(), waits.end());
+  std::printf("%-8s %6zu events  median %6.2f ms  99%% %7.2f ms  max %7.2f ms\n", phase,
+              waits.size(), waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back());
+}
+
+int LatencyBench() {
+  const std::string corpus = OMBRELO_BENCH_CORPUS;
+  std::filesystem::create_directories(corpus);
+  testvideo::VideoOptions video;
+  video.path = corpus + "/latency-1080p.mp4";
+  video.width = 1920;
+  video.height = 1080;
+  video.frameCount = 150;
+  video.keyframeInterval = 50;
+  std::error_code ec;
+  if (!std::filesystem::exists(video.path, ec)) {
+    std::string error;
+    if (!testvideo::Generate(video, &error)) {
+      std::fprintf(stderr, "cannot make %s: %s\n", video.path.c_str(), error.c_str());
+      return 2;
+    }
+  }
+  std::string work = std::filesystem::temp_directory_path().string() + "/ombrelo-latency-XXXXXX";
+  if (!mkdtemp(work.data())) return 2;
+  setenv("TMPDIR", work.c_str(), 1);
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+
+  CProject project(work + "/");
+  project.SetThumbsFolder(work + "/Thumbs");
+  project.SetThumbsUseFolder(true);
+  project.SetIplFolder(work + "/Ipl");
+  project.SetIplUseFolder(true);
+  project.SetHtmlFolder(work + "/Html");
+  project.SetHtmlUseFolder(true);
+  project.SetIndexphotoFolder(work + "/Index");
+  project.SetIndexphotoUseFolder(true);
+  project.Capture().samplestart = CaptureSettings::fromBeginning;
+  project.Capture().sampleperiod = CaptureSettings::everyFrame;
+  project.AddMovie(video.path);
+
+  QuietPort port;
+  port.timeline = true;
+  CaptureEngine engine;
+  XsltPageGeneration pages;
+  LatencyProbe probe;
+  probe.framesShown = &port.frames;
+  {
+    WorkflowController controller(port, project, engine, pages);
+    std::atomic<bool> stop{false};
+    std::thread poster([&] {
+      while (!stop.load()) {
+        QCoreApplication::postEvent(&probe, new LatencyProbe::Stamped);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+    const auto start = Clock::now();
+    controller.Start();
+    while (!port.runFinished) {
+      if (port.finished > 0) probe.outputs = true;
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    stop = true;
+    poster.join();
+    QCoreApplication::processEvents();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const Movie& movie = project.Movies().front();
+    std::printf("1080p, %zu thumbnails in %.1f s (status %d)\n", movie.images.size(), seconds,
+                movie.status);
+    for (size_t i = 0; i + 1 < port.steps.size(); ++i) {
+      const double ms =
+          std::chrono::duration<double, std::milli>(port.steps[i + 1].second - port.steps[i].second)
+              .count();
+      std::printf("  %-60.60s %8.0f ms\n", port.steps[i].first.c_str(), ms);
+    }
+  }
+  PrintWaits("open", probe.openWaits);
+  PrintWaits("capture", probe.captureWaits);
+  PrintWaits("outputs", probe.outputsWaits);
+  std::filesystem::remove_all(work, ec);
+  const double worst = probe.captureWaits.empty() ? 0
+                                                  : *std::max_element(probe.captureWaits.begin(),
+                                                                      probe.captureWaits.end());
+  std::printf("capture: longest wait %.1f ms (goal: at most 50) %s\n", worst,
+              worst <= 50 ? "ok" : "MISSED");
+  return worst <= 50 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The index photo draws its page without a display.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication app(argc, argv);
+  double load[1] = {0};
+  if (getloadavg(load, 1) == 1) std::printf("machine load %.2f\n", load[0]);
+  const std::string what = argc > 1 ? argv[1] : "queue";
+  if (what == "queue") return QueueBench();
+  if (what == "latency") return LatencyBench();
+  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency]\n");
+  return 2;
+}

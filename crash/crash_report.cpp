@@ -1,0 +1,210 @@
+#include "crash/crash_report.h"
+
+#include <curl/curl.h>
+#include <unistd.h>
+#include <uuid/uuid.h>
+
+#include <QSettings>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "crash/crash_handler.h"
+#include "platform/debug_output.h"
+#include "project/file_write.h"
+#include "project/preferences.h"
+
+namespace ombrelo {
+namespace {
+
+constexpr char kDefaultServer[] = "crashreport.tessaly.com";
+constexpr char kAccount[] = "quorvane";
+constexpr char kMessageTitle[] = "Sending crash log";
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct CurlTextDeleter {
+  void operator()(char* text) const { curl_free(text); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+
+std::string ReadFile(const std::string& path, bool& ok) {
+  std::ifstream file(path, std::ios::binary);
+  ok = static_cast<bool>(file);
+  if (!ok) return {};
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ok = !file.bad();
+  return bytes;
+}
+
+std::string NewUuidText() {
+  uuid_t id;
+  uuid_generate(id);
+  char text[37];
+  uuid_unparse_lower(id, text);
+  return text;
+}
+
+// " 90_<uuid>" plus the extension, from the format "%3d_%s".
+std::string RemoteName(const std::string& uuid, const char* extension) {
+  char number[8];
+  std::snprintf(number, sizeof number, "%3d", 90);
+  return std::string(number) + "_" + uuid + extension;
+}
+
+struct Source {
+  const std::string* bytes;
+  size_t offset = 0;
+};
+
+size_t ReadSource(char* buffer, size_t size, size_t count, void* user) {
+  auto* source = static_cast<Source*>(user);
+  const size_t n = std::min(size * count, source->bytes->size() - source->offset);
+  std::memcpy(buffer, source->bytes->data() + source->offset, n);
+  source->offset += n;
+  return n;
+}
+
+enum class StoreResult { ok, openFailed, writeFailed };
+
+// Stores the bytes under the name in the server's current folder, over the
+// session the handle holds.
+StoreResult Store(CURL* curl, const std::string& base, const std::string& name,
+                  const std::string& bytes) {
+  std::unique_ptr<char, CurlTextDeleter> escaped(
+      curl_easy_escape(curl, name.c_str(), static_cast<int>(name.size())));
+  if (!escaped) return StoreResult::openFailed;
+  const std::string url = base + escaped.get();
+  Source source{&bytes};
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);  // binary ("TYPE I")
+  curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadSource);
+  curl_easy_setopt(curl, CURLOPT_READDATA, &source);
+  curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bytes.size()));
+  const CURLcode result = curl_easy_perform(curl);
+  long response = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response);
+  switch (result) {
+    case CURLE_OK:
+      return response >= 400 ? StoreResult::writeFailed : StoreResult::ok;
+    case CURLE_UPLOAD_FAILED:  // STOR refused
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_FTP_PORT_FAILED:  // no data connection
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+    case CURLE_FTP_COULDNT_SET_TYPE:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_LOGIN_DENIED:
+      return StoreResult::openFailed;
+    default:
+      return StoreResult::writeFailed;
+  }
+}
+
+void Message(CrashReportUi& ui, const char* text) { ui.ShowMessage(kMessageTitle, text); }
+
+}  // namespace
+
+CrashServer ConfiguredCrashServer() {
+  QSettings settings(kOrganizationName, kApplicationName);
+  CrashServer server;
+  server.host = settings.value("CrashReportServer", kDefaultServer).toString().toStdString();
+  server.port = settings.value("CrashReportPort", 21).toInt();
+  if (const char* host = std::getenv("OMBRELO_CRASH_SERVER"); host && *host) server.host = host;
+  if (const char* port = std::getenv("OMBRELO_CRASH_PORT"); port && *port) {
+    server.port = std::strtol(port, nullptr, 10);
+  }
+  if (server.port <= 0 || server.port > 65535) server.port = 21;
+  return server;
+}
+
+std::optional<CrashReportFiles> ReporterCommandLine(int argc, char** argv) {
+  if (argc < 4 || std::strcmp(argv[1], kCrashReporterSwitch) != 0) return std::nullopt;
+  return CrashReportFiles{argv[2], argv[3]};
+}
+
+void UploadCrashReport(const CrashServer& server, const std::string& logText,
+                       const std::string& dumpPath, CrashReportUi& ui) {
+  ui.SetBusy(true);
+  ui.SetTitle("Opening internet connection...");
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  CurlHandle curl(initialised ? curl_easy_init() : nullptr);
+  if (!curl) {
+    Message(ui, "Failed to connect to internet");
+    ui.SetBusy(false);
+    return;
+  }
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_USERAGENT, "Ombrelo");
+  curl_easy_setopt(c, CURLOPT_PROXY, "");  // a direct connection
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
+  curl_easy_setopt(c, CURLOPT_USERNAME, kAccount);
+  curl_easy_setopt(c, CURLOPT_PASSWORD, kAccount);
+  curl_easy_setopt(c, CURLOPT_FTPPORT, "-");  // active mode
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+
+  ui.SetTitle("Connecting to server...");
+  const std::string base = "ftp://" + server.host + ":" + std::to_string(server.port) + "/";
+  curl_easy_setopt(c, CURLOPT_URL, base.c_str());
+  curl_easy_setopt(c, CURLOPT_NOBODY, 1L);  // log in, transfer nothing
+  if (curl_easy_perform(c) != CURLE_OK) {
+    Message(ui, "Failed to create ftp session");
+  } else {
+    ui.SetTitle("Writing crash log...");
+    const std::string uuid = NewUuidText();
+    switch (Store(c, base, RemoteName(uuid, ".xml"), logText)) {
+      case StoreResult::ok:
+        break;
+      case StoreResult::openFailed:
+        Message(ui, "Failed to open ftp file for writing");
+        break;
+      case StoreResult::writeFailed:
+        Message(ui, "Failed to write crash log to ftp file");
+        break;
+    }
+
+    ui.SetTitle("Writing crash dump...");
+    bool readable = false;
+    const std::string dump = ReadFile(dumpPath, readable);  // unreadable: nothing is sent
+    if (Store(c, base, RemoteName(uuid, ".dmp"), dump) == StoreResult::writeFailed) {
+      Message(ui, "Failed to write crash dmp to ftp file");
+      DebugOutput("Failed to write crash dmp to ftp file");
+    }
+  }
+  ui.ShowMessage("Crashlog uploaded", "Thank you for helping to improve Ombrelo!");
+  curl.reset();
+  ui.SetBusy(false);
+}
+
+int RunCrashReport(const std::string& logText, const CrashReportFiles& files,
+                   const CrashServer& server, CrashReportUi& ui) {
+  bool readable = false;
+  const std::string project = ReadFile(files.recovery, readable);
+  const bool send = ui.AskSend(logText);
+  if (!project.empty()) WriteFileReplacing(files.recovery, project);
+  if (send) UploadCrashReport(server, logText, files.dump, ui);
+  return 0;
+}
+
+std::string ReadStandardInput() {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(0, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+}  // namespace ombrelo

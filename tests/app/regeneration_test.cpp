@@ -1,0 +1,132 @@
+// Regeneration end to end: a run indexes real videos with every output on,
+// then thumbnails are deleted and the outputs written and drawn again, once
+// while the run goes on and once after it.
+#include "app/regeneration.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/page_generation.h"
+#include "app/workflow_controller.h"
+#include "engine/capture_engine.h"
+#include "platform/data_folder.h"
+#include "platform/paths.h"
+#include "project/project.h"
+#include "support/recording_message_port.h"
+#include "workflow_test_support.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::Contains;
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::RunUntil;
+
+int PhotoHeight(const std::string& path) { return QImage(QString::fromStdString(path)).height(); }
+
+TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
+  testing::EnsureGuiApplication();
+  testing::TestVideos::Get();
+  testing::TempFolder folder("regeneration");
+  const std::string previousTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+  setenv("TMPDIR", (folder / "").c_str(), 1);
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  CProject project(folder.Path());
+  const std::string out = folder / "out/";
+  project.SetIplFolder(out + "Ipl");
+  project.SetHtmlFolder(out + "Html");
+  project.SetIndexphotoFolder(out + "Index");
+  project.SetIplUseFolder(true);
+  project.SetHtmlUseFolder(true);
+  project.SetIndexphotoUseFolder(true);
+  // Frames 25, 75, 125, 175 and 225: two rows of the index template's sheet.
+  project.Capture().delaybeforefirst = 1.0;
+  project.Capture().delaybetweensamples = 2.0;
+  project.AddMovie(testing::TestVideos::Get().Make("first.mp4"));
+  const int32_t first = project.Movies().back().id();
+  project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));
+  const int32_t second = project.Movies().back().id();
+
+  testing::RecordingPort port;
+  testing::RecordingMessagePort messages;
+  CaptureEngine engine;
+  XsltPageGeneration pages;
+  WorkflowController controller(port, project, engine, pages);
+  Regeneration regeneration(project, controller.IndexPhotos());
+  ASSERT_NE(project.FindMovie(first), nullptr);
+  const Movie& movie = *project.FindMovie(first);
+
+  // While the second movie is captured, a thumbnail of the first is deleted;
+  // its web page cannot be written (a folder stands in its place).
+  int originalHeight = 0;
+  std::string duringRun, deletedFirst;
+  port.onFrame = [&](const FrameCopy& frame) {
+    if (frame.movieId != second || !deletedFirst.empty()) return;
+    originalHeight = PhotoHeight(movie.indexphoto);
+    deletedFirst = movie.images[0].path;
+    ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedFirst));
+    std::filesystem::remove(movie.html);
+    std::filesystem::create_directories(movie.html + "/occupied");
+    EXPECT_FALSE(regeneration.Regenerate(first, 0, 0));
+    duringRun = regeneration.LastPage();
+    EXPECT_FALSE(Contains(ReadFileBytes(duringRun), paths::FileName(deletedFirst)));
+  };
+  controller.Start();
+  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1; }));
+
+  // The run went on: the second movie is done, the failed page was told to
+  // the review window, and the first movie's photo was drawn again.
+  EXPECT_EQ(project.FindMovie(second)->status, kMovieDone) << project.FindMovie(second)->error;
+  EXPECT_EQ(movie.status, kMovieDone) << movie.error;
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].owner, MessageOwner::reviewWindow);
+  EXPECT_EQ(messages.shown[0].text.rfind("Failed to open html file (" + movie.html + ")", 0), 0u);
+  ASSERT_FALSE(deletedFirst.empty());
+  EXPECT_EQ(std::count(port.log.begin(), port.log.end(), "index photo: " + movie.path()), 2);
+  EXPECT_FALSE(FileExists(duringRun)) << "the drawn page is deleted";
+  EXPECT_FALSE(FileExists(deletedFirst));
+  EXPECT_EQ(movie.images.size(), 4u);
+
+  // After the run a second thumbnail goes; now every output is written.
+  std::filesystem::remove_all(movie.html);
+  const std::string deletedSecond = movie.images[0].path;
+  ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedSecond));
+  ASSERT_TRUE(regeneration.Regenerate(first, 0, 0));
+  const std::string afterRun = regeneration.LastPage();
+  ASSERT_EQ(paths::FileName(duringRun).rfind("tmphtmltoimagere", 0), 0u);
+  const int number = std::stoi(paths::FileName(duringRun).substr(16));
+  EXPECT_EQ(paths::FileName(afterRun), "tmphtmltoimagere" + std::to_string(number + 1) + ".html");
+  EXPECT_TRUE(controller.IndexPhotoPending());
+  ASSERT_TRUE(RunUntil([&] { return !controller.IndexPhotoPending(); }));
+
+  const std::string playlist = ReadFileBytes(movie.ipl);
+  const std::string page = ReadFileBytes(movie.html);
+  for (const std::string& gone : {deletedFirst, deletedSecond}) {
+    EXPECT_FALSE(Contains(playlist, gone));
+    EXPECT_FALSE(Contains(page, paths::FileName(gone)));
+  }
+  for (const ImageEntry& image : movie.images) {
+    EXPECT_TRUE(Contains(playlist, image.path));
+    EXPECT_TRUE(Contains(page, paths::FileName(image.path)));
+  }
+  // Three thumbnails fill one row of the sheet: the photo lost a row.
+  EXPECT_GT(originalHeight, 0);
+  EXPECT_LT(PhotoHeight(movie.indexphoto), originalHeight);
+  EXPECT_EQ(movie.error, "");
+  EXPECT_EQ(messages.shown.size(), 1u);
+
+  SetApplicationDataFolder("");
+  if (previousTmp.empty()) {
+    unsetenv("TMPDIR");
+  } else {
+    setenv("TMPDIR", previousTmp.c_str(), 1);
+  }
+}
+
+}  // namespace
+}  // namespace ombrelo

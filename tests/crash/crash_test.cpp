@@ -1,0 +1,185 @@
+// A program that crashes on purpose leaves the recovery project, a crash log
+// of the designed form and a dump file, and its reporter runs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "crash/crash_handler.h"
+#include "crash_test_support.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+
+// Runs the crashing program in folder (its start directory, with "Data/"),
+// with TMPDIR, the XDG folders and the reporter's record in that folder.
+// Returns the wait status, or -1 when it did not end within a minute.
+int RunCrashChild(const std::string& way, const std::string& folder, pid_t& pid,
+                  std::vector<std::string> env = {}) {
+  std::filesystem::create_directories(folder + "Data");
+  std::filesystem::create_directories(folder + "tmp");
+  for (const char* name : {"PATH", "LANG"})
+    if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+  env.push_back("TMPDIR=" + folder + "tmp");
+  env.push_back("HOME=" + folder);
+  env.push_back("XDG_CONFIG_HOME=" + folder + "config");
+  env.push_back("XDG_DATA_HOME=" + folder + "share");
+  env.push_back("OMBRELO_TEST_RECORD=" + folder);
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  const char* argv[] = {OMBRELO_CRASH_CHILD, way.c_str(), nullptr};
+
+  pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) == 0) execve(argv[0], const_cast<char**>(argv), envp.data());
+    _exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status;
+}
+
+// The single dump file in the dump folder, "" when there is not exactly one.
+std::string DumpFile(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder + "tmp/obr", ec))
+    found.push_back(entry.path().filename().string());
+  return found.size() == 1 ? found[0] : "";
+}
+
+const std::regex kLogForm(
+    "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n<build>Build: Mar 28 2012</build>\r\n"
+    "<dump>\r\n<exception>([0-9a-f]{8,})</exception>\r\n<address>([0-9a-f]{8,})</address>\r\n"
+    "<access_type>(read|write|NA)</access_type>\r\n"
+    "<access_address>([0-9a-f]{8,})</access_address>\r\n</dump>\r\n<registers>\r\n"
+    "EAX=[0-9a-f]{8,} CS=[0-9a-f]{4} EIP=([0-9a-f]{8,}) EFLGS=[0-9a-f]{8,}\r\n"
+    "EBX=[0-9a-f]{8,} SS=[0-9a-f]{4} ESP=[0-9a-f]{8,} EBP=[0-9a-f]{8,}\r\n"
+    "ECX=[0-9a-f]{8,} DS=[0-9a-f]{4} ESI=[0-9a-f]{8,} FS=[0-9a-f]{4}\r\n"
+    "EDX=[0-9a-f]{8,} ES=[0-9a-f]{4} EDI=[0-9a-f]{8,} GS=[0-9a-f]{4}\r\n"
+    "</registers>\r\n<stack>\r\n((?:[0-9a-f]{8,} [0-9a-f]{8,} [0-9a-f]{8,} [0-9a-f]{8,}\r\n){8})"
+    "</stack>\r\n</crashlog>\r\n");
+
+struct Way {
+  const char* name;
+  int signal;
+  const char* code;
+  const char* access;
+  const char* accessAddress;
+  bool ownFrames;  // the faulting function keeps a frame pointer
+};
+
+void PrintTo(const Way& way, std::ostream* out) { *out << way.name; }
+
+class CrashWay : public ::testing::TestWithParam<Way> {};
+
+TEST_P(CrashWay, LeavesProjectLogAndDumpAndEndsWithItsSignal) {
+  const Way& way = GetParam();
+  TempFolder folder("crash");
+  pid_t pid = 0;
+  const int status = RunCrashChild(way.name, folder.Path(), pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+  EXPECT_EQ(WTERMSIG(status), way.signal);
+
+  // The project as it was, saved by the handler and again by the reporter.
+  const std::string expected = ReadFileBytes(folder / "expected.obx");
+  ASSERT_NE(expected, "");
+  EXPECT_EQ(ReadFileBytes(folder / "Data/crashed.obx"), expected);
+
+  // The reporter ran (without a window), answered "Do not send", sent nothing.
+  EXPECT_EQ(ReadFileBytes(folder / "events.txt"), "do not send\n");
+  const std::string log = ReadFileBytes(folder / "received.xml");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(log, m, kLogForm)) << log;
+  EXPECT_EQ(m[1], way.code);
+  EXPECT_EQ(m[2], m[5]) << "the address is the instruction pointer";
+  EXPECT_EQ(m[3], way.access);
+  EXPECT_EQ(m[4], way.accessAddress);
+  std::istringstream stack(m[6]);
+  std::vector<uint64_t> entries;
+  for (std::string word; stack >> word;) entries.push_back(std::stoull(word, nullptr, 16));
+  ASSERT_EQ(entries.size(), 32u);
+  if (way.ownFrames) {
+    EXPECT_NE(entries[0], 0u) << "a return address of the crashed thread";
+  }
+  const auto firstZero = std::find(entries.begin(), entries.end(), 0u);
+  EXPECT_TRUE(std::all_of(firstZero, entries.end(), [](uint64_t e) { return e == 0; }));
+
+  // v1.0-<date>-<time>-<process>-<thread>.dmp in <temp>/obr/.
+  const std::string dump = DumpFile(folder.Path());
+  std::smatch name;
+  ASSERT_TRUE(std::regex_match(dump, name, std::regex("v1\\.0-\\d{8}-\\d{6}-(\\d+)-(\\d+)\\.dmp")))
+      << dump;
+  EXPECT_EQ(name[1], std::to_string(pid));
+  EXPECT_EQ(name[2] == std::to_string(pid), std::string(way.name) != "thread");
+  const std::string bytes = ReadFileBytes(folder / "tmp/obr/" + dump);
+  EXPECT_EQ(bytes.rfind("OMBRELO DUMP 1\nsignal " + std::to_string(way.signal), 0), 0u);
+  EXPECT_NE(bytes.find("\nrip="), std::string::npos);
+  EXPECT_NE(bytes.find("\nmaps\n"), std::string::npos);
+  EXPECT_NE(bytes.find("crash_child"), std::string::npos) << "the maps name the program";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, CrashWay,
+    ::testing::Values(Way{"null-write", SIGSEGV, "c0000005", "write", "00000010", true},
+                      Way{"divide", SIGFPE, "c0000094", "NA", "00000000", true},
+                      Way{"abort", SIGABRT, "40000015", "NA", "00000000", false},
+                      Way{"thread", SIGSEGV, "c0000005", "write", "00000010", true},
+                      Way{"heap-lock", SIGSEGV, "c0000005", "write", "00000010", true},
+                      Way{"stack-overflow", SIGSEGV, "c00000fd", "NA", "00000000", true},
+                      Way{"kill", SIGSEGV, "c0000005", "read", "00000000", false},
+                      Way{"throw", SIGABRT, "e06d7363", "NA", "00000000", false}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::replace(name.begin(), name.end(), '-', '_');
+      return name;
+    });
+
+TEST(CrashReporter, SendUploadsTheLogItWasGivenAndTheDumpFile) {
+  TempFolder folder("crash-send");
+  std::filesystem::create_directory(folder / "server");
+  testing::LocalFtpServer server(folder / "server");
+  ASSERT_TRUE(server.Ready());
+  pid_t pid = 0;
+  const int status = RunCrashChild("null-write", folder.Path(), pid,
+                                   {"OMBRELO_TEST_ANSWER=send", "OMBRELO_CRASH_SERVER=127.0.0.1",
+                                    "OMBRELO_CRASH_PORT=" + std::to_string(server.Server().port)});
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+
+  EXPECT_EQ(ReadFileBytes(folder / "events.txt"),
+            "send\nbusy\ntitle Opening internet connection...\ntitle Connecting to server...\n"
+            "title Writing crash log...\ntitle Writing crash dump...\n"
+            "message Crashlog uploaded: Thank you for helping to improve Ombrelo!\nidle\n");
+  std::string log, dump;
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "server")) {
+    const std::string name = entry.path().filename().string();
+    (name.ends_with(".xml") ? log : dump) = ReadFileBytes(entry.path().string());
+  }
+  EXPECT_EQ(log, ReadFileBytes(folder / "received.xml"));
+  EXPECT_EQ(dump, ReadFileBytes(folder / "tmp/obr/" + DumpFile(folder.Path())));
+  EXPECT_NE(dump, "");
+  EXPECT_EQ(ReadFileBytes(folder / "Data/crashed.obx"), ReadFileBytes(folder / "expected.obx"));
+}
+
+TEST(CrashHandler, NoHandlerSwitchIsFoundAnywhereOnTheCommandLine) {
+  const char* plain[] = {"ombrelo", "a.obx"};
+  const char* inside[] = {"ombrelo", "x", "--with-nohandlerish"};
+  EXPECT_FALSE(CrashHandlerDisabled(2, const_cast<char**>(plain)));
+  EXPECT_TRUE(CrashHandlerDisabled(3, const_cast<char**>(inside)));
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,102 @@
+#pragma once
+// Helpers of the crash tests: a local FTP server, a recording reporter ui.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crash/crash_report.h"
+
+namespace ombrelo::testing {
+
+// A port on 127.0.0.1 that nothing listens on (at the moment of asking).
+inline long FreePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(s, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+  close(s);
+  return ntohs(address.sin_port);
+}
+
+inline bool Accepts(long port) {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(s);
+  return ok;
+}
+
+// pyftpdlib serving a folder with the crash-report account, on a free port
+// of 127.0.0.1; stopped when the object goes away.
+class LocalFtpServer {
+ public:
+  explicit LocalFtpServer(const std::string& folder, bool writable = true) : port_(FreePort()) {
+    const std::string port = std::to_string(port_);
+    std::vector<const char*> argv = {"python3",     "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
+                                     port.c_str(),  "-u", "quorvane",  "-P", "quorvane",  "-d",
+                                     folder.c_str()};
+    if (writable) argv.push_back("-w");
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execv("/usr/bin/python3", const_cast<char**>(argv.data()));
+      _exit(127);
+    }
+    // Ready once it accepts connections (or gone, when it could not start).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Accepts(port_) && std::chrono::steady_clock::now() < deadline &&
+           waitpid(pid_, nullptr, WNOHANG) == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ~LocalFtpServer() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  LocalFtpServer(const LocalFtpServer&) = delete;
+  LocalFtpServer& operator=(const LocalFtpServer&) = delete;
+
+  CrashServer Server() const { return {"127.0.0.1", port_}; }
+  bool Ready() const { return Accepts(port_); }
+
+ private:
+  long port_;
+  pid_t pid_ = -1;
+};
+
+// Records every step of a report, one text each.
+class RecordingReportUi : public CrashReportUi {
+ public:
+  bool AskSend(const std::string&) override {
+    events.push_back("ask");
+    return answer;
+  }
+  void SetTitle(const std::string& title) override { events.push_back("title " + title); }
+  void ShowMessage(const std::string& title, const std::string& text) override {
+    events.push_back("message " + title + ": " + text);
+  }
+  void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+
+  std::vector<std::string> events;
+  bool answer = true;
+};
+
+}  // namespace ombrelo::testing

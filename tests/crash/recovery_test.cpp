@@ -1,0 +1,114 @@
+// Recovery at the start after a crash.
+#include <gtest/gtest.h>
+
+#include "crash/crash_recovery.h"
+#include "project/project.h"
+#include "support/debug_capture.h"
+#include "support/recording_message_port.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::FileExists;
+using testing::TempFolder;
+
+class RecordingView : public RecoveryView {
+ public:
+  void ReloadPages() override { calls.push_back("reload pages"); }
+  void ReloadMovieList() override { calls.push_back("reload movie list"); }
+  void ShowNoticePage(const std::string& name) override { calls.push_back("notice " + name); }
+  std::vector<std::string> calls;
+};
+
+// Saves a project whose movies have the given statuses as "crashed.obx".
+std::string SaveCrashedProject(const TempFolder& folder, const std::vector<int>& statuses) {
+  CProject crashed(folder.Path());
+  for (size_t i = 0; i < statuses.size(); ++i) {
+    crashed.AddMovie(folder / ("movie " + std::to_string(i) + ".avi"));
+    crashed.FindMovieForWrite(crashed.Movies().back().id())->status = statuses[i];
+  }
+  const std::string path = folder / "crashed.obx";
+  EXPECT_TRUE(crashed.Save(path));
+  return path;
+}
+
+std::vector<std::string> Paths(const CProject& project) {
+  std::vector<std::string> paths;
+  for (const Movie& movie : project.Movies()) paths.push_back(movie.path());
+  return paths;
+}
+
+TEST(CrashRecovery, AsksAboutTheFirstOpenedMovieAndRemovesItOnYes) {
+  TempFolder folder("recovery");
+  const std::string file = SaveCrashedProject(folder, {0, 1, 1});
+  CProject project(folder.Path());
+  project.AddMovie("/before/the/crash.avi");
+  testing::RecordingMessagePort port;
+  port.answer = true;
+  RecordingView view;
+
+  RunCrashRecovery(project, view, file);
+
+  ASSERT_EQ(port.asked.size(), 1u);
+  EXPECT_EQ(port.asked[0].caption, "Remove video");
+  EXPECT_EQ(port.asked[0].text,
+            "The next movie in the list is\n" + folder / "movie 1.avi" +
+                "\nIf the crash happened during video indexing the codec used by the file is "
+                "propably the cause\nRemove the video from the list?");
+  EXPECT_EQ(port.asked[0].owner, MessageOwner::mainWindow);
+  EXPECT_EQ(Paths(project),
+            (std::vector<std::string>{folder / "movie 0.avi", folder / "movie 2.avi"}));
+  EXPECT_EQ(view.calls,
+            (std::vector<std::string>{"reload pages", "notice crashed.htm", "reload movie list"}));
+  EXPECT_FALSE(FileExists(file));
+
+  SCOPED_TRACE("the next start finds nothing");
+  RecordingView again;
+  RunCrashRecovery(project, again, file);
+  EXPECT_TRUE(again.calls.empty());
+  EXPECT_EQ(port.asked.size(), 1u);
+}
+
+TEST(CrashRecovery, NoKeepsTheMovieAndNoOpenedMovieAsksNothing) {
+  TempFolder folder("recovery-no");
+  CProject project(folder.Path());
+  testing::RecordingMessagePort port;
+  {
+    RecordingView view;
+    RunCrashRecovery(project, view, SaveCrashedProject(folder, {2, 1}));
+    EXPECT_EQ(port.asked.size(), 1u);
+    EXPECT_EQ(project.Movies().size(), 2u);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"reload pages", "notice crashed.htm"}));
+  }
+  {
+    RecordingView view;
+    RunCrashRecovery(project, view, SaveCrashedProject(folder, {0, 2, 3}));
+    EXPECT_EQ(port.asked.size(), 1u) << "no second question";
+    EXPECT_EQ(project.Movies().size(), 3u);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"reload pages", "notice crashed.htm"}));
+  }
+}
+
+TEST(CrashRecovery, FileThatIsNoProjectIsDeletedSilentlyAndAnEmptyOneIsKept) {
+  TempFolder folder("recovery-bad");
+  CProject project(folder.Path());
+  testing::RecordingMessagePort port;
+  testing::DebugCapture debug;
+  RecordingView view;
+
+  testing::WriteFileBytes(folder / "crashed.obx", "<html>not a project</html>");
+  RunCrashRecovery(project, view, folder / "crashed.obx");
+  EXPECT_FALSE(FileExists(folder / "crashed.obx"));
+  EXPECT_TRUE(debug.Contains("CProject::Load failed. Not a project file\n"));
+
+  testing::WriteFileBytes(folder / "crashed.obx", "");
+  RunCrashRecovery(project, view, folder / "crashed.obx");
+  EXPECT_TRUE(FileExists(folder / "crashed.obx"));
+
+  EXPECT_TRUE(view.calls.empty());
+  EXPECT_TRUE(port.asked.empty());
+  EXPECT_TRUE(port.shown.empty());
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,104 @@
+// The crash report's upload against a local FTP server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "crash/crash_report.h"
+#include "crash_test_support.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::LocalFtpServer;
+using testing::ReadFileBytes;
+using testing::RecordingReportUi;
+using testing::TempFolder;
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string kLog = "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n</crashlog>\r\n";
+const std::string kThanks = "message Crashlog uploaded: Thank you for helping to improve Ombrelo!";
+
+TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
+  TempFolder folder("upload");
+  std::filesystem::create_directory(folder / "server");
+  const std::string dump =
+      std::string("OMBRELO DUMP 1\n\0\r\n\x80\xff\r", 21) + std::string(70000, 'x');
+  testing::WriteFileBytes(folder / "v1.0.dmp", dump);
+  LocalFtpServer server(folder / "server");
+  ASSERT_TRUE(server.Ready());
+
+  RecordingReportUi ui;
+  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+
+  const std::vector<std::string> expected = {"busy",
+                                             "title Opening internet connection...",
+                                             "title Connecting to server...",
+                                             "title Writing crash log...",
+                                             "title Writing crash dump...",
+                                             kThanks,
+                                             "idle"};
+  EXPECT_EQ(ui.events, expected);
+  const auto names = FileNames(folder / "server");
+  ASSERT_EQ(names.size(), 2u);
+  std::smatch log, dmp;
+  const std::regex form(
+      " 90_([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})\\.(dmp|xml)");
+  ASSERT_TRUE(std::regex_match(names[0], dmp, form)) << names[0];
+  ASSERT_TRUE(std::regex_match(names[1], log, form)) << names[1];
+  EXPECT_EQ(names[1].size(), 44u);
+  EXPECT_EQ(log[2], "xml");
+  EXPECT_EQ(dmp[2], "dmp");
+  EXPECT_EQ(log[1], dmp[1]);
+  EXPECT_EQ(ReadFileBytes(folder / "server/" + names[1]), kLog);
+  EXPECT_EQ(ReadFileBytes(folder / "server/" + names[0]), dump);
+
+  SCOPED_TRACE("a second report gets a UUID of its own");
+  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  EXPECT_EQ(FileNames(folder / "server").size(), 4u);
+}
+
+TEST(CrashUpload, NoServerGivesTheSessionFailureThenThanks) {
+  RecordingReportUi ui;
+  UploadCrashReport({"127.0.0.1", testing::FreePort()}, kLog, "/nonexistent.dmp", ui);
+  const std::vector<std::string> expected = {
+      "busy",
+      "title Opening internet connection...",
+      "title Connecting to server...",
+      "message Sending crash log: Failed to create ftp session",
+      kThanks,
+      "idle"};
+  EXPECT_EQ(ui.events, expected);
+}
+
+TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
+  TempFolder folder("upload-ro");
+  testing::WriteFileBytes(folder / "v1.0.dmp", "dump");
+  LocalFtpServer server(folder.Path(), /*writable=*/false);
+  ASSERT_TRUE(server.Ready());
+
+  RecordingReportUi ui;
+  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  const std::vector<std::string> expected = {
+      "busy",
+      "title Opening internet connection...",
+      "title Connecting to server...",
+      "title Writing crash log...",
+      "message Sending crash log: Failed to open ftp file for writing",
+      "title Writing crash dump...",
+      kThanks,
+      "idle"};
+  EXPECT_EQ(ui.events, expected);
+  EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"v1.0.dmp"});
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,123 @@
+#pragma once
+// Helpers for the desktop widget tests: a home of their own (HOME, XDG
+// folders and TMPDIR below one fresh folder, made before Qt reads them and
+// removed when the test program ends), one QApplication, waiting on the
+// event loop, and a desktop shell that records what would have been opened.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/desktop/results/desktop_shell.h"
+#include "support/debug_capture.h"
+
+namespace ombrelo::testing {
+
+class TestHome {
+ public:
+  static TestHome& Get() {
+    static TestHome home;
+    return home;
+  }
+  const std::string& Root() const { return root_; }
+
+ private:
+  TestHome() {
+    char pattern[] = "/tmp/ombrelo-desktop-XXXXXX";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && *tmp ? std::string(tmp) + "/ombrelo-desktop-XXXXXX" : pattern;
+    root_ = mkdtemp(base.data()) ? base : std::string();
+    for (const auto& [variable, sub] :
+         std::vector<std::pair<const char*, const char*>>{{"HOME", "home"},
+                                                          {"XDG_CONFIG_HOME", "config"},
+                                                          {"XDG_DATA_HOME", "data"},
+                                                          {"XDG_CACHE_HOME", "cache"},
+                                                          {"XDG_RUNTIME_DIR", "runtime"},
+                                                          {"TMPDIR", "tmp"}}) {
+      const std::string path = root_ + "/" + sub;
+      QDir().mkpath(QString::fromStdString(path));
+      QFile::setPermissions(QString::fromStdString(path),
+                            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      setenv(variable, path.c_str(), 1);
+    }
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");  // no file manager of the user's session
+  }
+  ~TestHome() {
+    if (!root_.empty()) QDir(QString::fromStdString(root_)).removeRecursively();
+  }
+  std::string root_;
+};
+
+// A fresh home and the application; every test of this folder starts here.
+class DesktopTest : public ::testing::Test {
+ protected:
+  // In the constructor, so that widgets of derived fixtures find both.
+  DesktopTest() {
+    TestHome::Get();
+    if (!QApplication::instance()) {
+      if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      static int argc = 1;
+      static char name[] = "desktop_results_tests";
+      static char* argv[] = {name, nullptr};
+      new QApplication(argc, argv);
+    }
+  }
+  std::string Home() const { return TestHome::Get().Root() + "/home/"; }
+};
+
+// Runs the event loop until done() holds; false (and a failure) after the limit.
+inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limitMs) {
+      ADD_FAILURE() << "not there in time";
+      return false;
+    }
+    QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  }
+  return true;
+}
+
+// Records files, folders and help pages instead of opening them; programs
+// (the image viewer) still start for real.
+class RecordingShell : public DesktopShell {
+ public:
+  RecordingShell() {
+    SetHelpPageHandler([this](const std::string& name, HelpMode mode) {
+      helpPages.push_back(name);
+      helpModes.push_back(mode);
+    });
+  }
+  void OpenFile(const std::string& path) override { opened.push_back(path); }
+  void ShowInFolder(const std::string& path) override { folders.push_back(path); }
+
+  std::vector<std::string> opened;
+  std::vector<std::string> folders;
+  std::vector<std::string> helpPages;
+  std::vector<HelpMode> helpModes;
+};
+
+// A solid-colour picture saved as a JPEG (or what the name's extension says).
+inline bool SavePicture(const std::string& path, int width, int height,
+                        const std::function<QColor(int x, int y)>& colour) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.setPixelColor(x, y, colour(x, y));
+  }
+  return image.save(QString::fromStdString(path), nullptr, 95);
+}
+
+// True when the colours are within the tolerance in every channel.
+inline bool Near(const QColor& a, const QColor& b, int tolerance = 40) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+}  // namespace ombrelo::testing

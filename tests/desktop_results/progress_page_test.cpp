@@ -1,0 +1,162 @@
+#include "app/desktop/results/progress_page.h"
+
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <cstring>
+
+#include "app/frame_output.h"
+#include "desktop_results/desktop_test_support.h"
+#include "project/movie.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::DesktopTest;
+
+TEST(PreviewRect, ShrinksToThePageAndCentres) {
+  struct Case {
+    int pageW, pageH, frameW, frameH;
+    QRect expected;
+  } cases[] = {
+      // Too wide and then too high: each step truncated.
+      {400, 300, 640, 480, QRect(93, 90, 213, 160)},
+      // Fits: centred in the page below the 70-pixel top margin.
+      {800, 600, 320, 240, QRect(240, 215, 320, 240)},
+      // Only too high.
+      {800, 340, 320, 240, QRect(267, 105, 266, 200)},
+      // No frame yet.
+      {400, 300, 0, 0, QRect()},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PreviewRect(c.pageW, c.pageH, c.frameW, c.frameH), c.expected)
+        << c.frameW << "x" << c.frameH << " in " << c.pageW << "x" << c.pageH;
+  }
+}
+
+// A 640 x 480 bottom-up BGR frame: the upper half of the picture red, the
+// lower half of the given colour.
+FrameCopy MakeFrame(int32_t movieId, QColor lower) {
+  const int stride = 640 * 3;
+  auto pixels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride) * 480);
+  for (int row = 0; row < 480; ++row) {
+    // Stored row 0 is the bottom of the picture.
+    const QColor c = row < 240 ? lower : QColor(Qt::red);
+    for (int x = 0; x < 640; ++x) {
+      uint8_t* p = pixels->data() + row * stride + x * 3;
+      p[0] = c.blue();
+      p[1] = c.green();
+      p[2] = c.red();
+    }
+  }
+  FrameCopy frame;
+  frame.movieId = movieId;
+  frame.size = static_cast<int32_t>(pixels->size());
+  frame.pixels = std::move(pixels);
+  return frame;
+}
+
+Movie MovieOf640x480() {
+  Movie movie("/videos/holiday & more.mp4", CaptureSettings{});
+  movie.videoFormat.biWidth = 640;
+  movie.videoFormat.biHeight = 480;
+  movie.videoFormat.biBitCount = 24;
+  return movie;
+}
+
+class ProgressPageTest : public DesktopTest {
+ protected:
+  // The page at 400 x 300 on screen, indexing the 640 x 480 movie.
+  void Start() {
+    page_.resize(400, 300);
+    page_.show();
+    page_.MovieStarted(movie_);
+  }
+  ProgressPage page_;
+  const Movie movie_ = MovieOf640x480();
+};
+
+TEST_F(ProgressPageTest, PaintsTheNewestFrameUprightAtItsPlace) {
+  ProgressPage& page = page_;
+  const Movie& movie = movie_;
+  Start();
+  EXPECT_EQ(page.MovieName(), "/videos/holiday & more.mp4");
+  EXPECT_TRUE(page.CurrentPreviewRect().isEmpty());  // nothing before the first frame
+
+  page.ShowFrame(MakeFrame(movie.id(), Qt::green));
+  page.ShowFrame(MakeFrame(movie.id(), Qt::blue));
+  page.ShowFrame(MakeFrame(movie.id() + 1, Qt::green));  // late, of another movie
+  const QRect rect = page.CurrentPreviewRect();
+  ASSERT_EQ(rect, QRect(93, 90, 213, 160));
+  const QImage shot = page.grab().toImage();
+  // Upright: red at the top of the rectangle, the newest frame's blue below.
+  EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.top() + 10), Qt::red));
+  EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue));
+  // Outside the rectangle the page shows through.
+  EXPECT_FALSE(testing::Near(shot.pixelColor(rect.left() - 5, rect.center().y()), Qt::blue));
+}
+
+TEST_F(ProgressPageTest, FramesFasterThanTheScreenArePaintedAtTheScreensPace) {
+  ProgressPage& page = page_;
+  const Movie& movie = movie_;
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+  const int before = page.PreviewPaints();
+  QElapsedTimer timer;
+  timer.start();
+  const int frames = 200;
+  for (int i = 0; i < frames; ++i) {
+    page.ShowFrame(MakeFrame(movie.id(), i == frames - 1 ? QColor(Qt::blue) : QColor(Qt::green)));
+    QApplication::processEvents();
+  }
+  // Once quiet, the last frame is shown.
+  testing::WaitFor([&] { return page.PreviewPaints() > before; });
+  for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  const int paints = page.PreviewPaints() - before;
+  // At most one paint per 16 ms of the burst, plus the one after it.
+  EXPECT_LE(paints, timer.elapsed() / 16 + 2) << "in " << timer.elapsed() << " ms";
+  EXPECT_LT(paints, frames);
+  const QImage shot = page.grab().toImage();
+  const QRect rect = page.CurrentPreviewRect();
+  EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue));
+}
+
+TEST_F(ProgressPageTest, ErrorsShareTheBoxLineByLine) {
+  ProgressPage page;
+  page.show();
+  EXPECT_FALSE(page.ErrorBoxVisible());
+  page.AppendError("Error capturing from 'a.avi' - no decoder");
+  page.AppendError("Error capturing from 'b.avi' - cannot open");
+  EXPECT_EQ(
+      page.ErrorText(),
+      "Error capturing from 'a.avi' - no decoder\r\nError capturing from 'b.avi' - cannot open");
+  EXPECT_TRUE(page.ErrorBoxVisible());
+  EXPECT_EQ(page.findChild<QPlainTextEdit*>()->toPlainText().count('\n'), 1);
+  page.ClearErrors();
+  EXPECT_EQ(page.ErrorText(), "");
+  EXPECT_FALSE(page.ErrorBoxVisible());
+  page.AppendError("again");
+  EXPECT_EQ(page.ErrorText(), "again");  // no leading line break
+}
+
+TEST_F(ProgressPageTest, ProgressInTenthsAndButtons) {
+  ProgressPage page;
+  const Movie movie = MovieOf640x480();
+  page.MovieStarted(movie);
+  page.ShowProgress(movie.id(), 999);
+  EXPECT_EQ(page.ProgressPosition(), 99);
+  page.ShowProgress(movie.id(), 1000);
+  EXPECT_EQ(page.ProgressPosition(), 100);
+  page.ShowProgress(movie.id() - 1, 10);  // late, of the movie before
+  EXPECT_EQ(page.ProgressPosition(), 100);
+  QSignalSpy back(&page, &ProgressPage::backClicked);
+  QSignalSpy next(&page, &ProgressPage::nextClicked);
+  for (QPushButton* button : page.findChildren<QPushButton*>()) button->click();
+  EXPECT_EQ(back.count(), 1);
+  EXPECT_EQ(next.count(), 1);
+}
+
+}  // namespace
+}  // namespace ombrelo

@@ -1,0 +1,215 @@
+#include "app/desktop/results/results_page.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+#include "app/desktop/results/review_window.h"
+#include "desktop_results/desktop_test_support.h"
+#include "project/preferences.h"
+#include "project/project.h"
+
+namespace ombrelo {
+namespace {
+
+using testing::DesktopTest;
+
+class ResultsPageTest : public DesktopTest {
+ protected:
+  // Adds a movie with the given status and returns it.
+  Movie& Add(const std::string& path, int32_t status, int width = 320, int height = 240) {
+    project_.AddMovie(path);
+    Movie& movie = *project_.FindMovieForWrite(project_.Movies().back().id());
+    movie.status = status;
+    movie.videoFormat.biWidth = width;
+    movie.videoFormat.biHeight = height;
+    return movie;
+  }
+  void SetViewer(const QString& command) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                       kApplicationName);
+    settings.setValue(kViewerCommandKey, command);
+    settings.sync();
+  }
+  std::vector<std::string> MenuEnabled(ResultsPage& page) {
+    std::vector<std::string> enabled;
+    for (QAction* action : page.ContextMenu()->actions()) {
+      if (!action->isSeparator() && action->isEnabled())
+        enabled.push_back(action->text().toStdString());
+    }
+    return enabled;
+  }
+
+  CProject project_{"/tmp/"};
+  testing::RecordingShell shell_;
+};
+
+TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEveryRow) {
+  Add("/v/waiting.mp4", kMovieWaiting);
+  Movie& done = Add("/v/done.mp4", kMovieDone, 320, 0);
+  done.SetLength(3725.5);
+  done.AddImage({"/t/done_1.jpg", 1, 1.0});
+  done.AddImage({"/t/done_2.jpg", 2, 2.0});
+  Add("/v/opened.mp4", kMovieOpened);
+  Movie& broken = Add("/v/broken.avi", kMovieWaiting, 0, 0);
+  broken.SetError("Error capturing from '/v/broken.avi' - Cannot connect\n");
+  const uint32_t videos = Preferences::Instance().Videos();
+
+  ResultsPage page(project_, shell_);
+  ASSERT_EQ(page.RowCount(), 2);
+  EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "/v/done.mp4");
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kLengthColumn), "1:02:05.500");
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "2");
+  // A frame size with a zero side is no size at all.
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kWidthColumn), "-");
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kHeightColumn), "-");
+  EXPECT_EQ(page.CellText(broken.id(), ResultsPage::kErrorColumn),
+            "Error capturing from '/v/broken.avi' - Cannot connect");
+  EXPECT_EQ(Preferences::Instance().Videos(), videos + 2);
+
+  // A finished movie's row moves to the end, found by id even when another
+  // row shows the same path.
+  done.AddImage({"/t/done_3.jpg", 3, 3.0});
+  page.MovieFinished(done);
+  ASSERT_EQ(page.RowCount(), 2);
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/done.mp4");
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "3");
+  EXPECT_EQ(Preferences::Instance().Videos(), videos + 3);
+
+  // A movie that could not be opened is a row with its error.
+  Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
+  unopened.SetError("Error capturing from '/v/unknown.xyz' - not recognized\n");
+  page.MovieNotOpened(unopened);
+  ASSERT_EQ(page.RowCount(), 3);
+  EXPECT_EQ(page.List()->topLevelItem(2)->text(ResultsPage::kErrorColumn),
+            "Error capturing from '/v/unknown.xyz' - not recognized");
+  // An index photo that failed later shows in the movie's row, which stays.
+  done.SetError("Failed to render index photo '/o/done.jpg'\n");
+  page.IndexPhotoFinished(done, false);
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
+            "Failed to render index photo '/o/done.jpg'");
+  EXPECT_EQ(Preferences::Instance().Videos(), videos + 4);
+}
+
+TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
+  Movie& bare = Add("/v/bare.mp4", kMovieFailed, 0, 0);
+  Movie& full = Add("/v/full.mp4", kMovieDone);
+  full.AddImage({"/t/full_1.jpg", 1, 1.0});
+  full.SetHtml("/o/full.html");
+  full.SetIndexphoto("/o/full.jpg");
+  ResultsPage page(project_, shell_);
+
+  EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
+  page.SelectMovie(bare.id());
+  EXPECT_EQ(MenuEnabled(page),
+            (std::vector<std::string>{"Play movie", "View Movie folder", "Remove", "Re-Queue"}));
+  page.SelectMovie(full.id());
+  EXPECT_EQ(MenuEnabled(page).size(), 7u);
+
+  page.Run(ResultsPage::kViewHtml);
+  page.Run(ResultsPage::kPlayMovie);
+  page.Run(ResultsPage::kViewFolder);
+  EXPECT_EQ(shell_.opened, (std::vector<std::string>{"/o/full.html", "/v/full.mp4"}));
+  EXPECT_EQ(shell_.folders, (std::vector<std::string>{"/v/full.mp4"}));
+}
+
+TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsError) {
+  Movie& failed = Add("/v/failed.avi", kMovieFailed, 0, 0);
+  failed.SetError("Error capturing from '/v/failed.avi' - Cannot connect\n");
+  Add("/v/waiting.mp4", kMovieWaiting);
+  Movie& done = Add("/v/done.mp4", kMovieDone);
+  ResultsPage page(project_, shell_);
+  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+
+  page.SelectMovie(failed.id());
+  page.Run(ResultsPage::kRequeue);
+  EXPECT_EQ(page.RowCount(), 1);
+  EXPECT_EQ(changed.count(), 1);
+  const Movie& requeued = project_.Movies().back();
+  EXPECT_EQ(requeued.path(), "/v/failed.avi");
+  EXPECT_EQ(requeued.status, kMovieWaiting);
+  EXPECT_EQ(requeued.error, "");
+  EXPECT_EQ(project_.Movies().size(), 3u);
+
+  page.SelectMovie(done.id());
+  page.Run(ResultsPage::kRemove);
+  EXPECT_EQ(page.RowCount(), 0);
+  EXPECT_FALSE(project_.HasMovie(done.id()));
+  EXPECT_EQ(project_.Movies().size(), 2u);
+}
+
+TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMissingViewer) {
+  Movie& movie = Add("/v/clip.mp4", kMovieDone);
+  const std::vector<std::string> images = {Home() + "clip 1 & co.jpg", Home() + "clip_2.jpg",
+                                           Home() + "clip \"3\".jpg"};
+  for (const std::string& image : images) movie.AddImage({image, 0, 0.0});
+  ResultsPage page(project_, shell_);
+  page.SelectMovie(movie.id());
+
+  // No viewer set: the help page says how to set one.
+  page.Run(ResultsPage::kViewImages);
+  EXPECT_EQ(shell_.helpPages, std::vector<std::string>{kNoViewerPage});
+  EXPECT_EQ(shell_.helpModes, std::vector<HelpMode>{HelpMode::notice});
+
+  // A viewer that writes down its arguments, one per line.
+  const std::string script = Home() + "viewer.sh";
+  const std::string record = Home() + "arguments.txt";
+  ASSERT_TRUE(testing::WriteFileBytes(
+      script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record +
+                  ".part'\nmv '" + record + ".part' '" + record + "'\n"));
+  QFile::setPermissions(QString::fromStdString(script), QFile::ReadOwner | QFile::ExeOwner);
+  SetViewer(QString::fromStdString("\"" + script + "\" --slideshow"));
+  page.Run(ResultsPage::kViewImages);
+  ASSERT_TRUE(testing::WaitFor([&] { return testing::FileExists(record); }));
+  EXPECT_EQ(testing::ReadFileBytes(record),
+            "--slideshow\n" + images[0] + "\n" + images[1] + "\n" + images[2] + "\n");
+
+  // With a playlist, the playlist alone.
+  QFile::remove(QString::fromStdString(record));
+  movie.SetIpl(Home() + "clip.ipl");
+  page.Run(ResultsPage::kViewImages);
+  ASSERT_TRUE(testing::WaitFor([&] { return testing::FileExists(record); }));
+  EXPECT_EQ(testing::ReadFileBytes(record), "--slideshow\n" + Home() + "clip.ipl\n");
+  EXPECT_EQ(shell_.helpPages.size(), 1u);
+}
+
+TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage) {
+  Add("/v/first.mp4", kMovieDone);
+  Movie& second = Add("/v/second.mp4", kMovieDone);
+  second.AddImage({"/t/missing.jpg", 0, 0.0});
+  ResultsPage page(project_, shell_);
+  page.resize(700, 400);
+  page.show();
+  EXPECT_EQ(page.Review(), nullptr);
+
+  page.SelectMovie(second.id());
+  ReviewWindow* review = page.Review();
+  ASSERT_NE(review, nullptr);
+  EXPECT_TRUE(review->isVisible());
+  EXPECT_EQ(review->MovieId(), second.id());
+  const QRect row = page.List()->visualItemRect(page.List()->topLevelItem(1));
+  EXPECT_EQ(review->geometry().topLeft(),
+            page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
+  EXPECT_EQ(review->width(), 700 - 258 - row.left());
+
+  // A thumbnail deleted in the review window leaves the row's count right.
+  review->SelectImage(0);
+  review->DeleteSelectedImage();
+  EXPECT_EQ(page.CellText(second.id(), ResultsPage::kImagesColumn), "0");
+
+  page.hide();
+  EXPECT_FALSE(review->isVisible());
+  page.show();
+  EXPECT_TRUE(review->isVisible());
+
+  // Removing the movie takes it out of the review window too.
+  page.Run(ResultsPage::kRemove);
+  EXPECT_EQ(review->MovieId(), -1);
+  EXPECT_FALSE(review->isVisible());
+}
+
+}  // namespace
+}  // namespace ombrelo
