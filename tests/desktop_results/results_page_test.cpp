@@ -121,6 +121,7 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   failed.SetError("Error capturing from '/v/failed.avi' - Cannot connect\n");
   Add("/v/waiting.mp4", kMovieWaiting);
   Movie& done = Add("/v/done.mp4", kMovieDone);
+  const int32_t doneId = done.id();  // the record moves when the list changes
   ResultsPage page(project_, shell_);
   QSignalSpy changed(&page, &ResultsPage::moviesChanged);
 
@@ -134,10 +135,10 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   EXPECT_EQ(requeued.error, "");
   EXPECT_EQ(project_.Movies().size(), 3u);
 
-  page.SelectMovie(done.id());
+  page.SelectMovie(doneId);
   page.Run(ResultsPage::kRemove);
   EXPECT_EQ(page.RowCount(), 0);
-  EXPECT_FALSE(project_.HasMovie(done.id()));
+  EXPECT_FALSE(project_.HasMovie(doneId));
   EXPECT_EQ(project_.Movies().size(), 2u);
 }
 
