@@ -11,6 +11,11 @@
 
 namespace ombrelo::indexer {
 
+// Cuts a UTF-8 text to at most `columns` characters (one column each).
+std::string FitColumns(const std::string& text, int columns);
+// The width of the terminal out writes to; 80 when it is not a terminal.
+int TerminalColumns(std::FILE* out);
+
 class TerminalPort : public WorkflowPort, public MessagePort {
  public:
   // Progress goes to out, errors and messages to err. interactive: draw a
@@ -48,7 +53,6 @@ class TerminalPort : public WorkflowPort, public MessagePort {
   void Error(const std::string& text);
   void Draw();
   void PlainProgress();
-  int Columns() const;
 
   std::FILE* out_;
   std::FILE* err_;

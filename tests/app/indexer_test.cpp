@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <filesystem>
+#include <map>
 
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -41,6 +42,7 @@ class IndexerTest : public ::testing::Test {
     env.insert("TMPDIR", QString::fromStdString(folder_ / ""));
     env.insert("XDG_DATA_HOME", QString::fromStdString(folder_ / "userdata"));
     env.remove("OMBRELO_DEBUG");
+    for (const auto& [name, value] : extraEnvironment_) env.insert(name, value);
     return env;
   }
 
@@ -70,6 +72,7 @@ class IndexerTest : public ::testing::Test {
   }
 
   TempFolder folder_{"indexer"};
+  std::vector<std::pair<QString, QString>> extraEnvironment_;
 };
 
 TEST_F(IndexerTest, UsageErrorsExitWithTwo) {
@@ -247,6 +250,121 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
   ASSERT_EQ(saved.Movies().size(), 1u);
   EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
+  EXPECT_LT(saved.Movies().front().images.size(), 3000u);
+}
+
+// Every file below a folder with its bytes, by its path inside the folder;
+// the folder's own path inside the texts is replaced by "<out>".
+std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string bytes = ReadFileBytes(entry.path().string());
+    for (size_t at; (at = bytes.find(folder)) != std::string::npos;) {
+      bytes.replace(at, folder.size(), "<out>");
+    }
+    files[entry.path().lexically_relative(folder).string()] = std::move(bytes);
+  }
+  return files;
+}
+
+TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
+  const std::vector<std::string> videos = {
+      TestVideos::Get().Make("a.mp4"), TestVideos::Get().Make("b.mkv"),
+      TestVideos::Get().Make("c.avi", 250, "mpeg4"), TestVideos::Get().Make("d.mp4", 100)};
+  std::map<std::string, std::string> outputs[2];
+  std::string summaries[2];
+  for (const int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    const std::string name = "jobs" + std::to_string(jobs);
+    std::vector<std::string> args = {"--jobs", std::to_string(jobs), "--out", name, "--every", "3",
+                                     "--save", name + "/run.obx"};
+    args.insert(args.end(), videos.begin(), videos.end());
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_TRUE(result.err.empty()) << result.err;
+    for (const std::string& video : videos) {
+      EXPECT_TRUE(Contains(result.out, "Indexed " + video + " (")) << result.out;
+    }
+    outputs[jobs - 1] = FilesBelow(folder_ / name);
+    // The summary in list order, whichever movie finished first.
+    summaries[jobs - 1] = result.out.substr(result.out.find(videos.front() + ": done"));
+    for (size_t at; (at = summaries[jobs - 1].find(name)) != std::string::npos;) {
+      summaries[jobs - 1].replace(at, name.size(), "<out>");
+    }
+  }
+  EXPECT_EQ(summaries[0], summaries[1]);
+  EXPECT_EQ(outputs[0].size(), outputs[1].size());
+  EXPECT_GT(outputs[0].size(), 4u * 5u);  // thumbnails, pages, playlists and index photos
+  for (const auto& [path, bytes] : outputs[0]) {
+    const auto other = outputs[1].find(path);
+    ASSERT_NE(other, outputs[1].end()) << path;
+    EXPECT_TRUE(other->second == bytes) << path;
+  }
+}
+
+TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
+  const std::vector<std::string> videos = {TestVideos::Get().Make("a.mp4"),
+                                           TestVideos::Get().Make("b.mp4"),
+                                           TestVideos::Get().Make("c.mp4")};
+  const struct {
+    int signal;
+    std::string reason;
+  } cases[] = {{SIGSEGV, "Segmentation fault"}, {SIGSTOP, "Killed"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    // The worker of b.mp4 crashes, or stops (hangs) and is killed after a
+    // second without progress.
+    extraEnvironment_ = {{"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":b.mp4"}};
+    std::vector<std::string> args = {
+        "--jobs", "2",   "--worker-timeout", "1",      "--no-index-photo",
+        "--out",  "out", "--save",           "run.obx"};
+    args.insert(args.end(), videos.begin(), videos.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string error = "Error capturing from '" + videos[1] + "' - " + c.reason;
+    EXPECT_TRUE(Contains(result.err, error + "\n")) << result.err;
+    EXPECT_TRUE(Contains(result.out, videos[1] + ": failed, 0 images, error: " + error + "\n"))
+        << result.out;
+    for (const std::string& done : {videos[0], videos[2]}) {
+      EXPECT_TRUE(Contains(result.out, done + ": done, 1 image, ")) << result.out;
+    }
+    CProject saved("");
+    ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+    ASSERT_EQ(saved.Movies().size(), 3u);
+    EXPECT_EQ(std::next(saved.Movies().begin())->status, kMovieFailed);
+    EXPECT_EQ(saved.Movies().back().status, kMovieDone);
+  }
+}
+
+TEST_F(IndexerTest, CtrlCStopsEveryWorkerAndSavesTheProject) {
+  const std::string first = TestVideos::Get().Make("long.mp4", 3000);
+  const std::string second = TestVideos::Get().Make("long2.mp4", 3000);
+  const std::string third = TestVideos::Get().Make("a.mp4");
+  QProcess process;
+  Start(process, {"--jobs", "2", "--out", "out", "--start-after", "0", "--every", "0.04", "--save",
+                  "run.obx", first, second, third});
+  std::string out;
+  while (!Contains(out, "Grabbing from : " + first) ||
+         !Contains(out, "Grabbing from : " + second)) {
+    ASSERT_TRUE(process.waitForReadyRead(60000)) << out;
+    out += process.readAllStandardOutput().toStdString();
+  }
+  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  out += process.readAllStandardOutput().toStdString();
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+  EXPECT_TRUE(Contains(out, first + ": stopped, ")) << out;
+  EXPECT_TRUE(Contains(out, second + ": stopped, ")) << out;
+  EXPECT_TRUE(Contains(out, third + ": waiting, 0 images")) << out;
+
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 3u);
+  EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
+  EXPECT_GT(saved.Movies().front().images.size(), 0u);
   EXPECT_LT(saved.Movies().front().images.size(), 3000u);
 }
 
