@@ -141,19 +141,24 @@ class Batch {
       terminal_.Error("ombrelo-index: cannot write the batch's project file");
       return false;
     }
+    // Each worker numbers the thumbnail names it renames from where the
+    // movies before it in the list leave off, as one process would.
     int index = 0;
+    int renamed = project_.RenamedThumbnailNames();
     for (const Movie& movie : project_.Movies()) {
       if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
-        queue_.push_back({movie.id(), index});
+        queue_.push_back({movie.id(), index, renamed});
+        if (CProject::ThumbnailNameChanges(movie.path())) ++renamed;
       }
       ++index;
     }
+    project_.SetRenamedThumbnailNames(renamed);
     while (!workers_.empty() || (!queue_.empty() && !interrupted_)) {
       while (!interrupted_ && !queue_.empty() &&
              static_cast<int>(workers_.size()) < settings_.jobs) {
-        const auto [id, at] = queue_.front();
+        const Queued next = queue_.front();
         queue_.pop_front();
-        Start(id, at);
+        Start(next);
       }
       Wait();
     }
@@ -162,10 +167,19 @@ class Batch {
   }
 
  private:
-  void Start(int32_t id, int index) {
-    Movie* movie = project_.MovieById(id);
+  // A waiting movie: its id, its place in the list, the thumbnail names
+  // renamed before it.
+  struct Queued {
+    int32_t id;
+    int index;
+    int renamed;
+  };
+
+  void Start(const Queued& queued) {
+    Movie* movie = project_.MovieById(queued.id);
+    const int index = queued.index;
     Worker worker;
-    worker.movieId = id;
+    worker.movieId = queued.id;
     worker.moviePath = movie->path();
     worker.resultFile = settings_.workFolder + "result-" + std::to_string(index) + ".obx";
     int pipeFds[2];
@@ -176,7 +190,7 @@ class Batch {
     std::vector<std::string> args = {
         settings_.program,  kWorkerProjectOption,  settings_.workFolder + "batch.obx",
         kWorkerMovieOption, std::to_string(index), kWorkerResultOption,
-        worker.resultFile};
+        worker.resultFile,  kWorkerRenamedOption,  std::to_string(queued.renamed)};
     if (settings_.interactive) args.emplace_back(kWorkerInteractiveOption);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -289,7 +303,7 @@ class Batch {
   const BatchSettings& settings_;
   CProject& project_;
   BatchTerminal terminal_;
-  std::deque<std::pair<int32_t, int>> queue_;  // movie id, place in the list
+  std::deque<Queued> queue_;
   std::list<Worker> workers_;
   bool interrupted_ = false;
 };

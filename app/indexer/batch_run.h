@@ -28,6 +28,7 @@ struct BatchSettings {
 inline constexpr const char* kWorkerProjectOption = "--worker-project";
 inline constexpr const char* kWorkerMovieOption = "--worker-movie";
 inline constexpr const char* kWorkerResultOption = "--worker-result";
+inline constexpr const char* kWorkerRenamedOption = "--worker-renamed";
 inline constexpr const char* kWorkerInteractiveOption = "--worker-interactive";
 
 // The number of the project's movies a run would index (status 0 or 1).
