@@ -228,7 +228,10 @@ class Batch {
     for (const Worker& worker : workers_) {
       if (worker.fd >= 0) fds.push_back({worker.fd, POLLIN, 0});
     }
-    ::poll(fds.data(), fds.size(), 100);
+    // A worker whose output has ended is about to exit: look again soon.
+    const bool ending = std::any_of(workers_.begin(), workers_.end(),
+                                    [](const Worker& worker) { return worker.fd < 0; });
+    ::poll(fds.data(), fds.size(), ending ? 2 : 100);
     for (const pollfd& fd : fds) {
       if (fd.revents == 0) continue;
       if (fd.fd == settings_.interruptFd) {
@@ -264,7 +267,10 @@ class Batch {
     if (interrupted_) return;
     interrupted_ = true;
     terminal_.Line("Interrupted: stopping the capture");
-    for (const Worker& worker : workers_) ::kill(worker.pid, SIGTERM);
+    for (const Worker& worker : workers_) {
+      ::kill(worker.pid, SIGTERM);
+      ::kill(worker.pid, SIGCONT);  // one stopped from outside ends too
+    }
   }
 
   void Read(Worker& worker) {
@@ -284,7 +290,9 @@ class Batch {
     Movie* movie = project_.MovieById(worker.movieId);
     if (!movie) return;
     CProject result("");
-    if (WIFSIGNALED(status)) {
+    if (WIFSIGNALED(status) && interrupted_ && WTERMSIG(status) == SIGTERM) {
+      // Stopped before it could take the request: the movie stays waiting.
+    } else if (WIFSIGNALED(status)) {
       Fail(*movie, strsignal(WTERMSIG(status)));
     } else if (!result.Load(worker.resultFile) || result.Movies().size() != 1) {
       Fail(*movie, "no result (exit status " + std::to_string(WEXITSTATUS(status)) + ")");
