@@ -46,6 +46,7 @@ class BatchTerminal {
   BatchTerminal(std::FILE* out, std::FILE* err, bool interactive)
       : out_(out), err_(err), interactive_(interactive) {}
 
+  std::FILE* Out() const { return out_; }
   void Line(const std::string& text) {
     Clear();
     std::fprintf(out_, "%s\n", text.c_str());
@@ -191,7 +192,11 @@ class Batch {
         settings_.program,  kWorkerProjectOption,  settings_.workFolder + "batch.obx",
         kWorkerMovieOption, std::to_string(index), kWorkerResultOption,
         worker.resultFile,  kWorkerRenamedOption,  std::to_string(queued.renamed)};
-    if (settings_.interactive) args.emplace_back(kWorkerInteractiveOption);
+    if (settings_.interactive) {
+      args.emplace_back(kWorkerInteractiveOption);
+      // The worker draws its progress line as wide as this terminal is.
+      ::setenv("COLUMNS", std::to_string(TerminalColumns(terminal_.Out())).c_str(), 1);
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/frame_output.h"
 #include "engine/codec_probe.h"
@@ -31,7 +32,10 @@ std::string FitColumns(const std::string& text, int columns) {
 int TerminalColumns(std::FILE* out) {
   winsize size{};
   if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
+  // Not a terminal: the width its reader asked for (a batch's worker).
+  const char* columns = std::getenv("COLUMNS");
+  const int asked = columns ? std::atoi(columns) : 0;
+  return asked > 0 ? asked : 80;
 }
 
 TerminalPort::TerminalPort(std::FILE* out, std::FILE* err, bool interactive)

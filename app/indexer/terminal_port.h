@@ -13,7 +13,8 @@ namespace ombrelo::indexer {
 
 // Cuts a UTF-8 text to at most `columns` characters (one column each).
 std::string FitColumns(const std::string& text, int columns);
-// The width of the terminal out writes to; 80 when it is not a terminal.
+// The width of the terminal out writes to; when it is not a terminal, that
+// of the COLUMNS environment variable, else 80.
 int TerminalColumns(std::FILE* out);
 
 class TerminalPort : public WorkflowPort, public MessagePort {

@@ -1,12 +1,19 @@
 // ombrelo-index, run as a program: its options, its exit codes, its output
 // and the project it saves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <atomic>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -371,6 +378,72 @@ TEST_F(IndexerTest, CtrlCStopsEveryWorkerAndSavesTheProject) {
   ASSERT_EQ(saved.Movies().size(), 3u);
   EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
   EXPECT_LT(saved.Movies().front().images.size(), 3000u);
+}
+
+TEST_F(IndexerTest, OnATerminalEachRunningMovieHasALine) {
+  // A pseudo terminal, 200 columns wide, that passes bytes unchanged.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string terminal = ::ptsname(master);
+  const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios mode{};
+  ::tcgetattr(slave, &mode);
+  ::cfmakeraw(&mode);
+  ::tcsetattr(slave, TCSANOW, &mode);
+  winsize size{};
+  size.ws_col = 200;
+  size.ws_row = 40;
+  ::ioctl(slave, TIOCSWINSZ, &size);
+
+  std::string shown;
+  std::atomic<bool> finished{false};
+  std::thread reader([&] {
+    char bytes[4096];
+    for (;;) {
+      pollfd fd{master, POLLIN, 0};
+      if (::poll(&fd, 1, 50) <= 0) {
+        if (finished) return;
+        continue;
+      }
+      const ssize_t got = ::read(master, bytes, sizeof bytes);
+      if (got <= 0) return;
+      shown.append(bytes, static_cast<size_t>(got));
+    }
+  });
+  const std::vector<std::string> videos = {TestVideos::Get().Make("a.mp4", 500),
+                                           TestVideos::Get().Make("b.mp4", 500),
+                                           TestVideos::Get().Make("c.mp4", 500)};
+  QProcess process;
+  process.setStandardOutputFile(QString::fromStdString(terminal));
+  std::vector<std::string> args = {"--jobs",  "2",   "--out",           "out", "--start-after", "0",
+                                   "--every", "0.4", "--no-index-photo"};
+  args.insert(args.end(), videos.begin(), videos.end());
+  Start(process, args);
+  ASSERT_TRUE(process.waitForFinished(120000));
+  finished = true;
+  reader.join();
+  ::close(slave);
+  ::close(master);
+  EXPECT_EQ(process.exitCode(), 0);
+
+  // Two movies ran at once: a block of two progress lines was redrawn in
+  // place (up one line, clear below), each line a movie's progress bar.
+  EXPECT_TRUE(Contains(shown, "\r\033[1A\033[J")) << shown;
+  for (const std::string name : {"a.mp4", "b.mp4", "c.mp4"}) {
+    EXPECT_TRUE(Contains(shown, name + " [########################] 100%  50 images"))
+        << name << "\n"
+        << shown;
+    EXPECT_TRUE(Contains(shown, "images  Grabbing from : " + TestVideos::Get().Make(name, 500)));
+  }
+  for (const std::string& video : videos) {
+    EXPECT_TRUE(Contains(shown, "Indexed " + video + " (50 images)\n")) << shown;
+    EXPECT_TRUE(Contains(shown, video + ": done, 50 images, ")) << shown;
+  }
+  // The status texts are in the movies' lines, not lines of their own.
+  EXPECT_FALSE(Contains(shown, "\nGrabbing from : "));
 }
 
 }  // namespace
