@@ -78,6 +78,32 @@ class IndexerTest : public ::testing::Test {
     return result;
   }
 
+  // Presses Ctrl+C once every text awaited has been shown; the run then
+  // ends by itself with exit code 1 and says so. What it showed.
+  std::string Interrupt(QProcess& process, const std::vector<std::string>& awaited) {
+    std::string out;
+    const auto allShown = [&] {
+      for (const std::string& text : awaited) {
+        if (!Contains(out, text)) return false;
+      }
+      return true;
+    };
+    while (!allShown()) {
+      if (!process.waitForReadyRead(60000)) {
+        ADD_FAILURE() << out;
+        return out;
+      }
+      out += process.readAllStandardOutput().toStdString();
+    }
+    EXPECT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    out += process.readAllStandardOutput().toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+    return out;
+  }
+
   TempFolder folder_{"indexer"};
   std::vector<std::pair<QString, QString>> extraEnvironment_;
 };
@@ -239,17 +265,7 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   // Every frame: long enough to be interrupted.
   Start(process,
         {"--out", "out", "--start-after", "0", "--every", "0.04", "--save", "run.obx", video});
-  std::string out;
-  while (!Contains(out, "Grabbing from : ")) {
-    ASSERT_TRUE(process.waitForReadyRead(60000)) << out;
-    out += process.readAllStandardOutput().toStdString();
-  }
-  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
-  ASSERT_TRUE(process.waitForFinished(60000));
-  out += process.readAllStandardOutput().toStdString();
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 1);
-  EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+  const std::string out = Interrupt(process, {"Grabbing from : "});
   EXPECT_TRUE(Contains(out, video + ": stopped, ")) << out;
   EXPECT_FALSE(FileExists(folder_ / "out/Ipl"));
 
@@ -357,18 +373,8 @@ TEST_F(IndexerTest, CtrlCStopsEveryWorkerAndSavesTheProject) {
   QProcess process;
   Start(process, {"--jobs", "2", "--out", "out", "--start-after", "0", "--every", "0.04", "--save",
                   "run.obx", first, second, third});
-  std::string out;
-  while (!Contains(out, "Grabbing from : " + first) ||
-         !Contains(out, "Grabbing from : " + second)) {
-    ASSERT_TRUE(process.waitForReadyRead(60000)) << out;
-    out += process.readAllStandardOutput().toStdString();
-  }
-  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
-  ASSERT_TRUE(process.waitForFinished(60000));
-  out += process.readAllStandardOutput().toStdString();
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 1);
-  EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+  const std::string out =
+      Interrupt(process, {"Grabbing from : " + first, "Grabbing from : " + second});
   EXPECT_TRUE(Contains(out, first + ": stopped, ")) << out;
   EXPECT_TRUE(Contains(out, second + ": stopped, ")) << out;
   EXPECT_TRUE(Contains(out, third + ": waiting, 0 images")) << out;
