@@ -11,9 +11,16 @@
 //             movie, its capture and the outputs that follow it are shown
 //             apart, with the time of each step. Goal: never more than 50 ms
 //             during the capture.
+//   batch     throughput of ombrelo-index over 12 corpus-like files (one
+//             minute each, 360p and 480p, H.264 in MP4 and Matroska, MPEG-4
+//             in AVI; 30 thumbnails each), with --jobs 1 and with --jobs 2,
+//             as a ratio; the two runs' outputs are compared byte for byte.
+//             Goal: at least 1.4x on 2 cores.
 //
-// usage: ombrelo-workflow-bench [queue|latency]
+// usage: ombrelo-workflow-bench [queue|latency|batch]
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -25,6 +32,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -41,6 +51,9 @@
 
 #ifndef OMBRELO_BENCH_CORPUS
 #define OMBRELO_BENCH_CORPUS "bench-corpus"
+#endif
+#ifndef OMBRELO_INDEX_BINARY
+#define OMBRELO_INDEX_BINARY "ombrelo-index"
 #endif
 #ifndef OMBRELO_SOURCE_DATA_DIR
 #define OMBRELO_SOURCE_DATA_DIR "Data/"
@@ -226,6 +239,109 @@ int LatencyBench() {
   return worst <= 50 ? 0 : 1;
 }
 
+// The batch's files, made once into the corpus folder.
+std::vector<std::string> BatchFiles(const std::string& corpus) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 12; ++i) {
+    testvideo::VideoOptions video;
+    const int kind = i % 3;
+    video.container = kind == 0 ? "mp4" : kind == 1 ? "avi" : "mkv";
+    video.codec = kind == 1 ? "mpeg4" : "h264";
+    video.width = 640;
+    video.height = kind == 1 ? 480 : 360;
+    video.frameCount = 60 * 25;
+    video.keyframeInterval = 250;
+    video.maxBFrames = 2;
+    video.path = corpus + "/batch" + std::to_string(i) + "." + video.container;
+    std::error_code ec;
+    if (!std::filesystem::exists(video.path, ec)) {
+      std::string error;
+      if (!testvideo::Generate(video, &error)) {
+        std::fprintf(stderr, "cannot make %s: %s\n", video.path.c_str(), error.c_str());
+        std::exit(2);
+      }
+    }
+    files.push_back(video.path);
+  }
+  return files;
+}
+
+// Runs ombrelo-index with this many jobs over the files into out; its wall
+// time in seconds (negative when it failed).
+double IndexBatch(int jobs, const std::vector<std::string>& files, const std::string& out) {
+  std::string command = std::string("'") + OMBRELO_INDEX_BINARY + "' --jobs " +
+                        std::to_string(jobs) + " --start-after 1 --every 2 --out '" + out +
+                        "' --save '" + out + "/run.obx'";
+  for (const std::string& file : files) command += " '" + file + "'";
+  command += " >/dev/null";
+  const auto start = Clock::now();
+  const int status = std::system(command.c_str());
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+// Every file below a folder by its path inside it, the folder's own path in
+// the texts replaced.
+std::map<std::string, std::string> OutputsBelow(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::string text = bytes.str();
+    for (size_t at; (at = text.find(folder)) != std::string::npos;)
+      text.replace(at, folder.size(), "");
+    files[entry.path().lexically_relative(folder).string()] = std::move(text);
+  }
+  return files;
+}
+
+double ChildCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int BatchBench() {
+  const std::string corpus = OMBRELO_BENCH_CORPUS;
+  std::filesystem::create_directories(corpus);
+  const std::vector<std::string> files = BatchFiles(corpus);
+  std::string work = std::filesystem::temp_directory_path().string() + "/ombrelo-batch-XXXXXX";
+  if (!mkdtemp(work.data())) return 2;
+  setenv("OMBRELO_DATA", OMBRELO_SOURCE_DATA_DIR, 0);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+
+  double wall[2] = {0, 0};
+  double cpu[2] = {0, 0};
+  for (const int jobs : {1, 2}) {
+    const double cpuBefore = ChildCpuSeconds();
+    wall[jobs - 1] = IndexBatch(jobs, files, work + "/jobs" + std::to_string(jobs));
+    cpu[jobs - 1] = ChildCpuSeconds() - cpuBefore;
+    if (wall[jobs - 1] < 0) {
+      std::fprintf(stderr, "ombrelo-index --jobs %d failed\n", jobs);
+      return 2;
+    }
+    std::printf("--jobs %d: %zu files in %6.1f s wall, %6.1f s CPU, %5.2f files/s\n", jobs,
+                files.size(), wall[jobs - 1], cpu[jobs - 1],
+                static_cast<double>(files.size()) / wall[jobs - 1]);
+  }
+  const bool same = OutputsBelow(work + "/jobs1") == OutputsBelow(work + "/jobs2");
+  std::printf("outputs of --jobs 1 and --jobs 2: %s\n", same ? "identical" : "DIFFERENT");
+  const double ratio = wall[0] / wall[1];
+  std::printf("throughput --jobs 2 / --jobs 1: %.2fx (goal: at least 1.4x on 2 cores) %s\n", ratio,
+              ratio >= 1.4 ? "ok" : "MISSED");
+  std::printf(
+      "scaling: each job is a process of its own decoding one file, so throughput grows with the "
+      "jobs up to the number of cores (this machine: %u) as long as the disk keeps up; more jobs "
+      "than cores add nothing. The default is one job per core.\n",
+      cores);
+  std::error_code ec;
+  std::filesystem::remove_all(work, ec);
+  return same && ratio >= 1.4 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,6 +353,7 @@ int main(int argc, char** argv) {
   const std::string what = argc > 1 ? argv[1] : "queue";
   if (what == "queue") return QueueBench();
   if (what == "latency") return LatencyBench();
-  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency]\n");
+  if (what == "batch") return BatchBench();
+  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency|batch]\n");
   return 2;
 }

@@ -103,6 +103,23 @@ void CProject::ClearTemporaryFolder() {
   tempFolder_.clear();
 }
 
+namespace {
+
+// The name of a video's thumbnails before any renaming.
+std::string ThumbnailName(const std::string& videoPath) {
+  std::string name = PathBaseName(videoPath);
+  for (char& c : name) {
+    if (c == ' ') c = '_';
+  }
+  return name;
+}
+
+}  // namespace
+
+bool CProject::ThumbnailNameChanges(const std::string& videoPath) {
+  return NameChangedByUrlCanonicaliser(ThumbnailName(videoPath));
+}
+
 std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath,
                                       const std::string& prefixWord, bool report) {
   const std::string base = ThumbnailFolder();
@@ -111,9 +128,7 @@ std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath
   const std::string dir = paths::FolderOf(videoPath);
   std::string name = PathBaseName(videoPath);
   if (!prefixWord.empty()) {
-    for (char& c : name) {
-      if (c == ' ') c = '_';
-    }
+    name = ThumbnailName(videoPath);
     if (NameChangedByUrlCanonicaliser(name)) {
       name = prefixWord + std::to_string(++renameCounter_);
       if (report) {

@@ -165,6 +165,13 @@ class CProject {
   // in the movie until the thumbnail folder changes.
   std::string ThumbnailPrefix(Movie& movie, const std::string& videoPath,
                               const std::string& prefixWord, bool report);
+  // Whether ThumbnailPrefix with a prefix word renames this video's
+  // thumbnails, and how many it has renamed so far (the running number).
+  // Several processes indexing one project's movies share the numbering
+  // through these, so that no two videos get the same name.
+  static bool ThumbnailNameChanges(const std::string& videoPath);
+  int RenamedThumbnailNames() const { return renameCounter_; }
+  void SetRenamedThumbnailNames(int count) { renameCounter_ = count; }
 
  private:
   template <typename T, typename V>

@@ -53,7 +53,27 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       return true;
     };
   };
+  const auto whole = [](int least, int most, std::optional<int>* field) {
+    return [least, most, field](const std::string& v) {
+      int value = 0;
+      if (!ParseWhole(v, &value) || value < least || value > most) return false;
+      *field = value;
+      return true;
+    };
+  };
   const std::map<std::string, Setter> valued = {
+      {"--jobs", whole(1, 256, &options->jobs)},
+      {"--worker-project", text(&options->workerProject)},
+      {"--worker-movie", whole(0, 1 << 30, &options->workerMovie)},
+      {"--worker-result", text(&options->workerResult)},
+      {"--worker-renamed", whole(0, 1 << 30, &options->workerRenamed)},
+      {"--worker-timeout",
+       [options](const std::string& v) {
+         double seconds = 0;
+         if (!ParseWhole(v, &seconds) || !(seconds > 0)) return false;
+         options->workerTimeout = seconds;
+         return true;
+       }},
       {"--project", text(&options->projectFile)},
       {"--settings", text(&options->settingsFile)},
       {"--save", text(&options->saveFile)},
@@ -79,6 +99,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       {"--no-playlist", &options->noPlaylist},
       {"--no-index-photo", &options->noIndexPhoto},
       {"--help", &options->help},
+      {"--worker-interactive", &options->workerInteractive},
       {"-h", &options->help},
   };
 
@@ -153,10 +174,14 @@ Options:
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos
+  --jobs N            index up to N videos at the same time, each in a
+                      process of its own (default: the number of processors)
   --help              show this text
 
 Without --project or --settings the default settings are used. Ctrl+C stops
-the capture, saves the project (with --save) and ends the run.
+the capture, saves the project (with --save) and ends the run. With more than
+one job, a video whose process crashes or makes no progress for ten minutes
+is marked failed and the others go on.
 
 Exit status: 0 when every video was indexed, 1 when any was not, 2 on a
 usage error.

@@ -20,7 +20,17 @@ struct Options {
   bool noPlaylist = false;
   bool noIndexPhoto = false;
   bool help = false;
+  std::optional<int> jobs;         // --jobs N: movies indexed at the same time
   std::vector<std::string> paths;  // videos and folders
+
+  // A worker of a batch (hidden options): indexes the movie at this place in
+  // the list of the project file and saves the project with that movie alone.
+  std::string workerProject;
+  std::optional<int> workerMovie;
+  std::string workerResult;
+  std::optional<int> workerRenamed;     // thumbnail names the batch renamed before this movie
+  bool workerInteractive = false;       // the batch draws progress lines
+  std::optional<double> workerTimeout;  // seconds without output before a worker is killed
 };
 
 // Parses the arguments after the program name. Options take their value as

@@ -3,20 +3,24 @@
 // folders named on its command line.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include "app/indexer/batch_run.h"
 #include "app/indexer/indexer_options.h"
 #include "app/indexer/terminal_port.h"
 #include "app/page_generation.h"
@@ -216,11 +220,9 @@ class InterruptWatch {
   bool interrupted_ = false;
 };
 
-// Runs the indexing on an event loop; then saves the project when asked and
-// prints the summary. The exit code: kExitDone when every movie is done.
-int IndexProject(const Options& options, CProject& project, CaptureEngine& engine,
-                 PageGeneration& pages) {
-  TerminalPort port(stdout, stderr, ::isatty(STDOUT_FILENO) != 0);
+// Runs the controller over the project's waiting movies on an event loop.
+void RunController(TerminalPort& port, CProject& project, CaptureEngine& engine,
+                   PageGeneration& pages) {
   WorkflowController controller(port, project, engine, pages);
   port.OnRunFinished([] { QCoreApplication::quit(); });
   InterruptWatch interrupts(port, controller);
@@ -233,6 +235,34 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
   });
   QCoreApplication::exec();
   port.EndProgressLine();
+}
+
+// Runs the indexing, in this process or in workers; then saves the project
+// when asked and prints the summary. The exit code: kExitDone when every
+// movie is done.
+int IndexProject(const Options& options, CProject& project, CaptureEngine& engine,
+                 PageGeneration& pages, const std::string& workFolder) {
+  const bool interactive = ::isatty(STDOUT_FILENO) != 0;
+  const int jobs =
+      options.jobs.value_or(std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
+  std::error_code ec;
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (jobs > 1 && WaitingMovies(project) > 1 && !workFolder.empty() && !ec) {
+    BatchSettings batch;
+    batch.jobs = jobs;
+    batch.program = program;
+    batch.workFolder = paths::WithTrailingSeparator(workFolder);
+    batch.interactive = interactive;
+    if (InstallInterruptHandler()) batch.interruptFd = g_interruptPipe[0];
+    if (options.workerTimeout) {
+      batch.silenceLimit =
+          std::chrono::milliseconds(static_cast<int64_t>(*options.workerTimeout * 1000.0));
+    }
+    RunBatch(batch, project, stdout, stderr);
+  } else {
+    TerminalPort port(stdout, stderr, interactive);
+    RunController(port, project, engine, pages);
+  }
 
   int exitCode = kExitDone;
   if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
@@ -247,6 +277,72 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
   return exitCode;
 }
 
+// ---- A worker of a batch.
+
+// The terminal port of a worker: after every step of progress a carriage
+// return, so that the batch hears the worker is alive (and gets its
+// progress line).
+class WorkerPort : public TerminalPort {
+ public:
+  using TerminalPort::TerminalPort;
+  void ShowProgress(int32_t movieId, int perMille) override {
+    TerminalPort::ShowProgress(movieId, perMille);
+    Tick();
+  }
+  void ShowFrame(const FrameCopy& frame) override {
+    TerminalPort::ShowFrame(frame);
+    Tick();
+  }
+
+ private:
+  static void Tick() {
+    std::fputc('\r', stdout);
+    std::fflush(stdout);
+  }
+};
+
+// Keeps only the worker's movie of the batch's project. A test may ask a
+// worker to end by a signal as it starts its movie: the environment variable
+// OMBRELO_TEST_WORKER_SIGNAL holds "<signal number>:<movie file name>".
+int PrepareWorker(const Options& options, CProject& project) {
+  // The worker ends with the batch, however the batch ends.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (!project.Load(options.workerProject) || !options.workerMovie ||
+      *options.workerMovie >= static_cast<int>(project.Movies().size())) {
+    std::fprintf(stderr, "ombrelo-index: cannot read the batch's project\n");
+    return kExitUsage;
+  }
+  const Movie& mine = *std::next(project.Movies().begin(), *options.workerMovie);
+  const std::string path = mine.path();
+  const std::string title = mine.Title();
+  std::vector<std::string> others;
+  for (const Movie& movie : project.Movies()) {
+    if (movie.path() != path) others.push_back(movie.path());
+  }
+  for (const std::string& other : others) project.RemoveMovie(other);
+  project.SetRenamedThumbnailNames(options.workerRenamed.value_or(0));
+
+  if (const char* fault = std::getenv("OMBRELO_TEST_WORKER_SIGNAL")) {
+    const std::string text = fault;
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos && text.substr(colon + 1) == title) {
+      ::raise(std::atoi(text.substr(0, colon).c_str()));
+    }
+  }
+  return kExitDone;
+}
+
+// Indexes the worker's movie and saves the project with it as the result.
+int IndexAsWorker(const Options& options, CProject& project, CaptureEngine& engine,
+                  PageGeneration& pages) {
+  {
+    WorkerPort port(stdout, stderr, options.workerInteractive);
+    RunController(port, project, engine, pages);
+  }
+  if (!project.Save(options.workerResult)) return kExitFailed;
+  return project.Movies().front().status == kMovieDone ? kExitDone : kExitFailed;
+}
+
 int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGeneration& pages) {
   Options options;
   std::string error;
@@ -259,7 +355,10 @@ int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGen
     std::fputs(UsageText().c_str(), stdout);
     return kExitDone;
   }
-  if (const int prepared = PrepareProject(options, project); prepared != kExitDone) {
+  const bool worker = !options.workerProject.empty();
+  if (const int prepared =
+          worker ? PrepareWorker(options, project) : PrepareProject(options, project);
+      prepared != kExitDone) {
     return prepared;
   }
 
@@ -270,7 +369,8 @@ int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGen
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
   QGuiApplication app(argc, argv);
-  const int exitCode = IndexProject(options, project, engine, pages);
+  const int exitCode = worker ? IndexAsWorker(options, project, engine, pages)
+                              : IndexProject(options, project, engine, pages, privateTemp);
 
   project.ClearTemporaryFolder();
   if (!privateTemp.empty()) {

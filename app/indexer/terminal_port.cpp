@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/frame_output.h"
 #include "engine/codec_probe.h"
@@ -15,7 +16,8 @@ namespace {
 
 constexpr int kBarWidth = 24;
 
-// Cuts a UTF-8 text to at most `columns` characters (one column each).
+}  // namespace
+
 std::string FitColumns(const std::string& text, int columns) {
   int count = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -27,7 +29,14 @@ std::string FitColumns(const std::string& text, int columns) {
   return text;
 }
 
-}  // namespace
+int TerminalColumns(std::FILE* out) {
+  winsize size{};
+  if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  // Not a terminal: the width its reader asked for (a batch's worker).
+  const char* columns = std::getenv("COLUMNS");
+  const int asked = columns ? std::atoi(columns) : 0;
+  return asked > 0 ? asked : 80;
+}
 
 TerminalPort::TerminalPort(std::FILE* out, std::FILE* err, bool interactive)
     : out_(out), err_(err), interactive_(interactive), previousMessagePort_(SetMessagePort(this)) {}
@@ -35,12 +44,6 @@ TerminalPort::TerminalPort(std::FILE* out, std::FILE* err, bool interactive)
 TerminalPort::~TerminalPort() {
   EndProgressLine();
   SetMessagePort(previousMessagePort_);
-}
-
-int TerminalPort::Columns() const {
-  winsize size{};
-  if (::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
 }
 
 void TerminalPort::EndProgressLine() {
@@ -76,7 +79,7 @@ void TerminalPort::Draw() {
                 frames_ == 1 ? "" : "s");
   line += numbers;
   line += status_;
-  line = FitColumns(line, std::max(Columns() - 1, 10));
+  line = FitColumns(line, std::max(TerminalColumns(out_) - 1, 10));
   if (line == lastDrawn_) return;
   lastDrawn_ = line;
   std::fprintf(out_, "\r\033[K%s", line.c_str());

@@ -11,6 +11,12 @@
 
 namespace ombrelo::indexer {
 
+// Cuts a UTF-8 text to at most `columns` characters (one column each).
+std::string FitColumns(const std::string& text, int columns);
+// The width of the terminal out writes to; when it is not a terminal, that
+// of the COLUMNS environment variable, else 80.
+int TerminalColumns(std::FILE* out);
+
 class TerminalPort : public WorkflowPort, public MessagePort {
  public:
   // Progress goes to out, errors and messages to err. interactive: draw a
@@ -48,7 +54,6 @@ class TerminalPort : public WorkflowPort, public MessagePort {
   void Error(const std::string& text);
   void Draw();
   void PlainProgress();
-  int Columns() const;
 
   std::FILE* out_;
   std::FILE* err_;

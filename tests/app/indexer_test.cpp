@@ -1,11 +1,19 @@
 // ombrelo-index, run as a program: its options, its exit codes, its output
 // and the project it saves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <atomic>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -41,6 +49,7 @@ class IndexerTest : public ::testing::Test {
     env.insert("TMPDIR", QString::fromStdString(folder_ / ""));
     env.insert("XDG_DATA_HOME", QString::fromStdString(folder_ / "userdata"));
     env.remove("OMBRELO_DEBUG");
+    for (const auto& [name, value] : extraEnvironment_) env.insert(name, value);
     return env;
   }
 
@@ -69,7 +78,34 @@ class IndexerTest : public ::testing::Test {
     return result;
   }
 
+  // Presses Ctrl+C once every text awaited has been shown; the run then
+  // ends by itself with exit code 1 and says so. What it showed.
+  std::string Interrupt(QProcess& process, const std::vector<std::string>& awaited) {
+    std::string out;
+    const auto allShown = [&] {
+      for (const std::string& text : awaited) {
+        if (!Contains(out, text)) return false;
+      }
+      return true;
+    };
+    while (!allShown()) {
+      if (!process.waitForReadyRead(60000)) {
+        ADD_FAILURE() << out;
+        return out;
+      }
+      out += process.readAllStandardOutput().toStdString();
+    }
+    EXPECT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    out += process.readAllStandardOutput().toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+    return out;
+  }
+
   TempFolder folder_{"indexer"};
+  std::vector<std::pair<QString, QString>> extraEnvironment_;
 };
 
 TEST_F(IndexerTest, UsageErrorsExitWithTwo) {
@@ -229,17 +265,7 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   // Every frame: long enough to be interrupted.
   Start(process,
         {"--out", "out", "--start-after", "0", "--every", "0.04", "--save", "run.obx", video});
-  std::string out;
-  while (!Contains(out, "Grabbing from : ")) {
-    ASSERT_TRUE(process.waitForReadyRead(60000)) << out;
-    out += process.readAllStandardOutput().toStdString();
-  }
-  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
-  ASSERT_TRUE(process.waitForFinished(60000));
-  out += process.readAllStandardOutput().toStdString();
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(process.exitCode(), 1);
-  EXPECT_TRUE(Contains(out, "Interrupted: stopping the capture\n")) << out;
+  const std::string out = Interrupt(process, {"Grabbing from : "});
   EXPECT_TRUE(Contains(out, video + ": stopped, ")) << out;
   EXPECT_FALSE(FileExists(folder_ / "out/Ipl"));
 
@@ -248,6 +274,182 @@ TEST_F(IndexerTest, CtrlCStopsTheCaptureAndSavesTheProject) {
   ASSERT_EQ(saved.Movies().size(), 1u);
   EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
   EXPECT_LT(saved.Movies().front().images.size(), 3000u);
+}
+
+// Every file below a folder with its bytes, by its path inside the folder;
+// the folder's own path inside the texts is replaced by "<out>".
+std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string bytes = ReadFileBytes(entry.path().string());
+    for (size_t at; (at = bytes.find(folder)) != std::string::npos;) {
+      bytes.replace(at, folder.size(), "<out>");
+    }
+    files[entry.path().lexically_relative(folder).string()] = std::move(bytes);
+  }
+  return files;
+}
+
+TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
+  // Two names unsafe in a web address: their thumbnails are numbered in
+  // list order ("capture1", "capture2") whichever process takes them.
+  const std::vector<std::string> videos = {
+      TestVideos::Get().Make("a.mp4"), TestVideos::Get().Make("b.mkv"),
+      TestVideos::Get().Make("c.avi", 250, "mpeg4"), TestVideos::Get().Make("d é.mp4", 100),
+      TestVideos::Get().Make("e ü.mp4", 100)};
+  std::map<std::string, std::string> outputs[2];
+  std::string summaries[2];
+  for (const int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    const std::string name = "jobs" + std::to_string(jobs);
+    std::vector<std::string> args = {"--jobs", std::to_string(jobs), "--out", name, "--every", "3",
+                                     "--save", name + "/run.obx"};
+    args.insert(args.end(), videos.begin(), videos.end());
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_TRUE(result.err.empty()) << result.err;
+    for (const std::string& video : videos) {
+      EXPECT_TRUE(Contains(result.out, "Indexed " + video + " (")) << result.out;
+    }
+    outputs[jobs - 1] = FilesBelow(folder_ / name);
+    // The summary in list order, whichever movie finished first.
+    summaries[jobs - 1] = result.out.substr(result.out.find(videos.front() + ": done"));
+    for (size_t at; (at = summaries[jobs - 1].find(name)) != std::string::npos;) {
+      summaries[jobs - 1].replace(at, name.size(), "<out>");
+    }
+  }
+  EXPECT_EQ(summaries[0], summaries[1]);
+  EXPECT_EQ(outputs[0].size(), outputs[1].size());
+  EXPECT_GT(outputs[0].size(), 5u * 4u);
+  EXPECT_TRUE(
+      outputs[1].count("Thumbs/capture2/capture2_0h00m02.040s.jpg"));  // thumbnails, pages,
+                                                                       // playlists and index photos
+  for (const auto& [path, bytes] : outputs[0]) {
+    const auto other = outputs[1].find(path);
+    ASSERT_NE(other, outputs[1].end()) << path;
+    EXPECT_TRUE(other->second == bytes) << path;
+  }
+}
+
+TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
+  const std::vector<std::string> videos = {TestVideos::Get().Make("a.mp4"),
+                                           TestVideos::Get().Make("b.mp4"),
+                                           TestVideos::Get().Make("c.mp4")};
+  const struct {
+    int signal;
+    std::string reason;
+  } cases[] = {{SIGSEGV, "Segmentation fault"}, {SIGSTOP, "Killed"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    // The worker of b.mp4 crashes, or stops (hangs) and is killed after a
+    // second without progress.
+    extraEnvironment_ = {{"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":b.mp4"}};
+    std::vector<std::string> args = {
+        "--jobs", "2",   "--worker-timeout", "1",      "--no-index-photo",
+        "--out",  "out", "--save",           "run.obx"};
+    args.insert(args.end(), videos.begin(), videos.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string error = "Error capturing from '" + videos[1] + "' - " + c.reason;
+    EXPECT_TRUE(Contains(result.err, error + "\n")) << result.err;
+    EXPECT_TRUE(Contains(result.out, videos[1] + ": failed, 0 images, error: " + error + "\n"))
+        << result.out;
+    for (const std::string& done : {videos[0], videos[2]}) {
+      EXPECT_TRUE(Contains(result.out, done + ": done, 1 image, ")) << result.out;
+    }
+    CProject saved("");
+    ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+    ASSERT_EQ(saved.Movies().size(), 3u);
+    EXPECT_EQ(std::next(saved.Movies().begin())->status, kMovieFailed);
+    EXPECT_EQ(saved.Movies().back().status, kMovieDone);
+  }
+}
+
+TEST_F(IndexerTest, CtrlCStopsEveryWorkerAndSavesTheProject) {
+  const std::string first = TestVideos::Get().Make("long.mp4", 3000);
+  const std::string second = TestVideos::Get().Make("long2.mp4", 3000);
+  const std::string third = TestVideos::Get().Make("a.mp4");
+  QProcess process;
+  Start(process, {"--jobs", "2", "--out", "out", "--start-after", "0", "--every", "0.04", "--save",
+                  "run.obx", first, second, third});
+  const std::string out =
+      Interrupt(process, {"Grabbing from : " + first, "Grabbing from : " + second});
+  EXPECT_TRUE(Contains(out, first + ": stopped, ")) << out;
+  EXPECT_TRUE(Contains(out, second + ": stopped, ")) << out;
+  EXPECT_TRUE(Contains(out, third + ": waiting, 0 images")) << out;
+
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 3u);
+  EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
+  EXPECT_LT(saved.Movies().front().images.size(), 3000u);
+}
+
+TEST_F(IndexerTest, OnATerminalEachRunningMovieHasALine) {
+  // A pseudo terminal, 200 columns wide, that passes bytes unchanged.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string terminal = ::ptsname(master);
+  const int slave = ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  termios mode{};
+  ::tcgetattr(slave, &mode);
+  ::cfmakeraw(&mode);
+  ::tcsetattr(slave, TCSANOW, &mode);
+  winsize size{};
+  size.ws_col = 200;
+  size.ws_row = 40;
+  ::ioctl(slave, TIOCSWINSZ, &size);
+
+  std::string shown;
+  std::atomic<bool> finished{false};
+  std::thread reader([&] {
+    char bytes[4096];
+    for (;;) {
+      pollfd fd{master, POLLIN, 0};
+      if (::poll(&fd, 1, 50) <= 0) {
+        if (finished) return;
+        continue;
+      }
+      const ssize_t got = ::read(master, bytes, sizeof bytes);
+      if (got <= 0) return;
+      shown.append(bytes, static_cast<size_t>(got));
+    }
+  });
+  const std::vector<std::string> videos = {TestVideos::Get().Make("a.mp4", 500),
+                                           TestVideos::Get().Make("b.mp4", 500),
+                                           TestVideos::Get().Make("c.mp4", 500)};
+  QProcess process;
+  process.setStandardOutputFile(QString::fromStdString(terminal));
+  std::vector<std::string> args = {"--jobs",  "2",   "--out",           "out", "--start-after", "0",
+                                   "--every", "0.4", "--no-index-photo"};
+  args.insert(args.end(), videos.begin(), videos.end());
+  Start(process, args);
+  ASSERT_TRUE(process.waitForFinished(120000));
+  finished = true;
+  reader.join();
+  ::close(slave);
+  ::close(master);
+  EXPECT_EQ(process.exitCode(), 0);
+
+  // Two movies ran at once: a block of two progress lines was redrawn in
+  // place (up one line, clear below), each line a movie's progress bar.
+  EXPECT_TRUE(Contains(shown, "\r\033[1A\033[J")) << shown;
+  for (const std::string name : {"a.mp4", "b.mp4", "c.mp4"}) {
+    EXPECT_TRUE(Contains(shown, name + " [########################] 100%  50 images"))
+        << name << "\n"
+        << shown;
+    EXPECT_TRUE(Contains(shown, "images  Grabbing from : " + TestVideos::Get().Make(name, 500)));
+  }
+  for (const std::string& video : videos) {
+    EXPECT_TRUE(Contains(shown, "Indexed " + video + " (50 images)\n")) << shown;
+    EXPECT_TRUE(Contains(shown, video + ": done, 50 images, ")) << shown;
+  }
+  // The status texts are in the movies' lines, not lines of their own.
+  EXPECT_FALSE(Contains(shown, "\nGrabbing from : "));
 }
 
 }  // namespace
