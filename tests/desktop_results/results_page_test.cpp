@@ -11,6 +11,7 @@
 #include "desktop_results/desktop_test_support.h"
 #include "project/preferences.h"
 #include "project/project.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
@@ -180,10 +181,12 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   Add("/v/first.mp4", kMovieDone);
   Movie& second = Add("/v/second.mp4", kMovieDone);
   second.AddImage({"/t/missing.jpg", 0, 0.0});
+  testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
   ResultsPage page(project_, shell_);
   page.resize(700, 400);
   page.show();
   EXPECT_EQ(page.Review(), nullptr);
+  EXPECT_FALSE(page.CommandEnabled(ResultsPage::kPlayMovie));  // nothing selected
 
   page.SelectMovie(second.id());
   ReviewWindow* review = page.Review();
@@ -209,6 +212,7 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   page.Run(ResultsPage::kRemove);
   EXPECT_EQ(review->MovieId(), -1);
   EXPECT_FALSE(review->isVisible());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().text;
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ void ResultsPage::SelectMovie(int32_t movieId) {
 }
 
 bool ResultsPage::CommandEnabled(int command) const {
-  const Movie* found = project_.FindMovie(SelectedMovieId());
+  const Movie* found = project_.MovieById(SelectedMovieId());  // none selected: -1
   if (!found) return false;
   const Movie& movie = *found;
   switch (command) {

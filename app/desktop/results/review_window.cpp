@@ -168,7 +168,8 @@ void ReviewWindow::ShowMovie(int32_t movieId) {
 }
 
 void ReviewWindow::Fill() {
-  const Movie* movie = project_.FindMovie(movieId_);
+  // No movie yet (or one removed since) is an empty window, not an error.
+  const Movie* movie = project_.MovieById(movieId_);
   if (!movie) movieId_ = -1;
   setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
   list_->clear();
@@ -185,7 +186,7 @@ void ReviewWindow::Fill() {
 }
 
 bool ReviewWindow::CommandEnabled(int command) const {
-  const Movie* found = project_.FindMovie(movieId_);
+  const Movie* found = project_.MovieById(movieId_);
   if (!found) return false;
   const Movie& movie = *found;
   switch (command) {
