@@ -183,7 +183,7 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   second.AddImage({"/t/missing.jpg", 0, 0.0});
   testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
   ResultsPage page(project_, shell_);
-  page.resize(700, 400);
+  page.resize(900, 400);
   page.show();
   EXPECT_EQ(page.Review(), nullptr);
   EXPECT_FALSE(page.CommandEnabled(ResultsPage::kPlayMovie));  // nothing selected
@@ -194,9 +194,9 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   EXPECT_TRUE(review->isVisible());
   EXPECT_EQ(review->MovieId(), second.id());
   const QRect row = page.List()->visualItemRect(page.List()->topLevelItem(1));
-  EXPECT_EQ(review->geometry().topLeft(),
-            page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
-  EXPECT_EQ(review->width(), 700 - 258 - row.left());
+  EXPECT_EQ(review->pos(), page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
+  // From there it is as wide as the rest of the page.
+  EXPECT_EQ(review->pos().x() + review->width(), page.mapToGlobal(QPoint(page.width(), 0)).x());
 
   // A thumbnail deleted in the review window leaves the row's count right.
   review->SelectImage(0);

@@ -1,10 +1,10 @@
 #include "app/desktop/results/results_page.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
-#include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
@@ -44,7 +44,8 @@ QString ErrorCellText(const std::string& error) {
 
 }  // namespace
 
-ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent)
+ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent,
+                         const PageButtonFactory& makeButton)
     : QWidget(parent), project_(project), shell_(shell) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
@@ -81,12 +82,10 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   }
   menu_->setDefaultAction(actions_[kViewImages]);
 
-  back_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this);
-  report_ =
-      new QPushButton(QIcon::fromTheme("text-html", style()->standardIcon(QStyle::SP_FileIcon)),
-                      tr("HTML Report"), this);
-  connect(back_, &QPushButton::clicked, this, &ResultsPage::backClicked);
-  connect(report_, &QPushButton::clicked, this, &ResultsPage::reportClicked);
+  back_ = MakePageButton(makeButton, PageButtonKind::back, tr("Back"), this);
+  report_ = MakePageButton(makeButton, PageButtonKind::report, tr("HTML Report"), this);
+  connect(back_, &QAbstractButton::clicked, this, &ResultsPage::backClicked);
+  connect(report_, &QAbstractButton::clicked, this, &ResultsPage::reportClicked);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(back_);
@@ -284,8 +283,13 @@ void ResultsPage::PlaceReview(QTreeWidgetItem* item) {
   const QRect row = list_->visualItemRect(item);
   const QPoint offset = row.topLeft() + kReviewOffset;
   const QPoint global = list_->viewport()->mapToGlobal(offset);
-  const int width = std::max(kReviewMinWidth, this->width() - offset.x());
-  review_->setGeometry(QRect(global, QSize(width, review_->height())));
+  // As wide as the rest of the page: it ends at the page's right edge.
+  const int width =
+      std::max(kReviewMinWidth, this->width() - list_->viewport()->mapTo(this, offset).x());
+  // The point places the window's frame, as a move does, so that its title
+  // bar does not cover the row.
+  review_->resize(width, review_->height());
+  review_->move(global);
 }
 
 void ResultsPage::showEvent(QShowEvent* event) {

@@ -9,9 +9,11 @@
 #include <map>
 #include <string>
 
+#include "app/desktop/results/page_button.h"
+
 class QAction;
 class QMenu;
-class QPushButton;
+class QAbstractButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -47,7 +49,9 @@ class ResultsPage : public QWidget {
     kErrorColumn
   };
 
-  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr);
+  // The buttons come from makeButton when it is given.
+  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr,
+              const PageButtonFactory& makeButton = {});
   ~ResultsPage() override;
 
   // Lists every finished or failed movie of the project, in project order.
@@ -109,8 +113,8 @@ class ResultsPage : public QWidget {
   CProject& project_;
   DesktopShell& shell_;
   QTreeWidget* list_ = nullptr;
-  QPushButton* back_ = nullptr;
-  QPushButton* report_ = nullptr;
+  QAbstractButton* back_ = nullptr;
+  QAbstractButton* report_ = nullptr;
   QMenu* menu_ = nullptr;
   std::map<int, QAction*> actions_;
   ReviewWindow* review_ = nullptr;
