@@ -34,6 +34,34 @@ QString Qs(const std::string& text) { return QString::fromStdString(text); }
 
 #ifdef OMBRELO_HAVE_RESULTS_PAGES
 
+// The picture buttons of the other pages, for the pages of results/.
+QAbstractButton* PictureButton(ombrelo::PageButtonKind kind, const QString& text) {
+  switch (kind) {
+    case ombrelo::PageButtonKind::back: {
+      auto* button = new BitmapButton(text, QStringLiteral(":/buttons/prev.svg"),
+                                      QStringLiteral(":/buttons/prev_hot.svg"));
+      button->SetLeftAligned(true);
+      return button;
+    }
+    case ombrelo::PageButtonKind::next:
+      return new BitmapButton(text, QStringLiteral(":/buttons/next.svg"),
+                              QStringLiteral(":/buttons/next_hot.svg"));
+    case ombrelo::PageButtonKind::report:
+      break;
+  }
+  return new BitmapButton(text, QStringLiteral(":/buttons/report.svg"),
+                          QStringLiteral(":/buttons/report_hot.svg"));
+}
+
+// A page of results/ on the common page background.
+QWidget* OnPageBackground(QWidget* page) {
+  auto* background = new PageWidget;
+  auto* layout = new QVBoxLayout(background);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(page);
+  return background;
+}
+
 // The pages of results/: the live preview, the results list with its
 // context menu and the review window.
 class ResultWidgetPages : public RunPages {
@@ -41,8 +69,10 @@ class ResultWidgetPages : public RunPages {
   ResultWidgetPages(CProject& project, RunPagesHost host)
       : project_(project), host_(std::move(host)) {
     shell_.SetHelpPageHandler(host_.showHelp);
-    progress_ = new ombrelo::ProgressPage;
-    results_ = new ombrelo::ResultsPage(project_, shell_);
+    progress_ = new ombrelo::ProgressPage(nullptr, PictureButton);
+    results_ = new ombrelo::ResultsPage(project_, shell_, nullptr, PictureButton);
+    progressPage_ = OnPageBackground(progress_);
+    resultsPage_ = OnPageBackground(results_);
     QObject::connect(progress_, &ombrelo::ProgressPage::backClicked, progress_,
                      [this] { host_.command(kPageSelect + BackTarget() - 1); });
     QObject::connect(progress_, &ombrelo::ProgressPage::nextClicked, progress_,
@@ -56,8 +86,8 @@ class ResultWidgetPages : public RunPages {
   }
   ~ResultWidgetPages() override { results_->SetRegeneration(nullptr); }
 
-  QWidget* ProgressPage() override { return progress_; }
-  QWidget* ResultsPage() override { return results_; }
+  QWidget* ProgressPage() override { return progressPage_; }
+  QWidget* ResultsPage() override { return resultsPage_; }
   void AttachController(WorkflowController* controller) override {
     results_->SetRegeneration(nullptr);
     regeneration_.reset();
@@ -99,6 +129,8 @@ class ResultWidgetPages : public RunPages {
   DesktopShell shell_;
   ombrelo::ProgressPage* progress_;
   ombrelo::ResultsPage* results_;
+  QWidget* progressPage_;
+  QWidget* resultsPage_;
   std::unique_ptr<Regeneration> regeneration_;
 };
 
