@@ -93,6 +93,16 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEveryRow) {
   EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
             "Failed to render index photo '/o/done.jpg'");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 4);
+
+  // Added again and indexed again, a movie is a new record with one row: the
+  // row of the record it replaced goes.
+  project_.AddMovie("/v/done.mp4");
+  Movie& again = *project_.FindMovieForWrite(project_.Movies().back().id());
+  again.status = kMovieDone;
+  page.MovieFinished(again);
+  ASSERT_EQ(page.RowCount(), 3);
+  EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "/v/done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/unknown.xyz");
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {

@@ -115,6 +115,15 @@ void ResultsPage::RefreshList() {
 
 void ResultsPage::MovieFinished(const Movie& movie) {
   RemoveRow(movie.id());
+  // A movie added again is a new record: the row of the one it replaced,
+  // gone from the project, goes too.
+  const QString path = QString::fromStdString(movie.path());
+  for (int row = list_->topLevelItemCount() - 1; row >= 0; --row) {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (item->text(kPathColumn) == path &&
+        !project_.HasMovie(item->data(kPathColumn, kIdRole).toInt()))
+      delete item;
+  }
   AddRow(movie);
   if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
