@@ -207,6 +207,14 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   EXPECT_EQ(review->pos(), page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
   // From there it is as wide as the rest of the page.
   EXPECT_EQ(review->pos().x() + review->width(), page.mapToGlobal(QPoint(page.width(), 0)).x());
+  // The window moved and narrowed, the review window follows its row.
+  page.move(page.pos() + QPoint(40, 30));
+  page.resize(800, 400);
+  const auto besideRow = [&] {
+    return review->pos() == page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)) &&
+           review->pos().x() + review->width() == page.mapToGlobal(QPoint(page.width(), 0)).x();
+  };
+  EXPECT_TRUE(testing::WaitFor(besideRow));
 
   // A thumbnail deleted in the review window leaves the row's count right.
   review->SelectImage(0);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
@@ -264,6 +265,7 @@ void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = 
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
     review_ = new ReviewWindow(project_, shell_, this);
+    window()->installEventFilter(this);
     review_->SetRegenerate([this](int32_t movieId) {
       const QSize size = window()->size();
       if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
@@ -299,6 +301,22 @@ void ResultsPage::PlaceReview(QTreeWidgetItem* item) {
   // bar does not cover the row.
   review_->resize(width, review_->height());
   review_->move(global);
+}
+
+void ResultsPage::FollowRow() {
+  if (!review_ || !review_->isVisible()) return;
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+  if (!selected.isEmpty()) PlaceReview(selected.first());
+}
+
+void ResultsPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FollowRow();
+}
+
+bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window() && event->type() == QEvent::Move) FollowRow();
+  return QWidget::eventFilter(watched, event);
 }
 
 void ResultsPage::showEvent(QShowEvent* event) {

@@ -101,12 +101,18 @@ class ResultsPage : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // The main window moved or changed size: the review window stays beside
+  // its row.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void AddRow(const Movie& movie);
   void FillRow(QTreeWidgetItem* item, const Movie& movie);
   QTreeWidgetItem* RowOf(int32_t movieId) const;
   void RowClicked(QTreeWidgetItem* item);
+  // Places the visible review window beside the selected row again.
+  void FollowRow();
   void PlaceReview(QTreeWidgetItem* item);
   void RemoveRow(int32_t movieId);
 
