@@ -28,6 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The pipeline's run state, as Run, Pause and Stop set it.
+enum class RunState { stopped, paused, running };
+
 using av::ErrorText;
 using av::kUnits;
 using av::PacketPtr;
@@ -132,50 +135,22 @@ class FfmpegPipeline final : public MediaPipeline {
     ClearPackets();
   }
 
-  HResult CreateGrabber() override { return S_OK; }
-  HResult QueryGrabber() override { return S_OK; }
-  HResult AddGrabber(const std::string&) override { return S_OK; }
-  HResult AddSourceFilter(const std::string& path, const std::string& name) override;
-  HResult SetMediaTypeRgb24() override { return S_OK; }
-  HResult ConnectSourceToGrabber() override;
-  HResult AddNullRenderer(const std::string&) override { return S_OK; }
-  void SetFrameCallback(SampleCallback callback) override {
+  HResult Open(const std::string& path) override;
+  HResult Connect() override;
+  HResult GetStreamFacts(StreamFacts* facts) override;
+  void SetSampleCallback(SampleCallback callback) override {
     std::lock_guard<std::mutex> lock(stateMutex_);
     callback_ = std::move(callback);
   }
-  HResult QueryControl(GraphPart) override { return format_ ? S_OK : E_UNEXPECTED; }
-  HResult SetSyncSourceNone() override { return S_OK; }
-  HResult QueryConnectedType(ConnectedType* type) override;
-
-  HResult GetDuration(int64_t* duration) override {
-    if (!duration) return E_POINTER;
-    *duration = duration_;
-    return decoder_ ? S_OK : E_UNEXPECTED;
-  }
-  HResult GetCapabilities(uint32_t* capabilities) override {
-    if (!capabilities) return E_POINTER;
-    *capabilities = AM_SEEKING_CanGetDuration;
-    if (seekable_)
-      *capabilities |=
-          AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards;
-    return S_OK;
-  }
-  HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current, int64_t wanted) override;
-
+  HResult Seek(int64_t current, int64_t wanted) override;
   HResult Run() override;
   HResult Pause() override;
   HResult Stop() override;
-  HResult GetState(int64_t, FilterState* state) override {
-    if (!state) return E_POINTER;
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    *state = state_;
-    return S_OK;
-  }
   HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override;
   void CancelWaits() override {
     std::lock_guard<std::mutex> lock(stateMutex_);
     cancelWaits_ = true;
+    interrupt_ = true;  // the capture is being closed: a read that blocks gives up
     stateCv_.notify_all();
   }
   void Notify(int32_t eventCode) override {
@@ -183,23 +158,6 @@ class FfmpegPipeline final : public MediaPipeline {
     complete_ = true;
     completeCode_ = eventCode;
     stateCv_.notify_all();
-  }
-
-  HResult Abort() override {
-    StopStreaming();
-    return S_OK;
-  }
-  HResult RemoveGrabber() override { return S_OK; }
-  void Release(GraphPart part) override {
-    if (part == GraphPart::sourceFilter) {
-      // The file goes; the streaming thread must be gone first.
-      StopStreaming();
-      std::lock_guard<std::mutex> io(ioMutex_);
-      ClearPackets();
-      sws_.reset();
-      decoder_.reset();
-      format_.reset();
-    }
   }
 
   // Conversion, for FrameSample (streaming thread).
@@ -214,6 +172,10 @@ class FfmpegPipeline final : public MediaPipeline {
     return static_cast<FfmpegPipeline*>(opaque)->interrupt_.load() ? 1 : 0;
   }
 
+  int FindVideoStream() const;
+  HResult OpenDecoder(AVStream* stream);
+  void ReadTiming(AVStream* stream);
+  void ReadPictureShape(AVStream* stream);
   void StartStreaming();
   void StopStreaming();
   void StreamMain();
@@ -237,7 +199,7 @@ class FfmpegPipeline final : public MediaPipeline {
   FfmpegPipelineOptions options_;
 
   // Built on the owner's thread before streaming starts; afterwards used by
-  // the streaming thread and by SetPositions, both under ioMutex_.
+  // the streaming thread and by Seek, both under ioMutex_.
   std::mutex ioMutex_;
   av::FormatPtr format_;
   av::CodecPtr decoder_;
@@ -284,7 +246,7 @@ class FfmpegPipeline final : public MediaPipeline {
   // Control, under stateMutex_.
   std::mutex stateMutex_;
   std::condition_variable stateCv_;
-  FilterState state_ = FilterState::stopped;
+  RunState state_ = RunState::stopped;
   bool quit_ = false;
   bool complete_ = false;
   int32_t completeCode_ = 0;
@@ -309,7 +271,7 @@ const uint8_t* FrameSample::GetPointer() {
 
 int32_t FrameSample::GetSize() const { return pipeline_.OutputSize(); }
 
-HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::string&) {
+HResult FfmpegPipeline::Open(const std::string& path) {
   if (format_) return VFW_E_WRONG_STATE;
   AVFormatContext* context = avformat_alloc_context();
   if (!context) return E_OUTOFMEMORY;
@@ -336,33 +298,25 @@ HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::stri
   return S_OK;
 }
 
-HResult FfmpegPipeline::ConnectSourceToGrabber() {
-  if (!format_) return VFW_E_NOT_CONNECTED;
-  if (decoder_) return S_OK;
+// The video stream: the one FFmpeg finds best unless that is a cover
+// picture, else the first real video stream; -1 when there is none.
+int FfmpegPipeline::FindVideoStream() const {
   AVFormatContext* fc = format_.get();
-
-  // The video stream: the one FFmpeg finds best unless that is a cover
-  // picture, else the first real video stream.
-  int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   auto usable = [fc](int i) {
     const AVStream* st = fc->streams[i];
     return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
            !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
   };
-  if (index < 0 || !usable(index)) {
-    index = -1;
-    for (unsigned i = 0; i < fc->nb_streams; ++i) {
-      if (usable(static_cast<int>(i))) {
-        index = static_cast<int>(i);
-        break;
-      }
-    }
+  const int best = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (best >= 0 && usable(best)) return best;
+  for (unsigned i = 0; i < fc->nb_streams; ++i) {
+    if (usable(static_cast<int>(i))) return static_cast<int>(i);
   }
-  if (index < 0) {
-    DebugOutput("ffmpeg: the file has no video stream\n");
-    return VFW_E_CANNOT_CONNECT;
-  }
-  AVStream* stream = fc->streams[index];
+  return -1;
+}
+
+// Opens the stream's decoder on FFmpeg's own threads.
+HResult FfmpegPipeline::OpenDecoder(AVStream* stream) {
   const AVCodecParameters* par = stream->codecpar;
   const AVCodec* codec = avcodec_find_decoder(par->codec_id);
   if (!codec) {
@@ -383,31 +337,36 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name, ErrorText(error).c_str());
     return VFW_E_CANNOT_CONNECT;
   }
+  decoder_ = std::move(decoder);
+  return S_OK;
+}
 
-  streamIndex_ = index;
+// Time base, start, frame duration, length and seeking of the stream.
+void FfmpegPipeline::ReadTiming(AVStream* stream) {
+  AVFormatContext* fc = format_.get();
   timeBase_ = stream->time_base;
   startTs_ = av::StreamStart(stream);
-
   const AVRational rate = av::VideoFrameRate(fc, stream);
   avgTimePerFrame_ = av::AverageFrameDuration(fc, stream);
   // One frame in ticks; 25 frames per second when the rate is unknown.
   frameTicks_ = std::max<int64_t>(1, rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), timeBase_)
                                                   : av_rescale_q(400'000, kUnits, timeBase_));
-
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
   duration_ = av::VideoDuration(fc, stream);
-
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.
-  lateByOne_ = par->codec_id == AV_CODEC_ID_MPEG4 && par->video_delay > 0 &&
+  lateByOne_ = stream->codecpar->codec_id == AV_CODEC_ID_MPEG4 &&
+               stream->codecpar->video_delay > 0 &&
                std::strstr(fc->iformat->name, "avi") != nullptr;
-
   seekable_ = fc->pb && (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+}
 
-  // Upright display size: anamorphic pixels stretched to their shape, then
-  // turned by the display rotation.
-  AVRational sar = av_guess_sample_aspect_ratio(fc, stream, nullptr);
+// The upright display size: anamorphic pixels stretched to their shape,
+// then turned by the display rotation.
+void FfmpegPipeline::ReadPictureShape(AVStream* stream) {
+  const AVCodecParameters* par = stream->codecpar;
+  const AVRational sar = av_guess_sample_aspect_ratio(format_.get(), stream, nullptr);
   scaledWidth_ = par->width;
   scaledHeight_ = par->height;
   if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
@@ -417,26 +376,37 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
   if (const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
     const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
     if (!std::isnan(angle)) {
-      int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
-      degrees = ((degrees % 360) + 360) % 360;
-      rotation_ = degrees;
+      const int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
+      rotation_ = ((degrees % 360) + 360) % 360;
     }
   }
   const bool turned = rotation_ == 90 || rotation_ == 270;
   outWidth_ = turned ? scaledHeight_ : scaledWidth_;
   outHeight_ = turned ? scaledWidth_ : scaledHeight_;
   outStride_ = (static_cast<size_t>(outWidth_) * 3 + 3) & ~static_cast<size_t>(3);
+}
 
-  decoder_ = std::move(decoder);
+HResult FfmpegPipeline::Connect() {
+  if (!format_) return VFW_E_NOT_CONNECTED;
+  if (decoder_) return S_OK;
+  const int index = FindVideoStream();
+  if (index < 0) {
+    DebugOutput("ffmpeg: the file has no video stream\n");
+    return VFW_E_CANNOT_CONNECT;
+  }
+  AVStream* stream = format_->streams[index];
+  if (const HResult hr = OpenDecoder(stream); Failed(hr)) return hr;
+  streamIndex_ = index;
+  ReadTiming(stream);
+  ReadPictureShape(stream);
   StartStreaming();
   return S_OK;
 }
 
-HResult FfmpegPipeline::QueryConnectedType(ConnectedType* type) {
-  if (!type) return E_POINTER;
+HResult FfmpegPipeline::GetStreamFacts(StreamFacts* facts) {
+  if (!facts) return E_POINTER;
   if (!decoder_) return VFW_E_NOT_CONNECTED;
-  type->formatType = FormatType::videoInfo;
-  BitmapInfoHeader& h = type->header;
+  BitmapInfoHeader& h = facts->header;
   h = BitmapInfoHeader{};
   h.biSize = 40;
   h.biWidth = outWidth_;
@@ -445,7 +415,9 @@ HResult FfmpegPipeline::QueryConnectedType(ConnectedType* type) {
   h.biBitCount = 24;
   h.biCompression = 0;
   h.biSizeImage = static_cast<uint32_t>(outStride_ * static_cast<size_t>(outHeight_));
-  type->avgTimePerFrame = avgTimePerFrame_;
+  facts->avgTimePerFrame = avgTimePerFrame_;
+  facts->duration = duration_;
+  facts->canSeek = seekable_;
   return S_OK;
 }
 
@@ -473,7 +445,7 @@ HResult FfmpegPipeline::Run() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   interrupt_ = false;
-  state_ = FilterState::running;
+  state_ = RunState::running;
   ++resumes_;
   hold_ = false;
   stateCv_.notify_all();
@@ -484,7 +456,7 @@ HResult FfmpegPipeline::Pause() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   // A read cancelled by Stop stays cancelled: pausing reads nothing.
-  state_ = FilterState::paused;
+  state_ = RunState::paused;
   stateCv_.notify_all();
   return S_OK;
 }
@@ -492,7 +464,7 @@ HResult FfmpegPipeline::Pause() {
 HResult FfmpegPipeline::Stop() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
-  state_ = FilterState::stopped;
+  state_ = RunState::stopped;
   interrupt_ = true;  // a read that blocks gives up
   stateCv_.notify_all();
   return S_OK;
@@ -502,19 +474,19 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   if (eventCode) *eventCode = 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, timeoutMs));
   std::unique_lock<std::mutex> lock(stateMutex_);
-  const bool runningAtStart = state_ == FilterState::running;
+  const bool runningAtStart = state_ == RunState::running;
   for (;;) {
     if (cancelWaits_) return VFW_E_WRONG_STATE;
-    if (state_ == FilterState::running && complete_) {
+    if (state_ == RunState::running && complete_) {
       if (eventCode) *eventCode = completeCode_;
       return S_OK;
     }
     // Leaving the running state ends the wait at once; a wait begun while
     // not running lasts until the graph runs or the time is up, so that a
     // waiter does not spin.
-    if (runningAtStart && state_ != FilterState::running) return VFW_E_WRONG_STATE;
+    if (runningAtStart && state_ != RunState::running) return VFW_E_WRONG_STATE;
     if (stateCv_.wait_until(lock, deadline) == std::cv_status::timeout) {
-      if (cancelWaits_ || state_ != FilterState::running) return VFW_E_WRONG_STATE;
+      if (cancelWaits_ || state_ != RunState::running) return VFW_E_WRONG_STATE;
       if (complete_) {
         if (eventCode) *eventCode = completeCode_;
         return S_OK;
@@ -524,7 +496,7 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   }
 }
 
-HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
+HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
   // The streaming thread holds ioMutex_ across its reads, and a read may
   // block for long (a stalled network share or FUSE file): cancel it first,
   // so that the owner's thread waits for no read.
@@ -821,7 +793,7 @@ void FfmpegPipeline::StreamMain() {
       std::unique_lock<std::mutex> lock(stateMutex_);
       for (;;) {
         if (quit_) return;
-        if (state_ == FilterState::running && !complete_) {
+        if (state_ == RunState::running && !complete_) {
           if (!hold_) break;
           if (Clock::now() - holdSince_ >= kHoldLimit) {
             hold_ = false;  // no new position came: go on decoding in order
@@ -871,9 +843,8 @@ void FfmpegPipeline::StreamMain() {
     uint64_t resumes;
     {
       std::unique_lock<std::mutex> lock(stateMutex_);
-      stateCv_.wait(lock, [&] {
-        return quit_ || generation_ != generation || state_ == FilterState::running;
-      });
+      stateCv_.wait(
+          lock, [&] { return quit_ || generation_ != generation || state_ == RunState::running; });
       if (quit_) return;
       if (generation_ != generation) {
         av_frame_unref(frame.get());

@@ -53,15 +53,6 @@ QAbstractButton* PictureButton(ombrelo::PageButtonKind kind, const QString& text
                           QStringLiteral(":/buttons/report_hot.svg"));
 }
 
-// A page of results/ on the common page background.
-QWidget* OnPageBackground(QWidget* page) {
-  auto* background = new PageWidget;
-  auto* layout = new QVBoxLayout(background);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(page);
-  return background;
-}
-
 // The pages of results/: the live preview, the results list with its
 // context menu and the review window.
 class ResultWidgetPages : public RunPages {
@@ -71,8 +62,9 @@ class ResultWidgetPages : public RunPages {
     shell_.SetHelpPageHandler(host_.showHelp);
     progress_ = new ombrelo::ProgressPage(nullptr, PictureButton);
     results_ = new ombrelo::ResultsPage(project_, shell_, nullptr, PictureButton);
-    progressPage_ = OnPageBackground(progress_);
-    resultsPage_ = OnPageBackground(results_);
+    // On the page background like the other pages.
+    progressFrame_ = Framed(progress_);
+    resultsFrame_ = Framed(results_);
     QObject::connect(progress_, &ombrelo::ProgressPage::backClicked, progress_,
                      [this] { host_.command(kPageSelect + BackTarget() - 1); });
     QObject::connect(progress_, &ombrelo::ProgressPage::nextClicked, progress_,
@@ -86,8 +78,8 @@ class ResultWidgetPages : public RunPages {
   }
   ~ResultWidgetPages() override { results_->SetRegeneration(nullptr); }
 
-  QWidget* ProgressPage() override { return progressPage_; }
-  QWidget* ResultsPage() override { return resultsPage_; }
+  QWidget* ProgressPage() override { return progressFrame_; }
+  QWidget* ResultsPage() override { return resultsFrame_; }
   void AttachController(WorkflowController* controller) override {
     results_->SetRegeneration(nullptr);
     regeneration_.reset();
@@ -124,13 +116,22 @@ class ResultWidgetPages : public RunPages {
   void Reload() override { results_->RefreshList(); }
 
  private:
+  static PageWidget* Framed(QWidget* page) {
+    auto* frame = new PageWidget;
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(page);
+    frame->setFocusProxy(page);
+    return frame;
+  }
+
   CProject& project_;
   RunPagesHost host_;
   DesktopShell shell_;
+  PageWidget* progressFrame_;
+  PageWidget* resultsFrame_;
   ombrelo::ProgressPage* progress_;
   ombrelo::ResultsPage* results_;
-  QWidget* progressPage_;
-  QWidget* resultsPage_;
   std::unique_ptr<Regeneration> regeneration_;
 };
 

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
@@ -194,7 +195,7 @@ void ResultsPage::SelectMovie(int32_t movieId) {
 }
 
 bool ResultsPage::CommandEnabled(int command) const {
-  const Movie* found = project_.MovieById(SelectedMovieId());  // none selected: -1
+  const Movie* found = std::as_const(project_).MovieById(SelectedMovieId());
   if (!found) return false;
   const Movie& movie = *found;
   switch (command) {
@@ -273,7 +274,7 @@ ReviewWindow& ResultsPage::EnsureReview() {
     // The row shows the number of images left.
     connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {
       QTreeWidgetItem* item = RowOf(movieId);
-      const Movie* movie = project_.FindMovie(movieId);
+      const Movie* movie = std::as_const(project_).MovieById(movieId);
       if (item && movie) FillRow(item, *movie);
     });
   }
