@@ -162,6 +162,8 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   seekAllowed_ = schedule_.seekAllowed;
 
   SeekToFrameLocked(computed.startPosition);
+  // Without a seek the stream is decoded from its start up to the first sample.
+  if (schedule_.stopFrame != 0) graph_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
   updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
@@ -338,11 +340,14 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
   const bool takeable = f >= 0 && f >= next && f <= schedule_.frameCount;
   if (takeable || schedule_.stopFrame == 0) {
     firstFrame_.fetch_add(schedule_.period);
+    // Converted while the owner may still be writing the frame before it:
+    // only the hand-over waits for the gate.
+    const uint8_t* pixels = sample->GetPointer();
     if (!WaitGate(kFrameGateTimeoutMs)) {
       DebugOutput("Failed to wait for UpdateEvent in callback\n");
     } else if (!closing_.load()) {
       CapturedFrame frame;
-      frame.pixels = sample->GetPointer();
+      frame.pixels = pixels;
       frame.size = sample->GetSize();
       frame.frame = f;
       frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
@@ -365,6 +370,9 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
         if (target < f) target = f;
         if (listener) listener->SeekRequested(target);
         result = S_FALSE;
+      } else if (nextFrame > f && schedule_.stopFrame != 0) {
+        // Decoding on to the next sample: what comes before it is not taken.
+        if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->ExpectNext(nextFrame * T);
       }
     }
   }

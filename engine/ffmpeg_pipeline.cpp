@@ -143,6 +143,7 @@ class FfmpegPipeline final : public MediaPipeline {
     callback_ = std::move(callback);
   }
   HResult Seek(int64_t current, int64_t wanted) override;
+  void ExpectNext(int64_t wanted) override { expectedNext_ = wanted; }
   HResult Run() override;
   HResult Pause() override;
   HResult Stop() override;
@@ -191,6 +192,8 @@ class FfmpegPipeline final : public MediaPipeline {
   int BeginApproach();
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
+  bool DecodingOnReachesPosition() const;
+  bool SkipBeforePosition(const AVPacket* packet) const;
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
   int64_t FrameTicks(const AVFrame* frame) const;
   int64_t ToUnits(int64_t ts) const { return av::TicksToUnits(ts, timeBase_, startTs_); }
@@ -236,6 +239,7 @@ class FfmpegPipeline final : public MediaPipeline {
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
+  bool readCut_ = false;  // a read was cancelled: the demuxer must be repositioned
   int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
@@ -258,6 +262,8 @@ class FfmpegPipeline final : public MediaPipeline {
   SampleCallback callback_;
   std::thread thread_;
   std::atomic<bool> interrupt_{false};
+  // From the sample callback: the next frame wanted (100-ns units).
+  std::atomic<int64_t> expectedNext_{INT64_MIN};
 };
 
 const uint8_t* FrameSample::GetPointer() {
@@ -514,6 +520,7 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
     stateCv_.notify_all();
   }
   prerollUntil_ = current;
+  expectedNext_ = INT64_MIN;
   if (duration_ > 0 && current >= duration_) {
     // Positioned at or past the end: the stream has nothing more to give.
     avcodec_flush_buffers(decoder_.get());
@@ -530,8 +537,31 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
   approachTarget_ = FromUnits(std::max<int64_t>(0, wantedFrom_)) + frameTicks_ / 2;
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
+  if (DecodingOnReachesPosition()) {
+    // The frames come in order from where decoding is: none to check.
+    positionCheck_ = false;
+    options_.counters->seeksSpared++;
+    return S_OK;
+  }
   positionCheck_ = true;
   return BeginApproach() < 0 ? E_FAIL : S_OK;
+}
+
+// Whether decoding on from the frame decoded last reaches the position with
+// no more work than a seek would take: the last key frame at or before it
+// has been decoded already (close samples in a file with long groups of
+// pictures). A seek would go back and decode the same frames again.
+bool FfmpegPipeline::DecodingOnReachesPosition() const {
+  if (lastTs_ == AV_NOPTS_VALUE || approaching_ || draining_ || readCut_) return false;
+  const int64_t last = ToUnits(lastTs_ - (lateByOne_ ? frameTicks_ : 0));
+  if (last + avgTimePerFrame_ / 2 >= wantedFrom_) return false;  // the position lies behind
+  // Only an index that reaches past the position tells where its key frame
+  // is; one built while reading (streams without an index) may not know it.
+  AVStream* stream = format_->streams[streamIndex_];
+  const AVIndexEntry* before =
+      avformat_index_get_entry_from_timestamp(stream, approachTarget_, AVSEEK_FLAG_BACKWARD);
+  const AVIndexEntry* after = avformat_index_get_entry_from_timestamp(stream, approachTarget_, 0);
+  return before && after && before->timestamp <= lastTs_;
 }
 
 // ---------------------------------------------------------------------------
@@ -546,12 +576,14 @@ void FfmpegPipeline::ClearPackets() {
   unsent_.reset();
   approaching_ = false;
   draining_ = false;
+  readCut_ = false;
   lastTs_ = AV_NOPTS_VALUE;
 }
 
 // Positions the demuxer at or before ts (time-base ticks). A refusal is
 // written to the debug output and counted.
 int FfmpegPipeline::SeekBefore(int64_t ts) {
+  options_.counters->seeks++;
   int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
   if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
   if (error < 0) SeekError(ts, error);
@@ -559,6 +591,7 @@ int FfmpegPipeline::SeekBefore(int64_t ts) {
 }
 
 bool FfmpegPipeline::SeekToByteZero() {
+  options_.counters->seeks++;
   const int error = avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
   if (error < 0) SeekError(0, error);
   return error >= 0;
@@ -634,7 +667,10 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
     const int error = av_read_frame(format_.get(), packet.get());
     if (error == AVERROR(EAGAIN)) return Read::notYet;
     if (error < 0) {
-      if (error == AVERROR_EXIT && interrupt_.load()) return Read::interrupted;
+      if (error == AVERROR_EXIT && interrupt_.load()) {
+        readCut_ = true;
+        return Read::interrupted;
+      }
       if (error != AVERROR_EOF && !readErrorLogged_) {
         // A damaged or cut-short file: what could be read is all there is.
         readErrorLogged_ = true;
@@ -737,6 +773,26 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
   if (*length < 0) *length = 0;
 }
 
+// Whether the frame of the packet is shown well before the next frame
+// wanted, so that it may be left out when nothing refers to it. Unsure (no
+// time, or nothing wanted) means no.
+bool FfmpegPipeline::SkipBeforePosition(const AVPacket* packet) const {
+  if (!options_.skipNonReferenceInPreroll) return false;
+  const int64_t wanted = std::max(wantedFrom_, expectedNext_.load());
+  if (wanted == INT64_MIN) return false;
+  int64_t margin = kSkipMarginFrames;
+  int64_t ts = packet->pts;
+  if (ts == AV_NOPTS_VALUE) {
+    // Only the decoding time (AVI): a picture is shown up to the reordering
+    // delay after it.
+    ts = packet->dts;
+    if (ts == AV_NOPTS_VALUE) return false;
+    margin += std::max({int64_t{2}, int64_t{format_->streams[streamIndex_]->codecpar->video_delay},
+                        int64_t{decoder_->has_b_frames}});
+  }
+  return ToUnits(ts) + margin * std::max<int64_t>(avgTimePerFrame_, 1) < wanted;
+}
+
 // One step of receive-first decoding: the decoder hands out a frame it holds
 // before it is given the next packet. A packet it refuses with EAGAIN is kept
 // and sent again after its frames have been taken; at the end of the file
@@ -767,13 +823,9 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
     }
   }
   // Frames well before the position need only what later frames refer to.
-  bool skip = false;
-  if (options_.skipNonReferenceInPreroll && wantedFrom_ != INT64_MIN) {
-    const int64_t ts = av::PacketTime(packet.get());
-    if (ts != AV_NOPTS_VALUE)
-      skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) < wantedFrom_;
-  }
-  dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  // The setting goes with the packet (frame threads take it when the packet
+  // is handed to them), so their delay does not matter.
+  dec->skip_frame = SkipBeforePosition(packet.get()) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());
   if (error == AVERROR(EAGAIN)) {
     unsent_ = std::move(packet);

@@ -75,6 +75,11 @@ class MediaPipeline {
   // leave out what those frames alone would need. Frames from `wanted` on
   // are exact. A read in progress is cancelled first.
   virtual HResult Seek(int64_t current, int64_t wanted) = 0;
+  // The next frame the caller needs lies at `wanted` (100-ns units), and it
+  // takes no frame before it: decoding on toward it, the pipeline may leave
+  // out the frames before it that nothing refers to. Called from the sample
+  // callback or before the pipeline runs; the next Seek replaces it.
+  virtual void ExpectNext(int64_t wanted) = 0;
 
   // Control. Stop cancels a read in progress.
   virtual HResult Run() = 0;

@@ -239,6 +239,8 @@ TEST_F(EngineTest, SampleCallbackTakesScheduledFramesOnceAndIgnoresTheRest) {
   EXPECT_EQ(listener.Values("progress"), (std::vector<int64_t>{5, 10}));
   EXPECT_EQ(listener.Of("frame")[0].text, "24");  // the sample's size
   EXPECT_EQ(engine->GetSchedule().firstFrame, 30);
+  // Decoding on toward it, the pipeline is told the next frame taken.
+  EXPECT_EQ(script->expected, (std::vector<int64_t>{10 * T, 30 * T}));
 
   SCOPED_TRACE("the owner has not consumed frame 10: frame 30 waits 5 s and is lost");
   Deliver(30);
@@ -272,9 +274,11 @@ TEST_F(EngineTest, OneFrameInFlightHoldsTheStreamingThreadUntilConsumed) {
   ASSERT_TRUE(engine->Open("/v.avi"));
   Deliver(0);
   ASSERT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
-  std::thread streaming([&] { Deliver(1); });
+  FakeSample next;
+  std::thread streaming([&] { Deliver(1, false, &next); });
   EXPECT_TRUE(WaitUntil([&] { return gateArrivals.load() == 2; }));
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0}) << "frame 1 waits at the gate";
+  EXPECT_EQ(next.conversions, 1) << "converted while frame 0 is still being written";
   engine->FrameConsumed();
   streaming.join();
   EXPECT_EQ(listener.Values("frame"), (std::vector<int64_t>{0, 1}));

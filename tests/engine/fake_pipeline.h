@@ -47,6 +47,7 @@ struct FakeScript {
   bool destroyed = false;
   std::vector<int64_t> positions;  // Seek arguments
   std::vector<int64_t> wanted;
+  std::vector<int64_t> expected;  // what ExpectNext was told
 
   // How WaitForCompletion passes time while running and not complete:
   // advance the fake clock by the time-out and report E_ABORT at once, or
@@ -125,6 +126,10 @@ class FakePipeline final : public MediaPipeline {
     s_->wanted.push_back(wanted);
     s_->complete = false;
     return hr;
+  }
+  void ExpectNext(int64_t wanted) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->expected.push_back(wanted);
   }
   HResult Run() override {
     const HResult hr = Transition("Run", FilterState::running);
