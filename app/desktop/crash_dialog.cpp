@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -18,6 +21,8 @@ namespace {
 constexpr char kCrashText[] =
     "The Ombrelo application crashed. Please help us stop this from happening in the future by "
     "sending the crash report and minidump file. ";
+
+constexpr char kProgramIcon[] = ":/ombrelo.svg";
 
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
 
@@ -36,6 +41,10 @@ CCrashDialog::CCrashDialog(QWidget* parent) : QDialog(parent) {
   log_->setReadOnly(true);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The log is columns of hexadecimal numbers.
+  log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // The program's picture, when its resources are part of this executable.
+  if (QFile::exists(kProgramIcon)) setWindowIcon(QIcon(kProgramIcon));
   send_ = new QPushButton("Send", this);
   doNotSend_ = new QPushButton("Do not send", this);
   send_->setDefault(true);

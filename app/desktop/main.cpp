@@ -9,6 +9,7 @@
 
 #include "app/desktop/crash_dialog.h"
 #include "app/desktop/desktop_session.h"
+#include "app/desktop/page_widget.h"
 #include "crash/crash_handler.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
   using namespace ombrelo::desktop;
   // The crash reporter runs in a process of its own, started by the crash
   // handler with the reporter switch.
-  if (HasArgument(argc, argv, kCrashReporterSwitch)) return RunCrashReporter(argc, argv);
+  if (HasArgument(argc, argv, kCrashReporterSwitch)) {
+    LoadResources();  // the program's picture on the crash dialog
+    return RunCrashReporter(argc, argv);
+  }
 
   const DesktopOptions options = ParseDesktopOptions(argc, argv);
   if (!options.noHandler) InstallCrashHandler(DefaultCrashHandlerSettings());

@@ -34,6 +34,25 @@ QString Qs(const std::string& text) { return QString::fromStdString(text); }
 
 #ifdef OMBRELO_HAVE_RESULTS_PAGES
 
+// The picture buttons of the other pages, for the pages of results/.
+QAbstractButton* PictureButton(ombrelo::PageButtonKind kind, const QString& text) {
+  switch (kind) {
+    case ombrelo::PageButtonKind::back: {
+      auto* button = new BitmapButton(text, QStringLiteral(":/buttons/prev.svg"),
+                                      QStringLiteral(":/buttons/prev_hot.svg"));
+      button->SetLeftAligned(true);
+      return button;
+    }
+    case ombrelo::PageButtonKind::next:
+      return new BitmapButton(text, QStringLiteral(":/buttons/next.svg"),
+                              QStringLiteral(":/buttons/next_hot.svg"));
+    case ombrelo::PageButtonKind::report:
+      break;
+  }
+  return new BitmapButton(text, QStringLiteral(":/buttons/report.svg"),
+                          QStringLiteral(":/buttons/report_hot.svg"));
+}
+
 // The pages of results/: the live preview, the results list with its
 // context menu and the review window.
 class ResultWidgetPages : public RunPages {
@@ -41,8 +60,8 @@ class ResultWidgetPages : public RunPages {
   ResultWidgetPages(CProject& project, RunPagesHost host)
       : project_(project), host_(std::move(host)) {
     shell_.SetHelpPageHandler(host_.showHelp);
-    progress_ = new ombrelo::ProgressPage;
-    results_ = new ombrelo::ResultsPage(project_, shell_);
+    progress_ = new ombrelo::ProgressPage(nullptr, PictureButton);
+    results_ = new ombrelo::ResultsPage(project_, shell_, nullptr, PictureButton);
     // On the page background like the other pages.
     progressFrame_ = Framed(progress_);
     resultsFrame_ = Framed(results_);

@@ -96,6 +96,16 @@ TEST_F(MainWindowTest, PagesSwitchWithTitlesCheckMarksTutorialsOnceAndTheProgres
   Button(w.PageAt(kProgressPage), "Back")->click();
   EXPECT_EQ(w.CurrentPage(), kSelectPage);
   EXPECT_EQ(TimesShown("progress_noneselected.htm"), 1);
+
+  // Every page has the page background, and the buttons at the foot of the
+  // progress and results pages are the picture buttons of the others.
+  for (int page : {kSelectPage, kSettingsPage, kProgressPage, kResultsPage})
+    EXPECT_NE(qobject_cast<PageWidget*>(w.PageAt(page)), nullptr) << "page " << page;
+  for (const auto& [page, text] : {std::pair{kProgressPage, "Back"},
+                                   {kProgressPage, "Next"},
+                                   {kResultsPage, "Back"},
+                                   {kResultsPage, "HTML Report"}})
+    EXPECT_NE(qobject_cast<BitmapButton*>(Button(w.PageAt(page), text)), nullptr) << text;
 }
 
 TEST_F(MainWindowTest, ProgressTutorialOnlyForAnEmptyProjectAndTheWindowKeepsItsMinimumSize) {

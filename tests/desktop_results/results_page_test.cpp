@@ -11,6 +11,7 @@
 #include "desktop_results/desktop_test_support.h"
 #include "project/preferences.h"
 #include "project/project.h"
+#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
@@ -92,6 +93,16 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEveryRow) {
   EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
             "Failed to render index photo '/o/done.jpg'");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 4);
+
+  // Added again and indexed again, a movie is a new record with one row: the
+  // row of the record it replaced goes.
+  project_.AddMovie("/v/done.mp4");
+  Movie& again = *project_.FindMovieForWrite(project_.Movies().back().id());
+  again.status = kMovieDone;
+  page.MovieFinished(again);
+  ASSERT_EQ(page.RowCount(), 3);
+  EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "/v/done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/unknown.xyz");
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
@@ -181,10 +192,12 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   Add("/v/first.mp4", kMovieDone);
   Movie& second = Add("/v/second.mp4", kMovieDone);
   second.AddImage({"/t/missing.jpg", 0, 0.0});
+  testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
   ResultsPage page(project_, shell_);
-  page.resize(700, 400);
+  page.resize(900, 400);
   page.show();
   EXPECT_EQ(page.Review(), nullptr);
+  EXPECT_FALSE(page.CommandEnabled(ResultsPage::kPlayMovie));  // nothing selected
 
   page.SelectMovie(second.id());
   ReviewWindow* review = page.Review();
@@ -192,9 +205,17 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   EXPECT_TRUE(review->isVisible());
   EXPECT_EQ(review->MovieId(), second.id());
   const QRect row = page.List()->visualItemRect(page.List()->topLevelItem(1));
-  EXPECT_EQ(review->geometry().topLeft(),
-            page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
-  EXPECT_EQ(review->width(), 700 - 258 - row.left());
+  EXPECT_EQ(review->pos(), page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
+  // From there it is as wide as the rest of the page.
+  EXPECT_EQ(review->pos().x() + review->width(), page.mapToGlobal(QPoint(page.width(), 0)).x());
+  // The window moved and narrowed, the review window follows its row.
+  page.move(page.pos() + QPoint(40, 30));
+  page.resize(800, 400);
+  const auto besideRow = [&] {
+    return review->pos() == page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)) &&
+           review->pos().x() + review->width() == page.mapToGlobal(QPoint(page.width(), 0)).x();
+  };
+  EXPECT_TRUE(testing::WaitFor(besideRow));
 
   // A thumbnail deleted in the review window leaves the row's count right.
   review->SelectImage(0);
@@ -210,6 +231,7 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   page.Run(ResultsPage::kRemove);
   EXPECT_EQ(review->MovieId(), -1);
   EXPECT_FALSE(review->isVisible());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().text;
 }
 
 }  // namespace

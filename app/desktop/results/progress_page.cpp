@@ -1,11 +1,11 @@
 #include "app/desktop/results/progress_page.h"
 
+#include <QAbstractButton>
 #include <QBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -70,7 +70,7 @@ QRect PreviewRect(int pageWidth, int pageHeight, int frameWidth, int frameHeight
   return QRect(x, y, dw, dh);
 }
 
-ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
+ProgressPage::ProgressPage(QWidget* parent, const PageButtonFactory& makeButton) : QWidget(parent) {
   nameLabel_ = new QLabel(tr("Movie name:"), this);
   movieName_ = new QLabel(tr("Not rendering"), this);
   movieName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -99,11 +99,10 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   splitter_->setStretchFactor(1, 0);
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { update(); });
 
-  back_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this);
-  next_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), tr("Next"), this);
-  next_->setLayoutDirection(Qt::RightToLeft);  // the arrow after the text
-  connect(back_, &QPushButton::clicked, this, &ProgressPage::backClicked);
-  connect(next_, &QPushButton::clicked, this, &ProgressPage::nextClicked);
+  back_ = MakePageButton(makeButton, PageButtonKind::back, tr("Back"), this);
+  next_ = MakePageButton(makeButton, PageButtonKind::next, tr("Next"), this);
+  connect(back_, &QAbstractButton::clicked, this, &ProgressPage::backClicked);
+  connect(next_, &QAbstractButton::clicked, this, &ProgressPage::nextClicked);
 
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(nameLabel_);

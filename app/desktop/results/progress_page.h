@@ -17,12 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop/results/page_button.h"
 #include "imaging/bitmap_header.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
+class QAbstractButton;
 class QSplitter;
 
 namespace ombrelo {
@@ -40,7 +41,8 @@ class ProgressPage : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ProgressPage(QWidget* parent = nullptr);
+  // The buttons come from makeButton when it is given.
+  explicit ProgressPage(QWidget* parent = nullptr, const PageButtonFactory& makeButton = {});
   ~ProgressPage() override;
 
   // Empties the error box and hides it.
@@ -89,8 +91,8 @@ class ProgressPage : public QWidget {
   QSplitter* splitter_ = nullptr;
   QWidget* previewArea_ = nullptr;
   QPlainTextEdit* errorBox_ = nullptr;
-  QPushButton* back_ = nullptr;
-  QPushButton* next_ = nullptr;
+  QAbstractButton* back_ = nullptr;
+  QAbstractButton* next_ = nullptr;
 
   std::string errors_;    // the error box's text, lines joined by "\r\n"
   int32_t movieId_ = -1;  // the movie started last

@@ -1,10 +1,11 @@
 #include "app/desktop/results/results_page.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
-#include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
@@ -45,7 +46,8 @@ QString ErrorCellText(const std::string& error) {
 
 }  // namespace
 
-ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent)
+ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent,
+                         const PageButtonFactory& makeButton)
     : QWidget(parent), project_(project), shell_(shell) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
@@ -82,12 +84,10 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   }
   menu_->setDefaultAction(actions_[kViewImages]);
 
-  back_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this);
-  report_ =
-      new QPushButton(QIcon::fromTheme("text-html", style()->standardIcon(QStyle::SP_FileIcon)),
-                      tr("HTML Report"), this);
-  connect(back_, &QPushButton::clicked, this, &ResultsPage::backClicked);
-  connect(report_, &QPushButton::clicked, this, &ResultsPage::reportClicked);
+  back_ = MakePageButton(makeButton, PageButtonKind::back, tr("Back"), this);
+  report_ = MakePageButton(makeButton, PageButtonKind::report, tr("HTML Report"), this);
+  connect(back_, &QAbstractButton::clicked, this, &ResultsPage::backClicked);
+  connect(report_, &QAbstractButton::clicked, this, &ResultsPage::reportClicked);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(back_);
@@ -117,6 +117,15 @@ void ResultsPage::RefreshList() {
 
 void ResultsPage::MovieFinished(const Movie& movie) {
   RemoveRow(movie.id());
+  // A movie added again is a new record: the row of the one it replaced,
+  // gone from the project, goes too.
+  const QString path = QString::fromStdString(movie.path());
+  for (int row = list_->topLevelItemCount() - 1; row >= 0; --row) {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (item->text(kPathColumn) == path &&
+        !project_.HasMovie(item->data(kPathColumn, kIdRole).toInt()))
+      delete item;
+  }
   AddRow(movie);
   if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
@@ -257,6 +266,7 @@ void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = 
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
     review_ = new ReviewWindow(project_, shell_, this);
+    window()->installEventFilter(this);
     review_->SetRegenerate([this](int32_t movieId) {
       const QSize size = window()->size();
       if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
@@ -285,8 +295,29 @@ void ResultsPage::PlaceReview(QTreeWidgetItem* item) {
   const QRect row = list_->visualItemRect(item);
   const QPoint offset = row.topLeft() + kReviewOffset;
   const QPoint global = list_->viewport()->mapToGlobal(offset);
-  const int width = std::max(kReviewMinWidth, this->width() - offset.x());
-  review_->setGeometry(QRect(global, QSize(width, review_->height())));
+  // As wide as the rest of the page: it ends at the page's right edge.
+  const int width =
+      std::max(kReviewMinWidth, this->width() - list_->viewport()->mapTo(this, offset).x());
+  // The point places the window's frame, as a move does, so that its title
+  // bar does not cover the row.
+  review_->resize(width, review_->height());
+  review_->move(global);
+}
+
+void ResultsPage::FollowRow() {
+  if (!review_ || !review_->isVisible()) return;
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+  if (!selected.isEmpty()) PlaceReview(selected.first());
+}
+
+void ResultsPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FollowRow();
+}
+
+bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window() && event->type() == QEvent::Move) FollowRow();
+  return QWidget::eventFilter(watched, event);
 }
 
 void ResultsPage::showEvent(QShowEvent* event) {

@@ -9,9 +9,11 @@
 #include <map>
 #include <string>
 
+#include "app/desktop/results/page_button.h"
+
 class QAction;
 class QMenu;
-class QPushButton;
+class QAbstractButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -47,7 +49,9 @@ class ResultsPage : public QWidget {
     kErrorColumn
   };
 
-  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr);
+  // The buttons come from makeButton when it is given.
+  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr,
+              const PageButtonFactory& makeButton = {});
   ~ResultsPage() override;
 
   // Lists every finished or failed movie of the project, in project order.
@@ -97,20 +101,26 @@ class ResultsPage : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // The main window moved or changed size: the review window stays beside
+  // its row.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void AddRow(const Movie& movie);
   void FillRow(QTreeWidgetItem* item, const Movie& movie);
   QTreeWidgetItem* RowOf(int32_t movieId) const;
   void RowClicked(QTreeWidgetItem* item);
+  // Places the visible review window beside the selected row again.
+  void FollowRow();
   void PlaceReview(QTreeWidgetItem* item);
   void RemoveRow(int32_t movieId);
 
   CProject& project_;
   DesktopShell& shell_;
   QTreeWidget* list_ = nullptr;
-  QPushButton* back_ = nullptr;
-  QPushButton* report_ = nullptr;
+  QAbstractButton* back_ = nullptr;
+  QAbstractButton* report_ = nullptr;
   QMenu* menu_ = nullptr;
   std::map<int, QAction*> actions_;
   ReviewWindow* review_ = nullptr;

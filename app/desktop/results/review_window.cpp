@@ -168,6 +168,7 @@ void ReviewWindow::ShowMovie(int32_t movieId) {
 }
 
 void ReviewWindow::Fill() {
+  // No movie yet (or one removed since) is an empty window, not an error.
   const Movie* movie = std::as_const(project_).MovieById(movieId_);
   if (!movie) movieId_ = -1;
   setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
