@@ -1,5 +1,7 @@
 #include "render/index_photo.h"
 
+#include <pthread.h>
+
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -69,7 +71,10 @@ IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks,
   QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
 }
 
-IndexPhotoGenerator::~IndexPhotoGenerator() = default;
+IndexPhotoGenerator::~IndexPhotoGenerator() {
+  // The drawing in hand ends first; its result dies with the timer.
+  if (drawer_.joinable()) drawer_.join();
+}
 
 void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPath, int width,
                                    int height, int quality, const std::string& indexTemplate) {
@@ -115,7 +120,7 @@ void IndexPhotoGenerator::Start(const Request& request) {
 }
 
 void IndexPhotoGenerator::Poll() {
-  if (!current_) return;
+  if (!current_ || drawing_) return;
   HtmlRenderer& renderer = *current_;
 
   if (renderer.NavigationFailed()) {
@@ -124,10 +129,7 @@ void IndexPhotoGenerator::Poll() {
     return;
   }
   if (renderer.IsReady()) {
-    renderer.Capture();
-    const bool written = renderer.ErrorText().empty();
-    if (!written) host_.SetMovieError(pending_.movieId, renderer.ErrorText());
-    Finish(written);
+    StartDrawing();
     return;
   }
   if (ticks_() - renderer.NavigationStart() > giveUpMs_) {
@@ -137,6 +139,31 @@ void IndexPhotoGenerator::Poll() {
     return;
   }
   WaitForDeadline(renderer);
+}
+
+void IndexPhotoGenerator::StartDrawing() {
+  deadline_->stop();
+  current_->StopLoading();
+  drawing_ = true;
+  if (drawer_.joinable()) drawer_.join();
+  drawer_ = std::thread(
+      [this, renderer = current_, movieId = pending_.movieId, receiver = deadline_.get()] {
+        pthread_setname_np(pthread_self(), "index photo");
+        renderer->Draw();
+        QMetaObject::invokeMethod(
+            receiver, [this, movieId] { Drawn(movieId); }, Qt::QueuedConnection);
+      });
+}
+
+void IndexPhotoGenerator::Drawn(int32_t movieId) {
+  drawer_.join();
+  drawing_ = false;
+  if (!current_ || movieId != pending_.movieId) return;
+  HtmlRenderer& renderer = *current_;
+  renderer.ShowMessages();
+  const bool written = renderer.ErrorText().empty();
+  if (!written) host_.SetMovieError(movieId, renderer.ErrorText());
+  Finish(written);
 }
 
 void IndexPhotoGenerator::WaitForDeadline(const HtmlRenderer& renderer) {
