@@ -305,10 +305,23 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   EXPECT_TRUE(FileExists(first));
 }
 
+// Runs the event loop, sleeping while nothing happens, until done (false
+// after 10 s).
+bool WaitUntil(const std::function<bool()>& done) {
+  bool tooLong = false;
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] { tooLong = true; });
+  watchdog.start(10000);
+  while (!done() && !tooLong) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  return done();
+}
+
 TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt) {
   EnsureGuiApplication();
   TempFolder temp("indexphoto-drawing");
   TestHost host(temp.Path());
+  host.postToEventLoop = false;  // the polls are made by hand
   host.writePage = [](const std::string& page) {
     return WriteFileBytes(page, "<html><body style=\"background:#0000ff\"></body></html>");
   };
@@ -317,14 +330,15 @@ TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt
   {
     IndexPhotoGenerator generator(host);
     host.generator = &generator;
+    const auto pageReady = [&] { return generator.Renderer()->IsReady(); };
     generator.Generate(3, first, 320, 256, 85, "index_transform.xslt");
     generator.Generate(4, second, 320, 256, 85, "index_transform.xslt");
-    ASSERT_TRUE(PumpEventsUntil([&] { return generator.Drawing(); }));
-    // Polls that come while the page is drawn leave the drawing alone.
+    ASSERT_TRUE(WaitUntil(pageReady));
     generator.Poll();
+    EXPECT_TRUE(generator.Drawing());
+    // A poll that comes while the page is drawn leaves the drawing alone.
     generator.Poll();
-    EXPECT_TRUE(generator.Pending());
-    ASSERT_TRUE(PumpEventsUntil([&] { return host.finished.size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return host.finished.size() == 1; }));
     EXPECT_EQ(host.finished[0], std::make_pair(int32_t{3}, true));
     EXPECT_FALSE(host.reportedOffThread);
     QImage photo;
@@ -333,7 +347,10 @@ TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt
 
     // The generator goes away while the second photo is drawn: the drawing
     // is let finish and its result dropped with the generator.
-    ASSERT_TRUE(PumpEventsUntil([&] { return generator.Drawing(); }));
+    ASSERT_TRUE(generator.Pending());
+    ASSERT_TRUE(WaitUntil(pageReady));
+    generator.Poll();
+    EXPECT_TRUE(generator.Drawing());
   }
   testing::PumpEvents();
   EXPECT_EQ(host.finished.size(), 1u);
