@@ -79,17 +79,29 @@ IndexPhotoGenerator::~IndexPhotoGenerator() {
 void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPath, int width,
                                    int height, int quality, const std::string& indexTemplate) {
   if (outputPath.empty()) return;
-  const std::string page = NextTemporaryPageName(host_.TemporaryFolder());
+  const std::string page = NextPage();
   const std::string stylesheet = "templates/index/" + indexTemplate;
-  if (!host_.GeneratePage(movieId, page, stylesheet)) {
+  const bool generated = host_.GeneratePage(movieId, page, stylesheet);
+  // The companion files go next to the page that refers to them.
+  if (generated) host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+  PageGenerated(movieId, generated, page, outputPath, width, height, quality);
+}
+
+std::string IndexPhotoGenerator::NextPage() {
+  return NextTemporaryPageName(host_.TemporaryFolder());
+}
+
+void IndexPhotoGenerator::PageGenerated(int32_t movieId, bool generated, const std::string& page,
+                                        const std::string& outputPath, int width, int height,
+                                        int quality) {
+  if (outputPath.empty()) return;
+  if (!generated) {
     DebugOutput("Failed to generate html\n");
     // No photo will come of it: the movie must not look as if it had one.
     host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));
     host_.IndexPhotoFinished(movieId, false);
     return;
   }
-  // The companion files go next to the page that refers to them.
-  host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
   RenderPage(movieId, page, outputPath, width, height, quality);
 }
 

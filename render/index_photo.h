@@ -118,6 +118,15 @@ class IndexPhotoGenerator {
   void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
                 const std::string& indexTemplate);
 
+  // Generate in steps, for an owner that writes the page off its thread:
+  // the name of the next temporary page, and the outcome of writing it
+  // (and copying the template's companion folder next to it). A page that
+  // was written is rendered as Generate does; one that was not fails the
+  // photo the same way.
+  std::string NextPage();
+  void PageGenerated(int32_t movieId, bool generated, const std::string& page,
+                     const std::string& outputPath, int width, int height, int quality);
+
   // Renders a page that has been written already (the review window's
   // regeneration) into outputPath for the movie, through the same renderer
   // and queue as Generate; the page is deleted when it has been drawn.

@@ -305,18 +305,6 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   EXPECT_TRUE(FileExists(first));
 }
 
-// Runs the event loop, sleeping while nothing happens, until done (false
-// after 10 s).
-bool WaitUntil(const std::function<bool()>& done) {
-  bool tooLong = false;
-  QTimer watchdog;
-  watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [&] { tooLong = true; });
-  watchdog.start(10000);
-  while (!done() && !tooLong) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  return done();
-}
-
 TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt) {
   EnsureGuiApplication();
   TempFolder temp("indexphoto-drawing");
@@ -333,12 +321,12 @@ TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt
     const auto pageReady = [&] { return generator.Renderer()->IsReady(); };
     generator.Generate(3, first, 320, 256, 85, "index_transform.xslt");
     generator.Generate(4, second, 320, 256, 85, "index_transform.xslt");
-    ASSERT_TRUE(WaitUntil(pageReady));
+    ASSERT_TRUE(PumpEventsUntil(pageReady));
     generator.Poll();
     EXPECT_TRUE(generator.Drawing());
     // A poll that comes while the page is drawn leaves the drawing alone.
     generator.Poll();
-    ASSERT_TRUE(WaitUntil([&] { return host.finished.size() == 1; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return host.finished.size() == 1; }));
     EXPECT_EQ(host.finished[0], std::make_pair(int32_t{3}, true));
     EXPECT_FALSE(host.reportedOffThread);
     QImage photo;
@@ -348,7 +336,7 @@ TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt
     // The generator goes away while the second photo is drawn: the drawing
     // is let finish and its result dropped with the generator.
     ASSERT_TRUE(generator.Pending());
-    ASSERT_TRUE(WaitUntil(pageReady));
+    ASSERT_TRUE(PumpEventsUntil(pageReady));
     generator.Poll();
     EXPECT_TRUE(generator.Drawing());
   }
