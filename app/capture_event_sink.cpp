@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/debug_output.h"
+#include "platform/thread_handoff.h"
 
 namespace ombrelo {
 
@@ -33,6 +34,7 @@ int32_t CaptureEventSink::MovieId() {
 
 void CaptureEventSink::Post(std::unique_ptr<WorkflowEvent> event) {
   // The application takes ownership of the event.
+  HandOff(event.get());
   QCoreApplication::postEvent(target_, event.release());
 }
 

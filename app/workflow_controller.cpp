@@ -14,6 +14,7 @@
 #include "engine/codec_probe.h"
 #include "platform/paths.h"
 #include "platform/result_codes.h"
+#include "platform/thread_handoff.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
@@ -51,6 +52,7 @@ class WorkflowController::Receiver : public QObject {
 
  protected:
   void customEvent(QEvent* event) override {
+    Received(event);
     auto* workflowEvent = dynamic_cast<WorkflowEvent*>(event);
     if (!workflowEvent) return;
     owner_.Handle(*workflowEvent);

@@ -26,35 +26,9 @@ constexpr int64_t kCloseWaitStepMs = 1000;
 constexpr int64_t kSeekLeadFrames = 40;
 constexpr int64_t kSlowModeSkipFrames = 150;
 
-uint32_t Bit(GraphPart part) { return 1u << static_cast<unsigned>(part); }
-
 bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) { return event.Wait(timeoutMs); }
 
 }  // namespace
-
-const char* GraphPartName(GraphPart part) {
-  switch (part) {
-    case GraphPart::graph:
-      return "graph";
-    case GraphPart::grabberFilter:
-      return "grabberFilter";
-    case GraphPart::grabber:
-      return "grabber";
-    case GraphPart::sourceFilter:
-      return "sourceFilter";
-    case GraphPart::nullRenderer:
-      return "nullRenderer";
-    case GraphPart::mediaFilter:
-      return "mediaFilter";
-    case GraphPart::mediaControl:
-      return "mediaControl";
-    case GraphPart::mediaEvent:
-      return "mediaEvent";
-    case GraphPart::mediaSeeking:
-      return "mediaSeeking";
-  }
-  return "?";
-}
 
 CaptureEngine::CaptureEngine() : CaptureEngine(CaptureEnvironment{}) {}
 
@@ -93,63 +67,52 @@ std::string CaptureEngine::ErrorTextOf(HResult hr) { return ErrorText(hr); }
 // ---------------------------------------------------------------------------
 // Open
 
-void CaptureEngine::ReleaseParts(std::initializer_list<GraphPart> parts,
-                                 const char* exceptionText) {
-  try {
-    for (GraphPart part : parts) {
-      if (!(heldParts_ & Bit(part))) continue;
-      heldParts_ &= ~Bit(part);
-      if (graph_) graph_->Release(part);
-    }
-  } catch (...) {
-    DebugOutput(exceptionText);
-  }
-  if (!(heldParts_ & Bit(GraphPart::graph))) {
-    // The graph reference is gone; whatever the pipeline still holds goes
-    // with it.
-    heldParts_ = 0;
-    try {
-      graph_.reset();
-    } catch (...) {
-      DebugOutput(exceptionText);
-    }
-  }
+namespace {
+
+// The steps of opening a capture, in the order they are taken, with the text
+// the user is given when one fails: the step's own text, followed by the
+// text of the failing result code where `codeText` is set. The result code
+// Open returns is the failing step's (E_FAIL for a success code other than
+// S_OK, which still fails). A failing step leaves nothing open.
+enum class OpenStep { create, source, connect, facts, run };
+struct OpenStepText {
+  OpenStep step;
+  const char* text;
+  bool codeText;
+};
+constexpr OpenStepText kOpenSteps[] = {
+    {OpenStep::create, "Failed creating DirectShow objects!", false},
+    {OpenStep::source, "", true},
+    {OpenStep::connect,
+     "Error connecting source to grabber. Most likely a stream splitter problem. ", true},
+    {OpenStep::facts, "", true},  // a usable format but a failed query: the code's text
+    {OpenStep::run, "", true},
+};
+
+// A connected format the engine can hand on: 24-bit rows of a real size.
+bool Usable(const BitmapInfoHeader& h) {
+  return h.biWidth > 0 && h.biHeight > 0 && h.biBitCount == 24 && h.biSizeImage > 0;
 }
 
-bool CaptureEngine::FailOpen(HResult hr, std::string text, HResult* result) {
-  errorText_ = std::move(text);
-  if (result) *result = hr;
+}  // namespace
+
+bool CaptureEngine::FailOpen(int step, HResult hr, HResult* result) {
+  const OpenStepText& entry = kOpenSteps[step];
+  errorText_ = std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
+  ReleasePipeline();
+  if (result) *result = Failed(hr) ? hr : E_FAIL;
   return false;
 }
 
-// Ends the graph's pending operations and takes the grabber out of it.
-void CaptureEngine::AbortAndRemoveGrabber(const char* exceptionText) {
-  try {
-    if (graph_) {
-      graph_->Abort();
-      graph_->RemoveGrabber();
-    }
-  } catch (...) {
-    DebugOutput(exceptionText);
-  }
+void CaptureEngine::ReleasePipeline() {
+  callbackPipeline_ = nullptr;
+  graph_.reset();  // stops the pipeline's thread and releases everything
 }
 
-// Release order of a connected graph: the given parts (control parts, source
-// and renderer), then the graph's pending operations, the grabber, and the
-// graph.
-void CaptureEngine::ReleaseGraph(std::initializer_list<GraphPart> firstParts,
-                                 const char* exceptionText) {
-  ReleaseParts(firstParts, exceptionText);
-  AbortAndRemoveGrabber(exceptionText);
-  ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, exceptionText);
-}
-
-// Release once the source has been connected (or the connection was
-// attempted) and a later step of the open failed.
-void CaptureEngine::ReleaseAfterConnectFailure(const char* exceptionText) {
-  ReleaseGraph({GraphPart::mediaFilter, GraphPart::mediaControl, GraphPart::mediaEvent,
-                GraphPart::mediaSeeking, GraphPart::sourceFilter, GraphPart::nullRenderer},
-               exceptionText);
+// The streaming thread ends the stream (the schedule needs no more frames);
+// it reads the pipeline through its own atomic, never through graph_.
+void CaptureEngine::NotifyComplete() {
+  if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->Notify(EC_COMPLETE);
 }
 
 bool CaptureEngine::Open(const std::string& path, HResult* result) {
@@ -164,140 +127,52 @@ bool CaptureEngine::Open(const std::string& path, HResult* result) {
 }
 
 bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
-  static const char* const kBefore = "Exception while releasing graph\n";
-  static const char* const kAfter = "Exception while releaseing graph\n";
-
+  auto fail = [&](OpenStep step, HResult hr) {
+    return FailOpen(static_cast<int>(step), hr, result);
+  };
   if (result) *result = S_OK;
   stallStart_ = 0;
   lastFrame_ = -1;
   closing_ = false;
 
   graph_ = env_.pipelineFactory();
-  if (!graph_) return FailOpen(E_FAIL, "Failed creating DirectShow objects!", result);
-  heldParts_ = Bit(GraphPart::graph);
-
-  HResult hr = graph_->CreateGrabber();
-  if (Failed(hr)) {
-    ReleaseParts({GraphPart::graph}, kBefore);
-    return FailOpen(hr, "Failed creating DirectShow filer OBRSampleGrabber!", result);
-  }
-  heldParts_ |= Bit(GraphPart::grabberFilter);
-
-  hr = graph_->QueryGrabber();
-  if (Failed(hr)) {
-    ReleaseParts({GraphPart::grabberFilter, GraphPart::graph}, kBefore);
-    return FailOpen(hr, "Failed query DirectShow IOBRSampleGrabber", result);
-  }
-  heldParts_ |= Bit(GraphPart::grabber);
-
-  hr = graph_->AddGrabber("SampleGrabber");
-  if (Failed(hr)) {
-    ReleaseParts({GraphPart::grabber, GraphPart::grabberFilter, GraphPart::graph}, kBefore);
-    return FailOpen(hr, "Failed AddFilter OBRSampleGrabber to graph", result);
-  }
-
-  hr = graph_->AddSourceFilter(path, "Source");
-  if (hr != S_OK) {
-    try {
-      graph_->RemoveGrabber();
-    } catch (...) {
-      DebugOutput(kBefore);
-    }
-    ReleaseParts({GraphPart::grabberFilter, GraphPart::grabber, GraphPart::graph}, kBefore);
-    // A success code other than S_OK is still a failure.
-    return FailOpen(Failed(hr) ? hr : E_FAIL, ErrorTextOf(hr), result);
-  }
-  heldParts_ |= Bit(GraphPart::sourceFilter);
-
-  if (Failed(graph_->SetMediaTypeRgb24())) DebugOutput("Warning failed to SetMediaType\n");
-
-  try {
-    hr = graph_->ConnectSourceToGrabber();
-  } catch (...) {
-    DebugOutput("Exception while ConnectFilters\n");
-    hr = E_FAIL;
-  }
-  if (Failed(hr)) {
-    AbortAndRemoveGrabber(kAfter);
-    ReleaseParts(
-        {GraphPart::graph, GraphPart::grabberFilter, GraphPart::grabber, GraphPart::sourceFilter},
-        kAfter);
-    return FailOpen(hr,
-                    "Error connecting source to grabber. Most likely a stream splitter problem. " +
-                        ErrorTextOf(hr),
-                    result);
-  }
+  if (!graph_) return fail(OpenStep::create, E_FAIL);
+  callbackPipeline_ = graph_.get();
+  HResult hr = graph_->Open(path);
+  if (hr != S_OK) return fail(OpenStep::source, hr);
+  hr = graph_->Connect();
+  if (Failed(hr)) return fail(OpenStep::connect, hr);
 
   currentFrame_ = 0;
-  graph_->AddNullRenderer("NullRenderer");  // nothing depends on the renderer
-  heldParts_ |= Bit(GraphPart::nullRenderer);
-
-  graph_->SetFrameCallback([this](MediaSample* sample, const int64_t* start, const int64_t* end) {
+  graph_->SetSampleCallback([this](MediaSample* sample, const int64_t* start, const int64_t* end) {
     return OnSample(sample, start, end);
   });
-
-  static const struct {
-    GraphPart part;
-    const char* failure;
-  } kControls[] = {
-      {GraphPart::mediaFilter, "Failed to query for IID_IMediaFilter\n"},
-      {GraphPart::mediaControl, "Failed to query for IID_IMediaControl\n"},
-      {GraphPart::mediaEvent, "Failed to query for IID_IMediaEvent\n"},
-      {GraphPart::mediaSeeking, "Failed to query for IID_IMediaSeeking\n"},
-  };
-  for (const auto& control : kControls) {
-    hr = graph_->QueryControl(control.part);
-    if (Failed(hr)) {
-      // The capture needs all four; without one it cannot run or end.
-      DebugOutput(control.failure);
-      ReleaseAfterConnectFailure(kAfter);
-      return FailOpen(hr, ErrorTextOf(hr), result);
-    }
-    heldParts_ |= Bit(control.part);
-  }
-  uint32_t capabilities = 0;
-  bool canSeek = false;
-  if (Succeeded(graph_->GetCapabilities(&capabilities)))
-    canSeek = (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards)) != 0;
-
-  graph_->SetSyncSourceNone();
-
-  ConnectedType type;
-  hr = graph_->QueryConnectedType(&type);
-  const bool knownFormat = type.formatType == FormatType::videoInfo ||
-                           type.formatType == FormatType::videoInfo2 ||
-                           type.formatType == FormatType::mpeg2Video;
-  if (Failed(hr) || !knownFormat) {
-    ReleaseAfterConnectFailure(kAfter);
-    // The text stays empty when the query itself succeeded; the result code
-    // still says that the open failed.
-    return FailOpen(Failed(hr) ? hr : E_FAIL, ErrorTextOf(hr), result);
-  }
-  videoFormat_ = type.header;
-  const int64_t frameDuration = type.avgTimePerFrame;
-
-  int64_t duration = 0;
-  if (Failed(graph_->GetDuration(&duration))) duration = 0;
+  StreamFacts facts;
+  hr = graph_->GetStreamFacts(&facts);
+  // The text stays empty when the query itself succeeded but the format is
+  // not one the engine can use; the result code still says that it failed.
+  if (Failed(hr) || !Usable(facts.header)) return fail(OpenStep::facts, hr);
+  videoFormat_ = facts.header;
 
   const ScheduleResult computed =
-      ComputeSchedule(GetCaptureSettings(), duration, frameDuration, canSeek);
+      ComputeSchedule(GetCaptureSettings(), facts.duration, facts.avgTimePerFrame, facts.canSeek);
   schedule_ = computed.schedule;
+  canSeek_ = facts.canSeek;
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
 
   SeekToFrameLocked(computed.startPosition);
+  // Without a seek the stream is decoded from its start up to the first sample.
+  if (schedule_.stopFrame != 0) graph_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
   updateEvent_.Reset();  // no hand-over left from an earlier movie
   finished_ = false;
   abortRequested_ = false;
   state_ = CaptureState::running;
   hr = graph_->Run();
   if (Failed(hr)) {
-    ReleaseAfterConnectFailure(kAfter);
-    // Nothing is open any more.
-    state_ = CaptureState::idle;
-    return FailOpen(hr, ErrorTextOf(hr), result);
+    state_ = CaptureState::idle;  // nothing is open any more
+    return fail(OpenStep::run, hr);
   }
-
   updateEvent_.Set();  // the first frame may pass
   StartWorker();
   return true;
@@ -357,39 +232,24 @@ void CaptureEngine::SeekToFrame(FrameNumber frame) {
 }
 
 void CaptureEngine::SeekToFrameLocked(FrameNumber frame) {
-  if (!graph_ || !(heldParts_ & Bit(GraphPart::mediaControl))) return;
+  if (!graph_) return;
   const CaptureState remembered = state_.exchange(CaptureState::seeking);
   if (remembered == CaptureState::running && Failed(graph_->Pause())) {
     // The graph still runs: the capture goes on where it is.
     state_ = remembered;
     return;
   }
-  uint32_t capabilities = 0;
-  if ((heldParts_ & Bit(GraphPart::mediaSeeking)) &&
-      Succeeded(graph_->GetCapabilities(&capabilities)) &&
-      (capabilities & (AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards))) {
-    // The frames between the position and the next sample only show
-    // progress: the pipeline need not decode its way through them.
-    const FrameNumber wantedFrame = std::max(frame, firstFrame_.load());
-    int64_t position = frame;
-    int64_t wanted = wantedFrame;
-    if (graph_->IsUsingFrameTimeFormat() == S_FALSE) {
-      if (schedule_.frameDuration == 0) {
-        seekAllowed_ = false;
-      } else {
-        position = frame * schedule_.frameDuration;
-        wanted = wantedFrame * schedule_.frameDuration;
-      }
-    }
-    if (seekAllowed_.load() && Failed(graph_->SetPositions(position, wanted))) seekAllowed_ = false;
+  // The frames between the position and the next sample only show
+  // progress: the pipeline need not decode its way through them.
+  if (canSeek_ && seekAllowed_.load()) {
+    const FrameNumber wanted = std::max(frame, firstFrame_.load());
+    const int64_t T = schedule_.frameDuration;
+    // Refused: the capture goes on by decoding (the pipeline has written
+    // why to the debug output and counted it).
+    if (Failed(graph_->Seek(frame * T, wanted * T))) seekAllowed_ = false;
   }
   state_ = remembered;
-  if (remembered == CaptureState::running) {
-    if (graph_->Run() == S_FALSE) {
-      FilterState filterState;
-      if (Failed(graph_->GetState(1000, &filterState))) DebugOutput("GetState failed afer run\n");
-    }
-  }
+  if (remembered == CaptureState::running) graph_->Run();
 }
 
 void CaptureEngine::Close() {
@@ -425,11 +285,7 @@ void CaptureEngine::JoinWorker() {
 }
 
 void CaptureEngine::CloseLocked() {
-  if (graph_) {
-    ReleaseGraph({GraphPart::mediaEvent, GraphPart::mediaFilter, GraphPart::mediaSeeking,
-                  GraphPart::mediaControl, GraphPart::sourceFilter, GraphPart::nullRenderer},
-                 "Exception while releasing graph OnFinished\n");
-  }
+  ReleasePipeline();
   state_ = CaptureState::idle;
 }
 
@@ -484,11 +340,14 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
   const bool takeable = f >= 0 && f >= next && f <= schedule_.frameCount;
   if (takeable || schedule_.stopFrame == 0) {
     firstFrame_.fetch_add(schedule_.period);
+    // Converted while the owner may still be writing the frame before it:
+    // only the hand-over waits for the gate.
+    const uint8_t* pixels = sample->GetPointer();
     if (!WaitGate(kFrameGateTimeoutMs)) {
       DebugOutput("Failed to wait for UpdateEvent in callback\n");
     } else if (!closing_.load()) {
       CapturedFrame frame;
-      frame.pixels = sample->GetPointer();
+      frame.pixels = pixels;
       frame.size = sample->GetSize();
       frame.frame = f;
       frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
@@ -505,12 +364,15 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
         if (listener) listener->CaptureAbortNotice();
         finished_ = true;
         result = S_FALSE;
-        if (graph_) graph_->Notify(EC_COMPLETE);
+        NotifyComplete();
       } else if (seekAllowed_.load() && nextFrame > f) {
         FrameNumber target = nextFrame > kSeekLeadFrames ? nextFrame - kSeekLeadFrames : nextFrame;
         if (target < f) target = f;
         if (listener) listener->SeekRequested(target);
         result = S_FALSE;
+      } else if (nextFrame > f && schedule_.stopFrame != 0) {
+        // Decoding on to the next sample: what comes before it is not taken.
+        if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->ExpectNext(nextFrame * T);
       }
     }
   }
@@ -519,7 +381,7 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
     if (listener) listener->CaptureAbortNotice();
     finished_ = true;
     result = S_FALSE;
-    if (graph_) graph_->Notify(EC_COMPLETE);
+    NotifyComplete();
   }
   return result;
 }

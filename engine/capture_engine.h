@@ -11,7 +11,8 @@
 //    completion, runs the stall check and ends the capture;
 //  - the pipeline's streaming thread calls OnSample for every decoded frame.
 // The listener is called on the worker and streaming threads (and on the
-// owner's thread by Stop); it must only copy data and post it on.
+// owner's thread by the commands), never while the engine holds its command
+// lock; it must only copy data and post it on.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -132,11 +133,7 @@ class CaptureEngine {
   static std::string ErrorTextOf(HResult hr);
 
  private:
-  void ReleaseParts(std::initializer_list<GraphPart> parts, const char* exceptionText);
-  bool FailOpen(HResult hr, std::string text, HResult* result);
-  void AbortAndRemoveGrabber(const char* exceptionText);
-  void ReleaseGraph(std::initializer_list<GraphPart> firstParts, const char* exceptionText);
-  void ReleaseAfterConnectFailure(const char* exceptionText);
+  bool FailOpen(int step, HResult hr, HResult* result);
   void StartWorker();
   void WorkerMain();
   void StallCheck(FrameNumber current);
@@ -147,6 +144,8 @@ class CaptureEngine {
   // (once the command lock is released), false when the worker reports it.
   bool StopLocked();
   void CloseLocked();
+  void ReleasePipeline();
+  void NotifyComplete();
   bool OnWorkerThread() const;
   void JoinWorker();
   // Tells the listener of a state change; never with commandMutex_ held.
@@ -163,10 +162,12 @@ class CaptureEngine {
   // The listener is never called while it is held.
   std::mutex commandMutex_;
 
-  // Pipeline and the parts of it held; written only by Open and Close
-  // (owner's thread, under commandMutex_) while no worker runs.
+  // The pipeline; written only by Open and Close (under commandMutex_)
+  // while no worker runs.
   std::unique_ptr<MediaPipeline> graph_;
-  uint32_t heldParts_ = 0;
+  bool canSeek_ = false;  // the pipeline can position absolutely
+  // graph_ for the streaming thread, which may run while Close releases it.
+  std::atomic<MediaPipeline*> callbackPipeline_{nullptr};
   BitmapInfoHeader videoFormat_;
   std::string errorText_;
 

@@ -28,6 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The pipeline's run state, as Run, Pause and Stop set it.
+enum class RunState { stopped, paused, running };
+
 using av::ErrorText;
 using av::kUnits;
 using av::PacketPtr;
@@ -132,50 +135,23 @@ class FfmpegPipeline final : public MediaPipeline {
     ClearPackets();
   }
 
-  HResult CreateGrabber() override { return S_OK; }
-  HResult QueryGrabber() override { return S_OK; }
-  HResult AddGrabber(const std::string&) override { return S_OK; }
-  HResult AddSourceFilter(const std::string& path, const std::string& name) override;
-  HResult SetMediaTypeRgb24() override { return S_OK; }
-  HResult ConnectSourceToGrabber() override;
-  HResult AddNullRenderer(const std::string&) override { return S_OK; }
-  void SetFrameCallback(SampleCallback callback) override {
+  HResult Open(const std::string& path) override;
+  HResult Connect() override;
+  HResult GetStreamFacts(StreamFacts* facts) override;
+  void SetSampleCallback(SampleCallback callback) override {
     std::lock_guard<std::mutex> lock(stateMutex_);
     callback_ = std::move(callback);
   }
-  HResult QueryControl(GraphPart) override { return format_ ? S_OK : E_UNEXPECTED; }
-  HResult SetSyncSourceNone() override { return S_OK; }
-  HResult QueryConnectedType(ConnectedType* type) override;
-
-  HResult GetDuration(int64_t* duration) override {
-    if (!duration) return E_POINTER;
-    *duration = duration_;
-    return decoder_ ? S_OK : E_UNEXPECTED;
-  }
-  HResult GetCapabilities(uint32_t* capabilities) override {
-    if (!capabilities) return E_POINTER;
-    *capabilities = AM_SEEKING_CanGetDuration;
-    if (seekable_)
-      *capabilities |=
-          AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards;
-    return S_OK;
-  }
-  HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current, int64_t wanted) override;
-
+  HResult Seek(int64_t current, int64_t wanted) override;
+  void ExpectNext(int64_t wanted) override { expectedNext_ = wanted; }
   HResult Run() override;
   HResult Pause() override;
   HResult Stop() override;
-  HResult GetState(int64_t, FilterState* state) override {
-    if (!state) return E_POINTER;
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    *state = state_;
-    return S_OK;
-  }
   HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override;
   void CancelWaits() override {
     std::lock_guard<std::mutex> lock(stateMutex_);
     cancelWaits_ = true;
+    interrupt_ = true;  // the capture is being closed: a read that blocks gives up
     stateCv_.notify_all();
   }
   void Notify(int32_t eventCode) override {
@@ -183,23 +159,6 @@ class FfmpegPipeline final : public MediaPipeline {
     complete_ = true;
     completeCode_ = eventCode;
     stateCv_.notify_all();
-  }
-
-  HResult Abort() override {
-    StopStreaming();
-    return S_OK;
-  }
-  HResult RemoveGrabber() override { return S_OK; }
-  void Release(GraphPart part) override {
-    if (part == GraphPart::sourceFilter) {
-      // The file goes; the streaming thread must be gone first.
-      StopStreaming();
-      std::lock_guard<std::mutex> io(ioMutex_);
-      ClearPackets();
-      sws_.reset();
-      decoder_.reset();
-      format_.reset();
-    }
   }
 
   // Conversion, for FrameSample (streaming thread).
@@ -214,6 +173,10 @@ class FfmpegPipeline final : public MediaPipeline {
     return static_cast<FfmpegPipeline*>(opaque)->interrupt_.load() ? 1 : 0;
   }
 
+  int FindVideoStream() const;
+  HResult OpenDecoder(AVStream* stream);
+  void ReadTiming(AVStream* stream);
+  void ReadPictureShape(AVStream* stream);
   void StartStreaming();
   void StopStreaming();
   void StreamMain();
@@ -229,6 +192,8 @@ class FfmpegPipeline final : public MediaPipeline {
   int BeginApproach();
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
+  bool DecodingOnReachesPosition() const;
+  bool SkipBeforePosition(const AVPacket* packet) const;
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
   int64_t FrameTicks(const AVFrame* frame) const;
   int64_t ToUnits(int64_t ts) const { return av::TicksToUnits(ts, timeBase_, startTs_); }
@@ -237,7 +202,7 @@ class FfmpegPipeline final : public MediaPipeline {
   FfmpegPipelineOptions options_;
 
   // Built on the owner's thread before streaming starts; afterwards used by
-  // the streaming thread and by SetPositions, both under ioMutex_.
+  // the streaming thread and by Seek, both under ioMutex_.
   std::mutex ioMutex_;
   av::FormatPtr format_;
   av::CodecPtr decoder_;
@@ -274,6 +239,7 @@ class FfmpegPipeline final : public MediaPipeline {
   bool draining_ = false;
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
+  bool readCut_ = false;  // a read was cancelled: the demuxer must be repositioned
   int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
@@ -284,7 +250,7 @@ class FfmpegPipeline final : public MediaPipeline {
   // Control, under stateMutex_.
   std::mutex stateMutex_;
   std::condition_variable stateCv_;
-  FilterState state_ = FilterState::stopped;
+  RunState state_ = RunState::stopped;
   bool quit_ = false;
   bool complete_ = false;
   int32_t completeCode_ = 0;
@@ -296,6 +262,8 @@ class FfmpegPipeline final : public MediaPipeline {
   SampleCallback callback_;
   std::thread thread_;
   std::atomic<bool> interrupt_{false};
+  // From the sample callback: the next frame wanted (100-ns units).
+  std::atomic<int64_t> expectedNext_{INT64_MIN};
 };
 
 const uint8_t* FrameSample::GetPointer() {
@@ -309,7 +277,7 @@ const uint8_t* FrameSample::GetPointer() {
 
 int32_t FrameSample::GetSize() const { return pipeline_.OutputSize(); }
 
-HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::string&) {
+HResult FfmpegPipeline::Open(const std::string& path) {
   if (format_) return VFW_E_WRONG_STATE;
   AVFormatContext* context = avformat_alloc_context();
   if (!context) return E_OUTOFMEMORY;
@@ -336,33 +304,25 @@ HResult FfmpegPipeline::AddSourceFilter(const std::string& path, const std::stri
   return S_OK;
 }
 
-HResult FfmpegPipeline::ConnectSourceToGrabber() {
-  if (!format_) return VFW_E_NOT_CONNECTED;
-  if (decoder_) return S_OK;
+// The video stream: the one FFmpeg finds best unless that is a cover
+// picture, else the first real video stream; -1 when there is none.
+int FfmpegPipeline::FindVideoStream() const {
   AVFormatContext* fc = format_.get();
-
-  // The video stream: the one FFmpeg finds best unless that is a cover
-  // picture, else the first real video stream.
-  int index = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   auto usable = [fc](int i) {
     const AVStream* st = fc->streams[i];
     return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
            !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
   };
-  if (index < 0 || !usable(index)) {
-    index = -1;
-    for (unsigned i = 0; i < fc->nb_streams; ++i) {
-      if (usable(static_cast<int>(i))) {
-        index = static_cast<int>(i);
-        break;
-      }
-    }
+  const int best = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (best >= 0 && usable(best)) return best;
+  for (unsigned i = 0; i < fc->nb_streams; ++i) {
+    if (usable(static_cast<int>(i))) return static_cast<int>(i);
   }
-  if (index < 0) {
-    DebugOutput("ffmpeg: the file has no video stream\n");
-    return VFW_E_CANNOT_CONNECT;
-  }
-  AVStream* stream = fc->streams[index];
+  return -1;
+}
+
+// Opens the stream's decoder on FFmpeg's own threads.
+HResult FfmpegPipeline::OpenDecoder(AVStream* stream) {
   const AVCodecParameters* par = stream->codecpar;
   const AVCodec* codec = avcodec_find_decoder(par->codec_id);
   if (!codec) {
@@ -383,31 +343,36 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name, ErrorText(error).c_str());
     return VFW_E_CANNOT_CONNECT;
   }
+  decoder_ = std::move(decoder);
+  return S_OK;
+}
 
-  streamIndex_ = index;
+// Time base, start, frame duration, length and seeking of the stream.
+void FfmpegPipeline::ReadTiming(AVStream* stream) {
+  AVFormatContext* fc = format_.get();
   timeBase_ = stream->time_base;
   startTs_ = av::StreamStart(stream);
-
   const AVRational rate = av::VideoFrameRate(fc, stream);
   avgTimePerFrame_ = av::AverageFrameDuration(fc, stream);
   // One frame in ticks; 25 frames per second when the rate is unknown.
   frameTicks_ = std::max<int64_t>(1, rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), timeBase_)
                                                   : av_rescale_q(400'000, kUnits, timeBase_));
-
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
   duration_ = av::VideoDuration(fc, stream);
-
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.
-  lateByOne_ = par->codec_id == AV_CODEC_ID_MPEG4 && par->video_delay > 0 &&
+  lateByOne_ = stream->codecpar->codec_id == AV_CODEC_ID_MPEG4 &&
+               stream->codecpar->video_delay > 0 &&
                std::strstr(fc->iformat->name, "avi") != nullptr;
-
   seekable_ = fc->pb && (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+}
 
-  // Upright display size: anamorphic pixels stretched to their shape, then
-  // turned by the display rotation.
-  AVRational sar = av_guess_sample_aspect_ratio(fc, stream, nullptr);
+// The upright display size: anamorphic pixels stretched to their shape,
+// then turned by the display rotation.
+void FfmpegPipeline::ReadPictureShape(AVStream* stream) {
+  const AVCodecParameters* par = stream->codecpar;
+  const AVRational sar = av_guess_sample_aspect_ratio(format_.get(), stream, nullptr);
   scaledWidth_ = par->width;
   scaledHeight_ = par->height;
   if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
@@ -417,26 +382,37 @@ HResult FfmpegPipeline::ConnectSourceToGrabber() {
   if (const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
     const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
     if (!std::isnan(angle)) {
-      int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
-      degrees = ((degrees % 360) + 360) % 360;
-      rotation_ = degrees;
+      const int degrees = static_cast<int>(std::lround(angle / 90.0)) * 90;
+      rotation_ = ((degrees % 360) + 360) % 360;
     }
   }
   const bool turned = rotation_ == 90 || rotation_ == 270;
   outWidth_ = turned ? scaledHeight_ : scaledWidth_;
   outHeight_ = turned ? scaledWidth_ : scaledHeight_;
   outStride_ = (static_cast<size_t>(outWidth_) * 3 + 3) & ~static_cast<size_t>(3);
+}
 
-  decoder_ = std::move(decoder);
+HResult FfmpegPipeline::Connect() {
+  if (!format_) return VFW_E_NOT_CONNECTED;
+  if (decoder_) return S_OK;
+  const int index = FindVideoStream();
+  if (index < 0) {
+    DebugOutput("ffmpeg: the file has no video stream\n");
+    return VFW_E_CANNOT_CONNECT;
+  }
+  AVStream* stream = format_->streams[index];
+  if (const HResult hr = OpenDecoder(stream); Failed(hr)) return hr;
+  streamIndex_ = index;
+  ReadTiming(stream);
+  ReadPictureShape(stream);
   StartStreaming();
   return S_OK;
 }
 
-HResult FfmpegPipeline::QueryConnectedType(ConnectedType* type) {
-  if (!type) return E_POINTER;
+HResult FfmpegPipeline::GetStreamFacts(StreamFacts* facts) {
+  if (!facts) return E_POINTER;
   if (!decoder_) return VFW_E_NOT_CONNECTED;
-  type->formatType = FormatType::videoInfo;
-  BitmapInfoHeader& h = type->header;
+  BitmapInfoHeader& h = facts->header;
   h = BitmapInfoHeader{};
   h.biSize = 40;
   h.biWidth = outWidth_;
@@ -445,7 +421,9 @@ HResult FfmpegPipeline::QueryConnectedType(ConnectedType* type) {
   h.biBitCount = 24;
   h.biCompression = 0;
   h.biSizeImage = static_cast<uint32_t>(outStride_ * static_cast<size_t>(outHeight_));
-  type->avgTimePerFrame = avgTimePerFrame_;
+  facts->avgTimePerFrame = avgTimePerFrame_;
+  facts->duration = duration_;
+  facts->canSeek = seekable_;
   return S_OK;
 }
 
@@ -473,7 +451,7 @@ HResult FfmpegPipeline::Run() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   interrupt_ = false;
-  state_ = FilterState::running;
+  state_ = RunState::running;
   ++resumes_;
   hold_ = false;
   stateCv_.notify_all();
@@ -484,7 +462,7 @@ HResult FfmpegPipeline::Pause() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
   // A read cancelled by Stop stays cancelled: pausing reads nothing.
-  state_ = FilterState::paused;
+  state_ = RunState::paused;
   stateCv_.notify_all();
   return S_OK;
 }
@@ -492,7 +470,7 @@ HResult FfmpegPipeline::Pause() {
 HResult FfmpegPipeline::Stop() {
   std::lock_guard<std::mutex> lock(stateMutex_);
   if (!decoder_) return VFW_E_NOT_CONNECTED;
-  state_ = FilterState::stopped;
+  state_ = RunState::stopped;
   interrupt_ = true;  // a read that blocks gives up
   stateCv_.notify_all();
   return S_OK;
@@ -502,19 +480,19 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   if (eventCode) *eventCode = 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(0, timeoutMs));
   std::unique_lock<std::mutex> lock(stateMutex_);
-  const bool runningAtStart = state_ == FilterState::running;
+  const bool runningAtStart = state_ == RunState::running;
   for (;;) {
     if (cancelWaits_) return VFW_E_WRONG_STATE;
-    if (state_ == FilterState::running && complete_) {
+    if (state_ == RunState::running && complete_) {
       if (eventCode) *eventCode = completeCode_;
       return S_OK;
     }
     // Leaving the running state ends the wait at once; a wait begun while
     // not running lasts until the graph runs or the time is up, so that a
     // waiter does not spin.
-    if (runningAtStart && state_ != FilterState::running) return VFW_E_WRONG_STATE;
+    if (runningAtStart && state_ != RunState::running) return VFW_E_WRONG_STATE;
     if (stateCv_.wait_until(lock, deadline) == std::cv_status::timeout) {
-      if (cancelWaits_ || state_ != FilterState::running) return VFW_E_WRONG_STATE;
+      if (cancelWaits_ || state_ != RunState::running) return VFW_E_WRONG_STATE;
       if (complete_) {
         if (eventCode) *eventCode = completeCode_;
         return S_OK;
@@ -524,7 +502,7 @@ HResult FfmpegPipeline::WaitForCompletion(int64_t timeoutMs, int32_t* eventCode)
   }
 }
 
-HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
+HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
   // The streaming thread holds ioMutex_ across its reads, and a read may
   // block for long (a stalled network share or FUSE file): cancel it first,
   // so that the owner's thread waits for no read.
@@ -542,6 +520,7 @@ HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
     stateCv_.notify_all();
   }
   prerollUntil_ = current;
+  expectedNext_ = INT64_MIN;
   if (duration_ > 0 && current >= duration_) {
     // Positioned at or past the end: the stream has nothing more to give.
     avcodec_flush_buffers(decoder_.get());
@@ -558,8 +537,31 @@ HResult FfmpegPipeline::SetPositions(int64_t current, int64_t wanted) {
   approachTarget_ = FromUnits(std::max<int64_t>(0, wantedFrom_)) + frameTicks_ / 2;
   keyLimit_ = approachTarget_;
   positionRetries_ = 0;
+  if (DecodingOnReachesPosition()) {
+    // The frames come in order from where decoding is: none to check.
+    positionCheck_ = false;
+    options_.counters->seeksSpared++;
+    return S_OK;
+  }
   positionCheck_ = true;
   return BeginApproach() < 0 ? E_FAIL : S_OK;
+}
+
+// Whether decoding on from the frame decoded last reaches the position with
+// no more work than a seek would take: the last key frame at or before it
+// has been decoded already (close samples in a file with long groups of
+// pictures). A seek would go back and decode the same frames again.
+bool FfmpegPipeline::DecodingOnReachesPosition() const {
+  if (lastTs_ == AV_NOPTS_VALUE || approaching_ || draining_ || readCut_) return false;
+  const int64_t last = ToUnits(lastTs_ - (lateByOne_ ? frameTicks_ : 0));
+  if (last + avgTimePerFrame_ / 2 >= wantedFrom_) return false;  // the position lies behind
+  // Only an index that reaches past the position tells where its key frame
+  // is; one built while reading (streams without an index) may not know it.
+  AVStream* stream = format_->streams[streamIndex_];
+  const AVIndexEntry* before =
+      avformat_index_get_entry_from_timestamp(stream, approachTarget_, AVSEEK_FLAG_BACKWARD);
+  const AVIndexEntry* after = avformat_index_get_entry_from_timestamp(stream, approachTarget_, 0);
+  return before && after && before->timestamp <= lastTs_;
 }
 
 // ---------------------------------------------------------------------------
@@ -574,12 +576,14 @@ void FfmpegPipeline::ClearPackets() {
   unsent_.reset();
   approaching_ = false;
   draining_ = false;
+  readCut_ = false;
   lastTs_ = AV_NOPTS_VALUE;
 }
 
 // Positions the demuxer at or before ts (time-base ticks). A refusal is
 // written to the debug output and counted.
 int FfmpegPipeline::SeekBefore(int64_t ts) {
+  options_.counters->seeks++;
   int error = avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, ts, ts, 0);
   if (error < 0) error = av_seek_frame(format_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
   if (error < 0) SeekError(ts, error);
@@ -587,6 +591,7 @@ int FfmpegPipeline::SeekBefore(int64_t ts) {
 }
 
 bool FfmpegPipeline::SeekToByteZero() {
+  options_.counters->seeks++;
   const int error = avformat_seek_file(format_.get(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
   if (error < 0) SeekError(0, error);
   return error >= 0;
@@ -662,7 +667,10 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
     const int error = av_read_frame(format_.get(), packet.get());
     if (error == AVERROR(EAGAIN)) return Read::notYet;
     if (error < 0) {
-      if (error == AVERROR_EXIT && interrupt_.load()) return Read::interrupted;
+      if (error == AVERROR_EXIT && interrupt_.load()) {
+        readCut_ = true;
+        return Read::interrupted;
+      }
       if (error != AVERROR_EOF && !readErrorLogged_) {
         // A damaged or cut-short file: what could be read is all there is.
         readErrorLogged_ = true;
@@ -765,6 +773,26 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
   if (*length < 0) *length = 0;
 }
 
+// Whether the frame of the packet is shown well before the next frame
+// wanted, so that it may be left out when nothing refers to it. Unsure (no
+// time, or nothing wanted) means no.
+bool FfmpegPipeline::SkipBeforePosition(const AVPacket* packet) const {
+  if (!options_.skipNonReferenceInPreroll) return false;
+  const int64_t wanted = std::max(wantedFrom_, expectedNext_.load());
+  if (wanted == INT64_MIN) return false;
+  int64_t margin = kSkipMarginFrames;
+  int64_t ts = packet->pts;
+  if (ts == AV_NOPTS_VALUE) {
+    // Only the decoding time (AVI): a picture is shown up to the reordering
+    // delay after it.
+    ts = packet->dts;
+    if (ts == AV_NOPTS_VALUE) return false;
+    margin += std::max({int64_t{2}, int64_t{format_->streams[streamIndex_]->codecpar->video_delay},
+                        int64_t{decoder_->has_b_frames}});
+  }
+  return ToUnits(ts) + margin * std::max<int64_t>(avgTimePerFrame_, 1) < wanted;
+}
+
 // One step of receive-first decoding: the decoder hands out a frame it holds
 // before it is given the next packet. A packet it refuses with EAGAIN is kept
 // and sent again after its frames have been taken; at the end of the file
@@ -795,13 +823,9 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
     }
   }
   // Frames well before the position need only what later frames refer to.
-  bool skip = false;
-  if (options_.skipNonReferenceInPreroll && wantedFrom_ != INT64_MIN) {
-    const int64_t ts = av::PacketTime(packet.get());
-    if (ts != AV_NOPTS_VALUE)
-      skip = ToUnits(ts) + kSkipMarginFrames * std::max<int64_t>(avgTimePerFrame_, 1) < wantedFrom_;
-  }
-  dec->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  // The setting goes with the packet (frame threads take it when the packet
+  // is handed to them), so their delay does not matter.
+  dec->skip_frame = SkipBeforePosition(packet.get()) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   error = avcodec_send_packet(dec, packet.get());
   if (error == AVERROR(EAGAIN)) {
     unsent_ = std::move(packet);
@@ -821,7 +845,7 @@ void FfmpegPipeline::StreamMain() {
       std::unique_lock<std::mutex> lock(stateMutex_);
       for (;;) {
         if (quit_) return;
-        if (state_ == FilterState::running && !complete_) {
+        if (state_ == RunState::running && !complete_) {
           if (!hold_) break;
           if (Clock::now() - holdSince_ >= kHoldLimit) {
             hold_ = false;  // no new position came: go on decoding in order
@@ -871,9 +895,8 @@ void FfmpegPipeline::StreamMain() {
     uint64_t resumes;
     {
       std::unique_lock<std::mutex> lock(stateMutex_);
-      stateCv_.wait(lock, [&] {
-        return quit_ || generation_ != generation || state_ == FilterState::running;
-      });
+      stateCv_.wait(
+          lock, [&] { return quit_ || generation_ != generation || state_ == RunState::running; });
       if (quit_) return;
       if (generation_ != generation) {
         av_frame_unref(frame.get());

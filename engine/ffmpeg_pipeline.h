@@ -26,6 +26,8 @@ struct PipelineCounters {
   std::atomic<int64_t> framesConverted{0};
   std::atomic<int64_t> decodeErrors{0};  // packets or frames the decoder refused
   std::atomic<int64_t> seekFailures{0};  // repositionings the demuxer refused
+  std::atomic<int64_t> seeks{0};         // repositionings of the demuxer
+  std::atomic<int64_t> seeksSpared{0};   // positions reached by decoding on instead
 };
 
 struct FfmpegPipelineOptions {

@@ -43,6 +43,9 @@ class ResultWidgetPages : public RunPages {
     shell_.SetHelpPageHandler(host_.showHelp);
     progress_ = new ombrelo::ProgressPage;
     results_ = new ombrelo::ResultsPage(project_, shell_);
+    // On the page background like the other pages.
+    progressFrame_ = Framed(progress_);
+    resultsFrame_ = Framed(results_);
     QObject::connect(progress_, &ombrelo::ProgressPage::backClicked, progress_,
                      [this] { host_.command(kPageSelect + BackTarget() - 1); });
     QObject::connect(progress_, &ombrelo::ProgressPage::nextClicked, progress_,
@@ -56,8 +59,8 @@ class ResultWidgetPages : public RunPages {
   }
   ~ResultWidgetPages() override { results_->SetRegeneration(nullptr); }
 
-  QWidget* ProgressPage() override { return progress_; }
-  QWidget* ResultsPage() override { return results_; }
+  QWidget* ProgressPage() override { return progressFrame_; }
+  QWidget* ResultsPage() override { return resultsFrame_; }
   void AttachController(WorkflowController* controller) override {
     results_->SetRegeneration(nullptr);
     regeneration_.reset();
@@ -94,9 +97,20 @@ class ResultWidgetPages : public RunPages {
   void Reload() override { results_->RefreshList(); }
 
  private:
+  static PageWidget* Framed(QWidget* page) {
+    auto* frame = new PageWidget;
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(page);
+    frame->setFocusProxy(page);
+    return frame;
+  }
+
   CProject& project_;
   RunPagesHost host_;
   DesktopShell shell_;
+  PageWidget* progressFrame_;
+  PageWidget* resultsFrame_;
   ombrelo::ProgressPage* progress_;
   ombrelo::ResultsPage* results_;
   std::unique_ptr<Regeneration> regeneration_;

@@ -433,8 +433,9 @@ void SelectPage::RemoveRow(int32_t movieId) {
 const Movie* SelectPage::FirstSelectedMovie() const {
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = videos_->topLevelItem(row);
-    if (!item->isSelected()) continue;
-    if (const Movie* movie = project_.FindMovie(item->data(0, kMovieIdRole).toInt())) return movie;
+    const int32_t id = item->data(0, kMovieIdRole).toInt();
+    // A row whose movie has gone meanwhile is passed over without a message.
+    if (item->isSelected() && project_.HasMovie(id)) return project_.FindMovie(id);
   }
   return nullptr;
 }
@@ -454,9 +455,8 @@ void SelectPage::RemoveSelectedMovie() {
 void SelectPage::RemoveAllMovies() {
   std::vector<std::string> paths;
   for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    if (const Movie* movie =
-            project_.FindMovie(videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt()))
-      paths.push_back(movie->path());
+    const int32_t id = videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt();
+    if (project_.HasMovie(id)) paths.push_back(project_.FindMovie(id)->path());
   }
   for (const std::string& path : paths) project_.RemoveMovie(path);
   videos_->clear();

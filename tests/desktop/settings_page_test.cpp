@@ -90,6 +90,32 @@ TEST_F(SettingsPageTest, WithoutImagesThePlaylistAndWebPageAreOffAndGreyedButThe
   EXPECT_TRUE(project_->Output().iplEnabled);
 }
 
+QString g_askedTitle;
+QString g_chosenFolder;
+QString ChooseForTest(QWidget*, const QString& title) {
+  g_askedTitle = title;
+  return g_chosenFolder;
+}
+
+TEST_F(SettingsPageTest, TheFolderBrowserStoresTheChosenFolderAtOnceAndCancelChangesNothing) {
+  SettingsPage page(*project_);
+  page.SetFolderChooser(ChooseForTest);
+  const auto& playlist = page.Controls(SettingsPage::kPlaylist);
+  playlist.folder->setText("typed but not stored");
+
+  g_chosenFolder.clear();
+  playlist.browse->click();
+  EXPECT_EQ(g_askedTitle, "Browse for IPL folder");
+  EXPECT_EQ(project_->Output().iplFolder, Folder() + "Ipl/");
+
+  g_chosenFolder = QString::fromStdString(Folder() + "Wiedergabelisten & Co");
+  playlist.browse->click();
+  EXPECT_EQ(project_->Output().iplFolder, Folder() + "Wiedergabelisten & Co/");
+  EXPECT_EQ(playlist.folder->text().toStdString(), Folder() + "Wiedergabelisten & Co/");
+  page.Controls(SettingsPage::kIndexPhoto).browse->click();
+  EXPECT_EQ(g_askedTitle, "Browse for Index Photo folder");
+}
+
 TEST_F(SettingsPageTest, PrevAndNextWrapThroughTheTemplatesAndChooseAtOnce) {
   testing::TempFolder data("data");
   for (const char* name : {"templates/web/alpha.xslt", "templates/web/beta.xslt",
@@ -153,6 +179,9 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
 
   AdvancedSettingsDialog dialog(*project_, nullptr);
   dialog.show();
+  // Escape leaves the old value.
+  TypeIntoRow(dialog, 3, "640", Qt::Key_Escape);
+  EXPECT_EQ(dialog.Model().Items()[3].value.toInt(), 320);
   // Down commits and moves the editor to the next row.
   TypeIntoRow(dialog, 1, "70", Qt::Key_Down);
   EXPECT_EQ(dialog.List()->currentIndex().row(), 2);

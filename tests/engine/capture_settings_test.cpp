@@ -158,11 +158,11 @@ TEST(SamplingSchedule, ValuesThatCannotBeHonouredAreBroughtIntoRange) {
   s.sampleduration = std::numeric_limits<double>::infinity();
   s.delaybetweensamples = std::numeric_limits<double>::quiet_NaN();
   r = ComputeSchedule(s, kTenMinutes, k25fps, true);
-  EXPECT_EQ(r.schedule.firstFrame, 15000u / 2 + 1);  // past the end: one sample in the middle
+  EXPECT_EQ(r.schedule.firstFrame, 15000 / 2 + 1);  // past the end: one sample in the middle
   EXPECT_EQ(r.schedule.period, 15000 / 2 + 1);
   s.delaybeforefirst = -30;
   r = ComputeSchedule(s, kTenMinutes, k25fps, true);
-  EXPECT_EQ(r.schedule.firstFrame, 0u);
+  EXPECT_EQ(r.schedule.firstFrame, 0);
   EXPECT_EQ(r.schedule.period, 180 * 25);  // NaN: the default period
 
   const CaptureSettings odd = [] {

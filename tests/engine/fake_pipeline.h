@@ -9,7 +9,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,24 +30,24 @@ class FakeClock {
   std::atomic<uint64_t> now_{1'000'000};
 };
 
+enum class FilterState { stopped, paused, running };
+
 // What the fake does and what was done to it; outlives the pipeline.
 struct FakeScript {
   std::mutex mutex;
   std::condition_variable cv;
   std::vector<std::string> log;            // every call, in order
   std::map<std::string, HResult> results;  // scripted results by call name
-  bool connectThrows = false;
-  ConnectedType type;
-  int64_t duration = 100 * 400'000;  // 100 frames at 25 fps
-  uint32_t capabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards;
+  StreamFacts facts;                       // 4 x 2 pixels, 100 frames at 25 fps
   SampleCallback callback;
   FilterState state = FilterState::stopped;
   bool complete = false;
   int32_t completeCode = 0;
   bool cancelled = false;
   bool destroyed = false;
-  std::vector<int64_t> positions;  // SetPositions arguments
+  std::vector<int64_t> positions;  // Seek arguments
   std::vector<int64_t> wanted;
+  std::vector<int64_t> expected;  // what ExpectNext was told
 
   // How WaitForCompletion passes time while running and not complete:
   // advance the fake clock by the time-out and report E_ABORT at once, or
@@ -64,19 +63,19 @@ struct FakeScript {
   std::function<void()> onRun;
 
   FakeScript() {
-    type.formatType = FormatType::videoInfo;
-    type.header.biWidth = 4;
-    type.header.biHeight = 2;
-    type.header.biBitCount = 24;
-    type.header.biSizeImage = 24;
-    type.avgTimePerFrame = 400'000;
+    facts.header.biWidth = 4;
+    facts.header.biHeight = 2;
+    facts.header.biBitCount = 24;
+    facts.header.biSizeImage = 24;
+    facts.avgTimePerFrame = 400'000;
+    facts.duration = 100 * 400'000;
+    facts.canSeek = true;
   }
 
   HResult Result(const std::string& call) {
     auto it = results.find(call);
     return it == results.end() ? S_OK : it->second;
   }
-  void Log(const std::string& entry) { log.push_back(entry); }
   std::vector<std::string> Log() {
     std::lock_guard<std::mutex> lock(mutex);
     return log;
@@ -105,63 +104,32 @@ struct FakeScript {
 class FakePipeline final : public MediaPipeline {
  public:
   explicit FakePipeline(std::shared_ptr<FakeScript> script) : s_(std::move(script)) {}
-  ~FakePipeline() override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->destroyed = true;
-    s_->Log("destroyed");
-  }
+  ~FakePipeline() override { Call("destroyed"); }
 
-  HResult CreateGrabber() override { return Call("CreateGrabber"); }
-  HResult QueryGrabber() override { return Call("QueryGrabber"); }
-  HResult AddGrabber(const std::string& name) override {
-    return Call("AddGrabber " + name, "AddGrabber");
-  }
-  HResult AddSourceFilter(const std::string& path, const std::string& name) override {
-    return Call("AddSourceFilter " + path + " " + name, "AddSourceFilter");
-  }
-  HResult SetMediaTypeRgb24() override { return Call("SetMediaType"); }
-  HResult ConnectSourceToGrabber() override {
-    const HResult hr = Call("Connect");
-    if (s_->connectThrows) throw std::runtime_error("connect");
+  HResult Open(const std::string& path) override { return Call("Open " + path, "Open"); }
+  HResult Connect() override { return Call("Connect"); }
+  HResult GetStreamFacts(StreamFacts* facts) override {
+    const HResult hr = Call("GetStreamFacts");
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    *facts = s_->facts;
     return hr;
   }
-  HResult AddNullRenderer(const std::string& name) override {
-    return Call("AddNullRenderer " + name, "AddNullRenderer");
-  }
-  void SetFrameCallback(SampleCallback callback) override {
+  void SetSampleCallback(SampleCallback callback) override {
+    Call("SetSampleCallback");
     std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log("SetFrameCallback");
     s_->callback = std::move(callback);
   }
-  HResult QueryControl(GraphPart part) override {
-    return Call(std::string("Query ") + GraphPartName(part));
-  }
-  HResult SetSyncSourceNone() override { return Call("SetSyncSourceNone"); }
-  HResult QueryConnectedType(ConnectedType* type) override {
-    const HResult hr = Call("QueryConnectedType");
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    *type = s_->type;
-    return hr;
-  }
-  HResult GetDuration(int64_t* duration) override {
-    const HResult hr = Call("GetDuration");
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    *duration = s_->duration;
-    return hr;
-  }
-  HResult GetCapabilities(uint32_t* capabilities) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    *capabilities = s_->capabilities;
-    return s_->Result("GetCapabilities");
-  }
-  HResult IsUsingFrameTimeFormat() override { return S_FALSE; }
-  HResult SetPositions(int64_t current, int64_t wanted) override {
-    const HResult hr = Call("SetPositions " + std::to_string(current), "SetPositions");
+  HResult Seek(int64_t current, int64_t wanted) override {
+    const HResult hr = Call("Seek " + std::to_string(current), "Seek");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
     s_->wanted.push_back(wanted);
     s_->complete = false;
     return hr;
+  }
+  void ExpectNext(int64_t wanted) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->expected.push_back(wanted);
   }
   HResult Run() override {
     const HResult hr = Transition("Run", FilterState::running);
@@ -170,18 +138,13 @@ class FakePipeline final : public MediaPipeline {
   }
   HResult Pause() override { return Transition("Pause", FilterState::paused); }
   HResult Stop() override { return Transition("Stop", FilterState::stopped); }
-  HResult GetState(int64_t, FilterState* state) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    *state = s_->state;
-    return s_->Result("GetState");
-  }
   HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override {
     s_->waits++;
     std::unique_lock<std::mutex> lock(s_->mutex);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       if (s_->cancelled) {
-        s_->Log("wait cancelled");
+        s_->log.push_back("wait cancelled");
         return VFW_E_WRONG_STATE;
       }
       if (s_->state != FilterState::running) return VFW_E_WRONG_STATE;
@@ -203,33 +166,25 @@ class FakePipeline final : public MediaPipeline {
   }
   void CancelWaits() override {
     std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log("CancelWaits");
+    s_->log.push_back("CancelWaits");
     s_->cancelled = true;
     s_->cv.notify_all();
   }
   void Notify(int32_t eventCode) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log("Notify " + std::to_string(eventCode));
-    s_->complete = true;
-    s_->completeCode = eventCode;
-    s_->cv.notify_all();
-  }
-  HResult Abort() override { return Call("Abort"); }
-  HResult RemoveGrabber() override { return Call("RemoveGrabber"); }
-  void Release(GraphPart part) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log(std::string("Release ") + GraphPartName(part));
+    Call("Notify " + std::to_string(eventCode));
+    s_->Complete(eventCode);
   }
 
  private:
   HResult Call(const std::string& entry, const std::string& name = "") {
     std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log(entry);
+    s_->log.push_back(entry);
+    if (entry == "destroyed") s_->destroyed = true;
     return s_->Result(name.empty() ? entry : name);
   }
   HResult Transition(const std::string& name, FilterState to) {
     std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->Log(name);
+    s_->log.push_back(name);
     const HResult hr = s_->Result(name);
     if (Succeeded(hr)) s_->state = to;
     s_->cv.notify_all();

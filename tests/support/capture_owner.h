@@ -19,8 +19,8 @@ namespace ombrelo::testing {
 class CaptureOwner final : public CaptureListener {
  public:
   struct Message {
-    enum Kind { frame, seek, ended, status } kind;
-    int64_t value = 0;  // frame number; for `ended`, 1 when completed
+    enum Kind { frame, seek, ended, status, state } kind;
+    int64_t value = 0;  // frame number; `ended`: 1 when completed; `state`: the CaptureState
     double time = 0;    // of a frame, in seconds
     std::vector<uint8_t> pixels;
     std::string text;
@@ -38,7 +38,9 @@ class CaptureOwner final : public CaptureListener {
   }
   void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
   void Progress(FrameNumber, FrameNumber) override {}
-  void StateChanged(CaptureState) override {}
+  void StateChanged(CaptureState state) override {
+    Post({Message::state, static_cast<int64_t>(state), 0, {}, {}});
+  }
 
   // The next message, or nothing when none came in time (a hang).
   std::optional<Message> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
@@ -185,7 +186,7 @@ void ResultsPage::SelectMovie(int32_t movieId) {
 }
 
 bool ResultsPage::CommandEnabled(int command) const {
-  const Movie* found = project_.FindMovie(SelectedMovieId());
+  const Movie* found = std::as_const(project_).MovieById(SelectedMovieId());
   if (!found) return false;
   const Movie& movie = *found;
   switch (command) {
@@ -263,7 +264,7 @@ ReviewWindow& ResultsPage::EnsureReview() {
     // The row shows the number of images left.
     connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {
       QTreeWidgetItem* item = RowOf(movieId);
-      const Movie* movie = project_.FindMovie(movieId);
+      const Movie* movie = std::as_const(project_).MovieById(movieId);
       if (item && movie) FillRow(item, *movie);
     });
   }

@@ -168,7 +168,7 @@ void ReviewWindow::ShowMovie(int32_t movieId) {
 }
 
 void ReviewWindow::Fill() {
-  const Movie* movie = project_.FindMovie(movieId_);
+  const Movie* movie = std::as_const(project_).MovieById(movieId_);
   if (!movie) movieId_ = -1;
   setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
   list_->clear();
@@ -185,7 +185,7 @@ void ReviewWindow::Fill() {
 }
 
 bool ReviewWindow::CommandEnabled(int command) const {
-  const Movie* found = project_.FindMovie(movieId_);
+  const Movie* found = std::as_const(project_).MovieById(movieId_);
   if (!found) return false;
   const Movie& movie = *found;
   switch (command) {
