@@ -436,6 +436,7 @@ void WorkflowController::OnCaptureEnded(bool completed) {
 void WorkflowController::PostToOwner(int32_t movieId, std::function<void()> call) {
   auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, movieId);
   event->call = std::move(call);
+  HandOff(event.get());
   QCoreApplication::postEvent(receiver_.get(), event.release());
 }
 
