@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -10,6 +12,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/thread_handoff.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
@@ -31,7 +34,29 @@ std::string WithPath(const char* text, const std::string& path) {
   return result;
 }
 
+// The drawing thread's report that the movie's photo has been drawn.
+class DrawnEvent : public QEvent {
+ public:
+  explicit DrawnEvent(int32_t id) : QEvent(QEvent::User), movieId(id) {}
+  const int32_t movieId;
+};
+
 }  // namespace
+
+// Lives on the owner's thread and passes the drawing thread's report on.
+class IndexPhotoGenerator::Receiver : public QObject {
+ public:
+  explicit Receiver(IndexPhotoGenerator& owner) : owner_(owner) {}
+
+ protected:
+  void customEvent(QEvent* event) override {
+    Received(event);
+    if (auto* drawn = dynamic_cast<DrawnEvent*>(event)) owner_.Drawn(drawn->movieId);
+  }
+
+ private:
+  IndexPhotoGenerator& owner_;
+};
 
 ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
     : project_(project), pages_(pages) {}
@@ -66,13 +91,14 @@ IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks,
     : host_(host),
       ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)),
       giveUpMs_(giveUpMs),
-      deadline_(std::make_unique<QTimer>()) {
+      deadline_(std::make_unique<QTimer>()),
+      receiver_(std::make_unique<Receiver>(*this)) {
   deadline_->setSingleShot(true);
   QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
 }
 
 IndexPhotoGenerator::~IndexPhotoGenerator() {
-  // The drawing in hand ends first; its result dies with the timer.
+  // The drawing in hand ends first; its report dies with the receiver.
   if (drawer_.joinable()) drawer_.join();
 }
 
@@ -158,12 +184,13 @@ void IndexPhotoGenerator::StartDrawing() {
   current_->StopLoading();
   drawing_ = true;
   if (drawer_.joinable()) drawer_.join();
-  drawer_ = std::thread(
-      [this, renderer = current_, movieId = pending_.movieId, receiver = deadline_.get()] {
+  drawer_ =
+      std::thread([renderer = current_, movieId = pending_.movieId, receiver = receiver_.get()] {
         pthread_setname_np(pthread_self(), "index photo");
         renderer->Draw();
-        QMetaObject::invokeMethod(
-            receiver, [this, movieId] { Drawn(movieId); }, Qt::QueuedConnection);
+        auto event = std::make_unique<DrawnEvent>(movieId);
+        HandOff(event.get());
+        QCoreApplication::postEvent(receiver, event.release());
       });
 }
 

@@ -168,7 +168,9 @@ class IndexPhotoGenerator {
   IndexPhotoHost& host_;
   TickSource ticks_;
   uint64_t giveUpMs_;
-  std::unique_ptr<QTimer> deadline_;  // single shot: the next time limit
+  class Receiver;
+  std::unique_ptr<QTimer> deadline_;    // single shot: the next time limit
+  std::unique_ptr<Receiver> receiver_;  // where the drawing thread's report goes
   std::unique_ptr<HtmlRenderer> renderer_;
   HtmlRenderer* current_ = nullptr;  // set while a photo is pending
   Request pending_;                  // the photo being rendered
