@@ -1,13 +1,29 @@
 #include "app/page_generation.h"
 
-#include "render/xslt_service.h"
-
 namespace ombrelo {
 
-bool XsltPageGeneration::GeneratePage(const CProject& project, int32_t movieId,
-                                      const std::string& outputPath,
-                                      const std::string& stylesheet) {
-  return XsltService(project, stop_).GeneratePageForMovie(outputPath, stylesheet, movieId);
+bool PageGeneration::GeneratePage(const CProject& project, int32_t movieId,
+                                  const std::string& outputPath, const std::string& stylesheet) {
+  const std::optional<std::string> xml = MovieData(project, movieId, outputPath);
+  if (!xml) return false;
+  PageFailure failure;
+  const bool made = MakePage(outputPath, stylesheet, *xml, &failure);
+  if (!made) Report(project, failure);
+  return made;
+}
+
+std::optional<std::string> XsltPageGeneration::MovieData(const CProject& project, int32_t movieId,
+                                                         const std::string& outputPath) {
+  return XsltService(project, {}).MovieData(outputPath, movieId);
+}
+
+bool XsltPageGeneration::MakePage(const std::string& outputPath, const std::string& stylesheet,
+                                  const std::string& xml, PageFailure* failure) {
+  return XsltService::MakePage(outputPath, stylesheet, xml, failure);
+}
+
+void XsltPageGeneration::Report(const CProject& project, const PageFailure& failure) {
+  XsltService(project, stop_).Report(failure);
 }
 
 void XsltPageGeneration::CopyCompanionFolder(const std::string& stylesheet,

@@ -127,14 +127,11 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
   photoHost_ = std::make_unique<PhotoHost>(*this);
   renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
-  writer_ =
-      std::make_unique<FrameWriter>([receiver = receiver_.get(), this](FrameWriter::Result result) {
-        // On the writer's thread: the result is handled on the owner's.
-        auto event =
-            std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, result.job.movieId);
-        event->call = [this, result = std::move(result)] { OnFrameWritten(result); };
-        QCoreApplication::postEvent(receiver, event.release());
-      });
+  writer_ = std::make_unique<FrameWriter>([this](FrameWriter::Result result) {
+    // On the writer's thread: the result is handled on the owner's.
+    const int32_t movieId = result.job.movieId;
+    PostToOwner(movieId, [this, result = std::move(result)] { OnFrameWritten(result); });
+  });
   scheduleIdle_ = [this] { ScheduleIdle(); };
   engine_.SetListener(eventSink_.get());
   pages_.SetStopHandler([this] { Stop(); });
@@ -325,6 +322,8 @@ void WorkflowController::ShowDecodingProblems() {
 
 bool WorkflowController::IndexPhotoPending() const { return renderer_ && renderer_->Pending(); }
 
+bool WorkflowController::OutputsPending() const { return outputsPending_ || IndexPhotoPending(); }
+
 // ---------------------------------------------------------------------------
 // Events
 
@@ -434,6 +433,13 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   if (!continueWithNext_) ShowDecodingProblems();
 }
 
+void WorkflowController::PostToOwner(int32_t movieId, std::function<void()> call) {
+  auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, movieId);
+  event->call = std::move(call);
+  HandOff(event.get());
+  QCoreApplication::postEvent(receiver_.get(), event.release());
+}
+
 void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   continueWithNext_ = true;
@@ -453,35 +459,74 @@ void WorkflowController::MakeOutputs() {
     SetStatus(kSavingPlaylist);
     SavePlaylist(project_, id, project_.PlaylistFileName(id), stop);
   }
-  if (output.htmlEnabled) {
-    SetStatus(kSavingWebpage);
-    const std::string path = project_.HtmlFileName(id);
-    const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
-    if (pages_.GeneratePage(project_, id, path, stylesheet)) {
-      // The page refers to its companion files next to itself.
-      pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
-      if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
-    }
-  }
-  // A photo that fails at once is reported after the movie's finish.
+  // The pages are made by the writer; the movie is finished when both are
+  // back. A photo that fails at once is reported after the movie's finish.
+  outputsPending_ = true;
   photoReportHeld_ = true;
-  if (output.indexphotoEnabled) {
-    SetStatus(kSavingIndexPhoto);
-    const CaptureSettings& capture = project_.Capture();
-    const ClientSize client = port_.MainWindowClientSize();
-    int width = capture.contactsheetminwidth;
-    int height = capture.contactsheetminheight;
-    if (client.width != 0 && width >= client.width) width = client.width;
-    if (client.height != 0 && height >= client.height) height = client.height;
-    renderer_->Generate(id, photoPath, width, height, capture.jpegquality,
-                        output.indexphotoTransform);
+  if (!output.htmlEnabled) {
+    MakeIndexPhoto(id, output, photoPath);
+    return;
   }
+  SetStatus(kSavingWebpage);
+  const std::string path = project_.HtmlFileName(id);
+  MakePage(id, path, kWebTemplateFolder + output.htmlTransform,
+           [this, id, path, output, photoPath](bool made) {
+             if (made) {
+               if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
+             }
+             MakeIndexPhoto(id, output, photoPath);
+           });
+}
 
-  if (Movie* movie = project_.MovieById(id)) {
+void WorkflowController::MakePage(int32_t movieId, const std::string& path,
+                                  const std::string& stylesheet, std::function<void(bool)> then) {
+  std::optional<std::string> xml = pages_.MovieData(project_, movieId, path);
+  if (!xml) {
+    then(false);
+    return;
+  }
+  writer_->Run(
+      [this, movieId, path, stylesheet, xml = std::move(*xml), then = std::move(then)]() mutable {
+        // On the writer's thread; the outcome is reported on the owner's.
+        PageFailure failure;
+        const bool made = pages_.MakePage(path, stylesheet, xml, &failure);
+        // The page refers to its companion files next to itself.
+        if (made) pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
+        PostToOwner(movieId, [this, made, failure = std::move(failure), then = std::move(then)] {
+          if (!made) pages_.Report(project_, failure);
+          then(made);
+        });
+      });
+}
+
+void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& output,
+                                        const std::string& photoPath) {
+  if (photoPath.empty()) {
+    FinishOutputs(movieId);
+    return;
+  }
+  SetStatus(kSavingIndexPhoto);
+  const CaptureSettings& capture = project_.Capture();
+  const ClientSize client = port_.MainWindowClientSize();
+  int width = capture.contactsheetminwidth;
+  int height = capture.contactsheetminheight;
+  if (client.width != 0 && width >= client.width) width = client.width;
+  if (client.height != 0 && height >= client.height) height = client.height;
+  const int quality = capture.jpegquality;
+  const std::string page = renderer_->NextPage();
+  MakePage(movieId, page, "templates/index/" + output.indexphotoTransform, [=, this](bool made) {
+    renderer_->PageGenerated(movieId, made, page, photoPath, width, height, quality);
+    FinishOutputs(movieId);
+  });
+}
+
+void WorkflowController::FinishOutputs(int32_t movieId) {
+  outputsPending_ = false;
+  if (Movie* movie = project_.MovieById(movieId)) {
     // A movie stays failed when its index photo failed already.
     if (movie->status != kMovieFailed) movie->status = kMovieDone;
     port_.MovieFinished(*movie);
-    port_.RemoveFromSelection(id);
+    port_.RemoveFromSelection(movieId);
   }
   photoReportHeld_ = false;
   if (heldPhotoReport_) {
@@ -489,6 +534,7 @@ void WorkflowController::MakeOutputs() {
     heldPhotoReport_.reset();
     OnIndexPhotoFinished(held.movieId, held.written);
   }
+  ScheduleIdle();
 }
 
 void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
@@ -522,7 +568,7 @@ void WorkflowController::OnIdle() {
   }
   StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
   port_.EnableCommands(GetCommandStates());
-  if (continueWithNext_ && !IndexPhotoPending() && engine_.GetState() == CaptureState::idle) {
+  if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
     if (!endRunRequested_) {
       SetStatus(kReady);
       if (StartNextMovie() == kNoneWaiting) port_.ShowHelpPage(kCompletedPage, HelpMode::notice);
@@ -534,7 +580,7 @@ void WorkflowController::OnIdle() {
 }
 
 void WorkflowController::CheckRunFinished() {
-  if (!runActive_ || continueWithNext_ || IndexPhotoPending() ||
+  if (!runActive_ || continueWithNext_ || OutputsPending() ||
       engine_.GetState() != CaptureState::idle)
     return;
   runActive_ = false;

@@ -34,6 +34,7 @@ class CaptureEventSink;
 class IndexPhotoGenerator;
 class PageGeneration;
 class WorkflowEvent;
+struct OutputSettings;
 
 class WorkflowController {
  public:
@@ -123,6 +124,16 @@ class WorkflowController {
   void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
+  // Makes the page of the movie on the writer's thread; then, on the
+  // owner's, reports a failure and calls then with whether it was made.
+  void MakePage(int32_t movieId, const std::string& path, const std::string& stylesheet,
+                std::function<void(bool)> then);
+  void MakeIndexPhoto(int32_t movieId, const OutputSettings& output, const std::string& photoPath);
+  void FinishOutputs(int32_t movieId);
+  // While the pages are made or the index photo is drawn.
+  bool OutputsPending() const;
+  // Posts the owner's part of the writer's work to the owner's thread.
+  void PostToOwner(int32_t movieId, std::function<void()> call);
   void OnIndexPhotoFinished(int32_t movieId, bool written);
   void ScheduleIdle();
   void CheckRunFinished();
@@ -153,6 +164,7 @@ class WorkflowController {
     int32_t movieId;
     bool written;
   };
+  bool outputsPending_ = false;  // the movie's pages are with the writer
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;

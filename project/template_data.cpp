@@ -254,12 +254,18 @@ bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner
                    const std::function<void()>& beforeReport) {
   const int error = WriteOutputFile(path, bytes);
   if (error == 0) return true;
-  if (beforeReport) beforeReport();
-  char text[256];
-  std::snprintf(text, sizeof text, "Failed to open html file (%s) for writing, error : %d",
-                path.c_str(), error);
-  ShowMessage("Error", text, MessageIcon::error, owner);
+  ReportHtmlWriteFailure(HtmlWriteFailureText(path, error), owner, beforeReport);
   return false;
+}
+
+std::string HtmlWriteFailureText(const std::string& path, int error) {
+  return "Failed to open html file (" + path + ") for writing, error : " + std::to_string(error);
+}
+
+void ReportHtmlWriteFailure(const std::string& text, MessageOwner owner,
+                            const std::function<void()>& beforeReport) {
+  if (beforeReport) beforeReport();
+  ShowMessage("Error", text, MessageIcon::error, owner);
 }
 
 }  // namespace ombrelo

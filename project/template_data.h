@@ -71,4 +71,11 @@ int WriteOutputFile(const std::string& path, std::string_view bytes);
 bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
                    const std::function<void()>& beforeReport = {});
 
+// The two halves of WriteHtmlFile's report, for a page written on another
+// thread: the text for the path and error number, and the report itself
+// (beforeReport first, then the message box).
+std::string HtmlWriteFailureText(const std::string& path, int error);
+void ReportHtmlWriteFailure(const std::string& text, MessageOwner owner,
+                            const std::function<void()>& beforeReport = {});
+
 }  // namespace ombrelo

@@ -106,6 +106,7 @@ bool HtmlRenderer::NavigationFailed() const { return sink_ && sink_->NavigationF
 
 void HtmlRenderer::Navigate(const std::string& url, const std::string& outputPath, int quality) {
   errorText_.clear();
+  memoryMessage_.clear();
   outputPath_ = outputPath;
   quality_ = quality;
   url_ = url;
@@ -138,6 +139,19 @@ bool HtmlRenderer::IsReady() {
 
 void HtmlRenderer::Capture() {
   if (!IsReady()) return;
+  Draw();
+  ShowMessages();
+}
+
+void HtmlRenderer::StopLoading() { view_->Stop(); }
+
+void HtmlRenderer::ShowMessages() {
+  if (memoryMessage_.empty()) return;
+  ShowOutOfMemory(memoryMessage_);
+  memoryMessage_.clear();
+}
+
+void HtmlRenderer::Draw() {
   HtmlView& view = *view_;
 
   const std::string scroll = view.BodyAttribute("scroll");
@@ -224,7 +238,7 @@ void HtmlRenderer::DrawPage(int pageWidth, int pageHeight) {
 void HtmlRenderer::OutOfMemory(int width, int height) {
   const std::string text =
       Format("Fatal error. We are out of memory. Failed to create a %dx%d image", width, height);
-  ShowOutOfMemory(text);
+  memoryMessage_ = text;
   // The movie learns of it too: no index photo was written.
   errorText_ += text + "\n";
 }

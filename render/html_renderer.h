@@ -52,6 +52,17 @@ class HtmlRenderer {
   // a message box). Does nothing when the page is not ready.
   void Capture();
 
+  // Capture in two halves, for drawing on another thread. StopLoading (on
+  // the view's thread, once IsReady) ends the downloads still running, so
+  // that nothing posted to that thread touches the page any more. Draw then
+  // draws and saves without asking IsReady and without showing anything; it
+  // may run on any thread while no other call reaches the renderer or its
+  // view. ShowMessages (on the view's thread, afterwards) shows the message
+  // box Draw left.
+  void StopLoading();
+  void Draw();
+  void ShowMessages();
+
   // The largest side of a JPEG file.
   static constexpr int kMaxJpegSide = 65500;
   // The most a page is reduced to fit.
@@ -90,6 +101,7 @@ class HtmlRenderer {
   int quality_ = 0;
   std::string url_;
   std::string errorText_;
+  std::string memoryMessage_;  // the out-of-memory text Draw left for ShowMessages
   uint64_t navigationStart_ = 0;
   int width_;
   int height_;

@@ -94,6 +94,11 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
+
+  void Stop() {
+    StopDownloads();
+    ++generation_;
+  }
   const std::string& Location() const { return location_; }
   bool HasDocument() const { return document_ != nullptr; }
 
@@ -313,6 +318,7 @@ HtmlView::~HtmlView() = default;
 void HtmlView::SetListener(HtmlViewListener* listener) { impl_->listener = listener; }
 void HtmlView::Navigate(const std::string& url) { impl_->Navigate(url); }
 bool HtmlView::Busy() const { return impl_->Busy(); }
+void HtmlView::Stop() { impl_->Stop(); }
 std::string HtmlView::LocationUrl() const { return impl_->Location(); }
 std::string HtmlView::Title() const { return impl_->Caption(); }
 bool HtmlView::HasDocument() const { return impl_->HasDocument(); }

@@ -93,6 +93,10 @@ class HtmlView {
 
   // True while a navigation or one of its downloads has not finished.
   bool Busy() const;
+  // Stops the loading in progress, as a browser's stop button does: every
+  // download begun and not finished gets its DownloadComplete, and the
+  // steps still posted for it do nothing. The page keeps what it has.
+  void Stop();
 
   // The URL of the page now shown ("about:blank" at first), fully escaped,
   // e.g. "file:///tmp/ombrelo/tmphtmltoimage1.html".

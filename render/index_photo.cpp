@@ -1,5 +1,9 @@
 #include "render/index_photo.h"
 
+#include <pthread.h>
+
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -8,6 +12,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/thread_handoff.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
@@ -29,7 +34,29 @@ std::string WithPath(const char* text, const std::string& path) {
   return result;
 }
 
+// The drawing thread's report that the movie's photo has been drawn.
+class DrawnEvent : public QEvent {
+ public:
+  explicit DrawnEvent(int32_t id) : QEvent(QEvent::User), movieId(id) {}
+  const int32_t movieId;
+};
+
 }  // namespace
+
+// Lives on the owner's thread and passes the drawing thread's report on.
+class IndexPhotoGenerator::Receiver : public QObject {
+ public:
+  explicit Receiver(IndexPhotoGenerator& owner) : owner_(owner) {}
+
+ protected:
+  void customEvent(QEvent* event) override {
+    Received(event);
+    if (auto* drawn = dynamic_cast<DrawnEvent*>(event)) owner_.Drawn(drawn->movieId);
+  }
+
+ private:
+  IndexPhotoGenerator& owner_;
+};
 
 ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
     : project_(project), pages_(pages) {}
@@ -64,27 +91,43 @@ IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks,
     : host_(host),
       ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)),
       giveUpMs_(giveUpMs),
-      deadline_(std::make_unique<QTimer>()) {
+      deadline_(std::make_unique<QTimer>()),
+      receiver_(std::make_unique<Receiver>(*this)) {
   deadline_->setSingleShot(true);
   QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
 }
 
-IndexPhotoGenerator::~IndexPhotoGenerator() = default;
+IndexPhotoGenerator::~IndexPhotoGenerator() {
+  // The drawing in hand ends first; its report dies with the receiver.
+  if (drawer_.joinable()) drawer_.join();
+}
 
 void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPath, int width,
                                    int height, int quality, const std::string& indexTemplate) {
   if (outputPath.empty()) return;
-  const std::string page = NextTemporaryPageName(host_.TemporaryFolder());
+  const std::string page = NextPage();
   const std::string stylesheet = "templates/index/" + indexTemplate;
-  if (!host_.GeneratePage(movieId, page, stylesheet)) {
+  const bool generated = host_.GeneratePage(movieId, page, stylesheet);
+  // The companion files go next to the page that refers to them.
+  if (generated) host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+  PageGenerated(movieId, generated, page, outputPath, width, height, quality);
+}
+
+std::string IndexPhotoGenerator::NextPage() {
+  return NextTemporaryPageName(host_.TemporaryFolder());
+}
+
+void IndexPhotoGenerator::PageGenerated(int32_t movieId, bool generated, const std::string& page,
+                                        const std::string& outputPath, int width, int height,
+                                        int quality) {
+  if (outputPath.empty()) return;
+  if (!generated) {
     DebugOutput("Failed to generate html\n");
     // No photo will come of it: the movie must not look as if it had one.
     host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));
     host_.IndexPhotoFinished(movieId, false);
     return;
   }
-  // The companion files go next to the page that refers to them.
-  host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
   RenderPage(movieId, page, outputPath, width, height, quality);
 }
 
@@ -115,7 +158,7 @@ void IndexPhotoGenerator::Start(const Request& request) {
 }
 
 void IndexPhotoGenerator::Poll() {
-  if (!current_) return;
+  if (!current_ || drawing_) return;
   HtmlRenderer& renderer = *current_;
 
   if (renderer.NavigationFailed()) {
@@ -124,10 +167,7 @@ void IndexPhotoGenerator::Poll() {
     return;
   }
   if (renderer.IsReady()) {
-    renderer.Capture();
-    const bool written = renderer.ErrorText().empty();
-    if (!written) host_.SetMovieError(pending_.movieId, renderer.ErrorText());
-    Finish(written);
+    StartDrawing();
     return;
   }
   if (ticks_() - renderer.NavigationStart() > giveUpMs_) {
@@ -137,6 +177,32 @@ void IndexPhotoGenerator::Poll() {
     return;
   }
   WaitForDeadline(renderer);
+}
+
+void IndexPhotoGenerator::StartDrawing() {
+  deadline_->stop();
+  current_->StopLoading();
+  drawing_ = true;
+  if (drawer_.joinable()) drawer_.join();
+  drawer_ =
+      std::thread([renderer = current_, movieId = pending_.movieId, receiver = receiver_.get()] {
+        pthread_setname_np(pthread_self(), "index photo");
+        renderer->Draw();
+        auto event = std::make_unique<DrawnEvent>(movieId);
+        HandOff(event.get());
+        QCoreApplication::postEvent(receiver, event.release());
+      });
+}
+
+void IndexPhotoGenerator::Drawn(int32_t movieId) {
+  drawer_.join();
+  drawing_ = false;
+  if (!current_ || movieId != pending_.movieId) return;
+  HtmlRenderer& renderer = *current_;
+  renderer.ShowMessages();
+  const bool written = renderer.ErrorText().empty();
+  if (!written) host_.SetMovieError(movieId, renderer.ErrorText());
+  Finish(written);
 }
 
 void IndexPhotoGenerator::WaitForDeadline(const HtmlRenderer& renderer) {

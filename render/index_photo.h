@@ -8,8 +8,11 @@
 // calls Poll() when the poll comes back, and Poll() either finishes the
 // photo or waits: the next poll is asked for when the page has loaded (the
 // view's notice) or when a time limit falls due (a timer), and the event
-// loop sleeps in between. While a photo is pending (Pending()), the
-// workflow does not start the next movie.
+// loop sleeps in between. Once the page is ready it is drawn and encoded
+// on a thread of the generator's own, so that the owner's event loop stays
+// free; the result is posted back to the owner's thread, which then
+// finishes the photo. While a photo is pending (Pending(), drawing
+// included), the workflow does not start the next movie.
 //
 // Only one page is rendered at a time. A photo asked for while another is
 // pending has its page generated at once and is rendered when the pending
@@ -18,6 +21,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/sync.h"
 
@@ -114,6 +118,15 @@ class IndexPhotoGenerator {
   void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
                 const std::string& indexTemplate);
 
+  // Generate in steps, for an owner that writes the page off its thread:
+  // the name of the next temporary page, and the outcome of writing it
+  // (and copying the template's companion folder next to it). A page that
+  // was written is rendered as Generate does; one that was not fails the
+  // photo the same way.
+  std::string NextPage();
+  void PageGenerated(int32_t movieId, bool generated, const std::string& page,
+                     const std::string& outputPath, int width, int height, int quality);
+
   // Renders a page that has been written already (the review window's
   // regeneration) into outputPath for the movie, through the same renderer
   // and queue as Generate; the page is deleted when it has been drawn.
@@ -121,12 +134,15 @@ class IndexPhotoGenerator {
   void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
                   int width, int height, int quality);
 
-  // The poll: finishes the pending photo when its page is ready, else asks
-  // for the next poll. Does nothing when no photo is pending.
+  // The poll: starts drawing the pending photo when its page is ready (it
+  // is finished when the drawing comes back), else asks for the next poll.
+  // Does nothing when no photo is pending or it is being drawn.
   void Poll();
 
   // True while a photo is pending (the "current renderer" is set).
   bool Pending() const { return current_ != nullptr; }
+  // True while the pending photo is being drawn on the generator's thread.
+  bool Drawing() const { return drawing_; }
   // The renderer, once the first photo has created it.
   HtmlRenderer* Renderer() const { return renderer_.get(); }
 
@@ -141,6 +157,10 @@ class IndexPhotoGenerator {
   };
 
   void Start(const Request& request);
+  // Hands the ready page to the drawing thread.
+  void StartDrawing();
+  // On the owner's thread: the drawing of the movie's photo has ended.
+  void Drawn(int32_t movieId);
   void Finish(bool written);
   // Asks for a poll when the next time limit of the pending page falls due.
   void WaitForDeadline(const HtmlRenderer& renderer);
@@ -148,11 +168,16 @@ class IndexPhotoGenerator {
   IndexPhotoHost& host_;
   TickSource ticks_;
   uint64_t giveUpMs_;
-  std::unique_ptr<QTimer> deadline_;  // single shot: the next time limit
+  class Receiver;
+  std::unique_ptr<QTimer> deadline_;    // single shot: the next time limit
+  std::unique_ptr<Receiver> receiver_;  // where the drawing thread's report goes
   std::unique_ptr<HtmlRenderer> renderer_;
   HtmlRenderer* current_ = nullptr;  // set while a photo is pending
   Request pending_;                  // the photo being rendered
   std::deque<Request> waiting_;      // photos whose pages wait for the renderer
+  // While the renderer draws on drawer_, only that thread touches it.
+  bool drawing_ = false;
+  std::thread drawer_;
 };
 
 }  // namespace ombrelo

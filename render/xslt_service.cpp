@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 
@@ -237,8 +238,8 @@ Stylesheet LoadStylesheet(const std::string& path) {
   return style;
 }
 
-bool TransformUnguarded(std::string* result, const std::string& xml,
-                        const std::string& stylesheet) {
+bool TransformUnguarded(std::string* result, const std::string& xml, const std::string& stylesheet,
+                        PageFailure* failure) {
   xsltSecurityPrefsPtr prefs = SecurityPrefs();
   LibraryErrors errors;
 
@@ -246,16 +247,16 @@ bool TransformUnguarded(std::string* result, const std::string& xml,
   ParseError parseError;
   if (LoadXml(xml, &doc, &parseError) == XmlLoad::kCallFailed) {
     errors.Flush();
-    ShowMessage("Error", "Failed to load xml document for html generation", MessageIcon::none,
-                MessageOwner::none);
+    *failure = {PageFailure::Kind::dataNotLoaded,
+                "Failed to load xml document for html generation"};
     return false;
   }
 
   Stylesheet style = LoadStylesheet(ApplicationDataFolder() + stylesheet);
   if (!style) {
     errors.Flush();
-    ShowMessage("Error", "Failed to load xslt document for html generation", MessageIcon::none,
-                MessageOwner::none);
+    *failure = {PageFailure::Kind::stylesheetNotLoaded,
+                "Failed to load xslt document for html generation"};
     return false;
   }
 
@@ -290,6 +291,7 @@ bool TransformUnguarded(std::string* result, const std::string& xml,
     } else {
       DebugOutput("Error durint xslt transform\n");
     }
+    *failure = {PageFailure::Kind::transformFailed, ""};
     return false;
   }
   if (text && length > 0) {
@@ -332,38 +334,88 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
   return ok;
 }
 
+// The message box of a failure that shows one; the stop action runs first
+// for a file that could not be written.
+void ShowFailure(const PageFailure& failure, MessageOwner owner,
+                 const std::function<void()>& beforeReport) {
+  switch (failure.kind) {
+    case PageFailure::Kind::dataNotLoaded:
+    case PageFailure::Kind::stylesheetNotLoaded:
+      ShowMessage("Error", failure.text, MessageIcon::none, MessageOwner::none);
+      break;
+    case PageFailure::Kind::notWritten:
+      ReportHtmlWriteFailure(failure.text, owner, beforeReport);
+      break;
+    case PageFailure::Kind::none:
+    case PageFailure::Kind::transformFailed:
+      break;
+  }
+}
+
 }  // namespace
 
-bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
+bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
+                      PageFailure* failure) {
+  static std::mutex oneAtATime;
+  const std::lock_guard<std::mutex> lock(oneAtATime);
+  *failure = {};
   try {
-    return TransformUnguarded(result, xml, stylesheet);
+    return TransformUnguarded(result, xml, stylesheet, failure);
   } catch (const std::exception&) {
     DebugOutput("Exception during html generation\n");
+    *failure = {PageFailure::Kind::transformFailed, ""};
     return false;
   }
+}
+
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
+  PageFailure failure;
+  const bool ok = TransformQuietly(result, xml, stylesheet, &failure);
+  ShowFailure(failure, MessageOwner::none, {});
+  return ok;
 }
 
 XsltService::XsltService(const CProject& project, std::function<void()> stopIndexing)
     : project_(project), stopIndexing_(std::move(stopIndexing)) {}
 
-bool XsltService::WritePage(const std::string& outputPath, const std::string& stylesheet,
-                            const std::string& xml, const PageWriteFailure& failure) const {
+bool XsltService::MakePage(const std::string& outputPath, const std::string& stylesheet,
+                           const std::string& xml, PageFailure* failure) {
   const std::string folder = paths::FolderOf(outputPath);
   if (!folder.empty()) paths::CreateFolders(folder);
 
   std::string page;
-  if (!Transform(&page, xml, stylesheet)) return false;
+  if (!TransformQuietly(&page, xml, stylesheet, failure)) return false;
 
-  return WriteHtmlFile(outputPath, page, failure.owner,
-                       failure.stopIndexing ? stopIndexing_ : std::function<void()>());
+  const int error = WriteOutputFile(outputPath, page);
+  if (error == 0) return true;
+  *failure = {PageFailure::Kind::notWritten, HtmlWriteFailureText(outputPath, error)};
+  return false;
+}
+
+void XsltService::Report(const PageFailure& failure, const PageWriteFailure& how) const {
+  ShowFailure(failure, how.owner, how.stopIndexing ? stopIndexing_ : std::function<void()>());
+}
+
+bool XsltService::WritePage(const std::string& outputPath, const std::string& stylesheet,
+                            const std::string& xml, const PageWriteFailure& failure) const {
+  PageFailure why;
+  const bool ok = MakePage(outputPath, stylesheet, xml, &why);
+  Report(why, failure);
+  return ok;
+}
+
+std::optional<std::string> XsltService::MovieData(const std::string& outputPath,
+                                                  int32_t movieId) const {
+  const Movie* movie = project_.FindMovie(movieId);
+  if (!movie) return std::nullopt;
+  return MovieDocument(*movie, outputPath, project_.Output().EffectiveImageScale());
 }
 
 bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
                                        int32_t movieId, const PageWriteFailure& failure) const {
-  const Movie* movie = project_.FindMovie(movieId);
-  if (!movie) return false;
-  const std::string xml = MovieDocument(*movie, outputPath, project_.Output().EffectiveImageScale());
-  return WritePage(outputPath, stylesheet, xml, failure);
+  const std::optional<std::string> xml = MovieData(outputPath, movieId);
+  if (!xml) return false;
+  return WritePage(outputPath, stylesheet, *xml, failure);
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {

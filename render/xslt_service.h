@@ -8,6 +8,7 @@
 // without the right to write files, create folders or use the network.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "project/message_port.h"
@@ -28,6 +29,27 @@ namespace ombrelo {
 //   "Error durint xslt transform\n"
 //   "Exception during html generation\n"
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
+
+// Why a page was not made. text is the message box's (caption "Error"); a
+// transformation that failed has its details in the debug output and shows
+// nothing.
+struct PageFailure {
+  enum class Kind {
+    none,
+    dataNotLoaded,        // the XML text could not be loaded (no owner, no icon)
+    stylesheetNotLoaded,  // the stylesheet could not be loaded (no owner, no icon)
+    transformFailed,      // debug output only
+    notWritten,           // the file could not be written (error icon)
+  };
+  Kind kind = Kind::none;
+  std::string text;
+};
+
+// Transform without message boxes, for any thread: the failure, if any, goes
+// to failure instead. Transformations run one at a time in the process (the
+// libraries' error handlers are process-wide).
+bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
+                      PageFailure* failure);
 
 class CProject;
 
@@ -62,6 +84,19 @@ class XsltService {
   // says).
   bool WritePage(const std::string& outputPath, const std::string& stylesheet,
                  const std::string& xml, const PageWriteFailure& failure = {}) const;
+
+  // WritePage in two halves, for writing on another thread.
+  // The template data of the movie for a page at outputPath; nothing for an
+  // unknown id. On the project's thread.
+  std::optional<std::string> MovieData(const std::string& outputPath, int32_t movieId) const;
+  // Makes the page as WritePage does, but shows nothing and stops nothing:
+  // the failure goes to failure. Any thread.
+  static bool MakePage(const std::string& outputPath, const std::string& stylesheet,
+                       const std::string& xml, PageFailure* failure);
+  // Shows a failure of MakePage as WritePage would have, with the stop
+  // action first for a file that could not be written (unless how says
+  // otherwise). On the owner's thread.
+  void Report(const PageFailure& failure, const PageWriteFailure& how = {}) const;
 
  private:
   const CProject& project_;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QThread>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -328,6 +330,47 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(movie.images[firstCapture].frame, 0u);
   EXPECT_EQ(movie.images.back().frame, 495u);
   EXPECT_TRUE(FileExists(movie.indexphoto));
+}
+
+TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPlace) {
+  // The messages go into the port's log, so that their place among the
+  // other reports shows.
+  class OwnerMessages : public testing::RecordingMessagePort {
+   public:
+    explicit OwnerMessages(RecordingPort& port) : port_(port) {}
+    void ShowMessage(const Message& message) override {
+      RecordingMessagePort::ShowMessage(message);
+      if (QThread::currentThread() != QCoreApplication::instance()->thread()) offThread = true;
+      port_.log.push_back("message: " + message.text);
+    }
+    bool offThread = false;
+
+   private:
+    RecordingPort& port_;
+  } messages(port_);
+  const std::string video = TestVideos::Get().Make("nohtml.mp4");
+  const int32_t id = Add(video);
+  const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
+  // The first movie's web page is a folder.
+  const std::string page = project_->HtmlFileName(id);
+  std::filesystem::create_directories(page);
+
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text,
+            "Failed to open html file (" + page + ") for writing, error : 21");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::error);
+  EXPECT_FALSE(messages.offThread);
+  const int shown = port_.Find("message: " + messages.shown[0].text);
+  EXPECT_GT(shown, port_.Find("status: Saving webpage"));
+  EXPECT_LT(shown, port_.Find("status: Saving index photo"));
+  const int finished = port_.Find("finished: " + video);
+  EXPECT_LT(shown, finished);
+  EXPECT_GT(port_.Find("index photo: " + video), finished);
+  EXPECT_EQ(project_->FindMovie(id)->html, "");
+  EXPECT_TRUE(std::filesystem::exists(project_->FindMovie(id)->indexphoto));
+  EXPECT_EQ(project_->FindMovie(next)->status, kMovieDone);
 }
 
 TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {

@@ -4,9 +4,11 @@
 // generated pictures with known colours.
 #include <QColor>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
 #include <QPainter>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -15,12 +17,17 @@
 
 namespace ombrelo::testing {
 
-// Runs the event loop until done() holds or maxRounds rounds have passed.
-// Returns done().
-inline bool PumpEventsUntil(const std::function<bool()>& done, int maxRounds = 10000) {
-  for (int i = 0; i < maxRounds && !done(); ++i) {
+// Runs the event loop until done() holds or 10 s have passed, sleeping
+// while no event comes (work on other threads posts its results). Returns
+// done().
+inline bool PumpEventsUntil(const std::function<bool()>& done) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  QTimer wake;  // looks at done() now and then even when nothing is posted
+  wake.start(5);
+  while (!done() && elapsed.elapsed() < 10000) {
     QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   return done();
 }

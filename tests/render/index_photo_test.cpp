@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <ctime>
@@ -66,10 +68,13 @@ class TestHost : public IndexPhotoHost {
   }
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     finished.emplace_back(movieId, written);
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+      reportedOffThread = true;
   }
 
   IndexPhotoGenerator* generator = nullptr;
   bool postToEventLoop = true;
+  bool reportedOffThread = false;
   std::function<bool(const std::string& page)> writePage;
   std::vector<int32_t> generatedFor;
   std::vector<std::string> pages;
@@ -298,6 +303,47 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   EXPECT_EQ(photo.size(), QSize(320, 256));
   EXPECT_TRUE(Near(photo.pixel(100, 100), Qt::green, 16));
   EXPECT_TRUE(FileExists(first));
+}
+
+TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt) {
+  EnsureGuiApplication();
+  TempFolder temp("indexphoto-drawing");
+  TestHost host(temp.Path());
+  host.postToEventLoop = false;  // the polls are made by hand
+  host.writePage = [](const std::string& page) {
+    return WriteFileBytes(page, "<html><body style=\"background:#0000ff\"></body></html>");
+  };
+  const std::string first = temp / "first.jpg";
+  const std::string second = temp / "second.jpg";
+  {
+    IndexPhotoGenerator generator(host);
+    host.generator = &generator;
+    const auto pageReady = [&] { return generator.Renderer()->IsReady(); };
+    generator.Generate(3, first, 320, 256, 85, "index_transform.xslt");
+    generator.Generate(4, second, 320, 256, 85, "index_transform.xslt");
+    ASSERT_TRUE(PumpEventsUntil(pageReady));
+    generator.Poll();
+    EXPECT_TRUE(generator.Drawing());
+    // A poll that comes while the page is drawn leaves the drawing alone.
+    generator.Poll();
+    ASSERT_TRUE(PumpEventsUntil([&] { return host.finished.size() == 1; }));
+    EXPECT_EQ(host.finished[0], std::make_pair(int32_t{3}, true));
+    EXPECT_FALSE(host.reportedOffThread);
+    QImage photo;
+    ASSERT_TRUE(photo.load(QString::fromStdString(first), "JPEG"));
+    EXPECT_TRUE(Near(photo.pixel(10, 10), Qt::blue, 16));
+
+    // The generator goes away while the second photo is drawn: the drawing
+    // is let finish and its result dropped with the generator.
+    ASSERT_TRUE(generator.Pending());
+    ASSERT_TRUE(PumpEventsUntil(pageReady));
+    generator.Poll();
+    EXPECT_TRUE(generator.Drawing());
+  }
+  testing::PumpEvents();
+  EXPECT_EQ(host.finished.size(), 1u);
+  QImage photo;
+  EXPECT_TRUE(photo.load(QString::fromStdString(second), "JPEG"));
 }
 
 TEST_F(IndexPhotoTest, FailuresAreGivenToTheMovie) {
