@@ -271,7 +271,8 @@ void SettingsPage::UpdateEnabled() {
 }
 
 void SettingsPage::OnEnabledClicked(Output output, bool on) {
-  (project_.*kOutputSetters[output].enabled)(on);
+  const auto setEnabled = kOutputSetters[output].enabled;
+  (project_.*setEnabled)(on);
   // The images rule applies at once.
   if (output == kImages)
     LoadControls();
@@ -280,20 +281,27 @@ void SettingsPage::OnEnabledClicked(Output output, bool on) {
 }
 
 void SettingsPage::OnUseFolder(Output output, bool useFolder) {
-  (project_.*kOutputSetters[output].useFolder)(useFolder);
+  const auto setUseFolder = kOutputSetters[output].useFolder;
+  (project_.*setUseFolder)(useFolder);
   UpdateEnabled();
 }
 
 void SettingsPage::Browse(Output output) {
   const QString folder = chooseFolder_(window(), tr(BrowseTitle(output)));
   if (folder.isEmpty()) return;
-  (project_.*kOutputSetters[output].folder)(folder.toStdString());
+  const auto setFolder = kOutputSetters[output].folder;
+  (project_.*setFolder)(folder.toStdString());
   LoadControls();
 }
 
 void SettingsPage::StoreControls() {
-  for (int output = 0; output < 4; ++output)
-    (project_.*kOutputSetters[output].folder)(outputs_[output].folder->text().toStdString());
+  // Each setter is taken into a local before the call: GCC 12 with the
+  // undefined-behaviour sanitizer miscompiles an indexed member-function
+  // pointer called in one expression.
+  for (int output = 0; output < 4; ++output) {
+    const auto setFolder = kOutputSetters[output].folder;
+    (project_.*setFolder)(outputs_[output].folder->text().toStdString());
+  }
 
   CaptureSettings& capture = project_.Capture();
   const auto store = [](const QLineEdit* edit, NumericSetting setting, double& field) {

@@ -88,6 +88,11 @@ class CrashWay : public ::testing::TestWithParam<Way> {};
 
 TEST_P(CrashWay, LeavesProjectLogAndDumpAndEndsWithItsSignal) {
   const Way& way = GetParam();
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's allocator replaces the C library's, whose lock this way
+  // holds while it crashes.
+  if (std::string(way.name) == "heap-lock") GTEST_SKIP() << "the C library's allocator is not in use";
+#endif
   TempFolder folder("crash");
   pid_t pid = 0;
   const int status = RunCrashChild(way.name, folder.Path(), pid);
