@@ -326,7 +326,11 @@ int PrepareWorker(const Options& options, CProject& project) {
     const std::string text = fault;
     const size_t colon = text.find(':');
     if (colon != std::string::npos && text.substr(colon + 1) == title) {
-      ::raise(std::atoi(text.substr(0, colon).c_str()));
+      // The signal's own action, not a handler's (a sanitizer's, say), so the
+      // worker dies of it as a crashing one does.
+      const int signal = std::atoi(text.substr(0, colon).c_str());
+      if (signal != SIGSTOP) ::signal(signal, SIG_DFL);
+      ::raise(signal);
     }
   }
   return kExitDone;
