@@ -4,7 +4,8 @@
 // For every file of a generated corpus it measures, each in a child process
 // of its own (so that CPU time and peak memory belong to that method alone):
 //   ombrelo      the capture engine on the FFmpeg pipeline, every taken frame
-//                written as a quality-85 JPEG by the owner's thread;
+//                written as a quality-85 JPEG by a writer thread (as in the
+//                programs, the owner's thread stays free for seeks);
 //   baseline     the least work for the same frames: seek to the key frame
 //                before each sample, decode to it, convert it, write the JPEG;
 //   ffmpeg-cli   one "ffmpeg -ss T -i FILE -frames:v 1" per thumbnail;
@@ -14,7 +15,8 @@
 // Every JPEG is read back for the frame number it shows ("frame err" is the
 // largest distance from the scheduled frame).
 //
-// usage: ombrelo-capture-bench [--corpus DIR] [--runs N] [--quick]
+// usage: ombrelo-capture-bench [--corpus DIR] [--runs N] [--quick] [--dense] [--file TEXT]
+// (--dense: only the sample every 2 s; --file: only files whose name has TEXT)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -28,10 +30,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/capture_engine.h"
@@ -205,6 +212,26 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
   }
   const BitmapInfoHeader format = engine.GetVideoFormat();
   r.frameDuration = engine.GetSchedule().frameDuration;
+
+  // As in the programs, a writer thread writes each frame and only then lets
+  // the next one through, while the owner's thread answers seeks at once.
+  std::mutex writerMutex;
+  std::condition_variable writerCv;
+  std::deque<std::pair<std::string, std::vector<uint8_t>>> jobs;
+  bool noMoreJobs = false;
+  std::thread writer([&] {
+    std::unique_lock<std::mutex> lock(writerMutex);
+    for (;;) {
+      writerCv.wait(lock, [&] { return noMoreJobs || !jobs.empty(); });
+      if (jobs.empty()) return;
+      auto job = std::move(jobs.front());
+      jobs.pop_front();
+      lock.unlock();
+      SaveBgr(job.first, format, job.second.data());
+      engine.FrameConsumed();
+      lock.lock();
+    }
+  });
   for (;;) {
     auto m = owner.Next(kCaptureHangLimit);
     if (!m) {
@@ -213,9 +240,10 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
     }
     if (m->kind == testing::CaptureOwner::Message::frame) {
       if (r.frames < kMaxChecked) r.sampleFrames[r.frames] = m->value;
-      SaveBgr(outPrefix + std::to_string(r.frames) + ".jpg", format, m->pixels.data());
+      std::lock_guard<std::mutex> lock(writerMutex);
+      jobs.emplace_back(outPrefix + std::to_string(r.frames) + ".jpg", std::move(m->pixels));
+      writerCv.notify_one();
       ++r.frames;
-      engine.FrameConsumed();
     } else if (m->kind == testing::CaptureOwner::Message::seek) {
       engine.SeekToFrame(m->value);
     } else if (m->kind == testing::CaptureOwner::Message::ended) {
@@ -223,6 +251,12 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
       break;
     }
   }
+  {
+    std::lock_guard<std::mutex> lock(writerMutex);
+    noMoreJobs = true;
+    writerCv.notify_one();
+  }
+  writer.join();
   engine.Close();
   r.decoded = counters->framesDecoded.load();
   r.converted = counters->framesConverted.load();
@@ -395,6 +429,8 @@ int main(int argc, char** argv) {
   std::string corpus = OMBRELO_BENCH_CORPUS;
   int runs = 3;
   bool quick = false;
+  bool denseOnly = false;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--corpus" && i + 1 < argc) {
@@ -403,8 +439,13 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--quick") {
       quick = true;
+    } else if (a == "--dense") {
+      denseOnly = true;
+    } else if (a == "--file" && i + 1 < argc) {
+      only = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--corpus DIR] [--runs N] [--quick]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--corpus DIR] [--runs N] [--quick] [--dense] [--file TEXT]\n",
+                   argv[0]);
       return 2;
     }
   }
@@ -440,6 +481,7 @@ int main(int argc, char** argv) {
 
   bool goalsMet = true;
   for (CorpusFile& file : Corpus(quick)) {
+    if (file.name.find(only) == std::string::npos) continue;
     const std::string path = corpus + file.name;
     if (!Exists(path)) {
       std::printf("making %s ...\n", file.name.c_str());
@@ -453,6 +495,7 @@ int main(int argc, char** argv) {
     }
     WarmCache(path);
     for (const Schedule& schedule : schedules) {
+      if (denseOnly && !schedule.dense) continue;
       const CaptureSettings& settings = schedule.settings;
       for (const char* method : {"ombrelo_", "baseline_", "cli_", "thumb_", "fps_"})
         RemoveJpegs(out + method);
