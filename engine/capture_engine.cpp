@@ -194,6 +194,7 @@ void CaptureEngine::TogglePause() {
       state_ = CaptureState::running;
     }
   }
+  WakeWorker();
   PublishState();
 }
 
@@ -228,6 +229,7 @@ void CaptureEngine::SeekToFrame(FrameNumber frame) {
     std::lock_guard<std::mutex> lock(commandMutex_);
     SeekToFrameLocked(frame);
   }
+  WakeWorker();  // the graph runs again: its end may come at once
   PublishState();
 }
 
@@ -316,9 +318,9 @@ HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const
   // also sees that its sample has not been handed over yet.
   sampleInCallback_ = true;
   struct Leave {
-    std::atomic<bool>& flag;
-    ~Leave() { flag = false; }
-  } leave{sampleInCallback_};
+    CaptureEngine& engine;
+    ~Leave() { engine.LeaveCallback(); }
+  } leave{*this};
   if (sample->IsPreroll()) return S_OK;
   const int64_t startTime = *start;
   const int64_t endTime = end ? *end : startTime;
@@ -397,11 +399,35 @@ void CaptureEngine::StartWorker() {
   workerThread_ = std::thread([this] { WorkerMain(); });
 }
 
-void CaptureEngine::WorkerIdle() {
-  // Gives the other threads time to change the state without spinning;
-  // Close cuts it short.
+uint64_t CaptureEngine::WorkerWakeups() {
+  std::lock_guard<std::mutex> lock(workerMutex_);
+  return workerWakeups_;
+}
+
+void CaptureEngine::WorkerIdle(uint64_t wakeupsSeen, bool untilCallbackLeft) {
+  // Gives the other threads time to change the state without spinning. It
+  // ends early on Close, when the graph runs again after a seek or a pause
+  // (a wake-up since wakeupsSeen), and at the end of a hand-over waited for.
   std::unique_lock<std::mutex> lock(workerMutex_);
-  workerCv_.wait_for(lock, std::chrono::milliseconds(20), [this] { return closing_.load(); });
+  workerAwaitsCallback_ = untilCallbackLeft;
+  workerCv_.wait_for(lock, std::chrono::milliseconds(20), [&] {
+    return closing_.load() || workerWakeups_ != wakeupsSeen ||
+           (untilCallbackLeft && !sampleInCallback_.load());
+  });
+  workerAwaitsCallback_ = false;
+}
+
+void CaptureEngine::WakeWorker() {
+  {
+    std::lock_guard<std::mutex> lock(workerMutex_);
+    ++workerWakeups_;
+  }
+  workerCv_.notify_all();
+}
+
+void CaptureEngine::LeaveCallback() {
+  sampleInCallback_ = false;
+  if (workerAwaitsCallback_.load()) WakeWorker();
 }
 
 void CaptureEngine::WorkerMain() {
@@ -412,6 +438,7 @@ void CaptureEngine::WorkerMain() {
   FrameNumber lastSeen = -1;
   for (;;) {
     if (closing_.load()) break;
+    const uint64_t wakeups = WorkerWakeups();
     int32_t eventCode = -1;
     const HResult hr = graph_->WaitForCompletion(waitMs, &eventCode);
     waitMs = kWorkerWaitMs;
@@ -456,11 +483,11 @@ void CaptureEngine::WorkerMain() {
         CaptureState expected = CaptureState::pausing;
         if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
       }
-      WorkerIdle();
+      WorkerIdle(wakeups, /*untilCallbackLeft=*/streamEnded && handingOver);
       continue;
     }
     if (handingOver) {
-      WorkerIdle();
+      WorkerIdle(wakeups, /*untilCallbackLeft=*/true);
       continue;
     }
     if (eventCode == EC_COMPLETE) {
@@ -472,7 +499,7 @@ void CaptureEngine::WorkerMain() {
       DebugOutput("Paused");
       break;
     }
-    WorkerIdle();
+    WorkerIdle(wakeups);
   }
   {
     std::lock_guard<std::mutex> lock(workerMutex_);

@@ -152,7 +152,10 @@ class CaptureEngine {
   void PublishState();
   void ReportEnded(bool completed);
   bool WaitGate(int64_t timeoutMs);
-  void WorkerIdle();
+  uint64_t WorkerWakeups();
+  void WorkerIdle(uint64_t wakeupsSeen, bool untilCallbackLeft = false);
+  void WakeWorker();
+  void LeaveCallback();
 
   CaptureEnvironment env_;
   mutable std::mutex settingsMutex_;
@@ -189,6 +192,9 @@ class CaptureEngine {
   // The streaming thread is inside OnSample: a frame it has taken may still
   // be on its way to the listener, so the worker reports no end yet.
   std::atomic<bool> sampleInCallback_{false};
+  // The worker waits for the streaming thread to leave OnSample: leaving
+  // wakes it.
+  std::atomic<bool> workerAwaitsCallback_{false};
   std::atomic<CaptureListener*> listener_{nullptr};
   AutoResetEvent updateEvent_;
 
@@ -197,6 +203,7 @@ class CaptureEngine {
   std::mutex workerMutex_;
   std::condition_variable workerCv_;
   bool workerRunning_ = false;  // guarded by workerMutex_; cleared by the worker
+  uint64_t workerWakeups_ = 0;  // guarded by workerMutex_; ends the worker's idle wait
 };
 
 }  // namespace ombrelo
