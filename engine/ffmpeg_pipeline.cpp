@@ -19,7 +19,9 @@
 #include "platform/debug_output.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/display.h>
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -163,6 +165,9 @@ class FfmpegPipeline final : public MediaPipeline {
 
   // Conversion, for FrameSample (streaming thread).
   const uint8_t* Convert(AVFrame* frame);
+  SwsContext* ConverterFor(const AVFrame* frame, int dstWidth, int dstHeight);
+  bool Scale(SwsContext* sws, AVFrame* frame, uint8_t* top, int dstWidth, int dstHeight,
+             ptrdiff_t stride);
   int32_t OutputSize() const { return static_cast<int32_t>(outStride_) * outHeight_; }
 
  private:
@@ -243,7 +248,14 @@ class FfmpegPipeline final : public MediaPipeline {
   int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
+  struct ConverterKey {
+    int srcWidth = 0, srcHeight = 0, format = -1, dstWidth = 0, dstHeight = 0;
+    int colorspace = -1, fullRange = -1;
+    bool operator==(const ConverterKey&) const = default;
+  };
   av::SwsPtr sws_;
+  ConverterKey swsKey_;
+  bool swsThreaded_ = false;
   std::vector<uint8_t> upright_;  // top-down BGR before rotation
   std::vector<uint8_t> output_;   // bottom-up BGR, rows padded to 4 bytes
 
@@ -934,41 +946,105 @@ void FfmpegPipeline::Deliver(AVFrame* frame, int64_t start, int64_t length, bool
   }
 }
 
+// The converter for frames like this one, made again only when their size,
+// format or colours change. It works in bands of rows on several threads
+// when it can, else on this one.
+SwsContext* FfmpegPipeline::ConverterFor(const AVFrame* frame, int dstWidth, int dstHeight) {
+  const AVPixelFormat source = static_cast<AVPixelFormat>(frame->format);
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(source);
+  const bool yuv = desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+  ConverterKey key;
+  key.srcWidth = frame->width;
+  key.srcHeight = frame->height;
+  key.format = frame->format;
+  key.dstWidth = dstWidth;
+  key.dstHeight = dstHeight;
+  if (yuv) {
+    key.colorspace = SwsColorSpace(frame->colorspace, frame->width, frame->height);
+    key.fullRange = frame->color_range == AVCOL_RANGE_JPEG || IsFullRangeFormat(source);
+  }
+  if (sws_ && key == swsKey_) return sws_.get();
+  sws_.reset();
+  swsKey_ = key;
+  const int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+  int threads = options_.convertThreads > 0 ? options_.convertThreads : av_cpu_count();
+  threads = std::clamp(threads, 1, 16);
+  if (threads > 1) {
+    av::SwsPtr sws(sws_alloc_context());
+    if (sws && av_opt_set_int(sws.get(), "srcw", frame->width, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "srch", frame->height, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "src_format", source, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "dstw", dstWidth, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "dsth", dstHeight, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "dst_format", AV_PIX_FMT_BGR24, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "sws_flags", flags, 0) >= 0 &&
+        av_opt_set_int(sws.get(), "threads", threads, 0) >= 0 &&
+        sws_init_context(sws.get(), nullptr, nullptr) >= 0) {
+      sws_ = std::move(sws);
+      swsThreaded_ = true;
+    }
+  }
+  if (!sws_) {
+    sws_.reset(sws_getContext(frame->width, frame->height, source, dstWidth, dstHeight,
+                              AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr));
+    swsThreaded_ = false;
+  }
+  if (!sws_) {
+    DebugOutputF("ffmpeg: cannot convert %s pictures\n", av_get_pix_fmt_name(source));
+    return nullptr;
+  }
+  if (yuv)
+    sws_setColorspaceDetails(sws_.get(), sws_getCoefficients(key.colorspace), key.fullRange,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+  return sws_.get();
+}
+
+void KeepBuffer(void*, uint8_t*) {}  // the pipeline's own buffer: nothing to free
+
+// Converts the frame into BGR rows starting at top, stride bytes apart (a
+// negative stride writes bottom-up).
+bool FfmpegPipeline::Scale(SwsContext* sws, AVFrame* frame, uint8_t* top, int dstWidth,
+                           int dstHeight, ptrdiff_t stride) {
+  if (!swsThreaded_) {
+    uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
+    int dstStride[4] = {static_cast<int>(stride), 0, 0, 0};
+    return sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) > 0;
+  }
+  // The banded conversion writes into a frame; this one lends it our rows.
+  av::FramePtr out(av_frame_alloc());
+  if (!out) return false;
+  out->width = dstWidth;
+  out->height = dstHeight;
+  out->format = AV_PIX_FMT_BGR24;
+  out->buf[0] = av_buffer_create(top, 1, &KeepBuffer, nullptr, 0);
+  if (!out->buf[0]) return false;
+  out->data[0] = top;
+  out->linesize[0] = static_cast<int>(stride);
+  const int error = sws_scale_frame(sws, out.get(), frame);
+  if (error < 0) {
+    DebugOutputF("ffmpeg: conversion failed: %s\n", ErrorText(error).c_str());
+    return false;
+  }
+  return true;
+}
+
 const uint8_t* FfmpegPipeline::Convert(AVFrame* frame) {
   if (outWidth_ <= 0 || outHeight_ <= 0) return nullptr;
   const int dstWidth = scaledWidth_;
   const int dstHeight = scaledHeight_;
-  const AVPixelFormat source = static_cast<AVPixelFormat>(frame->format);
-  int flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-  SwsContext* sws =
-      sws_getCachedContext(sws_.release(), frame->width, frame->height, source, dstWidth, dstHeight,
-                           AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr);
-  sws_.reset(sws);
-  if (!sws) {
-    DebugOutputF("ffmpeg: cannot convert %s pictures\n", av_get_pix_fmt_name(source));
-    return nullptr;
-  }
-  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(source);
-  if (desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
-    const int space = SwsColorSpace(frame->colorspace, frame->width, frame->height);
-    const int fullRange = frame->color_range == AVCOL_RANGE_JPEG || IsFullRangeFormat(source);
-    sws_setColorspaceDetails(sws, sws_getCoefficients(space), fullRange,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-  }
+  SwsContext* sws = ConverterFor(frame, dstWidth, dstHeight);
+  if (!sws) return nullptr;
 
   output_.resize(outStride_ * static_cast<size_t>(outHeight_));
   if (rotation_ == 0) {
-    uint8_t* dst[4] = {output_.data() + outStride_ * static_cast<size_t>(outHeight_ - 1), nullptr,
-                       nullptr, nullptr};
-    int dstStride[4] = {-static_cast<int>(outStride_), 0, 0, 0};
-    if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) <= 0)
+    uint8_t* bottom = output_.data() + outStride_ * static_cast<size_t>(outHeight_ - 1);
+    if (!Scale(sws, frame, bottom, dstWidth, dstHeight, -static_cast<ptrdiff_t>(outStride_)))
       return nullptr;
   } else {
     const size_t uprightStride = static_cast<size_t>(dstWidth) * 3;
     upright_.resize(uprightStride * static_cast<size_t>(dstHeight));
-    uint8_t* dst[4] = {upright_.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {static_cast<int>(uprightStride), 0, 0, 0};
-    if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) <= 0)
+    if (!Scale(sws, frame, upright_.data(), dstWidth, dstHeight,
+               static_cast<ptrdiff_t>(uprightStride)))
       return nullptr;
     // Turn clockwise into the bottom-up output: output row y (from the top)
     // is stored at row outHeight - 1 - y.

@@ -36,6 +36,9 @@ struct FfmpegPipelineOptions {
   // to (non-reference frames); the frames from the position on are exact.
   bool skipNonReferenceInPreroll = true;
   int threadCount = 0;  // decoder threads; 0 lets FFmpeg choose
+  // Threads converting a taken frame to BGR, each a band of its rows (the
+  // result is the same as with one); 0: one per core.
+  int convertThreads = 0;
 };
 
 std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});

@@ -94,12 +94,13 @@ CaptureSettings Samples(double first, double period) {
 // Opens, captures to the end as the owner would, closes.
 // The pipeline counts into `counters` when given.
 Outcome Capture(const std::string& path, const CaptureSettings& settings, bool keepPixels = false,
-                std::shared_ptr<PipelineCounters> counters = nullptr) {
+                std::shared_ptr<PipelineCounters> counters = nullptr, int convertThreads = 0) {
   Outcome out;
   if (!counters) counters = std::make_shared<PipelineCounters>();
   CaptureEnvironment env;
   FfmpegPipelineOptions options;
   options.counters = counters;
+  options.convertThreads = convertThreads;
   env.pipelineFactory = FfmpegPipelineFactory(options);
   CaptureEngine engine(env);
   Owner owner;
@@ -660,6 +661,39 @@ TEST(CaptureFiles, PicturesComeOutUprightAndInTheirDisplayShape) {
     ASSERT_TRUE(out.opened) << out.errorText;
     EXPECT_EQ(out.format.biSizeImage, 500u * 120);  // 498 bytes padded to 500
     EXPECT_EQ(out.numbers, AsInts(out.frames));
+  }
+}
+
+// Conversion in bands of rows on several threads gives the very pixels one
+// thread gives, whatever the picture's shape, turn and colours.
+TEST(CaptureFiles, ConversionOnSeveralThreadsGivesTheSamePixels) {
+  struct Case {
+    const char* name;
+    VideoOptions options;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"turned.mp4", Small("mp4", "h264", 2, 100)});
+  cases.back().options.rotationDegrees = 90;
+  cases.push_back({"wide709.mkv", Small("mkv", "h264", 0, 100)});
+  cases.back().options.sampleAspectNum = 2;
+  cases.back().options.colorMatrix = "bt709";
+  cases.push_back({"oddfull.avi", Small("avi", "mpeg4", 2, 100)});
+  cases.back().options.width = 166;
+  cases.back().options.height = 94;
+  cases.back().options.fullRange = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Videos::Get().Make(c.options, std::string("bands_") + c.name);
+    const Outcome one = Capture(path, Samples(1, 1.6), true, nullptr, /*convertThreads=*/1);
+    const Outcome three = Capture(path, Samples(1, 1.6), true, nullptr, /*convertThreads=*/3);
+    ASSERT_TRUE(one.opened) << one.errorText;
+    ASSERT_EQ(one.frames, (std::vector<int64_t>{25, 65}));
+    EXPECT_EQ(three.frames, one.frames);
+    ASSERT_EQ(three.pixels.size(), one.pixels.size());
+    for (size_t i = 0; i < one.pixels.size(); ++i) {
+      ASSERT_EQ(one.pixels[i].size(), one.format.biSizeImage);
+      EXPECT_TRUE(three.pixels[i] == one.pixels[i]) << "frame " << one.frames[i];
+    }
   }
 }
 
