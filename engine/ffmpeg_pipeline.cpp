@@ -145,7 +145,10 @@ class FfmpegPipeline final : public MediaPipeline {
     callback_ = std::move(callback);
   }
   HResult Seek(int64_t current, int64_t wanted) override;
-  void ExpectNext(int64_t wanted) override { expectedNext_ = wanted; }
+  void ExpectNext(int64_t wanted) override {
+    expectedNext_ = wanted;
+    expectChanged_ = true;
+  }
   HResult Run() override;
   HResult Pause() override;
   HResult Stop() override;
@@ -182,6 +185,7 @@ class FfmpegPipeline final : public MediaPipeline {
   HResult OpenDecoder(AVStream* stream);
   void ReadTiming(AVStream* stream);
   void ReadPictureShape(AVStream* stream);
+  void LoadKeyFrameIndex(AVStream* stream);
   void StartStreaming();
   void StopStreaming();
   void StreamMain();
@@ -198,6 +202,8 @@ class FfmpegPipeline final : public MediaPipeline {
   bool GoBackFurther();
   bool MissedPosition(const AVFrame* frame);
   bool DecodingOnReachesPosition() const;
+  void MaybeSkipAhead();
+  Read ReleaseSkippedAhead(PacketPtr* out);
   bool SkipBeforePosition(const AVPacket* packet) const;
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
   int64_t FrameTicks(const AVFrame* frame) const;
@@ -245,6 +251,13 @@ class FfmpegPipeline final : public MediaPipeline {
   int64_t lastTs_ = AV_NOPTS_VALUE;
   bool readErrorLogged_ = false;
   bool readCut_ = false;  // a read was cancelled: the demuxer must be repositioned
+  int64_t lastReadTs_ = AV_NOPTS_VALUE;  // latest packet time read since the last position
+  // Reading on to a key frame ahead instead of decoding to it (see MaybeSkipAhead).
+  bool skippingAhead_ = false;
+  int64_t aheadLimit_ = 0;           // time-base ticks: the key frame must be at or before it
+  int64_t aheadWanted_ = 0;          // 100-ns units: the frame decoding goes on toward
+  int64_t aheadKeyTs_ = AV_NOPTS_VALUE;  // the key frame held packets begin with, if any
+  bool aheadDropped_ = false;        // packets before that key frame were left out
   int errorsLogged_ = 0;
 
   // Conversion (streaming thread only).
@@ -276,6 +289,7 @@ class FfmpegPipeline final : public MediaPipeline {
   std::atomic<bool> interrupt_{false};
   // From the sample callback: the next frame wanted (100-ns units).
   std::atomic<int64_t> expectedNext_{INT64_MIN};
+  std::atomic<bool> expectChanged_{false};
 };
 
 const uint8_t* FrameSample::GetPointer() {
@@ -404,6 +418,19 @@ void FfmpegPipeline::ReadPictureShape(AVStream* stream) {
   outStride_ = (static_cast<size_t>(outWidth_) * 3 + 3) & ~static_cast<size_t>(3);
 }
 
+// Matroska files list their key frames at the end, and the demuxer reads
+// that list only at the first seek: one to the start before anything is
+// read lets decoding on toward a sample skip to the key frame before it
+// (MaybeSkipAhead) also in a capture that never seeks.
+void FfmpegPipeline::LoadKeyFrameIndex(AVStream* stream) {
+  if (!seekable_ || !std::strstr(format_->iformat->name, "matroska") ||
+      avformat_index_get_entries_count(stream) > 1)
+    return;
+  const int64_t start = av::StreamStart(stream);
+  if (avformat_seek_file(format_.get(), streamIndex_, INT64_MIN, start, start, 0) < 0)
+    DebugOutput("ffmpeg: the key frame list of the file could not be read\n");
+}
+
 HResult FfmpegPipeline::Connect() {
   if (!format_) return VFW_E_NOT_CONNECTED;
   if (decoder_) return S_OK;
@@ -417,6 +444,7 @@ HResult FfmpegPipeline::Connect() {
   streamIndex_ = index;
   ReadTiming(stream);
   ReadPictureShape(stream);
+  LoadKeyFrameIndex(stream);
   StartStreaming();
   return S_OK;
 }
@@ -533,6 +561,7 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
   }
   prerollUntil_ = current;
   expectedNext_ = INT64_MIN;
+  expectChanged_ = false;
   if (duration_ > 0 && current >= duration_) {
     // Positioned at or past the end: the stream has nothing more to give.
     avcodec_flush_buffers(decoder_.get());
@@ -564,7 +593,8 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
 // has been decoded already (close samples in a file with long groups of
 // pictures). A seek would go back and decode the same frames again.
 bool FfmpegPipeline::DecodingOnReachesPosition() const {
-  if (lastTs_ == AV_NOPTS_VALUE || approaching_ || draining_ || readCut_) return false;
+  if (lastTs_ == AV_NOPTS_VALUE || approaching_ || skippingAhead_ || draining_ || readCut_)
+    return false;
   const int64_t last = ToUnits(lastTs_ - (lateByOne_ ? frameTicks_ : 0));
   if (last + avgTimePerFrame_ / 2 >= wantedFrom_) return false;  // the position lies behind
   // Only an index that reaches past the position tells where its key frame
@@ -590,6 +620,8 @@ void FfmpegPipeline::ClearPackets() {
   draining_ = false;
   readCut_ = false;
   lastTs_ = AV_NOPTS_VALUE;
+  lastReadTs_ = AV_NOPTS_VALUE;
+  skippingAhead_ = false;
 }
 
 // Positions the demuxer at or before ts (time-base ticks). A refusal is
@@ -689,6 +721,8 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
         DebugOutputF("ffmpeg: read error, treated as the end of the stream: %s\n",
                      ErrorText(error).c_str());
       }
+      if (skippingAhead_ && !held_.empty()) return ReleaseSkippedAhead(out);
+      skippingAhead_ = false;
       if (!held_.empty()) return releaseHeld();
       // The end came before any key frame at or before the position: the
       // seek landed too late to find one.
@@ -701,6 +735,30 @@ FfmpegPipeline::Read FfmpegPipeline::NextPacket(PacketPtr* out) {
       continue;
     }
     options_.counters->packetsRead++;
+    const int64_t readTs = av::PacketTime(packet.get());
+    if (readTs != AV_NOPTS_VALUE && (lastReadTs_ == AV_NOPTS_VALUE || readTs > lastReadTs_))
+      lastReadTs_ = readTs;
+    if (skippingAhead_) {
+      const bool key = packet->flags & AV_PKT_FLAG_KEY;
+      if (key && readTs != AV_NOPTS_VALUE && readTs <= aheadLimit_) {
+        // The key frame: what was held before it is never decoded.
+        options_.counters->packetsSkipped += static_cast<int64_t>(held_.size());
+        aheadDropped_ = aheadDropped_ || !held_.empty();
+        for (AVPacket* p : held_) av_packet_free(&p);
+        held_.clear();
+        heldBytes_ = 0;
+        aheadKeyTs_ = readTs;
+      }
+      heldBytes_ += static_cast<size_t>(packet->size);
+      held_.push_back(packet.release());
+      // Reached the wanted frame (with a key frame or without one), or held
+      // enough: decoding goes on with what is held.
+      if ((readTs != AV_NOPTS_VALUE && readTs >= aheadLimit_) || heldBytes_ > kMaxHeldBytes)
+        return ReleaseSkippedAhead(out);
+      packet.reset(av_packet_alloc());
+      if (!packet) return Read::endOfFile;
+      continue;
+    }
     if (!approaching_) {
       *out = std::move(packet);
       return Read::packet;
@@ -785,6 +843,53 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
   if (*length < 0) *length = 0;
 }
 
+// Decoding on toward the next frame wanted, when the index shows a key frame
+// at or before it that lies after everything read so far: the packets up to
+// that key frame need not be decoded. They are read on and held, and left
+// out when the key frame comes; should it not come by the wanted frame, what
+// was held is decoded after all, in order, as if nothing had been held.
+void FfmpegPipeline::MaybeSkipAhead() {
+  const int64_t wanted = expectedNext_.load();
+  if (!options_.skipNonReferenceInPreroll || wanted == INT64_MIN || approaching_ ||
+      skippingAhead_ || !held_.empty() || !pending_.empty() || draining_ || readCut_ ||
+      lastReadTs_ == AV_NOPTS_VALUE)
+    return;
+  // A frame's display time is its packet's (one frame earlier when the
+  // stream stamps pictures one frame late), up to half a frame late.
+  const int64_t limit = FromUnits(wanted) + frameTicks_ / 2 + (lateByOne_ ? frameTicks_ : 0);
+  const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(
+      format_->streams[streamIndex_], limit, AVSEEK_FLAG_BACKWARD);
+  if (!key || !(key->flags & AVINDEX_KEYFRAME) || key->timestamp <= lastReadTs_) return;
+  skippingAhead_ = true;
+  aheadLimit_ = limit;
+  aheadWanted_ = wanted;
+  aheadKeyTs_ = AV_NOPTS_VALUE;
+  aheadDropped_ = false;
+}
+
+FfmpegPipeline::Read FfmpegPipeline::ReleaseSkippedAhead(PacketPtr* out) {
+  skippingAhead_ = false;
+  if (aheadDropped_) {
+    // Decoding starts again at a key frame: what the decoder still holds
+    // lies before it. The first frame at the wanted position is checked as
+    // after a seek.
+    avcodec_flush_buffers(decoder_.get());
+    startKeyTs_ = aheadKeyTs_;
+    wantedFrom_ = aheadWanted_;
+    keyLimit_ = aheadLimit_;
+    approachTarget_ = aheadLimit_;
+    positionRetries_ = 0;
+    positionCheck_ = true;
+    options_.counters->seeksSpared++;
+  }
+  pending_.insert(pending_.end(), held_.begin(), held_.end());
+  held_.clear();
+  heldBytes_ = 0;
+  out->reset(pending_.front());
+  pending_.pop_front();
+  return Read::packet;
+}
+
 // Whether the frame of the packet is shown well before the next frame
 // wanted, so that it may be left out when nothing refers to it. Unsure (no
 // time, or nothing wanted) means no.
@@ -821,6 +926,7 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
   if (draining_) return Step::endOfStream;
   PacketPtr packet = std::move(unsent_);
   if (!packet) {
+    if (expectChanged_.exchange(false)) MaybeSkipAhead();
     switch (NextPacket(&packet)) {
       case Read::notYet:
         return Step::again;

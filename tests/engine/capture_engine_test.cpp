@@ -476,6 +476,10 @@ TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
     engine->TogglePause();
     EXPECT_EQ(engine->GetState(), CaptureState::running);
     script->SetOnWait(nullptr);
+    // The worker is out of the hook before the stop below: a stop seen as a
+    // timed-out wait returns ends the capture by the other way.
+    const int waits = script->waits.load();
+    ASSERT_TRUE(WaitUntil([&] { return script->waits.load() > waits; }));
   }
   {
     SCOPED_TRACE("stop while running: the worker reports the end, not completed");
