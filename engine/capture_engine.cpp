@@ -211,12 +211,14 @@ void CaptureEngine::Stop() {
 bool CaptureEngine::StopLocked() {
   if (!graph_) return false;
   if (state_.load() == CaptureState::running) {
-    // The worker sees the request and reports the end.
+    // The worker sees the request and reports the end. The request is
+    // raised first, so that a worker that has not begun its wait yet does
+    // not begin it on the stopped graph.
     finished_ = true;
+    abortRequested_ = true;
     graph_->Stop();
     graph_->Pause();
     state_ = CaptureState::stopped;
-    abortRequested_ = true;
     return false;
   }
   graph_->Stop();
@@ -440,7 +442,12 @@ void CaptureEngine::WorkerMain() {
     if (closing_.load()) break;
     const uint64_t wakeups = WorkerWakeups();
     int32_t eventCode = -1;
-    const HResult hr = graph_->WaitForCompletion(waitMs, &eventCode);
+    // A pause or stop asked for before this wait begins (the first one may
+    // begin after the capture was paused at its first frame) is seen at
+    // once: a wait begun on a graph that is not running lasts until the
+    // graph runs again.
+    const bool act = abortRequested_.load() || state_.load() == CaptureState::pausing;
+    const HResult hr = graph_->WaitForCompletion(act ? 0 : waitMs, &eventCode);
     waitMs = kWorkerWaitMs;
     if (closing_.load()) break;
 
