@@ -52,6 +52,8 @@ constexpr auto kHoldLimit = std::chrono::milliseconds(1000);
 // Decode errors and refused seeks written to the debug output per pipeline;
 // the counters count them all.
 constexpr int kMaxLoggedErrors = 20;
+// Pictures up to this size are decoded on one thread by default.
+constexpr int64_t kOneThreadPixels = 640 * 480;
 // Non-reference frames are skipped only this many frames before the position.
 constexpr int64_t kSkipMarginFrames = 3;
 // How often a seek that landed after the position is repeated further back
@@ -364,6 +366,8 @@ HResult FfmpegPipeline::OpenDecoder(AVStream* stream) {
   if (avcodec_parameters_to_context(decoder.get(), par) < 0) return VFW_E_CANNOT_CONNECT;
   decoder->pkt_timebase = stream->time_base;
   decoder->thread_count = options_.threadCount;
+  if (options_.threadCount == 0 && int64_t{par->width} * par->height <= kOneThreadPixels)
+    decoder->thread_count = 1;
   decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name, ErrorText(error).c_str());
@@ -850,9 +854,10 @@ void FfmpegPipeline::FrameTimes(const AVFrame* frame, int64_t* start, int64_t* l
 // was held is decoded after all, in order, as if nothing had been held.
 void FfmpegPipeline::MaybeSkipAhead() {
   const int64_t wanted = expectedNext_.load();
+  // Packets already read and waiting (pending_) are decoded first, as ever;
+  // holding begins with the next one read.
   if (!options_.skipNonReferenceInPreroll || wanted == INT64_MIN || approaching_ ||
-      skippingAhead_ || !held_.empty() || !pending_.empty() || draining_ || readCut_ ||
-      lastReadTs_ == AV_NOPTS_VALUE)
+      skippingAhead_ || !held_.empty() || draining_ || readCut_ || lastReadTs_ == AV_NOPTS_VALUE)
     return;
   // A frame's display time is its packet's (one frame earlier when the
   // stream stamps pictures one frame late), up to half a frame late.

@@ -35,7 +35,9 @@ struct FfmpegPipelineOptions {
   // Frames decoded only to reach a seek position skip what nothing refers
   // to (non-reference frames); the frames from the position on are exact.
   bool skipNonReferenceInPreroll = true;
-  int threadCount = 0;  // decoder threads; 0 lets FFmpeg choose
+  // Decoder threads; 0: FFmpeg's choice for pictures larger than 640 x 480,
+  // one for smaller ones, whose frame threads cost more than they give.
+  int threadCount = 0;
   // Threads converting a taken frame to BGR, each a band of its rows (the
   // result is the same as with one); 0: one per core.
   int convertThreads = 0;
