@@ -192,6 +192,10 @@ class Batch {
         settings_.program,  kWorkerProjectOption,  settings_.workFolder + "batch.obx",
         kWorkerMovieOption, std::to_string(index), kWorkerResultOption,
         worker.resultFile,  kWorkerRenamedOption,  std::to_string(queued.renamed)};
+    if (settings_.threadsPerWorker > 0) {
+      args.emplace_back(kWorkerThreadsOption);
+      args.push_back(std::to_string(settings_.threadsPerWorker));
+    }
     if (settings_.interactive) {
       args.emplace_back(kWorkerInteractiveOption);
       // The worker draws its progress line as wide as this terminal is.

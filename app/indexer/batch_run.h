@@ -19,6 +19,9 @@ struct BatchSettings {
   std::string program;       // the executable the workers run
   std::string workFolder;    // the batch's project and the workers' results
   bool interactive = false;  // draw one line per running movie in place
+  // Threads each worker's decoding and conversion may use (the cores shared
+  // out among the workers); 0: the pipeline's own choice.
+  int threadsPerWorker = 0;
   int interruptFd = -1;      // readable once Ctrl+C was pressed
   // A worker that writes nothing for this long is killed.
   std::chrono::milliseconds silenceLimit{std::chrono::minutes(10)};
@@ -30,6 +33,7 @@ inline constexpr const char* kWorkerMovieOption = "--worker-movie";
 inline constexpr const char* kWorkerResultOption = "--worker-result";
 inline constexpr const char* kWorkerRenamedOption = "--worker-renamed";
 inline constexpr const char* kWorkerInteractiveOption = "--worker-interactive";
+inline constexpr const char* kWorkerThreadsOption = "--worker-threads";
 
 // The number of the project's movies a run would index (status 0 or 1).
 int WaitingMovies(const CProject& project);

@@ -31,6 +31,7 @@ struct Options {
   std::optional<int> workerRenamed;     // thumbnail names the batch renamed before this movie
   bool workerInteractive = false;       // the batch draws progress lines
   std::optional<double> workerTimeout;  // seconds without output before a worker is killed
+  std::optional<int> workerThreads;     // threads the worker's decoding and conversion may use
 };
 
 // Parses the arguments after the program name. Options take their value as

@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +28,7 @@
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
 #include "engine/capture_engine.h"
+#include "engine/ffmpeg_pipeline.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -250,6 +252,10 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
   if (jobs > 1 && WaitingMovies(project) > 1 && !workFolder.empty() && !ec) {
     BatchSettings batch;
     batch.jobs = jobs;
+    // The workers share the cores: decoding and conversion threads beyond a
+    // worker's share only make the workers wait for each other.
+    const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    batch.threadsPerWorker = std::max(1, cores / std::min(jobs, WaitingMovies(project)));
     batch.program = program;
     batch.workFolder = paths::WithTrailingSeparator(workFolder);
     batch.interactive = interactive;
@@ -279,9 +285,10 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
 
 // ---- A worker of a batch.
 
-// The terminal port of a worker: after every step of progress a carriage
-// return, so that the batch hears the worker is alive (and gets its
-// progress line).
+// The terminal port of a worker: on progress a carriage return, so that the
+// batch hears the worker is alive (and gets its progress line). A few times
+// a second is enough for that; one a frame would only keep both processes
+// busy with each other.
 class WorkerPort : public TerminalPort {
  public:
   using TerminalPort::TerminalPort;
@@ -295,10 +302,15 @@ class WorkerPort : public TerminalPort {
   }
 
  private:
-  static void Tick() {
+  void Tick() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastTick_ < kTickInterval) return;
+    lastTick_ = now;
     std::fputc('\r', stdout);
     std::fflush(stdout);
   }
+  static constexpr std::chrono::milliseconds kTickInterval{100};
+  std::chrono::steady_clock::time_point lastTick_{};
 };
 
 // Keeps only the worker's movie of the batch's project. A test may ask a
@@ -347,7 +359,20 @@ int IndexAsWorker(const Options& options, CProject& project, CaptureEngine& engi
   return project.Movies().front().status == kMovieDone ? kExitDone : kExitFailed;
 }
 
-int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGeneration& pages) {
+// The capture engine, its pipelines using as many threads as a worker of a
+// batch was given (all it wants otherwise).
+CaptureEnvironment EngineEnvironment(const Options& options) {
+  CaptureEnvironment env;
+  if (options.workerThreads) {
+    FfmpegPipelineOptions pipeline;
+    pipeline.threadCount = *options.workerThreads;
+    pipeline.convertThreads = *options.workerThreads;
+    env.pipelineFactory = FfmpegPipelineFactory(pipeline);
+  }
+  return env;
+}
+
+int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   Options options;
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -360,6 +385,7 @@ int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGen
     return kExitDone;
   }
   const bool worker = !options.workerProject.empty();
+  CaptureEngine engine(EngineEnvironment(options));
   if (const int prepared =
           worker ? PrepareWorker(options, project) : PrepareProject(options, project);
       prepared != kExitDone) {
@@ -388,9 +414,9 @@ int Run(int argc, char** argv, CProject& project, CaptureEngine& engine, PageGen
 }  // namespace ombrelo::indexer
 
 int main(int argc, char** argv) {
-  // The process's one project, engine and page service, handed down from here.
+  // The process's one project and page service, handed down from here (the
+  // engine is made once the command line is read).
   ombrelo::CProject project;
-  ombrelo::CaptureEngine engine;
   ombrelo::XsltPageGeneration pages;
-  return ombrelo::indexer::Run(argc, argv, project, engine, pages);
+  return ombrelo::indexer::Run(argc, argv, project, pages);
 }
