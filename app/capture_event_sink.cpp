@@ -25,6 +25,7 @@ void CaptureEventSink::Reset(int32_t movieId, const std::string& moviePath) {
   moviePath_ = moviePath;
   nextImageNumber_ = 0;
   endReported_ = false;
+  lastProgress_ = -1;
 }
 
 int32_t CaptureEventSink::MovieId() {
@@ -79,8 +80,17 @@ void CaptureEventSink::CaptureEnded(bool completed) {
 }
 
 void CaptureEventSink::Progress(FrameNumber frame, FrameNumber frameCount) {
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, MovieId(),
-                                       ProgressPerMille(frame, frameCount)));
+  // Every decoded frame reports its place; the owner hears of it only when
+  // the per mille shown changes (a long movie has many frames to one).
+  const int perMille = ProgressPerMille(frame, frameCount);
+  int32_t movieId;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (perMille == lastProgress_) return;
+    lastProgress_ = perMille;
+    movieId = movieId_;
+  }
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, movieId, perMille));
 }
 
 void CaptureEventSink::StateChanged(CaptureState state) {

@@ -77,11 +77,12 @@ class CaptureEventSink : public CaptureListener {
   int32_t MovieId();
 
   QObject* target_;
-  std::mutex mutex_;  // guards the four fields below
+  std::mutex mutex_;  // guards the fields below
   int32_t movieId_ = -1;
   std::string moviePath_;
   int32_t nextImageNumber_ = 0;
   bool endReported_ = false;
+  int lastProgress_ = -1;  // per mille last posted: only a change is posted
 };
 
 }  // namespace ombrelo

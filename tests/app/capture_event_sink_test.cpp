@@ -68,6 +68,7 @@ TEST(CaptureEventSink, ReportsFromOtherThreadsArriveAsEventsOnTheOwnersThread) {
     sink.SeekRequested(110);
     sink.StatusText(75, kStallMessageStandBy);
     sink.Progress(125, 250);
+    sink.Progress(125, 250);  // the same per mille again: nothing to post
     sink.CaptureAbortNotice();
     sink.CaptureEnded(true);
     sink.CaptureEnded(false);  // only the first end counts
