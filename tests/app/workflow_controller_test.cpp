@@ -314,11 +314,15 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
     Controller().Pause();
   };
   Controller().Start();
-  // The engine's own change from pausing to paused reaches the commands.
-  ASSERT_TRUE(RunUntil([&] {
-    return engine_.GetState() == CaptureState::paused &&
-           port_.commands == CommandStates{false, false, true};
-  }));
+  // The engine's own change from pausing to paused reaches the commands,
+  // also when the pause came before the engine's worker began to wait (it
+  // once stayed "Pausing" for ten seconds then).
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        return engine_.GetState() == CaptureState::paused &&
+               port_.commands == CommandStates{false, false, true};
+      },
+      std::chrono::seconds(5)));
   EXPECT_EQ(port_.statusTexts.back(), "Pausing");
   Controller().Pause();
   EXPECT_EQ(port_.statusTexts.back(), "Capturing");
