@@ -487,6 +487,9 @@ void CaptureEngine::WorkerMain() {
         break;
       }
       if (state == CaptureState::pausing) {
+        // The pause itself is reported first, should the command that asked
+        // for it not have reported it yet.
+        PublishState();
         CaptureState expected = CaptureState::pausing;
         if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
       }
