@@ -374,6 +374,9 @@ void WorkflowController::OnFrame(WorkflowEvent& event) {
   // A frame that was on its way when its capture was closed is dropped; the
   // engine that sent it no longer waits for it.
   if (!frame || event.movieId != liveMovieId_) return;
+  // The first frame can overtake the engine's report that it runs: the
+  // commands follow the engine as it is now.
+  port_.EnableCommands(GetCommandStates());
   port_.ShowFrame(*frame);
   // After a failed write the movie takes no more thumbnails.
   Movie* movie = writeFailed_ ? nullptr : project_.FindMovieForWrite(currentMovieId_);
