@@ -438,6 +438,7 @@ void CaptureEngine::WorkerMain() {
   // comes before this thread is scheduled must not be forgotten here.
   int64_t waitMs = kFirstWorkerWaitMs;
   FrameNumber lastSeen = -1;
+  bool graphRanOn = false;  // a wait that was to see a pause at once found the graph running
   for (;;) {
     if (closing_.load()) break;
     const uint64_t wakeups = WorkerWakeups();
@@ -446,8 +447,12 @@ void CaptureEngine::WorkerMain() {
     // begin after the capture was paused at its first frame) is seen at
     // once: a wait begun on a graph that is not running lasts until the
     // graph runs again.
-    const bool act = abortRequested_.load() || state_.load() == CaptureState::pausing;
+    // Should the graph still run (its pause not applied yet, or refused),
+    // the next wait is an ordinary one, which that pause ends.
+    const bool act = !graphRanOn &&
+                     (abortRequested_.load() || state_.load() == CaptureState::pausing);
     const HResult hr = graph_->WaitForCompletion(act ? 0 : waitMs, &eventCode);
+    graphRanOn = act && hr == E_ABORT;
     waitMs = kWorkerWaitMs;
     if (closing_.load()) break;
 
