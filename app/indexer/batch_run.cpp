@@ -49,13 +49,13 @@ class BatchTerminal {
   std::FILE* Out() const { return out_; }
   void Line(const std::string& text) {
     Clear();
-    std::fprintf(out_, "%s\n", text.c_str());
+    std::fprintf(out_, "%s\n", TerminalSafe(text).c_str());
     std::fflush(out_);
   }
   void Error(const std::string& text) {
     Clear();
     std::fflush(out_);
-    std::fprintf(err_, "%s\n", text.c_str());
+    std::fprintf(err_, "%s\n", TerminalSafe(text).c_str());
     std::fflush(err_);
   }
   // Draws the running movies' lines (interactive only).
@@ -65,7 +65,8 @@ class BatchTerminal {
     std::string block;
     for (const Worker& worker : workers) {
       if (!block.empty()) block += '\n';
-      block += FitColumns(worker.live.empty() ? worker.moviePath : worker.live, columns);
+      block +=
+          FitColumns(TerminalSafe(worker.live.empty() ? worker.moviePath : worker.live), columns);
     }
     if (drawn_ > 0 && block == block_) return;
     Clear();

@@ -152,7 +152,7 @@ void PrintSummary(const CProject& project, std::FILE* out) {
     if (!movie.html.empty()) line += ", web page " + movie.html;
     if (!movie.indexphoto.empty()) line += ", index photo " + movie.indexphoto;
     if (!movie.error.empty()) line += ", error: " + OneLine(movie.error);
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", TerminalSafe(line).c_str());
   }
   std::fflush(out);
 }
@@ -163,14 +163,14 @@ void PrintSummary(const CProject& project, std::FILE* out) {
 int PrepareProject(const Options& options, CProject& project) {
   if (!options.projectFile.empty() && !project.Load(options.projectFile)) {
     std::fprintf(stderr, "ombrelo-index: cannot read the project file '%s'\n",
-                 options.projectFile.c_str());
+                 TerminalSafe(options.projectFile).c_str());
     return kExitUsage;
   }
   if (!options.settingsFile.empty()) {
     CProject settings("");
     if (!settings.Load(options.settingsFile)) {
       std::fprintf(stderr, "ombrelo-index: cannot read the settings of '%s'\n",
-                   options.settingsFile.c_str());
+                   TerminalSafe(options.settingsFile).c_str());
       return kExitUsage;
     }
     project.CopySettingsFrom(settings);
@@ -182,7 +182,7 @@ int PrepareProject(const Options& options, CProject& project) {
     std::error_code ec;
     if (std::filesystem::is_directory(absolute, ec)) {
       if (AddVideosInFolder(project, absolute) == 0) {
-        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", path.c_str());
+        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", TerminalSafe(path).c_str());
       }
     } else {
       // A file is taken whatever its name; one that cannot be opened is
@@ -273,7 +273,7 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
   int exitCode = kExitDone;
   if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
     std::fprintf(stderr, "ombrelo-index: cannot write the project file '%s'\n",
-                 options.saveFile.c_str());
+                 TerminalSafe(options.saveFile).c_str());
     exitCode = kExitFailed;
   }
   PrintSummary(project, stdout);
@@ -377,7 +377,8 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (!ParseOptions(args, &options, &error)) {
-    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n", error.c_str());
+    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n",
+                 TerminalSafe(error).c_str());
     return kExitUsage;
   }
   if (options.help) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/frame_output.h"
@@ -16,7 +18,101 @@ namespace {
 
 constexpr int kBarWidth = 24;
 
+// The code point of the UTF-8 sequence at text[i] and its length in bytes;
+// length 0 when the bytes there are no valid UTF-8 (overlong forms and
+// surrogates included).
+size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* code) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length;
+  uint32_t value;
+  if (lead < 0x80) {
+    *code = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    value = lead & 0x1Fu;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    value = lead & 0x0Fu;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    value = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(i + k) & 0x3Fu);
+  }
+  constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[length] || value > 0x10FFFF) return 0;
+  if (value >= 0xD800 && value <= 0xDFFF) return 0;
+  *code = value;
+  return length;
+}
+
 }  // namespace
+
+namespace {
+
+// A text of the workflow with the name in it escaped in full (its line
+// feeds too); the rest keeps its own lines.
+std::string WithNameEscaped(const std::string& text, const std::string& name) {
+  if (name.empty()) return text;
+  const std::string safe = TerminalSafe(name);
+  std::string out;
+  size_t from = 0;
+  for (size_t at; (at = text.find(name, from)) != std::string::npos; from = at + name.size()) {
+    out += text.substr(from, at - from);
+    out += safe;
+  }
+  return out + text.substr(from);
+}
+
+}  // namespace
+
+std::string TerminalSafe(std::string_view text, bool keepLineFeeds) {
+  std::string out;
+  out.reserve(text.size());
+  char escape[16];
+  for (size_t i = 0; i < text.size();) {
+    uint32_t code = 0;
+    const size_t length = DecodeUtf8(text, i, &code);
+    if (length == 0) {
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[i]));
+      out += escape;
+      ++i;
+      continue;
+    }
+    if (code == '\n' && keepLineFeeds) {
+      out += '\n';
+    } else if (code < 0x20 || code == 0x7F) {
+      switch (code) {
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        default:
+          std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(code));
+          out += escape;
+      }
+    } else if (code >= 0x80 && code <= 0x9F) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+      out += escape;
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
 
 std::string FitColumns(const std::string& text, int columns) {
   int count = 0;
@@ -56,14 +152,14 @@ void TerminalPort::EndProgressLine() {
 
 void TerminalPort::Note(const std::string& text) {
   EndProgressLine();
-  std::fprintf(out_, "%s\n", text.c_str());
+  std::fprintf(out_, "%s\n", TerminalSafe(text, true).c_str());
   std::fflush(out_);
 }
 
 void TerminalPort::Error(const std::string& text) {
   EndProgressLine();
   std::fflush(out_);
-  std::fprintf(err_, "%s\n", text.c_str());
+  std::fprintf(err_, "%s\n", TerminalSafe(text, true).c_str());
   std::fflush(err_);
 }
 
@@ -79,7 +175,8 @@ void TerminalPort::Draw() {
                 frames_ == 1 ? "" : "s");
   line += numbers;
   line += status_;
-  line = FitColumns(line, std::max(TerminalColumns(out_) - 1, 10));
+  // One line that redraws itself: nothing in it may move the cursor.
+  line = FitColumns(TerminalSafe(line), std::max(TerminalColumns(out_) - 1, 10));
   if (line == lastDrawn_) return;
   lastDrawn_ = line;
   std::fprintf(out_, "\r\033[K%s", line.c_str());
@@ -92,7 +189,7 @@ void TerminalPort::PlainProgress() {
   const int percent = perMille_ / 100 * 10;  // every tenth
   if (percent == lastPlainPercent_) return;
   lastPlainPercent_ = percent;
-  std::fprintf(out_, "[%3d%%] %s: %d image%s\n", percent, movieName_.c_str(), frames_,
+  std::fprintf(out_, "[%3d%%] %s: %d image%s\n", percent, TerminalSafe(movieName_).c_str(), frames_,
                frames_ == 1 ? "" : "s");
   std::fflush(out_);
 }
@@ -103,14 +200,16 @@ void TerminalPort::SetStatusText(const std::string& text) {
   if (interactive_) {
     Draw();
   } else {
-    std::fprintf(out_, "%s\n", text.c_str());
+    std::fprintf(out_, "%s\n", TerminalSafe(text).c_str());
     std::fflush(out_);
   }
 }
 
 void TerminalPort::EnableCommands(const CommandStates&) {}
 
-void TerminalPort::MovieNotOpened(const Movie&, const std::string& errorText) { Error(errorText); }
+void TerminalPort::MovieNotOpened(const Movie& movie, const std::string& errorText) {
+  Error(WithNameEscaped(errorText, movie.path()));
+}
 
 void TerminalPort::MovieStarted(const Movie& movie) {
   EndProgressLine();
@@ -134,16 +233,16 @@ void TerminalPort::ShowFrame(const FrameCopy&) {
 
 void TerminalPort::MovieFinished(const Movie& movie) {
   EndProgressLine();
-  std::fprintf(out_, "Indexed %s (%zu image%s)\n", movie.path().c_str(), movie.images.size(),
-               movie.images.size() == 1 ? "" : "s");
+  std::fprintf(out_, "Indexed %s (%zu image%s)\n", TerminalSafe(movie.path()).c_str(),
+               movie.images.size(), movie.images.size() == 1 ? "" : "s");
   std::fflush(out_);
 }
 
 void TerminalPort::IndexPhotoFinished(const Movie& movie, bool written) {
   if (written) {
-    Note("Index photo " + movie.indexphoto);
+    Note("Index photo " + TerminalSafe(movie.indexphoto));
   } else {
-    Error("No index photo for " + movie.path());
+    Error("No index photo for " + TerminalSafe(movie.path()));
   }
 }
 
@@ -157,19 +256,20 @@ void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
   } else if (name == "error_capturing.htm") {
     Error("A video could not be opened: check that the file exists and is a video.");
   } else {
-    Error("See the help page " + name);
+    Error("See the help page " + TerminalSafe(name));
   }
 }
 
 void TerminalPort::OpenCodecHelp(const std::string& moviePath, const std::string& address) {
-  Error("No installed decoder can play '" + moviePath + "'. Codec help: " + address);
+  Error("No installed decoder can play '" + TerminalSafe(moviePath) +
+        "'. Codec help: " + TerminalSafe(address));
 }
 
 void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
   std::string text =
       "Decoding problems: these videos need missing components (video codecs) to play:";
   for (const std::string& path : paths) {
-    text += "\n  " + path + "  codec help: " + CodecHelpAddress(path);
+    text += "\n  " + TerminalSafe(path) + "  codec help: " + TerminalSafe(CodecHelpAddress(path));
   }
   Error(text);
 }

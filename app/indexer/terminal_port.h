@@ -5,11 +5,21 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/workflow_port.h"
 #include "project/message_port.h"
 
 namespace ombrelo::indexer {
+
+// Text as it may go to a terminal: control characters (C0, DEL and the C1
+// controls) are written as escapes ("\n", "\t", "\x1b", "\u009b"), and
+// so are bytes that are not UTF-8 ("\xe9"), so that a file name can neither
+// move the cursor, change colours or the window title, nor split a line.
+// Printable UTF-8 (accents, CJK) passes unchanged, and so does a backslash.
+// keepLineFeeds leaves line feeds as they are, for messages of several
+// lines whose names were escaped on their own.
+std::string TerminalSafe(std::string_view text, bool keepLineFeeds = false);
 
 // Cuts a UTF-8 text to at most `columns` characters (one column each).
 std::string FitColumns(const std::string& text, int columns);

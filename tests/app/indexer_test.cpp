@@ -13,6 +13,7 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "platform/paths.h"
@@ -209,8 +210,51 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
   EXPECT_TRUE(Contains(result.err, error + "\n")) << result.err;
   EXPECT_TRUE(Contains(result.out, junk + ": failed, 0 images, error: " + error + "\n"))
       << result.out;
-  EXPECT_TRUE(Contains(result.out, good + ": done, 1 image, "));
+  EXPECT_TRUE(Contains(result.out, good + ": done, "));
   EXPECT_TRUE(FileExists(folder_ / "out/Html/a.html"));
+}
+
+TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {
+  // A name that would recolour the terminal, one that would split a line, a
+  // junk file whose name sets the window title, and an ordinary name with
+  // accents and CJK letters, which stays as it is.
+  const std::string videos = folder_ / "videos/";
+  std::filesystem::create_directories(videos);
+  const std::string red = videos + "red\033[31m clip.mp4";
+  const std::string split = videos + "two\nlines.mp4";
+  const std::string title = videos + "bad\033]0;owned\007.mp4";
+  const std::string plain = videos + "caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC.mp4";
+  for (const std::string& path : {red, split, plain}) {
+    std::filesystem::copy_file(TestVideos::Get().Make("a.mp4"), path);
+  }
+  ASSERT_TRUE(testing::WriteFileBytes(title, std::string(4096, 'j')));
+
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const Result result =
+        Run({"--jobs", jobs, "--out", "out", "--every", "20", "--no-index-photo", videos});
+    EXPECT_EQ(result.exitCode, 1);
+    for (const std::string* text : {&result.out, &result.err}) {
+      EXPECT_EQ(text->find_first_of("\033\007\r"), std::string::npos) << *text;
+    }
+    // One summary line per movie, each name written with its escapes.
+    int summaryLines = 0;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (!Contains(line, ": done, ") && !Contains(line, ": failed, ")) continue;
+      ++summaryLines;
+      EXPECT_EQ(line.rfind(videos, 0), 0u) << line;
+    }
+    EXPECT_EQ(summaryLines, 4) << result.out;
+    EXPECT_TRUE(Contains(result.out, videos + "red\\x1b[31m clip.mp4: done, ")) << result.out;
+    EXPECT_TRUE(Contains(result.out, videos + "two\\nlines.mp4: done, ")) << result.out;
+    EXPECT_TRUE(Contains(result.out, plain + ": done, ")) << result.out;
+    EXPECT_TRUE(Contains(result.out, videos + "bad\\x1b]0;owned\\x07.mp4: failed, 0 images, "))
+        << result.out;
+    EXPECT_TRUE(
+        Contains(result.err, "Error capturing from '" + videos + "bad\\x1b]0;owned\\x07.mp4' - "))
+        << result.err;
+  }
 }
 
 TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
@@ -356,7 +400,7 @@ TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
     EXPECT_TRUE(Contains(result.out, videos[1] + ": failed, 0 images, error: " + error + "\n"))
         << result.out;
     for (const std::string& done : {videos[0], videos[2]}) {
-      EXPECT_TRUE(Contains(result.out, done + ": done, 1 image, ")) << result.out;
+      EXPECT_TRUE(Contains(result.out, done + ": done, ")) << result.out;
     }
     CProject saved("");
     ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
