@@ -23,7 +23,14 @@ enum class ReportResult {
   kFailed,           // something unexpected ("Failed to generate report" in the debug output)
 };
 
-// Builds the project document with the report file as base, transforms it
+// The project document of the report (the template data of every movie,
+// paths relative to base, the report file) with what a report reader needs
+// about movies that were not indexed: a movie never opened has the size of
+// its file (0 when there is none), and a failed movie has a "failed"
+// element after its settings, with its error texts as the reason.
+std::string ReportDocument(const CProject& project, const std::string& base);
+
+// Builds the report document with the report file as base, transforms it
 // with "report/" + the project's report template, and writes the result to
 // path, replacing the file as a whole. A file that cannot be written shows
 // "Failed to open html file (%s) for writing, error : %d" (caption "Error").

@@ -49,6 +49,7 @@ tbody tr:hover td { background: #fbfcfd; }
   border-radius: 999px; color: #3e4c59; font-size: 12px; font-weight: 600; white-space: nowrap; }
 .links a:hover { border-color: #e2552f; color: #e2552f; text-decoration: none; }
 .none { color: #9aa5b1; }
+.failed { margin: 4px 0 0; color: #b42318; font-size: 12px; font-weight: 500; white-space: pre-line; overflow-wrap: anywhere; }
 .empty { padding: 40px; text-align: center; color: #6b7785; }
 .footer { margin: 24px 0 0; text-align: center; color: #8a96a3; font-size: 12px; }
 @media print { body { background: #ffffff; } .card, .total { box-shadow: none; border: 1px solid #d5dbe3; } th { position: static; } }
@@ -141,16 +142,31 @@ tbody tr:hover td { background: #fbfcfd; }
           </xsl:when>
           <xsl:otherwise><xsl:value-of select="title"/></xsl:otherwise>
         </xsl:choose>
+        <xsl:if test="failed">
+          <p class="failed">Not indexed: <xsl:value-of select="failed"/></p>
+        </xsl:if>
       </td>
       <td class="num">
-        <xsl:call-template name="length">
-          <xsl:with-param name="text" select="length"/>
-        </xsl:call-template>
+        <xsl:choose>
+          <!-- A video never opened has no known length. -->
+          <xsl:when test="translate(length, '0:.', '') = ''"><span class="none">–</span></xsl:when>
+          <xsl:otherwise>
+            <xsl:call-template name="length">
+              <xsl:with-param name="text" select="length"/>
+            </xsl:call-template>
+          </xsl:otherwise>
+        </xsl:choose>
       </td>
       <td class="num">
-        <xsl:call-template name="size">
-          <xsl:with-param name="kb" select="size"/>
-        </xsl:call-template>
+        <xsl:choose>
+          <!-- A failed video whose file is gone has no size. -->
+          <xsl:when test="failed and number(size) = 0"><span class="none">–</span></xsl:when>
+          <xsl:otherwise>
+            <xsl:call-template name="size">
+              <xsl:with-param name="kb" select="size"/>
+            </xsl:call-template>
+          </xsl:otherwise>
+        </xsl:choose>
       </td>
       <td class="num">
         <xsl:choose>

@@ -127,6 +127,11 @@ void ResultsPage::MovieFinished(const Movie& movie) {
       delete item;
   }
   AddRow(movie);
+  // The About box's "movies indexed": a movie counts when its indexing has
+  // finished, once, and never for listing it again (Open, recovery).
+  if (movie.status == kMovieDone && counted_.insert(movie.id()).second) {
+    Preferences::Instance().IncrementVideos();
+  }
   if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
 
@@ -134,7 +139,6 @@ void ResultsPage::AddRow(const Movie& movie) {
   auto* item = new QTreeWidgetItem(list_);
   item->setData(kPathColumn, kIdRole, movie.id());
   FillRow(item, movie);
-  Preferences::Instance().IncrementVideos();
 }
 
 void ResultsPage::FillRow(QTreeWidgetItem* item, const Movie& movie) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/desktop/results/page_button.h"
@@ -57,7 +58,8 @@ class ResultsPage : public QWidget {
   // Lists every finished or failed movie of the project, in project order.
   void RefreshList();
   // The movie's row is replaced by a new one at the end: a movie whose
-  // outputs are made, or one that could not be opened.
+  // outputs are made, or one that could not be opened. A movie done counts
+  // once towards the movies indexed (the Videos preference).
   void MovieFinished(const Movie& movie);
   void MovieNotOpened(const Movie& movie) { MovieFinished(movie); }
   // The movie's index photo was written or failed (then the movie holds the
@@ -125,6 +127,7 @@ class ResultsPage : public QWidget {
   std::map<int, QAction*> actions_;
   ReviewWindow* review_ = nullptr;
   Regeneration* regeneration_ = nullptr;
+  std::set<int32_t> counted_;  // movies counted as indexed
 };
 
 }  // namespace ombrelo
