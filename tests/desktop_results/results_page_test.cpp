@@ -199,7 +199,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
 TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage) {
   Add("/v/first.mp4", kMovieDone);
   Movie& second = Add("/v/second.mp4", kMovieDone);
-  second.AddImage({"/t/missing.jpg", 0, 0.0});
+  second.AddImage({"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
   testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
   ResultsPage page(project_, shell_);
   page.resize(900, 400);

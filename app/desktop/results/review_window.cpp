@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
@@ -17,6 +16,7 @@
 
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
+#include "app/regeneration.h"
 #include "project/message_port.h"
 #include "project/project.h"
 
@@ -264,19 +264,12 @@ void ReviewWindow::DeleteSelectedImage() {
   const std::string path = SelectedPath();
   if (path.empty() || !project_.HasMovie(movieId_)) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  QFile file(QString::fromStdString(path));
-  if (file.exists() && !file.remove()) {
+  // The project deletes it, and only when it is one of the movie's own
+  // thumbnails; a refusal or failure has been told and changes nothing.
+  if (DeleteMovieThumbnail(project_, movieId_, path) != ThumbnailDeletion::deleted) {
     QApplication::restoreOverrideCursor();
-    // The picture stays where it is, in the movie and in its outputs.
-    ShowMessage("Error",
-                "Failed to delete image " + path + " : " + file.errorString().toStdString(),
-                MessageIcon::error, MessageOwner::reviewWindow);
     return;
   }
-  // Every entry naming the file goes: none may point at a deleted file.
-  Movie& movie = *project_.FindMovieForWrite(movieId_);  // checked above
-  const auto names = [&](const ImageEntry& image) { return image.path == path; };
-  while (std::any_of(movie.images.begin(), movie.images.end(), names)) movie.RemoveImage(path);
   cache_->Remove(path);
   if (regenerate_) regenerate_(movieId_);
   Fill();
