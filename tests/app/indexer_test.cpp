@@ -13,7 +13,6 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <thread>
 
 #include "platform/paths.h"
@@ -215,45 +214,27 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
 }
 
 TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {
-  // A name that would recolour the terminal, one that would split a line, a
-  // junk file whose name sets the window title, and an ordinary name with
+  // Names that would recolour the terminal, split a line or set the window
+  // title (a junk file, so that its error is printed too), and one with
   // accents and CJK letters, which stays as it is.
   const std::string videos = folder_ / "videos/";
   std::filesystem::create_directories(videos);
-  const std::string red = videos + "red\033[31m clip.mp4";
-  const std::string split = videos + "two\nlines.mp4";
-  const std::string title = videos + "bad\033]0;owned\007.mp4";
-  const std::string plain = videos + "caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC.mp4";
-  for (const std::string& path : {red, split, plain}) {
-    std::filesystem::copy_file(TestVideos::Get().Make("a.mp4"), path);
+  const std::string plain = "caf\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC.mp4";
+  for (const std::string name : {"red\033[31m clip.mp4", "two\nlines.mp4", plain.c_str()}) {
+    std::filesystem::copy_file(TestVideos::Get().Make("a.mp4"), videos + name);
   }
-  ASSERT_TRUE(testing::WriteFileBytes(title, std::string(4096, 'j')));
-
+  ASSERT_TRUE(testing::WriteFileBytes(videos + "bad\033]0;owned\007.mp4", std::string(4096, 'j')));
   for (const char* jobs : {"1", "2"}) {
-    SCOPED_TRACE(jobs);
     const Result result =
         Run({"--jobs", jobs, "--out", "out", "--every", "20", "--no-index-photo", videos});
-    EXPECT_EQ(result.exitCode, 1);
-    for (const std::string* text : {&result.out, &result.err}) {
-      EXPECT_EQ(text->find_first_of("\033\007\r"), std::string::npos) << *text;
+    EXPECT_EQ((result.out + result.err).find_first_of("\033\007\r"), std::string::npos) << jobs;
+    // One summary line per movie, each name with its escapes.
+    for (const std::string& line :
+         {std::string("red\\x1b[31m clip.mp4: done, "), std::string("two\\nlines.mp4: done, "),
+          std::string("bad\\x1b]0;owned\\x07.mp4: failed, "), plain + ": done, "}) {
+      EXPECT_TRUE(Contains(result.out, "\n" + videos + line)) << line << result.out;
     }
-    // One summary line per movie, each name written with its escapes.
-    int summaryLines = 0;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) {
-      if (!Contains(line, ": done, ") && !Contains(line, ": failed, ")) continue;
-      ++summaryLines;
-      EXPECT_EQ(line.rfind(videos, 0), 0u) << line;
-    }
-    EXPECT_EQ(summaryLines, 4) << result.out;
-    EXPECT_TRUE(Contains(result.out, videos + "red\\x1b[31m clip.mp4: done, ")) << result.out;
-    EXPECT_TRUE(Contains(result.out, videos + "two\\nlines.mp4: done, ")) << result.out;
-    EXPECT_TRUE(Contains(result.out, plain + ": done, ")) << result.out;
-    EXPECT_TRUE(Contains(result.out, videos + "bad\\x1b]0;owned\\x07.mp4: failed, 0 images, "))
-        << result.out;
-    EXPECT_TRUE(
-        Contains(result.err, "Error capturing from '" + videos + "bad\\x1b]0;owned\\x07.mp4' - "))
-        << result.err;
+    EXPECT_TRUE(Contains(result.err, "from '" + videos + "bad\\x1b]0;owned\\x07.mp4' - "));
   }
 }
 

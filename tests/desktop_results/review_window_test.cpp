@@ -179,52 +179,29 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
 }
 
 TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTheMoviesOwn) {
-  // A project file whose movie names a dotfile of the home as its playlist,
-  // files outside the output folders as its page and photo, and a document
-  // as one of its images.
-  const std::string dotfile = Home() + ".profile";
-  const std::string page = Home() + ".page";
-  const std::string photo = Home() + "photo.jpg";
-  const std::string document = Home() + "letter.jpg";
-  for (const std::string& file : {dotfile, page, photo, document}) {
-    ASSERT_TRUE(testing::WriteFileBytes(file, "the user's own " + file));
-  }
-  const std::string root = Home() + "hostile/";  // this test's folders
-  const std::string thumbs = root + "Thumbs/";
-  std::vector<std::string> thumbnails;
-  QDir().mkpath(QString::fromStdString(thumbs + "my_clip"));
-  for (const char* name : {"my_clip_0h00m01.000s.jpg", "my_clip_0h00m03.000s.jpg"}) {
-    thumbnails.push_back(thumbs + "my_clip/" + name);
-    ASSERT_TRUE(testing::SavePicture(thumbnails.back(), 64, 48, [](int, int) { return Qt::red; }));
-  }
-  const std::string file = root + "hostile.obx";
+  // A project file naming a dotfile as the playlist, files outside the
+  // output folders as page and photo, and a document as an image.
+  const std::string root = Home() + "hostile/";
+  const std::vector<std::string> users = {Home() + ".profile", Home() + ".page", Home() + "a.jpg",
+                                          Home() + "letter.jpg"};
+  for (const std::string& file : users) ASSERT_TRUE(testing::WriteFileBytes(file, file));
+  const std::string thumbnail = root + "my_clip/my_clip_0h00m01.000s.jpg";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(root + "my_clip")) &&
+              testing::WriteFileBytes(thumbnail, "a picture"));
   {
-    CProject written(root);
-    written.SetThumbsFolder(thumbs);
-    written.SetThumbsUseFolder(true);
-    for (const char* folder : {"Ipl", "Html", "Index"})
-      QDir().mkpath(QString::fromStdString(root + "out/" + folder));
-    written.SetIplFolder(root + "out/Ipl");
-    written.SetHtmlFolder(root + "out/Html");
-    written.SetIndexphotoFolder(root + "out/Index");
-    written.SetIplUseFolder(true);
-    written.SetHtmlUseFolder(true);
-    written.SetIndexphotoUseFolder(true);
+    CProject written(root);  // outputs and thumbnails beside the video
     written.AddMovie(root + "my clip.mp4");
     Movie& movie = *written.FindMovieForWrite(written.Movies().back().id());
     movie.status = kMovieDone;
-    movie.SetIpl(dotfile);
-    movie.SetHtml(page);
-    movie.SetIndexphoto(photo);
-    movie.AddImage({thumbnails[0], 25, 1.0});
-    movie.AddImage({document, 50, 2.0});
-    movie.AddImage({thumbnails[1], 75, 3.0});
-    ASSERT_TRUE(written.Save(file));
+    movie.SetIpl(users[0]);
+    movie.SetHtml(users[1]);
+    movie.SetIndexphoto(users[2]);
+    movie.AddImage({thumbnail, 25, 1.0});
+    movie.AddImage({users[3], 50, 2.0});
+    ASSERT_TRUE(written.Save(root + "hostile.obx"));
   }
   CProject project(root);
-  ASSERT_TRUE(project.Load(file));
-  const Movie& movie = project.Movies().back();
-
+  ASSERT_TRUE(project.Load(root + "hostile.obx"));
   testing::RecordingPort port;
   testing::RecordingMessagePort messages;
   CaptureEngine engine;
@@ -233,38 +210,22 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   Regeneration regeneration(project, controller.IndexPhotos());
   ResultsPage results(project, shell_);
   results.SetRegeneration(&regeneration);
-  results.show();
-  results.SelectMovie(movie.id());
-  ReviewWindow& window = *results.Review();
-
-  // The thumbnail goes; the outputs named outside the output folders are
-  // refused with a message and left as they were, and nothing is written
-  // in their stead.
-  window.SelectImage(0);
-  window.DeleteSelectedImage();
-  EXPECT_FALSE(testing::FileExists(thumbnails[0]));
-  EXPECT_EQ(window.ImagePaths(), (std::vector<std::string>{document, thumbnails[1]}));
-  for (const std::string& kept : {dotfile, page, photo, document}) {
-    EXPECT_EQ(testing::ReadFileBytes(kept), "the user's own " + kept);
-  }
-  EXPECT_FALSE(controller.IndexPhotoPending());
-  for (const char* folder : {"Ipl", "Html", "Index"})
-    EXPECT_TRUE(QDir(QString::fromStdString(root + "out/" + folder)).isEmpty()) << folder;
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].owner, MessageOwner::reviewWindow);
-  for (const std::string& refused : {dotfile, page, photo}) {
-    EXPECT_TRUE(testing::Contains(messages.shown[0].text, refused)) << messages.shown[0].text;
+  results.SelectMovie(project.Movies().back().id());
+  for (int i = 0; i < 2; ++i) {
+    results.Review()->SelectImage(0);
+    results.Review()->DeleteSelectedImage();
   }
 
-  // The document named as an image is no thumbnail of the movie: refused,
-  // file and entry stay.
-  window.SelectImage(0);
-  window.DeleteSelectedImage();
-  EXPECT_EQ(testing::ReadFileBytes(document), "the user's own " + document);
-  EXPECT_EQ(window.ImagePaths(), (std::vector<std::string>{document, thumbnails[1]}));
-  EXPECT_EQ(movie.images.size(), 2u);
+  // The thumbnail went; the outputs were refused in one message and nothing
+  // was written anywhere; the document is no thumbnail and stays.
+  EXPECT_FALSE(testing::FileExists(thumbnail));
+  EXPECT_EQ(results.Review()->ImagePaths(), std::vector<std::string>{users[3]});
+  for (const std::string& file : users) EXPECT_EQ(testing::ReadFileBytes(file), file);
+  EXPECT_FALSE(testing::FileExists(root + "my clip.ipl"));
   ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_TRUE(testing::Contains(messages.shown[1].text, document)) << messages.shown[1].text;
+  for (size_t i = 0; i < users.size(); ++i) {
+    EXPECT_TRUE(testing::Contains(messages.shown[i / 3].text, users[i])) << users[i];
+  }
 }
 
 }  // namespace
