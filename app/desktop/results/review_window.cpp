@@ -17,7 +17,6 @@
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/regeneration.h"
-#include "project/message_port.h"
 #include "project/project.h"
 
 namespace ombrelo {
