@@ -8,7 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <poll.h>
+
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,13 +88,108 @@ class LocalFtpServer {
   pid_t pid_ = -1;
 };
 
+// An FTP server on 127.0.0.1 that answers like a real one until it receives
+// the command stallAt ("" stalls before the greeting); from then on that
+// connection hears nothing more. onStall runs (on the server's thread) each
+// time it stalls. One connection at a time; stopped when the object goes.
+class StallingFtpServer {
+ public:
+  StallingFtpServer(std::string stallAt, std::function<void()> onStall = {})
+      : stallAt_(std::move(stallAt)), onStall_(std::move(onStall)) {
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listen_, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    ::listen(listen_, 4);
+    if (pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~StallingFtpServer() {
+    (void)!write(stop_[1], "x", 1);
+    thread_.join();
+    close(listen_);
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+  StallingFtpServer(const StallingFtpServer&) = delete;
+  StallingFtpServer& operator=(const StallingFtpServer&) = delete;
+
+  CrashServer Server() const { return {"127.0.0.1", port_}; }
+  int Stalls() const { return stalls_; }
+
+ private:
+  // Waits for fd to be readable; false when the server stops.
+  bool Wait(int fd) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+    return poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN);
+  }
+  void Say(int fd, const std::string& text) { (void)!send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
+  void Stall() {
+    ++stalls_;
+    if (onStall_) onStall_();
+  }
+  void Serve() {
+    while (Wait(listen_)) {
+      const int client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) continue;
+      bool stalled = stallAt_.empty();
+      if (stalled) {
+        Stall();
+      } else {
+        Say(client, "220 ready\r\n");
+      }
+      std::string line;
+      char c;
+      while (Wait(client) && recv(client, &c, 1, 0) == 1) {
+        if (c != '\n') {
+          if (c != '\r') line += c;
+          continue;
+        }
+        const std::string command = line.substr(0, line.find(' '));
+        line.clear();
+        if (stalled) continue;
+        if (command == stallAt_) {
+          stalled = true;
+          Stall();
+        } else if (command == "USER") {
+          Say(client, "331 password\r\n");
+        } else if (command == "PASS") {
+          Say(client, "230 in\r\n");
+        } else if (command == "PWD") {
+          Say(client, "257 \"/\"\r\n");
+        } else if (command == "QUIT") {
+          Say(client, "221 bye\r\n");
+        } else if (command == "SIZE" || command == "MDTM") {
+          Say(client, "550 no\r\n");
+        } else {
+          Say(client, "200 ok\r\n");
+        }
+      }
+      close(client);
+    }
+  }
+
+  std::string stallAt_;
+  std::function<void()> onStall_;
+  int listen_ = -1;
+  int stop_[2] = {-1, -1};
+  long port_ = 0;
+  std::atomic<int> stalls_{0};
+  std::thread thread_;
+};
+
 // Records every step of a report, one text each.
 class RecordingReportUi : public CrashReportUi {
  public:
-  bool AskSend(const std::string&) override {
+  bool AskSend(const CrashReport&) override {
     events.push_back("ask");
     return answer;
   }
+  bool CancelRequested() override { return cancel; }
   void SetTitle(const std::string& title) override { events.push_back("title " + title); }
   void ShowMessage(const std::string& title, const std::string& text) override {
     events.push_back("message " + title + ": " + text);
@@ -97,6 +198,7 @@ class RecordingReportUi : public CrashReportUi {
 
   std::vector<std::string> events;
   bool answer = true;
+  std::atomic<bool> cancel{false};
 };
 
 }  // namespace ombrelo::testing

@@ -26,6 +26,9 @@ std::vector<std::string> FileNames(const std::string& folder) {
 
 const std::string kLog = "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n</crashlog>\r\n";
 const std::string kThanks = "message Crashlog uploaded: Thank you for helping to improve Ombrelo!";
+// After a failure the box must not claim that the log was uploaded.
+const std::string kNotUploaded =
+    "message Crashlog not uploaded: Thank you for helping to improve Ombrelo!";
 
 TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   TempFolder folder("upload");
@@ -37,7 +40,7 @@ TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   ASSERT_TRUE(server.Ready());
 
   RecordingReportUi ui;
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
 
   const std::vector<std::string> expected = {"busy",
                                              "title Opening internet connection...",
@@ -62,19 +65,19 @@ TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   EXPECT_EQ(ReadFileBytes(folder / "server/" + names[0]), dump);
 
   SCOPED_TRACE("a second report gets a UUID of its own");
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
   EXPECT_EQ(FileNames(folder / "server").size(), 4u);
 }
 
 TEST(CrashUpload, NoServerGivesTheSessionFailureThenThanks) {
   RecordingReportUi ui;
-  UploadCrashReport({"127.0.0.1", testing::FreePort()}, kLog, "/nonexistent.dmp", ui);
+  UploadCrashReport({"127.0.0.1", testing::FreePort()}, ReadCrashReport(kLog, "/nonexistent.dmp"), ui);
   const std::vector<std::string> expected = {
       "busy",
       "title Opening internet connection...",
       "title Connecting to server...",
       "message Sending crash log: Failed to create ftp session",
-      kThanks,
+      kNotUploaded,
       "idle"};
   EXPECT_EQ(ui.events, expected);
 }
@@ -86,7 +89,7 @@ TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
   ASSERT_TRUE(server.Ready());
 
   RecordingReportUi ui;
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
   const std::vector<std::string> expected = {
       "busy",
       "title Opening internet connection...",
@@ -94,10 +97,70 @@ TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
       "title Writing crash log...",
       "message Sending crash log: Failed to open ftp file for writing",
       "title Writing crash dump...",
-      kThanks,
+      kNotUploaded,
       "idle"};
   EXPECT_EQ(ui.events, expected);
   EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"v1.0.dmp"});
+}
+
+TEST(CrashUpload, SendsNothingForADumpThatIsMissingOrEmpty) {
+  TempFolder folder("upload-empty");
+  std::filesystem::create_directory(folder / "server");
+  testing::WriteFileBytes(folder / "empty.dmp", "");
+  LocalFtpServer server(folder / "server");
+  ASSERT_TRUE(server.Ready());
+  for (const std::string& dump : {folder / "empty.dmp", folder / "missing.dmp"}) {
+    SCOPED_TRACE(dump);
+    RecordingReportUi ui;
+    UploadCrashReport(server.Server(), ReadCrashReport(kLog, dump), ui);
+    EXPECT_EQ(ui.events.at(ui.events.size() - 2), kThanks);
+  }
+  const auto names = FileNames(folder / "server");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(names[0].ends_with(".xml") && names[1].ends_with(".xml"));
+  EXPECT_EQ(ReadFileBytes(folder / "server/" + names[0]), kLog);
+}
+
+// A server that stops answering in the middle of a transfer.
+struct Stall {
+  const char* at;  // the command after which the server is silent
+  const char* what;
+};
+
+TEST(CrashUpload, AStallingServerIsGivenUpOnAfterTheStallLimit) {
+  TempFolder folder("upload-stall");
+  testing::WriteFileBytes(folder / "v1.0.dmp", "dump");
+  for (const Stall& stall : {Stall{"", "greeting"}, Stall{"STOR", "store"}}) {
+    SCOPED_TRACE(stall.what);
+    testing::StallingFtpServer server(stall.at);
+    CrashServer limited = server.Server();
+    limited.stallLimit = std::chrono::seconds(1);
+    RecordingReportUi ui;
+    const auto start = std::chrono::steady_clock::now();
+    UploadCrashReport(limited, ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_GE(server.Stalls(), 1);
+    ASSERT_GE(ui.events.size(), 3u);
+    EXPECT_EQ(ui.events[ui.events.size() - 2], kNotUploaded);
+    EXPECT_EQ(ui.events.back(), "idle");
+  }
+}
+
+TEST(CrashUpload, CancelEndsAStalledUploadAtOnceWithoutMoreMessages) {
+  TempFolder folder("upload-cancel");
+  testing::WriteFileBytes(folder / "v1.0.dmp", "dump");
+  RecordingReportUi ui;
+  // The user presses Cancel once the server has stopped answering; the
+  // limits stay at their defaults (far longer than this test may take).
+  testing::StallingFtpServer server("STOR", [&ui] { ui.cancel = true; });
+  const auto start = std::chrono::steady_clock::now();
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  const std::vector<std::string> expected = {"busy", "title Opening internet connection...",
+                                             "title Connecting to server...",
+                                             "title Writing crash log...", "idle"};
+  EXPECT_EQ(ui.events, expected);
+  EXPECT_EQ(server.Stalls(), 1);
 }
 
 }  // namespace
