@@ -7,7 +7,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
+#include <chrono>
 
 #include "crash_test_support.h"
 #include "support/debug_capture.h"
@@ -71,8 +73,8 @@ TEST(CrashDialog, SendRewritesTheRecoveryFileAndReportsEachStepOnTheDialog) {
       "log: <crashlog>\n</crashlog>\n",
       "Sending crash log: Failed to create ftp session [dialog] under \"Connecting to "
       "server...\" busy",
-      "Crashlog uploaded: Thank you for helping to improve Ombrelo! [dialog] under \"Connecting "
-      "to server...\" busy"};
+      "Crashlog not uploaded: Thank you for helping to improve Ombrelo! [dialog] under "
+      "\"Connecting to server...\" busy"};
   EXPECT_EQ(user.seen, expected);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(ReadFileBytes(folder / "crashed.obx"), "<obxproject>as saved</obxproject>");
@@ -88,6 +90,82 @@ TEST(CrashDialog, DoNotSendWritesTheRecoveryFileAgainAndSendsNothing) {
                  {"127.0.0.1", testing::FreePort()}, dialog);
   EXPECT_EQ(user.seen, std::vector<std::string>{"log: log"});
   EXPECT_EQ(ReadFileBytes(folder / "crashed.obx"), "<obxproject>kept</obxproject>");
+}
+
+TEST(CrashDialog, DetailsShowTheLogAndTheDumpAsTheyWouldBeSentWithTheirSizes) {
+  App();
+  TempFolder folder("dialog-details");
+  const std::string dump = std::string("OMBRELO DUMP 1\n\0\xff", 17);
+  testing::WriteFileBytes(folder / "v1.0.dmp", dump);
+  testing::WriteFileBytes(folder / "crashed.obx", "<obxproject/>");
+  CCrashDialog dialog;
+  std::vector<std::string> seen;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->objectName() == "crashDetailsWindow") {
+      auto* tabs = modal->findChild<QTabWidget*>("crashDetailsTabs");
+      for (int i = 0; tabs && i < tabs->count(); ++i) {
+        seen.push_back(tabs->tabText(i).toStdString());
+        for (auto* view : tabs->widget(i)->findChildren<QPlainTextEdit*>())
+          seen.push_back(view->toPlainText().toStdString());
+        if (auto* view = qobject_cast<QPlainTextEdit*>(tabs->widget(i)))
+          seen.push_back(view->toPlainText().toStdString());
+      }
+      static_cast<QDialog*>(modal)->accept();
+    } else if (dialog.isVisible() && dialog.SendButton()->isEnabled()) {
+      if (seen.empty()) {
+        // Queued: a timer does not fire again inside its own handler, where
+        // the details' own loop would run.
+        QMetaObject::invokeMethod(dialog.DetailsButton(), &QPushButton::click, Qt::QueuedConnection);
+      } else {
+        dialog.DoNotSendButton()->click();
+      }
+    }
+  });
+  timer.start(5);
+  RunCrashReportInDialog(dialog, "<crashlog/>", {folder / "v1.0.dmp", folder / "crashed.obx"},
+                         {"127.0.0.1", testing::FreePort()});
+  const std::vector<std::string> expected = {"Crash log (11 bytes)", "<crashlog/>",
+                                             "Dump file (17 bytes)"};
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0], expected[0]);
+  EXPECT_EQ(seen[1], expected[1]);
+  EXPECT_EQ(seen[2], expected[2]);
+  EXPECT_EQ(seen[3], HexView(dump).toStdString());
+  EXPECT_EQ(seen[3],
+            "00000000  4f 4d 42 52 45 4c 4f 20 44 55 4d 50 20 31 0a 00  OMBRELO DUMP 1..\n"
+            "00000010  ff                                               .\n");
+}
+
+TEST(CrashDialog, CancelEndsAStalledUploadAndTheDialogKeepsAnswering) {
+  App();
+  TempFolder folder("dialog-cancel");
+  testing::WriteFileBytes(folder / "v1.0.dmp", "dump");
+  testing::StallingFtpServer server("STOR");
+  CCrashDialog dialog;
+  std::vector<std::string> seen;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (QApplication::activeModalWidget() != &dialog && QApplication::activeModalWidget()) {
+      seen.push_back("a message");
+      static_cast<QDialog*>(QApplication::activeModalWidget())->accept();
+    } else if (dialog.SendButton()->isEnabled() && dialog.isVisible()) {
+      dialog.SendButton()->click();
+    } else if (server.Stalls() > 0 && dialog.CancelButton()->isVisible() &&
+               dialog.CancelButton()->isEnabled()) {
+      seen.push_back("cancel under \"" + dialog.windowTitle().toStdString() + "\"");
+      QMetaObject::invokeMethod(dialog.CancelButton(), &QPushButton::click, Qt::QueuedConnection);
+    }
+  });
+  timer.start(5);
+  const auto start = std::chrono::steady_clock::now();
+  RunCrashReportInDialog(dialog, "<crashlog/>", {folder / "v1.0.dmp", folder / "none.obx"},
+                         server.Server());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(seen, std::vector<std::string>{"cancel under \"Writing crash log...\""});
+  EXPECT_FALSE(dialog.CancelButton()->isVisible());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
