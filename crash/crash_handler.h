@@ -39,9 +39,10 @@ CrashHandlerSettings DefaultCrashHandlerSettings();
 bool CrashHandlerDisabled(int argc, char** argv);
 
 // Installs the handler (call on the main thread; again to change the
-// settings). The recovery file's folder is made at once (each new folder
-// with mode 0700), so that a crash on the very first run is recovered. The calling thread gets an alternate signal stack. False when a
-// setting is too long to prepare or the signals cannot be caught.
+// settings). The calling thread gets an alternate signal stack. The recovery
+// file's folder is made at once (each new folder with mode 0700), so that a
+// crash on the very first run is recovered. False when a setting is too long
+// to prepare or the signals cannot be caught.
 bool InstallCrashHandler(const CrashHandlerSettings& settings);
 
 // Gives the calling thread an alternate signal stack of its own, kept until

@@ -179,15 +179,16 @@ void CCrashDialog::ShowDetails() {
   details.setWindowTitle("Ombrelo - Crash report details");
   details.resize(640, 480);
   auto* layout = new QVBoxLayout(&details);
-  layout->addWidget(new QLabel("Send uploads these files, exactly as shown, to the crash-report "
-                               "server. Nothing else is sent.",
-                               &details));
+  layout->addWidget(
+      new QLabel("Send uploads these files, exactly as shown, to the crash-report "
+                 "server. Nothing else is sent.",
+                 &details));
   auto* tabs = new QTabWidget(&details);
   tabs->setObjectName("crashDetailsTabs");
   const bool hasLog = !report_.log.empty();
-  tabs->addTab(FixedTextView(hasLog ? FromText(report_.log) : "No crash log: nothing is sent for it.",
-                             tabs),
-               hasLog ? "Crash log (" + Bytes(report_.log.size()) + ")" : "Crash log (none)");
+  tabs->addTab(
+      FixedTextView(hasLog ? FromText(report_.log) : "No crash log: nothing is sent for it.", tabs),
+      hasLog ? "Crash log (" + Bytes(report_.log.size()) + ")" : "Crash log (none)");
   if (report_.dump.empty()) {
     tabs->addTab(FixedTextView("No dump file was written: nothing is sent for it.", tabs),
                  "Dump file (none)");

@@ -8,13 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <poll.h>
-
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,15 +84,13 @@ class LocalFtpServer {
   pid_t pid_ = -1;
 };
 
-// An FTP server on 127.0.0.1 that answers like a real one until it receives
-// the command stallAt ("" stalls before the greeting); from then on that
-// connection hears nothing more. onStall runs (on the server's thread) each
-// time it stalls. One connection at a time; stopped when the object goes.
+// An FTP server on 127.0.0.1 that answers until it receives the command
+// stallAt, and from then on keeps silent on that connection; onStall runs
+// (on the server's thread) at each stall. One connection at a time.
 class StallingFtpServer {
  public:
-  StallingFtpServer(std::string stallAt, std::function<void()> onStall = {})
+  explicit StallingFtpServer(std::string stallAt, std::function<void()> onStall = {})
       : stallAt_(std::move(stallAt)), onStall_(std::move(onStall)) {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -105,15 +99,35 @@ class StallingFtpServer {
     getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
     ::listen(listen_, 4);
-    if (pipe2(stop_, O_CLOEXEC) != 0) stop_[0] = stop_[1] = -1;
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([this] {
+      for (int client; (client = accept(listen_, nullptr, nullptr)) >= 0; close(client)) {
+        client_ = client;
+        Say(client, "220 ready");
+        bool silent = false;
+        std::string line;
+        for (char c; recv(client, &c, 1, 0) == 1;) {
+          if ((line += c).back() != '\n') continue;
+          const std::string command = line.substr(0, line.find_first_of(" \r"));
+          line.clear();
+          if (!silent && command == stallAt_) {
+            silent = true;
+            ++stalls_;
+            if (onStall_) onStall_();
+          }
+          if (silent) continue;
+          Say(client, command == "USER"   ? "331 password"
+                      : command == "PASS" ? "230 in"
+                      : command == "PWD"  ? "257 \"/\""
+                                          : "200 ok");
+        }
+      }
+    });
   }
   ~StallingFtpServer() {
-    (void)!write(stop_[1], "x", 1);
+    shutdown(listen_, SHUT_RDWR);  // ends the accept
+    shutdown(client_, SHUT_RDWR);
     thread_.join();
     close(listen_);
-    close(stop_[0]);
-    close(stop_[1]);
   }
   StallingFtpServer(const StallingFtpServer&) = delete;
   StallingFtpServer& operator=(const StallingFtpServer&) = delete;
@@ -122,61 +136,15 @@ class StallingFtpServer {
   int Stalls() const { return stalls_; }
 
  private:
-  // Waits for fd to be readable; false when the server stops.
-  bool Wait(int fd) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-    return poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN);
-  }
-  void Say(int fd, const std::string& text) { (void)!send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
-  void Stall() {
-    ++stalls_;
-    if (onStall_) onStall_();
-  }
-  void Serve() {
-    while (Wait(listen_)) {
-      const int client = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client < 0) continue;
-      bool stalled = stallAt_.empty();
-      if (stalled) {
-        Stall();
-      } else {
-        Say(client, "220 ready\r\n");
-      }
-      std::string line;
-      char c;
-      while (Wait(client) && recv(client, &c, 1, 0) == 1) {
-        if (c != '\n') {
-          if (c != '\r') line += c;
-          continue;
-        }
-        const std::string command = line.substr(0, line.find(' '));
-        line.clear();
-        if (stalled) continue;
-        if (command == stallAt_) {
-          stalled = true;
-          Stall();
-        } else if (command == "USER") {
-          Say(client, "331 password\r\n");
-        } else if (command == "PASS") {
-          Say(client, "230 in\r\n");
-        } else if (command == "PWD") {
-          Say(client, "257 \"/\"\r\n");
-        } else if (command == "QUIT") {
-          Say(client, "221 bye\r\n");
-        } else if (command == "SIZE" || command == "MDTM") {
-          Say(client, "550 no\r\n");
-        } else {
-          Say(client, "200 ok\r\n");
-        }
-      }
-      close(client);
-    }
+  static void Say(int fd, std::string text) {
+    text += "\r\n";
+    (void)!send(fd, text.data(), text.size(), MSG_NOSIGNAL);
   }
 
   std::string stallAt_;
   std::function<void()> onStall_;
-  int listen_ = -1;
-  int stop_[2] = {-1, -1};
+  int listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::atomic<int> client_{-1};
   long port_ = 0;
   std::atomic<int> stalls_{0};
   std::thread thread_;
