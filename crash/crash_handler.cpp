@@ -628,10 +628,13 @@ void ProvideCrashStackForThread() {
 
 bool InstallCrashHandler(const CrashHandlerSettings& settings) {
   // The recovery file's folder exists from the start (on the first run it is
-  // the settings folder, which nothing else has made yet).
+  // the settings folder, which nothing else has made yet). A "Data" folder
+  // in the start directory is never made: the next start would take it for
+  // the application data folder.
   const std::string recoveryFolder = paths::FolderOf(settings.recoveryFile);
   const std::string recoveryName = paths::FileName(settings.recoveryFile);
-  if (!recoveryFolder.empty()) CreatePrivateFolders(recoveryFolder);
+  if (!recoveryFolder.empty() && recoveryFolder != StartDirectory() + "Data/")
+    CreatePrivateFolders(recoveryFolder);
   if (!CopyPath(g_prepared.recoveryFile, settings.recoveryFile) ||
       !CopyPath(g_prepared.recoveryFolder, recoveryFolder.empty() ? "./" : recoveryFolder) ||
       !CopyPath(g_prepared.recoveryName, recoveryName) ||
