@@ -12,12 +12,16 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
 #include <utility>
 
 #include "crash/crash_snapshot.h"
+#include "crash/private_files.h"
+#include "platform/build_stamp.h"
 #include "platform/paths.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -34,13 +38,23 @@ constexpr size_t kPathSize = 4096;
 constexpr size_t kAltStackSize = 256 * 1024;
 constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
+// The most of the crashed thread's stack that goes into the dump.
+constexpr uint64_t kStackLimit = 256 * 1024;
+
 struct Prepared {
   char recoveryFile[kPathSize];
+  char recoveryFolder[kPathSize];  // the recovery file's folder, ending with "/"
+  char recoveryName[kPathSize];    // its name in that folder, and the temporary name
   char recoveryTemp[kPathSize];
   char dumpFolder[kPathSize];
   char reporter[kPathSize];
+  char buildText[128];
   long utcOffset = 0;       // seconds east of UTC when installed
   int probe[2] = {-1, -1};  // pipe of the readable-memory test
+  // Where the main thread's stack holds the process's start: the argument
+  // count, then the arguments, the environment and their strings. The dump
+  // stops before it. 0 when unknown.
+  uint64_t mainStackStart = 0;
 };
 Prepared g_prepared;
 
@@ -275,7 +289,7 @@ void BuildLog(SafeText& log, const CrashFacts& facts, const ucontext_t& context)
   auto reg = [&](int index) { return static_cast<uint64_t>(r[index]); };
 
   log.Add("<crashlog>\r\n<title>Ombrelo crash log</title>\r\n<build>")
-      .Add(kBuildText)
+      .Add(g_prepared.buildText)
       .Add("</build>\r\n<dump>\r\n");
   log.Add("<exception>").Hex(facts.code, 8).Add("</exception>\r\n");
   log.Add("<address>").Hex(facts.address, 8).Add("</address>\r\n");
@@ -320,7 +334,10 @@ void BuildLog(SafeText& log, const CrashFacts& facts, const ucontext_t& context)
 
 // ---------------------------------------------------------------------------
 // The dump file: a text header with the crash, the registers and the
-// layout, the raw bytes of the faulting thread's stack, then /proc/self/maps.
+// layout, the raw bytes of the faulting thread's stack from the stack pointer
+// on (at most kStackLimit, and never the arguments and environment above the
+// main thread's first frame), then the module list: the lines of
+// /proc/self/maps that map code.
 //
 //   OMBRELO DUMP 1
 //   signal <n> code <hex> address <hex> access <type> <hex>
@@ -329,7 +346,7 @@ void BuildLog(SafeText& log, const CrashFacts& facts, const ucontext_t& context)
 //   stack <first address hex> <byte count>
 //   <the bytes>
 //   maps
-//   <the text of /proc/self/maps>
+//   <the executable lines of /proc/self/maps>
 
 constexpr const char* kRegisterNames[] = {
     "r8",  "r9",  "r10", "r11", "r12", "r13", "r14",    "r15", "rdi",    "rsi",     "rbp", "rbx",
@@ -379,23 +396,32 @@ bool FindMapping(uint64_t address, uint64_t& start, uint64_t& end) {
   return found;
 }
 
-void CopyFileInto(int out, const char* path) {
-  const int in = open(path, O_RDONLY | O_CLOEXEC);
+// Copies the lines of /proc/self/maps that map code ("r-xp ..."): the
+// program, its libraries and the kernel's helper pages. Data mappings (files
+// the program reads, the heap) are left out.
+void CopyModuleList(int out) {
+  const int in = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (in < 0) return;
+  size_t filled = 0;
   for (;;) {
-    const ssize_t n = read(in, g_block, sizeof g_block);
+    const ssize_t n = read(in, g_block + filled, sizeof g_block - filled);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || !WriteAll(out, g_block, static_cast<size_t>(n))) break;
+    if (n <= 0) break;
+    filled += static_cast<size_t>(n);
+    size_t lineStart = 0;
+    for (size_t i = 0; i < filled; ++i) {
+      if (g_block[i] != '\n') continue;
+      // "start-end perms ...": the third letter of the permissions.
+      size_t p = lineStart;
+      while (p < i && g_block[p] != ' ') ++p;
+      if (p + 3 < i && g_block[p + 3] == 'x') WriteAll(out, g_block + lineStart, i + 1 - lineStart);
+      lineStart = i + 1;
+    }
+    std::memmove(g_block, g_block + lineStart, filled - lineStart);
+    filled -= lineStart;
+    if (filled == sizeof g_block) filled = 0;  // a line longer than the buffer
   }
   close(in);
-}
-
-// True when the folder is a real folder of ours (not a link, not someone
-// else's), made when missing.
-bool OwnFolder(const char* folder) {
-  mkdir(folder, 0700);
-  struct stat st {};
-  return lstat(folder, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid();
 }
 
 void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
@@ -405,18 +431,25 @@ void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
   path.Dec(now.year, 4).Dec(now.month, 2).Dec(now.day, 2).Add("-");
   path.Dec(now.hour, 2).Dec(now.minute, 2).Dec(now.second, 2).Add("-");
   path.Dec(getpid()).Add("-").Dec(tid).Add(".dmp");
-  if (!OwnFolder(g_prepared.dumpFolder)) return;
-  const int fd = open(g_dumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (!g_prepared.dumpFolder[0]) return;
+  const int folder = OpenPrivateFolder(g_prepared.dumpFolder);
+  if (folder < 0) return;
+  const int fd = CreateOwnFile(folder, g_dumpPath + std::strlen(g_prepared.dumpFolder));
+  close(folder);
   if (fd < 0) return;
 
   const greg_t* r = context.uc_mcontext.gregs;
-  // The stack from below the red zone up to the end of its mapping, at most
-  // 1 MiB. (Looked up first: the lookup reads into the block buffer.)
+  // The frames: from below the red zone to the end of the stack's mapping,
+  // at most kStackLimit, and on the main thread not into the arguments and
+  // the environment. (Looked up first: the lookup reads into the block
+  // buffer.)
   const uint64_t sp = static_cast<uint64_t>(r[REG_RSP]);
   uint64_t first = 0, end = 0;
   if (FindMapping(sp, first, end)) {
     if (sp - 128 > first) first = sp - 128;
-    if (end - first > (1u << 20)) end = first + (1u << 20);
+    const uint64_t start = g_prepared.mainStackStart;
+    if (start > first && start <= end) end = start;
+    if (end - first > kStackLimit) end = first + kStackLimit;
   }
   SafeText head(g_block, sizeof g_block);
   head.Add("OMBRELO DUMP 1\nsignal ").Dec(facts.signal).Add(" code ").Hex(facts.code, 8);
@@ -430,7 +463,7 @@ void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
   WriteAll(fd, head.data(), head.size());
   if (end > first) WriteAll(fd, reinterpret_cast<const void*>(first), end - first);
   WriteAll(fd, "\nmaps\n", 6);
-  CopyFileInto(fd, "/proc/self/maps");
+  CopyModuleList(fd);
   close(fd);
 }
 
@@ -440,15 +473,8 @@ void WriteDump(const CrashFacts& facts, const ucontext_t& context, long tid) {
 void WriteRecoveryFile() {
   const CrashSnapshotBytes snapshot = FreezeCrashSnapshot();
   if (!snapshot.data || snapshot.size == 0 || !g_prepared.recoveryFile[0]) return;
-  const int fd = open(g_prepared.recoveryTemp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  const bool ok = WriteAll(fd, snapshot.data, snapshot.size) && fsync(fd) == 0;
-  close(fd);
-  if (ok) {
-    rename(g_prepared.recoveryTemp, g_prepared.recoveryFile);
-  } else {
-    unlink(g_prepared.recoveryTemp);
-  }
+  WriteOwnFile(g_prepared.recoveryFolder, g_prepared.recoveryName, g_prepared.recoveryTemp,
+               snapshot.data, snapshot.size);
 }
 
 // Starts the reporter with the log on its standard input and waits for it.
@@ -535,12 +561,30 @@ struct AltStack {
 };
 thread_local AltStack t_altStack;
 
+// The address of the argument count at the top of the main thread's stack
+// (the "startstack" field of /proc/self/stat); 0 when it cannot be read.
+uint64_t MainStackStart() {
+  const int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[2048];
+  const ssize_t n = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (n <= 0) return 0;
+  text[n] = '\0';
+  // The fields after the program's name in parentheses (which may hold
+  // blanks): field 3 follows ") ", startstack is field 28.
+  const char* p = std::strrchr(text, ')');
+  for (int field = 2; field < 28 && p; ++field) p = std::strchr(p + 1, ' ');
+  return p ? std::strtoull(p + 1, nullptr, 10) : 0;
+}
+
 }  // namespace
 
 std::string RecoveryFilePath() {
   const std::string data = StartDirectory() + "Data/";
   struct stat st {};
-  if (stat(data.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(data.c_str(), W_OK) == 0)
+  if (stat(data.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+      access(data.c_str(), W_OK) == 0)
     return data + "crashed.obx";
   std::string folder = SettingsFolder();
   if (folder.empty()) folder = data;
@@ -550,7 +594,10 @@ std::string RecoveryFilePath() {
 CrashHandlerSettings DefaultCrashHandlerSettings() {
   CrashHandlerSettings settings;
   settings.recoveryFile = RecoveryFilePath();
-  settings.dumpFolder = paths::SystemTempFolder() + "obr/";
+  // The user's own temporary folder: "obr" in the private runtime folder,
+  // else "obr-<uid>" in the temporary folder (never one that others may
+  // enter or that is a link).
+  settings.dumpFolder = paths::PrivateTemporaryFolder("obr");
   char self[kPathSize];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   if (n > 0) settings.reporterProgram.assign(self, static_cast<size_t>(n));
@@ -580,13 +627,25 @@ void ProvideCrashStackForThread() {
 }
 
 bool InstallCrashHandler(const CrashHandlerSettings& settings) {
+  // The recovery file's folder exists from the start (on the first run it is
+  // the settings folder, which nothing else has made yet). A "Data" folder
+  // in the start directory is never made: the next start would take it for
+  // the application data folder.
+  const std::string recoveryFolder = paths::FolderOf(settings.recoveryFile);
+  const std::string recoveryName = paths::FileName(settings.recoveryFile);
+  if (!recoveryFolder.empty() && recoveryFolder != StartDirectory() + "Data/")
+    CreatePrivateFolders(recoveryFolder);
   if (!CopyPath(g_prepared.recoveryFile, settings.recoveryFile) ||
-      !CopyPath(g_prepared.recoveryTemp,
-                settings.recoveryFile.empty() ? std::string() : settings.recoveryFile + ".tmp") ||
+      !CopyPath(g_prepared.recoveryFolder, recoveryFolder.empty() ? "./" : recoveryFolder) ||
+      !CopyPath(g_prepared.recoveryName, recoveryName) ||
+      !CopyPath(g_prepared.recoveryTemp, recoveryName.empty() ? "" : recoveryName + ".tmp") ||
       !CopyPath(g_prepared.dumpFolder, paths::WithTrailingSeparator(settings.dumpFolder)) ||
       !CopyPath(g_prepared.reporter, settings.reporterProgram)) {
     return false;
   }
+  const std::string build = BuildStamp();
+  std::snprintf(g_prepared.buildText, sizeof g_prepared.buildText, "%s", build.c_str());
+  g_prepared.mainStackStart = MainStackStart();
   const time_t now = time(nullptr);
   tm local{};
   if (localtime_r(&now, &local)) g_prepared.utcOffset = local.tm_gmtoff;

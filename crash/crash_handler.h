@@ -19,12 +19,10 @@ inline constexpr char kNoHandlerSwitch[] = "-nohandler";
 // The reporter's command line: <program> --crash-reporter <dump file> <recovery
 // file>, with the crash log on its standard input.
 inline constexpr char kCrashReporterSwitch[] = "--crash-reporter";
-// The build text of the crash log and the About box.
-inline constexpr char kBuildText[] = "Build: Mar 28 2012";
 
 struct CrashHandlerSettings {
-  std::string recoveryFile;     // where the project snapshot is saved
-  std::string dumpFolder;       // folder of the dump file, ending with "/"
+  std::string recoveryFile;     // where the project snapshot is saved (mode 0600)
+  std::string dumpFolder;       // folder of the dump file (private), ending with "/"
   std::string reporterProgram;  // empty: no reporter is started
 };
 
@@ -33,16 +31,18 @@ struct CrashHandlerSettings {
 // "last_settings.bin").
 std::string RecoveryFilePath();
 
-// The recovery file above, the folder "obr" in the temporary folder, and this
-// executable as the reporter.
+// The recovery file above, the private folder "obr" (paths::
+// PrivateTemporaryFolder) for the dump, and this executable as the reporter.
 CrashHandlerSettings DefaultCrashHandlerSettings();
 
 // True when an argument contains "-nohandler".
 bool CrashHandlerDisabled(int argc, char** argv);
 
 // Installs the handler (call on the main thread; again to change the
-// settings). The calling thread gets an alternate signal stack. False when a
-// setting is too long to prepare or the signals cannot be caught.
+// settings). The calling thread gets an alternate signal stack. The recovery
+// file's folder is made at once (each new folder with mode 0700), so that a
+// crash on the very first run is recovered. False when a setting is too long
+// to prepare or the signals cannot be caught.
 bool InstallCrashHandler(const CrashHandlerSettings& settings);
 
 // Gives the calling thread an alternate signal stack of its own, kept until

@@ -3,8 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "crash/private_files.h"
+#include "platform/debug_output.h"
 #include "project/message_port.h"
 #include "project/project.h"
 
@@ -12,9 +16,23 @@ namespace ombrelo {
 
 void RunCrashRecovery(CProject& project, RecoveryView& view, const std::string& recoveryFile) {
   struct stat st {};
-  if (stat(recoveryFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return;
-
-  if (project.Load(recoveryFile)) {
+  if (lstat(recoveryFile.c_str(), &st) != 0) return;
+  // Only the file the crash handler wrote: a regular file of this user. A
+  // link, or a file someone else put there, is left alone.
+  const int fd = OpenOwnFile(recoveryFile);
+  if (fd < 0) {
+    DebugOutputF("Crash recovery file refused: %s (%s)\n", recoveryFile.c_str(),
+                 std::strerror(errno));
+    return;
+  }
+  if (fstat(fd, &st) != 0 || st.st_size == 0) {
+    close(fd);
+    return;
+  }
+  // Loaded through the descriptor checked above, not the name again.
+  const bool loaded = project.Load("/proc/self/fd/" + std::to_string(fd));
+  close(fd);
+  if (loaded) {
     view.ReloadPages();
     view.ShowNoticePage("crashed.htm");
     for (const Movie& movie : project.Movies()) {

@@ -15,8 +15,9 @@
 #include <memory>
 
 #include "crash/crash_handler.h"
+#include "crash/private_files.h"
 #include "platform/debug_output.h"
-#include "project/file_write.h"
+#include "platform/paths.h"
 #include "project/preferences.h"
 
 namespace ombrelo {
@@ -34,12 +35,12 @@ struct CurlTextDeleter {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 
-std::string ReadFile(const std::string& path, bool& ok) {
-  std::ifstream file(path, std::ios::binary);
-  ok = static_cast<bool>(file);
-  if (!ok) return {};
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  ok = !file.bad();
+// The content of a regular file of this user ("" otherwise).
+std::string ReadOwnFile(const std::string& path) {
+  const int fd = OpenOwnFile(path);
+  if (fd < 0) return {};
+  std::string bytes = ReadAll(fd);
+  close(fd);
   return bytes;
 }
 
@@ -71,7 +72,12 @@ size_t ReadSource(char* buffer, size_t size, size_t count, void* user) {
   return n;
 }
 
-enum class StoreResult { ok, openFailed, writeFailed };
+enum class StoreResult { ok, openFailed, writeFailed, cancelled };
+
+// libcurl's progress callback: a non-zero answer ends the transfer.
+int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<CrashReportUi*>(user)->CancelRequested() ? 1 : 0;
+}
 
 // Stores the bytes under the name in the server's current folder, over the
 // session the handle holds.
@@ -93,6 +99,8 @@ StoreResult Store(CURL* curl, const std::string& base, const std::string& name,
   long response = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response);
   switch (result) {
+    case CURLE_ABORTED_BY_CALLBACK:
+      return StoreResult::cancelled;
     case CURLE_OK:
       return response >= 400 ? StoreResult::writeFailed : StoreResult::ok;
     case CURLE_UPLOAD_FAILED:  // STOR refused
@@ -131,8 +139,11 @@ std::optional<CrashReportFiles> ReporterCommandLine(int argc, char** argv) {
   return CrashReportFiles{argv[2], argv[3]};
 }
 
-void UploadCrashReport(const CrashServer& server, const std::string& logText,
-                       const std::string& dumpPath, CrashReportUi& ui) {
+CrashReport ReadCrashReport(const std::string& logText, const std::string& dumpPath) {
+  return {logText, dumpPath, ReadOwnFile(dumpPath)};
+}
+
+void UploadCrashReport(const CrashServer& server, const CrashReport& report, CrashReportUi& ui) {
   ui.SetBusy(true);
   ui.SetTitle("Opening internet connection...");
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -146,52 +157,95 @@ void UploadCrashReport(const CrashServer& server, const std::string& logText,
   curl_easy_setopt(c, CURLOPT_USERAGENT, "Ombrelo");
   curl_easy_setopt(c, CURLOPT_PROXY, "");  // a direct connection
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 30L);
   curl_easy_setopt(c, CURLOPT_USERNAME, kAccount);
   curl_easy_setopt(c, CURLOPT_PASSWORD, kAccount);
   curl_easy_setopt(c, CURLOPT_FTPPORT, "-");  // active mode
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+  // Every wait on the server is bounded: connecting, each reply, the
+  // server's connection for the data, a transfer that stops moving, and the
+  // whole step. Cancel is heard at least once a second.
+  const long stall = static_cast<long>(std::max<long long>(1, server.stallLimit.count()));
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, stall);
+  curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, stall);
+  curl_easy_setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, stall * 1000);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, stall);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(server.stepLimit.count()));
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CheckCancel);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &ui);
 
   ui.SetTitle("Connecting to server...");
   const std::string base = "ftp://" + server.host + ":" + std::to_string(server.port) + "/";
   curl_easy_setopt(c, CURLOPT_URL, base.c_str());
   curl_easy_setopt(c, CURLOPT_NOBODY, 1L);  // log in, transfer nothing
-  if (curl_easy_perform(c) != CURLE_OK) {
+  const CURLcode session = curl_easy_perform(c);
+  bool sent = false;
+  bool cancelled = session == CURLE_ABORTED_BY_CALLBACK;
+  if (cancelled) {
+  } else if (session != CURLE_OK) {
     Message(ui, "Failed to create ftp session");
   } else {
+    sent = true;
     ui.SetTitle("Writing crash log...");
     const std::string uuid = NewUuidText();
-    switch (Store(c, base, RemoteName(uuid, ".xml"), logText)) {
-      case StoreResult::ok:
-        break;
-      case StoreResult::openFailed:
-        Message(ui, "Failed to open ftp file for writing");
-        break;
-      case StoreResult::writeFailed:
-        Message(ui, "Failed to write crash log to ftp file");
-        break;
+    // An empty file is not sent.
+    if (!report.log.empty()) {
+      switch (Store(c, base, RemoteName(uuid, ".xml"), report.log)) {
+        case StoreResult::ok:
+          break;
+        case StoreResult::cancelled:
+          cancelled = true;
+          break;
+        case StoreResult::openFailed:
+          sent = false;
+          Message(ui, "Failed to open ftp file for writing");
+          break;
+        case StoreResult::writeFailed:
+          sent = false;
+          Message(ui, "Failed to write crash log to ftp file");
+          break;
+      }
     }
 
-    ui.SetTitle("Writing crash dump...");
-    bool readable = false;
-    const std::string dump = ReadFile(dumpPath, readable);  // unreadable: nothing is sent
-    if (Store(c, base, RemoteName(uuid, ".dmp"), dump) == StoreResult::writeFailed) {
-      Message(ui, "Failed to write crash dmp to ftp file");
-      DebugOutput("Failed to write crash dmp to ftp file");
+    if (!cancelled && !ui.CancelRequested()) {
+      ui.SetTitle("Writing crash dump...");
+      const StoreResult dump = report.dump.empty()
+                                   ? StoreResult::ok
+                                   : Store(c, base, RemoteName(uuid, ".dmp"), report.dump);
+      if (dump == StoreResult::cancelled) cancelled = true;
+      if (dump == StoreResult::openFailed) sent = false;  // not told, as designed
+      if (dump == StoreResult::writeFailed) {
+        sent = false;
+        Message(ui, "Failed to write crash dmp to ftp file");
+        DebugOutput("Failed to write crash dmp to ftp file");
+      }
+    } else {
+      cancelled = true;
     }
   }
-  ui.ShowMessage("Crashlog uploaded", "Thank you for helping to improve Ombrelo!");
+  // The user who cancelled hears nothing more; the others learn whether the
+  // report arrived.
+  if (!cancelled) {
+    ui.ShowMessage(sent ? "Crashlog uploaded" : "Crashlog not uploaded",
+                   "Thank you for helping to improve Ombrelo!");
+  }
   curl.reset();
   ui.SetBusy(false);
 }
 
 int RunCrashReport(const std::string& logText, const CrashReportFiles& files,
                    const CrashServer& server, CrashReportUi& ui) {
-  bool readable = false;
-  const std::string project = ReadFile(files.recovery, readable);
-  const bool send = ui.AskSend(logText);
-  if (!project.empty()) WriteFileReplacing(files.recovery, project);
-  if (send) UploadCrashReport(server, logText, files.dump, ui);
+  const std::string project = ReadOwnFile(files.recovery);
+  const CrashReport report = ReadCrashReport(logText, files.dump);
+  const bool send = ui.AskSend(report);
+  if (!project.empty()) {
+    const std::string folder = paths::FolderOf(files.recovery);
+    const std::string name = paths::FileName(files.recovery);
+    WriteOwnFile(folder.empty() ? "./" : folder.c_str(), name.c_str(), (name + ".tmp").c_str(),
+                 project.data(), project.size());
+  }
+  if (send) UploadCrashReport(server, report, ui);
   return 0;
 }
 

@@ -12,8 +12,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
+#include <QThread>
 #include <QVBoxLayout>
 #include <memory>
+#include <thread>
 
 namespace ombrelo {
 namespace {
@@ -25,6 +28,16 @@ constexpr char kCrashText[] =
 constexpr char kProgramIcon[] = ":/ombrelo.svg";
 
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
+
+QString Bytes(size_t size) { return QString("%1 bytes").arg(qulonglong(size)); }
+
+QPlainTextEdit* FixedTextView(const QString& text, QWidget* parent) {
+  auto* view = new QPlainTextEdit(text, parent);
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  return view;
+}
 
 }  // namespace
 
@@ -47,10 +60,21 @@ CCrashDialog::CCrashDialog(QWidget* parent) : QDialog(parent) {
   if (QFile::exists(kProgramIcon)) setWindowIcon(QIcon(kProgramIcon));
   send_ = new QPushButton("Send", this);
   doNotSend_ = new QPushButton("Do not send", this);
+  details_ = new QPushButton("Details...", this);
+  details_->setObjectName("crashDetails");
+  details_->setToolTip("Shows the files that Send uploads");
+  details_->setAutoDefault(false);
+  cancelButton_ = new QPushButton("Cancel", this);
+  cancelButton_->setAutoDefault(false);
+  cancelButton_->hide();
   send_->setDefault(true);
+  connect(details_, &QPushButton::clicked, this, &CCrashDialog::ShowDetails);
+  connect(cancelButton_, &QPushButton::clicked, this, &CCrashDialog::reject);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(doNotSend_);
+  buttons->addWidget(cancelButton_);
+  buttons->addWidget(details_);
   buttons->addStretch(1);
   buttons->addWidget(send_);
   auto* layout = new QVBoxLayout(this);
@@ -61,8 +85,24 @@ CCrashDialog::CCrashDialog(QWidget* parent) : QDialog(parent) {
 
 CCrashDialog::~CCrashDialog() { SetBusy(false); }
 
-bool CCrashDialog::AskSend(const std::string& logText) {
-  log_->setPlainText(FromText(logText));
+template <class F>
+void CCrashDialog::OnOwnThread(F&& f) {
+  if (QThread::currentThread() == thread()) {
+    f();
+  } else {
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
+  }
+}
+
+bool CCrashDialog::AskSend(const CrashReport& report) {
+  bool send = false;
+  OnOwnThread([&] { send = WaitForAnswer(report); });
+  return send;
+}
+
+bool CCrashDialog::WaitForAnswer(const CrashReport& report) {
+  report_ = report;
+  log_->setPlainText(FromText(report.log));
   setWindowModality(Qt::ApplicationModal);
   if (QScreen* screen =
           parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
@@ -93,23 +133,115 @@ bool CCrashDialog::AskSend(const std::string& logText) {
 }
 
 void CCrashDialog::SetTitle(const std::string& title) {
-  setWindowTitle(FromText(title));
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  OnOwnThread([&] {
+    setWindowTitle(FromText(title));
+    // Called on the dialog's own thread, the upload holds it: let the title show.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  });
 }
 
 void CCrashDialog::ShowMessage(const std::string& title, const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, FromText(title), FromText(text), QMessageBox::Ok, this);
-  box.exec();
+  OnOwnThread([&] {
+    QMessageBox box(QMessageBox::NoIcon, FromText(title), FromText(text), QMessageBox::Ok, this);
+    box.exec();
+  });
 }
 
 void CCrashDialog::SetBusy(bool busy) {
-  if (busy == busy_) return;
-  busy_ = busy;
-  if (busy) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  } else {
-    QApplication::restoreOverrideCursor();
+  OnOwnThread([&] {
+    if (busy == busy_) return;
+    busy_ = busy;
+    // While the upload runs, "Cancel" takes the place of "Do not send".
+    doNotSend_->setVisible(!busy);
+    cancelButton_->setVisible(busy);
+    cancelButton_->setEnabled(busy && !cancel_);
+    if (busy) {
+      // The busy cursor: the dialog still answers (Cancel).
+      QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+  });
+}
+
+void CCrashDialog::reject() {
+  if (!busy_) {
+    QDialog::reject();
+    return;
   }
+  cancel_ = true;
+  cancelButton_->setEnabled(false);
+}
+
+void CCrashDialog::ShowDetails() {
+  QDialog details(this);
+  details.setObjectName("crashDetailsWindow");
+  details.setWindowTitle("Ombrelo - Crash report details");
+  details.resize(640, 480);
+  auto* layout = new QVBoxLayout(&details);
+  layout->addWidget(
+      new QLabel("Send uploads these files, exactly as shown, to the crash-report "
+                 "server. Nothing else is sent.",
+                 &details));
+  auto* tabs = new QTabWidget(&details);
+  tabs->setObjectName("crashDetailsTabs");
+  const bool hasLog = !report_.log.empty();
+  tabs->addTab(
+      FixedTextView(hasLog ? FromText(report_.log) : "No crash log: nothing is sent for it.", tabs),
+      hasLog ? "Crash log (" + Bytes(report_.log.size()) + ")" : "Crash log (none)");
+  if (report_.dump.empty()) {
+    tabs->addTab(FixedTextView("No dump file was written: nothing is sent for it.", tabs),
+                 "Dump file (none)");
+  } else {
+    auto* page = new QWidget(tabs);
+    auto* pageLayout = new QVBoxLayout(page);
+    auto* path = new QLabel(FromText(report_.dumpPath), page);
+    path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pageLayout->addWidget(path);
+    pageLayout->addWidget(FixedTextView(HexView(report_.dump), page), 1);
+    tabs->addTab(page, "Dump file (" + Bytes(report_.dump.size()) + ")");
+  }
+  layout->addWidget(tabs, 1);
+  auto* close = new QPushButton("Close", &details);
+  connect(close, &QPushButton::clicked, &details, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
+  details.exec();
+}
+
+QString HexView(const std::string& bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size() / 16 + 1) * 80);
+  for (size_t line = 0; line < bytes.size(); line += 16) {
+    text += QString::asprintf("%08zx ", line);
+    QString printable;
+    for (size_t i = line; i < line + 16; ++i) {
+      if (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        text += QString::asprintf(" %02x", c);
+        printable += c >= 0x20 && c < 0x7f ? QChar(c) : QChar('.');
+      } else {
+        text += "   ";
+      }
+    }
+    text += "  " + printable + "\n";
+  }
+  return text;
+}
+
+int RunCrashReportInDialog(CCrashDialog& dialog, const std::string& logText,
+                           const CrashReportFiles& files, const CrashServer& server) {
+  int code = 0;
+  QEventLoop loop;
+  std::thread report([&] {
+    code = RunCrashReport(logText, files, server, dialog);
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec();
+  report.join();
+  return code;
 }
 
 int RunCrashReporter(int argc, char** argv) {
@@ -119,7 +251,7 @@ int RunCrashReporter(int argc, char** argv) {
   std::unique_ptr<QApplication> app;
   if (!QApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
   CCrashDialog dialog;
-  return RunCrashReport(log, *files, ConfiguredCrashServer(), dialog);
+  return RunCrashReportInDialog(dialog, log, *files, ConfiguredCrashServer());
 }
 
 }  // namespace ombrelo

@@ -25,6 +25,7 @@
 #include "app/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
+#include "platform/build_stamp.h"
 #include "platform/debug_output.h"
 #include "project/message_port.h"
 #include "project/preferences.h"
@@ -410,7 +411,7 @@ void MainWindow::ShowAbout() {
   auto* name = new QLabel(QStringLiteral("<b style='font-size:large'>Ombrelo</b>"));
   auto* notice = new QLabel(
       tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
-  auto* build = new QLabel(tr("Build: %1").arg(QStringLiteral(__DATE__).simplified()));
+  auto* build = new QLabel(QString::fromStdString(BuildStamp()));
   auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
   auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));

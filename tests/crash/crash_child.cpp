@@ -40,8 +40,8 @@ std::string RecordFolder() {
 
 class HeadlessReportUi : public CrashReportUi {
  public:
-  bool AskSend(const std::string& logText) override {
-    std::ofstream(RecordFolder() + "received.xml", std::ios::binary) << logText;
+  bool AskSend(const CrashReport& report) override {
+    std::ofstream(RecordFolder() + "received.xml", std::ios::binary) << report.log;
     const char* answer = std::getenv("OMBRELO_TEST_ANSWER");
     const bool send = answer && std::strcmp(answer, "send") == 0;
     Event(send ? "send" : "do not send");

@@ -7,6 +7,7 @@
 
 #include "crash/crash_handler.h"
 #include "crash_test_support.h"
+#include "platform/build_stamp.h"
 #include "support/debug_capture.h"
 
 namespace ombrelo {
@@ -15,28 +16,43 @@ namespace {
 using testing::ReadFileBytes;
 using testing::TempFolder;
 
+// How the crashing program is started.
+struct ChildSetup {
+  std::vector<std::string> env;   // more variables
+  std::vector<std::string> args;  // more arguments after the way
+  bool firstRun = false;          // no "Data/" and no XDG folders: a fresh home
+};
+
 // Runs the crashing program in folder (its start directory, with "Data/"),
 // with TMPDIR, the XDG folders and the reporter's record in that folder.
 // Returns the wait status, or -1 when it did not end within a minute.
 int RunCrashChild(const std::string& way, const std::string& folder, pid_t& pid,
-                  std::vector<std::string> env = {}) {
-  std::filesystem::create_directories(folder + "Data");
+                  ChildSetup setup = {}) {
+  std::vector<std::string>& env = setup.env;
+  if (!setup.firstRun) std::filesystem::create_directories(folder + "Data");
   std::filesystem::create_directories(folder + "tmp");
   for (const char* name : {"PATH", "LANG"})
     if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
   env.push_back("TMPDIR=" + folder + "tmp");
-  env.push_back("HOME=" + folder);
-  env.push_back("XDG_CONFIG_HOME=" + folder + "config");
-  env.push_back("XDG_DATA_HOME=" + folder + "share");
   env.push_back("OMBRELO_TEST_RECORD=" + folder);
+  if (setup.firstRun) {
+    std::filesystem::create_directories(folder + "home");
+    env.push_back("HOME=" + folder + "home");
+  } else {
+    env.push_back("HOME=" + folder);
+    env.push_back("XDG_CONFIG_HOME=" + folder + "config");
+    env.push_back("XDG_DATA_HOME=" + folder + "share");
+  }
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  const char* argv[] = {OMBRELO_CRASH_CHILD, way.c_str(), nullptr};
+  std::vector<const char*> argv = {OMBRELO_CRASH_CHILD, way.c_str()};
+  for (const auto& a : setup.args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
 
   pid = fork();
   if (pid == 0) {
-    if (chdir(folder.c_str()) == 0) execve(argv[0], const_cast<char**>(argv), envp.data());
+    if (chdir(folder.c_str()) == 0) execve(argv[0], const_cast<char**>(argv.data()), envp.data());
     _exit(127);
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
@@ -52,17 +68,29 @@ int RunCrashChild(const std::string& way, const std::string& folder, pid_t& pid,
   return status;
 }
 
-// The single dump file in the dump folder, "" when there is not exactly one.
+// The single dump file in the dump folders (real folders "obr..." in the
+// temporary folder), as a full path; "" when there is not exactly one.
 std::string DumpFile(const std::string& folder) {
   std::vector<std::string> found;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder + "tmp/obr", ec))
-    found.push_back(entry.path().filename().string());
+  for (const auto& dir : std::filesystem::directory_iterator(folder + "tmp", ec)) {
+    if (!dir.path().filename().string().starts_with("obr") || !dir.is_directory() ||
+        dir.is_symlink())
+      continue;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path(), ec))
+      found.push_back(entry.path().string());
+  }
   return found.size() == 1 ? found[0] : "";
 }
 
+std::filesystem::perms Mode(const std::string& path) {
+  return std::filesystem::symlink_status(path).permissions() & std::filesystem::perms::all;
+}
+
+// The build line carries the same stamp as the About box.
 const std::regex kLogForm(
-    "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n<build>Build: Mar 28 2012</build>\r\n"
+    "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n<build>" + BuildStamp() +
+    "</build>\r\n"
     "<dump>\r\n<exception>([0-9a-f]{8,})</exception>\r\n<address>([0-9a-f]{8,})</address>\r\n"
     "<access_type>(read|write|NA)</access_type>\r\n"
     "<access_address>([0-9a-f]{8,})</access_address>\r\n</dump>\r\n<registers>\r\n"
@@ -124,13 +152,16 @@ TEST_P(CrashWay, LeavesProjectLogAndDumpAndEndsWithItsSignal) {
   EXPECT_TRUE(std::all_of(firstZero, entries.end(), [](uint64_t e) { return e == 0; }));
 
   // v1.0-<date>-<time>-<process>-<thread>.dmp in <temp>/obr/.
-  const std::string dump = DumpFile(folder.Path());
+  const std::string dumpPath = DumpFile(folder.Path());
+  const std::string dump = std::filesystem::path(dumpPath).filename().string();
   std::smatch name;
   ASSERT_TRUE(std::regex_match(dump, name, std::regex("v1\\.0-\\d{8}-\\d{6}-(\\d+)-(\\d+)\\.dmp")))
       << dump;
+  EXPECT_EQ(Mode(dumpPath),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(name[1], std::to_string(pid));
   EXPECT_EQ(name[2] == std::to_string(pid), std::string(way.name) != "thread");
-  const std::string bytes = ReadFileBytes(folder / "tmp/obr/" + dump);
+  const std::string bytes = ReadFileBytes(dumpPath);
   EXPECT_EQ(bytes.rfind("OMBRELO DUMP 1\nsignal " + std::to_string(way.signal), 0), 0u);
   EXPECT_NE(bytes.find("\nrip="), std::string::npos);
   EXPECT_NE(bytes.find("\nmaps\n"), std::string::npos);
@@ -160,8 +191,10 @@ TEST(CrashReporter, SendUploadsTheLogItWasGivenAndTheDumpFile) {
   ASSERT_TRUE(server.Ready());
   pid_t pid = 0;
   const int status = RunCrashChild("null-write", folder.Path(), pid,
-                                   {"OMBRELO_TEST_ANSWER=send", "OMBRELO_CRASH_SERVER=127.0.0.1",
-                                    "OMBRELO_CRASH_PORT=" + std::to_string(server.Server().port)});
+                                   {{"OMBRELO_TEST_ANSWER=send", "OMBRELO_CRASH_SERVER=127.0.0.1",
+                                     "OMBRELO_CRASH_PORT=" + std::to_string(server.Server().port)},
+                                    {},
+                                    false});
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
 
   EXPECT_EQ(ReadFileBytes(folder / "events.txt"),
@@ -174,9 +207,59 @@ TEST(CrashReporter, SendUploadsTheLogItWasGivenAndTheDumpFile) {
     (name.ends_with(".xml") ? log : dump) = ReadFileBytes(entry.path().string());
   }
   EXPECT_EQ(log, ReadFileBytes(folder / "received.xml"));
-  EXPECT_EQ(dump, ReadFileBytes(folder / "tmp/obr/" + DumpFile(folder.Path())));
+  EXPECT_EQ(dump, ReadFileBytes(DumpFile(folder.Path())));
   EXPECT_NE(dump, "");
   EXPECT_EQ(ReadFileBytes(folder / "Data/crashed.obx"), ReadFileBytes(folder / "expected.obx"));
+}
+
+// The dump carries neither the environment nor the command line, and links
+// planted where the recovery file and the dump are made are not followed.
+TEST(CrashFiles, HoldNoSecretsAndFollowNoPlantedLinks) {
+  TempFolder folder("crash-files");
+  const std::string secret = "token-5f3e9c1a-from-the-environment";
+  const std::string argument = "argument-7d21b0e4-from-the-command-line";
+  for (const char* name : {"Data", "tmp", "elsewhere"})
+    std::filesystem::create_directory(folder / name);
+  testing::WriteFileBytes(folder / "victim", "victim");
+  std::filesystem::create_symlink(folder / "victim", folder / "Data/crashed.obx.tmp");
+  for (const std::string& name : {std::string("obr"), "obr-" + std::to_string(geteuid())})
+    std::filesystem::create_directory_symlink(folder / "elsewhere", folder / "tmp/" + name);
+  pid_t pid = 0;
+  const int status = RunCrashChild("null-write", folder.Path(), pid,
+                                   {{"OMBRELO_TEST_SECRET=" + secret}, {argument}, false});
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+
+  const std::string dump = ReadFileBytes(DumpFile(folder.Path()));
+  ASSERT_NE(dump, "") << "written to a private folder of its own";
+  const std::string log = ReadFileBytes(folder / "received.xml");
+  for (const std::string& marker : {secret, argument, folder.Path()}) {
+    EXPECT_FALSE(testing::Contains(dump, marker)) << marker;
+    EXPECT_FALSE(testing::Contains(log, marker)) << marker;
+  }
+  // The frames from the stack pointer on, bounded; the code modules only.
+  std::smatch stack;
+  ASSERT_TRUE(std::regex_search(dump, stack, std::regex("\nstack [0-9a-f]{16} (\\d+)\n")));
+  EXPECT_LE(std::stoull(stack[1]), 256u * 1024u);
+  EXPECT_FALSE(testing::Contains(dump, "[heap]"));
+
+  EXPECT_EQ(ReadFileBytes(folder / "victim"), "victim");
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "elsewhere"));
+  const std::string recovery = folder / "Data/crashed.obx";
+  EXPECT_EQ(ReadFileBytes(recovery), ReadFileBytes(folder / "expected.obx"));
+  EXPECT_EQ(Mode(recovery),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(CrashRecoveryFile, IsWrittenOnTheFirstRunWithAnEmptyHome) {
+  TempFolder folder("crash-first-run");
+  pid_t pid = 0;
+  const int status = RunCrashChild("kill", folder.Path(), pid, {{}, {}, true});
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+
+  const std::string settingsFolder = folder / "home/.local/share/Tessaly/Ombrelo";
+  EXPECT_EQ(ReadFileBytes(settingsFolder + "/crashed.obx"), ReadFileBytes(folder / "expected.obx"));
+  EXPECT_EQ(Mode(settingsFolder), std::filesystem::perms::owner_all);
+  EXPECT_EQ(Mode(folder / "home/.local/share/Tessaly"), std::filesystem::perms::owner_all);
 }
 
 TEST(CrashHandler, NoHandlerSwitchIsFoundAnywhereOnTheCommandLine) {

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,13 +84,80 @@ class LocalFtpServer {
   pid_t pid_ = -1;
 };
 
+// An FTP server on 127.0.0.1 that answers until it receives the command
+// stallAt, and from then on keeps silent on that connection; onStall runs
+// (on the server's thread) at each stall. One connection at a time.
+class StallingFtpServer {
+ public:
+  explicit StallingFtpServer(std::string stallAt, std::function<void()> onStall = {})
+      : stallAt_(std::move(stallAt)), onStall_(std::move(onStall)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listen_, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    ::listen(listen_, 4);
+    thread_ = std::thread([this] {
+      for (int client; (client = accept(listen_, nullptr, nullptr)) >= 0; close(client)) {
+        client_ = client;
+        Say(client, "220 ready");
+        bool silent = false;
+        std::string line;
+        for (char c; recv(client, &c, 1, 0) == 1;) {
+          if ((line += c).back() != '\n') continue;
+          const std::string command = line.substr(0, line.find_first_of(" \r"));
+          line.clear();
+          if (!silent && command == stallAt_) {
+            silent = true;
+            ++stalls_;
+            if (onStall_) onStall_();
+          }
+          if (silent) continue;
+          Say(client, command == "USER"   ? "331 password"
+                      : command == "PASS" ? "230 in"
+                      : command == "PWD"  ? "257 \"/\""
+                                          : "200 ok");
+        }
+      }
+    });
+  }
+  ~StallingFtpServer() {
+    shutdown(listen_, SHUT_RDWR);  // ends the accept
+    shutdown(client_, SHUT_RDWR);
+    thread_.join();
+    close(listen_);
+  }
+  StallingFtpServer(const StallingFtpServer&) = delete;
+  StallingFtpServer& operator=(const StallingFtpServer&) = delete;
+
+  CrashServer Server() const { return {"127.0.0.1", port_}; }
+  int Stalls() const { return stalls_; }
+
+ private:
+  static void Say(int fd, std::string text) {
+    text += "\r\n";
+    (void)!send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+  }
+
+  std::string stallAt_;
+  std::function<void()> onStall_;
+  int listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::atomic<int> client_{-1};
+  long port_ = 0;
+  std::atomic<int> stalls_{0};
+  std::thread thread_;
+};
+
 // Records every step of a report, one text each.
 class RecordingReportUi : public CrashReportUi {
  public:
-  bool AskSend(const std::string&) override {
+  bool AskSend(const CrashReport&) override {
     events.push_back("ask");
     return answer;
   }
+  bool CancelRequested() override { return cancel; }
   void SetTitle(const std::string& title) override { events.push_back("title " + title); }
   void ShowMessage(const std::string& title, const std::string& text) override {
     events.push_back("message " + title + ": " + text);
@@ -97,6 +166,7 @@ class RecordingReportUi : public CrashReportUi {
 
   std::vector<std::string> events;
   bool answer = true;
+  std::atomic<bool> cancel{false};
 };
 
 }  // namespace ombrelo::testing

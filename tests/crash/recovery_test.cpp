@@ -1,5 +1,8 @@
 // Recovery at the start after a crash.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "crash/crash_recovery.h"
 #include "project/project.h"
@@ -108,6 +111,29 @@ TEST(CrashRecovery, FileThatIsNoProjectIsDeletedSilentlyAndAnEmptyOneIsKept) {
   EXPECT_TRUE(view.calls.empty());
   EXPECT_TRUE(port.asked.empty());
   EXPECT_TRUE(port.shown.empty());
+}
+
+TEST(CrashRecovery, RefusesALinkAndAFileOfAnotherUser) {
+  TempFolder folder("recovery-foreign");
+  CProject project(folder.Path());
+  testing::RecordingMessagePort port;
+  testing::DebugCapture debug;
+  RecordingView view;
+  std::filesystem::rename(SaveCrashedProject(folder, {1}), folder / "planted.obx");
+  // A link, wherever it points, is not the file the crash handler wrote.
+  std::filesystem::create_symlink(folder / "planted.obx", folder / "crashed.obx");
+  RunCrashRecovery(project, view, folder / "crashed.obx");
+  EXPECT_TRUE(testing::Contains(debug.Text(), "Crash recovery file refused"));
+  if (geteuid() == 0) {  // only root can give a file away
+    std::filesystem::remove(folder / "crashed.obx");
+    std::filesystem::rename(folder / "planted.obx", folder / "crashed.obx");
+    ASSERT_EQ(chown((folder / "crashed.obx").c_str(), 65534, 65534), 0);
+    RunCrashRecovery(project, view, folder / "crashed.obx");
+  }
+  EXPECT_TRUE(FileExists(folder / "crashed.obx")) << "left alone";
+  EXPECT_TRUE(view.calls.empty());
+  EXPECT_TRUE(port.asked.empty());
+  EXPECT_TRUE(project.Movies().empty());
 }
 
 }  // namespace

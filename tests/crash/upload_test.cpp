@@ -26,6 +26,9 @@ std::vector<std::string> FileNames(const std::string& folder) {
 
 const std::string kLog = "<crashlog>\r\n<title>Ombrelo crash log</title>\r\n</crashlog>\r\n";
 const std::string kThanks = "message Crashlog uploaded: Thank you for helping to improve Ombrelo!";
+// After a failure the box must not claim that the log was uploaded.
+const std::string kNotUploaded =
+    "message Crashlog not uploaded: Thank you for helping to improve Ombrelo!";
 
 TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   TempFolder folder("upload");
@@ -37,7 +40,7 @@ TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   ASSERT_TRUE(server.Ready());
 
   RecordingReportUi ui;
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
 
   const std::vector<std::string> expected = {"busy",
                                              "title Opening internet connection...",
@@ -62,19 +65,20 @@ TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   EXPECT_EQ(ReadFileBytes(folder / "server/" + names[0]), dump);
 
   SCOPED_TRACE("a second report gets a UUID of its own");
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
   EXPECT_EQ(FileNames(folder / "server").size(), 4u);
 }
 
 TEST(CrashUpload, NoServerGivesTheSessionFailureThenThanks) {
   RecordingReportUi ui;
-  UploadCrashReport({"127.0.0.1", testing::FreePort()}, kLog, "/nonexistent.dmp", ui);
+  UploadCrashReport({"127.0.0.1", testing::FreePort()}, ReadCrashReport(kLog, "/nonexistent.dmp"),
+                    ui);
   const std::vector<std::string> expected = {
       "busy",
       "title Opening internet connection...",
       "title Connecting to server...",
       "message Sending crash log: Failed to create ftp session",
-      kThanks,
+      kNotUploaded,
       "idle"};
   EXPECT_EQ(ui.events, expected);
 }
@@ -86,7 +90,7 @@ TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
   ASSERT_TRUE(server.Ready());
 
   RecordingReportUi ui;
-  UploadCrashReport(server.Server(), kLog, folder / "v1.0.dmp", ui);
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
   const std::vector<std::string> expected = {
       "busy",
       "title Opening internet connection...",
@@ -94,10 +98,41 @@ TEST(CrashUpload, ServerRefusingFilesReportsTheLogAndSkipsTheDumpSilently) {
       "title Writing crash log...",
       "message Sending crash log: Failed to open ftp file for writing",
       "title Writing crash dump...",
-      kThanks,
+      kNotUploaded,
       "idle"};
   EXPECT_EQ(ui.events, expected);
   EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"v1.0.dmp"});
+}
+
+TEST(CrashUpload, SendsNothingForADumpThatIsMissingOrEmpty) {
+  TempFolder folder("upload-empty");
+  std::filesystem::create_directory(folder / "server");
+  testing::WriteFileBytes(folder / "empty.dmp", "");
+  LocalFtpServer server(folder / "server");
+  ASSERT_TRUE(server.Ready());
+  for (const std::string& dump : {folder / "empty.dmp", folder / "missing.dmp"}) {
+    RecordingReportUi ui;
+    UploadCrashReport(server.Server(), ReadCrashReport(kLog, dump), ui);
+    EXPECT_EQ(ui.events.at(ui.events.size() - 2), kThanks) << dump;
+  }
+  const auto names = FileNames(folder / "server");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(names[0].ends_with(".xml") && names[1].ends_with(".xml"));
+}
+
+TEST(CrashUpload, AServerThatStallsIsGivenUpOnAfterTheStallLimit) {
+  TempFolder folder("upload-stall");
+  testing::WriteFileBytes(folder / "v1.0.dmp", "dump");
+  testing::StallingFtpServer server("STOR");  // silent once the data should flow
+  CrashServer limited = server.Server();
+  limited.stallLimit = std::chrono::seconds(1);
+  RecordingReportUi ui;
+  const auto start = std::chrono::steady_clock::now();
+  UploadCrashReport(limited, ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_EQ(server.Stalls(), 2) << "the log and the dump";
+  ASSERT_GE(ui.events.size(), 2u);
+  EXPECT_EQ(ui.events[ui.events.size() - 2], kNotUploaded);
 }
 
 }  // namespace

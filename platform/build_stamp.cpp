@@ -1,0 +1,16 @@
+#include "platform/build_stamp.h"
+
+#include <sstream>
+
+namespace ombrelo {
+
+std::string BuildStamp() {
+  // __DATE__ pads a day below 10 with a blank ("Dec  8 2026"): one blank
+  // between the words.
+  std::istringstream date(__DATE__);
+  std::string text = "Build:";
+  for (std::string word; date >> word;) text += " " + word;
+  return text;
+}
+
+}  // namespace ombrelo
