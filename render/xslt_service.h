@@ -28,7 +28,20 @@ namespace ombrelo {
 //   "Error during xslt transform. line=%d : %s", "\n", the XML text
 //   "Error durint xslt transform\n"
 //   "Exception during html generation\n"
-bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
+//
+// The stylesheet must lie in one of the template folders ("templates/web/",
+// "templates/index/", "report/"); any other ("templates/web/../../x.xslt")
+// is refused with the debug line "Template outside the template folders
+// refused: " and the name, and fails as a missing stylesheet does. While it
+// runs, the stylesheet may read (xsl:import, xsl:include, document()) only
+// below its own folder and the movie's outputs that the data names
+// (relative paths taken from base, the file being made, when given); other
+// local files are refused with the debug line "Template read refused:
+// <path>: <why>" and the transformation goes on without them. Every file
+// read must be a regular file of bounded size. Network reads are refused
+// and fail the transformation.
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet,
+               const std::string& base = {});
 
 // Why a page was not made. text is the message box's (caption "Error"); a
 // transformation that failed has its details in the debug output and shows
@@ -49,7 +62,7 @@ struct PageFailure {
 // to failure instead. Transformations run one at a time in the process (the
 // libraries' error handlers are process-wide).
 bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
-                      PageFailure* failure);
+                      PageFailure* failure, const std::string& base = {});
 
 class CProject;
 
@@ -90,7 +103,9 @@ class XsltService {
   // unknown id. On the project's thread.
   std::optional<std::string> MovieData(const std::string& outputPath, int32_t movieId) const;
   // Makes the page as WritePage does, but shows nothing and stops nothing:
-  // the failure goes to failure. Any thread.
+  // the failure goes to failure. Any thread. What the page may load when it
+  // is drawn (its own folder, its template's folder, the movie's outputs) is
+  // remembered for it (PageScope in render/read_scope.h).
   static bool MakePage(const std::string& outputPath, const std::string& stylesheet,
                        const std::string& xml, PageFailure* failure);
   // Shows a failure of MakePage as WritePage would have, with the stop

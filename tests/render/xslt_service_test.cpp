@@ -9,6 +9,7 @@
 #include "platform/data_folder.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/template_data.h"
 #include "support/debug_capture.h"
 #include "support/recording_message_port.h"
 
@@ -255,6 +256,51 @@ TEST_F(XsltServiceTest, StylesheetsMayNotReadFromTheNetwork) {
   EXPECT_FALSE(Transform(&result, kData, "templates/web/fetch.xslt"));
   EXPECT_NE(debug.Text().find("read rights for http://127.0.0.1:9/x.xml denied"), std::string::npos)
       << debug.Text();
+}
+
+TEST_F(XsltServiceTest, TemplatesReadOnlyTheirOwnFolderAndTheMoviesOutputs) {
+  // document() of each file: one beside the template, the movie's playlist,
+  // and files elsewhere (directly, by "..", and through a link planted in
+  // the template folder).
+  ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/note.xml", "<n>inside</n>"));
+  std::filesystem::create_directories(out_ / "Ipl");
+  ASSERT_TRUE(WriteFileBytes(out_ / "Ipl/clip.ipl", "<n>playlist</n>"));
+  ASSERT_TRUE(WriteFileBytes(out_ / "secret.xml", "<n>SECRET</n>"));
+  ASSERT_TRUE(WriteFileBytes(data_ / "secret.xml", "<n>SECRET</n>"));
+  std::filesystem::create_directory_symlink(out_.Path(), data_ / "templates/web/link");
+  AddSheet("reader.xslt",
+           R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">
+[<xsl:value-of select="document('note.xml')"/>]
+[<xsl:value-of select="document(/movie/ipl)"/>]
+[<xsl:value-of select="document('file://)X" +
+               (out_ / "secret.xml") + R"X(')"/>]
+[<xsl:value-of select="document('../../secret.xml')"/>]
+[<xsl:value-of select="document('link/secret.xml')"/>]
+</xsl:template></xsl:stylesheet>)X");
+  Movie movie("/videos/clip.avi", CaptureSettings{});
+  movie.ipl = out_ / "Ipl/clip.ipl";
+  const std::string page = out_ / "Html/clip.txt";
+  DebugCapture debug;
+  ASSERT_TRUE(service_.WritePage(page, "templates/web/reader.xslt", MovieDocument(movie, page, 1)));
+  EXPECT_EQ(ReadFileBytes(page), "\n[inside]\n[playlist]\n[]\n[]\n[]\n");
+  EXPECT_TRUE(debug.Contains("Template read refused: " + (out_ / "secret.xml") +
+                             ": outside the readable folders\n"))
+      << debug.Text();
+  EXPECT_TRUE(debug.Contains("Template read refused: " + (data_ / "secret.xml") +
+                             ": outside the readable folders\n"));
+
+  SCOPED_TRACE("a template named outside the template folders");
+  ASSERT_TRUE(WriteFileBytes(data_ / "outside.xslt", kListSheet));
+  std::string result = "untouched";
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/../../outside.xslt"));
+  EXPECT_EQ(result, "untouched");
+  ASSERT_EQ(reporter_.shown.size(), 1u);
+  EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
+  EXPECT_TRUE(
+      debug.Contains("Template outside the template folders refused: "
+                     "templates/web/../../outside.xslt\n"));
 }
 
 TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
