@@ -493,15 +493,14 @@ bool TransformScoped(std::string* result, const std::string& xml, const std::str
 }  // namespace
 
 bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
-                      PageFailure* failure, const std::string& base) {
+                      PageFailure* failure) {
   ReadScope outputs;
-  return TransformScoped(result, xml, stylesheet, base, failure, &outputs);
+  return TransformScoped(result, xml, stylesheet, "", failure, &outputs);
 }
 
-bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet,
-               const std::string& base) {
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
   PageFailure failure;
-  const bool ok = TransformQuietly(result, xml, stylesheet, &failure, base);
+  const bool ok = TransformQuietly(result, xml, stylesheet, &failure);
   ShowFailure(failure, MessageOwner::none, {});
   return ok;
 }

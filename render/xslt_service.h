@@ -34,14 +34,13 @@ namespace ombrelo {
 // is refused with the debug line "Template outside the template folders
 // refused: " and the name, and fails as a missing stylesheet does. While it
 // runs, the stylesheet may read (xsl:import, xsl:include, document()) only
-// below its own folder and the movie's outputs that the data names
-// (relative paths taken from base, the file being made, when given); other
+// below its own folder and the movie's outputs that the data names by
+// absolute paths (MakePage also by paths relative to the page); other
 // local files are refused with the debug line "Template read refused:
 // <path>: <why>" and the transformation goes on without them. Every file
 // read must be a regular file of bounded size. Network reads are refused
 // and fail the transformation.
-bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet,
-               const std::string& base = {});
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
 
 // Why a page was not made. text is the message box's (caption "Error"); a
 // transformation that failed has its details in the debug output and shows
@@ -62,7 +61,7 @@ struct PageFailure {
 // to failure instead. Transformations run one at a time in the process (the
 // libraries' error handlers are process-wide).
 bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
-                      PageFailure* failure, const std::string& base = {});
+                      PageFailure* failure);
 
 class CProject;
 
