@@ -436,6 +436,15 @@ TEST(ProjectFileHostile, OnlyRegularFilesOfBoundedSizeAreRead) {
         << debug.Text();
     ASSERT_EQ(project.Movies().size(), 1u) << "the project is unchanged";
   }
+
+  SCOPED_TRACE("a NUL in a value is dropped, so the project saves loadably");
+  std::string text = kGolden;
+  text.replace(text.find("warn & co"), 9, std::string("<![CDATA[warn\0co]]>", 20));
+  ASSERT_TRUE(WriteFileBytes(huge, text));
+  ASSERT_TRUE(project.Load(huge));
+  EXPECT_EQ(project.Movies().front().error, "warnco");
+  ASSERT_TRUE(project.Save(huge));
+  EXPECT_TRUE(project.Load(huge));
 }
 
 TEST(ProjectFileHostile, ATemplateNamedOutsideTheTemplateFoldersIsNotTaken) {
