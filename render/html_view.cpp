@@ -194,15 +194,15 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   // Reads a local file the page loads into bytes, or (bytes null) only
-  // checks that it may be read. False for a file outside the scope, one
-  // that is no regular file or is larger than limit (each with a debug
-  // line), and one that cannot be read.
-  bool Read(const QUrl& url, uint64_t limit, std::string* bytes) const {
+  // checks that it may be read. False for a file outside the scope (unless
+  // it is the page itself), one that is no regular file or is larger than
+  // limit (each with a debug line), and one that cannot be read.
+  bool Read(const QUrl& url, uint64_t limit, std::string* bytes, bool page = false) const {
     if (!url.isLocalFile()) return false;
     const std::string path = url.toLocalFile().toStdString();
     std::string why;
     FileRead outcome = FileRead::refused;
-    if (scope_ && !scope_->Allows(path)) {
+    if (!page && scope_ && !scope_->Allows(path)) {
       why = "outside the readable folders";
     } else {
       outcome =
@@ -260,12 +260,8 @@ class HtmlView::Impl : public QtHtmlContainer {
       html = kBlankPage;
       ok = true;
     } else {
-      // The page itself is the one file outside the scope that may be read.
-      std::optional<ReadScope> scope;
-      scope.swap(scope_);
       std::string bytes;
-      ok = Read(url, kMaxDocumentBytes, &bytes);
-      scope.swap(scope_);
+      ok = Read(url, kMaxDocumentBytes, &bytes, true);
       if (ok) html = ToUtf8(QByteArray::fromStdString(bytes));
     }
     if (ok) {

@@ -436,7 +436,21 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
     if (name.empty() || name[0] == '.') continue;
     const fs::path target = to / name;
     std::error_code entryError;
-    if (it->is_directory(entryError)) {
+    // A template brings files and folders of its own: a link (which may
+    // lead anywhere), a FIFO or a device is not copied, nor a huge file.
+    const fs::file_status status = it->symlink_status(entryError);
+    std::string why = "not a regular file";
+    if (fs::is_regular_file(status) && it->file_size(entryError) > kMaxPictureBytes) {
+      why = TooLargeText(kMaxPictureBytes);
+    } else if (fs::is_regular_file(status) || fs::is_directory(status)) {
+      why.clear();
+    }
+    if (!why.empty()) {
+      DebugOutputF("Template file not copied: %s: %s\n", it->path().c_str(), why.c_str());
+      ok = false;
+      continue;
+    }
+    if (fs::is_directory(status)) {
       fs::create_directory(target, entryError);
       if (!fs::is_directory(target, entryError)) {
         DebugOutputF("Failed to create folder %s\n", target.c_str());
@@ -472,10 +486,8 @@ void ShowFailure(const PageFailure& failure, MessageOwner owner,
   }
 }
 
-}  // namespace
-
-namespace {
-
+// TransformQuietly for a file at base; outputs receives the movie's outputs
+// the data names.
 bool TransformScoped(std::string* result, const std::string& xml, const std::string& stylesheet,
                      const std::string& base, PageFailure* failure, ReadScope* outputs) {
   static std::mutex oneAtATime;
@@ -523,7 +535,7 @@ bool XsltService::MakePage(const std::string& outputPath, const std::string& sty
     // template's folder and the page's own folder, where the template's
     // companion files are copied.
     scope.AddFolder(paths::FolderOf(ApplicationDataFolder() + stylesheet));
-    scope.AddFolder(paths::FolderOf(outputPath));
+    scope.AddFolder(folder);
     RememberPageScope(outputPath, std::move(scope));
     return true;
   }

@@ -122,7 +122,9 @@ class XsltService {
 // "templates/web/gallery.xslt" that is "templates/web/gallery/") into
 // destinationFolder, normally the folder of the page just generated.
 // Entries whose names start with "." are skipped; files replace files of the
-// same name; folders are created and copied the same way. A template
+// same name; folders are created and copied the same way. Links, FIFOs,
+// devices and files over 64 MB are not copied (debug line "Template file
+// not copied: <path>: <why>"). A template
 // without a companion folder copies nothing. Returns false when something
 // could not be copied (each failure is written to the debug output).
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder);

@@ -1,6 +1,7 @@
 #include "render/xslt_service.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -376,6 +377,13 @@ TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {
 
   EXPECT_TRUE(CopyCompanionFolder("templates/web/list.xslt", html));
   EXPECT_EQ(ReadFileBytes(html + "list_files/style.css"), "body{}");
+  // Links, FIFOs and devices are not copied (copying them would block or
+  // never end).
+  std::filesystem::create_symlink("/dev/zero", companion + "list_files/zero.css");
+  ASSERT_EQ(mkfifo((companion + "list_files/fifo.css").c_str(), 0600), 0);
+  EXPECT_FALSE(CopyCompanionFolder("templates/web/list.xslt", html));
+  EXPECT_FALSE(std::filesystem::exists(html + "list_files/zero.css"));
+  EXPECT_FALSE(std::filesystem::exists(html + "list_files/fifo.css"));
   EXPECT_EQ(ReadFileBytes(html + "list_files/icons/play.png"), "png");
   EXPECT_EQ(ReadFileBytes(html + "list_files/mine.css"), "kept");
   EXPECT_FALSE(std::filesystem::exists(html + ".notes"));
