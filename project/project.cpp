@@ -10,6 +10,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/capture_settings_xml.h"
+#include "project/file_read.h"
 #include "project/file_write.h"
 #include "project/message_port.h"
 #include "project/tag_reader.h"
@@ -44,6 +45,25 @@ std::string WithoutCrLf(const std::string& bytes) {
     out += bytes[i];
   }
   return out;
+}
+
+// The largest project file read: a project of a hundred thousand movies with
+// a hundred thumbnails each stays well below it.
+constexpr uint64_t kMaxProjectFileBytes = uint64_t{256} << 20;
+
+// A template name read from a file must name a file inside its template
+// folder: a name with a folder in it ("../../x.xslt") keeps the name the
+// project had, and says so.
+void KeepPlainTemplateName(const std::string& before, std::string& name) {
+  if (paths::LastSeparator(name) == std::string::npos && name != "." && name != "..") return;
+  DebugOutput("Template name refused: " + name + "\n");
+  name = before;
+}
+
+void KeepPlainTemplateNames(const OutputSettings& before, OutputSettings& read) {
+  KeepPlainTemplateName(before.htmlTransform, read.htmlTransform);
+  KeepPlainTemplateName(before.indexphotoTransform, read.indexphotoTransform);
+  KeepPlainTemplateName(before.reportTransform, read.reportTransform);
 }
 
 void ShowInvalidIdMessage(int32_t id) {
@@ -182,14 +202,19 @@ bool CProject::SaveWithoutMovies(const std::string& path) const {
 }
 
 bool CProject::Load(const std::string& path) {
+  // Only a regular file of bounded size: /dev/zero would grow the process
+  // without end, and a FIFO would block it for ever.
   std::string bytes;
-  {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return false;  // opens, but cannot be read
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) return false;
+  std::string why;
+  switch (ReadRegularFile(path, kMaxProjectFileBytes, &bytes, &why)) {
+    case FileRead::ok:
+      break;
+    case FileRead::cannotOpen:
+      return false;
+    case FileRead::refused:
+    case FileRead::readFailed:
+      DebugOutput("CProject::Load failed. " + path + ": " + why + "\n");
+      return false;
   }
   std::istringstream in(WithoutCrLf(bytes));
 
@@ -198,7 +223,9 @@ bool CProject::Load(const std::string& path) {
     std::string tag = ReadTag(in);
     if (tag == kDeclaration) tag = ReadTag(in);
     if (tag != "<obxproject>") throw TagFormatError("Not a project file\n");
+    const OutputSettings before = output_;
     output_.ReadXml(in);
+    KeepPlainTemplateNames(before, output_);
     ExpectTag(in, "<movies>");
     while ((tag = ReadTag(in)) == "<moviefile>") {
       Movie movie;

@@ -89,6 +89,9 @@ std::string ReadTextValue(std::istream& in) {
         in.clear(in.rdstate() & ~std::ios::failbit);
         throw TagFormatError("Format error : missing ]]>");
       }
+      // A NUL would end the value when it is written plainly and read
+      // again; no value of the format holds one.
+      if (c == '\0') continue;
       section.push_back(static_cast<char>(c));
       if (section.size() >= 3 && section.compare(section.size() - 3, 3, kCdataClose) == 0) {
         section.resize(section.size() - 3);

@@ -36,7 +36,8 @@ void ExpectTag(std::istream& in, const std::string& tag);
 std::string TextValue(const std::string& value);
 
 // Reads a string value: the text up to the next "<" as ReadText does, plus
-// the content of any CDATA sections that follow (and the text after them).
+// the content of any CDATA sections that follow (and the text after them),
+// without NUL characters.
 // An unterminated CDATA section throws "Format error : missing ]]>".
 std::string ReadTextValue(std::istream& in);
 

@@ -118,6 +118,18 @@ bool IsUrlSafe(unsigned char c) {
   }
 }
 
+// A relative path whose first part holds a ":" ("javascript:alert(1).html")
+// would be read as a URL with that scheme by every page that links to it:
+// "./" in front keeps it a path.
+std::string NotAScheme(const std::string& path) {
+  const size_t colon = path.find(':');
+  if (colon == std::string::npos || IsAbsolute(path)) return path;
+  for (size_t i = 0; i < colon; ++i) {
+    if (paths::IsSeparator(path[i])) return path;
+  }
+  return "./" + path;
+}
+
 }  // namespace
 
 std::string MovieElement(const Movie& movie, const std::string& base, float scale) {
@@ -188,11 +200,11 @@ std::string ProjectDocument(const CProject& project, const std::string& base) {
 
 std::string RelativePath(const std::string& base, const std::string& target) {
   if (!IsAbsolute(base) || !IsAbsolute(target) || paths::IsSeparator(target.back())) {
-    return target;
+    return NotAScheme(target);
   }
   std::vector<std::string_view> from = Components(base);
   std::vector<std::string_view> to = Components(target);
-  if (from.empty() || to.empty()) return target;
+  if (from.empty() || to.empty()) return NotAScheme(target);
   from.pop_back();  // base is a file: start from its folder
   const std::string_view name = to.back();
   to.pop_back();
@@ -207,7 +219,7 @@ std::string RelativePath(const std::string& base, const std::string& target) {
     result += '/';
   }
   result.append(name);
-  return result;
+  return NotAScheme(result);
 }
 
 bool FileUrlFromPath(const std::string& path, std::string* url) {

@@ -41,7 +41,8 @@ std::string ProjectDocument(const CProject& project, const std::string& base);
 // files. Folders are stepped out of with "../"; a target in the folder of
 // base gives its bare name. When no relative path can be formed (an empty
 // or relative path on either side, a target ending with "/"), target is
-// returned unchanged.
+// returned unchanged. A result whose first part holds a ":" gets "./" in
+// front, so that no page reads it as a URL scheme ("javascript:").
 std::string RelativePath(const std::string& base, const std::string& target);
 
 // A "file://" URL for an absolute path, with every byte that is unsafe in a

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTransform>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "platform/paths.h"
 #include "project/message_port.h"
 #include "render/html_view.h"
+#include "render/read_scope.h"
 
 namespace ombrelo {
 
@@ -112,6 +114,16 @@ void HtmlRenderer::Navigate(const std::string& url, const std::string& outputPat
   url_ = url;
   DebugOutput("Navigate\n");
   sink_->NewNavigation();
+  // A page the XSLT service made loads what its scope allows; any other
+  // page only files of its own folder.
+  std::optional<ReadScope> scope = PageScope(url);
+  if (!scope) {
+    scope.emplace();
+    const bool fileUrl = url.rfind("file:", 0) == 0;
+    scope->AddFolder(paths::FolderOf(
+        fileUrl ? QUrl(QString::fromStdString(url)).toLocalFile().toStdString() : url));
+  }
+  view_->SetReadScope(std::move(scope));
   view_->Navigate(url);
   navigationStart_ = ticks_();
 }

@@ -32,7 +32,9 @@ class HtmlRenderer {
   HtmlRenderer& operator=(const HtmlRenderer&) = delete;
 
   // Clears the error text, remembers the output path, quality and url, and
-  // starts loading the page (a local file path or "file:" URL).
+  // starts loading the page (a local file path or "file:" URL). The page
+  // loads only what the scope the XSLT service remembered for it allows
+  // (PageScope), or, for a page it did not make, files of its own folder.
   void Navigate(const std::string& url, const std::string& outputPath, int quality);
 
   // True when the page last navigated to is shown and its downloads have

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "html_container.h"
+#include "platform/debug_output.h"
+#include "project/file_read.h"
 #include "render/master_stylesheet.h"
 
 namespace ombrelo {
@@ -94,6 +96,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
+  void SetReadScope(std::optional<ReadScope> scope) { scope_ = std::move(scope); }
 
   void Stop() {
     StopDownloads();
@@ -173,10 +176,9 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   std::string StylesheetRequested(const QUrl& url) override {
     ++stylesheetsRead_;
-    if (!url.isLocalFile()) return std::string();
-    QFile file(url.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly)) return std::string();
-    return ToUtf8(file.readAll());
+    std::string bytes;
+    if (!Read(url, kMaxStylesheetBytes, &bytes)) return std::string();
+    return ToUtf8(QByteArray::fromStdString(bytes));
   }
 
   void AnchorClicked(const std::string& url) override { clickedAnchor_ = url; }
@@ -189,6 +191,25 @@ class HtmlView::Impl : public QtHtmlContainer {
     if (gen != generation_) return false;
     if (listener) call(*listener);
     return gen == generation_;
+  }
+
+  // Reads a local file the page loads into bytes, or (bytes null) only
+  // checks that it may be read. False for a file outside the scope (unless
+  // it is the page itself), one that is no regular file or is larger than
+  // limit (each with a debug line), and one that cannot be read.
+  bool Read(const QUrl& url, uint64_t limit, std::string* bytes, bool page = false) const {
+    if (!url.isLocalFile()) return false;
+    const std::string path = url.toLocalFile().toStdString();
+    std::string why;
+    FileRead outcome = FileRead::refused;
+    if (!page && scope_ && !scope_->Allows(path)) {
+      why = "outside the readable folders";
+    } else {
+      outcome =
+          bytes ? ReadRegularFile(path, limit, bytes, &why) : CheckRegularFile(path, limit, &why);
+    }
+    if (outcome == FileRead::refused) DebugOutput("Page read refused: " + path + ": " + why + "\n");
+    return outcome == FileRead::ok;
   }
 
   // Ends every download of the page being replaced.
@@ -238,12 +259,10 @@ class HtmlView::Impl : public QtHtmlContainer {
     if (url.toString() == QLatin1String(kBlankUrl)) {
       html = kBlankPage;
       ok = true;
-    } else if (url.isLocalFile()) {
-      QFile file(url.toLocalFile());
-      if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
-        html = ToUtf8(file.readAll());
-        ok = file.error() == QFileDevice::NoError;
-      }
+    } else {
+      std::string bytes;
+      ok = Read(url, kMaxDocumentBytes, &bytes, true);
+      if (ok) html = ToUtf8(QByteArray::fromStdString(bytes));
     }
     if (ok) {
       ShowDocument(url, html);
@@ -276,7 +295,7 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   void LoadImage(uint64_t gen, const QUrl& url) {
     if (gen != generation_) return;
-    StoreImage(url, url.isLocalFile() ? url.toLocalFile() : QString());
+    StoreImage(url, Read(url, kMaxPictureBytes, nullptr) ? url.toLocalFile() : QString());
     layoutDirty_ = true;
     --openDownloads_;
     ++downloadsDone_;
@@ -297,6 +316,7 @@ class HtmlView::Impl : public QtHtmlContainer {
     scrollY = std::clamp(scrollY, 0, maxY);
   }
 
+  std::optional<ReadScope> scope_;  // what pages may load; nullopt: any local file
   litehtml::context context_;
   litehtml::document::ptr document_;
   QObject poster_;  // posted load steps die with the view
@@ -316,6 +336,9 @@ HtmlView::HtmlView(int width, int height) : impl_(std::make_unique<Impl>(width, 
 HtmlView::~HtmlView() = default;
 
 void HtmlView::SetListener(HtmlViewListener* listener) { impl_->listener = listener; }
+void HtmlView::SetReadScope(std::optional<ReadScope> scope) {
+  impl_->SetReadScope(std::move(scope));
+}
 void HtmlView::Navigate(const std::string& url) { impl_->Navigate(url); }
 bool HtmlView::Busy() const { return impl_->Busy(); }
 void HtmlView::Stop() { impl_->Stop(); }

@@ -26,7 +26,11 @@
 // DownloadComplete before the BeforeNavigate of the new page, so begin and
 // complete events always pair up.
 //
-// Pictures come from local files; other URLs are not fetched. Loading a
+// Pictures come from local files; other URLs are not fetched. The page, its
+// style sheets and its pictures must be regular files of bounded size (a
+// link to /dev/zero or to a FIFO is refused at once), and, when the owner
+// has set a read scope, lie inside it; what is refused is left out of the
+// page with the debug line "Page read refused: <path>: <why>". Loading a
 // picture reads only its size; its pixels are decoded when it is drawn, at
 // the size it is drawn at (JPEG files through the picture loader, reduced by
 // the decoder when they are drawn small; BMP, PNG and GIF through Qt's
@@ -37,7 +41,10 @@
 // visible area, and a scroll position is clamped to the scroll size minus the
 // visible size.
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "render/read_scope.h"
 
 class QImage;
 class QPainter;
@@ -85,6 +92,10 @@ class HtmlView {
 
   // The listener must outlive the view or be replaced by nullptr first.
   void SetListener(HtmlViewListener* listener);
+
+  // Limits the style sheets and pictures that pages may load to the scope
+  // (from the next navigation on); nullopt allows every local file.
+  void SetReadScope(std::optional<ReadScope> scope);
 
   // Starts loading a page: a local file path, a "file:" URL (percent-escapes
   // are decoded; a "#" in a file name must be written "%23") or "about:blank".

@@ -16,6 +16,7 @@
 #include "project/movie.h"
 #include "project/project.h"
 #include "render/html_renderer.h"
+#include "render/read_scope.h"
 #include "render/xslt_service.h"
 
 namespace ombrelo {
@@ -221,6 +222,7 @@ void IndexPhotoGenerator::Finish(bool written) {
   current_ = nullptr;
   deadline_->stop();
   std::remove(done.page.c_str());
+  ForgetPageScope(done.page);
   host_.IndexPhotoFinished(done.movieId, written);
   if (!current_ && !waiting_.empty()) {
     const Request next = waiting_.front();

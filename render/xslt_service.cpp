@@ -2,8 +2,10 @@
 
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
+#include <libxml/uri.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xpath.h>
 #include <libxslt/documents.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
@@ -23,10 +25,13 @@
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "project/file_read.h"
 #include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
+#include "render/read_scope.h"
+#include "render/template_catalogue.h"
 
 namespace ombrelo {
 namespace {
@@ -58,8 +63,44 @@ auto OpeningOneDocument(Load load) {
 
 xsltDocLoaderFunc g_libraryDocumentLoader = nullptr;  // set once, with the preferences
 
+// What the transformation running on this thread may read (xsl:import,
+// xsl:include, document()); nullptr outside a transformation.
+thread_local const ReadScope* g_readScope = nullptr;
+
+// The local file a URI names: a "file:" URI or a path; false for other
+// schemes (which the security preferences refuse as network reads).
+bool LocalPath(const xmlChar* uri, std::string* path) {
+  xmlURIPtr parsed = xmlParseURI(reinterpret_cast<const char*>(uri));
+  if (!parsed) {
+    *path = reinterpret_cast<const char*>(uri);  // not a URI: taken as a path
+    return true;
+  }
+  const bool local =
+      !parsed->scheme || xmlStrcasecmp(BAD_CAST parsed->scheme, BAD_CAST "file") == 0;
+  if (local) *path = parsed->path ? parsed->path : "";
+  xmlFreeURI(parsed);
+  return local;
+}
+
+// Refuses, with a debug line, a local file outside the scope or one that is
+// no regular file of bounded size; the transformation goes on without it.
+bool MayRead(const xmlChar* uri, xsltLoadType type) {
+  std::string path;
+  if (!g_readScope || !uri || !LocalPath(uri, &path)) return true;
+  const uint64_t limit = type == XSLT_LOAD_DOCUMENT ? kMaxDocumentBytes : kMaxStylesheetBytes;
+  std::string why;
+  if (!g_readScope->Allows(path)) {
+    why = "outside the readable folders";
+  } else if (CheckRegularFile(path, limit, &why) != FileRead::refused) {
+    return true;  // a file that cannot be opened fails as it always did
+  }
+  DebugOutput("Template read refused: " + path + ": " + why + "\n");
+  return false;
+}
+
 xmlDocPtr DocumentLoader(const xmlChar* uri, xmlDictPtr dict, int options, void* ctxt,
                          xsltLoadType type) {
+  if (!MayRead(uri, type)) return nullptr;
   return OpeningOneDocument(
       [&] { return g_libraryDocumentLoader(uri, dict, options, ctxt, type); });
 }
@@ -205,12 +246,16 @@ struct ParseError {
 // Outcome of loading the data document.
 enum class XmlLoad { kLoaded, kNotWellFormed, kCallFailed };
 
-XmlLoad LoadXml(const std::string& xml, Doc* doc, ParseError* error) {
+// The data document's own URL is the file being made, so that document()
+// finds the movie's outputs by the relative paths the data gives.
+XmlLoad LoadXml(const std::string& xml, const std::string& base, Doc* doc, ParseError* error) {
   if (xml.size() > static_cast<size_t>(INT_MAX)) return XmlLoad::kCallFailed;
   Parser parser(xmlNewParserCtxt());
   if (!parser) return XmlLoad::kCallFailed;
-  doc->reset(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()),
-                               "template-data.xml", nullptr, kParseOptions));
+  std::string url;
+  if (!FileUrlFromPath(base, &url)) url = "template-data.xml";
+  doc->reset(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()), url.c_str(),
+                               nullptr, kParseOptions));
   if (*doc && parser->wellFormed) return XmlLoad::kLoaded;
   doc->reset();
   if (const xmlError* last = xmlCtxtGetLastError(parser.get()); last && last->code != XML_ERR_OK) {
@@ -221,14 +266,38 @@ XmlLoad LoadXml(const std::string& xml, Doc* doc, ParseError* error) {
   return XmlLoad::kNotWellFormed;
 }
 
+// True when the stylesheet (relative to the application data folder) lies
+// in one of the template folders, links and ".." resolved.
+bool InTemplateFolders(const std::string& stylesheet) {
+  const std::string path = ApplicationDataFolder() + stylesheet;
+  for (TemplateKind kind : {TemplateKind::kWeb, TemplateKind::kIndex, TemplateKind::kReport}) {
+    ReadScope folder;
+    folder.AddFolder(ApplicationDataFolder() + TemplateFolder(kind));
+    if (folder.Allows(path)) return true;
+  }
+  return false;
+}
+
 Stylesheet LoadStylesheet(const std::string& path) {
+  std::string text;
+  std::string why;
+  switch (ReadRegularFile(path, kMaxStylesheetBytes, &text, &why)) {
+    case FileRead::ok:
+      break;
+    case FileRead::refused:
+      DebugOutput("Template read refused: " + path + ": " + why + "\n");
+      return nullptr;
+    case FileRead::cannotOpen:
+    case FileRead::readFailed:
+      DebugOutput("Failed to read " + path + ": " + why + "\n");
+      return nullptr;
+  }
   Parser parser(xmlNewParserCtxt());
   if (!parser) return nullptr;
   // Entities declared in the stylesheet's own DOCTYPE (&nbsp; and friends)
   // are replaced by their text; external ones are refused by the loader.
-  Doc doc(OpeningOneDocument([&] {
-    return xmlCtxtReadFile(parser.get(), path.c_str(), nullptr, kParseOptions | XML_PARSE_NOENT);
-  }));
+  Doc doc(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), path.c_str(),
+                            nullptr, kParseOptions | XML_PARSE_NOENT));
   if (!doc || !parser->wellFormed) return nullptr;
   // On success the stylesheet owns the document; on failure it stays ours.
   Stylesheet style(xsltParseStylesheetDoc(doc.get()));
@@ -238,21 +307,72 @@ Stylesheet LoadStylesheet(const std::string& path) {
   return style;
 }
 
+// The movie's outputs that the data names (web page, playlist, index photo,
+// thumbnails), relative paths taken from the folder of base.
+void AddMovieOutputs(xmlDocPtr doc, const std::string& base, ReadScope* scope) {
+  struct ContextFree {
+    void operator()(xmlXPathContextPtr c) const { xmlXPathFreeContext(c); }
+  };
+  struct ObjectFree {
+    void operator()(xmlXPathObjectPtr o) const { xmlXPathFreeObject(o); }
+  };
+  std::unique_ptr<xmlXPathContext, ContextFree> context(xmlXPathNewContext(doc));
+  if (!context) return;
+  std::unique_ptr<xmlXPathObject, ObjectFree> found(xmlXPathEvalExpression(
+      BAD_CAST "//movie/html|//movie/ipl|//movie/indexphoto|//movie/entry/file", context.get()));
+  if (!found || !found->nodesetval) return;
+  const std::string folder = paths::FolderOf(base);
+  for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
+    XmlText value(xmlNodeGetContent(found->nodesetval->nodeTab[i]));
+    const std::string path = value ? reinterpret_cast<const char*>(value.get()) : "";
+    if (path.empty()) continue;
+    if (paths::IsSeparator(path[0])) {
+      scope->AddFile(path);
+    } else if (!folder.empty() && paths::IsSeparator(folder[0])) {
+      scope->AddFile(folder + path);
+    }
+  }
+}
+
+// Keeps the scope of this thread's transformation while it runs.
+class ScopeInUse {
+ public:
+  explicit ScopeInUse(const ReadScope& scope) { g_readScope = &scope; }
+  ~ScopeInUse() { g_readScope = nullptr; }
+  ScopeInUse(const ScopeInUse&) = delete;
+  ScopeInUse& operator=(const ScopeInUse&) = delete;
+};
+
+// Transforms for a file at base ("" when unknown). outputs receives the
+// movie's outputs the data names.
 bool TransformUnguarded(std::string* result, const std::string& xml, const std::string& stylesheet,
-                        PageFailure* failure) {
+                        const std::string& base, PageFailure* failure, ReadScope* outputs) {
   xsltSecurityPrefsPtr prefs = SecurityPrefs();
   LibraryErrors errors;
 
   Doc doc;
   ParseError parseError;
-  if (LoadXml(xml, &doc, &parseError) == XmlLoad::kCallFailed) {
+  if (LoadXml(xml, base, &doc, &parseError) == XmlLoad::kCallFailed) {
     errors.Flush();
     *failure = {PageFailure::Kind::dataNotLoaded,
                 "Failed to load xml document for html generation"};
     return false;
   }
 
-  Stylesheet style = LoadStylesheet(ApplicationDataFolder() + stylesheet);
+  // The template reads its own folder (its imports, its companion files)
+  // and the movie's outputs, nothing else.
+  if (doc) AddMovieOutputs(doc.get(), base, outputs);
+  ReadScope scope = *outputs;
+  const std::string stylesheetPath = ApplicationDataFolder() + stylesheet;
+  scope.AddFolder(paths::FolderOf(stylesheetPath));
+  const ScopeInUse inUse(scope);
+
+  Stylesheet style;
+  if (InTemplateFolders(stylesheet)) {
+    style = LoadStylesheet(stylesheetPath);
+  } else {
+    DebugOutput("Template outside the template folders refused: " + stylesheet + "\n");
+  }
   if (!style) {
     errors.Flush();
     *failure = {PageFailure::Kind::stylesheetNotLoaded,
@@ -316,7 +436,21 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
     if (name.empty() || name[0] == '.') continue;
     const fs::path target = to / name;
     std::error_code entryError;
-    if (it->is_directory(entryError)) {
+    // A template brings files and folders of its own: a link (which may
+    // lead anywhere), a FIFO or a device is not copied, nor a huge file.
+    const fs::file_status status = it->symlink_status(entryError);
+    std::string why = "not a regular file";
+    if (fs::is_regular_file(status) && it->file_size(entryError) > kMaxPictureBytes) {
+      why = TooLargeText(kMaxPictureBytes);
+    } else if (fs::is_regular_file(status) || fs::is_directory(status)) {
+      why.clear();
+    }
+    if (!why.empty()) {
+      DebugOutputF("Template file not copied: %s: %s\n", it->path().c_str(), why.c_str());
+      ok = false;
+      continue;
+    }
+    if (fs::is_directory(status)) {
       fs::create_directory(target, entryError);
       if (!fs::is_directory(target, entryError)) {
         DebugOutputF("Failed to create folder %s\n", target.c_str());
@@ -352,20 +486,28 @@ void ShowFailure(const PageFailure& failure, MessageOwner owner,
   }
 }
 
-}  // namespace
-
-bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
-                      PageFailure* failure) {
+// TransformQuietly for a file at base; outputs receives the movie's outputs
+// the data names.
+bool TransformScoped(std::string* result, const std::string& xml, const std::string& stylesheet,
+                     const std::string& base, PageFailure* failure, ReadScope* outputs) {
   static std::mutex oneAtATime;
   const std::lock_guard<std::mutex> lock(oneAtATime);
   *failure = {};
   try {
-    return TransformUnguarded(result, xml, stylesheet, failure);
+    return TransformUnguarded(result, xml, stylesheet, base, failure, outputs);
   } catch (const std::exception&) {
     DebugOutput("Exception during html generation\n");
     *failure = {PageFailure::Kind::transformFailed, ""};
     return false;
   }
+}
+
+}  // namespace
+
+bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
+                      PageFailure* failure) {
+  ReadScope outputs;
+  return TransformScoped(result, xml, stylesheet, "", failure, &outputs);
 }
 
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
@@ -384,10 +526,19 @@ bool XsltService::MakePage(const std::string& outputPath, const std::string& sty
   if (!folder.empty()) paths::CreateFolders(folder);
 
   std::string page;
-  if (!TransformQuietly(&page, xml, stylesheet, failure)) return false;
+  ReadScope scope;
+  if (!TransformScoped(&page, xml, stylesheet, outputPath, failure, &scope)) return false;
 
   const int error = WriteOutputFile(outputPath, page);
-  if (error == 0) return true;
+  if (error == 0) {
+    // What the page may load when it is drawn: the movie's outputs, the
+    // template's folder and the page's own folder, where the template's
+    // companion files are copied.
+    scope.AddFolder(paths::FolderOf(ApplicationDataFolder() + stylesheet));
+    scope.AddFolder(folder);
+    RememberPageScope(outputPath, std::move(scope));
+    return true;
+  }
   *failure = {PageFailure::Kind::notWritten, HtmlWriteFailureText(outputPath, error)};
   return false;
 }

@@ -28,6 +28,18 @@ namespace ombrelo {
 //   "Error during xslt transform. line=%d : %s", "\n", the XML text
 //   "Error durint xslt transform\n"
 //   "Exception during html generation\n"
+//
+// The stylesheet must lie in one of the template folders ("templates/web/",
+// "templates/index/", "report/"); any other ("templates/web/../../x.xslt")
+// is refused with the debug line "Template outside the template folders
+// refused: " and the name, and fails as a missing stylesheet does. While it
+// runs, the stylesheet may read (xsl:import, xsl:include, document()) only
+// below its own folder and the movie's outputs that the data names by
+// absolute paths (MakePage also by paths relative to the page); other
+// local files are refused with the debug line "Template read refused:
+// <path>: <why>" and the transformation goes on without them. Every file
+// read must be a regular file of bounded size. Network reads are refused
+// and fail the transformation.
 bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet);
 
 // Why a page was not made. text is the message box's (caption "Error"); a
@@ -90,7 +102,9 @@ class XsltService {
   // unknown id. On the project's thread.
   std::optional<std::string> MovieData(const std::string& outputPath, int32_t movieId) const;
   // Makes the page as WritePage does, but shows nothing and stops nothing:
-  // the failure goes to failure. Any thread.
+  // the failure goes to failure. Any thread. What the page may load when it
+  // is drawn (its own folder, its template's folder, the movie's outputs) is
+  // remembered for it (PageScope in render/read_scope.h).
   static bool MakePage(const std::string& outputPath, const std::string& stylesheet,
                        const std::string& xml, PageFailure* failure);
   // Shows a failure of MakePage as WritePage would have, with the stop
@@ -108,7 +122,9 @@ class XsltService {
 // "templates/web/gallery.xslt" that is "templates/web/gallery/") into
 // destinationFolder, normally the folder of the page just generated.
 // Entries whose names start with "." are skipped; files replace files of the
-// same name; folders are created and copied the same way. A template
+// same name; folders are created and copied the same way. Links, FIFOs,
+// devices and files over 64 MB are not copied (debug line "Template file
+// not copied: <path>: <why>"). A template
 // without a companion folder copies nothing. Returns false when something
 // could not be copied (each failure is written to the debug output).
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder);

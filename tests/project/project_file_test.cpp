@@ -408,3 +408,64 @@ TEST(TagReader, TextValuesRoundTripAndPlainTextStaysPlain) {
 
 }  // namespace
 }  // namespace ombrelo
+
+namespace ombrelo {
+namespace {
+
+TEST(ProjectFileHostile, OnlyRegularFilesOfBoundedSizeAreRead) {
+  TempFolder folder("hostile");
+  CProject project("/base/");
+  project.AddMovie("/v/kept.avi");
+  const std::string fifo = folder / "project.fifo";  // no writer: opening for reading blocks
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = folder / "huge.obx";  // sparse: takes no room on the disk
+  ASSERT_TRUE(WriteFileBytes(huge, kGolden));
+  ASSERT_EQ(truncate(huge.c_str(), off_t{257} << 20), 0);
+  const struct {
+    std::string path, why;
+  } cases[] = {
+      {"/dev/zero", "not a regular file"},
+      {fifo, "not a regular file"},
+      {huge, "larger than 256 MB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    DebugCapture debug;
+    EXPECT_FALSE(project.Load(c.path));
+    EXPECT_TRUE(debug.Contains("CProject::Load failed. " + c.path + ": " + c.why + "\n"))
+        << debug.Text();
+    ASSERT_EQ(project.Movies().size(), 1u) << "the project is unchanged";
+  }
+
+  SCOPED_TRACE("a NUL in a value is dropped, so the project saves loadably");
+  std::string text = kGolden;
+  text.replace(text.find("warn & co"), 9, std::string("<![CDATA[warn\0co]]>", 20));
+  ASSERT_TRUE(WriteFileBytes(huge, text));
+  ASSERT_TRUE(project.Load(huge));
+  EXPECT_EQ(project.Movies().front().error, "warnco");
+  ASSERT_TRUE(project.Save(huge));
+  EXPECT_TRUE(project.Load(huge));
+}
+
+TEST(ProjectFileHostile, ATemplateNamedOutsideTheTemplateFoldersIsNotTaken) {
+  TempFolder folder("hostile");
+  std::string text = kGolden;
+  const std::string web = "<transform>gallery.xslt</transform>";
+  text.replace(text.find(web), web.size(), "<transform>../../../tmp/evil.xslt</transform>");
+  const std::string report = "<transform>report.xslt</transform>";
+  text.replace(text.find(report), report.size(), "<transform>..</transform>");
+  ASSERT_TRUE(WriteFileBytes(folder / "p.obx", text));
+  CProject project("/base/");
+  project.SetHtmlTransform("mine.xslt");
+  DebugCapture debug;
+  ASSERT_TRUE(project.Load(folder / "p.obx"));
+  EXPECT_EQ(project.Output().htmlTransform, "mine.xslt");
+  EXPECT_EQ(project.Output().reportTransform, "report.xslt");
+  EXPECT_EQ(project.Output().indexphotoTransform, "index_transform.xslt");
+  EXPECT_TRUE(debug.Contains("Template name refused: ../../../tmp/evil.xslt\n")) << debug.Text();
+  // What sticks in the settings file is the name kept.
+  EXPECT_EQ(project.FileText().find("evil"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ombrelo

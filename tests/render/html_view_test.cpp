@@ -1,7 +1,10 @@
 #include "render/html_view.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -15,6 +18,7 @@
 namespace ombrelo {
 namespace {
 
+using testing::DebugCapture;
 using testing::EnsureGuiApplication;
 using testing::Near;
 using testing::PumpEventsUntil;
@@ -356,6 +360,37 @@ TEST_F(HtmlViewTest, ClickOnALinkIsReportedNotFollowed) {
   ASSERT_EQ(log.clicked.size(), 1u);
   EXPECT_EQ(log.clicked[0], FileUrl(folder_ / "next%20page.html"));
   EXPECT_EQ(view.LocationUrl(), FileUrl(page));
+}
+
+TEST_F(HtmlViewTest, ResourcesAreRegularFilesOfBoundedSizeAndNeverBlock) {
+  for (const char* name : {"fifo.css", "fifo.png"}) {
+    ASSERT_EQ(mkfifo((folder_ / name).c_str(), 0600), 0);  // opening one for reading blocks
+  }
+  ASSERT_TRUE(WriteFileBytes(folder_ / "big.css", ""));
+  ASSERT_EQ(truncate((folder_ / "big.css").c_str(), off_t{17} << 20), 0);  // sparse
+  const std::string page =
+      Page("hostile.html",
+           "<html><head><link rel=\"stylesheet\" href=\"file:///dev/zero\">"
+           "<link rel=\"stylesheet\" href=\"fifo.css\"><link rel=\"stylesheet\" href=\"big.css\">"
+           "</head><body><img src=\"/dev/zero\"><img src=\"fifo.png\"></body></html>");
+  HtmlView view(200, 100);
+  EventLog log;
+  view.SetListener(&log);
+  DebugCapture debug;
+  QElapsedTimer elapsed;
+  elapsed.start();
+  Load(view, log, page);
+  EXPECT_LT(elapsed.elapsed(), 5000);
+  EXPECT_EQ(log.Open(), 0);
+  const std::pair<std::string, std::string> refused[] = {
+      {"/dev/zero", "not a regular file"},
+      {folder_ / "fifo.css", "not a regular file"},
+      {folder_ / "fifo.png", "not a regular file"},
+      {folder_ / "big.css", "larger than 16 MB"},
+  };
+  for (const auto& [path, why] : refused) {
+    EXPECT_TRUE(debug.Contains("Page read refused: " + path + ": " + why + "\n")) << debug.Text();
+  }
 }
 
 }  // namespace

@@ -475,5 +475,55 @@ TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {
   EXPECT_TRUE(host_.errors.empty());
 }
 
+TEST_F(IndexPhotoTest, AnIndexTemplateDrawsTheMoviesThumbnailsButNoOtherPicture) {
+  ProjectState state;
+  TempFolder data("indexphoto-data");
+  SetApplicationDataFolder(data.Path());
+  TempFolder elsewhere("indexphoto-private");
+  ASSERT_TRUE(WriteThumbnail(elsewhere / "private.jpg", 64, 48, QColor(230, 20, 20)));
+  ASSERT_TRUE(paths::CreateFolders(data / "templates/index/"));
+  ASSERT_TRUE(WriteFileBytes(
+      data / "templates/index/peek.xslt",
+      R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="html"/><xsl:template match="/movie"><html><body style="margin:0">
+<img src="file://)" +
+          elsewhere / "private.jpg" +
+          R"(" width="64" height="48"/><xsl:for-each select="entry">
+<img src="{file}" width="64" height="48"/></xsl:for-each></body></html></xsl:template>
+</xsl:stylesheet>)"));
+
+  CProject& project = CProject::Instance();
+  project.AddMovie(out_ / "clip.avi");
+  const int32_t id = project.Movies().back().id();
+  const std::string thumbnail = out_ / "Thumbs/clip.jpg";
+  ASSERT_TRUE(paths::CreateFolders(out_ / "Thumbs"));
+  ASSERT_TRUE(WriteThumbnail(thumbnail, 64, 48, QColor(20, 200, 40)));
+  project.FindMovieForWrite(id)->AddImage(ImageEntry{thumbnail, 1, 1.0});
+  const XsltService pages(project, {});
+  ProjectHost host(temp_.Path(), project, pages);
+  IndexPhotoGenerator generator(host);
+  host.generator = &generator;
+  DebugCapture debug;
+  const std::string output = out_ / "Index/clip.jpg";
+  generator.Generate(id, output, 320, 256, 90, "peek.xslt");
+  ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
+
+  EXPECT_TRUE(debug.Contains("Page read refused: " + elsewhere / "private.jpg" +
+                             ": outside the readable folders\n"))
+      << debug.Text();
+  EXPECT_FALSE(debug.Contains("Page read refused: " + thumbnail));
+  QImage photo;
+  ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
+  int red = 0, green = 0;
+  for (int y = 0; y < photo.height(); ++y) {
+    for (int x = 0; x < photo.width(); ++x) {
+      red += Near(photo.pixel(x, y), QColor(230, 20, 20), 50);
+      green += Near(photo.pixel(x, y), QColor(20, 200, 40), 50);
+    }
+  }
+  EXPECT_EQ(red, 0);
+  EXPECT_GT(green, 1000);
+}
+
 }  // namespace
 }  // namespace ombrelo

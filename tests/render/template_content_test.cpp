@@ -256,6 +256,41 @@ TEST_F(ShippedContentTest, TheReportListsEveryMovieWithLinksToItsOutputs) {
   }
 }
 
+TEST_F(ShippedContentTest, AVideoNamedLikeAScriptGivesOnlyFileAndWebLinks) {
+  // Every output beside the video, so that every relative path is a bare
+  // name that starts with "javascript:".
+  CProject project("/base/");
+  project.AddMovie("/v/javascript:alert(1).mp4");
+  Movie& movie = *project.FindMovieForWrite(project.Movies().front().id());
+  movie.html = "/v/javascript:alert(1).html";
+  movie.ipl = "/v/javascript:alert(1).ipl";
+  movie.indexphoto = "/v/javascript:alert(1).jpg";
+  movie.AddImage({"/v/javascript:alert(1)_0h00m05.000s.jpg", 125, 5.0});
+
+  std::vector<std::pair<std::string, std::string>> pages;  // template, page
+  for (TemplateKind kind : {TemplateKind::kWeb, TemplateKind::kIndex, TemplateKind::kReport}) {
+    for (const std::string& name : ListTemplates(kind, "").names) {
+      const std::string xml = kind == TemplateKind::kReport
+                                  ? ProjectDocument(project, "/v/report.html")
+                                  : MovieDocument(movie, movie.html, 1.0f);
+      std::string page;
+      ASSERT_TRUE(Transform(&page, xml, StylesheetPath(kind, name))) << name;
+      pages.emplace_back(name, page);
+    }
+  }
+  static const std::regex scheme("^([A-Za-z][A-Za-z0-9+.-]*):");
+  for (const auto& [name, page] : pages) {
+    const Html html = ParseHtml(page);
+    EXPECT_FALSE(html.links.empty()) << name;
+    for (const std::string& link : html.links) {
+      std::smatch m;
+      if (!std::regex_search(link, m, scheme)) continue;
+      const std::string s = m[1].str();
+      EXPECT_TRUE(s == "file" || s == "http" || s == "https") << name << ": " << link;
+    }
+  }
+}
+
 TEST_F(ShippedContentTest, HelpPagesAndPicturesAreInPlace) {
   const char* const pages[] = {
       "dialogs/welcome.htm",       "tutorial/select_files.htm",

@@ -1,6 +1,7 @@
 #include "render/xslt_service.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/data_folder.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/template_data.h"
 #include "support/debug_capture.h"
 #include "support/recording_message_port.h"
 
@@ -257,6 +259,51 @@ TEST_F(XsltServiceTest, StylesheetsMayNotReadFromTheNetwork) {
       << debug.Text();
 }
 
+TEST_F(XsltServiceTest, TemplatesReadOnlyTheirOwnFolderAndTheMoviesOutputs) {
+  // document() of each file: one beside the template, the movie's playlist,
+  // and files elsewhere (directly, by "..", and through a link planted in
+  // the template folder).
+  ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/note.xml", "<n>inside</n>"));
+  std::filesystem::create_directories(out_ / "Ipl");
+  ASSERT_TRUE(WriteFileBytes(out_ / "Ipl/clip.ipl", "<n>playlist</n>"));
+  ASSERT_TRUE(WriteFileBytes(out_ / "secret.xml", "<n>SECRET</n>"));
+  ASSERT_TRUE(WriteFileBytes(data_ / "secret.xml", "<n>SECRET</n>"));
+  std::filesystem::create_directory_symlink(out_.Path(), data_ / "templates/web/link");
+  AddSheet("reader.xslt",
+           R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+<xsl:output method="text"/>
+<xsl:template match="/">
+[<xsl:value-of select="document('note.xml')"/>]
+[<xsl:value-of select="document(/movie/ipl)"/>]
+[<xsl:value-of select="document('file://)X" +
+               (out_ / "secret.xml") + R"X(')"/>]
+[<xsl:value-of select="document('../../secret.xml')"/>]
+[<xsl:value-of select="document('link/secret.xml')"/>]
+</xsl:template></xsl:stylesheet>)X");
+  Movie movie("/videos/clip.avi", CaptureSettings{});
+  movie.ipl = out_ / "Ipl/clip.ipl";
+  const std::string page = out_ / "Html/clip.txt";
+  DebugCapture debug;
+  ASSERT_TRUE(service_.WritePage(page, "templates/web/reader.xslt", MovieDocument(movie, page, 1)));
+  EXPECT_EQ(ReadFileBytes(page), "\n[inside]\n[playlist]\n[]\n[]\n[]\n");
+  EXPECT_TRUE(debug.Contains("Template read refused: " + (out_ / "secret.xml") +
+                             ": outside the readable folders\n"))
+      << debug.Text();
+  EXPECT_TRUE(debug.Contains("Template read refused: " + (data_ / "secret.xml") +
+                             ": outside the readable folders\n"));
+
+  SCOPED_TRACE("a template named outside the template folders");
+  ASSERT_TRUE(WriteFileBytes(data_ / "outside.xslt", kListSheet));
+  std::string result = "untouched";
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/../../outside.xslt"));
+  EXPECT_EQ(result, "untouched");
+  ASSERT_EQ(reporter_.shown.size(), 1u);
+  EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
+  EXPECT_TRUE(
+      debug.Contains("Template outside the template folders refused: "
+                     "templates/web/../../outside.xslt\n"));
+}
+
 TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   const std::string page = out_ / "Html/deeper/clip & co.txt";
   ASSERT_TRUE(service_.WritePage(page, "templates/web/list.xslt", kData));
@@ -330,6 +377,13 @@ TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {
 
   EXPECT_TRUE(CopyCompanionFolder("templates/web/list.xslt", html));
   EXPECT_EQ(ReadFileBytes(html + "list_files/style.css"), "body{}");
+  // Links, FIFOs and devices are not copied (copying them would block or
+  // never end).
+  std::filesystem::create_symlink("/dev/zero", companion + "list_files/zero.css");
+  ASSERT_EQ(mkfifo((companion + "list_files/fifo.css").c_str(), 0600), 0);
+  EXPECT_FALSE(CopyCompanionFolder("templates/web/list.xslt", html));
+  EXPECT_FALSE(std::filesystem::exists(html + "list_files/zero.css"));
+  EXPECT_FALSE(std::filesystem::exists(html + "list_files/fifo.css"));
   EXPECT_EQ(ReadFileBytes(html + "list_files/icons/play.png"), "png");
   EXPECT_EQ(ReadFileBytes(html + "list_files/mine.css"), "kept");
   EXPECT_FALSE(std::filesystem::exists(html + ".notes"));
