@@ -332,7 +332,6 @@ int PrepareWorker(const Options& options, CProject& project) {
     if (movie.path() != path) others.push_back(movie.path());
   }
   for (const std::string& other : others) project.RemoveMovie(other);
-  project.SetRenamedThumbnailNames(options.workerRenamed.value_or(0));
 
   if (const char* fault = std::getenv("OMBRELO_TEST_WORKER_SIGNAL")) {
     const std::string text = fault;
