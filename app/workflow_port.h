@@ -78,6 +78,13 @@ class WorkflowPort {
   // The run started by Start has ended: no capture is open, no index photo
   // is pending and no further movie will be started by itself.
   virtual void RunFinished() = 0;
+  // The movie's capture failed on the way (a thumbnail could not be
+  // written): it is failed and holds the error; errorText is the line for
+  // the progress page's error box. Listed as a movie that could not be
+  // opened unless the front end tells the two apart.
+  virtual void MovieFailed(const Movie& movie, const std::string& errorText) {
+    MovieNotOpened(movie, errorText);
+  }
 
   // ---- The desktop's extras. The bodies do nothing.
 

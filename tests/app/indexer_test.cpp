@@ -213,6 +213,19 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
   EXPECT_TRUE(FileExists(folder_ / "out/Html/a.html"));
 }
 
+TEST_F(IndexerTest, AnOutputThatCannotBeWrittenFailsItsMovieAndTheRun) {
+  const std::string video = TestVideos::Get().Make("a.mp4");
+  // The Html folder cannot be made: a file holds its place.
+  std::filesystem::create_directories(folder_ / "out");
+  ASSERT_TRUE(testing::WriteFileBytes(folder_ / "out/Html", "x"));
+  const Result result = Run({"--out", "out", "--no-index-photo", video});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  const std::string error =
+      "Failed to write the web page '" + folder_ / "out/Html/a.html" + "' - Not a directory";
+  EXPECT_TRUE(Contains(result.out, video + ": failed, ")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "error: " + error + "\n")) << result.out;
+}
+
 TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
   const std::string first = TestVideos::Get().Make("a.mp4");
   const std::string second = TestVideos::Get().Make("second.mp4");
@@ -292,8 +305,8 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
 }
 
 TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
-  // Two names unsafe in a web address: their thumbnails are numbered in
-  // list order ("capture1", "capture2") whichever process takes them.
+  // Names with blanks and letters outside ASCII keep them in their
+  // thumbnails, whichever process takes them.
   const std::vector<std::string> videos = {
       TestVideos::Get().Make("a.mp4"), TestVideos::Get().Make("b.mkv"),
       TestVideos::Get().Make("c.avi", 250, "mpeg4"), TestVideos::Get().Make("d é.mp4", 100),
@@ -322,9 +335,8 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
   EXPECT_EQ(summaries[0], summaries[1]);
   EXPECT_EQ(outputs[0].size(), outputs[1].size());
   EXPECT_GT(outputs[0].size(), 5u * 4u);
-  EXPECT_TRUE(
-      outputs[1].count("Thumbs/capture2/capture2_0h00m02.040s.jpg"));  // thumbnails, pages,
-                                                                       // playlists and index photos
+  // Thumbnails, pages, playlists and index photos.
+  EXPECT_TRUE(outputs[1].count("Thumbs/e_ü/e_ü_0h00m02.040s.jpg"));
   for (const auto& [path, bytes] : outputs[0]) {
     const auto other = outputs[1].find(path);
     ASSERT_NE(other, outputs[1].end()) << path;

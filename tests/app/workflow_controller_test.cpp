@@ -108,7 +108,7 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
   };
   const Case cases[] = {{"clip_h264.mp4", "h264"},
                         {"clip_mpeg4.avi", "mpeg4"},
-                        {"clip_h264.mkv", "h264"},
+                        {"clip_mkv_h264.mkv", "h264"},
                         {"clip_vp9.webm", "vp9"},
                         {"clip_mpeg2.mpg", "mpeg2video"}};
   std::vector<std::string> videos;
@@ -259,7 +259,12 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   EXPECT_LT(port_.Find("index photo: " + second), port_.Find("started: " + third));
   EXPECT_EQ(MovieAt(1).status, kMovieDone);
   EXPECT_EQ(MovieAt(2).status, kMovieDone);
-  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
+  // Not "All videos are indexed".
+  EXPECT_TRUE(port_.helpPages.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text,
+            "2 videos were indexed and 1 could not be indexed.\n"
+            "The Results page lists each video with its error.");
 
   SCOPED_TRACE("a Start with nothing waiting starts nothing and saves the preferences");
   const size_t before = port_.log.size();
@@ -309,6 +314,8 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
 
   SCOPED_TRACE("the next Start captures it again, pausing and resuming on the way");
+  // Named otherwise this time: the first capture's files are of no use.
+  project_->Capture().namebyframe = true;
   port_.onFrame = [&](const FrameCopy&) {
     port_.onFrame = nullptr;
     Controller().Pause();
@@ -329,10 +336,26 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(engine_.GetState(), CaptureState::running);
   ASSERT_TRUE(RunToTheEnd());
   EXPECT_EQ(movie.status, kMovieDone);
-  // The entries of the stopped capture stay; the new capture's follow them.
-  ASSERT_EQ(movie.images.size(), firstCapture + 100);
-  EXPECT_EQ(movie.images[firstCapture].frame, 0u);
-  EXPECT_EQ(movie.images.back().frame, 495u);
+  // The capture began anew: each thumbnail once, in order, in the movie, on
+  // disk and in the playlist; none of the stopped capture's is left.
+  EXPECT_GT(firstCapture, 0u);
+  ASSERT_EQ(movie.images.size(), 100u);
+  for (size_t i = 0; i < movie.images.size(); ++i) {
+    EXPECT_EQ(movie.images[i].frame, i * 5);
+  }
+  const std::string folder = paths::FolderOf(movie.images.front().path);
+  size_t onDisk = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".jpg") ++onDisk;
+  }
+  EXPECT_EQ(onDisk, 100u);
+  const std::string playlist = ReadFileBytes(movie.ipl);
+  size_t listed = 0;
+  for (size_t at = 0; (at = playlist.find("<file>", at)) != std::string::npos; ++at) ++listed;
+  EXPECT_EQ(listed, 100u);
+  for (const ImageEntry& image : movie.images) {
+    EXPECT_TRUE(Contains(playlist, "<file>" + image.path + "</file>"));
+  }
   EXPECT_TRUE(FileExists(movie.indexphoto));
 }
 
@@ -361,20 +384,103 @@ TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPla
 
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  ASSERT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::error);
   EXPECT_FALSE(messages.offThread);
+  // The message comes from the run's idle step, not from inside the page's.
   const int shown = port_.Find("message: " + messages.shown[0].text);
   EXPECT_GT(shown, port_.Find("status: Saving webpage"));
-  EXPECT_LT(shown, port_.Find("status: Saving index photo"));
   const int finished = port_.Find("finished: " + video);
-  EXPECT_LT(shown, finished);
   EXPECT_GT(port_.Find("index photo: " + video), finished);
-  EXPECT_EQ(project_->FindMovie(id)->html, "");
-  EXPECT_TRUE(std::filesystem::exists(project_->FindMovie(id)->indexphoto));
+  const Movie& movie = *project_->FindMovie(id);
+  EXPECT_EQ(movie.html, "");
+  EXPECT_TRUE(std::filesystem::exists(movie.indexphoto));
+  // The movie is failed, with the page and the reason.
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Failed to write the web page '" + page + "' - Is a directory");
   EXPECT_EQ(project_->FindMovie(next)->status, kMovieDone);
+  // The end of the run tells how it went.
+  EXPECT_EQ(messages.shown[1].text,
+            "1 video was indexed and 1 could not be indexed.\n"
+            "The Results page lists each video with its error.");
+  EXPECT_TRUE(port_.helpPages.empty());
+}
+
+TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReason) {
+  project_->SetIndexphotoEnabled(false);
+  struct Case {
+    const char* name;
+    std::function<void(int32_t id)> spoil;
+    std::function<std::string(int32_t id)> error;
+  };
+  const Case cases[] = {
+      {"playlist",
+       [&](int32_t id) { std::filesystem::create_directories(project_->PlaylistFileName(id)); },
+       [&](int32_t id) {
+         return "Failed to write the playlist '" + project_->PlaylistFileName(id) +
+                "' - Is a directory";
+       }},
+      {"template",
+       [&](int32_t) { project_->SetHtmlTransform("no such template.xslt"); },
+       [&](int32_t id) {
+         return "Failed to make the web page '" + project_->HtmlFileName(id) +
+                "' from the template '" + ApplicationDataFolder() +
+                "templates/web/no such template.xslt' - Failed to load xslt document for html "
+                "generation";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    project_->ClearMovies();
+    project_->SetHtmlTransform("gallery.xslt");
+    const int32_t id = Add(TestVideos::Get().Make(std::string(c.name) + ".mp4", 50));
+    c.spoil(id);
+    messages_.shown.clear();
+    Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
+    const Movie& movie = *project_->FindMovie(id);
+    EXPECT_EQ(movie.status, kMovieFailed);
+    EXPECT_EQ(movie.error, c.error(id));
+    EXPECT_FALSE(movie.images.empty());
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(messages_.shown.back().text,
+              "0 videos were indexed and 1 could not be indexed.\n"
+              "The Results page lists each video with its error.");
+  }
+}
+
+TEST_F(WorkflowTest, TheEndOfARunSaysHowManyFailedAndANoticeDoesNotHoldTheQueue) {
+  port_.firstRun = true;
+  project_->SetIndexphotoEnabled(false);
+  project_->SetHtmlEnabled(false);
+  const int32_t missing = Add(folder_ / "missing.mp4");
+  const int32_t first = Add(TestVideos::Get().Make("first.mp4", 50));
+  const int32_t second = Add(TestVideos::Get().Make("second.mp4", 50));
+  // The notice about the missing video is open (modal) until the rest of
+  // the queue has been indexed.
+  bool queueWentOn = false;
+  port_.onHelpPage = [&](const std::string& name) {
+    if (name != "error_capturing.htm") return;
+    queueWentOn = RunUntil(
+        [&] {
+          return project_->FindMovie(first)->status == kMovieDone &&
+                 project_->FindMovie(second)->status == kMovieDone;
+        },
+        std::chrono::seconds(20));
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_TRUE(queueWentOn);
+  EXPECT_EQ(project_->FindMovie(missing)->status, kMovieFailed);
+  // Not "All videos are indexed": how many were, and how many failed.
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_capturing.htm"});
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, "Indexing finished");
+  EXPECT_EQ(messages_.shown[0].text,
+            "2 videos were indexed and 1 could not be indexed.\n"
+            "The Results page lists each video with its error.");
 }
 
 TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
@@ -388,10 +494,17 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   ASSERT_TRUE(RunToTheEnd());
   const Movie& movie = *project_->FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
-  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + folder_.Path() +
-                             "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg'");
+  const std::string error = "Failed to write JPEG image to:\n'" + folder_.Path() +
+                            "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg' - " +
+                            "Not a directory";
+  EXPECT_EQ(movie.error, error);
   EXPECT_TRUE(movie.images.empty());
   EXPECT_EQ(movie.ipl, "");
+  // The failed movie is listed with its error, as one that could not be
+  // opened; Start can go on with the next one.
+  EXPECT_EQ(port_.errors, std::vector<std::string>{error});
+  EXPECT_EQ(port_.notOpened, std::vector<int32_t>{id});
+  EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
   // The failure shows once, after the capture has ended; the run stops there.
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
   EXPECT_GE(port_.Find("status: Stopping"), 0);
@@ -421,7 +534,8 @@ TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
   EXPECT_EQ(movie.images[0].frame, 25u);
   EXPECT_EQ(movie.status, kMovieFailed);
   EXPECT_EQ(movie.error,
-            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg'");
+            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg' - " +
+                "Not a directory");
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
 }
 
@@ -440,15 +554,17 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     Add(bad2);
     Add(good);
     Controller().Start();
-    ASSERT_EQ(port_.decodingProblems.size(), 1u);
-    EXPECT_EQ(port_.decodingProblems[0], (std::vector<std::string>{bad1, bad2}));
-    EXPECT_TRUE(port_.codecHelp.empty());
     EXPECT_EQ(port_.started, std::vector<std::string>{good});
     EXPECT_EQ(port_.errors.size(), 2u);
     EXPECT_TRUE(
         Contains(port_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
-    EXPECT_TRUE(Controller().DecodingProblems().empty());
     ASSERT_TRUE(RunToTheEnd());
+    // The dialog came once the next movie was under way.
+    ASSERT_EQ(port_.decodingProblems.size(), 1u);
+    EXPECT_EQ(port_.decodingProblems[0], (std::vector<std::string>{bad1, bad2}));
+    EXPECT_GT(port_.Find("decoding problems"), port_.Find("started: " + good));
+    EXPECT_TRUE(port_.codecHelp.empty());
+    EXPECT_TRUE(Controller().DecodingProblems().empty());
   }
   {
     SCOPED_TRACE("one: codec help for it directly");
@@ -484,11 +600,12 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     Add(bad2);
     Add(good);
     Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
     EXPECT_EQ(port_.codecHelp, (std::vector<std::string>{bad1, bad2}));
-    EXPECT_LT(port_.Find("codec help: " + bad2 + " " + CodecHelpAddress(bad2)),
+    // The help waits for the user; the queue does not wait for the help.
+    EXPECT_GT(port_.Find("codec help: " + bad2 + " " + CodecHelpAddress(bad2)),
               port_.Find("started: " + good));
     EXPECT_EQ(port_.decodingProblems.size(), 1u);
-    ASSERT_TRUE(RunToTheEnd());
   }
 }
 
