@@ -8,16 +8,23 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 #include <thread>
 
+#include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/report.h"
+#include "render/xslt_service.h"
 #include "support/debug_capture.h"
 #include "tools/testvideo/test_video.h"
 #include "workflow_test_support.h"
@@ -342,6 +349,121 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
     ASSERT_NE(other, outputs[1].end()) << path;
     EXPECT_TRUE(other->second == bytes) << path;
   }
+}
+
+// The files an HTML page links to (src and href), as paths: entities and
+// percent-escapes decoded, resolved against the page's folder.
+std::set<std::string> LinkedFiles(const std::string& pagePath) {
+  const std::string page = ReadFileBytes(pagePath);
+  const std::string folder = paths::FolderOf(pagePath);
+  std::set<std::string> files;
+  static const std::regex link(R"re((?:src|href)\s*=\s*"([^"]*)")re");
+  for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
+    std::string value = (*it)[1];
+    for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&quot;", "\""},
+                                    {"&#39;", "'"},
+                                    {"&lt;", "<"},
+                                    {"&gt;", ">"},
+                                    {"&amp;", "&"}}) {
+      for (size_t at; (at = value.find(entity)) != std::string::npos;) {
+        value.replace(at, entity.size(), c);
+      }
+    }
+    if (value.rfind("http:", 0) == 0 || value.rfind("https:", 0) == 0) continue;
+    if (value.rfind("file://", 0) == 0) value.erase(0, 7);
+    const std::string decoded =
+        QUrl::fromPercentEncoding(QByteArray::fromStdString(value)).toStdString();
+    const std::filesystem::path path(decoded);
+    files.insert(
+        (path.is_absolute() ? path : std::filesystem::path(folder) / path).lexically_normal());
+  }
+  return files;
+}
+
+TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) {
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  struct Case {
+    const char* file;
+    const char* codec;
+    const char* folder;  // of the thumbnails
+  };
+  const Case cases[] = {
+      {"plain.mp4", "", "plain"},
+      {"Café – night walk.avi", "mpeg4", "Café_–_night_walk"},
+      {"Ελλάδα beach.webm", "vp9", "Ελλάδα_beach"},
+      {"東京 夜景.mp4", "", "東京_夜景"},
+      {"say \"cheese\" 'now'.mkv", "", "say_\"cheese\"_'now'"},
+      {"take #2 & 50%.mp4", "", "take_#2_&_50%"},
+  };
+  std::vector<std::string> args = {"--out",  "out",    "--jobs", "2",
+                                   "--save", "out/run.obx", "--least", "3"};
+  for (const Case& c : cases) {
+    args.push_back(TestVideos::Get().Make(c.file, 75, c.codec));
+    ASSERT_FALSE(args.back().empty());
+  }
+  const Result result = Run(args);
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+
+  CProject project("");
+  ASSERT_TRUE(project.Load(folder_ / "out/run.obx"));
+  ASSERT_EQ(project.Movies().size(), std::size(cases));
+  const std::string thumbs = folder_ / "out/Thumbs/";
+  int plainPhotoHeight = 0;
+  auto movie = project.Movies().begin();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_EQ(movie->status, kMovieDone) << movie->error;
+    EXPECT_EQ(movie->error, "");  // no rename message
+    EXPECT_GE(movie->images.size(), 3u);
+    const std::set<std::string> linked = LinkedFiles(movie->html);
+    const std::string playlist = ReadFileBytes(movie->ipl);
+    for (const ImageEntry& image : movie->images) {
+      EXPECT_EQ(paths::FolderOf(image.path), thumbs + c.folder + "/");
+      EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(image.path), static_cast<int>(image.frame));
+      EXPECT_TRUE(Contains(playlist, "\t<file>" + image.path + "</file>\n")) << playlist;
+      EXPECT_TRUE(linked.count(image.path)) << image.path;
+    }
+    EXPECT_TRUE(Contains(playlist, "<source>" + movie->path() + "</source>"));
+    EXPECT_TRUE(linked.count(movie->ipl)) << movie->ipl;
+    EXPECT_TRUE(linked.count(movie->indexphoto)) << movie->indexphoto;
+    // The index photo shows the thumbnails: it is as tall as the plain
+    // name's, which a sheet whose pictures did not load is not.
+    const QImage photo(QString::fromStdString(movie->indexphoto));
+    ASSERT_FALSE(photo.isNull());
+    if (plainPhotoHeight == 0) plainPhotoHeight = photo.height();
+    EXPECT_EQ(photo.height(), plainPhotoHeight);
+    ++movie;
+  }
+
+  // The report links every movie's outputs.
+  const std::string report = folder_ / "out/report.html";
+  ASSERT_EQ(WriteProjectReport(project, report,
+                               [](std::string* out, const std::string& xml,
+                                  const std::string& stylesheet) {
+                                 return Transform(out, xml, stylesheet);
+                               }),
+            ReportResult::kWritten);
+  const std::set<std::string> reported = LinkedFiles(report);
+  for (const Movie& m : project.Movies()) {
+    EXPECT_TRUE(reported.count(m.html)) << m.html;
+  }
+
+  // Saved and opened again, the project is the same.
+  ASSERT_TRUE(project.Save(folder_ / "out/again.obx"));
+  CProject reopened("");
+  ASSERT_TRUE(reopened.Load(folder_ / "out/again.obx"));
+  EXPECT_EQ(reopened.FileText(), project.FileText());
+  EXPECT_EQ(reopened.Movies().back().images, project.Movies().back().images);
+
+  SCOPED_TRACE("a second run into the same folders takes the thumbnail folders back");
+  const Result again = Run(args);
+  ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
+  std::set<std::string> folders;
+  for (const auto& entry : std::filesystem::directory_iterator(thumbs)) {
+    folders.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(folders.size(), std::size(cases));
 }
 
 TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
