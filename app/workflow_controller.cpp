@@ -30,10 +30,8 @@ namespace ombrelo {
 namespace {
 
 constexpr char kWebTemplateFolder[] = "templates/web/";
-constexpr char kCompletedPage[] = "completed.htm";
 constexpr char kErrorWritingPage[] = "error_writing.htm";
 constexpr char kErrorCapturingPage[] = "error_capturing.htm";
-constexpr char kRunSummaryCaption[] = "Indexing finished";
 
 bool IsWaiting(const Movie& movie) {
   return movie.status == kMovieWaiting || movie.status == kMovieOpened;
@@ -670,15 +668,7 @@ void WorkflowController::ShowRunSummary() {
     if (movie->status == kMovieFailed) ++failed;
   }
   runMovies_.clear();
-  if (failed == 0) {
-    if (indexed > 0) Notice([this] { port_.ShowHelpPage(kCompletedPage, HelpMode::notice); });
-    return;
-  }
-  const std::string text =
-      (indexed == 1 ? std::string("1 video was") : std::to_string(indexed) + " videos were") +
-      " indexed and " + std::to_string(failed) +
-      " could not be indexed.\nThe Results page lists each video with its error.";
-  Notice([text] { ShowMessage(kRunSummaryCaption, text, MessageIcon::warning); });
+  Notice([this, indexed, failed] { port_.RunCompleted(indexed, failed); });
 }
 
 void WorkflowController::Notice(std::function<void()> show) {

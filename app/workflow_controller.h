@@ -149,8 +149,8 @@ class WorkflowController {
   void OnIndexPhotoFinished(int32_t movieId, bool written);
   void ScheduleIdle();
   void CheckRunFinished();
-  // The end of a run: "completed.htm" when every movie of the run was
-  // indexed, else a message that says how many were and how many failed.
+  // The end of a run's queue: tells the port how many of the run's movies
+  // were indexed and how many failed.
   void ShowRunSummary();
   // A notice for the user (a help page, a dialog, a message box) is shown
   // from the idle step, outside the controller's steps, so that the run

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "project/message_port.h"
+
 namespace ombrelo {
 
 class Movie;
@@ -120,6 +122,21 @@ class WorkflowPort {
   virtual bool FirstRun() { return false; }
   // Saves the preferences (at the end of an indexing run).
   virtual void SavePreferences() {}
+  // The queue of a run has been worked through: how many of the run's
+  // videos were indexed and how many failed. When none failed, the help
+  // page "completed.htm"; otherwise a message that says how many.
+  virtual void RunCompleted(int indexed, int failed) {
+    if (failed == 0) {
+      if (indexed > 0) ShowHelpPage("completed.htm", HelpMode::notice);
+      return;
+    }
+    ShowMessage("Indexing finished",
+                (indexed == 1 ? std::string("1 video was") :
+                                std::to_string(indexed) + " videos were") +
+                    " indexed and " + std::to_string(failed) +
+                    " could not be indexed.\nEach video that failed is listed with its error.",
+                MessageIcon::warning);
+  }
 };
 
 }  // namespace ombrelo

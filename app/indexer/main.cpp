@@ -300,6 +300,8 @@ class WorkerPort : public TerminalPort {
     TerminalPort::ShowFrame(frame);
     Tick();
   }
+  // The batch sums up the run of all its workers.
+  void RunCompleted(int, int) override {}
 
  private:
   void Tick() {

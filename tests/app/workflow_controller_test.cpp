@@ -266,7 +266,7 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].text,
             "2 videos were indexed and 1 could not be indexed.\n"
-            "The Results page lists each video with its error.");
+            "Each video that failed is listed with its error.");
 
   SCOPED_TRACE("a Start with nothing waiting starts nothing and saves the preferences");
   const size_t before = port_.log.size();
@@ -406,7 +406,7 @@ TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPla
   // The end of the run tells how it went.
   EXPECT_EQ(messages.shown[1].text,
             "1 video was indexed and 1 could not be indexed.\n"
-            "The Results page lists each video with its error.");
+            "Each video that failed is listed with its error.");
   EXPECT_TRUE(port_.helpPages.empty());
 }
 
@@ -459,7 +459,7 @@ TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReaso
     ASSERT_FALSE(messages_.shown.empty());
     EXPECT_EQ(messages_.shown.back().text,
               "0 videos were indexed and 1 could not be indexed.\n"
-              "The Results page lists each video with its error.");
+              "Each video that failed is listed with its error.");
   }
 }
 
@@ -520,7 +520,7 @@ TEST_F(WorkflowTest, TheEndOfARunSaysHowManyFailedAndANoticeDoesNotHoldTheQueue)
   EXPECT_EQ(messages_.shown[0].caption, "Indexing finished");
   EXPECT_EQ(messages_.shown[0].text,
             "2 videos were indexed and 1 could not be indexed.\n"
-            "The Results page lists each video with its error.");
+            "Each video that failed is listed with its error.");
 }
 
 TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {

@@ -147,7 +147,10 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
   ASSERT_TRUE(WriteFileBytes(thumbs + "x/x_0h00m09.000s.jpg", "old"));
   ASSERT_TRUE(WriteFileBytes(thumbs + "x/notes.txt", "mine"));
   ASSERT_TRUE(WriteFileBytes(thumbs + "x-2/x_0h00m01.000s.jpg", "b's"));
-  // A folder that no movie of ours made is somebody else's.
+  std::filesystem::create_directories(thumbs + "capture1");
+  // A folder that no movie of ours made is somebody else's: the numbered
+  // folders of older runs stay as they are, for the projects that name them.
+  ASSERT_TRUE(WriteFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg", "older run"));
   std::filesystem::create_directories(thumbs + "y");
   ASSERT_TRUE(WriteFileBytes(thumbs + "y/photo.jpg", "user's"));
   ASSERT_TRUE(WriteFileBytes(thumbs + "z", "a file"));
@@ -157,6 +160,9 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
     EXPECT_EQ(ClaimedName(*run, "/b/Café.mp4"), "Café-2");
     EXPECT_EQ(ClaimedName(*run, "/v/y.mp4"), "y-2");
     EXPECT_EQ(ClaimedName(*run, "/v/z.mp4"), "z-2");
+    EXPECT_EQ(ClaimedName(*run, "/v/capture1.mp4"), "capture1-2");
+    EXPECT_EQ(testing::ReadFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg"),
+              "older run");
     // A movie indexed again takes its own folder back, without the
     // thumbnails of its earlier run; what is not a thumbnail of it stays.
     EXPECT_EQ(ClaimedName(*run, "/a/x.mp4"), "x");
