@@ -456,14 +456,6 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
   EXPECT_EQ(reopened.FileText(), project.FileText());
   EXPECT_EQ(reopened.Movies().back().images, project.Movies().back().images);
 
-  SCOPED_TRACE("a second run into the same folders takes the thumbnail folders back");
-  const Result again = Run(args);
-  ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
-  std::set<std::string> folders;
-  for (const auto& entry : std::filesystem::directory_iterator(thumbs)) {
-    folders.insert(entry.path().filename().string());
-  }
-  EXPECT_EQ(folders.size(), std::size(cases));
 }
 
 TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
