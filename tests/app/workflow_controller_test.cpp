@@ -527,6 +527,11 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   EXPECT_EQ(port_.errors, std::vector<std::string>{error});
   EXPECT_EQ(port_.notOpened, std::vector<int32_t>{id});
   EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
+  // Saved and opened again, the movie keeps its error.
+  ASSERT_TRUE(project_->Save(folder_ / "saved.obx"));
+  CProject reopened("");
+  ASSERT_TRUE(reopened.Load(folder_ / "saved.obx"));
+  EXPECT_EQ(reopened.Movies().front().error, error);
   // The failure shows once, after the capture has ended; the run stops there.
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
   EXPECT_GE(port_.Find("status: Stopping"), 0);
