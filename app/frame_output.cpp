@@ -151,8 +151,7 @@ std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& fram
 }
 
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-                    const std::string& path, const CaptureSettings& settings,
-                    std::string* reason) {
+                    const std::string& path, const CaptureSettings& settings, std::string* reason) {
   if (WriteImage(videoFormat, frame, path, settings, reason)) return true;
   // Normally the movie's own sub-folder is missing at its first frame.
   paths::CreateFolders(paths::FolderOf(path));

@@ -414,8 +414,9 @@ void WorkflowController::OnFrame(WorkflowEvent& event) {
 
 void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
   writeInFlight_ = false;
-  RecordThumbnail(project_, result.job.movieId, result.job.frame, result.job.path, result.written,
-                  [this] { Stop(); }, result.reason);
+  RecordThumbnail(
+      project_, result.job.movieId, result.job.frame, result.job.path, result.written,
+      [this] { Stop(); }, result.reason);
   if (!result.written) {
     // The capture was stopped: no further frame is let through. The frame
     // waiting at the engine's gate leaves without being handed over when
@@ -496,24 +497,23 @@ void WorkflowController::MakeOutputs() {
   SetStatus(kSavingWebpage);
   const std::string path = project_.HtmlFileName(id);
   const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
-  MakePage(id, path, stylesheet,
-           [this, id, path, stylesheet, output, photoPath](const PageOutcome& outcome) {
-             if (outcome.made) {
-               if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
-             } else if (outcome.failure.kind == PageFailure::Kind::notWritten) {
-               FailMovie(id, "Failed to write the web page '" + path + "' - " +
-                                 std::strerror(outcome.failure.systemError));
-             } else {
-               FailMovie(id, "Failed to make the web page '" + path + "' from the template '" +
-                                 ApplicationDataFolder() + stylesheet + "' - " +
-                                 outcome.failure.text);
-             }
-             if (!outcome.copyFailure.empty()) {
-               FailMovie(id, "Failed to copy the web page's companion files: " +
-                                 outcome.copyFailure);
-             }
-             MakeIndexPhoto(id, output, photoPath);
-           });
+  MakePage(
+      id, path, stylesheet,
+      [this, id, path, stylesheet, output, photoPath](const PageOutcome& outcome) {
+        if (outcome.made) {
+          if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
+        } else if (outcome.failure.kind == PageFailure::Kind::notWritten) {
+          FailMovie(id, "Failed to write the web page '" + path + "' - " +
+                            std::strerror(outcome.failure.systemError));
+        } else {
+          FailMovie(id, "Failed to make the web page '" + path + "' from the template '" +
+                            ApplicationDataFolder() + stylesheet + "' - " + outcome.failure.text);
+        }
+        if (!outcome.copyFailure.empty()) {
+          FailMovie(id, "Failed to copy the web page's companion files: " + outcome.copyFailure);
+        }
+        MakeIndexPhoto(id, output, photoPath);
+      });
 }
 
 void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
@@ -565,9 +565,8 @@ void WorkflowController::MakePage(int32_t movieId, const std::string& path,
         }
         PostToOwner(movieId, [this, outcome = std::move(outcome), then = std::move(then)] {
           // The box waits for the user; the run does not wait for the box.
-          if (!outcome.made) Notice([this, failure = outcome.failure] {
-            pages_.Report(project_, failure);
-          });
+          if (!outcome.made)
+            Notice([this, failure = outcome.failure] { pages_.Report(project_, failure); });
           then(outcome);
         });
       });

@@ -130,12 +130,12 @@ class WorkflowPort {
       if (indexed > 0) ShowHelpPage("completed.htm", HelpMode::notice);
       return;
     }
-    ShowMessage("Indexing finished",
-                (indexed == 1 ? std::string("1 video was") :
-                                std::to_string(indexed) + " videos were") +
-                    " indexed and " + std::to_string(failed) +
-                    " could not be indexed.\nEach video that failed is listed with its error.",
-                MessageIcon::warning);
+    ShowMessage(
+        "Indexing finished",
+        (indexed == 1 ? std::string("1 video was") : std::to_string(indexed) + " videos were") +
+            " indexed and " + std::to_string(failed) +
+            " could not be indexed.\nEach video that failed is listed with its error.",
+        MessageIcon::warning);
   }
 };
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <filesystem>
 #include <fstream>

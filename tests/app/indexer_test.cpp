@@ -395,7 +395,7 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
       {"say \"cheese\" 'now'.mkv", "", "say_\"cheese\"_'now'"},
       {"take #2 & 50%.mp4", "", "take_#2_&_50%"},
   };
-  std::vector<std::string> args = {"--out",  "out",    "--jobs", "2",
+  std::vector<std::string> args = {"--out",  "out",         "--jobs",  "2",
                                    "--save", "out/run.obx", "--least", "3"};
   for (const Case& c : cases) {
     args.push_back(TestVideos::Get().Make(c.file, 75, c.codec));
@@ -438,11 +438,11 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
 
   // The report links every movie's outputs.
   const std::string report = folder_ / "out/report.html";
-  ASSERT_EQ(WriteProjectReport(project, report,
-                               [](std::string* out, const std::string& xml,
-                                  const std::string& stylesheet) {
-                                 return Transform(out, xml, stylesheet);
-                               }),
+  ASSERT_EQ(WriteProjectReport(
+                project, report,
+                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
+                  return Transform(out, xml, stylesheet);
+                }),
             ReportResult::kWritten);
   const std::set<std::string> reported = LinkedFiles(report);
   for (const Movie& m : project.Movies()) {
@@ -455,7 +455,6 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
   ASSERT_TRUE(reopened.Load(folder_ / "out/again.obx"));
   EXPECT_EQ(reopened.FileText(), project.FileText());
   EXPECT_EQ(reopened.Movies().back().images, project.Movies().back().images);
-
 }
 
 TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {

@@ -416,8 +416,7 @@ TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReaso
          return "Failed to write the playlist '" + project_->PlaylistFileName(id) +
                 "' - Is a directory";
        }},
-      {"template",
-       [&](int32_t) { project_->SetHtmlTransform("no such template.xslt"); },
+      {"template", [&](int32_t) { project_->SetHtmlTransform("no such template.xslt"); },
        [&](int32_t id) {
          return "Failed to make the web page '" + project_->HtmlFileName(id) +
                 "' from the template '" + ApplicationDataFolder() +
@@ -560,9 +559,8 @@ TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
   ASSERT_EQ(movie.images.size(), 1u);
   EXPECT_EQ(movie.images[0].frame, 25u);
   EXPECT_EQ(movie.status, kMovieFailed);
-  EXPECT_EQ(movie.error,
-            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg' - " +
-                "Not a directory");
+  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + thumbs +
+                             "/midway_0h00m03.000s.jpg' - " + "Not a directory");
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
 }
 

@@ -161,8 +161,7 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
     EXPECT_EQ(ClaimedName(*run, "/v/y.mp4"), "y-2");
     EXPECT_EQ(ClaimedName(*run, "/v/z.mp4"), "z-2");
     EXPECT_EQ(ClaimedName(*run, "/v/capture1.mp4"), "capture1-2");
-    EXPECT_EQ(testing::ReadFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg"),
-              "older run");
+    EXPECT_EQ(testing::ReadFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg"), "older run");
     // A movie indexed again takes its own folder back, without the
     // thumbnails of its earlier run; what is not a thumbnail of it stays.
     EXPECT_EQ(ClaimedName(*run, "/a/x.mp4"), "x");
