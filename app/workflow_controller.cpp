@@ -37,13 +37,29 @@ bool IsWaiting(const Movie& movie) {
   return movie.status == kMovieWaiting || movie.status == kMovieOpened;
 }
 
-// The file's size in kilobytes; 0 when it cannot be read.
-uint32_t FileKilobytes(const std::string& path) {
+// The file's size in bytes; 0 when it cannot be read.
+uintmax_t FileBytes(const std::string& path) {
   std::error_code ec;
   const uintmax_t bytes = std::filesystem::file_size(path, ec);
-  if (ec) return 0;
+  return ec ? 0 : bytes;
+}
+
+uint32_t Kilobytes(uintmax_t bytes) {
   const uintmax_t kilobytes = bytes / 1024;
   return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
+}
+
+// Why a video that the capture read to its end was not whole: the decoder
+// takes the end of what is left for the end of the stream, so a file cut
+// short or removed while it was read ends like a complete one. "" when the
+// file is as it was when it was opened.
+std::string WhyCutShort(const std::string& path, uintmax_t openedBytes) {
+  std::error_code ec;
+  const uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (ec) return ec.message();
+  if (bytes >= openedBytes) return "";
+  return "the file was cut short while it was read (" + std::to_string(bytes) + " of its " +
+         std::to_string(openedBytes) + " bytes are left)";
 }
 
 }  // namespace
@@ -266,7 +282,8 @@ bool WorkflowController::OpenMovie(Movie& movie) {
     movie.SetLength(engine_.GetDurationSeconds());
     movie.videoFormat = engine_.GetVideoFormat();
     movie.status = kMovieOpened;
-    movie.SetSize(FileKilobytes(path));
+    openedBytes_ = FileBytes(path);
+    movie.SetSize(Kilobytes(openedBytes_));
     currentMovieId_ = id;
     liveMovieId_ = id;
     writeFailed_ = false;
@@ -445,6 +462,13 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   // A capture that ran to its end just as a thumbnail failed is no success.
   if (writeFailed_) completed = false;
   if (completed) {
+    if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
+      const std::string why = WhyCutShort(movie->path(), openedBytes_);
+      if (!why.empty()) {
+        // What could be read is indexed all the same.
+        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
+      }
+    }
     MakeOutputs();
   } else {
     SetStatus(kReady);

@@ -178,6 +178,7 @@ class WorkflowController {
   mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
+  uintmax_t openedBytes_ = 0;    // its file's size when it was opened
   bool continueWithNext_ = false;
   // While the outputs are made, a photo finished at once waits here for the
   // movie's own finish to be reported.

@@ -541,6 +541,28 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   EXPECT_EQ(port_.started.size(), 1u);
 }
 
+TEST_F(WorkflowTest, AVideoCutShortWhileItIsIndexedFailsWithTheReason) {
+  const std::string video = folder_ / "cut short.mp4";
+  std::filesystem::copy_file(TestVideos::Get().Make("long.mp4", 500), video);
+  const auto bytes = std::filesystem::file_size(video);
+  const int32_t id = Add(video);
+  project_->Capture().delaybeforefirst = 0.0;
+  project_->Capture().delaybetweensamples = 0.2;
+  port_.onFrame = [&](const FrameCopy&) {
+    if (port_.frames == 1) std::filesystem::resize_file(video, 30000);
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = *project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Error reading from '" + video +
+                             "' - the file was cut short while it was read (30000 of its " +
+                             std::to_string(bytes) + " bytes are left)");
+  // What could be read is indexed.
+  EXPECT_FALSE(movie.images.empty());
+  EXPECT_TRUE(FileExists(movie.ipl));
+}
+
 TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
   const std::string video = TestVideos::Get().Make("midway.mp4");
   const int32_t id = Add(video);
