@@ -1,7 +1,9 @@
 #include "app/frame_output.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
@@ -78,19 +80,25 @@ std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& f
 
 namespace {
 
-bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-              const std::string& path) {
+constexpr char kFrameTooSmall[] = "the frame does not hold the picture";
+
+bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, const std::string& path,
+              std::string* reason) {
   const std::string bytes = BmpFileBytes(videoFormat, frame);
   if (bytes.empty()) {
     DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
                  videoFormat.biWidth, videoFormat.biHeight);
+    *reason = kFrameTooSmall;
     return false;
   }
-  return WriteFileReplacing(path, bytes) == WriteResult::ok;
+  int error = 0;
+  if (WriteFileReplacing(path, bytes, &error) == WriteResult::ok) return true;
+  *reason = std::strerror(error != 0 ? error : EIO);
+  return false;
 }
 
 bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, const std::string& path,
-               int quality) {
+               int quality, std::string* reason) {
   // The writer only reads the pixels; the picture record has no const form.
   auto* pixels = const_cast<uint8_t*>(frame.Data());
   const HeaderPicture built = PictureFromBitmapHeader(videoFormat, {}, pixels);
@@ -99,21 +107,39 @@ bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, cons
   if (!pixels || picture.stride <= 0 || needed > static_cast<int64_t>(frame.Bytes())) {
     DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
                  videoFormat.biWidth, videoFormat.biHeight);
+    *reason = kFrameTooSmall;
     return false;
   }
-  return SaveJPG(picture, path, quality, true);
+  // SaveJPG's steps, for the writer's reason of a failure. The rows are
+  // bottom-up: the last row in memory is the picture's first.
+  JpegStreamWriter writer;
+  Picture upright = picture;
+  if (picture.height > 0) {
+    upright.pixels = picture.pixels + static_cast<ptrdiff_t>(picture.stride) * (picture.height - 1);
+  }
+  upright.stride = -picture.stride;
+  if (writer.Open(path, picture.width, picture.height, quality) && writer.WriteRows(upright) &&
+      writer.Finish()) {
+    return true;
+  }
+  *reason = writer.ErrorText();
+  return false;
 }
 
 }  // namespace
 
 bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-                const std::string& path, const CaptureSettings& settings) {
-  if (settings.WritesBmp()) return WriteBmp(videoFormat, frame, path);
-  return WriteJpeg(videoFormat, frame, path, settings.jpegquality);
+                const std::string& path, const CaptureSettings& settings, std::string* reason) {
+  std::string ignored;
+  if (!reason) reason = &ignored;
+  if (settings.WritesBmp()) return WriteBmp(videoFormat, frame, path, reason);
+  return WriteJpeg(videoFormat, frame, path, settings.jpegquality, reason);
 }
 
-std::string WriteFailureText(const std::string& path) {
-  return "Failed to write JPEG image to:\n'" + path + "'";
+std::string WriteFailureText(const std::string& path, const std::string& reason) {
+  std::string text = "Failed to write JPEG image to:\n'" + path + "'";
+  if (!reason.empty()) text += " - " + reason;
+  return text;
 }
 
 std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
@@ -125,16 +151,16 @@ std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& fram
 }
 
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-                    const std::string& path, const CaptureSettings& settings) {
-  if (WriteImage(videoFormat, frame, path, settings)) return true;
+                    const std::string& path, const CaptureSettings& settings, std::string* reason) {
+  if (WriteImage(videoFormat, frame, path, settings, reason)) return true;
   // Normally the movie's own sub-folder is missing at its first frame.
   paths::CreateFolders(paths::FolderOf(path));
-  return WriteImage(videoFormat, frame, path, settings);
+  return WriteImage(videoFormat, frame, path, settings, reason);
 }
 
 void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
                      const std::string& path, bool written,
-                     const std::function<void()>& stopCapture) {
+                     const std::function<void()>& stopCapture, const std::string& reason) {
   if (written) {
     if (Movie* movie = project.MovieById(movieId)) {
       movie->AddImage(ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
@@ -143,7 +169,10 @@ void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
   }
   if (stopCapture) stopCapture();
   // Stopping may have run code that changed the list; look the movie up again.
-  if (Movie* movie = project.MovieById(movieId)) movie->SetError(WriteFailureText(path));
+  if (Movie* movie = project.MovieById(movieId)) {
+    movie->SetError(WriteFailureText(path, reason));
+    project.NotifyChanged();  // after the change, for those who save it
+  }
 }
 
 bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
@@ -152,8 +181,9 @@ bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
   if (!movie) return false;
   const std::string path = ThumbnailPath(project, *movie, frame);
   if (pathOut) *pathOut = path;
-  const bool written = WriteThumbnail(movie->videoFormat, frame, path, project.Capture());
-  RecordThumbnail(project, movieId, frame, path, written, stopCapture);
+  std::string reason;
+  const bool written = WriteThumbnail(movie->videoFormat, frame, path, project.Capture(), &reason);
+  RecordThumbnail(project, movieId, frame, path, written, stopCapture, reason);
   return written;
 }
 

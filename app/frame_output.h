@@ -58,13 +58,16 @@ std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& f
 
 // Writes the frame to path: a BMP when the settings' imageformat is 1, else
 // a JPEG at the settings' quality. True when the whole file was written; a
-// failure leaves no partial file.
+// failure leaves no partial file, and puts the system's reason (such as
+// "Permission denied") into reason when given.
 bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-                const std::string& path, const CaptureSettings& settings);
+                const std::string& path, const CaptureSettings& settings,
+                std::string* reason = nullptr);
 
 // The message a movie gets when a thumbnail cannot be written (for BMP
-// files as well).
-std::string WriteFailureText(const std::string& path);
+// files as well): "Failed to write JPEG image to:\n'<path>'", followed by
+// " - <reason>" when the reason is known.
+std::string WriteFailureText(const std::string& path, const std::string& reason = "");
 
 // The steps of saving a frame, for owners that write on another thread:
 // the thumbnail's path (on the owner's thread: it names through the project,
@@ -74,10 +77,11 @@ std::string WriteFailureText(const std::string& path);
 // (owner's thread; the capture is stopped first, as SaveFrame does).
 std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame);
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
-                    const std::string& path, const CaptureSettings& settings);
+                    const std::string& path, const CaptureSettings& settings,
+                    std::string* reason = nullptr);
 void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
                      const std::string& path, bool written,
-                     const std::function<void()>& stopCapture);
+                     const std::function<void()>& stopCapture, const std::string& reason = "");
 
 // Saves one frame of the movie with the given id as its next thumbnail:
 // names it (CProject::ThumbnailPrefix with the word "capture", suffix and

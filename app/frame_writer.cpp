@@ -20,9 +20,11 @@ FrameWriter::~FrameWriter() {
 
 void FrameWriter::Write(Job job) {
   Run([this, job = std::move(job)]() mutable {
-    const bool written = WriteThumbnail(job.videoFormat, job.frame, job.path, job.settings);
+    std::string reason;
+    const bool written =
+        WriteThumbnail(job.videoFormat, job.frame, job.path, job.settings, &reason);
     job.frame.pixels.reset();
-    done_(Result{std::move(job), written});
+    done_(Result{std::move(job), written, std::move(reason)});
   });
 }
 

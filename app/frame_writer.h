@@ -36,6 +36,7 @@ class FrameWriter {
   struct Result {
     Job job;  // the frame's pixels are released once written
     bool written = false;
+    std::string reason;  // why it was not written (the system's reason)
   };
   using Done = std::function<void(Result)>;
 

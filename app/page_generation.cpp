@@ -26,9 +26,10 @@ void XsltPageGeneration::Report(const CProject& project, const PageFailure& fail
   XsltService(project, stop_).Report(failure);
 }
 
-void XsltPageGeneration::CopyCompanionFolder(const std::string& stylesheet,
-                                             const std::string& destinationFolder) {
-  ombrelo::CopyCompanionFolder(stylesheet, destinationFolder);
+bool XsltPageGeneration::CopyCompanionFolder(const std::string& stylesheet,
+                                             const std::string& destinationFolder,
+                                             std::string* failure) {
+  return ombrelo::CopyCompanionFolder(stylesheet, destinationFolder, failure);
 }
 
 }  // namespace ombrelo

@@ -37,9 +37,11 @@ class PageGeneration {
   // stop action runs first.
   virtual void Report(const CProject& project, const PageFailure& failure) = 0;
   // Copies the template's companion folder into destinationFolder. Any
-  // thread.
-  virtual void CopyCompanionFolder(const std::string& stylesheet,
-                                   const std::string& destinationFolder) = 0;
+  // thread. False when something could not be copied; failure then holds
+  // the file and the system's reason.
+  virtual bool CopyCompanionFolder(const std::string& stylesheet,
+                                   const std::string& destinationFolder,
+                                   std::string* failure = nullptr) = 0;
   // The action the service takes before it reports a page that cannot be
   // written (stopping a running capture); empty removes it.
   virtual void SetStopHandler(std::function<void()> stop) = 0;
@@ -59,8 +61,8 @@ class XsltPageGeneration : public PageGeneration {
   bool MakePage(const std::string& outputPath, const std::string& stylesheet,
                 const std::string& xml, PageFailure* failure) override;
   void Report(const CProject& project, const PageFailure& failure) override;
-  void CopyCompanionFolder(const std::string& stylesheet,
-                           const std::string& destinationFolder) override;
+  bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder,
+                           std::string* failure = nullptr) override;
   void SetStopHandler(std::function<void()> stop) override { stop_ = std::move(stop); }
 
  private:

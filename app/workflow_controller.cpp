@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -12,9 +14,12 @@
 #include "app/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
+#include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "platform/result_codes.h"
 #include "platform/thread_handoff.h"
+#include "project/file_write.h"
+#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
@@ -25,7 +30,6 @@ namespace ombrelo {
 namespace {
 
 constexpr char kWebTemplateFolder[] = "templates/web/";
-constexpr char kCompletedPage[] = "completed.htm";
 constexpr char kErrorWritingPage[] = "error_writing.htm";
 constexpr char kErrorCapturingPage[] = "error_capturing.htm";
 
@@ -33,13 +37,29 @@ bool IsWaiting(const Movie& movie) {
   return movie.status == kMovieWaiting || movie.status == kMovieOpened;
 }
 
-// The file's size in kilobytes; 0 when it cannot be read.
-uint32_t FileKilobytes(const std::string& path) {
+// The file's size in bytes; 0 when it cannot be read.
+uintmax_t FileBytes(const std::string& path) {
   std::error_code ec;
   const uintmax_t bytes = std::filesystem::file_size(path, ec);
-  if (ec) return 0;
+  return ec ? 0 : bytes;
+}
+
+uint32_t Kilobytes(uintmax_t bytes) {
   const uintmax_t kilobytes = bytes / 1024;
   return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
+}
+
+// Why a video that the capture read to its end was not whole: the decoder
+// takes the end of what is left for the end of the stream, so a file cut
+// short or removed while it was read ends like a complete one. "" when the
+// file is as it was when it was opened.
+std::string WhyCutShort(const std::string& path, uintmax_t openedBytes) {
+  std::error_code ec;
+  const uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (ec) return ec.message();
+  if (bytes >= openedBytes) return "";
+  return "the file was cut short while it was read (" + std::to_string(bytes) + " of its " +
+         std::to_string(openedBytes) + " bytes are left)";
 }
 
 }  // namespace
@@ -134,7 +154,9 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
   });
   scheduleIdle_ = [this] { ScheduleIdle(); };
   engine_.SetListener(eventSink_.get());
-  pages_.SetStopHandler([this] { Stop(); });
+  // The pages are made after the capture has been closed, and a failure is
+  // shown later still: a stop then could only hit the next movie.
+  pages_.SetStopHandler({});
 }
 
 WorkflowController::~WorkflowController() {
@@ -162,14 +184,15 @@ void WorkflowController::Start() {
     if (!continueWithNext_) {
       port_.ClearErrors();
       queue_.clear();  // a new run takes the list as it is now
-      StartNextMovie();
+      runMovies_.clear();
+      if (StartNextMovie() == kAllFailed) ShowRunSummary();
     }
   } else if (state == CaptureState::paused) {
     SetStatus(kCapturing);
     engine_.TogglePause();
   }
   port_.RefreshSelection();
-  ShowDecodingProblems();
+  NoticeDecodingProblems();
   ScheduleIdle();
 }
 
@@ -249,11 +272,18 @@ bool WorkflowController::OpenMovie(Movie& movie) {
   // can be numbered or named for the previous one.
   eventSink_->Reset(id, path);
   HResult result = S_OK;
+  runMovies_.push_back(id);
   if (engine_.Open(path, &result)) {
+    // The capture begins anew: the thumbnails of a capture that was stopped
+    // are replaced, not added to (their files go when the folder is taken).
+    movie.images.clear();
+    movie.thumbPrefix.clear();
+    movie.thumbPrefixBase.clear();
     movie.SetLength(engine_.GetDurationSeconds());
     movie.videoFormat = engine_.GetVideoFormat();
     movie.status = kMovieOpened;
-    movie.SetSize(FileKilobytes(path));
+    openedBytes_ = FileBytes(path);
+    movie.SetSize(Kilobytes(openedBytes_));
     currentMovieId_ = id;
     liveMovieId_ = id;
     writeFailed_ = false;
@@ -264,15 +294,16 @@ bool WorkflowController::OpenMovie(Movie& movie) {
 
   const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
   movie.SetError(text);
+  project_.NotifyChanged();
   port_.MovieNotOpened(movie, text);
   if (result == VFW_E_CANNOT_CONNECT) {
     if (port_.FirstRun()) {
-      port_.OpenCodecHelp(path, CodecHelpAddress(path));
+      Notice([this, path] { port_.OpenCodecHelp(path, CodecHelpAddress(path)); });
     } else {
       decodingProblems_.push_back(path);
     }
   } else if (port_.FirstRun()) {
-    port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice);
+    Notice([this] { port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice); });
   }
   return false;
 }
@@ -308,6 +339,10 @@ CommandStates WorkflowController::GetCommandStates() const {
       break;
   }
   return states;
+}
+
+void WorkflowController::NoticeDecodingProblems() {
+  if (!decodingProblems_.empty()) Notice([this] { ShowDecodingProblems(); });
 }
 
 void WorkflowController::ShowDecodingProblems() {
@@ -396,13 +431,15 @@ void WorkflowController::OnFrame(WorkflowEvent& event) {
 
 void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
   writeInFlight_ = false;
-  RecordThumbnail(project_, result.job.movieId, result.job.frame, result.job.path, result.written,
-                  [this] { Stop(); });
+  RecordThumbnail(
+      project_, result.job.movieId, result.job.frame, result.job.path, result.written,
+      [this] { Stop(); }, result.reason);
   if (!result.written) {
     // The capture was stopped: no further frame is let through. The frame
     // waiting at the engine's gate leaves without being handed over when
     // the ended capture is closed.
     writeFailed_ = true;
+    writeFailure_ = WriteFailureText(result.job.path, result.reason);
   } else if (result.job.movieId == liveMovieId_) {
     engine_.FrameConsumed();  // only now may the next frame come
   }
@@ -425,15 +462,27 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   // A capture that ran to its end just as a thumbnail failed is no success.
   if (writeFailed_) completed = false;
   if (completed) {
+    if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
+      const std::string why = WhyCutShort(movie->path(), openedBytes_);
+      if (!why.empty()) {
+        // What could be read is indexed all the same.
+        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
+      }
+    }
     MakeOutputs();
   } else {
     SetStatus(kReady);
     if (writeFailed_) {
-      port_.ShowHelpPage(kErrorWritingPage, HelpMode::notice);
+      // The movie is failed: it is listed with its error like one that
+      // could not be opened.
+      if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
+        port_.MovieFailed(*movie, writeFailure_);
+      }
+      Notice([this] { port_.ShowHelpPage(kErrorWritingPage, HelpMode::notice); });
       writeFailed_ = false;
     }
   }
-  if (!continueWithNext_) ShowDecodingProblems();
+  if (!continueWithNext_) NoticeDecodingProblems();
 }
 
 void WorkflowController::PostToOwner(int32_t movieId, std::function<void()> call) {
@@ -451,7 +500,6 @@ void WorkflowController::MakeOutputs() {
   if (!project_.FindMovieForWrite(id)) return;
   port_.ShowProgress(id, 1000);
   const OutputSettings output = project_.Output();
-  const auto stop = [this] { Stop(); };
 
   // The index photo is made last but named first, so that the web page can
   // link to it; a photo that fails takes its name off the movie again.
@@ -460,7 +508,7 @@ void WorkflowController::MakeOutputs() {
 
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
-    SavePlaylist(project_, id, project_.PlaylistFileName(id), stop);
+    SavePlaylistOf(id, project_.PlaylistFileName(id));
   }
   // The pages are made by the writer; the movie is finished when both are
   // back. A photo that fails at once is reported after the movie's finish.
@@ -472,32 +520,78 @@ void WorkflowController::MakeOutputs() {
   }
   SetStatus(kSavingWebpage);
   const std::string path = project_.HtmlFileName(id);
-  MakePage(id, path, kWebTemplateFolder + output.htmlTransform,
-           [this, id, path, output, photoPath](bool made) {
-             if (made) {
-               if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
-             }
-             MakeIndexPhoto(id, output, photoPath);
-           });
+  const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
+  MakePage(
+      id, path, stylesheet,
+      [this, id, path, stylesheet, output, photoPath](const PageOutcome& outcome) {
+        if (outcome.made) {
+          if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
+        } else if (outcome.failure.kind == PageFailure::Kind::notWritten) {
+          FailMovie(id, "Failed to write the web page '" + path + "' - " +
+                            std::strerror(outcome.failure.systemError));
+        } else {
+          FailMovie(id, "Failed to make the web page '" + path + "' from the template '" +
+                            ApplicationDataFolder() + stylesheet + "' - " + outcome.failure.text);
+        }
+        if (!outcome.copyFailure.empty()) {
+          FailMovie(id, "Failed to copy the web page's companion files: " + outcome.copyFailure);
+        }
+        MakeIndexPhoto(id, output, photoPath);
+      });
+}
+
+void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
+  const std::string folder = paths::FolderOf(path);
+  if (!folder.empty()) paths::CreateFolders(folder);
+  Movie* movie = project_.MovieById(movieId);
+  if (!movie) return;
+  int error = 0;
+  if (WriteFileReplacing(path, PlaylistText(path, *movie), &error) == WriteResult::ok) {
+    movie->SetIpl(path);
+    return;
+  }
+  FailMovie(movieId, "Failed to write the playlist '" + path + "' - " +
+                         std::strerror(error != 0 ? error : EIO));
+  Notice([] {
+    ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
+                MessageOwner::mainWindow);
+  });
+}
+
+void WorkflowController::FailMovie(int32_t movieId, const std::string& text) {
+  Movie* movie = project_.MovieById(movieId);
+  if (!movie) return;
+  if (!movie->error.empty()) movie->error += "; ";
+  movie->SetError(text);
+  project_.NotifyChanged();  // after the change, for those who save it
 }
 
 void WorkflowController::MakePage(int32_t movieId, const std::string& path,
-                                  const std::string& stylesheet, std::function<void(bool)> then) {
+                                  const std::string& stylesheet,
+                                  std::function<void(const PageOutcome&)> then) {
   std::optional<std::string> xml = pages_.MovieData(project_, movieId, path);
   if (!xml) {
-    then(false);
+    PageOutcome outcome;
+    outcome.failure = {PageFailure::Kind::dataNotLoaded, "the movie is not in the project"};
+    then(outcome);
     return;
   }
   writer_->Run(
       [this, movieId, path, stylesheet, xml = std::move(*xml), then = std::move(then)]() mutable {
         // On the writer's thread; the outcome is reported on the owner's.
-        PageFailure failure;
-        const bool made = pages_.MakePage(path, stylesheet, xml, &failure);
+        PageOutcome outcome;
+        outcome.made = pages_.MakePage(path, stylesheet, xml, &outcome.failure);
         // The page refers to its companion files next to itself.
-        if (made) pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path));
-        PostToOwner(movieId, [this, made, failure = std::move(failure), then = std::move(then)] {
-          if (!made) pages_.Report(project_, failure);
-          then(made);
+        if (outcome.made &&
+            !pages_.CopyCompanionFolder(stylesheet, paths::FolderOf(path), &outcome.copyFailure) &&
+            outcome.copyFailure.empty()) {
+          outcome.copyFailure = "'" + paths::FolderOf(path) + "'";
+        }
+        PostToOwner(movieId, [this, outcome = std::move(outcome), then = std::move(then)] {
+          // The box waits for the user; the run does not wait for the box.
+          if (!outcome.made)
+            Notice([this, failure = outcome.failure] { pages_.Report(project_, failure); });
+          then(outcome);
         });
       });
 }
@@ -517,10 +611,12 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
   if (client.height != 0 && height >= client.height) height = client.height;
   const int quality = capture.jpegquality;
   const std::string page = renderer_->NextPage();
-  MakePage(movieId, page, "templates/index/" + output.indexphotoTransform, [=, this](bool made) {
-    renderer_->PageGenerated(movieId, made, page, photoPath, width, height, quality);
-    FinishOutputs(movieId);
-  });
+  MakePage(movieId, page, "templates/index/" + output.indexphotoTransform,
+           [=, this](const PageOutcome& outcome) {
+             renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height,
+                                      quality);
+             FinishOutputs(movieId);
+           });
 }
 
 void WorkflowController::FinishOutputs(int32_t movieId) {
@@ -569,17 +665,52 @@ void WorkflowController::OnIdle() {
     idleDeferred_ = true;
     return;
   }
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
-  port_.EnableCommands(GetCommandStates());
-  if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
-    if (!endRunRequested_) {
-      SetStatus(kReady);
-      if (StartNextMovie() == kNoneWaiting) port_.ShowHelpPage(kCompletedPage, HelpMode::notice);
-    }
-    continueWithNext_ = false;
+  {
+    StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
     port_.EnableCommands(GetCommandStates());
+    if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
+      if (!endRunRequested_) {
+        SetStatus(kReady);
+        if (StartNextMovie() != kMovieStarted) ShowRunSummary();
+      }
+      continueWithNext_ = false;
+      port_.EnableCommands(GetCommandStates());
+    }
+    CheckRunFinished();
   }
-  CheckRunFinished();
+  ShowNotices();
+}
+
+void WorkflowController::ShowRunSummary() {
+  int indexed = 0;
+  int failed = 0;
+  for (const int32_t id : runMovies_) {
+    const Movie* movie = std::as_const(project_).MovieById(id);
+    if (!movie) continue;
+    if (movie->status == kMovieDone) ++indexed;
+    if (movie->status == kMovieFailed) ++failed;
+  }
+  runMovies_.clear();
+  Notice([this, indexed, failed] { port_.RunCompleted(indexed, failed); });
+}
+
+void WorkflowController::Notice(std::function<void()> show) {
+  notices_.push_back(std::move(show));
+  ScheduleIdle();
+}
+
+void WorkflowController::ShowNotices() {
+  // One at a time, outside the controller's steps: while one is open (a
+  // modal window runs its own event loop) the run goes on, and the notices
+  // that come meanwhile wait for it to be closed.
+  if (noticeOpen_ || depth_ > 0) return;
+  while (!notices_.empty()) {
+    std::function<void()> show = std::move(notices_.front());
+    notices_.pop_front();
+    noticeOpen_ = true;
+    show();
+    noticeOpen_ = false;
+  }
 }
 
 void WorkflowController::CheckRunFinished() {

@@ -24,6 +24,7 @@
 
 #include "app/frame_writer.h"
 #include "app/workflow_port.h"
+#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -124,10 +125,21 @@ class WorkflowController {
   void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
+  void SavePlaylistOf(int32_t movieId, const std::string& path);
+  // What became of a page: made or not (and why), and the first companion
+  // file that could not be copied ("'<path>' - <reason>"; "" when none).
+  struct PageOutcome {
+    bool made = false;
+    PageFailure failure;
+    std::string copyFailure;
+  };
   // Makes the page of the movie on the writer's thread; then, on the
-  // owner's, reports a failure and calls then with whether it was made.
+  // owner's, puts up a notice of a failure and calls then with the outcome.
   void MakePage(int32_t movieId, const std::string& path, const std::string& stylesheet,
-                std::function<void(bool)> then);
+                std::function<void(const PageOutcome&)> then);
+  // Marks the movie failed with the text (after any error it has, "; "
+  // between them).
+  void FailMovie(int32_t movieId, const std::string& text);
   void MakeIndexPhoto(int32_t movieId, const OutputSettings& output, const std::string& photoPath);
   void FinishOutputs(int32_t movieId);
   // While the pages are made or the index photo is drawn.
@@ -137,6 +149,15 @@ class WorkflowController {
   void OnIndexPhotoFinished(int32_t movieId, bool written);
   void ScheduleIdle();
   void CheckRunFinished();
+  // The end of a run's queue: tells the port how many of the run's movies
+  // were indexed and how many failed.
+  void ShowRunSummary();
+  // A notice for the user (a help page, a dialog, a message box) is shown
+  // from the idle step, outside the controller's steps, so that the run
+  // goes on while it is open.
+  void Notice(std::function<void()> show);
+  void ShowNotices();
+  void NoticeDecodingProblems();
   void SetStatus(const std::string& text);
 
   WorkflowPort& port_;
@@ -157,6 +178,7 @@ class WorkflowController {
   mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
+  uintmax_t openedBytes_ = 0;    // its file's size when it was opened
   bool continueWithNext_ = false;
   // While the outputs are made, a photo finished at once waits here for the
   // movie's own finish to be reported.
@@ -168,9 +190,14 @@ class WorkflowController {
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;
+  std::string writeFailure_;     // the movie's error of the failed write
   bool writeInFlight_ = false;   // a frame is with the writer
   std::optional<bool> endHeld_;  // the capture's end, waiting for that frame
   std::vector<std::string> decodingProblems_;
+  // The movies the run has opened or failed to open, for its summary.
+  std::vector<int32_t> runMovies_;
+  std::deque<std::function<void()>> notices_;  // waiting to be shown
+  bool noticeOpen_ = false;
 
   bool runActive_ = false;
   bool endRunRequested_ = false;  // EndRun: no further movie in this run

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "project/message_port.h"
+
 namespace ombrelo {
 
 class Movie;
@@ -78,6 +80,13 @@ class WorkflowPort {
   // The run started by Start has ended: no capture is open, no index photo
   // is pending and no further movie will be started by itself.
   virtual void RunFinished() = 0;
+  // The movie's capture failed on the way (a thumbnail could not be
+  // written): it is failed and holds the error; errorText is the line for
+  // the progress page's error box. Listed as a movie that could not be
+  // opened unless the front end tells the two apart.
+  virtual void MovieFailed(const Movie& movie, const std::string& errorText) {
+    MovieNotOpened(movie, errorText);
+  }
 
   // ---- The desktop's extras. The bodies do nothing.
 
@@ -113,6 +122,21 @@ class WorkflowPort {
   virtual bool FirstRun() { return false; }
   // Saves the preferences (at the end of an indexing run).
   virtual void SavePreferences() {}
+  // The queue of a run has been worked through: how many of the run's
+  // videos were indexed and how many failed. When none failed, the help
+  // page "completed.htm"; otherwise a message that says how many.
+  virtual void RunCompleted(int indexed, int failed) {
+    if (failed == 0) {
+      if (indexed > 0) ShowHelpPage("completed.htm", HelpMode::notice);
+      return;
+    }
+    ShowMessage(
+        "Indexing finished",
+        (indexed == 1 ? std::string("1 video was") : std::to_string(indexed) + " videos were") +
+            " indexed and " + std::to_string(failed) +
+            " could not be indexed.\nEach video that failed is listed with its error.",
+        MessageIcon::warning);
+  }
 };
 
 }  // namespace ombrelo

@@ -1,11 +1,16 @@
 // Output file names, the thumbnail and temporary folders, and the thumbnail
 // path prefix of a movie.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
@@ -21,20 +26,6 @@ std::string PathStem(const std::string& path) {
   // Only a "." in the file name starts an extension: a video without one in
   // a folder such as "my.videos/" keeps its outputs in that folder.
   return std::string(paths::WithoutExtension(path));
-}
-
-bool NameChangedByUrlCanonicaliser(const std::string& name) {
-  // A canonicaliser removes "." and ".." segments.
-  if (name == "." || name == "..") return true;
-  for (const char ch : name) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7f) return true;  // blanks, controls, non-ASCII
-    // The characters a URL canonicaliser escapes as unsafe.
-    if (std::string_view("<>\"#{}|\\^~[]'").find(static_cast<char>(c)) != std::string_view::npos) {
-      return true;
-    }
-  }
-  return false;
 }
 
 std::string CProject::OutputFileName(int32_t id, bool useFolder, const std::string& folder,
@@ -105,20 +96,122 @@ void CProject::ClearTemporaryFolder() {
 
 namespace {
 
-// The name of a video's thumbnails before any renaming.
+// The marker of a thumbnail folder: it names the video whose thumbnails the
+// folder holds. Hidden, so that listings of the thumbnails pass it by.
+constexpr char kFolderOwnerFile[] = ".ombrelo-video";
+// Room for a suffix against collisions, the thumbnail suffix and the
+// extension within a file name of 255 bytes.
+constexpr size_t kMaxThumbnailName = 200;
+
+// The name of a video's thumbnails: the video's base name with blanks as
+// "_". Control characters, which no listing shows, become "_" too; every
+// other character stays (file names are UTF-8 here). A name too long for
+// its thumbnails' file names is cut at a character boundary.
 std::string ThumbnailName(const std::string& videoPath) {
   std::string name = PathBaseName(videoPath);
   for (char& c : name) {
-    if (c == ' ') c = '_';
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u == ' ' || u < 0x20 || u == 0x7f) c = '_';
+  }
+  if (name.size() > kMaxThumbnailName) {
+    size_t end = kMaxThumbnailName;
+    // Not inside a UTF-8 sequence: continuation bytes are 10xxxxxx.
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xc0) == 0x80) --end;
+    name.resize(end);
+  }
+  return name;
+}
+
+std::string ReadOwner(const std::string& folder) {
+  std::ifstream file(folder + kFolderOwnerFile, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+bool IsEmptyFolder(const std::string& folder) {
+  std::error_code ec;
+  return std::filesystem::is_empty(folder, ec) && !ec;
+}
+
+enum class Claim { ours, taken, failed };
+
+// Claims the folder for the video's thumbnails. The claim is the marker
+// file, made with O_EXCL, so that of several processes claiming one folder
+// at the same moment exactly one gets it. A folder is the video's when it
+// was made now, when its marker names the video, or when it is empty; any
+// other folder (or file) of that name belongs to someone else.
+Claim ClaimFolder(const std::string& folder, const std::string& videoPath) {
+  std::string path = folder;
+  if (!path.empty() && paths::IsSeparator(path.back())) path.pop_back();
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    const int error = errno;
+    if (error == ENOENT && paths::CreateFolders(folder)) {
+      // Made by us or by a process beside us: the marker decides.
+    } else if (error != EEXIST) {
+      return Claim::failed;  // the thumbnail's write reports why
+    } else {
+      struct stat info;
+      if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return Claim::taken;
+      if (ReadOwner(folder) == videoPath) return Claim::ours;
+      if (!IsEmptyFolder(folder)) return Claim::taken;
+    }
+  }
+  const std::string marker = folder + kFolderOwnerFile;
+  const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno != EEXIST) return Claim::failed;
+    return ReadOwner(folder) == videoPath ? Claim::ours : Claim::taken;
+  }
+  const std::string text = videoPath + "\n";
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  if (!written) DebugOutputF("Failed to mark folder: %s (%d)\n", folder.c_str(), errno);
+  return Claim::ours;
+}
+
+// Removes the thumbnails of an earlier run of the video from its folder:
+// the JPEG and BMP files named after it, except those of this capture.
+void RemoveEarlierThumbnails(const std::string& folder, const std::string& name,
+                             const std::vector<ImageEntry>& keep) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::error_code entryError;
+    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
+    const std::string file = it->path().filename().string();
+    const std::string_view extension = paths::Extension(file);
+    if (file.rfind(name, 0) != 0 || (extension != ".jpg" && extension != ".bmp")) continue;
+    const std::string path = folder + file;
+    if (std::any_of(keep.begin(), keep.end(),
+                    [&](const ImageEntry& image) { return image.path == path; }))
+      continue;
+    std::filesystem::remove(it->path(), entryError);
+  }
+}
+
+// The name of the video's own thumbnail folder below parent: name, else
+// name-2, name-3, ... the first that is free or already the video's.
+std::string ClaimThumbnailFolder(const std::string& parent, const std::string& name,
+                                 const std::string& videoPath,
+                                 const std::vector<ImageEntry>& keep) {
+  for (int n = 1; n < 100000; ++n) {
+    const std::string candidate = n == 1 ? name : name + "-" + std::to_string(n);
+    const std::string folder = parent + candidate + paths::kSeparator;
+    switch (ClaimFolder(folder, videoPath)) {
+      case Claim::ours:
+        RemoveEarlierThumbnails(folder, candidate, keep);
+        return candidate;
+      case Claim::failed:
+        return candidate;
+      case Claim::taken:
+        break;
+    }
   }
   return name;
 }
 
 }  // namespace
-
-bool CProject::ThumbnailNameChanges(const std::string& videoPath) {
-  return NameChangedByUrlCanonicaliser(ThumbnailName(videoPath));
-}
 
 std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath,
                                       const std::string& prefixWord, bool report) {
@@ -127,20 +220,7 @@ std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath
 
   const std::string dir = paths::FolderOf(videoPath);
   std::string name = PathBaseName(videoPath);
-  if (!prefixWord.empty()) {
-    name = ThumbnailName(videoPath);
-    if (NameChangedByUrlCanonicaliser(name)) {
-      name = prefixWord + std::to_string(++renameCounter_);
-      if (report) {
-        if (!movie.error.empty()) movie.error += "; ";
-        movie.error += "Invalid characters in filename. Name changed to : " + name;
-      }
-    }
-  }
-
-  std::string result = dir + name;
   if (!base.empty()) {
-    result = base + name;
     if (::mkdir(base.c_str(), 0777) != 0) {
       const int error = errno;
       DebugOutputF("Failed to create folder: %s (%d)\n", base.c_str(), error);
@@ -148,6 +228,19 @@ std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath
       if (error == ENOENT) paths::CreateFolders(base);
     }
   }
+  if (!prefixWord.empty()) {
+    name = ThumbnailName(videoPath);
+    // A name that is no folder name of its own takes the prefix word.
+    const bool replaced = name.empty() || name == "." || name == "..";
+    if (replaced) name = prefixWord;
+    name = ClaimThumbnailFolder(base.empty() ? dir : base, name, videoPath, movie.images);
+    if (replaced && report) {
+      if (!movie.error.empty()) movie.error += "; ";
+      movie.error += "Invalid characters in filename. Name changed to : " + name;
+    }
+  }
+
+  std::string result = (base.empty() ? dir : base) + name;
   result += paths::kSeparator;
   result += name;
   movie.thumbPrefix = result;

@@ -1,7 +1,7 @@
 #pragma once
 // The program's one document: the ordered list of movies, the output
 // settings, the capture settings, and the working state of the output
-// naming (temporary folder, thumbnail renames). Saved to and loaded from
+// naming (temporary folder). Saved to and loaded from
 // project files (".obx"); the same format, without movies, is the settings
 // file "last_settings.bin" and the crash-recovery file.
 //
@@ -156,22 +156,20 @@ class CProject {
   void ClearTemporaryFolder();
 
   // The path prefix of a movie's thumbnails (without suffix and extension):
-  // <thumbnail folder or video folder><name>/<name>, where name is the
-  // video's base name with blanks as "_". When a prefix word is given and the
-  // name holds characters unsafe in a URL, the name becomes the word plus a
-  // running number ("capture1", ...), and when report is set the movie's
-  // error gains "Invalid characters in filename. Name changed to : <name>".
-  // Creates the thumbnail folder (not the sub-folder). The result is cached
-  // in the movie until the thumbnail folder changes.
+  // <thumbnail folder or video folder><name>/<name>. With a prefix word,
+  // name is the video's base name with blanks and control characters as "_"
+  // (cut to 200 bytes), or the prefix word for a name that is none ("",
+  // "." or ".."; when report is set the movie's error then gains "Invalid
+  // characters in filename. Name changed to : <name>"). The folder is
+  // claimed for the video on disk, atomically, so that no two videos share
+  // one, in one run, across runs and across processes: a folder that holds
+  // another video's thumbnails (or anything else) makes the name
+  // "<name>-2", "<name>-3", ... A video's own folder from an earlier run is
+  // used again, and the thumbnails of that run are removed from it (except
+  // the movie's present images). Creates the thumbnail folder. The result is
+  // cached in the movie until the thumbnail folder changes.
   std::string ThumbnailPrefix(Movie& movie, const std::string& videoPath,
                               const std::string& prefixWord, bool report);
-  // Whether ThumbnailPrefix with a prefix word renames this video's
-  // thumbnails, and how many it has renamed so far (the running number).
-  // Several processes indexing one project's movies share the numbering
-  // through these, so that no two videos get the same name.
-  static bool ThumbnailNameChanges(const std::string& videoPath);
-  int RenamedThumbnailNames() const { return renameCounter_; }
-  void SetRenamedThumbnailNames(int count) { renameCounter_ = count; }
 
  private:
   template <typename T, typename V>
@@ -193,7 +191,6 @@ class CProject {
   CaptureSettings capture_;
   std::string tempFolder_;
   std::string runTemporaryFolder_;
-  int renameCounter_ = 0;
   uint64_t revision_ = 0;
   std::function<void()> observer_;
 };
@@ -204,9 +201,5 @@ class CProject {
 std::string PathBaseName(const std::string& path);
 // The path up to, not including, the last "." (all of it when there is none).
 std::string PathStem(const std::string& path);
-// True when a URL canonicaliser that escapes unsafe characters would change
-// the name: it holds one of < > " # { } | \ ^ ~ [ ] ' or a blank, a byte
-// outside printable ASCII, or it is a "." or ".." path segment.
-bool NameChangedByUrlCanonicaliser(const std::string& name);
 
 }  // namespace ombrelo

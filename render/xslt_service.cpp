@@ -13,10 +13,14 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -26,6 +30,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/file_read.h"
+#include "project/file_write.h"
 #include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -183,6 +188,8 @@ class LibraryErrors {
 
   // Errors reported since the object was made.
   int Errors() const { return errors_; }
+  // The first line collected and not yet flushed, without its line feed.
+  std::string FirstLine() const { return text_.substr(0, text_.find('\n')); }
 
   // Passes the collected text on to the debug output, line by line.
   void Flush() {
@@ -401,6 +408,8 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
     }
   }
 
+  // Why the transformation failed, for the movie's error.
+  std::string reason = errors.FirstLine();
   errors.Flush();
   if (!ok) {
     if (parseError.present) {
@@ -408,10 +417,12 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
                    parseError.reason.c_str());
       DebugOutput("\n");
       DebugOutput(xml);
+      reason = "line " + std::to_string(parseError.line) + ": " + parseError.reason;
     } else {
       DebugOutput("Error durint xslt transform\n");
     }
-    *failure = {PageFailure::Kind::transformFailed, ""};
+    *failure = {PageFailure::Kind::transformFailed,
+                reason.empty() ? "the transformation failed" : reason};
     return false;
   }
   if (text && length > 0) {
@@ -422,13 +433,38 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
   return true;
 }
 
-bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path& to) {
+// Notes the first failure of a copy: the file and the system's reason.
+void NoteCopyFailure(std::string* failure, const std::string& path, int error) {
+  if (failure && failure->empty()) *failure = "'" + path + "' - " + std::strerror(error);
+}
+
+// Copies one file, replacing the target only once the copy is complete, so
+// that a full disk leaves no truncated file behind.
+bool CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::string* failure) {
+  std::ifstream in(from, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    NoteCopyFailure(failure, from.string(), errno != 0 ? errno : EIO);
+    return false;
+  }
+  int error = 0;
+  if (WriteFileReplacing(to.string(), bytes, &error) != WriteResult::ok) {
+    NoteCopyFailure(failure, to.string(), error != 0 ? error : EIO);
+    return false;
+  }
+  return true;
+}
+
+bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::string* failure) {
   namespace fs = std::filesystem;
   bool ok = true;
   std::error_code ec;
   fs::directory_iterator it(from, ec);
   if (ec) {
     DebugOutputF("Failed to read folder %s\n", from.c_str());
+    NoteCopyFailure(failure, from.string(), ec.value());
     return false;
   }
   for (; it != fs::directory_iterator(); it.increment(ec)) {
@@ -454,17 +490,20 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
       fs::create_directory(target, entryError);
       if (!fs::is_directory(target, entryError)) {
         DebugOutputF("Failed to create folder %s\n", target.c_str());
+        NoteCopyFailure(failure, target.string(), entryError ? entryError.value() : ENOTDIR);
         ok = false;
         continue;
       }
-      ok = CopyEntries(it->path(), target) && ok;
-    } else if (!fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing,
-                              entryError)) {
+      ok = CopyEntries(it->path(), target, failure) && ok;
+    } else if (!CopyOneFile(it->path(), target, failure)) {
       DebugOutputF("Failed to copy %s to %s\n", it->path().c_str(), target.c_str());
       ok = false;
     }
   }
-  if (ec) ok = false;
+  if (ec) {
+    NoteCopyFailure(failure, from.string(), ec.value());
+    ok = false;
+  }
   return ok;
 }
 
@@ -539,7 +578,7 @@ bool XsltService::MakePage(const std::string& outputPath, const std::string& sty
     RememberPageScope(outputPath, std::move(scope));
     return true;
   }
-  *failure = {PageFailure::Kind::notWritten, HtmlWriteFailureText(outputPath, error)};
+  *failure = {PageFailure::Kind::notWritten, HtmlWriteFailureText(outputPath, error), error};
   return false;
 }
 
@@ -569,7 +608,8 @@ bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std:
   return WritePage(outputPath, stylesheet, *xml, failure);
 }
 
-bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder) {
+bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder,
+                         std::string* failure) {
   namespace fs = std::filesystem;
   const std::string source =
       ApplicationDataFolder() + std::string(paths::WithoutExtension(stylesheet)) + "/";
@@ -577,9 +617,10 @@ bool CopyCompanionFolder(const std::string& stylesheet, const std::string& desti
   if (!fs::is_directory(source, ec)) return true;
   if (destinationFolder.empty() || !paths::CreateFolders(destinationFolder)) {
     DebugOutputF("Failed to create folder %s\n", destinationFolder.c_str());
+    NoteCopyFailure(failure, destinationFolder, errno != 0 ? errno : ENOENT);
     return false;
   }
-  return CopyEntries(source, destinationFolder);
+  return CopyEntries(source, destinationFolder, failure);
 }
 
 }  // namespace ombrelo

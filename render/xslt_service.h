@@ -54,7 +54,10 @@ struct PageFailure {
     notWritten,           // the file could not be written (error icon)
   };
   Kind kind = Kind::none;
+  // The message box's text; for a failed transformation the reason (the
+  // first error reported, or the parse error's line and reason).
   std::string text;
+  int systemError = 0;  // notWritten: the error number of the write
 };
 
 // Transform without message boxes, for any thread: the failure, if any, goes
@@ -126,7 +129,10 @@ class XsltService {
 // devices and files over 64 MB are not copied (debug line "Template file
 // not copied: <path>: <why>"). A template
 // without a companion folder copies nothing. Returns false when something
-// could not be copied (each failure is written to the debug output).
-bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder);
+// could not be copied (each failure is written to the debug output, and the
+// first one, "'<path>' - <system's reason>", to failure when given). A file
+// is replaced only once its copy is complete.
+bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder,
+                         std::string* failure = nullptr);
 
 }  // namespace ombrelo

@@ -143,18 +143,13 @@ class Batch {
       terminal_.Error("ombrelo-index: cannot write the batch's project file");
       return false;
     }
-    // Each worker numbers the thumbnail names it renames from where the
-    // movies before it in the list leave off, as one process would.
     int index = 0;
-    int renamed = project_.RenamedThumbnailNames();
     for (const Movie& movie : project_.Movies()) {
       if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
-        queue_.push_back({movie.id(), index, renamed});
-        if (CProject::ThumbnailNameChanges(movie.path())) ++renamed;
+        queue_.push_back({movie.id(), index});
       }
       ++index;
     }
-    project_.SetRenamedThumbnailNames(renamed);
     while (!workers_.empty() || (!queue_.empty() && !interrupted_)) {
       while (!interrupted_ && !queue_.empty() &&
              static_cast<int>(workers_.size()) < settings_.jobs) {
@@ -169,12 +164,10 @@ class Batch {
   }
 
  private:
-  // A waiting movie: its id, its place in the list, the thumbnail names
-  // renamed before it.
+  // A waiting movie: its id and its place in the list.
   struct Queued {
     int32_t id;
     int index;
-    int renamed;
   };
 
   void Start(const Queued& queued) {
@@ -192,7 +185,7 @@ class Batch {
     std::vector<std::string> args = {
         settings_.program,  kWorkerProjectOption,  settings_.workFolder + "batch.obx",
         kWorkerMovieOption, std::to_string(index), kWorkerResultOption,
-        worker.resultFile,  kWorkerRenamedOption,  std::to_string(queued.renamed)};
+        worker.resultFile};
     if (settings_.threadsPerWorker > 0) {
       args.emplace_back(kWorkerThreadsOption);
       args.push_back(std::to_string(settings_.threadsPerWorker));

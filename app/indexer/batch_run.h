@@ -31,7 +31,6 @@ struct BatchSettings {
 inline constexpr const char* kWorkerProjectOption = "--worker-project";
 inline constexpr const char* kWorkerMovieOption = "--worker-movie";
 inline constexpr const char* kWorkerResultOption = "--worker-result";
-inline constexpr const char* kWorkerRenamedOption = "--worker-renamed";
 inline constexpr const char* kWorkerInteractiveOption = "--worker-interactive";
 inline constexpr const char* kWorkerThreadsOption = "--worker-threads";
 

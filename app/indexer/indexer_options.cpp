@@ -66,7 +66,6 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       {"--worker-project", text(&options->workerProject)},
       {"--worker-movie", whole(0, 1 << 30, &options->workerMovie)},
       {"--worker-result", text(&options->workerResult)},
-      {"--worker-renamed", whole(0, 1 << 30, &options->workerRenamed)},
       {"--worker-threads", whole(1, 1024, &options->workerThreads)},
       {"--worker-timeout",
        [options](const std::string& v) {

@@ -28,7 +28,6 @@ struct Options {
   std::string workerProject;
   std::optional<int> workerMovie;
   std::string workerResult;
-  std::optional<int> workerRenamed;     // thumbnail names the batch renamed before this movie
   bool workerInteractive = false;       // the batch draws progress lines
   std::optional<double> workerTimeout;  // seconds without output before a worker is killed
   std::optional<int> workerThreads;     // threads the worker's decoding and conversion may use

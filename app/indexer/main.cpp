@@ -300,6 +300,8 @@ class WorkerPort : public TerminalPort {
     TerminalPort::ShowFrame(frame);
     Tick();
   }
+  // The batch sums up the run of all its workers.
+  void RunCompleted(int, int) override {}
 
  private:
   void Tick() {
@@ -332,7 +334,6 @@ int PrepareWorker(const Options& options, CProject& project) {
     if (movie.path() != path) others.push_back(movie.path());
   }
   for (const std::string& other : others) project.RemoveMovie(other);
-  project.SetRenamedThumbnailNames(options.workerRenamed.value_or(0));
 
   if (const char* fault = std::getenv("OMBRELO_TEST_WORKER_SIGNAL")) {
     const std::string text = fault;

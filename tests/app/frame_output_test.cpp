@@ -178,14 +178,16 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   EXPECT_EQ(statusWhenStopped, kMovieWaiting);
   const Movie& movie = *project.FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
-  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + path + "'");
+  // The path and the system's reason.
+  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + path + "' - Not a directory");
   EXPECT_EQ(path, folder / "a file/Thumbs/clip/clip_0h00m01.000s.jpg");
   EXPECT_TRUE(movie.images.empty());
 
   SCOPED_TRACE("the text is the same for BMP files");
   project.Capture().imageformat = 1;
   EXPECT_FALSE(SaveFrame(project, id, CodedFrame(160, 120, 50, 2.0, 1, video), {}, &path));
-  EXPECT_NE(project.FindMovie(id)->error.find("Failed to write JPEG image to:\n'" + path + "'"),
+  EXPECT_NE(project.FindMovie(id)->error.find("Failed to write JPEG image to:\n'" + path +
+                                              "' - Not a directory"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(path));
 }

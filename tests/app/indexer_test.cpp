@@ -8,16 +8,23 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 #include <thread>
 
+#include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/report.h"
+#include "render/xslt_service.h"
 #include "support/debug_capture.h"
 #include "tools/testvideo/test_video.h"
 #include "workflow_test_support.h"
@@ -238,6 +245,19 @@ TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {
   }
 }
 
+TEST_F(IndexerTest, AnOutputThatCannotBeWrittenFailsItsMovieAndTheRun) {
+  const std::string video = TestVideos::Get().Make("a.mp4");
+  // The Html folder cannot be made: a file holds its place.
+  std::filesystem::create_directories(folder_ / "out");
+  ASSERT_TRUE(testing::WriteFileBytes(folder_ / "out/Html", "x"));
+  const Result result = Run({"--out", "out", "--no-index-photo", video});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  const std::string error =
+      "Failed to write the web page '" + folder_ / "out/Html/a.html" + "' - Not a directory";
+  EXPECT_TRUE(Contains(result.out, video + ": failed, ")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "error: " + error + "\n")) << result.out;
+}
+
 TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
   const std::string first = TestVideos::Get().Make("a.mp4");
   const std::string second = TestVideos::Get().Make("second.mp4");
@@ -317,8 +337,8 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
 }
 
 TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
-  // Two names unsafe in a web address: their thumbnails are numbered in
-  // list order ("capture1", "capture2") whichever process takes them.
+  // Names with blanks and letters outside ASCII keep them in their
+  // thumbnails, whichever process takes them.
   const std::vector<std::string> videos = {
       TestVideos::Get().Make("a.mp4"), TestVideos::Get().Make("b.mkv"),
       TestVideos::Get().Make("c.avi", 250, "mpeg4"), TestVideos::Get().Make("d é.mp4", 100),
@@ -347,14 +367,119 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
   EXPECT_EQ(summaries[0], summaries[1]);
   EXPECT_EQ(outputs[0].size(), outputs[1].size());
   EXPECT_GT(outputs[0].size(), 5u * 4u);
-  EXPECT_TRUE(
-      outputs[1].count("Thumbs/capture2/capture2_0h00m02.040s.jpg"));  // thumbnails, pages,
-                                                                       // playlists and index photos
+  // Thumbnails, pages, playlists and index photos.
+  EXPECT_TRUE(outputs[1].count("Thumbs/e_ü/e_ü_0h00m02.040s.jpg"));
   for (const auto& [path, bytes] : outputs[0]) {
     const auto other = outputs[1].find(path);
     ASSERT_NE(other, outputs[1].end()) << path;
     EXPECT_TRUE(other->second == bytes) << path;
   }
+}
+
+// The files an HTML page links to (src and href), as paths: entities and
+// percent-escapes decoded, resolved against the page's folder.
+std::set<std::string> LinkedFiles(const std::string& pagePath) {
+  const std::string page = ReadFileBytes(pagePath);
+  const std::string folder = paths::FolderOf(pagePath);
+  std::set<std::string> files;
+  static const std::regex link(R"re((?:src|href)\s*=\s*"([^"]*)")re");
+  for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
+    std::string value = (*it)[1];
+    for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&quot;", "\""},
+                                    {"&#39;", "'"},
+                                    {"&lt;", "<"},
+                                    {"&gt;", ">"},
+                                    {"&amp;", "&"}}) {
+      for (size_t at; (at = value.find(entity)) != std::string::npos;) {
+        value.replace(at, entity.size(), c);
+      }
+    }
+    if (value.rfind("http:", 0) == 0 || value.rfind("https:", 0) == 0) continue;
+    if (value.rfind("file://", 0) == 0) value.erase(0, 7);
+    const std::string decoded =
+        QUrl::fromPercentEncoding(QByteArray::fromStdString(value)).toStdString();
+    const std::filesystem::path path(decoded);
+    files.insert(
+        (path.is_absolute() ? path : std::filesystem::path(folder) / path).lexically_normal());
+  }
+  return files;
+}
+
+TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) {
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  struct Case {
+    const char* file;
+    const char* codec;
+    const char* folder;  // of the thumbnails
+  };
+  const Case cases[] = {
+      {"plain.mp4", "", "plain"},
+      {"Café – night walk.avi", "mpeg4", "Café_–_night_walk"},
+      {"Ελλάδα beach.webm", "vp9", "Ελλάδα_beach"},
+      {"東京 夜景.mp4", "", "東京_夜景"},
+      {"say \"cheese\" 'now'.mkv", "", "say_\"cheese\"_'now'"},
+      {"take #2 & 50%.mp4", "", "take_#2_&_50%"},
+  };
+  std::vector<std::string> args = {"--out",  "out",         "--jobs",  "2",
+                                   "--save", "out/run.obx", "--least", "3"};
+  for (const Case& c : cases) {
+    args.push_back(TestVideos::Get().Make(c.file, 75, c.codec));
+    ASSERT_FALSE(args.back().empty());
+  }
+  const Result result = Run(args);
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+
+  CProject project("");
+  ASSERT_TRUE(project.Load(folder_ / "out/run.obx"));
+  ASSERT_EQ(project.Movies().size(), std::size(cases));
+  const std::string thumbs = folder_ / "out/Thumbs/";
+  int plainPhotoHeight = 0;
+  auto movie = project.Movies().begin();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_EQ(movie->status, kMovieDone) << movie->error;
+    EXPECT_EQ(movie->error, "");  // no rename message
+    EXPECT_GE(movie->images.size(), 3u);
+    const std::set<std::string> linked = LinkedFiles(movie->html);
+    const std::string playlist = ReadFileBytes(movie->ipl);
+    for (const ImageEntry& image : movie->images) {
+      EXPECT_EQ(paths::FolderOf(image.path), thumbs + c.folder + "/");
+      EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(image.path), static_cast<int>(image.frame));
+      EXPECT_TRUE(Contains(playlist, "\t<file>" + image.path + "</file>\n")) << playlist;
+      EXPECT_TRUE(linked.count(image.path)) << image.path;
+    }
+    EXPECT_TRUE(Contains(playlist, "<source>" + movie->path() + "</source>"));
+    EXPECT_TRUE(linked.count(movie->ipl)) << movie->ipl;
+    EXPECT_TRUE(linked.count(movie->indexphoto)) << movie->indexphoto;
+    // The index photo shows the thumbnails: it is as tall as the plain
+    // name's, which a sheet whose pictures did not load is not.
+    const QImage photo(QString::fromStdString(movie->indexphoto));
+    ASSERT_FALSE(photo.isNull());
+    if (plainPhotoHeight == 0) plainPhotoHeight = photo.height();
+    EXPECT_EQ(photo.height(), plainPhotoHeight);
+    ++movie;
+  }
+
+  // The report links every movie's outputs.
+  const std::string report = folder_ / "out/report.html";
+  ASSERT_EQ(WriteProjectReport(
+                project, report,
+                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
+                  return Transform(out, xml, stylesheet);
+                }),
+            ReportResult::kWritten);
+  const std::set<std::string> reported = LinkedFiles(report);
+  for (const Movie& m : project.Movies()) {
+    EXPECT_TRUE(reported.count(m.html)) << m.html;
+  }
+
+  // Saved and opened again, the project is the same.
+  ASSERT_TRUE(project.Save(folder_ / "out/again.obx"));
+  CProject reopened("");
+  ASSERT_TRUE(reopened.Load(folder_ / "out/again.obx"));
+  EXPECT_EQ(reopened.FileText(), project.FileText());
+  EXPECT_EQ(reopened.Movies().back().images, project.Movies().back().images);
 }
 
 TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {

@@ -4,11 +4,13 @@
 #include "app/workflow_controller.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -108,7 +110,7 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
   };
   const Case cases[] = {{"clip_h264.mp4", "h264"},
                         {"clip_mpeg4.avi", "mpeg4"},
-                        {"clip_h264.mkv", "h264"},
+                        {"clip_mkv_h264.mkv", "h264"},
                         {"clip_vp9.webm", "vp9"},
                         {"clip_mpeg2.mpg", "mpeg2video"}};
   std::vector<std::string> videos;
@@ -259,7 +261,12 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   EXPECT_LT(port_.Find("index photo: " + second), port_.Find("started: " + third));
   EXPECT_EQ(MovieAt(1).status, kMovieDone);
   EXPECT_EQ(MovieAt(2).status, kMovieDone);
-  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"completed.htm"});
+  // Not "All videos are indexed".
+  EXPECT_TRUE(port_.helpPages.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text,
+            "2 videos were indexed and 1 could not be indexed.\n"
+            "Each video that failed is listed with its error.");
 
   SCOPED_TRACE("a Start with nothing waiting starts nothing and saves the preferences");
   const size_t before = port_.log.size();
@@ -309,6 +316,8 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
 
   SCOPED_TRACE("the next Start captures it again, pausing and resuming on the way");
+  // Named otherwise this time: the first capture's files are of no use.
+  project_->Capture().namebyframe = true;
   port_.onFrame = [&](const FrameCopy&) {
     port_.onFrame = nullptr;
     Controller().Pause();
@@ -329,10 +338,18 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_EQ(engine_.GetState(), CaptureState::running);
   ASSERT_TRUE(RunToTheEnd());
   EXPECT_EQ(movie.status, kMovieDone);
-  // The entries of the stopped capture stay; the new capture's follow them.
-  ASSERT_EQ(movie.images.size(), firstCapture + 100);
-  EXPECT_EQ(movie.images[firstCapture].frame, 0u);
-  EXPECT_EQ(movie.images.back().frame, 495u);
+  // The capture began anew: each thumbnail once, in order, in the movie, on
+  // disk and in the playlist; none of the stopped capture's is left.
+  EXPECT_GT(firstCapture, 0u);
+  ASSERT_EQ(movie.images.size(), 100u);
+  for (size_t i = 0; i < movie.images.size(); ++i) {
+    EXPECT_EQ(movie.images[i].frame, i * 5);
+  }
+  const auto files = std::filesystem::directory_iterator(paths::FolderOf(movie.images[0].path));
+  EXPECT_EQ(std::distance(begin(files), end(files)), 101);  // and the folder's marker
+  const std::string playlist = ReadFileBytes(movie.ipl);
+  // Its frame: five tags around the entries, ten in each.
+  EXPECT_EQ(std::count(playlist.begin(), playlist.end(), '<'), 5 + 100 * 10);
   EXPECT_TRUE(FileExists(movie.indexphoto));
 }
 
@@ -361,20 +378,130 @@ TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPla
 
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  ASSERT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_EQ(messages.shown[0].text,
             "Failed to open html file (" + page + ") for writing, error : 21");
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::error);
   EXPECT_FALSE(messages.offThread);
+  // The message comes from the run's idle step, not from inside the page's.
   const int shown = port_.Find("message: " + messages.shown[0].text);
   EXPECT_GT(shown, port_.Find("status: Saving webpage"));
-  EXPECT_LT(shown, port_.Find("status: Saving index photo"));
   const int finished = port_.Find("finished: " + video);
-  EXPECT_LT(shown, finished);
   EXPECT_GT(port_.Find("index photo: " + video), finished);
-  EXPECT_EQ(project_->FindMovie(id)->html, "");
-  EXPECT_TRUE(std::filesystem::exists(project_->FindMovie(id)->indexphoto));
+  const Movie& movie = *project_->FindMovie(id);
+  EXPECT_EQ(movie.html, "");
+  EXPECT_TRUE(std::filesystem::exists(movie.indexphoto));
+  // The movie is failed, with the page and the reason.
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Failed to write the web page '" + page + "' - Is a directory");
   EXPECT_EQ(project_->FindMovie(next)->status, kMovieDone);
+  // The end of the run tells how it went.
+  EXPECT_EQ(messages.shown[1].text,
+            "1 video was indexed and 1 could not be indexed.\n"
+            "Each video that failed is listed with its error.");
+  EXPECT_TRUE(port_.helpPages.empty());
+}
+
+TEST_F(WorkflowTest, OutputsThatCannotBeMadeFailTheirMovieWithTheFileAndTheReason) {
+  project_->SetIndexphotoEnabled(false);
+  struct Case {
+    const char* name;
+    std::function<void(int32_t id)> spoil;
+    std::function<std::string(int32_t id)> error;
+  };
+  const Case cases[] = {
+      {"playlist",
+       [&](int32_t id) { std::filesystem::create_directories(project_->PlaylistFileName(id)); },
+       [&](int32_t id) {
+         return "Failed to write the playlist '" + project_->PlaylistFileName(id) +
+                "' - Is a directory";
+       }},
+      {"template", [&](int32_t) { project_->SetHtmlTransform("no such template.xslt"); },
+       [&](int32_t id) {
+         return "Failed to make the web page '" + project_->HtmlFileName(id) +
+                "' from the template '" + ApplicationDataFolder() +
+                "templates/web/no such template.xslt' - Failed to load xslt document for html "
+                "generation";
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    project_->ClearMovies();
+    project_->SetHtmlTransform("gallery.xslt");
+    const int32_t id = Add(TestVideos::Get().Make(std::string(c.name) + ".mp4", 50));
+    c.spoil(id);
+    messages_.shown.clear();
+    Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
+    const Movie& movie = *project_->FindMovie(id);
+    EXPECT_EQ(movie.status, kMovieFailed);
+    EXPECT_EQ(movie.error, c.error(id));
+    EXPECT_FALSE(movie.images.empty());
+    ASSERT_FALSE(messages_.shown.empty());
+    EXPECT_EQ(messages_.shown.back().text,
+              "0 videos were indexed and 1 could not be indexed.\n"
+              "Each video that failed is listed with its error.");
+  }
+}
+
+TEST(PageGenerationTest, ACompanionFileThatCannotBeWrittenIsNamedAndNotLeftTruncated) {
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  TempFolder out("companion");
+  XsltPageGeneration pages;
+  std::string failure;
+  ASSERT_TRUE(pages.CopyCompanionFolder("templates/web/gallery.xslt", out.Path(), &failure));
+  EXPECT_EQ(failure, "");
+  const std::string css = out / "gallery_files/gallery.css";
+  const std::string copied = ReadFileBytes(css);
+  ASSERT_GT(copied.size(), 100u);
+
+  // A disk that takes no more than 10 bytes a file.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit full{10, limit.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+  const bool copiedAgain =
+      pages.CopyCompanionFolder("templates/web/gallery.xslt", out.Path(), &failure);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(copiedAgain);
+  EXPECT_EQ(failure.rfind("'" + out / "gallery_files/", 0), 0u) << failure;
+  EXPECT_TRUE(Contains(failure, "' - File too large")) << failure;
+  // The earlier copy stays whole.
+  EXPECT_EQ(ReadFileBytes(css), copied);
+}
+
+TEST_F(WorkflowTest, TheEndOfARunSaysHowManyFailedAndANoticeDoesNotHoldTheQueue) {
+  port_.firstRun = true;
+  project_->SetIndexphotoEnabled(false);
+  project_->SetHtmlEnabled(false);
+  const int32_t missing = Add(folder_ / "missing.mp4");
+  const int32_t first = Add(TestVideos::Get().Make("first.mp4", 50));
+  const int32_t second = Add(TestVideos::Get().Make("second.mp4", 50));
+  // The notice about the missing video is open (modal) until the rest of
+  // the queue has been indexed.
+  bool queueWentOn = false;
+  port_.onHelpPage = [&](const std::string& name) {
+    if (name != "error_capturing.htm") return;
+    queueWentOn = RunUntil(
+        [&] {
+          return project_->FindMovie(first)->status == kMovieDone &&
+                 project_->FindMovie(second)->status == kMovieDone;
+        },
+        std::chrono::seconds(20));
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  EXPECT_TRUE(queueWentOn);
+  EXPECT_EQ(project_->FindMovie(missing)->status, kMovieFailed);
+  // Not "All videos are indexed": how many were, and how many failed.
+  EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_capturing.htm"});
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, "Indexing finished");
+  EXPECT_EQ(messages_.shown[0].text,
+            "2 videos were indexed and 1 could not be indexed.\n"
+            "Each video that failed is listed with its error.");
 }
 
 TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
@@ -388,10 +515,22 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   ASSERT_TRUE(RunToTheEnd());
   const Movie& movie = *project_->FindMovie(id);
   EXPECT_EQ(movie.status, kMovieFailed);
-  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + folder_.Path() +
-                             "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg'");
+  const std::string error = "Failed to write JPEG image to:\n'" + folder_.Path() +
+                            "blocker/Thumbs/unwritable/unwritable_0h00m01.000s.jpg' - " +
+                            "Not a directory";
+  EXPECT_EQ(movie.error, error);
   EXPECT_TRUE(movie.images.empty());
   EXPECT_EQ(movie.ipl, "");
+  // The failed movie is listed with its error, as one that could not be
+  // opened; Start can go on with the next one.
+  EXPECT_EQ(port_.errors, std::vector<std::string>{error});
+  EXPECT_EQ(port_.notOpened, std::vector<int32_t>{id});
+  EXPECT_EQ(port_.commands, (CommandStates{true, false, false}));
+  // Saved and opened again, the movie keeps its error.
+  ASSERT_TRUE(project_->Save(folder_ / "saved.obx"));
+  CProject reopened("");
+  ASSERT_TRUE(reopened.Load(folder_ / "saved.obx"));
+  EXPECT_EQ(reopened.Movies().front().error, error);
   // The failure shows once, after the capture has ended; the run stops there.
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
   EXPECT_GE(port_.Find("status: Stopping"), 0);
@@ -400,6 +539,28 @@ TEST_F(WorkflowTest, AThumbnailFolderThatCannotBeWrittenStopsTheCapture) {
   EXPECT_FALSE(Controller().WriteFailed());
   EXPECT_EQ(project_->FindMovie(next)->status, kMovieWaiting);
   EXPECT_EQ(port_.started.size(), 1u);
+}
+
+TEST_F(WorkflowTest, AVideoCutShortWhileItIsIndexedFailsWithTheReason) {
+  const std::string video = folder_ / "cut short.mp4";
+  std::filesystem::copy_file(TestVideos::Get().Make("long.mp4", 500), video);
+  const auto bytes = std::filesystem::file_size(video);
+  const int32_t id = Add(video);
+  project_->Capture().delaybeforefirst = 0.0;
+  project_->Capture().delaybetweensamples = 0.2;
+  port_.onFrame = [&](const FrameCopy&) {
+    if (port_.frames == 1) std::filesystem::resize_file(video, 30000);
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = *project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Error reading from '" + video +
+                             "' - the file was cut short while it was read (30000 of its " +
+                             std::to_string(bytes) + " bytes are left)");
+  // What could be read is indexed.
+  EXPECT_FALSE(movie.images.empty());
+  EXPECT_TRUE(FileExists(movie.ipl));
 }
 
 TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
@@ -420,8 +581,8 @@ TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
   ASSERT_EQ(movie.images.size(), 1u);
   EXPECT_EQ(movie.images[0].frame, 25u);
   EXPECT_EQ(movie.status, kMovieFailed);
-  EXPECT_EQ(movie.error,
-            "Failed to write JPEG image to:\n'" + thumbs + "/midway_0h00m03.000s.jpg'");
+  EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + thumbs +
+                             "/midway_0h00m03.000s.jpg' - " + "Not a directory");
   EXPECT_EQ(port_.helpPages, std::vector<std::string>{"error_writing.htm"});
 }
 
@@ -440,15 +601,17 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     Add(bad2);
     Add(good);
     Controller().Start();
-    ASSERT_EQ(port_.decodingProblems.size(), 1u);
-    EXPECT_EQ(port_.decodingProblems[0], (std::vector<std::string>{bad1, bad2}));
-    EXPECT_TRUE(port_.codecHelp.empty());
     EXPECT_EQ(port_.started, std::vector<std::string>{good});
     EXPECT_EQ(port_.errors.size(), 2u);
     EXPECT_TRUE(
         Contains(port_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
-    EXPECT_TRUE(Controller().DecodingProblems().empty());
     ASSERT_TRUE(RunToTheEnd());
+    // The dialog came once the next movie was under way.
+    ASSERT_EQ(port_.decodingProblems.size(), 1u);
+    EXPECT_EQ(port_.decodingProblems[0], (std::vector<std::string>{bad1, bad2}));
+    EXPECT_GT(port_.Find("decoding problems"), port_.Find("started: " + good));
+    EXPECT_TRUE(port_.codecHelp.empty());
+    EXPECT_TRUE(Controller().DecodingProblems().empty());
   }
   {
     SCOPED_TRACE("one: codec help for it directly");
@@ -484,11 +647,12 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     Add(bad2);
     Add(good);
     Controller().Start();
+    ASSERT_TRUE(RunToTheEnd());
     EXPECT_EQ(port_.codecHelp, (std::vector<std::string>{bad1, bad2}));
-    EXPECT_LT(port_.Find("codec help: " + bad2 + " " + CodecHelpAddress(bad2)),
+    // The help waits for the user; the queue does not wait for the help.
+    EXPECT_GT(port_.Find("codec help: " + bad2 + " " + CodecHelpAddress(bad2)),
               port_.Find("started: " + good));
     EXPECT_EQ(port_.decodingProblems.size(), 1u);
-    ASSERT_TRUE(RunToTheEnd());
   }
 }
 

@@ -115,6 +115,7 @@ class RecordingPort : public WorkflowPort {
   void ShowHelpPage(const std::string& name, HelpMode mode) override {
     helpPages.push_back(name);
     Log("help: " + name + (mode == HelpMode::notice ? " (notice)" : ""));
+    if (onHelpPage) onHelpPage(name);
   }
   void OpenCodecHelp(const std::string& moviePath, const std::string& address) override {
     codecHelp.push_back(moviePath);
@@ -156,6 +157,8 @@ class RecordingPort : public WorkflowPort {
   int frames = 0;
   int runsFinished = 0;
   std::function<void(const FrameCopy&)> onFrame;
+  // Called while a help page is shown (a modal one returns when it is done).
+  std::function<void(const std::string&)> onHelpPage;
 
  private:
   void Log(const std::string& line) { log.push_back(line); }

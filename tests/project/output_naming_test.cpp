@@ -2,9 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/paths.h"
 #include "project/project.h"
@@ -15,6 +18,7 @@ namespace ombrelo {
 namespace {
 
 using testing::DebugCapture;
+using testing::FileExists;
 using testing::RecordingMessagePort;
 using testing::TempFolder;
 using testing::WriteFileBytes;
@@ -73,40 +77,116 @@ TEST(ThumbnailPrefix, NextToTheVideoBlanksBecomeUnderscores) {
   EXPECT_EQ(project.ThumbnailPrefix(other, other.path(), "", true), "/v/odd [name]/odd [name]");
 }
 
-TEST(ThumbnailPrefix, UnsafeNamesAreReplacedOncePerMovieAndFolder) {
+// The folder name of a movie's thumbnails, as ThumbnailPrefix claims it in
+// a thumbnail folder of its own.
+std::string ClaimedName(CProject& project, const std::string& video) {
+  Movie& movie = Added(project, video);
+  const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
+  return paths::FileName(prefix);
+}
+
+TEST(ThumbnailPrefix, KeepsTheVideosOwnNameAndReplacesOnlyWhatNoFileSystemTakes) {
   TempFolder root("thumbs");
   const std::string thumbs = root / "T/";
+  struct Case {
+    const char* video;
+    const char* name;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"/v/Café – night walk.avi", "Café_–_night_walk", ""},
+      {"/v/Ελλάδα beach.webm", "Ελλάδα_beach", ""},
+      {"/v/Holiday in Zürich.mp4", "Holiday_in_Zürich", ""},
+      {"/v/東京 夜景.mkv", "東京_夜景", ""},
+      {"/v/clip[1] #2 'q' \"x\".avi", "clip[1]_#2_'q'_\"x\"", ""},
+      {"/v/back\\slash%20.mp4", "back\\slash%20", ""},
+      {"/v/tab\there\x01.mp4", "tab_here_", ""},
+      // Names that are no name of their own take the prefix word.
+      {"/v/.mp4", "capture", "Invalid characters in filename. Name changed to : capture"},
+      {"/v/..mp4", "capture-2", "Invalid characters in filename. Name changed to : capture-2"},
+  };
   CProject project("/base");
   project.SetThumbsUseFolder(true);
   project.SetThumbsFolder(thumbs);
-  DebugCapture debug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.video);
+    Movie& movie = Added(project, c.video);
+    movie.status = kMovieOpened;
+    const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
+    EXPECT_EQ(prefix, thumbs + c.name + "/" + c.name);
+    EXPECT_EQ(movie.error, c.error);
+    EXPECT_EQ(movie.status, kMovieOpened);
+    EXPECT_TRUE(std::filesystem::is_directory(thumbs + c.name));
+  }
 
-  Movie& movie = Added(project, "/v/clip[1].avi");
-  movie.status = kMovieOpened;
-  EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", true),
-            thumbs + "capture1/capture1");
-  EXPECT_EQ(movie.error, std::string(kRenameMessage) + "capture1");
-  EXPECT_EQ(movie.status, kMovieOpened);  // a warning, not a failure
-  EXPECT_TRUE(std::filesystem::is_directory(thumbs));
-  EXPECT_EQ(debug.Text(), "");
+  // A very long name is cut on a character boundary, short enough for the
+  // longest thumbnail suffix.
+  std::string longName;
+  for (int i = 0; i < 120; ++i) longName += "é";
+  const std::string cut = ClaimedName(project, "/v/" + longName + ".mp4");
+  EXPECT_LE(cut.size() + std::string("_4294967295h00m00.000s.jpg").size(), 255u);
+  EXPECT_EQ(cut, longName.substr(0, cut.size()));
+  EXPECT_EQ(cut.size() % 2, 0u);
+}
 
-  // Cached: the same folder gives the same prefix without a new name.
-  EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", true),
-            thumbs + "capture1/capture1");
-  EXPECT_EQ(movie.error, std::string(kRenameMessage) + "capture1");
+TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
+  TempFolder root("thumbs");
+  const std::string thumbs = root / "T/";
+  const auto newRun = [&] {
+    auto project = std::make_unique<CProject>("/base");
+    project->SetThumbsUseFolder(true);
+    project->SetThumbsFolder(thumbs);
+    return project;
+  };
+  {
+    auto run = newRun();
+    EXPECT_EQ(ClaimedName(*run, "/a/x.mp4"), "x");
+    EXPECT_EQ(ClaimedName(*run, "/b/x.mp4"), "x-2");
+    EXPECT_EQ(ClaimedName(*run, "/a/Café.mp4"), "Café");
+  }
+  ASSERT_TRUE(WriteFileBytes(thumbs + "x/x_0h00m09.000s.jpg", "old"));
+  ASSERT_TRUE(WriteFileBytes(thumbs + "x/notes.txt", "mine"));
+  ASSERT_TRUE(WriteFileBytes(thumbs + "x-2/x_0h00m01.000s.jpg", "b's"));
+  std::filesystem::create_directories(thumbs + "capture1");
+  // A folder that no movie of ours made is somebody else's: the numbered
+  // folders of older runs stay as they are, for the projects that name them.
+  ASSERT_TRUE(WriteFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg", "older run"));
+  std::filesystem::create_directories(thumbs + "y");
+  ASSERT_TRUE(WriteFileBytes(thumbs + "y/photo.jpg", "user's"));
+  ASSERT_TRUE(WriteFileBytes(thumbs + "z", "a file"));
+  {
+    auto run = newRun();
+    EXPECT_EQ(ClaimedName(*run, "/c/x.mp4"), "x-3");
+    EXPECT_EQ(ClaimedName(*run, "/b/Café.mp4"), "Café-2");
+    EXPECT_EQ(ClaimedName(*run, "/v/y.mp4"), "y-2");
+    EXPECT_EQ(ClaimedName(*run, "/v/z.mp4"), "z-2");
+    EXPECT_EQ(ClaimedName(*run, "/v/capture1.mp4"), "capture1-2");
+    EXPECT_EQ(testing::ReadFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg"), "older run");
+    // A movie indexed again takes its own folder back, without the
+    // thumbnails of its earlier run; what is not a thumbnail of it stays.
+    EXPECT_EQ(ClaimedName(*run, "/a/x.mp4"), "x");
+    EXPECT_FALSE(FileExists(thumbs + "x/x_0h00m09.000s.jpg"));
+    EXPECT_TRUE(FileExists(thumbs + "x/notes.txt"));
+    EXPECT_TRUE(FileExists(thumbs + "x-2/x_0h00m01.000s.jpg"));
+    EXPECT_TRUE(FileExists(thumbs + "y/photo.jpg"));
+  }
 
-  // A second such movie: the next number, and the existing folder is reported.
-  Movie& second = Added(project, "/v/Café.avi");
-  second.error = "earlier";
-  EXPECT_EQ(project.ThumbnailPrefix(second, second.path(), "capture", true),
-            thumbs + "capture2/capture2");
-  EXPECT_EQ(second.error, std::string("earlier; ") + kRenameMessage + "capture2");
-  EXPECT_EQ(debug.Text(), "Failed to create folder: " + thumbs + " (17)\n");
-
-  // Another thumbnail folder makes the first movie compute a fresh prefix.
-  project.SetThumbsUseFolder(false);
-  EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", true), "/v/capture3/capture3");
-  EXPECT_EQ(movie.error, std::string(kRenameMessage) + "capture1; " + kRenameMessage + "capture3");
+  // Processes side by side claim on disk: each movie of the same name gets
+  // a folder of its own.
+  constexpr int kRuns = 8;
+  std::vector<std::string> names(kRuns);
+  std::vector<std::thread> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    runs.emplace_back([&, i] {
+      CProject project("/base");
+      project.SetThumbsUseFolder(true);
+      project.SetThumbsFolder(thumbs);
+      names[i] = ClaimedName(project, "/run" + std::to_string(i) + "/w.mp4");
+    });
+  }
+  for (std::thread& run : runs) run.join();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
 }
 
 TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
@@ -116,20 +196,8 @@ TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
   project.SetThumbsEnabled(false);
   Movie& movie = Added(project, "/v/clip[1].avi");
   EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", project.Output().thumbsEnabled),
-            UserTemporaryFolder(tmp.Path()) + "capture1/capture1");
+            UserTemporaryFolder(tmp.Path()) + "clip[1]/clip[1]");
   EXPECT_EQ(movie.error, "");
-}
-
-TEST(ThumbnailPrefix, CanonicaliserTestMatchesTheUnsafeSet) {
-  for (const char* safe : {"clip", "My_clip", "a-b.c", "100%", "x(1)", "a&b", "a=b?c", "x,y;z",
-                           "A+B", "@home", "$5", "*", "a.b", "...", ""}) {
-    EXPECT_FALSE(NameChangedByUrlCanonicaliser(safe)) << safe;
-  }
-  for (const char* unsafe :
-       {"a<b", "a>b", "a\"b", "a#b", "a{b",   "a}b",  "a|b",     "a\\b",        "a^b", "a~b",
-        "a[b", "a]b", "a'b",  "a b", "tab\t", "\x01", "del\x7f", "Caf\xc3\xa9", ".",   ".."}) {
-    EXPECT_TRUE(NameChangedByUrlCanonicaliser(unsafe)) << unsafe;
-  }
 }
 
 TEST(OutputNames, FolderOrNextToTheVideo) {
