@@ -51,10 +51,11 @@ bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& pa
   if (folder.empty()) folder = paths::FolderOf(movie.path());
   if (paths::FolderOf(subFolder) != paths::WithTrailingSeparator(folder)) return false;
 
-  std::string videoName = PathBaseName(movie.path());
-  std::replace(videoName.begin(), videoName.end(), ' ', '_');
-  if (NameChangedByUrlCanonicaliser(videoName)) return IsRenamedThumbnailName(name);
-  return StartsWith(name, videoName) && !videoName.empty();
+  // The folder the video claimed, one named after it ("name", "name-2"),
+  // or the "captureN" of older project files.
+  if (IsThumbnailFolderOf(subFolder + paths::kSeparator, movie.path())) return true;
+  const std::string videoName = ThumbnailName(movie.path());
+  return IsRenamedThumbnailName(name) || (!videoName.empty() && StartsWith(name, videoName));
 }
 
 ThumbnailDeletion DeleteMovieThumbnail(CProject& project, int32_t movieId,

@@ -103,25 +103,6 @@ constexpr char kFolderOwnerFile[] = ".ombrelo-video";
 // extension within a file name of 255 bytes.
 constexpr size_t kMaxThumbnailName = 200;
 
-// The name of a video's thumbnails: the video's base name with blanks as
-// "_". Control characters, which no listing shows, become "_" too; every
-// other character stays (file names are UTF-8 here). A name too long for
-// its thumbnails' file names is cut at a character boundary.
-std::string ThumbnailName(const std::string& videoPath) {
-  std::string name = PathBaseName(videoPath);
-  for (char& c : name) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u == ' ' || u < 0x20 || u == 0x7f) c = '_';
-  }
-  if (name.size() > kMaxThumbnailName) {
-    size_t end = kMaxThumbnailName;
-    // Not inside a UTF-8 sequence: continuation bytes are 10xxxxxx.
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xc0) == 0x80) --end;
-    name.resize(end);
-  }
-  return name;
-}
-
 std::string ReadOwner(const std::string& folder) {
   std::ifstream file(folder + kFolderOwnerFile, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -212,6 +193,29 @@ std::string ClaimThumbnailFolder(const std::string& parent, const std::string& n
 }
 
 }  // namespace
+
+// The name of a video's thumbnails: the video's base name with blanks as
+// "_". Control characters, which no listing shows, become "_" too; every
+// other character stays (file names are UTF-8 here). A name too long for
+// its thumbnails' file names is cut at a character boundary.
+std::string ThumbnailName(const std::string& videoPath) {
+  std::string name = PathBaseName(videoPath);
+  for (char& c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u == ' ' || u < 0x20 || u == 0x7f) c = '_';
+  }
+  if (name.size() > kMaxThumbnailName) {
+    size_t end = kMaxThumbnailName;
+    // Not inside a UTF-8 sequence: continuation bytes are 10xxxxxx.
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xc0) == 0x80) --end;
+    name.resize(end);
+  }
+  return name;
+}
+
+bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath) {
+  return ReadOwner(folder) == videoPath;
+}
 
 std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath,
                                       const std::string& prefixWord, bool report) {

@@ -201,5 +201,10 @@ class CProject {
 std::string PathBaseName(const std::string& path);
 // The path up to, not including, the last "." (all of it when there is none).
 std::string PathStem(const std::string& path);
+// The name a video's thumbnails and their folder start with.
+std::string ThumbnailName(const std::string& videoPath);
+// Whether folder (with its trailing separator) is marked as the thumbnail
+// folder of the video at videoPath.
+bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath);
 
 }  // namespace ombrelo
