@@ -130,11 +130,15 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
 
 TEST(RegenerationTest, OnlyTheMoviesOwnThumbnailsAndOutputsAreItsToChange) {
   CProject project("/home/ann/");      // thumbnails beside the videos
-  project.AddMovie("/v/clip[1].avi");  // its thumbnails are renamed capture<N>
+  project.AddMovie("/v/clip[1].avi");
   const Movie& clip = project.Movies().back();
-  EXPECT_TRUE(IsOwnThumbnail(project, clip, "/v/capture7/capture7_000125.bmp"));
-  for (const char* other :
-       {"/v/capture7/notes.txt", "/v/clip[1]/clip[1]_1.jpg", "/v/x/../capture7/capture7_1.jpg"}) {
+  // Its own name, the same made unique, and an older project's capture<N>.
+  for (const char* own : {"/v/clip[1]/clip[1]_1.jpg", "/v/clip[1]-2/clip[1]-2_000125.bmp",
+                          "/v/capture7/capture7_000125.bmp"}) {
+    EXPECT_TRUE(IsOwnThumbnail(project, clip, own)) << own;
+  }
+  for (const char* other : {"/v/capture7/notes.txt", "/v/other/other_1.jpg",
+                            "/v/x/../capture7/capture7_1.jpg", "/home/ann/clip[1]/clip[1]_1.jpg"}) {
     EXPECT_FALSE(IsOwnThumbnail(project, clip, other)) << other;
   }
   EXPECT_TRUE(IsOwnOutput("/out/Html/clip (2).html", "/out/Html/clip.html"));  // made unique
