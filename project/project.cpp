@@ -1,6 +1,8 @@
 #include "project/project.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -158,8 +160,11 @@ std::string CProject::FileText(bool includeMovies) const {
 
 namespace {
 
-bool WriteProjectFile(const std::string& path, const std::string& bytes) {
-  switch (WriteFileReplacing(path, bytes)) {
+bool WriteProjectFile(const std::string& path, const std::string& bytes, std::string* error) {
+  int systemError = 0;
+  const WriteResult result = WriteFileReplacing(path, bytes, &systemError);
+  if (result != WriteResult::ok && error) *error = std::strerror(systemError);
+  switch (result) {
     case WriteResult::ok:
       return true;
     case WriteResult::cannotOpen:
@@ -173,23 +178,38 @@ bool WriteProjectFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-bool CProject::Save(const std::string& path) const {
-  return WriteProjectFile(path, FileText(true));
+bool CProject::Save(const std::string& path, std::string* error) const {
+  return WriteProjectFile(path, FileText(true), error);
 }
 
-bool CProject::SaveWithoutMovies(const std::string& path) const {
-  return WriteProjectFile(path, FileText(false));
+bool CProject::SaveWithoutMovies(const std::string& path, std::string* error) const {
+  return WriteProjectFile(path, FileText(false), error);
 }
 
-bool CProject::Load(const std::string& path) {
+void CProject::TakeContentFrom(CProject& other) {
+  // Swapped lists keep their elements, so the maps' iterators stay valid.
+  movies_.swap(other.movies_);
+  byId_.swap(other.byId_);
+  byPath_.swap(other.byPath_);
+  output_ = other.output_;
+  capture_ = other.capture_;
+  NotifyChanged();
+}
+
+bool CProject::Load(const std::string& path, std::string* error) {
+  const auto fail = [error](int systemError) {
+    if (error) *error = std::strerror(systemError);
+    return false;
+  };
   std::string bytes;
   {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return false;  // opens, but cannot be read
+    if (std::filesystem::is_directory(path, ec)) return fail(EISDIR);  // opens, but cannot be read
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
+    if (!file) return fail(errno ? errno : EIO);
     bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) return false;
+    if (file.bad()) return fail(EIO);
   }
   std::istringstream in(WithoutCrLf(bytes));
 
@@ -219,6 +239,7 @@ bool CProject::Load(const std::string& path) {
     ExpectTag(in, "</obxproject>");
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    if (error) *error = e.what();
     NotifyChanged();
     return false;
   }
