@@ -3,8 +3,8 @@
 // index photo templates (browsed with Prev and Next, with a preview), and
 // the two sampling delays. Check boxes, radio buttons, templates and folder
 // browsing write into the project at once; the folder fields and the two
-// number fields when the page stores its controls (before Save, Save As and
-// Start).
+// number fields when the user leaves them and whenever the page stores its
+// controls (before Save, Save As, Start and any reload of its controls).
 #include <QString>
 #include <optional>
 #include <string>

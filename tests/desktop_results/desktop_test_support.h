@@ -40,7 +40,7 @@ class DesktopTest : public ::testing::Test {
                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
       environment_.Set(variable, path);
     }
-    environment_.Unset("DBUS_SESSION_BUS_ADDRESS");  // no file manager of the user's session
+    environment_.Set("DBUS_SESSION_BUS_ADDRESS", std::nullopt);  // no file manager of the user's session
     if (!QApplication::instance()) {
       if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
       static int argc = 1;

@@ -1,7 +1,7 @@
 #pragma once
-// Environment variables set for the life of an object: each variable gets
-// back the value it had (or is unset again) when the object goes away, so
-// that a test program's tests can run one after the other in one process.
+// Environment variables set for the life of an object: each gets back the
+// value it had (or is unset again) when the object goes away, so that a test
+// program's tests can also run one after the other in one process.
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -17,28 +17,17 @@ class ScopedEnvironment {
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
   ~ScopedEnvironment() {
     // Backwards, so that a variable set twice ends with its first old value.
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second)
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      else
-        unsetenv(it->first.c_str());
-    }
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
   }
-
-  void Set(const std::string& name, const std::string& value) {
-    Remember(name);
-    setenv(name.c_str(), value.c_str(), 1);
-  }
-  void Unset(const std::string& name) {
-    Remember(name);
-    unsetenv(name.c_str());
+  // Sets the variable, or unsets it without a value.
+  void Set(const std::string& name, std::optional<std::string> value) {
+    const char* old = std::getenv(name.c_str());
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   }
 
  private:
-  void Remember(const std::string& name) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-  }
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
