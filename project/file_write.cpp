@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ombrelo {
 namespace {
@@ -28,7 +29,30 @@ int WriteAll(int fd, const std::string& bytes) {
 // The error number of a call that returned status; 0 when it succeeded.
 int ErrorOf(int status) { return status == 0 ? 0 : errno; }
 
-WriteResult Replace(const std::string& path, const std::string& bytes, int& error) {
+// The file a path names: a symbolic link is followed, so that the file it
+// points to is replaced and the link stays a link.
+std::string Target(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string target(real);
+  std::free(real);
+  return target;
+}
+
+// Makes the rename itself durable: the folder's entry is flushed too.
+void SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+WriteResult Replace(const std::string& named, const std::string& bytes, int& error) {
+  const std::string path = Target(named);
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) {
@@ -65,6 +89,7 @@ WriteResult Replace(const std::string& path, const std::string& bytes, int& erro
     ::unlink(temporary.c_str());
     return WriteResult::writeFailed;
   }
+  SyncFolderOf(path);
   return WriteResult::ok;
 }
 

@@ -14,8 +14,10 @@ enum class WriteResult {
 };
 
 // Writes the bytes to path, replacing an existing file. An existing file that
-// is not writable is not replaced (cannotOpen). A new file gets the usual
-// permissions (0666 less the umask). When systemError is given it receives
+// is not writable is not replaced (cannotOpen). A replaced file keeps its
+// permissions, a new one gets the usual ones (0666 less the umask); a path
+// that is a symbolic link replaces the file the link points to. The data and
+// the folder's new entry are flushed to the disk before success is reported. When systemError is given it receives
 // the error number (errno) of the call that failed, taken at once, before
 // the clean-up calls that follow may change errno; 0 on success.
 WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes,

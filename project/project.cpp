@@ -1,6 +1,8 @@
 #include "project/project.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -178,8 +180,11 @@ std::string CProject::FileText(bool includeMovies) const {
 
 namespace {
 
-bool WriteProjectFile(const std::string& path, const std::string& bytes) {
-  switch (WriteFileReplacing(path, bytes)) {
+bool WriteProjectFile(const std::string& path, const std::string& bytes, std::string* error) {
+  int systemError = 0;
+  const WriteResult result = WriteFileReplacing(path, bytes, &systemError);
+  if (result != WriteResult::ok && error) *error = std::strerror(systemError);
+  switch (result) {
     case WriteResult::ok:
       return true;
     case WriteResult::cannotOpen:
@@ -193,15 +198,25 @@ bool WriteProjectFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-bool CProject::Save(const std::string& path) const {
-  return WriteProjectFile(path, FileText(true));
+bool CProject::Save(const std::string& path, std::string* error) const {
+  return WriteProjectFile(path, FileText(true), error);
 }
 
-bool CProject::SaveWithoutMovies(const std::string& path) const {
-  return WriteProjectFile(path, FileText(false));
+bool CProject::SaveWithoutMovies(const std::string& path, std::string* error) const {
+  return WriteProjectFile(path, FileText(false), error);
 }
 
-bool CProject::Load(const std::string& path) {
+void CProject::TakeContentFrom(CProject& other) {
+  // Swapped lists keep their elements, so the maps' iterators stay valid.
+  movies_.swap(other.movies_);
+  byId_.swap(other.byId_);
+  byPath_.swap(other.byPath_);
+  output_ = other.output_;
+  capture_ = other.capture_;
+  NotifyChanged();
+}
+
+bool CProject::Load(const std::string& path, std::string* error) {
   // Only a regular file of bounded size: /dev/zero would grow the process
   // without end, and a FIFO would block it for ever.
   std::string bytes;
@@ -210,10 +225,12 @@ bool CProject::Load(const std::string& path) {
     case FileRead::ok:
       break;
     case FileRead::cannotOpen:
+      if (error) *error = why;
       return false;
     case FileRead::refused:
     case FileRead::readFailed:
       DebugOutput("CProject::Load failed. " + path + ": " + why + "\n");
+      if (error) *error = why;
       return false;
   }
   std::istringstream in(WithoutCrLf(bytes));
@@ -246,6 +263,7 @@ bool CProject::Load(const std::string& path) {
     ExpectTag(in, "</obxproject>");
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
+    if (error) *error = e.what();
     NotifyChanged();
     return false;
   }

@@ -122,15 +122,21 @@ class CProject {
   // Writes the project file, replacing the old one only once the new one is
   // complete. False when the file cannot be created; false with the debug
   // text "CProject::Save failed to write file" when writing fails (the old
-  // file stays then). The project is not changed.
-  bool Save(const std::string& path) const;
+  // file stays then). When error is given it receives why (the system's
+  // text) on failure. The project is not changed.
+  bool Save(const std::string& path, std::string* error = nullptr) const;
   // The same with an empty movie list (the settings file).
-  bool SaveWithoutMovies(const std::string& path) const;
+  bool SaveWithoutMovies(const std::string& path, std::string* error = nullptr) const;
   // Reads a project file. False, with the project unchanged, when it cannot
   // be opened. Otherwise the movie list is replaced by the file's; a faulty
   // file gives false and the debug text "CProject::Load failed. " plus the
-  // error, and the project keeps what was read up to the fault.
-  bool Load(const std::string& path);
+  // error, and the project keeps what was read up to the fault. When error
+  // is given it receives why the file could not be read.
+  bool Load(const std::string& path, std::string* error = nullptr);
+  // Takes the movies and the output and capture settings of another project
+  // (a file read into a project of its own, so that a faulty file never
+  // touches this one); the other gets this project's movies.
+  void TakeContentFrom(CProject& other);
 
   // ---- Output names. An unknown id shows the message of FindMovie and
   // names the outputs from an empty path.

@@ -59,7 +59,8 @@ namespace {
 class WindowRecoveryView : public RecoveryView {
  public:
   WindowRecoveryView(MainWindow& window, HelpPages& help) : window_(window), help_(help) {}
-  void ReloadPages() override { window_.ReloadPages(); }
+  // The recovered project replaced the one in the window.
+  void ReloadPages() override { window_.AdoptRecoveredProject(); }
   void ReloadMovieList() override { window_.RefreshSelection(); }
   void ShowNoticePage(const std::string& name) override {
     help_.Show(&window_, name, HelpMode::notice);

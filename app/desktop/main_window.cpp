@@ -8,13 +8,17 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <filesystem>
 
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
@@ -116,6 +120,30 @@ QString DefaultFileChooser(QWidget* owner, MainWindow::FileDialog kind) {
   return dialog.selectedFiles().front();
 }
 
+MainWindow::SaveAnswer DefaultSaveQuestion(QWidget* owner, const QString& name) {
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
+                  QObject::tr("Save changes to %1?").arg(name),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return MainWindow::SaveAnswer::save;
+    case QMessageBox::Discard:
+      return MainWindow::SaveAnswer::discard;
+    default:
+      return MainWindow::SaveAnswer::cancel;
+  }
+}
+
+// A failure's text: the designed first line, the file, and why.
+std::string FailureText(const char* what, const std::string& path, std::string why,
+                        const char* consequence) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+  std::string text = std::string(what) + "\n" + path;
+  if (!why.empty()) text += "\n" + why;
+  return text + consequence;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& preferences,
@@ -124,7 +152,8 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
       engine_(engine),
       preferences_(preferences),
       help_(help),
-      chooseFile_(DefaultFileChooser) {
+      chooseFile_(DefaultFileChooser),
+      askSave_(DefaultSaveQuestion) {
   LoadResources();
   setWindowTitle(QStringLiteral("Ombrelo"));
   setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
@@ -160,6 +189,13 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kWidth, kHeight);
   EnableCommands(CommandStates{});
+
+  // The changed mark follows the project; comparing revisions is cheap, and
+  // the project's text is compared only after a change was announced.
+  MarkProjectUnchanged();
+  auto* changes = new QTimer(this);
+  connect(changes, &QTimer::timeout, this, [this] { ProjectModified(); });
+  changes->start(250);
 }
 
 MainWindow::~MainWindow() = default;
@@ -197,7 +233,7 @@ void MainWindow::CreateActions() {
   actions_[kToggleStatusBar]->setChecked(true);
 
   handlers_ = {
-      {kNewProject, [] {}},
+      {kNewProject, [this] { NewProject(); }},
       {kOpenProject, [this] { OpenProject(); }},
       {kSaveProject, [this] { SaveProject(false); }},
       {kSaveProjectAs, [this] { SaveProject(true); }},
@@ -324,7 +360,7 @@ void MainWindow::SwitchToPage(int page) {
   if (page == kSelectPage) select_->RefreshList();
   const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
   actions_[kPageSelect + page - 1]->setChecked(true);
-  setWindowTitle(QString::fromLatin1(info.title));
+  UpdateTitle();
   pages_->setCurrentIndex(page - 1);
   PageAt(page)->setFocus();
   if (tutorial) help_.Show(this, info.tutorial, HelpMode::tutorial);
@@ -350,37 +386,131 @@ void MainWindow::ReloadPages() {
   update();
 }
 
-bool MainWindow::OpenProjectFile(const std::string& path) {
-  const bool loaded = project_.Load(path);
-  if (loaded) {
-    currentProjectPath_ = path;
-  } else {
-    ShowMessage(kOpenFailedCaption, kOpenFailedText);
-  }
+void MainWindow::AdoptRecoveredProject() {
+  currentProjectPath_.clear();
   ReloadPages();
-  return loaded;
+  modified_ = true;
+  unchangedText_.clear();
+  UpdateTitle();
+}
+
+QString MainWindow::ProjectName() const {
+  if (currentProjectPath_.empty()) return tr(kUntitled);
+  return QFileInfo(Qs(currentProjectPath_)).fileName();
+}
+
+void MainWindow::UpdateTitle() {
+  const QString page = currentPage_ == kNoPage ? QString::fromLatin1(kProgramCaption)
+                                               : QString::fromLatin1(kPages[currentPage_ - 1].title);
+  setWindowTitle(ProjectName() + QStringLiteral("[*] - ") + page);
+  setWindowModified(modified_);
+}
+
+void MainWindow::MarkProjectUnchanged() {
+  unchangedText_ = project_.FileText(true);
+  comparedRevision_ = project_.Revision();
+  modified_ = false;
+  UpdateTitle();
+}
+
+bool MainWindow::ProjectModified() {
+  if (!modified_ && project_.Revision() != comparedRevision_) {
+    // Write accesses announce themselves even when they change nothing, so
+    // the text decides.
+    comparedRevision_ = project_.Revision();
+    if (project_.FileText(true) != unchangedText_) {
+      modified_ = true;
+      unchangedText_.clear();
+      unchangedText_.shrink_to_fit();
+    }
+  }
+  setWindowModified(modified_);
+  return modified_;
+}
+
+bool MainWindow::MaySetProjectAside() {
+  settings_->StoreControls();  // what was typed counts as a change
+  if (!ProjectModified()) return true;
+  switch (askSave_(this, ProjectName())) {
+    case SaveAnswer::save:
+      return SaveProject(false);
+    case SaveAnswer::discard:
+      return true;
+    case SaveAnswer::cancel:
+      break;
+  }
+  return false;
+}
+
+void MainWindow::EndRun() {
+  if (controller_ && controller_->RunActive()) controller_->EndRun();
+}
+
+void MainWindow::NewProject() {
+  if (!MaySetProjectAside()) return;
+  EndRun();
+  // The settings stay as they are.
+  project_.ClearMovies();
+  currentProjectPath_.clear();
+  ReloadPages();
+  MarkProjectUnchanged();
+}
+
+bool MainWindow::OpenProjectFile(const std::string& path) {
+  // Read aside: a file that cannot be read never touches the project. It
+  // starts from the current settings, which older files do not all carry.
+  CProject read;
+  read.CopySettingsFrom(project_);
+  std::string why;
+  if (!read.Load(path, &why)) {
+    ShowMessage(kProgramCaption,
+                FailureText(kOpenFailedText, path, why, "\nThe project was not changed."),
+                MessageIcon::error);
+    return false;
+  }
+  EndRun();
+  project_.TakeContentFrom(read);
+  currentProjectPath_ = path;
+  ReloadPages();
+  MarkProjectUnchanged();
+  return true;
 }
 
 void MainWindow::OpenProject() {
+  if (!MaySetProjectAside()) return;
   const QString path = chooseFile_(this, FileDialog::openProject);
-  if (!path.isEmpty()) {
-    OpenProjectFile(path.toStdString());
-    return;
-  }
-  ReloadPages();
+  if (!path.isEmpty()) OpenProjectFile(path.toStdString());
 }
 
-void MainWindow::SaveProject(bool saveAs) {
+bool MainWindow::MayReplace(const std::string& path, const char* caption) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return true;
+  if (!currentProjectPath_.empty() && std::filesystem::equivalent(path, currentProjectPath_, ec))
+    return true;
+  return AskYesNo(caption, path + "\nalready exists. Do you want to replace it?",
+                  MessageIcon::warning);
+}
+
+bool MainWindow::SaveProject(bool saveAs) {
   settings_->StoreControls();
-  if (saveAs || currentProjectPath_.empty()) {
-    currentProjectPath_ = chooseFile_(this, FileDialog::saveProject).toStdString();
-    if (currentProjectPath_.empty()) return;
-  }
   const char* caption = saveAs ? kSaveAsCaption : kSaveCaption;
-  if (project_.Save(currentProjectPath_))
-    ShowMessage(caption, kSavedText, MessageIcon::none);
-  else
-    ShowMessage(caption, kSaveFailedText, MessageIcon::error);
+  std::string path = currentProjectPath_;
+  if (saveAs || path.empty()) {
+    // A cancelled dialog, or a file the user keeps, changes nothing.
+    path = chooseFile_(this, FileDialog::saveProject).toStdString();
+    if (path.empty() || !MayReplace(path, caption)) return false;
+  }
+  std::string why;
+  if (!project_.Save(path, &why)) {
+    ShowMessage(caption,
+                FailureText(kSaveFailedText, path, why, "\nThe file on disk was not changed."),
+                MessageIcon::error);
+    return false;
+  }
+  currentProjectPath_ = path;
+  MarkProjectUnchanged();
+  ShowMessage(caption, kSavedText, MessageIcon::none);
+  return true;
 }
 
 void MainWindow::GenerateReport() {
@@ -474,10 +604,27 @@ void MainWindow::ShowDecodingProblems(const std::vector<std::string>& paths) {
 }
 bool MainWindow::FirstRun() { return preferences_.FirstRun(); }
 void MainWindow::SavePreferences() { preferences_.Save(); }
-void MainWindow::RunFinished() {}
+void MainWindow::RunFinished() {
+  if (!closeAfterRun_) return;
+  closeAfterRun_ = false;
+  closeConfirmed_ = true;
+  QTimer::singleShot(0, this, &QWidget::close);
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // Closing asks nothing; the temporary pages and thumbnails go with the window.
+  if (closeAfterRun_ || (!closeConfirmed_ && !MaySetProjectAside())) {
+    event->ignore();
+    return;
+  }
+  // A run ends before the window goes: the capture is stopped and what is
+  // being written is finished; then the window closes.
+  if (controller_ && controller_->RunActive()) {
+    closeAfterRun_ = true;
+    controller_->EndRun();
+    event->ignore();
+    return;
+  }
+  // The temporary pages and thumbnails go with the window.
   project_.ClearTemporaryFolder();
   event->accept();
 }

@@ -32,8 +32,9 @@ class SelectPage;
 class SettingsPage;
 
 // Texts of the project file commands.
+inline constexpr char kProgramCaption[] = "Ombrelo";
+inline constexpr char kUntitled[] = "Untitled";
 inline constexpr char kOpenFailedText[] = "Failed to open project file";
-inline constexpr char kOpenFailedCaption[] = "View Index";
 inline constexpr char kSaveCaption[] = "Save Project";
 inline constexpr char kSaveAsCaption[] = "Save Project as";
 inline constexpr char kSavedText[] = "Project Saved Successfully";
@@ -69,18 +70,37 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   SettingsPage* Settings() const { return settings_; }
   RunPages& Run() { return *runPages_; }
 
-  // Loads a project file as Open does (a message on failure) and reloads
-  // the pages.
+  // Reads a project file aside and, when it could be read, makes it the
+  // project (a run still going is ended first) and reloads the pages. A file
+  // that cannot be read leaves the project as it was, with a message that
+  // names the file and says why.
   bool OpenProjectFile(const std::string& path);
   const std::string& CurrentProjectPath() const { return currentProjectPath_; }
   // The pages fill themselves again from the project (it was replaced).
   void ReloadPages();
+  // A project brought back after a crash replaced the current one: it has
+  // no file of its own (Save asks for one) and is unsaved work.
+  void AdoptRecoveredProject();
+
+  // Whether the project changed since it was last saved, opened or made
+  // new; keeps the window title's changed mark up to date.
+  bool ProjectModified();
+  // The project as it is now counts as unchanged.
+  void MarkProjectUnchanged();
+  // The name the title and the question about changed work use: the
+  // project file's name, "Untitled" without one.
+  QString ProjectName() const;
   QString StatusText() const;
 
   // The file dialogs (tests replace them). Return "" when cancelled.
   enum class FileDialog { openProject, saveProject, saveReport };
   using FileChooser = std::function<QString(QWidget* owner, FileDialog kind)>;
   void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+  // "Save changes to <name>?" with Save, Discard and Cancel (tests replace
+  // it).
+  enum class SaveAnswer { save, discard, cancel };
+  using SaveQuestion = std::function<SaveAnswer(QWidget* owner, const QString& name)>;
+  void SetSaveQuestion(SaveQuestion question) { askSave_ = std::move(question); }
 
   // ---- WorkflowPort
   void SetStatusText(const std::string& text) override;
@@ -112,8 +132,18 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   void CreateToolBar();
   void AddPage(QWidget* page);
   void ShowHelpIndex();
+  void NewProject();
   void OpenProject();
-  void SaveProject(bool saveAs);
+  // True when the project was written.
+  bool SaveProject(bool saveAs);
+  // Asks before a chosen file other than the project's own is replaced.
+  bool MayReplace(const std::string& path, const char* caption);
+  // Offers changed work for saving; false when the user cancels (or the
+  // save did not happen).
+  bool MaySetProjectAside();
+  // Ends a run before the project is replaced.
+  void EndRun();
+  void UpdateTitle();
   void GenerateReport();
   void ShowAbout();
   void OpenWebPage(const QString& address);
@@ -137,6 +167,18 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   int currentPage_ = 0;
   std::string currentProjectPath_;
   FileChooser chooseFile_;
+  SaveQuestion askSave_;
+
+  // Changes since the last save: the project file's text then, and the
+  // project's revision when it was last compared with it. Once a change is
+  // seen the project stays changed until it is saved (or replaced).
+  std::string unchangedText_;
+  uint64_t comparedRevision_ = 0;
+  bool modified_ = false;
+  // Closing waits for a run to end; then the window closes without asking
+  // again.
+  bool closeAfterRun_ = false;
+  bool closeConfirmed_ = false;
 };
 
 }  // namespace ombrelo::desktop

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
+#include <utility>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
@@ -117,8 +119,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   grid->setColumnStretch(0, 1);
   grid->setColumnStretch(1, 1);
 
-  ShowTemplate(TemplateKind::kWeb);
-  ShowTemplate(TemplateKind::kIndex);
+  // What is typed reaches the project when the field is left.
+  for (QLineEdit* edit : {startAfter_, saveEvery_, outputs_[kImages].folder,
+                          outputs_[kPlaylist].folder, outputs_[kWebPage].folder,
+                          outputs_[kIndexPhoto].folder}) {
+    connect(edit, &QLineEdit::editingFinished, this, &SettingsPage::StoreControls);
+  }
   LoadControls();
 }
 
@@ -225,6 +231,20 @@ void SettingsPage::StepTemplate(TemplateKind kind, int step) {
 
 void SettingsPage::LoadControls() {
   const OutputSettings& o = project_.Output();
+  const auto position = [](const TemplateList& list, const std::string& name) {
+    const auto found = std::find(list.names.begin(), list.names.end(), name);
+    return found == list.names.end() ? 0 : static_cast<int>(found - list.names.begin());
+  };
+  catalogue_.web.selected = position(catalogue_.web, o.htmlTransform);
+  catalogue_.index.selected = position(catalogue_.index, o.indexphotoTransform);
+  ShowTemplate(TemplateKind::kWeb);
+  ShowTemplate(TemplateKind::kIndex);
+  switchedOff_.reset();
+  ReloadControls();
+}
+
+void SettingsPage::ReloadControls() {
+  const OutputSettings& o = project_.Output();
   outputs_[kPlaylist].folder->setText(Qs(o.iplFolder));
   outputs_[kImages].folder->setText(Qs(o.thumbsFolder));
   outputs_[kWebPage].folder->setText(Qs(o.htmlFolder));
@@ -247,8 +267,9 @@ void SettingsPage::LoadControls() {
   }
   UpdateEnabled();
 
-  startAfter_->setText(QString::asprintf("%.01f", project_.Capture().delaybeforefirst));
-  saveEvery_->setText(QString::asprintf("%.01f", project_.Capture().delaybetweensamples));
+  const CaptureSettings& capture = std::as_const(project_).Capture();
+  startAfter_->setText(QString::asprintf("%.01f", capture.delaybeforefirst));
+  saveEvery_->setText(QString::asprintf("%.01f", capture.delaybetweensamples));
 }
 
 // Which controls can be used follows the project: an output's choices while
@@ -271,13 +292,24 @@ void SettingsPage::UpdateEnabled() {
 }
 
 void SettingsPage::OnEnabledClicked(Output output, bool on) {
-  const auto setEnabled = kOutputSetters[output].enabled;
-  (project_.*setEnabled)(on);
-  // The images rule applies at once.
-  if (output == kImages)
-    LoadControls();
-  else
+  if (output != kImages) {
+    const auto setEnabled = kOutputSetters[output].enabled;
+    (project_.*setEnabled)(on);
     UpdateEnabled();
+    return;
+  }
+  // The images rule applies at once. The playlist and web page it switches
+  // off come back when the images do.
+  StoreControls();
+  const OutputSettings& o = project_.Output();
+  if (!on && o.thumbsEnabled) switchedOff_ = SwitchedOff{o.iplEnabled, o.htmlEnabled};
+  project_.SetThumbsEnabled(on);
+  if (on && switchedOff_) {
+    project_.SetIplEnabled(switchedOff_->playlist);
+    project_.SetHtmlEnabled(switchedOff_->webPage);
+    switchedOff_.reset();
+  }
+  ReloadControls();
 }
 
 void SettingsPage::OnUseFolder(Output output, bool useFolder) {
@@ -289,9 +321,10 @@ void SettingsPage::OnUseFolder(Output output, bool useFolder) {
 void SettingsPage::Browse(Output output) {
   const QString folder = chooseFolder_(window(), tr(BrowseTitle(output)));
   if (folder.isEmpty()) return;
+  StoreControls();  // the other fields keep what was typed
   const auto setFolder = kOutputSetters[output].folder;
   (project_.*setFolder)(folder.toStdString());
-  LoadControls();
+  ReloadControls();
 }
 
 void SettingsPage::StoreControls() {

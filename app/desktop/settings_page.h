@@ -3,9 +3,10 @@
 // index photo templates (browsed with Prev and Next, with a preview), and
 // the two sampling delays. Check boxes, radio buttons, templates and folder
 // browsing write into the project at once; the folder fields and the two
-// number fields when the page stores its controls (before Save, Save As and
-// Start).
+// number fields when the user leaves them and whenever the page stores its
+// controls (before Save, Save As, Start and any reload of its controls).
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "app/desktop/page_widget.h"
@@ -53,7 +54,8 @@ class SettingsPage : public PageWidget {
 
   explicit SettingsPage(CProject& project, QWidget* parent = nullptr);
 
-  // Fills every control from the project.
+  // Fills every control from the project, the templates' positions too (the
+  // project was replaced or changed outside the page).
   void LoadControls();
   // Writes the folder fields and the two number fields into the project.
   void StoreControls();
@@ -80,6 +82,9 @@ class SettingsPage : public PageWidget {
                            QWidget* extra);
   QWidget* MakeTemplateChooser(TemplateKind kind);
   void ShowTemplate(TemplateKind kind);
+  // Fills the controls from the project again (what was typed has been
+  // stored first).
+  void ReloadControls();
   void UpdateEnabled();
   void OnEnabledClicked(Output output, bool on);
   void OnUseFolder(Output output, bool useFolder);
@@ -96,6 +101,13 @@ class SettingsPage : public PageWidget {
   QPushButton* advanced_;
   BitmapButton* close_;
   FolderChooser chooseFolder_;
+  // The playlist and web page choices that unticking "Extract images to:"
+  // switched off, given back when it is ticked again.
+  struct SwitchedOff {
+    bool playlist;
+    bool webPage;
+  };
+  std::optional<SwitchedOff> switchedOff_;
 };
 
 }  // namespace ombrelo::desktop

@@ -15,6 +15,7 @@
 #include "platform/data_folder.h"
 #include "project/preferences.h"
 #include "support/debug_capture.h"
+#include "support/scoped_environment.h"
 
 namespace ombrelo::testing {
 
@@ -33,11 +34,12 @@ class DesktopTest : public ::testing::Test {
     root_ = std::make_unique<TempFolder>("desktop");
     for (const char* folder : {"home", "config", "data", "cache", "tmp", "files"})
       std::filesystem::create_directories(root_->Path() + folder);
-    setenv("HOME", (root_->Path() + "home").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root_->Path() + "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_->Path() + "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (root_->Path() + "cache").c_str(), 1);
-    setenv("TMPDIR", (root_->Path() + "tmp").c_str(), 1);
+    environment_ = std::make_unique<ScopedEnvironment>();
+    environment_->Set("HOME", root_->Path() + "home");
+    environment_->Set("XDG_CONFIG_HOME", root_->Path() + "config");
+    environment_->Set("XDG_DATA_HOME", root_->Path() + "data");
+    environment_->Set("XDG_CACHE_HOME", root_->Path() + "cache");
+    environment_->Set("TMPDIR", root_->Path() + "tmp");
     DesktopApplication();
     SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
     {
@@ -49,13 +51,20 @@ class DesktopTest : public ::testing::Test {
     }
     preferences_ = std::make_unique<Preferences>();
   }
-  void TearDown() override { SetApplicationDataFolder(""); }
+  // The environment comes back before the folders go.
+  void TearDown() override {
+    SetApplicationDataFolder("");
+    preferences_.reset();
+    environment_.reset();
+    root_.reset();
+  }
 
   // A folder of the test's own, ending with "/".
   std::string Folder() const { return root_->Path() + "files/"; }
 
   bool showTutorials_ = true;
   std::unique_ptr<TempFolder> root_;
+  std::unique_ptr<ScopedEnvironment> environment_;
   std::unique_ptr<Preferences> preferences_;
 };
 

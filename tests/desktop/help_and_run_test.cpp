@@ -6,18 +6,22 @@
 #include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "app/desktop/bitmap_button.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/html_widget.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
+#include "crash/crash_handler.h"
 #include "desktop/desktop_fixture.h"
 #include "project/project.h"
 
@@ -158,7 +162,12 @@ class RunTest : public testing::DesktopTest {
     std::vector<char*> argv;
     for (std::string& arg : all) argv.push_back(arg.data());
     const DesktopOptions options = ParseDesktopOptions(int(argv.size()), argv.data());
-    QTimer::singleShot(0, [&] {
+    // From the program's own event loop, once start-up (and its modal
+    // pages) is over.
+    QTimer visit;
+    QObject::connect(&visit, &QTimer::timeout, [&] {
+      if (QThread::currentThread()->loopLevel() != 1 || QApplication::activeModalWidget()) return;
+      visit.stop();
       for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* window = qobject_cast<MainWindow*>(widget)) {
           inside(*window);
@@ -166,6 +175,7 @@ class RunTest : public testing::DesktopTest {
         }
       }
     });
+    visit.start(10);
     RunDesktop(options, project, *preferences_, SettingsFolder());
   }
   std::string SettingsFolder() const { return Folder() + "settings/"; }
@@ -208,6 +218,30 @@ TEST_F(RunTest, AProjectNamedOnTheCommandLineOpensAndOnlyItsSettingsOutliveTheRu
   options = ParseDesktopOptions(3, const_cast<char**>(args));
   EXPECT_TRUE(options.noHandler);
   EXPECT_TRUE(options.projectFile.empty());
+}
+
+TEST_F(RunTest, ARecoveredProjectHasNoPathSoSavingCannotOverwriteTheProjectNamedToOpen) {
+  const std::string named = Folder() + "benannt.obx", recovery = RecoveryFilePath();
+  if (recovery.rfind(root_->Path(), 0) != 0) GTEST_SKIP() << "not the test's own: " << recovery;
+  std::filesystem::create_directories(std::filesystem::path(recovery).parent_path());
+  CProject project(Folder());
+  ASSERT_TRUE(project.Save(named));
+  project.AddMovie(Folder() + "gerettet.avi");
+  ASSERT_TRUE(project.Save(recovery));
+  QTimer closer;  // the notice about the crash is modal, and so is any message
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* notice = qobject_cast<HelpWindow*>(modal)) notice->CloseButton()->click();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->reject();
+  });
+  closer.start(20);
+  Run(project, {"-nohandler", named}, [&](MainWindow& window) {
+    EXPECT_TRUE(window.CurrentProjectPath().empty() && window.ProjectModified());
+    window.SetFileChooser([](QWidget*, auto) { return QString(); });
+    window.Dispatch(kSaveProject);  // asks for a file (cancelled here)
+    window.SetSaveQuestion([](QWidget*, auto) { return MainWindow::SaveAnswer::discard; });
+  });
+  EXPECT_FALSE(Contains(ReadFileBytes(named), "gerettet.avi"));
 }
 
 }  // namespace

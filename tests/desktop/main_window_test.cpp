@@ -1,8 +1,12 @@
 // The main window as a user meets it: pages and their titles, tutorial
 // pages, the progress page's way back, the window's size, the project file
-// commands, the list of videos to index.
+// commands and the work they keep, the list of videos to index.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -30,6 +34,7 @@ using testing::Contains;
 using testing::FileExists;
 using testing::ReadFileBytes;
 using testing::RecordingMessagePort;
+using Answer = MainWindow::SaveAnswer;
 
 class MainWindowTest : public testing::DesktopTest {
  protected:
@@ -44,6 +49,15 @@ class MainWindowTest : public testing::DesktopTest {
     DesktopTest::TearDown();
   }
   MainWindow& Window() { return session_->window; }
+  MainWindow& W() { return session_->window; }
+  // The file dialogs and the question about changed work answer from here.
+  void AnswerDialogs() {
+    W().SetFileChooser([this](QWidget*, auto) { return QString::fromStdString(chosen_); });
+    W().SetSaveQuestion([this](QWidget*, const QString& name) {
+      asked_.push_back(name);
+      return answer_;
+    });
+  }
   int TimesShown(const std::string& page) {
     const auto& shown = session_->help.Shown();
     return static_cast<int>(std::count(shown.begin(), shown.end(), page));
@@ -57,17 +71,21 @@ class MainWindowTest : public testing::DesktopTest {
   std::unique_ptr<CProject> project_;
   XsltPageGeneration pages_;
   std::unique_ptr<DesktopSession> session_;
+  RecordingMessagePort messages_;
+  std::string chosen_;
+  Answer answer_ = Answer::cancel;
+  std::vector<QString> asked_;
 };
 
 TEST_F(MainWindowTest, PagesSwitchWithTitlesCheckMarksTutorialsOnceAndTheProgressPagesWayBack) {
   MainWindow& w = Window();
   EXPECT_EQ(w.CurrentPage(), kSelectPage);
-  EXPECT_EQ(w.windowTitle(), "Ombrelo - Select files");
+  EXPECT_TRUE(w.windowTitle().endsWith("[*] - Ombrelo - Select files"));
   EXPECT_TRUE(w.Action(kPageSelect)->isChecked());
   EXPECT_EQ(w.StatusText(), "Ready");
 
   w.Action(kPageSettings)->trigger();
-  EXPECT_EQ(w.windowTitle(), "Ombrelo - Settings");
+  EXPECT_TRUE(w.windowTitle().endsWith("[*] - Ombrelo - Settings"));
   EXPECT_TRUE(w.Action(kPageSettings)->isChecked());
   EXPECT_FALSE(w.Action(kPageSelect)->isChecked());
   ASSERT_NE(session_->help.TutorialWindow(), nullptr);
@@ -81,10 +99,10 @@ TEST_F(MainWindowTest, PagesSwitchWithTitlesCheckMarksTutorialsOnceAndTheProgres
   // Entered from the settings page, the progress page returns there, also
   // after a visit to the results page.
   w.Dispatch(kPageProgress);
-  EXPECT_EQ(w.windowTitle(), "Ombrelo - Indexing");
+  EXPECT_TRUE(w.windowTitle().endsWith("[*] - Ombrelo - Indexing"));
   EXPECT_EQ(TimesShown("progress_noneselected.htm"), 1);
   w.Dispatch(kPageResults);
-  EXPECT_EQ(w.windowTitle(), "Ombrelo - Results");
+  EXPECT_TRUE(w.windowTitle().endsWith("[*] - Ombrelo - Results"));
   EXPECT_EQ(TimesShown("results.htm"), 1);
   w.Dispatch(kPageProgress);
   Button(w.PageAt(kProgressPage), "Back")->click();
@@ -167,7 +185,7 @@ TEST_F(MainWindowTest,
   answer.clear();
   w.Dispatch(kSaveProjectAs);
   EXPECT_EQ(dialogs, 3);
-  EXPECT_TRUE(w.CurrentProjectPath().empty());
+  EXPECT_EQ(w.CurrentProjectPath(), path);  // a cancelled dialog changes nothing
   EXPECT_EQ(messages.shown.size(), 2u);
 
   // Open: the project comes back with its settings and becomes the current one.
@@ -177,13 +195,16 @@ TEST_F(MainWindowTest,
   EXPECT_EQ(w.CurrentProjectPath(), path);
   EXPECT_EQ(w.Settings()->StartAfter()->text(), "7.0");
 
-  // A file that is no project is refused with the designed message.
+  // A file that is no project is refused with the designed message, the
+  // file's name and why.
   const std::string bad = Folder() + "bad.obx";
   ASSERT_TRUE(testing::WriteFileBytes(bad, "<obxproject><settings>nonsense"));
   EXPECT_FALSE(w.OpenProjectFile(bad));
   ASSERT_EQ(messages.shown.size(), 3u);
-  EXPECT_EQ(messages.shown[2].caption, "View Index");
-  EXPECT_EQ(messages.shown[2].text, "Failed to open project file");
+  EXPECT_EQ(messages.shown[2].caption, "Ombrelo");
+  EXPECT_EQ(messages.shown[2].text, "Failed to open project file\n" + bad +
+                                        "\nFormat error : missing <imagescale>\n"
+                                        "The project was not changed.");
 }
 
 TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectNotTheList) {
@@ -257,6 +278,97 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_TRUE(Contains(ReadFileBytes(report), "Ferien am Meer"));
   ASSERT_EQ(messages.asked.size(), 1u);
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
+}
+
+// Nothing a user does loses their work: changed work is offered for saving,
+// a failed Open keeps the project, no other file is replaced unasked, and the
+// settings page follows the project.
+TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUnasked) {
+  AnswerDialogs();
+  EXPECT_TRUE(W().windowTitle().startsWith("Untitled[*] - Ombrelo"));
+  W().Dispatch(kNewProject);  // nothing changed: nothing asked
+  W().Selection()->AddDroppedPaths({QString::fromStdString(Folder() + "Sommer am Fluss.avi")});
+  const std::vector<std::string>& names = W().Settings()->Templates(TemplateKind::kWeb).names;
+  const std::string before = project_->Output().htmlTransform;
+  const std::string other = names.at(0) == before ? names.at(1) : names.at(0);
+  project_->SetHtmlTransform(other);  // not through the page
+  EXPECT_TRUE(W().ProjectModified());
+  W().Dispatch(kExit);  // Cancel keeps everything
+  W().Dispatch(kOpenProject);
+  EXPECT_EQ(asked_, std::vector<QString>(2, "Untitled"));
+  EXPECT_EQ(project_->Movies().size(), 1u);
+
+  // Save (before New) to a file that exists: asked first, No keeps it.
+  const std::string first = Folder() + "erste.obx";
+  ASSERT_TRUE(testing::WriteFileBytes(first, "precious"));
+  ASSERT_EQ(chmod(first.c_str(), 0640), 0);
+  chosen_ = first;
+  W().Dispatch(kSaveProjectAs);
+  EXPECT_EQ(ReadFileBytes(first), "precious");
+  messages_.answer = true;
+  answer_ = Answer::save;
+  W().Dispatch(kNewProject);
+  EXPECT_EQ(messages_.asked.size(), 2u);
+  EXPECT_TRUE(Contains(ReadFileBytes(first), "Sommer am Fluss.avi"));
+  struct stat st {};
+  EXPECT_TRUE(stat(first.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+  EXPECT_TRUE(project_->Movies().empty());
+
+  // A file that cannot be read leaves the opened project as it is.
+  W().Dispatch(kOpenProject);
+  const std::string broken = Folder() + "kaputt.obx";
+  ASSERT_TRUE(testing::WriteFileBytes(broken, ReadFileBytes(first).substr(0, 300)));
+  chosen_ = broken;
+  W().Dispatch(kOpenProject);
+  EXPECT_EQ(messages_.shown.back().caption, "Ombrelo");
+  EXPECT_TRUE(Contains(messages_.shown.back().text, "Failed to open project file\n" + broken +
+                                                        "\nFormat error : missing"));
+  EXPECT_EQ(W().CurrentProjectPath(), first);
+  EXPECT_EQ(project_->Movies().size(), 1u);
+  EXPECT_TRUE(W().windowTitle().startsWith("erste.obx[*]"));
+
+  // The settings page steps from the project's template, not a stale one.
+  W().Settings()->StepTemplate(TemplateKind::kWeb, +1);
+  EXPECT_EQ(project_->Output().htmlTransform, before);
+  answer_ = Answer::discard;
+  EXPECT_TRUE(W().close());
+  EXPECT_EQ(asked_.size(), 4u);
+}
+
+TEST_F(MainWindowTest, ClosingWhileIndexingAsksThenStopsTheCaptureBeforeTheWindowGoes) {
+  AnswerDialogs();
+  testing::VideoCache videos("desktop-videos");
+  const std::string clip = videos.Make(testing::SmallVideo(100), "Lange Reise.avi");
+  W().Settings()->StartAfter()->setText("1");
+  W().Selection()->AddDroppedPaths({QString::fromStdString(clip)});
+  W().show();
+  W().Dispatch(kStart);
+  ASSERT_TRUE(session_->controller.RunActive());
+  EXPECT_FALSE(W().close());  // Cancel: the run goes on
+  EXPECT_TRUE(session_->controller.RunActive());
+  answer_ = Answer::discard;
+  W().close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !W().isVisible(); }, 60000));
+  EXPECT_FALSE(session_->controller.RunActive());
+  EXPECT_EQ(CaptureEngine::Instance().GetState(), CaptureState::idle);
+  EXPECT_EQ(asked_.size(), 2u);
+}
+
+TEST_F(MainWindowTest, WhatWasTypedOnTheSettingsPageSurvivesBrowsingAndTheImagesBox) {
+  SettingsPage& page = *W().Settings();
+  const auto& images = page.Controls(SettingsPage::kImages);
+  const auto& playlist = page.Controls(SettingsPage::kPlaylist);
+  if (!playlist.enabled->isChecked()) playlist.enabled->click();
+  images.folder->setText("/srv/Bilder");
+  page.StartAfter()->setText("4");
+  page.SetFolderChooser([](QWidget*, const QString&) { return QStringLiteral("/srv/Listen"); });
+  playlist.browse->click();
+  EXPECT_EQ(images.folder->text(), "/srv/Bilder/");
+  page.SaveEvery()->setText("9");
+  images.enabled->click();
+  images.enabled->click();
+  EXPECT_EQ(page.StartAfter()->text() + page.SaveEvery()->text(), "4.09.0");
+  EXPECT_TRUE(playlist.enabled->isChecked() && project_->Output().iplEnabled);
 }
 
 }  // namespace

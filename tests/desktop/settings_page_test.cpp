@@ -61,6 +61,7 @@ TEST_F(SettingsPageTest, WithoutImagesThePlaylistAndWebPageAreOffAndGreyedButThe
   const auto& index = page.Controls(SettingsPage::kIndexPhoto);
   ASSERT_TRUE(images.enabled->isChecked());
   EXPECT_TRUE(playlist.enabled->isEnabled());
+  const bool playlistBefore = project_->Output().iplEnabled;
 
   images.enabled->click();
   EXPECT_FALSE(project_->Output().thumbsEnabled);
@@ -83,11 +84,13 @@ TEST_F(SettingsPageTest, WithoutImagesThePlaylistAndWebPageAreOffAndGreyedButThe
   index.movieFolder->click();
   EXPECT_FALSE(index.folder->isEnabled());
 
-  // Back on: the outputs can be switched on again one by one.
+  // Back on: the playlist comes back as it was, and can be switched again.
   images.enabled->click();
   EXPECT_TRUE(playlist.enabled->isEnabled());
+  EXPECT_EQ(project_->Output().iplEnabled, playlistBefore);
+  EXPECT_EQ(playlist.enabled->isChecked(), playlistBefore);
   playlist.enabled->click();
-  EXPECT_TRUE(project_->Output().iplEnabled);
+  EXPECT_EQ(project_->Output().iplEnabled, !playlistBefore);
 }
 
 QString g_askedTitle;

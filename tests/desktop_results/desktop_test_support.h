@@ -1,8 +1,7 @@
 #pragma once
-// Helpers for the desktop widget tests: a home of their own (HOME, XDG
-// folders and TMPDIR below one fresh folder, made before Qt reads them and
-// removed when the test program ends), one QApplication, waiting on the
-// event loop, and a desktop shell that records what would have been opened.
+// Helpers for the desktop widget tests: a home of each test's own, one
+// QApplication, waiting on the event loop, and a desktop shell that records
+// what would have been opened.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,23 +15,18 @@
 
 #include "app/desktop/results/desktop_shell.h"
 #include "support/debug_capture.h"
+#include "support/scoped_environment.h"
 
 namespace ombrelo::testing {
 
-class TestHome {
- public:
-  static TestHome& Get() {
-    static TestHome home;
-    return home;
-  }
-  const std::string& Root() const { return root_; }
-
- private:
-  TestHome() {
-    char pattern[] = "/tmp/ombrelo-desktop-XXXXXX";
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp && *tmp ? std::string(tmp) + "/ombrelo-desktop-XXXXXX" : pattern;
-    root_ = mkdtemp(base.data()) ? base : std::string();
+// A fresh home and the application; every test of this folder starts here:
+// HOME, the XDG folders and TMPDIR below a folder of the test's own (made
+// before Qt reads them), given back as they were and removed when the test
+// ends.
+class DesktopTest : public ::testing::Test {
+ protected:
+  // In the constructor, so that widgets of derived fixtures find both.
+  DesktopTest() : root_("desktop") {
     for (const auto& [variable, sub] :
          std::vector<std::pair<const char*, const char*>>{{"HOME", "home"},
                                                           {"XDG_CONFIG_HOME", "config"},
@@ -40,26 +34,13 @@ class TestHome {
                                                           {"XDG_CACHE_HOME", "cache"},
                                                           {"XDG_RUNTIME_DIR", "runtime"},
                                                           {"TMPDIR", "tmp"}}) {
-      const std::string path = root_ + "/" + sub;
+      const std::string path = root_.Path() + sub;
       QDir().mkpath(QString::fromStdString(path));
       QFile::setPermissions(QString::fromStdString(path),
                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-      setenv(variable, path.c_str(), 1);
+      environment_.Set(variable, path);
     }
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");  // no file manager of the user's session
-  }
-  ~TestHome() {
-    if (!root_.empty()) QDir(QString::fromStdString(root_)).removeRecursively();
-  }
-  std::string root_;
-};
-
-// A fresh home and the application; every test of this folder starts here.
-class DesktopTest : public ::testing::Test {
- protected:
-  // In the constructor, so that widgets of derived fixtures find both.
-  DesktopTest() {
-    TestHome::Get();
+    environment_.Set("DBUS_SESSION_BUS_ADDRESS", std::nullopt);  // no file manager of the user's session
     if (!QApplication::instance()) {
       if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
       static int argc = 1;
@@ -68,7 +49,12 @@ class DesktopTest : public ::testing::Test {
       new QApplication(argc, argv);
     }
   }
-  std::string Home() const { return TestHome::Get().Root() + "/home/"; }
+  std::string Home() const { return root_.Path() + "home/"; }
+
+ private:
+  // Declared in this order: the environment comes back before the folder goes.
+  TempFolder root_;
+  ScopedEnvironment environment_;
 };
 
 // Runs the event loop until done() holds; false (and a failure) after the limit.

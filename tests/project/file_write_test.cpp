@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -64,6 +65,16 @@ TEST(FileWrite, EachFailureReportsTheErrorOfTheCallThatFailed) {
     ++entries;
   }
   EXPECT_EQ(entries, 2u);  // ok.txt and dir: no temporary file left behind
+}
+
+TEST(FileWrite, ALinkStaysALinkToTheReplacedFile) {
+  TempFolder folder("write");
+  const std::string file = folder / "projekt.obx", link = folder / "verkn\xC3\xBCpft.obx";
+  ASSERT_EQ(WriteFileReplacing(file, "old"), WriteResult::ok);
+  ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+  EXPECT_EQ(WriteFileReplacing(link, "new"), WriteResult::ok);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(file), "new");
 }
 
 }  // namespace
