@@ -10,7 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/data_folder.h"
 #include "project/preferences.h"
@@ -30,6 +33,12 @@ inline QApplication& DesktopApplication() {
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Put back in TearDown: the next test makes its folders in the TMPDIR
+    // it found, not in this test's, which is gone by then.
+    for (const char* name : kVariables) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
     root_ = std::make_unique<TempFolder>("desktop");
     for (const char* folder : {"home", "config", "data", "cache", "tmp", "files"})
       std::filesystem::create_directories(root_->Path() + folder);
@@ -49,11 +58,24 @@ class DesktopTest : public ::testing::Test {
     }
     preferences_ = std::make_unique<Preferences>();
   }
-  void TearDown() override { SetApplicationDataFolder(""); }
+  void TearDown() override {
+    SetApplicationDataFolder("");
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name, value->c_str(), 1);
+      } else {
+        unsetenv(name);
+      }
+    }
+    saved_.clear();
+  }
 
   // A folder of the test's own, ending with "/".
   std::string Folder() const { return root_->Path() + "files/"; }
 
+  static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                               "XDG_CACHE_HOME", "TMPDIR"};
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
   bool showTutorials_ = true;
   std::unique_ptr<TempFolder> root_;
   std::unique_ptr<Preferences> preferences_;

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,15 +80,40 @@ ViewerPictures ReadPlaylist(const QString& file) {
   return list;
 }
 
+// "clip 2" before "clip 10", whatever the locale (the collator's numeric
+// mode does nothing in the C locale).
+bool NaturallyBefore(const QString& a, const QString& b) {
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      qsizetype ei = i, ej = j;
+      while (ei < a.size() && a[ei].isDigit()) ++ei;
+      while (ej < b.size() && b[ej].isDigit()) ++ej;
+      // Compare the numbers by their digits without leading zeros.
+      QStringView x = QStringView(a).mid(i, ei - i), y = QStringView(b).mid(j, ej - j);
+      while (x.size() > 1 && x[0] == '0') x = x.mid(1);
+      while (y.size() > 1 && y[0] == '0') y = y.mid(1);
+      if (x.size() != y.size()) return x.size() < y.size();
+      if (const int c = x.compare(y); c != 0) return c < 0;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    const int c = QString::compare(a.mid(i, 1), b.mid(j, 1), Qt::CaseInsensitive);
+    if (c != 0) return c < 0;
+    ++i;
+    ++j;
+  }
+  if ((a.size() - i) != (b.size() - j)) return (a.size() - i) < (b.size() - j);
+  return a < b;
+}
+
 ViewerPictures ReadFolder(const QString& folder) {
   ViewerPictures list;
   const QDir dir(folder);
   list.title = dir.dirName();
   QStringList names = dir.entryList(PictureNameFilters(), QDir::Files | QDir::Readable);
-  QCollator order;
-  order.setNumericMode(true);
-  order.setCaseSensitivity(Qt::CaseInsensitive);
-  std::sort(names.begin(), names.end(), order);
+  std::sort(names.begin(), names.end(), NaturallyBefore);
   for (const QString& name : names) list.pictures.push_back({dir.absoluteFilePath(name), {}});
   if (list.pictures.empty()) list.error = QObject::tr("The folder %1 holds no pictures.").arg(folder);
   return list;
@@ -263,8 +287,7 @@ ImageViewer::ImageViewer(const QStringList& files, QWidget* owner)
   AddAction(QStringLiteral("leavefullscreen"), tr("Leave full screen"), {K(Qt::Key_Escape)},
             [this] {
               if (isFullScreen()) ToggleFullScreen();
-            })
-      ->setVisible(false);
+            });
   AddAction(QStringLiteral("close"), tr("Close"), {K(QKeySequence::Close), K(Qt::Key_Q)},
             [this] { close(); });
 
@@ -294,7 +317,7 @@ QAction* ImageViewer::AddAction(const QString& name, const QString& text,
   action->setShortcutContext(Qt::WindowShortcut);
   connect(action, &QAction::triggered, this, std::move(run));
   addAction(action);
-  if (action->isVisible()) view_->addAction(action);
+  if (name != QLatin1String("leavefullscreen")) view_->addAction(action);  // the context menu
   return action;
 }
 

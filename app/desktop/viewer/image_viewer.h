@@ -93,6 +93,8 @@ class ImageViewer : public QMainWindow {
   // True once the current picture (or its failure) is on the screen.
   bool CurrentShown() const { return shown_; }
   const ViewerPicture* CurrentPicture() const;
+  // True when the picture is decoded and waits in the cache.
+  bool Decoded(int index) const { return cache_.count(index) != 0; }
   PictureView* View() const { return view_; }
   QString StatusText() const;  // name, time and place as the status line shows them
   QAction* Action(const QString& name) const;
