@@ -4,14 +4,19 @@
 #include "app/desktop/viewer/image_viewer.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDir>
 #include <QImage>
 #include <QTest>
 #include <QWheelEvent>
 
+#include "app/desktop/advanced_settings_dialog.h"
+#include "app/desktop/results/desktop_shell.h"
 #include "desktop/desktop_fixture.h"
 #include "project/movie.h"
 #include "project/playlist.h"
+#include "project/project.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -159,6 +164,27 @@ TEST_F(ImageViewerTest, OpensFoldersPicturesAndMovedPlaylistsAndSaysWhatItCannot
   ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.CurrentShown(); }, 5000));
   EXPECT_EQ(viewer.View()->Scale(), 0);
   EXPECT_TRUE(viewer.StatusText().endsWith(QStringLiteral("1 / 1")));
+}
+
+TEST_F(ImageViewerTest, TheAdvancedSettingsChooseWhatOpensPicturesAndKeepAHandSetCommand) {
+  CProject project(Folder());
+  EXPECT_EQ(PictureOpenerChoice(), PictureOpener::viewer);
+  {
+    // Set by hand before there was a choice.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                       kApplicationName);
+    settings.setValue(kViewerCommandKey, "feh --scale-down");
+  }
+  AdvancedSettingsDialog dialog(project, nullptr);
+  EXPECT_EQ(dialog.PictureOpenerBox()->currentIndex(), int(PictureOpener::command));
+  EXPECT_EQ(dialog.ViewerCommandEdit()->text(), "feh --scale-down");
+  dialog.PictureOpenerBox()->setCurrentIndex(int(PictureOpener::desktop));
+  EXPECT_FALSE(dialog.ViewerCommandEdit()->isEnabled());
+  dialog.reject();
+  EXPECT_EQ(PictureOpenerChoice(), PictureOpener::command);
+  dialog.accept();
+  EXPECT_EQ(PictureOpenerChoice(), PictureOpener::desktop);
+  EXPECT_EQ(ViewerCommand(), "feh --scale-down");  // kept for when it is chosen again
 }
 
 }  // namespace
