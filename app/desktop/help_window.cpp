@@ -40,7 +40,7 @@ HelpWindow::HelpWindow(Preferences& preferences, const std::string& address, Hel
   connect(close_, &QAbstractButton::clicked, this, &QDialog::accept);
 
   doNotShow_ = new QCheckBox(tr(kDoNotShowText), this);
-  doNotShow_->setGeometry(10, 532, 404, 48);
+  doNotShow_->setGeometry(10, 532, 326, 48);
   doNotShow_->setVisible(mode == HelpMode::tutorial);
 
   // Back and Forward, left of "Close"; enabled as the history allows.
@@ -54,16 +54,17 @@ HelpWindow::HelpWindow(Preferences& preferences, const std::string& address, Hel
     auto* button = new QToolButton(this);
     button->setDefaultAction(action);
     button->setArrowType(arrow);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setGeometry(x, 540, 48, 32);
+    button->setGeometry(x, 540, 92, 32);
     return button;
   };
   back_ = addStep(Qt::LeftArrow, tr("Back"),
                   {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)},
-                  &HtmlWidget::Back, 424);
+                  &HtmlWidget::Back, 338);
   forward_ = addStep(Qt::RightArrow, tr("Forward"), {QKeySequence(Qt::ALT | Qt::Key_Right)},
-                     &HtmlWidget::Forward, 476);
+                     &HtmlWidget::Forward, 434);
   const auto enableSteps = [this] {
     back_->defaultAction()->setEnabled(browser_->CanGoBack());
     forward_->defaultAction()->setEnabled(browser_->CanGoForward());

@@ -59,7 +59,12 @@ void DesktopShell::ShowInFolder(const std::string& path) {
 }
 
 void DesktopShell::ShowPictures(const std::vector<std::string>& files) {
-  desktop::OpenImageViewer(files, QApplication::activeWindow());
+  // Owned by the main window (through the review window, say), so that it
+  // closes with the program; one at a time, like the help window.
+  QWidget* owner = QApplication::activeWindow();
+  while (owner && owner->parentWidget()) owner = owner->parentWidget()->window();
+  if (viewer_) viewer_->close();
+  viewer_ = desktop::OpenImageViewer(files, owner);
 }
 
 bool DesktopShell::StartProgram(const QString& program, const QStringList& arguments) {

@@ -4,6 +4,7 @@
 // image viewer the user chose, and showing help pages. The main window
 // hands its help window in through SetHelpPageHandler; tests replace the
 // operations that would start other programs.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "app/workflow_port.h"
+
+class QWidget;
 
 namespace ombrelo {
 
@@ -54,6 +57,7 @@ class DesktopShell {
 
  private:
   HelpPageHandler helpPage_;
+  QPointer<QWidget> viewer_;  // our viewer window, while it is open
 };
 
 // The image viewer's command line from the preferences ("" when none).

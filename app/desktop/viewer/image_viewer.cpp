@@ -264,6 +264,7 @@ ImageViewer::ImageViewer(const QStringList& files, QWidget* owner)
   time_ = new QLabel;
   zoom_ = new QLabel;
   place_ = new QLabel;
+  for (QLabel* label : {name_, time_, zoom_, place_}) label->setContentsMargins(6, 0, 6, 0);
   statusBar()->addWidget(name_, 1);
   statusBar()->addPermanentWidget(time_);
   statusBar()->addPermanentWidget(zoom_);
