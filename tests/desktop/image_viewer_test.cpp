@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QTest>
 #include <QWheelEvent>
+#include <sys/stat.h>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/results/desktop_shell.h"
@@ -138,6 +139,7 @@ TEST_F(ImageViewerTest, OpensFoldersPicturesAndMovedPlaylistsAndSaysWhatItCannot
       "</entry>\n</imageplaylist>\n"));
   ASSERT_TRUE(testing::WriteFileBytes(folder + "empty.ipl", "<imageplaylist>\n</imageplaylist>\n"));
   ASSERT_TRUE(testing::WriteFileBytes(folder + "project.ipl", "<obxproject>\n"));
+  ASSERT_EQ(::mkfifo((folder + "fifo.ipl").c_str(), 0600), 0);
   const QString f = QString::fromStdString(folder);
   const std::vector<Case> cases = {
       {{f}, {"clip 1.bmp", "clip 2.jpg", "clip 10.jpg"}, {}},
@@ -146,6 +148,7 @@ TEST_F(ImageViewerTest, OpensFoldersPicturesAndMovedPlaylistsAndSaysWhatItCannot
       {{f + "missing.ipl"}, {}, "Cannot open the playlist"},
       {{f + "project.ipl"}, {}, "no image playlist"},
       {{f + "empty.ipl"}, {}, "holds no pictures"},
+      {{f + "fifo.ipl"}, {}, "not a playlist file"},
   };
   for (const Case& c : cases) {
     const ViewerPictures list = ListPictures(c.files);
@@ -158,12 +161,17 @@ TEST_F(ImageViewerTest, OpensFoldersPicturesAndMovedPlaylistsAndSaysWhatItCannot
     EXPECT_TRUE(list.error.contains(c.error)) << list.error.toStdString();
   }
 
-  // A file that is no picture: the window says so and goes on.
-  ImageViewer viewer({f + "clip 10.jpg"});
+  // A file that is no picture, and a FIFO named like one (which would block
+  // the decoder for good): the window says so and goes on.
+  ASSERT_EQ(::mkfifo((folder + "pipe.jpg").c_str(), 0600), 0);
+  ImageViewer viewer({f + "pipe.jpg", f + "clip 10.jpg"});
   viewer.show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.CurrentShown(); }, 5000));
   EXPECT_EQ(viewer.View()->Scale(), 0);
-  EXPECT_TRUE(viewer.StatusText().endsWith(QStringLiteral("1 / 1")));
+  viewer.Step(1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.CurrentShown(); }, 5000));
+  EXPECT_EQ(viewer.View()->Scale(), 0);
+  EXPECT_TRUE(viewer.StatusText().endsWith(QStringLiteral("2 / 2")));
 }
 
 TEST_F(ImageViewerTest, TheAdvancedSettingsChooseWhatOpensPicturesAndKeepAHandSetCommand) {

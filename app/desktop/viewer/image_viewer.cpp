@@ -26,6 +26,8 @@ namespace {
 // Pictures kept decoded around the current one.
 constexpr int kBehind = 2;
 constexpr int kAhead = 4;
+// Far more than the entries of the longest video take.
+constexpr qint64 kLargestPlaylist = 64 << 20;
 
 QStringList PictureNameFilters() {
   QStringList filters;
@@ -61,6 +63,13 @@ QString EntryPath(const std::string& written, const QDir& playlistFolder) {
 ViewerPictures ReadPlaylist(const QString& file) {
   ViewerPictures list;
   list.title = QFileInfo(file).fileName();
+  // Only a regular file of a playlist's size: a FIFO would block the window
+  // and /dev/zero would never end.
+  const QFileInfo info(file);
+  if (info.exists() && (!info.isFile() || info.size() > kLargestPlaylist)) {
+    list.error = QObject::tr("Cannot read the playlist %1: not a playlist file").arg(file);
+    return list;
+  }
   QFile in(file);
   if (!in.open(QIODevice::ReadOnly)) {
     list.error = QObject::tr("Cannot open the playlist %1: %2").arg(file, in.errorString());

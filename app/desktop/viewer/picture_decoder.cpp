@@ -2,7 +2,9 @@
 
 #include <pthread.h>
 
+#include <QFileInfo>
 #include <QImageReader>
+#include <QObject>
 
 namespace ombrelo::desktop {
 
@@ -39,6 +41,11 @@ QSize PictureDecoder::FittedSize(const QSize& imageSize, const QSize& area) {
 DecodedPicture PictureDecoder::Decode(const Job& job) {
   DecodedPicture picture;
   picture.index = job.index;
+  // A FIFO or a device named like a picture would hold the thread for good.
+  if (QFileInfo(job.path).exists() && !QFileInfo(job.path).isFile()) {
+    picture.error = QObject::tr("not a picture file");
+    return picture;
+  }
   QImageReader reader(job.path);
   reader.setAutoTransform(true);
   QImage image = reader.read();
