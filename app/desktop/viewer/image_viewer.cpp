@@ -311,8 +311,14 @@ ImageViewer::ImageViewer(const QStringList& files, QWidget* owner)
   const QRect screen = (owner ? owner->screen() : QGuiApplication::primaryScreen())->availableGeometry();
   resize(screen.size() * 3 / 4);
   move(screen.center() - rect().center());
-  if (!pictures_.empty()) ShowPicture(0);
   UpdateStatus();
+}
+
+void ImageViewer::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The first picture once the window has its size, so that the decoder
+  // fits it to the window it is shown in.
+  if (current_ < 0 && !pictures_.empty()) ShowPicture(0);
 }
 
 ImageViewer::~ImageViewer() {

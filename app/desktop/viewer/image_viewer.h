@@ -104,6 +104,9 @@ class ImageViewer : public QMainWindow {
   void ToggleFullScreen();
   void ToggleActualSize();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void Arrived(const DecodedPicture& picture);
   void Prefetch();
