@@ -1,6 +1,7 @@
 #include "project/playlist.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/paths.h"
 #include "project/file_write.h"
@@ -49,6 +50,98 @@ bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlis
   ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
               MessageOwner::mainWindow);
   return false;
+}
+
+namespace {
+
+bool IsValidUtf8(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i++]);
+    int follow = 0;
+    if (c >= 0x80) {
+      if ((c >> 5) == 0x6) follow = 1;
+      else if ((c >> 4) == 0xE) follow = 2;
+      else if ((c >> 3) == 0x1E) follow = 3;
+      else return false;
+    }
+    for (; follow > 0; --follow, ++i) {
+      if (i >= text.size() || (static_cast<unsigned char>(text[i]) >> 6) != 0x2) return false;
+    }
+  }
+  return true;
+}
+
+std::string Latin1ToUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// The value of "<tag>value</tag>" when the line is that element, else false.
+// The closing tag is the last one on the line, so a value may hold the tag's
+// own text.
+bool ElementValue(const std::string& line, const std::string& tag, std::string* value) {
+  const std::string open = "<" + tag + ">";
+  const std::string close = "</" + tag + ">";
+  if (line.rfind(open, 0) != 0) return false;
+  const size_t end = line.rfind(close);
+  if (end == std::string::npos || end < open.size()) return false;
+  *value = line.substr(open.size(), end - open.size());
+  return true;
+}
+
+}  // namespace
+
+bool ReadPlaylistText(const std::string& raw, std::vector<PlaylistEntry>* entries,
+                      std::string* error) {
+  entries->clear();
+  const std::string text = IsValidUtf8(raw) ? raw : Latin1ToUtf8(raw);
+  if (text.find("<imageplaylist>") == std::string::npos) {
+    *error = "This is no image playlist (no <imageplaylist> element).";
+    return false;
+  }
+  PlaylistEntry entry;
+  bool inEntry = false;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    line.erase(0, first);
+    std::string value;
+    if (line == "<entry>") {
+      entry = PlaylistEntry();
+      inEntry = true;
+    } else if (line == "</entry>") {
+      if (inEntry && !entry.file.empty()) entries->push_back(entry);
+      inEntry = false;
+    } else if (!inEntry) {
+      continue;
+    } else if (ElementValue(line, "file", &value)) {
+      entry.file = value;
+    } else if (ElementValue(line, "source", &value)) {
+      entry.source = value;
+    } else if (ElementValue(line, "frame", &value)) {
+      entry.frame = static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 10));
+    } else if (ElementValue(line, "time", &value)) {
+      entry.time = value;
+    }
+  }
+  return true;
 }
 
 }  // namespace ombrelo

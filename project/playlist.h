@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ombrelo {
 
@@ -27,5 +28,22 @@ bool WritePlaylist(const std::string& playlistPath, const Movie& movie);
 // An unknown id writes nothing and gives false (the lookup shows its message).
 bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlistPath,
                   const std::function<void()>& stopRun = {});
+
+// One picture of a playlist as read back.
+struct PlaylistEntry {
+  std::string file;    // as written: the thumbnail's full path
+  std::string source;  // the video
+  int32_t frame = 0;
+  std::string time;    // "h:mm:ss:mmm" as written, "" when absent
+};
+
+// Reads playlist text as WritePlaylist writes it. The file is not well-formed
+// XML (unescaped values, the "<root>" line), so it is read line by line: each
+// value is what stands between its tags on its own line. Text that is not
+// valid UTF-8 is taken as Latin-1 (the declared encoding); values come back
+// in UTF-8. An entry without a file is skipped. False, with a message, when
+// the text is no image playlist.
+bool ReadPlaylistText(const std::string& text, std::vector<PlaylistEntry>* entries,
+                      std::string* error);
 
 }  // namespace ombrelo

@@ -1,6 +1,8 @@
 #include "app/desktop/advanced_settings_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/desktop/results/desktop_shell.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -270,6 +273,20 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
             if (current.isValid()) description_->setText(model_.Items()[current.row()].description);
           });
 
+  opener_ = new QComboBox;
+  opener_->addItems({tr("Ombrelo viewer"), tr("the desktop's default program (xdg-open)"),
+                     tr("command")});
+  command_ = new QLineEdit(ViewerCommand());
+  command_->setPlaceholderText(tr("e.g. eog, or \"/opt/my viewer/run\" --slideshow"));
+  connect(opener_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    command_->setEnabled(index == static_cast<int>(PictureOpener::command));
+  });
+  opener_->setCurrentIndex(static_cast<int>(PictureOpenerChoice()));
+  command_->setEnabled(opener_->currentIndex() == static_cast<int>(PictureOpener::command));
+  auto* pictures = new QFormLayout;
+  pictures->addRow(tr("Open pictures with:"), opener_);
+  pictures->addRow(tr("Command:"), command_);
+
   auto* ok = new QPushButton(tr("OK"));
   ok->setDefault(true);
   auto* cancel = new QPushButton(tr("Cancel"));
@@ -279,6 +296,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   auto* left = new QVBoxLayout;
   left->addWidget(list_, 1);
   left->addWidget(descriptionBox);
+  left->addLayout(pictures);
   auto* right = new QVBoxLayout;
   right->addWidget(ok);
   right->addWidget(cancel);
@@ -286,7 +304,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 1);
   layout->addLayout(right);
-  resize(450, 370);
+  resize(450, 430);
   if (owner) move(owner->window()->geometry().center() - rect().center());
 }
 
@@ -297,6 +315,7 @@ void AdvancedSettingsDialog::accept() {
     if (const PropertyModel::Item* item = model_.Find(QString::fromUtf8(row.name)))
       StoreAdvancedValue(project_, row, item->value);
   }
+  SetPictureOpener(static_cast<PictureOpener>(opener_->currentIndex()), command_->text());
   QDialog::accept();
 }
 

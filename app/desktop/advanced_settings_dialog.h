@@ -1,7 +1,8 @@
 #pragma once
 // The advanced settings dialog: nine further capture values in a property
-// list (name on the left, value on the right, edited in place). OK stores
-// every value in the project; Cancel stores nothing.
+// list (name on the left, value on the right, edited in place), and what
+// opens pictures. OK stores every value in the project and the choice in
+// the preferences; Cancel stores nothing.
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QStyledItemDelegate>
@@ -12,7 +13,9 @@
 
 #include "engine/capture_settings.h"
 
+class QComboBox;
 class QLabel;
+class QLineEdit;
 
 namespace ombrelo {
 class CProject;
@@ -93,6 +96,10 @@ class AdvancedSettingsDialog : public QDialog {
   PropertyModel& Model() { return model_; }
   PropertyList* List() const { return list_; }
   QLabel* Description() const { return description_; }
+  // "Open pictures with:" our viewer, the desktop's default program or a
+  // command (in the order of PictureOpener), and the command.
+  QComboBox* PictureOpenerBox() const { return opener_; }
+  QLineEdit* ViewerCommandEdit() const { return command_; }
 
   // Stores every value in the project, then closes.
   void accept() override;
@@ -102,6 +109,8 @@ class AdvancedSettingsDialog : public QDialog {
   PropertyModel model_;
   PropertyList* list_;
   QLabel* description_;
+  QComboBox* opener_;
+  QLineEdit* command_;
 };
 
 // The value a row of the table shows for the project, and the way back.

@@ -1,8 +1,10 @@
 #include "app/desktop/help_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QToolButton>
 #include <QUrl>
 
 #include "app/desktop/bitmap_button.h"
@@ -38,8 +40,37 @@ HelpWindow::HelpWindow(Preferences& preferences, const std::string& address, Hel
   connect(close_, &QAbstractButton::clicked, this, &QDialog::accept);
 
   doNotShow_ = new QCheckBox(tr(kDoNotShowText), this);
-  doNotShow_->setGeometry(10, 532, 520, 48);
+  doNotShow_->setGeometry(10, 532, 326, 48);
   doNotShow_->setVisible(mode == HelpMode::tutorial);
+
+  // Back and Forward, left of "Close"; enabled as the history allows.
+  const auto addStep = [this](Qt::ArrowType arrow, const QString& text,
+                              const QList<QKeySequence>& keys, void (HtmlWidget::*go)(), int x) {
+    auto* action = new QAction(text, this);
+    action->setShortcuts(keys);
+    action->setToolTip(text + " (" + keys.first().toString(QKeySequence::NativeText) + ")");
+    connect(action, &QAction::triggered, browser_, go);
+    addAction(action);
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    button->setArrowType(arrow);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(x, 540, 92, 32);
+    return button;
+  };
+  back_ = addStep(Qt::LeftArrow, tr("Back"),
+                  {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::Key_Backspace)},
+                  &HtmlWidget::Back, 338);
+  forward_ = addStep(Qt::RightArrow, tr("Forward"), {QKeySequence(Qt::ALT | Qt::Key_Right)},
+                     &HtmlWidget::Forward, 434);
+  const auto enableSteps = [this] {
+    back_->defaultAction()->setEnabled(browser_->CanGoBack());
+    forward_->defaultAction()->setEnabled(browser_->CanGoForward());
+  };
+  connect(browser_, &HtmlWidget::HistoryChanged, this, enableSteps);
+  enableSteps();
 
   close_->setFocus();
   browser_->Navigate(address);

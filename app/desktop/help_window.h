@@ -5,7 +5,9 @@
 // mode, "dialogs/" otherwise. Welcome pages are shown (modal) only while the
 // FirstRun preference is set; each tutorial page once per run (modeless, one
 // at a time) while ShowTutorials is on; notices always (modal). Addresses
-// beginning with "http:/" go to the system browser.
+// beginning with "http:/" go to the system browser. Back and Forward (the
+// buttons, Alt+Left and Alt+Right, Backspace, the mouse's side buttons) walk
+// the pages followed in the window.
 #include <QDialog>
 #include <QPointer>
 #include <set>
@@ -14,6 +16,7 @@
 #include "app/workflow_port.h"
 
 class QCheckBox;
+class QToolButton;
 
 namespace ombrelo {
 class Preferences;
@@ -39,6 +42,8 @@ class HelpWindow : public QDialog {
   QCheckBox* DoNotShowBox() const { return doNotShow_; }
   BitmapButton* CloseButton() const { return close_; }
   HtmlWidget* Browser() const { return browser_; }
+  QToolButton* BackButton() const { return back_; }
+  QToolButton* ForwardButton() const { return forward_; }
 
   // Closing by "Close", Escape or the title bar: a ticked check box switches
   // the tutorials off for good.
@@ -51,6 +56,8 @@ class HelpWindow : public QDialog {
   HtmlWidget* browser_;
   BitmapButton* close_;
   QCheckBox* doNotShow_;
+  QToolButton* back_;
+  QToolButton* forward_;
 };
 
 class HelpPages {

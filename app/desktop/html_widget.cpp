@@ -5,15 +5,33 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace ombrelo::desktop {
 
 HtmlWidget::HtmlWidget(QWidget* parent)
     : QWidget(parent), view_(std::make_unique<HtmlView>(100, 100)) {
   view_->SetListener(this);
+  vertical_ = new QScrollBar(Qt::Vertical, this);
+  horizontal_ = new QScrollBar(Qt::Horizontal, this);
+  for (QScrollBar* bar : {vertical_, horizontal_}) {
+    bar->hide();
+    bar->setFocusPolicy(Qt::NoFocus);
+  }
+  connect(vertical_, &QScrollBar::valueChanged, this, [this](int top) {
+    if (updatingBars_) return;
+    view_->SetScrollTop(top);
+    update();
+  });
+  connect(horizontal_, &QScrollBar::valueChanged, this, [this](int left) {
+    if (updatingBars_) return;
+    view_->SetScrollLeft(left);
+    update();
+  });
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -25,17 +43,80 @@ bool HtmlWidget::IsWebAddress(const std::string& url) {
   return url.rfind("http:", 0) == 0 || url.rfind("https:", 0) == 0;
 }
 
-void HtmlWidget::Navigate(const std::string& url) { view_->Navigate(url); }
+void HtmlWidget::Navigate(const std::string& url) {
+  if (!current_.empty() && url != current_) {
+    back_.push_back({current_, view_->ScrollTop()});
+    forward_.clear();
+  }
+  current_ = url;
+  restoreTop_ = -1;
+  view_->Navigate(url);
+  emit HistoryChanged();
+}
+
+void HtmlWidget::Go(std::vector<Visit>& from, std::vector<Visit>& to) {
+  if (from.empty()) return;
+  to.push_back({current_, view_->ScrollTop()});
+  const Visit visit = from.back();
+  from.pop_back();
+  current_ = visit.url;
+  restoreTop_ = visit.top;
+  view_->Navigate(visit.url);
+  emit HistoryChanged();
+}
+
+void HtmlWidget::Back() { Go(back_, forward_); }
+
+void HtmlWidget::Forward() { Go(forward_, back_); }
 
 void HtmlWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   view_->DrawVisible(painter);
+  // The corner between two scroll bars.
+  if (vertical_->isVisible() && horizontal_->isVisible())
+    painter.fillRect(QRect(vertical_->x(), horizontal_->y(), vertical_->width(),
+                           horizontal_->height()),
+                     palette().window());
 }
 
-void HtmlWidget::resizeEvent(QResizeEvent*) { view_->Resize(width(), height()); }
+void HtmlWidget::resizeEvent(QResizeEvent*) { UpdateScrollBars(); }
+
+void HtmlWidget::UpdateScrollBars() {
+  if (updatingBars_) return;
+  updatingBars_ = true;
+  const int barWidth = vertical_->sizeHint().width();
+  const int barHeight = horizontal_->sizeHint().height();
+  // A bar takes room from the page, which may then need the other one.
+  bool needVertical = false;
+  bool needHorizontal = false;
+  for (int pass = 0; pass < 2; ++pass) {
+    const int w = std::max(1, width() - (needVertical ? barWidth : 0));
+    const int h = std::max(1, height() - (needHorizontal ? barHeight : 0));
+    if (view_->Width() != w || view_->Height() != h) view_->Resize(w, h);
+    needVertical = view_->ScrollHeight() > h;
+    needHorizontal = view_->ScrollWidth() > w;
+  }
+  const int w = std::max(1, width() - (needVertical ? barWidth : 0));
+  const int h = std::max(1, height() - (needHorizontal ? barHeight : 0));
+  if (view_->Width() != w || view_->Height() != h) view_->Resize(w, h);
+  vertical_->setVisible(needVertical);
+  horizontal_->setVisible(needHorizontal);
+  vertical_->setGeometry(w, 0, barWidth, h);
+  horizontal_->setGeometry(0, h, w, barHeight);
+  vertical_->setRange(0, std::max(0, view_->ScrollHeight() - h));
+  vertical_->setPageStep(h);
+  vertical_->setSingleStep(fontMetrics().height());
+  vertical_->setValue(view_->ScrollTop());
+  horizontal_->setRange(0, std::max(0, view_->ScrollWidth() - w));
+  horizontal_->setPageStep(w);
+  horizontal_->setSingleStep(fontMetrics().height());
+  horizontal_->setValue(view_->ScrollLeft());
+  updatingBars_ = false;
+}
 
 void HtmlWidget::ScrollBy(int dy) {
   view_->SetScrollTop(view_->ScrollTop() + dy);
+  UpdateScrollBars();
   update();
 }
 
@@ -77,6 +158,14 @@ void HtmlWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void HtmlWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::BackButton) {
+    Back();
+    return;
+  }
+  if (event->button() == Qt::ForwardButton) {
+    Forward();
+    return;
+  }
   if (event->button() == Qt::LeftButton &&
       view_->MouseDown(event->position().x(), event->position().y()))
     update();
@@ -102,12 +191,18 @@ void HtmlWidget::AnchorClicked(const std::string& url) {
   }
   // Not from inside the view's own call: navigate once it has returned.
   const std::string target = url;
-  QTimer::singleShot(0, this, [this, target] { view_->Navigate(target); });
+  QTimer::singleShot(0, this, [this, target] { Navigate(target); });
 }
 
-void HtmlWidget::Changed() { update(); }
+void HtmlWidget::Changed() {
+  UpdateScrollBars();
+  update();
+}
 
 void HtmlWidget::DocumentComplete(const std::string& url) {
+  if (restoreTop_ >= 0) view_->SetScrollTop(restoreTop_);
+  restoreTop_ = -1;
+  UpdateScrollBars();
   update();
   emit PageLoaded(QString::fromStdString(url));
 }

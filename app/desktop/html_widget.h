@@ -1,11 +1,15 @@
 #pragma once
 // A widget that shows our HtmlView: it paints the visible part of the page,
-// scrolls with the wheel and the keys (no scroll bars, as in the help
-// window), and follows links. Links to the web go to the system browser; a
-// local link is shown in the widget.
+// scrolls with the wheel, the keys and scroll bars (shown only where the page
+// is larger than the widget), and follows links with a history to go back
+// and forward in. Links to the web go to the system browser; a local link is
+// shown in the widget.
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
+
+class QScrollBar;
 
 #include "render/html_view.h"
 
@@ -17,8 +21,17 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   explicit HtmlWidget(QWidget* parent = nullptr);
   ~HtmlWidget() override;
 
+  // Shows the page; the page shown so far goes into the history.
   void Navigate(const std::string& url);
   HtmlView& View() { return *view_; }
+
+  bool CanGoBack() const { return !back_.empty(); }
+  bool CanGoForward() const { return !forward_.empty(); }
+  // The page before (after) in the history, at the place it was left.
+  void Back();
+  void Forward();
+  QScrollBar* VerticalBar() const { return vertical_; }
+  QScrollBar* HorizontalBar() const { return horizontal_; }
 
   // True for the addresses handed to the system browser ("http:" and
   // "https:").
@@ -26,6 +39,7 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
 
  signals:
   void PageLoaded(const QString& url);
+  void HistoryChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -44,9 +58,23 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   void Changed() override;
   void DocumentComplete(const std::string& url) override;
 
+  struct Visit {
+    std::string url;
+    int top = 0;
+  };
   void ScrollBy(int dy);
+  void Go(std::vector<Visit>& from, std::vector<Visit>& to);
+  // Fits the view and the scroll bars to the widget and the page.
+  void UpdateScrollBars();
 
   std::unique_ptr<HtmlView> view_;
+  QScrollBar* vertical_;
+  QScrollBar* horizontal_;
+  bool updatingBars_ = false;
+  std::string current_;  // the address asked for last
+  std::vector<Visit> back_;
+  std::vector<Visit> forward_;
+  int restoreTop_ = -1;  // the place to go to once the page is there
 };
 
 }  // namespace ombrelo::desktop

@@ -10,6 +10,7 @@
 #include "app/desktop/crash_dialog.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/viewer/image_viewer.h"
 #include "crash/crash_handler.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QApplication::setDesktopFileName(QStringLiteral("ombrelo"));
+
+  // "ombrelo clip.ipl": the playlist in the image viewer, nothing else.
+  if (IsImagePlaylist(QString::fromStdString(options.projectFile)))
+    return RunImageViewer(options.projectFile);
 
   std::string settingsFolder = SettingsFolder();
   if (settingsFolder.empty()) settingsFolder = ApplicationDataFolder();

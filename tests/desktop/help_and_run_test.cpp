@@ -7,9 +7,11 @@
 #include <QEnterEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -149,6 +151,60 @@ TEST_F(HelpTest, ALinkToAnotherHelpPageOpensItInTheWindowAndAWebLinkInTheBrowser
   EXPECT_EQ(browser.opened.size(), 1);
   QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 20));
   EXPECT_TRUE(QTest::qWaitFor([&] { return widget.View().Title() == "Second"; }, 5000));
+}
+
+TEST_F(HelpTest, BackReturnsToThePageBeforeAndLongPagesScroll) {
+  testing::TempFolder pages("help");
+  std::string tall;
+  for (int i = 0; i < 60; ++i) tall += "<p>line " + std::to_string(i) + "</p>";
+  ASSERT_TRUE(testing::WriteFileBytes(
+      pages / "first.htm",
+      "<html><title>First</title><body style='margin:0'><a href='second.htm' "
+      "style='display:block;height:40px'>next</a><a href='http://www.example.com/x' "
+      "style='display:block;height:40px'>web</a>" + tall + "</body></html>"));
+  ASSERT_TRUE(testing::WriteFileBytes(pages / "second.htm", "<html><title>Second</title></html>"));
+  UrlCatcher browser;
+  HelpWindow window(*preferences_, pages / "first.htm", HelpMode::notice, nullptr);
+  window.show();
+  HtmlWidget& page = *window.Browser();
+  const auto showing = [&](const std::string& title) {
+    return QTest::qWaitFor([&] { return !page.View().Busy() && page.View().Title() == title; },
+                           5000);
+  };
+  ASSERT_TRUE(showing("First"));
+  EXPECT_FALSE(window.BackButton()->isEnabled());
+  // Taller than the window: a scroll bar, which scrolls the page.
+  ASSERT_TRUE(page.VerticalBar()->isVisible());
+  EXPECT_EQ(page.VerticalBar()->maximum(), page.View().ScrollHeight() - page.View().Height());
+  EXPECT_LE(page.View().Width() + page.VerticalBar()->width(), page.width());
+  page.VerticalBar()->setValue(50);
+  EXPECT_EQ(page.View().ScrollTop(), 50);
+  page.VerticalBar()->setValue(0);
+
+  // A web link goes to the browser and leaves the history alone.
+  QTest::mouseClick(&page, Qt::LeftButton, {}, QPoint(10, 60));
+  EXPECT_EQ(browser.opened.size(), 1);
+  QTest::mouseClick(&page, Qt::LeftButton, {}, QPoint(10, 20));
+  ASSERT_TRUE(showing("Second"));
+  EXPECT_FALSE(page.VerticalBar()->isVisible());  // a short page
+  EXPECT_TRUE(window.BackButton()->isEnabled());
+  EXPECT_FALSE(window.ForwardButton()->isEnabled());
+
+  // Back with Alt+Left, forward with the mouse's side button, back again
+  // with Backspace and the button.
+  QTest::keyClick(&window, Qt::Key_Left, Qt::AltModifier);
+  ASSERT_TRUE(showing("First"));
+  EXPECT_TRUE(window.ForwardButton()->isEnabled());
+  QTest::mouseClick(&page, Qt::ForwardButton, {}, QPoint(100, 300));
+  ASSERT_TRUE(showing("Second"));
+  QTest::keyClick(&window, Qt::Key_Backspace);
+  ASSERT_TRUE(showing("First"));
+  QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier);
+  ASSERT_TRUE(showing("Second"));
+  window.BackButton()->click();
+  ASSERT_TRUE(showing("First"));
+  EXPECT_FALSE(window.BackButton()->isEnabled());
+  EXPECT_EQ(browser.opened.size(), 1);
 }
 
 class RunTest : public testing::DesktopTest {

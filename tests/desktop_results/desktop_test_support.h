@@ -71,8 +71,8 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
   return true;
 }
 
-// Records files, folders and help pages instead of opening them; programs
-// (the image viewer) still start for real.
+// Records files, folders, pictures for our viewer and help pages instead of
+// opening them; programs (a viewer command) still start for real.
 class RecordingShell : public DesktopShell {
  public:
   RecordingShell() {
@@ -83,9 +83,11 @@ class RecordingShell : public DesktopShell {
   }
   void OpenFile(const std::string& path) override { opened.push_back(path); }
   void ShowInFolder(const std::string& path) override { folders.push_back(path); }
+  void ShowPictures(const std::vector<std::string>& files) override { pictures.push_back(files); }
 
   std::vector<std::string> opened;
   std::vector<std::string> folders;
+  std::vector<std::vector<std::string>> pictures;
   std::vector<std::string> helpPages;
   std::vector<HelpMode> helpModes;
 };

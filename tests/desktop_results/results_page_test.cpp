@@ -169,12 +169,31 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   ResultsPage page(project_, shell_);
   page.SelectMovie(movie.id());
 
-  // No viewer set: the help page says how to set one.
+  // Nothing chosen: our own viewer, with every picture; the index photo too.
+  page.Run(ResultsPage::kViewImages);
+  ASSERT_EQ(shell_.pictures.size(), 1u);
+  EXPECT_EQ(shell_.pictures[0], images);
+  movie.indexphoto = Home() + "clip_index.jpg";
+  page.Run(ResultsPage::kViewIndexPhoto);
+  EXPECT_EQ(shell_.pictures.back(), std::vector<std::string>{movie.indexphoto});
+  // The desktop's default program gets the first picture only.
+  SetPictureOpener(PictureOpener::desktop, QString());
+  page.Run(ResultsPage::kViewImages);
+  EXPECT_EQ(shell_.opened, std::vector<std::string>{images[0]});
+  // A command chosen but not given: the help page says how to set one.
+  SetPictureOpener(PictureOpener::command, QString());
   page.Run(ResultsPage::kViewImages);
   EXPECT_EQ(shell_.helpPages, std::vector<std::string>{kNoViewerPage});
   EXPECT_EQ(shell_.helpModes, std::vector<HelpMode>{HelpMode::notice});
+  EXPECT_EQ(shell_.pictures.size(), 2u);
 
-  // A viewer that writes down its arguments, one per line.
+  // A viewer that writes down its arguments, one per line, set by hand in
+  // the preferences before there was a choice: it wins over our viewer.
+  {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                       kApplicationName);
+    settings.remove(kPictureOpenerKey);
+  }
   const std::string script = Home() + "viewer.sh";
   const std::string record = Home() + "arguments.txt";
   ASSERT_TRUE(testing::WriteFileBytes(

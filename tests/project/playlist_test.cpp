@@ -88,5 +88,33 @@ TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
   EXPECT_EQ(project.FindMovie(id)->ipl, path);  // unchanged
 }
 
+TEST(Playlist, ReadsBackWhatItWritesAndRefusesOtherText) {
+  Movie movie("/v/a&b clip.avi", CaptureSettings{});
+  movie.AddImage({"/T/a&b/<file>x</file>.jpg", 125, 5.004});
+  movie.AddImage({"/T/Grüße/y.jpg", 93137, 3725.5});
+  std::vector<PlaylistEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ReadPlaylistText(PlaylistText("/p/a.ipl", movie), &entries, &error));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].file, "/T/a&b/<file>x</file>.jpg");
+  EXPECT_EQ(entries[0].source, "/v/a&b clip.avi");
+  EXPECT_EQ(entries[0].frame, 125);
+  EXPECT_EQ(entries[0].time, "0:00:05:004");
+  EXPECT_EQ(entries[1].file, "/T/Grüße/y.jpg");
+  EXPECT_EQ(entries[1].time, "1:02:05:500");
+
+  // Latin-1 bytes, carriage returns and an entry without a file.
+  ASSERT_TRUE(ReadPlaylistText("<imageplaylist>\r\n<entry>\r\n\t<file>/T/Gr\xFC\xDF"
+                               "e.jpg</file>\r\n</entry>\r\n<entry>\r\n</entry>\r\n",
+                               &entries, &error));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].file, "/T/Grüße.jpg");
+  EXPECT_EQ(entries[0].time, "");
+
+  EXPECT_FALSE(ReadPlaylistText("<obxproject>\n</obxproject>\n", &entries, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(entries.empty());
+}
+
 }  // namespace
 }  // namespace ombrelo

@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QApplication>
 #include <QUrl>
 
+#include "app/desktop/viewer/image_viewer.h"
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "project/movie.h"
@@ -56,6 +58,15 @@ void DesktopShell::ShowInFolder(const std::string& path) {
                    });
 }
 
+void DesktopShell::ShowPictures(const std::vector<std::string>& files) {
+  // Owned by the main window (through the review window, say), so that it
+  // closes with the program; one at a time, like the help window.
+  QWidget* owner = QApplication::activeWindow();
+  while (owner && owner->parentWidget()) owner = owner->parentWidget()->window();
+  if (viewer_) viewer_->close();
+  viewer_ = desktop::OpenImageViewer(files, owner);
+}
+
 bool DesktopShell::StartProgram(const QString& program, const QStringList& arguments) {
   return QProcess::startDetached(program, arguments);
 }
@@ -68,13 +79,48 @@ void DesktopShell::ShowHelpPage(const std::string& name, HelpMode mode) {
   OpenFile(ApplicationDataFolder() + "dialogs/" + name);
 }
 
+namespace {
+constexpr const char* kOpenerNames[] = {"viewer", "desktop", "command"};
+}
+
 QString ViewerCommand() {
   QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
                      kApplicationName);
   return settings.value(kViewerCommandKey).toString().trimmed();
 }
 
+PictureOpener PictureOpenerChoice() {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                     kApplicationName);
+  const QString chosen = settings.value(kPictureOpenerKey).toString();
+  for (const PictureOpener opener :
+       {PictureOpener::viewer, PictureOpener::desktop, PictureOpener::command}) {
+    if (chosen == QLatin1String(kOpenerNames[static_cast<int>(opener)])) return opener;
+  }
+  // Set by hand before there was a choice: the user's command stays.
+  return ViewerCommand().isEmpty() ? PictureOpener::viewer : PictureOpener::command;
+}
+
+void SetPictureOpener(PictureOpener opener, const QString& command) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
+                     kApplicationName);
+  settings.setValue(kPictureOpenerKey, QLatin1String(kOpenerNames[static_cast<int>(opener)]));
+  settings.setValue(kViewerCommandKey, command.trimmed());
+}
+
 void OpenInViewer(DesktopShell& shell, const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  switch (PictureOpenerChoice()) {
+    case PictureOpener::viewer:
+      shell.ShowPictures(files);
+      return;
+    case PictureOpener::desktop:
+      // One program, not one per thumbnail; viewers browse the folder.
+      shell.OpenFile(files.front());
+      return;
+    case PictureOpener::command:
+      break;
+  }
   QStringList arguments = QProcess::splitCommand(ViewerCommand());
   if (!arguments.isEmpty()) {
     const QString program = arguments.takeFirst();

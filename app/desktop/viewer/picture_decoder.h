@@ -1,0 +1,61 @@
+#pragma once
+// Decodes pictures on a thread of its own, in the order last asked for.
+// The viewer asks for the picture it shows first and its neighbours after
+// it; asking again replaces the queue, so a quick run of key presses never
+// leaves a backlog of pictures no longer wanted.
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ombrelo::desktop {
+
+struct DecodedPicture {
+  int index = -1;
+  QImage full;    // as read, orientation applied; null on failure
+  QImage fitted;  // scaled to fit the size asked for (up or down)
+  QString error;  // why full is null
+};
+
+class PictureDecoder {
+ public:
+  struct Job {
+    int index = -1;
+    QString path;
+    QSize fit;  // device pixels
+  };
+  // done runs on the decoder's thread for every finished job.
+  explicit PictureDecoder(std::function<void(DecodedPicture)> done);
+  ~PictureDecoder();  // waits for the job in hand
+  PictureDecoder(const PictureDecoder&) = delete;
+  PictureDecoder& operator=(const PictureDecoder&) = delete;
+
+  // Replaces the queue; jobs in the order they are wanted. A job for the
+  // picture being decoded right now is left out (its result is on the way).
+  void Want(std::vector<Job> jobs);
+
+  // Reads one picture (also used directly by tests and for one-off reads).
+  static DecodedPicture Decode(const Job& job);
+  // The size a picture of imageSize takes fitted into area, aspect kept.
+  static QSize FittedSize(const QSize& imageSize, const QSize& area);
+
+ private:
+  void Run();
+
+  std::function<void(DecodedPicture)> done_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> queue_;  // guarded by mutex_
+  int busyIndex_ = -1;     // guarded by mutex_: the job in hand
+  QString busyPath_;       // guarded by mutex_
+  bool stop_ = false;      // guarded by mutex_
+  std::thread thread_;     // last: starts once the fields above exist
+};
+
+}  // namespace ombrelo::desktop
