@@ -194,8 +194,10 @@ void HtmlRenderer::Draw() {
 }
 
 void HtmlRenderer::DrawPage(int pageWidth, int pageHeight) {
+  const double pixels = static_cast<double>(pageWidth) * pageHeight;
   const double scale =
-      std::min({1.0, double{kMaxJpegSide} / pageWidth, double{kMaxJpegSide} / pageHeight});
+      std::min({1.0, double{kMaxPhotoSide} / pageWidth, double{kMaxPhotoSide} / pageHeight,
+                std::sqrt(static_cast<double>(kMaxPhotoPixels) / pixels)});
   if (scale < kMinimumScale) {
     OutOfMemory(pageWidth, pageHeight);
     return;

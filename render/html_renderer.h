@@ -47,11 +47,13 @@ class HtmlRenderer {
   // when the page fits in it) and saves it to the output path. The page is
   // drawn band by band from the top, each band handed to the JPEG encoder
   // as soon as it is drawn, so that neither the picture nor the page's
-  // pictures are ever whole in memory. A page larger than a JPEG file
-  // allows (kMaxJpegSide either way) is drawn reduced to fit, down to
-  // kMinimumScale; a page that would need more is refused as too large for
-  // memory. Failures go to ErrorText() (and the out-of-memory case also to
-  // a message box). Does nothing when the page is not ready.
+  // pictures are ever whole in memory. A page larger than kMaxPhotoSide
+  // either way, or of more than kMaxPhotoPixels, is drawn reduced to fit,
+  // keeping its layout (each band is drawn reduced; the page is never drawn
+  // at full size first), down to kMinimumScale; a page that would need more
+  // is refused as too large for memory. Failures go to ErrorText() (and the
+  // out-of-memory case also to a message box). Does nothing when the page
+  // is not ready.
   void Capture();
 
   // Capture in two halves, for drawing on another thread. StopLoading (on
@@ -65,8 +67,13 @@ class HtmlRenderer {
   void Draw();
   void ShowMessages();
 
-  // The largest side of a JPEG file.
-  static constexpr int kMaxJpegSide = 65500;
+  // The largest side of a photo, and the most pixels it may have. A JPEG
+  // file could hold 65500 pixels a side, but common image programs refuse
+  // pictures beyond 16000 pixels a side or about 128 million pixels (the
+  // default resource policy of widespread image tools); within these,
+  // browsers and image viewers open them.
+  static constexpr int kMaxPhotoSide = 16000;
+  static constexpr int64_t kMaxPhotoPixels = 120'000'000;
   // The most a page is reduced to fit.
   static constexpr double kMinimumScale = 1.0 / 64;
   // The memory one band of the picture may take.

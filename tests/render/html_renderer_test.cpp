@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -149,17 +150,17 @@ TEST_F(HtmlRendererTest, CapturesALargePageByTilesAndRestoresTheBody) {
   EXPECT_TRUE(Near(photo.pixel(970, 600), Qt::yellow, 24));
 }
 
-TEST_F(HtmlRendererTest, APageTallerThanAJpegAllowsIsDrawnReducedInBands) {
-  // 200 x 80000: red down to row 40000, then blue, with a green line at the
-  // very end. Reduced to 65500 rows the picture takes several bands.
+TEST_F(HtmlRendererTest, APageLargerThanThePhotoLimitIsDrawnReducedInBands) {
+  // 4000 x 80000 in a window 5000 wide: red down to row 40000, then blue, with a green line at the
+  // very end. Reduced to 16384 rows the picture takes several bands.
   const std::string page =
       Page("tall.html",
-           "<html><body style=\"margin:0\"><div style=\"width:200px; height:40000px; "
-           "background:#ff0000\"></div><div style=\"width:200px; height:39900px; "
-           "background:#0000ff\"></div><div style=\"width:200px; height:100px; "
+           "<html><body style=\"margin:0\"><div style=\"width:4000px; height:40000px; "
+           "background:#ff0000\"></div><div style=\"width:4000px; height:39900px; "
+           "background:#0000ff\"></div><div style=\"width:4000px; height:100px; "
            "background:#00ff00\"></div></body></html>");
   const std::string output = folder_ / "tall.jpg";
-  HtmlRenderer renderer(320, 256, ticks_);
+  HtmlRenderer renderer(5000, 256, ticks_);
   renderer.Navigate(page, output, 90);
   ASSERT_TRUE(LoadedInto(renderer));
   renderer.Capture();
@@ -167,12 +168,13 @@ TEST_F(HtmlRendererTest, APageTallerThanAJpegAllowsIsDrawnReducedInBands) {
 
   QImage photo;
   ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
-  const double scale = 65500.0 / 80000;
-  ASSERT_EQ(photo.size(), QSize(static_cast<int>(320 * scale), 65500));
-  ASSERT_LT(HtmlRenderer::kBandBytes / (photo.width() * 4), 65500 / 2) << "several bands";
+  constexpr int kSide = HtmlRenderer::kMaxPhotoSide;
+  const double scale = double{kSide} / 80000;
+  ASSERT_EQ(photo.size(), QSize(static_cast<int>(5000 * scale), kSide));
+  ASSERT_LT(HtmlRenderer::kBandBytes / (photo.width() * 4), kSide / 2) << "several bands";
   // No seam between the bands, the colours change where the page's do.
   const int bandRows = static_cast<int>(HtmlRenderer::kBandBytes / (photo.width() * 4));
-  for (int y = 0; y < 65500; y += 97) {
+  for (int y = 0; y < kSide; y += 97) {
     const QColor expected = y < 40000 * scale - 2                            ? QColor(Qt::red)
                             : y > 40000 * scale + 2 && y < 79900 * scale - 2 ? QColor(Qt::blue)
                             : y > 79900 * scale + 2                          ? QColor(Qt::green)
@@ -181,11 +183,39 @@ TEST_F(HtmlRendererTest, APageTallerThanAJpegAllowsIsDrawnReducedInBands) {
       ASSERT_TRUE(Near(photo.pixel(50, y), expected, 40)) << y;
     }
   }
-  for (int y = bandRows - 1; y < 32000; y += bandRows) {
+  for (int y = bandRows - 1; y < 40000 * scale - 4; y += bandRows) {
     EXPECT_TRUE(Near(photo.pixel(50, y), Qt::red, 40)) << y;
     EXPECT_TRUE(Near(photo.pixel(50, y + 1), Qt::red, 40)) << y + 1;
   }
-  EXPECT_TRUE(Near(photo.pixel(250, 100), Qt::white, 16)) << "the page's right edge stays";
+  EXPECT_TRUE(Near(photo.pixel(static_cast<int>(4500 * scale), 100), Qt::white, 16))
+      << "the page's right edge stays";
+}
+
+TEST_F(HtmlRendererTest, APageOfTooManyPixelsIsDrawnReducedToThePixelLimit) {
+  // 15000 x 12000 fits the side limit but holds 180 million pixels: red,
+  // with a blue square in the bottom right corner.
+  const std::string page =
+      Page("wide.html",
+           "<html><body style=\"margin:0; background:#ff0000\"><div style=\"width:15000px; "
+           "height:12000px\"></div><div style=\"position:absolute; left:14000px; top:11000px; "
+           "width:1000px; height:1000px; background:#0000ff\"></div></body></html>");
+  const std::string output = folder_ / "wide.jpg";
+  HtmlRenderer renderer(320, 256, ticks_);
+  renderer.Navigate(page, output, 80);
+  ASSERT_TRUE(LoadedInto(renderer));
+  renderer.Capture();
+  ASSERT_EQ(renderer.ErrorText(), "");
+  // Read back at an eighth (whole, it would pass the reader's memory limit).
+  QImageReader reader(QString::fromStdString(output));
+  const QSize size = reader.size();
+  EXPECT_LE(int64_t{size.width()} * size.height(), 120'000'000);
+  EXPECT_GT(int64_t{size.width()} * size.height(), 119'000'000);
+  EXPECT_NEAR(static_cast<double>(size.width()) / size.height(), 15000.0 / 12000, 0.001);
+  reader.setScaledSize(size / 8);
+  const QImage photo = reader.read();
+  ASSERT_FALSE(photo.isNull());
+  EXPECT_TRUE(Near(photo.pixel(photo.width() - 5, photo.height() - 5), Qt::blue, 40));
+  EXPECT_TRUE(Near(photo.pixel(photo.width() / 2, photo.height() / 2), Qt::red, 40));
 }
 
 TEST_F(HtmlRendererTest, APageThatFitsIsDrawnOnceAtTheWindowSize) {

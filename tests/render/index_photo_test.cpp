@@ -278,6 +278,91 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   EXPECT_EQ(photo.height(), top0 - 9 + 3 * rowPitch);
 }
 
+// The runs of thumbnail colour along a line of the photo (a row when
+// horizontal, else a column), at least 3 pixels long: {centre, colour index}.
+std::vector<std::pair<int, int>> ThumbRuns(const QImage& photo, bool horizontal, int at) {
+  const int length = horizontal ? photo.width() : photo.height();
+  std::vector<std::pair<int, int>> runs;
+  int start = 0, colour = -1;
+  for (int i = 0; i <= length; ++i) {
+    int found = -1;
+    if (i < length) {
+      const QRgb p = horizontal ? photo.pixel(i, at) : photo.pixel(at, i);
+      for (int c = 0; c < 7 && found < 0; ++c)
+        if (Near(p, kThumbColours[c], 30)) found = c;
+    }
+    if (found == colour) continue;
+    if (colour >= 0 && i - start >= 3) runs.emplace_back((start + i) / 2, colour);
+    start = i;
+    colour = found;
+  }
+  return runs;
+}
+
+TEST_F(IndexPhotoTest, SixHundredThumbnailsAllAppearInAPhotoOfAtMost16384PixelsASide) {
+  ProjectState state;
+  CProject& project = CProject::Instance();
+  project.SetImagescale(0.5f);
+  project.AddMovie(out_ / "long.avi");
+  const int32_t id = project.Movies().back().id();
+  Movie& movie = *project.FindMovieForWrite(id);
+  movie.videoFormat.biWidth = 320;
+  movie.videoFormat.biHeight = 240;
+  movie.SetLength(600.0);
+  // Thumbnail i in colour i % 6; the last one alone in the seventh colour.
+  constexpr int kCount = 600;
+  ASSERT_TRUE(paths::CreateFolders(out_ / "Thumbs"));
+  for (int i = 0; i < kCount; ++i) {
+    const std::string path = out_ / ("Thumbs/long_" + std::to_string(i) + ".jpg");
+    ASSERT_TRUE(WriteThumbnail(path, 160, 120, kThumbColours[i == kCount - 1 ? 6 : i % 6]));
+    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
+  }
+  const XsltService pages(project, {});
+  ProjectHost host(temp_.Path(), project, pages);
+  IndexPhotoGenerator generator(host);
+  host.generator = &generator;
+
+  // The designed sheet (three to a row, 200 rows: far taller than the limit,
+  // drawn reduced) and the grid that shapes itself to the count.
+  for (const char* name : {"index_transform.xslt", "index_grid.xslt"}) {
+    SCOPED_TRACE(name);
+    const std::string output = out_ / (std::string("Index/") + name + ".jpg");
+    generator.Generate(id, output, 320, 256, 90, name);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
+    ASSERT_EQ(project.FindMovie(id)->error, "");
+
+    QImage photo;
+    ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
+    EXPECT_LE(photo.width(), 16384);
+    EXPECT_LE(photo.height(), 16384);
+
+    // The first thumbnail from the top, its column and its row.
+    int y = 0;
+    std::vector<std::pair<int, int>> row;
+    for (; y < photo.height() && row.empty(); y += 2) row = ThumbRuns(photo, true, y);
+    ASSERT_FALSE(row.empty());
+    const std::vector<std::pair<int, int>> column = ThumbRuns(photo, false, row[0].first);
+    ASSERT_FALSE(column.empty());
+    const std::vector<std::pair<int, int>> columns = ThumbRuns(photo, true, column[0].first);
+    const int perRow = static_cast<int>(columns.size());
+    const int rows = static_cast<int>(column.size());
+    ASSERT_GT(perRow, 0);
+    // In order along the first row and down the first column, and as many
+    // rows as 600 thumbnails need.
+    for (int c = 0; c < perRow; ++c) EXPECT_EQ(columns[c].second, c % 6) << "column " << c;
+    for (int r = 0; r + 1 < rows; ++r) EXPECT_EQ(column[r].second, r * perRow % 6) << "row " << r;
+    EXPECT_EQ(rows, (kCount + perRow - 1) / perRow);
+    // The last thumbnail is drawn where the grid puts it.
+    const int last = kCount - 1;
+    EXPECT_TRUE(
+        Near(photo.pixel(columns[last % perRow].first, column.back().first), kThumbColours[6], 30));
+    if (std::string(name) == "index_grid.xslt") {
+      EXPECT_GT(perRow, 10) << "the grid follows the count";
+      EXPECT_LT(photo.height(), photo.width());
+    }
+  }
+}
+
 TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   host_.writePage = SimplePage();
   const std::string first = out_ / "one.jpg";
