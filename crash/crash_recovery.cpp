@@ -29,10 +29,14 @@ void RunCrashRecovery(CProject& project, RecoveryView& view, const std::string& 
     close(fd);
     return;
   }
-  // Loaded through the descriptor checked above, not the name again.
-  const bool loaded = project.Load("/proc/self/fd/" + std::to_string(fd));
+  // Loaded through the descriptor checked above, not the name again, and
+  // aside: a damaged file leaves the project as it was.
+  CProject recovered;
+  recovered.CopySettingsFrom(project);
+  const bool loaded = recovered.Load("/proc/self/fd/" + std::to_string(fd));
   close(fd);
   if (loaded) {
+    project.TakeContentFrom(recovered);
     view.ReloadPages();
     view.ShowNoticePage("crashed.htm");
     for (const Movie& movie : project.Movies()) {

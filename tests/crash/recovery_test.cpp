@@ -98,11 +98,13 @@ TEST(CrashRecovery, FileThatIsNoProjectIsDeletedSilentlyAndAnEmptyOneIsKept) {
   testing::RecordingMessagePort port;
   testing::DebugCapture debug;
   RecordingView view;
+  project.AddMovie("/videos/named on the command line.mp4");
 
   testing::WriteFileBytes(folder / "crashed.obx", "<html>not a project</html>");
   RunCrashRecovery(project, view, folder / "crashed.obx");
   EXPECT_FALSE(FileExists(folder / "crashed.obx"));
   EXPECT_TRUE(debug.Contains("CProject::Load failed. Not a project file\n"));
+  EXPECT_EQ(project.Movies().size(), 1u);  // the project open at start stays
 
   testing::WriteFileBytes(folder / "crashed.obx", "");
   RunCrashRecovery(project, view, folder / "crashed.obx");
