@@ -38,6 +38,9 @@ struct CommandStates {
   bool start = false;
   bool stop = false;
   bool pause = false;
+  // The capture is paused (the engine has confirmed the pause): Pause shows
+  // as pressed and the front end says so.
+  bool paused = false;
   bool operator==(const CommandStates&) const = default;
 };
 

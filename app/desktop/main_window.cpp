@@ -189,8 +189,8 @@ void MainWindow::CreateActions() {
     connect(action, &QAction::triggered, this, [this, id = info.id] { Dispatch(id); });
     actions_[info.id] = action;
   }
-  for (int id : {kToggleToolBar, kToggleStatusBar, kPageSelect, kPageSettings, kPageProgress,
-                 kPageResults}) {
+  for (int id : {kPause, kToggleToolBar, kToggleStatusBar, kPageSelect, kPageSettings,
+                 kPageProgress, kPageResults}) {
     actions_[id]->setCheckable(true);
   }
   actions_[kToggleToolBar]->setChecked(true);
@@ -441,6 +441,8 @@ void MainWindow::EnableCommands(const CommandStates& states) {
   actions_[kStart]->setEnabled(states.start);
   actions_[kStop]->setEnabled(states.stop);
   actions_[kPause]->setEnabled(states.pause);
+  actions_[kPause]->setChecked(states.paused);
+  runPages_->ShowPaused(states.paused);
 }
 
 ClientSize MainWindow::MainWindowClientSize() {
