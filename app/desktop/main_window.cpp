@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <vector>
 
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
@@ -195,6 +196,10 @@ void MainWindow::CreateActions() {
   }
   actions_[kToggleToolBar]->setChecked(true);
   actions_[kToggleStatusBar]->setChecked(true);
+  // A build without a product web site (the default) has nowhere to send
+  // these: they are hidden rather than left to fail.
+  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
+    actions_[id]->setVisible(!ProductWebSite().empty());
 
   handlers_ = {
       {kNewProject, [] {}},
@@ -414,9 +419,14 @@ void MainWindow::ShowAbout() {
   auto* build = new QLabel(QString::fromStdString(BuildStamp()));
   auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
-  auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));
-  auto* site = new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site("")));
-  for (QLabel* link : {mail, site}) link->setOpenExternalLinks(true);
+  std::vector<QLabel*> lines = {name, notice, build, count};
+  // Support is reached through the product web site; without one neither
+  // address is shown.
+  if (!ProductWebSite().empty()) {
+    lines.push_back(new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail)));
+    lines.push_back(new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site(""))));
+    for (size_t i = lines.size() - 2; i < lines.size(); ++i) lines[i]->setOpenExternalLinks(true);
+  }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
 
@@ -425,7 +435,7 @@ void MainWindow::ShowAbout() {
   layout->setHorizontalSpacing(18);
   layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
   int row = 0;
-  for (QLabel* label : {name, notice, build, count, mail, site}) layout->addWidget(label, row++, 1);
+  for (QLabel* label : lines) layout->addWidget(label, row++, 1);
   layout->addWidget(buttons, row, 0, 1, 2);
   about.setFixedSize(about.sizeHint());
   about.exec();
