@@ -73,6 +73,8 @@ const CommandInfo kCommands[] = {
     {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr},
     {kToggleStatusBar, "&Status Bar", nullptr, "Show or hide the status bar\nToggle StatusBar",
      nullptr},
+    {kShowHiddenFolders, "Show &hidden folders", nullptr,
+     "Show or hide the hidden folders in the folder tree", nullptr},
     {kPageSelect, "Movie selection", nullptr, "Show the Movie selection screen", nullptr},
     {kPageSettings, "Settings", nullptr, "Show the Movie capture settings screen", nullptr},
     {kPageProgress, "Progress", nullptr, "Show the capture progress screen", nullptr},
@@ -190,8 +192,8 @@ void MainWindow::CreateActions() {
     connect(action, &QAction::triggered, this, [this, id = info.id] { Dispatch(id); });
     actions_[info.id] = action;
   }
-  for (int id : {kPause, kToggleToolBar, kToggleStatusBar, kPageSelect, kPageSettings,
-                 kPageProgress, kPageResults}) {
+  for (int id : {kPause, kToggleToolBar, kToggleStatusBar, kShowHiddenFolders, kPageSelect,
+                 kPageSettings, kPageProgress, kPageResults}) {
     actions_[id]->setCheckable(true);
   }
   actions_[kToggleToolBar]->setChecked(true);
@@ -227,6 +229,8 @@ void MainWindow::CreateActions() {
          statusBar()->setVisible(!statusBar()->isVisible());
          actions_[kToggleStatusBar]->setChecked(statusBar()->isVisible());
        }},
+      {kShowHiddenFolders,
+       [this] { select_->SetShowHiddenFolders(actions_[kShowHiddenFolders]->isChecked()); }},
       {kPageSelect, [this] { SwitchToPage(kSelectPage); }},
       {kPageSettings, [this] { SwitchToPage(kSettingsPage); }},
       {kPageProgress,
@@ -275,6 +279,8 @@ void MainWindow::CreateMenus() {
   QMenu* view = menuBar()->addMenu(tr("&View"));
   view->addAction(Action(kToggleToolBar));
   view->addAction(Action(kToggleStatusBar));
+  view->addSeparator();
+  view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
   QMenu* page = view->addMenu(tr("Page"));
   for (int id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})

@@ -5,6 +5,7 @@
 // the web commands lead to it.
 #include <QAction>
 #include <QDesktopServices>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -163,6 +164,41 @@ TEST_F(WindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPage) 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 60000));
   EXPECT_FALSE(pause->isChecked());
   EXPECT_EQ(progress->StateText(), "");
+}
+
+TEST_F(WindowTest, HiddenFoldersShowOnlyWhileViewShowHiddenFoldersIsTicked) {
+  const std::string base = Folder() + "tree/";
+  for (const char* folder : {"tree/.hidden", "tree/shown"})
+    std::filesystem::create_directories(Folder() + folder);
+  MainWindow& w = NewSession();
+  SelectPage& page = *w.Selection();
+  QAction* hidden = w.Action(kShowHiddenFolders);
+  EXPECT_FALSE(hidden->isChecked());
+  page.ShowFolder(QString::fromStdString(base).chopped(1));
+  // What the tree and the file list show below the folder, read in the
+  // background.
+  const auto shown = [&](QFileSystemModel* model) {
+    const QModelIndex parent = model->index(QString::fromStdString(base).chopped(1));
+    model->fetchMore(parent);
+    QStringList names;
+    for (int row = 0; row < model->rowCount(parent); ++row)
+      names << model->index(row, 0, parent).data().toString();
+    names.sort();
+    return names;
+  };
+  const QStringList both = {QStringLiteral(".hidden"), QStringLiteral("shown")};
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown(page.FileModel()).size() == 1; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown(page.FolderModel()).size() == 1; }, 10000));
+  EXPECT_EQ(shown(page.FolderModel()), QStringList{QStringLiteral("shown")});
+
+  hidden->trigger();
+  EXPECT_TRUE(hidden->isChecked());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(page.FolderModel()) == both; }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(page.FileModel()) == both; }, 10000));
+  hidden->trigger();
+  const QStringList visible = {QStringLiteral("shown")};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(page.FolderModel()) == visible; }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(page.FileModel()) == visible; }, 10000));
 }
 
 TEST_F(WindowTest, WithoutAWebSiteNoCommandLeadsAnywhereThatCannotWork) {
