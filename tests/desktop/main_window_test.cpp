@@ -14,6 +14,7 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/results/progress_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "app/page_generation.h"
@@ -257,6 +258,30 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_TRUE(Contains(ReadFileBytes(report), "Ferien am Meer"));
   ASSERT_EQ(messages.asked.size(), 1u);
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
+}
+
+TEST_F(MainWindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPage) {
+  testing::VideoCache videos("desktop-pause");
+  const std::string clip = videos.Make(testing::SmallVideo(1500), "long clip.avi");
+  MainWindow& w = Window();
+  auto* progress = w.findChild<ombrelo::ProgressPage*>();
+  QAction* pause = w.Action(kPause);
+  w.Settings()->StartAfter()->setText("0");
+  w.Settings()->SaveEvery()->setText("0.2");
+  w.Selection()->AddDroppedPaths({QString::fromStdString(clip)});
+  w.Dispatch(kStart);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pause->isEnabled(); }, 20000));
+  pause->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.StatusText() == "Paused"; }, 10000));
+  EXPECT_EQ(CaptureEngine::Instance().GetState(), CaptureState::paused);
+  EXPECT_TRUE(pause->isChecked());
+  EXPECT_EQ(progress->StateText(), "Paused");
+  pause->trigger();  // resumes
+  EXPECT_EQ(w.StatusText(), "Capturing");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return progress->StateText().empty(); }, 10000));
+  EXPECT_FALSE(pause->isChecked());
+  w.Dispatch(kStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 60000));
 }
 
 }  // namespace
