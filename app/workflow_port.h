@@ -102,8 +102,9 @@ class WorkflowPort {
     (void)mode;
   }
   // Codec help for a movie no installed decoder can play: the address on the
-  // product web site (the desktop shows it in the help window in notice
-  // mode or a browser; the command line prints it).
+  // product web site, or the help page "codecs.htm" when the build names no
+  // site (the desktop shows it in the help window in notice mode or a
+  // browser; the command line prints it).
   virtual void OpenCodecHelp(const std::string& moviePath, const std::string& address) {
     (void)moviePath;
     (void)address;
