@@ -329,6 +329,7 @@ CommandStates WorkflowController::GetCommandStates() const {
       break;
     case CaptureState::paused:
       states.pause = true;
+      states.paused = true;
       break;
     case CaptureState::stopped:
     case CaptureState::pausing:
@@ -389,6 +390,9 @@ void WorkflowController::Handle(WorkflowEvent& event) {
         break;
       case WorkflowEventType::stateChanged:
         // Whatever the movie: the commands follow the engine as it is now.
+        // "Pausing" turns into "Paused" once the engine has really paused.
+        if (engine_.GetState() == CaptureState::paused && liveMovieId_ >= 0)
+          SetStatus(kPaused);
         port_.EnableCommands(GetCommandStates());
         break;
       case WorkflowEventType::indexPhotoPoll:

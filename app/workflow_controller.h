@@ -49,6 +49,7 @@ class WorkflowController {
   // Status texts.
   static constexpr const char* kGrabbingFrom = "Grabbing from : ";
   static constexpr const char* kPausing = "Pausing";
+  static constexpr const char* kPaused = "Paused";
   static constexpr const char* kCapturing = "Capturing";
   static constexpr const char* kStopping = "Stopping";
   static constexpr const char* kSavingPlaylist = "Saving playlist";

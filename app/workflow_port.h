@@ -40,6 +40,9 @@ struct CommandStates {
   bool start = false;
   bool stop = false;
   bool pause = false;
+  // The capture is paused (the engine has confirmed the pause): Pause shows
+  // as pressed and the front end says so.
+  bool paused = false;
   bool operator==(const CommandStates&) const = default;
 };
 
@@ -108,8 +111,9 @@ class WorkflowPort {
     (void)mode;
   }
   // Codec help for a movie no installed decoder can play: the address on the
-  // product web site (the desktop shows it in the help window in notice
-  // mode or a browser; the command line prints it).
+  // product web site, or the help page "codecs.htm" when the build names no
+  // site (the desktop shows it in the help window in notice mode or a
+  // browser; the command line prints it).
   virtual void OpenCodecHelp(const std::string& moviePath, const std::string& address) {
     (void)moviePath;
     (void)address;

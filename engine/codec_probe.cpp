@@ -9,7 +9,7 @@
 #include "platform/paths.h"
 
 #ifndef OMBRELO_PRODUCT_WEB_SITE
-#define OMBRELO_PRODUCT_WEB_SITE "http://www.ombrelo.example/"
+#define OMBRELO_PRODUCT_WEB_SITE ""
 #endif
 
 namespace ombrelo {
@@ -151,7 +151,9 @@ std::string CodecHelpAddress(const std::string& site, const std::string& path, u
 }
 
 std::string CodecHelpAddress(const std::string& path) {
-  return CodecHelpAddress(ProductWebSite(), path, ProbeFourCC(path));
+  const std::string site = ProductWebSite();
+  if (site.empty()) return kLocalCodecHelpPage;
+  return CodecHelpAddress(site, path, ProbeFourCC(path));
 }
 
 }  // namespace ombrelo

@@ -12,8 +12,9 @@ namespace ombrelo {
 // stream, or cannot be read.
 uint32_t ProbeFourCC(const std::string& path);
 
-// The product web site's address, ending in "/". Set at build time
-// (OMBRELO_PRODUCT_WEB_SITE); SetProductWebSite replaces it.
+// The product web site's address, ending in "/", or "" when there is none.
+// Set at build time (OMBRELO_PRODUCT_WEB_SITE, empty by default);
+// SetProductWebSite replaces it.
 std::string ProductWebSite();
 void SetProductWebSite(const std::string& address);
 
@@ -25,7 +26,12 @@ std::string CodecHelpFormat(const std::string& path);
 // fourcc is 0. The code's characters are lower-cased, lowest byte first.
 std::string CodecHelpAddress(const std::string& site, const std::string& path, uint32_t fourcc);
 
-// The address for a movie: probes its code and uses ProductWebSite().
+// The help page of the application data folder's "dialogs/" that explains
+// which packages bring which decoders; codec help without a web site.
+inline constexpr char kLocalCodecHelpPage[] = "codecs.htm";
+
+// The address for a movie: probes its code and uses ProductWebSite(); the
+// local page when there is no web site.
 std::string CodecHelpAddress(const std::string& path);
 
 }  // namespace ombrelo

@@ -1,7 +1,9 @@
 #include "render/template_catalogue.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "platform/data_folder.h"
@@ -69,12 +71,36 @@ std::string TemplatePreviewPath(TemplateKind kind, const std::string& name) {
   return ApplicationDataFolder() + TemplateFolder(kind) + WithoutExtension(name) + ".bmp";
 }
 
+std::string TemplateTitle(TemplateKind kind, const std::string& name) {
+  // The head of the file is enough: the comment comes before the stylesheet.
+  std::string head(4096, '\0');
+  std::ifstream file(ApplicationDataFolder() + TemplateFolder(kind) + name, std::ios::binary);
+  file.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(file.gcount()));
+  const size_t open = head.find("<!--");
+  const size_t close = open == std::string::npos ? open : head.find("-->", open);
+  if (close != std::string::npos) {
+    const size_t first = head.find('"', open);
+    const size_t last = first < close ? head.find('"', first + 1) : std::string::npos;
+    if (last < close && last > first + 1 && last - first <= 61) {
+      const std::string title = head.substr(first + 1, last - first - 1);
+      if (title.find_first_of("\r\n<>") == std::string::npos) return title;
+    }
+  }
+  // The file name made readable: "index_transform.xslt" is "Index transform".
+  std::string title = WithoutExtension(name);
+  std::replace(title.begin(), title.end(), '_', ' ');
+  std::replace(title.begin(), title.end(), '-', ' ');
+  if (!title.empty()) title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
+  return title;
+}
+
 std::string IndexTemplateCaption(const std::string& name) {
-  return "Template:" + WithoutExtension(name);
+  return "Template: " + TemplateTitle(TemplateKind::kIndex, name);
 }
 
 std::string WebTemplateCaption(const std::string& name) {
-  return "Template: " + WithoutExtension(name);
+  return "Template: " + TemplateTitle(TemplateKind::kWeb, name);
 }
 
 }  // namespace ombrelo

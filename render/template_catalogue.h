@@ -41,9 +41,14 @@ TemplateCatalogue LoadTemplateCatalogue(const std::string& webName, const std::s
 // appended to a name without "."), in the folder of its kind.
 std::string TemplatePreviewPath(TemplateKind kind, const std::string& name);
 
-// "Template:" + the index template name without its extension.
+// A template's own title: the first text in double quotes in the comment
+// that opens the file (<!-- Ombrelo web page: "Gallery". -->); without one,
+// the file name without its extension, "_" and "-" as blanks and the first
+// letter in capitals ("index_transform.xslt" is "Index transform").
+std::string TemplateTitle(TemplateKind kind, const std::string& name);
+
+// "Template: " + the title of the index or web template.
 std::string IndexTemplateCaption(const std::string& name);
-// "Template: " + the web template name without its extension.
 std::string WebTemplateCaption(const std::string& name);
 
 }  // namespace ombrelo

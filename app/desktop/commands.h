@@ -25,6 +25,7 @@ enum Command : int {
   kGenerateReport = 32805,
   kGetViewer = 32808,
   kGetTemplates = 32809,
+  kShowHiddenFolders = 32810,
   kNewProject = 57600,
   kOpenProject = 57601,
   kSaveProject = 57603,

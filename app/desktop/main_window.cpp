@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <filesystem>
+#include <vector>
 
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
@@ -76,6 +77,8 @@ const CommandInfo kCommands[] = {
     {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr},
     {kToggleStatusBar, "&Status Bar", nullptr, "Show or hide the status bar\nToggle StatusBar",
      nullptr},
+    {kShowHiddenFolders, "Show &hidden folders", nullptr,
+     "Show or hide the hidden folders in the folder tree", nullptr},
     {kPageSelect, "Movie selection", nullptr, "Show the Movie selection screen", nullptr},
     {kPageSettings, "Settings", nullptr, "Show the Movie capture settings screen", nullptr},
     {kPageProgress, "Progress", nullptr, "Show the capture progress screen", nullptr},
@@ -225,12 +228,16 @@ void MainWindow::CreateActions() {
     connect(action, &QAction::triggered, this, [this, id = info.id] { Dispatch(id); });
     actions_[info.id] = action;
   }
-  for (int id : {kToggleToolBar, kToggleStatusBar, kPageSelect, kPageSettings, kPageProgress,
-                 kPageResults}) {
+  for (int id : {kPause, kToggleToolBar, kToggleStatusBar, kShowHiddenFolders, kPageSelect,
+                 kPageSettings, kPageProgress, kPageResults}) {
     actions_[id]->setCheckable(true);
   }
   actions_[kToggleToolBar]->setChecked(true);
   actions_[kToggleStatusBar]->setChecked(true);
+  // A build without a product web site (the default) has nowhere to send
+  // these: they are hidden rather than left to fail.
+  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
+    actions_[id]->setVisible(!ProductWebSite().empty());
 
   handlers_ = {
       {kNewProject, [this] { NewProject(); }},
@@ -258,6 +265,8 @@ void MainWindow::CreateActions() {
          statusBar()->setVisible(!statusBar()->isVisible());
          actions_[kToggleStatusBar]->setChecked(statusBar()->isVisible());
        }},
+      {kShowHiddenFolders,
+       [this] { select_->SetShowHiddenFolders(actions_[kShowHiddenFolders]->isChecked()); }},
       {kPageSelect, [this] { SwitchToPage(kSelectPage); }},
       {kPageSettings, [this] { SwitchToPage(kSettingsPage); }},
       {kPageProgress,
@@ -306,6 +315,8 @@ void MainWindow::CreateMenus() {
   QMenu* view = menuBar()->addMenu(tr("&View"));
   view->addAction(Action(kToggleToolBar));
   view->addAction(Action(kToggleStatusBar));
+  view->addSeparator();
+  view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
   QMenu* page = view->addMenu(tr("Page"));
   for (int id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
@@ -544,9 +555,14 @@ void MainWindow::ShowAbout() {
   auto* build = new QLabel(QString::fromStdString(BuildStamp()));
   auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
-  auto* mail = new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail));
-  auto* site = new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site("")));
-  for (QLabel* link : {mail, site}) link->setOpenExternalLinks(true);
+  std::vector<QLabel*> lines = {name, notice, build, count};
+  // Support is reached through the product web site; without one neither
+  // address is shown.
+  if (!ProductWebSite().empty()) {
+    lines.push_back(new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail)));
+    lines.push_back(new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site(""))));
+    for (size_t i = lines.size() - 2; i < lines.size(); ++i) lines[i]->setOpenExternalLinks(true);
+  }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
 
@@ -555,7 +571,7 @@ void MainWindow::ShowAbout() {
   layout->setHorizontalSpacing(18);
   layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
   int row = 0;
-  for (QLabel* label : {name, notice, build, count, mail, site}) layout->addWidget(label, row++, 1);
+  for (QLabel* label : lines) layout->addWidget(label, row++, 1);
   layout->addWidget(buttons, row, 0, 1, 2);
   about.setFixedSize(about.sizeHint());
   about.exec();
@@ -571,6 +587,8 @@ void MainWindow::EnableCommands(const CommandStates& states) {
   actions_[kStart]->setEnabled(states.start);
   actions_[kStop]->setEnabled(states.stop);
   actions_[kPause]->setEnabled(states.pause);
+  actions_[kPause]->setChecked(states.paused);
+  runPages_->ShowPaused(states.paused);
 }
 
 ClientSize MainWindow::MainWindowClientSize() {

@@ -97,6 +97,7 @@ class ResultWidgetPages : public RunPages {
   void ShowProgress(int32_t movieId, int perMille) override {
     progress_->ShowProgress(movieId, perMille);
   }
+  void ShowPaused(bool paused) override { progress_->SetPaused(paused); }
   void ShowFrame(const FrameCopy& frame) override { progress_->ShowFrame(frame); }
   void MovieFinished(const Movie& movie) override {
     if (!movie.error.empty()) progress_->AppendError(movie.error);

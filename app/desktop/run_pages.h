@@ -51,6 +51,8 @@ class RunPages {
   virtual void MovieFinished(const Movie& movie) = 0;
   virtual void IndexPhotoFinished(const Movie& movie, bool written) = 0;
   virtual void ShowDecodingProblems(const std::vector<std::string>& paths) = 0;
+  // The capture is paused or not (the progress page says so).
+  virtual void ShowPaused(bool paused) { (void)paused; }
   // The project was replaced (Open, recovery).
   virtual void Reload() = 0;
 

@@ -270,6 +270,11 @@ SelectPage::~SelectPage() {
   delete treeModel_;
 }
 
+void SelectPage::SetShowHiddenFolders(bool show) {
+  for (QFileSystemModel* model : {treeModel_, fileModel_})
+    model->setFilter(show ? model->filter() | QDir::Hidden : model->filter() & ~QDir::Hidden);
+}
+
 void SelectPage::ShowFolder(const QString& folder) {
   const QModelIndex index = treeModel_->index(folder);
   if (!index.isValid()) return;

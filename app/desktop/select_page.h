@@ -94,7 +94,12 @@ class SelectPage : public PageWidget {
   // Adds a folder's videos recursively, then refreshes.
   void AddFolder(const QString& folder);
 
+  // Hidden folders (names starting with ".") in the tree and the file list,
+  // or not (the default).
+  void SetShowHiddenFolders(bool show);
+
   QTreeView* FolderTree() const { return tree_; }
+  QFileSystemModel* FolderModel() const { return treeModel_; }
 
   QTreeView* FileList() const { return files_; }
   QFileSystemModel* FileModel() const { return fileModel_; }

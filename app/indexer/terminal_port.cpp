@@ -10,6 +10,7 @@
 
 #include "app/frame_output.h"
 #include "engine/codec_probe.h"
+#include "platform/data_folder.h"
 #include "project/movie.h"
 
 namespace ombrelo::indexer {
@@ -56,6 +57,12 @@ size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* code) {
 }  // namespace
 
 namespace {
+
+// Codec help as a terminal user can follow it: the local page by its path.
+std::string CodecHelpForTerminal(const std::string& address) {
+  if (address != kLocalCodecHelpPage) return address;
+  return ApplicationDataFolder() + "dialogs/" + address;
+}
 
 // A text of the workflow with the name in it escaped in full (its line
 // feeds too); the rest keeps its own lines.
@@ -262,14 +269,14 @@ void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
 
 void TerminalPort::OpenCodecHelp(const std::string& moviePath, const std::string& address) {
   Error("No installed decoder can play '" + TerminalSafe(moviePath) +
-        "'. Codec help: " + TerminalSafe(address));
+        "'. Codec help: " + TerminalSafe(CodecHelpForTerminal(address)));
 }
 
 void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
   std::string text =
       "Decoding problems: these videos need missing components (video codecs) to play:";
   for (const std::string& path : paths) {
-    text += "\n  " + TerminalSafe(path) + "  codec help: " + TerminalSafe(CodecHelpAddress(path));
+    text += "\n  " + TerminalSafe(path) + "  codec help: " + TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)));
   }
   Error(text);
 }

@@ -329,10 +329,10 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   ASSERT_TRUE(RunUntil(
       [&] {
         return engine_.GetState() == CaptureState::paused &&
-               port_.commands == CommandStates{false, false, true};
+               port_.commands == CommandStates{false, false, true, true};
       },
       std::chrono::seconds(5)));
-  EXPECT_EQ(port_.statusTexts.back(), "Pausing");
+  EXPECT_EQ(port_.statusTexts.back(), "Paused");
   Controller().Pause();
   EXPECT_EQ(port_.statusTexts.back(), "Capturing");
   EXPECT_EQ(engine_.GetState(), CaptureState::running);

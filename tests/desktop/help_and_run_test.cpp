@@ -5,8 +5,11 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QEnterEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
@@ -14,6 +17,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <filesystem>
 
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/commands.h"
@@ -23,8 +27,11 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
+#include "app/page_generation.h"
 #include "crash/crash_handler.h"
 #include "desktop/desktop_fixture.h"
+#include "engine/capture_engine.h"
+#include "engine/codec_probe.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -298,6 +305,46 @@ TEST_F(RunTest, ARecoveredProjectHasNoPathSoSavingCannotOverwriteTheProjectNamed
     window.SetSaveQuestion([](QWidget*, auto) { return MainWindow::SaveAnswer::discard; });
   });
   EXPECT_FALSE(Contains(ReadFileBytes(named), "gerettet.avi"));
+}
+
+TEST_F(HelpTest, WithoutAWebSiteNoCommandOrShippedPageLeadsWhereItCannotWork) {
+  ASSERT_EQ(ProductWebSite(), "");
+  UrlCatcher urls;
+  CProject project(Folder());
+  XsltPageGeneration pages;
+  DesktopSession session(project, CaptureEngine::Instance(), *preferences_, pages);
+  MainWindow& w = session.window;
+  w.SetFileChooser([](QWidget*, MainWindow::FileDialog) { return QString(); });
+  QStringList links;  // of the modal windows the commands open (the About box)
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      for (QLabel* label : modal->findChildren<QLabel*>())
+        if (label->text().contains("href")) links << label->text();
+      modal->reject();
+    }
+  });
+  closer.start(10);
+  for (QAction* action : w.menuBar()->findChildren<QAction*>())
+    if (action->isVisible() && action->isEnabled() && action->data().toInt() != kExit)
+      action->trigger();
+  EXPECT_TRUE(urls.opened.isEmpty()) << urls.opened.size();
+  EXPECT_TRUE(links.isEmpty()) << links.join(' ').toStdString();
+  for (const std::string& page : session.help.Shown())
+    EXPECT_TRUE(testing::FileExists(HelpPages::Address(page, HelpMode::notice))) << page;
+  EXPECT_TRUE(testing::FileExists(HelpPages::Address(CodecHelpAddress("/v/a.rm"), HelpMode::notice)));
+
+  // Every link of the shipped help pages leads to a file of ours.
+  const QRegularExpression link("(?:href|src)=\"([^\"#{]+)");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(OMBRELO_SOURCE_DATA_DIR)) {
+    const std::string text = entry.is_regular_file() ? testing::ReadFileBytes(entry.path()) : "";
+    EXPECT_EQ(text.find("ombrelo.example"), std::string::npos) << entry.path();
+    if (entry.path().extension() != ".htm") continue;
+    for (auto m = link.globalMatch(QString::fromStdString(text)); m.hasNext();) {
+      const std::string target = m.next().captured(1).toStdString();
+      EXPECT_TRUE(testing::FileExists(entry.path().parent_path() / target)) << entry.path() << target;
+    }
+  }
 }
 
 }  // namespace

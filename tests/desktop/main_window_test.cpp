@@ -18,6 +18,7 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/results/progress_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "app/page_generation.h"
@@ -369,6 +370,30 @@ TEST_F(MainWindowTest, WhatWasTypedOnTheSettingsPageSurvivesBrowsingAndTheImages
   images.enabled->click();
   EXPECT_EQ(page.StartAfter()->text() + page.SaveEvery()->text(), "4.09.0");
   EXPECT_TRUE(playlist.enabled->isChecked() && project_->Output().iplEnabled);
+}
+
+TEST_F(MainWindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPage) {
+  testing::VideoCache videos("desktop-pause");
+  const std::string clip = videos.Make(testing::SmallVideo(1500), "long clip.avi");
+  MainWindow& w = Window();
+  auto* progress = w.findChild<ombrelo::ProgressPage*>();
+  QAction* pause = w.Action(kPause);
+  w.Settings()->StartAfter()->setText("0");
+  w.Settings()->SaveEvery()->setText("0.2");
+  w.Selection()->AddDroppedPaths({QString::fromStdString(clip)});
+  w.Dispatch(kStart);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pause->isEnabled(); }, 20000));
+  pause->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.StatusText() == "Paused"; }, 10000));
+  EXPECT_EQ(CaptureEngine::Instance().GetState(), CaptureState::paused);
+  EXPECT_TRUE(pause->isChecked());
+  EXPECT_EQ(progress->StateText(), "Paused");
+  pause->trigger();  // resumes
+  EXPECT_EQ(w.StatusText(), "Capturing");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return progress->StateText().empty(); }, 10000));
+  EXPECT_FALSE(pause->isChecked());
+  w.Dispatch(kStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 60000));
 }
 
 }  // namespace

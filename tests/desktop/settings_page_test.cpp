@@ -130,12 +130,12 @@ TEST_F(SettingsPageTest, PrevAndNextWrapThroughTheTemplatesAndChooseAtOnce) {
   project_->SetHtmlTransform("beta.xslt");
   SettingsPage page(*project_);
   const auto& web = page.TemplateChooser(TemplateKind::kWeb);
-  EXPECT_EQ(web.caption->text(), "Template: beta");
+  EXPECT_EQ(web.caption->text(), "Template: Beta");
 
   web.next->click();
   web.next->click();
   EXPECT_EQ(project_->Output().htmlTransform, "alpha.xslt");
-  EXPECT_EQ(web.caption->text(), "Template: alpha");
+  EXPECT_EQ(web.caption->text(), "Template: Alpha");
   web.prev->click();
   EXPECT_EQ(project_->Output().htmlTransform, "gamma.xslt");
 

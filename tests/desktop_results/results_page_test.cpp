@@ -61,7 +61,9 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
 
   ResultsPage page(project_, shell_);
   ASSERT_EQ(page.RowCount(), 2);
-  EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "/v/done.mp4");
+  // The file name in the first column, the whole path in its tool tip.
+  EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(0)->toolTip(0), "/v/done.mp4");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kLengthColumn), "1:02:05.500");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "2");
   // A frame size with a zero side is no size at all.
@@ -81,7 +83,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   done.AddImage({"/t/done_3.jpg", 3, 3.0});
   page.MovieFinished(done);
   ASSERT_EQ(page.RowCount(), 2);
-  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "done.mp4");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 1);
 
@@ -108,9 +110,18 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   again.status = kMovieDone;
   page.MovieFinished(again);
   ASSERT_EQ(page.RowCount(), 3);
-  EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "/v/done.mp4");
-  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "/v/unknown.xyz");
+  EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "unknown.xyz");
   EXPECT_EQ(Preferences::Instance().Videos(), videos + 2);
+
+  // A movie of the same name in another folder is no record replaced: both
+  // rows stay, told apart by their tool tips.
+  Movie& namesake = Add("/w/done.mp4", kMovieDone);
+  page.MovieFinished(namesake);
+  ASSERT_EQ(page.RowCount(), 4);
+  EXPECT_EQ(page.List()->topLevelItem(3)->text(0), "done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(3)->toolTip(0), "/w/done.mp4");
+  EXPECT_EQ(page.List()->topLevelItem(2)->toolTip(0), "/v/done.mp4");
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
@@ -215,7 +226,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   EXPECT_EQ(shell_.helpPages.size(), 1u);
 }
 
-TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage) {
+TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithThePage) {
   Add("/v/first.mp4", kMovieDone);
   Movie& second = Add("/v/second.mp4", kMovieDone);
   second.AddImage({"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
@@ -231,18 +242,20 @@ TEST_F(ResultsPageTest, ReviewWindowOpensBesideTheClickedRowAndHidesWithThePage)
   ASSERT_NE(review, nullptr);
   EXPECT_TRUE(review->isVisible());
   EXPECT_EQ(review->MovieId(), second.id());
-  const QRect row = page.List()->visualItemRect(page.List()->topLevelItem(1));
-  EXPECT_EQ(review->pos(), page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)));
-  // From there it is as wide as the rest of the page.
-  EXPECT_EQ(review->pos().x() + review->width(), page.mapToGlobal(QPoint(page.width(), 0)).x());
-  // The window moved and narrowed, the review window follows its row.
-  page.move(page.pos() + QPoint(40, 30));
-  page.resize(800, 400);
-  const auto besideRow = [&] {
-    return review->pos() == page.List()->viewport()->mapToGlobal(row.topLeft() + QPoint(258, 26)) &&
-           review->pos().x() + review->width() == page.mapToGlobal(QPoint(page.width(), 0)).x();
+  // Docked below the list, it covers none of its rows, also when the page
+  // becomes smaller; the chosen row stays in sight.
+  const auto coversNoRow = [&] {
+    const QRect list(page.List()->mapTo(&page, QPoint(0, 0)), page.List()->size());
+    const QRect docked(review->mapTo(&page, QPoint(0, 0)), review->size());
+    const QRect chosen = page.List()->visualItemRect(page.List()->topLevelItem(1));
+    return review->parentWidget() && review->parentWidget()->window() == &page &&
+           !list.intersects(docked) && chosen.top() >= 0 &&
+           chosen.bottom() < page.List()->viewport()->height() &&
+           docked.height() > 64;
   };
-  EXPECT_TRUE(testing::WaitFor(besideRow));
+  EXPECT_TRUE(coversNoRow());
+  page.resize(800, 300);
+  EXPECT_TRUE(testing::WaitFor(coversNoRow));
 
   // A thumbnail deleted in the review window leaves the row's count right.
   review->SelectImage(0);

@@ -625,7 +625,8 @@ TEST(CaptureFiles, CodecProbeReadsTheAviHandler) {
   EXPECT_EQ(CodecHelpAddress("http://www.example.com/", avi, ProbeFourCC(avi)),
             "http://www.example.com/codec.php?format=avi&fourcc=xvid");
   EXPECT_EQ(ProbeFourCC(mkv), 0u);
-  EXPECT_EQ(CodecHelpAddress(mkv), ProductWebSite() + "codec.php?format=mkv");
+  EXPECT_EQ(CodecHelpAddress("http://www.example.com/", mkv, ProbeFourCC(mkv)),
+            "http://www.example.com/codec.php?format=mkv");
 }
 
 TEST(CaptureFiles, PicturesComeOutUprightAndInTheirDisplayShape) {

@@ -65,10 +65,19 @@ TEST_F(TemplateCatalogueTest, PreviewPathsAndCaptions) {
   EXPECT_EQ(TemplatePreviewPath(TemplateKind::kIndex, "plain"),
             data_.Path() + "templates/index/plain.bmp");
 
-  EXPECT_EQ(IndexTemplateCaption("index_transform.xslt"), "Template:index_transform");
-  EXPECT_EQ(WebTemplateCaption("gallery.xslt"), "Template: gallery");
-  EXPECT_EQ(WebTemplateCaption("my.page.xslt"), "Template: my.page");
-  EXPECT_EQ(IndexTemplateCaption("noextension"), "Template:noextension");
+  // Both kinds alike: the title of the file's opening comment, else the
+  // file name made readable.
+  Touch("templates/index/index_transform.xslt");
+  Touch("templates/web/plain.xslt");
+  ASSERT_TRUE(WriteFileBytes(data_ / "templates/index/index_transform.xslt",
+                             "<?xml version=\"1.0\"?>\n<!--\n  Ombrelo index photo: \"Contact "
+                             "sheet\".\n  More text.\n-->\n<xsl:stylesheet/>"));
+  EXPECT_EQ(IndexTemplateCaption("index_transform.xslt"), "Template: Contact sheet");
+  ASSERT_TRUE(WriteFileBytes(data_ / "templates/web/plain.xslt",
+                             "<!-- no title here -->\n<xsl:stylesheet><x a=\"b\"/>"));
+  EXPECT_EQ(WebTemplateCaption("plain.xslt"), "Template: Plain");
+  EXPECT_EQ(WebTemplateCaption("my_own-page.v2.xslt"), "Template: My own page.v2");
+  EXPECT_EQ(IndexTemplateCaption("noextension"), "Template: Noextension");
 
   EXPECT_EQ(StylesheetPath(TemplateKind::kReport, "report.xslt"), "report/report.xslt");
   EXPECT_EQ(StylesheetPath(TemplateKind::kIndex, "x.xslt"), "templates/index/x.xslt");

@@ -299,6 +299,7 @@ TEST_F(ShippedContentTest, HelpPagesAndPicturesAreInPlace) {
       "dialogs/crashed.htm",       "dialogs/completed.htm",
       "dialogs/error_writing.htm", "dialogs/error_capturing.htm",
       "dialogs/install.htm",       "dialogs/no_tessaly.htm",
+      "dialogs/codecs.htm",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);

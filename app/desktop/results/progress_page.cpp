@@ -75,6 +75,11 @@ ProgressPage::ProgressPage(QWidget* parent, const PageButtonFactory& makeButton)
   movieName_ = new QLabel(tr("Not rendering"), this);
   movieName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   movieName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  state_ = new QLabel(tr("Paused"), this);
+  QFont bold = state_->font();
+  bold.setBold(true);
+  state_->setFont(bold);
+  state_->hide();
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 100);
   progress_->setValue(0);
@@ -107,6 +112,7 @@ ProgressPage::ProgressPage(QWidget* parent, const PageButtonFactory& makeButton)
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(nameLabel_);
   nameRow->addWidget(movieName_, 1);
+  nameRow->addWidget(state_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(back_);
   buttons->addStretch(1);
@@ -162,6 +168,12 @@ void ProgressPage::ShowFrame(const FrameCopy& frame) {
   pixels_ = frame.pixels;
   frameBytes_ = frame.Bytes();
   RequestPreviewPaint();
+}
+
+void ProgressPage::SetPaused(bool paused) { state_->setVisible(paused); }
+
+std::string ProgressPage::StateText() const {
+  return state_->isHidden() ? std::string() : state_->text().toStdString();
 }
 
 QRect ProgressPage::PreviewArea() const {

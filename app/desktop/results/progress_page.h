@@ -60,12 +60,17 @@ class ProgressPage : public QWidget {
   // A new frame for the preview (bottom-up BGR rows of the movie's format);
   // a frame of another movie than the current one is ignored.
   void ShowFrame(const FrameCopy& frame);
+  // The capture is paused (the engine has confirmed it) or not: the page
+  // says "Paused" beside the movie's name.
+  void SetPaused(bool paused);
 
   // For the main window and tests.
   std::string ErrorText() const { return errors_; }
   std::string MovieName() const;
   int ProgressPosition() const;
   bool ErrorBoxVisible() const;
+  // The state the page shows beside the movie's name ("" when running).
+  std::string StateText() const;
   // The rectangle the current frame is painted in (empty before a frame).
   QRect CurrentPreviewRect() const;
   // The number of times the preview has been painted.
@@ -87,6 +92,7 @@ class ProgressPage : public QWidget {
 
   QLabel* nameLabel_ = nullptr;
   QLabel* movieName_ = nullptr;
+  QLabel* state_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QWidget* previewArea_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
 #include "app/regeneration.h"
+#include "platform/paths.h"
 #include "project/preferences.h"
 #include "project/project.h"
 
@@ -21,9 +23,8 @@ namespace ombrelo {
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole + 1;  // the movie's whole path
 // The review window's place relative to the clicked row.
-constexpr QPoint kReviewOffset(258, 26);
-constexpr int kReviewMinWidth = 128;
 
 struct CommandText {
   int id;
@@ -56,6 +57,8 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  // A name too long for its column keeps its beginning and its extension.
+  list_->setTextElideMode(Qt::ElideMiddle);
   list_->setHeaderLabels(
       {tr("Movie files"), tr("Length"), tr("Images"), tr("Width"), tr("Height"), tr("Error")});
   const int widths[] = {250, 70, 55, 45, 45, 352};
@@ -95,7 +98,10 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   buttons->addWidget(report_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
-  layout->addWidget(list_, 1);
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->addWidget(list_);
+  splitter_->setChildrenCollapsible(false);
+  layout->addWidget(splitter_, 1);
   layout->addLayout(buttons);
 
   RefreshList();
@@ -122,7 +128,7 @@ void ResultsPage::MovieFinished(const Movie& movie) {
   const QString path = QString::fromStdString(movie.path());
   for (int row = list_->topLevelItemCount() - 1; row >= 0; --row) {
     QTreeWidgetItem* item = list_->topLevelItem(row);
-    if (item->text(kPathColumn) == path &&
+    if (item->data(kPathColumn, kPathRole).toString() == path &&
         !project_.HasMovie(item->data(kPathColumn, kIdRole).toInt()))
       delete item;
   }
@@ -143,8 +149,11 @@ void ResultsPage::AddRow(const Movie& movie) {
 
 void ResultsPage::FillRow(QTreeWidgetItem* item, const Movie& movie) {
   const bool sized = movie.videoFormat.biWidth != 0 && movie.videoFormat.biHeight != 0;
-  item->setText(kPathColumn, QString::fromStdString(movie.path()));
-  item->setToolTip(kPathColumn, item->text(kPathColumn));
+  // The file name, which tells the rows apart; the folder is in the tool tip.
+  const std::string name = paths::FileName(movie.path());
+  item->setText(kPathColumn, QString::fromStdString(name.empty() ? movie.path() : name));
+  item->setData(kPathColumn, kPathRole, QString::fromStdString(movie.path()));
+  item->setToolTip(kPathColumn, QString::fromStdString(movie.path()));
   item->setText(kLengthColumn, QString::fromStdString(movie.LengthText()));
   item->setText(kImagesColumn, QString::number(movie.images.size()));
   item->setText(kWidthColumn, sized ? QString::number(movie.videoFormat.biWidth) : "-");
@@ -270,7 +279,12 @@ void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = 
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
     review_ = new ReviewWindow(project_, shell_, this);
-    window()->installEventFilter(this);
+    review_->setWindowFlags(Qt::Widget);
+    review_->hide();
+    splitter_->addWidget(review_);
+    // Both share a change of the page's height.
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 1);
     review_->SetRegenerate([this](int32_t movieId) {
       const QSize size = window()->size();
       if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
@@ -290,38 +304,16 @@ void ResultsPage::RowClicked(QTreeWidgetItem* item) {
   const int32_t id = item->data(kPathColumn, kIdRole).toInt();
   if (!project_.HasMovie(id)) return;
   ReviewWindow& review = EnsureReview();
-  PlaceReview(item);
-  if (isVisible()) review.show();
+  if (isVisible() && review.isHidden()) {
+    // Coming into view below the list, it takes the height it asks for (at
+    // most half); the list keeps the rest.
+    review.show();
+    const int total = splitter_->height();
+    const int wanted = std::min(review.sizeHint().height(), total / 2);
+    splitter_->setSizes({total - wanted, wanted});
+  }
   review.ShowMovie(id);
-}
-
-void ResultsPage::PlaceReview(QTreeWidgetItem* item) {
-  const QRect row = list_->visualItemRect(item);
-  const QPoint offset = row.topLeft() + kReviewOffset;
-  const QPoint global = list_->viewport()->mapToGlobal(offset);
-  // As wide as the rest of the page: it ends at the page's right edge.
-  const int width =
-      std::max(kReviewMinWidth, this->width() - list_->viewport()->mapTo(this, offset).x());
-  // The point places the window's frame, as a move does, so that its title
-  // bar does not cover the row.
-  review_->resize(width, review_->height());
-  review_->move(global);
-}
-
-void ResultsPage::FollowRow() {
-  if (!review_ || !review_->isVisible()) return;
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  if (!selected.isEmpty()) PlaceReview(selected.first());
-}
-
-void ResultsPage::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  FollowRow();
-}
-
-bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == window() && event->type() == QEvent::Move) FollowRow();
-  return QWidget::eventFilter(watched, event);
+  list_->scrollToItem(item);
 }
 
 void ResultsPage::showEvent(QShowEvent* event) {

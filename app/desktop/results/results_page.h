@@ -2,8 +2,9 @@
 // The results page: every movie of the project that is finished or failed,
 // with its length, number of images, frame size and errors. Its context
 // menu opens a movie's outputs, plays it, shows its folder, removes it or
-// queues it again; a click on a row shows the movie's review window beside
-// the row. Rows are keyed by movie id.
+// queues it again; a click on a row shows the movie's review window, docked
+// below the list. The first column shows the file name, its tool tip the
+// whole path. Rows are keyed by movie id.
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -14,6 +15,7 @@
 
 class QAction;
 class QMenu;
+class QSplitter;
 class QAbstractButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -87,7 +89,8 @@ class ResultsPage : public QWidget {
 
   // For the main window and tests.
   QTreeWidget* List() const { return list_; }
-  // The review window, made at the first click on a row.
+  // The review window, made at the first click on a row and docked below
+  // the list.
   ReviewWindow* Review() const { return review_; }
   ReviewWindow& EnsureReview();
   // Text of a cell of the movie's row ("" when it has no row).
@@ -103,24 +106,19 @@ class ResultsPage : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  // The main window moved or changed size: the review window stays beside
-  // its row.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void AddRow(const Movie& movie);
   void FillRow(QTreeWidgetItem* item, const Movie& movie);
   QTreeWidgetItem* RowOf(int32_t movieId) const;
   void RowClicked(QTreeWidgetItem* item);
-  // Places the visible review window beside the selected row again.
-  void FollowRow();
-  void PlaceReview(QTreeWidgetItem* item);
   void RemoveRow(int32_t movieId);
 
   CProject& project_;
   DesktopShell& shell_;
   QTreeWidget* list_ = nullptr;
+  // The list above, the review window docked below it (covering no row).
+  QSplitter* splitter_ = nullptr;
   QAbstractButton* back_ = nullptr;
   QAbstractButton* report_ = nullptr;
   QMenu* menu_ = nullptr;
