@@ -504,15 +504,25 @@ void WorkflowController::MakeOutputs() {
   if (!project_.FindMovieForWrite(id)) return;
   port_.ShowProgress(id, 1000);
   const OutputSettings output = project_.Output();
+  // Two videos of one name never share an output: each output's name is
+  // claimed for this video, with a suffix where another holds it.
+  const Movie& named = *std::as_const(project_).MovieById(id);
+  const auto claim = [&](const std::string& path, const std::string& recorded) {
+    return ClaimOutputFile(path, named.path(), recorded);
+  };
 
   // The index photo is made last but named first, so that the web page can
   // link to it; a photo that fails takes its name off the movie again.
-  const std::string photoPath = output.indexphotoEnabled ? project_.IndexPhotoFileName(id) : "";
+  const std::string photoPath =
+      output.indexphotoEnabled ? claim(project_.IndexPhotoFileName(id), named.indexphoto) : "";
+  const std::string playlistPath =
+      output.iplEnabled ? claim(project_.PlaylistFileName(id), named.ipl) : "";
+  const std::string path = output.htmlEnabled ? claim(project_.HtmlFileName(id), named.html) : "";
   if (!photoPath.empty()) project_.MovieById(id)->SetIndexphoto(photoPath);
 
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
-    SavePlaylistOf(id, project_.PlaylistFileName(id));
+    SavePlaylistOf(id, playlistPath);
   }
   // The pages are made by the writer; the movie is finished when both are
   // back. A photo that fails at once is reported after the movie's finish.
@@ -523,7 +533,6 @@ void WorkflowController::MakeOutputs() {
     return;
   }
   SetStatus(kSavingWebpage);
-  const std::string path = project_.HtmlFileName(id);
   const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
   MakePage(
       id, path, stylesheet,

@@ -103,11 +103,29 @@ constexpr char kFolderOwnerFile[] = ".ombrelo-video";
 // extension within a file name of 255 bytes.
 constexpr size_t kMaxThumbnailName = 200;
 
-std::string ReadOwner(const std::string& folder) {
-  std::ifstream file(folder + kFolderOwnerFile, std::ios::binary);
+std::string ReadOwnerRecord(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
+}
+
+std::string ReadOwner(const std::string& folder) {
+  return ReadOwnerRecord(folder + kFolderOwnerFile);
+}
+
+// Makes the owner record at path naming the video; false when it exists.
+bool CreateOwnerRecord(const std::string& path, const std::string& videoPath, int* error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  const std::string text = videoPath + "\n";
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  if (!written) DebugOutputF("Failed to write owner record: %s (%d)\n", path.c_str(), errno);
+  return true;
 }
 
 bool IsEmptyFolder(const std::string& folder) {
@@ -138,17 +156,33 @@ Claim ClaimFolder(const std::string& folder, const std::string& videoPath) {
       if (!IsEmptyFolder(folder)) return Claim::taken;
     }
   }
-  const std::string marker = folder + kFolderOwnerFile;
-  const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    if (errno != EEXIST) return Claim::failed;
+  int error = 0;
+  if (!CreateOwnerRecord(folder + kFolderOwnerFile, videoPath, &error)) {
+    if (error != EEXIST) return Claim::failed;
     return ReadOwner(folder) == videoPath ? Claim::ours : Claim::taken;
   }
-  const std::string text = videoPath + "\n";
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ::close(fd);
-  if (!written) DebugOutputF("Failed to mark folder: %s (%d)\n", folder.c_str(), errno);
   return Claim::ours;
+}
+
+// Claims the output file at path for the video, by its owner record
+// ".<name>.ombrelo-video" beside it. A file on disk that no record names
+// and the movie does not name either may be another video's (or the
+// user's): it is taken. Anything there that is no file is left to the
+// write, which reports it.
+Claim ClaimFile(const std::string& path, const std::string& videoPath,
+                const std::string& recorded) {
+  const std::string record = paths::FolderOf(path) + "." + paths::FileName(path) + kFolderOwnerFile;
+  const std::string owner = ReadOwnerRecord(record);
+  if (!owner.empty()) return owner == videoPath ? Claim::ours : Claim::taken;
+  std::error_code ec;
+  if (path != recorded && std::filesystem::is_regular_file(path, ec)) return Claim::taken;
+  const std::string folder = paths::FolderOf(path);
+  if (!folder.empty()) paths::CreateFolders(folder);
+  int error = 0;
+  if (CreateOwnerRecord(record, videoPath, &error)) return Claim::ours;
+  if (error != EEXIST) return Claim::failed;
+  // Another process claimed it just now (its record may be still empty).
+  return ReadOwnerRecord(record) == videoPath ? Claim::ours : Claim::taken;
 }
 
 // Removes the thumbnails of an earlier run of the video from its folder:
@@ -211,6 +245,17 @@ std::string ThumbnailName(const std::string& videoPath) {
     name.resize(end);
   }
   return name;
+}
+
+std::string ClaimOutputFile(const std::string& path, const std::string& videoPath,
+                            const std::string& recorded) {
+  const std::string stem = PathStem(path);
+  const std::string extension(paths::Extension(path));
+  for (int n = 1; n < 100000; ++n) {
+    const std::string candidate = n == 1 ? path : stem + "-" + std::to_string(n) + extension;
+    if (ClaimFile(candidate, videoPath, recorded) != Claim::taken) return candidate;
+  }
+  return path;
 }
 
 bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath) {

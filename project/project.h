@@ -212,5 +212,13 @@ std::string ThumbnailName(const std::string& videoPath);
 // Whether folder (with its trailing separator) is marked as the thumbnail
 // folder of the video at videoPath.
 bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath);
+// The name the video's output at path (a playlist, web page or index photo)
+// is written under: path itself, else "<stem>-2<ext>", "<stem>-3<ext>", ...
+// the first that no other video holds. recorded is the output the movie
+// already names (its own, whatever is on disk). The claim is a hidden owner
+// record beside the file, made with O_EXCL, so that processes naming
+// outputs at the same moment never get one name for two videos.
+std::string ClaimOutputFile(const std::string& path, const std::string& videoPath,
+                            const std::string& recorded);
 
 }  // namespace ombrelo

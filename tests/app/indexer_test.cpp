@@ -245,6 +245,37 @@ TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {
   }
 }
 
+TEST_F(IndexerTest, VideosOfOneNameNeverShareAnOutputInARunAcrossRunsOrJobs) {
+  const std::string videos[] = {folder_ / "a/x.mp4", folder_ / "b/x.mp4"};
+  for (const std::string& video : videos) {
+    std::filesystem::create_directories(paths::FolderOf(video));
+    std::filesystem::copy_file(TestVideos::Get().Make("a.mp4"), video);
+  }
+  // Each run twice into its own folder: the second keeps the names.
+  for (const std::string jobs : {"1", "1", "2", "2"}) {
+    const std::string out = folder_ / ("jobs" + jobs + "/");
+    const Result result =
+        Run({"--jobs", jobs, "--out", out, "--every", "20", videos[0], videos[1]});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    for (const std::string name : {"x", "x-2"}) {
+      // The playlist and page of one name are one video's, and so are all
+      // three outputs the run lists for that video (an overwritten one or
+      // a new name in the second run shows here).
+      const std::string ipl = ReadFileBytes(out + "Ipl/" + name + ".ipl");
+      const std::string& video =
+          Contains(ipl, "<source>" + videos[0] + "<") ? videos[0] : videos[1];
+      EXPECT_TRUE(Contains(ReadFileBytes(out + "Html/" + name + ".html"), paths::FolderOf(video)));
+      const size_t line = result.out.find(video + ": done, ");
+      EXPECT_LT(
+          result.out.find(", playlist " + out + "Ipl/" + name + ".ipl, web page " + out + "Html/" +
+                              name + ".html, index photo " + out + "Index/" + name + ".jpg\n",
+                          line),
+          result.out.find('\n', line))
+          << result.out;
+    }
+  }
+}
+
 TEST_F(IndexerTest, AnOutputThatCannotBeWrittenFailsItsMovieAndTheRun) {
   const std::string video = TestVideos::Get().Make("a.mp4");
   // The Html folder cannot be made: a file holds its place.
