@@ -87,8 +87,15 @@ bool IsOwnOutput(const std::string& path, const std::string& expected) {
   if (path == expected) return true;
   const std::string_view extension = paths::Extension(expected);
   const std::string stem = paths::FileName(paths::WithoutExtension(expected));
-  return !stem.empty() && paths::FolderOf(path) == paths::FolderOf(expected) &&
-         paths::Extension(path) == extension && StartsWith(paths::FileName(path), stem);
+  if (stem.empty() || paths::FolderOf(path) != paths::FolderOf(expected) ||
+      paths::Extension(path) != extension) {
+    return false;
+  }
+  // The same name made unique against another video's: "<stem>-<n>".
+  const std::string name = paths::FileName(paths::WithoutExtension(path));
+  if (!StartsWith(name, stem + "-") || name.size() == stem.size() + 1) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size() + 1), name.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)

@@ -141,8 +141,9 @@ TEST(RegenerationTest, OnlyTheMoviesOwnThumbnailsAndOutputsAreItsToChange) {
                             "/v/x/../capture7/capture7_1.jpg", "/home/ann/clip[1]/clip[1]_1.jpg"}) {
     EXPECT_FALSE(IsOwnThumbnail(project, clip, other)) << other;
   }
-  EXPECT_TRUE(IsOwnOutput("/out/Html/clip (2).html", "/out/Html/clip.html"));  // made unique
-  EXPECT_FALSE(IsOwnOutput("/out/Html/../clip.html", "/out/Html/clip.html"));
+  EXPECT_TRUE(IsOwnOutput("/out/Html/clip-2.html", "/out/Html/clip.html"));  // made unique
+  for (const char* other : {"/out/Html/../clip.html", "/out/Html/clipboard.html", "/out/Html/clip-.html"})
+    EXPECT_FALSE(IsOwnOutput(other, "/out/Html/clip.html")) << other;
 }
 
 }  // namespace

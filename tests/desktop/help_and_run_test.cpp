@@ -227,15 +227,18 @@ class RunTest : public testing::DesktopTest {
     const DesktopOptions options = ParseDesktopOptions(int(argv.size()), argv.data());
     // From the program's own event loop, once start-up (and its modal
     // pages) is over.
+    // Closing is tried again until the window is gone: start-up may still
+    // have a question to ask after the first visit.
     QTimer visit;
+    bool visited = false;
     QObject::connect(&visit, &QTimer::timeout, [&] {
       if (QThread::currentThread()->loopLevel() != 1 || QApplication::activeModalWidget()) return;
-      visit.stop();
       for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<MainWindow*>(widget)) {
-          inside(*window);
-          window->close();
-        }
+        auto* window = qobject_cast<MainWindow*>(widget);
+        if (!window || !window->isVisible()) continue;
+        if (!visited) inside(*window);
+        visited = true;
+        window->close();
       }
     });
     visit.start(10);
