@@ -141,21 +141,6 @@ class SafeText {
   size_t size_ = 0;
 };
 
-// Writes through the system call itself rather than write(): the crashed
-// thread's raw stack is written too, and a sanitizer's write() would check
-// those bytes against its red zones and abort the dump.
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = syscall(SYS_write, fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Reads two machine words at address when the memory is readable: the write
 // of a pipe fails instead of faulting on memory that is not.
 bool ReadWords(uint64_t address, uint64_t (&words)[2]) {

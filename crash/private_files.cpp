@@ -11,9 +11,15 @@
 namespace ombrelo {
 namespace {
 
-// Writes through the system call itself rather than write(): the crash
-// handler writes raw memory, which a sanitizer's write() would check.
-bool WriteBytes(int fd, const void* data, size_t size) {
+bool Ours(int fd, bool folder) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && st.st_uid == geteuid() &&
+         (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode));
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t n = syscall(SYS_write, fd, p, size);
@@ -24,14 +30,6 @@ bool WriteBytes(int fd, const void* data, size_t size) {
   }
   return true;
 }
-
-bool Ours(int fd, bool folder) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 && st.st_uid == geteuid() &&
-         (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode));
-}
-
-}  // namespace
 
 bool CreatePrivateFolders(const std::string& folder) {
   if (folder.empty()) return false;
@@ -86,7 +84,7 @@ bool WriteOwnFile(const char* folder, const char* name, const char* temp, const 
   if (Ours(dir, true)) {
     const int fd = CreateOwnFile(dir, temp);
     if (fd >= 0) {
-      ok = WriteBytes(fd, data, size) && fsync(fd) == 0;
+      ok = WriteAll(fd, data, size) && fsync(fd) == 0;
       ok = close(fd) == 0 && ok;
       ok = ok && renameat(dir, temp, dir, name) == 0;
       if (!ok) unlinkat(dir, temp, 0);

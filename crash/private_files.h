@@ -8,6 +8,11 @@
 
 namespace ombrelo {
 
+// Async-signal-safe. Writes all of data to fd through the system call
+// itself rather than write(): the crashed thread's raw stack is written too,
+// and a sanitizer's write() would check those bytes against its red zones.
+bool WriteAll(int fd, const void* data, size_t size);
+
 // Creates folder with every missing parent; each folder made here gets mode
 // 0700. True when folder is a folder afterwards.
 bool CreatePrivateFolders(const std::string& folder);
