@@ -391,6 +391,7 @@ void MainWindow::StopCapture() {
 // ---- Project files
 
 void MainWindow::ReloadPages() {
+  select_->ShowProjectFolder();
   select_->RefreshList();
   settings_->LoadControls();
   runPages_->Reload();

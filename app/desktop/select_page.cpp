@@ -258,10 +258,15 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
     });
   });
 
-  QString start = Qs(project_.Output().current_path);
-  if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
-  ShowFolder(start);
+  if (!ShowProjectFolder()) ShowFolder(QDir::homePath());
   RefreshList();
+}
+
+bool SelectPage::ShowProjectFolder() {
+  const QString folder = Qs(project_.Output().current_path);
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+  ShowFolder(folder);
+  return true;
 }
 
 SelectPage::~SelectPage() {

@@ -76,6 +76,10 @@ class SelectPage : public PageWidget {
   // Shows a folder: selects it in the tree and lists its content.
   void ShowFolder(const QString& folder);
   QString ShownFolder() const;
+  // Shows the folder the project was browsing when it was saved, when it
+  // still exists (a project just opened or recovered); false when it shows
+  // none.
+  bool ShowProjectFolder();
 
   // Sorts the file list by a column as a click on its header does.
   void SortByColumn(int column);

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -171,6 +172,8 @@ TEST_F(MainWindowTest,
   EXPECT_TRUE(std::filesystem::is_empty(Folder()));
 
   const std::string path = Folder() + "my project & co.obx";
+  const QString browsed = QString::fromStdString(Folder()).chopped(1);
+  w.Selection()->ShowFolder(browsed);
   answer = QString::fromStdString(path);
   w.Settings()->StartAfter()->setText("7");
   w.Dispatch(kSaveProject);
@@ -189,12 +192,16 @@ TEST_F(MainWindowTest,
   EXPECT_EQ(w.CurrentProjectPath(), path);  // a cancelled dialog changes nothing
   EXPECT_EQ(messages.shown.size(), 2u);
 
-  // Open: the project comes back with its settings and becomes the current one.
+  // Open: the project comes back with its settings and the folder it was
+  // browsing, and becomes the current one.
   project_->Capture().delaybeforefirst = 99;
+  w.Selection()->ShowFolder(QDir::rootPath());  // browsing elsewhere is dropped
+  w.SetSaveQuestion([](QWidget*, const QString&) { return MainWindow::SaveAnswer::discard; });
   answer = QString::fromStdString(path);
   w.Dispatch(kOpenProject);
   EXPECT_EQ(w.CurrentProjectPath(), path);
   EXPECT_EQ(w.Settings()->StartAfter()->text(), "7.0");
+  EXPECT_EQ(w.Selection()->ShownFolder(), browsed);
 
   // A file that is no project is refused with the designed message, the
   // file's name and why.
