@@ -46,6 +46,20 @@ void CopyResults(Movie& into, const Movie& from) {
   into.images = from.images;
 }
 
+// How much a record of a video tells: done, then failed (with its error),
+// then stopped part-way, then waiting.
+int Weight(int32_t status) {
+  switch (status) {
+    case kMovieDone:
+      return 3;
+    case kMovieFailed:
+      return 2;
+    case kMovieOpened:
+      return 1;
+  }
+  return 0;
+}
+
 void Report(std::FILE* err, const std::string& text) {
   std::fprintf(err, "ombrelo-index: %s\n", TerminalSafe(text).c_str());
   std::fflush(err);
@@ -102,8 +116,7 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
         continue;
       }
       Movie& record = *merged.MovieById(found->second.first);
-      const bool replace = record.status != kMovieDone && movie.status == kMovieDone;
-      if (replace) {
+      if (Weight(movie.status) > Weight(record.status)) {
         CopyResults(record, movie);
         found->second.second = p;
       }

@@ -26,8 +26,9 @@ enum class MergeResult {
 
 // Joins the movies of the parts' project files, in the order given, into a
 // new project file at out, with the settings of the first part. A video in
-// more than one part is kept once: the first record that is done, else the
-// first; each such video is reported on err. out is never replaced: an
+// more than one part is kept once: the record that tells most (done, else
+// failed, else stopped, else waiting; the earliest of equals); each such
+// video is reported on err. out is never replaced: an
 // existing file there is reported and left as it is. The file is written
 // whole or not at all. merged receives the joined project.
 MergeResult MergeProjects(const std::vector<std::string>& parts, const std::string& out,
