@@ -150,8 +150,7 @@ bool ChooseTemplates(const Options& options, CProject& project) {
 // added video's part of a shared collection: its path relative to the folder
 // named that it was found in, or the name of a file named by itself; the
 // same on every machine wherever the collection is mounted.
-std::unordered_map<std::string, std::string> AddInputs(const Options& options,
-                                                       CProject& project) {
+std::unordered_map<std::string, std::string> AddInputs(const Options& options, CProject& project) {
   std::unordered_map<std::string, std::string> keys;
   for (const std::string& path : options.paths) {
     const std::string absolute = Absolute(path);

@@ -105,9 +105,9 @@ std::string MovieJson(const Movie& movie) {
   output("playlist", movie.ipl);
   output("webpage", movie.html);
   output("indexphoto", movie.indexphoto);
-  return "{\"path\":" + JsonString(movie.path()) + ",\"status\":" +
-         JsonString(StatusWord(movie.status)) + ",\"images\":" +
-         std::to_string(movie.images.size()) + ",\"outputs\":{" + outputs +
+  return "{\"path\":" + JsonString(movie.path()) +
+         ",\"status\":" + JsonString(StatusWord(movie.status)) +
+         ",\"images\":" + std::to_string(movie.images.size()) + ",\"outputs\":{" + outputs +
          "},\"error\":" + (movie.error.empty() ? std::string("null") : JsonString(movie.error)) +
          "}";
 }

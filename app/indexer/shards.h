@@ -18,10 +18,10 @@ namespace ombrelo::indexer {
 int ShardOfKey(const std::string& key, int count);
 
 enum class MergeResult {
-  kMerged,         // OUT written
-  kCannotRead,     // a part could not be read; nothing written
-  kOutExists,      // OUT is there already; nothing written
-  kCannotWrite,    // OUT could not be written; nothing left behind
+  kMerged,       // OUT written
+  kCannotRead,   // a part could not be read; nothing written
+  kOutExists,    // OUT is there already; nothing written
+  kCannotWrite,  // OUT could not be written; nothing left behind
 };
 
 // Joins the movies of the parts' project files, in the order given, into a

@@ -18,8 +18,8 @@ std::string Listed(TemplateKind kind) {
   for (const std::string& name : names) width = std::max(width, name.size());
   std::string text;
   for (const std::string& name : names) {
-    text += "  " + name + std::string(width - name.size() + 2, ' ') + TemplateTitle(kind, name) +
-            "\n";
+    text +=
+        "  " + name + std::string(width - name.size() + 2, ' ') + TemplateTitle(kind, name) + "\n";
   }
   return text.empty() ? "  (none)\n" : text;
 }

@@ -657,8 +657,9 @@ std::vector<QJsonObject> JsonLines(const std::string& out) {
 TEST_F(IndexerTest, VersionTemplatesAndTheTemplateChosenOnTheCommandLine) {
   const Result version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("ombrelo-index [0-9]+\\.[0-9]+\\.[0-9]+\n"
-                                                       "Build: [A-Z][a-z]{2} [0-9]{1,2} [0-9]{4}\n")))
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("ombrelo-index [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                               "Build: [A-Z][a-z]{2} [0-9]{1,2} [0-9]{4}\n")))
       << version.out;
 
   const Result list = Run({"--list-templates"});
@@ -689,7 +690,8 @@ TEST_F(IndexerTest, VersionTemplatesAndTheTemplateChosenOnTheCommandLine) {
     const char* message;
   };
   const Unknown unknown[] = {
-      {{"--html-template", "nope", video}, "no web page template 'nope'; there are: filmstrip.xslt, gallery.xslt"},
+      {{"--html-template", "nope", video},
+       "no web page template 'nope'; there are: filmstrip.xslt, gallery.xslt"},
       {{"--index-template", "gallery", video},
        "no index photo template 'gallery'; there are: index_cinema.xslt, index_grid.xslt, "
        "index_transform.xslt"},
@@ -715,8 +717,8 @@ TEST_F(IndexerTest, QuietPrintsOnlyErrorsAndJsonOnlyJsonInEveryJobCount) {
   for (const std::string jobs : {"1", "2"}) {
     SCOPED_TRACE("jobs " + jobs);
     const std::string out = folder_ / ("out" + jobs);
-    const std::vector<std::string> common = {"--jobs", jobs, "--out", out, "--every", "20",
-                                             "--no-index-photo"};
+    const std::vector<std::string> common = {"--jobs",  jobs, "--out",           out,
+                                             "--every", "20", "--no-index-photo"};
     std::vector<std::string> args = common;
     args.insert(args.end(), {"--quiet", good});
     const Result quiet = Run(args);
@@ -755,6 +757,32 @@ TEST_F(IndexerTest, QuietPrintsOnlyErrorsAndJsonOnlyJsonInEveryJobCount) {
   }
 }
 
+TEST_F(IndexerTest, TheManualPageAndCompletionKnowEveryOptionOfTheHelp) {
+  const Result help = Run({"--help"});
+  ASSERT_EQ(help.exitCode, 0);
+  const std::string source =
+      std::filesystem::path(OMBRELO_SOURCE_DATA_DIR).parent_path().parent_path();
+  const std::string manual = ReadFileBytes(source + "/docs/man/ombrelo-index.1");
+  const std::string completion = ReadFileBytes(source + "/scripts/completion/ombrelo-index.bash");
+  ASSERT_FALSE(manual.empty());
+  ASSERT_FALSE(completion.empty());
+  const std::regex option("--[a-z][a-z-]*");
+  int options = 0;
+  for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), option);
+       it != std::sregex_iterator(); ++it) {
+    const std::string name = it->str();
+    // roff writes each "-" of an option as "\-".
+    std::string roff;
+    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_TRUE(Contains(manual, roff)) << name << " is not described in the manual page";
+    EXPECT_TRUE(Contains(completion, name + " ") || Contains(completion, name + "\"") ||
+                Contains(completion, name + "\n") || Contains(completion, name + ")"))
+        << name << " is not completed";
+    ++options;
+  }
+  EXPECT_GT(options, 20);
+}
+
 // Indexes one part of the collection; the paths of the videos it indexed.
 std::set<std::string> IndexedPaths(const Result& result) {
   std::set<std::string> paths;
@@ -764,7 +792,7 @@ std::set<std::string> IndexedPaths(const Result& result) {
 }
 
 TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
-  const std::vector<std::string> names = {"a.mp4", "b.mp4", "sub/c.mkv", "sub/d.mp4",
+  const std::vector<std::string> names = {"a.mp4",          "b.mp4", "sub/c.mkv", "sub/d.mp4",
                                           "sub/deep/e.mp4", "f.mp4", "broken.mp4"};
   const auto fill = [&](const std::string& root, const std::vector<std::string>& files) {
     for (const std::string& name : files) {
@@ -783,9 +811,9 @@ TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
   std::map<std::string, int> partOf;  // by path below the collection
   for (int k = 1; k <= kParts; ++k) {
     const std::string part = "part-" + std::to_string(k) + ".obx";
-    const Result result = Run({"--shard", std::to_string(k) + "/" + std::to_string(kParts), "--save",
-                               part, "--json", "--jobs", k == 2 ? "2" : "1", "--out", "out",
-                               "--every", "20", "--no-index-photo", "collection"});
+    const Result result = Run({"--shard", std::to_string(k) + "/" + std::to_string(kParts),
+                               "--save", part, "--json", "--jobs", k == 2 ? "2" : "1", "--out",
+                               "out", "--every", "20", "--no-index-photo", "collection"});
     EXPECT_LE(result.exitCode, 1) << result.err;
     for (const std::string& path : IndexedPaths(result)) {
       ASSERT_EQ(path.rfind(first, 0), 0u) << path;
@@ -834,11 +862,11 @@ TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
   // The report of the joined project links every page and names the failure.
   SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
   const std::string report = folder_ / "report.html";
-  ASSERT_EQ(WriteProjectReport(all, report,
-                               [](std::string* out, const std::string& xml,
-                                  const std::string& stylesheet) {
-                                 return Transform(out, xml, stylesheet);
-                               }),
+  ASSERT_EQ(WriteProjectReport(
+                all, report,
+                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
+                  return Transform(out, xml, stylesheet);
+                }),
             ReportResult::kWritten);
   SetApplicationDataFolder("");
   const std::set<std::string> reported = LinkedFiles(report);
@@ -869,8 +897,8 @@ TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
     stale.MovieById(movie.id())->images.clear();
   }
   ASSERT_TRUE(stale.Save(folder_ / "stale.obx"));
-  const Result twice = Run({"--merge", "twice.obx", "stale.obx", "part-1.obx", "part-2.obx",
-                            "part-3.obx"});
+  const Result twice =
+      Run({"--merge", "twice.obx", "stale.obx", "part-1.obx", "part-2.obx", "part-3.obx"});
   EXPECT_TRUE(Contains(twice.err, "is in more than one part; kept once, from 'part-")) << twice.err;
   CProject joined("");
   ASSERT_TRUE(joined.Load(folder_ / "twice.obx"));
