@@ -13,4 +13,10 @@ std::string BuildStamp() {
   return text;
 }
 
+std::string ProgramVersion() { return OMBRELO_VERSION; }
+
+std::string VersionText(const std::string& program) {
+  return program + " " + ProgramVersion() + "\n" + BuildStamp() + "\n";
+}
+
 }  // namespace ombrelo

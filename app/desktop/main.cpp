@@ -4,6 +4,7 @@
 // cleared and the settings are written back.
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/viewer/image_viewer.h"
 #include "crash/crash_handler.h"
+#include "platform/build_stamp.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -30,6 +32,11 @@ bool HasArgument(int argc, char** argv, const char* wanted) {
 int main(int argc, char** argv) {
   using namespace ombrelo;
   using namespace ombrelo::desktop;
+  // Answered before anything else, so that it needs no display.
+  if (HasArgument(argc, argv, "--version")) {
+    std::fputs(VersionText("ombrelo").c_str(), stdout);
+    return 0;
+  }
   // The crash reporter runs in a process of its own, started by the crash
   // handler with the reporter switch.
   if (HasArgument(argc, argv, kCrashReporterSwitch)) {

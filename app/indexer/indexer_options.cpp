@@ -33,76 +33,122 @@ bool ParseSetting(const std::string& text, NumericSetting setting, Number* value
   return true;
 }
 
-}  // namespace
+// A setter stores an option's value; false for a bad value, with what was
+// expected in the problem text when there is more to say than "bad value".
+using Setter = std::function<bool(const std::string&)>;
 
-bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
-  // A setter returns false for a bad value, with what was expected in problem.
-  std::string problem;
-  using Setter = std::function<bool(const std::string&)>;
-  const auto text = [](std::string* field) {
-    return [field](const std::string& value) {
-      *field = value;
-      return !value.empty();
-    };
+Setter Text(std::string* field) {
+  return [field](const std::string& value) {
+    *field = value;
+    return !value.empty();
   };
-  const auto setting = [&problem](NumericSetting which, auto* field) {
-    return [&problem, which, field](const std::string& v) {
-      typename std::remove_pointer_t<decltype(field)>::value_type value{};
-      if (!ParseSetting(v, which, &value, &problem)) return false;
-      *field = value;
-      return true;
-    };
+}
+
+template <typename Number>
+Setter Setting(NumericSetting which, std::optional<Number>* field, std::string* problem) {
+  return [which, field, problem](const std::string& text) {
+    Number value{};
+    if (!ParseSetting(text, which, &value, problem)) return false;
+    *field = value;
+    return true;
   };
-  const auto whole = [](int least, int most, std::optional<int>* field) {
-    return [least, most, field](const std::string& v) {
-      int value = 0;
-      if (!ParseWhole(v, &value) || value < least || value > most) return false;
-      *field = value;
-      return true;
-    };
+}
+
+Setter Whole(int least, int most, std::optional<int>* field) {
+  return [least, most, field](const std::string& text) {
+    int value = 0;
+    if (!ParseWhole(text, &value) || value < least || value > most) return false;
+    *field = value;
+    return true;
   };
-  const std::map<std::string, Setter> valued = {
-      {"--jobs", whole(1, 256, &options->jobs)},
-      {"--worker-project", text(&options->workerProject)},
-      {"--worker-movie", whole(0, 1 << 30, &options->workerMovie)},
-      {"--worker-result", text(&options->workerResult)},
-      {"--worker-threads", whole(1, 1024, &options->workerThreads)},
-      {"--worker-timeout",
-       [options](const std::string& v) {
-         double seconds = 0;
-         if (!ParseWhole(v, &seconds) || !(seconds > 0)) return false;
-         options->workerTimeout = seconds;
-         return true;
-       }},
-      {"--project", text(&options->projectFile)},
-      {"--settings", text(&options->settingsFile)},
-      {"--save", text(&options->saveFile)},
-      {"--out", text(&options->outFolder)},
-      {"--start-after", setting(NumericSetting::delaybeforefirst, &options->startAfter)},
-      {"--every", setting(NumericSetting::delaybetweensamples, &options->every)},
-      {"--least", setting(NumericSetting::leastnofframes, &options->least)},
-      {"--quality", setting(NumericSetting::jpegquality, &options->quality)},
-      {"--format",
-       [options](const std::string& v) {
-         if (v == "jpg" || v == "jpeg") {
-           options->imageFormat = 0;
-         } else if (v == "bmp") {
-           options->imageFormat = 1;
-         } else {
-           return false;
-         }
-         return true;
-       }},
+}
+
+// "K/N": the K-th of N parts, K from 1 to N.
+Setter ShardOf(std::optional<Shard>* field, std::string* problem) {
+  return [field, problem](const std::string& text) {
+    const size_t slash = text.find('/');
+    Shard shard;
+    if (slash == std::string::npos || !ParseWhole(text.substr(0, slash), &shard.index) ||
+        !ParseWhole(text.substr(slash + 1), &shard.count) || shard.count < 1 ||
+        shard.count > kMostShards || shard.index < 1 || shard.index > shard.count) {
+      *problem = "K/N, a part K from 1 to N of N parts, N at most " + std::to_string(kMostShards);
+      return false;
+    }
+    *field = shard;
+    return true;
   };
-  const std::map<std::string, bool*> flags = {
+}
+
+Setter ImageFormat(std::optional<int>* field) {
+  return [field](const std::string& text) {
+    if (text == "jpg" || text == "jpeg") {
+      *field = 0;
+    } else if (text == "bmp") {
+      *field = 1;
+    } else {
+      return false;
+    }
+    return true;
+  };
+}
+
+Setter Seconds(std::optional<double>* field) {
+  return [field](const std::string& text) {
+    double seconds = 0;
+    if (!ParseWhole(text, &seconds) || !(seconds > 0)) return false;
+    *field = seconds;
+    return true;
+  };
+}
+
+// The options that take a value.
+std::map<std::string, Setter> ValuedOptions(Options* options, std::string* problem) {
+  return {
+      {"--project", Text(&options->projectFile)},
+      {"--settings", Text(&options->settingsFile)},
+      {"--save", Text(&options->saveFile)},
+      {"--out", Text(&options->outFolder)},
+      {"--start-after", Setting(NumericSetting::delaybeforefirst, &options->startAfter, problem)},
+      {"--every", Setting(NumericSetting::delaybetweensamples, &options->every, problem)},
+      {"--least", Setting(NumericSetting::leastnofframes, &options->least, problem)},
+      {"--quality", Setting(NumericSetting::jpegquality, &options->quality, problem)},
+      {"--format", ImageFormat(&options->imageFormat)},
+      {"--html-template", Text(&options->htmlTemplate)},
+      {"--index-template", Text(&options->indexTemplate)},
+      {"--shard", ShardOf(&options->shard, problem)},
+      {"--merge", Text(&options->mergeInto)},
+      {"--jobs", Whole(1, 256, &options->jobs)},
+      {"--worker-project", Text(&options->workerProject)},
+      {"--worker-movie", Whole(0, 1 << 30, &options->workerMovie)},
+      {"--worker-result", Text(&options->workerResult)},
+      {"--worker-threads", Whole(1, 1024, &options->workerThreads)},
+      {"--worker-timeout", Seconds(&options->workerTimeout)},
+  };
+}
+
+// The options that take none.
+std::map<std::string, bool*> FlagOptions(Options* options) {
+  return {
       {"--no-html", &options->noHtml},
       {"--no-playlist", &options->noPlaylist},
       {"--no-index-photo", &options->noIndexPhoto},
       {"--help", &options->help},
-      {"--worker-interactive", &options->workerInteractive},
       {"-h", &options->help},
+      {"--version", &options->version},
+      {"--list-templates", &options->listTemplates},
+      {"--quiet", &options->quiet},
+      {"-q", &options->quiet},
+      {"--json", &options->json},
+      {"--worker-interactive", &options->workerInteractive},
   };
+}
 
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  std::string problem;
+  const std::map<std::string, Setter> valued = ValuedOptions(options, &problem);
+  const std::map<std::string, bool*> flags = FlagOptions(options);
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -153,6 +199,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 
 std::string UsageText() {
   return R"(Usage: ombrelo-index [OPTIONS] [PATH...]
+       ombrelo-index --merge OUT.obx PART.obx...
 
 Indexes videos: saves thumbnails on a schedule, then makes for each video an
 image playlist, a web page and an index photo.
@@ -174,9 +221,22 @@ Options:
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos
+  --html-template NAME   web page template (see --list-templates)
+  --index-template NAME  index photo template (see --list-templates)
+  --list-templates    list the templates with their titles
   --jobs N            index up to N videos at the same time, each in a
                       process of its own (default: the number of processors)
-  --help              show this text
+  --shard K/N         index only the K-th of N parts of the videos (K from 1);
+                      a video's part follows from its path below the folder
+                      named, so it stays when videos are added
+  --merge OUT         join the projects named as PATHs into the new project
+                      file OUT (an existing OUT is never replaced)
+  -q, --quiet         print no progress and no summary, only errors
+  --json              print one JSON object per video on standard output
+                      (path, status, images, outputs, error); everything
+                      else goes to standard error
+  --version           show the version and build date
+  -h, --help          show this text
 
 Without --project or --settings the default settings are used. Ctrl+C stops
 the capture, saves the project (with --save) and ends the run. With more than

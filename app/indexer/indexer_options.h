@@ -6,6 +6,16 @@
 
 namespace ombrelo::indexer {
 
+// The most parts --shard shares a collection out in.
+inline constexpr int kMostShards = 1000000;
+
+// One of the parts a collection is shared out in: the index-th (from 1) of
+// count.
+struct Shard {
+  int index = 1;
+  int count = 1;
+};
+
 struct Options {
   std::string projectFile;           // --project: movies and settings
   std::string settingsFile;          // --settings: settings only
@@ -20,6 +30,14 @@ struct Options {
   bool noPlaylist = false;
   bool noIndexPhoto = false;
   bool help = false;
+  bool version = false;            // --version
+  bool listTemplates = false;      // --list-templates
+  std::string htmlTemplate;        // --html-template NAME: the web page template
+  std::string indexTemplate;       // --index-template NAME: the index photo template
+  bool quiet = false;              // --quiet: no progress and no summary, only errors
+  bool json = false;               // --json: one JSON object per movie on stdout
+  std::optional<Shard> shard;      // --shard K/N: only this part of the videos
+  std::string mergeInto;           // --merge OUT: the paths are projects to join into OUT
   std::optional<int> jobs;         // --jobs N: movies indexed at the same time
   std::vector<std::string> paths;  // videos and folders
 

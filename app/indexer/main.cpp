@@ -19,16 +19,21 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "app/indexer/batch_run.h"
 #include "app/indexer/indexer_options.h"
+#include "app/indexer/movie_report.h"
+#include "app/indexer/shards.h"
+#include "app/indexer/template_choice.h"
 #include "app/indexer/terminal_port.h"
 #include "app/page_generation.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
+#include "platform/build_stamp.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "project/movie.h"
@@ -120,41 +125,73 @@ void ApplyOptions(const Options& options, CProject& project) {
   if (options.noIndexPhoto) project.SetIndexphotoEnabled(false);
 }
 
-const char* StatusWord(int32_t status) {
-  switch (status) {
-    case kMovieWaiting:
-      return "waiting";
-    case kMovieOpened:
-      return "stopped";
-    case kMovieDone:
-      return "done";
-    case kMovieFailed:
-      return "failed";
+// The templates named on the command line, in place of the project's.
+bool ChooseTemplates(const Options& options, CProject& project) {
+  std::string name;
+  std::string error;
+  if (!options.htmlTemplate.empty()) {
+    if (!FindTemplate(true, options.htmlTemplate, &name, &error)) {
+      std::fprintf(stderr, "ombrelo-index: %s\n", TerminalSafe(error).c_str());
+      return false;
+    }
+    project.SetHtmlTransform(name);
   }
-  return "unknown";
+  if (!options.indexTemplate.empty()) {
+    if (!FindTemplate(false, options.indexTemplate, &name, &error)) {
+      std::fprintf(stderr, "ombrelo-index: %s\n", TerminalSafe(error).c_str());
+      return false;
+    }
+    project.SetIndexphotoTransform(name);
+  }
+  return true;
 }
 
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
+// Adds the videos and folders named. Returns the key that decides each
+// added video's part of a shared collection: its path relative to the folder
+// named that it was found in, or the name of a file named by itself; the
+// same on every machine wherever the collection is mounted.
+std::unordered_map<std::string, std::string> AddInputs(const Options& options, CProject& project) {
+  std::unordered_map<std::string, std::string> keys;
+  for (const std::string& path : options.paths) {
+    const std::string absolute = Absolute(path);
+    std::error_code ec;
+    if (std::filesystem::is_directory(absolute, ec)) {
+      const int added = AddVideosInFolder(project, absolute);
+      if (added == 0) {
+        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", TerminalSafe(path).c_str());
+      }
+      // The folder's videos are the last ones of the list.
+      const std::string folder = paths::WithTrailingSeparator(absolute);
+      auto movie = project.Movies().end();
+      for (int i = 0; i < added; ++i) {
+        --movie;
+        const std::string& video = movie->path();
+        keys[video] = video.rfind(folder, 0) == 0 ? video.substr(folder.size()) : video;
+      }
+    } else {
+      // A file is taken whatever its name; one that cannot be opened is
+      // reported by the run like any other failure.
+      project.AddMovie(absolute);
+      keys[absolute] = paths::FileName(absolute);
+    }
   }
-  return text;
+  return keys;
 }
 
-// One line per movie: path, status, image count, outputs (and the error).
-void PrintSummary(const CProject& project, std::FILE* out) {
+// Keeps only the movies of one part. A movie of a project file that was not
+// named again is keyed by its full path.
+void KeepShard(const Shard& shard, const std::unordered_map<std::string, std::string>& keys,
+               CProject& project) {
+  std::vector<std::string> others;
   for (const Movie& movie : project.Movies()) {
-    std::string line = movie.path() + ": " + StatusWord(movie.status) + ", " +
-                       std::to_string(movie.images.size()) +
-                       (movie.images.size() == 1 ? " image" : " images");
-    if (!movie.images.empty()) line += ", thumbnails " + paths::FolderOf(movie.images.front().path);
-    if (!movie.ipl.empty()) line += ", playlist " + movie.ipl;
-    if (!movie.html.empty()) line += ", web page " + movie.html;
-    if (!movie.indexphoto.empty()) line += ", index photo " + movie.indexphoto;
-    if (!movie.error.empty()) line += ", error: " + OneLine(movie.error);
-    std::fprintf(out, "%s\n", TerminalSafe(line).c_str());
+    const auto key = keys.find(movie.path());
+    if (ShardOfKey(key == keys.end() ? movie.path() : key->second, shard.count) != shard.index)
+      others.push_back(movie.path());
   }
-  std::fflush(out);
+  for (const std::string& other : others) project.RemoveMovie(other);
+  if (project.Movies().empty()) {
+    std::fprintf(stderr, "ombrelo-index: no videos in part %d/%d\n", shard.index, shard.count);
+  }
 }
 
 // Fills the project from the project file, the settings file, the options
@@ -176,24 +213,14 @@ int PrepareProject(const Options& options, CProject& project) {
     project.CopySettingsFrom(settings);
   }
   ApplyOptions(options, project);
+  if (!ChooseTemplates(options, project)) return kExitUsage;
 
-  for (const std::string& path : options.paths) {
-    const std::string absolute = Absolute(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(absolute, ec)) {
-      if (AddVideosInFolder(project, absolute) == 0) {
-        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", TerminalSafe(path).c_str());
-      }
-    } else {
-      // A file is taken whatever its name; one that cannot be opened is
-      // reported by the run like any other failure.
-      project.AddMovie(absolute);
-    }
-  }
+  const std::unordered_map<std::string, std::string> shardKeys = AddInputs(options, project);
   if (project.Movies().empty()) {
     std::fprintf(stderr, "ombrelo-index: no videos to index\nTry 'ombrelo-index --help'.\n");
     return kExitUsage;
   }
+  if (options.shard) KeepShard(*options.shard, shardKeys, project);
   return kExitDone;
 }
 
@@ -239,17 +266,39 @@ void RunController(TerminalPort& port, CProject& project, CaptureEngine& engine,
   port.EndProgressLine();
 }
 
+// Where progress and the summary go: standard output, standard error when
+// standard output carries JSON, nowhere with --quiet.
+std::FILE* ProgressStream(const Options& options) {
+  if (options.quiet) {
+    static std::FILE* const nowhere = std::fopen("/dev/null", "we");
+    if (nowhere) return nowhere;
+  }
+  return options.json ? stderr : stdout;
+}
+
+// What the run tells at its end about every movie.
+void PrintResults(const Options& options, const CProject& project) {
+  if (options.json) {
+    PrintJson(project, stdout);
+  } else if (!options.quiet) {
+    PrintSummary(project, stdout);
+  }
+}
+
 // Runs the indexing, in this process or in workers; then saves the project
 // when asked and prints the summary. The exit code: kExitDone when every
 // movie is done.
 int IndexProject(const Options& options, CProject& project, CaptureEngine& engine,
                  PageGeneration& pages, const std::string& workFolder) {
-  const bool interactive = ::isatty(STDOUT_FILENO) != 0;
+  std::FILE* const progress = ProgressStream(options);
+  const bool interactive = ::isatty(::fileno(progress)) != 0;
   const int jobs =
       options.jobs.value_or(std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
   std::error_code ec;
   const std::string program = std::filesystem::read_symlink("/proc/self/exe", ec).string();
-  if (jobs > 1 && WaitingMovies(project) > 1 && !workFolder.empty() && !ec) {
+  if (project.Movies().empty()) {
+    // A part of a shared collection that got no videos: nothing to run.
+  } else if (jobs > 1 && WaitingMovies(project) > 1 && !workFolder.empty() && !ec) {
     BatchSettings batch;
     batch.jobs = jobs;
     // The workers share the cores: decoding and conversion threads beyond a
@@ -264,9 +313,9 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
       batch.silenceLimit =
           std::chrono::milliseconds(static_cast<int64_t>(*options.workerTimeout * 1000.0));
     }
-    RunBatch(batch, project, stdout, stderr);
+    RunBatch(batch, project, progress, stderr);
   } else {
-    TerminalPort port(stdout, stderr, interactive);
+    TerminalPort port(progress, stderr, interactive);
     RunController(port, project, engine, pages);
   }
 
@@ -276,11 +325,35 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
                  TerminalSafe(options.saveFile).c_str());
     exitCode = kExitFailed;
   }
-  PrintSummary(project, stdout);
+  PrintResults(options, project);
   for (const Movie& movie : project.Movies()) {
     if (movie.status != kMovieDone) exitCode = kExitFailed;
   }
   return exitCode;
+}
+
+// --merge: joins the parts' projects into a new project file.
+int Merge(const Options& options, CProject& project) {
+  if (options.paths.empty() || !options.projectFile.empty() || !options.settingsFile.empty() ||
+      !options.saveFile.empty() || options.shard) {
+    std::fprintf(stderr,
+                 "ombrelo-index: --merge OUT takes the project files of the parts and no "
+                 "--project, --settings, --save or --shard\nTry 'ombrelo-index --help'.\n");
+    return kExitUsage;
+  }
+  switch (MergeProjects(options.paths, options.mergeInto, project, stderr)) {
+    case MergeResult::kMerged:
+      break;
+    case MergeResult::kCannotRead:
+    case MergeResult::kOutExists:
+      return kExitUsage;
+    case MergeResult::kCannotWrite:
+      return kExitFailed;
+  }
+  PrintResults(options, project);
+  const bool allDone = std::all_of(project.Movies().begin(), project.Movies().end(),
+                                   [](const Movie& movie) { return movie.status == kMovieDone; });
+  return allDone ? kExitDone : kExitFailed;
 }
 
 // ---- A worker of a batch.
@@ -386,6 +459,15 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
     std::fputs(UsageText().c_str(), stdout);
     return kExitDone;
   }
+  if (options.version) {
+    std::fputs(VersionText("ombrelo-index").c_str(), stdout);
+    return kExitDone;
+  }
+  if (options.listTemplates) {
+    std::fputs(TemplateListText().c_str(), stdout);
+    return kExitDone;
+  }
+  if (!options.mergeInto.empty()) return Merge(options, project);
   const bool worker = !options.workerProject.empty();
   CaptureEngine engine(EngineEnvironment(options));
   if (const int prepared =

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QUrl>
@@ -17,6 +19,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "platform/data_folder.h"
@@ -55,6 +58,8 @@ class IndexerTest : public ::testing::Test {
     env.insert("OMBRELO_DATA", OMBRELO_SOURCE_DATA_DIR);
     env.insert("TMPDIR", QString::fromStdString(folder_ / ""));
     env.insert("XDG_DATA_HOME", QString::fromStdString(folder_ / "userdata"));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(folder_ / "config"));
+    env.insert("HOME", QString::fromStdString(folder_ / "home"));
     env.remove("OMBRELO_DEBUG");
     for (const auto& [name, value] : extraEnvironment_) env.insert(name, value);
     return env;
@@ -631,6 +636,303 @@ TEST_F(IndexerTest, OnATerminalEachRunningMovieHasALine) {
   }
   // The status texts are in the movies' lines, not lines of their own.
   EXPECT_FALSE(Contains(shown, "\nGrabbing from : "));
+}
+
+// ---- The command line for scripts and clusters.
+
+// The JSON objects of a run's standard output, one a line; a failure for a
+// line that is no JSON object.
+std::vector<QJsonObject> JsonLines(const std::string& out) {
+  std::vector<QJsonObject> objects;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_TRUE(document.isObject()) << line << ": " << error.errorString().toStdString();
+    objects.push_back(document.object());
+  }
+  return objects;
+}
+
+TEST_F(IndexerTest, VersionTemplatesAndTheTemplateChosenOnTheCommandLine) {
+  const Result version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("ombrelo-index [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                               "Build: [A-Z][a-z]{2} [0-9]{1,2} [0-9]{4}\n")))
+      << version.out;
+
+  const Result list = Run({"--list-templates"});
+  EXPECT_EQ(list.exitCode, 0);
+  EXPECT_TRUE(std::regex_search(list.out, std::regex("^Web page templates \\(--html-template\\):\n"
+                                                     "(  .*\n)*  filmstrip.xslt +Film strip\n"
+                                                     "(  .*\n)*Index photo templates "
+                                                     "\\(--index-template\\):\n"
+                                                     "(  .*\n)*  index_grid.xslt +Grid sheet\n")))
+      << list.out;
+
+  // A name with or without its extension; the project records the file.
+  const std::string video = TestVideos::Get().Make("a.mp4");
+  const Result chosen = Run({"--html-template", "filmstrip", "--index-template=index_grid.xslt",
+                             "--out", "out", "--every", "20", "--save", "run.obx", video});
+  ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  EXPECT_EQ(saved.Output().htmlTransform, "filmstrip.xslt");
+  EXPECT_EQ(saved.Output().indexphotoTransform, "index_grid.xslt");
+  // The page is made with the film strip's markup, not the gallery's.
+  const std::string page = ReadFileBytes(saved.Movies().front().html);
+  EXPECT_TRUE(Contains(page, "class=\"code-frame\"")) << page.substr(0, 2000);
+  EXPECT_FALSE(Contains(page, "class=\"caption-frame\""));
+
+  struct Unknown {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Unknown unknown[] = {
+      {{"--html-template", "nope", video},
+       "no web page template 'nope'; there are: filmstrip.xslt, gallery.xslt"},
+      {{"--index-template", "gallery", video},
+       "no index photo template 'gallery'; there are: index_cinema.xslt, index_grid.xslt, "
+       "index_transform.xslt"},
+  };
+  for (const Unknown& u : unknown) {
+    SCOPED_TRACE(u.message);
+    const Result result = Run(u.args);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(Contains(result.err, u.message)) << result.err;
+    EXPECT_FALSE(FileExists(folder_ / "Thumbs"));
+  }
+}
+
+TEST_F(IndexerTest, QuietPrintsOnlyErrorsAndJsonOnlyJsonInEveryJobCount) {
+  const std::string good = TestVideos::Get().Make("a.mp4");
+  // A name that is no UTF-8 comes from the folder (a command line of the
+  // test cannot carry it).
+  const std::string odd = folder_ / "odd/";
+  std::filesystem::create_directories(odd);
+  std::filesystem::copy_file(TestVideos::Get().Make("b.mp4"), odd + "say \"hi\" \\ \xe9.mp4");
+  const std::string broken = folder_ / "broken.mp4";
+  ASSERT_TRUE(testing::WriteFileBytes(broken, "no video at all"));
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE("jobs " + jobs);
+    const std::string out = folder_ / ("out" + jobs);
+    const std::vector<std::string> common = {"--jobs",  jobs, "--out",           out,
+                                             "--every", "20", "--no-index-photo"};
+    std::vector<std::string> args = common;
+    args.insert(args.end(), {"--quiet", good});
+    const Result quiet = Run(args);
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "");
+    args = common;
+    args.insert(args.end(), {"-q", good, broken});
+    const Result quietFailure = Run(args);
+    EXPECT_EQ(quietFailure.exitCode, 1);
+    EXPECT_EQ(quietFailure.out, "");
+    EXPECT_TRUE(Contains(quietFailure.err, broken)) << quietFailure.err;
+
+    args = common;
+    args.insert(args.end(), {"--json", good, odd, broken});
+    const Result json = Run(args);
+    EXPECT_EQ(json.exitCode, 1);
+    const std::vector<QJsonObject> movies = JsonLines(json.out);
+    ASSERT_EQ(movies.size(), 3u) << json.out;
+    EXPECT_EQ(movies[0]["path"].toString().toStdString(), good);
+    EXPECT_EQ(movies[0]["status"].toString(), "done");
+    EXPECT_EQ(movies[0]["images"].toInt(), 1);
+    EXPECT_TRUE(movies[0]["error"].isNull());
+    const QJsonObject outputs = movies[0]["outputs"].toObject();
+    EXPECT_EQ(outputs["thumbnails"].toString().toStdString(), out + "/Thumbs/a/");
+    EXPECT_EQ(outputs["playlist"].toString().toStdString(), out + "/Ipl/a.ipl");
+    EXPECT_EQ(outputs["webpage"].toString().toStdString(), out + "/Html/a.html");
+    EXPECT_FALSE(outputs.contains("indexphoto"));
+    // Quotes and backslashes escaped; a byte that is no UTF-8 as the
+    // escape Python's surrogateescape reads back as that byte.
+    EXPECT_TRUE(Contains(json.out, "say \\\"hi\\\" \\\\ \\udce9.mp4\",\"status\":\"done\""))
+        << json.out;
+    EXPECT_EQ(movies[2]["status"].toString(), "failed");
+    EXPECT_TRUE(movies[2]["error"].toString().contains("broken.mp4"));
+    EXPECT_TRUE(Contains(json.err, "Grabbing from : " + good)) << json.err;
+  }
+}
+
+TEST_F(IndexerTest, TheManualPageAndCompletionKnowEveryOptionOfTheHelp) {
+  const Result help = Run({"--help"});
+  ASSERT_EQ(help.exitCode, 0);
+  const std::string source =
+      std::filesystem::path(OMBRELO_SOURCE_DATA_DIR).parent_path().parent_path();
+  const std::string manual = ReadFileBytes(source + "/docs/man/ombrelo-index.1");
+  const std::string completion = ReadFileBytes(source + "/scripts/completion/ombrelo-index.bash");
+  ASSERT_FALSE(manual.empty());
+  ASSERT_FALSE(completion.empty());
+  const std::regex option("--[a-z][a-z-]*");
+  int options = 0;
+  for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), option);
+       it != std::sregex_iterator(); ++it) {
+    const std::string name = it->str();
+    // roff writes each "-" of an option as "\-".
+    std::string roff;
+    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_TRUE(Contains(manual, roff)) << name << " is not described in the manual page";
+    EXPECT_TRUE(Contains(completion, name + " ") || Contains(completion, name + "\"") ||
+                Contains(completion, name + "\n") || Contains(completion, name + ")"))
+        << name << " is not completed";
+    ++options;
+  }
+  EXPECT_GT(options, 20);
+}
+
+// Indexes one part of the collection; the paths of the videos it indexed.
+std::set<std::string> IndexedPaths(const Result& result) {
+  std::set<std::string> paths;
+  for (const QJsonObject& movie : JsonLines(result.out))
+    paths.insert(movie["path"].toString().toStdString());
+  return paths;
+}
+
+TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
+  const std::vector<std::string> names = {"a.mp4",          "b.mp4", "sub/c.mkv", "sub/d.mp4",
+                                          "sub/deep/e.mp4", "f.mp4", "broken.mp4"};
+  const auto fill = [&](const std::string& root, const std::vector<std::string>& files) {
+    for (const std::string& name : files) {
+      std::filesystem::create_directories(paths::FolderOf(root + name));
+      if (name == "broken.mp4") {
+        ASSERT_TRUE(testing::WriteFileBytes(root + name, "no video"));
+      } else {
+        std::filesystem::copy_file(TestVideos::Get().Make(PathBaseName(name) + ".mp4", 50),
+                                   root + name);
+      }
+    }
+  };
+  const std::string first = folder_ / "collection/";
+  fill(first, names);
+  constexpr int kParts = 3;
+  std::map<std::string, int> partOf;  // by path below the collection
+  for (int k = 1; k <= kParts; ++k) {
+    const std::string part = "part-" + std::to_string(k) + ".obx";
+    const Result result = Run({"--shard", std::to_string(k) + "/" + std::to_string(kParts),
+                               "--save", part, "--json", "--jobs", k == 2 ? "2" : "1", "--out",
+                               "out", "--every", "20", "--no-index-photo", "collection"});
+    EXPECT_LE(result.exitCode, 1) << result.err;
+    for (const std::string& path : IndexedPaths(result)) {
+      ASSERT_EQ(path.rfind(first, 0), 0u) << path;
+      EXPECT_TRUE(partOf.emplace(path.substr(first.size()), k).second) << path << " twice";
+    }
+    CProject saved("");
+    ASSERT_TRUE(saved.Load(folder_ / part)) << part;
+  }
+  ASSERT_EQ(partOf.size(), names.size());  // each video in exactly one part
+
+  // The same collection elsewhere, with videos added: no video changes part.
+  const std::string second = folder_ / "moved/collection/";
+  fill(second, names);
+  fill(second, {"g.mp4", "sub/h.mp4"});
+  std::map<std::string, int> moved;
+  for (int k = 1; k <= kParts; ++k) {
+    const Result result = Run({"--shard", std::to_string(k) + "/" + std::to_string(kParts),
+                               "--json", "--out", "out2", "--every", "20", "--no-index-photo",
+                               "--no-html", "--no-playlist", "moved/collection"});
+    for (const std::string& path : IndexedPaths(result)) moved[path.substr(second.size())] = k;
+  }
+  EXPECT_EQ(moved.size(), names.size() + 2);
+  for (const auto& [name, part] : partOf) EXPECT_EQ(moved[name], part) << name;
+
+  // The parts joined: every movie once, with its results.
+  const Result merged =
+      Run({"--merge", "all.obx", "part-1.obx", "part-2.obx", "part-3.obx", "--json"});
+  EXPECT_EQ(merged.exitCode, 1) << merged.err;  // broken.mp4 failed
+  EXPECT_EQ(JsonLines(merged.out).size(), names.size());
+  CProject all("");
+  ASSERT_TRUE(all.Load(folder_ / "all.obx"));
+  ASSERT_EQ(all.Movies().size(), names.size());
+  for (const Movie& movie : all.Movies()) {
+    SCOPED_TRACE(movie.path());
+    if (movie.Title() == "broken.mp4") {
+      EXPECT_EQ(movie.status, kMovieFailed);
+      EXPECT_FALSE(movie.error.empty());
+      continue;
+    }
+    EXPECT_EQ(movie.status, kMovieDone) << movie.error;
+    ASSERT_EQ(movie.images.size(), 1u);
+    EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(movie.images[0].path),
+              static_cast<int>(movie.images[0].frame));
+    EXPECT_TRUE(FileExists(movie.html));
+  }
+  // The report of the joined project links every page and names the failure.
+  struct SourceData {  // the report template, for this test only
+    SourceData() { SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR); }
+    ~SourceData() { SetApplicationDataFolder(""); }
+  } sourceData;
+  const std::string report = folder_ / "report.html";
+  ASSERT_EQ(WriteProjectReport(
+                all, report,
+                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
+                  return Transform(out, xml, stylesheet);
+                }),
+            ReportResult::kWritten);
+  const std::set<std::string> reported = LinkedFiles(report);
+  for (const Movie& movie : all.Movies()) {
+    if (movie.status == kMovieDone) {
+      EXPECT_TRUE(reported.count(movie.html)) << movie.html;
+    }
+  }
+
+  // A project file there already is never replaced.
+  const std::string before = ReadFileBytes(folder_ / "all.obx");
+  const Result again = Run({"--merge", "all.obx", "part-1.obx"});
+  EXPECT_EQ(again.exitCode, 2);
+  EXPECT_TRUE(Contains(again.err, "'all.obx' exists already")) << again.err;
+  EXPECT_EQ(ReadFileBytes(folder_ / "all.obx"), before);
+  // A part that cannot be read writes nothing.
+  const Result unreadable = Run({"--merge", "none.obx", "part-1.obx", "missing.obx"});
+  EXPECT_EQ(unreadable.exitCode, 2);
+  EXPECT_TRUE(Contains(unreadable.err, "cannot read the project file 'missing.obx'"));
+  EXPECT_FALSE(FileExists(folder_ / "none.obx"));
+
+  // A video in two parts is kept once: a record that is done or failed wins
+  // over one that is waiting, whichever part comes first.
+  CProject stale("");
+  ASSERT_TRUE(stale.Load(folder_ / "all.obx"));
+  for (const Movie& movie : stale.Movies()) {
+    stale.MovieById(movie.id())->status = kMovieWaiting;
+    stale.MovieById(movie.id())->images.clear();
+  }
+  ASSERT_TRUE(stale.Save(folder_ / "stale.obx"));
+  const Result twice =
+      Run({"--merge", "twice.obx", "stale.obx", "part-1.obx", "part-2.obx", "part-3.obx"});
+  EXPECT_TRUE(Contains(twice.err, "is in more than one part; kept once, from 'part-")) << twice.err;
+  CProject joined("");
+  ASSERT_TRUE(joined.Load(folder_ / "twice.obx"));
+  ASSERT_EQ(joined.Movies().size(), names.size());
+  auto expected = all.Movies().begin();
+  for (const Movie& movie : joined.Movies()) {
+    EXPECT_EQ(movie.path(), expected->path());  // the order of the first part
+    EXPECT_EQ(movie.status, expected->status);
+    EXPECT_EQ(movie.images, expected->images);
+    ++expected;
+  }
+}
+
+TEST_F(IndexerTest, APartWithoutVideosSavesAnEmptyProjectThatMergesCleanly) {
+  std::filesystem::create_directories(folder_ / "one");
+  std::filesystem::copy_file(TestVideos::Get().Make("a.mp4", 50), folder_ / "one/a.mp4");
+  int indexed = 0;
+  for (const std::string k : {"1", "2"}) {
+    const Result result = Run({"--shard", k + "/2", "--save", "part-" + k + ".obx", "--out", "out",
+                               "--every", "20", "--no-index-photo", "one"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    CProject part("");
+    ASSERT_TRUE(part.Load(folder_ / ("part-" + k + ".obx")));
+    indexed += static_cast<int>(part.Movies().size());
+    if (part.Movies().empty()) {
+      EXPECT_TRUE(Contains(result.err, "no videos in part " + k + "/2")) << result.err;
+    }
+  }
+  EXPECT_EQ(indexed, 1);
+  const Result merged = Run({"--merge", "all.obx", "part-1.obx", "part-2.obx"});
+  EXPECT_EQ(merged.exitCode, 0) << merged.err;
+  EXPECT_TRUE(Contains(merged.out, folder_ / "one/a.mp4: done, 1 image")) << merged.out;
 }
 
 }  // namespace

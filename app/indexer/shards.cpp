@@ -1,0 +1,138 @@
+#include "app/indexer/shards.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "app/indexer/terminal_port.h"
+#include "project/movie.h"
+#include "project/project.h"
+
+namespace ombrelo::indexer {
+
+namespace {
+
+// 64-bit FNV-1a, then a final mix so that keys differing only at the end
+// spread over every part count alike.
+uint64_t KeyHash(const std::string& key) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : key) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ull;
+  }
+  hash ^= hash >> 33;
+  hash *= 0xff51afd7ed558ccdull;
+  hash ^= hash >> 33;
+  return hash;
+}
+
+// A part's results replace those of the joined project's record; the record
+// keeps its identity.
+void CopyResults(Movie& into, const Movie& from) {
+  into.length = from.length;
+  into.size = from.size;
+  into.error = from.error;
+  into.status = from.status;
+  into.videoFormat = from.videoFormat;
+  into.captureSettings = from.captureSettings;
+  into.html = from.html;
+  into.ipl = from.ipl;
+  into.indexphoto = from.indexphoto;
+  into.images = from.images;
+}
+
+// How much a record of a video tells: done, then failed (with its error),
+// then stopped part-way, then waiting.
+int Weight(int32_t status) {
+  switch (status) {
+    case kMovieDone:
+      return 3;
+    case kMovieFailed:
+      return 2;
+    case kMovieOpened:
+      return 1;
+  }
+  return 0;
+}
+
+void Report(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "ombrelo-index: %s\n", TerminalSafe(text).c_str());
+  std::fflush(err);
+}
+
+// Claims the name out for a new file, so that nothing there is ever
+// replaced: kOutExists when a file (or anything else) is there already.
+MergeResult ClaimNewFile(const std::string& out, std::FILE* err) {
+  const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    ::close(fd);
+    return MergeResult::kMerged;
+  }
+  if (errno == EEXIST) {
+    Report(err, "'" + out + "' exists already; it is left as it is (choose another name)");
+    return MergeResult::kOutExists;
+  }
+  Report(err, "cannot write the project file '" + out + "': " + std::strerror(errno));
+  return MergeResult::kCannotWrite;
+}
+
+}  // namespace
+
+int ShardOfKey(const std::string& key, int count) {
+  if (count <= 1) return 1;
+  return static_cast<int>(KeyHash(key) % static_cast<uint64_t>(count)) + 1;
+}
+
+MergeResult MergeProjects(const std::vector<std::string>& parts, const std::string& out,
+                          CProject& merged, std::FILE* err) {
+  // Every part is read before anything is written.
+  std::vector<std::unique_ptr<CProject>> projects;
+  for (const std::string& part : parts) {
+    auto project = std::make_unique<CProject>("");
+    std::string why;
+    if (!project->Load(part, &why)) {
+      Report(err, "cannot read the project file '" + part + "'" + (why.empty() ? "" : ": " + why));
+      return MergeResult::kCannotRead;
+    }
+    projects.push_back(std::move(project));
+  }
+  merged.ClearMovies();
+  if (!projects.empty()) merged.CopySettingsFrom(*projects.front());
+  // The joined record of each path and the part it came from.
+  std::unordered_map<std::string, std::pair<int32_t, size_t>> taken;
+  for (size_t p = 0; p < projects.size(); ++p) {
+    for (const Movie& movie : projects[p]->Movies()) {
+      const auto found = taken.find(movie.path());
+      if (found == taken.end()) {
+        merged.AddMovie(movie.path());
+        Movie& record = *merged.MovieById(merged.Movies().back().id());
+        CopyResults(record, movie);
+        taken.emplace(movie.path(), std::make_pair(record.id(), p));
+        continue;
+      }
+      Movie& record = *merged.MovieById(found->second.first);
+      if (Weight(movie.status) > Weight(record.status)) {
+        CopyResults(record, movie);
+        found->second.second = p;
+      }
+      Report(err, "'" + movie.path() + "' is in more than one part; kept once, from '" +
+                      parts[found->second.second] + "'");
+    }
+  }
+  if (const MergeResult claimed = ClaimNewFile(out, err); claimed != MergeResult::kMerged)
+    return claimed;
+  std::string why;
+  if (!merged.Save(out, &why)) {
+    ::unlink(out.c_str());
+    Report(err, "cannot write the project file '" + out + "'" + (why.empty() ? "" : ": " + why));
+    return MergeResult::kCannotWrite;
+  }
+  return MergeResult::kMerged;
+}
+
+}  // namespace ombrelo::indexer

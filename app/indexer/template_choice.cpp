@@ -1,0 +1,49 @@
+#include "app/indexer/template_choice.h"
+
+#include <algorithm>
+
+#include "render/template_catalogue.h"
+
+namespace ombrelo::indexer {
+
+namespace {
+
+constexpr const char* kExtension = ".xslt";
+
+TemplateKind KindOf(bool web) { return web ? TemplateKind::kWeb : TemplateKind::kIndex; }
+
+std::string Listed(TemplateKind kind) {
+  const std::vector<std::string> names = ListTemplates(kind, "").names;
+  size_t width = 0;
+  for (const std::string& name : names) width = std::max(width, name.size());
+  std::string text;
+  for (const std::string& name : names) {
+    text +=
+        "  " + name + std::string(width - name.size() + 2, ' ') + TemplateTitle(kind, name) + "\n";
+  }
+  return text.empty() ? "  (none)\n" : text;
+}
+
+}  // namespace
+
+std::string TemplateListText() {
+  return "Web page templates (--html-template):\n" + Listed(TemplateKind::kWeb) +
+         "Index photo templates (--index-template):\n" + Listed(TemplateKind::kIndex);
+}
+
+bool FindTemplate(bool web, const std::string& asked, std::string* name, std::string* error) {
+  const std::vector<std::string> names = ListTemplates(KindOf(web), "").names;
+  for (const std::string& candidate : {asked, asked + kExtension}) {
+    if (std::find(names.begin(), names.end(), candidate) != names.end()) {
+      *name = candidate;
+      return true;
+    }
+  }
+  *error = std::string("no ") + (web ? "web page" : "index photo") + " template '" + asked +
+           "'; there are: ";
+  for (size_t i = 0; i < names.size(); ++i) *error += (i ? ", " : "") + names[i];
+  if (names.empty()) *error += "none";
+  return false;
+}
+
+}  // namespace ombrelo::indexer
