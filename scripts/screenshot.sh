@@ -71,30 +71,40 @@ shoot() {  # FILE [WINDOW]: the window, without the mouse on a button
   import -window "\${2:-\$main}" "$shots/\$1"
 }
 click() { xdotool mousemove --window "\$main" "\$1" "\$2" click 1; }
+# Clicks until the main window's title ends with the page's name (a click
+# can be lost while the window is still busy).
+go() {  # X Y PAGE
+  for _ in \$(seq 1 20); do
+    click "\$1" "\$2"
+    for _ in \$(seq 1 20); do
+      case "\$(xdotool getwindowname "\$main")" in *"- \$3") return ;; esac
+      sleep 0.1
+    done
+  done
+  echo "no page '\$3'" >&2
+  exit 1
+}
 main=\$(window ' - Ombrelo - ')
 xdotool windowmove "\$main" 20 20 windowsize "\$main" 1000 700
 sleep 1.5  # the folders are read in the background
 shoot select.png
 cp "$shots/select.png" "$root/docs/screenshot.png"
-click 835 648  # Settings
-sleep 1
+go 835 648 Settings
 shoot settings.png
-click 940 645  # Next: indexing begins
-sleep 0.5
+go 940 645 Indexing
 click 147 34   # Pause, for a look at the progress page
 sleep 1.5
 shoot progress.png
 click 147 34   # and on
-for _ in \$(seq 1 300); do  # the run's end: every index photo is written
+for _ in \$(seq 1 1500); do  # the run's end: every index photo is written
   [ "\$(ls "$home/Pictures/Video index/Index" 2>/dev/null | wc -l)" -ge 4 ] && break
   sleep 0.2
 done
-sleep 1.5
+sleep 2
 click 500 330  # into the notice at its end, which Escape closes
 xdotool key Escape
 sleep 0.5
-click 940 645  # Next: the results
-sleep 1
+go 940 645 Results
 click 100 88   # the first video: its thumbnails below the list
 sleep 1.5
 shoot results.png
