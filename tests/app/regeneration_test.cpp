@@ -58,26 +58,40 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   XsltPageGeneration pages;
   WorkflowController controller(port, project, engine, pages);
   Regeneration regeneration(project, controller.IndexPhotos());
+  // Each regeneration's outcome, and whether its photo's page (still there
+  // when the files are written) lacks the deleted thumbnail.
+  std::vector<bool> outcomes;
+  std::vector<std::string> pagesWithout;
+  std::string deletedFirst;
+  regeneration.SetFinished([&](int32_t movieId, bool ok) {
+    EXPECT_EQ(movieId, first);
+    outcomes.push_back(ok);
+    if (!Contains(ReadFileBytes(regeneration.LastPage()), paths::FileName(deletedFirst)))
+      pagesWithout.push_back(regeneration.LastPage());
+  });
   ASSERT_NE(project.FindMovie(first), nullptr);
   const Movie& movie = *project.FindMovie(first);
 
   // While the second movie is captured, a thumbnail of the first is deleted;
   // its web page cannot be written (a folder stands in its place).
   int originalHeight = 0;
-  std::string duringRun, deletedFirst;
+  std::string duringRun;
   port.onFrame = [&](const FrameCopy& frame) {
     if (frame.movieId != second || !deletedFirst.empty()) return;
     originalHeight = PhotoHeight(movie.indexphoto);
     deletedFirst = movie.images[0].path;
-    ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedFirst));
+    const ThumbnailDeletionResult deleted = DeleteMovieThumbnail(project, first, deletedFirst);
+    EXPECT_EQ(deleted.outcome, ThumbnailDeletion::deleted);
     std::filesystem::remove(movie.html);
     std::filesystem::create_directories(movie.html + "/occupied");
-    EXPECT_FALSE(regeneration.Regenerate(first, 0, 0));
+    EXPECT_TRUE(regeneration.Regenerate(first, 0, 0));  // starts, returns at once
     duringRun = regeneration.LastPage();
-    EXPECT_FALSE(Contains(ReadFileBytes(duringRun), paths::FileName(deletedFirst)));
   };
   controller.Start();
-  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1; }));
+  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1 && regeneration.Pending() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return !controller.IndexPhotoPending(); }));
+  EXPECT_EQ(outcomes, std::vector<bool>{false});
+  EXPECT_EQ(pagesWithout, std::vector<std::string>{duringRun});
 
   // The run went on: the second movie is done, the failed page was told to
   // the review window, and the first movie's photo was drawn again.
@@ -95,9 +109,12 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   // After the run a second thumbnail goes; now every output is written.
   std::filesystem::remove_all(movie.html);
   const std::string deletedSecond = movie.images[0].path;
-  ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedSecond));
+  EXPECT_EQ(DeleteMovieThumbnail(project, first, deletedSecond).outcome,
+            ThumbnailDeletion::deleted);
   ASSERT_TRUE(regeneration.Regenerate(first, 0, 0));
   const std::string afterRun = regeneration.LastPage();
+  ASSERT_TRUE(RunUntil([&] { return regeneration.Pending() == 0; }));
+  EXPECT_EQ(outcomes, (std::vector<bool>{false, true}));
   ASSERT_EQ(paths::FileName(duringRun).rfind("tmphtmltoimagere", 0), 0u);
   const int number = std::stoi(paths::FileName(duringRun).substr(16));
   EXPECT_EQ(paths::FileName(afterRun), "tmphtmltoimagere" + std::to_string(number + 1) + ".html");

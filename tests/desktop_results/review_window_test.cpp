@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "app/desktop/command_registry.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/page_generation.h"
@@ -56,6 +58,7 @@ class ReviewWindowTest : public DesktopTest {
 
   CProject& project_ = CProject::Instance();
   testing::RecordingShell shell_;
+  desktop::CommandRegistry commands_;
   int32_t movieId_ = -1;
 };
 
@@ -70,7 +73,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   TheMovie().AddImage({wide, 2, 0.08});
   TheMovie().AddImage({Home() + "gone.jpg", 3, 0.12});
 
-  ReviewWindow window(project_, shell_);
+  ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
   window.show();
   EXPECT_EQ(window.windowTitle(), "holiday clip.mp4");
@@ -90,7 +93,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
 }
 
 TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
-  ReviewWindow window(project_, shell_);
+  ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
   auto enabled = [&] {
     std::vector<std::string> texts;
@@ -104,8 +107,8 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   TheMovie().SetIpl(Home() + "list.ipl");
   window.Fill();
   EXPECT_EQ(enabled(), (std::vector<std::string>{"HTML", "Playlist", "Play"}));
-  window.Run(ReviewWindow::kHtml);
-  window.Run(ReviewWindow::kPlay);
+  commands_.Run(desktop::kReviewHtml);
+  commands_.Run(desktop::kReviewPlay);
   EXPECT_EQ(shell_.opened,
             (std::vector<std::string>{Home() + "page.html", Home() + "holiday clip.mp4"}));
 
@@ -145,7 +148,7 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   const std::vector<ImageEntry> before = movie.images;
 
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage page(project, shell_);
+  ResultsPage page(project, shell_, commands_);
   page.SetRegeneration(&regeneration);
   page.show();
   page.SelectMovie(movie.id());
@@ -155,7 +158,8 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
     window.SelectImage(1);
     window.DeleteSelectedImage();
     temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
-    ASSERT_TRUE(testing::RunUntil([&] { return !controller.IndexPhotoPending(); }));
+    ASSERT_TRUE(testing::RunUntil(
+        [&] { return regeneration.Pending() == 0 && !controller.IndexPhotoPending(); }));
   }
 
   // The second and third thumbnails are gone, files and entries; the rest stay.
@@ -208,7 +212,7 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   XsltPageGeneration pages;
   WorkflowController controller(port, project, engine, pages);
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage results(project, shell_);
+  ResultsPage results(project, shell_, commands_);
   results.SetRegeneration(&regeneration);
   results.SelectMovie(project.Movies().back().id());
   for (int i = 0; i < 2; ++i) {
