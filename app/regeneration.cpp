@@ -13,6 +13,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
@@ -72,7 +73,7 @@ bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& pa
 ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
                                              const std::string& path) {
   ThumbnailDeletionResult result;
-  Movie* movie = project.FindMovieForWrite(movieId);
+  Movie* movie = project.MovieById(movieId);  // quietly: an unknown id is an outcome
   if (!movie) return result;
   if (!IsOwnThumbnail(project, *movie, path)) {
     result.outcome = ThumbnailDeletion::refused;
@@ -213,7 +214,7 @@ Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
 Regeneration::~Regeneration() = default;
 
 bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
-  const Movie* found = project_.FindMovie(movieId);
+  const Movie* found = std::as_const(project_).MovieById(movieId);
   if (!found) return false;
   const Movie& movie = *found;
 

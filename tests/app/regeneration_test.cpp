@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QThread>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -64,6 +66,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   std::vector<std::string> pagesWithout;
   std::string deletedFirst;
   regeneration.SetFinished([&](int32_t movieId, bool ok) {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
     EXPECT_EQ(movieId, first);
     outcomes.push_back(ok);
     if (!Contains(ReadFileBytes(regeneration.LastPage()), paths::FileName(deletedFirst)))
@@ -85,6 +88,8 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
     std::filesystem::remove(movie.html);
     std::filesystem::create_directories(movie.html + "/occupied");
     EXPECT_TRUE(regeneration.Regenerate(first, 0, 0));  // starts, returns at once
+    EXPECT_EQ(regeneration.Pending(), 1);
+    EXPECT_TRUE(outcomes.empty());
     duringRun = regeneration.LastPage();
   };
   controller.Start();
@@ -161,6 +166,55 @@ TEST(RegenerationTest, OnlyTheMoviesOwnThumbnailsAndOutputsAreItsToChange) {
   EXPECT_TRUE(IsOwnOutput("/out/Html/clip-2.html", "/out/Html/clip.html"));  // made unique
   for (const char* other : {"/out/Html/../clip.html", "/out/Html/clipboard.html", "/out/Html/clip-.html"})
     EXPECT_FALSE(IsOwnOutput(other, "/out/Html/clip.html")) << other;
+}
+
+TEST(RegenerationTest, DeletingAThumbnailSaysWhatHappenedAndShowsNothing) {
+  testing::TempFolder folder("deletion");
+  testing::RecordingMessagePort messages;
+  CProject project(folder.Path());
+  const std::string video = folder / "my clip.mp4";
+  project.AddMovie(video);
+  const int32_t id = project.Movies().back().id();
+  const std::string own = folder / "my_clip/my_clip_";
+  const std::string there = own + "1.jpg";
+  const std::string gone = own + "2.jpg";
+  const std::string stuck = own + "3.jpg";  // a folder with a file in it: cannot go
+  const std::string foreign = folder / "letter.jpg";
+  std::filesystem::create_directories(stuck);
+  ASSERT_TRUE(testing::WriteFileBytes(there, "a picture"));
+  ASSERT_TRUE(testing::WriteFileBytes(stuck + "/inside", "x"));
+  ASSERT_TRUE(testing::WriteFileBytes(foreign, "a letter"));
+  Movie& movie = *project.FindMovieForWrite(id);
+  for (const std::string& path : {there, gone, stuck, foreign, there})
+    movie.AddImage({path, 25, 1.0});
+
+  struct Case {
+    int32_t movie;
+    std::string path;
+    ThumbnailDeletion outcome;
+    const char* message;  // the start of what the user is to be told
+    size_t imagesLeft;
+  };
+  const Case cases[] = {
+      {id, there, ThumbnailDeletion::deleted, "", 3},  // both of its entries go
+      {id, gone, ThumbnailDeletion::fileMissing, "", 2},
+      {id, stuck, ThumbnailDeletion::failed, "Failed to delete image ", 2},
+      {id, foreign, ThumbnailDeletion::refused, "The image ", 2},
+      {id + 100, stuck, ThumbnailDeletion::unknownMovie, "", 2},
+  };
+  for (const Case& c : cases) {
+    const ThumbnailDeletionResult result = DeleteMovieThumbnail(project, c.movie, c.path);
+    EXPECT_EQ(result.outcome, c.outcome) << c.path;
+    EXPECT_EQ(result.Removed(), c.outcome == ThumbnailDeletion::deleted ||
+                                    c.outcome == ThumbnailDeletion::fileMissing);
+    EXPECT_EQ(result.message.rfind(c.message, 0), 0u) << result.message;
+    EXPECT_EQ(Contains(result.message, c.path), *c.message != 0) << result.message;
+    EXPECT_EQ(project.FindMovie(id)->images.size(), c.imagesLeft) << c.path;
+  }
+  EXPECT_FALSE(FileExists(there));
+  EXPECT_TRUE(FileExists(stuck + "/inside"));
+  EXPECT_TRUE(FileExists(foreign));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QTest>
 #include <algorithm>
 
 #include "app/desktop/command_registry.h"
@@ -154,9 +155,23 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   page.SelectMovie(movie.id());
   ReviewWindow& window = *page.Review();
   std::vector<std::string> temporaryPages;
+  // "Delete image" wants a selected thumbnail; the first time it comes from
+  // the Delete key on the list, then from the pop-up menu's action.
+  QAction* deleteImage = commands_.Action(desktop::kDeleteImage);
+  EXPECT_FALSE(deleteImage->isEnabled());
   for (int i = 0; i < 2; ++i) {
     window.SelectImage(1);
-    window.DeleteSelectedImage();
+    EXPECT_TRUE(deleteImage->isEnabled());
+    if (i == 0) {
+      page.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+      window.List()->setFocus();
+      QTest::keyClick(window.List(), Qt::Key_Delete);
+    } else {
+      deleteImage->trigger();
+    }
+    // The files are written off this thread: the call came back first.
+    EXPECT_EQ(regeneration.Pending(), 1);
     temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
     ASSERT_TRUE(testing::RunUntil(
         [&] { return regeneration.Pending() == 0 && !controller.IndexPhotoPending(); }));
