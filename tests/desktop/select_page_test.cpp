@@ -31,7 +31,8 @@ class SelectPageTest : public testing::DesktopTest {
       Make(file);
     project_ = std::make_unique<CProject>(Folder());
     help_ = std::make_unique<HelpPages>(*preferences_);
-    page_ = std::make_unique<SelectPage>(*project_, *help_, commands_);
+    commands_ = std::make_unique<CommandRegistry>();  // after the application
+    page_ = std::make_unique<SelectPage>(*project_, *help_, *commands_);
   }
   void Make(const std::string& name) {
     std::filesystem::create_directories(std::filesystem::path(Folder() + name).parent_path());
@@ -44,7 +45,7 @@ class SelectPageTest : public testing::DesktopTest {
   }
   QString Q(const std::string& name) const { return QString::fromStdString(Folder() + name); }
 
-  CommandRegistry commands_;
+  std::unique_ptr<CommandRegistry> commands_;
   std::unique_ptr<HelpPages> help_;
   std::unique_ptr<CProject> project_;
   std::unique_ptr<SelectPage> page_;
