@@ -337,6 +337,7 @@ void MainWindow::ReloadPages() {
   select_->RefreshList();
   settings_->LoadControls();
   runPages_->Reload();
+  commands_->Update();  // every rule looks at the new project
   update();
 }
 

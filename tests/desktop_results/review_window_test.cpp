@@ -170,13 +170,16 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
     } else {
       deleteImage->trigger();
     }
-    // The files are written off this thread: the call came back first.
+    // The files are written off this thread: the call came back first, and
+    // the window shows it is busy until they are.
     EXPECT_EQ(regeneration.Pending(), 1);
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
     ASSERT_TRUE(testing::RunUntil(
         [&] { return regeneration.Pending() == 0 && !controller.IndexPhotoPending(); }));
   }
 
+  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
   // The second and third thumbnails are gone, files and entries; the rest stay.
   EXPECT_EQ(window.ImagePaths(),
             (std::vector<std::string>{before[0].path, before[3].path, before[4].path}));

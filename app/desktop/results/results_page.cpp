@@ -260,7 +260,16 @@ void ResultsPage::RemoveOrRequeue(bool requeue) {
   emit moviesChanged();
 }
 
-void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = regeneration; }
+void ResultsPage::SetRegeneration(Regeneration* regeneration) {
+  if (regeneration_) regeneration_->SetFinished({});
+  regeneration_ = regeneration;
+  // The review window shows that it is busy until the outputs are written.
+  if (regeneration_) {
+    regeneration_->SetFinished([this](int32_t, bool) {
+      if (review_ && regeneration_->Pending() == 0) review_->unsetCursor();
+    });
+  }
+}
 
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
@@ -273,7 +282,8 @@ ReviewWindow& ResultsPage::EnsureReview() {
     splitter_->setStretchFactor(1, 1);
     review_->SetRegenerate([this](int32_t movieId) {
       const QSize size = window()->size();
-      if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
+      if (regeneration_ && regeneration_->Regenerate(movieId, size.width(), size.height()))
+        review_->setCursor(Qt::BusyCursor);
     });
     // The row shows the number of images left.
     connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {
