@@ -188,12 +188,12 @@ class Regeneration::Worker {
           WriteFileReplacing(job.playlistPath, job.playlistText) != WriteResult::ok;
     }
     if (!job.htmlPath.empty()) {
-      done.htmlMade = XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData,
-                                            &done.htmlFailure);
+      done.htmlMade =
+          XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
     }
     if (!job.photoPage.empty()) {
-      done.photoPageMade = XsltService::MakePage(job.photoPage, job.photoStylesheet,
-                                                 job.photoData, &done.photoFailure);
+      done.photoPageMade = XsltService::MakePage(job.photoPage, job.photoStylesheet, job.photoData,
+                                                 &done.photoFailure);
     }
     done.job = std::move(job);
     return done;

@@ -2,9 +2,9 @@
 // The main window: menu bar, toolbar and status bar over one of four pages
 // (movie selection, settings, progress, results). It owns the command
 // registry, whose actions every menu, toolbar button, context menu and page
-// button shares, and binds the commands it carries out itself. The window is the workflow controller's port: what a run shows
-// arrives here on the window's thread (the controller posts the engine's
-// reports as events).
+// button shares, and binds the commands it carries out itself. The window is the workflow
+// controller's port: what a run shows arrives here on the window's thread (the controller posts the
+// engine's reports as events).
 #include <QMainWindow>
 #include <functional>
 #include <map>

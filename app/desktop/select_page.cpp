@@ -231,8 +231,9 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& comm
   videos_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(videos_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowVideosContextMenu);
   connect(videos_, &QTreeWidget::itemDoubleClicked, this, [this] { commands_.Run(kPlayMovie); });
-  connect(videos_, &QTreeWidget::itemSelectionChanged, this,
-          [this] { commands_.Update({kPlayMovie, kRemoveMovie}); });
+  connect(videos_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    commands_.Update({kPlayMovie, kRemoveMovie});
+  });
   connect(videos_, &VideosList::PathsDropped, this, &SelectPage::AddDroppedPaths);
 
   auto* buttons = new QHBoxLayout;
@@ -377,11 +378,14 @@ void SelectPage::BindCommands() {
   // opened.
   const auto files = [this] { return !menuFiles_.isEmpty(); };
   const auto folders = [this] { return !menuFolders_.isEmpty(); };
-  commands_.Bind(kIndexAll, [this] { IndexClassified(kIndexAll); },
-                 [=] { return files() && folders(); });
-  commands_.Bind(kIndexVideosInFolder, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
-  commands_.Bind(kAddAllVideos, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
-  commands_.Bind(kIndexSelectedVideos, [this] { IndexClassified(kIndexSelectedVideos); }, files);
+  commands_.Bind(
+      kIndexAll, [this] { IndexClassified(kIndexAll); }, [=] { return files() && folders(); });
+  commands_.Bind(
+      kIndexVideosInFolder, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
+  commands_.Bind(
+      kAddAllVideos, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
+  commands_.Bind(
+      kIndexSelectedVideos, [this] { IndexClassified(kIndexSelectedVideos); }, files);
   // "Next": to the progress page, and Start when the engine is idle (both
   // the main window's); possible as soon as the project has a movie.
   commands_.Bind(
@@ -397,7 +401,7 @@ namespace {
 
 // A context menu of the commands given, at pos of the widget.
 void PopUp(CommandRegistry& commands, std::initializer_list<int> ids, QWidget* widget,
-                  const QPoint& pos) {
+           const QPoint& pos) {
   std::unique_ptr<QMenu> menu(commands.MakeMenu(ids, widget));
   menu->exec(widget->mapToGlobal(pos));
 }

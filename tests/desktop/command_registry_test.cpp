@@ -10,9 +10,9 @@
 #include <set>
 
 #include "app/desktop/commands.h"
+#include "app/desktop/desktop_session.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/select_page.h"
-#include "app/desktop/desktop_session.h"
 #include "app/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
@@ -41,7 +41,8 @@ TEST_F(CommandRegistryTest, ACommandRunsOnlyWhileItsRuleHoldsAndItsActionAndButt
 
   bool selected = false;
   int deleted = 0;
-  commands.Bind(kDeleteImage, [&] { ++deleted; }, [&] { return selected; });
+  commands.Bind(
+      kDeleteImage, [&] { ++deleted; }, [&] { return selected; });
   QPushButton button;
   commands.BindButton(&button, kDeleteImage);
   std::unique_ptr<QMenu> menu(commands.MakeMenu({kViewImage, kNone, kDeleteImage}, nullptr));

@@ -1,8 +1,8 @@
 #include "app/desktop/results/progress_page.h"
 
+#include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QAbstractButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <cstring>

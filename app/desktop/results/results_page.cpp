@@ -30,9 +30,10 @@ constexpr int kPathRole = Qt::UserRole + 1;  // the movie's whole path
 using namespace desktop;
 
 // The context menu's commands, in its order (kNone: a separator).
-constexpr std::initializer_list<int> kMenu = {
-    kResultsViewImages, kResultsViewHtml,   kResultsViewIndexPhoto, kResultsPlayMovie,
-    kResultsViewFolder, kNone,              kResultsRemove,         kResultsRequeue};
+constexpr std::initializer_list<int> kMenu = {kResultsViewImages,     kResultsViewHtml,
+                                              kResultsViewIndexPhoto, kResultsPlayMovie,
+                                              kResultsViewFolder,     kNone,
+                                              kResultsRemove,         kResultsRequeue};
 
 // The conditions of the commands on the selected movie.
 bool HasImages(const Movie& movie) { return !movie.images.empty(); }
@@ -212,8 +213,8 @@ const Movie* ResultsPage::Selected(bool (*rule)(const Movie&)) const {
 void ResultsPage::BindCommands() {
   // Each command acts on the selected movie and is enabled when its
   // condition holds for it.
-  const auto bind = [this](int id, bool (*rule)(const Movie&), void (*run)(ResultsPage&,
-                                                                           const Movie&)) {
+  const auto bind = [this](int id, bool (*rule)(const Movie&),
+                           void (*run)(ResultsPage&, const Movie&)) {
     commands_.Bind(
         id,
         [this, rule, run] {
@@ -225,8 +226,9 @@ void ResultsPage::BindCommands() {
        [](ResultsPage& page, const Movie& movie) { ViewMovieImages(page.shell_, movie); });
   bind(kResultsViewHtml, HasHtml,
        [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.html); });
-  bind(kResultsViewIndexPhoto, HasIndexPhoto,
-       [](ResultsPage& page, const Movie& movie) { OpenInViewer(page.shell_, {movie.indexphoto}); });
+  bind(kResultsViewIndexPhoto, HasIndexPhoto, [](ResultsPage& page, const Movie& movie) {
+    OpenInViewer(page.shell_, {movie.indexphoto});
+  });
   bind(kResultsPlayMovie, HasPath,
        [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.path()); });
   bind(kResultsViewFolder, HasPath,

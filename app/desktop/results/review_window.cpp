@@ -33,8 +33,8 @@ constexpr int kPathRole = Qt::UserRole;
 using namespace desktop;
 
 // The commands this window binds.
-constexpr std::initializer_list<int> kCommands = {kReviewHtml,  kReviewIndex, kReviewPlaylist,
-                                                  kReviewPlay,  kViewImage,   kDeleteImage};
+constexpr std::initializer_list<int> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
+                                                  kReviewPlay, kViewImage,   kDeleteImage};
 
 // Draws each thumbnail into its cell from the cache; the list is black
 // around the cells, a picture not loaded yet is a dark cell, one that cannot
@@ -120,8 +120,9 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegist
   list_->setPalette(dark);
   list_->setMinimumSize(kCell.width() + 2 * kCellGap, kCell.height() + 2 * kCellGap);
   connect(list_, &QListWidget::itemDoubleClicked, this, [this] { commands_.Run(kViewImage); });
-  connect(list_, &QListWidget::itemSelectionChanged, this,
-          [this] { commands_.Update({kViewImage, kDeleteImage}); });
+  connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
+    commands_.Update({kViewImage, kDeleteImage});
+  });
   connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (list_->itemAt(pos)) list_->setCurrentItem(list_->itemAt(pos));
     if (!SelectedPath().empty()) ShowPopupMenu(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
@@ -138,8 +139,8 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegist
   buttons->addWidget(AddButton(kReviewHtml, ThemeIcon("text-html", QStyle::SP_FileIcon, this)));
   buttons->addWidget(AddButton(
       kReviewIndex, ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView, this)));
-  buttons->addWidget(AddButton(
-      kReviewPlaylist, ThemeIcon("view-list-icons", QStyle::SP_FileDialogListView, this)));
+  buttons->addWidget(AddButton(kReviewPlaylist,
+                               ThemeIcon("view-list-icons", QStyle::SP_FileDialogListView, this)));
   buttons->addWidget(
       AddButton(kReviewPlay, ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this)));
   buttons->addStretch(1);
@@ -160,8 +161,8 @@ ReviewWindow::~ReviewWindow() {
 
 void ReviewWindow::BindCommands() {
   // The buttons act on the movie shown, when it has that output.
-  const auto bind = [this](int id, bool (*rule)(const Movie&), void (*run)(ReviewWindow&,
-                                                                          const Movie&)) {
+  const auto bind = [this](int id, bool (*rule)(const Movie&),
+                           void (*run)(ReviewWindow&, const Movie&)) {
     const auto shown = [this, rule]() -> const Movie* {
       const Movie* movie = std::as_const(project_).MovieById(movieId_);
       return movie && rule(*movie) ? movie : nullptr;
@@ -189,8 +190,10 @@ void ReviewWindow::BindCommands() {
       [](ReviewWindow& window, const Movie& movie) { window.shell_.OpenFile(movie.path()); });
   // The pop-up menu's act on the selected thumbnail.
   const auto selected = [this] { return project_.HasMovie(movieId_) && !SelectedPath().empty(); };
-  commands_.Bind(kViewImage, [this] { ViewSelectedImage(); }, selected);
-  commands_.Bind(kDeleteImage, [this] { DeleteSelectedImage(); }, selected);
+  commands_.Bind(
+      kViewImage, [this] { ViewSelectedImage(); }, selected);
+  commands_.Bind(
+      kDeleteImage, [this] { DeleteSelectedImage(); }, selected);
 }
 
 QPushButton* ReviewWindow::AddButton(int command, const QIcon& icon) {
@@ -259,10 +262,10 @@ void ReviewWindow::DeleteSelectedImage() {
   const ThumbnailDeletionResult result = DeleteMovieThumbnail(project_, movieId_, path);
   if (!result.Removed()) {
     if (!result.message.empty()) {
-      ShowMessage("Error", result.message,
-                  result.outcome == ThumbnailDeletion::refused ? MessageIcon::warning
-                                                               : MessageIcon::error,
-                  MessageOwner::reviewWindow);
+      ShowMessage(
+          "Error", result.message,
+          result.outcome == ThumbnailDeletion::refused ? MessageIcon::warning : MessageIcon::error,
+          MessageOwner::reviewWindow);
     }
     return;
   }
