@@ -16,7 +16,7 @@ namespace {
 // One command: its label, shortcut, the status line text (and the short
 // name after a line break), its toolbar picture, whether it carries a check
 // mark, and whether its shortcut works only in the widgets it was added to.
-struct CommandSpec {
+struct CommandInfo {
   int id;
   const char* label;
   const char* shortcut = nullptr;
@@ -26,7 +26,7 @@ struct CommandSpec {
   bool localShortcut = false;
 };
 
-const CommandSpec kCommands[] = {
+const CommandInfo kCommands[] = {
     // File
     {kNewProject, "&New project", "Ctrl+N", "Create a new document\nNew", ":/toolbar/new.svg"},
     {kOpenProject, "&Open project...", "Ctrl+O", "Open an existing document\nOpen",
@@ -90,21 +90,21 @@ const CommandSpec kCommands[] = {
 }  // namespace
 
 CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
-  for (const CommandSpec& spec : kCommands) {
-    auto* action = new QAction(tr(spec.label), this);
-    action->setData(spec.id);
-    action->setCheckable(spec.checkable);
-    if (spec.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
-    if (spec.localShortcut) action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    if (spec.status) {
-      const QStringList parts = tr(spec.status).split(QLatin1Char('\n'));
+  for (const CommandInfo& info : kCommands) {
+    auto* action = new QAction(tr(info.label), this);
+    action->setData(info.id);
+    action->setCheckable(info.checkable);
+    if (info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+    if (info.localShortcut) action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    if (info.status) {
+      const QStringList parts = tr(info.status).split(QLatin1Char('\n'));
       action->setStatusTip(parts.front());
-      action->setToolTip(parts.size() > 1 ? parts[1] : QString(tr(spec.label)).remove('&'));
+      action->setToolTip(parts.size() > 1 ? parts[1] : QString(tr(info.label)).remove('&'));
     }
-    if (spec.icon) action->setIcon(QIcon(QString::fromLatin1(spec.icon)));
+    if (info.icon) action->setIcon(QIcon(QString::fromLatin1(info.icon)));
     action->setEnabled(false);  // until a window binds it
-    connect(action, &QAction::triggered, this, [this, id = spec.id] { Run(id); });
-    actions_[spec.id] = action;
+    connect(action, &QAction::triggered, this, [this, id = info.id] { Run(id); });
+    actions_[info.id] = action;
   }
 }
 
