@@ -1,18 +1,30 @@
 #include "app/regeneration.h"
 
+#include <pthread.h>
+
+#include <QMetaObject>
+#include <QObject>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/thread_handoff.h"
+#include "project/file_write.h"
 #include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
 #include "render/index_photo.h"
+#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -58,29 +70,32 @@ bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& pa
   return IsRenamedThumbnailName(name) || (!videoName.empty() && StartsWith(name, videoName));
 }
 
-ThumbnailDeletion DeleteMovieThumbnail(CProject& project, int32_t movieId,
-                                       const std::string& path) {
-  Movie* movie = project.FindMovieForWrite(movieId);
-  if (!movie) return ThumbnailDeletion::unknownMovie;
+ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
+                                             const std::string& path) {
+  ThumbnailDeletionResult result;
+  Movie* movie = project.MovieById(movieId);  // quietly: an unknown id is an outcome
+  if (!movie) return result;
   if (!IsOwnThumbnail(project, *movie, path)) {
-    ShowMessage("Error",
-                "The image " + path +
-                    " was not deleted: it is not one of this video's thumbnails in its "
-                    "thumbnail folder.",
-                MessageIcon::warning, MessageOwner::reviewWindow);
-    return ThumbnailDeletion::refused;
+    result.outcome = ThumbnailDeletion::refused;
+    result.message = "The image " + path +
+                     " was not deleted: it is not one of this video's thumbnails in its "
+                     "thumbnail folder.";
+    return result;
   }
-  if (std::remove(path.c_str()) != 0 && errno != ENOENT) {
-    const int error = errno;
-    // The picture stays where it is, in the movie and in its outputs.
-    ShowMessage("Error", "Failed to delete image " + path + " : " + std::strerror(error),
-                MessageIcon::error, MessageOwner::reviewWindow);
-    return ThumbnailDeletion::failed;
+  result.outcome = ThumbnailDeletion::deleted;
+  if (std::remove(path.c_str()) != 0) {
+    if (errno != ENOENT) {
+      // The picture stays where it is, in the movie and in its outputs.
+      result.outcome = ThumbnailDeletion::failed;
+      result.message = "Failed to delete image " + path + " : " + std::strerror(errno);
+      return result;
+    }
+    result.outcome = ThumbnailDeletion::fileMissing;
   }
   // Every entry naming the file goes: none may point at a deleted file.
   const auto names = [&](const ImageEntry& image) { return image.path == path; };
   while (std::any_of(movie->images.begin(), movie->images.end(), names)) movie->RemoveImage(path);
-  return ThumbnailDeletion::deleted;
+  return result;
 }
 
 bool IsOwnOutput(const std::string& path, const std::string& expected) {
@@ -98,15 +113,108 @@ bool IsOwnOutput(const std::string& path, const std::string& expected) {
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
-    : project_(project), photos_(photos), pages_(project, {}) {}
+// What one regeneration writes, taken from the project on the owner's
+// thread: empty paths are not written.
+struct Regeneration::Job {
+  int32_t movieId = -1;
+  bool refused = false;  // an output was refused (told already)
+  std::string playlistPath, playlistText;
+  std::string htmlPath, htmlStylesheet, htmlData;
+  std::string photoPage, photoStylesheet, photoData, photoPath;
+  int width = 0, height = 0, quality = 0;
+};
 
-bool Regeneration::DeleteThumbnail(int32_t movieId, const std::string& path) {
-  return DeleteMovieThumbnail(project_, movieId, path) == ThumbnailDeletion::deleted;
-}
+// What came of it, for the owner's thread.
+struct Regeneration::Done {
+  Job job;
+  bool playlistFailed = false;
+  bool htmlMade = false;
+  PageFailure htmlFailure;
+  bool photoPageMade = false;
+  PageFailure photoFailure;
+};
+
+// One thread that writes the jobs in the order given and posts each result
+// to the owner's thread. Jobs still queued when it is destroyed are written;
+// their results are dropped with the context they were posted to.
+class Regeneration::Worker {
+ public:
+  explicit Worker(Regeneration& owner) : owner_(owner), thread_([this] { Loop(); }) {}
+  ~Worker() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  void Add(Job job) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+  }
+
+ private:
+  void Loop() {
+    pthread_setname_np(pthread_self(), "regeneration");
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      auto done = std::make_shared<Done>(Write(std::move(job)));
+      HandOff(done.get());
+      QMetaObject::invokeMethod(
+          &context_,
+          [this, done] {
+            Received(done.get());
+            owner_.Finish(*done);
+          },
+          Qt::QueuedConnection);
+    }
+  }
+
+  static Done Write(Job job) {
+    Done done;
+    if (!job.playlistPath.empty()) {
+      done.playlistFailed =
+          WriteFileReplacing(job.playlistPath, job.playlistText) != WriteResult::ok;
+    }
+    if (!job.htmlPath.empty()) {
+      done.htmlMade =
+          XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
+    }
+    if (!job.photoPage.empty()) {
+      done.photoPageMade = XsltService::MakePage(job.photoPage, job.photoStylesheet, job.photoData,
+                                                 &done.photoFailure);
+    }
+    done.job = std::move(job);
+    return done;
+  }
+
+  Regeneration& owner_;
+  QObject context_;  // on the owner's thread: results arrive there
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;   // protected by mutex_
+  bool stopping_ = false;  // protected by mutex_
+  std::thread thread_;     // last: starts when the rest is ready
+};
+
+Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
+    : project_(project), photos_(photos), worker_(std::make_unique<Worker>(*this)) {}
+
+Regeneration::~Regeneration() = default;
 
 bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
-  const Movie* found = project_.FindMovie(movieId);
+  const Movie* found = std::as_const(project_).MovieById(movieId);
   if (!found) return false;
   const Movie& movie = *found;
 
@@ -122,8 +230,7 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   const bool ipl = allowed(movie.ipl, project_.PlaylistFileName(movieId));
   const bool html = allowed(movie.html, project_.HtmlFileName(movieId));
   const bool photo = allowed(movie.indexphoto, project_.IndexPhotoFileName(movieId));
-  bool ok = refused.empty();
-  if (!ok) {
+  if (!refused.empty()) {
     ShowMessage("Error",
                 "These outputs of " + movie.Title() +
                     " were not written again, because they are not where the output settings "
@@ -132,30 +239,60 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
                 MessageIcon::warning, MessageOwner::reviewWindow);
   }
 
-  if (ipl && !WritePlaylist(movie.ipl, movie)) {
+  Job job;
+  job.movieId = movieId;
+  job.refused = !refused.empty();
+  const XsltService pages(project_, {});
+  if (ipl) {
+    job.playlistPath = movie.ipl;
+    job.playlistText = PlaylistText(movie.ipl, movie);
+  }
+  if (html) {
+    job.htmlPath = movie.html;
+    job.htmlStylesheet = "templates/web/" + project_.Output().htmlTransform;
+    job.htmlData = pages.MovieData(movie.html, movieId).value_or(std::string());
+  }
+  if (photo) {
+    lastPage_ = paths::WithTrailingSeparator(project_.TemporaryFolder()) + "tmphtmltoimagere" +
+                std::to_string(++pageCounter_) + ".html";
+    job.photoPage = lastPage_;
+    job.photoStylesheet = "templates/index/" + project_.Output().indexphotoTransform;
+    job.photoData = pages.MovieData(lastPage_, movieId).value_or(std::string());
+    job.photoPath = movie.indexphoto;
+    job.width = std::max(kMinimumSize, width);
+    job.height = std::max(kMinimumSize, height);
+    job.quality = project_.Capture().jpegquality;
+  }
+  ++pending_;
+  worker_->Add(std::move(job));
+  return true;
+}
+
+void Regeneration::Finish(const Done& done) {
+  --pending_;
+  const Job& job = done.job;
+  bool ok = !job.refused;
+  if (done.playlistFailed) {
     DebugOutput("Failed to regenerate image playlist\n");
     ok = false;
   }
-  if (html) {
-    const std::string stylesheet = "templates/web/" + project_.Output().htmlTransform;
-    ok = pages_.GeneratePageForMovie(movie.html, stylesheet, movieId, kReviewWindowFailure) && ok;
+  const XsltService pages(project_, {});
+  if (!job.htmlPath.empty() && !done.htmlMade) {
+    pages.Report(done.htmlFailure, kReviewWindowFailure);
+    ok = false;
   }
-  if (photo) ok = RegeneratePhoto(movieId, width, height) && ok;
-  return ok;
-}
-
-bool Regeneration::RegeneratePhoto(int32_t movieId, int width, int height) {
-  const Movie* movie = project_.FindMovie(movieId);
-  if (!movie) return false;
-  lastPage_ = paths::WithTrailingSeparator(project_.TemporaryFolder()) + "tmphtmltoimagere" +
-              std::to_string(++pageCounter_) + ".html";
-  const std::string stylesheet = "templates/index/" + project_.Output().indexphotoTransform;
-  if (!pages_.GeneratePageForMovie(lastPage_, stylesheet, movieId, kReviewWindowFailure)) {
-    return false;
+  if (!job.photoPage.empty()) {
+    if (!done.photoPageMade) {
+      pages.Report(done.photoFailure, kReviewWindowFailure);
+      ok = false;
+    } else if (project_.HasMovie(job.movieId)) {
+      photos_.RenderPage(job.movieId, job.photoPage, job.photoPath, job.width, job.height,
+                         job.quality);
+    } else {
+      std::remove(job.photoPage.c_str());  // the movie went meanwhile
+    }
   }
-  photos_.RenderPage(movieId, lastPage_, movie->indexphoto, std::max(kMinimumSize, width),
-                     std::max(kMinimumSize, height), project_.Capture().jpegquality);
-  return true;
+  if (finished_) finished_(job.movieId, ok);
 }
 
 }  // namespace ombrelo

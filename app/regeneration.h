@@ -1,19 +1,22 @@
 #pragma once
-// Regeneration for the review window: after thumbnails were deleted from an
-// indexed movie, its outputs are brought up to date. The image playlist and
-// the web page are written again (each when the movie has one), and the
-// index photo is drawn again from a fresh page of the index template,
-// through the index photo generator the workflow controller uses, so that
-// one renderer draws every page of the program.
+// Deleting a thumbnail of an indexed movie and bringing the movie's outputs
+// up to date afterwards. The deletion is one call that says what happened;
+// the caller tells the user. The image playlist and the web page are then
+// written again (each when the movie has one), and the index photo is drawn
+// again from a fresh page of the index template, through the index photo
+// generator the workflow controller uses, so that one renderer draws every
+// page of the program.
 //
-// It may run while an indexing run goes on: a page or playlist that cannot
-// be written is reported to the review window and never stops the run, and
-// a regenerated photo waits for a photo of the run that is being drawn.
-// Used on the owner's thread, like the controller.
+// Writing runs on a thread of its own ("regeneration"), like the
+// controller's own outputs: the owner's thread only takes the movie's data
+// from the project, and hears back when the files are written. It may run
+// while an indexing run goes on: a page or playlist that cannot be written
+// is reported to the review window and never stops the run, and a
+// regenerated photo waits for a photo of the run that is being drawn.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
-
-#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -31,17 +34,29 @@ class Movie;
 bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& path);
 
 enum class ThumbnailDeletion {
-  deleted,       // the file is gone (or was gone already), and so are the entries
+  deleted,       // the file is gone, and so are the movie's entries naming it
+  fileMissing,   // the file was gone already; the entries are gone now
   refused,       // not one of the movie's own thumbnails: nothing changed
   failed,        // the file could not be deleted: nothing changed
-  unknownMovie,  // no such movie
+  unknownMovie,  // no such movie: nothing changed
+};
+
+struct ThumbnailDeletionResult {
+  ThumbnailDeletion outcome = ThumbnailDeletion::unknownMovie;
+  // For refused and failed: what to tell the user (the file and why).
+  std::string message;
+  // True when the movie lost the image (deleted, fileMissing).
+  bool Removed() const {
+    return outcome == ThumbnailDeletion::deleted || outcome == ThumbnailDeletion::fileMissing;
+  }
 };
 
 // Deletes one of the movie's thumbnails: its file and every entry of the
 // movie that names it. A path that is not the movie's own thumbnail
-// (IsOwnThumbnail) is refused, and a file that cannot be deleted is kept;
-// both are told in a message box owned by the review window.
-ThumbnailDeletion DeleteMovieThumbnail(CProject& project, int32_t movieId, const std::string& path);
+// (IsOwnThumbnail) is refused, and a file that cannot be deleted is kept.
+// Shows nothing. On the project's thread.
+ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
+                                             const std::string& path);
 
 // Whether path may be written as the movie's output of that kind: it is the
 // name the current output settings give (expected, from the project's output
@@ -55,37 +70,54 @@ class Regeneration {
   // The smallest renderer window a regeneration creates.
   static constexpr int kMinimumSize = 64;
 
+  // Told on the owner's thread when a regeneration's files are written (or
+  // failed; failures have been reported): ok is false when an output failed
+  // or was refused.
+  using Finished = std::function<void(int32_t movieId, bool ok)>;
+
   // The project and the controller's generator must outlive this object.
+  // Made on the owner's thread (the one that runs the event loop).
   Regeneration(CProject& project, IndexPhotoGenerator& photos);
+  // Waits for the writing that has been started; its results are dropped.
+  ~Regeneration();
+  Regeneration(const Regeneration&) = delete;
+  Regeneration& operator=(const Regeneration&) = delete;
 
-  // DeleteMovieThumbnail; true when the thumbnail is gone (a file that is
-  // already gone is no failure).
-  bool DeleteThumbnail(int32_t movieId, const std::string& path);
+  void SetFinished(Finished finished) { finished_ = std::move(finished); }
 
-  // Writes the movie's playlist and web page again and starts its index
-  // photo (each only when the movie has one). width and height size the
-  // renderer's window if none exists yet (each at least kMinimumSize). The
-  // photo is finished later by the generator's polls; its failure goes to
-  // this movie. False when the movie is unknown or an output failed.
+  // Starts writing the movie's playlist and web page again and its index
+  // photo's page (each only when the movie has one), from the movie as it is
+  // now; returns at once. When the page is written the photo is drawn by the
+  // generator (its failure goes to this movie). width and height size the
+  // renderer's window if none exists yet (each at least kMinimumSize).
+  // False when the movie is unknown (nothing starts).
   //
   // Only the files the current output settings give the movie are written
   // (IsOwnOutput): an output that its project file names elsewhere is not
-  // written at all, and the refusal is told in one message box owned by the
-  // review window.
+  // written at all, and the refusal is told at once in one message box owned
+  // by the review window. Regenerations are written in the order asked.
   bool Regenerate(int32_t movieId, int width, int height);
+
+  // How many regenerations have not finished yet.
+  int Pending() const { return pending_; }
 
   // The temporary page of the last regenerated index photo ("" before the
   // first): "tmphtmltoimagere" with a number counted per object from 1.
   const std::string& LastPage() const { return lastPage_; }
 
  private:
-  bool RegeneratePhoto(int32_t movieId, int width, int height);
+  struct Job;
+  struct Done;
+  class Worker;
+  void Finish(const Done& done);
 
   CProject& project_;
   IndexPhotoGenerator& photos_;
-  XsltService pages_;
+  Finished finished_;
   int pageCounter_ = 0;
+  int pending_ = 0;
   std::string lastPage_;
+  std::unique_ptr<Worker> worker_;
 };
 
 }  // namespace ombrelo

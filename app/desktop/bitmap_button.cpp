@@ -129,4 +129,22 @@ void BitmapButton::paintEvent(QPaintEvent*) {
   }
 }
 
+BitmapButton* MakePageButton(PageButton kind, const QString& text, QWidget* parent) {
+  switch (kind) {
+    case PageButton::back: {
+      auto* button = new BitmapButton(text, QStringLiteral(":/buttons/prev.svg"),
+                                      QStringLiteral(":/buttons/prev_hot.svg"), parent);
+      button->SetLeftAligned(true);
+      return button;
+    }
+    case PageButton::next:
+      return new BitmapButton(text, QStringLiteral(":/buttons/next.svg"),
+                              QStringLiteral(":/buttons/next_hot.svg"), parent);
+    case PageButton::report:
+      break;
+  }
+  return new BitmapButton(text, QStringLiteral(":/buttons/report.svg"),
+                          QStringLiteral(":/buttons/report_hot.svg"), parent);
+}
+
 }  // namespace ombrelo::desktop

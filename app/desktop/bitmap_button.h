@@ -44,4 +44,9 @@ class BitmapButton : public QAbstractButton {
   QTimer fadeTimer_;
 };
 
+// The buttons at the foot of the progress and results pages, with their
+// pictures: "Back" (picture on the left), "Next", "HTML Report".
+enum class PageButton { back, next, report };
+BitmapButton* MakePageButton(PageButton kind, const QString& text, QWidget* parent = nullptr);
+
 }  // namespace ombrelo::desktop

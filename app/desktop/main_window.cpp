@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
@@ -50,47 +51,6 @@ constexpr char kSupportMail[] = "support@tessaly.com";
 constexpr char kHelpIndexPage[] = "help_index.htm";
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
-
-// One command of the menu and toolbar: its id, label, shortcut, the status
-// line text (and the short name after a line break), its toolbar picture.
-struct CommandInfo {
-  int id;
-  const char* label;
-  const char* shortcut;
-  const char* status;
-  const char* icon;
-};
-
-const CommandInfo kCommands[] = {
-    {kNewProject, "&New project", "Ctrl+N", "Create a new document\nNew", ":/toolbar/new.svg"},
-    {kOpenProject, "&Open project...", "Ctrl+O", "Open an existing document\nOpen",
-     ":/toolbar/open.svg"},
-    {kSaveProject, "&Save project", "Ctrl+S", "Save the active document\nSave",
-     ":/toolbar/save.svg"},
-    {kSaveProjectAs, "Save project &As...", nullptr,
-     "Save the active document with a new name\nSave As", nullptr},
-    {kGenerateReport, "Generate report", nullptr, nullptr, nullptr},
-    {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit", nullptr},
-    {kStart, "Start", nullptr, "Start movie capture", ":/toolbar/start.svg"},
-    {kStop, "Stop", nullptr, "Stop current movie capture", ":/toolbar/stop.svg"},
-    {kPause, "Pause", nullptr, "Pause current movie capture", ":/toolbar/pause.svg"},
-    {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr},
-    {kToggleStatusBar, "&Status Bar", nullptr, "Show or hide the status bar\nToggle StatusBar",
-     nullptr},
-    {kShowHiddenFolders, "Show &hidden folders", nullptr,
-     "Show or hide the hidden folders in the folder tree", nullptr},
-    {kPageSelect, "Movie selection", nullptr, "Show the Movie selection screen", nullptr},
-    {kPageSettings, "Settings", nullptr, "Show the Movie capture settings screen", nullptr},
-    {kPageProgress, "Progress", nullptr, "Show the capture progress screen", nullptr},
-    {kPageResults, "Results", nullptr, "Show the capture result page", nullptr},
-    {kShowHelp, "Show Help...", nullptr, "Show Ombrelo help", ":/toolbar/help.svg"},
-    {kCheckUpgrades, "Check for upgrades...", nullptr, nullptr, nullptr},
-    {kGetTemplates, "Get more templates...", nullptr, nullptr, nullptr},
-    {kGetViewer, "Get Tessaly viewer", nullptr, nullptr, nullptr},
-    {kSupportForum, "Support forum...", nullptr, nullptr, nullptr},
-    {kSupport, "Support...", nullptr, nullptr, nullptr},
-    {kAbout, "&About Ombrelo...", nullptr, nullptr, nullptr},
-};
 
 struct PageInfo {
   const char* title;
@@ -160,15 +120,17 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   LoadResources();
   setWindowTitle(QStringLiteral("Ombrelo"));
   setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
-  CreateActions();
+  commands_ = std::make_unique<CommandRegistry>();
+  BindCommands();
   CreateMenus();
   CreateToolBar();
 
   pages_ = new QStackedWidget;
   setCentralWidget(pages_);
-  select_ = new SelectPage(project_, help_);
+  select_ = new SelectPage(project_, help_, *commands_);
   settings_ = new SettingsPage(project_);
   RunPagesHost host;
+  host.commands = commands_.get();
   host.command = [this](int id) { Dispatch(id); };
   host.moviesChanged = [this] { select_->RefreshList(); };
   host.showHelp = [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); };
@@ -201,7 +163,11 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   changes->start(250);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The pages unbind their commands as they go: before the registry.
+  runPages_.reset();
+  delete pages_;
+}
 
 void MainWindow::AddPage(QWidget* page) {
   pages_->addWidget(page);
@@ -214,90 +180,75 @@ void MainWindow::AttachController(WorkflowController* controller) {
   runPages_->AttachController(controller);
 }
 
-void MainWindow::CreateActions() {
-  for (const CommandInfo& info : kCommands) {
-    auto* action = new QAction(tr(info.label), this);
-    action->setData(info.id);
-    if (info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
-    if (info.status) {
-      const QStringList parts = tr(info.status).split(QLatin1Char('\n'));
-      action->setStatusTip(parts.front());
-      action->setToolTip(parts.size() > 1 ? parts[1] : QString(tr(info.label)).remove('&'));
-    }
-    if (info.icon) action->setIcon(QIcon(QString::fromLatin1(info.icon)));
-    connect(action, &QAction::triggered, this, [this, id = info.id] { Dispatch(id); });
-    actions_[info.id] = action;
-  }
-  for (int id : {kPause, kToggleToolBar, kToggleStatusBar, kShowHiddenFolders, kPageSelect,
-                 kPageSettings, kPageProgress, kPageResults}) {
-    actions_[id]->setCheckable(true);
-  }
-  actions_[kToggleToolBar]->setChecked(true);
-  actions_[kToggleStatusBar]->setChecked(true);
+void MainWindow::BindCommands() {
+  CommandRegistry& c = *commands_;
+  c.Action(kToggleToolBar)->setChecked(true);
+  c.Action(kToggleStatusBar)->setChecked(true);
   // A build without a product web site (the default) has nowhere to send
   // these: they are hidden rather than left to fail.
   for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
-    actions_[id]->setVisible(!ProductWebSite().empty());
+    c.Action(id)->setVisible(!ProductWebSite().empty());
 
-  handlers_ = {
-      {kNewProject, [this] { NewProject(); }},
-      {kOpenProject, [this] { OpenProject(); }},
-      {kSaveProject, [this] { SaveProject(false); }},
-      {kSaveProjectAs, [this] { SaveProject(true); }},
-      {kGenerateReport, [this] { GenerateReport(); }},
-      {kExit, [this] { close(); }},
-      {kStart,
-       [this] {
-         if (controller_) controller_->Start();
-       }},
-      {kStop, [this] { StopCapture(); }},
-      {kPause,
-       [this] {
-         if (controller_) controller_->Pause();
-       }},
-      {kToggleToolBar,
-       [this] {
-         toolBar_->setVisible(!toolBar_->isVisible());
-         actions_[kToggleToolBar]->setChecked(toolBar_->isVisible());
-       }},
-      {kToggleStatusBar,
-       [this] {
-         statusBar()->setVisible(!statusBar()->isVisible());
-         actions_[kToggleStatusBar]->setChecked(statusBar()->isVisible());
-       }},
-      {kShowHiddenFolders,
-       [this] { select_->SetShowHiddenFolders(actions_[kShowHiddenFolders]->isChecked()); }},
-      {kPageSelect, [this] { SwitchToPage(kSelectPage); }},
-      {kPageSettings, [this] { SwitchToPage(kSettingsPage); }},
-      {kPageProgress,
-       [this] {
-         if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage)
-           runPages_->SetBackTarget(currentPage_);
-         SwitchToPage(kProgressPage);
-       }},
-      {kPageResults, [this] { SwitchToPage(kResultsPage); }},
-      {kShowHelp, [this] { ShowHelpIndex(); }},
-      {kCheckUpgrades,
-       [this] {
-         help_.Show(this, ProductWebSite() + "upgrade.php?version=131", HelpMode::notice);
-       }},
-      {kGetTemplates, [this] { OpenWebPage(Site("templates/index.html")); }},
-      {kGetViewer, [this] { OpenWebPage(QString::fromLatin1(kViewerWebSite)); }},
-      {kSupportForum, [this] { OpenWebPage(Site("forum.htm")); }},
-      {kSupport, [this] { OpenWebPage(Site("contact.htm")); }},
-      {kAbout, [this] { ShowAbout(); }},
-      {kPlayMovie, [this] { select_->PlaySelectedMovie(); }},
-      {kRemoveMovie,
-       [this] {
-         StopCapture();
-         select_->RemoveSelectedMovie();
-       }},
-      {kRemoveAll,
-       [this] {
-         StopCapture();
-         select_->RemoveAllMovies();
-       }},
-  };
+  c.Bind(kNewProject, [this] { NewProject(); });
+  c.Bind(kOpenProject, [this] { OpenProject(); });
+  c.Bind(kSaveProject, [this] { SaveProject(false); });
+  c.Bind(kSaveProjectAs, [this] { SaveProject(true); });
+  c.Bind(kGenerateReport, [this] { GenerateReport(); });
+  c.Bind(kExit, [this] { close(); });
+
+  // Start, Stop and Pause follow the controller's command states.
+  c.Bind(kStart, [this] { controller_->Start(); },
+         [this] { return controller_ && states_.start; });
+  c.Bind(kStop, [this] { StopCapture(); }, [this] { return controller_ && states_.stop; });
+  c.Bind(kPause, [this] { controller_->Pause(); },
+         [this] { return controller_ && states_.pause; });
+  c.Bind(kStartWhenIdle, [this] { controller_->Start(); },
+         [this] { return controller_ && EngineIdle(); });
+
+  c.Bind(kToggleToolBar, [this] {
+    toolBar_->setVisible(!toolBar_->isVisible());
+    commands_->Action(kToggleToolBar)->setChecked(toolBar_->isVisible());
+  });
+  c.Bind(kToggleStatusBar, [this] {
+    statusBar()->setVisible(!statusBar()->isVisible());
+    commands_->Action(kToggleStatusBar)->setChecked(statusBar()->isVisible());
+  });
+  c.Bind(kShowHiddenFolders, [this] {
+    select_->SetShowHiddenFolders(commands_->Action(kShowHiddenFolders)->isChecked());
+  });
+  c.Bind(kPageSelect, [this] { SwitchToPage(kSelectPage); });
+  c.Bind(kPageSettings, [this] { SwitchToPage(kSettingsPage); });
+  c.Bind(kPageProgress, [this] {
+    if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage)
+      runPages_->SetBackTarget(currentPage_);
+    SwitchToPage(kProgressPage);
+  });
+  c.Bind(kPageResults, [this] { SwitchToPage(kResultsPage); });
+
+  c.Bind(kShowHelp, [this] { ShowHelpIndex(); });
+  c.Bind(kCheckUpgrades, [this] {
+    help_.Show(this, ProductWebSite() + "upgrade.php?version=131", HelpMode::notice);
+  });
+  c.Bind(kGetTemplates, [this] { OpenWebPage(Site("templates/index.html")); });
+  c.Bind(kGetViewer, [this] { OpenWebPage(QString::fromLatin1(kViewerWebSite)); });
+  c.Bind(kSupportForum, [this] { OpenWebPage(Site("forum.htm")); });
+  c.Bind(kSupport, [this] { OpenWebPage(Site("contact.htm")); });
+  c.Bind(kAbout, [this] { ShowAbout(); });
+
+  // The "Videos to index" context menu: a capture is stopped before a
+  // movie is removed.
+  const auto selected = [this] { return select_ && select_->HasSelectedMovie(); };
+  c.Bind(kPlayMovie, [this] { select_->PlaySelectedMovie(); }, selected);
+  c.Bind(kRemoveMovie,
+         [this] {
+           StopCapture();
+           select_->RemoveSelectedMovie();
+         },
+         selected);
+  c.Bind(kRemoveAll, [this] {
+    StopCapture();
+    select_->RemoveAllMovies();
+  });
 }
 
 void MainWindow::CreateMenus() {
@@ -346,17 +297,9 @@ void MainWindow::CreateToolBar() {
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-QAction* MainWindow::Action(int id) const {
-  const auto it = actions_.find(id);
-  return it == actions_.end() ? nullptr : it->second;
-}
+QAction* MainWindow::Action(int id) const { return commands_->Action(id); }
 
-void MainWindow::Dispatch(int id) {
-  const auto it = handlers_.find(id);
-  if (it != handlers_.end()) it->second();
-  // The page buttons send Start after switching to the progress page.
-  if (id == kPageProgress && sender() == select_ && EngineIdle()) Dispatch(kStart);
-}
+bool MainWindow::Dispatch(int id) { return commands_->Run(id); }
 
 QWidget* MainWindow::PageAt(int page) const {
   if (page < kSelectPage || page > kResultsPage) return nullptr;
@@ -366,11 +309,11 @@ QWidget* MainWindow::PageAt(int page) const {
 void MainWindow::SwitchToPage(int page) {
   if (page == currentPage_ || !PageAt(page)) return;
   currentPage_ = page;
-  for (int id = kPageSelect; id <= kPageResults; ++id) actions_[id]->setChecked(false);
+  for (int id = kPageSelect; id <= kPageResults; ++id) Action(id)->setChecked(false);
   const PageInfo& info = kPages[page - 1];
   if (page == kSelectPage) select_->RefreshList();
   const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
-  actions_[kPageSelect + page - 1]->setChecked(true);
+  Action(kPageSelect + page - 1)->setChecked(true);
   UpdateTitle();
   pages_->setCurrentIndex(page - 1);
   PageAt(page)->setFocus();
@@ -395,6 +338,7 @@ void MainWindow::ReloadPages() {
   select_->RefreshList();
   settings_->LoadControls();
   runPages_->Reload();
+  commands_->Update();  // every rule looks at the new project
   update();
 }
 
@@ -585,10 +529,9 @@ void MainWindow::SetStatusText(const std::string& text) { statusLabel_->setText(
 QString MainWindow::StatusText() const { return statusLabel_->text(); }
 
 void MainWindow::EnableCommands(const CommandStates& states) {
-  actions_[kStart]->setEnabled(states.start);
-  actions_[kStop]->setEnabled(states.stop);
-  actions_[kPause]->setEnabled(states.pause);
-  actions_[kPause]->setChecked(states.paused);
+  states_ = states;
+  commands_->Update({kStart, kStop, kPause, kStartWhenIdle});
+  Action(kPause)->setChecked(states.paused);
   runPages_->ShowPaused(states.paused);
 }
 

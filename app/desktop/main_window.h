@@ -1,10 +1,10 @@
 #pragma once
 // The main window: menu bar, toolbar and status bar over one of four pages
-// (movie selection, settings, progress, results). Every menu item, toolbar
-// button, context-menu item and page button reaches one dispatcher as a
-// command id. The window is the workflow controller's port: what a run shows
-// arrives here on the window's thread (the controller posts the engine's
-// reports as events).
+// (movie selection, settings, progress, results). It owns the command
+// registry, whose actions every menu, toolbar button, context menu and page
+// button shares, and binds the commands it carries out itself. The window is the workflow
+// controller's port: what a run shows arrives here on the window's thread (the controller posts the
+// engine's reports as events).
 #include <QMainWindow>
 #include <functional>
 #include <map>
@@ -25,6 +25,7 @@ class WorkflowController;
 
 namespace ombrelo::desktop {
 
+class CommandRegistry;
 class HelpPages;
 class PageWidget;
 class RunPages;
@@ -58,9 +59,11 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   // in the first run) and the movie selection tutorial.
   void ShowStartupHelp();
 
-  // Carries out a command id; unknown ids do nothing.
-  void Dispatch(int id);
+  // Carries out a command when it is enabled (true then); unknown ids do
+  // nothing.
+  bool Dispatch(int id);
   QAction* Action(int id) const;
+  CommandRegistry& Commands() { return *commands_; }
 
   // Page navigation.
   void SwitchToPage(int page);
@@ -127,7 +130,7 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CreateActions();
+  void BindCommands();
   void CreateMenus();
   void CreateToolBar();
   void AddPage(QWidget* page);
@@ -156,8 +159,9 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   HelpPages& help_;
   WorkflowController* controller_ = nullptr;
 
-  std::map<int, QAction*> actions_;
-  std::map<int, std::function<void()>> handlers_;
+  // First: the pages bind their commands in it.
+  std::unique_ptr<CommandRegistry> commands_;
+  CommandStates states_;  // the controller's, for Start, Stop and Pause
   QToolBar* toolBar_ = nullptr;
   QLabel* statusLabel_ = nullptr;
   QStackedWidget* pages_ = nullptr;

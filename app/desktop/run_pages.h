@@ -1,8 +1,6 @@
 #pragma once
 // The progress and results pages as the main window sees them: what the
-// workflow reports is handed on to them. Built from the pages of results/
-// when they are part of the build, else from plain pages of our own that
-// show the progress and the finished movies.
+// workflow reports is handed on to them.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,8 +21,11 @@ struct FrameCopy;
 
 namespace ombrelo::desktop {
 
+class CommandRegistry;
+
 // What the pages ask of the main window.
 struct RunPagesHost {
+  CommandRegistry* commands = nullptr;       // where the pages bind their commands
   std::function<void(int command)> command;  // a command id for the dispatcher
   std::function<void()> moviesChanged;       // the project's list of movies changed
   std::function<void(const std::string& name, HelpMode mode)> showHelp;

@@ -17,8 +17,10 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/desktop/bitmap_button.h"
+#include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/video_files.h"
@@ -164,16 +166,17 @@ void VideosList::dropEvent(QDropEvent* event) {
 
 // ---- SelectPage
 
-SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
-    : PageWidget(parent), project_(project), help_(help) {
+SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& commands,
+                       QWidget* parent)
+    : PageWidget(parent), project_(project), help_(help), commands_(commands) {
   next_ = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
                            QStringLiteral(":/buttons/next_hot.svg"), this);
-  next_->setEnabled(false);
   settings_ = new BitmapButton(tr("Settings"), QStringLiteral(":/buttons/settings.svg"),
                                QStringLiteral(":/buttons/settings_hot.svg"), this);
   settings_->SetLeftAligned(true);
-  connect(settings_, &QAbstractButton::clicked, this, [this] { emit Command(kPageSettings); });
-  connect(next_, &QAbstractButton::clicked, this, [this] { emit Command(kPageProgress); });
+  BindCommands();
+  commands_.BindButton(settings_, kPageSettings);
+  commands_.BindButton(next_, kSelectNext);
 
   // The folder tree: folders only, read in the background.
   treeModel_ = new QFileSystemModel(this);
@@ -227,7 +230,10 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   videos_ = new VideosList;
   videos_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(videos_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowVideosContextMenu);
-  connect(videos_, &QTreeWidget::itemDoubleClicked, this, [this] { emit Command(kPlayMovie); });
+  connect(videos_, &QTreeWidget::itemDoubleClicked, this, [this] { commands_.Run(kPlayMovie); });
+  connect(videos_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    commands_.Update({kPlayMovie, kRemoveMovie});
+  });
   connect(videos_, &VideosList::PathsDropped, this, &SelectPage::AddDroppedPaths);
 
   auto* buttons = new QHBoxLayout;
@@ -270,6 +276,8 @@ bool SelectPage::ShowProjectFolder() {
 }
 
 SelectPage::~SelectPage() {
+  for (int id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
+    commands_.Unbind(id);
   // The models' reading threads use the icon provider: they go first.
   delete fileModel_;
   delete treeModel_;
@@ -370,25 +378,54 @@ void SelectPage::AddFolder(const QString& folder) {
   IndexClassified(kIndexVideosInFolder);
 }
 
+void SelectPage::BindCommands() {
+  // The context menus' commands act on what was classified when the menu
+  // opened.
+  const auto files = [this] { return !menuFiles_.isEmpty(); };
+  const auto folders = [this] { return !menuFolders_.isEmpty(); };
+  commands_.Bind(
+      kIndexAll, [this] { IndexClassified(kIndexAll); }, [=] { return files() && folders(); });
+  commands_.Bind(
+      kIndexVideosInFolder, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
+  commands_.Bind(
+      kAddAllVideos, [this] { IndexClassified(kIndexVideosInFolder); }, folders);
+  commands_.Bind(
+      kIndexSelectedVideos, [this] { IndexClassified(kIndexSelectedVideos); }, files);
+  // "Next": to the progress page, and Start when the engine is idle (both
+  // the main window's); possible as soon as the project has a movie.
+  commands_.Bind(
+      kSelectNext,
+      [this] {
+        commands_.Run(kPageProgress);
+        commands_.Run(kStartWhenIdle);
+      },
+      [this] { return !project_.Movies().empty(); });
+}
+
+namespace {
+
+// A context menu of the commands given, at pos of the widget.
+void PopUp(CommandRegistry& commands, std::initializer_list<int> ids, QWidget* widget,
+           const QPoint& pos) {
+  std::unique_ptr<QMenu> menu(commands.MakeMenu(ids, widget));
+  menu->exec(widget->mapToGlobal(pos));
+}
+
+}  // namespace
+
 void SelectPage::ShowFileContextMenu(const QPoint& pos) {
   const QStringList selected = SelectedFilePaths();
   if (selected.isEmpty()) return;
-  QMenu menu(this);
   switch (ClassifySelection(selected)) {
     case Offer::indexAll:
-      menu.addAction(tr("Index all"))->setData(kIndexAll);
-      break;
+      return PopUp(commands_, {kIndexAll}, files_->viewport(), pos);
     case Offer::indexFolders:
-      menu.addAction(tr("Index videos in folder"))->setData(kIndexVideosInFolder);
-      break;
+      return PopUp(commands_, {kIndexVideosInFolder}, files_->viewport(), pos);
     case Offer::indexFiles:
-      menu.addAction(tr("Index selected video(s)"))->setData(kIndexSelectedVideos);
-      break;
+      return PopUp(commands_, {kIndexSelectedVideos}, files_->viewport(), pos);
     case Offer::none:
       return;
   }
-  if (QAction* chosen = menu.exec(files_->viewport()->mapToGlobal(pos)))
-    IndexClassified(chosen->data().toInt());
 }
 
 void SelectPage::ShowTreeContextMenu(const QPoint& pos) {
@@ -397,21 +434,15 @@ void SelectPage::ShowTreeContextMenu(const QPoint& pos) {
   const QString path = treeModel_->filePath(tree_->indexAt(pos));
   if (path.isEmpty() || !CountsAsFolder(path)) return;
   menuFolders_ << path;
-  QMenu menu(this);
-  menu.addAction(tr("Add all videos"))->setData(kIndexVideosInFolder);
-  if (QAction* chosen = menu.exec(tree_->viewport()->mapToGlobal(pos)))
-    IndexClassified(chosen->data().toInt());
+  PopUp(commands_, {kAddAllVideos}, tree_->viewport(), pos);
 }
 
 void SelectPage::ShowVideosContextMenu(const QPoint& pos) {
-  QMenu menu(this);
-  if (!videos_->selectedItems().isEmpty()) {
-    menu.addAction(tr("Play movie"))->setData(kPlayMovie);
-    menu.addAction(tr("Remove"))->setData(kRemoveMovie);
+  if (videos_->selectedItems().isEmpty()) {
+    PopUp(commands_, {kRemoveAll}, videos_->viewport(), pos);
+  } else {
+    PopUp(commands_, {kPlayMovie, kRemoveMovie, kRemoveAll}, videos_->viewport(), pos);
   }
-  menu.addAction(tr("Remove all"))->setData(kRemoveAll);
-  if (QAction* chosen = menu.exec(videos_->viewport()->mapToGlobal(pos)))
-    emit Command(chosen->data().toInt());
 }
 
 void SelectPage::AddDroppedPaths(const QStringList& paths) {
@@ -427,7 +458,7 @@ void SelectPage::RefreshList() {
       item->setData(0, kMovieIdRole, movie.id());
     }
   }
-  next_->setEnabled(!project_.Movies().empty());
+  commands_.Update({kSelectNext, kPlayMovie, kRemoveMovie});
   emit ListChanged();
 }
 
@@ -470,7 +501,7 @@ void SelectPage::RemoveAllMovies() {
   }
   for (const std::string& path : paths) project_.RemoveMovie(path);
   videos_->clear();
-  next_->setEnabled(!project_.Movies().empty());
+  commands_.Update({kSelectNext, kPlayMovie, kRemoveMovie});
   emit ListChanged();
 }
 

@@ -27,6 +27,7 @@ class Movie;
 namespace ombrelo::desktop {
 
 class BitmapButton;
+class CommandRegistry;
 class HelpPages;
 
 // "Videos to index": a one-column list with the background picture in its
@@ -59,7 +60,11 @@ class SelectPage : public PageWidget {
   // What the context menu of the file list offers for a selection.
   enum class Offer { none, indexAll, indexFolders, indexFiles };
 
-  SelectPage(CProject& project, HelpPages& help, QWidget* parent = nullptr);
+  // The page's own commands (the file list's and folder tree's context
+  // menus, "Next") are bound in commands; the "Videos to index" context
+  // menu shows the main window's there.
+  SelectPage(CProject& project, HelpPages& help, CommandRegistry& commands,
+             QWidget* parent = nullptr);
   ~SelectPage() override;
 
   // Rebuilds "Videos to index" from the project (movies of status 0 and 1)
@@ -69,6 +74,7 @@ class SelectPage : public PageWidget {
   void RemoveRow(int32_t movieId);
 
   // Frame commands on "Videos to index".
+  bool HasSelectedMovie() const { return FirstSelectedMovie() != nullptr; }
   void PlaySelectedMovie();
   void RemoveSelectedMovie();  // only the first selected one
   void RemoveAllMovies();
@@ -116,6 +122,7 @@ class SelectPage : public PageWidget {
   void ListChanged();
 
  private:
+  void BindCommands();
   void OnFolderSelected(const QModelIndex& index);
   void ShowFileContextMenu(const QPoint& pos);
   void ShowTreeContextMenu(const QPoint& pos);
@@ -127,6 +134,7 @@ class SelectPage : public PageWidget {
 
   CProject& project_;
   HelpPages& help_;
+  CommandRegistry& commands_;
   std::unique_ptr<QFileIconProvider> icons_;
   QFileSystemModel* treeModel_;
   QFileSystemModel* fileModel_;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QThread>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -58,26 +60,43 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   XsltPageGeneration pages;
   WorkflowController controller(port, project, engine, pages);
   Regeneration regeneration(project, controller.IndexPhotos());
+  // Each regeneration's outcome, and whether its photo's page (still there
+  // when the files are written) lacks the deleted thumbnail.
+  std::vector<bool> outcomes;
+  std::vector<std::string> pagesWithout;
+  std::string deletedFirst;
+  regeneration.SetFinished([&](int32_t movieId, bool ok) {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+    EXPECT_EQ(movieId, first);
+    outcomes.push_back(ok);
+    if (!Contains(ReadFileBytes(regeneration.LastPage()), paths::FileName(deletedFirst)))
+      pagesWithout.push_back(regeneration.LastPage());
+  });
   ASSERT_NE(project.FindMovie(first), nullptr);
   const Movie& movie = *project.FindMovie(first);
 
   // While the second movie is captured, a thumbnail of the first is deleted;
   // its web page cannot be written (a folder stands in its place).
   int originalHeight = 0;
-  std::string duringRun, deletedFirst;
+  std::string duringRun;
   port.onFrame = [&](const FrameCopy& frame) {
     if (frame.movieId != second || !deletedFirst.empty()) return;
     originalHeight = PhotoHeight(movie.indexphoto);
     deletedFirst = movie.images[0].path;
-    ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedFirst));
+    const ThumbnailDeletionResult deleted = DeleteMovieThumbnail(project, first, deletedFirst);
+    EXPECT_EQ(deleted.outcome, ThumbnailDeletion::deleted);
     std::filesystem::remove(movie.html);
     std::filesystem::create_directories(movie.html + "/occupied");
-    EXPECT_FALSE(regeneration.Regenerate(first, 0, 0));
+    EXPECT_TRUE(regeneration.Regenerate(first, 0, 0));  // starts, returns at once
+    EXPECT_EQ(regeneration.Pending(), 1);
+    EXPECT_TRUE(outcomes.empty());
     duringRun = regeneration.LastPage();
-    EXPECT_FALSE(Contains(ReadFileBytes(duringRun), paths::FileName(deletedFirst)));
   };
   controller.Start();
-  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1; }));
+  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1 && regeneration.Pending() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return !controller.IndexPhotoPending(); }));
+  EXPECT_EQ(outcomes, std::vector<bool>{false});
+  EXPECT_EQ(pagesWithout, std::vector<std::string>{duringRun});
 
   // The run went on: the second movie is done, the failed page was told to
   // the review window, and the first movie's photo was drawn again.
@@ -95,9 +114,12 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   // After the run a second thumbnail goes; now every output is written.
   std::filesystem::remove_all(movie.html);
   const std::string deletedSecond = movie.images[0].path;
-  ASSERT_TRUE(regeneration.DeleteThumbnail(first, deletedSecond));
+  EXPECT_EQ(DeleteMovieThumbnail(project, first, deletedSecond).outcome,
+            ThumbnailDeletion::deleted);
   ASSERT_TRUE(regeneration.Regenerate(first, 0, 0));
   const std::string afterRun = regeneration.LastPage();
+  ASSERT_TRUE(RunUntil([&] { return regeneration.Pending() == 0; }));
+  EXPECT_EQ(outcomes, (std::vector<bool>{false, true}));
   ASSERT_EQ(paths::FileName(duringRun).rfind("tmphtmltoimagere", 0), 0u);
   const int number = std::stoi(paths::FileName(duringRun).substr(16));
   EXPECT_EQ(paths::FileName(afterRun), "tmphtmltoimagere" + std::to_string(number + 1) + ".html");
@@ -144,6 +166,55 @@ TEST(RegenerationTest, OnlyTheMoviesOwnThumbnailsAndOutputsAreItsToChange) {
   EXPECT_TRUE(IsOwnOutput("/out/Html/clip-2.html", "/out/Html/clip.html"));  // made unique
   for (const char* other : {"/out/Html/../clip.html", "/out/Html/clipboard.html", "/out/Html/clip-.html"})
     EXPECT_FALSE(IsOwnOutput(other, "/out/Html/clip.html")) << other;
+}
+
+TEST(RegenerationTest, DeletingAThumbnailSaysWhatHappenedAndShowsNothing) {
+  testing::TempFolder folder("deletion");
+  testing::RecordingMessagePort messages;
+  CProject project(folder.Path());
+  const std::string video = folder / "my clip.mp4";
+  project.AddMovie(video);
+  const int32_t id = project.Movies().back().id();
+  const std::string own = folder / "my_clip/my_clip_";
+  const std::string there = own + "1.jpg";
+  const std::string gone = own + "2.jpg";
+  const std::string stuck = own + "3.jpg";  // a folder with a file in it: cannot go
+  const std::string foreign = folder / "letter.jpg";
+  std::filesystem::create_directories(stuck);
+  ASSERT_TRUE(testing::WriteFileBytes(there, "a picture"));
+  ASSERT_TRUE(testing::WriteFileBytes(stuck + "/inside", "x"));
+  ASSERT_TRUE(testing::WriteFileBytes(foreign, "a letter"));
+  Movie& movie = *project.FindMovieForWrite(id);
+  for (const std::string& path : {there, gone, stuck, foreign, there})
+    movie.AddImage({path, 25, 1.0});
+
+  struct Case {
+    int32_t movie;
+    std::string path;
+    ThumbnailDeletion outcome;
+    const char* message;  // the start of what the user is to be told
+    size_t imagesLeft;
+  };
+  const Case cases[] = {
+      {id, there, ThumbnailDeletion::deleted, "", 3},  // both of its entries go
+      {id, gone, ThumbnailDeletion::fileMissing, "", 2},
+      {id, stuck, ThumbnailDeletion::failed, "Failed to delete image ", 2},
+      {id, foreign, ThumbnailDeletion::refused, "The image ", 2},
+      {id + 100, stuck, ThumbnailDeletion::unknownMovie, "", 2},
+  };
+  for (const Case& c : cases) {
+    const ThumbnailDeletionResult result = DeleteMovieThumbnail(project, c.movie, c.path);
+    EXPECT_EQ(result.outcome, c.outcome) << c.path;
+    EXPECT_EQ(result.Removed(), c.outcome == ThumbnailDeletion::deleted ||
+                                    c.outcome == ThumbnailDeletion::fileMissing);
+    EXPECT_EQ(result.message.rfind(c.message, 0), 0u) << result.message;
+    EXPECT_EQ(Contains(result.message, c.path), *c.message != 0) << result.message;
+    EXPECT_EQ(project.FindMovie(id)->images.size(), c.imagesLeft) << c.path;
+  }
+  EXPECT_FALSE(FileExists(there));
+  EXPECT_TRUE(FileExists(stuck + "/inside"));
+  EXPECT_TRUE(FileExists(foreign));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

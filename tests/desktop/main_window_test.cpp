@@ -288,6 +288,25 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
 }
 
+TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNothing) {
+  project_->AddMovie(Folder() + "holiday.mp4");
+  project_->FindMovieForWrite(project_->Movies().back().id())->SetError("It is not a video\n");
+  ASSERT_TRUE(testing::WriteFileBytes(Folder() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));
+  RecordingMessagePort messages;  // No: the report is not opened
+  std::string path;
+  W().SetFileChooser([&](QWidget*, auto) { return QString::fromStdString(path); });
+  W().Dispatch(kGenerateReport);  // cancelled
+  EXPECT_TRUE(messages.asked.empty());
+  path = Folder() + "failed report.html";
+  W().Dispatch(kGenerateReport);
+  const std::string report = ReadFileBytes(path);
+  const auto cell = [](const std::string& text) { return "<td class=\"num\">" + text + "</td>"; };
+  EXPECT_TRUE(Contains(report, cell("300 KB"))) << report;
+  EXPECT_TRUE(Contains(report, "It is not a video"));
+  EXPECT_FALSE(Contains(report, cell("0:00")));  // no length known, none shown
+  EXPECT_EQ(messages.asked.size(), 1u);
+}
+
 // Nothing a user does loses their work: changed work is offered for saving,
 // a failed Open keeps the project, no other file is replaced unasked, and the
 // settings page follows the project.

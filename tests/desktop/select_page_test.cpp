@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "app/desktop/bitmap_button.h"
+#include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "desktop/desktop_fixture.h"
@@ -30,7 +31,8 @@ class SelectPageTest : public testing::DesktopTest {
       Make(file);
     project_ = std::make_unique<CProject>(Folder());
     help_ = std::make_unique<HelpPages>(*preferences_);
-    page_ = std::make_unique<SelectPage>(*project_, *help_);
+    commands_ = std::make_unique<CommandRegistry>();  // after the application
+    page_ = std::make_unique<SelectPage>(*project_, *help_, *commands_);
   }
   void Make(const std::string& name) {
     std::filesystem::create_directories(std::filesystem::path(Folder() + name).parent_path());
@@ -43,6 +45,7 @@ class SelectPageTest : public testing::DesktopTest {
   }
   QString Q(const std::string& name) const { return QString::fromStdString(Folder() + name); }
 
+  std::unique_ptr<CommandRegistry> commands_;
   std::unique_ptr<HelpPages> help_;
   std::unique_ptr<CProject> project_;
   std::unique_ptr<SelectPage> page_;

@@ -3,7 +3,6 @@
 #include <QTimer>
 
 #include "app/desktop/results/decoding_problems_dialog.h"
-#include "app/desktop/results/report_command.h"
 #include "desktop_results/desktop_test_support.h"
 #include "platform/data_folder.h"
 #include "project/project.h"
@@ -37,61 +36,6 @@ TEST_F(DecodingProblemsTest, ListsTheMoviesAndGivesHelpAsOftenAsAsked) {
   dialog.exec();
   EXPECT_EQ(helped, paths);
   EXPECT_FALSE(dialog.isVisible());
-}
-
-class ReportCommandTest : public DesktopTest {
- protected:
-  void SetUp() override { SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR); }
-};
-
-TEST_F(ReportCommandTest, TheReportNamesEveryMovieAndIsOpenedOnYes) {
-  CProject project(Home());
-  for (const char* name : {"first.mp4", "second clip.mkv", "third.avi"}) {
-    project.AddMovie(Home() + name);
-  }
-  Movie& done = *project.FindMovieForWrite(project.Movies().front().id());
-  done.status = kMovieDone;
-  done.AddImage({Home() + "first/first_0h00m01.000s.jpg", 25, 1.0});
-  project.FindMovieForWrite(project.Movies().back().id())->SetError("Error capturing\n");
-
-  testing::RecordingMessagePort messages;
-  messages.answer = true;
-  testing::RecordingShell shell;
-  const std::string path = Home() + "reports/project report.html";
-  QDir().mkpath(QString::fromStdString(Home() + "reports"));
-  GenerateReport(project, shell, nullptr, [&] { return QString::fromStdString(path); });
-
-  const std::string report = testing::ReadFileBytes(path);
-  for (const char* name : {"first.mp4", "second clip.mkv", "third.avi"}) {
-    EXPECT_TRUE(testing::Contains(report, name)) << name;
-  }
-  ASSERT_EQ(messages.asked.size(), 1u);
-  EXPECT_EQ(messages.asked[0].caption, "Html report saved");
-  EXPECT_EQ(messages.asked[0].text, "Html report saved\n\nDo you want to view the report now?");
-  EXPECT_EQ(shell.opened, std::vector<std::string>{path});
-
-  // No: written again, not opened; cancelled: nothing at all.
-  messages.answer = false;
-  GenerateReport(project, shell, nullptr, [&] { return QString::fromStdString(path); });
-  GenerateReport(project, shell, nullptr, [] { return QString(); });
-  EXPECT_EQ(messages.asked.size(), 2u);
-  EXPECT_EQ(shell.opened.size(), 1u);
-}
-
-TEST_F(ReportCommandTest, AFailedVideoShowsItsFileSizeAndWhyItFailed) {
-  CProject project(Home());
-  project.AddMovie(Home() + "holiday.mp4");
-  project.FindMovieForWrite(project.Movies().back().id())->SetError("It is not a video\n");
-  ASSERT_TRUE(testing::WriteFileBytes(Home() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));
-  testing::RecordingMessagePort messages;
-  testing::RecordingShell shell;
-  const std::string path = Home() + "failed report.html";
-  GenerateReport(project, shell, nullptr, [&] { return QString::fromStdString(path); });
-  const std::string report = testing::ReadFileBytes(path);
-  const auto cell = [](const std::string& text) { return "<td class=\"num\">" + text + "</td>"; };
-  EXPECT_TRUE(testing::Contains(report, cell("300 KB"))) << report;
-  EXPECT_TRUE(testing::Contains(report, "It is not a video"));
-  EXPECT_FALSE(testing::Contains(report, cell("0:00")));  // no length known, none shown
 }
 
 }  // namespace

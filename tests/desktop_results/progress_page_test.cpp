@@ -1,8 +1,8 @@
 #include "app/desktop/results/progress_page.h"
 
+#include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <cstring>
@@ -153,7 +153,7 @@ TEST_F(ProgressPageTest, ProgressInTenthsAndButtons) {
   EXPECT_EQ(page.ProgressPosition(), 100);
   QSignalSpy back(&page, &ProgressPage::backClicked);
   QSignalSpy next(&page, &ProgressPage::nextClicked);
-  for (QPushButton* button : page.findChildren<QPushButton*>()) button->click();
+  for (QAbstractButton* button : page.findChildren<QAbstractButton*>()) button->click();
   EXPECT_EQ(back.count(), 1);
   EXPECT_EQ(next.count(), 1);
 }

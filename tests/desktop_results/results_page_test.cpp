@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTreeWidget>
 
+#include "app/desktop/command_registry.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/results/review_window.h"
 #include "desktop_results/desktop_test_support.h"
 #include "project/preferences.h"
@@ -46,6 +48,7 @@ class ResultsPageTest : public DesktopTest {
 
   CProject project_{"/tmp/"};
   testing::RecordingShell shell_;
+  desktop::CommandRegistry commands_;
 };
 
 TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnce) {
@@ -59,7 +62,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   broken.SetError("Error capturing from '/v/broken.avi' - Cannot connect\n");
   const uint32_t videos = Preferences::Instance().Videos();
 
-  ResultsPage page(project_, shell_);
+  ResultsPage page(project_, shell_, commands_);
   ASSERT_EQ(page.RowCount(), 2);
   // The file name in the first column, the whole path in its tool tip.
   EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "done.mp4");
@@ -130,7 +133,7 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
   full.AddImage({"/t/full_1.jpg", 1, 1.0});
   full.SetHtml("/o/full.html");
   full.SetIndexphoto("/o/full.jpg");
-  ResultsPage page(project_, shell_);
+  ResultsPage page(project_, shell_, commands_);
 
   EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
   page.SelectMovie(bare.id());
@@ -139,9 +142,9 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
   page.SelectMovie(full.id());
   EXPECT_EQ(MenuEnabled(page).size(), 7u);
 
-  page.Run(ResultsPage::kViewHtml);
-  page.Run(ResultsPage::kPlayMovie);
-  page.Run(ResultsPage::kViewFolder);
+  commands_.Run(desktop::kResultsViewHtml);
+  commands_.Run(desktop::kResultsPlayMovie);
+  commands_.Run(desktop::kResultsViewFolder);
   EXPECT_EQ(shell_.opened, (std::vector<std::string>{"/o/full.html", "/v/full.mp4"}));
   EXPECT_EQ(shell_.folders, (std::vector<std::string>{"/v/full.mp4"}));
 }
@@ -152,11 +155,11 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   Add("/v/waiting.mp4", kMovieWaiting);
   Movie& done = Add("/v/done.mp4", kMovieDone);
   const int32_t doneId = done.id();  // the record moves when the list changes
-  ResultsPage page(project_, shell_);
+  ResultsPage page(project_, shell_, commands_);
   QSignalSpy changed(&page, &ResultsPage::moviesChanged);
 
   page.SelectMovie(failed.id());
-  page.Run(ResultsPage::kRequeue);
+  commands_.Run(desktop::kResultsRequeue);
   EXPECT_EQ(page.RowCount(), 1);
   EXPECT_EQ(changed.count(), 1);
   const Movie& requeued = project_.Movies().back();
@@ -166,7 +169,7 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   EXPECT_EQ(project_.Movies().size(), 3u);
 
   page.SelectMovie(doneId);
-  page.Run(ResultsPage::kRemove);
+  commands_.Run(desktop::kResultsRemove);
   EXPECT_EQ(page.RowCount(), 0);
   EXPECT_FALSE(project_.HasMovie(doneId));
   EXPECT_EQ(project_.Movies().size(), 2u);
@@ -177,23 +180,23 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   const std::vector<std::string> images = {Home() + "clip 1 & co.jpg", Home() + "clip_2.jpg",
                                            Home() + "clip \"3\".jpg"};
   for (const std::string& image : images) movie.AddImage({image, 0, 0.0});
-  ResultsPage page(project_, shell_);
+  ResultsPage page(project_, shell_, commands_);
   page.SelectMovie(movie.id());
 
   // Nothing chosen: our own viewer, with every picture; the index photo too.
-  page.Run(ResultsPage::kViewImages);
+  commands_.Run(desktop::kResultsViewImages);
   ASSERT_EQ(shell_.pictures.size(), 1u);
   EXPECT_EQ(shell_.pictures[0], images);
   movie.indexphoto = Home() + "clip_index.jpg";
-  page.Run(ResultsPage::kViewIndexPhoto);
+  commands_.Run(desktop::kResultsViewIndexPhoto);
   EXPECT_EQ(shell_.pictures.back(), std::vector<std::string>{movie.indexphoto});
   // The desktop's default program gets the first picture only.
   SetPictureOpener(PictureOpener::desktop, QString());
-  page.Run(ResultsPage::kViewImages);
+  commands_.Run(desktop::kResultsViewImages);
   EXPECT_EQ(shell_.opened, std::vector<std::string>{images[0]});
   // A command chosen but not given: the help page says how to set one.
   SetPictureOpener(PictureOpener::command, QString());
-  page.Run(ResultsPage::kViewImages);
+  commands_.Run(desktop::kResultsViewImages);
   EXPECT_EQ(shell_.helpPages, std::vector<std::string>{kNoViewerPage});
   EXPECT_EQ(shell_.helpModes, std::vector<HelpMode>{HelpMode::notice});
   EXPECT_EQ(shell_.pictures.size(), 2u);
@@ -212,7 +215,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
                   ".part'\nmv '" + record + ".part' '" + record + "'\n"));
   QFile::setPermissions(QString::fromStdString(script), QFile::ReadOwner | QFile::ExeOwner);
   SetViewer(QString::fromStdString("\"" + script + "\" --slideshow"));
-  page.Run(ResultsPage::kViewImages);
+  commands_.Run(desktop::kResultsViewImages);
   ASSERT_TRUE(testing::WaitFor([&] { return testing::FileExists(record); }));
   EXPECT_EQ(testing::ReadFileBytes(record),
             "--slideshow\n" + images[0] + "\n" + images[1] + "\n" + images[2] + "\n");
@@ -220,7 +223,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   // With a playlist, the playlist alone.
   QFile::remove(QString::fromStdString(record));
   movie.SetIpl(Home() + "clip.ipl");
-  page.Run(ResultsPage::kViewImages);
+  commands_.Run(desktop::kResultsViewImages);
   ASSERT_TRUE(testing::WaitFor([&] { return testing::FileExists(record); }));
   EXPECT_EQ(testing::ReadFileBytes(record), "--slideshow\n" + Home() + "clip.ipl\n");
   EXPECT_EQ(shell_.helpPages.size(), 1u);
@@ -231,11 +234,11 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
   Movie& second = Add("/v/second.mp4", kMovieDone);
   second.AddImage({"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
   testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
-  ResultsPage page(project_, shell_);
+  ResultsPage page(project_, shell_, commands_);
   page.resize(900, 400);
   page.show();
   EXPECT_EQ(page.Review(), nullptr);
-  EXPECT_FALSE(page.CommandEnabled(ResultsPage::kPlayMovie));  // nothing selected
+  EXPECT_FALSE(commands_.Enabled(desktop::kResultsPlayMovie));  // nothing selected
 
   page.SelectMovie(second.id());
   ReviewWindow* review = page.Review();
@@ -268,7 +271,7 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
   EXPECT_TRUE(review->isVisible());
 
   // Removing the movie takes it out of the review window too.
-  page.Run(ResultsPage::kRemove);
+  commands_.Run(desktop::kResultsRemove);
   EXPECT_EQ(review->MovieId(), -1);
   EXPECT_FALSE(review->isVisible());
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().text;

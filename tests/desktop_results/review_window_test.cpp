@@ -4,8 +4,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QTest>
 #include <algorithm>
 
+#include "app/desktop/command_registry.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/page_generation.h"
@@ -56,6 +59,7 @@ class ReviewWindowTest : public DesktopTest {
 
   CProject& project_ = CProject::Instance();
   testing::RecordingShell shell_;
+  desktop::CommandRegistry commands_;
   int32_t movieId_ = -1;
 };
 
@@ -70,7 +74,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   TheMovie().AddImage({wide, 2, 0.08});
   TheMovie().AddImage({Home() + "gone.jpg", 3, 0.12});
 
-  ReviewWindow window(project_, shell_);
+  ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
   window.show();
   EXPECT_EQ(window.windowTitle(), "holiday clip.mp4");
@@ -90,7 +94,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
 }
 
 TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
-  ReviewWindow window(project_, shell_);
+  ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
   auto enabled = [&] {
     std::vector<std::string> texts;
@@ -104,8 +108,8 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   TheMovie().SetIpl(Home() + "list.ipl");
   window.Fill();
   EXPECT_EQ(enabled(), (std::vector<std::string>{"HTML", "Playlist", "Play"}));
-  window.Run(ReviewWindow::kHtml);
-  window.Run(ReviewWindow::kPlay);
+  commands_.Run(desktop::kReviewHtml);
+  commands_.Run(desktop::kReviewPlay);
   EXPECT_EQ(shell_.opened,
             (std::vector<std::string>{Home() + "page.html", Home() + "holiday clip.mp4"}));
 
@@ -145,19 +149,37 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   const std::vector<ImageEntry> before = movie.images;
 
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage page(project, shell_);
+  ResultsPage page(project, shell_, commands_);
   page.SetRegeneration(&regeneration);
   page.show();
   page.SelectMovie(movie.id());
   ReviewWindow& window = *page.Review();
   std::vector<std::string> temporaryPages;
+  // "Delete image" wants a selected thumbnail; the first time it comes from
+  // the Delete key on the list, then from the pop-up menu's action.
+  QAction* deleteImage = commands_.Action(desktop::kDeleteImage);
+  EXPECT_FALSE(deleteImage->isEnabled());
   for (int i = 0; i < 2; ++i) {
     window.SelectImage(1);
-    window.DeleteSelectedImage();
+    EXPECT_TRUE(deleteImage->isEnabled());
+    if (i == 0) {
+      page.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+      window.List()->setFocus();
+      QTest::keyClick(window.List(), Qt::Key_Delete);
+    } else {
+      deleteImage->trigger();
+    }
+    // The files are written off this thread: the call came back first, and
+    // the window shows it is busy until they are.
+    EXPECT_EQ(regeneration.Pending(), 1);
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
-    ASSERT_TRUE(testing::RunUntil([&] { return !controller.IndexPhotoPending(); }));
+    ASSERT_TRUE(testing::RunUntil(
+        [&] { return regeneration.Pending() == 0 && !controller.IndexPhotoPending(); }));
   }
 
+  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
   // The second and third thumbnails are gone, files and entries; the rest stay.
   EXPECT_EQ(window.ImagePaths(),
             (std::vector<std::string>{before[0].path, before[3].path, before[4].path}));
@@ -208,7 +230,7 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   XsltPageGeneration pages;
   WorkflowController controller(port, project, engine, pages);
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage results(project, shell_);
+  ResultsPage results(project, shell_, commands_);
   results.SetRegeneration(&regeneration);
   results.SelectMovie(project.Movies().back().id());
   for (int i = 0; i < 2; ++i) {

@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "app/desktop/bitmap_button.h"
 #include "app/frame_output.h"
 #include "project/movie.h"
 
@@ -70,7 +71,7 @@ QRect PreviewRect(int pageWidth, int pageHeight, int frameWidth, int frameHeight
   return QRect(x, y, dw, dh);
 }
 
-ProgressPage::ProgressPage(QWidget* parent, const PageButtonFactory& makeButton) : QWidget(parent) {
+ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   nameLabel_ = new QLabel(tr("Movie name:"), this);
   movieName_ = new QLabel(tr("Not rendering"), this);
   movieName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -104,8 +105,8 @@ ProgressPage::ProgressPage(QWidget* parent, const PageButtonFactory& makeButton)
   splitter_->setStretchFactor(1, 0);
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { update(); });
 
-  back_ = MakePageButton(makeButton, PageButtonKind::back, tr("Back"), this);
-  next_ = MakePageButton(makeButton, PageButtonKind::next, tr("Next"), this);
+  back_ = desktop::MakePageButton(desktop::PageButton::back, tr("Back"), this);
+  next_ = desktop::MakePageButton(desktop::PageButton::next, tr("Next"), this);
   connect(back_, &QAbstractButton::clicked, this, &ProgressPage::backClicked);
   connect(next_, &QAbstractButton::clicked, this, &ProgressPage::nextClicked);
 

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop/results/page_button.h"
 #include "imaging/bitmap_header.h"
 
 class QLabel;
@@ -41,8 +40,7 @@ class ProgressPage : public QWidget {
   Q_OBJECT
 
  public:
-  // The buttons come from makeButton when it is given.
-  explicit ProgressPage(QWidget* parent = nullptr, const PageButtonFactory& makeButton = {});
+  explicit ProgressPage(QWidget* parent = nullptr);
   ~ProgressPage() override;
 
   // Empties the error box and hides it.

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/desktop/bitmap_button.h"
+#include "app/desktop/command_registry.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
 #include "app/regeneration.h"
@@ -24,21 +27,19 @@ namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kPathRole = Qt::UserRole + 1;  // the movie's whole path
-// The review window's place relative to the clicked row.
+using namespace desktop;
 
-struct CommandText {
-  int id;
-  const char* label;
-};
-constexpr CommandText kCommands[] = {
-    {ResultsPage::kViewImages, "View images"},
-    {ResultsPage::kViewHtml, "View HTML"},
-    {ResultsPage::kViewIndexPhoto, "View Index Photo"},
-    {ResultsPage::kPlayMovie, "Play movie"},
-    {ResultsPage::kViewFolder, "View Movie folder"},
-    {ResultsPage::kRemove, "Remove"},
-    {ResultsPage::kRequeue, "Re-Queue"},
-};
+// The context menu's commands, in its order (kNone: a separator).
+constexpr std::initializer_list<int> kMenu = {kResultsViewImages,     kResultsViewHtml,
+                                              kResultsViewIndexPhoto, kResultsPlayMovie,
+                                              kResultsViewFolder,     kNone,
+                                              kResultsRemove,         kResultsRequeue};
+
+// The conditions of the commands on the selected movie.
+bool HasImages(const Movie& movie) { return !movie.images.empty(); }
+bool HasHtml(const Movie& movie) { return !movie.html.empty(); }
+bool HasIndexPhoto(const Movie& movie) { return !movie.indexphoto.empty(); }
+bool HasPath(const Movie& movie) { return !movie.path().empty(); }
 
 // One line of the error texts for the cell; the tool tip has them all.
 QString ErrorCellText(const std::string& error) {
@@ -47,9 +48,9 @@ QString ErrorCellText(const std::string& error) {
 
 }  // namespace
 
-ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent,
-                         const PageButtonFactory& makeButton)
-    : QWidget(parent), project_(project), shell_(shell) {
+ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry& commands,
+                         QWidget* parent)
+    : QWidget(parent), project_(project), shell_(shell), commands_(commands) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
@@ -69,7 +70,7 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
           [this](QTreeWidgetItem* item) { RowClicked(item); });
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
     RowClicked(item);
-    Run(kViewImages);
+    commands_.Run(kResultsViewImages);
   });
   connect(list_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (QTreeWidgetItem* item = list_->itemAt(pos)) list_->setCurrentItem(item);
@@ -77,18 +78,13 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
     ContextMenu()->popup(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
   });
 
-  menu_ = new QMenu(this);
-  for (const CommandText& command : kCommands) {
-    if (command.id == kRemove) menu_->addSeparator();
-    QAction* action = menu_->addAction(tr(command.label));
-    action->setData(command.id);
-    connect(action, &QAction::triggered, this, [this, id = command.id] { Run(id); });
-    actions_[command.id] = action;
-  }
-  menu_->setDefaultAction(actions_[kViewImages]);
+  BindCommands();
+  menu_ = commands_.MakeMenu(kMenu, this);
+  menu_->setDefaultAction(commands_.Action(kResultsViewImages));
+  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { commands_.Update(kMenu); });
 
-  back_ = MakePageButton(makeButton, PageButtonKind::back, tr("Back"), this);
-  report_ = MakePageButton(makeButton, PageButtonKind::report, tr("HTML Report"), this);
+  back_ = MakePageButton(PageButton::back, tr("Back"), this);
+  report_ = MakePageButton(PageButton::report, tr("HTML Report"), this);
   connect(back_, &QAbstractButton::clicked, this, &ResultsPage::backClicked);
   connect(report_, &QAbstractButton::clicked, this, &ResultsPage::reportClicked);
 
@@ -107,7 +103,9 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   RefreshList();
 }
 
-ResultsPage::~ResultsPage() = default;
+ResultsPage::~ResultsPage() {
+  for (int id : kMenu) commands_.Unbind(id);
+}
 
 void ResultsPage::RefreshList() {
   list_->clear();
@@ -207,78 +205,77 @@ void ResultsPage::SelectMovie(int32_t movieId) {
   }
 }
 
-bool ResultsPage::CommandEnabled(int command) const {
-  const Movie* found = std::as_const(project_).MovieById(SelectedMovieId());
-  if (!found) return false;
-  const Movie& movie = *found;
-  switch (command) {
-    case kViewImages:
-      return !movie.images.empty();
-    case kViewHtml:
-      return !movie.html.empty();
-    case kViewIndexPhoto:
-      return !movie.indexphoto.empty();
-    case kPlayMovie:
-    case kViewFolder:
-    case kRemove:
-    case kRequeue:
-      return !movie.path().empty();
-    default:
-      return false;
-  }
+const Movie* ResultsPage::Selected(bool (*rule)(const Movie&)) const {
+  const Movie* movie = std::as_const(project_).MovieById(SelectedMovieId());
+  return movie && rule(*movie) ? movie : nullptr;
+}
+
+void ResultsPage::BindCommands() {
+  // Each command acts on the selected movie and is enabled when its
+  // condition holds for it.
+  const auto bind = [this](int id, bool (*rule)(const Movie&),
+                           void (*run)(ResultsPage&, const Movie&)) {
+    commands_.Bind(
+        id,
+        [this, rule, run] {
+          if (const Movie* movie = Selected(rule)) run(*this, *movie);
+        },
+        [this, rule] { return Selected(rule) != nullptr; });
+  };
+  bind(kResultsViewImages, HasImages,
+       [](ResultsPage& page, const Movie& movie) { ViewMovieImages(page.shell_, movie); });
+  bind(kResultsViewHtml, HasHtml,
+       [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.html); });
+  bind(kResultsViewIndexPhoto, HasIndexPhoto, [](ResultsPage& page, const Movie& movie) {
+    OpenInViewer(page.shell_, {movie.indexphoto});
+  });
+  bind(kResultsPlayMovie, HasPath,
+       [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.path()); });
+  bind(kResultsViewFolder, HasPath,
+       [](ResultsPage& page, const Movie& movie) { page.shell_.ShowInFolder(movie.path()); });
+  bind(kResultsRemove, HasPath,
+       [](ResultsPage& page, const Movie&) { page.RemoveOrRequeue(false); });
+  bind(kResultsRequeue, HasPath,
+       [](ResultsPage& page, const Movie&) { page.RemoveOrRequeue(true); });
 }
 
 QMenu* ResultsPage::ContextMenu() {
-  for (auto& [id, action] : actions_) action->setEnabled(CommandEnabled(id));
+  commands_.Update(kMenu);
   return menu_;
 }
 
-void ResultsPage::Run(int command) {
-  if (!CommandEnabled(command)) return;
+void ResultsPage::RemoveOrRequeue(bool requeue) {
   const int32_t id = SelectedMovieId();
-  const Movie& movie = *project_.FindMovie(id);  // there: the command is enabled
-  switch (command) {
-    case kViewImages:
-      ViewMovieImages(shell_, movie);
-      break;
-    case kViewHtml:
-      shell_.OpenFile(movie.html);
-      break;
-    case kViewIndexPhoto:
-      OpenInViewer(shell_, {movie.indexphoto});
-      break;
-    case kPlayMovie:
-      shell_.OpenFile(movie.path());
-      break;
-    case kViewFolder:
-      shell_.ShowInFolder(movie.path());
-      break;
-    case kRemove:
-    case kRequeue: {
-      const std::string path = movie.path();  // the record goes away below
-      RemoveRow(id);
-      if (review_ && review_->MovieId() == id) {
-        review_->ShowMovie(-1);
-        review_->hide();
-      }
-      if (command == kRemove) {
-        project_.RemoveMovie(path);
-      } else {
-        project_.AddMovie(path);
-      }
-      emit moviesChanged();
-      break;
-    }
-    default:
-      break;
+  const Movie* movie = std::as_const(project_).MovieById(id);
+  if (!movie) return;
+  const std::string path = movie->path();  // the record goes away below
+  RemoveRow(id);
+  if (review_ && review_->MovieId() == id) {
+    review_->ShowMovie(-1);
+    review_->hide();
+  }
+  if (requeue) {
+    project_.AddMovie(path);
+  } else {
+    project_.RemoveMovie(path);
+  }
+  emit moviesChanged();
+}
+
+void ResultsPage::SetRegeneration(Regeneration* regeneration) {
+  if (regeneration_) regeneration_->SetFinished({});
+  regeneration_ = regeneration;
+  // The review window shows that it is busy until the outputs are written.
+  if (regeneration_) {
+    regeneration_->SetFinished([this](int32_t, bool) {
+      if (review_ && regeneration_->Pending() == 0) review_->unsetCursor();
+    });
   }
 }
 
-void ResultsPage::SetRegeneration(Regeneration* regeneration) { regeneration_ = regeneration; }
-
 ReviewWindow& ResultsPage::EnsureReview() {
   if (!review_) {
-    review_ = new ReviewWindow(project_, shell_, this);
+    review_ = new ReviewWindow(project_, shell_, commands_, this);
     review_->setWindowFlags(Qt::Widget);
     review_->hide();
     splitter_->addWidget(review_);
@@ -287,7 +284,8 @@ ReviewWindow& ResultsPage::EnsureReview() {
     splitter_->setStretchFactor(1, 1);
     review_->SetRegenerate([this](int32_t movieId) {
       const QSize size = window()->size();
-      if (regeneration_) regeneration_->Regenerate(movieId, size.width(), size.height());
+      if (regeneration_ && regeneration_->Regenerate(movieId, size.width(), size.height()))
+        review_->setCursor(Qt::BusyCursor);
     });
     // The row shows the number of images left.
     connect(review_, &ReviewWindow::imagesChanged, this, [this](int32_t movieId) {

@@ -11,14 +11,16 @@
 #include <set>
 #include <string>
 
-#include "app/desktop/results/page_button.h"
-
 class QAction;
 class QMenu;
 class QSplitter;
 class QAbstractButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace ombrelo::desktop {
+class CommandRegistry;
+}
 
 namespace ombrelo {
 
@@ -32,16 +34,6 @@ class ResultsPage : public QWidget {
   Q_OBJECT
 
  public:
-  // Command ids of the context menu.
-  enum Command : int {
-    kViewHtml = 101,
-    kPlayMovie = 102,
-    kViewImages = 103,
-    kViewIndexPhoto = 104,
-    kViewFolder = 105,
-    kRemove = 106,
-    kRequeue = 107,
-  };
   // The columns.
   enum Column : int {
     kPathColumn,
@@ -52,9 +44,11 @@ class ResultsPage : public QWidget {
     kErrorColumn
   };
 
-  // The buttons come from makeButton when it is given.
-  ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent = nullptr,
-              const PageButtonFactory& makeButton = {});
+  // The context menu's commands (desktop::kResultsViewImages to
+  // kResultsRequeue, for the selected movie) and the review window's are
+  // bound in commands.
+  ResultsPage(CProject& project, DesktopShell& shell, desktop::CommandRegistry& commands,
+              QWidget* parent = nullptr);
   ~ResultsPage() override;
 
   // Lists every finished or failed movie of the project, in project order.
@@ -74,10 +68,6 @@ class ResultsPage : public QWidget {
   // Selects the movie's row as a click does (the review window follows).
   void SelectMovie(int32_t movieId);
 
-  // The context menu's commands; a command whose condition fails does
-  // nothing.
-  bool CommandEnabled(int command) const;
-  void Run(int command);
   // The context menu as it would pop up now (for tests and the keyboard).
   QMenu* ContextMenu();
 
@@ -113,16 +103,20 @@ class ResultsPage : public QWidget {
   QTreeWidgetItem* RowOf(int32_t movieId) const;
   void RowClicked(QTreeWidgetItem* item);
   void RemoveRow(int32_t movieId);
+  void BindCommands();
+  // The selected movie, when the rule holds for it; null otherwise.
+  const Movie* Selected(bool (*rule)(const Movie&)) const;
+  void RemoveOrRequeue(bool requeue);
 
   CProject& project_;
   DesktopShell& shell_;
+  desktop::CommandRegistry& commands_;
   QTreeWidget* list_ = nullptr;
   // The list above, the review window docked below it (covering no row).
   QSplitter* splitter_ = nullptr;
   QAbstractButton* back_ = nullptr;
   QAbstractButton* report_ = nullptr;
   QMenu* menu_ = nullptr;
-  std::map<int, QAction*> actions_;
   ReviewWindow* review_ = nullptr;
   Regeneration* regeneration_ = nullptr;
   std::set<int32_t> counted_;  // movies counted as indexed

@@ -13,10 +13,14 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <memory>
 
+#include "app/desktop/command_registry.h"
+#include "app/desktop/commands.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/regeneration.h"
+#include "project/message_port.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -25,6 +29,12 @@ namespace {
 constexpr QSize kCell(128, 64);
 constexpr int kCellGap = 6;  // between cells, room for the selection frame
 constexpr int kPathRole = Qt::UserRole;
+
+using namespace desktop;
+
+// The commands this window binds.
+constexpr std::initializer_list<int> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
+                                                  kReviewPlay, kViewImage,   kDeleteImage};
 
 // Draws each thumbnail into its cell from the cache; the list is black
 // around the cells, a picture not loaded yet is a dark cell, one that cannot
@@ -89,8 +99,9 @@ QPoint KeepOnScreen(const QPoint& globalPos) {
   return QPoint(std::clamp(globalPos.x(), area.left(), area.right()), globalPos.y());
 }
 
-ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, QWidget* parent)
-    : QWidget(parent, Qt::Tool), project_(project), shell_(shell) {
+ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegistry& commands,
+                           QWidget* parent)
+    : QWidget(parent, Qt::Tool), project_(project), shell_(shell), commands_(commands) {
   setAttribute(Qt::WA_ShowWithoutActivating);
   cache_ = new ThumbnailCache(kCell, devicePixelRatioF(), this);
 
@@ -108,36 +119,30 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, QWidget* pare
   dark.setColor(QPalette::Base, Qt::black);
   list_->setPalette(dark);
   list_->setMinimumSize(kCell.width() + 2 * kCellGap, kCell.height() + 2 * kCellGap);
-  connect(list_, &QListWidget::itemDoubleClicked, this, [this] { ViewSelectedImage(); });
+  connect(list_, &QListWidget::itemDoubleClicked, this, [this] { commands_.Run(kViewImage); });
+  connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
+    commands_.Update({kViewImage, kDeleteImage});
+  });
   connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     if (list_->itemAt(pos)) list_->setCurrentItem(list_->itemAt(pos));
     if (!SelectedPath().empty()) ShowPopupMenu(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
   });
   connect(cache_, &ThumbnailCache::loaded, this, &ReviewWindow::ThumbnailLoaded);
 
-  viewImage_ = new QAction(tr("View image"), this);
-  viewImage_->setData(kViewImage);
-  viewImage_->setShortcut(Qt::Key_Return);
-  viewImage_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(viewImage_, &QAction::triggered, this, [this] { ViewSelectedImage(); });
-  deleteImage_ = new QAction(tr("Delete image"), this);
-  deleteImage_->setData(kDeleteImage);
-  deleteImage_->setShortcut(QKeySequence::Delete);
-  deleteImage_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(deleteImage_, &QAction::triggered, this, [this] { DeleteSelectedImage(); });
-  list_->addAction(viewImage_);
-  list_->addAction(deleteImage_);
+  BindCommands();
+  // The keys work while the list has the focus.
+  list_->addAction(commands_.Action(kViewImage));
+  list_->addAction(commands_.Action(kDeleteImage));
 
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(4);
-  buttons->addWidget(
-      AddButton(kHtml, tr("HTML"), ThemeIcon("text-html", QStyle::SP_FileIcon, this)));
+  buttons->addWidget(AddButton(kReviewHtml, ThemeIcon("text-html", QStyle::SP_FileIcon, this)));
   buttons->addWidget(AddButton(
-      kIndex, tr("Index"), ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView, this)));
-  buttons->addWidget(AddButton(kPlaylist, tr("Playlist"),
+      kReviewIndex, ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView, this)));
+  buttons->addWidget(AddButton(kReviewPlaylist,
                                ThemeIcon("view-list-icons", QStyle::SP_FileDialogListView, this)));
   buttons->addWidget(
-      AddButton(kPlay, tr("Play"), ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this)));
+      AddButton(kReviewPlay, ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this)));
   buttons->addStretch(1);
 
   auto* layout = new QVBoxLayout(this);
@@ -150,14 +155,52 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, QWidget* pare
   Fill();
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+  for (int id : kCommands) commands_.Unbind(id);
+}
 
-QPushButton* ReviewWindow::AddButton(int command, const QString& text, const QIcon& icon) {
-  auto* button = new QPushButton(icon, text, this);
+void ReviewWindow::BindCommands() {
+  // The buttons act on the movie shown, when it has that output.
+  const auto bind = [this](int id, bool (*rule)(const Movie&),
+                           void (*run)(ReviewWindow&, const Movie&)) {
+    const auto shown = [this, rule]() -> const Movie* {
+      const Movie* movie = std::as_const(project_).MovieById(movieId_);
+      return movie && rule(*movie) ? movie : nullptr;
+    };
+    commands_.Bind(
+        id,
+        [this, shown, run] {
+          if (const Movie* movie = shown()) run(*this, *movie);
+        },
+        [shown] { return shown() != nullptr; });
+  };
+  bind(
+      kReviewHtml, [](const Movie& movie) { return !movie.html.empty(); },
+      [](ReviewWindow& window, const Movie& movie) { window.shell_.OpenFile(movie.html); });
+  bind(
+      kReviewIndex, [](const Movie& movie) { return !movie.indexphoto.empty(); },
+      [](ReviewWindow& window, const Movie& movie) {
+        OpenInViewer(window.shell_, {movie.indexphoto});
+      });
+  bind(
+      kReviewPlaylist, [](const Movie& movie) { return !movie.ipl.empty(); },
+      [](ReviewWindow& window, const Movie& movie) { ViewMovieImages(window.shell_, movie); });
+  bind(
+      kReviewPlay, [](const Movie&) { return true; },
+      [](ReviewWindow& window, const Movie& movie) { window.shell_.OpenFile(movie.path()); });
+  // The pop-up menu's act on the selected thumbnail.
+  const auto selected = [this] { return project_.HasMovie(movieId_) && !SelectedPath().empty(); };
+  commands_.Bind(
+      kViewImage, [this] { ViewSelectedImage(); }, selected);
+  commands_.Bind(
+      kDeleteImage, [this] { DeleteSelectedImage(); }, selected);
+}
+
+QPushButton* ReviewWindow::AddButton(int command, const QIcon& icon) {
+  auto* button = new QPushButton(icon, commands_.Action(command)->text(), this);
   button->setMinimumSize(96, 32);
   button->setFocusPolicy(Qt::TabFocus);
-  connect(button, &QPushButton::clicked, this, [this, command] { Run(command); });
-  buttons_.emplace_back(command, button);
+  commands_.BindButton(button, command);
   return button;
 }
 
@@ -180,56 +223,8 @@ void ReviewWindow::Fill() {
       list_->addItem(item);
     }
   }
-  for (auto& [command, button] : buttons_) button->setEnabled(CommandEnabled(command));
+  commands_.Update(kCommands);
   list_->viewport()->update();
-}
-
-bool ReviewWindow::CommandEnabled(int command) const {
-  const Movie* found = std::as_const(project_).MovieById(movieId_);
-  if (!found) return false;
-  const Movie& movie = *found;
-  switch (command) {
-    case kHtml:
-      return !movie.html.empty();
-    case kIndex:
-      return !movie.indexphoto.empty();
-    case kPlaylist:
-      return !movie.ipl.empty();
-    case kPlay:
-      return true;
-    case kViewImage:
-    case kDeleteImage:
-      return !SelectedPath().empty();
-    default:
-      return false;
-  }
-}
-
-void ReviewWindow::Run(int command) {
-  if (!CommandEnabled(command)) return;
-  const Movie& movie = *project_.FindMovie(movieId_);  // there: the command is enabled
-  switch (command) {
-    case kHtml:
-      shell_.OpenFile(movie.html);
-      break;
-    case kPlay:
-      shell_.OpenFile(movie.path());
-      break;
-    case kPlaylist:
-      ViewMovieImages(shell_, movie);
-      break;
-    case kIndex:
-      OpenInViewer(shell_, {movie.indexphoto});
-      break;
-    case kViewImage:
-      ViewSelectedImage();
-      break;
-    case kDeleteImage:
-      DeleteSelectedImage();
-      break;
-    default:
-      break;
-  }
 }
 
 std::string ReviewWindow::SelectedPath() const {
@@ -262,25 +257,28 @@ void ReviewWindow::ViewSelectedImage() {
 void ReviewWindow::DeleteSelectedImage() {
   const std::string path = SelectedPath();
   if (path.empty() || !project_.HasMovie(movieId_)) return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  // The project deletes it, and only when it is one of the movie's own
-  // thumbnails; a refusal or failure has been told and changes nothing.
-  if (DeleteMovieThumbnail(project_, movieId_, path) != ThumbnailDeletion::deleted) {
-    QApplication::restoreOverrideCursor();
+  // The core deletes it, and only when it is one of the movie's own
+  // thumbnails; a refusal or failure changes nothing and is told here.
+  const ThumbnailDeletionResult result = DeleteMovieThumbnail(project_, movieId_, path);
+  if (!result.Removed()) {
+    if (!result.message.empty()) {
+      ShowMessage(
+          "Error", result.message,
+          result.outcome == ThumbnailDeletion::refused ? MessageIcon::warning : MessageIcon::error,
+          MessageOwner::reviewWindow);
+    }
     return;
   }
   cache_->Remove(path);
+  // The outputs are written again off this thread.
   if (regenerate_) regenerate_(movieId_);
   Fill();
   emit imagesChanged(movieId_);
-  QApplication::restoreOverrideCursor();
 }
 
 void ReviewWindow::ShowPopupMenu(const QPoint& globalPos) {
-  QMenu menu(this);
-  menu.addAction(viewImage_);
-  menu.addAction(deleteImage_);
-  menu.exec(globalPos);
+  std::unique_ptr<QMenu> menu(commands_.MakeMenu({kViewImage, kDeleteImage}, this));
+  menu->exec(globalPos);
 }
 
 void ReviewWindow::ThumbnailLoaded(const QString&) {

@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
-class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+
+namespace ombrelo::desktop {
+class CommandRegistry;
+}
 
 namespace ombrelo {
 
@@ -33,17 +36,11 @@ class ReviewWindow : public QWidget {
   // page and index photo, each when the movie has one).
   using Regenerate = std::function<void(int32_t movieId)>;
 
-  // Command ids of the buttons and the pop-up menu.
-  enum Command : int {
-    kHtml = 101,
-    kPlay = 102,
-    kPlaylist = 103,
-    kIndex = 104,
-    kDeleteImage = 32802,
-    kViewImage = 32803,
-  };
-
-  ReviewWindow(CProject& project, DesktopShell& shell, QWidget* parent = nullptr);
+  // The buttons' commands (desktop::kReviewHtml to kReviewPlay, for the
+  // movie shown) and the pop-up menu's (desktop::kViewImage and
+  // kDeleteImage, for the selected thumbnail) are bound in commands.
+  ReviewWindow(CProject& project, DesktopShell& shell, desktop::CommandRegistry& commands,
+               QWidget* parent = nullptr);
   ~ReviewWindow() override;
 
   void SetRegenerate(Regenerate regenerate) { regenerate_ = std::move(regenerate); }
@@ -55,9 +52,8 @@ class ReviewWindow : public QWidget {
   // Fills the window again from the movie (after it changed).
   void Fill();
 
-  // The commands.
-  void Run(int command);
-  bool CommandEnabled(int command) const;
+  // The commands of the selected thumbnail. A thumbnail that is not the
+  // movie's own, or cannot be deleted, stays, and the user is told why.
   void ViewSelectedImage();
   void DeleteSelectedImage();
 
@@ -75,20 +71,19 @@ class ReviewWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QPushButton* AddButton(int command, const QString& text, const QIcon& icon);
+  void BindCommands();
+  QPushButton* AddButton(int command, const QIcon& icon);
   void ShowPopupMenu(const QPoint& globalPos);
   void ThumbnailLoaded(const QString& path);
   std::string SelectedPath() const;
 
   CProject& project_;
   DesktopShell& shell_;
+  desktop::CommandRegistry& commands_;
   Regenerate regenerate_;
   int32_t movieId_ = -1;
   ThumbnailCache* cache_ = nullptr;
   QListWidget* list_ = nullptr;
-  std::vector<std::pair<int, QPushButton*>> buttons_;
-  QAction* viewImage_ = nullptr;
-  QAction* deleteImage_ = nullptr;
 };
 
 // A point for a pop-up menu that stays on a screen: a point on no screen
