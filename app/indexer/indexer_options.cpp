@@ -64,8 +64,6 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   const std::map<std::string, Setter> valued = {
       {"--jobs", whole(1, 256, &options->jobs)},
       {"--worker-project", text(&options->workerProject)},
-      {"--worker-movie", whole(0, 1 << 30, &options->workerMovie)},
-      {"--worker-result", text(&options->workerResult)},
       {"--worker-threads", whole(1, 1024, &options->workerThreads)},
       {"--worker-timeout",
        [options](const std::string& v) {

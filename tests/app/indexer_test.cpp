@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -545,6 +546,62 @@ TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
     EXPECT_EQ(std::next(saved.Movies().begin())->status, kMovieFailed);
     EXPECT_EQ(saved.Movies().back().status, kMovieDone);
   }
+}
+
+TEST_F(IndexerTest, AFewWorkersIndexTheWholeBatchAndOnlyACrashStartsAnother) {
+  // Files that are no videos (they fail at once), two videos among them,
+  // and one file whose worker crashes as it takes it.
+  const std::filesystem::path junk = folder_ / "junk & ü";
+  std::filesystem::create_directories(junk);
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(junk / ("file " + std::to_string(i) + (i == 25 ? " crash.mp4" : ".mp4")));
+    std::ofstream(files.back()) << "not a video " << i;
+  }
+  files.insert(files.begin() + 10, TestVideos::Get().Make("a.mp4"));
+  files.push_back(TestVideos::Get().Make("b.mkv"));
+  const std::string crashing = junk / "file 25 crash.mp4";
+
+  std::string summaries[2];
+  for (const int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    const std::string out = "jobs" + std::to_string(jobs);
+    extraEnvironment_ = {{"OMBRELO_DEBUG", "1"}};
+    if (jobs == 2) {
+      extraEnvironment_.push_back(
+          {"OMBRELO_TEST_WORKER_SIGNAL", QString::number(SIGSEGV) + ":file 25 crash.mp4"});
+    }
+    std::vector<std::string> args = {"--jobs", std::to_string(jobs), "--out",
+                                      out,      "--every",             "20"};
+    args.insert(args.end(), files.begin(), files.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const size_t summary = result.out.find(files.front() + ": failed");
+    ASSERT_NE(summary, std::string::npos) << result.out;
+    summaries[jobs - 1] = result.out.substr(summary);
+    for (size_t at; (at = summaries[jobs - 1].find(out)) != std::string::npos;) {
+      summaries[jobs - 1].replace(at, out.size(), "<out>");
+    }
+    if (jobs == 2) {
+      // Two workers for the 42 movies, and one in place of the crashed one.
+      size_t started = 0;
+      for (size_t at = 0; (at = result.err.find("Batch worker ", at)) != std::string::npos; ++at) {
+        ++started;
+      }
+      EXPECT_EQ(started, 3u) << result.err;
+    }
+  }
+  // The same summary, in list order, but for the crashed movie's reason.
+  const std::string notVideo = "' - The media type of this file is not recognized.";
+  const std::string crashed = "' - Segmentation fault";
+  const std::string ownLine = crashing + ": failed, 0 images, error: Error capturing from '" +
+                              crashing;
+  const size_t at = summaries[0].find(ownLine + notVideo + "\n");
+  ASSERT_NE(at, std::string::npos) << summaries[0];
+  summaries[0].replace(at + ownLine.size(), notVideo.size(), crashed);
+  EXPECT_EQ(summaries[0], summaries[1]);
+  EXPECT_TRUE(Contains(summaries[1], files[10] + ": done, ")) << summaries[1];
+  EXPECT_TRUE(Contains(summaries[1], files.back() + ": done, ")) << summaries[1];
 }
 
 TEST_F(IndexerTest, CtrlCStopsEveryWorkerAndSavesTheProject) {
