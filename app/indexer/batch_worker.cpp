@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/indexer/batch_run.h"
+#include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
 #include "app/workflow_controller.h"
 #include "project/movie.h"
