@@ -339,9 +339,9 @@ int BatchBench() {
   std::printf("throughput --jobs 2 / --jobs 1: %.2fx (goal: at least 1.5x on 2 cores) %s\n", ratio,
               ratio >= 1.5 ? "ok" : "MISSED");
   std::printf(
-      "scaling: each job is a process of its own decoding one file, so throughput grows with the "
-      "jobs up to the number of cores (this machine: %u) as long as the disk keeps up; more jobs "
-      "than cores add nothing. The default is one job per core.\n",
+      "scaling: each job is a worker process decoding one file after the other, so throughput "
+      "grows with the jobs up to the number of cores (this machine: %u) as long as the disk keeps "
+      "up; more jobs than cores add nothing. The default is one job per core.\n",
       cores);
   std::error_code ec;
   std::filesystem::remove_all(work, ec);

@@ -186,6 +186,9 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
     if (controller.RunActive()) loop.exec();
     port.EndProgressLine();
     std::fflush(stdout);
+    // What the movie's run left in the temporary folder goes with it, as it
+    // would with a process of its own.
+    project.ClearTemporaryFolder();
     if (!Answer(ChannelMessage(MovieRecord(project.Movies().front())))) break;
   }
   project.ClearMovies();
