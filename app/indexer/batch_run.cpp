@@ -32,8 +32,8 @@ using Clock = std::chrono::steady_clock;
 // One worker process and what the batch knows of it.
 struct Worker {
   pid_t pid = -1;
-  int outFd = -1;      // the worker's standard output, -1 once it ended
-  int channelFd = -1;  // the batch's end of the worker's channel, -1 once it ended
+  int outFd = -1;        // the worker's standard output, -1 once it ended
+  int channelFd = -1;    // the batch's end of the worker's channel, -1 once it ended
   bool closing = false;  // told that no further movie comes (its channel shut for writing)
   int32_t movieId = -1;  // the movie it indexes, -1 while it waits for one
   std::string moviePath;
@@ -254,8 +254,8 @@ class Batch {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, settings_.program.c_str(), &actions, &attributes,
-                                      argv.data(), environ);
+    const int spawned =
+        ::posix_spawn(&pid, settings_.program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(outFds[1]);
@@ -362,8 +362,8 @@ class Batch {
 
   void Send(Worker& worker) {
     while (!worker.outgoing.empty()) {
-      const ssize_t sent = ::send(worker.channelFd, worker.outgoing.data(), worker.outgoing.size(),
-                                  MSG_NOSIGNAL);
+      const ssize_t sent =
+          ::send(worker.channelFd, worker.outgoing.data(), worker.outgoing.size(), MSG_NOSIGNAL);
       if (sent < 0) {
         if (errno == EINTR) continue;
         // EAGAIN: the rest when the worker has read more. Otherwise the

@@ -14,8 +14,7 @@ namespace ombrelo::indexer {
 namespace {
 
 TEST(BatchChannelTest, MessagesArriveWholeAndInOrderHoweverTheyAreCut) {
-  const std::vector<std::string> sent = {std::string("<movie>é\n\t\0x</movie>\n", 21), "",
-                                         "third"};
+  const std::vector<std::string> sent = {std::string("<movie>é\n\t\0x</movie>\n", 21), "", "third"};
   std::string stream;
   for (const std::string& message : sent) stream += ChannelMessage(message);
   // Byte by byte, the worst a socket may do.

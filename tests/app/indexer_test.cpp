@@ -567,8 +567,8 @@ TEST_F(IndexerTest, AFewWorkersIndexTheWholeBatchAndOnlyACrashOrHangStartsAnothe
   // The summary, from the first movie's line on, and how many workers started.
   const auto run = [&](const std::string& jobs) {
     extraEnvironment_.push_back({"OMBRELO_DEBUG", "1"});
-    std::vector<std::string> args = {"--jobs", jobs,   "--worker-timeout", "1",
-                                     "--out",  "out",  "--every",          "20"};
+    std::vector<std::string> args = {"--jobs", jobs,  "--worker-timeout", "1",
+                                     "--out",  "out", "--every",          "20"};
     args.insert(args.end(), files.begin(), files.end());
     const Result result = Run(args);
     EXPECT_EQ(result.exitCode, 1) << result.err;
@@ -595,7 +595,8 @@ TEST_F(IndexerTest, AFewWorkersIndexTheWholeBatchAndOnlyACrashOrHangStartsAnothe
   } cases[] = {{SIGSEGV, "Segmentation fault"}, {SIGSTOP, "Killed"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
-    extraEnvironment_ = {{"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":file 25 bad.mp4"}};
+    extraEnvironment_ = {
+        {"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":file 25 bad.mp4"}};
     const auto [summary, started] = run("2");
     // Two workers for the 42 movies, and one in place of the crashed one (a
     // hanging one is killed only after a second, when none may wait).
