@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,9 @@
 #include <list>
 #include <vector>
 
+#include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
+#include "platform/debug_output.h"
 #include "project/movie.h"
 #include "project/project.h"
 
@@ -26,17 +29,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One running worker and what it has written so far.
+// One worker process and what the batch knows of it.
 struct Worker {
-  int32_t movieId = -1;
-  std::string moviePath;
-  std::string resultFile;
   pid_t pid = -1;
-  int fd = -1;          // the worker's standard output, -1 once it ended
-  std::string pending;  // output not yet ended by a line feed or return
-  std::string live;     // the worker's latest progress line
+  int outFd = -1;        // the worker's standard output, -1 once it ended
+  int channelFd = -1;    // the batch's end of the worker's channel, -1 once it ended
+  bool closing = false;  // told that no further movie comes (its channel shut for writing)
+  int32_t movieId = -1;  // the movie it indexes, -1 while it waits for one
+  std::string moviePath;
+  std::string outgoing;  // request bytes not yet sent
+  std::string incoming;  // answer bytes not yet a whole message
+  std::string pending;   // output not yet ended by a line feed or return
+  std::string live;      // the worker's latest progress line
   Clock::time_point lastActivity;
   bool killed = false;
+
+  bool Busy() const { return movieId >= 0; }
+  bool Ended() const { return outFd < 0 && channelFd < 0; }
 };
 
 // The terminal of a batch: the workers' lines, and on a terminal one line
@@ -63,15 +72,18 @@ class BatchTerminal {
     if (!interactive_) return;
     const int columns = std::max(TerminalColumns(out_) - 1, 10);
     std::string block;
+    int lines = 0;
     for (const Worker& worker : workers) {
-      if (!block.empty()) block += '\n';
+      if (!worker.Busy()) continue;
+      if (lines++ > 0) block += '\n';
       block +=
           FitColumns(TerminalSafe(worker.live.empty() ? worker.moviePath : worker.live), columns);
     }
     if (drawn_ > 0 && block == block_) return;
     Clear();
+    if (lines == 0) return;
     block_ = block;
-    drawn_ = static_cast<int>(workers.size());
+    drawn_ = lines;
     std::fputs(block.c_str(), out_);
     std::fflush(out_);
   }
@@ -118,19 +130,9 @@ void Feed(Worker& worker, const char* bytes, size_t size, BatchTerminal& termina
   terminal.Draw(workers);
 }
 
-// The saved results of a worker replace those of the project's record; the
-// record keeps its identity.
-void TakeResults(Movie& into, const Movie& from) {
-  into.length = from.length;
-  into.size = from.size;
-  into.error = from.error;
-  into.status = from.status;
-  into.videoFormat = from.videoFormat;
-  into.captureSettings = from.captureSettings;
-  into.html = from.html;
-  into.ipl = from.ipl;
-  into.indexphoto = from.indexphoto;
-  into.images = from.images;
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 class Batch {
@@ -139,24 +141,20 @@ class Batch {
       : settings_(settings), project_(project), terminal_(out, err, settings.interactive) {}
 
   bool Run() {
-    if (!project_.Save(settings_.workFolder + "batch.obx")) {
+    // The workers take the settings from a file; each movie comes with its
+    // own record.
+    if (!project_.SaveWithoutMovies(SettingsFile())) {
       terminal_.Error("ombrelo-index: cannot write the batch's project file");
       return false;
     }
-    int index = 0;
     for (const Movie& movie : project_.Movies()) {
       if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
-        queue_.push_back({movie.id(), index});
+        queue_.push_back(movie.id());
       }
-      ++index;
     }
-    while (!workers_.empty() || (!queue_.empty() && !interrupted_)) {
-      while (!interrupted_ && !queue_.empty() &&
-             static_cast<int>(workers_.size()) < settings_.jobs) {
-        const Queued next = queue_.front();
-        queue_.pop_front();
-        Start(next);
-      }
+    for (;;) {
+      Dispatch();
+      if (workers_.empty()) break;
       Wait();
     }
     terminal_.Clear();
@@ -164,28 +162,74 @@ class Batch {
   }
 
  private:
-  // A waiting movie: its id and its place in the list.
-  struct Queued {
-    int32_t id;
-    int index;
-  };
+  std::string SettingsFile() const { return settings_.workFolder + "batch.obx"; }
+  bool MoviesToHandOut() const { return !interrupted_ && !queue_.empty(); }
 
-  void Start(const Queued& queued) {
-    Movie* movie = project_.MovieById(queued.id);
-    const int index = queued.index;
-    Worker worker;
-    worker.movieId = queued.id;
-    worker.moviePath = movie->path();
-    worker.resultFile = settings_.workFolder + "result-" + std::to_string(index) + ".obx";
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-      Fail(*movie, std::strerror(errno));
-      return;
+  // Hands the waiting movies to the idle workers, starts workers while
+  // movies wait and fewer than the jobs run, and tells idle workers to end
+  // once none waits.
+  void Dispatch() {
+    for (Worker& worker : workers_) {
+      if (!worker.Busy() && !worker.closing && worker.channelFd >= 0 && MoviesToHandOut()) {
+        Assign(worker);
+      }
     }
-    std::vector<std::string> args = {
-        settings_.program,  kWorkerProjectOption,  settings_.workFolder + "batch.obx",
-        kWorkerMovieOption, std::to_string(index), kWorkerResultOption,
-        worker.resultFile};
+    while (MoviesToHandOut() && Running() < settings_.jobs) {
+      if (Worker* worker = StartWorker()) Assign(*worker);
+    }
+    if (MoviesToHandOut()) return;
+    for (Worker& worker : workers_) {
+      if (!worker.Busy() && !worker.closing && worker.channelFd >= 0) {
+        ::shutdown(worker.channelFd, SHUT_WR);
+        worker.closing = true;
+      }
+    }
+  }
+
+  int Running() const {
+    return static_cast<int>(std::count_if(workers_.begin(), workers_.end(), [](const Worker& w) {
+      return w.channelFd >= 0 && !w.closing;
+    }));
+  }
+
+  // The next waiting movie still in the project (null when none is).
+  Movie* NextMovie() {
+    while (!queue_.empty()) {
+      const int32_t id = queue_.front();
+      queue_.pop_front();
+      if (Movie* movie = project_.MovieById(id)) return movie;
+    }
+    return nullptr;
+  }
+
+  void Assign(Worker& worker) {
+    Movie* movie = NextMovie();
+    if (!movie) return;
+    worker.movieId = movie->id();
+    worker.moviePath = movie->path();
+    worker.live.clear();
+    worker.outgoing += ChannelMessage(MovieRecord(*movie));
+    worker.lastActivity = Clock::now();
+    Send(worker);
+    terminal_.Draw(workers_);
+  }
+
+  // Starts a worker; null when it cannot be started (the next waiting movie
+  // then fails with the reason, as its worker would have).
+  Worker* StartWorker() {
+    int outFds[2];
+    int channelFds[2];
+    if (::pipe2(outFds, O_CLOEXEC) != 0) {
+      FailNext(std::strerror(errno));
+      return nullptr;
+    }
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channelFds) != 0) {
+      FailNext(std::strerror(errno));
+      ::close(outFds[0]);
+      ::close(outFds[1]);
+      return nullptr;
+    }
+    std::vector<std::string> args = {settings_.program, kWorkerProjectOption, SettingsFile()};
     if (settings_.threadsPerWorker > 0) {
       args.emplace_back(kWorkerThreadsOption);
       args.push_back(std::to_string(settings_.threadsPerWorker));
@@ -201,60 +245,87 @@ class Batch {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, channelFds[1], kWorkerChannelFd);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // A group of its own: Ctrl+C reaches the workers only through this
     // process, which stops each of them once.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    const int spawned = ::posix_spawn(&worker.pid, settings_.program.c_str(), &actions, &attributes,
-                                      argv.data(), environ);
+    pid_t pid = -1;
+    const int spawned =
+        ::posix_spawn(&pid, settings_.program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
+    ::close(outFds[1]);
+    ::close(channelFds[1]);
     if (spawned != 0) {
-      ::close(pipeFds[0]);
-      Fail(*movie, std::strerror(spawned));
-      return;
+      ::close(outFds[0]);
+      ::close(channelFds[0]);
+      FailNext(std::strerror(spawned));
+      return nullptr;
     }
-    worker.fd = pipeFds[0];
+    DebugOutputF("Batch worker %d started\n", static_cast<int>(pid));
+    // Only this end: the worker reads its requests blocking.
+    ::fcntl(channelFds[0], F_SETFL, ::fcntl(channelFds[0], F_GETFL) | O_NONBLOCK);
+    Worker& worker = workers_.emplace_back();
+    worker.pid = pid;
+    worker.outFd = outFds[0];
+    worker.channelFd = channelFds[0];
     worker.lastActivity = Clock::now();
-    workers_.push_back(std::move(worker));
-    terminal_.Draw(workers_);
+    return &worker;
   }
 
-  // Waits a while for output, Ctrl+C and workers that ended.
+  void FailNext(const std::string& reason) {
+    if (Movie* movie = NextMovie()) Fail(*movie, reason);
+  }
+
+  // Waits a while for output, answers, Ctrl+C and workers that ended.
   void Wait() {
     std::vector<pollfd> fds;
-    if (settings_.interruptFd >= 0) fds.push_back({settings_.interruptFd, POLLIN, 0});
-    for (const Worker& worker : workers_) {
-      if (worker.fd >= 0) fds.push_back({worker.fd, POLLIN, 0});
+    std::vector<Worker*> owners;  // of each descriptor, null for Ctrl+C's
+    if (settings_.interruptFd >= 0) {
+      fds.push_back({settings_.interruptFd, POLLIN, 0});
+      owners.push_back(nullptr);
+    }
+    for (Worker& worker : workers_) {
+      if (worker.outFd >= 0) {
+        fds.push_back({worker.outFd, POLLIN, 0});
+        owners.push_back(&worker);
+      }
+      if (worker.channelFd >= 0) {
+        const short events = POLLIN | (worker.outgoing.empty() ? 0 : POLLOUT);
+        fds.push_back({worker.channelFd, events, 0});
+        owners.push_back(&worker);
+      }
     }
     // A worker whose output has ended is about to exit: look again soon.
-    const bool ending = std::any_of(workers_.begin(), workers_.end(),
-                                    [](const Worker& worker) { return worker.fd < 0; });
+    const bool ending =
+        std::any_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.Ended(); });
     ::poll(fds.data(), fds.size(), ending ? 2 : 100);
-    for (const pollfd& fd : fds) {
-      if (fd.revents == 0) continue;
-      if (fd.fd == settings_.interruptFd) {
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].revents == 0) continue;
+      Worker* worker = owners[i];
+      if (!worker) {
         Interrupt();
-        continue;
-      }
-      for (Worker& worker : workers_) {
-        if (worker.fd == fd.fd) Read(worker);
+      } else if (fds[i].fd == worker->outFd) {
+        ReadOutput(*worker);
+      } else if (fds[i].fd == worker->channelFd) {
+        if (fds[i].revents & POLLOUT) Send(*worker);
+        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) ReadAnswers(*worker);
       }
     }
     const Clock::time_point now = Clock::now();
     for (auto it = workers_.begin(); it != workers_.end();) {
       int status = 0;
-      if (it->fd < 0 && ::waitpid(it->pid, &status, WNOHANG) == it->pid) {
+      if (it->Ended() && ::waitpid(it->pid, &status, WNOHANG) == it->pid) {
         Finish(*it, status);
         it = workers_.erase(it);
         terminal_.Draw(workers_);
         continue;
       }
-      if (!it->killed && now - it->lastActivity > settings_.silenceLimit) {
+      if (it->Busy() && !it->killed && now - it->lastActivity > settings_.silenceLimit) {
         // No progress for too long: the worker hangs.
         ::kill(it->pid, SIGKILL);
         it->killed = true;
@@ -271,38 +342,87 @@ class Batch {
     interrupted_ = true;
     terminal_.Line("Interrupted: stopping the capture");
     for (const Worker& worker : workers_) {
+      if (!worker.Busy()) continue;
       ::kill(worker.pid, SIGTERM);
       ::kill(worker.pid, SIGCONT);  // one stopped from outside ends too
     }
   }
 
-  void Read(Worker& worker) {
+  void ReadOutput(Worker& worker) {
     char bytes[4096];
-    const ssize_t got = ::read(worker.fd, bytes, sizeof bytes);
+    const ssize_t got = ::read(worker.outFd, bytes, sizeof bytes);
     if (got < 0 && errno == EINTR) return;
     if (got <= 0) {
-      ::close(worker.fd);
-      worker.fd = -1;
+      CloseFd(worker.outFd);
       return;
     }
     worker.lastActivity = Clock::now();
     Feed(worker, bytes, static_cast<size_t>(got), terminal_, workers_);
   }
 
-  void Finish(const Worker& worker, int status) {
+  void Send(Worker& worker) {
+    while (!worker.outgoing.empty()) {
+      const ssize_t sent =
+          ::send(worker.channelFd, worker.outgoing.data(), worker.outgoing.size(), MSG_NOSIGNAL);
+      if (sent < 0) {
+        if (errno == EINTR) continue;
+        // EAGAIN: the rest when the worker has read more. Otherwise the
+        // worker has gone, which its end shows.
+        if (errno != EAGAIN) worker.outgoing.clear();
+        return;
+      }
+      worker.outgoing.erase(0, static_cast<size_t>(sent));
+    }
+  }
+
+  void ReadAnswers(Worker& worker) {
+    char bytes[65536];
+    const ssize_t got = ::recv(worker.channelFd, bytes, sizeof bytes, 0);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (got <= 0) {
+      CloseFd(worker.channelFd);
+      return;
+    }
+    worker.incoming.append(bytes, static_cast<size_t>(got));
+    std::string message;
+    for (;;) {
+      const ChannelRead read = TakeChannelMessage(worker.incoming, &message);
+      if (read == ChannelRead::incomplete) return;
+      if (read == ChannelRead::malformed || !worker.Busy()) {
+        // Not what a worker says: it is not trusted with a further movie.
+        ::kill(worker.pid, SIGKILL);
+        CloseFd(worker.channelFd);
+        return;
+      }
+      TakeAnswer(worker, message);
+    }
+  }
+
+  void TakeAnswer(Worker& worker, const std::string& record) {
     Movie* movie = project_.MovieById(worker.movieId);
+    worker.movieId = -1;
+    worker.live.clear();
     if (!movie) return;
-    CProject result("");
-    if (WIFSIGNALED(status) && interrupted_ && WTERMSIG(status) == SIGTERM) {
-      // Stopped before it could take the request: the movie stays waiting.
+    Movie result;
+    if (!ReadMovieRecord(record, &result) || result.path() != movie->path()) {
+      Fail(*movie, "no result (an unreadable answer)");
+      return;
+    }
+    TakeResults(*movie, result);
+  }
+
+  // A worker has ended: a movie it had not answered fails by how it ended.
+  void Finish(Worker& worker, int status) {
+    Movie* movie = worker.Busy() ? project_.MovieById(worker.movieId) : nullptr;
+    worker.movieId = -1;
+    if (!movie) return;
+    if (interrupted_ && (WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : true)) {
+      // Stopped before it could take the movie: the movie stays waiting.
     } else if (WIFSIGNALED(status)) {
       Fail(*movie, strsignal(WTERMSIG(status)));
-    } else if (!result.Load(worker.resultFile) || result.Movies().size() != 1) {
-      Fail(*movie, "no result (exit status " + std::to_string(WEXITSTATUS(status)) + ")");
     } else {
-      TakeResults(*movie, result.Movies().front());
+      Fail(*movie, "no result (exit status " + std::to_string(WEXITSTATUS(status)) + ")");
     }
-    ::unlink(worker.resultFile.c_str());
   }
 
   void Fail(Movie& movie, const std::string& reason) {
@@ -314,7 +434,7 @@ class Batch {
   const BatchSettings& settings_;
   CProject& project_;
   BatchTerminal terminal_;
-  std::deque<Queued> queue_;
+  std::deque<int32_t> queue_;  // ids of the movies not handed out yet, in list order
   std::list<Worker> workers_;
   bool interrupted_ = false;
 };

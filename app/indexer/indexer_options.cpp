@@ -119,8 +119,6 @@ std::map<std::string, Setter> ValuedOptions(Options* options, std::string* probl
       {"--merge", Text(&options->mergeInto)},
       {"--jobs", Whole(1, 256, &options->jobs)},
       {"--worker-project", Text(&options->workerProject)},
-      {"--worker-movie", Whole(0, 1 << 30, &options->workerMovie)},
-      {"--worker-result", Text(&options->workerResult)},
       {"--worker-threads", Whole(1, 1024, &options->workerThreads)},
       {"--worker-timeout", Seconds(&options->workerTimeout)},
   };
@@ -224,8 +222,8 @@ Options:
   --html-template NAME   web page template (see --list-templates)
   --index-template NAME  index photo template (see --list-templates)
   --list-templates    list the templates with their titles
-  --jobs N            index up to N videos at the same time, each in a
-                      process of its own (default: the number of processors)
+  --jobs N            index up to N videos at the same time, in N worker
+                      processes (default: the number of processors)
   --shard K/N         index only the K-th of N parts of the videos (K from 1);
                       a video's part follows from its path below the folder
                       named, so it stays when videos are added
@@ -240,7 +238,7 @@ Options:
 
 Without --project or --settings the default settings are used. Ctrl+C stops
 the capture, saves the project (with --save) and ends the run. With more than
-one job, a video whose process crashes or makes no progress for ten minutes
+one job, a video whose worker crashes or makes no progress for ten minutes
 is marked failed and the others go on.
 
 Exit status: 0 when every video was indexed, 1 when any was not, 2 on a

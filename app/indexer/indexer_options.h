@@ -41,11 +41,9 @@ struct Options {
   std::optional<int> jobs;         // --jobs N: movies indexed at the same time
   std::vector<std::string> paths;  // videos and folders
 
-  // A worker of a batch (hidden options): indexes the movie at this place in
-  // the list of the project file and saves the project with that movie alone.
+  // A worker of a batch (hidden options): takes the settings of this
+  // project file and indexes the movies the batch sends it.
   std::string workerProject;
-  std::optional<int> workerMovie;
-  std::string workerResult;
   bool workerInteractive = false;       // the batch draws progress lines
   std::optional<double> workerTimeout;  // seconds without output before a worker is killed
   std::optional<int> workerThreads;     // threads the worker's decoding and conversion may use

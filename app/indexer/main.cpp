@@ -3,7 +3,6 @@
 // folders named on its command line.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "app/indexer/batch_run.h"
+#include "app/indexer/batch_worker.h"
 #include "app/indexer/indexer_options.h"
 #include "app/indexer/movie_report.h"
 #include "app/indexer/shards.h"
@@ -356,83 +356,6 @@ int Merge(const Options& options, CProject& project) {
   return allDone ? kExitDone : kExitFailed;
 }
 
-// ---- A worker of a batch.
-
-// The terminal port of a worker: on progress a carriage return, so that the
-// batch hears the worker is alive (and gets its progress line). A few times
-// a second is enough for that; one a frame would only keep both processes
-// busy with each other.
-class WorkerPort : public TerminalPort {
- public:
-  using TerminalPort::TerminalPort;
-  void ShowProgress(int32_t movieId, int perMille) override {
-    TerminalPort::ShowProgress(movieId, perMille);
-    Tick();
-  }
-  void ShowFrame(const FrameCopy& frame) override {
-    TerminalPort::ShowFrame(frame);
-    Tick();
-  }
-  // The batch sums up the run of all its workers.
-  void RunCompleted(int, int) override {}
-
- private:
-  void Tick() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastTick_ < kTickInterval) return;
-    lastTick_ = now;
-    std::fputc('\r', stdout);
-    std::fflush(stdout);
-  }
-  static constexpr std::chrono::milliseconds kTickInterval{100};
-  std::chrono::steady_clock::time_point lastTick_{};
-};
-
-// Keeps only the worker's movie of the batch's project. A test may ask a
-// worker to end by a signal as it starts its movie: the environment variable
-// OMBRELO_TEST_WORKER_SIGNAL holds "<signal number>:<movie file name>".
-int PrepareWorker(const Options& options, CProject& project) {
-  // The worker ends with the batch, however the batch ends.
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (!project.Load(options.workerProject) || !options.workerMovie ||
-      *options.workerMovie >= static_cast<int>(project.Movies().size())) {
-    std::fprintf(stderr, "ombrelo-index: cannot read the batch's project\n");
-    return kExitUsage;
-  }
-  const Movie& mine = *std::next(project.Movies().begin(), *options.workerMovie);
-  const std::string path = mine.path();
-  const std::string title = mine.Title();
-  std::vector<std::string> others;
-  for (const Movie& movie : project.Movies()) {
-    if (movie.path() != path) others.push_back(movie.path());
-  }
-  for (const std::string& other : others) project.RemoveMovie(other);
-
-  if (const char* fault = std::getenv("OMBRELO_TEST_WORKER_SIGNAL")) {
-    const std::string text = fault;
-    const size_t colon = text.find(':');
-    if (colon != std::string::npos && text.substr(colon + 1) == title) {
-      // The signal's own action, not a handler's (a sanitizer's, say), so the
-      // worker dies of it as a crashing one does.
-      const int signal = std::atoi(text.substr(0, colon).c_str());
-      if (signal != SIGSTOP) ::signal(signal, SIG_DFL);
-      ::raise(signal);
-    }
-  }
-  return kExitDone;
-}
-
-// Indexes the worker's movie and saves the project with it as the result.
-int IndexAsWorker(const Options& options, CProject& project, CaptureEngine& engine,
-                  PageGeneration& pages) {
-  {
-    WorkerPort port(stdout, stderr, options.workerInteractive);
-    RunController(port, project, engine, pages);
-  }
-  if (!project.Save(options.workerResult)) return kExitFailed;
-  return project.Movies().front().status == kMovieDone ? kExitDone : kExitFailed;
-}
-
 // The capture engine, its pipelines using as many threads as a worker of a
 // batch was given (all it wants otherwise).
 CaptureEnvironment EngineEnvironment(const Options& options) {
@@ -470,8 +393,7 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   if (!options.mergeInto.empty()) return Merge(options, project);
   const bool worker = !options.workerProject.empty();
   CaptureEngine engine(EngineEnvironment(options));
-  if (const int prepared =
-          worker ? PrepareWorker(options, project) : PrepareProject(options, project);
+  if (const int prepared = worker ? kExitDone : PrepareProject(options, project);
       prepared != kExitDone) {
     return prepared;
   }
@@ -483,8 +405,9 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
   QGuiApplication app(argc, argv);
-  const int exitCode = worker ? IndexAsWorker(options, project, engine, pages)
-                              : IndexProject(options, project, engine, pages, privateTemp);
+  const int exitCode =
+      worker ? ServeBatch(options.workerProject, options.workerInteractive, project, engine, pages)
+             : IndexProject(options, project, engine, pages, privateTemp);
 
   project.ClearTemporaryFolder();
   if (!privateTemp.empty()) {

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -549,6 +550,69 @@ TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
     ASSERT_EQ(saved.Movies().size(), 3u);
     EXPECT_EQ(std::next(saved.Movies().begin())->status, kMovieFailed);
     EXPECT_EQ(saved.Movies().back().status, kMovieDone);
+  }
+}
+
+TEST_F(IndexerTest, AFewWorkersIndexTheWholeBatchAndOnlyACrashOrHangStartsAnother) {
+  // Files that are no videos (they fail at once), two videos among them,
+  // and one file whose worker crashes or hangs as it takes it.
+  const std::filesystem::path junk = folder_ / "junk & ü";
+  std::filesystem::create_directories(junk);
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) {
+    files.push_back(junk / ("file " + std::to_string(i) + (i == 25 ? " bad.mp4" : ".mp4")));
+    std::ofstream(files.back()) << "not a video " << i;
+  }
+  const std::string bad = junk / "file 25 bad.mp4";
+  // The other worker indexes b.mkv while the lost one is replaced, so that
+  // movies still wait then.
+  files.insert(files.begin() + 26, TestVideos::Get().Make("b.mkv"));
+  files.insert(files.begin() + 10, TestVideos::Get().Make("a.mp4"));
+
+  // The summary, from the first movie's line on, and how many workers started.
+  const auto run = [&](const std::string& jobs) {
+    extraEnvironment_.push_back({"OMBRELO_DEBUG", "1"});
+    std::vector<std::string> args = {"--jobs", jobs,  "--worker-timeout", "1",
+                                     "--out",  "out", "--every",          "20"};
+    args.insert(args.end(), files.begin(), files.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const size_t summary = result.out.find(files.front() + ": failed");
+    EXPECT_NE(summary, std::string::npos) << result.out;
+    size_t started = 0;
+    for (size_t at = 0; (at = result.err.find("Batch worker ", at)) != std::string::npos; ++at) {
+      ++started;
+    }
+    return std::make_pair(result.out.substr(std::min(summary, result.out.size())), started);
+  };
+  const auto [alone, none] = run("1");
+  EXPECT_EQ(none, 0u);
+  const std::string notVideo = "' - The media type of this file is not recognized.\n";
+  const std::string badLine = bad + ": failed, 0 images, error: Error capturing from '" + bad;
+  const size_t badAt = alone.find(badLine + notVideo);
+  ASSERT_NE(badAt, std::string::npos) << alone;
+  EXPECT_TRUE(Contains(alone, files[10] + ": done, ")) << alone;
+  EXPECT_TRUE(Contains(alone, files[27] + ": done, ")) << alone;
+
+  const struct {
+    int signal;
+    std::string reason;
+  } cases[] = {{SIGSEGV, "Segmentation fault"}, {SIGSTOP, "Killed"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    extraEnvironment_ = {
+        {"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":file 25 bad.mp4"}};
+    const auto [summary, started] = run("2");
+    // Two workers for the 42 movies, and one in place of the crashed one (a
+    // hanging one is killed only after a second, when none may wait).
+    if (c.signal == SIGSEGV) {
+      EXPECT_EQ(started, 3u);
+    }
+    EXPECT_LE(started, 3u);
+    // The same summary, in list order, but for the lost movie's reason.
+    std::string expected = alone;
+    expected.replace(badAt + badLine.size(), notVideo.size(), "' - " + c.reason + "\n");
+    EXPECT_EQ(summary, expected);
   }
 }
 
