@@ -92,15 +92,29 @@ VideosList::VideosList(QWidget* parent) : QTreeWidget(parent) {
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
   background_.load(Qs(ApplicationDataFolder() + "added_background.jpg"));
+  // The picture asks for videos while there are none: the first entry
+  // takes it away, the last one gone brings it back.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(model(), signal, viewport(), qOverload<>(&QWidget::update));
+  connect(model(), &QAbstractItemModel::modelReset, viewport(), qOverload<>(&QWidget::update));
   DebugOutput("CDropTarget::Constructor called\n");
 }
 
+QRect VideosList::PlaceholderRect() const {
+  if (background_.isNull() || topLevelItemCount() > 0) return QRect();
+  const QSize area = viewport()->size();
+  QSize size = background_.deviceIndependentSize().toSize();
+  if (size.width() > area.width() || size.height() > area.height())
+    size = size.scaled(area, Qt::KeepAspectRatio);
+  return QRect(QPoint(area.width() - size.width(), area.height() - size.height()), size);
+}
+
 void VideosList::paintEvent(QPaintEvent* event) {
-  if (!background_.isNull()) {
+  const QRect picture = PlaceholderRect();
+  if (!picture.isEmpty()) {
     QPainter painter(viewport());
-    const QSize area = viewport()->size();
-    painter.drawPixmap(area.width() - background_.width(), area.height() - background_.height(),
-                       background_);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(picture, background_);
   }
   QTreeWidget::paintEvent(event);
 }

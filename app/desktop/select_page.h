@@ -29,12 +29,17 @@ namespace ombrelo::desktop {
 class BitmapButton;
 class HelpPages;
 
-// "Videos to index": a one-column list with the background picture in its
-// bottom right corner that takes drops of local files and folders.
+// "Videos to index": a one-column list that takes drops of local files and
+// folders. While it is empty, a picture in its bottom right corner asks for
+// videos (made smaller when the list is lower or narrower than it).
 class VideosList : public QTreeWidget {
   Q_OBJECT
  public:
   explicit VideosList(QWidget* parent = nullptr);
+
+  // Where the picture is drawn in the viewport; empty while the list has
+  // entries.
+  QRect PlaceholderRect() const;
 
  signals:
   // Local paths dropped on the list, in the order of the drop.

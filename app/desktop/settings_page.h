@@ -13,6 +13,8 @@
 #include "render/template_catalogue.h"
 
 class QCheckBox;
+class QGridLayout;
+class QScrollArea;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -77,7 +79,15 @@ class SettingsPage : public PageWidget {
   using FolderChooser = QString (*)(QWidget* owner, const QString& title);
   void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = chooser; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
  private:
+  // The output groups below the Sample group take rows 1 to 4.
+  static constexpr int kLastGroupRow = 4;
+
+  void Arrange();
   QWidget* MakeOutputGroup(Output output, const QString& title, const QString& checkText,
                            QWidget* extra);
   QWidget* MakeTemplateChooser(TemplateKind kind);
@@ -93,6 +103,16 @@ class SettingsPage : public PageWidget {
 
   CProject& project_;
   TemplateCatalogue catalogue_;
+  QWidget* sample_;
+  QGridLayout* sampleLayout_;
+  QWidget* startRow_;
+  QWidget* saveRow_;
+  QWidget* images_;
+  QWidget* playlist_;
+  QWidget* webGroup_;
+  QWidget* indexGroup_;
+  QGridLayout* groupsLayout_;
+  QScrollArea* scroll_;
   OutputControls outputs_[4];
   TemplateControls web_;
   TemplateControls index_;
