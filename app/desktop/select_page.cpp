@@ -218,10 +218,12 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   files_->header()->setSectionsClickable(true);
   files_->header()->setSortIndicatorShown(true);
   files_->header()->setSortIndicator(0, Qt::AscendingOrder);
-  files_->header()->resizeSection(0, 230);
-  files_->header()->resizeSection(1, 85);
-  files_->header()->resizeSection(2, 125);
-  files_->header()->resizeSection(3, 135);
+  // Each column at least as wide as its title.
+  const int widths[] = {230, 85, 125, 135};
+  for (int column = 0; column < 4; ++column) {
+    files_->header()->resizeSection(
+        column, qMax(widths[column], files_->header()->sectionSizeHint(column)));
+  }
   files_->header()->setStretchLastSection(true);
   connect(files_->header(), &QHeaderView::sectionClicked, this, &SelectPage::SortByColumn);
   connect(files_, &QAbstractItemView::activated, this,

@@ -99,19 +99,15 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   }
   advanced_ = new QPushButton(tr("Advanced..."));
   connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
-  const auto delayRow = [](QLabel* before, QLineEdit* edit, QLabel* after) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(before);
-    layout->addWidget(edit);
-    layout->addWidget(after);
-    return row;
-  };
-  startRow_ = delayRow(new QLabel(tr("Start after")), startAfter_, new QLabel(tr("seconds")));
-  saveRow_ = delayRow(new QLabel(tr("Save every")), saveEvery_, new QLabel(tr("seconds")));
-  sampleLayout_->setHorizontalSpacing(3 * qMax(2, sampleLayout_->horizontalSpacing()));
-  sampleLayout_->setColumnStretch(2, 1);
+  // "Start after" takes columns 0 to 2, "Save every" columns 4 to 6 beside
+  // it or 0 to 2 below it, so that the fields line up; Advanced keeps the
+  // right end.
+  saveRow_ = {new QLabel(tr("Save every")), saveEvery_, new QLabel(tr("seconds"))};
+  QWidget* const startRow[] = {new QLabel(tr("Start after")), startAfter_,
+                               new QLabel(tr("seconds"))};
+  for (int column = 0; column < 3; ++column) sampleLayout_->addWidget(startRow[column], 0, column);
+  sampleLayout_->addWidget(advanced_, 0, kAdvancedColumn);
+  sampleLayout_->setColumnStretch(kAdvancedColumn - 1, 1);
 
   images_ = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
   playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"),
@@ -163,11 +159,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
 // vertical scroll bar, so that the choice does not flip when one appears.
 void SettingsPage::Arrange() {
   const auto sampleWidth = [this](bool oneLine) {
-    for (QWidget* w : {startRow_, saveRow_, static_cast<QWidget*>(advanced_)})
-      sampleLayout_->removeWidget(w);
-    sampleLayout_->addWidget(startRow_, 0, 0);
-    sampleLayout_->addWidget(saveRow_, oneLine ? 0 : 1, oneLine ? 1 : 0);
-    sampleLayout_->addWidget(advanced_, 0, 3);
+    for (int i = 0; i < 3; ++i) {
+      sampleLayout_->removeWidget(saveRow_[i]);
+      sampleLayout_->addWidget(saveRow_[i], oneLine ? 0 : 1, oneLine ? 4 + i : i);
+    }
+    // Between the two delays on one line, a gap of two letters.
+    sampleLayout_->setColumnMinimumWidth(3, oneLine ? 2 * fontMetrics().averageCharWidth() : 0);
     const QMargins frame = sample_->contentsMargins();
     return sampleLayout_->minimumSize().width() + frame.left() + frame.right();
   };

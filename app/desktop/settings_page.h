@@ -6,6 +6,7 @@
 // number fields when the user leaves them and whenever the page stores its
 // controls (before Save, Save As, Start and any reload of its controls).
 #include <QString>
+#include <array>
 #include <optional>
 #include <string>
 
@@ -86,6 +87,8 @@ class SettingsPage : public PageWidget {
  private:
   // The output groups below the Sample group take rows 1 to 4.
   static constexpr int kLastGroupRow = 4;
+  // The Sample group's columns: the two delays, a stretch, Advanced.
+  static constexpr int kAdvancedColumn = 8;
 
   void Arrange();
   QWidget* MakeOutputGroup(Output output, const QString& title, const QString& checkText,
@@ -105,8 +108,9 @@ class SettingsPage : public PageWidget {
   TemplateCatalogue catalogue_;
   QWidget* sample_;
   QGridLayout* sampleLayout_;
-  QWidget* startRow_;
-  QWidget* saveRow_;
+  // "Save every", its field and its unit, which move below "Start after"
+  // when the page is narrow.
+  std::array<QWidget*, 3> saveRow_;
   QWidget* images_;
   QWidget* playlist_;
   QWidget* webGroup_;

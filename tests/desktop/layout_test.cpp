@@ -8,6 +8,7 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -142,6 +143,20 @@ class LayoutWalk {
     if (w->width() < needed.width() || w->height() < needed.height())
       faults_.push_back(Describe(w) + " is " + Describe(control.area) + ", needs " +
                         std::to_string(needed.width()) + "x" + std::to_string(needed.height()));
+    if (auto* view = qobject_cast<QTreeView*>(w)) CheckColumns(view->header());
+  }
+
+  // A column's heading is not cut off.
+  void CheckColumns(const QHeaderView* header) {
+    if (header->isHidden()) return;
+    for (int section = 0; section < header->count(); ++section) {
+      if (header->isSectionHidden(section)) continue;
+      const QString title = header->model()->headerData(section, Qt::Horizontal).toString();
+      if (header->sectionSize(section) < header->sectionSizeHint(section))
+        faults_.push_back("column \"" + title.toStdString() + "\" is " +
+                          std::to_string(header->sectionSize(section)) + " wide, needs " +
+                          std::to_string(header->sectionSizeHint(section)));
+    }
   }
 
   void CheckTitle(QGroupBox* box) {

@@ -61,8 +61,11 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, QWidget* parent
   list_->setTextElideMode(Qt::ElideMiddle);
   list_->setHeaderLabels(
       {tr("Movie files"), tr("Length"), tr("Images"), tr("Width"), tr("Height"), tr("Error")});
+  // The designed widths, made wider where a larger font needs more for the
+  // column's title.
   const int widths[] = {250, 70, 55, 45, 45, 352};
-  for (int column = 0; column < 6; ++column) list_->setColumnWidth(column, widths[column]);
+  for (int column = 0; column < 6; ++column)
+    list_->setColumnWidth(column, qMax(widths[column], list_->header()->sectionSizeHint(column)));
   list_->header()->setStretchLastSection(true);
   list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   connect(list_, &QTreeWidget::itemClicked, this,
