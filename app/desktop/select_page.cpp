@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -218,12 +219,11 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   files_->header()->setSectionsClickable(true);
   files_->header()->setSortIndicatorShown(true);
   files_->header()->setSortIndicator(0, Qt::AscendingOrder);
-  // Each column at least as wide as its title.
-  const int widths[] = {230, 85, 125, 135};
-  for (int column = 0; column < 4; ++column) {
-    files_->header()->resizeSection(
-        column, qMax(widths[column], files_->header()->sectionSizeHint(column)));
-  }
+  files_->header()->resizeSection(0, 230);
+  files_->header()->resizeSection(1, 85);
+  files_->header()->resizeSection(2, 125);
+  files_->header()->resizeSection(3, 135);
+  FitColumnTitles();
   files_->header()->setStretchLastSection(true);
   connect(files_->header(), &QHeaderView::sectionClicked, this, &SelectPage::SortByColumn);
   connect(files_, &QAbstractItemView::activated, this,
@@ -278,6 +278,22 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, QWidget* parent)
   if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::homePath();
   ShowFolder(start);
   RefreshList();
+}
+
+// A column of the file list is at least as wide as its title, also in a
+// larger font.
+void SelectPage::FitColumnTitles() {
+  QHeaderView* header = files_->header();
+  for (int column = 0; column < header->count(); ++column)
+    header->resizeSection(column,
+                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+}
+
+void SelectPage::changeEvent(QEvent* event) {
+  // Once the list's heading has the new font too.
+  if (event->type() == QEvent::FontChange)
+    QMetaObject::invokeMethod(this, &SelectPage::FitColumnTitles, Qt::QueuedConnection);
+  PageWidget::changeEvent(event);
 }
 
 SelectPage::~SelectPage() {

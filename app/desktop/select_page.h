@@ -116,7 +116,11 @@ class SelectPage : public PageWidget {
   // The list of videos to index was rebuilt or emptied.
   void ListChanged();
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
+  void FitColumnTitles();
   void OnFolderSelected(const QModelIndex& index);
   void ShowFileContextMenu(const QPoint& pos);
   void ShowTreeContextMenu(const QPoint& pos);

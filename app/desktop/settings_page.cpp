@@ -93,10 +93,7 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   sampleLayout_ = new QGridLayout(sample_);
   startAfter_ = new QLineEdit;
   saveEvery_ = new QLineEdit;
-  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
-    edit->setAlignment(Qt::AlignRight);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000.0")) + 16);
-  }
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) edit->setAlignment(Qt::AlignRight);
   advanced_ = new QPushButton(tr("Advanced..."));
   connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
   // "Start after" takes columns 0 to 2, "Save every" columns 4 to 6 beside
@@ -110,12 +107,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   sampleLayout_->setColumnStretch(kAdvancedColumn - 1, 1);
 
   images_ = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
-  playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"),
-                              tr("Generate playlist to:"), nullptr);
+  playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"), tr("Generate playlist to:"),
+                              nullptr);
   webGroup_ = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate web pages to:"),
-                               MakeTemplateChooser(TemplateKind::kWeb));
+                              MakeTemplateChooser(TemplateKind::kWeb));
   indexGroup_ = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index photos to:"),
-                                 MakeTemplateChooser(TemplateKind::kIndex));
+                                MakeTemplateChooser(TemplateKind::kIndex));
 
   close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
                             QStringLiteral(":/buttons/close_hot.svg"));
@@ -143,12 +140,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   layout->setSpacing(6);
   layout->addWidget(scroll_, 1);
   layout->addWidget(close_, 0, Qt::AlignRight | Qt::AlignBottom);
-  Arrange();
+  FitToFont();
 
   // What is typed reaches the project when the field is left.
-  for (QLineEdit* edit : {startAfter_, saveEvery_, outputs_[kImages].folder,
-                          outputs_[kPlaylist].folder, outputs_[kWebPage].folder,
-                          outputs_[kIndexPhoto].folder}) {
+  for (QLineEdit* edit :
+       {startAfter_, saveEvery_, outputs_[kImages].folder, outputs_[kPlaylist].folder,
+        outputs_[kWebPage].folder, outputs_[kIndexPhoto].folder}) {
     connect(edit, &QLineEdit::editingFinished, this, &SettingsPage::StoreControls);
   }
   LoadControls();
@@ -198,10 +195,25 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
   return PageWidget::eventFilter(watched, event);
 }
 
+// The widths that follow the font: the delay fields hold a number of
+// seconds, a folder field ten letters at least, a browse button its text.
+void SettingsPage::FitToFont() {
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
+    const QFontMetrics metrics = edit->fontMetrics();
+    edit->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("00000.0")) +
+                          2 * metrics.averageCharWidth() + 4);
+  }
+  for (OutputControls& c : outputs_) {
+    c.folder->setMinimumWidth(10 * c.folder->fontMetrics().averageCharWidth());
+    c.browse->setFixedWidth(BrowseButtonWidth(c.browse));
+  }
+  Arrange();
+}
+
 void SettingsPage::changeEvent(QEvent* event) {
-  // The controls' sizes follow the new font once every child has it.
+  // The sizes follow a new font once every child has it.
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-    QMetaObject::invokeMethod(this, &SettingsPage::Arrange, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &SettingsPage::FitToFont, Qt::QueuedConnection);
   PageWidget::changeEvent(event);
 }
 
@@ -213,9 +225,7 @@ QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
   c.movieFolder = new QRadioButton(tr("Movie folder"));
   c.here = new QRadioButton(tr("Here:"));
   c.folder = new QLineEdit;
-  c.folder->setMinimumWidth(10 * c.folder->fontMetrics().averageCharWidth());
   c.browse = new QPushButton(tr("..."));
-  c.browse->setFixedWidth(BrowseButtonWidth(c.browse));
 
   auto* layout = new QGridLayout(group);
   layout->setVerticalSpacing(6);

@@ -90,6 +90,7 @@ class SettingsPage : public PageWidget {
   // The Sample group's columns: the two delays, a stretch, Advanced.
   static constexpr int kAdvancedColumn = 8;
 
+  void FitToFont();
   void Arrange();
   QWidget* MakeOutputGroup(Output output, const QString& title, const QString& checkText,
                            QWidget* extra);

@@ -98,9 +98,9 @@ class LayoutWalk {
   void Walk(QWidget* holder, const QRect& visible) {
     const QRect holderArea(holder->mapTo(window_, QPoint(0, 0)), holder->size());
     // A scroll area's viewport shows a part of what it holds.
-    const bool scrolled = qobject_cast<QAbstractScrollArea*>(holder->parentWidget()) &&
-                          static_cast<QAbstractScrollArea*>(holder->parentWidget())->viewport() ==
-                              holder;
+    const bool scrolled =
+        qobject_cast<QAbstractScrollArea*>(holder->parentWidget()) &&
+        static_cast<QAbstractScrollArea*>(holder->parentWidget())->viewport() == holder;
     for (QWidget* child : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       if (child->isWindow() || !child->isVisible()) continue;
       const QRect area(child->mapTo(window_, QPoint(0, 0)), child->size());
@@ -162,8 +162,8 @@ class LayoutWalk {
   void CheckTitle(QGroupBox* box) {
     const int title = box->fontMetrics().horizontalAdvance(box->title());
     if (box->width() < title)
-      faults_.push_back("the title of " + Describe(box) + " is cut: " +
-                        std::to_string(box->width()) + " < " + std::to_string(title));
+      faults_.push_back("the title of " + Describe(box) +
+                        " is cut: " + std::to_string(box->width()) + " < " + std::to_string(title));
   }
 
   QWidget* window_;
@@ -240,8 +240,7 @@ TEST_P(LayoutTest, EveryPageHoldsFromTheMinimumSizeToALargeWindow) {
   auto* results = w.PageAt(kResultsPage)->findChild<ombrelo::ResultsPage*>();
   ASSERT_NE(results, nullptr);
 
-  for (const QSize size : {QSize(MainWindow::kMinimumWidth, MainWindow::kMinimumHeight),
-                           QSize(1280, 1024), QSize(MainWindow::kWidth, MainWindow::kHeight)}) {
+  const auto walkPages = [&](const QSize& size, const char* when) {
     w.resize(size);
     for (int page : {kSelectPage, kSettingsPage, kProgressPage, kResultsPage}) {
       w.SwitchToPage(page);
@@ -256,10 +255,19 @@ TEST_P(LayoutTest, EveryPageHoldsFromTheMinimumSizeToALargeWindow) {
       const std::vector<std::string> faults = walk.Faults();
       EXPECT_GT(walk.Count(), 8u) << "page " << page;
       EXPECT_TRUE(faults.empty()) << "page " << page << " at " << size.width() << "x"
-                                  << size.height() << ":\n"
+                                  << size.height() << when << ":\n"
                                   << ::testing::PrintToString(faults);
     }
-  }
+  };
+  const QSize smallest(MainWindow::kMinimumWidth, MainWindow::kMinimumHeight);
+  for (const QSize size :
+       {smallest, QSize(1280, 1024), QSize(MainWindow::kWidth, MainWindow::kHeight)})
+    walkPages(size, "");
+
+  // The desktop's font grows while the window is open.
+  ScopedApplicationFont larger(1.5);
+  walkPages(QSize(1280, 1024), " after the font grew");
+  walkPages(smallest, " after the font grew");
 }
 
 TEST_P(LayoutTest, TheDropPictureShowsOnlyWhileTheListIsEmptyAndWithinIt) {
