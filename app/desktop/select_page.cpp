@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -94,15 +95,29 @@ VideosList::VideosList(QWidget* parent) : QTreeWidget(parent) {
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
   background_.load(Qs(ApplicationDataFolder() + "added_background.jpg"));
+  // The picture asks for videos while there are none: the first entry
+  // takes it away, the last one gone brings it back.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(model(), signal, viewport(), qOverload<>(&QWidget::update));
+  connect(model(), &QAbstractItemModel::modelReset, viewport(), qOverload<>(&QWidget::update));
   DebugOutput("CDropTarget::Constructor called\n");
 }
 
+QRect VideosList::PlaceholderRect() const {
+  if (background_.isNull() || topLevelItemCount() > 0) return QRect();
+  const QSize area = viewport()->size();
+  QSize size = background_.deviceIndependentSize().toSize();
+  if (size.width() > area.width() || size.height() > area.height())
+    size = size.scaled(area, Qt::KeepAspectRatio);
+  return QRect(QPoint(area.width() - size.width(), area.height() - size.height()), size);
+}
+
 void VideosList::paintEvent(QPaintEvent* event) {
-  if (!background_.isNull()) {
+  const QRect picture = PlaceholderRect();
+  if (!picture.isEmpty()) {
     QPainter painter(viewport());
-    const QSize area = viewport()->size();
-    painter.drawPixmap(area.width() - background_.width(), area.height() - background_.height(),
-                       background_);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(picture, background_);
   }
   QTreeWidget::paintEvent(event);
 }
@@ -211,6 +226,7 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& comm
   files_->header()->resizeSection(1, 85);
   files_->header()->resizeSection(2, 125);
   files_->header()->resizeSection(3, 135);
+  FitColumnTitles();
   files_->header()->setStretchLastSection(true);
   connect(files_->header(), &QHeaderView::sectionClicked, this, &SelectPage::SortByColumn);
   connect(files_, &QAbstractItemView::activated, this,
@@ -273,6 +289,22 @@ bool SelectPage::ShowProjectFolder() {
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
   ShowFolder(folder);
   return true;
+}
+
+// A column of the file list is at least as wide as its title, also in a
+// larger font.
+void SelectPage::FitColumnTitles() {
+  QHeaderView* header = files_->header();
+  for (int column = 0; column < header->count(); ++column)
+    header->resizeSection(column,
+                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+}
+
+void SelectPage::changeEvent(QEvent* event) {
+  // Once the list's heading has the new font too.
+  if (event->type() == QEvent::FontChange)
+    QMetaObject::invokeMethod(this, &SelectPage::FitColumnTitles, Qt::QueuedConnection);
+  PageWidget::changeEvent(event);
 }
 
 SelectPage::~SelectPage() {

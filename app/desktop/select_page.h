@@ -30,12 +30,17 @@ class BitmapButton;
 class CommandRegistry;
 class HelpPages;
 
-// "Videos to index": a one-column list with the background picture in its
-// bottom right corner that takes drops of local files and folders.
+// "Videos to index": a one-column list that takes drops of local files and
+// folders. While it is empty, a picture in its bottom right corner asks for
+// videos (made smaller when the list is lower or narrower than it).
 class VideosList : public QTreeWidget {
   Q_OBJECT
  public:
   explicit VideosList(QWidget* parent = nullptr);
+
+  // Where the picture is drawn in the viewport; empty while the list has
+  // entries.
+  QRect PlaceholderRect() const;
 
  signals:
   // Local paths dropped on the list, in the order of the drop.
@@ -121,8 +126,12 @@ class SelectPage : public PageWidget {
   // The list of videos to index was rebuilt or emptied.
   void ListChanged();
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   void BindCommands();
+  void FitColumnTitles();
   void OnFolderSelected(const QModelIndex& index);
   void ShowFileContextMenu(const QPoint& pos);
   void ShowTreeContextMenu(const QPoint& pos);

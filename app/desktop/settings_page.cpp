@@ -1,6 +1,7 @@
 #include "app/desktop/settings_page.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,6 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
@@ -53,6 +58,17 @@ const OutputSetters kOutputSetters[4] = {
      &CProject::SetIndexphotoFolder},
 };
 
+// A browse button as narrow as its text lets it be, and no narrower than
+// it is high.
+int BrowseButtonWidth(const QPushButton* button) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, option.text);
+  const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+  return qMax(text.width() + 2 * margin, button->sizeHint().height());
+}
+
 }  // namespace
 
 double ParseLikeAtof(const QString& text) {
@@ -73,59 +89,132 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
                                      output.reportTransform);
 
   // Sample: the two delays and the advanced settings.
-  auto* sample = new QGroupBox(tr("Sample"));
-  auto* sampleRow = new QHBoxLayout(sample);
+  sample_ = new QGroupBox(tr("Sample"));
+  sampleLayout_ = new QGridLayout(sample_);
   startAfter_ = new QLineEdit;
   saveEvery_ = new QLineEdit;
-  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
-    edit->setMaximumWidth(70);
-    edit->setAlignment(Qt::AlignRight);
-  }
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) edit->setAlignment(Qt::AlignRight);
   advanced_ = new QPushButton(tr("Advanced..."));
   connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
-  sampleRow->addWidget(new QLabel(tr("Start after")));
-  sampleRow->addWidget(startAfter_);
-  sampleRow->addWidget(new QLabel(tr("seconds")));
-  sampleRow->addSpacing(24);
-  sampleRow->addWidget(new QLabel(tr("Save every")));
-  sampleRow->addWidget(saveEvery_);
-  sampleRow->addWidget(new QLabel(tr("seconds")));
-  sampleRow->addStretch(1);
-  sampleRow->addWidget(advanced_);
+  // "Start after" takes columns 0 to 2, "Save every" columns 4 to 6 beside
+  // it or 0 to 2 below it, so that the fields line up; Advanced keeps the
+  // right end.
+  saveRow_ = {new QLabel(tr("Save every")), saveEvery_, new QLabel(tr("seconds"))};
+  QWidget* const startRow[] = {new QLabel(tr("Start after")), startAfter_,
+                               new QLabel(tr("seconds"))};
+  for (int column = 0; column < 3; ++column) sampleLayout_->addWidget(startRow[column], 0, column);
+  sampleLayout_->addWidget(advanced_, 0, kAdvancedColumn);
+  sampleLayout_->setColumnStretch(kAdvancedColumn - 1, 1);
 
-  QWidget* images = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
-  QWidget* playlist = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"),
-                                      tr("Generate playlist to:"), nullptr);
-  QWidget* web = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate web pages to:"),
-                                 MakeTemplateChooser(TemplateKind::kWeb));
-  QWidget* index = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index photos to:"),
-                                   MakeTemplateChooser(TemplateKind::kIndex));
+  images_ = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
+  playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"), tr("Generate playlist to:"),
+                              nullptr);
+  webGroup_ = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate web pages to:"),
+                              MakeTemplateChooser(TemplateKind::kWeb));
+  indexGroup_ = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index photos to:"),
+                                MakeTemplateChooser(TemplateKind::kIndex));
 
   close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
                             QStringLiteral(":/buttons/close_hot.svg"));
   connect(close_, &QAbstractButton::clicked, this, [this] { emit Command(kPageSelect); });
 
-  auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(9, 9, 9, 9);
-  grid->setHorizontalSpacing(9);
-  grid->setVerticalSpacing(6);
-  grid->addWidget(sample, 0, 0, 1, 2);
-  grid->addWidget(images, 1, 0);
-  grid->addWidget(playlist, 1, 1);
-  grid->addWidget(web, 2, 0);
-  grid->addWidget(index, 2, 1);
-  grid->setRowStretch(3, 1);
-  grid->addWidget(close_, 4, 1, Qt::AlignRight | Qt::AlignBottom);
-  grid->setColumnStretch(0, 1);
-  grid->setColumnStretch(1, 1);
+  // The groups scroll when the page is lower than they are, and stand in
+  // one column when two do not fit side by side; Close stays in the
+  // bottom right corner.
+  auto* groups = new QWidget;
+  groupsLayout_ = new QGridLayout(groups);
+  groupsLayout_->setContentsMargins(0, 0, 0, 0);
+  groupsLayout_->setHorizontalSpacing(9);
+  groupsLayout_->setVerticalSpacing(6);
+  groupsLayout_->setRowStretch(kLastGroupRow + 1, 1);
+  scroll_ = new QScrollArea;
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidgetResizable(true);
+  scroll_->setWidget(groups);
+  groups->setAutoFillBackground(false);  // the page background shows through
+  scroll_->viewport()->setAutoFillBackground(false);
+  scroll_->installEventFilter(this);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(9, 9, 9, 9);
+  layout->setSpacing(6);
+  layout->addWidget(scroll_, 1);
+  layout->addWidget(close_, 0, Qt::AlignRight | Qt::AlignBottom);
+  FitToFont();
 
   // What is typed reaches the project when the field is left.
-  for (QLineEdit* edit : {startAfter_, saveEvery_, outputs_[kImages].folder,
-                          outputs_[kPlaylist].folder, outputs_[kWebPage].folder,
-                          outputs_[kIndexPhoto].folder}) {
+  for (QLineEdit* edit :
+       {startAfter_, saveEvery_, outputs_[kImages].folder, outputs_[kPlaylist].folder,
+        outputs_[kWebPage].folder, outputs_[kIndexPhoto].folder}) {
     connect(edit, &QLineEdit::editingFinished, this, &SettingsPage::StoreControls);
   }
   LoadControls();
+}
+
+// The Sample group on one line or two, the output groups in two columns or
+// one: as many side by side as the page's width holds. The width counts a
+// vertical scroll bar, so that the choice does not flip when one appears.
+void SettingsPage::Arrange() {
+  const auto sampleWidth = [this](bool oneLine) {
+    for (int i = 0; i < 3; ++i) {
+      sampleLayout_->removeWidget(saveRow_[i]);
+      sampleLayout_->addWidget(saveRow_[i], oneLine ? 0 : 1, oneLine ? 4 + i : i);
+    }
+    // Between the two delays on one line, a gap of two letters.
+    sampleLayout_->setColumnMinimumWidth(3, oneLine ? 2 * fontMetrics().averageCharWidth() : 0);
+    const QMargins frame = sample_->contentsMargins();
+    return sampleLayout_->minimumSize().width() + frame.left() + frame.right();
+  };
+  const QMargins margins = groupsLayout_->contentsMargins();
+  const int spacing = groupsLayout_->horizontalSpacing();
+  const int available = scroll_->width() - 2 * scroll_->frameWidth() - margins.left() -
+                        margins.right() - scroll_->verticalScrollBar()->sizeHint().width();
+  const auto width = [](QWidget* group) { return group->minimumSizeHint().width(); };
+  const int oneLineSample = sampleWidth(true);
+  const bool sampleOnOneLine = oneLineSample <= available;
+  if (!sampleOnOneLine) sampleWidth(false);
+  const bool twoColumns = sampleOnOneLine &&
+                          width(images_) + spacing + width(playlist_) <= available &&
+                          width(webGroup_) + spacing + width(indexGroup_) <= available;
+
+  QWidget* const groups[] = {sample_, images_, playlist_, webGroup_, indexGroup_};
+  for (QWidget* group : groups) groupsLayout_->removeWidget(group);
+  groupsLayout_->addWidget(sample_, 0, 0, 1, 2);
+  for (int i = 1; i < 5; ++i) {
+    if (twoColumns)
+      groupsLayout_->addWidget(groups[i], 1 + (i - 1) / 2, (i - 1) % 2);
+    else
+      groupsLayout_->addWidget(groups[i], i, 0, 1, 2);
+  }
+  groupsLayout_->setColumnStretch(0, 1);
+  groupsLayout_->setColumnStretch(1, twoColumns ? 1 : 0);
+}
+
+bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_ && event->type() == QEvent::Resize) Arrange();
+  return PageWidget::eventFilter(watched, event);
+}
+
+// The widths that follow the font: the delay fields hold a number of
+// seconds, a folder field ten letters at least, a browse button its text.
+void SettingsPage::FitToFont() {
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
+    const QFontMetrics metrics = edit->fontMetrics();
+    edit->setMaximumWidth(metrics.horizontalAdvance(QStringLiteral("00000.0")) +
+                          2 * metrics.averageCharWidth() + 4);
+  }
+  for (OutputControls& c : outputs_) {
+    c.folder->setMinimumWidth(10 * c.folder->fontMetrics().averageCharWidth());
+    c.browse->setFixedWidth(BrowseButtonWidth(c.browse));
+  }
+  Arrange();
+}
+
+void SettingsPage::changeEvent(QEvent* event) {
+  // The sizes follow a new font once every child has it.
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    QMetaObject::invokeMethod(this, &SettingsPage::FitToFont, Qt::QueuedConnection);
+  PageWidget::changeEvent(event);
 }
 
 QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
@@ -136,9 +225,7 @@ QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
   c.movieFolder = new QRadioButton(tr("Movie folder"));
   c.here = new QRadioButton(tr("Here:"));
   c.folder = new QLineEdit;
-  c.folder->setMinimumWidth(80);
   c.browse = new QPushButton(tr("..."));
-  c.browse->setFixedWidth(32);
 
   auto* layout = new QGridLayout(group);
   layout->setVerticalSpacing(6);

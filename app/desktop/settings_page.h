@@ -6,6 +6,7 @@
 // number fields when the user leaves them and whenever the page stores its
 // controls (before Save, Save As, Start and any reload of its controls).
 #include <QString>
+#include <array>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "render/template_catalogue.h"
 
 class QCheckBox;
+class QGridLayout;
+class QScrollArea;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -77,7 +80,18 @@ class SettingsPage : public PageWidget {
   using FolderChooser = QString (*)(QWidget* owner, const QString& title);
   void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = chooser; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
  private:
+  // The output groups below the Sample group take rows 1 to 4.
+  static constexpr int kLastGroupRow = 4;
+  // The Sample group's columns: the two delays, a stretch, Advanced.
+  static constexpr int kAdvancedColumn = 8;
+
+  void FitToFont();
+  void Arrange();
   QWidget* MakeOutputGroup(Output output, const QString& title, const QString& checkText,
                            QWidget* extra);
   QWidget* MakeTemplateChooser(TemplateKind kind);
@@ -93,6 +107,17 @@ class SettingsPage : public PageWidget {
 
   CProject& project_;
   TemplateCatalogue catalogue_;
+  QWidget* sample_;
+  QGridLayout* sampleLayout_;
+  // "Save every", its field and its unit, which move below "Start after"
+  // when the page is narrow.
+  std::array<QWidget*, 3> saveRow_;
+  QWidget* images_;
+  QWidget* playlist_;
+  QWidget* webGroup_;
+  QWidget* indexGroup_;
+  QGridLayout* groupsLayout_;
+  QScrollArea* scroll_;
   OutputControls outputs_[4];
   TemplateControls web_;
   TemplateControls index_;

@@ -64,6 +64,7 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry
       {tr("Movie files"), tr("Length"), tr("Images"), tr("Width"), tr("Height"), tr("Error")});
   const int widths[] = {250, 70, 55, 45, 45, 352};
   for (int column = 0; column < 6; ++column) list_->setColumnWidth(column, widths[column]);
+  FitColumnTitles();
   list_->header()->setStretchLastSection(true);
   list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   connect(list_, &QTreeWidget::itemClicked, this,
@@ -312,6 +313,21 @@ void ResultsPage::RowClicked(QTreeWidgetItem* item) {
   }
   review.ShowMovie(id);
   list_->scrollToItem(item);
+}
+
+// A column is at least as wide as its title, also in a larger font.
+void ResultsPage::FitColumnTitles() {
+  QHeaderView* header = list_->header();
+  for (int column = 0; column < header->count(); ++column)
+    header->resizeSection(column,
+                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
+}
+
+void ResultsPage::changeEvent(QEvent* event) {
+  // Once the list's heading has the new font too.
+  if (event->type() == QEvent::FontChange)
+    QMetaObject::invokeMethod(this, &ResultsPage::FitColumnTitles, Qt::QueuedConnection);
+  QWidget::changeEvent(event);
 }
 
 void ResultsPage::showEvent(QShowEvent* event) {

@@ -96,8 +96,10 @@ class ResultsPage : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  void FitColumnTitles();
   void AddRow(const Movie& movie);
   void FillRow(QTreeWidgetItem* item, const Movie& movie);
   QTreeWidgetItem* RowOf(int32_t movieId) const;
