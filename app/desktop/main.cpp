@@ -12,6 +12,7 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/viewer/image_viewer.h"
 #include "crash/crash_handler.h"
+#include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -50,5 +51,6 @@ int main(int argc, char** argv) {
 
   std::string settingsFolder = SettingsFolder();
   if (settingsFolder.empty()) settingsFolder = ApplicationDataFolder();
-  return RunDesktop(options, CProject::Instance(), Preferences::Instance(), settingsFolder);
+  return RunDesktop(options, CProject::Instance(), CaptureEngine::Instance(),
+                    Preferences::Instance(), settingsFolder);
 }

@@ -29,6 +29,7 @@ class QSplitter;
 namespace ombrelo {
 
 class Movie;
+class WorkflowController;
 struct FrameCopy;
 
 // Where a frame of frameWidth x frameHeight is drawn on a page of
@@ -44,6 +45,11 @@ class ProgressPage : public QWidget {
   // The buttons come from makeButton when it is given.
   explicit ProgressPage(QWidget* parent = nullptr, const PageButtonFactory& makeButton = {});
   ~ProgressPage() override;
+
+  // Shows the runs of the controller: a new run empties the error box, the
+  // movies' errors are added to it, the movie being indexed is previewed
+  // with its progress, and a confirmed pause is shown.
+  void Follow(const WorkflowController& run);
 
   // Empties the error box and hides it.
   void ClearErrors();
