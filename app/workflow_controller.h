@@ -47,7 +47,6 @@
 namespace ombrelo {
 
 class CProject;
-class Movie;
 class CaptureEngine;
 class CaptureEventSink;
 class IndexPhotoGenerator;

@@ -269,7 +269,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   // One more movie indexed for the About box, saved when the run ended.
   EXPECT_EQ(preferences_->Videos(), indexedBefore + 1);
   EXPECT_EQ(Preferences().Videos(), indexedBefore + 1);
-  EXPECT_EQ(w.Progress()->ProgressPosition(), 1000);
+  EXPECT_EQ(w.Progress()->ProgressPosition(), 100);  // per cent
   EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(w.StatusText(), "Ready");
   EXPECT_FALSE(w.Action(kStart)->isEnabled());
