@@ -1,5 +1,7 @@
 #include "app/page_generation.h"
 
+#include "project/project.h"
+
 namespace ombrelo {
 
 bool PageGeneration::GeneratePage(const CProject& project, int32_t movieId,
@@ -14,6 +16,9 @@ bool PageGeneration::GeneratePage(const CProject& project, int32_t movieId,
 
 std::optional<std::string> XsltPageGeneration::MovieData(const CProject& project, int32_t movieId,
                                                          const std::string& outputPath) {
+  // A movie removed while its pages were made is no internal error: the
+  // caller hears of it by the empty result.
+  if (!project.MovieById(movieId)) return std::nullopt;
   return XsltService(project, {}).MovieData(outputPath, movieId);
 }
 

@@ -15,6 +15,7 @@
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
+#include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/result_codes.h"
 #include "platform/thread_handoff.h"
@@ -82,7 +83,7 @@ class WorkflowController::Receiver : public QObject {
   WorkflowController& owner_;
 };
 
-// What the index photo needs from the main window and the controller.
+// What the index photo needs from the controller.
 class WorkflowController::PhotoHost : public IndexPhotoHost {
  public:
   explicit PhotoHost(WorkflowController& owner) : owner_(owner) {}
@@ -112,37 +113,14 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   WorkflowController& owner_;
 };
 
-namespace {
-
-// Counts the controller's own steps, so that an idle step posted while one
-// of them waits in a nested event loop (a modal dialog of the front end) is
-// put off until the step has finished.
-class StepGuard {
- public:
-  StepGuard(int& depth, bool& deferred, const std::function<void()>& schedule)
-      : depth_(depth), deferred_(deferred), schedule_(schedule) {
-    ++depth_;
-  }
-  ~StepGuard() {
-    if (--depth_ == 0 && deferred_) {
-      deferred_ = false;
-      schedule_();
-    }
-  }
-  StepGuard(const StepGuard&) = delete;
-  StepGuard& operator=(const StepGuard&) = delete;
-
- private:
-  int& depth_;
-  bool& deferred_;
-  const std::function<void()>& schedule_;
-};
-
-}  // namespace
-
-WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
-                                       PageGeneration& pages)
-    : port_(port), project_(project), engine_(engine), pages_(pages) {
+WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
+                                       PageGeneration& pages, WorkflowPreferences preferences,
+                                       QObject* parent)
+    : QObject(parent),
+      project_(project),
+      engine_(engine),
+      pages_(pages),
+      preferences_(preferences) {
   receiver_ = std::make_unique<Receiver>(*this);
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
   photoHost_ = std::make_unique<PhotoHost>(*this);
@@ -152,7 +130,6 @@ WorkflowController::WorkflowController(WorkflowPort& port, CProject& project, Ca
     const int32_t movieId = result.job.movieId;
     PostToOwner(movieId, [this, result = std::move(result)] { OnFrameWritten(result); });
   });
-  scheduleIdle_ = [this] { ScheduleIdle(); };
   engine_.SetListener(eventSink_.get());
   // The pages are made after the capture has been closed, and a failure is
   // shown later still: a stop then could only hit the next movie.
@@ -174,15 +151,13 @@ WorkflowController::~WorkflowController() {
 // Commands
 
 void WorkflowController::Start() {
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
-  port_.ApplySettings();
   runActive_ = true;
   endRunRequested_ = false;
   const CaptureState state = engine_.GetState();
   if (state == CaptureState::idle) {
     // Between two movies of a run the idle step starts the next one itself.
     if (!continueWithNext_) {
-      port_.ClearErrors();
+      emit runStarted();
       queue_.clear();  // a new run takes the list as it is now
       runMovies_.clear();
       if (StartNextMovie() == kAllFailed) ShowRunSummary();
@@ -191,13 +166,11 @@ void WorkflowController::Start() {
     SetStatus(kCapturing);
     engine_.TogglePause();
   }
-  port_.RefreshSelection();
   NoticeDecodingProblems();
   ScheduleIdle();
 }
 
 void WorkflowController::Stop() {
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
   if (engine_.GetState() == CaptureState::idle) return;
   SetStatus(kStopping);
   engine_.Stop();
@@ -205,7 +178,6 @@ void WorkflowController::Stop() {
 }
 
 void WorkflowController::Pause() {
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
   const CaptureState state = engine_.GetState();
   if (state == CaptureState::running) {
     SetStatus(kPausing);
@@ -218,7 +190,6 @@ void WorkflowController::Pause() {
 }
 
 void WorkflowController::EndRun() {
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
   endRunRequested_ = true;
   Stop();
   ScheduleIdle();
@@ -233,7 +204,7 @@ void WorkflowController::FillQueue() const {
 
 const Movie* WorkflowController::NextQueued() const {
   // Each id is looked up again: the front end may change the list while it
-  // shows a message. Looking is no change of the project.
+  // shows a notice. Looking is no change of the project.
   while (!queue_.empty()) {
     const Movie* movie = std::as_const(project_).MovieById(queue_.front());
     if (movie && IsWaiting(*movie)) return movie;
@@ -243,7 +214,6 @@ const Movie* WorkflowController::NextQueued() const {
 }
 
 int WorkflowController::StartNextMovie() {
-  StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
   bool failed = false;
   // The queue is filled from the project once when it has run dry, so that
   // movies added during the run are taken too.
@@ -260,7 +230,6 @@ int WorkflowController::StartNextMovie() {
     if (OpenMovie(*project_.MovieById(next->id()))) return kMovieStarted;
     failed = true;
   }
-  port_.SavePreferences();
   return failed ? kAllFailed : kNoneWaiting;
 }
 
@@ -287,7 +256,7 @@ bool WorkflowController::OpenMovie(Movie& movie) {
     currentMovieId_ = id;
     liveMovieId_ = id;
     writeFailed_ = false;
-    port_.MovieStarted(movie);
+    emit movieStarted(movie);
     SetStatus(kGrabbingFrom + path);
     return true;
   }
@@ -295,15 +264,15 @@ bool WorkflowController::OpenMovie(Movie& movie) {
   const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
   movie.SetError(text);
   project_.NotifyChanged();
-  port_.MovieNotOpened(movie, text);
+  emit movieNotOpened(movie, text);
   if (result == VFW_E_CANNOT_CONNECT) {
-    if (port_.FirstRun()) {
-      Notice([this, path] { port_.OpenCodecHelp(path, CodecHelpAddress(path)); });
+    if (preferences_.firstRun) {
+      Notice([this, path] { emit codecHelpRequested(path, CodecHelpAddress(path)); });
     } else {
       decodingProblems_.push_back(path);
     }
-  } else if (port_.FirstRun()) {
-    Notice([this] { port_.ShowHelpPage(kErrorCapturingPage, HelpMode::notice); });
+  } else if (preferences_.firstRun) {
+    Notice([this] { emit helpRequested(kErrorCapturingPage, HelpMode::notice); });
   }
   return false;
 }
@@ -350,9 +319,9 @@ void WorkflowController::ShowDecodingProblems() {
   std::vector<std::string> problems;
   problems.swap(decodingProblems_);
   if (problems.size() == 1) {
-    port_.OpenCodecHelp(problems.front(), CodecHelpAddress(problems.front()));
+    emit codecHelpRequested(problems.front(), CodecHelpAddress(problems.front()));
   } else if (problems.size() > 1) {
-    port_.ShowDecodingProblems(problems);
+    emit decodingProblemsFound(problems);
   }
 }
 
@@ -369,41 +338,37 @@ void WorkflowController::Handle(WorkflowEvent& event) {
     OnIdle();
     return;
   }
-  {
-    StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
-    switch (event.Kind()) {
-      case WorkflowEventType::frame:
-        OnFrame(event);
-        break;
-      case WorkflowEventType::progress:
-        if (event.movieId == liveMovieId_) port_.ShowProgress(event.movieId, event.value);
-        break;
-      case WorkflowEventType::seek:
-        if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
-        break;
-      case WorkflowEventType::statusText:
-        if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
-        break;
-      case WorkflowEventType::captureEnded:
-        // Only the first end of the movie being captured counts.
-        if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
-        break;
-      case WorkflowEventType::stateChanged:
-        // Whatever the movie: the commands follow the engine as it is now.
-        // "Pausing" turns into "Paused" once the engine has really paused.
-        if (engine_.GetState() == CaptureState::paused && liveMovieId_ >= 0)
-          SetStatus(kPaused);
-        port_.EnableCommands(GetCommandStates());
-        break;
-      case WorkflowEventType::indexPhotoPoll:
-        renderer_->Poll();
-        break;
-      case WorkflowEventType::workDone:
-        if (event.call) event.call();
-        break;
-      case WorkflowEventType::idle:
-        break;
-    }
+  switch (event.Kind()) {
+    case WorkflowEventType::frame:
+      OnFrame(event);
+      break;
+    case WorkflowEventType::progress:
+      if (event.movieId == liveMovieId_) emit progress(event.movieId, event.value);
+      break;
+    case WorkflowEventType::seek:
+      if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
+      break;
+    case WorkflowEventType::statusText:
+      if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
+      break;
+    case WorkflowEventType::captureEnded:
+      // Only the first end of the movie being captured counts.
+      if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
+      break;
+    case WorkflowEventType::stateChanged:
+      // Whatever the movie: the commands follow the engine as it is now.
+      // "Pausing" turns into "Paused" once the engine has really paused.
+      if (engine_.GetState() == CaptureState::paused && liveMovieId_ >= 0) SetStatus(kPaused);
+      PublishCommands();
+      break;
+    case WorkflowEventType::indexPhotoPoll:
+      renderer_->Poll();
+      break;
+    case WorkflowEventType::workDone:
+      if (event.call) event.call();
+      break;
+    case WorkflowEventType::idle:
+      break;
   }
   ScheduleIdle();
 }
@@ -415,10 +380,11 @@ void WorkflowController::OnFrame(WorkflowEvent& event) {
   if (!frame || event.movieId != liveMovieId_) return;
   // The first frame can overtake the engine's report that it runs: the
   // commands follow the engine as it is now.
-  port_.EnableCommands(GetCommandStates());
-  port_.ShowFrame(*frame);
-  // After a failed write the movie takes no more thumbnails.
-  Movie* movie = writeFailed_ ? nullptr : project_.FindMovieForWrite(currentMovieId_);
+  PublishCommands();
+  emit previewFrame(*frame);
+  // After a failed write the movie takes no more thumbnails; one removed
+  // meanwhile takes none either.
+  Movie* movie = writeFailed_ ? nullptr : project_.MovieById(currentMovieId_);
   if (!movie) {
     engine_.FrameConsumed();
     return;
@@ -480,9 +446,9 @@ void WorkflowController::OnCaptureEnded(bool completed) {
       // The movie is failed: it is listed with its error like one that
       // could not be opened.
       if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
-        port_.MovieFailed(*movie, writeFailure_);
+        emit movieFailed(*movie, writeFailure_);
       }
-      Notice([this] { port_.ShowHelpPage(kErrorWritingPage, HelpMode::notice); });
+      Notice([this] { emit helpRequested(kErrorWritingPage, HelpMode::notice); });
       writeFailed_ = false;
     }
   }
@@ -499,10 +465,12 @@ void WorkflowController::PostToOwner(int32_t movieId, std::function<void()> call
 void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   continueWithNext_ = true;
-  // A movie removed while it was captured gets no outputs (the lookup shows
-  // the message); the run goes on.
-  if (!project_.FindMovieForWrite(id)) return;
-  port_.ShowProgress(id, 1000);
+  // A movie removed while it was captured gets no outputs; the run goes on.
+  if (!project_.MovieById(id)) {
+    DebugOutput("No outputs for movie " + std::to_string(id) + ": it was removed\n");
+    return;
+  }
+  emit progress(id, 1000);
   const OutputSettings output = project_.Output();
   // Two videos of one name never share an output: each output's name is
   // claimed for this video, with a suffix where another holds it.
@@ -617,7 +585,7 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
   }
   SetStatus(kSavingIndexPhoto);
   const CaptureSettings& capture = project_.Capture();
-  const ClientSize client = port_.MainWindowClientSize();
+  const ClientSize client = photoBounds_;
   int width = capture.contactsheetminwidth;
   int height = capture.contactsheetminheight;
   if (client.width != 0 && width >= client.width) width = client.width;
@@ -637,8 +605,7 @@ void WorkflowController::FinishOutputs(int32_t movieId) {
   if (Movie* movie = project_.MovieById(movieId)) {
     // A movie stays failed when its index photo failed already.
     if (movie->status != kMovieFailed) movie->status = kMovieDone;
-    port_.MovieFinished(*movie);
-    port_.RemoveFromSelection(movieId);
+    emit movieFinished(*movie);
   }
   photoReportHeld_ = false;
   if (heldPhotoReport_) {
@@ -657,7 +624,7 @@ void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
   // The movie may have been removed while its photo was rendered.
   if (Movie* movie = project_.MovieById(movieId)) {
     if (!written) movie->indexphoto.clear();
-    port_.IndexPhotoFinished(*movie, written);
+    emit indexPhotoFinished(*movie, written);
   }
   ScheduleIdle();
 }
@@ -673,24 +640,16 @@ void WorkflowController::ScheduleIdle() {
 }
 
 void WorkflowController::OnIdle() {
-  if (depth_ > 0) {
-    // Inside one of the controller's own steps: run once it has finished.
-    idleDeferred_ = true;
-    return;
-  }
-  {
-    StepGuard guard(depth_, idleDeferred_, scheduleIdle_);
-    port_.EnableCommands(GetCommandStates());
-    if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
-      if (!endRunRequested_) {
-        SetStatus(kReady);
-        if (StartNextMovie() != kMovieStarted) ShowRunSummary();
-      }
-      continueWithNext_ = false;
-      port_.EnableCommands(GetCommandStates());
+  PublishCommands();
+  if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
+    if (!endRunRequested_) {
+      SetStatus(kReady);
+      if (StartNextMovie() != kMovieStarted) ShowRunSummary();
     }
-    CheckRunFinished();
+    continueWithNext_ = false;
+    PublishCommands();
   }
+  CheckRunFinished();
   ShowNotices();
 }
 
@@ -704,7 +663,7 @@ void WorkflowController::ShowRunSummary() {
     if (movie->status == kMovieFailed) ++failed;
   }
   runMovies_.clear();
-  Notice([this, indexed, failed] { port_.RunCompleted(indexed, failed); });
+  Notice([this, indexed, failed] { emit runCompleted(indexed, failed); });
 }
 
 void WorkflowController::Notice(std::function<void()> show) {
@@ -713,10 +672,10 @@ void WorkflowController::Notice(std::function<void()> show) {
 }
 
 void WorkflowController::ShowNotices() {
-  // One at a time, outside the controller's steps: while one is open (a
-  // modal window runs its own event loop) the run goes on, and the notices
-  // that come meanwhile wait for it to be closed.
-  if (noticeOpen_ || depth_ > 0) return;
+  // One at a time, from the idle step: while one is open (a modal window
+  // runs its own event loop) the run goes on, and the notices that come
+  // meanwhile wait for it to be closed.
+  if (noticeOpen_) return;
   while (!notices_.empty()) {
     std::function<void()> show = std::move(notices_.front());
     notices_.pop_front();
@@ -732,9 +691,11 @@ void WorkflowController::CheckRunFinished() {
     return;
   runActive_ = false;
   endRunRequested_ = false;
-  port_.RunFinished();
+  emit runFinished();
 }
 
-void WorkflowController::SetStatus(const std::string& text) { port_.SetStatusText(text); }
+void WorkflowController::SetStatus(const std::string& text) { emit statusChanged(text); }
+
+void WorkflowController::PublishCommands() { emit commandsChanged(GetCommandStates()); }
 
 }  // namespace ombrelo

@@ -8,12 +8,28 @@
 // status text, enables the three commands by the engine's state and collects
 // the movies that no installed decoder can play.
 //
-// One controller serves both front ends: everything it shows goes through a
-// WorkflowPort. It lives on the owner's thread (a Qt event loop must run
+// One controller serves both front ends. It shows nothing and asks nothing of
+// them: it publishes what happened as signals, and each front end (the
+// desktop's pages and window, the command line's terminal output) connects
+// to what it shows. Every report about a movie names it by its id
+// (Movie::id(), FrameCopy::movieId); rows and views are found by that id,
+// never by a position or a path. A front end stores its settings into the
+// project before it calls Start.
+//
+// The controller lives on the owner's thread (a Qt event loop must run
 // there); the engine's reports reach it as posted events through its
 // CaptureEventSink, and it posts its own idle step and index-photo polls the
-// same way. The queue is the project's movie list: a movie is waiting while
-// its status is 0 (new) or 1 (opened, not finished).
+// same way. Its signals are emitted on that thread and meant for direct
+// connections. The notices (helpRequested, codecHelpRequested,
+// decodingProblemsFound, runCompleted) are emitted from the idle step,
+// outside the controller's other work, so a listener may show them in a
+// modal window while the run goes on; the other signals come from inside
+// that work, and their listeners must return without running an event loop.
+// No listener may delete the controller.
+//
+// The queue is the project's movie list: a movie is waiting while its status
+// is 0 (new) or 1 (opened, not finished).
+#include <QObject>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -22,14 +38,15 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_output.h"
 #include "app/frame_writer.h"
 #include "app/workflow_port.h"
+#include "project/movie.h"
 #include "render/xslt_service.h"
 
 namespace ombrelo {
 
 class CProject;
-class Movie;
 class CaptureEngine;
 class CaptureEventSink;
 class IndexPhotoGenerator;
@@ -37,7 +54,17 @@ class PageGeneration;
 class WorkflowEvent;
 struct OutputSettings;
 
-class WorkflowController {
+// What the controller takes from the user's preferences. The desktop hands
+// in its own; the command line has none (it is never a first run).
+struct WorkflowPreferences {
+  // The program's first run for this user: capture problems open their help
+  // at once.
+  bool firstRun = false;
+};
+
+class WorkflowController : public QObject {
+  Q_OBJECT
+
  public:
   // Results of StartNextMovie.
   enum StartResult : int {
@@ -58,18 +85,21 @@ class WorkflowController {
   static constexpr const char* kReady = "Ready";
 
   // Becomes the engine's listener and the XSLT service's stop action. The
-  // port, project, engine and page generation must outlive the controller.
-  WorkflowController(WorkflowPort& port, CProject& project, CaptureEngine& engine,
-                     PageGeneration& pages);
+  // project, engine and page generation must outlive the controller.
+  WorkflowController(CProject& project, CaptureEngine& engine, PageGeneration& pages,
+                     WorkflowPreferences preferences = {}, QObject* parent = nullptr);
   // Clears the engine's listener; a capture still open is closed.
-  ~WorkflowController();
+  ~WorkflowController() override;
   WorkflowController(const WorkflowController&) = delete;
   WorkflowController& operator=(const WorkflowController&) = delete;
 
-  // ---- Commands.
-  // Applies the settings page, then starts the first waiting movie when the
-  // engine is idle, or resumes a paused capture; refreshes the list of
-  // videos to index and shows the decoding problems found.
+  // The largest index photo: the area the desktop's pages have (0 x 0, the
+  // default, leaves the templates' own minimum size).
+  void SetIndexPhotoBounds(ClientSize bounds) { photoBounds_ = bounds; }
+
+ public slots:
+  // Starts the first waiting movie when the engine is idle, or resumes a
+  // paused capture; shows the decoding problems found.
   void Start();
   // Stops the capture (its end then arrives as a capture that did not
   // complete; the movie keeps status 1).
@@ -77,10 +107,60 @@ class WorkflowController {
   // Pauses a running capture, resumes a paused one.
   void Pause();
   // Stops the capture as Stop does and starts no further movie of this run
-  // (the command line's Ctrl+C). The run then ends as soon as a pending
-  // index photo is finished.
+  // (the command line's Ctrl+C, closing the window). The run then ends as
+  // soon as a pending index photo is finished.
   void EndRun();
 
+ signals:
+  // The status bar's one text.
+  void statusChanged(const std::string& text);
+  // The Start, Stop and Pause commands (menu and toolbar) as they are now.
+  void commandsChanged(ombrelo::CommandStates states);
+  // Start began a new run (the progress page empties its error box).
+  void runStarted();
+  // Indexing of the movie has begun (its id, name, frame format).
+  void movieStarted(const ombrelo::Movie& movie);
+  // The movie could not be opened: it is failed (status 3) and holds the
+  // error; errorText is the line for the progress page's error box
+  // ("Error capturing from '<path>' - <reason>"). The results page makes a
+  // row for it as for a finished movie.
+  void movieNotOpened(const ombrelo::Movie& movie, const std::string& errorText);
+  // The movie's capture failed on the way (a thumbnail could not be
+  // written): it is failed and holds the error, errorText is the line for
+  // the error box. Listed like a movie that could not be opened.
+  void movieFailed(const ombrelo::Movie& movie, const std::string& errorText);
+  // Progress of the movie being captured, 0 to 1000.
+  void progress(int32_t movieId, int perMille);
+  // A frame for the preview (frame.movieId names its movie); a listener may
+  // keep the shared pixels.
+  void previewFrame(const ombrelo::FrameCopy& frame);
+  // The movie's capture completed and its outputs are made; its index photo
+  // may still be rendered (indexPhotoFinished follows then, always later).
+  void movieFinished(const ombrelo::Movie& movie);
+  // The index photo of a movie was written or failed (also one made again
+  // after a thumbnail was deleted); in the latter case the movie has its
+  // error and no index photo any more.
+  void indexPhotoFinished(const ombrelo::Movie& movie, bool written);
+  // The run started by Start has ended: no capture is open, no index photo
+  // is pending and no further movie will be started by itself.
+  void runFinished();
+
+  // ---- Notices, emitted outside the controller's work (see above).
+
+  // The queue of a run has been worked through: how many of the run's
+  // videos were indexed and how many failed (see RunSummaryText).
+  void runCompleted(int indexed, int failed);
+  // A page of the application data folder's "dialogs/", e.g.
+  // "error_writing.htm" (a notice).
+  void helpRequested(const std::string& name, ombrelo::HelpMode mode);
+  // Codec help for a movie no installed decoder can play: the address on the
+  // product web site, or the help page "codecs.htm" when the build names no
+  // site.
+  void codecHelpRequested(const std::string& moviePath, const std::string& address);
+  // Several such movies at once (the desktop's "Decoding problems" dialog).
+  void decodingProblemsFound(const std::vector<std::string>& paths);
+
+ public:
   // Opens the first waiting movie that can be opened; those that cannot are
   // marked failed on the way. See StartResult.
   int StartNextMovie();
@@ -88,14 +168,8 @@ class WorkflowController {
   // The commands' states by the engine's state.
   CommandStates GetCommandStates() const;
 
-  // The idle step: refreshes the command states and, once a movie has been
-  // finished and its index photo is done, starts the next waiting movie.
-  // Posted by the controller itself whenever something has happened; a front
-  // end may also call it when its event queue runs empty.
-  void OnIdle();
-
-  // One collected path: codec help for it; several: the "Decoding problems"
-  // dialog. Then the list is emptied.
+  // One collected path: codec help for it; several: the decoding problems
+  // notice. Then the list is emptied.
   void ShowDecodingProblems();
 
   // ---- State, for the front ends and tests.
@@ -108,7 +182,7 @@ class WorkflowController {
   // The index photo generator of the run: the one renderer of the program,
   // shared with the review window's regeneration.
   IndexPhotoGenerator& IndexPhotos() { return *renderer_; }
-  // True from Start until RunFinished was reported.
+  // True from Start until runFinished was emitted.
   bool RunActive() const { return runActive_; }
 
  private:
@@ -149,22 +223,30 @@ class WorkflowController {
   void PostToOwner(int32_t movieId, std::function<void()> call);
   void OnIndexPhotoFinished(int32_t movieId, bool written);
   void ScheduleIdle();
+  // The idle step: refreshes the command states and, once a movie has been
+  // finished and its index photo is done, starts the next waiting movie;
+  // then shows the notices. Posted by the controller itself whenever
+  // something has happened.
+  void OnIdle();
   void CheckRunFinished();
-  // The end of a run's queue: tells the port how many of the run's movies
+  // The end of a run's queue: tells the front ends how many of the run's movies
   // were indexed and how many failed.
   void ShowRunSummary();
   // A notice for the user (a help page, a dialog, a message box) is shown
-  // from the idle step, outside the controller's steps, so that the run
-  // goes on while it is open.
+  // from the idle step, outside the controller's other work, so that the
+  // run goes on while it is open.
   void Notice(std::function<void()> show);
   void ShowNotices();
   void NoticeDecodingProblems();
   void SetStatus(const std::string& text);
+  // The commands as they are now, to the front ends.
+  void PublishCommands();
 
-  WorkflowPort& port_;
   CProject& project_;
   CaptureEngine& engine_;
   PageGeneration& pages_;
+  const WorkflowPreferences preferences_;
+  ClientSize photoBounds_;
 
   std::unique_ptr<Receiver> receiver_;  // the QObject events are posted to
   std::unique_ptr<CaptureEventSink> eventSink_;
@@ -203,9 +285,6 @@ class WorkflowController {
   bool runActive_ = false;
   bool endRunRequested_ = false;  // EndRun: no further movie in this run
   bool idlePosted_ = false;
-  bool idleDeferred_ = false;  // an idle step came while a step was running
-  std::function<void()> scheduleIdle_;
-  int depth_ = 0;  // nesting of the controller's own steps
 };
 
 }  // namespace ombrelo

@@ -48,7 +48,6 @@
 
 #include "app/page_generation.h"
 #include "app/workflow_controller.h"
-#include "app/workflow_port.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"
@@ -71,21 +70,24 @@ using namespace ombrelo;
 using Clock = std::chrono::steady_clock;
 
 // Shows nothing; counts the movies that could not be opened.
-class QuietPort : public WorkflowPort {
+class QuietPort {
  public:
-  void SetStatusText(const std::string& text) override {
-    if (timeline) steps.emplace_back(text, Clock::now());
+  void Listen(WorkflowController& controller) {
+    using W = WorkflowController;
+    QObject::connect(&controller, &W::statusChanged, &controller, [this](const std::string& text) {
+      if (timeline) steps.emplace_back(text, Clock::now());
+    });
+    QObject::connect(&controller, &W::movieNotOpened, &controller,
+                     [this](const Movie&, const std::string&) { ++notOpened; });
+    QObject::connect(&controller, &W::previewFrame, &controller,
+                     [this](const FrameCopy&) { ++frames; });
+    QObject::connect(&controller, &W::indexPhotoFinished, &controller, [this](const Movie&, bool) {
+      if (timeline) steps.emplace_back("index photo finished", Clock::now());
+    });
+    QObject::connect(&controller, &W::movieFinished, &controller,
+                     [this](const Movie&) { ++finished; });
+    QObject::connect(&controller, &W::runFinished, &controller, [this] { runFinished = true; });
   }
-  void EnableCommands(const CommandStates&) override {}
-  void MovieStarted(const Movie&) override {}
-  void MovieNotOpened(const Movie&, const std::string&) override { ++notOpened; }
-  void ShowProgress(int32_t, int) override {}
-  void ShowFrame(const FrameCopy&) override { ++frames; }
-  void IndexPhotoFinished(const Movie&, bool) override {
-    if (timeline) steps.emplace_back("index photo finished", Clock::now());
-  }
-  void MovieFinished(const Movie&) override { ++finished; }
-  void RunFinished() override { runFinished = true; }
 
   bool timeline = false;  // keep the steps with their times
   std::vector<std::pair<std::string, Clock::time_point>> steps;
@@ -104,7 +106,8 @@ double SecondsPerFailingMovie(int count) {
   QuietPort port;
   CaptureEngine engine;
   XsltPageGeneration pages;
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  port.Listen(controller);
   const auto start = Clock::now();
   controller.Start();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -205,7 +208,8 @@ int LatencyBench() {
   LatencyProbe probe;
   probe.framesShown = &port.frames;
   {
-    WorkflowController controller(port, project, engine, pages);
+    WorkflowController controller(project, engine, pages);
+    port.Listen(controller);
     std::atomic<bool> stop{false};
     std::thread poster([&] {
       while (!stop.load()) {

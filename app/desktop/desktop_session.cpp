@@ -77,9 +77,8 @@ DesktopSession::DesktopSession(CProject& project, CaptureEngine& engine, Prefere
                                PageGeneration& pages)
     : help(preferences),
       window(project, engine, preferences, help),
-      controller(window, project, engine, pages) {
+      controller(project, engine, pages, WorkflowPreferences{preferences.FirstRun()}) {
   window.AttachController(&controller);
-  window.EnableCommands(controller.GetCommandStates());
 }
 
 DesktopSession::~DesktopSession() { window.AttachController(nullptr); }
@@ -95,15 +94,15 @@ DesktopOptions ParseDesktopOptions(int argc, char** argv) {
   return options;
 }
 
-int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& preferences,
-               const std::string& settingsFolder) {
+int RunDesktop(const DesktopOptions& options, CProject& project, CaptureEngine& engine,
+               Preferences& preferences, const std::string& settingsFolder) {
   // A missing or unreadable settings file leaves the defaults.
   LoadSettingsFile(project, settingsFolder);
   int exitCode = 0;
   {
     MessageBoxPort messages;
     XsltPageGeneration pages;
-    DesktopSession session(project, CaptureEngine::Instance(), preferences, pages);
+    DesktopSession session(project, engine, preferences, pages);
     // With the crash handler on, it always has the project as it is now
     // (refreshed from the event loop; the context ends pending refreshes).
     QObject snapshotContext;

@@ -1,8 +1,8 @@
 #pragma once
 // The desktop program's objects of one run, made once and handed down by
-// reference: the help pages, the main window (the workflow's port) and the
-// workflow controller, over the process's project, engine, preferences and
-// page generation. Also the message port that shows the core's messages as
+// reference: the help pages, the main window and the workflow controller it
+// listens to, over the process's project, engine, preferences and page
+// generation. Also the message port that shows the core's messages as
 // message boxes.
 #include <memory>
 #include <string>
@@ -52,11 +52,12 @@ struct DesktopOptions {
 };
 DesktopOptions ParseDesktopOptions(int argc, char** argv);
 
-// One run of the program on the running QApplication, from loading the last
-// settings (in settingsFolder) to writing them back without movies: the main
+// One run of the program on the running QApplication over the process's
+// project, engine and preferences, from loading the last settings (in
+// settingsFolder) to writing them back without movies: the main
 // window is shown, the named project opened, the start-up help shown, and
 // the event loop run until the window closes. Returns the loop's exit code.
-int RunDesktop(const DesktopOptions& options, CProject& project, Preferences& preferences,
-               const std::string& settingsFolder);
+int RunDesktop(const DesktopOptions& options, CProject& project, CaptureEngine& engine,
+               Preferences& preferences, const std::string& settingsFolder);
 
 }  // namespace ombrelo::desktop

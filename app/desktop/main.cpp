@@ -13,6 +13,7 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/viewer/image_viewer.h"
 #include "crash/crash_handler.h"
+#include "engine/capture_engine.h"
 #include "platform/build_stamp.h"
 #include "platform/data_folder.h"
 #include "project/preferences.h"
@@ -57,5 +58,6 @@ int main(int argc, char** argv) {
 
   std::string settingsFolder = SettingsFolder();
   if (settingsFolder.empty()) settingsFolder = ApplicationDataFolder();
-  return RunDesktop(options, CProject::Instance(), Preferences::Instance(), settingsFolder);
+  return RunDesktop(options, CProject::Instance(), CaptureEngine::Instance(),
+                    Preferences::Instance(), settingsFolder);
 }

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <vector>
 
@@ -25,9 +26,13 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
-#include "app/desktop/run_pages.h"
+#include "app/desktop/results/decoding_problems_dialog.h"
+#include "app/desktop/results/desktop_shell.h"
+#include "app/desktop/results/progress_page.h"
+#include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
+#include "app/regeneration.h"
 #include "app/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
@@ -129,22 +134,14 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   setCentralWidget(pages_);
   select_ = new SelectPage(project_, help_, *commands_);
   settings_ = new SettingsPage(project_);
-  RunPagesHost host;
-  host.commands = commands_.get();
-  host.command = [this](int id) { Dispatch(id); };
-  host.moviesChanged = [this] { select_->RefreshList(); };
-  host.showHelp = [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); };
-  host.window = this;
-  runPages_ = MakeRunPages(project_, preferences_, std::move(host));
   AddPage(select_);
   // Start follows the movies waiting in the project.
   connect(select_, &SelectPage::ListChanged, this, [this] {
     if (controller_) EnableCommands(controller_->GetCommandStates());
   });
   AddPage(settings_);
-  AddPage(runPages_->ProgressPage());
-  AddPage(runPages_->ResultsPage());
-  runPages_->Reload();
+  CreateRunPages();
+  pages_->installEventFilter(this);
 
   statusLabel_ = new QLabel(tr(kReadyText));
   statusBar()->addWidget(statusLabel_, 1);
@@ -164,20 +161,48 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
 }
 
 MainWindow::~MainWindow() {
+  AttachController(nullptr);
   // The pages unbind their commands as they go: before the registry.
-  runPages_.reset();
   delete pages_;
+}
+
+namespace {
+
+// The page on the page background like the other pages.
+PageWidget* Framed(QWidget* page) {
+  auto* frame = new PageWidget;
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(page);
+  frame->setFocusProxy(page);
+  return frame;
+}
+
+}  // namespace
+
+void MainWindow::CreateRunPages() {
+  shell_ = std::make_unique<DesktopShell>();
+  shell_->SetHelpPageHandler(
+      [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); });
+  progress_ = new ombrelo::ProgressPage;
+  results_ = new ombrelo::ResultsPage(project_, *shell_, *commands_);
+  connect(progress_, &ombrelo::ProgressPage::backClicked, this,
+          [this] { Dispatch(kPageSelect + backTarget_ - 1); });
+  connect(progress_, &ombrelo::ProgressPage::nextClicked, this, [this] { Dispatch(kPageResults); });
+  connect(results_, &ombrelo::ResultsPage::backClicked, this, [this] { Dispatch(kPageProgress); });
+  connect(results_, &ombrelo::ResultsPage::reportClicked, this,
+          [this] { Dispatch(kGenerateReport); });
+  connect(results_, &ombrelo::ResultsPage::moviesChanged, select_, &SelectPage::RefreshList);
+  connect(results_, &ombrelo::ResultsPage::movieIndexed, this,
+          [this] { preferences_.IncrementVideos(); });
+  AddPage(Framed(progress_));
+  AddPage(Framed(results_));
 }
 
 void MainWindow::AddPage(QWidget* page) {
   pages_->addWidget(page);
   if (auto* ours = qobject_cast<PageWidget*>(page))
     connect(ours, &PageWidget::Command, this, &MainWindow::Dispatch);
-}
-
-void MainWindow::AttachController(WorkflowController* controller) {
-  controller_ = controller;
-  runPages_->AttachController(controller);
 }
 
 void MainWindow::BindCommands() {
@@ -197,12 +222,12 @@ void MainWindow::BindCommands() {
   c.Bind(kExit, [this] { close(); });
 
   // Start, Stop and Pause follow the controller's command states.
-  c.Bind(kStart, [this] { controller_->Start(); },
+  c.Bind(kStart, [this] { StartRun(); },
          [this] { return controller_ && states_.start; });
   c.Bind(kStop, [this] { StopCapture(); }, [this] { return controller_ && states_.stop; });
   c.Bind(kPause, [this] { controller_->Pause(); },
          [this] { return controller_ && states_.pause; });
-  c.Bind(kStartWhenIdle, [this] { controller_->Start(); },
+  c.Bind(kStartWhenIdle, [this] { StartRun(); },
          [this] { return controller_ && EngineIdle(); });
 
   c.Bind(kToggleToolBar, [this] {
@@ -220,7 +245,7 @@ void MainWindow::BindCommands() {
   c.Bind(kPageSettings, [this] { SwitchToPage(kSettingsPage); });
   c.Bind(kPageProgress, [this] {
     if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage)
-      runPages_->SetBackTarget(currentPage_);
+      backTarget_ = currentPage_;
     SwitchToPage(kProgressPage);
   });
   c.Bind(kPageResults, [this] { SwitchToPage(kResultsPage); });
@@ -337,7 +362,7 @@ void MainWindow::ReloadPages() {
   select_->ShowProjectFolder();
   select_->RefreshList();
   settings_->LoadControls();
-  runPages_->Reload();
+  results_->RefreshList();
   commands_->Update();  // every rule looks at the new project
   update();
 }
@@ -522,9 +547,59 @@ void MainWindow::ShowAbout() {
   about.exec();
 }
 
-// ---- WorkflowPort
+// ---- What a run publishes
 
-void MainWindow::SetStatusText(const std::string& text) { statusLabel_->setText(Qs(text)); }
+void MainWindow::AttachController(WorkflowController* controller) {
+  if (results_) results_->SetRegeneration(nullptr);
+  regeneration_.reset();
+  if (controller_) controller_->disconnect(this);
+  controller_ = controller;
+  if (!controller) return;
+  using Run = WorkflowController;
+  connect(controller, &Run::statusChanged, this,
+          [this](const std::string& text) { statusLabel_->setText(Qs(text)); });
+  connect(controller, &Run::commandsChanged, this, &MainWindow::EnableCommands);
+  // The movie's row on the list of videos to index goes.
+  connect(controller, &Run::movieFinished, this,
+          [this](const Movie& movie) { select_->RemoveRow(movie.id()); });
+  connect(controller, &Run::runFinished, this, &MainWindow::RunFinished);
+  connect(controller, &Run::runCompleted, this, &MainWindow::ShowRunSummary);
+  connect(controller, &Run::helpRequested, this,
+          [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); });
+  connect(controller, &Run::codecHelpRequested, this,
+          [this](const std::string&, const std::string& address) {
+            help_.Show(this, address, HelpMode::notice);
+          });
+  connect(controller, &Run::decodingProblemsFound, this,
+          [this](const std::vector<std::string>& paths) {
+            ombrelo::ShowDecodingProblems(
+                paths,
+                [this](const std::string& path) {
+                  help_.Show(this, CodecHelpAddress(path), HelpMode::notice);
+                },
+                this);
+          });
+  progress_->Follow(*controller);
+  results_->Follow(*controller);
+  regeneration_ = std::make_unique<Regeneration>(project_, controller->IndexPhotos());
+  results_->SetRegeneration(regeneration_.get());
+  controller->SetIndexPhotoBounds(ClientSize{pages_->width(), pages_->height()});
+  EnableCommands(controller->GetCommandStates());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The index photo is no larger than the pages' area.
+  if (watched == pages_ && event->type() == QEvent::Resize && controller_)
+    controller_->SetIndexPhotoBounds(ClientSize{pages_->width(), pages_->height()});
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::StartRun() {
+  if (!controller_) return;
+  settings_->StoreControls();  // what the page shows is what the run uses
+  controller_->Start();
+  select_->RefreshList();  // movies that could not be opened are off the list
+}
 
 QString MainWindow::StatusText() const { return statusLabel_->text(); }
 
@@ -532,41 +607,20 @@ void MainWindow::EnableCommands(const CommandStates& states) {
   states_ = states;
   commands_->Update({kStart, kStop, kPause, kStartWhenIdle});
   Action(kPause)->setChecked(states.paused);
-  runPages_->ShowPaused(states.paused);
 }
 
-ClientSize MainWindow::MainWindowClientSize() {
-  return ClientSize{pages_->width(), pages_->height()};
+void MainWindow::ShowRunSummary(int indexed, int failed) {
+  if (failed == 0) {
+    if (indexed > 0) help_.Show(this, kRunCompletedPage, HelpMode::notice);
+    return;
+  }
+  ShowMessage(kRunSummaryCaption, RunSummaryText(indexed, failed), MessageIcon::warning);
 }
 
-void MainWindow::ApplySettings() { settings_->StoreControls(); }
-void MainWindow::ClearErrors() { runPages_->ClearErrors(); }
-void MainWindow::MovieStarted(const Movie& movie) { runPages_->MovieStarted(movie); }
-void MainWindow::MovieNotOpened(const Movie& movie, const std::string& errorText) {
-  runPages_->MovieNotOpened(movie, errorText);
-}
-void MainWindow::ShowProgress(int32_t movieId, int perMille) {
-  runPages_->ShowProgress(movieId, perMille);
-}
-void MainWindow::ShowFrame(const FrameCopy& frame) { runPages_->ShowFrame(frame); }
-void MainWindow::MovieFinished(const Movie& movie) { runPages_->MovieFinished(movie); }
-void MainWindow::IndexPhotoFinished(const Movie& movie, bool written) {
-  runPages_->IndexPhotoFinished(movie, written);
-}
-void MainWindow::RemoveFromSelection(int32_t movieId) { select_->RemoveRow(movieId); }
 void MainWindow::RefreshSelection() { select_->RefreshList(); }
-void MainWindow::ShowHelpPage(const std::string& name, HelpMode mode) {
-  help_.Show(this, name, mode);
-}
-void MainWindow::OpenCodecHelp(const std::string&, const std::string& address) {
-  help_.Show(this, address, HelpMode::notice);
-}
-void MainWindow::ShowDecodingProblems(const std::vector<std::string>& paths) {
-  runPages_->ShowDecodingProblems(paths);
-}
-bool MainWindow::FirstRun() { return preferences_.FirstRun(); }
-void MainWindow::SavePreferences() { preferences_.Save(); }
+
 void MainWindow::RunFinished() {
+  preferences_.Save();  // the movies indexed, counted by the results page
   if (!closeAfterRun_) return;
   closeAfterRun_ = false;
   closeConfirmed_ = true;

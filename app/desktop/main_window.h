@@ -2,10 +2,12 @@
 // The main window: menu bar, toolbar and status bar over one of four pages
 // (movie selection, settings, progress, results). It owns the command
 // registry, whose actions every menu, toolbar button, context menu and page
-// button shares, and binds the commands it carries out itself. The window is the workflow
-// controller's port: what a run shows arrives here on the window's thread (the controller posts the
-// engine's reports as events).
+// button shares, and binds the commands it carries out itself. The window and
+// its pages listen to the workflow controller: what a run publishes arrives
+// on the window's thread as the controller's signals, and each page connects
+// to what it shows.
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -19,7 +21,11 @@ class QStackedWidget;
 namespace ombrelo {
 class CProject;
 class CaptureEngine;
+class DesktopShell;
 class Preferences;
+class ProgressPage;
+class Regeneration;
+class ResultsPage;
 class WorkflowController;
 }  // namespace ombrelo
 
@@ -28,7 +34,6 @@ namespace ombrelo::desktop {
 class CommandRegistry;
 class HelpPages;
 class PageWidget;
-class RunPages;
 class SelectPage;
 class SettingsPage;
 
@@ -41,7 +46,7 @@ inline constexpr char kSaveAsCaption[] = "Save Project as";
 inline constexpr char kSavedText[] = "Project Saved Successfully";
 inline constexpr char kSaveFailedText[] = "Failed to save project file";
 
-class MainWindow : public QMainWindow, public WorkflowPort {
+class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   static constexpr int kWidth = 852;
@@ -52,7 +57,8 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   MainWindow(CProject& project, CaptureEngine& engine, Preferences& preferences, HelpPages& help);
   ~MainWindow() override;
 
-  // The controller that carries out Start, Stop and Pause.
+  // The controller that carries out Start, Stop and Pause; the window and
+  // its pages follow what it publishes. Null detaches it.
   void AttachController(WorkflowController* controller);
 
   // The help shown once the window is on the screen: the welcome page (only
@@ -71,7 +77,10 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   QWidget* PageAt(int page) const;
   SelectPage* Selection() const { return select_; }
   SettingsPage* Settings() const { return settings_; }
-  RunPages& Run() { return *runPages_; }
+  ombrelo::ProgressPage* Progress() const { return progress_; }
+  ombrelo::ResultsPage* Results() const { return results_; }
+  // The list of videos to index is made again from the project.
+  void RefreshSelection();
 
   // Reads a project file aside and, when it could be read, makes it the
   // project (a run still going is ended first) and reloads the pages. A file
@@ -105,32 +114,21 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   using SaveQuestion = std::function<SaveAnswer(QWidget* owner, const QString& name)>;
   void SetSaveQuestion(SaveQuestion question) { askSave_ = std::move(question); }
 
-  // ---- WorkflowPort
-  void SetStatusText(const std::string& text) override;
-  void EnableCommands(const CommandStates& states) override;
-  ClientSize MainWindowClientSize() override;
-  void ApplySettings() override;
-  void ClearErrors() override;
-  void MovieStarted(const Movie& movie) override;
-  void MovieNotOpened(const Movie& movie, const std::string& errorText) override;
-  void ShowProgress(int32_t movieId, int perMille) override;
-  void ShowFrame(const FrameCopy& frame) override;
-  void MovieFinished(const Movie& movie) override;
-  void IndexPhotoFinished(const Movie& movie, bool written) override;
-  void RemoveFromSelection(int32_t movieId) override;
-  void RefreshSelection() override;
-  void ShowHelpPage(const std::string& name, HelpMode mode) override;
-  void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;
-  void ShowDecodingProblems(const std::vector<std::string>& paths) override;
-  bool FirstRun() override;
-  void SavePreferences() override;
-  void RunFinished() override;
+  // The end of a run whose queue was worked through: the "completed" page
+  // when every video was indexed, else a warning that says how many failed.
+  void ShowRunSummary(int indexed, int failed);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BindCommands();
+  void CreateRunPages();
+  void EnableCommands(const CommandStates& states);
+  // Stores the settings page into the project, then starts (or resumes).
+  void StartRun();
+  void RunFinished();
   void CreateMenus();
   void CreateToolBar();
   void AddPage(QWidget* page);
@@ -157,7 +155,7 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   CaptureEngine& engine_;
   Preferences& preferences_;
   HelpPages& help_;
-  WorkflowController* controller_ = nullptr;
+  QPointer<WorkflowController> controller_;
 
   // First: the pages bind their commands in it.
   std::unique_ptr<CommandRegistry> commands_;
@@ -167,7 +165,13 @@ class MainWindow : public QMainWindow, public WorkflowPort {
   QStackedWidget* pages_ = nullptr;
   SelectPage* select_ = nullptr;
   SettingsPage* settings_ = nullptr;
-  std::unique_ptr<RunPages> runPages_;
+  std::unique_ptr<DesktopShell> shell_;  // what the results page opens things with
+  ombrelo::ProgressPage* progress_ = nullptr;
+  ombrelo::ResultsPage* results_ = nullptr;
+  // Thumbnails deleted on the results page: outputs made again with the
+  // controller's renderer.
+  std::unique_ptr<Regeneration> regeneration_;
+  int backTarget_ = 1;  // where the progress page's Back returns to
   int currentPage_ = 0;
   std::string currentProjectPath_;
   FileChooser chooseFile_;

@@ -149,7 +149,8 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
   InstallStopHandler();
 
   WorkerPort port(stdout, stderr, interactive);
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  port.Follow(controller);
   QEventLoop loop;
   port.OnRunFinished([&loop] { loop.quit(); });
   bool stopping = false;

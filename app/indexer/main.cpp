@@ -252,7 +252,8 @@ class InterruptWatch {
 // Runs the controller over the project's waiting movies on an event loop.
 void RunController(TerminalPort& port, CProject& project, CaptureEngine& engine,
                    PageGeneration& pages) {
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  port.Follow(controller);
   port.OnRunFinished([] { QCoreApplication::quit(); });
   InterruptWatch interrupts(port, controller);
   QTimer::singleShot(0, [&] {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/frame_output.h"
+#include "app/workflow_controller.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"
@@ -149,6 +150,39 @@ TerminalPort::~TerminalPort() {
   SetMessagePort(previousMessagePort_);
 }
 
+void TerminalPort::Follow(WorkflowController& run) {
+  using Run = WorkflowController;
+  QObject::connect(&run, &Run::statusChanged, &run,
+                   [this](const std::string& text) { SetStatusText(text); });
+  QObject::connect(&run, &Run::movieStarted, &run,
+                   [this](const Movie& movie) { MovieStarted(movie); });
+  const auto failed = [this](const Movie& movie, const std::string& errorText) {
+    MovieNotOpened(movie, errorText);
+  };
+  QObject::connect(&run, &Run::movieNotOpened, &run, failed);
+  QObject::connect(&run, &Run::movieFailed, &run, failed);
+  QObject::connect(&run, &Run::progress, &run,
+                   [this](int32_t movieId, int perMille) { ShowProgress(movieId, perMille); });
+  QObject::connect(&run, &Run::previewFrame, &run,
+                   [this](const FrameCopy& frame) { ShowFrame(frame); });
+  QObject::connect(&run, &Run::movieFinished, &run,
+                   [this](const Movie& movie) { MovieFinished(movie); });
+  QObject::connect(&run, &Run::indexPhotoFinished, &run, [this](const Movie& movie, bool written) {
+    IndexPhotoFinished(movie, written);
+  });
+  QObject::connect(&run, &Run::runFinished, &run, [this] { RunFinished(); });
+  QObject::connect(&run, &Run::runCompleted, &run,
+                   [this](int indexed, int failedCount) { RunCompleted(indexed, failedCount); });
+  QObject::connect(&run, &Run::helpRequested, &run,
+                   [this](const std::string& name, HelpMode mode) { ShowHelpPage(name, mode); });
+  QObject::connect(&run, &Run::codecHelpRequested, &run,
+                   [this](const std::string& moviePath, const std::string& address) {
+                     OpenCodecHelp(moviePath, address);
+                   });
+  QObject::connect(&run, &Run::decodingProblemsFound, &run,
+                   [this](const std::vector<std::string>& paths) { ShowDecodingProblems(paths); });
+}
+
 void TerminalPort::EndProgressLine() {
   if (!lineOpen_) return;
   std::fputs("\r\033[K", out_);
@@ -211,8 +245,6 @@ void TerminalPort::SetStatusText(const std::string& text) {
     std::fflush(out_);
   }
 }
-
-void TerminalPort::EnableCommands(const CommandStates&) {}
 
 void TerminalPort::MovieNotOpened(const Movie& movie, const std::string& errorText) {
   Error(WithNameEscaped(errorText, movie.path()));
@@ -279,6 +311,11 @@ void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
     text += "\n  " + TerminalSafe(path) + "  codec help: " + TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)));
   }
   Error(text);
+}
+
+void TerminalPort::RunCompleted(int indexed, int failed) {
+  // A run where every video was indexed ends without a word of its own.
+  if (failed > 0) Error(std::string(kRunSummaryCaption) + ": " + RunSummaryText(indexed, failed));
 }
 
 void TerminalPort::RunFinished() {

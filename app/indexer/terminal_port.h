@@ -1,7 +1,7 @@
 #pragma once
-// The command-line indexer's face: the workflow's status texts and progress
-// as a progress bar on a terminal (plain lines when the output is not a
-// terminal), errors and messages on standard error.
+// The command-line indexer's face: what the workflow controller publishes,
+// its status texts and progress as a progress bar on a terminal (plain lines
+// when the output is not a terminal), errors and messages on standard error.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -9,6 +9,12 @@
 
 #include "app/workflow_port.h"
 #include "project/message_port.h"
+
+namespace ombrelo {
+class Movie;
+class WorkflowController;
+struct FrameCopy;
+}  // namespace ombrelo
 
 namespace ombrelo::indexer {
 
@@ -27,12 +33,15 @@ std::string FitColumns(const std::string& text, int columns);
 // of the COLUMNS environment variable, else 80.
 int TerminalColumns(std::FILE* out);
 
-class TerminalPort : public WorkflowPort, public MessagePort {
+class TerminalPort : public MessagePort {
  public:
   // Progress goes to out, errors and messages to err. interactive: draw a
   // progress bar that redraws itself in place (out is a terminal).
   TerminalPort(std::FILE* out, std::FILE* err, bool interactive);
   ~TerminalPort() override;
+
+  // Shows what the controller publishes (it must outlive neither).
+  void Follow(WorkflowController& run);
 
   // Called when the run has finished.
   void OnRunFinished(std::function<void()> done) { runFinished_ = std::move(done); }
@@ -41,20 +50,22 @@ class TerminalPort : public WorkflowPort, public MessagePort {
   // Ends the progress bar's line, so that what follows starts on a new one.
   void EndProgressLine();
 
-  // WorkflowPort.
-  void SetStatusText(const std::string& text) override;
-  void EnableCommands(const CommandStates& states) override;
-  void MovieStarted(const Movie& movie) override;
-  void MovieNotOpened(const Movie& movie, const std::string& errorText) override;
-  void ShowProgress(int32_t movieId, int perMille) override;
-  void ShowFrame(const FrameCopy& frame) override;
-  void MovieFinished(const Movie& movie) override;
-  void IndexPhotoFinished(const Movie& movie, bool written) override;
-  void RunFinished() override;
+  // What the controller publishes, as Follow connects it.
+  void SetStatusText(const std::string& text);
+  void MovieStarted(const Movie& movie);
+  // Also a movie that failed on the way.
+  void MovieNotOpened(const Movie& movie, const std::string& errorText);
+  virtual void ShowProgress(int32_t movieId, int perMille);
+  virtual void ShowFrame(const FrameCopy& frame);
+  void MovieFinished(const Movie& movie);
+  void IndexPhotoFinished(const Movie& movie, bool written);
+  void RunFinished();
+  // The end of a run's queue: a run with failures says how many.
+  virtual void RunCompleted(int indexed, int failed);
   // The help the desktop shows in its help window is printed.
-  void ShowHelpPage(const std::string& name, HelpMode mode) override;
-  void OpenCodecHelp(const std::string& moviePath, const std::string& address) override;
-  void ShowDecodingProblems(const std::vector<std::string>& paths) override;
+  void ShowHelpPage(const std::string& name, HelpMode mode);
+  void OpenCodecHelp(const std::string& moviePath, const std::string& address);
+  void ShowDecodingProblems(const std::vector<std::string>& paths);
 
   // MessagePort.
   void ShowMessage(const Message& message) override;

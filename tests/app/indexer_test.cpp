@@ -224,6 +224,15 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
       << result.out;
   EXPECT_TRUE(Contains(result.out, good + ": done, "));
   EXPECT_TRUE(FileExists(folder_ / "out/Html/a.html"));
+
+  // In one process the run ends by saying how many failed.
+  const Result single = Run({"--jobs", "1", "--out", "out1", "--no-index-photo", junk, good});
+  EXPECT_EQ(single.exitCode, 1);
+  EXPECT_TRUE(Contains(single.err, error + "\n")) << single.err;
+  EXPECT_TRUE(Contains(single.err,
+                       "Indexing finished: 1 video was indexed and 1 could not be indexed.\n"
+                       "Each video that failed is listed with its error.\n"))
+      << single.err;
 }
 
 TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {

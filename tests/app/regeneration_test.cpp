@@ -54,11 +54,12 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));
   const int32_t second = project.Movies().back().id();
 
-  testing::RecordingPort port;
+  testing::RunRecorder seen;
   testing::RecordingMessagePort messages;
   CaptureEngine engine;
   XsltPageGeneration pages;
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  seen.Listen(controller);
   Regeneration regeneration(project, controller.IndexPhotos());
   // Each regeneration's outcome, and whether its photo's page (still there
   // when the files are written) lacks the deleted thumbnail.
@@ -79,7 +80,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   // its web page cannot be written (a folder stands in its place).
   int originalHeight = 0;
   std::string duringRun;
-  port.onFrame = [&](const FrameCopy& frame) {
+  seen.onFrame = [&](const FrameCopy& frame) {
     if (frame.movieId != second || !deletedFirst.empty()) return;
     originalHeight = PhotoHeight(movie.indexphoto);
     deletedFirst = movie.images[0].path;
@@ -93,7 +94,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
     duringRun = regeneration.LastPage();
   };
   controller.Start();
-  ASSERT_TRUE(RunUntil([&] { return port.runsFinished == 1 && regeneration.Pending() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return seen.runsFinished == 1 && regeneration.Pending() == 0; }));
   ASSERT_TRUE(RunUntil([&] { return !controller.IndexPhotoPending(); }));
   EXPECT_EQ(outcomes, std::vector<bool>{false});
   EXPECT_EQ(pagesWithout, std::vector<std::string>{duringRun});
@@ -106,7 +107,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   EXPECT_EQ(messages.shown[0].owner, MessageOwner::reviewWindow);
   EXPECT_EQ(messages.shown[0].text.rfind("Failed to open html file (" + movie.html + ")", 0), 0u);
   ASSERT_FALSE(deletedFirst.empty());
-  EXPECT_EQ(std::count(port.log.begin(), port.log.end(), "index photo: " + movie.path()), 2);
+  EXPECT_EQ(std::count(seen.log.begin(), seen.log.end(), "index photo: " + movie.path()), 2);
   EXPECT_FALSE(FileExists(duringRun)) << "the drawn page is deleted";
   EXPECT_FALSE(FileExists(deletedFirst));
   EXPECT_EQ(movie.images.size(), 4u);

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the workflow tests: one QGuiApplication for the test program,
 // an event pump with a time-out, generated videos shared by the tests, and a
-// port that records everything the controller shows.
+// recorder of everything the controller publishes.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,10 +9,11 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/frame_output.h"
-#include "app/workflow_port.h"
+#include "app/workflow_controller.h"
 #include "project/movie.h"
 #include "support/debug_capture.h"
 #include "support/gui_application.h"
@@ -68,68 +69,79 @@ class TestVideos {
   VideoCache cache_{"app-videos"};
 };
 
-// What the controller showed, in order, as "kind: detail" lines, plus the
-// pieces tests look at most.
-class RecordingPort : public WorkflowPort {
+// What the controller published, in order, as "kind: detail" lines, plus
+// the pieces tests look at most.
+class RunRecorder {
  public:
-  void SetStatusText(const std::string& text) override {
-    statusTexts.push_back(text);
-    Log("status: " + text);
-  }
-  void EnableCommands(const CommandStates& states) override { commands = states; }
-  ClientSize MainWindowClientSize() override { return clientSize; }
-  void ApplySettings() override { Log("apply settings"); }
-  void ClearErrors() override {
-    errors.clear();
-    Log("clear errors");
-  }
-  void MovieNotOpened(const Movie& movie, const std::string& errorText) override {
-    errors.push_back(errorText);
-    notOpened.push_back(movie.id());
-    EXPECT_EQ(movie.status, kMovieFailed);
-    Log("error: " + errorText);
-  }
-  void MovieStarted(const Movie& movie) override {
-    startedIds.push_back(movie.id());
-    started.push_back(movie.path());
-    Log("started: " + movie.path());
-  }
-  void ShowProgress(int32_t movieId, int perMille) override {
-    EXPECT_EQ(movieId, startedIds.empty() ? -1 : startedIds.back());
-    progress.push_back(perMille);
-  }
-  void ShowFrame(const FrameCopy& frame) override {
-    EXPECT_EQ(frame.movieId, startedIds.empty() ? -1 : startedIds.back());
-    ++frames;
-    if (onFrame) onFrame(frame);
-  }
-  void MovieFinished(const Movie& movie) override {
-    finished.push_back(movie.path());
-    Log("finished: " + movie.path());
-  }
-  void IndexPhotoFinished(const Movie& movie, bool written) override {
-    Log(std::string(written ? "index photo: " : "index photo failed: ") + movie.path());
-  }
-  void RemoveFromSelection(int32_t movieId) override { Log("unlist: " + std::to_string(movieId)); }
-  void RefreshSelection() override { Log("refresh"); }
-  void ShowHelpPage(const std::string& name, HelpMode mode) override {
-    helpPages.push_back(name);
-    Log("help: " + name + (mode == HelpMode::notice ? " (notice)" : ""));
-    if (onHelpPage) onHelpPage(name);
-  }
-  void OpenCodecHelp(const std::string& moviePath, const std::string& address) override {
-    codecHelp.push_back(moviePath);
-    Log("codec help: " + moviePath + " " + address);
-  }
-  void ShowDecodingProblems(const std::vector<std::string>& paths) override {
-    decodingProblems.push_back(paths);
-    Log("decoding problems");
-  }
-  bool FirstRun() override { return firstRun; }
-  void SavePreferences() override { Log("save preferences"); }
-  void RunFinished() override {
-    ++runsFinished;
-    Log("run finished");
+  // Listens to everything the controller publishes.
+  void Listen(WorkflowController& controller) {
+    QObject* c = &controller;
+    using W = WorkflowController;
+    QObject::connect(&controller, &W::statusChanged, c, [this](const std::string& text) {
+      statusTexts.push_back(text);
+      Log("status: " + text);
+    });
+    QObject::connect(&controller, &W::commandsChanged, c,
+                     [this](CommandStates states) { commands = states; });
+    QObject::connect(&controller, &W::runStarted, c, [this] {
+      errors.clear();
+      Log("run started");
+    });
+    const auto failed = [this](const Movie& movie, const std::string& errorText) {
+      errors.push_back(errorText);
+      notOpened.push_back(movie.id());
+      EXPECT_EQ(movie.status, kMovieFailed);
+      Log("error: " + errorText);
+    };
+    QObject::connect(&controller, &W::movieNotOpened, c, failed);
+    QObject::connect(&controller, &W::movieFailed, c, failed);
+    QObject::connect(&controller, &W::movieStarted, c, [this](const Movie& movie) {
+      startedIds.push_back(movie.id());
+      started.push_back(movie.path());
+      Log("started: " + movie.path());
+    });
+    QObject::connect(&controller, &W::progress, c, [this](int32_t movieId, int perMille) {
+      EXPECT_EQ(movieId, startedIds.empty() ? -1 : startedIds.back());
+      progress.push_back(perMille);
+    });
+    QObject::connect(&controller, &W::previewFrame, c, [this](const FrameCopy& frame) {
+      EXPECT_EQ(frame.movieId, startedIds.empty() ? -1 : startedIds.back());
+      ++frames;
+      if (onFrame) onFrame(frame);
+    });
+    QObject::connect(&controller, &W::movieFinished, c, [this](const Movie& movie) {
+      finished.push_back(movie.path());
+      Log("finished: " + movie.path());
+    });
+    QObject::connect(
+        &controller, &W::indexPhotoFinished, c, [this](const Movie& movie, bool written) {
+          Log(std::string(written ? "index photo: " : "index photo failed: ") + movie.path());
+        });
+    QObject::connect(&controller, &W::runFinished, c, [this] {
+      ++runsFinished;
+      Log("run finished");
+    });
+    QObject::connect(&controller, &W::runCompleted, c, [this](int indexed, int failedCount) {
+      completed.emplace_back(indexed, failedCount);
+      Log("run completed: " + std::to_string(indexed) + " indexed, " + std::to_string(failedCount) +
+          " failed");
+    });
+    QObject::connect(&controller, &W::helpRequested, c,
+                     [this](const std::string& name, HelpMode mode) {
+                       helpPages.push_back(name);
+                       Log("help: " + name + (mode == HelpMode::notice ? " (notice)" : ""));
+                       if (onHelpPage) onHelpPage(name);
+                     });
+    QObject::connect(&controller, &W::codecHelpRequested, c,
+                     [this](const std::string& moviePath, const std::string& address) {
+                       codecHelp.push_back(moviePath);
+                       Log("codec help: " + moviePath + " " + address);
+                     });
+    QObject::connect(&controller, &W::decodingProblemsFound, c,
+                     [this](const std::vector<std::string>& paths) {
+                       decodingProblems.push_back(paths);
+                       Log("decoding problems");
+                     });
   }
 
   // Index of the first log line equal to the text; -1 when there is none.
@@ -150,10 +162,9 @@ class RecordingPort : public WorkflowPort {
   std::vector<std::string> helpPages;
   std::vector<std::string> codecHelp;
   std::vector<std::vector<std::string>> decodingProblems;
+  std::vector<std::pair<int, int>> completed;  // indexed, failed
   std::vector<int> progress;
   CommandStates commands;
-  ClientSize clientSize;
-  bool firstRun = false;
   int frames = 0;
   int runsFinished = 0;
   std::function<void(const FrameCopy&)> onFrame;

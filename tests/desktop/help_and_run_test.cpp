@@ -242,7 +242,8 @@ class RunTest : public testing::DesktopTest {
       }
     });
     visit.start(10);
-    RunDesktop(options, project, *preferences_, SettingsFolder());
+    CaptureEngine engine;
+    RunDesktop(options, project, engine, *preferences_, SettingsFolder());
   }
   std::string SettingsFolder() const { return Folder() + "settings/"; }
 };

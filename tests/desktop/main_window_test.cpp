@@ -20,6 +20,7 @@
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/results/progress_page.h"
+#include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "app/page_generation.h"
@@ -261,6 +262,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
       notice->CloseButton()->click();
   });
   closer.start(20);
+  const uint32_t indexedBefore = preferences_->Videos();
   w.Selection()->NextButton()->click();
   EXPECT_EQ(w.CurrentPage(), kProgressPage);
   EXPECT_TRUE(session_->controller.RunActive());
@@ -271,6 +273,11 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(movie.images.size(), 3u);  // at 1, 2 and 3 s of a 4 s video
   EXPECT_TRUE(testing::FileExists(movie.indexphoto));
   EXPECT_EQ(TimesShown("completed.htm"), 1);
+  // One more movie indexed for the About box, saved when the run ended.
+  EXPECT_EQ(preferences_->Videos(), indexedBefore + 1);
+  EXPECT_EQ(Preferences().Videos(), indexedBefore + 1);
+  EXPECT_EQ(w.Progress()->ProgressPosition(), 100);  // per cent
+  EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(w.StatusText(), "Ready");
   EXPECT_FALSE(w.Action(kStart)->isEnabled());
   EXPECT_EQ(w.Selection()->Videos()->topLevelItemCount(), 0);
@@ -305,6 +312,30 @@ TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNoth
   EXPECT_TRUE(Contains(report, "It is not a video"));
   EXPECT_FALSE(Contains(report, cell("0:00")));  // no length known, none shown
   EXPECT_EQ(messages.asked.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AVideoThatCannotBeOpenedIsListedWithItsErrorAndTheRunSaysSo) {
+  const std::string missing = Folder() + "verloren & weg.avi";
+  project_->AddMovie(missing);
+  const int32_t id = project_->Movies().back().id();
+  W().RefreshSelection();
+  W().Dispatch(kStart);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 20000));
+  // The summary comes from the idle step that ends the run.
+  const std::string error =
+      "Error capturing from '" + missing + "' - The system cannot find the file specified.";
+  EXPECT_EQ(W().Progress()->ErrorText(), error);
+  EXPECT_EQ(W().Results()->CellText(id, ombrelo::ResultsPage::kErrorColumn),
+            QString::fromStdString(error));
+  EXPECT_EQ(W().Selection()->Videos()->topLevelItemCount(), 0);
+  EXPECT_EQ(TimesShown("completed.htm"), 0);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, "Indexing finished");
+  EXPECT_EQ(messages_.shown[0].text,
+            "0 videos were indexed and 1 could not be indexed.\n"
+            "Each video that failed is listed with its error.");
+  EXPECT_EQ(messages_.shown[0].icon, MessageIcon::warning);
+  EXPECT_FALSE(W().Action(kStart)->isEnabled());
 }
 
 // Nothing a user does loses their work: changed work is offered for saving,

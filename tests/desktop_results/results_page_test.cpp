@@ -60,9 +60,8 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   Add("/v/opened.mp4", kMovieOpened);
   Movie& broken = Add("/v/broken.avi", kMovieWaiting, 0, 0);
   broken.SetError("Error capturing from '/v/broken.avi' - Cannot connect\n");
-  const uint32_t videos = Preferences::Instance().Videos();
-
   ResultsPage page(project_, shell_, commands_);
+  QSignalSpy indexed(&page, &ResultsPage::movieIndexed);
   ASSERT_EQ(page.RowCount(), 2);
   // The file name in the first column, the whole path in its tool tip.
   EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "done.mp4");
@@ -79,7 +78,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   page.RefreshList();
   page.RefreshList();
   EXPECT_EQ(page.RowCount(), 2);
-  EXPECT_EQ(Preferences::Instance().Videos(), videos);
+  EXPECT_EQ(indexed.count(), 0);
 
   // A finished movie's row moves to the end, found by id even when another
   // row shows the same path.
@@ -88,7 +87,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   ASSERT_EQ(page.RowCount(), 2);
   EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "done.mp4");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "3");
-  EXPECT_EQ(Preferences::Instance().Videos(), videos + 1);
+  EXPECT_EQ(indexed.count(), 1);
 
   // A movie that could not be opened is a row with its error.
   Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
@@ -104,7 +103,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
             "Failed to render index photo '/o/done.jpg'");
   // A movie that failed is not indexed; one told twice counts once.
   page.MovieFinished(done);
-  EXPECT_EQ(Preferences::Instance().Videos(), videos + 1);
+  EXPECT_EQ(indexed.count(), 1);
 
   // Added again and indexed again, a movie is a new record with one row: the
   // row of the record it replaced goes.
@@ -115,7 +114,8 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   ASSERT_EQ(page.RowCount(), 3);
   EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "done.mp4");
   EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "unknown.xyz");
-  EXPECT_EQ(Preferences::Instance().Videos(), videos + 2);
+  EXPECT_EQ(indexed.count(), 2);
+  EXPECT_EQ(indexed.back().at(0).toInt(), again.id());
 
   // A movie of the same name in another folder is no record replaced: both
   // rows stay, told apart by their tool tips.

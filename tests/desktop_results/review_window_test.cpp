@@ -139,12 +139,13 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   project.Capture().delaybetweensamples = 2.0;
   project.AddMovie(testing::TestVideos::Get().Make("review clip.mp4"));
   const Movie& movie = project.Movies().back();
-  testing::RecordingPort port;
+  testing::RunRecorder seen;
   CaptureEngine engine;
   XsltPageGeneration pages;
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  seen.Listen(controller);
   controller.Start();
-  ASSERT_TRUE(testing::RunUntil([&] { return port.runsFinished == 1; }));
+  ASSERT_TRUE(testing::RunUntil([&] { return seen.runsFinished == 1; }));
   ASSERT_EQ(movie.images.size(), 5u) << movie.error;
   const std::vector<ImageEntry> before = movie.images;
 
@@ -194,7 +195,7 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   }
   // The index photo was drawn again after each deletion, from pages numbered
   // one after the other.
-  EXPECT_EQ(std::count(port.log.begin(), port.log.end(), "index photo: " + movie.path()), 3);
+  EXPECT_EQ(std::count(seen.log.begin(), seen.log.end(), "index photo: " + movie.path()), 3);
   EXPECT_EQ(temporaryPages,
             (std::vector<std::string>{"tmphtmltoimagere1.html", "tmphtmltoimagere2.html"}));
   EXPECT_EQ(movie.error, "");
@@ -224,11 +225,12 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   }
   CProject project(root);
   ASSERT_TRUE(project.Load(root + "hostile.obx"));
-  testing::RecordingPort port;
+  testing::RunRecorder seen;
   testing::RecordingMessagePort messages;
   CaptureEngine engine;
   XsltPageGeneration pages;
-  WorkflowController controller(port, project, engine, pages);
+  WorkflowController controller(project, engine, pages);
+  seen.Listen(controller);
   Regeneration regeneration(project, controller.IndexPhotos());
   ResultsPage results(project, shell_, commands_);
   results.SetRegeneration(&regeneration);

@@ -15,6 +15,7 @@
 
 #include "app/desktop/bitmap_button.h"
 #include "app/frame_output.h"
+#include "app/workflow_controller.h"
 #include "project/movie.h"
 
 namespace ombrelo {
@@ -130,6 +131,25 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
 }
 
 ProgressPage::~ProgressPage() = default;
+
+void ProgressPage::Follow(const WorkflowController& run) {
+  using Run = WorkflowController;
+  const auto failed = [this](const Movie&, const std::string& errorText) {
+    AppendError(errorText);
+  };
+  connect(&run, &Run::runStarted, this, &ProgressPage::ClearErrors);
+  connect(&run, &Run::movieStarted, this, &ProgressPage::MovieStarted);
+  connect(&run, &Run::movieNotOpened, this, failed);
+  connect(&run, &Run::movieFailed, this, failed);
+  connect(&run, &Run::progress, this, &ProgressPage::ShowProgress);
+  connect(&run, &Run::previewFrame, this, &ProgressPage::ShowFrame);
+  // A movie finished with errors (an output that could not be made).
+  connect(&run, &Run::movieFinished, this, [this](const Movie& movie) {
+    if (!movie.error.empty()) AppendError(movie.error);
+  });
+  connect(&run, &Run::commandsChanged, this,
+          [this](CommandStates states) { SetPaused(states.paused); });
+}
 
 void ProgressPage::ClearErrors() {
   errors_.clear();

@@ -28,6 +28,7 @@ class QSplitter;
 namespace ombrelo {
 
 class Movie;
+class WorkflowController;
 struct FrameCopy;
 
 // Where a frame of frameWidth x frameHeight is drawn on a page of
@@ -42,6 +43,11 @@ class ProgressPage : public QWidget {
  public:
   explicit ProgressPage(QWidget* parent = nullptr);
   ~ProgressPage() override;
+
+  // Shows the runs of the controller: a new run empties the error box, the
+  // movies' errors are added to it, the movie being indexed is previewed
+  // with its progress, and a confirmed pause is shown.
+  void Follow(const WorkflowController& run);
 
   // Empties the error box and hides it.
   void ClearErrors();

@@ -18,8 +18,8 @@
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
 #include "app/regeneration.h"
+#include "app/workflow_controller.h"
 #include "platform/paths.h"
-#include "project/preferences.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -108,6 +108,15 @@ ResultsPage::~ResultsPage() {
   for (int id : kMenu) commands_.Unbind(id);
 }
 
+void ResultsPage::Follow(const WorkflowController& run) {
+  using Run = WorkflowController;
+  const auto notIndexed = [this](const Movie& movie, const std::string&) { MovieNotOpened(movie); };
+  connect(&run, &Run::movieNotOpened, this, notIndexed);
+  connect(&run, &Run::movieFailed, this, notIndexed);
+  connect(&run, &Run::movieFinished, this, &ResultsPage::MovieFinished);
+  connect(&run, &Run::indexPhotoFinished, this, &ResultsPage::IndexPhotoFinished);
+}
+
 void ResultsPage::RefreshList() {
   list_->clear();
   for (const Movie& movie : project_.Movies()) {
@@ -134,9 +143,8 @@ void ResultsPage::MovieFinished(const Movie& movie) {
   AddRow(movie);
   // The About box's "movies indexed": a movie counts when its indexing has
   // finished, once, and never for listing it again (Open, recovery).
-  if (movie.status == kMovieDone && counted_.insert(movie.id()).second) {
-    Preferences::Instance().IncrementVideos();
-  }
+  if (movie.status == kMovieDone && counted_.insert(movie.id()).second)
+    emit movieIndexed(movie.id());
   if (review_ && review_->MovieId() == movie.id()) review_->Fill();
 }
 

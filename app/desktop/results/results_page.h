@@ -29,6 +29,7 @@ class DesktopShell;
 class Movie;
 class Regeneration;
 class ReviewWindow;
+class WorkflowController;
 
 class ResultsPage : public QWidget {
   Q_OBJECT
@@ -51,11 +52,15 @@ class ResultsPage : public QWidget {
               QWidget* parent = nullptr);
   ~ResultsPage() override;
 
+  // Lists the movies the controller finishes, and those it could not
+  // index, as they come.
+  void Follow(const WorkflowController& run);
+
   // Lists every finished or failed movie of the project, in project order.
   void RefreshList();
   // The movie's row is replaced by a new one at the end: a movie whose
   // outputs are made, or one that could not be opened. A movie done counts
-  // once towards the movies indexed (the Videos preference).
+  // once towards the movies indexed (movieIndexed).
   void MovieFinished(const Movie& movie);
   void MovieNotOpened(const Movie& movie) { MovieFinished(movie); }
   // The movie's index photo was written or failed (then the movie holds the
@@ -92,6 +97,9 @@ class ResultsPage : public QWidget {
   void reportClicked();
   // Remove or Re-Queue changed the project's list of movies.
   void moviesChanged();
+  // A movie listed as done for the first time: one more movie indexed (the
+  // About box's count). Listing it again (Open, recovery) does not count.
+  void movieIndexed(int32_t movieId);
 
  protected:
   void showEvent(QShowEvent* event) override;
