@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/frame_metrics.h"
@@ -65,8 +66,12 @@ class Collector {
     if (sample->IsPreroll()) return S_OK;
     std::lock_guard<std::mutex> lock(mutex_);
     if (wanted_ <= 0) return S_FALSE;
+    // A key frame that another point led to again: the next frame.
+    const int64_t time = start ? *start : 0;
+    if (std::find(seen_.begin(), seen_.end(), time) != seen_.end()) return S_OK;
+    seen_.push_back(time);
     GrabbedFrame frame;
-    if (!Copy(sample, start ? *start : 0, &frame)) return S_OK;  // not convertible: the next one
+    if (!Copy(sample, time, &frame)) return S_OK;  // not convertible: the next one
     if (!frame.flat) {
       best_ = std::move(frame);
       haveBest_ = true;
@@ -148,6 +153,7 @@ class Collector {
   std::condition_variable cv_;
   // All under mutex_.
   int wanted_ = 0;  // frames still to look at
+  std::vector<int64_t> seen_;  // times of the frames looked at
   GrabbedFrame best_, flat_;
   bool haveBest_ = false, haveFlat_ = false;
 };
@@ -194,7 +200,10 @@ GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& o
                                                          std::clamp(share, 0.0, 1.0)),
                                     int64_t{0}, facts.duration - 1);
       collector.Want(1);
-      if (pipeline->Seek(at, at) != S_OK || !run()) continue;
+      // Any frame from halfway to the point on will do: the key frame
+      // before the point when it lies there, so that nothing but that frame
+      // is decoded; else the frame halfway, never the video's first.
+      if (pipeline->Seek(at / 2, at) != S_OK || !run()) continue;
       if (collector.WaitForFrames(*pipeline, deadline) == Collector::Wait::timedOut) break;
       if (collector.HaveBest()) break;
     }

@@ -1,7 +1,9 @@
 #pragma once
 // One representative frame of a video, for a thumbnail a file manager shows:
-// one seek to a point inside the video (not its first frame, which is so
-// often black or a logo), the frame there unless it is nearly one flat
+// one seek toward a point inside the video (not its first frame, which is so
+// often black or a logo), the key frame before the point when it lies past
+// halfway to it (so that one frame is decoded, not the group of pictures up
+// to the point), else the frame halfway; unless it is nearly one flat
 // colour, then the next point. The frame comes out as the capture delivers
 // frames: upright, in its display shape, HDR brought to SDR colours.
 //
