@@ -5,11 +5,13 @@
 // or BT.2020 primaries, does not look right when its samples are simply
 // converted to 8-bit RGB: PQ comes out washed out and grey, HLG too dark,
 // wide-gamut colours dull. ToneMapper turns such a frame into 8-bit BGR the
-// way FFmpeg's zscale and tonemap filters do (display light with a nominal
-// 100 cd/m2 white, the BT.2020 to BT.709 gamut matrix, the Hable curve on
-// the brightest component up to the content's peak, then the BT.1886
-// inverse EOTF), from look-up tables on the converting thread. Frames with
-// ordinary SDR tags pass untouched, so their conversion stays what it was.
+// way FFmpeg's zscale and tonemap filters do: display light with a nominal
+// 100 cd/m2 white (HLG shown on its nominal 1000 cd/m2 display, the system
+// gamma applied to each component), the BT.2020 to BT.709 gamut matrix, the
+// Hable curve on the brightest component up to the content's peak, then the
+// BT.1886 inverse EOTF. The curves are look-up tables; the work is done on
+// the converting thread, for the frames taken only. Frames with ordinary SDR
+// tags pass untouched, so their conversion stays what it was.
 #include <memory>
 
 struct AVFrame;
