@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/ffmpeg_pipeline.h"
 #include "engine/thumbnail_grab.h"
 
 namespace ombrelo::indexer {
@@ -110,6 +111,11 @@ int RunThumbnailCommand(int argc, char** argv) {
   ::alarm(static_cast<unsigned>(std::ceil(request.timeLimit)) + kGraceSeconds);
 
   GrabOptions options;
+  // One picture: threads would cost more to start than they give.
+  FfmpegPipelineOptions pipeline;
+  pipeline.threadCount = 1;
+  pipeline.convertThreads = 1;
+  options.pipelineFactory = FfmpegPipelineFactory(pipeline);
   options.timeLimit = std::chrono::milliseconds(std::llround(request.timeLimit * 1000));
   GrabResult grab = GrabRepresentativeFrame(path, options);
   ::alarm(0);
