@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/ffmpeg_support.h"
+#include "engine/tone_map.h"
 #include "platform/debug_output.h"
 
 extern "C" {
@@ -271,6 +272,7 @@ class FfmpegPipeline final : public MediaPipeline {
   av::SwsPtr sws_;
   ConverterKey swsKey_;
   bool swsThreaded_ = false;
+  ToneMapper toneMapper_;
   std::vector<uint8_t> upright_;  // top-down BGR before rotation
   std::vector<uint8_t> output_;   // bottom-up BGR, rows padded to 4 bytes
 
@@ -1141,6 +1143,8 @@ bool FfmpegPipeline::Scale(SwsContext* sws, AVFrame* frame, uint8_t* top, int ds
 
 const uint8_t* FfmpegPipeline::Convert(AVFrame* frame) {
   if (outWidth_ <= 0 || outHeight_ <= 0) return nullptr;
+  // HDR and wide-gamut pictures are first brought to SDR BT.709 colours.
+  if (options_.toneMapHdr && !(frame = toneMapper_.Apply(frame))) return nullptr;
   const int dstWidth = scaledWidth_;
   const int dstHeight = scaledHeight_;
   SwsContext* sws = ConverterFor(frame, dstWidth, dstHeight);

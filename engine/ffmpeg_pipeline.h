@@ -41,6 +41,9 @@ struct FfmpegPipelineOptions {
   // Threads converting a taken frame to BGR, each a band of its rows (the
   // result is the same as with one); 0: one per core.
   int convertThreads = 0;
+  // HDR (PQ, HLG) and BT.2020 frames are tone-mapped to SDR BT.709 before
+  // the conversion; off: their samples are converted as they are.
+  bool toneMapHdr = true;
 };
 
 std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});

@@ -28,6 +28,7 @@
 #include "app/indexer/shards.h"
 #include "app/indexer/template_choice.h"
 #include "app/indexer/terminal_port.h"
+#include "app/indexer/thumbnail_mode.h"
 #include "app/page_generation.h"
 #include "app/video_files.h"
 #include "app/workflow_controller.h"
@@ -422,6 +423,9 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
 }  // namespace ombrelo::indexer
 
 int main(int argc, char** argv) {
+  // The file managers' thumbnailer needs nothing of the indexer.
+  if (ombrelo::indexer::IsThumbnailCommand(argc, argv))
+    return ombrelo::indexer::RunThumbnailCommand(argc, argv);
   // The process's one project and page service, handed down from here (the
   // engine is made once the command line is read).
   ombrelo::CProject project;

@@ -10,6 +10,7 @@
 
 #include "engine/ffmpeg_support.h"
 #include "tools/testvideo/frame_code.h"
+#include "tools/testvideo/hdr_painter.h"
 #include "tools/testvideo/test_video.h"
 
 extern "C" {
@@ -79,6 +80,7 @@ const AVCodec* FindVideoEncoder(const std::string& name) {
   };
   static constexpr Entry kCodecs[] = {
       {"h264", "libx264", AV_CODEC_ID_H264},
+      {"hevc", "libx265", AV_CODEC_ID_HEVC},
       {"mpeg4", "mpeg4", AV_CODEC_ID_MPEG4},
       {"vp9", "libvpx-vp9", AV_CODEC_ID_VP9},
       {"vp8", "libvpx", AV_CODEC_ID_VP8},
@@ -162,6 +164,10 @@ std::string CheckOptions(const VideoOptions& o) {
   if (!o.fourcc.empty() && o.fourcc.size() != 4)
     return "fourcc \"" + o.fourcc + "\" is not 4 characters";
   if (o.bitRate < 0) return "bit rate must not be negative";
+  const std::string hdr = Lower(o.hdr);
+  if (!hdr.empty() && hdr != "pq" && hdr != "hlg" && hdr != "bt2020")
+    return "HDR kind \"" + o.hdr + "\" is not pq, hlg or bt2020";
+  if (!hdr.empty() && !matrix.empty()) return "HDR video has its own colour matrix";
   return {};
 }
 
@@ -195,9 +201,29 @@ void ConfigureVideo(const VideoOptions& o, const AVCodec* codec, AVCodecContext*
     c->color_range = AVCOL_RANGE_JPEG;
   }
   if (o.bitRate > 0) c->bit_rate = o.bitRate;
+  const std::string hdr = Lower(o.hdr);
+  if (!hdr.empty()) {
+    c->pix_fmt = AV_PIX_FMT_YUV420P10;
+    c->colorspace = AVCOL_SPC_BT2020_NCL;
+    c->color_primaries = AVCOL_PRI_BT2020;
+    c->color_trc = hdr == "pq"    ? AVCOL_TRC_SMPTE2084
+                   : hdr == "hlg" ? AVCOL_TRC_ARIB_STD_B67
+                                  : AVCOL_TRC_BT2020_10;
+  }
 
   const std::string_view name = codec->name;
-  if (name == "libx264") {
+  if (name == "libx265") {
+    av_dict_set(settings, "preset", "ultrafast", 0);
+    if (o.bitRate == 0) av_dict_set(settings, "crf", "18", 0);
+    std::string params = "log-level=error";
+    if (hdr == "pq") {
+      // A mastering display with BT.2020 primaries and a 1000 cd/m2 peak; content up to 2000 cd/m2.
+      params +=
+          ":hdr10=1:master-display=G(8500,39850)B(6550,2300)R(35400,14600)WP(15635,16450)"
+          "L(10000000,50):max-cll=2000,400";
+    }
+    av_dict_set(settings, "x265-params", params.c_str(), 0);
+  } else if (name == "libx264") {
     av_dict_set(settings, "preset", "ultrafast", 0);
     if (o.bitRate == 0) av_dict_set(settings, "crf", "20", 0);
   } else if (name == "libvpx-vp9" || name == "libvpx") {
@@ -254,7 +280,8 @@ bool Writer::Open(std::string* error) {
     if (!o_.container.empty()) return Fail(error, "unknown container \"" + o_.container + "\"");
     return Fail(error, "cannot tell the container from the file name \"" + o_.path + "\"");
   }
-  const std::string codecName = o_.codec.empty() ? container->videoCodec : o_.codec;
+  const std::string codecName =
+      !o_.codec.empty() ? o_.codec : !o_.hdr.empty() ? "hevc" : container->videoCodec;
   const AVCodec* codec = FindVideoEncoder(codecName);
   if (!codec) return Fail(error, "no encoder for video codec \"" + codecName + "\"");
 
@@ -335,6 +362,8 @@ bool Writer::Open(std::string* error) {
   picture_->sample_aspect_ratio = video_->sample_aspect_ratio;
   picture_->color_range = video_->color_range;
   picture_->colorspace = video_->colorspace;
+  picture_->color_primaries = video_->color_primaries;
+  picture_->color_trc = video_->color_trc;
   rc = av_frame_get_buffer(picture_.get(), 0);
   if (rc < 0) return Fail(error, "cannot allocate a picture: " + av::ErrorText(rc));
   return true;
@@ -445,11 +474,20 @@ bool Writer::WriteAudioUntil(int64_t videoFrame, std::string* error) {
 bool Writer::Run(std::string* error) {
   if (!Open(error)) return false;
   const detail::YuvPainter painter(o_.width, o_.height, picture_->color_range == AVCOL_RANGE_JPEG);
+  const std::string hdr = Lower(o_.hdr);
+  detail::HdrPainter hdrPainter(o_.width, o_.height,
+                                hdr == "pq"    ? detail::HdrKind::pq
+                                : hdr == "hlg" ? detail::HdrKind::hlg
+                                               : detail::HdrKind::wideGamut);
   for (int64_t n = 0; n < o_.frameCount; ++n) {
     if (!WriteAudioUntil(n, error)) return false;
     int rc = av_frame_make_writable(picture_.get());
     if (rc < 0) return Fail(error, "cannot allocate a picture: " + av::ErrorText(rc));
-    painter.Paint(n, picture_->data, picture_->linesize);
+    if (hdr.empty()) {
+      painter.Paint(n, picture_->data, picture_->linesize);
+    } else {
+      hdrPainter.Paint(n, picture_->data, picture_->linesize);
+    }
     picture_->pts = n;
     // Keep the GOP regular for encoders that decide on their own.
     picture_->pict_type = n % o_.keyframeInterval == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "Writes a test video whose frames carry their own frame number.\n"
     "\n"
     "  --container NAME     mp4, mov, avi, mkv, webm, mpg, ts (default: from OUTPUT's extension)\n"
-    "  --codec NAME         h264, mpeg4, vp9, vp8, mpeg2video, mpeg1video, mjpeg\n"
+    "  --codec NAME         h264, hevc, mpeg4, vp9, vp8, mpeg2video, mpeg1video, mjpeg\n"
     "                       (default: the container's usual one)\n"
     "  --fourcc TAG         codec tag to write, e.g. XVID\n"
     "  --size WxH           picture size (default 320x240)\n"
@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "  --rotate DEG         display rotation 0, 90, 180 or 270 (mp4 and mov)\n"
     "  --color-matrix M     bt601 or bt709\n"
     "  --full-range         full-range samples\n"
+    "  --hdr KIND           pq, hlg or bt2020: the same scene as 10-bit HDR or wide-gamut video\n"
     "  --read FILE          print the frame number drawn in a JPEG or 24-bit BMP file\n";
 
 template <typename T>
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
         ok = ParsePair(value, ':', &options.sampleAspectNum, &options.sampleAspectDen);
       } else if (arg == "--rotate") {
         ok = ParseNumber(value, &options.rotationDegrees);
+      } else if (arg == "--hdr") {
+        options.hdr = value;
       } else if (arg == "--color-matrix") {
         options.colorMatrix = value;
       } else {

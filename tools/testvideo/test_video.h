@@ -24,7 +24,7 @@ struct VideoOptions {
   std::string path;
   // "mp4", "mov", "avi", "mkv", "webm", "mpg" (MPEG-2 program stream), "ts".
   std::string container;
-  // "h264" (libx264), "mpeg4" (MPEG-4 Part 2), "vp9", "vp8", "mpeg2video", "mpeg1video", "mjpeg";
+  // "h264" (libx264), "hevc" (libx265), "mpeg4" (MPEG-4 Part 2), "vp9", "vp8", "mpeg2video", "mpeg1video", "mjpeg";
   // another FFmpeg encoder name is used as it is; "" = the container's usual one.
   std::string codec;
   // Codec tag to write, e.g. "XVID" for MPEG-4 in AVI; "" = default (which is "XVID" for MPEG-4
@@ -48,6 +48,10 @@ struct VideoOptions {
   int64_t bitRate = 0;  // video bits per second; 0 = a quality-based setting of the encoder
   // "aac", "mp3", "mp2", "opus", "vorbis", "pcm_s16le", ...; "" = the container's usual one.
   std::string audioCodec;
+  // "" (SDR), or the same scene as HDR or wide-gamut video in 10-bit BT.2020 with its colour tags:
+  // "pq" (HDR10: PQ transfer, a 1000 cd/m2 mastering display, content light level 2000 cd/m2), "hlg",
+  // "bt2020" (wide-gamut SDR). Needs an encoder of 10-bit video; the codec defaults to "hevc".
+  std::string hdr;
 
   // Every option takes part, so that a new one needs no list of its own.
   bool operator==(const VideoOptions&) const = default;
