@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   qt6-svg-dev               # the desktop program's pictures
-  xdotool                   # scripts/screenshot.sh finds the window
+  xdotool openbox           # scripts/screenshot.sh drives the windows
   desktop-file-utils appstream shared-mime-info  # checks of the installed desktop files
 )
 
