@@ -102,8 +102,7 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
     preview_ = copy;
   }
   job.frame = *copy;
-  if (postPreview)
-    Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, copy->movieId));
+  if (postPreview) Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, copy->movieId));
   writer_.Write(std::move(job));  // waits while the writer is behind
 }
 

@@ -104,7 +104,7 @@ class CaptureEventSink : public CaptureListener {
   bool endReported_ = false;
   std::shared_ptr<const FrameCopy> preview_;  // posted and not yet taken
   bool previewPosted_ = false;
-  int progress_ = -1;      // the newest per mille
+  int progress_ = -1;       // the newest per mille
   int progressShown_ = -1;  // taken last by the owner
   bool progressPosted_ = false;
 };

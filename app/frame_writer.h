@@ -64,9 +64,9 @@ class FrameWriter {
   void WriteNow(Job& job);
 
   Done done_;
-  std::mutex mutex_;  // guards the fields below
-  std::condition_variable wake_;   // a job came, or the writer is going
-  std::condition_variable room_;   // a frame left the queue
+  std::mutex mutex_;              // guards the fields below
+  std::condition_variable wake_;  // a job came, or the writer is going
+  std::condition_variable room_;  // a frame left the queue
   std::deque<std::function<void()>> jobs_;
   int framesWaiting_ = 0;
   bool quit_ = false;

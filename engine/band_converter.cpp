@@ -47,8 +47,7 @@ void KeepBuffer(void*, uint8_t*) {}  // the converter's own buffer: nothing to f
 
 }  // namespace
 
-PictureShape PictureShape::Of(int width, int height, int aspectNum, int aspectDen,
-                              double degrees) {
+PictureShape PictureShape::Of(int width, int height, int aspectNum, int aspectDen, double degrees) {
   PictureShape s;
   s.scaledWidth = width;
   s.scaledHeight = height;
@@ -122,9 +121,8 @@ std::unique_ptr<BandConverter::Scaler> BandConverter::Scaler::Make(const AVFrame
     }
   }
   if (!made->sws) {
-    made->sws.reset(sws_getContext(frame->width, frame->height, source, key.dstWidth,
-                                   key.dstHeight, AV_PIX_FMT_BGR24, flags, nullptr, nullptr,
-                                   nullptr));
+    made->sws.reset(sws_getContext(frame->width, frame->height, source, key.dstWidth, key.dstHeight,
+                                   AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr));
   }
   if (!made->sws) {
     DebugOutputF("ffmpeg: cannot convert %s pictures\n", av_get_pix_fmt_name(source));

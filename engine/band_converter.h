@@ -42,9 +42,7 @@ class BandConverter {
   void SetShape(const PictureShape& shape) { shape_ = shape; }
   const PictureShape& Shape() const { return shape_; }
   // Bytes of one converted picture.
-  int32_t OutputSize() const {
-    return static_cast<int32_t>(shape_.outStride) * shape_.outHeight;
-  }
+  int32_t OutputSize() const { return static_cast<int32_t>(shape_.outStride) * shape_.outHeight; }
 
   // The frame as the picture's rows; valid until the next call. Null when
   // it cannot be converted (the reason is on the debug output).

@@ -250,8 +250,8 @@ void CaptureEngine::CaptureMain(FrameNumber startPosition) {
   // The end: a capture that ran to its end while running completed; one
   // that was stopped, given up or paused meanwhile did not.
   CaptureState expected = CaptureState::running;
-  const bool wasRunning = how == Next::completed &&
-                          state_.compare_exchange_strong(expected, CaptureState::stopped);
+  const bool wasRunning =
+      how == Next::completed && state_.compare_exchange_strong(expected, CaptureState::stopped);
   if (!wasRunning) {
     std::lock_guard<std::mutex> lock(flagsMutex_);
     if (closeRequested_) return;
@@ -299,7 +299,8 @@ CaptureEngine::Next CaptureEngine::TakeCommands(StallWatch& watch) {
     CaptureState expected = CaptureState::pausing;
     if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
     lock.lock();
-    flagsChanged_.wait(lock, [this] { return !pauseRequested_ || stopRequested_ || closeRequested_; });
+    flagsChanged_.wait(lock,
+                       [this] { return !pauseRequested_ || stopRequested_ || closeRequested_; });
     if (closeRequested_) return Next::closed;
     if (stopRequested_) return Next::stopped;
     // The time paused is no stall.

@@ -136,7 +136,7 @@ class CaptureEngine {
   enum class Next { goOn, completed, stopped, closed };
   // Stall timing of the loop (capture thread only).
   struct StallWatch {
-    uint64_t nextCheck = 0;   // tick of the next check
+    uint64_t nextCheck = 0;  // tick of the next check
     FrameNumber lastSeen = -1;
     uint64_t stallStart = 0;  // 0: no stall being timed
   };

@@ -124,8 +124,8 @@ class FfmpegPipeline final : public MediaPipeline {
   av::PacketPtr packet_;  // the packet on its way from the source to the decoder
   FrameSample sample_;
 
-  bool prepared_ = false;  // the key-frame index has been loaded
-  bool atEnd_ = false;     // positioned at or past the end
+  bool prepared_ = false;             // the key-frame index has been loaded
+  bool atEnd_ = false;                // positioned at or past the end
   int64_t lastTs_ = AV_NOPTS_VALUE;   // ticks of the frame decoded last
   int64_t prerollUntil_ = INT64_MIN;  // 100-ns units; frames ending before it are preroll
   int64_t wantedFrom_ = INT64_MIN;    // 100-ns units; frames from here on must be exact

@@ -261,11 +261,10 @@ bool PacketSource::GoBackFurther() {
 void PacketSource::SkipAheadTo(int64_t limit, int64_t wanted) {
   // Packets already read and waiting are decoded first, as ever; holding
   // begins with the next one read.
-  if (approaching_ || skippingAhead_ || !held_.empty() || readCut_ ||
-      lastReadTs_ == AV_NOPTS_VALUE)
+  if (approaching_ || skippingAhead_ || !held_.empty() || readCut_ || lastReadTs_ == AV_NOPTS_VALUE)
     return;
-  const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(
-      format_->streams[streamIndex_], limit, AVSEEK_FLAG_BACKWARD);
+  const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(format_->streams[streamIndex_],
+                                                                    limit, AVSEEK_FLAG_BACKWARD);
   if (!key || !(key->flags & AVINDEX_KEYFRAME) || key->timestamp <= lastReadTs_) return;
   skippingAhead_ = true;
   aheadLimit_ = limit;

@@ -138,14 +138,14 @@ class PacketSource {
   int approachRetries_ = 0;     // seeks made further back after landing late
   int64_t approachSeekTs_ = 0;  // where the last of them went
   bool byteSeekTried_ = false;
-  int64_t startKeyTs_;          // see StartKeyTs
+  int64_t startKeyTs_;  // see StartKeyTs
   bool readErrorLogged_ = false;
-  bool readCut_ = false;   // a read was cancelled: the demuxer must be repositioned
-  int64_t lastReadTs_;     // latest packet time read since the last position
+  bool readCut_ = false;  // a read was cancelled: the demuxer must be repositioned
+  int64_t lastReadTs_;    // latest packet time read since the last position
   bool skippingAhead_ = false;
-  int64_t aheadLimit_ = 0;   // ticks: the key frame must be at or before it
-  int64_t aheadWanted_ = 0;  // 100-ns units: the frame decoding goes on toward
-  int64_t aheadKeyTs_;       // the key frame held packets begin with, if any
+  int64_t aheadLimit_ = 0;     // ticks: the key frame must be at or before it
+  int64_t aheadWanted_ = 0;    // 100-ns units: the frame decoding goes on toward
+  int64_t aheadKeyTs_;         // the key frame held packets begin with, if any
   bool aheadDropped_ = false;  // packets before that key frame were left out
   bool restarted_ = false;     // see TakeRestart
   int errorsLogged_ = 0;

@@ -53,7 +53,7 @@ VideoOptions Small(const std::string& container, const std::string& codec, int b
 }
 
 // The owner's side of a capture, run on the test thread as the main window's
-// thread would: frames are copied on the streaming thread and read here.
+// thread would: frames are copied on the capture thread and read here.
 using Owner = testing::CaptureOwner;
 
 // The frame number drawn in a taken frame (bottom-up BGR rows).

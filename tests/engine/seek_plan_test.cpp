@@ -19,11 +19,11 @@ TEST(SeekPlan, ADeliveryIsTheFrameItsMiddleFallsIn) {
   } cases[] = {
       {0, T, true, 0},
       {10 * T, 11 * T, true, 10},
-      {10 * T - 1, 11 * T - 1, true, 10},       // a tick early is still frame 10
+      {10 * T - 1, 11 * T - 1, true, 10},          // a tick early is still frame 10
       {10 * T - T / 2, 11 * T - T / 2, true, 10},  // middle on the border: the later frame
-      {10 * T, 10 * T, true, 10},               // no length: one frame assumed
-      {10 * T - T / 2 - 1, 0, false, 9},        // no end: one frame assumed
-      {10 * T, 10 * T + 3 * T, true, 11},       // a long frame stands for its middle
+      {10 * T, 10 * T, true, 10},                  // no length: one frame assumed
+      {10 * T - T / 2 - 1, 0, false, 9},           // no end: one frame assumed
+      {10 * T, 10 * T + 3 * T, true, 11},          // a long frame stands for its middle
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.start);
@@ -43,9 +43,9 @@ TEST(SeekPlan, FramesAreTakenFromTheNextSampleToTheLastFrame) {
     FrameNumber stopFrame;
     bool taken;
   } cases[] = {
-      {10, 10, 100, true},  {9, 10, 100, false},  {11, 10, 100, true},
-      {100, 10, 100, true}, {101, 10, 100, false}, {-1, -5, 100, false},
-      {5, 10, 0, true},  // a movie whose stop frame is 0 takes whatever comes
+      {10, 10, 100, true},   {9, 10, 100, false},  {11, 10, 100, true}, {100, 10, 100, true},
+      {101, 10, 100, false}, {-1, -5, 100, false}, {5, 10, 0, true},  // a movie whose stop frame is
+                                                                      // 0 takes whatever comes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.f);
@@ -70,8 +70,7 @@ TEST(SeekPlan, AfterASampleTheCaptureSeeksDecodesOnOrEnds) {
     NextMove move;
   } cases[] = {
       {"far ahead: 40 frames before the next", 100, 300, true, 200, 1000, {NextMove::seek, 260}},
-      {"close ahead: not before the frame taken", 100, 120, true, 20, 1000,
-       {NextMove::seek, 100}},
+      {"close ahead: not before the frame taken", 100, 120, true, 20, 1000, {NextMove::seek, 100}},
       {"near the start: no lead", 0, 30, true, 30, 1000, {NextMove::seek, 30}},
       {"seeking forbidden: decode on", 100, 300, false, 200, 1000, {NextMove::decodeOn, 300}},
       {"the next lies at the end", 800, 1000, true, 200, 1000, {NextMove::complete, 0}},

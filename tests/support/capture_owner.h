@@ -7,8 +7,8 @@
 // queued (as frames wait for a writer that is behind), until Release.
 // Header-only: only programs that link the engine include it.
 #include <chrono>
-#include <cstddef>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
