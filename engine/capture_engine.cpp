@@ -263,18 +263,28 @@ void CaptureEngine::CaptureMain(FrameNumber startPosition) {
 }
 
 CaptureEngine::Next CaptureEngine::Loop(FrameNumber startPosition) {
-  StallWatch watch;
-  watch.nextCheck = env_.ticks() + kFirstStallCheckMs;
+  watch_ = StallWatch{};
+  watch_.nextCheck = env_.ticks() + kFirstStallCheckMs;
+  whileBlocked_ = Next::goOn;
+  // A read that waits for data (a stalled network share) still meets the
+  // stall deadline: the check runs while it waits, and ends the read when
+  // the capture is given up.
+  pipeline_->SetWaitCheck([this] {
+    if (whileBlocked_ == Next::goOn) whileBlocked_ = CheckStall();
+    return whileBlocked_ == Next::goOn;
+  });
   ExecuteSeek(startPosition, /*interrupted=*/false);
   // Without a seek the stream is decoded from its start up to the first sample.
   if (schedule_.stopFrame != 0)
     pipeline_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
   for (;;) {
-    Next next = TakeCommands(watch);
-    if (next == Next::goOn) next = CheckStall(watch);
+    Next next = TakeCommands();
+    if (next == Next::goOn) next = CheckStall();
     if (next != Next::goOn) return next;
     PulledFrame pulled;
-    switch (pipeline_->NextFrame(&pulled)) {
+    const Pull pull = pipeline_->NextFrame(&pulled);
+    if (whileBlocked_ != Next::goOn) return whileBlocked_;
+    switch (pull) {
       case Pull::again:
         break;
       case Pull::end:
@@ -290,7 +300,7 @@ CaptureEngine::Next CaptureEngine::Loop(FrameNumber startPosition) {
   }
 }
 
-CaptureEngine::Next CaptureEngine::TakeCommands(StallWatch& watch) {
+CaptureEngine::Next CaptureEngine::TakeCommands() {
   std::unique_lock<std::mutex> lock(flagsMutex_);
   if (closeRequested_) return Next::closed;
   if (stopRequested_) return Next::stopped;
@@ -304,8 +314,8 @@ CaptureEngine::Next CaptureEngine::TakeCommands(StallWatch& watch) {
     if (closeRequested_) return Next::closed;
     if (stopRequested_) return Next::stopped;
     // The time paused is no stall.
-    watch.lastSeen = -1;
-    watch.nextCheck = env_.ticks() + kStallCheckMs;
+    watch_.lastSeen = -1;
+    watch_.nextCheck = env_.ticks() + kStallCheckMs;
   }
   if (seekRequested_) {
     const FrameNumber frame = *seekRequested_;
@@ -380,20 +390,20 @@ NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t s
   return move;
 }
 
-CaptureEngine::Next CaptureEngine::CheckStall(StallWatch& watch) {
+CaptureEngine::Next CaptureEngine::CheckStall() {
   uint64_t now = env_.ticks();
-  if (now < watch.nextCheck) return Next::goOn;
-  watch.nextCheck = now + kStallCheckMs;
+  if (now < watch_.nextCheck) return Next::goOn;
+  watch_.nextCheck = now + kStallCheckMs;
   const FrameNumber current = currentFrame_.load();
-  if (current != watch.lastSeen) {
+  if (current != watch_.lastSeen) {
     // Progress: seeking is allowed again and no stall is being timed.
     seekAllowed_ = schedule_.seekAllowedAtOpen;
-    watch.stallStart = 0;
-    watch.lastSeen = current;
+    watch_.stallStart = 0;
+    watch_.lastSeen = current;
   } else {
     if (now == 0) now = 1;  // 0 means "not timing"
-    if (watch.stallStart == 0) watch.stallStart = now;
-    const StallAction action = StallActionAt(now - watch.stallStart);
+    if (watch_.stallStart == 0) watch_.stallStart = now;
+    const StallAction action = StallActionAt(now - watch_.stallStart);
     // Slow mode decodes every frame: seeking stays forbidden until new
     // progress is seen.
     if (action == StallAction::standBy || action == StallAction::slowMode) seekAllowed_ = false;

@@ -150,11 +150,11 @@ class CaptureEngine {
   // Capture thread.
   void CaptureMain(FrameNumber startPosition);
   Next Loop(FrameNumber startPosition);
-  Next TakeCommands(StallWatch& watch);
+  Next TakeCommands();
   Next OnFrame(const PulledFrame& pulled);
   NextMove TakeSample(MediaSample* sample, FrameNumber f, int64_t start);
   void ExecuteSeek(FrameNumber frame, bool requested);
-  Next CheckStall(StallWatch& watch);
+  Next CheckStall();
   void AbortNotice();
 
   // Tells the listener of a state change.
@@ -185,6 +185,10 @@ class CaptureEngine {
   std::atomic<CaptureListener*> listener_{nullptr};
 
   // Capture thread only.
+  StallWatch watch_;
+  // What the stall check found while a read waited for data; the read gave
+  // up for it.
+  Next whileBlocked_ = Next::goOn;
   FrameNumber lastFrame_ = -1;
   bool finished_ = false;  // the stop frame was reached: later frames past it are ignored
 

@@ -91,6 +91,9 @@ class FfmpegPipeline final : public MediaPipeline {
   Pull NextFrame(PulledFrame* out) override;
   void Interrupt() override { source_.Interrupt(); }
   void Cancel() override { source_.Cancel(); }
+  void SetWaitCheck(std::function<bool()> check) override {
+    source_.SetWaitCheck(std::move(check));
+  }
 
  private:
   enum class Step { frame, again, endOfStream };

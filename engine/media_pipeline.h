@@ -94,6 +94,10 @@ class MediaPipeline {
   virtual void Interrupt() = 0;
   // Any thread: every read from now on gives up (the capture is ending).
   virtual void Cancel() = 0;
+  // While a read waits for data, the pipeline calls `check` now and then on
+  // the reading thread; when it answers false, the read and every later one
+  // give up as after Cancel.
+  virtual void SetWaitCheck(std::function<bool()> check) = 0;
 };
 
 using MediaPipelineFactory = std::function<std::unique_ptr<MediaPipeline>()>;

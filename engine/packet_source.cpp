@@ -64,8 +64,13 @@ PacketSource::~PacketSource() {
 }
 
 int PacketSource::InterruptCallback(void* opaque) {
-  const auto* source = static_cast<PacketSource*>(opaque);
-  return source->interrupt_.load() || source->cancelled_.load() ? 1 : 0;
+  auto* source = static_cast<PacketSource*>(opaque);
+  if (source->interrupt_.load() || source->cancelled_.load()) return 1;
+  if (source->waitCheck_ && !source->waitCheck_()) {
+    source->cancelled_ = true;
+    return 1;
+  }
+  return 0;
 }
 
 HResult PacketSource::Open(const std::string& path) {

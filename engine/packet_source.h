@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,6 +67,8 @@ class PacketSource {
   void Interrupt() { interrupt_ = true; }
   void Cancel() { cancelled_ = true; }
   void EndInterruption() { interrupt_ = false; }
+  // Called (on the reading thread) while a read waits; false cancels.
+  void SetWaitCheck(std::function<bool()> check) { waitCheck_ = std::move(check); }
 
   // The next packet to decode, moved into `into`.
   Read Next(AVPacket* into);
@@ -126,7 +129,8 @@ class PacketSource {
   StreamTiming timing_;
   std::atomic<bool> interrupt_{false};
   std::atomic<bool> cancelled_{false};
-  AVPacket* reading_ = nullptr;  // owned; the packet av_read_frame fills
+  std::function<bool()> waitCheck_;  // reading thread only
+  AVPacket* reading_ = nullptr;      // owned; the packet av_read_frame fills
 
   std::deque<AVPacket*> pending_;  // owned; to decode before reading on
   std::vector<AVPacket*> held_;    // owned; kept back while approaching or skipping ahead

@@ -374,33 +374,50 @@ TEST_F(EngineTest, ZeroLengthMovieTakesTheFirstFrameAndEnds) {
 // Stalls and the end
 
 TEST_F(EngineTest, StallMessagesComeAtOneThreeAndFiveSecondsAndTheCaptureIsGivenUpAfterThirty) {
-  DebugCapture debug;
-  script->emptyPull = FakeScript::EmptyPull::advanceClock;
-  Schedule(0.4, 8, 1000);
-  const uint64_t opened = clock.Now();
-  ASSERT_TRUE(engine->Open("/v.avi"));
-  ASSERT_TRUE(listener.WaitFor("ended"));
-  EXPECT_EQ(listener.Values("ended"), std::vector<int64_t>{0});
-  EXPECT_TRUE(WaitForDebug(debug, "Paused"));
-  EXPECT_EQ(engine->GetState(), CaptureState::stopped);
+  // The decoder delivers nothing: the reads come back empty, or one read
+  // waits for data that never comes. Either way the deadline is met.
+  for (auto how : {FakeScript::EmptyPull::advanceClock, FakeScript::EmptyPull::blockedRead}) {
+    const bool blocked = how == FakeScript::EmptyPull::blockedRead;
+    SCOPED_TRACE(blocked ? "one read that waits" : "empty reads");
+    DebugCapture debug;
+    RecordingListener events{&clock};
+    engine->SetListener(&events);
+    script = std::make_shared<FakeScript>();
+    script->clock = &clock;
+    script->emptyPull = how;
+    Schedule(0.4, 8, 1000);
+    const uint64_t opened = clock.Now();
+    ASSERT_TRUE(engine->Open("/v.avi"));
+    ASSERT_TRUE(events.WaitFor("ended"));
+    EXPECT_EQ(events.Values("ended"), std::vector<int64_t>{0});
+    EXPECT_TRUE(WaitForDebug(debug, "Paused"));
+    EXPECT_EQ(engine->GetState(), CaptureState::stopped);
 
-  // The first check comes after 10 s and counts as progress; timing starts
-  // at the next check without progress (11 s).
-  std::vector<std::pair<uint64_t, std::string>> statuses;
-  for (const auto& e : listener.Of("status")) statuses.emplace_back(e.tick - opened, e.text);
-  std::vector<std::pair<uint64_t, std::string>> expected = {{12000, kStallMessageStandBy},
-                                                            {13000, kStallMessageStandBy},
-                                                            {14000, kStallMessageSlowMode},
-                                                            {15000, kStallMessageSlowMode}};
-  for (uint64_t t = 16000; t <= 25000; t += 1000)
-    expected.emplace_back(t, kStallMessageProbablyImpossible);
-  expected.emplace_back(42000, kStallMessageAborting);
-  EXPECT_EQ(statuses, expected);
-  // Slow mode forbids seeking: the stream is never repositioned again.
-  EXPECT_FALSE(engine->GetSchedule().seekAllowed);
-  EXPECT_TRUE(debug.Contains("Aborting..."));
-  std::lock_guard<std::mutex> lock(script->mutex);
-  EXPECT_EQ(script->positions.size(), 1u);
+    // The first check comes after 10 s and counts as progress; timing
+    // starts at the next check without progress (11 s).
+    std::vector<std::pair<uint64_t, std::string>> statuses;
+    for (const auto& e : events.Of("status")) statuses.emplace_back(e.tick - opened, e.text);
+    std::vector<std::pair<uint64_t, std::string>> expected = {{12000, kStallMessageStandBy},
+                                                              {13000, kStallMessageStandBy},
+                                                              {14000, kStallMessageSlowMode},
+                                                              {15000, kStallMessageSlowMode}};
+    for (uint64_t t = 16000; t <= 25000; t += 1000)
+      expected.emplace_back(t, kStallMessageProbablyImpossible);
+    expected.emplace_back(42000, kStallMessageAborting);
+    EXPECT_EQ(statuses, expected);
+    // Slow mode forbids seeking: the stream is never repositioned again.
+    EXPECT_FALSE(engine->GetSchedule().seekAllowed);
+    EXPECT_TRUE(debug.Contains("Aborting..."));
+    {
+      std::lock_guard<std::mutex> lock(script->mutex);
+      EXPECT_EQ(script->positions.size(), 1u);
+      if (blocked) {
+        EXPECT_EQ(script->pulls, 1) << "all of it while the one read waited";
+      }
+    }
+    engine->Close();
+    engine->SetListener(&listener);
+  }
 }
 
 TEST_F(EngineTest, ProgressEndsAStallAndRestoresSeeking) {

@@ -74,14 +74,19 @@ struct FakeScript {
   int handedAtPull = -1;  // the pull that handed out the last delivery
 
   // A pull that finds nothing queued: advance the fake clock by a second
-  // (the capture loop then checks the stall deadline), or wait a moment
-  // in real time for the test to queue something.
-  enum class EmptyPull { advanceClock, wait } emptyPull = EmptyPull::wait;
+  // (the capture loop then checks the stall deadline), wait a moment in
+  // real time for the test to queue something, or read on and on without
+  // data, as a read from a stalled share does (the fake clock advancing a
+  // tenth of a second at each wait check, until the check or Cancel ends it).
+  enum class EmptyPull { advanceClock, wait, blockedRead } emptyPull = EmptyPull::wait;
+  bool cancelled = false;
   FakeClock* clock = nullptr;
   // When set, called at every pull that finds nothing queued (on the capture
   // thread, without the lock), with the number of such pulls so far.
   std::function<void(int)> onEmptyPull;
   int emptyPulls = 0;
+  // The engine's check for a read that waits (see SetWaitCheck).
+  std::function<bool()> waitCheck;
 
   FakeScript() {
     facts.header.biWidth = 4;
@@ -175,6 +180,16 @@ class FakePipeline final : public MediaPipeline {
       hook(empty);
       return Pull::again;
     }
+    if (s_->emptyPull == FakeScript::EmptyPull::blockedRead) {
+      auto check = s_->waitCheck;
+      lock.unlock();
+      for (;;) {
+        if (s_->clock) s_->clock->Advance(100);
+        if (!check || !check()) return Pull::again;
+        std::lock_guard<std::mutex> relock(s_->mutex);
+        if (s_->cancelled) return Pull::again;
+      }
+    }
     if (s_->emptyPull == FakeScript::EmptyPull::advanceClock) {
       if (s_->clock) s_->clock->Advance(1000);
       return Pull::again;
@@ -184,12 +199,17 @@ class FakePipeline final : public MediaPipeline {
   }
   void Interrupt() override { Call("Interrupt"); }
   void Cancel() override { Call("Cancel"); }
+  void SetWaitCheck(std::function<bool()> check) override {
+    std::lock_guard<std::mutex> lock(s_->mutex);
+    s_->waitCheck = std::move(check);
+  }
 
  private:
   HResult Call(const std::string& entry, const std::string& name = "") {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->log.push_back(entry);
     if (entry == "destroyed") s_->destroyed = true;
+    if (entry == "Cancel") s_->cancelled = true;
     s_->cv.notify_all();
     return s_->Result(name.empty() ? entry : name);
   }
