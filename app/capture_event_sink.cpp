@@ -4,7 +4,6 @@
 #include <QObject>
 #include <vector>
 
-#include "platform/debug_output.h"
 #include "platform/thread_handoff.h"
 
 namespace ombrelo {
@@ -17,15 +16,37 @@ int ProgressPerMille(int64_t current, int64_t total) {
   return static_cast<int>(perMille);
 }
 
-CaptureEventSink::CaptureEventSink(QObject* target) : target_(target) {}
+CaptureEventSink::CaptureEventSink(QObject* target, FrameWriter& writer)
+    : target_(target), writer_(writer) {}
 
 void CaptureEventSink::Reset(int32_t movieId, const std::string& moviePath) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    movieId_ = movieId;
+    ++capture_;
+    moviePath_ = moviePath;
+    naming_.reset();
+    nextImageNumber_ = 0;
+    endReported_ = false;
+    preview_.reset();
+    previewPosted_ = false;
+    progress_ = progressShown_ = -1;
+    progressPosted_ = false;
+  }
+  named_.notify_all();
+}
+
+void CaptureEventSink::SetNaming(const ThumbnailNaming& naming) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    naming_ = naming;
+  }
+  named_.notify_all();
+}
+
+void CaptureEventSink::UpdateSettings(const CaptureSettings& settings) {
   std::lock_guard<std::mutex> lock(mutex_);
-  movieId_ = movieId;
-  moviePath_ = moviePath;
-  nextImageNumber_ = 0;
-  endReported_ = false;
-  lastProgress_ = -1;
+  if (naming_) naming_->settings = settings;
 }
 
 int32_t CaptureEventSink::MovieId() {
@@ -39,32 +60,55 @@ void CaptureEventSink::Post(std::unique_ptr<WorkflowEvent> event) {
   QCoreApplication::postEvent(target_, event.release());
 }
 
+std::shared_ptr<const FrameCopy> CaptureEventSink::TakePreview() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  previewPosted_ = false;
+  return std::move(preview_);
+}
+
+int CaptureEventSink::TakeProgress() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  progressPosted_ = false;
+  progressShown_ = progress_;
+  return progress_;
+}
+
 void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
-  auto copy = std::make_unique<FrameCopy>();
   const size_t size = frame.pixels && frame.size > 0 ? static_cast<size_t>(frame.size) : 0;
+  auto copy = std::make_shared<FrameCopy>();
+  // The one copy of the frame, shared by the preview and the writer.
   copy->pixels = std::make_shared<const std::vector<uint8_t>>(frame.pixels, frame.pixels + size);
   copy->size = static_cast<int32_t>(size);
-  copy->frame = frame.frame;
+  copy->frame = static_cast<int32_t>(frame.frame);
   copy->time = frame.time;
+  FrameWriter::Job job;
+  bool postPreview;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The owner names the movie as soon as the engine has opened it.
+    const int64_t capture = capture_;
+    named_.wait(lock, [&] { return naming_ || movieId_ < 0 || capture_ != capture; });
+    if (!naming_ || capture_ != capture) return;
     copy->moviePath = moviePath_;
     copy->imageNumber = nextImageNumber_++;
     copy->movieId = movieId_;
+    job.movieId = movieId_;
+    job.capture = capture_;
+    job.videoFormat = naming_->videoFormat;
+    job.settings = naming_->settings;
+    job.path = ThumbnailFileName(naming_->prefix, naming_->settings, *copy);
+    postPreview = !previewPosted_;
+    previewPosted_ = true;
+    preview_ = copy;
   }
-  auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::frame, copy->movieId);
-  event->frame = std::move(copy);
-  Post(std::move(event));
+  job.frame = *copy;
+  if (postPreview) Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, copy->movieId));
+  writer_.Write(std::move(job));  // waits while the writer is behind
 }
-
-void CaptureEventSink::SeekRequested(FrameNumber frame) {
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::seek, MovieId(), frame));
-}
-
-void CaptureEventSink::CaptureAbortNotice() { DebugOutput("Aborting..."); }
 
 void CaptureEventSink::StatusText(FrameNumber frame, const char* text) {
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::statusText, MovieId(), frame, text));
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::statusText, MovieId(),
+                                       static_cast<int32_t>(frame), text));
 }
 
 void CaptureEventSink::CaptureEnded(bool completed) {
@@ -75,22 +119,26 @@ void CaptureEventSink::CaptureEnded(bool completed) {
     endReported_ = true;
     movieId = movieId_;
   }
-  Post(
-      std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId, completed ? 1 : 0));
+  // Behind the frames: the owner records every thumbnail before the end.
+  writer_.Run([this, movieId, completed] {
+    Post(std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId,
+                                         completed ? 1 : 0));
+  });
 }
 
 void CaptureEventSink::Progress(FrameNumber frame, FrameNumber frameCount) {
   // Every decoded frame reports its place; the owner hears of it only when
-  // the per mille shown changes (a long movie has many frames to one).
+  // the per mille shown changes, and once for all changes until it looks.
   const int perMille = ProgressPerMille(frame, frameCount);
   int32_t movieId;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (perMille == lastProgress_) return;
-    lastProgress_ = perMille;
+    progress_ = perMille;
+    if (progressPosted_ || perMille == progressShown_) return;
+    progressPosted_ = true;
     movieId = movieId_;
   }
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, movieId, perMille));
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, movieId));
 }
 
 void CaptureEventSink::StateChanged(CaptureState state) {

@@ -1,20 +1,28 @@
 #pragma once
-// CaptureEventSink: the engine's listener for the workflow controller. The
-// engine calls it on its worker and streaming threads; the sink only copies
-// what it is given into a new event and posts that to the controller's
-// object, whose thread (the owner's) handles it. Nothing of the owner is
-// touched from another thread.
+// CaptureEventSink: the engine's listener for the workflow controller.
 //
-// Every event carries the id of the movie the sink was reset for, so that a
-// report arriving after its movie has ended is recognised and dropped.
+// A frame the engine takes arrives on the capture thread and goes from there
+// straight to the frame writer: the sink copies its pixels once, names its
+// thumbnail (from the naming the owner gave for the movie) and queues it
+// with the writer, waiting only while the writer is behind. The owner's
+// thread only hears what happened, as posted events keyed by the movie's id:
+//  - a preview: the newest frame; one that was not shown yet is replaced by
+//    a newer one, so a slow owner never slows the capture;
+//  - progress: coalesced the same way, the newest value is read when shown;
+//  - status texts and state changes;
+//  - the end of the capture, posted through the writer, so that it arrives
+//    after the results of every frame written before it.
 #include <QEvent>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/frame_output.h"
+#include "app/frame_writer.h"
 #include "engine/capture_engine.h"
 
 class QObject;
@@ -23,10 +31,9 @@ namespace ombrelo {
 
 // The events the sink posts, and the controller's own ones.
 enum class WorkflowEventType : int {
-  progress = QEvent::User + 1,      // value = per mille
-  frame = QEvent::User + 2,         // frame = the copy
+  progress = QEvent::User + 1,      // the newest per mille: CaptureEventSink::TakeProgress
+  preview = QEvent::User + 2,       // the newest frame: CaptureEventSink::TakePreview
   captureEnded = QEvent::User + 3,  // value = 1 when completed
-  seek = QEvent::User + 4,          // value = frame number
   statusText = QEvent::User + 5,    // text = a constant stall message
   stateChanged = QEvent::User + 6,  // value = the engine's new CaptureState
   workDone = QEvent::User + 7,      // call = the owner's part of the frame writer's work
@@ -44,8 +51,7 @@ class WorkflowEvent : public QEvent {
 
   int32_t movieId;
   int32_t value;
-  const char* text;  // statusText only; lives as long as the program
-  std::unique_ptr<FrameCopy> frame;
+  const char* text;            // statusText only; lives as long as the program
   std::function<void()> call;  // workDone only
 };
 
@@ -55,18 +61,28 @@ int ProgressPerMille(int64_t current, int64_t total);
 
 class CaptureEventSink : public CaptureListener {
  public:
-  // Posts to target, which must live on the owner's thread and outlive the
-  // time the sink is the engine's listener.
-  explicit CaptureEventSink(QObject* target);
+  // Posts to target, which must live on the owner's thread, and queues
+  // frames with the writer; both must outlive the time the sink is the
+  // engine's listener.
+  CaptureEventSink(QObject* target, FrameWriter& writer);
 
   // Called at every movie start, before the engine opens the movie: the
   // movie's id and path, image numbers from 0, the end not yet reported.
+  // Frames wait for the movie's naming (SetNaming) before they are queued.
   void Reset(int32_t movieId, const std::string& moviePath);
+  // How the movie's thumbnails are named and written; given once the movie
+  // is open, and again whenever the owner's settings may have changed.
+  void SetNaming(const ThumbnailNaming& naming);
+  void UpdateSettings(const CaptureSettings& settings);
+  // No movie: frames are dropped (the owner is going away).
+  void Detach() { Reset(-1, ""); }
 
-  // CaptureListener (engine threads).
+  // Owner's thread: what the last preview and progress events stand for.
+  std::shared_ptr<const FrameCopy> TakePreview();
+  int TakeProgress();
+
+  // CaptureListener (capture thread).
   void FrameCaptured(const CapturedFrame& frame) override;
-  void SeekRequested(FrameNumber frame) override;
-  void CaptureAbortNotice() override;
   void StatusText(FrameNumber frame, const char* text) override;
   void CaptureEnded(bool completed) override;
   void Progress(FrameNumber frame, FrameNumber frameCount) override;
@@ -77,12 +93,20 @@ class CaptureEventSink : public CaptureListener {
   int32_t MovieId();
 
   QObject* target_;
+  FrameWriter& writer_;
   std::mutex mutex_;  // guards the fields below
+  std::condition_variable named_;
   int32_t movieId_ = -1;
+  int64_t capture_ = 0;  // counts the captures, for the writer
   std::string moviePath_;
+  std::optional<ThumbnailNaming> naming_;
   int32_t nextImageNumber_ = 0;
   bool endReported_ = false;
-  int lastProgress_ = -1;  // per mille last posted: only a change is posted
+  std::shared_ptr<const FrameCopy> preview_;  // posted and not yet taken
+  bool previewPosted_ = false;
+  int progress_ = -1;       // the newest per mille
+  int progressShown_ = -1;  // taken last by the owner
+  bool progressPosted_ = false;
 };
 
 }  // namespace ombrelo

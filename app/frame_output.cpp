@@ -142,12 +142,25 @@ std::string WriteFailureText(const std::string& path, const std::string& reason)
   return text;
 }
 
-std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
-  const CaptureSettings& settings = project.Capture();
-  return project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
-                                 project.Output().thumbsEnabled) +
-         ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
+std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& settings,
+                              const FrameCopy& frame) {
+  return prefix + ThumbnailSuffix(settings, frame.frame, frame.time, frame.imageNumber) +
          ThumbnailExtension(settings);
+}
+
+std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
+  return ThumbnailFileName(project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
+                                                   project.Output().thumbsEnabled),
+                           project.Capture(), frame);
+}
+
+ThumbnailNaming NamingOf(CProject& project, Movie& movie) {
+  ThumbnailNaming naming;
+  naming.prefix = project.ThumbnailPrefix(movie, movie.path(), kThumbnailPrefixWord,
+                                          project.Output().thumbsEnabled);
+  naming.videoFormat = movie.videoFormat;
+  naming.settings = project.Capture();
+  return naming;
 }
 
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,

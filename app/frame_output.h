@@ -69,6 +69,21 @@ bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
 // " - <reason>" when the reason is known.
 std::string WriteFailureText(const std::string& path, const std::string& reason = "");
 
+// How the thumbnails of the movie being captured are named and written,
+// fixed by the owner when the movie is opened: the path prefix (the
+// project's thumbnail prefix of the movie), the movie's frame format and
+// the capture settings that name and encode each file.
+struct ThumbnailNaming {
+  std::string prefix;
+  BitmapInfoHeader videoFormat;
+  CaptureSettings settings;
+};
+ThumbnailNaming NamingOf(CProject& project, Movie& movie);
+
+// prefix + ThumbnailSuffix + ThumbnailExtension.
+std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& settings,
+                              const FrameCopy& frame);
+
 // The steps of saving a frame, for owners that write on another thread:
 // the thumbnail's path (on the owner's thread: it names through the project,
 // which may create the thumbnail folder and note a renamed movie), the write

@@ -1,15 +1,19 @@
 #pragma once
 // The frame writer: a thread of its own that writes the capture's thumbnails
 // (and runs the other file work the workflow hands it, such as the page
-// transforms) so that the owner's thread stays free for its event loop.
+// transforms) so that neither the capture thread nor the owner's thread
+// waits for a disk.
 //
 // Jobs run one at a time, in the order they were given: thumbnails are saved
-// in the order the frames came, and outputs are made in the order they were
-// asked for. Each frame's result goes to the `done` action, called on the
-// writer's thread; the owner posts it to its own thread from there, records
-// the thumbnail and only then lets the engine send the next frame, so one
-// frame is in flight and a failed write stops the capture before the next
-// frame.
+// in the order the frames came, and work given after a frame runs after it
+// was written. Each frame's result goes to the `done` action, called on the
+// writer's thread.
+//
+// Frames come from the capture thread, which waits in Write while
+// kMaxFramesWaiting frames wait to be written (the writer is behind), and
+// only then. Once a frame of a capture could not be written, the capture's
+// later frames are dropped unwritten: a movie takes no thumbnail after one
+// that failed.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -26,8 +30,11 @@ namespace ombrelo {
 
 class FrameWriter {
  public:
+  static constexpr int kMaxFramesWaiting = 2;
+
   struct Job {
     int32_t movieId = -1;
+    int64_t capture = 0;  // which capture of the movie the frame belongs to
     FrameCopy frame;
     BitmapInfoHeader videoFormat;  // the movie's, as the engine delivered it
     CaptureSettings settings;
@@ -46,19 +53,25 @@ class FrameWriter {
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
 
-  // Writes the frame to job.path (WriteThumbnail), then calls done.
+  // Writes the frame to job.path (WriteThumbnail), then calls done. Waits
+  // while kMaxFramesWaiting frames wait.
   void Write(Job job);
-  // Runs any other work after the jobs given before it.
+  // Runs any other work after the jobs given before it; never waits.
   void Run(std::function<void()> work);
 
  private:
   void Loop();
+  void WriteNow(Job& job);
 
   Done done_;
-  std::mutex mutex_;  // guards the two fields below
-  std::condition_variable wake_;
+  std::mutex mutex_;              // guards the fields below
+  std::condition_variable wake_;  // a job came, or the writer is going
+  std::condition_variable room_;  // a frame left the queue
   std::deque<std::function<void()>> jobs_;
+  int framesWaiting_ = 0;
   bool quit_ = false;
+  // Writer's thread only: the capture whose frame failed last.
+  int64_t failedCapture_ = -1;
   std::thread thread_;  // "frame writer"; last, so it starts when all is set
 };
 

@@ -122,14 +122,15 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
       pages_(pages),
       preferences_(preferences) {
   receiver_ = std::make_unique<Receiver>(*this);
-  eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get());
   photoHost_ = std::make_unique<PhotoHost>(*this);
   renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
   writer_ = std::make_unique<FrameWriter>([this](FrameWriter::Result result) {
-    // On the writer's thread: the result is handled on the owner's.
+    // On the writer's thread: the thumbnail is recorded on the owner's.
     const int32_t movieId = result.job.movieId;
     PostToOwner(movieId, [this, result = std::move(result)] { OnFrameWritten(result); });
   });
+  // The capture thread hands each frame to the writer through the sink.
+  eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get(), *writer_);
   engine_.SetListener(eventSink_.get());
   // The pages are made after the capture has been closed, and a failure is
   // shown later still: a stop then could only hit the next movie.
@@ -138,9 +139,10 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
 
 WorkflowController::~WorkflowController() {
   pages_.SetStopHandler({});
-  if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);
+  eventSink_->Detach();  // a frame waiting for its movie's naming is dropped
   // A capture without its owner would only wait for frames nobody takes.
   if (engine_.GetState() != CaptureState::idle) engine_.Close();
+  if (engine_.GetListener() == eventSink_.get()) engine_.SetListener(nullptr);
   writer_.reset();  // before the receiver its results are posted to
   renderer_.reset();
   photoHost_.reset();
@@ -251,6 +253,8 @@ bool WorkflowController::OpenMovie(Movie& movie) {
     movie.SetLength(engine_.GetDurationSeconds());
     movie.videoFormat = engine_.GetVideoFormat();
     movie.status = kMovieOpened;
+    // The capture thread names and writes the thumbnails from here on.
+    eventSink_->SetNaming(NamingOf(project_, movie));
     openedBytes_ = FileBytes(path);
     movie.SetSize(Kilobytes(openedBytes_));
     currentMovieId_ = id;
@@ -339,14 +343,11 @@ void WorkflowController::Handle(WorkflowEvent& event) {
     return;
   }
   switch (event.Kind()) {
-    case WorkflowEventType::frame:
-      OnFrame(event);
+    case WorkflowEventType::preview:
+      OnPreview(event.movieId);
       break;
     case WorkflowEventType::progress:
-      if (event.movieId == liveMovieId_) emit progress(event.movieId, event.value);
-      break;
-    case WorkflowEventType::seek:
-      if (event.movieId == liveMovieId_) engine_.SeekToFrame(event.value);
+      OnProgress(event.movieId);
       break;
     case WorkflowEventType::statusText:
       if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
@@ -373,60 +374,39 @@ void WorkflowController::Handle(WorkflowEvent& event) {
   ScheduleIdle();
 }
 
-void WorkflowController::OnFrame(WorkflowEvent& event) {
-  std::unique_ptr<FrameCopy> frame = std::move(event.frame);
-  // A frame that was on its way when its capture was closed is dropped; the
-  // engine that sent it no longer waits for it.
-  if (!frame || event.movieId != liveMovieId_) return;
+void WorkflowController::OnPreview(int32_t movieId) {
+  const std::shared_ptr<const FrameCopy> frame = eventSink_->TakePreview();
+  // A frame of a capture that has been closed is not shown.
+  if (!frame || movieId != liveMovieId_ || frame->movieId != liveMovieId_) return;
   // The first frame can overtake the engine's report that it runs: the
   // commands follow the engine as it is now.
   PublishCommands();
   emit previewFrame(*frame);
-  // After a failed write the movie takes no more thumbnails; one removed
-  // meanwhile takes none either.
-  Movie* movie = writeFailed_ ? nullptr : project_.MovieById(currentMovieId_);
-  if (!movie) {
-    engine_.FrameConsumed();
-    return;
-  }
-  FrameWriter::Job job;
-  job.movieId = currentMovieId_;
-  job.path = ThumbnailPath(project_, *movie, *frame);
-  job.videoFormat = movie->videoFormat;
-  job.settings = project_.Capture();
-  job.frame = std::move(*frame);
-  writeInFlight_ = true;
-  writer_->Write(std::move(job));
+  // Naming, format and quality follow the settings as they are now.
+  eventSink_->UpdateSettings(project_.Capture());
+}
+
+void WorkflowController::OnProgress(int32_t movieId) {
+  const int perMille = eventSink_->TakeProgress();
+  if (movieId == liveMovieId_ && perMille >= 0) emit progress(movieId, perMille);
 }
 
 void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
-  writeInFlight_ = false;
+  // The capture thread goes on while this is recorded; after a frame that
+  // could not be written the writer drops the capture's later frames, and
+  // the stop below ends the capture at its next step.
   RecordThumbnail(
       project_, result.job.movieId, result.job.frame, result.job.path, result.written,
       [this] { Stop(); }, result.reason);
-  if (!result.written) {
-    // The capture was stopped: no further frame is let through. The frame
-    // waiting at the engine's gate leaves without being handed over when
-    // the ended capture is closed.
+  if (!result.written && result.job.movieId == currentMovieId_) {
     writeFailed_ = true;
     writeFailure_ = WriteFailureText(result.job.path, result.reason);
-  } else if (result.job.movieId == liveMovieId_) {
-    engine_.FrameConsumed();  // only now may the next frame come
-  }
-  if (endHeld_) {
-    const bool completed = *endHeld_;
-    endHeld_.reset();
-    OnCaptureEnded(completed);
   }
 }
 
 void WorkflowController::OnCaptureEnded(bool completed) {
-  // The end waits for the frame being written, so that its thumbnail is
-  // the movie's before the outputs list them.
-  if (writeInFlight_) {
-    endHeld_ = completed;
-    return;
-  }
+  // Every thumbnail of the capture has been recorded: the end came through
+  // the writer, behind them.
   liveMovieId_ = -1;
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.

@@ -196,7 +196,8 @@ class WorkflowController : public QObject {
   bool OpenMovie(Movie& movie);
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
-  void OnFrame(WorkflowEvent& event);
+  void OnPreview(int32_t movieId);
+  void OnProgress(int32_t movieId);
   void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
@@ -273,9 +274,7 @@ class WorkflowController : public QObject {
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;
-  std::string writeFailure_;     // the movie's error of the failed write
-  bool writeInFlight_ = false;   // a frame is with the writer
-  std::optional<bool> endHeld_;  // the capture's end, waiting for that frame
+  std::string writeFailure_;  // the movie's error of the failed write
   std::vector<std::string> decodingProblems_;
   // The movies the run has opened or failed to open, for its summary.
   std::vector<int32_t> runMovies_;

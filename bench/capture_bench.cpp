@@ -213,12 +213,22 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
   const BitmapInfoHeader format = engine.GetVideoFormat();
   r.frameDuration = engine.GetSchedule().frameDuration;
 
-  // As in the programs, a writer thread writes each frame and only then lets
-  // the next one through, while the owner's thread answers seeks at once.
+  // As in the programs, the capture thread hands each frame to a writer
+  // thread, waiting only while two frames wait to be written; the owner's
+  // thread only hears of the frames and of the end.
   std::mutex writerMutex;
   std::condition_variable writerCv;
   std::deque<std::pair<std::string, std::vector<uint8_t>>> jobs;
   bool noMoreJobs = false;
+  owner.SetFrameHandler([&](const CapturedFrame& frame) {
+    std::unique_lock<std::mutex> lock(writerMutex);
+    writerCv.wait(lock, [&] { return jobs.size() < 2; });
+    if (r.frames < kMaxChecked) r.sampleFrames[r.frames] = frame.frame;
+    jobs.emplace_back(outPrefix + std::to_string(r.frames) + ".jpg",
+                      std::vector<uint8_t>(frame.pixels, frame.pixels + frame.size));
+    ++r.frames;
+    writerCv.notify_all();
+  });
   std::thread writer([&] {
     std::unique_lock<std::mutex> lock(writerMutex);
     for (;;) {
@@ -226,9 +236,9 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
       if (jobs.empty()) return;
       auto job = std::move(jobs.front());
       jobs.pop_front();
+      writerCv.notify_all();
       lock.unlock();
       SaveBgr(job.first, format, job.second.data());
-      engine.FrameConsumed();
       lock.lock();
     }
   });
@@ -238,15 +248,7 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
       std::fprintf(stderr, "the capture of %s hangs\n", path.c_str());
       break;
     }
-    if (m->kind == testing::CaptureOwner::Message::frame) {
-      if (r.frames < kMaxChecked) r.sampleFrames[r.frames] = m->value;
-      std::lock_guard<std::mutex> lock(writerMutex);
-      jobs.emplace_back(outPrefix + std::to_string(r.frames) + ".jpg", std::move(m->pixels));
-      writerCv.notify_one();
-      ++r.frames;
-    } else if (m->kind == testing::CaptureOwner::Message::seek) {
-      engine.SeekToFrame(m->value);
-    } else if (m->kind == testing::CaptureOwner::Message::ended) {
+    if (m->kind == testing::CaptureOwner::Message::ended) {
       r.ok = m->value != 0;
       break;
     }
@@ -254,7 +256,7 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
   {
     std::lock_guard<std::mutex> lock(writerMutex);
     noMoreJobs = true;
-    writerCv.notify_one();
+    writerCv.notify_all();
   }
   writer.join();
   engine.Close();

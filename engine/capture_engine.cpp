@@ -3,9 +3,9 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "engine/ffmpeg_pipeline.h"
+#include "engine/seek_plan.h"
 #include "platform/debug_output.h"
 
 namespace ombrelo {
@@ -19,14 +19,10 @@ const char* const kStallMessageAborting = "It is not possible to capture this vi
 
 namespace {
 
-constexpr int64_t kFrameGateTimeoutMs = 5000;
-constexpr int64_t kFirstWorkerWaitMs = 10000;
-constexpr int64_t kWorkerWaitMs = 1000;
-constexpr int64_t kCloseWaitStepMs = 1000;
-constexpr int64_t kSeekLeadFrames = 40;
-constexpr int64_t kSlowModeSkipFrames = 150;
-
-bool DefaultWaitForEvent(AutoResetEvent& event, int64_t timeoutMs) { return event.Wait(timeoutMs); }
+// The stall deadline is checked once a second; the first check comes after
+// ten seconds, which the opening of a slow file may take.
+constexpr uint64_t kFirstStallCheckMs = 10000;
+constexpr uint64_t kStallCheckMs = 1000;
 
 }  // namespace
 
@@ -35,10 +31,12 @@ CaptureEngine::CaptureEngine() : CaptureEngine(CaptureEnvironment{}) {}
 CaptureEngine::CaptureEngine(CaptureEnvironment environment) : env_(std::move(environment)) {
   if (!env_.pipelineFactory) env_.pipelineFactory = FfmpegPipelineFactory();
   if (!env_.ticks) env_.ticks = SteadyTickCount;
-  if (!env_.waitForEvent) env_.waitForEvent = DefaultWaitForEvent;
 }
 
-CaptureEngine::~CaptureEngine() { Close(); }
+CaptureEngine::~CaptureEngine() {
+  Close();
+  JoinCapture();  // a capture thread that closed its own capture
+}
 
 CaptureEngine& CaptureEngine::Instance() {
   static CaptureEngine engine;
@@ -65,7 +63,7 @@ SamplingSchedule CaptureEngine::GetSchedule() const {
 std::string CaptureEngine::ErrorTextOf(HResult hr) { return ErrorText(hr); }
 
 // ---------------------------------------------------------------------------
-// Open
+// Open (owner's thread)
 
 namespace {
 
@@ -74,7 +72,7 @@ namespace {
 // text of the failing result code where `codeText` is set. The result code
 // Open returns is the failing step's (E_FAIL for a success code other than
 // S_OK, which still fails). A failing step leaves nothing open.
-enum class OpenStep { create, source, connect, facts, run };
+enum class OpenStep { create, source, connect, facts };
 struct OpenStepText {
   OpenStep step;
   const char* text;
@@ -86,7 +84,6 @@ constexpr OpenStepText kOpenSteps[] = {
     {OpenStep::connect,
      "Error connecting source to grabber. Most likely a stream splitter problem. ", true},
     {OpenStep::facts, "", true},  // a usable format but a failed query: the code's text
-    {OpenStep::run, "", true},
 };
 
 // A connected format the engine can hand on: 24-bit rows of a real size.
@@ -104,24 +101,12 @@ bool CaptureEngine::FailOpen(int step, HResult hr, HResult* result) {
   return false;
 }
 
-void CaptureEngine::ReleasePipeline() {
-  callbackPipeline_ = nullptr;
-  graph_.reset();  // stops the pipeline's thread and releases everything
-}
-
-// The streaming thread ends the stream (the schedule needs no more frames);
-// it reads the pipeline through its own atomic, never through graph_.
-void CaptureEngine::NotifyComplete() {
-  if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->Notify(EC_COMPLETE);
-}
+void CaptureEngine::ReleasePipeline() { pipeline_.reset(); }
 
 bool CaptureEngine::Open(const std::string& path, HResult* result) {
-  if (graph_ || workerThread_.joinable()) Close();
-  bool opened;
-  {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    opened = OpenLocked(path, result);
-  }
+  if (pipeline_ || captureThread_.joinable()) Close();
+  JoinCapture();
+  const bool opened = OpenLocked(path, result);
   PublishState();
   return opened;
 }
@@ -131,24 +116,26 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
     return FailOpen(static_cast<int>(step), hr, result);
   };
   if (result) *result = S_OK;
-  stallStart_ = 0;
   lastFrame_ = -1;
-  closing_ = false;
+  finished_ = false;
+  captureDone_ = false;
+  {
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    pauseRequested_ = stopRequested_ = closeRequested_ = false;
+    seekRequested_.reset();
+    seekInterrupted_ = false;
+  }
 
-  graph_ = env_.pipelineFactory();
-  if (!graph_) return fail(OpenStep::create, E_FAIL);
-  callbackPipeline_ = graph_.get();
-  HResult hr = graph_->Open(path);
+  pipeline_ = env_.pipelineFactory();
+  if (!pipeline_) return fail(OpenStep::create, E_FAIL);
+  HResult hr = pipeline_->Open(path);
   if (hr != S_OK) return fail(OpenStep::source, hr);
-  hr = graph_->Connect();
+  hr = pipeline_->Connect();
   if (Failed(hr)) return fail(OpenStep::connect, hr);
 
   currentFrame_ = 0;
-  graph_->SetSampleCallback([this](MediaSample* sample, const int64_t* start, const int64_t* end) {
-    return OnSample(sample, start, end);
-  });
   StreamFacts facts;
-  hr = graph_->GetStreamFacts(&facts);
+  hr = pipeline_->GetStreamFacts(&facts);
   // The text stays empty when the query itself succeeded but the format is
   // not one the engine can use; the result code still says that it failed.
   if (Failed(hr) || !Usable(facts.header)) return fail(OpenStep::facts, hr);
@@ -160,137 +147,83 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   canSeek_ = facts.canSeek;
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
-
-  SeekToFrameLocked(computed.startPosition);
-  // Without a seek the stream is decoded from its start up to the first sample.
-  if (schedule_.stopFrame != 0) graph_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
-  updateEvent_.Reset();  // no hand-over left from an earlier movie
-  finished_ = false;
-  abortRequested_ = false;
   state_ = CaptureState::running;
-  hr = graph_->Run();
-  if (Failed(hr)) {
-    state_ = CaptureState::idle;  // nothing is open any more
-    return fail(OpenStep::run, hr);
-  }
-  updateEvent_.Set();  // the first frame may pass
-  StartWorker();
+  // The capture thread positions the stream itself: no seek runs here.
+  captureThread_ = std::thread([this, start = computed.startPosition] { CaptureMain(start); });
   return true;
 }
 
 // ---------------------------------------------------------------------------
-// Commands
+// Commands (owner's thread): they set a flag and wake the capture thread.
 
 void CaptureEngine::TogglePause() {
+  if (!pipeline_) return;
   {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    if (!graph_) return;
+    std::lock_guard<std::mutex> lock(flagsMutex_);
     const CaptureState state = state_.load();
     if (state == CaptureState::running) {
       state_ = CaptureState::pausing;
-      graph_->Pause();
+      pauseRequested_ = true;
     } else if (state == CaptureState::pausing || state == CaptureState::paused) {
-      graph_->Run();
       state_ = CaptureState::running;
+      pauseRequested_ = false;
     }
   }
-  WakeWorker();
+  flagsChanged_.notify_all();
   PublishState();
 }
 
 void CaptureEngine::Stop() {
-  bool endsNow;
+  if (!pipeline_) return;
   {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    endsNow = StopLocked();
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    stopRequested_ = true;
+    if (state_.load() != CaptureState::idle) state_ = CaptureState::stopped;
   }
+  flagsChanged_.notify_all();
+  pipeline_->Cancel();  // a read that blocks gives up
   PublishState();
-  if (endsNow) ReportEnded(false);
-}
-
-bool CaptureEngine::StopLocked() {
-  if (!graph_) return false;
-  if (state_.load() == CaptureState::running) {
-    // The worker sees the request and reports the end. The request is
-    // raised first, so that a worker that has not begun its wait yet does
-    // not begin it on the stopped graph.
-    finished_ = true;
-    abortRequested_ = true;
-    graph_->Stop();
-    graph_->Pause();
-    state_ = CaptureState::stopped;
-    return false;
-  }
-  graph_->Stop();
-  state_ = CaptureState::stopped;
-  return true;
 }
 
 void CaptureEngine::SeekToFrame(FrameNumber frame) {
+  if (!pipeline_) return;
+  const bool moves = canSeek_ && seekAllowed_.load();
   {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    SeekToFrameLocked(frame);
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    seekRequested_ = frame;
+    seekInterrupted_ = seekInterrupted_ || moves;
   }
-  WakeWorker();  // the graph runs again: its end may come at once
-  PublishState();
-}
-
-void CaptureEngine::SeekToFrameLocked(FrameNumber frame) {
-  if (!graph_) return;
-  const CaptureState remembered = state_.exchange(CaptureState::seeking);
-  if (remembered == CaptureState::running && Failed(graph_->Pause())) {
-    // The graph still runs: the capture goes on where it is.
-    state_ = remembered;
-    return;
-  }
-  // The frames between the position and the next sample only show
-  // progress: the pipeline need not decode its way through them.
-  if (canSeek_ && seekAllowed_.load()) {
-    const FrameNumber wanted = std::max(frame, firstFrame_.load());
-    const int64_t T = schedule_.frameDuration;
-    // Refused: the capture goes on by decoding (the pipeline has written
-    // why to the debug output and counted it).
-    if (Failed(graph_->Seek(frame * T, wanted * T))) seekAllowed_ = false;
-  }
-  state_ = remembered;
-  if (remembered == CaptureState::running) graph_->Run();
+  flagsChanged_.notify_all();
+  // The capture thread carries the seek out; a read that blocks must not
+  // hold it up.
+  if (moves) pipeline_->Interrupt();
 }
 
 void CaptureEngine::Close() {
-  closing_ = true;
-  updateEvent_.Set();  // a frame waiting at the gate leaves without being handed over
   {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    if (graph_) graph_->CancelWaits();
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    closeRequested_ = true;
   }
-  // Called from a report of the worker itself, the worker cannot be waited
-  // for here: it leaves as soon as the report returns (it reads closing_
-  // and touches nothing else), and the next Open, Close or the destructor
-  // joins it. No worker is ever detached.
-  if (!OnWorkerThread()) JoinWorker();
-  {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    CloseLocked();
+  flagsChanged_.notify_all();
+  if (pipeline_) pipeline_->Cancel();
+  if (!OnCaptureThread()) {
+    JoinCapture();
+    ReleasePipeline();
+  } else if (captureDone_.load()) {
+    // Called from the capture's last report: the thread touches nothing
+    // after it, and is joined by the next Open, Close or the destructor.
+    ReleasePipeline();
   }
+  state_ = CaptureState::idle;
   PublishState();
 }
 
-bool CaptureEngine::OnWorkerThread() const {
-  return workerThread_.joinable() && workerThread_.get_id() == std::this_thread::get_id();
+bool CaptureEngine::OnCaptureThread() const {
+  return captureThread_.joinable() && captureThread_.get_id() == std::this_thread::get_id();
 }
 
-void CaptureEngine::JoinWorker() {
-  if (!workerThread_.joinable()) return;
-  workerCv_.notify_all();
-  std::unique_lock<std::mutex> lock(workerMutex_);
-  while (workerRunning_) workerCv_.wait_for(lock, std::chrono::milliseconds(kCloseWaitStepMs));
-  lock.unlock();
-  workerThread_.join();
-}
-
-void CaptureEngine::CloseLocked() {
-  ReleasePipeline();
-  state_ = CaptureState::idle;
+void CaptureEngine::JoinCapture() {
+  if (captureThread_.joinable() && !OnCaptureThread()) captureThread_.join();
 }
 
 void CaptureEngine::PublishState() {
@@ -303,266 +236,189 @@ void CaptureEngine::PublishState() {
 }
 
 void CaptureEngine::ReportEnded(bool completed) {
+  captureDone_ = true;
   if (CaptureListener* listener = listener_.load()) listener->CaptureEnded(completed);
 }
 
 // ---------------------------------------------------------------------------
-// Sample callback (streaming thread)
+// The capture thread
 
-bool CaptureEngine::WaitGate(int64_t timeoutMs) {
-  return env_.waitForEvent(updateEvent_, timeoutMs);
-}
-
-HResult CaptureEngine::OnSample(MediaSample* sample, const int64_t* start, const int64_t* end) {
-  if (!sample || !start) return E_FAIL;
-  if (closing_.load()) return S_OK;
-  // Set before currentFrame_ is published: a worker that sees the stop frame
-  // also sees that its sample has not been handed over yet.
-  sampleInCallback_ = true;
-  struct Leave {
-    CaptureEngine& engine;
-    ~Leave() { engine.LeaveCallback(); }
-  } leave{*this};
-  if (sample->IsPreroll()) return S_OK;
-  const int64_t startTime = *start;
-  const int64_t endTime = end ? *end : startTime;
-  if (static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond) >
-      schedule_.durationSeconds)
-    return S_OK;
-
-  const int64_t T = schedule_.frameDuration;
-  const int64_t length = endTime == startTime ? T : endTime - startTime;
-  const FrameNumber f = (startTime + length / 2) / T;
-  currentFrame_ = f;
-  if (lastFrame_.exchange(f) == f) return S_OK;
-  if (f > schedule_.stopFrame && finished_.load()) return S_OK;
-
-  CaptureListener* listener = listener_.load();
-  HResult result = S_OK;
-  const FrameNumber next = firstFrame_.load();
-  // A frame before the stream's start (negative time) is never a sample.
-  const bool takeable = f >= 0 && f >= next && f <= schedule_.frameCount;
-  if (takeable || schedule_.stopFrame == 0) {
-    firstFrame_.fetch_add(schedule_.period);
-    // Converted while the owner may still be writing the frame before it:
-    // only the hand-over waits for the gate.
-    const uint8_t* pixels = sample->GetPointer();
-    if (!WaitGate(kFrameGateTimeoutMs)) {
-      DebugOutput("Failed to wait for UpdateEvent in callback\n");
-    } else if (!closing_.load()) {
-      CapturedFrame frame;
-      frame.pixels = pixels;
-      frame.size = sample->GetSize();
-      frame.frame = f;
-      frame.time = static_cast<double>(startTime) / static_cast<double>(kUnitsPerSecond);
-      if (!frame.pixels) {
-        DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
-        updateEvent_.Set();  // nothing was handed over
-      } else if (listener) {
-        listener->FrameCaptured(frame);
-      }
-      const FrameNumber nextFrame = firstFrame_.load();
-      if (nextFrame * T >= schedule_.duration && schedule_.period > 0) {
-        // The next sample would start at or after the end of the movie:
-        // nothing more can be taken, so the stream need not be read on.
-        if (listener) listener->CaptureAbortNotice();
-        finished_ = true;
-        result = S_FALSE;
-        NotifyComplete();
-      } else if (seekAllowed_.load() && nextFrame > f) {
-        FrameNumber target = nextFrame > kSeekLeadFrames ? nextFrame - kSeekLeadFrames : nextFrame;
-        if (target < f) target = f;
-        if (listener) listener->SeekRequested(target);
-        result = S_FALSE;
-      } else if (nextFrame > f && schedule_.stopFrame != 0) {
-        // Decoding on to the next sample: what comes before it is not taken.
-        if (MediaPipeline* pipeline = callbackPipeline_.load()) pipeline->ExpectNext(nextFrame * T);
-      }
-    }
-  }
-  if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
-  if (f >= schedule_.stopFrame && !(result == S_FALSE && finished_.load())) {
-    if (listener) listener->CaptureAbortNotice();
-    finished_ = true;
-    result = S_FALSE;
-    NotifyComplete();
-  }
-  return result;
-}
-
-// ---------------------------------------------------------------------------
-// Worker
-
-void CaptureEngine::StartWorker() {
-  {
-    std::lock_guard<std::mutex> lock(workerMutex_);
-    workerRunning_ = true;
-  }
-  workerThread_ = std::thread([this] { WorkerMain(); });
-}
-
-uint64_t CaptureEngine::WorkerWakeups() {
-  std::lock_guard<std::mutex> lock(workerMutex_);
-  return workerWakeups_;
-}
-
-void CaptureEngine::WorkerIdle(uint64_t wakeupsSeen, bool untilCallbackLeft) {
-  // Gives the other threads time to change the state without spinning. It
-  // ends early on Close, when the graph runs again after a seek or a pause
-  // (a wake-up since wakeupsSeen), and at the end of a hand-over waited for.
-  std::unique_lock<std::mutex> lock(workerMutex_);
-  workerAwaitsCallback_ = untilCallbackLeft;
-  workerCv_.wait_for(lock, std::chrono::milliseconds(20), [&] {
-    return closing_.load() || workerWakeups_ != wakeupsSeen ||
-           (untilCallbackLeft && !sampleInCallback_.load());
-  });
-  workerAwaitsCallback_ = false;
-}
-
-void CaptureEngine::WakeWorker() {
-  {
-    std::lock_guard<std::mutex> lock(workerMutex_);
-    ++workerWakeups_;
-  }
-  workerCv_.notify_all();
-}
-
-void CaptureEngine::LeaveCallback() {
-  sampleInCallback_ = false;
-  if (workerAwaitsCallback_.load()) WakeWorker();
-}
-
-void CaptureEngine::WorkerMain() {
-  pthread_setname_np(pthread_self(), "capture-worker");
-  // abortRequested_ was cleared by Open before the graph ran: a Stop that
-  // comes before this thread is scheduled must not be forgotten here.
-  int64_t waitMs = kFirstWorkerWaitMs;
-  FrameNumber lastSeen = -1;
-  bool graphRanOn = false;  // a wait that was to see a pause at once found the graph running
-  for (;;) {
-    if (closing_.load()) break;
-    const uint64_t wakeups = WorkerWakeups();
-    int32_t eventCode = -1;
-    // A pause or stop asked for before this wait begins (the first one may
-    // begin after the capture was paused at its first frame) is seen at
-    // once: a wait begun on a graph that is not running lasts until the
-    // graph runs again.
-    // Should the graph still run (its pause not applied yet, or refused),
-    // the next wait is an ordinary one, which that pause ends.
-    const bool act = !graphRanOn &&
-                     (abortRequested_.load() || state_.load() == CaptureState::pausing);
-    const HResult hr = graph_->WaitForCompletion(act ? 0 : waitMs, &eventCode);
-    graphRanOn = act && hr == E_ABORT;
-    waitMs = kWorkerWaitMs;
-    if (closing_.load()) break;
-
-    if (hr == E_ABORT) {
-      const FrameNumber current = currentFrame_.load();
-      if (current == lastSeen) {
-        StallCheck(current);
-      } else {
-        seekAllowed_ = schedule_.seekAllowedAtOpen;
-        stallStart_ = 0;
-        lastSeen = current;
-      }
-      if ((current == schedule_.frameCount || current == schedule_.stopFrame) &&
-          !sampleInCallback_.load()) {
-        Finish();
-        break;
-      }
-      if (abortRequested_.exchange(false)) Stop();
-      continue;
-    }
-
-    const CaptureState state = state_.load();
-    lastSeen = -1;
-    const FrameNumber current = currentFrame_.load();
-    const bool ended = current == schedule_.frameCount || current == schedule_.stopFrame ||
-                       firstFrame_.load() >= schedule_.stopFrame || abortRequested_.load();
-    const bool streamEnded = eventCode == EC_COMPLETE || eventCode == EC_ERRORABORT;
-    // A frame taken at the end may still be on its way to the owner: it is
-    // delivered before the end is reported.
-    const bool handingOver = sampleInCallback_.load();
-    if (!ended) {
-      if (streamEnded && state != CaptureState::seeking && !handingOver) {
-        // The stream ended before the schedule did (a file cut short, or a
-        // duration promising more than the file holds): what was taken is
-        // all there is.
-        Finish();
-        break;
-      }
-      if (state == CaptureState::pausing) {
-        // The pause itself is reported first, should the command that asked
-        // for it not have reported it yet.
-        PublishState();
-        CaptureState expected = CaptureState::pausing;
-        if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
-      }
-      WorkerIdle(wakeups, /*untilCallbackLeft=*/streamEnded && handingOver);
-      continue;
-    }
-    if (handingOver) {
-      WorkerIdle(wakeups, /*untilCallbackLeft=*/true);
-      continue;
-    }
-    if (eventCode == EC_COMPLETE) {
-      ReportEnded(true);
-      break;
-    }
-    if (state == CaptureState::pausing || state == CaptureState::stopped) {
-      ReportEnded(false);
-      DebugOutput("Paused");
-      break;
-    }
-    WorkerIdle(wakeups);
-  }
-  {
-    std::lock_guard<std::mutex> lock(workerMutex_);
-    workerRunning_ = false;
-  }
-  workerCv_.notify_all();
-}
-
-void CaptureEngine::StallCheck(FrameNumber current) {
-  uint64_t now = env_.ticks();
-  if (now == 0) now = 1;  // 0 means "not timing"
-  uint64_t expected = 0;
-  stallStart_.compare_exchange_strong(expected, now);
-  const uint64_t elapsed = now - stallStart_.load();
-  CaptureListener* listener = listener_.load();
-  if (elapsed < 1000) return;
-  if (elapsed < 3000) {
-    seekAllowed_ = false;
-    if (listener) listener->StatusText(current, kStallMessageStandBy);
-  } else if (elapsed < 5000) {
-    const FrameNumber target = current + kSlowModeSkipFrames;
-    if (listener) listener->SeekRequested(target < 0 ? 0 : target);
-    seekAllowed_ = false;
-    if (listener) listener->StatusText(current, kStallMessageSlowMode);
-  } else if (elapsed < 15000) {
-    if (listener) listener->StatusText(current, kStallMessageProbablyImpossible);
-  } else if (elapsed <= 30000) {
-    // waiting for the decoder
-  } else {
-    if (listener) {
-      listener->StatusText(current, kStallMessageAborting);
-      listener->CaptureAbortNotice();
-    }
-    abortRequested_ = true;
-  }
-}
-
-// The schedule or the stream has ended: stops as Stop does, and a running
-// capture reports that it completed.
-void CaptureEngine::Finish() {
-  bool wasRunning, endsNow;
-  {
-    std::lock_guard<std::mutex> lock(commandMutex_);
-    wasRunning = graph_ && state_.load() == CaptureState::running;
-    endsNow = StopLocked();
+void CaptureEngine::CaptureMain(FrameNumber startPosition) {
+  pthread_setname_np(pthread_self(), "capture");
+  const Next how = Loop(startPosition);
+  if (how == Next::closed) return;
+  // The end: a capture that ran to its end while running completed; one
+  // that was stopped, given up or paused meanwhile did not.
+  CaptureState expected = CaptureState::running;
+  const bool wasRunning =
+      how == Next::completed && state_.compare_exchange_strong(expected, CaptureState::stopped);
+  if (!wasRunning) {
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    if (closeRequested_) return;
+    state_ = CaptureState::stopped;
   }
   PublishState();
-  if (endsNow || wasRunning) ReportEnded(!endsNow);
+  ReportEnded(wasRunning);
+  if (!wasRunning) DebugOutput("Paused");
 }
+
+CaptureEngine::Next CaptureEngine::Loop(FrameNumber startPosition) {
+  watch_ = StallWatch{};
+  watch_.nextCheck = env_.ticks() + kFirstStallCheckMs;
+  whileBlocked_ = Next::goOn;
+  // A read that waits for data (a stalled network share) still meets the
+  // stall deadline: the check runs while it waits, and ends the read when
+  // the capture is given up.
+  pipeline_->SetWaitCheck([this] {
+    if (whileBlocked_ == Next::goOn) whileBlocked_ = CheckStall();
+    return whileBlocked_ == Next::goOn;
+  });
+  ExecuteSeek(startPosition, /*interrupted=*/false);
+  // Without a seek the stream is decoded from its start up to the first sample.
+  if (schedule_.stopFrame != 0)
+    pipeline_->ExpectNext(schedule_.firstFrame * schedule_.frameDuration);
+  for (;;) {
+    Next next = TakeCommands();
+    if (next == Next::goOn) next = CheckStall();
+    if (next != Next::goOn) return next;
+    PulledFrame pulled;
+    const Pull pull = pipeline_->NextFrame(&pulled);
+    if (whileBlocked_ != Next::goOn) return whileBlocked_;
+    switch (pull) {
+      case Pull::again:
+        break;
+      case Pull::end:
+        // The stream ended, with the schedule or before it (a file cut
+        // short, or a duration promising more than the file holds): what
+        // was taken is all there is.
+        return Next::completed;
+      case Pull::frame:
+        next = OnFrame(pulled);
+        if (next != Next::goOn) return next;
+        break;
+    }
+  }
+}
+
+CaptureEngine::Next CaptureEngine::TakeCommands() {
+  std::unique_lock<std::mutex> lock(flagsMutex_);
+  if (closeRequested_) return Next::closed;
+  if (stopRequested_) return Next::stopped;
+  if (pauseRequested_) {
+    lock.unlock();
+    CaptureState expected = CaptureState::pausing;
+    if (state_.compare_exchange_strong(expected, CaptureState::paused)) PublishState();
+    lock.lock();
+    flagsChanged_.wait(lock,
+                       [this] { return !pauseRequested_ || stopRequested_ || closeRequested_; });
+    if (closeRequested_) return Next::closed;
+    if (stopRequested_) return Next::stopped;
+    // The time paused is no stall.
+    watch_.lastSeen = -1;
+    watch_.nextCheck = env_.ticks() + kStallCheckMs;
+  }
+  if (seekRequested_) {
+    const FrameNumber frame = *seekRequested_;
+    const bool interrupted = seekInterrupted_;
+    seekRequested_.reset();
+    seekInterrupted_ = false;
+    lock.unlock();
+    ExecuteSeek(frame, interrupted);
+  }
+  return Next::goOn;
+}
+
+void CaptureEngine::ExecuteSeek(FrameNumber frame, bool interrupted) {
+  // A read cut for the seek must be followed by one, even should seeking
+  // have been forbidden meanwhile.
+  if (!canSeek_ || !(seekAllowed_.load() || interrupted)) return;
+  // The frames between the position and the next sample only show
+  // progress: the pipeline need not decode its way through them.
+  const FrameNumber wanted = std::max(frame, firstFrame_.load());
+  const int64_t T = schedule_.frameDuration;
+  // Refused: the capture goes on by decoding (the pipeline has written why
+  // to the debug output and counted it).
+  if (Failed(pipeline_->Seek(frame * T, wanted * T))) seekAllowed_ = false;
+}
+
+CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
+  MediaSample* sample = pulled.sample;
+  if (!sample || sample->IsPreroll()) return Next::goOn;
+  if (StartsPastDuration(pulled.start, schedule_.durationSeconds)) return Next::goOn;
+  const FrameNumber f = FrameAt(pulled.start, pulled.end, pulled.hasEnd, schedule_.frameDuration);
+  currentFrame_ = f;
+  if (lastFrame_ == f) return Next::goOn;
+  lastFrame_ = f;
+  if (f > schedule_.stopFrame && finished_) return Next::goOn;
+
+  NextMove move;
+  if (Takes(schedule_, f, firstFrame_.load())) move = TakeSample(sample, f, pulled.start);
+  CaptureListener* listener = listener_.load();
+  if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
+  if (move.kind == NextMove::complete) return Next::completed;
+  if (f >= schedule_.stopFrame) {
+    AbortNotice();
+    finished_ = true;
+    return Next::completed;
+  }
+  if (move.kind == NextMove::seek) ExecuteSeek(move.target, /*interrupted=*/false);
+  return Next::goOn;
+}
+
+NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t start) {
+  firstFrame_.fetch_add(schedule_.period);
+  const uint8_t* pixels = sample->GetPointer();
+  if (!pixels) {
+    DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
+  } else if (CaptureListener* listener = listener_.load()) {
+    CapturedFrame frame;
+    frame.pixels = pixels;
+    frame.size = sample->GetSize();
+    frame.frame = f;
+    frame.time = static_cast<double>(start) / static_cast<double>(kUnitsPerSecond);
+    listener->FrameCaptured(frame);  // may wait while the writer is behind
+  }
+  const FrameNumber next = firstFrame_.load();
+  const NextMove move = PlanAfterSample(schedule_, f, next, seekAllowed_.load());
+  if (move.kind == NextMove::complete) {
+    // Nothing more can be taken: the stream need not be read on.
+    AbortNotice();
+    finished_ = true;
+  } else if (move.kind == NextMove::decodeOn) {
+    pipeline_->ExpectNext(next * schedule_.frameDuration);
+  }
+  return move;
+}
+
+CaptureEngine::Next CaptureEngine::CheckStall() {
+  uint64_t now = env_.ticks();
+  if (now < watch_.nextCheck) return Next::goOn;
+  watch_.nextCheck = now + kStallCheckMs;
+  const FrameNumber current = currentFrame_.load();
+  if (current != watch_.lastSeen) {
+    // Progress: seeking is allowed again and no stall is being timed.
+    seekAllowed_ = schedule_.seekAllowedAtOpen;
+    watch_.stallStart = 0;
+    watch_.lastSeen = current;
+  } else {
+    if (now == 0) now = 1;  // 0 means "not timing"
+    if (watch_.stallStart == 0) watch_.stallStart = now;
+    const StallAction action = StallActionAt(now - watch_.stallStart);
+    // Slow mode decodes every frame: seeking stays forbidden until new
+    // progress is seen.
+    if (action == StallAction::standBy || action == StallAction::slowMode) seekAllowed_ = false;
+    CaptureListener* listener = listener_.load();
+    if (const char* text = StallMessage(action); text && listener)
+      listener->StatusText(current, text);
+    if (action == StallAction::giveUp) {
+      AbortNotice();
+      return Next::stopped;
+    }
+  }
+  if (current == schedule_.frameCount || current == schedule_.stopFrame) return Next::completed;
+  return Next::goOn;
+}
+
+void CaptureEngine::AbortNotice() { DebugOutput("Aborting..."); }
 
 }  // namespace ombrelo

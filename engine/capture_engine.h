@@ -1,29 +1,29 @@
 #pragma once
-// The capture engine: opens one movie at a time through a media pipeline,
-// takes the frames of its sampling schedule with one frame in flight, seeks
-// ahead between samples, watches for stalls from a worker thread and
-// reports everything through a listener.
+// The capture engine: opens one movie at a time through a media pipeline and
+// runs its capture on one thread of its own, the capture thread. That thread
+// runs a single loop that pulls frames from the pipeline, takes the frames of
+// the sampling schedule and hands each to the listener (which passes it to
+// its writer), decides the seeks ahead between samples, watches the stall
+// deadline, and honours the pause, stop and close flags the owner sets.
 //
 // Threads:
-//  - the owner's (user-interface) thread calls every command (Open,
-//    TogglePause, Stop, SeekToFrame, Close, FrameConsumed, the getters);
-//  - the capture worker ("capture-worker") waits for the pipeline's
-//    completion, runs the stall check and ends the capture;
-//  - the pipeline's streaming thread calls OnSample for every decoded frame.
-// The listener is called on the worker and streaming threads (and on the
-// owner's thread by the commands), never while the engine holds its command
-// lock; it must only copy data and post it on.
+//  - the owner's thread calls the commands (Open, TogglePause, Stop,
+//    SeekToFrame, Close, the getters). Commands only set flags and wake the
+//    capture thread; none of them reads or seeks the file.
+//  - the capture thread ("capture") does all reading, decoding, seeking and
+//    converting, and calls the listener.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "engine/capture_settings.h"
 #include "engine/media_pipeline.h"
+#include "engine/seek_plan.h"
 #include "platform/result_codes.h"
 #include "platform/sync.h"
 
@@ -31,11 +31,11 @@ namespace ombrelo {
 
 enum class CaptureState : int32_t {
   idle = 0,     // no movie open
-  stopped = 1,  // the graph is stopped; the movie is still open
+  stopped = 1,  // the capture has ended; the movie is still open
   running = 3,
-  pausing = 4,  // a pause was asked for; the worker has not yet seen it
+  pausing = 4,  // a pause was asked for; the capture thread has not yet stopped
   paused = 5,
-  seeking = 6,  // the owner's thread is repositioning the graph
+  seeking = 6,  // reserved: the owner's command enabling treats it as busy
 };
 
 // A frame taken from the movie, as handed to the listener.
@@ -44,27 +44,27 @@ struct CapturedFrame {
   int32_t size = 0;                 // bytes at pixels
   FrameNumber frame = 0;            // frame number
   double time = 0;                  // start of the frame in seconds
-  std::string moviePath;            // filled by the owner's adapter
-  int32_t imageNumber = 0;          // filled by the owner's adapter
 };
 
-// Everything a capture reports. Operations are called on the engine's
-// worker and streaming threads; implementations copy what they keep and
-// hand it to their own thread.
+// Everything a capture reports, called on the capture thread (StateChanged
+// also on the owner's thread, by the commands). FrameCaptured is the frame's
+// hand-over: the listener copies the pixels and passes the frame on to its
+// writer, and may wait there while the writer is behind; the other reports
+// only copy what they carry and post it on.
 class CaptureListener {
  public:
   virtual ~CaptureListener() = default;
   virtual void FrameCaptured(const CapturedFrame& frame) = 0;
-  virtual void SeekRequested(FrameNumber frame) = 0;
-  virtual void CaptureAbortNotice() = 0;
   // text is one of the engine's constant stall messages.
   virtual void StatusText(FrameNumber frame, const char* text) = 0;
+  // The capture of this movie is over (once per movie): completed when it
+  // ran to its end, not when it was stopped or given up. Nothing is
+  // reported after it.
   virtual void CaptureEnded(bool completed) = 0;
+  // A frame was delivered (taken or not); frameCount is the movie's.
   virtual void Progress(FrameNumber frame, FrameNumber frameCount) = 0;
-  // The engine's state has changed (any change: the worker's pausing ->
-  // paused as well as the commands'). state is the new state; it may have
-  // changed again by the time the report is handled, so the owner reads
-  // GetState on its own thread.
+  // The engine's state has changed; it may have changed again by the time
+  // the report is handled, so the owner reads GetState on its own thread.
   virtual void StateChanged(CaptureState state) = 0;
 };
 
@@ -74,13 +74,10 @@ extern const char* const kStallMessageSlowMode;
 extern const char* const kStallMessageProbablyImpossible;
 extern const char* const kStallMessageAborting;
 
-// What the engine is built on; tests replace the pipeline, the clock and
-// the frame gate's wait.
+// What the engine is built on; tests replace the pipeline and the clock.
 struct CaptureEnvironment {
   MediaPipelineFactory pipelineFactory;  // the FFmpeg pipeline when empty
-  TickSource ticks = SteadyTickCount;
-  // Waits up to timeoutMs for the frame gate; true when it opened.
-  std::function<bool(AutoResetEvent& event, int64_t timeoutMs)> waitForEvent;
+  TickSource ticks = SteadyTickCount;    // milliseconds, for the stall deadline
 };
 
 class CaptureEngine {
@@ -103,19 +100,24 @@ class CaptureEngine {
   void SetCaptureSettings(const CaptureSettings& settings);
   CaptureSettings GetCaptureSettings() const;
 
-  // Builds the pipeline for the file, computes the schedule, positions and
-  // runs it and starts the worker. On failure GetErrorText() says why and
-  // every part of the pipeline has been released. *result (when given)
-  // receives S_OK or the failing step's code.
+  // Opens the file and connects its decoder (no seek happens here), computes
+  // the schedule and starts the capture thread, which positions the stream
+  // and takes the frames. On failure GetErrorText() says why and every part
+  // of the pipeline has been released. *result (when given) receives S_OK
+  // or the failing step's code.
   bool Open(const std::string& path, HResult* result = nullptr);
 
+  // running -> pausing (paused once the capture thread has stopped);
+  // pausing or paused -> running.
   void TogglePause();
+  // Ends the capture early: the capture thread reports the end (not
+  // completed) as soon as it sees the flag; a read that blocks is cancelled.
   void Stop();
+  // Asks the capture thread to position the stream to the frame (when
+  // seeking is allowed); a read that blocks is cancelled for it.
   void SeekToFrame(FrameNumber frame);
-  // Makes the worker leave, waits for it, and releases the pipeline.
+  // Makes the capture thread leave, waits for it, and releases the pipeline.
   void Close();
-  // The owner has dealt with the last FrameCaptured report.
-  void FrameConsumed() { updateEvent_.Set(); }
 
   CaptureState GetState() const { return state_.load(); }
   double GetDurationSeconds() const { return schedule_.durationSeconds; }
@@ -125,85 +127,83 @@ class CaptureEngine {
   SamplingSchedule GetSchedule() const;
   FrameNumber GetCurrentFrame() const { return currentFrame_.load(); }
 
-  // The sample callback (streaming thread).
-  HResult OnSample(MediaSample* sample, const int64_t* start, const int64_t* end);
-
   // The text of a result code: empty for success codes, the framework-like
   // text for known failures, "Unknown Error: 0x.." otherwise.
   static std::string ErrorTextOf(HResult hr);
 
  private:
+  // What the loop does after a step.
+  enum class Next { goOn, completed, stopped, closed };
+  // Stall timing of the loop (capture thread only).
+  struct StallWatch {
+    uint64_t nextCheck = 0;  // tick of the next check
+    FrameNumber lastSeen = -1;
+    uint64_t stallStart = 0;  // 0: no stall being timed
+  };
+
   bool FailOpen(int step, HResult hr, HResult* result);
-  void StartWorker();
-  void WorkerMain();
-  void StallCheck(FrameNumber current);
-  void Finish();
   bool OpenLocked(const std::string& path, HResult* result);
-  void SeekToFrameLocked(FrameNumber frame);
-  // Stops the graph; true when the end is to be reported by the caller
-  // (once the command lock is released), false when the worker reports it.
-  bool StopLocked();
-  void CloseLocked();
   void ReleasePipeline();
-  void NotifyComplete();
-  bool OnWorkerThread() const;
-  void JoinWorker();
-  // Tells the listener of a state change; never with commandMutex_ held.
+  void JoinCapture();
+  bool OnCaptureThread() const;
+
+  // Capture thread.
+  void CaptureMain(FrameNumber startPosition);
+  Next Loop(FrameNumber startPosition);
+  Next TakeCommands();
+  Next OnFrame(const PulledFrame& pulled);
+  NextMove TakeSample(MediaSample* sample, FrameNumber f, int64_t start);
+  void ExecuteSeek(FrameNumber frame, bool requested);
+  Next CheckStall();
+  void AbortNotice();
+
+  // Tells the listener of a state change.
   void PublishState();
   void ReportEnded(bool completed);
-  bool WaitGate(int64_t timeoutMs);
-  uint64_t WorkerWakeups();
-  void WorkerIdle(uint64_t wakeupsSeen, bool untilCallbackLeft = false);
-  void WakeWorker();
-  void LeaveCallback();
 
   CaptureEnvironment env_;
   mutable std::mutex settingsMutex_;
   CaptureSettings settings_;  // guarded by settingsMutex_
 
-  // Serialises the commands (owner's thread, and the worker's Stop/Finish).
-  // The listener is never called while it is held.
-  std::mutex commandMutex_;
-
-  // The pipeline; written only by Open and Close (under commandMutex_)
-  // while no worker runs.
-  std::unique_ptr<MediaPipeline> graph_;
-  bool canSeek_ = false;  // the pipeline can position absolutely
-  // graph_ for the streaming thread, which may run while Close releases it.
-  std::atomic<MediaPipeline*> callbackPipeline_{nullptr};
+  // The pipeline: made by Open on the owner's thread before the capture
+  // thread starts, then used only by the capture thread (Interrupt excepted)
+  // until Close has joined it.
+  std::unique_ptr<MediaPipeline> pipeline_;
+  bool canSeek_ = false;  // written by Open before the capture thread starts
   BitmapInfoHeader videoFormat_;
   std::string errorText_;
 
-  // Schedule; written by Open before the pipeline runs, then read-only except
-  // for the next frame to take and the seeking permission (atomics below).
+  // Schedule; written by Open before the capture thread starts, then
+  // read-only except for the next frame to take and the seeking permission.
   SamplingSchedule schedule_;
   std::atomic<FrameNumber> firstFrame_{0};
   std::atomic<bool> seekAllowed_{false};
 
-  // Shared by the three threads.
   std::atomic<CaptureState> state_{CaptureState::idle};
   std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
   std::atomic<FrameNumber> currentFrame_{0};
-  std::atomic<FrameNumber> lastFrame_{-1};
-  std::atomic<bool> finished_{false};
-  std::atomic<bool> abortRequested_{false};
-  std::atomic<uint64_t> stallStart_{0};  // 0: no stall being timed
-  std::atomic<bool> closing_{false};     // Close has begun: the worker leaves
-  // The streaming thread is inside OnSample: a frame it has taken may still
-  // be on its way to the listener, so the worker reports no end yet.
-  std::atomic<bool> sampleInCallback_{false};
-  // The worker waits for the streaming thread to leave OnSample: leaving
-  // wakes it.
-  std::atomic<bool> workerAwaitsCallback_{false};
   std::atomic<CaptureListener*> listener_{nullptr};
-  AutoResetEvent updateEvent_;
 
-  // Worker thread.
-  std::thread workerThread_;
-  std::mutex workerMutex_;
-  std::condition_variable workerCv_;
-  bool workerRunning_ = false;  // guarded by workerMutex_; cleared by the worker
-  uint64_t workerWakeups_ = 0;  // guarded by workerMutex_; ends the worker's idle wait
+  // Capture thread only.
+  StallWatch watch_;
+  // What the stall check found while a read waited for data; the read gave
+  // up for it.
+  Next whileBlocked_ = Next::goOn;
+  FrameNumber lastFrame_ = -1;
+  bool finished_ = false;  // the stop frame was reached: later frames past it are ignored
+
+  // The owner's requests to the capture thread, guarded by flagsMutex_.
+  std::mutex flagsMutex_;
+  std::condition_variable flagsChanged_;
+  bool pauseRequested_ = false;
+  bool stopRequested_ = false;
+  bool closeRequested_ = false;
+  std::optional<FrameNumber> seekRequested_;
+  bool seekInterrupted_ = false;  // a read was cut for the requested seek
+
+  std::thread captureThread_;
+  // Set by the capture thread just before its last report.
+  std::atomic<bool> captureDone_{false};
 };
 
 }  // namespace ombrelo

@@ -1,7 +1,9 @@
 #pragma once
-// The media pipeline on FFmpeg: libavformat reads the file, libavcodec
-// decodes the video on its own threads, libswscale converts a frame to
-// bottom-up BGR24 only when the sample callback asks for its pixels.
+// The media pipeline on FFmpeg, put together from three rooms: the packet
+// source (libavformat, with the key-frame index and an interruptible read),
+// the frame decoder (libavcodec on its own threads) and the band converter
+// (libswscale, bottom-up BGR24, only when a frame's pixels are asked for).
+// It is pulled by the capture thread and runs nothing by itself.
 //
 // What comes out is the picture as a person sees it: converted with the
 // stream's colour matrix and range, turned upright by the stream's display
@@ -21,7 +23,7 @@ namespace ombrelo {
 struct PipelineCounters {
   std::atomic<int64_t> packetsRead{0};     // video packets read from the file
   std::atomic<int64_t> packetsSkipped{0};  // read but never decoded (seeking)
-  std::atomic<int64_t> framesDecoded{0};   // frames handed to the callback
+  std::atomic<int64_t> framesDecoded{0};   // frames handed out
   std::atomic<int64_t> prerollFrames{0};   // of these, marked preroll
   std::atomic<int64_t> framesConverted{0};
   std::atomic<int64_t> decodeErrors{0};  // packets or frames the decoder refused

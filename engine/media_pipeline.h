@@ -1,9 +1,12 @@
 #pragma once
-// The media pipeline the capture engine drives: it opens a file, connects a
-// decoder to its video stream, converts frames to 24-bit BGR on request and
-// hands every decoded frame to the engine's sample callback on a streaming
-// thread of its own. Destroying the pipeline stops that thread and releases
-// everything it holds.
+// The media pipeline the capture engine pulls from: it opens a file, connects
+// a decoder to its video stream, and hands out one decoded frame per call on
+// the thread that asks (the engine's capture thread). The conversion to
+// 24-bit BGR happens only when the caller asks for a frame's pixels.
+//
+// Nothing in a pipeline runs by itself: the caller decides when to read on,
+// where to seek and when to stop. Only Interrupt may be called from another
+// thread.
 //
 // FfmpegPipeline is the real implementation; tests drive the engine with a
 // scripted one.
@@ -17,10 +20,6 @@
 
 namespace ombrelo {
 
-// Event codes reported by WaitForCompletion.
-constexpr int32_t EC_COMPLETE = 0x01;
-constexpr int32_t EC_ERRORABORT = 0x03;
-
 // What the engine learns of the connected video stream.
 struct StreamFacts {
   BitmapInfoHeader header;      // 24-bit BGR, bottom-up, rows padded to 4 bytes
@@ -29,8 +28,8 @@ struct StreamFacts {
   bool canSeek = false;         // absolute positioning works
 };
 
-// One decoded frame as the streaming thread hands it to the callback. Valid
-// only during the callback.
+// One decoded frame as the pipeline hands it out. Valid until the next call
+// of NextFrame or Seek.
 class MediaSample {
  public:
   // True for frames decoded only to reach a seek position.
@@ -45,14 +44,22 @@ class MediaSample {
   ~MediaSample() = default;
 };
 
-// Called on the streaming thread for every decoded frame, once. start and
-// end are 100-ns units counted from the video stream's start; end may be
-// null when the frame's duration is unknown. A result of S_FALSE (1) asks
-// the pipeline to stop decoding until it is repositioned or paused and run
-// again (the engine has asked its owner for a new position, or needs no
-// more frames); other results are ignored.
-using SampleCallback =
-    std::function<HResult(MediaSample* sample, const int64_t* start, const int64_t* end)>;
+// A frame handed out by NextFrame. start and end are 100-ns units counted
+// from the video stream's start; hasEnd is false when the frame's duration
+// is unknown.
+struct PulledFrame {
+  MediaSample* sample = nullptr;
+  int64_t start = 0;
+  int64_t end = 0;
+  bool hasEnd = false;
+};
+
+// What one pull gave.
+enum class Pull {
+  frame,  // a decoded frame
+  again,  // work was done (packets read or decoded) but no frame is ready yet
+  end,    // the stream has ended (or the position lies past its end)
+};
 
 class MediaPipeline {
  public:
@@ -65,7 +72,6 @@ class MediaPipeline {
   virtual HResult Connect() = 0;
   // The connected stream's format, frame duration, length and seeking.
   virtual HResult GetStreamFacts(StreamFacts* facts) = 0;
-  virtual void SetSampleCallback(SampleCallback callback) = 0;
 
   // Absolute positioning to `current` (100-ns units). Frames before it
   // that must be decoded to reach it are marked preroll. `wanted` (at or
@@ -73,30 +79,25 @@ class MediaPipeline {
   // frames between are only looked at, so the pipeline may begin at the
   // key frame before `wanted` when that lies at or after `current`, and may
   // leave out what those frames alone would need. Frames from `wanted` on
-  // are exact. A read in progress is cancelled first.
+  // are exact. Ends an interruption.
   virtual HResult Seek(int64_t current, int64_t wanted) = 0;
   // The next frame the caller needs lies at `wanted` (100-ns units), and it
   // takes no frame before it: decoding on toward it, the pipeline may leave
-  // out the frames before it that nothing refers to. Called from the sample
-  // callback or before the pipeline runs; the next Seek replaces it.
+  // out the frames before it that nothing refers to. The next Seek replaces
+  // it.
   virtual void ExpectNext(int64_t wanted) = 0;
+  // One step of reading and decoding.
+  virtual Pull NextFrame(PulledFrame* frame) = 0;
 
-  // Control. Stop cancels a read in progress.
-  virtual HResult Run() = 0;
-  virtual HResult Pause() = 0;
-  virtual HResult Stop() = 0;
-
-  // Waits until the stream has ended (S_OK, EC_COMPLETE) or an error ended
-  // it (S_OK, EC_ERRORABORT); E_ABORT when the time ran out;
-  // VFW_E_WRONG_STATE when the pipeline is not running.
-  virtual HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) = 0;
-  // Makes every current and later WaitForCompletion return at once with
-  // VFW_E_WRONG_STATE, and cancels a read in progress; used when the
-  // capture is being closed.
-  virtual void CancelWaits() = 0;
-  // Posts an event code: EC_COMPLETE ends the stream as if it had reached
-  // its end (WaitForCompletion returns it).
-  virtual void Notify(int32_t eventCode) = 0;
+  // Any thread: a read that blocks now gives up, and so does every read
+  // until the next Seek (NextFrame then answers `again`).
+  virtual void Interrupt() = 0;
+  // Any thread: every read from now on gives up (the capture is ending).
+  virtual void Cancel() = 0;
+  // While a read waits for data, the pipeline calls `check` now and then on
+  // the reading thread; when it answers false, the read and every later one
+  // give up as after Cancel.
+  virtual void SetWaitCheck(std::function<bool()> check) = 0;
 };
 
 using MediaPipelineFactory = std::function<std::unique_ptr<MediaPipeline>()>;

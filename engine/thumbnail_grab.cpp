@@ -18,9 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often the grab looks whether the stream ended while it waits.
-constexpr auto kPoll = std::chrono::milliseconds(10);
-
 // Cancels what the pipeline waits for once the time is up, so that an
 // opening or a read that blocks gives up.
 class Watchdog {
@@ -32,7 +29,7 @@ class Watchdog {
           if (cv_.wait_until(lock, deadline, [this] { return done_; })) return;
           expired_ = true;
           lock.unlock();
-          pipeline.CancelWaits();
+          pipeline.Cancel();
         }) {}
   ~Watchdog() { Finish(); }
   void Finish() {
@@ -56,85 +53,61 @@ class Watchdog {
   std::thread thread_;
 };
 
-// Takes frames on the streaming thread until one is not flat or as many as
-// asked for were looked at.
+// Looks at the frames pulled until one is not flat or as many as asked for
+// were looked at.
 class Collector {
  public:
   explicit Collector(const BitmapInfoHeader& header) : header_(header) {}
 
-  HResult OnSample(MediaSample* sample, const int64_t* start) {
-    if (sample->IsPreroll()) return S_OK;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (wanted_ <= 0) return S_FALSE;
+  enum class Look { done, ended, timedOut };
+  // Pulls frames until `frames` were looked at, the stream ended, or the
+  // deadline passed.
+  Look Frames(MediaPipeline& pipeline, int frames, Clock::time_point deadline) {
+    wanted_ = frames;
+    while (wanted_ > 0) {
+      if (Clock::now() >= deadline) return Look::timedOut;
+      PulledFrame pulled;
+      const Pull pull = pipeline.NextFrame(&pulled);
+      if (pull == Pull::end) return Look::ended;
+      if (pull == Pull::frame && !pulled.sample->IsPreroll()) Offer(*pulled.sample, pulled.start);
+    }
+    return Look::done;
+  }
+
+  bool HaveBest() const { return haveBest_; }
+  // The first frame that is not flat, else the first flat one.
+  bool Take(GrabbedFrame* out) {
+    if (!haveBest_ && !haveFlat_) return false;
+    *out = std::move(haveBest_ ? best_ : flat_);
+    return true;
+  }
+
+ private:
+  void Offer(MediaSample& sample, int64_t time) {
     // A key frame that another point led to again: the next frame.
-    const int64_t time = start ? *start : 0;
-    if (std::find(seen_.begin(), seen_.end(), time) != seen_.end()) return S_OK;
+    if (std::find(seen_.begin(), seen_.end(), time) != seen_.end()) return;
     seen_.push_back(time);
     GrabbedFrame frame;
-    if (!Copy(sample, time, &frame)) return S_OK;  // not convertible: the next one
+    if (!Copy(sample, time, &frame)) return;  // not convertible: the next one
     if (!frame.flat) {
       best_ = std::move(frame);
       haveBest_ = true;
       wanted_ = 0;
-    } else {
-      if (!haveFlat_) {
-        flat_ = std::move(frame);
-        haveFlat_ = true;
-      }
-      --wanted_;
+      return;
     }
-    if (wanted_ > 0) return S_OK;
-    cv_.notify_all();
-    return S_FALSE;
+    if (!haveFlat_) {
+      flat_ = std::move(frame);
+      haveFlat_ = true;
+    }
+    --wanted_;
   }
 
-  void Want(int frames) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wanted_ = frames;
-  }
-
-  enum class Wait { done, ended, timedOut };
-  // Until the frames asked for were looked at, the stream ended, or the
-  // deadline passed.
-  Wait WaitForFrames(MediaPipeline& pipeline, Clock::time_point deadline) {
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (cv_.wait_for(lock, kPoll, [this] { return wanted_ <= 0; })) return Wait::done;
-      }
-      if (Clock::now() >= deadline) return Wait::timedOut;
-      int32_t event = 0;
-      const HResult hr = pipeline.WaitForCompletion(0, &event);
-      if (hr == S_OK) return Wait::ended;
-      if (hr != E_ABORT) return Wait::timedOut;  // the waits were cancelled
-    }
-  }
-
-  bool HaveBest() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return haveBest_;
-  }
-  // The first frame that is not flat, else the first flat one.
-  bool Take(GrabbedFrame* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (haveBest_) {
-      *out = std::move(best_);
-      return true;
-    }
-    if (haveFlat_) {
-      *out = std::move(flat_);
-      return true;
-    }
-    return false;
-  }
-
- private:
-  bool Copy(MediaSample* sample, int64_t time, GrabbedFrame* frame) const {
+  bool Copy(MediaSample& sample, int64_t time, GrabbedFrame* frame) const {
     const int width = header_.biWidth, height = header_.biHeight;
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    const uint8_t* pixels = sample->GetPointer();
-    if (!pixels || sample->GetSize() < 0 ||
-        static_cast<size_t>(sample->GetSize()) < stride * static_cast<size_t>(height))
+    const uint8_t* pixels = sample.GetPointer();
+    if (!pixels || sample.GetSize() < 0 ||
+        static_cast<size_t>(sample.GetSize()) < stride * static_cast<size_t>(height))
       return false;
     frame->width = width;
     frame->height = height;
@@ -149,10 +122,7 @@ class Collector {
   }
 
   const BitmapInfoHeader header_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  // All under mutex_.
-  int wanted_ = 0;  // frames still to look at
+  int wanted_ = 0;             // frames still to look at
   std::vector<int64_t> seen_;  // times of the frames looked at
   GrabbedFrame best_, flat_;
   bool haveBest_ = false, haveFlat_ = false;
@@ -183,37 +153,26 @@ GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& o
       facts.header.biHeight <= 0 || facts.header.biBitCount != 24)
     return Failure("no picture size");
 
+  // A read that waits for data gives up at the deadline too.
+  pipeline->SetWaitCheck([deadline] { return Clock::now() < deadline; });
   Collector collector(facts.header);
-  pipeline->SetSampleCallback([&collector](MediaSample* sample, const int64_t* start,
-                                           const int64_t*) {
-    return collector.OnSample(sample, start);
-  });
-
-  bool running = false;
-  auto run = [&] {
-    if (!running) running = pipeline->Run() == S_OK;
-    return running;
-  };
   if (facts.canSeek && facts.duration > 0 && !options.positions.empty()) {
     for (double share : options.positions) {
       const int64_t at = std::clamp(static_cast<int64_t>(static_cast<double>(facts.duration) *
                                                          std::clamp(share, 0.0, 1.0)),
                                     int64_t{0}, facts.duration - 1);
-      collector.Want(1);
       // Any frame from halfway to the point on will do: the key frame
       // before the point when it lies there, so that nothing but that frame
       // is decoded; else the frame halfway, never the video's first.
-      if (pipeline->Seek(at / 2, at) != S_OK || !run()) continue;
-      if (collector.WaitForFrames(*pipeline, deadline) == Collector::Wait::timedOut) break;
+      if (pipeline->Seek(at / 2, at) != S_OK) continue;
+      if (collector.Frames(*pipeline, 1, deadline) == Collector::Look::timedOut) break;
       if (collector.HaveBest()) break;
     }
   } else {
-    collector.Want(std::max(1, options.framesWithoutSeeking));
-    if (run()) collector.WaitForFrames(*pipeline, deadline);
+    collector.Frames(*pipeline, std::max(1, options.framesWithoutSeeking), deadline);
   }
   watchdog.Finish();
   const bool expired = watchdog.Expired() || Clock::now() >= deadline;
-  // Ends the streaming thread, the only caller of the collector.
   pipeline.reset();
 
   GrabResult result;

@@ -265,8 +265,9 @@ void TerminalPort::ShowProgress(int32_t, int perMille) {
   PlainProgress();
 }
 
-void TerminalPort::ShowFrame(const FrameCopy&) {
-  ++frames_;
+void TerminalPort::ShowFrame(const FrameCopy& frame) {
+  // Previews are coalesced: the frame says how many came before it.
+  frames_ = frame.imageNumber + 1;
   Draw();
 }
 

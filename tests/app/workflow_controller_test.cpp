@@ -555,27 +555,30 @@ TEST_F(WorkflowTest, AVideoCutShortWhileItIsIndexedFailsWithTheReason) {
   EXPECT_TRUE(FileExists(movie.ipl));
 }
 
-TEST_F(WorkflowTest, AWriteThatFailsMidCaptureStopsItBeforeTheNextFrame) {
+TEST_F(WorkflowTest, AWriteThatFailsMidCaptureFailsTheMoviePromptlyAndWritesNoMore) {
   const std::string video = TestVideos::Get().Make("midway.mp4");
   const int32_t id = Add(video);
   const std::string thumbs = out_ + "Thumbs/midway";
-  // At the second frame the movie's folder becomes a file: that frame cannot
-  // be written, and no third frame may come.
-  seen_.onFrame = [&](const FrameCopy&) {
-    if (seen_.frames != 2) return;
-    std::filesystem::remove_all(thumbs);
-    ASSERT_TRUE(testing::WriteFileBytes(thumbs, "x"));
-  };
+  // The movie's own folder (its marker names the video), where a folder
+  // stands in the way of the second thumbnail: that one cannot be written.
+  std::filesystem::create_directories(thumbs + "/midway_0h00m03.000s.jpg/inside");
+  ASSERT_TRUE(testing::WriteFileBytes(thumbs + "/.ombrelo-video", video + "\n"));
+  const auto began = std::chrono::steady_clock::now();
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  EXPECT_EQ(seen_.frames, 2);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(4))
+      << "the failure ends the capture at once";
   const Movie& movie = *project_->FindMovie(id);
   ASSERT_EQ(movie.images.size(), 1u);
   EXPECT_EQ(movie.images[0].frame, 25u);
   EXPECT_EQ(movie.status, kMovieFailed);
   EXPECT_EQ(movie.error, "Failed to write JPEG image to:\n'" + thumbs +
-                             "/midway_0h00m03.000s.jpg' - " + "Not a directory");
+                             "/midway_0h00m03.000s.jpg' - " + "Is a directory");
   EXPECT_EQ(seen_.helpPages, std::vector<std::string>{"error_writing.htm"});
+  // No thumbnail after the failed one is written.
+  for (const char* later : {"05", "07", "09"}) {
+    EXPECT_FALSE(FileExists(thumbs + "/midway_0h00m" + later + ".000s.jpg")) << later;
+  }
 }
 
 TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {

@@ -1,15 +1,18 @@
 #pragma once
 // A scripted media pipeline and a recording listener for driving the
-// capture engine without files or real time.
+// capture engine without files or real time. The test queues deliveries;
+// the engine's capture thread pulls them.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/capture_engine.h"
@@ -30,37 +33,60 @@ class FakeClock {
   std::atomic<uint64_t> now_{1'000'000};
 };
 
-enum class FilterState { stopped, paused, running };
+// A sample with a few bytes of pixels.
+class FakeSample final : public MediaSample {
+ public:
+  explicit FakeSample(bool preroll = false) : preroll_(preroll), pixels_(24, 0x5A) {}
+  bool IsPreroll() const override { return preroll_; }
+  const uint8_t* GetPointer() override {
+    ++conversions;
+    return pixels_.data();
+  }
+  int32_t GetSize() const override { return static_cast<int32_t>(pixels_.size()); }
+  std::atomic<int> conversions{0};
+
+ private:
+  bool preroll_;
+  std::vector<uint8_t> pixels_;
+};
 
 // What the fake does and what was done to it; outlives the pipeline.
 struct FakeScript {
+  struct Delivery {
+    int64_t start = 0, end = 0;
+    bool hasEnd = true;
+    FakeSample* sample = nullptr;  // the test's, or one of the script's own
+  };
+
   std::mutex mutex;
   std::condition_variable cv;
   std::vector<std::string> log;            // every call, in order
   std::map<std::string, HResult> results;  // scripted results by call name
   StreamFacts facts;                       // 4 x 2 pixels, 100 frames at 25 fps
-  SampleCallback callback;
-  FilterState state = FilterState::stopped;
-  bool complete = false;
-  int32_t completeCode = 0;
-  bool cancelled = false;
+  std::deque<Delivery> queued;             // what the next pulls hand out
+  bool ended = false;                      // the stream ends once the queue is empty
   bool destroyed = false;
   std::vector<int64_t> positions;  // Seek arguments
   std::vector<int64_t> wanted;
   std::vector<int64_t> expected;  // what ExpectNext was told
+  std::vector<std::thread::id> seekThreads;
+  int pulls = 0;          // NextFrame calls
+  int handedAtPull = -1;  // the pull that handed out the last delivery
 
-  // How WaitForCompletion passes time while running and not complete:
-  // advance the fake clock by the time-out and report E_ABORT at once, or
-  // block (in real time) until something changes.
-  enum class WaitMode { advanceClock, block } waitMode = WaitMode::block;
+  // A pull that finds nothing queued: advance the fake clock by a second
+  // (the capture loop then checks the stall deadline), wait a moment in
+  // real time for the test to queue something, or read on and on without
+  // data, as a read from a stalled share does (the fake clock advancing a
+  // tenth of a second at each wait check, until the check or Cancel ends it).
+  enum class EmptyPull { advanceClock, wait, blockedRead } emptyPull = EmptyPull::wait;
+  bool cancelled = false;
   FakeClock* clock = nullptr;
-  std::atomic<int> waits{0};
-  // When set, a wait while running and not complete is this instead
-  // (called without the lock; it may deliver samples through the callback).
-  std::function<HResult(int64_t timeoutMs, int32_t* eventCode)> onWait;
-  // When set, called after every successful Run (without the lock), as an
-  // owner acting at once on the first frame would.
-  std::function<void()> onRun;
+  // When set, called at every pull that finds nothing queued (on the capture
+  // thread, without the lock), with the number of such pulls so far.
+  std::function<void(int)> onEmptyPull;
+  int emptyPulls = 0;
+  // The engine's check for a read that waits (see SetWaitCheck).
+  std::function<bool()> waitCheck;
 
   FakeScript() {
     facts.header.biWidth = 4;
@@ -80,25 +106,30 @@ struct FakeScript {
     std::lock_guard<std::mutex> lock(mutex);
     return log;
   }
-  // Makes a waiting worker see the end of the stream.
-  void Complete(int32_t code = EC_COMPLETE) {
+  void Queue(Delivery delivery) {
     std::lock_guard<std::mutex> lock(mutex);
-    complete = true;
-    completeCode = code;
+    if (!delivery.sample) {
+      own.push_back(std::make_unique<FakeSample>());
+      delivery.sample = own.back().get();
+    }
+    queued.push_back(delivery);
     cv.notify_all();
   }
-  void SetOnWait(std::function<HResult(int64_t, int32_t*)> hook) {
+  // The stream ends after what is queued.
+  void End() {
     std::lock_guard<std::mutex> lock(mutex);
-    onWait = std::move(hook);
+    ended = true;
+    cv.notify_all();
   }
-  SampleCallback Callback() {
+  // True once everything queued was handed out and the capture thread came
+  // back for more (so it has dealt with the last delivery).
+  bool Consumed() {
     std::lock_guard<std::mutex> lock(mutex);
-    return callback;
+    return queued.empty() && pulls > handedAtPull;
   }
-  FilterState State() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return state;
-  }
+
+ private:
+  std::vector<std::unique_ptr<FakeSample>> own;
 };
 
 class FakePipeline final : public MediaPipeline {
@@ -114,65 +145,63 @@ class FakePipeline final : public MediaPipeline {
     *facts = s_->facts;
     return hr;
   }
-  void SetSampleCallback(SampleCallback callback) override {
-    Call("SetSampleCallback");
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->callback = std::move(callback);
-  }
   HResult Seek(int64_t current, int64_t wanted) override {
     const HResult hr = Call("Seek " + std::to_string(current), "Seek");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
     s_->wanted.push_back(wanted);
-    s_->complete = false;
+    s_->seekThreads.push_back(std::this_thread::get_id());
+    s_->ended = false;
     return hr;
   }
   void ExpectNext(int64_t wanted) override {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->expected.push_back(wanted);
   }
-  HResult Run() override {
-    const HResult hr = Transition("Run", FilterState::running);
-    if (Succeeded(hr) && s_->onRun) s_->onRun();
-    return hr;
-  }
-  HResult Pause() override { return Transition("Pause", FilterState::paused); }
-  HResult Stop() override { return Transition("Stop", FilterState::stopped); }
-  HResult WaitForCompletion(int64_t timeoutMs, int32_t* eventCode) override {
-    s_->waits++;
+  Pull NextFrame(PulledFrame* frame) override {
     std::unique_lock<std::mutex> lock(s_->mutex);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      if (s_->cancelled) {
-        s_->log.push_back("wait cancelled");
-        return VFW_E_WRONG_STATE;
-      }
-      if (s_->state != FilterState::running) return VFW_E_WRONG_STATE;
-      if (s_->complete) {
-        *eventCode = s_->completeCode;
-        return S_OK;
-      }
-      if (s_->onWait) {
-        auto hook = s_->onWait;
-        lock.unlock();
-        return hook(timeoutMs, eventCode);
-      }
-      if (s_->waitMode == FakeScript::WaitMode::advanceClock) {
-        if (s_->clock) s_->clock->Advance(static_cast<uint64_t>(timeoutMs));
-        return E_ABORT;
-      }
-      if (s_->cv.wait_until(lock, deadline) == std::cv_status::timeout) return E_ABORT;
+    ++s_->pulls;
+    if (!s_->queued.empty()) {
+      const FakeScript::Delivery d = s_->queued.front();
+      s_->queued.pop_front();
+      s_->handedAtPull = s_->pulls;
+      frame->sample = d.sample;
+      frame->start = d.start;
+      frame->end = d.end;
+      frame->hasEnd = d.hasEnd;
+      s_->cv.notify_all();
+      return Pull::frame;
     }
+    if (s_->ended) return Pull::end;
+    const int empty = ++s_->emptyPulls;
+    if (s_->onEmptyPull) {
+      auto hook = s_->onEmptyPull;
+      lock.unlock();
+      hook(empty);
+      return Pull::again;
+    }
+    if (s_->emptyPull == FakeScript::EmptyPull::blockedRead) {
+      auto check = s_->waitCheck;
+      lock.unlock();
+      for (;;) {
+        if (s_->clock) s_->clock->Advance(100);
+        if (!check || !check()) return Pull::again;
+        std::lock_guard<std::mutex> relock(s_->mutex);
+        if (s_->cancelled) return Pull::again;
+      }
+    }
+    if (s_->emptyPull == FakeScript::EmptyPull::advanceClock) {
+      if (s_->clock) s_->clock->Advance(1000);
+      return Pull::again;
+    }
+    s_->cv.wait_for(lock, std::chrono::milliseconds(2));
+    return Pull::again;
   }
-  void CancelWaits() override {
+  void Interrupt() override { Call("Interrupt"); }
+  void Cancel() override { Call("Cancel"); }
+  void SetWaitCheck(std::function<bool()> check) override {
     std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->log.push_back("CancelWaits");
-    s_->cancelled = true;
-    s_->cv.notify_all();
-  }
-  void Notify(int32_t eventCode) override {
-    Call("Notify " + std::to_string(eventCode));
-    s_->Complete(eventCode);
+    s_->waitCheck = std::move(check);
   }
 
  private:
@@ -180,41 +209,18 @@ class FakePipeline final : public MediaPipeline {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->log.push_back(entry);
     if (entry == "destroyed") s_->destroyed = true;
-    return s_->Result(name.empty() ? entry : name);
-  }
-  HResult Transition(const std::string& name, FilterState to) {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->log.push_back(name);
-    const HResult hr = s_->Result(name);
-    if (Succeeded(hr)) s_->state = to;
+    if (entry == "Cancel") s_->cancelled = true;
     s_->cv.notify_all();
-    return hr;
+    return s_->Result(name.empty() ? entry : name);
   }
   std::shared_ptr<FakeScript> s_;
 };
 
-// A sample with a few bytes of pixels.
-class FakeSample final : public MediaSample {
- public:
-  explicit FakeSample(bool preroll = false) : preroll_(preroll), pixels_(24, 0x5A) {}
-  bool IsPreroll() const override { return preroll_; }
-  const uint8_t* GetPointer() override {
-    ++conversions;
-    return pixels_.data();
-  }
-  int32_t GetSize() const override { return static_cast<int32_t>(pixels_.size()); }
-  int conversions = 0;
-
- private:
-  bool preroll_;
-  std::vector<uint8_t> pixels_;
-};
-
 // Records everything the engine reports.
-class RecordingListener final : public CaptureListener {
+class RecordingListener : public CaptureListener {
  public:
   struct Event {
-    std::string kind;  // frame, seek, abort, status, ended, progress, state
+    std::string kind;  // frame, status, ended, progress, state
     int64_t value = 0;
     std::string text;
     uint64_t tick = 0;  // fake clock at the report
@@ -224,8 +230,6 @@ class RecordingListener final : public CaptureListener {
   void FrameCaptured(const CapturedFrame& frame) override {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
-  void SeekRequested(FrameNumber frame) override { Add({"seek", frame, ""}); }
-  void CaptureAbortNotice() override { Add({"abort", 0, ""}); }
   void StatusText(FrameNumber frame, const char* text) override { Add({"status", frame, text}); }
   void CaptureEnded(bool completed) override { Add({"ended", completed ? 1 : 0, ""}); }
   void Progress(FrameNumber frame, FrameNumber) override { Add({"progress", frame, ""}); }
@@ -260,13 +264,15 @@ class RecordingListener final : public CaptureListener {
     });
   }
 
- private:
+ protected:
   void Add(Event event) {
     std::lock_guard<std::mutex> lock(mutex_);
     event.tick = clock_ ? clock_->Now() : 0;
     events_.push_back(std::move(event));
     cv_.notify_all();
   }
+
+ private:
   FakeClock* clock_;
   std::mutex mutex_;
   std::condition_variable cv_;

@@ -50,17 +50,16 @@ TEST(FrameMetrics, NearlyFlatPicturesAreToldFromRealOnes) {
   EXPECT_TRUE(IsNearlyFlat(nullptr, 0, 0, 0));
 }
 
-// A pipeline of 100 frames whose pictures are flat or not by their time. It
-// delivers on the caller's thread from a position when run or sought. With
-// `stall` 1 Open blocks until the waits are cancelled; with 2 no frame comes.
+// A pipeline of 100 frames whose pictures are flat or not by their time,
+// pulled from a position. With `stall` 1 Open blocks until it is cancelled;
+// with 2 no frame comes.
 struct Scripted final : MediaPipeline, MediaSample {
   std::function<bool(int64_t)> flatAt;
-  bool canSeek = true, running = false, cancelled = false;
+  bool canSeek = true, cancelled = false;
   int stall = 0;
   std::vector<int64_t>* seeks;
   int64_t at = 0;
   std::vector<uint8_t> pixels;
-  SampleCallback callback;
   std::mutex mutex;
   std::condition_variable cv;
 
@@ -78,32 +77,27 @@ struct Scripted final : MediaPipeline, MediaSample {
     f->canSeek = canSeek;
     return S_OK;
   }
-  void SetSampleCallback(SampleCallback c) override { callback = std::move(c); }
   HResult Seek(int64_t, int64_t wanted) override {  // a key frame on every frame
     seeks->push_back(at = wanted);
-    return running ? Run() : S_OK;
-  }
-  void ExpectNext(int64_t) override {}
-  HResult Run() override {
-    running = true;
-    for (int64_t t = at; t < 100 * 400'000 && !stall; t += 400'000) {
-      pixels = Grey(64, 48, 0, 0, flatAt(t) ? 0 : 24);
-      if (callback(this, &t, nullptr) == S_FALSE) break;
-    }
     return S_OK;
   }
-  HResult Pause() override { return S_OK; }
-  HResult Stop() override { return S_OK; }
-  HResult WaitForCompletion(int64_t, int32_t*) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    return cancelled ? VFW_E_WRONG_STATE : E_ABORT;
+  void ExpectNext(int64_t) override {}
+  Pull NextFrame(PulledFrame* frame) override {
+    if (stall) return Pull::again;
+    if (at >= 100 * 400'000) return Pull::end;
+    pixels = Grey(64, 48, 0, 0, flatAt(at) ? 0 : 24);
+    frame->sample = this;
+    frame->start = at;
+    at += 400'000;
+    return Pull::frame;
   }
-  void CancelWaits() override {
+  void Interrupt() override {}
+  void Cancel() override {
     std::lock_guard<std::mutex> lock(mutex);
     cancelled = true;
     cv.notify_all();
   }
-  void Notify(int32_t) override {}
+  void SetWaitCheck(std::function<bool()>) override {}
   bool IsPreroll() const override { return false; }
   const uint8_t* GetPointer() override { return pixels.data(); }
   int32_t GetSize() const override { return static_cast<int32_t>(pixels.size()); }

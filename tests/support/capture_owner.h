@@ -1,12 +1,17 @@
 #pragma once
 // The owner's side of a capture for programs that drive the engine without
-// an event loop (tests, benchmarks): what the engine reports on its threads
-// is copied and queued, and the owner's thread takes it from the queue.
+// an event loop (tests, benchmarks): what the engine reports on its capture
+// thread is copied and queued, and the owner's thread takes it from the
+// queue. Without a frame limit the capture never waits for the owner; with
+// one, a frame waits on the capture thread while that many frames are
+// queued (as frames wait for a writer that is behind), until Release.
 // Header-only: only programs that link the engine include it.
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,21 +23,40 @@ namespace ombrelo::testing {
 
 class CaptureOwner final : public CaptureListener {
  public:
+  explicit CaptureOwner(size_t frameLimit = 0) : frameLimit_(frameLimit) {}
+
   struct Message {
-    enum Kind { frame, seek, ended, status, state } kind;
+    enum Kind { frame, ended, status, state } kind;
     int64_t value = 0;  // frame number; `ended`: 1 when completed; `state`: the CaptureState
     double time = 0;    // of a frame, in seconds
     std::vector<uint8_t> pixels;
     std::string text;
   };
 
+  // Frames go to this handler (on the capture thread) instead of the queue.
+  void SetFrameHandler(std::function<void(const CapturedFrame&)> handler) {
+    frameHandler_ = std::move(handler);
+  }
+
   void FrameCaptured(const CapturedFrame& frame) override {
+    if (frameHandler_) {
+      frameHandler_(frame);
+      return;
+    }
     Message m{Message::frame, frame.frame, frame.time, {}, {}};
     m.pixels.assign(frame.pixels, frame.pixels + frame.size);
-    Post(std::move(m));
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return frameLimit_ == 0 || framesQueued_ < frameLimit_; });
+    ++framesQueued_;
+    queue_.push_back(std::move(m));
+    cv_.notify_all();
   }
-  void SeekRequested(FrameNumber frame) override { Post({Message::seek, frame, 0, {}, {}}); }
-  void CaptureAbortNotice() override {}
+  // Frames no longer wait (before the owner stops taking messages).
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    frameLimit_ = 0;
+    cv_.notify_all();
+  }
   void StatusText(FrameNumber frame, const char* text) override {
     Post({Message::status, frame, 0, {}, text});
   }
@@ -48,6 +72,8 @@ class CaptureOwner final : public CaptureListener {
     if (!cv_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return std::nullopt;
     Message m = std::move(queue_.front());
     queue_.pop_front();
+    if (m.kind == Message::frame) --framesQueued_;
+    cv_.notify_all();
     return m;
   }
 
@@ -60,6 +86,9 @@ class CaptureOwner final : public CaptureListener {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<Message> queue_;
+  size_t frameLimit_;
+  std::function<void(const CapturedFrame&)> frameHandler_;
+  size_t framesQueued_ = 0;
 };
 
 }  // namespace ombrelo::testing
