@@ -46,8 +46,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/page_generation.h"
-#include "app/workflow_controller.h"
+#include "workflow/page_generation.h"
+#include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <cstring>
 
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "crash/crash_handler.h"
 #include "crash/crash_recovery.h"
 #include "crash/crash_snapshot.h"

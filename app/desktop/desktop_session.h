@@ -9,7 +9,7 @@
 
 #include "app/desktop/help_window.h"
 #include "app/desktop/main_window.h"
-#include "app/workflow_controller.h"
+#include "workflow/workflow_controller.h"
 #include "project/message_port.h"
 
 namespace ombrelo {

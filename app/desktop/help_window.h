@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "app/workflow_port.h"
+#include "workflow/workflow_port.h"
 
 class QCheckBox;
 class QToolButton;

@@ -32,8 +32,8 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
-#include "app/regeneration.h"
-#include "app/workflow_controller.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
@@ -184,16 +184,16 @@ void MainWindow::CreateRunPages() {
   shell_ = std::make_unique<DesktopShell>();
   shell_->SetHelpPageHandler(
       [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); });
-  progress_ = new ombrelo::ProgressPage;
-  results_ = new ombrelo::ResultsPage(project_, *shell_, *commands_);
-  connect(progress_, &ombrelo::ProgressPage::backClicked, this,
+  progress_ = new ombrelo::desktop::ProgressPage;
+  results_ = new ombrelo::desktop::ResultsPage(project_, *shell_, *commands_);
+  connect(progress_, &ombrelo::desktop::ProgressPage::backClicked, this,
           [this] { Dispatch(kPageSelect + backTarget_ - 1); });
-  connect(progress_, &ombrelo::ProgressPage::nextClicked, this, [this] { Dispatch(kPageResults); });
-  connect(results_, &ombrelo::ResultsPage::backClicked, this, [this] { Dispatch(kPageProgress); });
-  connect(results_, &ombrelo::ResultsPage::reportClicked, this,
+  connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this, [this] { Dispatch(kPageResults); });
+  connect(results_, &ombrelo::desktop::ResultsPage::backClicked, this, [this] { Dispatch(kPageProgress); });
+  connect(results_, &ombrelo::desktop::ResultsPage::reportClicked, this,
           [this] { Dispatch(kGenerateReport); });
-  connect(results_, &ombrelo::ResultsPage::moviesChanged, select_, &SelectPage::RefreshList);
-  connect(results_, &ombrelo::ResultsPage::movieIndexed, this,
+  connect(results_, &ombrelo::desktop::ResultsPage::moviesChanged, select_, &SelectPage::RefreshList);
+  connect(results_, &ombrelo::desktop::ResultsPage::movieIndexed, this,
           [this] { preferences_.IncrementVideos(); });
   AddPage(Framed(progress_));
   AddPage(Framed(results_));
@@ -572,7 +572,7 @@ void MainWindow::AttachController(WorkflowController* controller) {
           });
   connect(controller, &Run::decodingProblemsFound, this,
           [this](const std::vector<std::string>& paths) {
-            ombrelo::ShowDecodingProblems(
+            ombrelo::desktop::ShowDecodingProblems(
                 paths,
                 [this](const std::string& path) {
                   help_.Show(this, CodecHelpAddress(path), HelpMode::notice);

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "app/workflow_port.h"
+#include "workflow/workflow_port.h"
 
 class QLabel;
 class QStackedWidget;
@@ -21,17 +21,17 @@ class QStackedWidget;
 namespace ombrelo {
 class CProject;
 class CaptureEngine;
-class DesktopShell;
 class Preferences;
-class ProgressPage;
 class Regeneration;
-class ResultsPage;
 class WorkflowController;
 }  // namespace ombrelo
 
 namespace ombrelo::desktop {
 
 class CommandRegistry;
+class DesktopShell;
+class ProgressPage;
+class ResultsPage;
 class HelpPages;
 class PageWidget;
 class SelectPage;
@@ -77,8 +77,8 @@ class MainWindow : public QMainWindow {
   QWidget* PageAt(int page) const;
   SelectPage* Selection() const { return select_; }
   SettingsPage* Settings() const { return settings_; }
-  ombrelo::ProgressPage* Progress() const { return progress_; }
-  ombrelo::ResultsPage* Results() const { return results_; }
+  ombrelo::desktop::ProgressPage* Progress() const { return progress_; }
+  ombrelo::desktop::ResultsPage* Results() const { return results_; }
   // The list of videos to index is made again from the project.
   void RefreshSelection();
 
@@ -166,8 +166,8 @@ class MainWindow : public QMainWindow {
   SelectPage* select_ = nullptr;
   SettingsPage* settings_ = nullptr;
   std::unique_ptr<DesktopShell> shell_;  // what the results page opens things with
-  ombrelo::ProgressPage* progress_ = nullptr;
-  ombrelo::ResultsPage* results_ = nullptr;
+  ombrelo::desktop::ProgressPage* progress_ = nullptr;
+  ombrelo::desktop::ResultsPage* results_ = nullptr;
   // Thumbnails deleted on the results page: outputs made again with the
   // controller's renderer.
   std::unique_ptr<Regeneration> regeneration_;

@@ -24,7 +24,7 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
-#include "app/video_files.h"
+#include "workflow/video_files.h"
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "project/project.h"

@@ -16,7 +16,7 @@
 
 #include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
-#include "app/workflow_controller.h"
+#include "workflow/workflow_controller.h"
 #include "project/movie.h"
 #include "project/project.h"
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/frame_output.h"
-#include "app/workflow_controller.h"
+#include "workflow/frame_output.h"
+#include "workflow/workflow_controller.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/workflow_port.h"
+#include "workflow/workflow_port.h"
 #include "project/message_port.h"
 
 namespace ombrelo {

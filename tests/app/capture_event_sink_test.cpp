@@ -2,7 +2,7 @@
 // thread straight to the writer, named for its movie; the owner's thread
 // only hears of it, through coalesced events keyed by the movie's id, and
 // hears of the end after every frame's result.
-#include "app/capture_event_sink.h"
+#include "workflow/capture_event_sink.h"
 
 #include <gtest/gtest.h>
 

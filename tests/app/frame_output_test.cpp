@@ -2,7 +2,7 @@
 // files that hold the frame that was taken, the retry after creating the
 // movie's folder, and the stop with its error when a thumbnail cannot be
 // written.
-#include "app/frame_output.h"
+#include "workflow/frame_output.h"
 
 #include <gtest/gtest.h>
 

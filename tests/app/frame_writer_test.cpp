@@ -2,7 +2,7 @@
 // were given, with other work kept in that order; a write that fails is
 // reported and ends its capture's thumbnails while other captures go on;
 // the capture waits only while the writer is behind.
-#include "app/frame_writer.h"
+#include "workflow/frame_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Regeneration end to end: a run indexes real videos with every output on,
 // then thumbnails are deleted and the outputs written and drawn again, once
 // while the run goes on and once after it.
-#include "app/regeneration.h"
+#include "workflow/regeneration.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/page_generation.h"
-#include "app/workflow_controller.h"
+#include "workflow/page_generation.h"
+#include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "platform/paths.h"

@@ -1,5 +1,5 @@
 // The extension test of the movie selection page and the recursive add.
-#include "app/video_files.h"
+#include "workflow/video_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The workflow controller end to end: the real engine on generated videos,
 // real thumbnails, playlists, web pages and index photos, driven by the
 // controller on a Qt event loop, with a recorder of what it publishes.
-#include "app/workflow_controller.h"
+#include "workflow/workflow_controller.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/frame_output.h"
-#include "app/workflow_controller.h"
+#include "workflow/frame_output.h"
+#include "workflow/workflow_controller.h"
 #include "project/movie.h"
 #include "support/debug_capture.h"
 #include "support/gui_application.h"

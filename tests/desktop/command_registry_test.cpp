@@ -13,7 +13,7 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/select_page.h"
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"

@@ -27,7 +27,7 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "crash/crash_handler.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"

@@ -16,7 +16,7 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/review_window.h"
 #include "app/desktop/select_page.h"
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"
@@ -135,7 +135,7 @@ TEST_P(LayoutTest, EveryPageHoldsFromTheMinimumSizeToALargeWindow) {
   EXPECT_TRUE(videos->PlaceholderRect().isEmpty());
 
   // The results page with a movie chosen, its review window docked.
-  auto* results = w.PageAt(kResultsPage)->findChild<ombrelo::ResultsPage*>();
+  auto* results = w.PageAt(kResultsPage)->findChild<ombrelo::desktop::ResultsPage*>();
   const auto walkPages = [&](const QSize& size, const char* when) {
     w.resize(size);
     for (int page : {kSelectPage, kSettingsPage, kProgressPage, kResultsPage}) {

@@ -23,7 +23,7 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"
@@ -277,7 +277,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(preferences_->Videos(), indexedBefore + 1);
   EXPECT_EQ(Preferences().Videos(), indexedBefore + 1);
   EXPECT_EQ(w.Progress()->ProgressPosition(), 100);  // per cent
-  EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::ResultsPage::kImagesColumn), "3");
+  EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::desktop::ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(w.StatusText(), "Ready");
   EXPECT_FALSE(w.Action(kStart)->isEnabled());
   EXPECT_EQ(w.Selection()->Videos()->topLevelItemCount(), 0);
@@ -325,7 +325,7 @@ TEST_F(MainWindowTest, AVideoThatCannotBeOpenedIsListedWithItsErrorAndTheRunSays
   const std::string error =
       "Error capturing from '" + missing + "' - The system cannot find the file specified.";
   EXPECT_EQ(W().Progress()->ErrorText(), error);
-  EXPECT_EQ(W().Results()->CellText(id, ombrelo::ResultsPage::kErrorColumn),
+  EXPECT_EQ(W().Results()->CellText(id, ombrelo::desktop::ResultsPage::kErrorColumn),
             QString::fromStdString(error));
   EXPECT_EQ(W().Selection()->Videos()->topLevelItemCount(), 0);
   EXPECT_EQ(TimesShown("completed.htm"), 0);
@@ -433,7 +433,7 @@ TEST_F(MainWindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPa
   testing::VideoCache videos("desktop-pause");
   const std::string clip = videos.Make(testing::SmallVideo(1500), "long clip.avi");
   MainWindow& w = Window();
-  auto* progress = w.findChild<ombrelo::ProgressPage*>();
+  auto* progress = w.findChild<ombrelo::desktop::ProgressPage*>();
   QAction* pause = w.Action(kPause);
   w.Settings()->StartAfter()->setText("0");
   w.Settings()->SaveEvery()->setText("0.2");

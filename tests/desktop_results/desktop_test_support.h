@@ -19,6 +19,8 @@
 
 namespace ombrelo::testing {
 
+using namespace ombrelo::desktop;  // the pages under test
+
 // A fresh home and the application; every test of this folder starts here:
 // HOME, the XDG folders and TMPDIR below a folder of the test's own (made
 // before Qt reads them), given back as they were and removed when the test

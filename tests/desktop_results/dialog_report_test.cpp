@@ -8,7 +8,7 @@
 #include "project/project.h"
 #include "support/recording_message_port.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 using testing::DesktopTest;
@@ -39,4 +39,4 @@ TEST_F(DecodingProblemsTest, ListsTheMoviesAndGivesHelpAsOftenAsAsked) {
 }
 
 }  // namespace
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -7,11 +7,11 @@
 #include <QTest>
 #include <cstring>
 
-#include "app/frame_output.h"
+#include "workflow/frame_output.h"
 #include "desktop_results/desktop_test_support.h"
 #include "project/movie.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 using testing::DesktopTest;
@@ -159,4 +159,4 @@ TEST_F(ProgressPageTest, ProgressInTenthsAndButtons) {
 }
 
 }  // namespace
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

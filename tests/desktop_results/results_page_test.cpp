@@ -15,7 +15,7 @@
 #include "project/project.h"
 #include "support/recording_message_port.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 using testing::DesktopTest;
@@ -278,4 +278,4 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
 }
 
 }  // namespace
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -11,9 +11,9 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
-#include "app/page_generation.h"
-#include "app/regeneration.h"
-#include "app/workflow_controller.h"
+#include "workflow/page_generation.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 #include "app/workflow_test_support.h"
 #include "desktop_results/desktop_test_support.h"
 #include "engine/capture_engine.h"
@@ -22,7 +22,7 @@
 #include "project/project.h"
 #include "support/recording_message_port.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 using testing::DesktopTest;
@@ -253,4 +253,4 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
 }
 
 }  // namespace
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
 DecodingProblemsDialog::DecodingProblemsDialog(const std::vector<std::string>& paths,
                                                CodecHelp codecHelp, QWidget* parent)
@@ -72,4 +72,4 @@ void ShowDecodingProblems(const std::vector<std::string>& paths,
   dialog.exec();
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -11,7 +11,7 @@
 class QListWidget;
 class QPushButton;
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
 class DecodingProblemsDialog : public QDialog {
   Q_OBJECT
@@ -43,4 +43,4 @@ class DecodingProblemsDialog : public QDialog {
 void ShowDecodingProblems(const std::vector<std::string>& paths,
                           const DecodingProblemsDialog::CodecHelp& codecHelp, QWidget* parent);
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -16,7 +16,7 @@
 #include "project/movie.h"
 #include "project/preferences.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 QUrl UrlOf(const std::string& pathOrUrl) {
@@ -141,4 +141,4 @@ void ViewMovieImages(DesktopShell& shell, const Movie& movie) {
   OpenInViewer(shell, files);
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

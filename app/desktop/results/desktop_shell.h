@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/workflow_port.h"
+#include "workflow/workflow_port.h"
 
 class QWidget;
 
 namespace ombrelo {
-
 class Movie;
+}  // namespace ombrelo
+
+namespace ombrelo::desktop {
+
 
 // The preference that holds the image viewer's command line, e.g. "eog" or
 // "gwenview --slideshow"; the files to show are added as arguments.
@@ -72,4 +75,4 @@ void OpenInViewer(DesktopShell& shell, const std::vector<std::string>& files);
 // else every thumbnail.
 void ViewMovieImages(DesktopShell& shell, const Movie& movie);
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -14,11 +14,11 @@
 #include <algorithm>
 
 #include "app/desktop/bitmap_button.h"
-#include "app/frame_output.h"
-#include "app/workflow_controller.h"
+#include "workflow/frame_output.h"
+#include "workflow/workflow_controller.h"
 #include "project/movie.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 // Margins of the preview: 12 pixels at the sides, 70 above (the name and
@@ -259,4 +259,4 @@ void ProgressPage::resizeEvent(QResizeEvent* event) {
   update();
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

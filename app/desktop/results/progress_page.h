@@ -26,10 +26,13 @@ class QAbstractButton;
 class QSplitter;
 
 namespace ombrelo {
-
 class Movie;
 class WorkflowController;
 struct FrameCopy;
+}  // namespace ombrelo
+
+namespace ombrelo::desktop {
+
 
 // Where a frame of frameWidth x frameHeight is drawn on a page of
 // pageWidth x pageHeight: 12 pixels from the sides and 70 from the top and
@@ -114,4 +117,4 @@ class ProgressPage : public QWidget {
   int previewPaints_ = 0;
 };
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

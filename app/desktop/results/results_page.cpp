@@ -17,12 +17,12 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
-#include "app/regeneration.h"
-#include "app/workflow_controller.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 #include "platform/paths.h"
 #include "project/project.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
@@ -348,4 +348,4 @@ void ResultsPage::hideEvent(QHideEvent* event) {
   if (review_) review_->hide();
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -18,18 +18,21 @@ class QAbstractButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace ombrelo {
+class CProject;
+class Movie;
+class Regeneration;
+class WorkflowController;
+}  // namespace ombrelo
+
 namespace ombrelo::desktop {
 class CommandRegistry;
 }
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
-class CProject;
 class DesktopShell;
-class Movie;
-class Regeneration;
 class ReviewWindow;
-class WorkflowController;
 
 class ResultsPage : public QWidget {
   Q_OBJECT
@@ -132,4 +135,4 @@ class ResultsPage : public QWidget {
   std::set<int32_t> counted_;  // movies counted as indexed
 };
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -19,11 +19,11 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
-#include "app/regeneration.h"
+#include "workflow/regeneration.h"
 #include "project/message_port.h"
 #include "project/project.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 namespace {
 
 constexpr QSize kCell(128, 64);
@@ -292,4 +292,4 @@ void ReviewWindow::closeEvent(QCloseEvent* event) {
   hide();
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

@@ -18,13 +18,16 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
+namespace ombrelo {
+class CProject;
+}  // namespace ombrelo
+
 namespace ombrelo::desktop {
 class CommandRegistry;
 }
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
-class CProject;
 class DesktopShell;
 class ThumbnailCache;
 
@@ -91,4 +94,4 @@ class ReviewWindow : public QWidget {
 // area.
 QPoint KeepOnScreen(const QPoint& globalPos);
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

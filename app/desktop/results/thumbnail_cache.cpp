@@ -12,7 +12,7 @@
 #include "imaging/picture.h"
 #include "imaging/qimage_bitmap.h"
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
 CellPlacement PlaceInCell(QSize cell, QSize picture) {
   const int W = cell.width();
@@ -149,4 +149,4 @@ void ThumbnailCache::Store(const std::string& path, Entry entry) {
   emit loaded(QString::fromStdString(path));
 }
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

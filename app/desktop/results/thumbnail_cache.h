@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-namespace ombrelo {
+namespace ombrelo::desktop {
 
 // Where a picture of width x height is drawn in a cell: the part of the
 // picture taken (source, in the picture's pixels) and the rectangle in the
@@ -64,4 +64,4 @@ class ThumbnailCache : public QObject {
   std::unique_ptr<Worker> worker_;
 };
 
-}  // namespace ombrelo
+}  // namespace ombrelo::desktop

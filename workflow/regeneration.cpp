@@ -1,4 +1,4 @@
-#include "app/regeneration.h"
+#include "workflow/regeneration.h"
 
 #include <pthread.h>
 

@@ -38,9 +38,9 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_output.h"
-#include "app/frame_writer.h"
-#include "app/workflow_port.h"
+#include "workflow/frame_output.h"
+#include "workflow/frame_writer.h"
+#include "workflow/workflow_port.h"
 #include "project/movie.h"
 #include "render/xslt_service.h"
 

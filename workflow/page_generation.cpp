@@ -1,4 +1,4 @@
-#include "app/page_generation.h"
+#include "workflow/page_generation.h"
 
 #include "project/project.h"
 

@@ -1,4 +1,4 @@
-#include "app/video_files.h"
+#include "workflow/video_files.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "app/capture_event_sink.h"
+#include "workflow/capture_event_sink.h"
 
 #include <QCoreApplication>
 #include <QObject>

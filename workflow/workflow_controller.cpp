@@ -1,4 +1,4 @@
-#include "app/workflow_controller.h"
+#include "workflow/workflow_controller.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -8,10 +8,10 @@
 #include <system_error>
 #include <utility>
 
-#include "app/capture_event_sink.h"
-#include "app/frame_output.h"
-#include "app/frame_writer.h"
-#include "app/page_generation.h"
+#include "workflow/capture_event_sink.h"
+#include "workflow/frame_output.h"
+#include "workflow/frame_writer.h"
+#include "workflow/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"

@@ -1,4 +1,4 @@
-#include "app/frame_writer.h"
+#include "workflow/frame_writer.h"
 
 #include <pthread.h>
 

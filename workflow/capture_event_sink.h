@@ -21,8 +21,8 @@
 #include <optional>
 #include <string>
 
-#include "app/frame_output.h"
-#include "app/frame_writer.h"
+#include "workflow/frame_output.h"
+#include "workflow/frame_writer.h"
 #include "engine/capture_engine.h"
 
 class QObject;

@@ -22,7 +22,7 @@
 #include <string>
 #include <thread>
 
-#include "app/frame_output.h"
+#include "workflow/frame_output.h"
 #include "engine/capture_settings.h"
 #include "imaging/bitmap_header.h"
 

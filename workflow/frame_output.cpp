@@ -1,4 +1,4 @@
-#include "app/frame_output.h"
+#include "workflow/frame_output.h"
 
 #include <algorithm>
 #include <cerrno>
