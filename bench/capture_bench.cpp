@@ -425,33 +425,138 @@ void PrintDenseRows(const CorpusFile& file, const char* schedule, const Measured
   *goalsMet = *goalsMet && ratio <= 0.9;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct BenchOptions {
   std::string corpus = OMBRELO_BENCH_CORPUS;
   int runs = 3;
   bool quick = false;
   bool denseOnly = false;
   std::string only;
+};
+
+bool ParseArgs(int argc, char** argv, BenchOptions* o) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--corpus" && i + 1 < argc) {
-      corpus = argv[++i];
+      o->corpus = argv[++i];
     } else if (a == "--runs" && i + 1 < argc) {
-      runs = std::max(1, std::atoi(argv[++i]));
+      o->runs = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--quick") {
-      quick = true;
+      o->quick = true;
     } else if (a == "--dense") {
-      denseOnly = true;
+      o->denseOnly = true;
     } else if (a == "--file" && i + 1 < argc) {
-      only = argv[++i];
+      o->only = argv[++i];
     } else {
       std::fprintf(stderr, "usage: %s [--corpus DIR] [--runs N] [--quick] [--dense] [--file TEXT]\n",
                    argv[0]);
-      return 2;
+      return false;
     }
   }
-  corpus = paths::WithTrailingSeparator(corpus);
+  return true;
+}
+
+struct Schedule {
+  const char* name;
+  CaptureSettings settings;
+  bool dense = false;  // compared with one ffmpeg pass through the fps filter
+};
+
+std::vector<Schedule> Schedules() {
+  std::vector<Schedule> schedules = {{"default capture settings", CaptureSettings{}}};
+  // The defaults put every sample of these files on a key frame; this one
+  // lands between key frames, so each sample needs decoding to reach.
+  schedules.push_back({"first at 64.96 s, then every 50.4 s", CaptureSettings{}});
+  schedules.back().settings.delaybeforefirst = 64.96;
+  schedules.back().settings.delaybetweensamples = 50.4;
+  // A sample every 2 s from the start: file k of the fps filter shows sample k.
+  schedules.push_back({"every 2 s", CaptureSettings{}, true});
+  schedules.back().settings.delaybeforefirst = 0;
+  schedules.back().settings.delaybetweensamples = 2;
+  return schedules;
+}
+
+// The peers' median over runs: one command per sample, named by `prefix`.
+Measured PerSampleCommands(int runs, const std::vector<int64_t>& frames,
+                           const std::function<std::vector<std::string>(size_t)>& command) {
+  std::vector<Measured> all;
+  for (int i = 0; i < runs; ++i) {
+    Measured m;
+    for (size_t k = 0; k < frames.size(); ++k) RunCommand(command(k), &m);
+    all.push_back(m);
+  }
+  return Median(all);
+}
+
+// A sparse schedule: the engine against the least work for the same frames,
+// one ffmpeg call and one thumbnailer call per sample.
+void PrintSparseRows(const CorpusFile& file, const Schedule& schedule, const Measured& o,
+                     const std::vector<int64_t>& frames, int64_t T, const std::string& path,
+                     const std::string& out, int runs, bool haveFfmpeg, bool haveThumbnailer,
+                     bool* goalsMet) {
+  std::vector<Measured> base;
+  for (int i = 0; i < runs; ++i)
+    base.push_back(RunInChild([&] { return Baseline(path, frames, T, out + "baseline_"); }));
+  const Measured b = Median(base);
+  Measured cli, thumb;
+  if (haveFfmpeg) {
+    cli = PerSampleCommands(runs, frames, [&](size_t k) -> std::vector<std::string> {
+      return {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-ss", Seconds(frames[k], T),
+              "-i", path, "-frames:v", "1", "-q:v", "3", out + "cli_" + std::to_string(k) + ".jpg"};
+    });
+  }
+  if (haveThumbnailer) {
+    thumb = PerSampleCommands(runs, frames, [&](size_t k) -> std::vector<std::string> {
+      return {"ffmpegthumbnailer", "-i", path, "-o", out + "thumb_" + std::to_string(k) + ".jpg",
+              "-s", "0", "-q", "8", "-t", Clock3(frames[k], T)};
+    });
+  }
+
+  PrintHeading(file, schedule.name, frames);
+  PrintRow("ombrelo", o, o.report.decoded, o.report.converted, o.report.frames,
+           FrameError(out + "ombrelo_", frames));
+  PrintRow("baseline", b, b.report.decoded, b.report.converted, b.report.frames,
+           FrameError(out + "baseline_", frames));
+  if (haveFfmpeg)
+    PrintRow("ffmpeg-cli", cli, -1, -1, static_cast<int>(frames.size()),
+             FrameError(out + "cli_", frames));
+  if (haveThumbnailer)
+    PrintRow("thumbnailer", thumb, -1, -1, static_cast<int>(frames.size()),
+             FrameError(out + "thumb_", frames));
+  const double vsBase = o.wall / b.wall;
+  std::printf("  ombrelo / baseline %.2f (goal <= 1.30)", vsBase);
+  *goalsMet = *goalsMet && vsBase <= 1.3;
+  if (haveFfmpeg) {
+    const double vsCli = o.wall / cli.wall;
+    const double goal =
+        schedule.settings.delaybetweensamples == CaptureSettings{}.delaybetweensamples
+            ? file.cliGoal
+            : 1.0;
+    std::printf(", ombrelo / ffmpeg-cli %.2f (goal <= %.2f)", vsCli, goal);
+    *goalsMet = *goalsMet && vsCli <= goal;
+  }
+  if (haveThumbnailer) std::printf(", ombrelo / thumbnailer %.2f", o.wall / thumb.wall);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+bool MakeIfMissing(CorpusFile& file, const std::string& path) {
+  if (Exists(path)) return true;
+  std::printf("making %s ...\n", file.name.c_str());
+  std::fflush(stdout);
+  file.options.path = path;
+  std::string error;
+  if (testvideo::Generate(file.options, &error)) return true;
+  std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), error.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BenchOptions options;
+  if (!ParseArgs(argc, argv, &options)) return 2;
+  const int runs = options.runs;
+  const std::string corpus = paths::WithTrailingSeparator(options.corpus);
   paths::CreateFolders(corpus);
   const std::string out = corpus + "out/";
   paths::CreateFolders(out);
@@ -465,39 +570,15 @@ int main(int argc, char** argv) {
   std::printf("machine: %ld cores, load average %.2f at the start\n", sysconf(_SC_NPROCESSORS_ONLN),
               load[0]);
   if (!haveThumbnailer) std::printf("ffmpegthumbnailer is not installed: its rows are left out\n");
-  struct Schedule {
-    const char* name;
-    CaptureSettings settings;
-    bool dense = false;  // compared with one ffmpeg pass through the fps filter
-  };
-  std::vector<Schedule> schedules = {{"default capture settings", CaptureSettings{}}};
-  // The defaults put every sample of these files on a key frame; this one
-  // lands between key frames, so each sample needs decoding to reach.
-  schedules.push_back({"first at 64.96 s, then every 50.4 s", CaptureSettings{}});
-  schedules.back().settings.delaybeforefirst = 64.96;
-  schedules.back().settings.delaybetweensamples = 50.4;
-  // A sample every 2 s from the start: file k of the fps filter shows sample k.
-  schedules.push_back({"every 2 s", CaptureSettings{}, true});
-  schedules.back().settings.delaybeforefirst = 0;
-  schedules.back().settings.delaybetweensamples = 2;
 
   bool goalsMet = true;
-  for (CorpusFile& file : Corpus(quick)) {
-    if (file.name.find(only) == std::string::npos) continue;
+  for (CorpusFile& file : Corpus(options.quick)) {
+    if (file.name.find(options.only) == std::string::npos) continue;
     const std::string path = corpus + file.name;
-    if (!Exists(path)) {
-      std::printf("making %s ...\n", file.name.c_str());
-      std::fflush(stdout);
-      file.options.path = path;
-      std::string error;
-      if (!testvideo::Generate(file.options, &error)) {
-        std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), error.c_str());
-        return 1;
-      }
-    }
+    if (!MakeIfMissing(file, path)) return 1;
     WarmCache(path);
-    for (const Schedule& schedule : schedules) {
-      if (denseOnly && !schedule.dense) continue;
+    for (const Schedule& schedule : Schedules()) {
+      if (options.denseOnly && !schedule.dense) continue;
       const CaptureSettings& settings = schedule.settings;
       for (const char* method : {"ombrelo_", "baseline_", "cli_", "thumb_", "fps_"})
         RemoveJpegs(out + method);
@@ -513,71 +594,11 @@ int main(int argc, char** argv) {
       }
       std::vector<int64_t> frames(o.report.sampleFrames,
                                   o.report.sampleFrames + std::min(o.report.frames, kMaxChecked));
-      const int64_t T = o.report.frameDuration;
-      if (schedule.dense) {
+      if (schedule.dense)
         PrintDenseRows(file, schedule.name, o, frames, path, out, runs, haveFfmpeg, &goalsMet);
-        continue;
-      }
-
-      std::vector<Measured> base;
-      for (int i = 0; i < runs; ++i)
-        base.push_back(RunInChild([&] { return Baseline(path, frames, T, out + "baseline_"); }));
-      const Measured b = Median(base);
-
-      Measured cli, thumb;
-      if (haveFfmpeg) {
-        std::vector<Measured> all;
-        for (int i = 0; i < runs; ++i) {
-          Measured m;
-          for (size_t k = 0; k < frames.size(); ++k)
-            RunCommand({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-ss",
-                        Seconds(frames[k], T), "-i", path, "-frames:v", "1", "-q:v", "3",
-                        out + "cli_" + std::to_string(k) + ".jpg"},
-                       &m);
-          all.push_back(m);
-        }
-        cli = Median(all);
-      }
-      if (haveThumbnailer) {
-        std::vector<Measured> all;
-        for (int i = 0; i < runs; ++i) {
-          Measured m;
-          for (size_t k = 0; k < frames.size(); ++k)
-            RunCommand(
-                {"ffmpegthumbnailer", "-i", path, "-o", out + "thumb_" + std::to_string(k) + ".jpg",
-                 "-s", "0", "-q", "8", "-t", Clock3(frames[k], T)},
-                &m);
-          all.push_back(m);
-        }
-        thumb = Median(all);
-      }
-
-      PrintHeading(file, schedule.name, frames);
-      PrintRow("ombrelo", o, o.report.decoded, o.report.converted, o.report.frames,
-               FrameError(out + "ombrelo_", frames));
-      PrintRow("baseline", b, b.report.decoded, b.report.converted, b.report.frames,
-               FrameError(out + "baseline_", frames));
-      if (haveFfmpeg)
-        PrintRow("ffmpeg-cli", cli, -1, -1, static_cast<int>(frames.size()),
-                 FrameError(out + "cli_", frames));
-      if (haveThumbnailer)
-        PrintRow("thumbnailer", thumb, -1, -1, static_cast<int>(frames.size()),
-                 FrameError(out + "thumb_", frames));
-      const double vsBase = o.wall / b.wall;
-      std::printf("  ombrelo / baseline %.2f (goal <= 1.30)", vsBase);
-      goalsMet = goalsMet && vsBase <= 1.3;
-      if (haveFfmpeg) {
-        const double vsCli = o.wall / cli.wall;
-        const double goal =
-            schedule.settings.delaybetweensamples == CaptureSettings{}.delaybetweensamples
-                ? file.cliGoal
-                : 1.0;
-        std::printf(", ombrelo / ffmpeg-cli %.2f (goal <= %.2f)", vsCli, goal);
-        goalsMet = goalsMet && vsCli <= goal;
-      }
-      if (haveThumbnailer) std::printf(", ombrelo / thumbnailer %.2f", o.wall / thumb.wall);
-      std::printf("\n");
-      std::fflush(stdout);
+      else
+        PrintSparseRows(file, schedule, o, frames, o.report.frameDuration, path, out, runs,
+                        haveFfmpeg, haveThumbnailer, &goalsMet);
     }
   }
   std::printf("\n%s\n", goalsMet ? "all goals met" : "some goals missed");
