@@ -7,10 +7,12 @@
 //             much per movie.
 //   latency   how long the owner's event loop keeps a posted event waiting
 //             while a 1080p movie is indexed with every frame taken (a
-//             thread posts a stamped event every 5 ms); the opening of the
-//             movie, its capture and the outputs that follow it are shown
-//             apart, with the time of each step. Goal: never more than 50 ms
-//             during the capture.
+//             thread posts a stamped event every 5 ms), inside a project of
+//             1,000 indexed movies with 100 thumbnails each whose crash
+//             snapshot is kept as the desktop program keeps it; the opening
+//             of the movie, its capture and the outputs that follow it are
+//             shown apart, with the time of each step. Goal: never more
+//             than 16 ms during the capture.
 //   batch     throughput of ombrelo-index over 12 corpus-like files (one
 //             minute each, 360p and 480p, H.264 in MP4 and Matroska, MPEG-4
 //             in AVI; 30 thumbnails each), with --jobs 1 and with --jobs 2,
@@ -26,6 +28,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -43,6 +46,7 @@
 #include "app/page_generation.h"
 #include "app/workflow_controller.h"
 #include "app/workflow_port.h"
+#include "crash/crash_snapshot.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"
@@ -157,6 +161,27 @@ void PrintWaits(const char* phase, std::vector<double> waits) {
               waits.size(), waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back());
 }
 
+// The project around the movie indexed: movies indexed before, with their
+// thumbnails, which the crash snapshot must carry.
+constexpr int kIndexedMovies = 1000;
+constexpr int kThumbnailsEach = 100;
+
+void AddIndexedMovies(CProject& project, const std::string& folder, int movies, int thumbnails) {
+  for (int m = 0; m < movies; ++m) {
+    const std::string name = "movie " + std::to_string(m);
+    project.AddMovie(folder + name + ".mp4");
+    Movie& movie = *project.FindMovieForWrite(project.Movies().back().id());
+    movie.status = kMovieDone;
+    movie.length = thumbnails * 2.0;
+    movie.size = 123456;
+    for (int i = 0; i < thumbnails; ++i) {
+      movie.AddImage(ImageEntry{folder + "Thumbs/" + name + "/" + name + "_" + std::to_string(i) +
+                                    ".jpg",
+                                static_cast<uint32_t>(i * 50), i * 2.0});
+    }
+  }
+}
+
 int LatencyBench() {
   const std::string corpus = OMBRELO_BENCH_CORPUS;
   std::filesystem::create_directories(corpus);
@@ -190,6 +215,7 @@ int LatencyBench() {
   project.SetIndexphotoUseFolder(true);
   project.Capture().samplestart = CaptureSettings::fromBeginning;
   project.Capture().sampleperiod = CaptureSettings::everyFrame;
+  AddIndexedMovies(project, work + "/indexed/", kIndexedMovies, kThumbnailsEach);
   project.AddMovie(video.path);
 
   QuietPort port;
@@ -199,6 +225,16 @@ int LatencyBench() {
   LatencyProbe probe;
   probe.framesShown = &port.frames;
   {
+    const auto serialiseStart = Clock::now();
+    const size_t projectBytes = project.FileText().size();
+    std::printf("project: %d movies of %d thumbnails, %.1f MB, serialised in %.1f ms\n",
+                kIndexedMovies, kThumbnailsEach, projectBytes / 1e6,
+                std::chrono::duration<double, std::milli>(Clock::now() - serialiseStart).count());
+    // As the desktop program keeps it.
+    QObject snapshotContext;
+    CrashSnapshotKeeper keeper(project, [&snapshotContext](std::function<void()> refresh) {
+      QTimer::singleShot(0, &snapshotContext, std::move(refresh));
+    });
     WorkflowController controller(port, project, engine, pages);
     std::atomic<bool> stop{false};
     std::thread poster([&] {
@@ -217,7 +253,7 @@ int LatencyBench() {
     poster.join();
     QCoreApplication::processEvents();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const Movie& movie = project.Movies().front();
+    const Movie& movie = project.Movies().back();
     std::printf("1080p, %zu thumbnails in %.1f s (status %d)\n", movie.images.size(), seconds,
                 movie.status);
     for (size_t i = 0; i + 1 < port.steps.size(); ++i) {
@@ -234,9 +270,9 @@ int LatencyBench() {
   const double worst = probe.captureWaits.empty() ? 0
                                                   : *std::max_element(probe.captureWaits.begin(),
                                                                       probe.captureWaits.end());
-  std::printf("capture: longest wait %.1f ms (goal: at most 50) %s\n", worst,
-              worst <= 50 ? "ok" : "MISSED");
-  return worst <= 50 ? 0 : 1;
+  std::printf("capture: longest wait %.1f ms (goal: at most 16) %s\n", worst,
+              worst <= 16 ? "ok" : "MISSED");
+  return worst <= 16 ? 0 : 1;
 }
 
 // The batch's files, made once into the corpus folder.
