@@ -60,7 +60,7 @@ bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& pa
 
 ThumbnailDeletion DeleteMovieThumbnail(CProject& project, int32_t movieId,
                                        const std::string& path) {
-  Movie* movie = project.FindMovieForWrite(movieId);
+  const Movie* movie = project.FindMovie(movieId);
   if (!movie) return ThumbnailDeletion::unknownMovie;
   if (!IsOwnThumbnail(project, *movie, path)) {
     ShowMessage("Error",
@@ -78,8 +78,7 @@ ThumbnailDeletion DeleteMovieThumbnail(CProject& project, int32_t movieId,
     return ThumbnailDeletion::failed;
   }
   // Every entry naming the file goes: none may point at a deleted file.
-  const auto names = [&](const ImageEntry& image) { return image.path == path; };
-  while (std::any_of(movie->images.begin(), movie->images.end(), names)) movie->RemoveImage(path);
+  project.RemoveImage(movieId, path);
   return ThumbnailDeletion::deleted;
 }
 

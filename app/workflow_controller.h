@@ -119,7 +119,7 @@ class WorkflowController {
 
   void FillQueue() const;
   const Movie* NextQueued() const;
-  bool OpenMovie(Movie& movie);
+  bool OpenMovie(const Movie& movie);
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnFrame(WorkflowEvent& event);

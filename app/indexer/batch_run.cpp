@@ -171,7 +171,7 @@ class Batch {
   };
 
   void Start(const Queued& queued) {
-    Movie* movie = project_.MovieById(queued.id);
+    const Movie* movie = project_.MovieById(queued.id);
     const int index = queued.index;
     Worker worker;
     worker.movieId = queued.id;
@@ -290,7 +290,7 @@ class Batch {
   }
 
   void Finish(const Worker& worker, int status) {
-    Movie* movie = project_.MovieById(worker.movieId);
+    const Movie* movie = project_.MovieById(worker.movieId);
     if (!movie) return;
     CProject result("");
     if (WIFSIGNALED(status) && interrupted_ && WTERMSIG(status) == SIGTERM) {
@@ -300,14 +300,15 @@ class Batch {
     } else if (!result.Load(worker.resultFile) || result.Movies().size() != 1) {
       Fail(*movie, "no result (exit status " + std::to_string(WEXITSTATUS(status)) + ")");
     } else {
-      TakeResults(*movie, result.Movies().front());
+      project_.UpdateMovie(movie->id(),
+                           [&](Movie& into) { TakeResults(into, result.Movies().front()); });
     }
     ::unlink(worker.resultFile.c_str());
   }
 
-  void Fail(Movie& movie, const std::string& reason) {
+  void Fail(const Movie& movie, const std::string& reason) {
     const std::string text = "Error capturing from '" + movie.path() + "' - " + reason;
-    movie.SetError(text);
+    project_.AddMovieError(movie.id(), text);
     terminal_.Error(text);
   }
 

@@ -295,10 +295,11 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
   // Settings of a desktop run and a project file that both say BMP named by
   // frame, every second from the start.
   CProject written(folder_ / "");
-  written.Capture().imageformat = 1;
-  written.Capture().namebyframe = true;
-  written.Capture().samplestart = CaptureSettings::fromBeginning;
-  written.Capture().delaybetweensamples = 1.0;
+  written.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
+  written.UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
+  written.UpdateCapture(
+      [&](CaptureSettings& c) { c.samplestart = CaptureSettings::fromBeginning; });
+  written.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 1.0; });
   written.SetIndexphotoEnabled(false);
   written.AddMovie(first);
   ASSERT_TRUE(written.Save(folder_ / "project.obx"));

@@ -45,8 +45,8 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   project.SetHtmlUseFolder(true);
   project.SetIndexphotoUseFolder(true);
   // Frames 25, 75, 125, 175 and 225: two rows of the index template's sheet.
-  project.Capture().delaybeforefirst = 1.0;
-  project.Capture().delaybetweensamples = 2.0;
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
   project.AddMovie(testing::TestVideos::Get().Make("first.mp4"));
   const int32_t first = project.Movies().back().id();
   project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));

@@ -190,7 +190,7 @@ TEST_F(MainWindowTest,
   EXPECT_EQ(messages.shown.size(), 2u);
 
   // Open: the project comes back with its settings and becomes the current one.
-  project_->Capture().delaybeforefirst = 99;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 99; });
   answer = QString::fromStdString(path);
   w.Dispatch(kOpenProject);
   EXPECT_EQ(w.CurrentProjectPath(), path);
@@ -224,7 +224,7 @@ TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectN
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 2);
 
   // A failed movie is not listed, survives "Remove all", and keeps "Next" on.
-  project_->FindMovieForWrite(project_->Movies().front().id())->SetError("broken");
+  project_->UpdateMovie(project_->Movies().front().id(), [&](Movie& m) { m.SetError("broken"); });
   w.RefreshSelection();
   w.Dispatch(kRemoveAll);
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);

@@ -49,10 +49,10 @@ TEST_F(ReportCommandTest, TheReportNamesEveryMovieAndIsOpenedOnYes) {
   for (const char* name : {"first.mp4", "second clip.mkv", "third.avi"}) {
     project.AddMovie(Home() + name);
   }
-  Movie& done = *project.FindMovieForWrite(project.Movies().front().id());
-  done.status = kMovieDone;
-  done.AddImage({Home() + "first/first_0h00m01.000s.jpg", 25, 1.0});
-  project.FindMovieForWrite(project.Movies().back().id())->SetError("Error capturing\n");
+  const int32_t done = project.Movies().front().id();
+  project.SetMovieStatus(done, kMovieDone);
+  project.RecordImage(done, {Home() + "first/first_0h00m01.000s.jpg", 25, 1.0});
+  project.AddMovieError(project.Movies().back().id(), "Error capturing\n");
 
   testing::RecordingMessagePort messages;
   messages.answer = true;
@@ -81,7 +81,7 @@ TEST_F(ReportCommandTest, TheReportNamesEveryMovieAndIsOpenedOnYes) {
 TEST_F(ReportCommandTest, AFailedVideoShowsItsFileSizeAndWhyItFailed) {
   CProject project(Home());
   project.AddMovie(Home() + "holiday.mp4");
-  project.FindMovieForWrite(project.Movies().back().id())->SetError("It is not a video\n");
+  project.AddMovieError(project.Movies().back().id(), "It is not a video\n");
   ASSERT_TRUE(testing::WriteFileBytes(Home() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));
   testing::RecordingMessagePort messages;
   testing::RecordingShell shell;
