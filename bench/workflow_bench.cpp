@@ -12,14 +12,15 @@
 //             snapshot is kept as the desktop program keeps it; the opening
 //             of the movie, its capture and the outputs that follow it are
 //             shown apart, with the time of each step. Goal: never more
-//             than 16 ms during the capture.
+//             than 16 ms during the capture. --no-snapshot runs the same
+//             without keeping the crash snapshot, for comparison.
 //   batch     throughput of ombrelo-index over 12 corpus-like files (one
 //             minute each, 360p and 480p, H.264 in MP4 and Matroska, MPEG-4
 //             in AVI; 30 thumbnails each), with --jobs 1 and with --jobs 2,
 //             as a ratio; the two runs' outputs are compared byte for byte.
 //             Goal: at least 1.4x on 2 cores.
 //
-// usage: ombrelo-workflow-bench [queue|latency|batch]
+// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch]
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,6 +38,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -182,7 +184,7 @@ void AddIndexedMovies(CProject& project, const std::string& folder, int movies, 
   }
 }
 
-int LatencyBench() {
+int LatencyBench(bool keepSnapshot) {
   const std::string corpus = OMBRELO_BENCH_CORPUS;
   std::filesystem::create_directories(corpus);
   testvideo::VideoOptions video;
@@ -234,13 +236,16 @@ int LatencyBench() {
                 std::chrono::duration<double, std::milli>(Clock::now() - serialiseStart).count());
     // As the desktop program keeps it.
     const auto keeperStart = Clock::now();
-    CrashSnapshotKeeper keeper(project);
-    const double firstHandOver = keeper.costs().longestHandoverMs;
-    keeper.Flush();
-    std::printf("crash snapshot: first taken in %.1f ms on this thread, written after %.1f ms\n",
-                firstHandOver,
-                std::chrono::duration<double, std::milli>(Clock::now() - keeperStart).count());
-    keeper.ResetCosts();
+    std::optional<CrashSnapshotKeeper> keeper;
+    if (keepSnapshot) {
+      keeper.emplace(project);
+      const double firstHandOver = keeper->costs().longestHandoverMs;
+      keeper->Flush();
+      std::printf("crash snapshot: first taken in %.1f ms on this thread, written after %.1f ms\n",
+                  firstHandOver,
+                  std::chrono::duration<double, std::milli>(Clock::now() - keeperStart).count());
+      keeper->ResetCosts();
+    }
     WorkflowController controller(port, project, engine, pages);
     std::atomic<bool> stop{false};
     std::thread poster([&] {
@@ -268,14 +273,16 @@ int LatencyBench() {
               .count();
       std::printf("  %-60.60s %8.0f ms\n", port.steps[i].first.c_str(), ms);
     }
-    const CrashSnapshotKeeper::Costs costs = keeper.costs();
-    std::printf(
-        "crash snapshot on this thread: %lld changes, longest %.3f ms; %lld renewals handed "
-        "over, mean %.3f ms, longest %.3f ms (goal: at most 1 ms)\n",
-        static_cast<long long>(costs.notices), costs.longestNoticeMs,
-        static_cast<long long>(costs.handovers),
-        costs.handovers ? costs.totalHandoverMs / static_cast<double>(costs.handovers) : 0.0,
-        costs.longestHandoverMs);
+    if (keeper) {
+      const CrashSnapshotKeeper::Costs costs = keeper->costs();
+      std::printf(
+          "crash snapshot on this thread: %lld changes, longest %.3f ms; %lld renewals handed "
+          "over, mean %.3f ms, longest %.3f ms (goal: at most 1 ms)\n",
+          static_cast<long long>(costs.notices), costs.longestNoticeMs,
+          static_cast<long long>(costs.handovers),
+          costs.handovers ? costs.totalHandoverMs / static_cast<double>(costs.handovers) : 0.0,
+          costs.longestHandoverMs);
+    }
   }
   PrintWaits("open", probe.openWaits);
   PrintWaits("capture", probe.captureWaits);
@@ -402,8 +409,9 @@ int main(int argc, char** argv) {
   if (getloadavg(load, 1) == 1) std::printf("machine load %.2f\n", load[0]);
   const std::string what = argc > 1 ? argv[1] : "queue";
   if (what == "queue") return QueueBench();
-  if (what == "latency") return LatencyBench();
+  if (what == "latency")
+    return LatencyBench(!(argc > 2 && std::string(argv[2]) == "--no-snapshot"));
   if (what == "batch") return BatchBench();
-  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency|batch]\n");
+  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch]\n");
   return 2;
 }

@@ -1,6 +1,8 @@
 #include "crash/crash_snapshot.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QObject>
 #include <QTimer>
@@ -26,22 +28,30 @@ Slot g_slots[2];
 std::atomic<int> g_current{0};
 std::atomic<bool> g_frozen{false};
 
-}  // namespace
-
-void UpdateCrashSnapshot(std::string_view projectText) {
+// Replaces the snapshot with size bytes that fill writes straight into the
+// slot (no text of the whole project is made elsewhere first).
+void WriteCrashSnapshot(size_t size, const std::function<void(char*)>& fill) {
   if (g_frozen.load()) return;
   const int next = 1 - g_current.load();
   Slot& slot = g_slots[next];
-  if (slot.capacity < projectText.size()) {
+  if (slot.capacity < size) {
     // Room to grow, so that a project that gains thumbnails one by one is
     // not reallocated at every change.
-    const size_t capacity = projectText.size() + projectText.size() / 2 + 4096;
+    const size_t capacity = size + size / 2 + 4096;
     slot.data = std::make_unique<char[]>(capacity);
     slot.capacity = capacity;
   }
-  std::memcpy(slot.data.get(), projectText.data(), projectText.size());
-  slot.size = projectText.size();
+  fill(slot.data.get());
+  slot.size = size;
   g_current.store(next);
+}
+
+}  // namespace
+
+void UpdateCrashSnapshot(std::string_view projectText) {
+  WriteCrashSnapshot(projectText.size(), [projectText](char* out) {
+    std::memcpy(out, projectText.data(), projectText.size());
+  });
 }
 
 std::string CrashSnapshotText() {
@@ -101,10 +111,17 @@ void CrashSnapshotKeeper::Changed(const ProjectChange& change) {
     case ProjectChange::replaced:
       everything_ = true;
       break;
+    case ProjectChange::settings:
+      settingsChanged_ = true;
+      break;
     case ProjectChange::movieRemoved:
     case ProjectChange::moviesCleared:
-    case ProjectChange::settings:
-      break;  // the order of the movies and the settings are taken at every hand-over
+      orderChanged_ = true;
+      break;
+    case ProjectChange::movieAdded:
+      orderChanged_ = true;
+      dirty_.insert(change.movieId);
+      break;
     default:
       if (change.movieId >= 0) dirty_.insert(change.movieId);
       break;
@@ -132,15 +149,27 @@ void CrashSnapshotKeeper::HandOver() {
   scheduled_ = false;
   changedSince_ = false;
   lastHandOver_ = now_();
+  // Only what changed: the list's order and the settings when they changed,
+  // copies of the movies that changed.
   Job job;
-  job.head = project_.FileHead();
-  job.tail = project_.FileTail();
-  job.order.reserve(project_.Movies().size());
-  for (const Movie& movie : project_.Movies()) {
-    job.order.push_back(movie.id());
-    if (everything_ || dirty_.count(movie.id())) job.changed.push_back(movie);
+  if (everything_ || settingsChanged_) {
+    job.head = project_.FileHead();
+    job.tail = project_.FileTail();
   }
-  everything_ = false;
+  if (everything_ || orderChanged_) {
+    job.order.emplace();
+    job.order->reserve(project_.Movies().size());
+    for (const Movie& movie : project_.Movies()) job.order->push_back(movie.id());
+  }
+  if (everything_) {
+    job.changed.assign(project_.Movies().begin(), project_.Movies().end());
+  } else {
+    job.changed.reserve(dirty_.size());
+    for (const int32_t id : dirty_) {
+      if (const Movie* movie = project_.MovieById(id)) job.changed.push_back(*movie);
+    }
+  }
+  everything_ = settingsChanged_ = orderChanged_ = false;
   dirty_.clear();
   job.number = ++jobsHanded_;
   {
@@ -162,6 +191,8 @@ void CrashSnapshotKeeper::Flush() {
 
 void CrashSnapshotKeeper::WriterLoop() {
   pthread_setname_np(pthread_self(), "crash snapshot");
+  // Behind the program's own threads: a renewal may wait, the window may not.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
   for (;;) {
     std::vector<Job> jobs;
     {
@@ -170,12 +201,14 @@ void CrashSnapshotKeeper::WriterLoop() {
       if (queue_.empty()) return;  // stopped, and everything handed over is written
       jobs.swap(queue_);
     }
-    // Jobs that waited are taken together: the last one has the project's
-    // present order and settings.
-    for (const Job& job : jobs) {
+    // Jobs that waited are taken together, in the order they came.
+    for (Job& job : jobs) {
+      if (job.head) head_ = std::move(*job.head);
+      if (job.tail) tail_ = std::move(*job.tail);
+      if (job.order) order_ = std::move(*job.order);
       for (const Movie& movie : job.changed) pieces_[movie.id()] = CProject::MovieFileEntry(movie);
     }
-    UpdateCrashSnapshot(Assemble(jobs.back()));
+    Write();
     {
       std::lock_guard lock(mutex_);
       jobsWritten_ = jobs.back().number;
@@ -184,24 +217,29 @@ void CrashSnapshotKeeper::WriterLoop() {
   }
 }
 
-std::string CrashSnapshotKeeper::Assemble(const Job& job) {
-  if (pieces_.size() > job.order.size()) {
+void CrashSnapshotKeeper::Write() {
+  if (pieces_.size() > order_.size()) {
     // Movies were removed: their pieces go.
     std::unordered_map<int32_t, std::string> kept;
-    for (const int32_t id : job.order) {
+    for (const int32_t id : order_) {
       const auto found = pieces_.find(id);
       if (found != pieces_.end()) kept.emplace(id, std::move(found->second));
     }
     pieces_.swap(kept);
   }
-  size_t size = job.head.size() + job.tail.size();
-  for (const int32_t id : job.order) size += pieces_[id].size();
-  std::string text;
-  text.reserve(size);
-  text += job.head;
-  for (const int32_t id : job.order) text += pieces_[id];
-  text += job.tail;
-  return text;
+  std::vector<std::string_view> parts;
+  parts.reserve(order_.size() + 2);
+  parts.push_back(head_);
+  for (const int32_t id : order_) parts.push_back(pieces_[id]);
+  parts.push_back(tail_);
+  size_t size = 0;
+  for (const std::string_view part : parts) size += part.size();
+  WriteCrashSnapshot(size, [&parts](char* out) {
+    for (const std::string_view part : parts) {
+      std::memcpy(out, part.data(), part.size());
+      out += part.size();
+    }
+  });
 }
 
 }  // namespace ombrelo

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -84,12 +85,14 @@ class CrashSnapshotKeeper {
   void ResetCosts() { costs_ = {}; }
 
  private:
-  // What the writer needs for one renewal.
+  // What changed since the last renewal: the text before and after the
+  // movies and the movies' ids in list order (when they changed), and copies
+  // of the movies that changed.
   struct Job {
-    std::string head;
-    std::string tail;
-    std::vector<int32_t> order;  // the movies' ids in list order
-    std::vector<Movie> changed;  // copies of the movies changed since the last job
+    std::optional<std::string> head;
+    std::optional<std::string> tail;
+    std::optional<std::vector<int32_t>> order;
+    std::vector<Movie> changed;
     uint64_t number = 0;
   };
 
@@ -97,7 +100,8 @@ class CrashSnapshotKeeper {
   void Schedule();
   void HandOver();
   void WriterLoop();
-  std::string Assemble(const Job& job);
+  // Puts the snapshot together from the pieces (writer thread).
+  void Write();
 
   // Project's thread only.
   CProject& project_;
@@ -107,7 +111,9 @@ class CrashSnapshotKeeper {
   std::unique_ptr<QObject> context_;  // ends the default scheduler's pending tasks
   int listener_ = -1;
   std::unordered_set<int32_t> dirty_;
-  bool everything_ = true;  // every movie is to be copied
+  bool everything_ = true;  // the whole project is to be handed over
+  bool settingsChanged_ = false;
+  bool orderChanged_ = false;
   bool changedSince_ = false;
   bool scheduled_ = false;
   Clock::time_point lastHandOver_{};
@@ -124,7 +130,11 @@ class CrashSnapshotKeeper {
   uint64_t jobsWritten_ = 0;
   bool stop_ = false;
 
-  // Writer thread ("crash snapshot") only: each movie's piece of the text.
+  // Writer thread ("crash snapshot") only: the project's text in pieces,
+  // one per movie.
+  std::string head_;
+  std::string tail_;
+  std::vector<int32_t> order_;
   std::unordered_map<int32_t, std::string> pieces_;
   std::thread writer_;
 };
