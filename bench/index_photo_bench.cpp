@@ -107,14 +107,15 @@ int MakePhoto(const std::string& folder, int thumbnails, float scale) {
   project.SetImagescale(scale);
   project.AddMovie(folder + "movie.mp4");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = *project.FindMovieForWrite(id);
-  movie.videoFormat.biWidth = kFrameWidth;
-  movie.videoFormat.biHeight = kFrameHeight;
-  movie.SetLength(thumbnails * 10.0);
-  for (int i = 0; i < thumbnails; ++i) {
-    movie.AddImage(ImageEntry{folder + "thumbs/" + std::to_string(i) + ".jpg",
-                              static_cast<uint32_t>(250 * i), 10.0 * i});
-  }
+  project.UpdateMovie(id, [&](Movie& movie) {
+    movie.videoFormat.biWidth = kFrameWidth;
+    movie.videoFormat.biHeight = kFrameHeight;
+    movie.SetLength(thumbnails * 10.0);
+    for (int i = 0; i < thumbnails; ++i) {
+      movie.AddImage(ImageEntry{folder + "thumbs/" + std::to_string(i) + ".jpg",
+                                static_cast<uint32_t>(250 * i), 10.0 * i});
+    }
+  });
 
   const XsltService pages(project, {});
   BenchHost host(project, pages, folder);
@@ -124,6 +125,7 @@ int MakePhoto(const std::string& folder, int thumbnails, float scale) {
   generator.Generate(id, output, 320, 256, 85, "index_transform.xslt");
   while (!host.done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const QSize size = QImageReader(QString::fromStdString(output)).size();
+  const Movie& movie = *project.MovieById(id);
   std::printf("    photo %d x %d%s%s", size.width(), size.height(),
               movie.error.empty() ? "" : ", error: ", movie.error.c_str());
   std::fflush(stdout);

@@ -7,10 +7,13 @@
 //             much per movie.
 //   latency   how long the owner's event loop keeps a posted event waiting
 //             while a 1080p movie is indexed with every frame taken (a
-//             thread posts a stamped event every 5 ms); the opening of the
-//             movie, its capture and the outputs that follow it are shown
-//             apart, with the time of each step. Goal: never more than 50 ms
-//             during the capture.
+//             thread posts a stamped event every 5 ms), inside a project of
+//             1,000 indexed movies with 100 thumbnails each whose crash
+//             snapshot is kept as the desktop program keeps it; the opening
+//             of the movie, its capture and the outputs that follow it are
+//             shown apart, with the time of each step. Goal: never more
+//             than 16 ms during the capture. --no-snapshot runs the same
+//             without keeping the crash snapshot, for comparison.
 //   batch     throughput of ombrelo-index over 12 corpus-like files (one
 //             minute each, 360p and 480p, H.264 in MP4 and Matroska, MPEG-4
 //             in AVI; 30 thumbnails each), with --jobs 1 and with --jobs 2,
@@ -23,7 +26,7 @@
 //             as much per movie, and the default jobs at most 2 times what
 //             --jobs 1 costs.
 //
-// usage: ombrelo-workflow-bench [queue|latency|batch|many]
+// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch|many]
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,6 +35,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -40,12 +44,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "crash/crash_snapshot.h"
 #include "workflow/page_generation.h"
 #include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
@@ -166,7 +172,28 @@ void PrintWaits(const char* phase, std::vector<double> waits) {
               waits.size(), waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back());
 }
 
-int LatencyBench() {
+// The project around the movie indexed: movies indexed before, with their
+// thumbnails, which the crash snapshot must carry.
+constexpr int kIndexedMovies = 1000;
+constexpr int kThumbnailsEach = 100;
+
+void AddIndexedMovies(CProject& project, const std::string& folder, int movies, int thumbnails) {
+  for (int m = 0; m < movies; ++m) {
+    const std::string name = "movie " + std::to_string(m);
+    project.UpdateMovie(project.AddMovie(folder + name + ".mp4"), [&](Movie& movie) {
+      movie.status = kMovieDone;
+      movie.length = thumbnails * 2.0;
+      movie.size = 123456;
+      for (int i = 0; i < thumbnails; ++i) {
+        movie.AddImage(
+            ImageEntry{folder + "Thumbs/" + name + "/" + name + "_" + std::to_string(i) + ".jpg",
+                       static_cast<uint32_t>(i * 50), i * 2.0});
+      }
+    });
+  }
+}
+
+int LatencyBench(bool keepSnapshot) {
   const std::string corpus = OMBRELO_BENCH_CORPUS;
   std::filesystem::create_directories(corpus);
   testvideo::VideoOptions video;
@@ -197,8 +224,11 @@ int LatencyBench() {
   project.SetHtmlUseFolder(true);
   project.SetIndexphotoFolder(work + "/Index");
   project.SetIndexphotoUseFolder(true);
-  project.Capture().samplestart = CaptureSettings::fromBeginning;
-  project.Capture().sampleperiod = CaptureSettings::everyFrame;
+  project.UpdateCapture([](CaptureSettings& capture) {
+    capture.samplestart = CaptureSettings::fromBeginning;
+    capture.sampleperiod = CaptureSettings::everyFrame;
+  });
+  AddIndexedMovies(project, work + "/indexed/", kIndexedMovies, kThumbnailsEach);
   project.AddMovie(video.path);
 
   QuietPort port;
@@ -208,6 +238,23 @@ int LatencyBench() {
   LatencyProbe probe;
   probe.framesShown = &port.frames;
   {
+    const auto serialiseStart = Clock::now();
+    const size_t projectBytes = project.FileText().size();
+    std::printf("project: %d movies of %d thumbnails, %.1f MB, serialised in %.1f ms\n",
+                kIndexedMovies, kThumbnailsEach, projectBytes / 1e6,
+                std::chrono::duration<double, std::milli>(Clock::now() - serialiseStart).count());
+    // As the desktop program keeps it.
+    const auto keeperStart = Clock::now();
+    std::optional<CrashSnapshotKeeper> keeper;
+    if (keepSnapshot) {
+      keeper.emplace(project);
+      const double firstHandOver = keeper->costs().longestHandoverMs;
+      keeper->Flush();
+      std::printf("crash snapshot: first taken in %.1f ms on this thread, written after %.1f ms\n",
+                  firstHandOver,
+                  std::chrono::duration<double, std::milli>(Clock::now() - keeperStart).count());
+      keeper->ResetCosts();
+    }
     WorkflowController controller(project, engine, pages);
     port.Listen(controller);
     std::atomic<bool> stop{false};
@@ -227,7 +274,7 @@ int LatencyBench() {
     poster.join();
     QCoreApplication::processEvents();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const Movie& movie = project.Movies().front();
+    const Movie& movie = project.Movies().back();
     std::printf("1080p, %zu thumbnails in %.1f s (status %d)\n", movie.images.size(), seconds,
                 movie.status);
     for (size_t i = 0; i + 1 < port.steps.size(); ++i) {
@@ -235,6 +282,16 @@ int LatencyBench() {
           std::chrono::duration<double, std::milli>(port.steps[i + 1].second - port.steps[i].second)
               .count();
       std::printf("  %-60.60s %8.0f ms\n", port.steps[i].first.c_str(), ms);
+    }
+    if (keeper) {
+      const CrashSnapshotKeeper::Costs costs = keeper->costs();
+      std::printf(
+          "crash snapshot on this thread: %lld changes, longest %.3f ms; %lld renewals handed "
+          "over, mean %.3f ms, longest %.3f ms (goal: at most 1 ms)\n",
+          static_cast<long long>(costs.notices), costs.longestNoticeMs,
+          static_cast<long long>(costs.handovers),
+          costs.handovers ? costs.totalHandoverMs / static_cast<double>(costs.handovers) : 0.0,
+          costs.longestHandoverMs);
     }
   }
   PrintWaits("open", probe.openWaits);
@@ -244,9 +301,9 @@ int LatencyBench() {
   const double worst = probe.captureWaits.empty() ? 0
                                                   : *std::max_element(probe.captureWaits.begin(),
                                                                       probe.captureWaits.end());
-  std::printf("capture: longest wait %.1f ms (goal: at most 50) %s\n", worst,
-              worst <= 50 ? "ok" : "MISSED");
-  return worst <= 50 ? 0 : 1;
+  std::printf("capture: longest wait %.1f ms (goal: at most 16) %s\n", worst,
+              worst <= 16 ? "ok" : "MISSED");
+  return worst <= 16 ? 0 : 1;
 }
 
 // The batch's files, made once into the corpus folder.
@@ -420,9 +477,10 @@ int main(int argc, char** argv) {
   if (getloadavg(load, 1) == 1) std::printf("machine load %.2f\n", load[0]);
   const std::string what = argc > 1 ? argv[1] : "queue";
   if (what == "queue") return QueueBench();
-  if (what == "latency") return LatencyBench();
+  if (what == "latency")
+    return LatencyBench(!(argc > 2 && std::string(argv[2]) == "--no-snapshot"));
   if (what == "batch") return BatchBench();
   if (what == "many") return ManyBench();
-  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency|batch|many]\n");
+  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch|many]\n");
   return 2;
 }

@@ -1,5 +1,12 @@
 #include "crash/crash_snapshot.h"
 
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QObject>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -21,22 +28,35 @@ Slot g_slots[2];
 std::atomic<int> g_current{0};
 std::atomic<bool> g_frozen{false};
 
-}  // namespace
-
-void UpdateCrashSnapshot(std::string_view projectText) {
+// Replaces the snapshot with size bytes that fill writes straight into the
+// slot (no text of the whole project is made elsewhere first).
+void WriteCrashSnapshot(size_t size, const std::function<void(char*)>& fill) {
   if (g_frozen.load()) return;
   const int next = 1 - g_current.load();
   Slot& slot = g_slots[next];
-  if (slot.capacity < projectText.size()) {
+  if (slot.capacity < size) {
     // Room to grow, so that a project that gains thumbnails one by one is
     // not reallocated at every change.
-    const size_t capacity = projectText.size() + projectText.size() / 2 + 4096;
+    const size_t capacity = size + size / 2 + 4096;
     slot.data = std::make_unique<char[]>(capacity);
     slot.capacity = capacity;
   }
-  std::memcpy(slot.data.get(), projectText.data(), projectText.size());
-  slot.size = projectText.size();
+  fill(slot.data.get());
+  slot.size = size;
   g_current.store(next);
+}
+
+}  // namespace
+
+void UpdateCrashSnapshot(std::string_view projectText) {
+  WriteCrashSnapshot(projectText.size(), [projectText](char* out) {
+    std::memcpy(out, projectText.data(), projectText.size());
+  });
+}
+
+std::string CrashSnapshotText() {
+  const Slot& slot = g_slots[g_current.load()];
+  return slot.data ? std::string(slot.data.get(), slot.size) : std::string();
 }
 
 CrashSnapshotBytes FreezeCrashSnapshot() {
@@ -45,31 +65,180 @@ CrashSnapshotBytes FreezeCrashSnapshot() {
   return {slot.data.get(), slot.size};
 }
 
-CrashSnapshotKeeper::CrashSnapshotKeeper(CProject& project, Scheduler scheduler)
-    : project_(project), scheduler_(std::move(scheduler)) {
-  Refresh();
-  project_.SetChangeObserver([this] { Changed(); });
+namespace {
+
+double MillisecondsSince(CrashSnapshotKeeper::Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(CrashSnapshotKeeper::Clock::now() - start)
+      .count();
+}
+
+}  // namespace
+
+CrashSnapshotKeeper::CrashSnapshotKeeper(CProject& project, Scheduler scheduler, Now now,
+                                         std::chrono::milliseconds interval)
+    : project_(project),
+      scheduler_(std::move(scheduler)),
+      now_(std::move(now)),
+      interval_(interval) {
+  if (!now_) now_ = [] { return Clock::now(); };
+  if (!scheduler_) {
+    context_ = std::make_unique<QObject>();
+    scheduler_ = [context = context_.get()](std::chrono::milliseconds delay,
+                                            std::function<void()> task) {
+      QTimer::singleShot(delay, context, std::move(task));
+    };
+  }
+  writer_ = std::thread([this] { WriterLoop(); });
+  listener_ = project_.AddChangeListener([this](const ProjectChange& change) { Changed(change); });
+  HandOver();
 }
 
 CrashSnapshotKeeper::~CrashSnapshotKeeper() {
   *alive_ = false;
-  project_.SetChangeObserver({});
-}
-
-void CrashSnapshotKeeper::Refresh() {
-  scheduled_ = false;
-  UpdateCrashSnapshot(project_.FileText());
-}
-
-void CrashSnapshotKeeper::Changed() {
-  if (!scheduler_) {
-    Refresh();
-    return;
+  project_.RemoveChangeListener(listener_);
+  if (changedSince_) HandOver();
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;  // the writer writes what it was handed first
   }
+  wake_.notify_one();
+  writer_.join();
+}
+
+void CrashSnapshotKeeper::Changed(const ProjectChange& change) {
+  const auto start = Clock::now();
+  switch (change.kind) {
+    case ProjectChange::replaced:
+      everything_ = true;
+      break;
+    case ProjectChange::settings:
+      settingsChanged_ = true;
+      break;
+    case ProjectChange::movieRemoved:
+    case ProjectChange::moviesCleared:
+      orderChanged_ = true;
+      break;
+    case ProjectChange::movieAdded:
+      orderChanged_ = true;
+      dirty_.insert(change.movieId);
+      break;
+    default:
+      if (change.movieId >= 0) dirty_.insert(change.movieId);
+      break;
+  }
+  changedSince_ = true;
+  Schedule();
+  ++costs_.notices;
+  costs_.longestNoticeMs = std::max(costs_.longestNoticeMs, MillisecondsSince(start));
+}
+
+void CrashSnapshotKeeper::Schedule() {
   if (scheduled_) return;
   scheduled_ = true;
-  scheduler_([this, alive = alive_] {
-    if (*alive) Refresh();
+  const auto due = lastHandOver_ + interval_;
+  const auto now = now_();
+  const auto delay = due > now ? std::chrono::ceil<std::chrono::milliseconds>(due - now)
+                               : std::chrono::milliseconds(0);
+  scheduler_(delay, [this, alive = alive_] {
+    if (*alive && scheduled_) HandOver();
+  });
+}
+
+void CrashSnapshotKeeper::HandOver() {
+  const auto start = Clock::now();
+  scheduled_ = false;
+  changedSince_ = false;
+  lastHandOver_ = now_();
+  // Only what changed: the list's order and the settings when they changed,
+  // copies of the movies that changed.
+  Job job;
+  if (everything_ || settingsChanged_) {
+    job.head = project_.FileHead();
+    job.tail = project_.FileTail();
+  }
+  if (everything_ || orderChanged_) {
+    job.order.emplace();
+    job.order->reserve(project_.Movies().size());
+    for (const Movie& movie : project_.Movies()) job.order->push_back(movie.id());
+  }
+  if (everything_) {
+    job.changed.assign(project_.Movies().begin(), project_.Movies().end());
+  } else {
+    job.changed.reserve(dirty_.size());
+    for (const int32_t id : dirty_) {
+      if (const Movie* movie = project_.MovieById(id)) job.changed.push_back(*movie);
+    }
+  }
+  everything_ = settingsChanged_ = orderChanged_ = false;
+  dirty_.clear();
+  job.number = ++jobsHanded_;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(job));
+  }
+  wake_.notify_one();
+  const double ms = MillisecondsSince(start);
+  ++costs_.handovers;
+  costs_.longestHandoverMs = std::max(costs_.longestHandoverMs, ms);
+  costs_.totalHandoverMs += ms;
+}
+
+void CrashSnapshotKeeper::Flush() {
+  if (changedSince_) HandOver();
+  std::unique_lock lock(mutex_);
+  written_.wait(lock, [this] { return jobsWritten_ >= jobsHanded_; });
+}
+
+void CrashSnapshotKeeper::WriterLoop() {
+  pthread_setname_np(pthread_self(), "crash snapshot");
+  // Behind the program's own threads: a renewal may wait, the window may not.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+  for (;;) {
+    std::vector<Job> jobs;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopped, and everything handed over is written
+      jobs.swap(queue_);
+    }
+    // Jobs that waited are taken together, in the order they came.
+    for (Job& job : jobs) {
+      if (job.head) head_ = std::move(*job.head);
+      if (job.tail) tail_ = std::move(*job.tail);
+      if (job.order) order_ = std::move(*job.order);
+      for (const Movie& movie : job.changed) pieces_[movie.id()] = CProject::MovieFileEntry(movie);
+    }
+    Write();
+    {
+      std::lock_guard lock(mutex_);
+      jobsWritten_ = jobs.back().number;
+    }
+    written_.notify_all();
+  }
+}
+
+void CrashSnapshotKeeper::Write() {
+  if (pieces_.size() > order_.size()) {
+    // Movies were removed: their pieces go.
+    std::unordered_map<int32_t, std::string> kept;
+    for (const int32_t id : order_) {
+      const auto found = pieces_.find(id);
+      if (found != pieces_.end()) kept.emplace(id, std::move(found->second));
+    }
+    pieces_.swap(kept);
+  }
+  std::vector<std::string_view> parts;
+  parts.reserve(order_.size() + 2);
+  parts.push_back(head_);
+  for (const int32_t id : order_) parts.push_back(pieces_[id]);
+  parts.push_back(tail_);
+  size_t size = 0;
+  for (const std::string_view part : parts) size += part.size();
+  WriteCrashSnapshot(size, [&parts](char* out) {
+    for (const std::string_view part : parts) {
+      std::memcpy(out, part.data(), part.size());
+      out += part.size();
+    }
   });
 }
 

@@ -3,18 +3,32 @@
 // while the program runs, in memory that was allocated beforehand. A crashed
 // process only writes these bytes out, so a crash inside the allocator or
 // while some lock is held still leaves the project behind.
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "project/movie.h"
+
+class QObject;
 
 namespace ombrelo {
 
 class CProject;
+struct ProjectChange;
 
-// Replaces the snapshot with these bytes. One thread at a time (the thread
-// that owns the project). Ignored once a crash is being reported.
+// Replaces the snapshot with these bytes. One thread at a time (the keeper's
+// writer). Ignored once a crash is being reported.
 void UpdateCrashSnapshot(std::string_view projectText);
 
 // The bytes of the current snapshot, for the crash handler: async-signal-safe.
@@ -26,32 +40,103 @@ struct CrashSnapshotBytes {
 };
 CrashSnapshotBytes FreezeCrashSnapshot();
 
-// Keeps the snapshot equal to a project: takes one at once and another after
-// each change the project announces (CProject::SetChangeObserver). A write
-// access is announced before the caller changes the movie, so a front end with
-// an event loop passes a scheduler that runs the refresh from the loop; several
-// changes before it runs give one refresh. Without a scheduler the refresh
-// happens at once, and a change made through a write access is picked up by the
-// next change or by Refresh.
+// A copy of the current snapshot, for checks while no update runs.
+std::string CrashSnapshotText();
+
+// Keeps the snapshot equal to a project, a little behind it. The keeper
+// listens to the project's changes and only notes which movies changed; at
+// most once per interval (the first change after a quiet interval at once,
+// through the scheduler) it copies those movies and hands them to a writer
+// thread of its own, which serializes them, puts the project's text together
+// from the pieces it keeps per movie and replaces the snapshot. So the
+// project's thread pays for copying the movies that changed, never for
+// serializing the project, whatever its size.
 class CrashSnapshotKeeper {
  public:
-  using Scheduler = std::function<void(std::function<void()>)>;
-  explicit CrashSnapshotKeeper(CProject& project, Scheduler scheduler = {});
-  ~CrashSnapshotKeeper();  // the project's change observer is removed
+  using Clock = std::chrono::steady_clock;
+  // Runs a task on the project's thread after a delay.
+  using Scheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+  using Now = std::function<Clock::time_point()>;
+  static constexpr std::chrono::milliseconds kInterval{250};
+
+  // Without a scheduler the tasks run from the thread's Qt event loop;
+  // without a clock the steady clock is read. The snapshot is taken at once.
+  explicit CrashSnapshotKeeper(CProject& project, Scheduler scheduler = {}, Now now = {},
+                               std::chrono::milliseconds interval = kInterval);
+  // Takes the last changes into the snapshot (a crash while the program ends
+  // still finds the project as it was), then stops listening.
+  ~CrashSnapshotKeeper();
   CrashSnapshotKeeper(const CrashSnapshotKeeper&) = delete;
   CrashSnapshotKeeper& operator=(const CrashSnapshotKeeper&) = delete;
 
-  // Serializes the project again now.
-  void Refresh();
+  // Hands the changes noted so far to the writer now and waits until the
+  // snapshot holds them.
+  void Flush();
+
+  // What keeping the snapshot cost the project's thread (for benchmarks).
+  struct Costs {
+    int64_t notices = 0;
+    int64_t handovers = 0;
+    double longestNoticeMs = 0;
+    double longestHandoverMs = 0;
+    double totalHandoverMs = 0;
+  };
+  Costs costs() const { return costs_; }
+  void ResetCosts() { costs_ = {}; }
 
  private:
-  void Changed();
+  // What changed since the last renewal: the text before and after the
+  // movies and the movies' ids in list order (when they changed), and copies
+  // of the movies that changed.
+  struct Job {
+    std::optional<std::string> head;
+    std::optional<std::string> tail;
+    std::optional<std::vector<int32_t>> order;
+    std::vector<Movie> changed;
+    uint64_t number = 0;
+  };
 
+  void Changed(const ProjectChange& change);
+  void Schedule();
+  void HandOver();
+  void WriterLoop();
+  // Puts the snapshot together from the pieces (writer thread).
+  void Write();
+
+  // Project's thread only.
   CProject& project_;
   Scheduler scheduler_;
+  Now now_;
+  std::chrono::milliseconds interval_;
+  std::unique_ptr<QObject> context_;  // ends the default scheduler's pending tasks
+  int listener_ = -1;
+  std::unordered_set<int32_t> dirty_;
+  bool everything_ = true;  // the whole project is to be handed over
+  bool settingsChanged_ = false;
+  bool orderChanged_ = false;
+  bool changedSince_ = false;
   bool scheduled_ = false;
-  // Tells a refresh still waiting in the scheduler that the keeper is gone.
+  Clock::time_point lastHandOver_{};
+  uint64_t jobsHanded_ = 0;
+  Costs costs_;
+  // Tells a task still waiting in the scheduler that the keeper is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+  // Shared with the writer, protected by mutex_.
+  std::mutex mutex_;
+  std::condition_variable wake_;     // a job came, or the writer is to stop
+  std::condition_variable written_;  // a job's text is in the snapshot
+  std::vector<Job> queue_;
+  uint64_t jobsWritten_ = 0;
+  bool stop_ = false;
+
+  // Writer thread ("crash snapshot") only: the project's text in pieces,
+  // one per movie.
+  std::string head_;
+  std::string tail_;
+  std::vector<int32_t> order_;
+  std::unordered_map<int32_t, std::string> pieces_;
+  std::thread writer_;
 };
 
 }  // namespace ombrelo

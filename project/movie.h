@@ -103,9 +103,10 @@ class Movie {
   std::string indexphoto;          // generated index photo, "" if none
   std::vector<ImageEntry> images;  // in the order they were saved
   // Cached thumbnail path prefix and the thumbnail folder it was computed
-  // for (see CProject::ThumbnailPrefix). Never saved, never copied.
-  std::string thumbPrefix;
-  std::string thumbPrefixBase;
+  // for (see CProject::ThumbnailPrefix). Never saved, never copied; a cache,
+  // so it may be filled in through a read-only record.
+  mutable std::string thumbPrefix;
+  mutable std::string thumbPrefixBase;
 
  private:
   static int32_t NextId();

@@ -262,7 +262,7 @@ bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath
   return ReadOwner(folder) == videoPath;
 }
 
-std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath,
+std::string CProject::ThumbnailPrefix(const Movie& movie, const std::string& videoPath,
                                       const std::string& prefixWord, bool report) {
   const std::string base = ThumbnailFolder();
   if (!movie.thumbPrefix.empty() && movie.thumbPrefixBase == base) return movie.thumbPrefix;
@@ -283,9 +283,11 @@ std::string CProject::ThumbnailPrefix(Movie& movie, const std::string& videoPath
     const bool replaced = name.empty() || name == "." || name == "..";
     if (replaced) name = prefixWord;
     name = ClaimThumbnailFolder(base.empty() ? dir : base, name, videoPath, movie.images);
-    if (replaced && report) {
-      if (!movie.error.empty()) movie.error += "; ";
-      movie.error += "Invalid characters in filename. Name changed to : " + name;
+    Movie* own = MutableMovie(movie.id());
+    if (replaced && report && own == &movie) {
+      if (!own->error.empty()) own->error += "; ";
+      own->error += "Invalid characters in filename. Name changed to : " + name;
+      Announce({ProjectChange::movieError, own->id()});
     }
   }
 

@@ -40,10 +40,10 @@ bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlis
                   const std::function<void()>& stopRun) {
   const std::string folder = paths::FolderOf(playlistPath);
   if (!folder.empty()) paths::CreateFolders(folder);
-  Movie* movie = project.FindMovieForWrite(movieId);
+  const Movie* movie = project.FindMovie(movieId);
   if (!movie) return false;
   if (WritePlaylist(playlistPath, *movie)) {
-    movie->SetIpl(playlistPath);
+    project.SetMovieIpl(movieId, playlistPath);
     return true;
   }
   if (stopRun) stopRun();

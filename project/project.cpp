@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -87,15 +87,30 @@ CProject::CProject(const std::string& defaultBaseFolder) : output_(defaultBaseFo
 
 CProject::~CProject() = default;
 
-void CProject::NotifyChanged() {
-  ++revision_;
-  if (observer_) observer_();
+int CProject::AddChangeListener(ChangeListener listener) {
+  const int handle = nextListener_++;
+  listeners_.emplace_back(handle, std::move(listener));
+  return handle;
 }
 
-void CProject::AddMovie(const std::string& path) {
+void CProject::RemoveChangeListener(int handle) {
+  std::erase_if(listeners_, [handle](const auto& entry) { return entry.first == handle; });
+}
+
+void CProject::Announce(const ProjectChange& change) {
+  ++revision_;
+  // A listener may add or remove listeners while it is told.
+  const auto listeners = listeners_;
+  for (const auto& entry : listeners) entry.second(change);
+}
+
+int32_t CProject::AddMovie(const std::string& path) {
   RemoveMovie(path);
-  AppendMovie(Movie(path, capture_));
-  NotifyChanged();
+  Movie movie(path, capture_);
+  const int32_t id = movie.id();
+  AppendMovie(std::move(movie));
+  Announce({ProjectChange::movieAdded, id});
+  return id;
 }
 
 void CProject::AppendMovie(Movie movie) {
@@ -119,20 +134,16 @@ void CProject::EraseMovie(std::list<Movie>::iterator it) {
 void CProject::RemoveMovie(const std::string& path) {
   const auto found = byPath_.find(path);
   if (found == byPath_.end()) return;
+  const int32_t id = found->second.front()->id();
   EraseMovie(found->second.front());
-  NotifyChanged();
+  Announce({ProjectChange::movieRemoved, id});
 }
 
 void CProject::ClearMovies() {
   movies_.clear();
   byId_.clear();
   byPath_.clear();
-  NotifyChanged();
-}
-
-void CProject::MarkDone(int32_t id) {
-  if (Movie* movie = MovieById(id)) movie->status = kMovieDone;
-  NotifyChanged();
+  Announce({ProjectChange::moviesCleared, -1});
 }
 
 const Movie* CProject::MovieById(int32_t id) const {
@@ -140,8 +151,7 @@ const Movie* CProject::MovieById(int32_t id) const {
   return found == byId_.end() ? nullptr : &*found->second;
 }
 
-Movie* CProject::MovieById(int32_t id) {
-  NotifyChanged();
+Movie* CProject::MutableMovie(int32_t id) {
   const auto found = byId_.find(id);
   return found == byId_.end() ? nullptr : &*found->second;
 }
@@ -152,30 +162,102 @@ const Movie* CProject::FindMovie(int32_t id) const {
   return movie;
 }
 
-Movie* CProject::FindMovieForWrite(int32_t id) {
-  Movie* movie = MovieById(id);
-  if (!movie) ShowInvalidIdMessage(id);
-  return movie;
+bool CProject::ChangeMovie(int32_t id, ProjectChange::Kind kind,
+                           const std::function<void(Movie&)>& change) {
+  Movie* movie = MutableMovie(id);
+  if (!movie) return false;
+  change(*movie);
+  Announce({kind, id});
+  return true;
+}
+
+bool CProject::MarkOpened(int32_t id, const MovieProperties& properties) {
+  return ChangeMovie(id, ProjectChange::movieOpened, [&](Movie& movie) {
+    movie.images.clear();
+    movie.thumbPrefix.clear();
+    movie.thumbPrefixBase.clear();
+    movie.length = properties.length;
+    movie.size = properties.size;
+    movie.videoFormat = properties.videoFormat;
+    movie.status = kMovieOpened;
+  });
+}
+
+bool CProject::SetMovieStatus(int32_t id, int32_t status) {
+  return ChangeMovie(id, ProjectChange::movieStatus,
+                     [status](Movie& movie) { movie.status = status; });
+}
+
+bool CProject::AddMovieError(int32_t id, const std::string& text) {
+  return ChangeMovie(id, ProjectChange::movieError, [&](Movie& movie) { movie.SetError(text); });
+}
+
+bool CProject::RecordImage(int32_t id, const ImageEntry& image) {
+  return ChangeMovie(id, ProjectChange::imageRecorded,
+                     [&](Movie& movie) { movie.AddImage(image); });
+}
+
+bool CProject::RemoveImage(int32_t id, const std::string& path) {
+  return ChangeMovie(id, ProjectChange::imageRemoved, [&](Movie& movie) {
+    std::erase_if(movie.images, [&](const ImageEntry& image) { return image.path == path; });
+  });
+}
+
+bool CProject::SetMovieHtml(int32_t id, const std::string& path) {
+  return ChangeMovie(id, ProjectChange::movieOutputs, [&](Movie& movie) { movie.SetHtml(path); });
+}
+
+bool CProject::SetMovieIpl(int32_t id, const std::string& path) {
+  return ChangeMovie(id, ProjectChange::movieOutputs, [&](Movie& movie) { movie.SetIpl(path); });
+}
+
+bool CProject::SetMovieIndexphoto(int32_t id, const std::string& path) {
+  return ChangeMovie(id, ProjectChange::movieOutputs,
+                     [&](Movie& movie) { movie.SetIndexphoto(path); });
+}
+
+bool CProject::UpdateMovie(int32_t id, const std::function<void(Movie&)>& change) {
+  return ChangeMovie(id, ProjectChange::movieChanged, change);
+}
+
+void CProject::SetCapture(const CaptureSettings& settings) {
+  if (capture_ == settings) return;
+  capture_ = settings;
+  Announce({ProjectChange::settings, -1});
+}
+
+void CProject::UpdateCapture(const std::function<void(CaptureSettings&)>& change) {
+  CaptureSettings settings = capture_;
+  change(settings);
+  SetCapture(settings);
+}
+
+void CProject::CopySettingsFrom(const CProject& other) {
+  output_ = other.output_;
+  capture_ = other.capture_;
+  Announce({ProjectChange::settings, -1});
+}
+
+std::string CProject::FileHead() const {
+  return WithCrLf(kDeclaration + std::string("<obxproject>") + output_.ToXml() + "<movies>");
+}
+
+std::string CProject::MovieFileEntry(const Movie& movie) {
+  return WithCrLf("<moviefile>" + movie.ToXml() + "</moviefile>");
+}
+
+std::string CProject::FileTail() const {
+  return WithCrLf("</movies><rendering>" + CaptureSettingsToXml(capture_) +
+                  "</rendering></obxproject>");
 }
 
 std::string CProject::FileText(bool includeMovies) const {
-  std::string text = kDeclaration;
-  text += "<obxproject>";
-  text += output_.ToXml();
-  text += "<movies>";
+  std::string text = FileHead();
   if (includeMovies) {
-    for (const Movie& movie : movies_) {
-      text += "<moviefile>";
-      text += movie.ToXml();
-      text += "</moviefile>";
-    }
+    for (const Movie& movie : movies_) text += MovieFileEntry(movie);
   }
-  text += "</movies>";
-  text += "<rendering>";
-  text += CaptureSettingsToXml(capture_);
-  text += "</rendering>";
-  text += "</obxproject>";
-  return WithCrLf(text);
+  text += FileTail();
+  return text;
 }
 
 namespace {
@@ -213,7 +295,7 @@ void CProject::TakeContentFrom(CProject& other) {
   byPath_.swap(other.byPath_);
   output_ = other.output_;
   capture_ = other.capture_;
-  NotifyChanged();
+  Announce({ProjectChange::replaced, -1});
 }
 
 bool CProject::Load(const std::string& path, std::string* error) {
@@ -235,7 +317,10 @@ bool CProject::Load(const std::string& path, std::string* error) {
   }
   std::istringstream in(WithoutCrLf(bytes));
 
-  ClearMovies();
+  // One change, announced at the end, whatever the file holds.
+  movies_.clear();
+  byId_.clear();
+  byPath_.clear();
   try {
     std::string tag = ReadTag(in);
     if (tag == kDeclaration) tag = ReadTag(in);
@@ -264,10 +349,10 @@ bool CProject::Load(const std::string& path, std::string* error) {
   } catch (const std::exception& e) {
     DebugOutput(std::string("CProject::Load failed. ") + e.what());
     if (error) *error = e.what();
-    NotifyChanged();
+    Announce({ProjectChange::replaced, -1});
     return false;
   }
-  NotifyChanged();
+  Announce({ProjectChange::replaced, -1});
   return true;
 }
 

@@ -6,7 +6,9 @@
 // file "last_settings.bin" and the crash-recovery file.
 //
 // A program makes its one project at its top and hands it down to what
-// needs it. A project is used from the user-interface thread only.
+// needs it. A project is used from the user-interface thread only. Reads
+// are const and silent; every change goes through a named operation that
+// tells the listeners what changed once it is made.
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -25,6 +27,35 @@ namespace ombrelo {
 // the base of the default output folders.
 const std::string& StartDirectory();
 
+// What a change of a project was: its kind and, for a change of one movie,
+// the movie's id (-1 otherwise).
+struct ProjectChange {
+  enum Kind {
+    movieAdded,
+    movieRemoved,
+    moviesCleared,
+    movieOpened,  // properties found, status 1, thumbnails forgotten
+    movieStatus,
+    movieError,  // error text (and with it status 3)
+    imageRecorded,
+    imageRemoved,
+    movieOutputs,  // web page, playlist or index photo path
+    movieChanged,  // anything else of one movie's record
+    settings,      // output or capture settings
+    replaced,      // the whole content: a file was loaded or taken over
+  };
+  Kind kind;
+  int32_t movieId = -1;
+  bool operator==(const ProjectChange&) const = default;
+};
+
+// What opening a movie finds out about it.
+struct MovieProperties {
+  double length = 0.0;  // seconds
+  uint32_t size = 0;    // kilobytes
+  BitmapInfoHeader videoFormat{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+};
+
 class CProject {
  public:
   // The process-wide project, created with its defaults on first use.
@@ -38,36 +69,55 @@ class CProject {
   ~CProject();
 
   // ---- Movie list (insertion order is the order of display, indexing and
-  // saving). Paths compare as exact, case-sensitive bytes.
+  // saving). Paths compare as exact, case-sensitive bytes. Reading never
+  // announces anything; every change below is announced once it is made
+  // (see Changes).
 
   // Drops the first movie with this path, then appends a new movie made from
   // the path and the current capture settings (so re-adding re-queues it).
-  void AddMovie(const std::string& path);
+  // Gives the new movie's id. Re-adding is two changes: the old record's
+  // removal, then the addition.
+  int32_t AddMovie(const std::string& path);
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Sets status 2 on the movie with this id.
-  void MarkDone(int32_t id);
   // Finds a movie by id, in constant time. An unknown id shows the message
   // "Internal error\nInvalid movie id <id>" (caption "Application error", no
   // owner window) and gives null: the caller decides what then happens.
   const Movie* FindMovie(int32_t id) const;
-  Movie* FindMovieForWrite(int32_t id);
   // The same without the message, for ids that may have gone (a movie
   // removed while it was worked on).
   const Movie* MovieById(int32_t id) const;
-  Movie* MovieById(int32_t id);
   bool HasMovie(int32_t id) const { return MovieById(id) != nullptr; }
   // Every movie in list order. References stay valid until the movie is
   // removed from the list.
   const std::list<Movie>& Movies() const { return movies_; }
 
+  // ---- Changes of one movie. Each gives false, announcing nothing, when no
+  // movie has the id (it may have been removed while it was worked on).
+
+  // Indexing has begun: the properties found on opening, status 1, no
+  // thumbnails yet (those of an earlier capture are forgotten).
+  bool MarkOpened(int32_t id, const MovieProperties& properties);
+  bool SetMovieStatus(int32_t id, int32_t status);
+  // Status 3, and the text appended to the movie's error as it stands.
+  bool AddMovieError(int32_t id, const std::string& text);
+  // Appends a saved thumbnail.
+  bool RecordImage(int32_t id, const ImageEntry& image);
+  // Removes every entry naming this file.
+  bool RemoveImage(int32_t id, const std::string& path);
+  // The generated outputs ("" when there is none).
+  bool SetMovieHtml(int32_t id, const std::string& path);
+  bool SetMovieIpl(int32_t id, const std::string& path);
+  bool SetMovieIndexphoto(int32_t id, const std::string& path);
+  // Any other change of a movie's record (taking a whole record's results,
+  // building test projects); announced as ProjectChange::movieChanged.
+  bool UpdateMovie(int32_t id, const std::function<void(Movie&)>& change);
+
   // ---- Capture settings (copied into the engine when a movie is opened).
-  CaptureSettings& Capture() {
-    NotifyChanged();
-    return capture_;
-  }
   const CaptureSettings& Capture() const { return capture_; }
+  void SetCapture(const CaptureSettings& settings);
+  void UpdateCapture(const std::function<void(CaptureSettings&)>& change);
 
   // ---- Output settings. The folder setters append a separator to a
   // non-empty folder that lacks one; an empty folder stays empty.
@@ -95,22 +145,20 @@ class CProject {
   void SetThumbsUseFolder(bool on) { Set(output_.thumbsUseFolder, on); }
   void SetImagescale(float scale) { Set(output_.imagescale, scale); }
   void SetCurrentPath(const std::string& folder) { Set(output_.current_path, folder); }
-
-  // ---- Change notice. Every operation that changes the project, and every
-  // write access (FindMovieForWrite, the non-const MovieById and Capture),
-  // raises the revision and then calls the observer. A write access notifies
-  // before the caller has made its change through what it gets: an observer
-  // that needs the changed project defers its work (e.g. to the event loop).
-  void SetChangeObserver(std::function<void()> observer) { observer_ = std::move(observer); }
-  uint64_t Revision() const { return revision_; }
-  void NotifyChanged();
   // Takes the output and capture settings of another project (a settings
   // file read into a project of its own); the movies stay.
-  void CopySettingsFrom(const CProject& other) {
-    output_ = other.output_;
-    capture_ = other.capture_;
-    NotifyChanged();
-  }
+  void CopySettingsFrom(const CProject& other);
+
+  // ---- Changes. Each change is announced to every listener once it has
+  // been made, with what changed; a setting set to the value it has, or an
+  // operation on a movie that is not there, announces nothing. Revision
+  // counts the announcements. Listeners are called on the project's thread
+  // in the order they were added and may read the project; one that changes
+  // it announces its own change from inside the first announcement.
+  using ChangeListener = std::function<void(const ProjectChange&)>;
+  int AddChangeListener(ChangeListener listener);
+  void RemoveChangeListener(int handle);
+  uint64_t Revision() const { return revision_; }
 
   // ---- Project files.
 
@@ -119,6 +167,12 @@ class CProject {
   // with carriage return and line feed after each "</movie>" and no line
   // break at the end.
   std::string FileText(bool includeMovies = true) const;
+  // The same text in pieces, so that a copy kept elsewhere can be renewed
+  // movie by movie: FileHead() + one MovieFileEntry per movie + FileTail()
+  // is FileText().
+  std::string FileHead() const;
+  std::string FileTail() const;
+  static std::string MovieFileEntry(const Movie& movie);
   // Writes the project file, replacing the old one only once the new one is
   // complete. False when the file cannot be created; false with the debug
   // text "CProject::Save failed to write file" when writing fails (the old
@@ -173,16 +227,22 @@ class CProject {
   // "<name>-2", "<name>-3", ... A video's own folder from an earlier run is
   // used again, and the thumbnails of that run are removed from it (except
   // the movie's present images). Creates the thumbnail folder. The result is
-  // cached in the movie until the thumbnail folder changes.
-  std::string ThumbnailPrefix(Movie& movie, const std::string& videoPath,
+  // cached in the movie until the thumbnail folder changes. The error text
+  // is added to the project's own movie only (announced as movieError).
+  std::string ThumbnailPrefix(const Movie& movie, const std::string& videoPath,
                               const std::string& prefixWord, bool report);
 
  private:
   template <typename T, typename V>
   void Set(T& field, V&& value) {
+    if (field == value) return;
     field = std::forward<V>(value);
-    NotifyChanged();
+    Announce({ProjectChange::settings, -1});
   }
+  void Announce(const ProjectChange& change);
+  Movie* MutableMovie(int32_t id);
+  // Applies a change to the movie with this id and announces it.
+  bool ChangeMovie(int32_t id, ProjectChange::Kind kind, const std::function<void(Movie&)>& change);
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
   void AppendMovie(Movie movie);
@@ -198,7 +258,8 @@ class CProject {
   std::string tempFolder_;
   std::string runTemporaryFolder_;
   uint64_t revision_ = 0;
-  std::function<void()> observer_;
+  int nextListener_ = 0;
+  std::vector<std::pair<int, ChangeListener>> listeners_;
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).

@@ -75,12 +75,9 @@ void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
 }
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
-  Movie* movie = project_.FindMovieForWrite(movieId);
-  if (!movie) {
+  if (!project_.AddMovieError(movieId, text)) {
     DebugOutput("Index photo of a removed movie: " + text);
-    return;
   }
-  movie->SetError(text);
 }
 
 std::string NextTemporaryPageName(const std::string& folder) {

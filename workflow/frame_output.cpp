@@ -148,13 +148,13 @@ std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& 
          ThumbnailExtension(settings);
 }
 
-std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame) {
+std::string ThumbnailPath(CProject& project, const Movie& movie, const FrameCopy& frame) {
   return ThumbnailFileName(project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
                                                    project.Output().thumbsEnabled),
                            project.Capture(), frame);
 }
 
-ThumbnailNaming NamingOf(CProject& project, Movie& movie) {
+ThumbnailNaming NamingOf(CProject& project, const Movie& movie) {
   ThumbnailNaming naming;
   naming.prefix = project.ThumbnailPrefix(movie, movie.path(), kThumbnailPrefixWord,
                                           project.Output().thumbsEnabled);
@@ -175,22 +175,17 @@ void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
                      const std::string& path, bool written,
                      const std::function<void()>& stopCapture, const std::string& reason) {
   if (written) {
-    if (Movie* movie = project.MovieById(movieId)) {
-      movie->AddImage(ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
-    }
+    project.RecordImage(movieId, ImageEntry{path, static_cast<uint32_t>(frame.frame), frame.time});
     return;
   }
   if (stopCapture) stopCapture();
   // Stopping may have run code that changed the list; look the movie up again.
-  if (Movie* movie = project.MovieById(movieId)) {
-    movie->SetError(WriteFailureText(path, reason));
-    project.NotifyChanged();  // after the change, for those who save it
-  }
+  project.AddMovieError(movieId, WriteFailureText(path, reason));
 }
 
 bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
                const std::function<void()>& stopCapture, std::string* pathOut) {
-  Movie* movie = project.FindMovieForWrite(movieId);
+  const Movie* movie = project.FindMovie(movieId);
   if (!movie) return false;
   const std::string path = ThumbnailPath(project, *movie, frame);
   if (pathOut) *pathOut = path;

@@ -78,7 +78,7 @@ struct ThumbnailNaming {
   BitmapInfoHeader videoFormat;
   CaptureSettings settings;
 };
-ThumbnailNaming NamingOf(CProject& project, Movie& movie);
+ThumbnailNaming NamingOf(CProject& project, const Movie& movie);
 
 // prefix + ThumbnailSuffix + ThumbnailExtension.
 std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& settings,
@@ -90,7 +90,7 @@ std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& 
 // (any thread; tried once more after the folders along the path have been
 // made), and the movie's record of a written thumbnail or of the failure
 // (owner's thread; the capture is stopped first, as SaveFrame does).
-std::string ThumbnailPath(CProject& project, Movie& movie, const FrameCopy& frame);
+std::string ThumbnailPath(CProject& project, const Movie& movie, const FrameCopy& frame);
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
                     const std::string& path, const CaptureSettings& settings,
                     std::string* reason = nullptr);

@@ -73,7 +73,7 @@ bool IsOwnThumbnail(CProject& project, const Movie& movie, const std::string& pa
 ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
                                              const std::string& path) {
   ThumbnailDeletionResult result;
-  Movie* movie = project.MovieById(movieId);  // quietly: an unknown id is an outcome
+  const Movie* movie = project.MovieById(movieId);  // quietly: an unknown id is an outcome
   if (!movie) return result;
   if (!IsOwnThumbnail(project, *movie, path)) {
     result.outcome = ThumbnailDeletion::refused;
@@ -93,8 +93,7 @@ ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
     result.outcome = ThumbnailDeletion::fileMissing;
   }
   // Every entry naming the file goes: none may point at a deleted file.
-  const auto names = [&](const ImageEntry& image) { return image.path == path; };
-  while (std::any_of(movie->images.begin(), movie->images.end(), names)) movie->RemoveImage(path);
+  project.RemoveImage(movieId, path);
   return result;
 }
 

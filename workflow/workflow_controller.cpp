@@ -103,7 +103,7 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   }
   void SetMovieError(int32_t movieId, const std::string& text) override {
     // The movie may have been removed while its photo was rendered.
-    if (Movie* movie = owner_.project_.MovieById(movieId)) movie->SetError(text);
+    owner_.project_.AddMovieError(movieId, text);
   }
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     owner_.OnIndexPhotoFinished(movieId, written);
@@ -229,13 +229,13 @@ int WorkflowController::StartNextMovie() {
     }
     if (!next) break;
     queue_.pop_front();
-    if (OpenMovie(*project_.MovieById(next->id()))) return kMovieStarted;
+    if (OpenMovie(*next)) return kMovieStarted;
     failed = true;
   }
   return failed ? kAllFailed : kNoneWaiting;
 }
 
-bool WorkflowController::OpenMovie(Movie& movie) {
+bool WorkflowController::OpenMovie(const Movie& movie) {
   const int32_t id = movie.id();
   const std::string path = movie.path();
   engine_.SetCaptureSettings(project_.Capture());
@@ -247,16 +247,11 @@ bool WorkflowController::OpenMovie(Movie& movie) {
   if (engine_.Open(path, &result)) {
     // The capture begins anew: the thumbnails of a capture that was stopped
     // are replaced, not added to (their files go when the folder is taken).
-    movie.images.clear();
-    movie.thumbPrefix.clear();
-    movie.thumbPrefixBase.clear();
-    movie.SetLength(engine_.GetDurationSeconds());
-    movie.videoFormat = engine_.GetVideoFormat();
-    movie.status = kMovieOpened;
+    openedBytes_ = FileBytes(path);
+    project_.MarkOpened(id, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(openedBytes_),
+                                            engine_.GetVideoFormat()});
     // The capture thread names and writes the thumbnails from here on.
     eventSink_->SetNaming(NamingOf(project_, movie));
-    openedBytes_ = FileBytes(path);
-    movie.SetSize(Kilobytes(openedBytes_));
     currentMovieId_ = id;
     liveMovieId_ = id;
     writeFailed_ = false;
@@ -266,8 +261,7 @@ bool WorkflowController::OpenMovie(Movie& movie) {
   }
 
   const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
-  movie.SetError(text);
-  project_.NotifyChanged();
+  project_.AddMovieError(id, text);
   emit movieNotOpened(movie, text);
   if (result == VFW_E_CANNOT_CONNECT) {
     if (preferences_.firstRun) {
@@ -466,7 +460,7 @@ void WorkflowController::MakeOutputs() {
   const std::string playlistPath =
       output.iplEnabled ? claim(project_.PlaylistFileName(id), named.ipl) : "";
   const std::string path = output.htmlEnabled ? claim(project_.HtmlFileName(id), named.html) : "";
-  if (!photoPath.empty()) project_.MovieById(id)->SetIndexphoto(photoPath);
+  if (!photoPath.empty()) project_.SetMovieIndexphoto(id, photoPath);
 
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
@@ -486,7 +480,7 @@ void WorkflowController::MakeOutputs() {
       id, path, stylesheet,
       [this, id, path, stylesheet, output, photoPath](const PageOutcome& outcome) {
         if (outcome.made) {
-          if (Movie* movie = project_.MovieById(id)) movie->SetHtml(path);
+          project_.SetMovieHtml(id, path);
         } else if (outcome.failure.kind == PageFailure::Kind::notWritten) {
           FailMovie(id, "Failed to write the web page '" + path + "' - " +
                             std::strerror(outcome.failure.systemError));
@@ -504,11 +498,11 @@ void WorkflowController::MakeOutputs() {
 void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
   const std::string folder = paths::FolderOf(path);
   if (!folder.empty()) paths::CreateFolders(folder);
-  Movie* movie = project_.MovieById(movieId);
+  const Movie* movie = project_.MovieById(movieId);
   if (!movie) return;
   int error = 0;
   if (WriteFileReplacing(path, PlaylistText(path, *movie), &error) == WriteResult::ok) {
-    movie->SetIpl(path);
+    project_.SetMovieIpl(movieId, path);
     return;
   }
   FailMovie(movieId, "Failed to write the playlist '" + path + "' - " +
@@ -520,11 +514,9 @@ void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path
 }
 
 void WorkflowController::FailMovie(int32_t movieId, const std::string& text) {
-  Movie* movie = project_.MovieById(movieId);
+  const Movie* movie = project_.MovieById(movieId);
   if (!movie) return;
-  if (!movie->error.empty()) movie->error += "; ";
-  movie->SetError(text);
-  project_.NotifyChanged();  // after the change, for those who save it
+  project_.AddMovieError(movieId, movie->error.empty() ? text : "; " + text);
 }
 
 void WorkflowController::MakePage(int32_t movieId, const std::string& path,
@@ -582,9 +574,9 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
 
 void WorkflowController::FinishOutputs(int32_t movieId) {
   outputsPending_ = false;
-  if (Movie* movie = project_.MovieById(movieId)) {
+  if (const Movie* movie = project_.MovieById(movieId)) {
     // A movie stays failed when its index photo failed already.
-    if (movie->status != kMovieFailed) movie->status = kMovieDone;
+    if (movie->status != kMovieFailed) project_.SetMovieStatus(movieId, kMovieDone);
     emit movieFinished(*movie);
   }
   photoReportHeld_ = false;
@@ -602,8 +594,8 @@ void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
     return;
   }
   // The movie may have been removed while its photo was rendered.
-  if (Movie* movie = project_.MovieById(movieId)) {
-    if (!written) movie->indexphoto.clear();
+  if (const Movie* movie = project_.MovieById(movieId)) {
+    if (!written) project_.SetMovieIndexphoto(movieId, "");
     emit indexPhotoFinished(*movie, written);
   }
   ScheduleIdle();

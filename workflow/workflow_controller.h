@@ -193,7 +193,7 @@ class WorkflowController : public QObject {
 
   void FillQueue() const;
   const Movie* NextQueued() const;
-  bool OpenMovie(Movie& movie);
+  bool OpenMovie(const Movie& movie);
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnPreview(int32_t movieId);

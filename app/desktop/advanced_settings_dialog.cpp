@@ -200,7 +200,7 @@ QVariant AdvancedValue(const CProject& project, const AdvancedSetting& row) {
 }
 
 void StoreAdvancedValue(CProject& project, const AdvancedSetting& row, const QVariant& value) {
-  CaptureSettings& c = project.Capture();
+  CaptureSettings c = project.Capture();
   using F = AdvancedSetting::Field;
   switch (row.field) {
     case F::leastnofframes:
@@ -231,6 +231,7 @@ void StoreAdvancedValue(CProject& project, const AdvancedSetting& row, const QVa
       c.sampleduration = static_cast<double>(value.toFloat());
       break;
   }
+  project.SetCapture(c);
 }
 
 // ---- AdvancedSettingsDialog

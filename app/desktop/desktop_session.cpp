@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTimer>
 #include <cstring>
 
 #include "workflow/page_generation.h"
@@ -103,16 +102,10 @@ int RunDesktop(const DesktopOptions& options, CProject& project, CaptureEngine& 
     MessageBoxPort messages;
     XsltPageGeneration pages;
     DesktopSession session(project, engine, preferences, pages);
-    // With the crash handler on, it always has the project as it is now
-    // (refreshed from the event loop; the context ends pending refreshes).
-    QObject snapshotContext;
+    // With the crash handler on, it has the project as it was a moment ago
+    // (renewed from the event loop a few times a second at most).
     std::unique_ptr<CrashSnapshotKeeper> snapshot;
-    if (!options.noHandler) {
-      snapshot = std::make_unique<CrashSnapshotKeeper>(
-          project, [&snapshotContext](std::function<void()> refresh) {
-            QTimer::singleShot(0, &snapshotContext, std::move(refresh));
-          });
-    }
+    if (!options.noHandler) snapshot = std::make_unique<CrashSnapshotKeeper>(project);
     // Centred in the work area of its screen.
     if (const QScreen* screen = session.window.screen()) {
       QRect frame = session.window.frameGeometry();

@@ -423,7 +423,7 @@ void SettingsPage::StoreControls() {
     (project_.*setFolder)(outputs_[output].folder->text().toStdString());
   }
 
-  CaptureSettings& capture = project_.Capture();
+  CaptureSettings capture = project_.Capture();
   const auto store = [](const QLineEdit* edit, NumericSetting setting, double& field) {
     const double value = static_cast<float>(ParseLikeAtof(edit->text()));
     // A negative number, or one beyond what a schedule can be computed
@@ -432,6 +432,7 @@ void SettingsPage::StoreControls() {
   };
   store(startAfter_, NumericSetting::delaybeforefirst, capture.delaybeforefirst);
   store(saveEvery_, NumericSetting::delaybetweensamples, capture.delaybetweensamples);
+  project_.SetCapture(capture);
 }
 
 void SettingsPage::OpenAdvanced() {

@@ -193,17 +193,17 @@ class Batch {
   }
 
   // The next waiting movie still in the project (null when none is).
-  Movie* NextMovie() {
+  const Movie* NextMovie() {
     while (!queue_.empty()) {
       const int32_t id = queue_.front();
       queue_.pop_front();
-      if (Movie* movie = project_.MovieById(id)) return movie;
+      if (const Movie* movie = project_.MovieById(id)) return movie;
     }
     return nullptr;
   }
 
   void Assign(Worker& worker) {
-    Movie* movie = NextMovie();
+    const Movie* movie = NextMovie();
     if (!movie) return;
     worker.movieId = movie->id();
     worker.moviePath = movie->path();
@@ -278,7 +278,7 @@ class Batch {
   }
 
   void FailNext(const std::string& reason) {
-    if (Movie* movie = NextMovie()) Fail(*movie, reason);
+    if (const Movie* movie = NextMovie()) Fail(*movie, reason);
   }
 
   // Waits a while for output, answers, Ctrl+C and workers that ended.
@@ -399,7 +399,7 @@ class Batch {
   }
 
   void TakeAnswer(Worker& worker, const std::string& record) {
-    Movie* movie = project_.MovieById(worker.movieId);
+    const Movie* movie = project_.MovieById(worker.movieId);
     worker.movieId = -1;
     worker.live.clear();
     if (!movie) return;
@@ -408,12 +408,12 @@ class Batch {
       Fail(*movie, "no result (an unreadable answer)");
       return;
     }
-    TakeResults(*movie, result);
+    project_.UpdateMovie(movie->id(), [&](Movie& into) { TakeResults(into, result); });
   }
 
   // A worker has ended: a movie it had not answered fails by how it ended.
   void Finish(Worker& worker, int status) {
-    Movie* movie = worker.Busy() ? project_.MovieById(worker.movieId) : nullptr;
+    const Movie* movie = worker.Busy() ? project_.MovieById(worker.movieId) : nullptr;
     worker.movieId = -1;
     if (!movie) return;
     if (interrupted_ && (WIFSIGNALED(status) ? WTERMSIG(status) == SIGTERM : true)) {
@@ -425,9 +425,9 @@ class Batch {
     }
   }
 
-  void Fail(Movie& movie, const std::string& reason) {
+  void Fail(const Movie& movie, const std::string& reason) {
     const std::string text = "Error capturing from '" + movie.path() + "' - " + reason;
-    movie.SetError(text);
+    project_.AddMovieError(movie.id(), text);
     terminal_.Error(text);
   }
 

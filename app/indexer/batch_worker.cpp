@@ -179,8 +179,8 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
     // that the thousandth costs what the first did.
     project.ClearMovies();
     project.AddMovie(record.path());
-    Movie& movie = *project.MovieById(project.Movies().front().id());
-    TakeResults(movie, record);
+    const Movie& movie = *project.MovieById(project.Movies().front().id());
+    project.UpdateMovie(movie.id(), [&](Movie& into) { TakeResults(into, record); });
     RaiseTestSignal(movie.Title());
 
     controller.Start();

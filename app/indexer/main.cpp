@@ -109,7 +109,7 @@ void ApplyOptions(const Options& options, CProject& project) {
     project.SetIplUseFolder(true);
     project.SetIndexphotoUseFolder(true);
   }
-  CaptureSettings& capture = project.Capture();
+  CaptureSettings capture = project.Capture();
   if (options.startAfter) {
     capture.samplestart = CaptureSettings::afterDelay;
     capture.delaybeforefirst = *options.startAfter;
@@ -121,6 +121,7 @@ void ApplyOptions(const Options& options, CProject& project) {
   if (options.least) capture.leastnofframes = *options.least;
   if (options.quality) capture.jpegquality = *options.quality;
   if (options.imageFormat) capture.imageformat = *options.imageFormat;
+  project.SetCapture(capture);
   if (options.noHtml) project.SetHtmlEnabled(false);
   if (options.noPlaylist) project.SetIplEnabled(false);
   if (options.noIndexPhoto) project.SetIndexphotoEnabled(false);

@@ -109,15 +109,14 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
     for (const Movie& movie : projects[p]->Movies()) {
       const auto found = taken.find(movie.path());
       if (found == taken.end()) {
-        merged.AddMovie(movie.path());
-        Movie& record = *merged.MovieById(merged.Movies().back().id());
-        CopyResults(record, movie);
-        taken.emplace(movie.path(), std::make_pair(record.id(), p));
+        const int32_t id = merged.AddMovie(movie.path());
+        merged.UpdateMovie(id, [&](Movie& record) { CopyResults(record, movie); });
+        taken.emplace(movie.path(), std::make_pair(id, p));
         continue;
       }
-      Movie& record = *merged.MovieById(found->second.first);
+      const Movie& record = *merged.MovieById(found->second.first);
       if (Weight(movie.status) > Weight(record.status)) {
-        CopyResults(record, movie);
+        merged.UpdateMovie(record.id(), [&](Movie& into) { CopyResults(into, movie); });
         found->second.second = p;
       }
       Report(err, "'" + movie.path() + "' is in more than one part; kept once, from '" +

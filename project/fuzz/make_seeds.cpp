@@ -46,17 +46,17 @@ int main(int argc, char** argv) {
       "/v/javascript:alert(1).mp4", "/v/Tom & Jerry <b> ]]> \xC3\xA9t\xC3\xA9.avi",
       "/v/bad \xFF\xFE bytes.avi", "relative:name.avi", "/v/#1 100% ?.mkv"};
   for (const char* path : videos) {
-    project.AddMovie(path);
-    Movie& movie = *project.FindMovieForWrite(project.Movies().back().id());
-    movie.status = kMovieDone;
-    movie.SetLength(1e300);
-    movie.SetSize(4294967295u);
-    movie.html = std::string(path) + ".html";
-    movie.ipl = "javascript:alert(2).ipl";
-    movie.indexphoto = "";
-    movie.SetError("warn <x> & ]]> co\n");
-    movie.AddImage({std::string(path) + "_0h00m05.000s.jpg", 125, 5.0});
-    movie.AddImage({"", 4294967295u, -1.0});
+    project.UpdateMovie(project.AddMovie(path), [path](Movie& movie) {
+      movie.status = kMovieDone;
+      movie.SetLength(1e300);
+      movie.SetSize(4294967295u);
+      movie.html = std::string(path) + ".html";
+      movie.ipl = "javascript:alert(2).ipl";
+      movie.indexphoto = "";
+      movie.SetError("warn <x> & ]]> co\n");
+      movie.AddImage({std::string(path) + "_0h00m05.000s.jpg", 125, 5.0});
+      movie.AddImage({"", 4294967295u, -1.0});
+    });
   }
   const std::string full = project.FileText();
   seed("project.obx", full);

@@ -115,10 +115,8 @@ TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   project.SetThumbsFolder(folder / "Thumbs");
   project.SetThumbsUseFolder(true);
   const std::string video = folder / "My clip.mp4";
-  project.AddMovie(video);
-  Movie& movie = *project.FindMovieForWrite(project.Movies().front().id());
-  movie.videoFormat = Format(162, 120);
-  const int32_t id = movie.id();
+  const int32_t id = project.AddMovie(video);
+  project.UpdateMovie(id, [](Movie& movie) { movie.videoFormat = Format(162, 120); });
   int stops = 0;
   const auto stop = [&] { ++stops; };
 
@@ -128,15 +126,15 @@ TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip_0h01m00.000s.jpg");
   EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(path), 1500);
 
-  project.Capture().imageformat = 1;
-  project.Capture().namebyframe = true;
+  project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
   ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 4500, 180.0, 1, video), stop, &path));
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip_004500.bmp");
   EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(path), 4500);
   EXPECT_EQ(ReadFileBytes(path).size(), 54u + 488u * 120u);
 
-  project.Capture().notimetag = true;
-  project.Capture().imageformat = 0;
+  project.UpdateCapture([&](CaptureSettings& c) { c.notimetag = true; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 0; });
   ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 7500, 300.0, 2, video), stop, &path));
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip2.jpg");
 
@@ -160,7 +158,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   const std::string video = folder / "clip.avi";
   project.AddMovie(video);
   const int32_t id = project.Movies().front().id();
-  project.FindMovieForWrite(id)->videoFormat = Format(160, 120);
+  project.UpdateMovie(id, [&](Movie& m) { m.videoFormat = Format(160, 120); });
 
   int stops = 0;
   int statusWhenStopped = -1;
@@ -184,7 +182,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   EXPECT_TRUE(movie.images.empty());
 
   SCOPED_TRACE("the text is the same for BMP files");
-  project.Capture().imageformat = 1;
+  project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
   EXPECT_FALSE(SaveFrame(project, id, CodedFrame(160, 120, 50, 2.0, 1, video), {}, &path));
   EXPECT_NE(project.FindMovie(id)->error.find("Failed to write JPEG image to:\n'" + path +
                                               "' - Not a directory"),
@@ -198,7 +196,7 @@ TEST(FrameOutput, AFrameTooSmallForItsFormatIsAWriteFailure) {
   const std::string video = folder / "clip.mp4";
   project.AddMovie(video);
   const int32_t id = project.Movies().front().id();
-  project.FindMovieForWrite(id)->videoFormat = Format(160, 120);
+  project.UpdateMovie(id, [&](Movie& m) { m.videoFormat = Format(160, 120); });
   FrameCopy frame = CodedFrame(160, 120, 25, 1.0, 0, video);
   frame.size = 480 * 60;  // half the rows
   int stops = 0;

@@ -310,10 +310,11 @@ TEST_F(IndexerTest, SettingsComeFromTheDefaultsOrAProjectFile) {
   // Settings of a desktop run and a project file that both say BMP named by
   // frame, every second from the start.
   CProject written(folder_ / "");
-  written.Capture().imageformat = 1;
-  written.Capture().namebyframe = true;
-  written.Capture().samplestart = CaptureSettings::fromBeginning;
-  written.Capture().delaybetweensamples = 1.0;
+  written.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
+  written.UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
+  written.UpdateCapture(
+      [&](CaptureSettings& c) { c.samplestart = CaptureSettings::fromBeginning; });
+  written.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 1.0; });
   written.SetIndexphotoEnabled(false);
   written.AddMovie(first);
   ASSERT_TRUE(written.Save(folder_ / "project.obx"));
@@ -968,8 +969,10 @@ TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
   CProject stale("");
   ASSERT_TRUE(stale.Load(folder_ / "all.obx"));
   for (const Movie& movie : stale.Movies()) {
-    stale.MovieById(movie.id())->status = kMovieWaiting;
-    stale.MovieById(movie.id())->images.clear();
+    stale.UpdateMovie(movie.id(), [](Movie& m) {
+      m.status = kMovieWaiting;
+      m.images.clear();
+    });
   }
   ASSERT_TRUE(stale.Save(folder_ / "stale.obx"));
   const Result twice =

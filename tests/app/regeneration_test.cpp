@@ -47,8 +47,8 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   project.SetHtmlUseFolder(true);
   project.SetIndexphotoUseFolder(true);
   // Frames 25, 75, 125, 175 and 225: two rows of the index template's sheet.
-  project.Capture().delaybeforefirst = 1.0;
-  project.Capture().delaybetweensamples = 2.0;
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
   project.AddMovie(testing::TestVideos::Get().Make("first.mp4"));
   const int32_t first = project.Movies().back().id();
   project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));
@@ -185,9 +185,8 @@ TEST(RegenerationTest, DeletingAThumbnailSaysWhatHappenedAndShowsNothing) {
   ASSERT_TRUE(testing::WriteFileBytes(there, "a picture"));
   ASSERT_TRUE(testing::WriteFileBytes(stuck + "/inside", "x"));
   ASSERT_TRUE(testing::WriteFileBytes(foreign, "a letter"));
-  Movie& movie = *project.FindMovieForWrite(id);
   for (const std::string& path : {there, gone, stuck, foreign, there})
-    movie.AddImage({path, 25, 1.0});
+    project.RecordImage(id, {path, 25, 1.0});
 
   struct Case {
     int32_t movie;

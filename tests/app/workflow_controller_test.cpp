@@ -57,8 +57,8 @@ class WorkflowTest : public ::testing::Test {
     project_->SetHtmlUseFolder(true);
     project_->SetIndexphotoUseFolder(true);
     // Frames 25, 75, 125, 175 and 225 of a 250-frame video.
-    project_->Capture().delaybeforefirst = 1.0;
-    project_->Capture().delaybetweensamples = 2.0;
+    project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });
+    project_->UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
   }
   void TearDown() override {
     controller_.reset();
@@ -191,8 +191,8 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
 TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
   const std::string video = TestVideos::Get().Make("named.mp4");
   Add(video);
-  project_->Capture().namebyframe = true;
-  project_->Capture().imageformat = 1;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
+  project_->UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
   project_->SetHtmlEnabled(false);
   project_->SetIndexphotoEnabled(false);
 
@@ -287,8 +287,9 @@ TEST_F(WorkflowTest, InTheFirstRunAnOpenFailureShowsItsHelpAndEndsTheRun) {
 TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   const std::string video = TestVideos::Get().Make("long.mp4", 500);
   const int32_t id = Add(video);
-  project_->Capture().delaybeforefirst = 0.0;
-  project_->Capture().delaybetweensamples = 0.2;  // every fifth frame: 100 samples
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 0.0; });
+  project_->UpdateCapture(
+      [&](CaptureSettings& c) { c.delaybetweensamples = 0.2; });  // every fifth frame: 100 samples
 
   // Stop at the first frame.
   seen_.onFrame = [&](const FrameCopy&) {
@@ -315,7 +316,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
 
   SCOPED_TRACE("the next Start captures it again, pausing and resuming on the way");
   // Named otherwise this time: the first capture's files are of no use.
-  project_->Capture().namebyframe = true;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
   seen_.onFrame = [&](const FrameCopy&) {
     seen_.onFrame = nullptr;
     Controller().Pause();
@@ -538,8 +539,8 @@ TEST_F(WorkflowTest, AVideoCutShortWhileItIsIndexedFailsWithTheReason) {
   std::filesystem::copy_file(TestVideos::Get().Make("long.mp4", 500), video);
   const auto bytes = std::filesystem::file_size(video);
   const int32_t id = Add(video);
-  project_->Capture().delaybeforefirst = 0.0;
-  project_->Capture().delaybetweensamples = 0.2;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 0.0; });
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 0.2; });
   seen_.onFrame = [&](const FrameCopy&) {
     if (seen_.frames == 1) std::filesystem::resize_file(video, 30000);
   };
@@ -656,8 +657,8 @@ TEST_F(WorkflowTest, EndRunStopsTheCaptureAndStartsNoFurtherMovie) {
   const std::string first = TestVideos::Get().Make("endrun.mp4", 500);
   const int32_t id = Add(first);
   const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
-  project_->Capture().delaybeforefirst = 0.0;
-  project_->Capture().delaybetweensamples = 0.2;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 0.0; });
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 0.2; });
   seen_.onFrame = [&](const FrameCopy&) {
     seen_.onFrame = nullptr;
     Controller().EndRun();
@@ -697,9 +698,9 @@ TEST_F(WorkflowTest, CommandsFollowTheEngineState) {
   EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
   const int32_t id = Add(folder_ / "waiting.mp4");
   EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
-  project_->FindMovieForWrite(id)->status = kMovieOpened;
+  project_->UpdateMovie(id, [&](Movie& m) { m.status = kMovieOpened; });
   EXPECT_EQ(Controller().GetCommandStates(), (CommandStates{true, false, false}));
-  project_->FindMovieForWrite(id)->status = kMovieDone;
+  project_->UpdateMovie(id, [&](Movie& m) { m.status = kMovieDone; });
   EXPECT_EQ(Controller().GetCommandStates(), CommandStates{});
   // Stop and Pause do nothing while no capture is open.
   Controller().Stop();

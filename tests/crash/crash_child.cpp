@@ -132,16 +132,17 @@ int main(int argc, char** argv) {
   }
   if (argc < 2) return 2;
 
-  // The snapshot is refreshed from the "event loop" (the queue below), as
-  // the desktop program does, so a change through a write access is in it.
+  // The snapshot is renewed from the "event loop" (the queue below), as the
+  // desktop program does; the writer thread has written it before the crash.
   CProject project("/videos/");
   std::vector<std::function<void()>> loop;
-  CrashSnapshotKeeper keeper(project, [&](std::function<void()> f) { loop.push_back(f); });
+  CrashSnapshotKeeper keeper(
+      project, [&](std::chrono::milliseconds, std::function<void()> f) { loop.push_back(f); });
   project.AddMovie("/videos/first.avi");
-  project.AddMovie("/videos/second clip & co.mkv");
-  project.FindMovieForWrite(project.Movies().back().id())->status = kMovieOpened;
-  if (loop.size() != 1) return 4;  // one refresh for all the changes
+  project.SetMovieStatus(project.AddMovie("/videos/second clip & co.mkv"), kMovieOpened);
+  if (loop.size() != 1) return 4;  // one renewal for all the changes
   loop[0]();
+  keeper.Flush();
   std::ofstream("expected.obx", std::ios::binary) << project.FileText();
 
   if (!InstallCrashHandler(DefaultCrashHandlerSettings())) return 3;

@@ -28,7 +28,7 @@ std::string SaveCrashedProject(const TempFolder& folder, const std::vector<int>&
   CProject crashed(folder.Path());
   for (size_t i = 0; i < statuses.size(); ++i) {
     crashed.AddMovie(folder / ("movie " + std::to_string(i) + ".avi"));
-    crashed.FindMovieForWrite(crashed.Movies().back().id())->status = statuses[i];
+    crashed.UpdateMovie(crashed.Movies().back().id(), [&](Movie& m) { m.status = statuses[i]; });
   }
   const std::string path = folder / "crashed.obx";
   EXPECT_TRUE(crashed.Save(path));

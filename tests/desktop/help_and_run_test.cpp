@@ -252,8 +252,8 @@ TEST_F(RunTest, AProjectNamedOnTheCommandLineOpensAndOnlyItsSettingsOutliveTheRu
   const std::string projectPath = Folder() + "Urlaub 2024 & mehr.obx";
   {
     CProject saved(Folder());
-    saved.Capture().jpegquality = 42;
-    saved.Capture().delaybeforefirst = 12.5;
+    saved.UpdateCapture([&](CaptureSettings& c) { c.jpegquality = 42; });
+    saved.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 12.5; });
     saved.AddMovie(Folder() + "strand.mp4");
     ASSERT_TRUE(saved.Save(projectPath));
   }

@@ -129,8 +129,8 @@ TEST_P(LayoutTest, EveryPageHoldsFromTheMinimumSizeToALargeWindow) {
   EXPECT_TRUE(videos->viewport()->rect().contains(videos->PlaceholderRect()));
   EXPECT_FALSE(videos->PlaceholderRect().isEmpty());
   project.AddMovie(Folder() + "waiting clip.avi");
-  project.AddMovie(Folder() + "a finished clip with a rather long name.mp4");
-  project.FindMovieForWrite(project.Movies().back().id())->status = kMovieDone;
+  project.SetMovieStatus(project.AddMovie(Folder() + "a finished clip with a rather long name.mp4"),
+                         kMovieDone);
   w.ReloadPages();
   EXPECT_TRUE(videos->PlaceholderRect().isEmpty());
 

@@ -195,7 +195,7 @@ TEST_F(MainWindowTest,
 
   // Open: the project comes back with its settings and the folder it was
   // browsing, and becomes the current one.
-  project_->Capture().delaybeforefirst = 99;
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 99; });
   w.Selection()->ShowFolder(QDir::rootPath());  // browsing elsewhere is dropped
   w.SetSaveQuestion([](QWidget*, const QString&) { return MainWindow::SaveAnswer::discard; });
   answer = QString::fromStdString(path);
@@ -232,7 +232,7 @@ TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectN
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 2);
 
   // A failed movie is not listed, survives "Remove all", and keeps "Next" on.
-  project_->FindMovieForWrite(project_->Movies().front().id())->SetError("broken");
+  project_->UpdateMovie(project_->Movies().front().id(), [&](Movie& m) { m.SetError("broken"); });
   w.RefreshSelection();
   w.Dispatch(kRemoveAll);
   EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
@@ -296,8 +296,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
 }
 
 TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNothing) {
-  project_->AddMovie(Folder() + "holiday.mp4");
-  project_->FindMovieForWrite(project_->Movies().back().id())->SetError("It is not a video\n");
+  project_->AddMovieError(project_->AddMovie(Folder() + "holiday.mp4"), "It is not a video\n");
   ASSERT_TRUE(testing::WriteFileBytes(Folder() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));
   RecordingMessagePort messages;  // No: the report is not opened
   std::string path;

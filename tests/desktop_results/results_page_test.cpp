@@ -23,13 +23,14 @@ using testing::DesktopTest;
 class ResultsPageTest : public DesktopTest {
  protected:
   // Adds a movie with the given status and returns it.
-  Movie& Add(const std::string& path, int32_t status, int width = 320, int height = 240) {
-    project_.AddMovie(path);
-    Movie& movie = *project_.FindMovieForWrite(project_.Movies().back().id());
-    movie.status = status;
-    movie.videoFormat.biWidth = width;
-    movie.videoFormat.biHeight = height;
-    return movie;
+  const Movie& Add(const std::string& path, int32_t status, int width = 320, int height = 240) {
+    const int32_t id = project_.AddMovie(path);
+    project_.UpdateMovie(id, [&](Movie& movie) {
+      movie.status = status;
+      movie.videoFormat.biWidth = width;
+      movie.videoFormat.biHeight = height;
+    });
+    return *project_.MovieById(id);
   }
   void SetViewer(const QString& command) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName,
@@ -53,13 +54,13 @@ class ResultsPageTest : public DesktopTest {
 
 TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnce) {
   Add("/v/waiting.mp4", kMovieWaiting);
-  Movie& done = Add("/v/done.mp4", kMovieDone, 320, 0);
-  done.SetLength(3725.5);
-  done.AddImage({"/t/done_1.jpg", 1, 1.0});
-  done.AddImage({"/t/done_2.jpg", 2, 2.0});
+  const Movie& done = Add("/v/done.mp4", kMovieDone, 320, 0);
+  project_.UpdateMovie(done.id(), [](Movie& m) { m.SetLength(3725.5); });
+  project_.RecordImage(done.id(), {"/t/done_1.jpg", 1, 1.0});
+  project_.RecordImage(done.id(), {"/t/done_2.jpg", 2, 2.0});
   Add("/v/opened.mp4", kMovieOpened);
-  Movie& broken = Add("/v/broken.avi", kMovieWaiting, 0, 0);
-  broken.SetError("Error capturing from '/v/broken.avi' - Cannot connect\n");
+  const Movie& broken = Add("/v/broken.avi", kMovieWaiting, 0, 0);
+  project_.AddMovieError(broken.id(), "Error capturing from '/v/broken.avi' - Cannot connect\n");
   ResultsPage page(project_, shell_, commands_);
   QSignalSpy indexed(&page, &ResultsPage::movieIndexed);
   ASSERT_EQ(page.RowCount(), 2);
@@ -82,7 +83,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
 
   // A finished movie's row moves to the end, found by id even when another
   // row shows the same path.
-  done.AddImage({"/t/done_3.jpg", 3, 3.0});
+  project_.RecordImage(done.id(), {"/t/done_3.jpg", 3, 3.0});
   page.MovieFinished(done);
   ASSERT_EQ(page.RowCount(), 2);
   EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "done.mp4");
@@ -90,14 +91,14 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   EXPECT_EQ(indexed.count(), 1);
 
   // A movie that could not be opened is a row with its error.
-  Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
-  unopened.SetError("Error capturing from '/v/unknown.xyz' - not recognized\n");
+  const Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
+  project_.AddMovieError(unopened.id(), "Error capturing from '/v/unknown.xyz' - not recognized\n");
   page.MovieNotOpened(unopened);
   ASSERT_EQ(page.RowCount(), 3);
   EXPECT_EQ(page.List()->topLevelItem(2)->text(ResultsPage::kErrorColumn),
             "Error capturing from '/v/unknown.xyz' - not recognized");
   // An index photo that failed later shows in the movie's row, which stays.
-  done.SetError("Failed to render index photo '/o/done.jpg'\n");
+  project_.AddMovieError(done.id(), "Failed to render index photo '/o/done.jpg'\n");
   page.IndexPhotoFinished(done, false);
   EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
             "Failed to render index photo '/o/done.jpg'");
@@ -107,9 +108,8 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
 
   // Added again and indexed again, a movie is a new record with one row: the
   // row of the record it replaced goes.
-  project_.AddMovie("/v/done.mp4");
-  Movie& again = *project_.FindMovieForWrite(project_.Movies().back().id());
-  again.status = kMovieDone;
+  const Movie& again = *project_.MovieById(project_.AddMovie("/v/done.mp4"));
+  project_.SetMovieStatus(again.id(), kMovieDone);
   page.MovieFinished(again);
   ASSERT_EQ(page.RowCount(), 3);
   EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "done.mp4");
@@ -119,7 +119,7 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
 
   // A movie of the same name in another folder is no record replaced: both
   // rows stay, told apart by their tool tips.
-  Movie& namesake = Add("/w/done.mp4", kMovieDone);
+  const Movie& namesake = Add("/w/done.mp4", kMovieDone);
   page.MovieFinished(namesake);
   ASSERT_EQ(page.RowCount(), 4);
   EXPECT_EQ(page.List()->topLevelItem(3)->text(0), "done.mp4");
@@ -128,11 +128,11 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
-  Movie& bare = Add("/v/bare.mp4", kMovieFailed, 0, 0);
-  Movie& full = Add("/v/full.mp4", kMovieDone);
-  full.AddImage({"/t/full_1.jpg", 1, 1.0});
-  full.SetHtml("/o/full.html");
-  full.SetIndexphoto("/o/full.jpg");
+  const Movie& bare = Add("/v/bare.mp4", kMovieFailed, 0, 0);
+  const Movie& full = Add("/v/full.mp4", kMovieDone);
+  project_.RecordImage(full.id(), {"/t/full_1.jpg", 1, 1.0});
+  project_.SetMovieHtml(full.id(), "/o/full.html");
+  project_.SetMovieIndexphoto(full.id(), "/o/full.jpg");
   ResultsPage page(project_, shell_, commands_);
 
   EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
@@ -150,10 +150,10 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
 }
 
 TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsError) {
-  Movie& failed = Add("/v/failed.avi", kMovieFailed, 0, 0);
-  failed.SetError("Error capturing from '/v/failed.avi' - Cannot connect\n");
+  const Movie& failed = Add("/v/failed.avi", kMovieFailed, 0, 0);
+  project_.AddMovieError(failed.id(), "Error capturing from '/v/failed.avi' - Cannot connect\n");
   Add("/v/waiting.mp4", kMovieWaiting);
-  Movie& done = Add("/v/done.mp4", kMovieDone);
+  const Movie& done = Add("/v/done.mp4", kMovieDone);
   const int32_t doneId = done.id();  // the record moves when the list changes
   ResultsPage page(project_, shell_, commands_);
   QSignalSpy changed(&page, &ResultsPage::moviesChanged);
@@ -176,10 +176,10 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
 }
 
 TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMissingViewer) {
-  Movie& movie = Add("/v/clip.mp4", kMovieDone);
+  const Movie& movie = Add("/v/clip.mp4", kMovieDone);
   const std::vector<std::string> images = {Home() + "clip 1 & co.jpg", Home() + "clip_2.jpg",
                                            Home() + "clip \"3\".jpg"};
-  for (const std::string& image : images) movie.AddImage({image, 0, 0.0});
+  for (const std::string& image : images) project_.RecordImage(movie.id(), {image, 0, 0.0});
   ResultsPage page(project_, shell_, commands_);
   page.SelectMovie(movie.id());
 
@@ -187,7 +187,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   commands_.Run(desktop::kResultsViewImages);
   ASSERT_EQ(shell_.pictures.size(), 1u);
   EXPECT_EQ(shell_.pictures[0], images);
-  movie.indexphoto = Home() + "clip_index.jpg";
+  project_.SetMovieIndexphoto(movie.id(), Home() + "clip_index.jpg");
   commands_.Run(desktop::kResultsViewIndexPhoto);
   EXPECT_EQ(shell_.pictures.back(), std::vector<std::string>{movie.indexphoto});
   // The desktop's default program gets the first picture only.
@@ -222,7 +222,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
 
   // With a playlist, the playlist alone.
   QFile::remove(QString::fromStdString(record));
-  movie.SetIpl(Home() + "clip.ipl");
+  project_.SetMovieIpl(movie.id(), Home() + "clip.ipl");
   commands_.Run(desktop::kResultsViewImages);
   ASSERT_TRUE(testing::WaitFor([&] { return testing::FileExists(record); }));
   EXPECT_EQ(testing::ReadFileBytes(record), "--slideshow\n" + Home() + "clip.ipl\n");
@@ -231,8 +231,8 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
 
 TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithThePage) {
   Add("/v/first.mp4", kMovieDone);
-  Movie& second = Add("/v/second.mp4", kMovieDone);
-  second.AddImage({"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
+  const Movie& second = Add("/v/second.mp4", kMovieDone);
+  project_.RecordImage(second.id(), {"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
   testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
   ResultsPage page(project_, shell_, commands_);
   page.resize(900, 400);

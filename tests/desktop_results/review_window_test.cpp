@@ -48,7 +48,6 @@ class ReviewWindowTest : public DesktopTest {
     project_.AddMovie(Home() + "holiday clip.mp4");
     movieId_ = project_.Movies().back().id();
   }
-  Movie& TheMovie() { return *project_.FindMovieForWrite(movieId_); }
   // The colour at (x, y) of the row-th cell as the list shows it.
   QColor CellPixel(ReviewWindow& window, int row, int x, int y) {
     QListWidget* list = window.List();
@@ -70,9 +69,9 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   ASSERT_TRUE(testing::SavePicture(wide, 400, 100, [](int x, int) {
     return x < 100 ? QColor(Qt::blue) : x < 300 ? QColor(Qt::red) : QColor(Qt::green);
   }));
-  TheMovie().AddImage({normal, 1, 0.04});
-  TheMovie().AddImage({wide, 2, 0.08});
-  TheMovie().AddImage({Home() + "gone.jpg", 3, 0.12});
+  project_.RecordImage(movieId_, {normal, 1, 0.04});
+  project_.RecordImage(movieId_, {wide, 2, 0.08});
+  project_.RecordImage(movieId_, {Home() + "gone.jpg", 3, 0.12});
 
   ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
@@ -104,8 +103,8 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
     return texts;
   };
   EXPECT_EQ(enabled(), std::vector<std::string>{"Play"});
-  TheMovie().SetHtml(Home() + "page.html");
-  TheMovie().SetIpl(Home() + "list.ipl");
+  project_.SetMovieHtml(movieId_, Home() + "page.html");
+  project_.SetMovieIpl(movieId_, Home() + "list.ipl");
   window.Fill();
   EXPECT_EQ(enabled(), (std::vector<std::string>{"HTML", "Playlist", "Play"}));
   commands_.Run(desktop::kReviewHtml);
@@ -135,8 +134,8 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   project.SetIplUseFolder(true);
   project.SetHtmlUseFolder(true);
   project.SetIndexphotoUseFolder(true);
-  project.Capture().delaybeforefirst = 1.0;  // five thumbnails
-  project.Capture().delaybetweensamples = 2.0;
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });  // five thumbnails
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
   project.AddMovie(testing::TestVideos::Get().Make("review clip.mp4"));
   const Movie& movie = project.Movies().back();
   testing::RunRecorder seen;
@@ -213,14 +212,14 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
               testing::WriteFileBytes(thumbnail, "a picture"));
   {
     CProject written(root);  // outputs and thumbnails beside the video
-    written.AddMovie(root + "my clip.mp4");
-    Movie& movie = *written.FindMovieForWrite(written.Movies().back().id());
-    movie.status = kMovieDone;
-    movie.SetIpl(users[0]);
-    movie.SetHtml(users[1]);
-    movie.SetIndexphoto(users[2]);
-    movie.AddImage({thumbnail, 25, 1.0});
-    movie.AddImage({users[3], 50, 2.0});
+    written.UpdateMovie(written.AddMovie(root + "my clip.mp4"), [&](Movie& movie) {
+      movie.status = kMovieDone;
+      movie.SetIpl(users[0]);
+      movie.SetHtml(users[1]);
+      movie.SetIndexphoto(users[2]);
+      movie.AddImage({thumbnail, 25, 1.0});
+      movie.AddImage({users[3], 50, 2.0});
+    });
     ASSERT_TRUE(written.Save(root + "hostile.obx"));
   }
   CProject project(root);

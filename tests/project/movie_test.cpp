@@ -22,14 +22,14 @@ int32_t LastId(const CProject& project) { return project.Movies().back().id(); }
 
 TEST(MovieList, AddingAPathAgainRequeuesItAtTheEnd) {
   CProject project("/base");
-  project.Capture().jpegquality = 42;
+  project.UpdateCapture([&](CaptureSettings& c) { c.jpegquality = 42; });
   project.AddMovie("/v/a.avi");
   project.AddMovie("/v/b.avi");
   project.AddMovie("/v/A.avi");  // differs only in case: another movie
-  Movie& a = *project.FindMovieForWrite(project.Movies().front().id());
+  const Movie& a = project.Movies().front();
   const int32_t oldId = a.id();
-  a.status = kMovieDone;
-  a.AddImage({"/t/a.jpg", 1, 1.0});
+  project.SetMovieStatus(oldId, kMovieDone);
+  project.RecordImage(oldId, {"/t/a.jpg", 1, 1.0});
   EXPECT_EQ(a.captureSettings.jpegquality, 42);
 
   project.AddMovie("/v/a.avi");
@@ -49,8 +49,8 @@ TEST(MovieList, AddingAPathAgainRequeuesItAtTheEnd) {
   ASSERT_EQ(project.Movies().size(), 2u);
   EXPECT_EQ(project.Movies().front().path(), "/v/A.avi");
 
-  project.MarkDone(LastId(project));
-  project.MarkDone(-5);
+  project.SetMovieStatus(LastId(project), kMovieDone);
+  project.SetMovieStatus(-5, kMovieDone);
   EXPECT_EQ(project.Movies().back().status, kMovieDone);
   EXPECT_EQ(project.Movies().front().status, kMovieWaiting);
 
@@ -65,7 +65,7 @@ TEST(MovieList, UnknownIdShowsTheMessageAndFindsNothing) {
   const int32_t unknown = LastId(project) + 1000;
 
   EXPECT_EQ(project.FindMovie(unknown), nullptr);
-  EXPECT_EQ(project.FindMovieForWrite(-1), nullptr);
+  EXPECT_EQ(project.FindMovie(-1), nullptr);
   ASSERT_EQ(port.shown.size(), 2u);  // once per call
   EXPECT_EQ(port.shown[0].caption, "Application error");
   EXPECT_EQ(port.shown[0].text, "Internal error\nInvalid movie id " + std::to_string(unknown));
@@ -92,7 +92,7 @@ TEST(MovieList, LookupsFollowAddsRemovesReloadsAndDuplicatePaths) {
   project.AddMovie("/v/a.avi");  // re-queued: a new record at the end
   EXPECT_EQ(project.MovieById(ids[0]), nullptr);
   EXPECT_EQ(project.FindMovie(LastId(project))->path(), "/v/a.avi");
-  project.MarkDone(ids[2]);
+  project.SetMovieStatus(ids[2], kMovieDone);
   EXPECT_EQ(project.MovieById(ids[2])->status, kMovieDone);
 
   // A file may hold one path twice: removing takes the first in list order,

@@ -60,27 +60,26 @@ std::string UserTemporaryFolder(const std::string& tmp) {
   return tmp + "ombrelo-" + std::to_string(::geteuid()) + "/";
 }
 
-Movie& Added(CProject& project, const std::string& path) {
-  project.AddMovie(path);
-  return *project.FindMovieForWrite(project.Movies().back().id());
+const Movie& Added(CProject& project, const std::string& path) {
+  return *project.MovieById(project.AddMovie(path));
 }
 
 const char kRenameMessage[] = "Invalid characters in filename. Name changed to : ";
 
 TEST(ThumbnailPrefix, NextToTheVideoBlanksBecomeUnderscores) {
   CProject project("/base");
-  Movie& movie = Added(project, "/v/My clip.avi");
+  const Movie& movie = Added(project, "/v/My clip.avi");
   EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", true), "/v/My_clip/My_clip");
   EXPECT_EQ(movie.error, "");
   // Without a prefix word the name is taken as it is.
-  Movie& other = Added(project, "/v/odd [name].mp4");
+  const Movie& other = Added(project, "/v/odd [name].mp4");
   EXPECT_EQ(project.ThumbnailPrefix(other, other.path(), "", true), "/v/odd [name]/odd [name]");
 }
 
 // The folder name of a movie's thumbnails, as ThumbnailPrefix claims it in
 // a thumbnail folder of its own.
 std::string ClaimedName(CProject& project, const std::string& video) {
-  Movie& movie = Added(project, video);
+  const Movie& movie = Added(project, video);
   const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
   return paths::FileName(prefix);
 }
@@ -110,8 +109,8 @@ TEST(ThumbnailPrefix, KeepsTheVideosOwnNameAndReplacesOnlyWhatNoFileSystemTakes)
   project.SetThumbsFolder(thumbs);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.video);
-    Movie& movie = Added(project, c.video);
-    movie.status = kMovieOpened;
+    const Movie& movie = Added(project, c.video);
+    project.SetMovieStatus(movie.id(), kMovieOpened);
     const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
     EXPECT_EQ(prefix, thumbs + c.name + "/" + c.name);
     EXPECT_EQ(movie.error, c.error);
@@ -194,7 +193,7 @@ TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
   ScopedTmpdir scoped(tmp.Path());
   CProject project("/base");
   project.SetThumbsEnabled(false);
-  Movie& movie = Added(project, "/v/clip[1].avi");
+  const Movie& movie = Added(project, "/v/clip[1].avi");
   EXPECT_EQ(project.ThumbnailPrefix(movie, movie.path(), "capture", project.Output().thumbsEnabled),
             UserTemporaryFolder(tmp.Path()) + "clip[1]/clip[1]");
   EXPECT_EQ(movie.error, "");

@@ -123,7 +123,7 @@ TEST(SettingsFile, CarriesTheSettingsWithoutMovies) {
   CProject project("/base");
   project.AddMovie("/v/a.avi");
   project.SetHtmlFolder("/web");
-  project.Capture().jpegquality = 60;
+  project.UpdateCapture([&](CaptureSettings& c) { c.jpegquality = 60; });
   ASSERT_TRUE(SaveSettingsFile(project, folder));  // makes the folder
   EXPECT_EQ(project.Movies().size(), 1u);
   const std::string bytes = ReadFileBytes(folder + "last_settings.bin");

@@ -60,21 +60,19 @@ const std::string kMovieB =
 const std::string kGolden = kDeclaration + "<obxproject>" + kSettings + "<movies>" + kMovieA +
                             kMovieB + "</movies>" + kRendering + "</obxproject>";
 
-Movie& Last(CProject& project) { return *project.FindMovieForWrite(project.Movies().back().id()); }
-
 void FillGoldenProject(CProject& project) {
-  project.AddMovie("/v/a&b.avi");
-  Movie& a = Last(project);
-  a.status = kMovieDone;
-  a.SetLength(7234.56789);
-  a.SetSize(12345);
-  a.error = "warn & co";
-  a.SetHtml("/out/a&b.html");
-  a.SetIpl("/out/a&b.ipl");
-  a.videoFormat.biWidth = 640;
-  a.videoFormat.biHeight = 480;
-  a.AddImage({"/T/a&b/a&b 0.jpg", 1500, 60.0});
-  a.AddImage({"/T/a&b/a&b 1.jpg", 6000, 240.04});
+  project.UpdateMovie(project.AddMovie("/v/a&b.avi"), [](Movie& a) {
+    a.status = kMovieDone;
+    a.SetLength(7234.56789);
+    a.SetSize(12345);
+    a.error = "warn & co";
+    a.SetHtml("/out/a&b.html");
+    a.SetIpl("/out/a&b.ipl");
+    a.videoFormat.biWidth = 640;
+    a.videoFormat.biHeight = 480;
+    a.AddImage({"/T/a&b/a&b 0.jpg", 1500, 60.0});
+    a.AddImage({"/T/a&b/a&b 1.jpg", 6000, 240.04});
+  });
   project.AddMovie("/v/empty.avi");
 }
 
@@ -114,16 +112,15 @@ TEST(ProjectFile, SaveAndLoadRoundTrip) {
   TempFolder folder("obx");
   CProject source("/base");
   FillGoldenProject(source);
-  source.AddMovie("/v/ünïcode <odd> name.mkv");
-  Last(source).SetError("Stalled at <frame 5>");
+  source.AddMovieError(source.AddMovie("/v/ünïcode <odd> name.mkv"), "Stalled at <frame 5>");
   source.SetHtmlFolder("/out/html");
   source.SetThumbsUseFolder(true);
   source.SetThumbsEnabled(false);
   source.SetImagescale(0.75f);
   source.SetCurrentPath("/home/me/My Videos/");
   source.SetReportTransform("other.xslt");
-  source.Capture().leastnofframes = 12;
-  source.Capture().delaybeforefirst = 2.5;
+  source.UpdateCapture([&](CaptureSettings& c) { c.leastnofframes = 12; });
+  source.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 2.5; });
   ASSERT_TRUE(source.Save(folder / "p.obx"));
 
   CProject loaded("/elsewhere");
@@ -199,8 +196,8 @@ TEST(ProjectFile, OlderSettingsAndRenderForms) {
 
   CProject project("/base");
   project.SetCurrentPath("/kept/");
-  project.Capture().imageformat = 1;
-  project.Capture().sampleduration = 30;
+  project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.sampleduration = 30; });
   ASSERT_TRUE(project.Load(file));
   EXPECT_TRUE(debug.Contains("Loading old project file."));
   EXPECT_TRUE(debug.Contains("Error reading render settings. Old format\n"));

@@ -131,9 +131,10 @@ TEST_F(TemplateDocumentTest, ProjectDocumentUsesTheProjectScale) {
   project.AddMovie("/v/one.avi");
   project.AddMovie("/v/two.avi");
   for (const Movie& m : project.Movies()) {
-    Movie& movie = *project.FindMovieForWrite(m.id());
-    movie.videoFormat.biWidth = 720;
-    movie.videoFormat.biHeight = 576;
+    project.UpdateMovie(m.id(), [](Movie& movie) {
+      movie.videoFormat.biWidth = 720;
+      movie.videoFormat.biHeight = 576;
+    });
   }
   const struct {
     float scale;

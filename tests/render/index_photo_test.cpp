@@ -213,17 +213,19 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
   // named after the video, here with a blank and a "#" in its name.
   project.AddMovie(out_ / "My clip #2.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = *project.FindMovieForWrite(id);
-  movie.videoFormat.biWidth = 320;
-  movie.videoFormat.biHeight = 240;
-  movie.SetLength(60.0);
-  movie.SetSize(12345);
+  project.UpdateMovie(id, [](Movie& movie) {
+    movie.videoFormat.biWidth = 320;
+    movie.videoFormat.biHeight = 240;
+    movie.SetLength(60.0);
+    movie.SetSize(12345);
+  });
   const std::string thumbs = out_ / "Thumbs/My clip #2/";
   ASSERT_TRUE(paths::CreateFolders(thumbs));
   for (int i = 0; i < 7; ++i) {
     const std::string path = thumbs + "My_clip_0h00m0" + std::to_string(i) + ".000s.jpg";
     ASSERT_TRUE(WriteThumbnail(path, 320, 240, kThumbColours[i]));
-    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
+    project.RecordImage(id,
+                        ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
 
   const XsltService pages(project, {});
@@ -305,17 +307,19 @@ TEST_F(IndexPhotoTest, SixHundredThumbnailsAllAppearInAPhotoOfAtMost16384PixelsA
   project.SetImagescale(0.5f);
   project.AddMovie(out_ / "long.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = *project.FindMovieForWrite(id);
-  movie.videoFormat.biWidth = 320;
-  movie.videoFormat.biHeight = 240;
-  movie.SetLength(600.0);
+  project.UpdateMovie(id, [](Movie& movie) {
+    movie.videoFormat.biWidth = 320;
+    movie.videoFormat.biHeight = 240;
+    movie.SetLength(600.0);
+  });
   // Thumbnail i in colour i % 6; the last one alone in the seventh colour.
   constexpr int kCount = 600;
   ASSERT_TRUE(paths::CreateFolders(out_ / "Thumbs"));
   for (int i = 0; i < kCount; ++i) {
     const std::string path = out_ / ("Thumbs/long_" + std::to_string(i) + ".jpg");
     ASSERT_TRUE(WriteThumbnail(path, 160, 120, kThumbColours[i == kCount - 1 ? 6 : i % 6]));
-    movie.AddImage(ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
+    project.RecordImage(id,
+                        ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
   const XsltService pages(project, {});
   ProjectHost host(temp_.Path(), project, pages);
@@ -583,7 +587,7 @@ TEST_F(IndexPhotoTest, AnIndexTemplateDrawsTheMoviesThumbnailsButNoOtherPicture)
   const std::string thumbnail = out_ / "Thumbs/clip.jpg";
   ASSERT_TRUE(paths::CreateFolders(out_ / "Thumbs"));
   ASSERT_TRUE(WriteThumbnail(thumbnail, 64, 48, QColor(20, 200, 40)));
-  project.FindMovieForWrite(id)->AddImage(ImageEntry{thumbnail, 1, 1.0});
+  project.UpdateMovie(id, [&](Movie& m) { m.AddImage(ImageEntry{thumbnail, 1, 1.0}); });
   const XsltService pages(project, {});
   ProjectHost host(temp_.Path(), project, pages);
   IndexPhotoGenerator generator(host);

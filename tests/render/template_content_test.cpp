@@ -227,12 +227,13 @@ TEST_F(ShippedContentTest, TheReportListsEveryMovieWithLinksToItsOutputs) {
   project.AddMovie("/home/anna/Videos/first.avi");
   project.AddMovie("/home/anna/Videos/Tom & Jerry.avi");
   const int32_t firstId = project.Movies().front().id();
-  Movie& first = *project.FindMovieForWrite(firstId);
-  first.length = 62.48;
-  first.html = "/out/Html/first.html";
-  first.ipl = "/out/Ipl/first.ipl";
-  first.indexphoto = "/out/Index/first.jpg";
-  first.AddImage({"/out/Thumbs/first/first_0h00m05.000s.jpg", 125, 5.0});
+  project.UpdateMovie(firstId, [](Movie& first) {
+    first.length = 62.48;
+    first.html = "/out/Html/first.html";
+    first.ipl = "/out/Ipl/first.ipl";
+    first.indexphoto = "/out/Index/first.jpg";
+    first.AddImage({"/out/Thumbs/first/first_0h00m05.000s.jpg", 125, 5.0});
+  });
 
   const std::string base = "/out/report.html";
   for (const std::string& name : ListTemplates(TemplateKind::kReport, "").names) {
@@ -261,11 +262,13 @@ TEST_F(ShippedContentTest, AVideoNamedLikeAScriptGivesOnlyFileAndWebLinks) {
   // name that starts with "javascript:".
   CProject project("/base/");
   project.AddMovie("/v/javascript:alert(1).mp4");
-  Movie& movie = *project.FindMovieForWrite(project.Movies().front().id());
-  movie.html = "/v/javascript:alert(1).html";
-  movie.ipl = "/v/javascript:alert(1).ipl";
-  movie.indexphoto = "/v/javascript:alert(1).jpg";
-  movie.AddImage({"/v/javascript:alert(1)_0h00m05.000s.jpg", 125, 5.0});
+  project.UpdateMovie(project.Movies().front().id(), [](Movie& movie) {
+    movie.html = "/v/javascript:alert(1).html";
+    movie.ipl = "/v/javascript:alert(1).ipl";
+    movie.indexphoto = "/v/javascript:alert(1).jpg";
+    movie.AddImage({"/v/javascript:alert(1)_0h00m05.000s.jpg", 125, 5.0});
+  });
+  const Movie& movie = project.Movies().front();
 
   std::vector<std::pair<std::string, std::string>> pages;  // template, page
   for (TemplateKind kind : {TemplateKind::kWeb, TemplateKind::kIndex, TemplateKind::kReport}) {

@@ -350,9 +350,8 @@ TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
   CProject& project = project_;
   project.AddMovie("/videos/Tom & Jerry \xC3\xA9t\xC3\xA9.avi");
   const int32_t id = project.Movies().back().id();
-  Movie& movie = *project.FindMovieForWrite(id);
-  movie.AddImage({out_ / "Thumbs/a & b.jpg", 1, 1.0});
-  movie.AddImage({out_ / "Html/c.jpg", 2, 2.0});
+  project.RecordImage(id, {out_ / "Thumbs/a & b.jpg", 1, 1.0});
+  project.RecordImage(id, {out_ / "Html/c.jpg", 2, 2.0});
 
   const std::string page = out_ / "Html/new/Tom & Jerry.html";
   EXPECT_TRUE(service_.GeneratePageForMovie(page, "templates/web/list.xslt", id));
