@@ -422,6 +422,53 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
   }
 }
 
+TEST_F(IndexerTest, SkipBlankReplacesBlackThumbnailsInEveryJobCount) {
+  // Samples every 50 frames from frame 25; black stretches cover four of
+  // them, the one at 125 for longer than half the interval.
+  testvideo::VideoOptions o = testing::SmallVideo(300);
+  o.blackFrames = {{20, 30}, {75, 79}, {120, 160}, {224, 226}};
+  std::vector<std::string> videos;
+  for (const char* name : {"dark one.mp4", "dark two.mp4"}) {
+    videos.push_back(folder_ / name);
+    o.path = videos.back();
+    ASSERT_TRUE(testvideo::Generate(o));
+  }
+  // The frame numbers drawn in a video's thumbnails (-1: a black one), by
+  // the thumbnails' names, which tell their time.
+  const auto taken = [this](const std::string& out, const std::string& video) {
+    std::map<std::string, int> numbers;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(folder_ / out) / "Thumbs" / video)) {
+      if (entry.path().extension() == ".jpg")
+        numbers[entry.path().filename()] = testvideo::ReadFrameNumberFromJpeg(entry.path());
+    }
+    return numbers;
+  };
+  const std::map<std::string, int> scheduled = {
+      {"dark_one_0h00m01.000s.jpg", -1}, {"dark_one_0h00m03.000s.jpg", -1},
+      {"dark_one_0h00m05.000s.jpg", -1}, {"dark_one_0h00m07.000s.jpg", 175},
+      {"dark_one_0h00m09.000s.jpg", -1}, {"dark_one_0h00m11.000s.jpg", 275}};
+  const std::map<std::string, int> skipped = {
+      {"dark_one_0h00m01.240s.jpg", 31},  {"dark_one_0h00m03.200s.jpg", 80},
+      {"dark_one_0h00m05.000s.jpg", -1},  {"dark_one_0h00m07.000s.jpg", 175},
+      {"dark_one_0h00m09.080s.jpg", 227}, {"dark_one_0h00m11.000s.jpg", 275}};
+  for (const int jobs : {1, 2}) {
+    for (const bool skip : {false, true}) {
+      const std::string out = "out" + std::to_string(jobs) + (skip ? "skip" : "");
+      SCOPED_TRACE(out);
+      std::vector<std::string> args = {"--jobs", std::to_string(jobs), "--out", out,
+                                       "--start-after", "1", "--every", "2", "--no-html",
+                                       "--no-playlist", "--no-index-photo"};
+      if (skip) args.push_back("--skip-blank");
+      args.insert(args.end(), videos.begin(), videos.end());
+      const Result result = Run(args);
+      ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+      EXPECT_EQ(taken(out, "dark_one"), skip ? skipped : scheduled);
+      EXPECT_EQ(taken(out, "dark_two").size(), 6u);
+    }
+  }
+}
+
 // The files an HTML page links to (src and href), as paths: entities and
 // percent-escapes decoded, resolved against the page's folder.
 std::set<std::string> LinkedFiles(const std::string& pagePath) {
