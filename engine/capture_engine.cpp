@@ -388,8 +388,8 @@ NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t s
   } else {
     // A blank sample is kept back while the frames after it are looked at,
     // up to half the interval and short of the next sample and the stop.
-    const FrameNumber bound = std::min(
-        {f + schedule_.period / 2, firstFrame_.load() - 1, schedule_.stopFrame});
+    const FrameNumber bound =
+        std::min({f + schedule_.period / 2, firstFrame_.load() - 1, schedule_.stopFrame});
     if (skipBlankRun_ && bound > f && IsBlank(pixels)) {
       blank_.pixels.assign(pixels, pixels + sample->GetSize());
       blank_.frame = f;

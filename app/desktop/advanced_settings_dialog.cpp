@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -286,8 +286,9 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   opener_->setCurrentIndex(static_cast<int>(PictureOpenerChoice()));
   command_->setEnabled(opener_->currentIndex() == static_cast<int>(PictureOpener::command));
   skipBlank_ = new QCheckBox(tr("Skip blank thumbnails (black frames, fades, title cards)"));
-  skipBlank_->setToolTip(tr("A thumbnail that is nearly one flat colour is replaced by the first "
-                            "frame after it that is not, up to half the time between thumbnails."));
+  skipBlank_->setToolTip(
+      tr("A thumbnail that is nearly one flat colour is replaced by the first "
+         "frame after it that is not, up to half the time between thumbnails."));
   skipBlank_->setChecked(SkipBlankThumbnails());
   auto* pictures = new QFormLayout;
   pictures->addRow(tr("Open pictures with:"), opener_);

@@ -422,50 +422,48 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
   }
 }
 
-TEST_F(IndexerTest, SkipBlankReplacesBlackThumbnailsInEveryJobCount) {
-  // Samples every 50 frames from frame 25; black stretches cover four of
-  // them, the one at 125 for longer than half the interval.
+TEST_F(IndexerTest, SkipBlankReplacesBlackThumbnailsByTheFirstFrameAfterThem) {
+  // Black stretches (no frame number: -1) over the samples at frames 25, 75,
+  // 125 and 225 of 25 a second; the one at 125 outlasts half of 50 frames.
   testvideo::VideoOptions o = testing::SmallVideo(300);
   o.blackFrames = {{20, 30}, {75, 79}, {120, 160}, {224, 226}};
-  std::vector<std::string> videos;
-  for (const char* name : {"dark one.mp4", "dark two.mp4"}) {
-    videos.push_back(folder_ / name);
-    o.path = videos.back();
+  for (const char* name : {"dark.mp4", "dark copy.mp4"}) {
+    o.path = folder_ / name;
     ASSERT_TRUE(testvideo::Generate(o));
   }
-  // The frame numbers drawn in a video's thumbnails (-1: a black one), by
-  // the thumbnails' names, which tell their time.
-  const auto taken = [this](const std::string& out, const std::string& video) {
-    std::map<std::string, int> numbers;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(folder_ / out) / "Thumbs" / video)) {
-      if (entry.path().extension() == ".jpg")
-        numbers[entry.path().filename()] = testvideo::ReadFrameNumberFromJpeg(entry.path());
-    }
-    return numbers;
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> times;  // of the thumbnails, in their names
+    std::vector<int> frames;         // drawn in them
   };
-  const std::map<std::string, int> scheduled = {
-      {"dark_one_0h00m01.000s.jpg", -1}, {"dark_one_0h00m03.000s.jpg", -1},
-      {"dark_one_0h00m05.000s.jpg", -1}, {"dark_one_0h00m07.000s.jpg", 175},
-      {"dark_one_0h00m09.000s.jpg", -1}, {"dark_one_0h00m11.000s.jpg", 275}};
-  const std::map<std::string, int> skipped = {
-      {"dark_one_0h00m01.240s.jpg", 31},  {"dark_one_0h00m03.200s.jpg", 80},
-      {"dark_one_0h00m05.000s.jpg", -1},  {"dark_one_0h00m07.000s.jpg", 175},
-      {"dark_one_0h00m09.080s.jpg", 227}, {"dark_one_0h00m11.000s.jpg", 275}};
-  for (const int jobs : {1, 2}) {
-    for (const bool skip : {false, true}) {
-      const std::string out = "out" + std::to_string(jobs) + (skip ? "skip" : "");
-      SCOPED_TRACE(out);
-      std::vector<std::string> args = {"--jobs", std::to_string(jobs), "--out", out,
-                                       "--start-after", "1", "--every", "2", "--no-html",
-                                       "--no-playlist", "--no-index-photo"};
-      if (skip) args.push_back("--skip-blank");
-      args.insert(args.end(), videos.begin(), videos.end());
-      const Result result = Run(args);
-      ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
-      EXPECT_EQ(taken(out, "dark_one"), skip ? skipped : scheduled);
-      EXPECT_EQ(taken(out, "dark_two").size(), 6u);
+  const Case cases[] = {
+      {{"--every", "2"},
+       {"01.000", "03.000", "05.000", "07.000", "09.000", "11.000"},
+       {-1, -1, -1, 175, -1, 275}},
+      {{"--every", "2", "--skip-blank", "--jobs", "2"},
+       {"01.240", "03.200", "05.000", "07.000", "09.080", "11.000"},
+       {31, 80, -1, 175, 227, 275}},
+      // Samples 100 frames apart, seeking between them: 50 frames are looked at.
+      {{"--every", "4", "--skip-blank", "--jobs", "1"},
+       {"01.240", "06.440", "09.080"},
+       {31, 161, 227}},
+  };
+  for (const Case& c : cases) {
+    const std::string out = "out" + std::to_string(&c - cases);
+    std::vector<std::string> args = {
+        "--out", out, "--start-after", "1", "--no-html", "--no-playlist", "--no-index-photo"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {folder_ / "dark.mp4", folder_ / "dark copy.mp4"});
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    std::vector<int> frames;
+    for (const std::string& time : c.times) {
+      const std::string thumbnail = folder_ / (out + "/Thumbs/dark/dark_0h00m" + time + "s.jpg");
+      frames.push_back(FileExists(thumbnail) ? testvideo::ReadFrameNumberFromJpeg(thumbnail) : -2);
     }
+    EXPECT_EQ(frames, c.frames) << out;
+    // Those and the folder's marker file.
+    EXPECT_EQ(FilesBelow(folder_ / (out + "/Thumbs/dark")).size(), c.times.size() + 1) << out;
   }
 }
 

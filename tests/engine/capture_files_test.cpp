@@ -24,7 +24,6 @@
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "engine/ffmpeg_pipeline.h"
-#include "engine/frame_metrics.h"
 #include "support/capture_owner.h"
 #include "support/debug_capture.h"
 #include "support/test_videos.h"
@@ -76,7 +75,6 @@ struct Outcome {
   std::string errorText;
   BitmapInfoHeader format;
   std::vector<int64_t> frames;  // frame numbers the engine gave
-  std::vector<double> times;    // and their times
   std::vector<int> numbers;     // frame numbers read from the pixels
   std::vector<std::vector<uint8_t>> pixels;
   int64_t seeks = 0;  // repositionings of the demuxer
@@ -96,7 +94,7 @@ CaptureSettings Samples(double first, double period) {
 // Opens, captures to the end as the owner would, closes. The pipeline takes
 // `options` and counts into their counters when given.
 Outcome Capture(const std::string& path, const CaptureSettings& settings, bool keepPixels = false,
-                FfmpegPipelineOptions options = {}, bool skipBlank = false) {
+                FfmpegPipelineOptions options = {}) {
   Outcome out;
   if (!options.counters) options.counters = std::make_shared<PipelineCounters>();
   const std::shared_ptr<PipelineCounters> counters = options.counters;
@@ -106,7 +104,6 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
   Owner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(settings);
-  engine.SetSkipBlank(skipBlank);
   out.opened = engine.Open(path, &out.result);
   out.errorText = engine.GetErrorText();
   if (!out.opened) return out;
@@ -120,7 +117,6 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
     switch (m->kind) {
       case Owner::Message::frame:
         out.frames.push_back(m->value);
-        out.times.push_back(m->time);
         out.numbers.push_back(ReadNumber(m->pixels, out.format));
         if (keepPixels) out.pixels.push_back(std::move(m->pixels));
         break;
@@ -605,52 +601,6 @@ TEST(CaptureFiles, ASeekCancelsAReadThatBlocks) {
   engine.Stop();
   engine.Close();
   EXPECT_EQ(engine.GetState(), CaptureState::idle);
-}
-
-TEST(CaptureFiles, BlankSamplesAreReplacedByTheFirstFrameAfterThemWhenAskedFor) {
-  // Black stretches around samples; a black frame carries no number (-1).
-  VideoOptions o = Small("mkv", "h264", 2);
-  o.blackFrames = {{20, 30}, {75, 79}, {120, 160}, {224, 226}};
-  const std::string path = Videos::Get().Make(o, "h264_b2_black.mkv");
-  ASSERT_FALSE(path.empty());
-  struct Case {
-    const char* what;
-    CaptureSettings settings;
-    std::vector<int> off;       // frames taken as scheduled
-    std::vector<int> on;        // frames taken with blank samples skipped
-    std::vector<int> onNumber;  // and the numbers read from them
-  };
-  const Case cases[] = {
-      {"every 50 frames, decoding on: 125 keeps its sample, no frame up to 150 will do",
-       Samples(1, 2),
-       {25, 75, 125, 175, 225, 275},
-       {31, 80, 125, 175, 227, 275},
-       {31, 80, -1, 175, 227, 275}},
-      {"every 100 frames, seeking between samples: up to 50 frames are looked at",
-       Samples(1, 4),
-       {25, 125, 225},
-       {31, 161, 227},
-       {31, 161, 227}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Outcome off = Capture(path, c.settings, /*keepPixels=*/true);
-    ASSERT_TRUE(off.completed) << off.errorText;
-    EXPECT_EQ(AsInts(off.frames), c.off);
-    const Outcome on = Capture(path, c.settings, /*keepPixels=*/true, {}, /*skipBlank=*/true);
-    ASSERT_TRUE(on.completed) << on.errorText;
-    EXPECT_EQ(AsInts(on.frames), c.on);
-    EXPECT_EQ(on.numbers, c.onNumber);
-    ASSERT_EQ(on.times.size(), c.on.size());
-    for (size_t i = 0; i < c.on.size(); ++i)
-      EXPECT_NEAR(on.times[i], c.on[i] / 25.0, 0.001) << "frame " << c.on[i];
-    // A sample kept for want of a replacement is the flat frame itself.
-    for (size_t i = 0; i < on.pixels.size(); ++i) {
-      const bool flat = IsNearlyFlat(on.pixels[i].data(), on.format.biWidth, on.format.biHeight,
-                                     static_cast<int>(on.format.biSizeImage) / on.format.biHeight);
-      EXPECT_EQ(flat, c.onNumber[i] == -1) << "frame " << c.on[i];
-    }
-  }
 }
 
 TEST(CaptureFiles, CodecProbeReadsTheAviHandler) {
