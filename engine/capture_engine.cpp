@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/ffmpeg_pipeline.h"
+#include "engine/frame_metrics.h"
 #include "engine/seek_plan.h"
 #include "platform/debug_output.h"
 
@@ -118,6 +119,7 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   if (result) *result = S_OK;
   lastFrame_ = -1;
   finished_ = false;
+  blank_.waiting = false;
   captureDone_ = false;
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
@@ -147,6 +149,9 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   canSeek_ = facts.canSeek;
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
+  // Every frame taken anyway, or frames taken without a schedule: there is
+  // nothing to look past.
+  skipBlankRun_ = skipBlank_.load() && schedule_.period > 1 && schedule_.stopFrame != 0;
   state_ = CaptureState::running;
   // The capture thread positions the stream itself: no seek runs here.
   captureThread_ = std::thread([this, start = computed.startPosition] { CaptureMain(start); });
@@ -247,6 +252,8 @@ void CaptureEngine::CaptureMain(FrameNumber startPosition) {
   pthread_setname_np(pthread_self(), "capture");
   const Next how = Loop(startPosition);
   if (how == Next::closed) return;
+  // A blank sample still waiting for its replacement is taken as it is.
+  if (blank_.waiting) TakeWaitingBlank();
   // The end: a capture that ran to its end while running completed; one
   // that was stopped, given up or paused meanwhile did not.
   CaptureState expected = CaptureState::running;
@@ -323,6 +330,8 @@ CaptureEngine::Next CaptureEngine::TakeCommands() {
     seekRequested_.reset();
     seekInterrupted_ = false;
     lock.unlock();
+    // The frames after a blank sample are left: it is taken as it is.
+    if (blank_.waiting) TakeWaitingBlank();
     ExecuteSeek(frame, interrupted);
   }
   return Next::goOn;
@@ -352,10 +361,16 @@ CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
   if (f > schedule_.stopFrame && finished_) return Next::goOn;
 
   NextMove move;
-  if (Takes(schedule_, f, firstFrame_.load())) move = TakeSample(sample, f, pulled.start);
+  const bool lookedPastBlank = blank_.waiting;
+  if (lookedPastBlank) LookPastBlank(sample, f, pulled.start, &move);
+  // A frame that replaced a blank sample lies before the next one to take.
+  const bool replaced = lookedPastBlank && f <= blank_.bound;
+  if (!replaced && Takes(schedule_, f, firstFrame_.load()))
+    move = TakeSample(sample, f, pulled.start);
   CaptureListener* listener = listener_.load();
   if (schedule_.durationSeconds != 0 && listener) listener->Progress(f, schedule_.frameCount);
   if (move.kind == NextMove::complete) return Next::completed;
+  if (blank_.waiting) return Next::goOn;
   if (f >= schedule_.stopFrame) {
     AbortNotice();
     finished_ = true;
@@ -370,14 +385,70 @@ NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t s
   const uint8_t* pixels = sample->GetPointer();
   if (!pixels) {
     DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
-  } else if (CaptureListener* listener = listener_.load()) {
-    CapturedFrame frame;
-    frame.pixels = pixels;
-    frame.size = sample->GetSize();
-    frame.frame = f;
-    frame.time = static_cast<double>(start) / static_cast<double>(kUnitsPerSecond);
-    listener->FrameCaptured(frame);  // may wait while the writer is behind
+  } else {
+    // A blank sample is kept back while the frames after it are looked at,
+    // up to half the interval and short of the next sample and the stop.
+    const FrameNumber bound =
+        std::min({f + schedule_.period / 2, firstFrame_.load() - 1, schedule_.stopFrame});
+    if (skipBlankRun_ && bound > f && IsBlank(pixels)) {
+      blank_.pixels.assign(pixels, pixels + sample->GetSize());
+      blank_.frame = f;
+      blank_.start = start;
+      blank_.bound = bound;
+      blank_.waiting = true;
+      // Every frame up to the bound may be the one taken: none is left out.
+      pipeline_->ExpectNext((f + 1) * schedule_.frameDuration);
+      return {};
+    }
+    Deliver(pixels, sample->GetSize(), f, start);
   }
+  return AfterSample(f);
+}
+
+void CaptureEngine::Deliver(const uint8_t* pixels, int32_t size, FrameNumber f, int64_t start) {
+  CaptureListener* listener = listener_.load();
+  if (!listener) return;
+  CapturedFrame frame;
+  frame.pixels = pixels;
+  frame.size = size;
+  frame.frame = f;
+  frame.time = static_cast<double>(start) / static_cast<double>(kUnitsPerSecond);
+  listener->FrameCaptured(frame);  // may wait while the writer is behind
+}
+
+bool CaptureEngine::IsBlank(const uint8_t* pixels) const {
+  // Rows are padded to 4 bytes; their order does not matter to the measure.
+  const int width = videoFormat_.biWidth;
+  const int height = videoFormat_.biHeight;
+  return IsNearlyFlat(pixels, width, height, (static_cast<ptrdiff_t>(width) * 3 + 3) & ~3);
+}
+
+void CaptureEngine::LookPastBlank(MediaSample* sample, FrameNumber f, int64_t start,
+                                  NextMove* move) {
+  if (f <= blank_.bound) {
+    const uint8_t* pixels = sample->GetPointer();
+    if (pixels && !IsBlank(pixels)) {
+      // This frame is taken in the blank sample's place, under its own
+      // number and time.
+      blank_.waiting = false;
+      Deliver(pixels, sample->GetSize(), f, start);
+      *move = AfterSample(f);
+      return;
+    }
+    if (f < blank_.bound) return;
+  }
+  // No frame up to the bound will do.
+  TakeWaitingBlank();
+  *move = AfterSample(f);
+}
+
+void CaptureEngine::TakeWaitingBlank() {
+  blank_.waiting = false;
+  Deliver(blank_.pixels.data(), static_cast<int32_t>(blank_.pixels.size()), blank_.frame,
+          blank_.start);
+}
+
+NextMove CaptureEngine::AfterSample(FrameNumber f) {
   const FrameNumber next = firstFrame_.load();
   const NextMove move = PlanAfterSample(schedule_, f, next, seekAllowed_.load());
   if (move.kind == NextMove::complete) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/capture_settings.h"
 #include "engine/media_pipeline.h"
@@ -100,6 +101,14 @@ class CaptureEngine {
   void SetCaptureSettings(const CaptureSettings& settings);
   CaptureSettings GetCaptureSettings() const;
 
+  // Skipping blank samples (off unless asked for): a sample that is nearly
+  // one flat colour is replaced by the first frame after it that is not,
+  // looked for by decoding on up to half the sampling interval (never up to
+  // the next sample); when there is none, the flat sample is taken after
+  // all. Read by the next Open.
+  void SetSkipBlank(bool skip) { skipBlank_.store(skip); }
+  bool GetSkipBlank() const { return skipBlank_.load(); }
+
   // Opens the file and connects its decoder (no seek happens here), computes
   // the schedule and starts the capture thread, which positions the stream
   // and takes the frames. On failure GetErrorText() says why and every part
@@ -153,6 +162,14 @@ class CaptureEngine {
   Next TakeCommands();
   Next OnFrame(const PulledFrame& pulled);
   NextMove TakeSample(MediaSample* sample, FrameNumber f, int64_t start);
+  void Deliver(const uint8_t* pixels, int32_t size, FrameNumber f, int64_t start);
+  NextMove AfterSample(FrameNumber taken);
+  bool IsBlank(const uint8_t* pixels) const;
+  // While a blank sample waits for its replacement: the frame decoded now.
+  // *move is set when the wait ended with it (the frame was taken in the
+  // sample's place, or the bound was passed and the blank sample was taken).
+  void LookPastBlank(MediaSample* sample, FrameNumber f, int64_t start, NextMove* move);
+  void TakeWaitingBlank();
   void ExecuteSeek(FrameNumber frame, bool requested);
   Next CheckStall();
   void AbortNotice();
@@ -183,6 +200,7 @@ class CaptureEngine {
   std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
   std::atomic<FrameNumber> currentFrame_{0};
   std::atomic<CaptureListener*> listener_{nullptr};
+  std::atomic<bool> skipBlank_{false};
 
   // Capture thread only.
   StallWatch watch_;
@@ -191,6 +209,16 @@ class CaptureEngine {
   Next whileBlocked_ = Next::goOn;
   FrameNumber lastFrame_ = -1;
   bool finished_ = false;  // the stop frame was reached: later frames past it are ignored
+  // A blank sample whose replacement is looked for: a copy of its frame, to
+  // be taken when no frame up to `bound` will do.
+  struct BlankSample {
+    bool waiting = false;
+    std::vector<uint8_t> pixels;
+    FrameNumber frame = 0;
+    int64_t start = 0;
+    FrameNumber bound = 0;  // the last frame that may replace it
+  } blank_;
+  bool skipBlankRun_ = false;  // skipBlank_ as Open found it
 
   // The owner's requests to the capture thread, guarded by flagsMutex_.
   std::mutex flagsMutex_;

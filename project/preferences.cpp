@@ -63,6 +63,21 @@ void Preferences::SetShowTutorials(bool show) {
   Save();
 }
 
+bool SkipBlankThumbnails() {
+  return UserSettings().value(QStringLiteral("SkipBlankThumbnails")).toInt() != 0;
+}
+
+void SetSkipBlankThumbnails(bool skip) {
+  if (skip == SkipBlankThumbnails()) return;
+  QSettings settings = UserSettings();
+  if (skip) {
+    settings.setValue(QStringLiteral("SkipBlankThumbnails"), 1);
+  } else {
+    settings.remove(QStringLiteral("SkipBlankThumbnails"));
+  }
+  settings.sync();
+}
+
 std::string SettingsFolder() {
   const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   if (data.isEmpty()) return {};

@@ -49,6 +49,12 @@ class Preferences {
   uint32_t videos_ = 0;
 };
 
+// The advanced setting "Skip blank thumbnails": samples that are nearly one
+// flat colour are replaced by a frame after them. Off unless the user turned
+// it on; the key ("SkipBlankThumbnails") is stored only while it is on.
+bool SkipBlankThumbnails();
+void SetSkipBlankThumbnails(bool skip);
+
 // The folder of the settings file: the user's local application data folder
 // (~/.local/share/Tessaly/Ombrelo/, following XDG_DATA_HOME) with a trailing
 // separator; "" when it cannot be determined (the caller then falls back to

@@ -1,9 +1,10 @@
 #include "app/desktop/advanced_settings_dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/desktop/results/desktop_shell.h"
+#include "project/preferences.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -284,9 +286,15 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   });
   opener_->setCurrentIndex(static_cast<int>(PictureOpenerChoice()));
   command_->setEnabled(opener_->currentIndex() == static_cast<int>(PictureOpener::command));
+  skipBlank_ = new QCheckBox(tr("Skip blank thumbnails (black frames, fades, title cards)"));
+  skipBlank_->setToolTip(
+      tr("A thumbnail that is nearly one flat colour is replaced by the first "
+         "frame after it that is not, up to half the time between thumbnails."));
+  skipBlank_->setChecked(SkipBlankThumbnails());
   auto* pictures = new QFormLayout;
   pictures->addRow(tr("Open pictures with:"), opener_);
   pictures->addRow(tr("Command:"), command_);
+  pictures->addRow(skipBlank_);
 
   auto* ok = new QPushButton(tr("OK"));
   ok->setDefault(true);
@@ -317,6 +325,7 @@ void AdvancedSettingsDialog::accept() {
       StoreAdvancedValue(project_, row, item->value);
   }
   SetPictureOpener(static_cast<PictureOpener>(opener_->currentIndex()), command_->text());
+  SetSkipBlankThumbnails(skipBlank_->isChecked());
   QDialog::accept();
 }
 

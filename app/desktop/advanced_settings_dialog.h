@@ -1,8 +1,9 @@
 #pragma once
 // The advanced settings dialog: nine further capture values in a property
 // list (name on the left, value on the right, edited in place), and what
-// opens pictures. OK stores every value in the project and the choice in
-// the preferences; Cancel stores nothing.
+// opens pictures, and whether blank thumbnails are skipped. OK stores every
+// value in the project and the choices in the preferences; Cancel stores
+// nothing.
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QStyledItemDelegate>
@@ -13,6 +14,7 @@
 
 #include "engine/capture_settings.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -100,6 +102,8 @@ class AdvancedSettingsDialog : public QDialog {
   // command (in the order of PictureOpener), and the command.
   QComboBox* PictureOpenerBox() const { return opener_; }
   QLineEdit* ViewerCommandEdit() const { return command_; }
+  // "Skip blank thumbnails", kept in the preferences.
+  QCheckBox* SkipBlankBox() const { return skipBlank_; }
 
   // Stores every value in the project, then closes.
   void accept() override;
@@ -111,6 +115,7 @@ class AdvancedSettingsDialog : public QDialog {
   QLabel* description_;
   QComboBox* opener_;
   QLineEdit* command_;
+  QCheckBox* skipBlank_;
 };
 
 // The value a row of the table shows for the project, and the way back.

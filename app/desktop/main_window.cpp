@@ -134,6 +134,11 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   setCentralWidget(pages_);
   select_ = new SelectPage(project_, help_, *commands_);
   settings_ = new SettingsPage(project_);
+  // The engine skips blank samples as the preference says, from the next
+  // movie opened on.
+  engine_.SetSkipBlank(SkipBlankThumbnails());
+  connect(settings_, &SettingsPage::AdvancedSettingsAccepted, this,
+          [this] { engine_.SetSkipBlank(SkipBlankThumbnails()); });
   AddPage(select_);
   // Start follows the movies waiting in the project.
   connect(select_, &SelectPage::ListChanged, this, [this] {

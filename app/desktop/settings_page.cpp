@@ -437,7 +437,7 @@ void SettingsPage::StoreControls() {
 
 void SettingsPage::OpenAdvanced() {
   AdvancedSettingsDialog dialog(project_, window());
-  dialog.exec();
+  if (dialog.exec() == QDialog::Accepted) emit AdvancedSettingsAccepted();
 }
 
 }  // namespace ombrelo::desktop

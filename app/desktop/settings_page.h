@@ -74,6 +74,12 @@ class SettingsPage : public PageWidget {
   QLineEdit* StartAfter() const { return startAfter_; }
   QLineEdit* SaveEvery() const { return saveEvery_; }
   QPushButton* AdvancedButton() const { return advanced_; }
+
+ signals:
+  // The advanced settings dialog was closed with OK.
+  void AdvancedSettingsAccepted();
+
+ public:
   BitmapButton* CloseButton() const { return close_; }
 
   // The folder browser's choice (tests replace it); empty means cancelled.

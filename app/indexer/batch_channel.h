@@ -15,6 +15,7 @@ namespace ombrelo::indexer {
 inline constexpr const char* kWorkerProjectOption = "--worker-project";
 inline constexpr const char* kWorkerInteractiveOption = "--worker-interactive";
 inline constexpr const char* kWorkerThreadsOption = "--worker-threads";
+inline constexpr const char* kSkipBlankOption = "--skip-blank";
 // A worker's descriptor of its channel to the batch, a stream socket: the
 // movies to index come in, their records go back, one message for each. The
 // progress a worker shows goes to its standard output, which the batch reads

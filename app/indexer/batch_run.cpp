@@ -234,6 +234,7 @@ class Batch {
       args.emplace_back(kWorkerThreadsOption);
       args.push_back(std::to_string(settings_.threadsPerWorker));
     }
+    if (settings_.skipBlank) args.emplace_back(kSkipBlankOption);
     if (settings_.interactive) {
       args.emplace_back(kWorkerInteractiveOption);
       // The worker draws its progress line as wide as this terminal is.

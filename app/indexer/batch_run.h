@@ -24,6 +24,7 @@ struct BatchSettings {
   // Threads each worker's decoding and conversion may use (the cores shared
   // out among the workers); 0: the pipeline's own choice.
   int threadsPerWorker = 0;
+  bool skipBlank = false;  // the workers replace blank samples
   int interruptFd = -1;  // readable once Ctrl+C was pressed
   // A worker that writes nothing for this long while it indexes a movie is
   // killed.

@@ -130,6 +130,7 @@ std::map<std::string, bool*> FlagOptions(Options* options) {
       {"--no-html", &options->noHtml},
       {"--no-playlist", &options->noPlaylist},
       {"--no-index-photo", &options->noIndexPhoto},
+      {"--skip-blank", &options->skipBlank},
       {"--help", &options->help},
       {"-h", &options->help},
       {"--version", &options->version},
@@ -216,6 +217,9 @@ Options:
   --least N           take at least N thumbnails from every video
   --quality Q         JPEG quality, 1 to 100
   --format jpg|bmp    thumbnail file format
+  --skip-blank        replace a thumbnail that is nearly one flat colour
+                      (black, a fade, a title card) by the first frame
+                      after it that is not, within half the interval
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos

@@ -29,6 +29,7 @@ struct Options {
   bool noHtml = false;
   bool noPlaylist = false;
   bool noIndexPhoto = false;
+  bool skipBlank = false;  // --skip-blank: no nearly flat thumbnails when avoidable
   bool help = false;
   bool version = false;            // --version
   bool listTemplates = false;      // --list-templates

@@ -309,6 +309,7 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
     const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     batch.threadsPerWorker = std::max(1, cores / std::min(jobs, WaitingMovies(project)));
     batch.program = program;
+    batch.skipBlank = options.skipBlank;
     batch.workFolder = paths::WithTrailingSeparator(workFolder);
     batch.interactive = interactive;
     if (InstallInterruptHandler()) batch.interruptFd = g_interruptPipe[0];
@@ -396,6 +397,7 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   if (!options.mergeInto.empty()) return Merge(options, project);
   const bool worker = !options.workerProject.empty();
   CaptureEngine engine(EngineEnvironment(options));
+  engine.SetSkipBlank(options.skipBlank);
   if (const int prepared = worker ? kExitDone : PrepareProject(options, project);
       prepared != kExitDone) {
     return prepared;

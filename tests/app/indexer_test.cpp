@@ -423,6 +423,51 @@ TEST_F(IndexerTest, TwoJobsMakeTheSameOutputsAsOne) {
   }
 }
 
+TEST_F(IndexerTest, SkipBlankReplacesBlackThumbnailsByTheFirstFrameAfterThem) {
+  // Black stretches (no frame number: -1) over the samples at frames 25, 75,
+  // 125 and 225 of 25 a second; the one at 125 outlasts half of 50 frames.
+  testvideo::VideoOptions o = testing::SmallVideo(300);
+  o.blackFrames = {{20, 30}, {75, 79}, {120, 160}, {224, 226}};
+  for (const char* name : {"dark.mp4", "dark copy.mp4"}) {
+    o.path = folder_ / name;
+    ASSERT_TRUE(testvideo::Generate(o));
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> times;  // of the thumbnails, in their names
+    std::vector<int> frames;         // drawn in them
+  };
+  const Case cases[] = {
+      {{"--every", "2"},
+       {"01.000", "03.000", "05.000", "07.000", "09.000", "11.000"},
+       {-1, -1, -1, 175, -1, 275}},
+      {{"--every", "2", "--skip-blank", "--jobs", "2"},
+       {"01.240", "03.200", "05.000", "07.000", "09.080", "11.000"},
+       {31, 80, -1, 175, 227, 275}},
+      // Samples 100 frames apart, seeking between them: 50 frames are looked at.
+      {{"--every", "4", "--skip-blank", "--jobs", "1"},
+       {"01.240", "06.440", "09.080"},
+       {31, 161, 227}},
+  };
+  for (const Case& c : cases) {
+    const std::string out = "out" + std::to_string(&c - cases);
+    std::vector<std::string> args = {
+        "--out", out, "--start-after", "1", "--no-html", "--no-playlist", "--no-index-photo"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {folder_ / "dark.mp4", folder_ / "dark copy.mp4"});
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    std::vector<int> frames;
+    for (const std::string& time : c.times) {
+      const std::string thumbnail = folder_ / (out + "/Thumbs/dark/dark_0h00m" + time + "s.jpg");
+      frames.push_back(FileExists(thumbnail) ? testvideo::ReadFrameNumberFromJpeg(thumbnail) : -2);
+    }
+    EXPECT_EQ(frames, c.frames) << out;
+    // Those and the folder's marker file.
+    EXPECT_EQ(FilesBelow(folder_ / (out + "/Thumbs/dark")).size(), c.times.size() + 1) << out;
+  }
+}
+
 // The files an HTML page links to (src and href), as paths: entities and
 // percent-escapes decoded, resolved against the page's folder.
 std::set<std::string> LinkedFiles(const std::string& pagePath) {

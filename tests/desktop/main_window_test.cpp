@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
@@ -26,6 +28,7 @@
 #include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
+#include "project/preferences.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
 #include "support/test_videos.h"
@@ -409,6 +412,35 @@ TEST_F(MainWindowTest, ClosingWhileIndexingAsksThenStopsTheCaptureBeforeTheWindo
   EXPECT_FALSE(session_->controller.RunActive());
   EXPECT_EQ(CaptureEngine::Instance().GetState(), CaptureState::idle);
   EXPECT_EQ(asked_.size(), 2u);
+}
+
+TEST_F(MainWindowTest, SkippingBlankThumbnailsIsAPreferenceTheEngineFollows) {
+  CaptureEngine& engine = CaptureEngine::Instance();
+  // The modal advanced settings dialog is answered once it shows.
+  const auto answerAdvanced = [this](bool skip) {
+    auto* poll = new QTimer(&W());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, skip] {
+      if (auto* dialog = qobject_cast<AdvancedSettingsDialog*>(QApplication::activeModalWidget())) {
+        poll->deleteLater();
+        dialog->SkipBlankBox()->setChecked(skip);
+        dialog->accept();
+      }
+    });
+    poll->start(10);
+    W().Settings()->AdvancedButton()->click();
+  };
+  answerAdvanced(true);
+  EXPECT_TRUE(engine.GetSkipBlank());
+  session_.reset();
+  engine.SetSkipBlank(false);
+  session_ = std::make_unique<DesktopSession>(*project_, engine, *preferences_, pages_);
+  EXPECT_TRUE(engine.GetSkipBlank()) << "the next start takes it up";
+  answerAdvanced(false);
+  EXPECT_FALSE(engine.GetSkipBlank());
+  EXPECT_FALSE(
+      QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName)
+          .contains(QStringLiteral("SkipBlankThumbnails")))
+      << "turned off, it leaves the user's settings as they were";
 }
 
 TEST_F(MainWindowTest, WhatWasTypedOnTheSettingsPageSurvivesBrowsingAndTheImagesBox) {

@@ -311,6 +311,19 @@ YuvPainter::YuvPainter(int width, int height, bool fullRange)
   for (int i = 0; i < chromaPeriod_ + chromaWidth; ++i) chromaRamp_[i] = Triangle(i, 68, 188);
 }
 
+void YuvPainter::PaintBlack(uint8_t* const planes[3], const int strides[3]) const {
+  const int chromaWidth = (width_ + 1) / 2, chromaHeight = (height_ + 1) / 2;
+  for (int y = 0; y < height_; ++y)
+    std::memset(planes[0] + static_cast<std::ptrdiff_t>(y) * strides[0], black_,
+                static_cast<size_t>(width_));
+  for (int y = 0; y < chromaHeight; ++y) {
+    std::memset(planes[1] + static_cast<std::ptrdiff_t>(y) * strides[1], 128,
+                static_cast<size_t>(chromaWidth));
+    std::memset(planes[2] + static_cast<std::ptrdiff_t>(y) * strides[2], 128,
+                static_cast<size_t>(chromaWidth));
+  }
+}
+
 void YuvPainter::Paint(int64_t frameNumber, uint8_t* const planes[3], const int strides[3]) const {
   // Background: luma a diagonal ramp moving 3 pixels a frame, Cb a horizontal
   // ramp moving 2 chroma pixels a frame, Cr a vertical one moving 1.

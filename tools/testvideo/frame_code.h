@@ -15,6 +15,8 @@ class YuvPainter {
  public:
   YuvPainter(int width, int height, bool fullRange);
   void Paint(int64_t frameNumber, uint8_t* const planes[3], const int strides[3]) const;
+  // A black frame, without a code.
+  void PaintBlack(uint8_t* const planes[3], const int strides[3]) const;
 
  private:
   int width_, height_;

@@ -168,6 +168,11 @@ std::string CheckOptions(const VideoOptions& o) {
   if (!hdr.empty() && hdr != "pq" && hdr != "hlg" && hdr != "bt2020")
     return "HDR kind \"" + o.hdr + "\" is not pq, hlg or bt2020";
   if (!hdr.empty() && !matrix.empty()) return "HDR video has its own colour matrix";
+  if (!hdr.empty() && !o.blackFrames.empty()) return "black frames are drawn in SDR video only";
+  for (const VideoOptions::FrameRange& range : o.blackFrames) {
+    if (range.first < 0 || range.last < range.first)
+      return "a stretch of black frames must run from a frame to one at or after it";
+  }
   return {};
 }
 
@@ -483,7 +488,12 @@ bool Writer::Run(std::string* error) {
     if (!WriteAudioUntil(n, error)) return false;
     int rc = av_frame_make_writable(picture_.get());
     if (rc < 0) return Fail(error, "cannot allocate a picture: " + av::ErrorText(rc));
-    if (hdr.empty()) {
+    const bool black = std::any_of(
+        o_.blackFrames.begin(), o_.blackFrames.end(),
+        [n](const VideoOptions::FrameRange& range) { return n >= range.first && n <= range.last; });
+    if (black) {
+      painter.PaintBlack(picture_->data, picture_->linesize);
+    } else if (hdr.empty()) {
       painter.Paint(n, picture_->data, picture_->linesize);
     } else {
       hdrPainter.Paint(n, picture_->data, picture_->linesize);

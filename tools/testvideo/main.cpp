@@ -42,6 +42,7 @@ constexpr const char* kUsage =
     "  --color-matrix M     bt601 or bt709\n"
     "  --full-range         full-range samples\n"
     "  --hdr KIND           pq, hlg or bt2020: the same scene as 10-bit HDR or wide-gamut video\n"
+    "  --black-frames A-B,...  draw frames A to B (and the other stretches) black\n"
     "  --read FILE          print the frame number drawn in a JPEG or 24-bit BMP file\n";
 
 template <typename T>
@@ -85,6 +86,23 @@ bool ParseBitRate(std::string_view text, int64_t* value) {
   if (!ParseNumber(text, value) || *value < 0) return false;
   *value *= scale;
   return true;
+}
+
+// "A-B,C-D": stretches of frames.
+bool ParseRanges(std::string_view text, std::vector<VideoOptions::FrameRange>* ranges) {
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    const size_t dash = item.find('-');
+    VideoOptions::FrameRange range;
+    if (dash == std::string_view::npos || !ParseNumber(item.substr(0, dash), &range.first) ||
+        !ParseNumber(item.substr(dash + 1), &range.last)) {
+      return false;
+    }
+    ranges->push_back(range);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
+  return !ranges->empty();
 }
 
 int Read(const std::string& path) {
@@ -156,6 +174,8 @@ int main(int argc, char** argv) {
         ok = ParseNumber(value, &options.rotationDegrees);
       } else if (arg == "--hdr") {
         options.hdr = value;
+      } else if (arg == "--black-frames") {
+        ok = ParseRanges(value, &options.blackFrames);
       } else if (arg == "--color-matrix") {
         options.colorMatrix = value;
       } else {

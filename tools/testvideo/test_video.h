@@ -52,6 +52,13 @@ struct VideoOptions {
   // "pq" (HDR10: PQ transfer, a 1000 cd/m2 mastering display, content light level 2000 cd/m2), "hlg",
   // "bt2020" (wide-gamut SDR). Needs an encoder of 10-bit video; the codec defaults to "hevc".
   std::string hdr;
+  // Stretches of black frames (which carry no frame number), each from its
+  // first to its last frame; SDR video only.
+  struct FrameRange {
+    int64_t first = 0, last = 0;
+    bool operator==(const FrameRange&) const = default;
+  };
+  std::vector<FrameRange> blackFrames;
 
   // Every option takes part, so that a new one needs no list of its own.
   bool operator==(const VideoOptions&) const = default;
