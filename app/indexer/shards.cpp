@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -34,16 +35,8 @@ uint64_t KeyHash(const std::string& key) {
 // A part's results replace those of the joined project's record; the record
 // keeps its identity.
 void CopyResults(Movie& into, const Movie& from) {
-  into.length = from.length;
-  into.size = from.size;
-  into.error = from.error;
-  into.status = from.status;
-  into.videoFormat = from.videoFormat;
+  TakeResults(into, from);
   into.captureSettings = from.captureSettings;
-  into.html = from.html;
-  into.ipl = from.ipl;
-  into.indexphoto = from.indexphoto;
-  into.images = from.images;
 }
 
 // How much a record of a video tells: done, then failed (with its error),
