@@ -566,13 +566,10 @@ uint64_t MainStackStart() {
 }  // namespace
 
 std::string RecoveryFilePath() {
-  const std::string data = StartDirectory() + "Data/";
-  struct stat st {};
-  if (stat(data.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
-      access(data.c_str(), W_OK) == 0)
-    return data + "crashed.obx";
+  // Not the "Data/" of the folder the program was started from: a start from
+  // another folder would then miss the file, and the work in it be lost.
   std::string folder = SettingsFolder();
-  if (folder.empty()) folder = data;
+  if (folder.empty()) folder = StartDirectory() + "Data/";
   return folder + "crashed.obx";
 }
 

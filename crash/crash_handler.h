@@ -26,9 +26,9 @@ struct CrashHandlerSettings {
   std::string reporterProgram;  // empty: no reporter is started
 };
 
-// The recovery file "crashed.obx": in the start directory's "Data/" when that
-// folder exists and is writable, else in the settings folder (the one of
-// "last_settings.bin").
+// The recovery file "crashed.obx": in the settings folder (the one of
+// "last_settings.bin"), wherever the program is started from; in the start
+// directory's "Data/" only when there is no settings folder.
 std::string RecoveryFilePath();
 
 // The recovery file above, the private folder "obr" (paths::

@@ -23,6 +23,12 @@ struct ChildSetup {
   bool firstRun = false;          // no "Data/" and no XDG folders: a fresh home
 };
 
+// Where the recovery file of a child run by RunCrashChild is: the settings
+// folder below its XDG_DATA_HOME, never the start directory's "Data/".
+std::string RecoveryFileOf(const std::string& folder) {
+  return folder + "share/Tessaly/Ombrelo/crashed.obx";
+}
+
 // Runs the crashing program in folder (its start directory, with "Data/"),
 // with TMPDIR, the XDG folders and the reporter's record in that folder.
 // Returns the wait status, or -1 when it did not end within a minute.
@@ -130,7 +136,8 @@ TEST_P(CrashWay, LeavesProjectLogAndDumpAndEndsWithItsSignal) {
   // The project as it was, saved by the handler and again by the reporter.
   const std::string expected = ReadFileBytes(folder / "expected.obx");
   ASSERT_NE(expected, "");
-  EXPECT_EQ(ReadFileBytes(folder / "Data/crashed.obx"), expected);
+  EXPECT_EQ(ReadFileBytes(RecoveryFileOf(folder.Path())), expected);
+  EXPECT_FALSE(testing::FileExists(folder / "Data/crashed.obx"));
 
   // The reporter ran (without a window), answered "Do not send", sent nothing.
   EXPECT_EQ(ReadFileBytes(folder / "events.txt"), "do not send\n");
@@ -209,7 +216,7 @@ TEST(CrashReporter, SendUploadsTheLogItWasGivenAndTheDumpFile) {
   EXPECT_EQ(log, ReadFileBytes(folder / "received.xml"));
   EXPECT_EQ(dump, ReadFileBytes(DumpFile(folder.Path())));
   EXPECT_NE(dump, "");
-  EXPECT_EQ(ReadFileBytes(folder / "Data/crashed.obx"), ReadFileBytes(folder / "expected.obx"));
+  EXPECT_EQ(ReadFileBytes(RecoveryFileOf(folder.Path())), ReadFileBytes(folder / "expected.obx"));
 }
 
 // The dump carries neither the environment nor the command line, and links
@@ -221,7 +228,8 @@ TEST(CrashFiles, HoldNoSecretsAndFollowNoPlantedLinks) {
   for (const char* name : {"Data", "tmp", "elsewhere"})
     std::filesystem::create_directory(folder / name);
   testing::WriteFileBytes(folder / "victim", "victim");
-  std::filesystem::create_symlink(folder / "victim", folder / "Data/crashed.obx.tmp");
+  std::filesystem::create_directories(folder / "share/Tessaly/Ombrelo");
+  std::filesystem::create_symlink(folder / "victim", RecoveryFileOf(folder.Path()) + ".tmp");
   for (const std::string& name : {std::string("obr"), "obr-" + std::to_string(geteuid())})
     std::filesystem::create_directory_symlink(folder / "elsewhere", folder / "tmp/" + name);
   pid_t pid = 0;
@@ -244,7 +252,7 @@ TEST(CrashFiles, HoldNoSecretsAndFollowNoPlantedLinks) {
 
   EXPECT_EQ(ReadFileBytes(folder / "victim"), "victim");
   EXPECT_TRUE(std::filesystem::is_empty(folder / "elsewhere"));
-  const std::string recovery = folder / "Data/crashed.obx";
+  const std::string recovery = RecoveryFileOf(folder.Path());
   EXPECT_EQ(ReadFileBytes(recovery), ReadFileBytes(folder / "expected.obx"));
   EXPECT_EQ(Mode(recovery),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
