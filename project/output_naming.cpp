@@ -248,12 +248,14 @@ std::string ThumbnailName(const std::string& videoPath) {
 }
 
 std::string ClaimOutputFile(const std::string& path, const std::string& videoPath,
-                            const std::string& recorded) {
+                            const std::string& recorded, int* suffix) {
   const std::string stem = PathStem(path);
   const std::string extension(paths::Extension(path));
-  for (int n = 1; n < 100000; ++n) {
+  for (int n = suffix ? std::max(*suffix, 1) : 1; n < 100000; ++n) {
     const std::string candidate = n == 1 ? path : stem + "-" + std::to_string(n) + extension;
-    if (ClaimFile(candidate, videoPath, recorded) != Claim::taken) return candidate;
+    if (ClaimFile(candidate, videoPath, recorded) == Claim::taken) continue;
+    if (suffix) *suffix = n;
+    return candidate;
   }
   return path;
 }

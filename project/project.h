@@ -279,7 +279,12 @@ bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath
 // already names (its own, whatever is on disk). The claim is a hidden owner
 // record beside the file, made with O_EXCL, so that processes naming
 // outputs at the same moment never get one name for two videos.
+//
+// suffix, when given, is where the search starts (1: path itself) and
+// receives the number taken: a video's outputs named one after the other
+// with one counter keep one suffix, even while another process names the
+// outputs of a video of the same name.
 std::string ClaimOutputFile(const std::string& path, const std::string& videoPath,
-                            const std::string& recorded);
+                            const std::string& recorded, int* suffix = nullptr);
 
 }  // namespace ombrelo

@@ -448,9 +448,12 @@ void WorkflowController::MakeOutputs() {
   const OutputSettings output = project_.Output();
   // Two videos of one name never share an output: each output's name is
   // claimed for this video, with a suffix where another holds it.
+  // One suffix for all three, so that a playlist, page and photo of one name
+  // are one video's even while another process names its outputs.
   const Movie& named = *std::as_const(project_).MovieById(id);
+  int suffix = 1;
   const auto claim = [&](const std::string& path, const std::string& recorded) {
-    return ClaimOutputFile(path, named.path(), recorded);
+    return ClaimOutputFile(path, named.path(), recorded, &suffix);
   };
 
   // The index photo is made last but named first, so that the web page can

@@ -235,6 +235,23 @@ TEST(OutputNames, FolderOrNextToTheVideo) {
   EXPECT_EQ(port.shown[0].text, "Internal error\nInvalid movie id -7");
 }
 
+// Two processes name the outputs of two videos of one name at the same
+// time, their claims interleaved: each video's photo, playlist and page keep
+// one suffix, and a second run gets the same names back.
+TEST(OutputNames, AVideosOutputsKeepOneSuffixWhileAnotherVideoClaimsBetweenThem) {
+  TempFolder root("claims");
+  const std::string photo = root / "x.jpg", playlist = root / "x.ipl", page = root / "x.html";
+  for (int run = 0; run < 2; ++run) {
+    int a = 1, b = 1;
+    EXPECT_EQ(ClaimOutputFile(photo, "/a/x.mp4", "", &a), photo);
+    EXPECT_EQ(ClaimOutputFile(photo, "/b/x.mp4", "", &b), root / "x-2.jpg");
+    EXPECT_EQ(ClaimOutputFile(playlist, "/b/x.mp4", "", &b), root / "x-2.ipl");
+    EXPECT_EQ(ClaimOutputFile(playlist, "/a/x.mp4", "", &a), playlist);
+    EXPECT_EQ(ClaimOutputFile(page, "/b/x.mp4", "", &b), root / "x-2.html");
+    EXPECT_EQ(ClaimOutputFile(page, "/a/x.mp4", "", &a), page);
+  }
+}
+
 TEST(TemporaryFolder, CreatedOnRequestAndEmptiedWithoutFollowingLinks) {
   TempFolder tmp("tmpdir");
   TempFolder outside("outside");
