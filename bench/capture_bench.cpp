@@ -41,6 +41,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/command_run.h"
 #include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
@@ -161,26 +162,11 @@ Measured RunInChild(const std::function<Report()>& work) {
 
 // Runs a command line (no shell); adds its time and memory to m.
 bool RunCommand(const std::vector<std::string>& args, Measured* m) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const auto began = Clock::now();
-  pid_t pid;
-  const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return false;
-  int status = 0;
-  struct rusage usage {};
-  wait4(pid, &status, 0, &usage);
-  m->wall += std::chrono::duration<double>(Clock::now() - began).count();
-  m->cpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m->peakMb = std::max(m->peakMb, static_cast<double>(usage.ru_maxrss) / 1024.0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const ombrelo::bench::CommandRun run = ombrelo::bench::RunTimed(args);
+  m->wall += run.wall;
+  m->cpu += run.cpu;
+  m->peakMb = std::max(m->peakMb, run.peakMb);
+  return run.ok;
 }
 
 bool HaveCommand(const char* name) {

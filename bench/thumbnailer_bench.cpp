@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/command_run.h"
 #include "tools/testvideo/test_video.h"
 
 extern char** environ;
@@ -29,36 +30,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Measured {
-  bool ok = false;
-  double wall = 0, cpu = 0, peakMb = 0;
-};
-
-// Runs a command line (no shell, output to /dev/null).
-Measured RunCommand(const std::vector<std::string>& args) {
-  Measured m;
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const auto began = Clock::now();
-  pid_t pid;
-  const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return m;
-  int status = 0;
-  struct rusage usage {};
-  wait4(pid, &status, 0, &usage);
-  m.wall = std::chrono::duration<double>(Clock::now() - began).count();
-  m.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return m;
-}
+using Measured = ombrelo::bench::CommandRun;
+constexpr auto RunCommand = ombrelo::bench::RunTimed;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

@@ -1,6 +1,6 @@
 #pragma once
-// ombrelo-index --thumbnail: the thumbnailer that file managers following
-// the freedesktop thumbnail specification run (see ombrelo.thumbnailer):
+// ombrelo-index --thumbnail: the thumbnailer that desktop file managers run
+// for video files (see ombrelo.thumbnailer, installed in share/thumbnailers/):
 //
 //   ombrelo-index --thumbnail [-s SIZE] [--time-limit SECONDS] INPUT OUTPUT
 //
