@@ -197,11 +197,12 @@ void CaptureEngine::SeekToFrame(FrameNumber frame) {
     std::lock_guard<std::mutex> lock(flagsMutex_);
     seekRequested_ = frame;
     seekInterrupted_ = seekInterrupted_ || moves;
+    // The capture thread carries the seek out; a read that blocks must not
+    // hold it up. The cut comes before the thread can see the request, so
+    // the seek never runs ahead of it.
+    if (moves) pipeline_->Interrupt();
   }
   flagsChanged_.notify_all();
-  // The capture thread carries the seek out; a read that blocks must not
-  // hold it up.
-  if (moves) pipeline_->Interrupt();
 }
 
 void CaptureEngine::Close() {

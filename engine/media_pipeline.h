@@ -90,7 +90,8 @@ class MediaPipeline {
   virtual Pull NextFrame(PulledFrame* frame) = 0;
 
   // Any thread: a read that blocks now gives up, and so does every read
-  // until the next Seek (NextFrame then answers `again`).
+  // until the next Seek (NextFrame then answers `again`). Never blocks: the
+  // engine calls it under its own lock.
   virtual void Interrupt() = 0;
   // Any thread: every read from now on gives up (the capture is ending).
   virtual void Cancel() = 0;
