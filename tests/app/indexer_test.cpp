@@ -586,7 +586,9 @@ TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
     SCOPED_TRACE(c.reason);
     // The worker of b.mp4 crashes, or stops (hangs) and is killed after a
     // second without progress.
-    extraEnvironment_ = {{"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":b.mp4"}};
+    const std::string crashing = std::filesystem::path(videos[1]).filename();
+    extraEnvironment_ = {
+        {"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":" + QString::fromStdString(crashing)}};
     std::vector<std::string> args = {
         "--jobs", "2",   "--worker-timeout", "1",      "--no-index-photo",
         "--out",  "out", "--save",           "run.obx"};

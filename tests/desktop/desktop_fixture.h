@@ -46,6 +46,9 @@ class DesktopTest : public ::testing::Test {
       QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                          QString::fromLatin1(kOrganizationName),
                          QString::fromLatin1(kApplicationName));
+      // Qt keeps the settings file it found first for the whole process:
+      // what an earlier test stored must not reach this one.
+      settings.clear();
       settings.setValue(QStringLiteral("FirstRun"), 0);
       settings.setValue(QStringLiteral("ShowTutorials"), showTutorials_ ? 1 : 0);
     }

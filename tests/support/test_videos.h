@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -35,26 +36,34 @@ class VideoCache {
   // be made.
   // A name asked for again with other options (any of them: they are
   // compared whole) gets a video of its own, so tests sharing one process
-  // never receive each other's videos.
+  // never receive each other's videos. A video that a test's clean-up
+  // removed (the folder may lie in that test's TMPDIR) is made again.
   std::string Make(testvideo::VideoOptions options, const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
     options.path.clear();
     std::string fileName = name;
+    bool known = false;
     for (int variant = 1;; ++variant) {
       const auto found = made_.find(fileName);
       if (found == made_.end()) break;
-      if (found->second == options) return folder_ / fileName;
+      if (found->second == options) {
+        if (FileExists(folder_ / fileName)) return folder_ / fileName;
+        known = true;
+        break;
+      }
       fileName = std::to_string(variant) + "-" + name;
     }
     const testvideo::VideoOptions asked = options;
     const std::string path = folder_ / fileName;
     options.path = path;
+    std::error_code ec;
+    std::filesystem::create_directories(folder_.Path(), ec);
     std::string error;
     if (!testvideo::Generate(options, &error)) {
       ADD_FAILURE() << "cannot make " << name << ": " << error;
       return "";
     }
-    made_.emplace(fileName, asked);
+    if (!known) made_.emplace(fileName, asked);
     return path;
   }
   // The cache's folder, ending with "/".
