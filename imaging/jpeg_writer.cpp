@@ -1,7 +1,10 @@
 #include "imaging/jpeg_writer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +25,9 @@ struct JpegStreamWriter::Encoder {
   bool created = false;
   FILE* file = nullptr;
   bool regularFile = false;
+  // Where the bytes go until the file is complete; empty when they go to
+  // the path itself (a device or pipe, or a link, named as the output).
+  std::string temporary;
   int width = 0;
   int height = 0;
   std::vector<uint8_t> row;  // width x 3 bytes of red, green, blue
@@ -79,6 +85,44 @@ bool FinishCompress(jpeg_compress_struct* cinfo, JpegErrorManager* errors) {
 
 bool SupportedDepth(int bits) { return bits == 16 || bits == 24 || bits == 32; }
 
+// Opens the file the picture is written to. A new file or one that replaces
+// a regular file is written beside it under a hidden temporary name and
+// takes its place only when complete, so that a failed write keeps the
+// picture that was there and a listing never shows half a file. Anything
+// else named as the output (a device, a pipe, a link) is written directly.
+FILE* OpenOutput(const std::string& path, std::string* temporary) {
+  temporary->clear();
+  struct stat existing;
+  const bool exists = ::lstat(path.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) return std::fopen(path.c_str(), "wb");
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
+                                  std::to_string(counter.fetch_add(1)) + ".part";
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
+    FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(candidate.c_str());
+      errno = error;
+      return nullptr;
+    }
+    *temporary = candidate;
+    return file;
+  }
+  errno = EEXIST;
+  return nullptr;
+}
+
 }  // namespace
 
 JpegStreamWriter::JpegStreamWriter() = default;
@@ -96,9 +140,13 @@ void JpegStreamWriter::Abandon() {
   if (!encoder_) return;
   if (encoder_->created) jpeg_destroy_compress(&encoder_->cinfo);
   if (encoder_->file) std::fclose(encoder_->file);
-  // Only a regular file we have started is removed; a device or pipe given
-  // as the path is left alone.
-  if (encoder_->regularFile) std::remove(path_.c_str());
+  // Only a file we have started is removed: the temporary one, or a regular
+  // file the path led to; a device or pipe given as the path is left alone.
+  if (!encoder_->temporary.empty()) {
+    std::remove(encoder_->temporary.c_str());
+  } else if (encoder_->regularFile) {
+    std::remove(path_.c_str());
+  }
   encoder_.reset();
 }
 
@@ -112,7 +160,7 @@ bool JpegStreamWriter::Open(const std::string& path, int width, int height, int 
     return Fail(EINVAL, "the picture is larger than a JPEG file allows");
   }
   auto encoder = std::make_unique<Encoder>();
-  encoder->file = std::fopen(path.c_str(), "wb");
+  encoder->file = OpenOutput(path, &encoder->temporary);
   if (encoder->file == nullptr) {
     const int error = errno;
     DebugOutputF("can't open %s error %d\n", path.c_str(), error);
@@ -174,6 +222,11 @@ bool JpegStreamWriter::Finish() {
   if (std::fclose(file) != 0 && error == 0) error = errno;
   if (!flushed || error != 0) {
     DebugOutputF("SaveJPG()  write error %d on %s\n", error, path_.c_str());
+    return Fail(error, std::strerror(error));
+  }
+  if (!encoder_->temporary.empty() && std::rename(encoder_->temporary.c_str(), path_.c_str()) != 0) {
+    error = errno;
+    DebugOutputF("SaveJPG()  cannot replace %s error %d\n", path_.c_str(), error);
     return Fail(error, std::strerror(error));
   }
   encoder_.reset();  // the file is complete: keep it

@@ -17,7 +17,9 @@ namespace ombrelo {
 // Returns true only when the whole file was written and closed. On any
 // failure (unsupported depth, file cannot be created, encoder or write error
 // such as a full disk) it returns false, writes a debug line, and leaves no
-// partial file behind (a regular file it had started is removed).
+// partial file behind. The bytes go to a hidden file beside the path, which
+// takes the path's place only once complete: a file that was there stays
+// as it was after a failure, and is never seen half written.
 bool SaveJPG(const Picture& picture, const std::string& path, int quality, bool bottomUp);
 
 // A JPEG written band by band, for pictures that are never whole in memory

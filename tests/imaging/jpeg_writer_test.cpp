@@ -179,8 +179,8 @@ TEST(SaveJpgTest, FailuresReturnFalseAndLeaveNoFile) {
 }
 
 // A file-size limit makes writes to a regular file fail part-way, as a full
-// disk does: the encoder's error must end the call, not the process, and the
-// partial file must go.
+// disk does: the encoder's error must end the call, not the process, the
+// partial file must go, and the picture written there before must stay.
 TEST(SaveJpgTest, WriteErrorPartWayRemovesThePartialFile) {
   TempFolder folder("jpeg_writer");
   std::vector<uint8_t> pixels(256 * 256 * 3);
@@ -192,6 +192,10 @@ TEST(SaveJpgTest, WriteErrorPartWayRemovesThePartialFile) {
   picture.stride = 256 * 3;
   picture.bitsPerPixel = 24;
 
+  const std::string earlier = folder / "earlier.jpg";
+  ASSERT_TRUE(SaveJPG(picture, earlier, 20, true));
+  const std::string earlierBytes = ReadFileBytes(earlier);
+
   rlimit saved;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -201,11 +205,18 @@ TEST(SaveJpgTest, WriteErrorPartWayRemovesThePartialFile) {
   DebugCapture capture;
   const std::string path = folder / "partial.jpg";
   const bool saved_ok = SaveJPG(picture, path, 100, true);
+  const bool replaced = SaveJPG(picture, earlier, 100, true);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
 
   EXPECT_FALSE(saved_ok);
+  EXPECT_FALSE(replaced);
   EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(ReadFileBytes(earlier), earlierBytes);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                          std::filesystem::directory_iterator()),
+            1)
+      << "no temporary file is left";
   EXPECT_FALSE(capture.Lines().empty());
 
   // With the limit gone the same picture is written.
