@@ -392,8 +392,23 @@ void MainWindow::UpdateTitle() {
   setWindowModified(modified_);
 }
 
+namespace {
+
+// The project's text as far as it is the user's work: the folder last
+// browsed on the select page is kept in the file, but browsing is nothing a
+// user would be asked to save.
+std::string ComparableText(const CProject& project) {
+  std::string text = project.FileText(true);
+  const size_t start = text.find("<current_path>");
+  const size_t end = start == std::string::npos ? start : text.find("</current_path>", start);
+  if (end != std::string::npos) text.erase(start, end - start);
+  return text;
+}
+
+}  // namespace
+
 void MainWindow::MarkProjectUnchanged() {
-  unchangedText_ = project_.FileText(true);
+  unchangedText_ = ComparableText(project_);
   comparedRevision_ = project_.Revision();
   modified_ = false;
   UpdateTitle();
@@ -404,7 +419,7 @@ bool MainWindow::ProjectModified() {
     // Write accesses announce themselves even when they change nothing, so
     // the text decides.
     comparedRevision_ = project_.Revision();
-    if (project_.FileText(true) != unchangedText_) {
+    if (ComparableText(project_) != unchangedText_) {
       modified_ = true;
       unchangedText_.clear();
       unchangedText_.shrink_to_fit();

@@ -346,6 +346,8 @@ TEST_F(MainWindowTest, AVideoThatCannotBeOpenedIsListedWithItsErrorAndTheRunSays
 TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUnasked) {
   AnswerDialogs();
   EXPECT_TRUE(W().windowTitle().startsWith("Untitled[*] - Ombrelo"));
+  W().Selection()->ShowFolder(QString::fromStdString(Folder()));
+  EXPECT_FALSE(W().ProjectModified()) << "browsing folders changes no work";
   W().Dispatch(kNewProject);  // nothing changed: nothing asked
   W().Selection()->AddDroppedPaths({QString::fromStdString(Folder() + "Sommer am Fluss.avi")});
   const std::vector<std::string>& names = W().Settings()->Templates(TemplateKind::kWeb).names;
