@@ -1,6 +1,7 @@
 #include "app/desktop/desktop_session.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <cstring>
@@ -36,8 +37,16 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 QMessageBox::StandardButton Run(const Message& message, QMessageBox::StandardButtons buttons) {
   QWidget* owner =
       message.owner == MessageOwner::mainWindow ? QApplication::activeWindow() : nullptr;
-  QMessageBox box(ToQt(message.icon), QString::fromStdString(message.caption),
-                  QString::fromStdString(message.text), buttons, owner);
+  const QString caption = QString::fromStdString(message.caption);
+  QMessageBox box(ToQt(message.icon), caption, QString::fromStdString(message.text), buttons,
+                  owner);
+  // The box is as wide as its text, and a window manager cuts a longer
+  // title short: leave room for the title and the title bar's buttons.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = qMin(box.fontMetrics().horizontalAdvance(caption) + 140, 640);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
