@@ -118,6 +118,12 @@ TEST_F(ImageViewerTest, StepsThroughAHundredPicturePlaylistShowingTheRightPictur
   QTest::keyClick(&viewer, Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !viewer.isFullScreen(); }, 2000));
   EXPECT_TRUE(viewer.isVisible());
+
+  // In a window larger than the picture, it is shown at its own size, not
+  // blown up.
+  viewer.resize(1000, 800);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.View()->Scale() == 1.0; }, 2000))
+      << viewer.View()->Scale();
 }
 
 TEST_F(ImageViewerTest, OpensFoldersPicturesAndMovedPlaylistsAndSaysWhatItCannotShow) {

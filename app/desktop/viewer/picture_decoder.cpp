@@ -35,6 +35,8 @@ void PictureDecoder::Want(std::vector<Job> jobs) {
 
 QSize PictureDecoder::FittedSize(const QSize& imageSize, const QSize& area) {
   if (imageSize.isEmpty() || area.isEmpty()) return {};
+  // A picture that fits is shown at its own size: enlarging only blurs it.
+  if (imageSize.width() <= area.width() && imageSize.height() <= area.height()) return imageSize;
   return imageSize.scaled(area, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 

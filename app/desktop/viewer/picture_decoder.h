@@ -42,7 +42,8 @@ class PictureDecoder {
 
   // Reads one picture (also used directly by tests and for one-off reads).
   static DecodedPicture Decode(const Job& job);
-  // The size a picture of imageSize takes fitted into area, aspect kept.
+  // The size a picture of imageSize takes fitted into area, aspect kept;
+  // a picture that fits keeps its size.
   static QSize FittedSize(const QSize& imageSize, const QSize& area);
 
  private:
