@@ -99,12 +99,22 @@ FILE* OpenOutput(const std::string& path, std::string* temporary) {
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  bool shortName = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
+    const std::string candidate = folder + "." + (shortName ? "ombrelo" : name) + "." +
+                                  std::to_string(::getpid()) + "-" +
                                   std::to_string(counter.fetch_add(1)) + ".part";
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
+      if (errno == ENAMETOOLONG && !shortName) {
+        shortName = true;  // a name near the limit leaves no room for more
+        continue;
+      }
+      // A file that may be written where nothing may be made is written
+      // in place, as it always could be.
+      if ((errno == EACCES || errno == EPERM) && exists && ::access(path.c_str(), W_OK) == 0)
+        return std::fopen(path.c_str(), "wb");
       return nullptr;
     }
     if (exists) (void)::fchmod(fd, existing.st_mode & 07777);

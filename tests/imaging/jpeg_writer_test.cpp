@@ -219,9 +219,13 @@ TEST(SaveJpgTest, WriteErrorPartWayRemovesThePartialFile) {
       << "no temporary file is left";
   EXPECT_FALSE(capture.Lines().empty());
 
-  // With the limit gone the same picture is written.
+  // With the limit gone the same picture is written, also under a name
+  // that leaves no room for a longer temporary one.
   EXPECT_TRUE(SaveJPG(picture, path, 100, true));
   EXPECT_GT(std::filesystem::file_size(path), 6000u);
+  const std::string longName = folder / (std::string(251, 'n') + ".jpg");
+  EXPECT_TRUE(SaveJPG(picture, longName, 50, true));
+  EXPECT_TRUE(std::filesystem::is_regular_file(longName));
 }
 
 TEST(JpegStreamWriterTest, BandsMakeTheSameFileAsTheWholePictureAndMisuseLeavesNoFile) {
