@@ -11,35 +11,6 @@ namespace ombrelo::indexer {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at text[i] (overlong forms,
-// surrogates and code points beyond U+10FFFF are not), 0 when there is none.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  uint32_t code = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    code = lead & 0x1Fu;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    code = lead & 0x0Fu;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    code = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3Fu);
-  }
-  constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
 
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -68,7 +39,8 @@ std::string JsonString(std::string_view text) {
   std::string out = "\"";
   char escape[8];
   for (size_t i = 0; i < text.size();) {
-    const size_t length = Utf8Length(text, i);
+    uint32_t code = 0;
+    const size_t length = DecodeUtf8(text, i, &code);
     const auto byte = static_cast<unsigned char>(text[i]);
     if (length == 0) {
       std::snprintf(escape, sizeof escape, "\\udc%02x", byte);

@@ -20,9 +20,8 @@ namespace {
 
 constexpr int kBarWidth = 24;
 
-// The code point of the UTF-8 sequence at text[i] and its length in bytes;
-// length 0 when the bytes there are no valid UTF-8 (overlong forms and
-// surrogates included).
+}  // namespace
+
 size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* code) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(i);
@@ -54,8 +53,6 @@ size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* code) {
   *code = value;
   return length;
 }
-
-}  // namespace
 
 namespace {
 

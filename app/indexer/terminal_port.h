@@ -2,6 +2,7 @@
 // The command-line indexer's face: what the workflow controller publishes,
 // its status texts and progress as a progress bar on a terminal (plain lines
 // when the output is not a terminal), errors and messages on standard error.
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -17,6 +18,11 @@ struct FrameCopy;
 }  // namespace ombrelo
 
 namespace ombrelo::indexer {
+
+// The code point of the UTF-8 sequence at text[i] and its length in bytes;
+// length 0 when the bytes there are no valid UTF-8 (overlong forms,
+// surrogates and code points beyond U+10FFFF included).
+size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* code);
 
 // Text as it may go to a terminal: control characters (C0, DEL and the C1
 // controls) are written as escapes ("\n", "\t", "\x1b", "\u009b"), and
