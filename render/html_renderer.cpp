@@ -94,6 +94,9 @@ HtmlRenderer::HtmlRenderer(int width, int height, TickSource ticks)
       height_(height) {
   if (!ticks_) ticks_ = SteadyTickCount;
   view_->SetListener(sink_.get());
+  // A page of thousands of thumbnails takes a while to parse: not on the
+  // owner's event loop.
+  view_->SetParseInBackground(true);
 }
 
 HtmlRenderer::~HtmlRenderer() {

@@ -1,6 +1,10 @@
 #include "render/html_view.h"
 
+#include <pthread.h>
+
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -11,6 +15,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <thread>
 #include <vector>
 
 #include "html_container.h"
@@ -81,11 +87,17 @@ class HtmlView::Impl : public QtHtmlContainer {
     ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
   }
 
-  ~Impl() override { document_.reset(); }
+  ~Impl() override {
+    SettleParse();
+    // A parsed page still on its way is dropped while the container lives.
+    QCoreApplication::removePostedEvents(&poster_);
+    document_.reset();
+  }
 
   HtmlViewListener* listener = nullptr;
 
   void Navigate(const std::string& target) {
+    SettleParse();
     StopDownloads();
     const uint64_t gen = ++generation_;
     pagePending_ = true;
@@ -98,7 +110,10 @@ class HtmlView::Impl : public QtHtmlContainer {
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
   void SetReadScope(std::optional<ReadScope> scope) { scope_ = std::move(scope); }
 
+  void SetParseInBackground(bool on) { parseInBackground_ = on; }
+
   void Stop() {
+    SettleParse();
     StopDownloads();
     ++generation_;
   }
@@ -111,12 +126,14 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   void Resize(int width, int height) {
+    SettleParse();
     SetViewportSize(width, height);
     if (document_) document_->media_changed();
     layoutDirty_ = true;
   }
 
   void Layout() {
+    SettleParse();
     if (!document_ || !layoutDirty_) return;
     document_->render(std::max(1, ViewportWidth()));
     layoutDirty_ = false;
@@ -214,6 +231,7 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   // Ends every download of the page being replaced.
   void StopDownloads() {
+    imageQueue_.clear();
     while (openDownloads_ > 0) {
       --openDownloads_;
       if (listener) listener->DownloadComplete();
@@ -223,17 +241,59 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   void ShowDocument(const QUrl& url, const std::string& html) {
     document_.reset();
+    PrepareDocument(url);
+    AdoptDocument(url, litehtml::document::createFromUTF8(html.c_str(), this, &context_));
+  }
+
+  // The container's state for parsing a new page of that url: the parse
+  // asks for its pictures and style sheets and names its title.
+  void PrepareDocument(const QUrl& url) {
     ClearImages();
     SetDocumentUrl(url);
-    location_ = url.toString(QUrl::FullyEncoded).toStdString();
     requestedImages_.clear();
     stylesheetsRead_ = 0;
-    document_ = litehtml::document::createFromUTF8(html.c_str(), this, &context_);
+  }
+
+  void AdoptDocument(const QUrl& url, litehtml::document::ptr document) {
+    document_ = std::move(document);
+    location_ = url.toString(QUrl::FullyEncoded).toStdString();
     layoutDirty_ = true;
     scrollX = 0;
     scrollY = 0;
     downloadsDone_ = 0;
     downloadsTotal_ = 0;
+  }
+
+  // Parsing, the part of loading that grows with the page, runs on a
+  // thread of its own, and the rest of the load follows back on this one.
+  // Until then the view keeps the page it had (so it is not ready), and
+  // only the parsing thread touches the container: every call here that
+  // would (a new navigation, Stop, layout, drawing) waits for it first.
+  void ParseInBackground(uint64_t gen, const QUrl& url, const std::string& target,
+                         std::string html) {
+    PrepareDocument(url);
+    parser_ = std::thread([this, gen, url, target, html = std::move(html)] {
+      pthread_setname_np(pthread_self(), "page parser");
+      litehtml::document::ptr document =
+          litehtml::document::createFromUTF8(html.c_str(), this, &context_);
+      // The page goes over whole: this thread keeps no share of it.
+      QMetaObject::invokeMethod(
+          &poster_,
+          [this, gen, url, target, document = std::move(document)]() mutable {
+            SettleParse();
+            if (gen != generation_) return;
+            document_.reset();
+            AdoptDocument(url, std::move(document));
+            Loaded(gen, true, target);
+          },
+          Qt::QueuedConnection);
+    });
+  }
+
+  // Waits for the page being parsed off this thread, if any; a page whose
+  // navigation has been replaced meanwhile is dropped when it arrives.
+  void SettleParse() {
+    if (parser_.joinable()) parser_.join();
   }
 
   void StartRequestedDownloads(uint64_t gen) {
@@ -243,9 +303,29 @@ class HtmlView::Impl : public QtHtmlContainer {
       ++openDownloads_;
       ++downloadsTotal_;
       if (!Emit(gen, [](HtmlViewListener& l) { l.DownloadBegin(); })) return;
-      QMetaObject::invokeMethod(
-          &poster_, [this, gen, url] { LoadImage(gen, url); }, Qt::QueuedConnection);
+      imageQueue_.push_back({gen, url});
     }
+    PostImageStep();
+  }
+
+  void PostImageStep() {
+    if (imageStepPosted_ || imageQueue_.empty()) return;
+    imageStepPosted_ = true;
+    QMetaObject::invokeMethod(&poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
+  }
+
+  // Pictures are loaded a few milliseconds' worth at a time, so that a page
+  // of thousands of them never holds the event loop for long.
+  void LoadImages() {
+    imageStepPosted_ = false;
+    QElapsedTimer spent;
+    spent.start();
+    while (!imageQueue_.empty() && spent.elapsed() < kImageStepMs) {
+      const ImageLoad next = imageQueue_.front();
+      imageQueue_.pop_front();
+      LoadImage(next.gen, next.url);
+    }
+    PostImageStep();
   }
 
   void LoadPage(uint64_t gen, const QUrl& url, const std::string& target) {
@@ -264,11 +344,20 @@ class HtmlView::Impl : public QtHtmlContainer {
       ok = Read(url, kMaxDocumentBytes, &bytes, true);
       if (ok) html = ToUtf8(QByteArray::fromStdString(bytes));
     }
+    if (ok && parseInBackground_) {
+      ParseInBackground(gen, url, target, std::move(html));
+      return;
+    }
     if (ok) {
       ShowDocument(url, html);
     } else {
       ShowDocument(QUrl(QString::fromLatin1(kErrorPageUrl)), ErrorPage(target));
     }
+    Loaded(gen, ok, target);
+  }
+
+  // The rest of loading a page that is shown now (ok) or failed.
+  void Loaded(uint64_t gen, bool ok, const std::string& target) {
     const int stylesheets = stylesheetsRead_;
 
     if (!ok && !Emit(gen, [&](HtmlViewListener& l) { l.NavigateError(target); })) return;
@@ -320,6 +409,15 @@ class HtmlView::Impl : public QtHtmlContainer {
   litehtml::context context_;
   litehtml::document::ptr document_;
   QObject poster_;  // posted load steps die with the view
+  struct ImageLoad {
+    uint64_t gen;
+    QUrl url;
+  };
+  static constexpr qint64 kImageStepMs = 4;
+  std::deque<ImageLoad> imageQueue_;  // pictures whose download has begun
+  bool imageStepPosted_ = false;
+  bool parseInBackground_ = false;
+  std::thread parser_;  // the page being parsed off this thread
   std::string location_;
   uint64_t generation_ = 0;
   bool pagePending_ = false;
@@ -342,6 +440,7 @@ void HtmlView::SetReadScope(std::optional<ReadScope> scope) {
 void HtmlView::Navigate(const std::string& url) { impl_->Navigate(url); }
 bool HtmlView::Busy() const { return impl_->Busy(); }
 void HtmlView::Stop() { impl_->Stop(); }
+void HtmlView::SetParseInBackground(bool on) { impl_->SetParseInBackground(on); }
 std::string HtmlView::LocationUrl() const { return impl_->Location(); }
 std::string HtmlView::Title() const { return impl_->Caption(); }
 bool HtmlView::HasDocument() const { return impl_->HasDocument(); }

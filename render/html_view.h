@@ -17,7 +17,8 @@
 //                     DownloadComplete right after each other)
 //                     TitleChange (when the page has a title)
 //                     NavigateComplete(url), DownloadComplete  (the page)
-//   event loop        DownloadComplete, ProgressChange         (per image)
+//   event loop        DownloadComplete, ProgressChange         (per image;
+//                     a few milliseconds' worth of images per step)
 //                     DocumentComplete(url)                    (all loaded)
 //
 // A page that cannot be read gives NavigateError(url) and shows a short
@@ -101,6 +102,13 @@ class HtmlView {
   // are decoded; a "#" in a file name must be written "%23") or "about:blank".
   // Relative file paths are taken from the current directory.
   void Navigate(const std::string& url);
+
+  // Pages are parsed on a thread of their own (off by default), so that a
+  // large page does not hold the owner's event loop; what the owner sees
+  // stays as described above. Meant for a view that is not on screen: a
+  // call that needs the page (layout, drawing, Stop, Navigate) waits while
+  // a page is being parsed.
+  void SetParseInBackground(bool on);
 
   // True while a navigation or one of its downloads has not finished.
   bool Busy() const;

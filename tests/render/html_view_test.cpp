@@ -153,6 +153,44 @@ TEST_F(HtmlViewTest, NavigatingAwayEndsOpenDownloadsAndIgnoresTheirLateResults) 
   EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "complete " + FileUrl(first)), 0);
 }
 
+TEST_F(HtmlViewTest, APageParsedOffTheThreadLoadsAsAnyOtherAndIsDroppedWhenLeft) {
+  // A page whose parse may well still run when the view is asked for more.
+  std::string big = "<html><head><title>Big</title></head><body>";
+  for (int i = 0; i < 3000; ++i) big += "<div><span>" + std::to_string(i) + "</span></div>";
+  const std::string first = Page("big.html", big + "</body></html>");
+  const std::string second =
+      Page("small.html", "<html><head><title>Small</title></head><body><p>x</p></body></html>");
+  for (const bool leave : {false, true}) {
+    SCOPED_TRACE(leave ? "left at once" : "loaded");
+    HtmlView view(200, 100);
+    view.SetParseInBackground(true);
+    EventLog log;
+    view.SetListener(&log);
+    view.Navigate(first);
+    ASSERT_TRUE(PumpEventsUntil([&] { return log.begins >= 1; }));  // the parse has begun
+    EXPECT_EQ(view.LocationUrl(), "about:blank") << "the old page is shown until the new is in";
+    if (leave) view.Navigate(second);
+    ASSERT_TRUE(PumpEventsUntil([&] { return log.documentsComplete == 1; }));
+    testing::PumpEvents();
+    const std::string shown = leave ? second : first;
+    EXPECT_EQ(view.LocationUrl(), FileUrl(shown));
+    EXPECT_EQ(view.Title(), leave ? "Small" : "Big");
+    EXPECT_EQ(log.Open(), 0);
+    EXPECT_EQ(log.events.back(), "complete " + FileUrl(shown));
+    EXPECT_GT(view.ScrollHeight(), leave ? 0 : 3000);
+  }
+  // A view that goes away while it parses leaves nothing behind.
+  {
+    HtmlView view(200, 100);
+    view.SetParseInBackground(true);
+    EventLog log;
+    view.SetListener(&log);
+    view.Navigate(first);
+    ASSERT_TRUE(PumpEventsUntil([&] { return log.begins >= 1; }));
+  }
+  testing::PumpEvents();
+}
+
 TEST_F(HtmlViewTest, MissingPageShowsTheErrorPage) {
   HtmlView view(200, 100);
   EventLog log;
