@@ -532,8 +532,12 @@ TEST(IndexPhotoWaitTest, WaitingForAPageThatNeverBecomesReadyLetsTheEventLoopSle
   const double cpuStart = CpuMs();
   generator.RenderPage(7, HtmlView::kBlankUrl, temp / "never.jpg", 320, 256, 85);
   // The event loop blocks until something happens (a watchdog ends it).
+  // The watchdog dies with the test: it must not fire into a later one.
   bool tooLong = false;
-  QTimer::singleShot(10000, [&] { tooLong = true; });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] { tooLong = true; });
+  watchdog.start(10000);
   while (generator.Pending() && !tooLong) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
