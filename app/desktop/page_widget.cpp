@@ -1,5 +1,6 @@
 #include "app/desktop/page_widget.h"
 
+#include <QHeaderView>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -38,6 +39,12 @@ void PageWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
   background_->render(&painter, BackgroundRect(size()));
+}
+
+void FitColumnsToTitles(QHeaderView* header) {
+  for (int column = 0; column < header->count(); ++column)
+    header->resizeSection(column,
+                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
 }
 
 }  // namespace ombrelo::desktop

@@ -5,6 +5,7 @@
 // window.
 #include <QWidget>
 
+class QHeaderView;
 class QSvgRenderer;
 
 namespace ombrelo::desktop {
@@ -12,6 +13,10 @@ namespace ombrelo::desktop {
 // Registers the program's pictures (the resource file of this library);
 // called by every widget that uses them, does its work once.
 void LoadResources();
+
+// Widens each column of a list to at least its title's width, so that no
+// title is cut, also after a change to a larger font.
+void FitColumnsToTitles(QHeaderView* header);
 
 class PageWidget : public QWidget {
   Q_OBJECT

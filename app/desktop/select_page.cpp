@@ -291,14 +291,7 @@ bool SelectPage::ShowProjectFolder() {
   return true;
 }
 
-// A column of the file list is at least as wide as its title, also in a
-// larger font.
-void SelectPage::FitColumnTitles() {
-  QHeaderView* header = files_->header();
-  for (int column = 0; column < header->count(); ++column)
-    header->resizeSection(column,
-                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
-}
+void SelectPage::FitColumnTitles() { FitColumnsToTitles(files_->header()); }
 
 void SelectPage::changeEvent(QEvent* event) {
   // Once the list's heading has the new font too.

@@ -15,6 +15,7 @@
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/page_widget.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
 #include "workflow/regeneration.h"
@@ -323,13 +324,7 @@ void ResultsPage::RowClicked(QTreeWidgetItem* item) {
   list_->scrollToItem(item);
 }
 
-// A column is at least as wide as its title, also in a larger font.
-void ResultsPage::FitColumnTitles() {
-  QHeaderView* header = list_->header();
-  for (int column = 0; column < header->count(); ++column)
-    header->resizeSection(column,
-                          qMax(header->sectionSize(column), header->sectionSizeHint(column)));
-}
+void ResultsPage::FitColumnTitles() { FitColumnsToTitles(list_->header()); }
 
 void ResultsPage::changeEvent(QEvent* event) {
   // Once the list's heading has the new font too.
