@@ -1,10 +1,7 @@
 #include "imaging/jpeg_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include "jpeg_support.h"
 #include "imaging/picture_converter.h"
 #include "platform/debug_output.h"
+#include "platform/replacing_file.h"
 
 namespace ombrelo {
 
@@ -24,10 +22,8 @@ struct JpegStreamWriter::Encoder {
   JpegErrorManager errors;
   bool created = false;
   FILE* file = nullptr;
-  bool regularFile = false;
-  // Where the bytes go until the file is complete; empty when they go to
-  // the path itself (a device or pipe, or a link, named as the output).
-  std::string temporary;
+  // The file that takes the path's place once complete.
+  ReplacingFile output;
   int width = 0;
   int height = 0;
   std::vector<uint8_t> row;  // width x 3 bytes of red, green, blue
@@ -85,52 +81,30 @@ bool FinishCompress(jpeg_compress_struct* cinfo, JpegErrorManager* errors) {
 
 bool SupportedDepth(int bits) { return bits == 16 || bits == 24 || bits == 32; }
 
-// Opens the file the picture is written to. A new file or one that replaces
-// a regular file is written beside it under a hidden temporary name and
-// takes its place only when complete, so that a failed write keeps the
-// picture that was there and a listing never shows half a file. Anything
-// else named as the output (a device, a pipe, a link) is written directly.
-FILE* OpenOutput(const std::string& path, std::string* temporary) {
-  temporary->clear();
-  struct stat existing;
-  const bool exists = ::lstat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return std::fopen(path.c_str(), "wb");
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  bool shortName = false;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = folder + "." + (shortName ? "ombrelo" : name) + "." +
-                                  std::to_string(::getpid()) + "-" +
-                                  std::to_string(counter.fetch_add(1)) + ".part";
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      if (errno == ENAMETOOLONG && !shortName) {
-        shortName = true;  // a name near the limit leaves no room for more
-        continue;
-      }
-      // A file that may be written where nothing may be made is written
-      // in place, as it always could be.
-      if ((errno == EACCES || errno == EPERM) && exists && ::access(path.c_str(), W_OK) == 0)
-        return std::fopen(path.c_str(), "wb");
-      return nullptr;
-    }
-    if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
-    FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(candidate.c_str());
-      errno = error;
-      return nullptr;
-    }
-    *temporary = candidate;
-    return file;
+// Opens the file the picture is written to. It is written beside the path
+// under a hidden temporary name and takes the path's place only when
+// complete, so that a failed write keeps the picture that was there and a
+// listing never shows half a file. A link at the path is replaced, never
+// written through; a device, pipe or folder there is refused. A picture
+// that may be written where nothing may be made is written in place, as it
+// always could be.
+FILE* OpenOutput(const std::string& path, ReplacingFile* output) {
+  ReplacingFile::Options options;
+  options.inPlaceWhenFolderLocked = true;
+  int error = 0;
+  const int fd = output->Open(path, options, &error);
+  if (fd < 0) {
+    errno = error;
+    return nullptr;
   }
-  errno = EEXIST;
-  return nullptr;
+  FILE* file = ::fdopen(fd, "wb");
+  if (!file) {
+    error = errno;
+    ::close(fd);
+    output->Abandon();
+    errno = error;
+  }
+  return file;
 }
 
 }  // namespace
@@ -150,13 +124,7 @@ void JpegStreamWriter::Abandon() {
   if (!encoder_) return;
   if (encoder_->created) jpeg_destroy_compress(&encoder_->cinfo);
   if (encoder_->file) std::fclose(encoder_->file);
-  // Only a file we have started is removed: the temporary one, or a regular
-  // file the path led to; a device or pipe given as the path is left alone.
-  if (!encoder_->temporary.empty()) {
-    std::remove(encoder_->temporary.c_str());
-  } else if (encoder_->regularFile) {
-    std::remove(path_.c_str());
-  }
+  encoder_->output.Abandon();  // only the file we have started is removed
   encoder_.reset();
 }
 
@@ -170,14 +138,12 @@ bool JpegStreamWriter::Open(const std::string& path, int width, int height, int 
     return Fail(EINVAL, "the picture is larger than a JPEG file allows");
   }
   auto encoder = std::make_unique<Encoder>();
-  encoder->file = OpenOutput(path, &encoder->temporary);
+  encoder->file = OpenOutput(path, &encoder->output);
   if (encoder->file == nullptr) {
     const int error = errno;
     DebugOutputF("can't open %s error %d\n", path.c_str(), error);
     return Fail(error, std::strerror(error));
   }
-  struct stat info;
-  encoder->regularFile = fstat(fileno(encoder->file), &info) == 0 && S_ISREG(info.st_mode);
   encoder->width = width;
   encoder->height = height;
   encoder->row.resize(static_cast<size_t>(width) * 3);
@@ -234,8 +200,7 @@ bool JpegStreamWriter::Finish() {
     DebugOutputF("SaveJPG()  write error %d on %s\n", error, path_.c_str());
     return Fail(error, std::strerror(error));
   }
-  if (!encoder_->temporary.empty() && std::rename(encoder_->temporary.c_str(), path_.c_str()) != 0) {
-    error = errno;
+  if (!encoder_->output.Commit(&error)) {
     DebugOutputF("SaveJPG()  cannot replace %s error %d\n", path_.c_str(), error);
     return Fail(error, std::strerror(error));
   }

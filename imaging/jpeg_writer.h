@@ -19,7 +19,9 @@ namespace ombrelo {
 // such as a full disk) it returns false, writes a debug line, and leaves no
 // partial file behind. The bytes go to a hidden file beside the path, which
 // takes the path's place only once complete: a file that was there stays
-// as it was after a failure, and is never seen half written.
+// as it was after a failure, and is never seen half written. A symbolic
+// link at the path is replaced by the picture, never written through; a
+// device, pipe or folder there makes it fail.
 bool SaveJPG(const Picture& picture, const std::string& path, int quality, bool bottomUp);
 
 // A JPEG written band by band, for pictures that are never whole in memory

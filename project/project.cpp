@@ -264,7 +264,9 @@ namespace {
 
 bool WriteProjectFile(const std::string& path, const std::string& bytes, std::string* error) {
   int systemError = 0;
-  const WriteResult result = WriteFileReplacing(path, bytes, &systemError);
+  // The file the user chose: a link he keeps to it stays a link.
+  const WriteResult result =
+      WriteFileReplacing(path, bytes, &systemError, ReplacingFile::Links::follow);
   if (result != WriteResult::ok && error) *error = std::strerror(systemError);
   switch (result) {
     case WriteResult::ok:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,14 +68,61 @@ TEST(FileWrite, EachFailureReportsTheErrorOfTheCallThatFailed) {
   EXPECT_EQ(entries, 2u);  // ok.txt and dir: no temporary file left behind
 }
 
-TEST(FileWrite, ALinkStaysALinkToTheReplacedFile) {
+TEST(FileWrite, ALinkTheUserKeepsToHisProjectFileStaysALink) {
   TempFolder folder("write");
   const std::string file = folder / "projekt.obx", link = folder / "verkn\xC3\xBCpft.obx";
   ASSERT_EQ(WriteFileReplacing(file, "old"), WriteResult::ok);
+  ASSERT_EQ(chmod(file.c_str(), 0640), 0);
   ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
-  EXPECT_EQ(WriteFileReplacing(link, "new"), WriteResult::ok);
+  EXPECT_EQ(WriteFileReplacing(link, "new", nullptr, ReplacingFile::Links::follow),
+            WriteResult::ok);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadFileBytes(file), "new");
+  struct stat info {};
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// Someone who may write in an output folder plants links and special files
+// under the names of outputs: nothing is ever written through them.
+TEST(FileWrite, AnOutputReplacesALinkAtItsNameAndRefusesADeviceOrPipe) {
+  TempFolder folder("write");
+  TempFolder elsewhere("victim");
+  const std::string victim = elsewhere / "victim.txt";
+  ASSERT_EQ(WriteFileReplacing(victim, "precious"), WriteResult::ok);
+  ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+
+  for (const std::string& target : {victim, elsewhere / "not-yet"}) {
+    SCOPED_TRACE(target);
+    const std::string output = folder / "v1.ipl";
+    std::filesystem::remove(output);
+    ASSERT_EQ(symlink(target.c_str(), output.c_str()), 0);
+    EXPECT_EQ(WriteFileReplacing(output, "playlist"), WriteResult::ok);
+    EXPECT_FALSE(std::filesystem::is_symlink(output));
+    EXPECT_EQ(ReadFileBytes(output), "playlist");
+    struct stat info {};
+    ASSERT_EQ(stat(output.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & 07777, 0600u) << "a link's target lends no permissions";
+  }
+  EXPECT_EQ(ReadFileBytes(victim), "precious");
+  EXPECT_FALSE(std::filesystem::exists(elsewhere / "not-yet"));
+
+  // A pipe nobody reads would block a write; a device would swallow it.
+  const std::string pipe = folder / "pipe.html";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  int error = 0;
+  EXPECT_EQ(WriteFileReplacing(pipe, "page", &error), WriteResult::cannotOpen);
+  EXPECT_EQ(error, EEXIST);
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_EQ(WriteFileReplacing("/dev/null", "page", &error), WriteResult::cannotOpen);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_EQ(WriteFileReplacing(folder.Path(), "page", &error), WriteResult::cannotOpen);
+  EXPECT_EQ(error, EISDIR);
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);  // v1.ipl and the pipe: no temporary file left behind
 }
 
 }  // namespace
