@@ -1,5 +1,6 @@
 // Output file names, the thumbnail and temporary folders, and the thumbnail
 // path prefix of a movie.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,13 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/replacing_file.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -103,20 +104,49 @@ constexpr char kFolderOwnerFile[] = ".ombrelo-video";
 // extension within a file name of 255 bytes.
 constexpr size_t kMaxThumbnailName = 200;
 
-std::string ReadOwnerRecord(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+// Longer than any path a record names.
+constexpr size_t kMaxOwnerRecord = 64 * 1024;
+
+// The video an owner record names: "" when there is none (or it is still
+// empty), nothing when what lies there cannot be trusted. Only a regular
+// file of this user's own is a record: others may write in a shared output
+// folder, and a record they made (or a link they put in its place) must not
+// hand them a name this user's outputs are written under.
+std::optional<std::string> ReadOwnerRecordAt(int folder, const std::string& path) {
+  const int fd = ::openat(folder, path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::string();
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || text.size() + static_cast<size_t>(n) > kMaxOwnerRecord) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
 
-std::string ReadOwner(const std::string& folder) {
+std::optional<std::string> ReadOwnerRecord(const std::string& path) {
+  return ReadOwnerRecordAt(AT_FDCWD, path);
+}
+
+std::optional<std::string> ReadOwner(const std::string& folder) {
   return ReadOwnerRecord(folder + kFolderOwnerFile);
 }
 
 // Makes the owner record at path naming the video; false when it exists.
 bool CreateOwnerRecord(const std::string& path, const std::string& videoPath, int* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     *error = errno;
     return false;
@@ -150,8 +180,12 @@ Claim ClaimFolder(const std::string& folder, const std::string& videoPath) {
     } else if (error != EEXIST) {
       return Claim::failed;  // the thumbnail's write reports why
     } else {
+      // Only a real folder of this user's own: a link in its place would
+      // lead the thumbnails elsewhere, and the owner of a folder may swap
+      // what is in it.
       struct stat info;
-      if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return Claim::taken;
+      if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        return Claim::taken;
       if (ReadOwner(folder) == videoPath) return Claim::ours;
       if (!IsEmptyFolder(folder)) return Claim::taken;
     }
@@ -172,8 +206,9 @@ Claim ClaimFolder(const std::string& folder, const std::string& videoPath) {
 Claim ClaimFile(const std::string& path, const std::string& videoPath,
                 const std::string& recorded) {
   const std::string record = paths::FolderOf(path) + "." + paths::FileName(path) + kFolderOwnerFile;
-  const std::string owner = ReadOwnerRecord(record);
-  if (!owner.empty()) return owner == videoPath ? Claim::ours : Claim::taken;
+  const std::optional<std::string> owner = ReadOwnerRecord(record);
+  if (!owner) return Claim::taken;
+  if (!owner->empty()) return *owner == videoPath ? Claim::ours : Claim::taken;
   std::error_code ec;
   if (path != recorded && std::filesystem::is_regular_file(path, ec)) return Claim::taken;
   const std::string folder = paths::FolderOf(path);
@@ -185,38 +220,15 @@ Claim ClaimFile(const std::string& path, const std::string& videoPath,
   return ReadOwnerRecord(record) == videoPath ? Claim::ours : Claim::taken;
 }
 
-// Removes the thumbnails of an earlier run of the video from its folder:
-// the JPEG and BMP files named after it, except those of this capture.
-void RemoveEarlierThumbnails(const std::string& folder, const std::string& name,
-                             const std::vector<ImageEntry>& keep) {
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    std::error_code entryError;
-    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
-    const std::string file = it->path().filename().string();
-    const std::string_view extension = paths::Extension(file);
-    if (file.rfind(name, 0) != 0 || (extension != ".jpg" && extension != ".bmp")) continue;
-    const std::string path = folder + file;
-    if (std::any_of(keep.begin(), keep.end(),
-                    [&](const ImageEntry& image) { return image.path == path; }))
-      continue;
-    std::filesystem::remove(it->path(), entryError);
-  }
-}
-
 // The name of the video's own thumbnail folder below parent: name, else
 // name-2, name-3, ... the first that is free or already the video's.
 std::string ClaimThumbnailFolder(const std::string& parent, const std::string& name,
-                                 const std::string& videoPath,
-                                 const std::vector<ImageEntry>& keep) {
+                                 const std::string& videoPath) {
   for (int n = 1; n < 100000; ++n) {
     const std::string candidate = n == 1 ? name : name + "-" + std::to_string(n);
     const std::string folder = parent + candidate + paths::kSeparator;
     switch (ClaimFolder(folder, videoPath)) {
       case Claim::ours:
-        RemoveEarlierThumbnails(folder, candidate, keep);
-        return candidate;
       case Claim::failed:
         return candidate;
       case Claim::taken:
@@ -264,6 +276,49 @@ bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath
   return ReadOwner(folder) == videoPath;
 }
 
+void RemoveThumbnailsNotNamed(const Movie& movie) {
+  if (movie.thumbPrefix.empty()) return;
+  const std::string folder = paths::FolderOf(movie.thumbPrefix);
+  const std::string name = paths::FileName(movie.thumbPrefix);
+  // The folder is looked at through one descriptor, so that a link put in
+  // its place (or in a file's) meanwhile cannot lead the removal elsewhere;
+  // it must be a folder of the user's own, marked as the video's.
+  const std::string path = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid() ||
+      ReadOwnerRecordAt(fd, kFolderOwnerFile) != movie.path()) {
+    ::close(fd);
+    return;
+  }
+  DIR* listing = ::fdopendir(fd);
+  if (!listing) {
+    ::close(fd);
+    return;
+  }
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string file = entry->d_name;
+    const std::string_view extension = paths::Extension(file);
+    // A thumbnail, or what a run that was killed left of one.
+    const bool thumbnail = file.rfind(name, 0) == 0 && (extension == ".jpg" || extension == ".bmp");
+    const bool leftOver = (file.rfind("." + name, 0) == 0 || file.rfind(".ombrelo.", 0) == 0) &&
+                          ReplacingFile::IsLeftOver(file);
+    if (!thumbnail && !leftOver) continue;
+    struct stat entryInfo {};
+    if (::fstatat(fd, file.c_str(), &entryInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(entryInfo.st_mode))
+      continue;
+    const std::string filePath = folder + file;
+    if (std::none_of(movie.images.begin(), movie.images.end(),
+                     [&](const ImageEntry& image) { return image.path == filePath; }))
+      stale.push_back(file);
+  }
+  for (const std::string& file : stale) ::unlinkat(fd, file.c_str(), 0);
+  ::closedir(listing);
+}
+
 std::string CProject::ThumbnailPrefix(const Movie& movie, const std::string& videoPath,
                                       const std::string& prefixWord, bool report) {
   const std::string base = ThumbnailFolder();
@@ -284,7 +339,7 @@ std::string CProject::ThumbnailPrefix(const Movie& movie, const std::string& vid
     // A name that is no folder name of its own takes the prefix word.
     const bool replaced = name.empty() || name == "." || name == "..";
     if (replaced) name = prefixWord;
-    name = ClaimThumbnailFolder(base.empty() ? dir : base, name, videoPath, movie.images);
+    name = ClaimThumbnailFolder(base.empty() ? dir : base, name, videoPath);
     Movie* own = MutableMovie(movie.id());
     if (replaced && report && own == &movie) {
       if (!own->error.empty()) own->error += "; ";

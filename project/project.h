@@ -225,9 +225,9 @@ class CProject {
   // one, in one run, across runs and across processes: a folder that holds
   // another video's thumbnails (or anything else) makes the name
   // "<name>-2", "<name>-3", ... A video's own folder from an earlier run is
-  // used again, and the thumbnails of that run are removed from it (except
-  // the movie's present images). Creates the thumbnail folder. The result is
-  // cached in the movie until the thumbnail folder changes. The error text
+  // used again; the thumbnails of that run stay until the new outputs are
+  // in place (RemoveThumbnailsNotNamed). Creates the thumbnail folder. The
+  // result is cached in the movie until the thumbnail folder changes. The error text
   // is added to the project's own movie only (announced as movieError).
   std::string ThumbnailPrefix(const Movie& movie, const std::string& videoPath,
                               const std::string& prefixWord, bool report);
@@ -273,6 +273,13 @@ std::string ThumbnailName(const std::string& videoPath);
 // Whether folder (with its trailing separator) is marked as the thumbnail
 // folder of the video at videoPath.
 bool IsThumbnailFolderOf(const std::string& folder, const std::string& videoPath);
+// Removes from the movie's thumbnail folder (see CProject::ThumbnailPrefix)
+// the pictures of earlier runs: the JPEG and BMP files named after it that
+// the movie's images do not name. Only once the new outputs are in place:
+// until then the earlier playlist and pages still show those pictures.
+// Nothing happens unless the folder is a real folder of the user's own,
+// marked as the movie's; links in it are passed by.
+void RemoveThumbnailsNotNamed(const Movie& movie);
 // The name the video's output at path (a playlist, web page or index photo)
 // is written under: path itself, else "<stem>-2<ext>", "<stem>-3<ext>", ...
 // the first that no other video holds. recorded is the output the movie

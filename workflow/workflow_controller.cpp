@@ -246,7 +246,9 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
   runMovies_.push_back(id);
   if (engine_.Open(path, &result)) {
     // The capture begins anew: the thumbnails of a capture that was stopped
-    // are replaced, not added to (their files go when the folder is taken).
+    // are replaced, not added to. The earlier run's files stay until the
+    // new outputs are in place, so that a run cut short leaves the earlier
+    // playlist and pages whole.
     openedBytes_ = FileBytes(path);
     project_.MarkOpened(id, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(openedBytes_),
                                             engine_.GetVideoFormat()});
@@ -555,7 +557,7 @@ void WorkflowController::MakePage(int32_t movieId, const std::string& path,
 void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& output,
                                         const std::string& photoPath) {
   if (photoPath.empty()) {
-    FinishOutputs(movieId);
+    FinishOutputs(movieId, false);
     return;
   }
   SetStatus(kSavingIndexPhoto);
@@ -571,15 +573,16 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
            [=, this](const PageOutcome& outcome) {
              renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height,
                                       quality);
-             FinishOutputs(movieId);
+             FinishOutputs(movieId, true);
            });
 }
 
-void WorkflowController::FinishOutputs(int32_t movieId) {
+void WorkflowController::FinishOutputs(int32_t movieId, bool photoComing) {
   outputsPending_ = false;
   if (const Movie* movie = project_.MovieById(movieId)) {
     // A movie stays failed when its index photo failed already.
     if (movie->status != kMovieFailed) project_.SetMovieStatus(movieId, kMovieDone);
+    if (!photoComing) RemoveStaleThumbnails(movieId);
     emit movieFinished(*movie);
   }
   photoReportHeld_ = false;
@@ -598,10 +601,21 @@ void WorkflowController::OnIndexPhotoFinished(int32_t movieId, bool written) {
   }
   // The movie may have been removed while its photo was rendered.
   if (const Movie* movie = project_.MovieById(movieId)) {
-    if (!written) project_.SetMovieIndexphoto(movieId, "");
+    if (written) {
+      RemoveStaleThumbnails(movieId);
+    } else {
+      project_.SetMovieIndexphoto(movieId, "");
+    }
     emit indexPhotoFinished(*movie, written);
   }
   ScheduleIdle();
+}
+
+void WorkflowController::RemoveStaleThumbnails(int32_t movieId) {
+  const Movie* movie = std::as_const(project_).MovieById(movieId);
+  // Not while the movie is captured again, nor when an output of it failed.
+  if (!movie || IsWaiting(*movie) || movie->status == kMovieFailed) return;
+  RemoveThumbnailsNotNamed(*movie);
 }
 
 // ---------------------------------------------------------------------------

@@ -217,7 +217,11 @@ class WorkflowController : public QObject {
   // between them).
   void FailMovie(int32_t movieId, const std::string& text);
   void MakeIndexPhoto(int32_t movieId, const OutputSettings& output, const std::string& photoPath);
-  void FinishOutputs(int32_t movieId);
+  // photoComing: the movie's index photo is still being made.
+  void FinishOutputs(int32_t movieId, bool photoComing);
+  // The earlier run's thumbnails go once the movie's new outputs are all in
+  // place; a movie that failed keeps them for its earlier outputs.
+  void RemoveStaleThumbnails(int32_t movieId);
   // While the pages are made or the index photo is drawn.
   bool OutputsPending() const;
   // Posts the owner's part of the writer's work to the owner's thread.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -161,10 +162,10 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
     EXPECT_EQ(ClaimedName(*run, "/v/z.mp4"), "z-2");
     EXPECT_EQ(ClaimedName(*run, "/v/capture1.mp4"), "capture1-2");
     EXPECT_EQ(testing::ReadFileBytes(thumbs + "capture1/capture1_0h00m01.000s.jpg"), "older run");
-    // A movie indexed again takes its own folder back, without the
-    // thumbnails of its earlier run; what is not a thumbnail of it stays.
+    // A movie indexed again takes its own folder back; the thumbnails of
+    // its earlier run stay until its new outputs are in place.
     EXPECT_EQ(ClaimedName(*run, "/a/x.mp4"), "x");
-    EXPECT_FALSE(FileExists(thumbs + "x/x_0h00m09.000s.jpg"));
+    EXPECT_TRUE(FileExists(thumbs + "x/x_0h00m09.000s.jpg"));
     EXPECT_TRUE(FileExists(thumbs + "x/notes.txt"));
     EXPECT_TRUE(FileExists(thumbs + "x-2/x_0h00m01.000s.jpg"));
     EXPECT_TRUE(FileExists(thumbs + "y/photo.jpg"));
@@ -186,6 +187,95 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
   for (std::thread& run : runs) run.join();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+}
+
+// Once a movie's new outputs are in place, the thumbnails of its earlier
+// run go; its present ones, what is no thumbnail of it, links, and the
+// temporary files of a writer still at work stay.
+TEST(ThumbnailPrefix, RemovingTheEarlierRunsThumbnailsKeepsThePresentOnesAndPassesLinksBy) {
+  TempFolder root("thumbs");
+  TempFolder outside("outside");
+  const std::string thumbs = root / "T/";
+  CProject project("/base");
+  project.SetThumbsUseFolder(true);
+  project.SetThumbsFolder(thumbs);
+  const Movie& movie = Added(project, "/a/x.mp4");
+  const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
+  ASSERT_EQ(prefix, thumbs + "x/x");
+  ASSERT_TRUE(WriteFileBytes(outside / "x_9.jpg", "not ours"));
+  for (const char* name : {"x_1.jpg", "x_2.jpg", "x_old.bmp", "notes.txt", "y_1.jpg"})
+    ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + name, name));
+  std::filesystem::create_symlink(outside / "x_9.jpg", thumbs + "x/x_9.jpg");
+  // What a killed writer left, and what one at work (this process) has.
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string leftOver = ".x_3.jpg." + std::to_string(gone) + "-7.part";
+  const std::string atWork = ".x_4.jpg." + std::to_string(::getpid()) + "-8.part";
+  ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + leftOver, "half"));
+  ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + atWork, "half"));
+  project.RecordImage(movie.id(), ImageEntry{prefix + "_1.jpg", 25, 1.0});
+
+  // A folder marked for another video is left alone.
+  {
+    CProject other("/base");
+    other.SetThumbsUseFolder(true);
+    other.SetThumbsFolder(thumbs);
+    Movie stranger = Added(other, "/b/x.mp4");
+    stranger.thumbPrefix = prefix;
+    RemoveThumbnailsNotNamed(stranger);
+    EXPECT_TRUE(FileExists(thumbs + "x/x_2.jpg"));
+  }
+
+  RemoveThumbnailsNotNamed(*project.MovieById(movie.id()));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(thumbs + "x"))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".ombrelo-video", atWork, "notes.txt", "x_1.jpg",
+                                            "x_9.jpg", "y_1.jpg"}));
+  EXPECT_EQ(testing::ReadFileBytes(outside / "x_9.jpg"), "not ours");
+}
+
+// A record or marker is trusted only when it is a regular file of the
+// user's own: one that another user made, or a link in its place, claims
+// nothing for this user's outputs.
+TEST(OutputNames, OnlyTheUsersOwnRegularRecordsAndFoldersAreTrusted) {
+  TempFolder root("claims");
+  const std::string video = "/a/v1.mp4";
+  const std::string playlist = root / "v1.ipl", record = root / ".v1.ipl.ombrelo-video";
+  ASSERT_TRUE(WriteFileBytes(root / "elsewhere", video + "\n"));
+  std::filesystem::create_symlink(root / "elsewhere", record);
+  EXPECT_EQ(ClaimOutputFile(playlist, video, ""), root / "v1-2.ipl");
+  std::filesystem::remove(record);
+  ASSERT_TRUE(WriteFileBytes(record, video + "\n"));
+  EXPECT_EQ(ClaimOutputFile(playlist, video, ""), playlist);
+  if (::geteuid() == 0) {  // only root can give a file away
+    ASSERT_EQ(::chown(record.c_str(), 12345, 12345), 0);
+    EXPECT_EQ(ClaimOutputFile(playlist, video, ""), root / "v1-2.ipl");
+  }
+
+  // Thumbnail folders: one marked by a link, one that is a link to a
+  // folder marked for the video, one of another user.
+  const std::string thumbs = root / "T/";
+  std::filesystem::create_directories(thumbs + "v1");
+  std::filesystem::create_symlink(root / "elsewhere", thumbs + "v1/.ombrelo-video");
+  std::filesystem::create_directories(root / "real");
+  ASSERT_TRUE(WriteFileBytes(root / "real/.ombrelo-video", video + "\n"));
+  std::filesystem::create_directory_symlink(root / "real", thumbs + "v1-2");
+  CProject project("/base");
+  project.SetThumbsUseFolder(true);
+  project.SetThumbsFolder(thumbs);
+  EXPECT_FALSE(IsThumbnailFolderOf(thumbs + "v1/", video));
+  std::string expected = "v1-3";
+  if (::geteuid() == 0) {
+    std::filesystem::create_directories(thumbs + "v1-3");
+    ASSERT_TRUE(WriteFileBytes(thumbs + "v1-3/.ombrelo-video", video + "\n"));
+    ASSERT_EQ(::chown((thumbs + "v1-3").c_str(), 12345, 12345), 0);
+    expected = "v1-4";
+  }
+  EXPECT_EQ(ClaimedName(project, video), expected);
 }
 
 TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
