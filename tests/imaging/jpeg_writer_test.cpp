@@ -178,47 +178,6 @@ TEST(SaveJpgTest, FailuresReturnFalseAndLeaveNoFile) {
   }
 }
 
-// Thumbnails and index photos are written in folders others may write in:
-// a link planted under a picture's name is replaced by the picture, never
-// written through, and a pipe there is refused rather than blocked on.
-TEST(SaveJpgTest, ALinkAtThePicturesNameIsReplacedAndAPipeRefused) {
-  TempFolder folder("jpeg_writer");
-  TempFolder elsewhere("victim");
-  const TestPicture t = MakeQuadrants(3, true);
-  const std::string victim = elsewhere / "victim.jpg";
-  ASSERT_TRUE(testing::WriteFileBytes(victim, "precious"));
-  const std::string path = folder / "thumb.jpg";
-  std::filesystem::create_symlink(victim, path);
-
-  // Band by band as the index photo is written, then whole as a thumbnail.
-  JpegStreamWriter writer;
-  ASSERT_TRUE(writer.Open(path, kSize, kSize, 90));
-  EXPECT_EQ(ReadFileBytes(victim), "precious");
-  Picture top = t.picture;
-  top.pixels += static_cast<ptrdiff_t>(top.stride) * (kSize - 1);
-  top.stride = -top.stride;
-  ASSERT_TRUE(writer.WriteRows(top));
-  ASSERT_TRUE(writer.Finish());
-  EXPECT_FALSE(std::filesystem::is_symlink(path));
-  EXPECT_TRUE(Near(DecodeJpegBytes(ReadFileBytes(path)).At(1, 1), kRed, 8));
-  std::filesystem::remove(path);
-  std::filesystem::create_symlink(elsewhere / "new.jpg", path);
-  EXPECT_TRUE(SaveJPG(t.picture, path, 90, true));
-  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
-  EXPECT_EQ(ReadFileBytes(victim), "precious");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.Path()),
-                          std::filesystem::directory_iterator()),
-            1);
-
-  DebugCapture capture;
-  const std::string pipe = folder / "pipe.jpg";
-  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  JpegStreamWriter refused;
-  EXPECT_FALSE(refused.Open(pipe, kSize, kSize, 90));
-  EXPECT_EQ(refused.ErrorCode(), EEXIST);
-  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
-}
-
 // A file-size limit makes writes to a regular file fail part-way, as a full
 // disk does: the encoder's error must end the call, not the process, the
 // partial file must go, and the picture written there before must stay.

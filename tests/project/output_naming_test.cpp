@@ -191,91 +191,38 @@ TEST(ThumbnailPrefix, NoTwoMoviesShareAFolderInOneRunOrAcrossRuns) {
 
 // Once a movie's new outputs are in place, the thumbnails of its earlier
 // run go; its present ones, what is no thumbnail of it, links, and the
-// temporary files of a writer still at work stay.
+// temporary file of a writer still at work stay; a folder marked for
+// another video is left alone.
 TEST(ThumbnailPrefix, RemovingTheEarlierRunsThumbnailsKeepsThePresentOnesAndPassesLinksBy) {
   TempFolder root("thumbs");
-  TempFolder outside("outside");
-  const std::string thumbs = root / "T/";
   CProject project("/base");
   project.SetThumbsUseFolder(true);
-  project.SetThumbsFolder(thumbs);
+  project.SetThumbsFolder(root / "T/");
   const Movie& movie = Added(project, "/a/x.mp4");
   const std::string prefix = project.ThumbnailPrefix(movie, movie.path(), "capture", true);
-  ASSERT_EQ(prefix, thumbs + "x/x");
-  ASSERT_TRUE(WriteFileBytes(outside / "x_9.jpg", "not ours"));
-  for (const char* name : {"x_1.jpg", "x_2.jpg", "x_old.bmp", "notes.txt", "y_1.jpg"})
-    ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + name, name));
-  std::filesystem::create_symlink(outside / "x_9.jpg", thumbs + "x/x_9.jpg");
-  // What a killed writer left, and what one at work (this process) has.
-  pid_t gone = ::fork();
+  const std::string folder = paths::FolderOf(prefix);
+  const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
-  ASSERT_GT(gone, 0);
   ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
   const std::string leftOver = ".x_3.jpg." + std::to_string(gone) + "-7.part";
   const std::string atWork = ".x_4.jpg." + std::to_string(::getpid()) + "-8.part";
-  ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + leftOver, "half"));
-  ASSERT_TRUE(WriteFileBytes(thumbs + "x/" + atWork, "half"));
+  for (const std::string& name :
+       {std::string("x_1.jpg"), std::string("x_2.bmp"), std::string("notes.txt"), leftOver, atWork})
+    ASSERT_TRUE(WriteFileBytes(folder + name, name));
+  std::filesystem::create_symlink(root / "T/x/notes.txt", folder + "x_9.jpg");
   project.RecordImage(movie.id(), ImageEntry{prefix + "_1.jpg", 25, 1.0});
 
-  // A folder marked for another video is left alone.
-  {
-    CProject other("/base");
-    other.SetThumbsUseFolder(true);
-    other.SetThumbsFolder(thumbs);
-    Movie stranger = Added(other, "/b/x.mp4");
-    stranger.thumbPrefix = prefix;
-    RemoveThumbnailsNotNamed(stranger);
-    EXPECT_TRUE(FileExists(thumbs + "x/x_2.jpg"));
-  }
-
+  Movie stranger = Added(project, "/b/x.mp4");
+  stranger.thumbPrefix = prefix;
+  RemoveThumbnailsNotNamed(stranger);
+  EXPECT_TRUE(FileExists(folder + "x_2.bmp"));
   RemoveThumbnailsNotNamed(*project.MovieById(movie.id()));
   std::vector<std::string> left;
-  for (const auto& entry : std::filesystem::directory_iterator(thumbs + "x"))
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
     left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".ombrelo-video", atWork, "notes.txt", "x_1.jpg",
-                                            "x_9.jpg", "y_1.jpg"}));
-  EXPECT_EQ(testing::ReadFileBytes(outside / "x_9.jpg"), "not ours");
-}
-
-// A record or marker is trusted only when it is a regular file of the
-// user's own: one that another user made, or a link in its place, claims
-// nothing for this user's outputs.
-TEST(OutputNames, OnlyTheUsersOwnRegularRecordsAndFoldersAreTrusted) {
-  TempFolder root("claims");
-  const std::string video = "/a/v1.mp4";
-  const std::string playlist = root / "v1.ipl", record = root / ".v1.ipl.ombrelo-video";
-  ASSERT_TRUE(WriteFileBytes(root / "elsewhere", video + "\n"));
-  std::filesystem::create_symlink(root / "elsewhere", record);
-  EXPECT_EQ(ClaimOutputFile(playlist, video, ""), root / "v1-2.ipl");
-  std::filesystem::remove(record);
-  ASSERT_TRUE(WriteFileBytes(record, video + "\n"));
-  EXPECT_EQ(ClaimOutputFile(playlist, video, ""), playlist);
-  if (::geteuid() == 0) {  // only root can give a file away
-    ASSERT_EQ(::chown(record.c_str(), 12345, 12345), 0);
-    EXPECT_EQ(ClaimOutputFile(playlist, video, ""), root / "v1-2.ipl");
-  }
-
-  // Thumbnail folders: one marked by a link, one that is a link to a
-  // folder marked for the video, one of another user.
-  const std::string thumbs = root / "T/";
-  std::filesystem::create_directories(thumbs + "v1");
-  std::filesystem::create_symlink(root / "elsewhere", thumbs + "v1/.ombrelo-video");
-  std::filesystem::create_directories(root / "real");
-  ASSERT_TRUE(WriteFileBytes(root / "real/.ombrelo-video", video + "\n"));
-  std::filesystem::create_directory_symlink(root / "real", thumbs + "v1-2");
-  CProject project("/base");
-  project.SetThumbsUseFolder(true);
-  project.SetThumbsFolder(thumbs);
-  EXPECT_FALSE(IsThumbnailFolderOf(thumbs + "v1/", video));
-  std::string expected = "v1-3";
-  if (::geteuid() == 0) {
-    std::filesystem::create_directories(thumbs + "v1-3");
-    ASSERT_TRUE(WriteFileBytes(thumbs + "v1-3/.ombrelo-video", video + "\n"));
-    ASSERT_EQ(::chown((thumbs + "v1-3").c_str(), 12345, 12345), 0);
-    expected = "v1-4";
-  }
-  EXPECT_EQ(ClaimedName(project, video), expected);
+                                            "x_9.jpg"}));
 }
 
 TEST(ThumbnailPrefix, ThumbnailsNotKeptGoToTheTemporaryFolderWithoutMessage) {
