@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,8 +79,10 @@ inline bool WritePngVideo(const std::string& path, const std::vector<std::pair<i
   stream->codecpar->height = headerSize.second;
   if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   if (avformat_write_header(raw, nullptr) < 0) return false;
+  std::map<std::pair<int, int>, std::string> pictures;  // each size coded once
   for (size_t i = 0; i < sizes.size(); ++i) {
-    const std::string png = PngPicture(sizes[i].first, sizes[i].second);
+    std::string& png = pictures[sizes[i]];
+    if (png.empty()) png = PngPicture(sizes[i].first, sizes[i].second);
     av::PacketPtr packet(av_packet_alloc());
     if (png.empty() || !packet || av_new_packet(packet.get(), static_cast<int>(png.size())) < 0)
       return false;
