@@ -5,13 +5,12 @@
 // address-space limit instead of running out of memory.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -119,16 +118,24 @@ TEST(OpenReasons, TheIndexerSaysWhyEachFileCannotBeIndexed) {
   ASSERT_TRUE(testing::WriteFileBytes(videos + "notes.mp4", "Shopping: milk, bread\n"));
   ASSERT_TRUE(testing::WriteFileBytes(videos + "holiday.mp4",
                                       testing::HlsPlaylist("../private/private.mp4")));
+  ASSERT_TRUE(testing::WriteFileBytes(videos + "empty.mkv", ""));
   ASSERT_EQ(::symlink("loop.mp4", (videos + "loop.mp4").c_str()), 0);
-  const std::string audio = videos + "film.mkv";
-  ASSERT_EQ(
-      std::system(
-          ("ffmpeg -nostdin -v error -f lavfi -i sine=d=1 -c:a ac3 -y '" + audio + "'").c_str()),
-      0);
+  ASSERT_EQ(::mkfifo((videos + "pipe.mp4").c_str(), 0600), 0);  // nobody writes to it
+  for (const auto& [name, codec] :
+       {std::pair{"ac3.mkv", "ac3"}, {"aac.mp4", "aac"}, {"dts.mp4", "dca -strict -2"}}) {
+    const std::string make = "ffmpeg -nostdin -v error -f lavfi -i sine=d=0.5 -c:a " +
+                             std::string(codec) + " -y '" + videos + name + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+  }
   const std::map<std::string, std::string> reasons = {
-      {"film.mkv", "The file has no video stream: it holds only audio (AC-3)."},
+      {"ac3.mkv", "The file has no video stream: it holds only audio (AC-3)."},
+      {"aac.mp4", "The file has no video stream: it holds only audio (AAC)."},
+      {"dts.mp4", "The file has no video stream: it holds only audio (DTS)."},
       {"loop.mp4", "The file cannot be read: Too many levels of symbolic links."},
+      {"pipe.mp4", "The file cannot be read: it is a named pipe, not a regular file."},
+      {"missing.mp4", "The system cannot find the file specified."},
       {"notes.mp4", "The media type of this file is not recognized."},
+      {"empty.mkv", "The file is empty."},
       {"cut.mp4",
        "The file is cut short: it is a QuickTime / MOV file that ends before its header does."},
       {"holiday.mp4",
