@@ -45,6 +45,7 @@
 #include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
+#include "engine/media_input.h"
 #include "imaging/jpeg_writer.h"
 #include "imaging/picture.h"
 #include "platform/paths.h"
@@ -258,10 +259,11 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
 Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int64_t frameDuration,
                 const std::string& outPrefix) {
   Report r;
-  AVFormatContext* opened = nullptr;
-  if (avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) return r;
-  const av::FormatPtr fc(opened);
-  avformat_find_stream_info(fc.get(), nullptr);
+  InputRequest request;
+  request.path = path;
+  InputFailure failure;
+  const av::FormatPtr fc(OpenInput(request, &failure));
+  if (!fc) return r;
   const int index = av_find_best_stream(fc.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   const AVCodec* codec =
       index >= 0 ? avcodec_find_decoder(fc->streams[index]->codecpar->codec_id) : nullptr;

@@ -70,21 +70,23 @@ namespace {
 
 // The steps of opening a capture, in the order they are taken, with the text
 // the user is given when one fails: the step's own text, followed by the
-// text of the failing result code where `codeText` is set. The result code
-// Open returns is the failing step's (E_FAIL for a success code other than
-// S_OK, which still fails). A failing step leaves nothing open.
+// text of the failing result code where `codeText` is set. Where the
+// pipeline says why its step failed (no video stream, no decoder, a file
+// that cannot be read, ...), its reason is the text instead. The result
+// code Open returns is the failing step's (E_FAIL for a success code other
+// than S_OK, which still fails). A failing step leaves nothing open.
 enum class OpenStep { create, source, connect, facts };
 struct OpenStepText {
   OpenStep step;
   const char* text;
   bool codeText;
+  bool pipelineReason;
 };
 constexpr OpenStepText kOpenSteps[] = {
-    {OpenStep::create, "Failed creating DirectShow objects!", false},
-    {OpenStep::source, "", true},
-    {OpenStep::connect,
-     "Error connecting source to grabber. Most likely a stream splitter problem. ", true},
-    {OpenStep::facts, "", true},  // a usable format but a failed query: the code's text
+    {OpenStep::create, "The video reader could not be set up.", false, false},
+    {OpenStep::source, "", true, true},
+    {OpenStep::connect, "", true, true},
+    {OpenStep::facts, "", true, false},  // a usable format but a failed query: the code's text
 };
 
 // A connected format the engine can hand on: 24-bit rows of a real size.
@@ -96,7 +98,9 @@ bool Usable(const BitmapInfoHeader& h) {
 
 bool CaptureEngine::FailOpen(int step, HResult hr, HResult* result) {
   const OpenStepText& entry = kOpenSteps[step];
-  errorText_ = std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
+  const std::string reason = entry.pipelineReason && pipeline_ ? pipeline_->FailureReason() : "";
+  errorText_ =
+      !reason.empty() ? reason : std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
   ReleasePipeline();
   if (result) *result = Failed(hr) ? hr : E_FAIL;
   return false;

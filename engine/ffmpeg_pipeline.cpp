@@ -8,6 +8,7 @@
 #include "engine/band_converter.h"
 #include "engine/ffmpeg_support.h"
 #include "engine/frame_decoder.h"
+#include "engine/media_input.h"
 #include "engine/packet_source.h"
 #include "platform/debug_output.h"
 
@@ -78,10 +79,12 @@ class FfmpegPipeline final : public MediaPipeline {
         sample_(converter_) {}
 
   HResult Open(const std::string& path) override {
+    failureReason_.clear();
     if (!frame_ || !packet_) return E_OUTOFMEMORY;
-    return source_.Open(path);
+    return source_.Open(path, options_.networkAddresses, &failureReason_);
   }
   HResult Connect() override;
+  std::string FailureReason() const override { return failureReason_; }
   HResult GetStreamFacts(StreamFacts* facts) override;
   HResult Seek(int64_t current, int64_t wanted) override;
   void ExpectNext(int64_t wanted) override {
@@ -126,6 +129,7 @@ class FfmpegPipeline final : public MediaPipeline {
   av::FramePtr frame_;    // the frame handed out last
   av::PacketPtr packet_;  // the packet on its way from the source to the decoder
   FrameSample sample_;
+  std::string failureReason_;  // see FailureReason
 
   bool prepared_ = false;             // the key-frame index has been loaded
   bool atEnd_ = false;                // positioned at or past the end
@@ -141,12 +145,27 @@ class FfmpegPipeline final : public MediaPipeline {
 HResult FfmpegPipeline::Connect() {
   if (!source_.IsOpen()) return VFW_E_NOT_CONNECTED;
   if (decoder_.IsOpen()) return S_OK;
+  failureReason_.clear();
   AVStream* stream = source_.ChooseVideoStream();
   if (!stream) {
     DebugOutput("ffmpeg: the file has no video stream\n");
-    return VFW_E_CANNOT_CONNECT;
+    failureReason_ = NoVideoStreamReason(source_.Format());
+    // Not a codec problem: no decoder would help.
+    return VFW_E_UNSUPPORTED_STREAM;
   }
-  if (const HResult hr = decoder_.Open(stream, options_.threadCount); Failed(hr)) return hr;
+  // Refused before anything is decoded: no decoder, no size, or pictures
+  // larger than the limit.
+  HResult refusal = S_OK;
+  failureReason_ = UndecodableReason(source_.Format(), stream, &refusal);
+  if (Failed(refusal)) {
+    DebugOutputF("ffmpeg: the video stream cannot be decoded: %s\n", failureReason_.c_str());
+    return refusal;
+  }
+  if (const HResult hr = decoder_.Open(stream, options_.threadCount); Failed(hr)) {
+    failureReason_ = "The " + std::string(avcodec_get_name(stream->codecpar->codec_id)) +
+                     " decoder of this system's FFmpeg refused the video stream.";
+    return hr;
+  }
   converter_.SetShape(source_.Shape());
   return S_OK;
 }

@@ -46,6 +46,9 @@ struct FfmpegPipelineOptions {
   // HDR (PQ, HLG) and BT.2020 frames are tone-mapped to SDR BT.709 before
   // the conversion; off: their samples are converted as they are.
   bool toneMapHdr = true;
+  // Names with "://" are read as network addresses (http, https, tcp);
+  // off: every name is a local file's path.
+  bool networkAddresses = false;
 };
 
 std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});

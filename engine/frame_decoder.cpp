@@ -2,6 +2,7 @@
 
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
+#include "engine/media_input.h"
 #include "platform/debug_output.h"
 
 namespace ombrelo {
@@ -46,6 +47,9 @@ HResult FrameDecoder::Open(AVStream* stream, int threadCount) {
   if (threadCount == 0 && int64_t{par->width} * par->height <= kOneThreadPixels)
     decoder->thread_count = 1;
   decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  // A picture whose size grows past the limit in the middle of the stream is
+  // refused by the decoder (a decode error) instead of being allocated.
+  decoder->max_pixels = kMaxPicturePixels;
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
                  av::ErrorText(error).c_str());

@@ -72,6 +72,10 @@ class MediaPipeline {
   virtual HResult Connect() = 0;
   // The connected stream's format, frame duration, length and seeking.
   virtual HResult GetStreamFacts(StreamFacts* facts) = 0;
+  // Why the last Open or Connect failed, in words a user knows ("The file
+  // has no video stream: it holds only audio (AC-3)."); "" when it did not
+  // fail or the pipeline cannot tell more than the result code does.
+  virtual std::string FailureReason() const { return ""; }
 
   // Absolute positioning to `current` (100-ns units). Frames before it
   // that must be decoded to reach it are marked preroll. `wanted` (at or

@@ -5,6 +5,7 @@
 
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
+#include "engine/media_input.h"
 #include "engine/seek_plan.h"
 #include "platform/debug_output.h"
 
@@ -28,15 +29,6 @@ constexpr int kMaxLoggedErrors = 20;
 // How often a seek that landed after the position is repeated further back
 // (2 s, 8 s, 32 s, 128 s before it, then the start of the stream).
 constexpr int kMaxApproachRetries = 5;
-
-HResult MapOpenError(int error) {
-  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) return E_FILE_NOT_FOUND;
-  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return E_ACCESSDENIED;
-  if (error == AVERROR_INVALIDDATA) return VFW_E_UNKNOWN_FILE_TYPE;
-  if (error == AVERROR_EXIT) return E_ABORT;
-  if (error == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
-  return E_FAIL;
-}
 
 void FreePackets(AVPacket* const* begin, AVPacket* const* end) {
   for (AVPacket* const* p = begin; p != end; ++p) {
@@ -73,30 +65,20 @@ int PacketSource::InterruptCallback(void* opaque) {
   return 0;
 }
 
-HResult PacketSource::Open(const std::string& path) {
+HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::string* reason) {
   if (format_) return VFW_E_WRONG_STATE;
-  AVFormatContext* context = avformat_alloc_context();
-  if (!context || !reading_) return E_OUTOFMEMORY;
-  context->interrupt_callback.callback = &PacketSource::InterruptCallback;
-  context->interrupt_callback.opaque = this;
-  int error = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
-  if (error < 0) {  // the context is freed by the failing call
-    DebugOutputF("ffmpeg: cannot open '%s': %s\n", path.c_str(), av::ErrorText(error).c_str());
-    return MapOpenError(error);
+  if (!reading_) return E_OUTOFMEMORY;
+  InputRequest request;
+  request.path = path;
+  request.interrupt = &PacketSource::InterruptCallback;
+  request.interruptOpaque = this;
+  request.networkAddresses = networkAddresses;
+  InputFailure failure;
+  format_.reset(OpenInput(request, &failure));
+  if (!format_) {
+    if (reason) *reason = failure.reason;
+    return Failed(failure.code) ? failure.code : E_FAIL;
   }
-  format_.reset(context);
-  if (context->probe_score < AVPROBE_SCORE_RETRY) {
-    // A guess from a few bytes that happen to look like some format: what a
-    // person would call an unreadable file.
-    DebugOutputF("ffmpeg: '%s' is not a recognised media file (probe score %d)\n", path.c_str(),
-                 context->probe_score);
-    format_.reset();
-    return VFW_E_UNKNOWN_FILE_TYPE;
-  }
-  error = avformat_find_stream_info(context, nullptr);
-  if (error < 0)
-    DebugOutputF("ffmpeg: no stream information in '%s': %s\n", path.c_str(),
-                 av::ErrorText(error).c_str());
   return S_OK;
 }
 

@@ -48,9 +48,12 @@ class PacketSource {
   PacketSource(const PacketSource&) = delete;
   PacketSource& operator=(const PacketSource&) = delete;
 
-  // Opens the file (only S_OK counts as success).
-  HResult Open(const std::string& path);
+  // Opens the file (only S_OK counts as success); on failure *reason says
+  // why in words a user knows. networkAddresses: names with "://" are
+  // read as network addresses (see InputRequest).
+  HResult Open(const std::string& path, bool networkAddresses, std::string* reason);
   bool IsOpen() const { return format_ != nullptr; }
+  AVFormatContext* Format() const { return format_.get(); }
   // Chooses the video stream: the one FFmpeg finds best unless that is a
   // cover picture, else the first real video stream; null when none.
   AVStream* ChooseVideoStream();

@@ -144,10 +144,14 @@ GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& o
   Watchdog watchdog(*pipeline, deadline);
   const char* timedOut = "no frame within the time limit";
 
-  if (pipeline->Open(path) != S_OK)
-    return Failure(watchdog.Expired() ? timedOut : "not a media file that can be read");
-  if (pipeline->Connect() != S_OK)
-    return Failure(watchdog.Expired() ? timedOut : "no video stream that can be decoded");
+  // The pipeline's own reason when it gives one.
+  auto why = [&](const char* otherwise) -> std::string {
+    if (watchdog.Expired()) return timedOut;
+    const std::string reason = pipeline->FailureReason();
+    return reason.empty() ? otherwise : reason;
+  };
+  if (pipeline->Open(path) != S_OK) return Failure(why("not a media file that can be read"));
+  if (pipeline->Connect() != S_OK) return Failure(why("no video stream that can be decoded"));
   StreamFacts facts;
   if (pipeline->GetStreamFacts(&facts) != S_OK || facts.header.biWidth <= 0 ||
       facts.header.biHeight <= 0 || facts.header.biBitCount != 24)

@@ -22,15 +22,16 @@ constexpr CodeText kTexts[] = {
     {E_UNEXPECTED, "Catastrophic failure."},
     {E_FILE_NOT_FOUND, "The system cannot find the file specified."},
     {E_ACCESSDENIED, "Access is denied."},
-    {VFW_E_CANNOT_CONNECT,
-     "No combination of intermediate filters could be found to make the connection."},
+    {VFW_E_CANNOT_CONNECT, "The file has no video stream that can be decoded."},
     {VFW_E_NOT_FOUND, "An object or name was not found."},
     {VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized."},
     {VFW_E_UNSUPPORTED_STREAM, "Cannot play back the file. The format is not supported."},
-    {VFW_E_NOT_CONNECTED, "The operation cannot be performed because the pins are not connected."},
+    {VFW_E_NOT_CONNECTED,
+     "The operation cannot be performed because no video stream has been connected."},
     {VFW_E_WRONG_STATE,
-     "The operation could not be performed because the filter is in the wrong state."},
+     "The operation could not be performed because the video is in the wrong state."},
     {VFW_E_TIMEOUT, "A time-out has expired."},
+    {VFW_E_INVALID_FILE_FORMAT, "The file format is invalid."},
 };
 
 }  // namespace

@@ -27,13 +27,14 @@ constexpr HResult VFW_E_UNSUPPORTED_STREAM = static_cast<HResult>(0x80040265u);
 constexpr HResult VFW_E_NOT_CONNECTED = static_cast<HResult>(0x80040209u);
 constexpr HResult VFW_E_WRONG_STATE = static_cast<HResult>(0x80040227u);
 constexpr HResult VFW_E_TIMEOUT = static_cast<HResult>(0x8004022Eu);
+constexpr HResult VFW_E_INVALID_FILE_FORMAT = static_cast<HResult>(0x8004022Fu);
 
 inline bool Succeeded(HResult hr) { return hr >= 0; }
 inline bool Failed(HResult hr) { return hr < 0; }
 
 // The text of a result code in the manner of the media framework's own
-// error texts ("No combination of intermediate filters could be found to
-// make the connection." and so on): empty for success codes, "Unknown
+// error texts ("The media type of this file is not recognized." and so on),
+// saying what the code means here: empty for success codes, "Unknown
 // Error: 0x.." for failure codes without a text; at most 159 characters.
 // Every code's text is in one table, in result_codes.cpp.
 std::string ErrorText(HResult hr);

@@ -1,6 +1,7 @@
 #include "app/indexer/thumbnail_mode.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,10 +10,12 @@
 #include <QSaveFile>
 #include <QString>
 #include <QUrl>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -34,6 +37,25 @@ constexpr const char* kUsage =
 constexpr int kGraceSeconds = 5;
 
 void OnAlarm(int) { _exit(kExitNoThumbnail); }
+
+// The address space a thumbnail may take: generous for real 8K video (its
+// decoder with its reference pictures, one converted picture, the
+// libraries), a small share of what a file made to exhaust memory asks for.
+// Pictures too large are refused before they are decoded; this bounds what
+// gets past that. A lower limit set by the caller stays.
+constexpr rlim_t kAddressSpaceLimit = rlim_t{3} << 30;
+
+void CapAddressSpace() {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // (The sanitizers reserve far more address space than they use.)
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0) return;
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= kAddressSpaceLimit) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kAddressSpaceLimit
+                                                   : std::min(limit.rlim_max, kAddressSpaceLimit);
+  ::setrlimit(RLIMIT_AS, &limit);
+#endif
+}
 
 struct Request {
   int size = 256;
@@ -117,7 +139,13 @@ int RunThumbnailCommand(int argc, char** argv) {
   pipeline.convertThreads = 1;
   options.pipelineFactory = FfmpegPipelineFactory(pipeline);
   options.timeLimit = std::chrono::milliseconds(std::llround(request.timeLimit * 1000));
-  GrabResult grab = GrabRepresentativeFrame(path, options);
+  CapAddressSpace();
+  GrabResult grab;
+  try {
+    grab = GrabRepresentativeFrame(path, options);
+  } catch (const std::bad_alloc&) {
+    return NoThumbnail(request.input, "not enough memory for its pictures");
+  }
   ::alarm(0);
   if (!grab.ok) return NoThumbnail(request.input, grab.error);
 

@@ -600,7 +600,7 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     EXPECT_EQ(seen_.started, std::vector<std::string>{good});
     EXPECT_EQ(seen_.errors.size(), 2u);
     EXPECT_TRUE(
-        Contains(seen_.errors[0], "Error capturing from '" + bad1 + "' - Error connecting"));
+        Contains(seen_.errors[0], "Error capturing from '" + bad1 + "' - No installed decoder"));
     ASSERT_TRUE(RunToTheEnd());
     // The dialog came once the next movie was under way.
     ASSERT_EQ(seen_.decodingProblems.size(), 1u);

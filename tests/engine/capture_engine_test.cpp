@@ -113,10 +113,7 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
       {"source answers a success code other than S_OK",
        [](FakeScript& s) { s.results["Open"] = S_FALSE; }, E_FAIL, "", "Open /videos/a.avi"},
       {"no decoder", [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
-       VFW_E_CANNOT_CONNECT,
-       "Error connecting source to grabber. Most likely a stream splitter problem. "
-       "No combination of intermediate filters could be found to make the connection.",
-       "Connect"},
+       VFW_E_CANNOT_CONNECT, "The file has no video stream that can be decoded.", "Connect"},
       {"unusable connected format", [](FakeScript& s) { s.facts.header.biBitCount = 32; }, E_FAIL,
        "", "GetStreamFacts"},
       {"stream facts query fails",
@@ -143,7 +140,7 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
   HResult hr = S_OK;
   EXPECT_FALSE(engine->Open("/videos/a.avi", &hr));
   EXPECT_TRUE(Failed(hr));
-  EXPECT_EQ(engine->GetErrorText(), "Failed creating DirectShow objects!");
+  EXPECT_EQ(engine->GetErrorText(), "The video reader could not be set up.");
   factoryFails = false;
 
   SCOPED_TRACE("a failed open leaves the engine able to open the next movie");
@@ -192,7 +189,7 @@ TEST(EngineErrorText, FollowsTheFrameworkWording) {
   EXPECT_EQ(CaptureEngine::ErrorTextOf(S_OK), "");
   EXPECT_EQ(CaptureEngine::ErrorTextOf(S_FALSE), "");
   EXPECT_EQ(CaptureEngine::ErrorTextOf(VFW_E_CANNOT_CONNECT),
-            "No combination of intermediate filters could be found to make the connection.");
+            "The file has no video stream that can be decoded.");
   EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x80070002u)),
             "The system cannot find the file specified.");
   EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x8004ABCDu)),

@@ -430,8 +430,9 @@ TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
     EXPECT_FALSE(o.opened);
     EXPECT_EQ(o.result, VFW_E_CANNOT_CONNECT);
     EXPECT_EQ(o.errorText,
-              "Error connecting source to grabber. Most likely a stream splitter problem. "
-              "No combination of intermediate filters could be found to make the connection.");
+              "No installed decoder can play this video: the FFmpeg libraries of this system "
+              "cannot decode QQZZ video (the codec help page codecs.htm names the Debian "
+              "packages that bring more decoders).");
     EXPECT_EQ(CodecHelpAddress("http://site/", path, ProbeFourCC(path)),
               "http://site/codec.php?format=avi&fourcc=qqzz");
   }
@@ -534,7 +535,11 @@ TEST(CaptureFiles, StopAndCloseCancelAReadThatBlocks) {
   StallingServer server(bytes, bytes.size() / 2, /*http=*/false);
   ASSERT_NE(server.Port(), 0);
 
-  CaptureEngine engine;
+  FfmpegPipelineOptions options;
+  options.networkAddresses = true;
+  CaptureEnvironment env;
+  env.pipelineFactory = FfmpegPipelineFactory(options);
+  CaptureEngine engine(env);
   Owner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(Samples(0, 0.4));  // every 10 frames
@@ -577,6 +582,7 @@ TEST(CaptureFiles, ASeekCancelsAReadThatBlocks) {
   auto counters = std::make_shared<PipelineCounters>();
   FfmpegPipelineOptions options;
   options.counters = counters;
+  options.networkAddresses = true;
   CaptureEnvironment env;
   env.pipelineFactory = FfmpegPipelineFactory(options);
   CaptureEngine engine(env);

@@ -5,6 +5,7 @@
 
 #include "engine/capture_settings.h"
 #include "engine/ffmpeg_support.h"
+#include "engine/media_input.h"
 
 namespace ombrelo::tools {
 namespace {
@@ -19,16 +20,12 @@ std::string Number(double value) {
 
 bool ReadMovieTiming(const std::string& path, MovieTiming* timing, std::string* error) {
   *timing = MovieTiming{};
-  AVFormatContext* raw = nullptr;
-  int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-  if (rc < 0) {
-    if (error) *error = "cannot open \"" + path + "\": " + av::ErrorText(rc);
-    return false;
-  }
-  const av::FormatPtr input(raw);
-  rc = avformat_find_stream_info(input.get(), nullptr);
-  if (rc < 0) {
-    if (error) *error = "cannot read \"" + path + "\": " + av::ErrorText(rc);
+  InputRequest request;
+  request.path = path;
+  InputFailure failure;
+  const av::FormatPtr input(OpenInput(request, &failure));
+  if (!input) {
+    if (error) *error = "cannot open \"" + path + "\": " + failure.reason;
     return false;
   }
   const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
