@@ -46,6 +46,13 @@ HResult FrameDecoder::Open(AVStream* stream, int threadCount) {
   if (threadCount == 0 && int64_t{par->width} * par->height <= kOneThreadPixels)
     decoder->thread_count = 1;
   decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  // Pictures decoded before the stream has recovered (after a position
+  // without a key frame, or with only a recovery point) come out marked
+  // corrupt rather than not at all, so that the pipeline sees them go by
+  // and never takes them. Their number stays the decoder's to decide: no
+  // +showall.
+  decoder->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
+  decoder->flags2 &= ~AV_CODEC_FLAG2_SHOW_ALL;
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
                  av::ErrorText(error).c_str());

@@ -64,7 +64,8 @@ struct VideoOptions {
   // "intra-refresh" (one IDR picture, then a column of intra blocks sweeping
   // the picture every keyframeInterval frames, each sweep announced by a
   // recovery point; H.264), "unflagged" (key frames every keyframeInterval
-  // frames, but the container flags only the first as one).
+  // frames, but the container flags only the first as one: its index lists
+  // no other, although a demuxer that parses the stream may find them).
   std::string keyFrames;
   // Time of the first video frame in seconds, counted from the file's start
   // (the audio track, when there is one, still starts at 0). MP4 and MOV
