@@ -176,13 +176,13 @@ void PacketSource::ReadTiming(AVStream* stream) {
                                         : av_rescale_q(400'000, av::kUnits, stream->time_base));
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
-  bool fromStream = false;
-  t.duration = av::VideoDuration(fc, stream, &fromStream);
+  t.duration = av::VideoDuration(fc, stream);
   // Times count from the file's start, as players show them: a video that
-  // starts after it ends that much later (the container's length already
-  // counts from there).
+  // starts after it ends that much later. Only the stream's own length
+  // counts from its first picture; the container's, and a Matroska track's
+  // tagged length, already count from the file's start.
   t.originTs = av::FileStart(fc, stream);
-  if (fromStream && t.duration > 0)
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && t.duration > 0)
     t.duration += av::TicksToUnits(t.startTs, stream->time_base, t.originTs);
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.

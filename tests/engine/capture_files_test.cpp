@@ -79,6 +79,7 @@ struct Outcome {
   std::vector<int64_t> frames;  // frame numbers the engine gave
   std::vector<int> numbers;     // frame numbers read from the pixels
   std::vector<double> times;    // seconds, as the frames' names give them
+  double durationSeconds = 0;   // the movie's length as the engine took it
   std::vector<std::vector<uint8_t>> pixels;
   int64_t seeks = 0;  // repositionings of the demuxer
   bool ended = false;
@@ -111,6 +112,7 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
   out.errorText = engine.GetErrorText();
   if (!out.opened) return out;
   out.format = engine.GetVideoFormat();
+  out.durationSeconds = engine.GetDurationSeconds();
   while (!out.ended) {
     auto m = owner.Next();
     if (!m) {
@@ -930,6 +932,7 @@ TEST(CaptureFiles, TimesCountFromTheFilesStartWhereTheVideoStartsLate) {
       settings.sampleduration = 2;
       const Outcome out = Capture(path, settings);
       ASSERT_TRUE(out.opened) << out.errorText;
+      EXPECT_NEAR(out.durationSeconds, 12.5, 0.05) << "the last picture ends 12.5 s in";
       EXPECT_EQ(out.frames, (std::vector<int64_t>{20, 30, 40, 50, 60}));
       EXPECT_EQ(out.numbers, (std::vector<int>{10, 20, 30, 40, 50}));
       ASSERT_EQ(out.times.size(), 5u);
