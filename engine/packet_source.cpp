@@ -362,12 +362,19 @@ bool PacketSource::GoBackFurther() {
     approachSeekTs_ = approachRetries_ == kMaxApproachRetries
                           ? start
                           : std::max(start, approachSeekTs_ - backoff);
+    if (MayLog())
+      DebugOutputF(
+          "ffmpeg: no key frame before %.3f s where the seek landed; looking from %.3f s\n",
+          Seconds(approachTarget_), Seconds(approachSeekTs_));
     // A refused seek ends the approach: decoding goes on from where it is.
     if (SeekBefore(approachSeekTs_) < 0) return false;
   } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
     // Even the stream's start was missed: read from the first byte.
     byteSeekTried_ = true;
     approachRetries_ = kMaxApproachRetries;
+    if (MayLog())
+      DebugOutputF("ffmpeg: no key frame before %.3f s; reading from the file's first byte\n",
+                   Seconds(approachTarget_));
     if (!SeekToByteZero()) return false;
   } else {
     return false;
