@@ -121,7 +121,7 @@ bool ValidateAdvancedValue(const std::string& name, const std::string& text, dou
 // with (more than eleven days).
 constexpr double kMaxSeconds = 1'000'000.0;
 
-// A frame's number in its movie, counted from 0 at the video stream's start.
+// A frame's number in its movie: its time from the file's start in frames.
 using FrameNumber = int64_t;
 
 constexpr int64_t kUnitsPerSecond = 10'000'000;      // 100-ns units

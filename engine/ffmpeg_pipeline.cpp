@@ -20,6 +20,9 @@ constexpr int64_t kSkipMarginFrames = 3;
 // How often decoding starts again from an earlier key frame when the first
 // frame decoded at a position lies after it.
 constexpr int kMaxPositionRetries = 3;
+// Frames not taken for damage, and decoding begun again for it, written to
+// the debug output per pipeline.
+constexpr int kMaxNotes = 20;
 
 void LogCallback(void* avcl, int level, const char* format, va_list args) {
   if (level > AV_LOG_WARNING) return;
@@ -107,6 +110,12 @@ class FfmpegPipeline final : public MediaPipeline {
   bool BeginApproach();
   bool DecodingOnReachesPosition() const;
   bool MissedPosition(const AVFrame* frame);
+  bool Recovered(const AVFrame* frame);
+  void ForgetKey() {
+    keyGiven_ = false;
+    keyGivenPts_ = AV_NOPTS_VALUE;
+  }
+  double Seconds(int64_t units) const { return static_cast<double>(units) / av::kUnits.den; }
   void MaybeSkipAhead();
   bool SkipBeforePosition(const AVPacket* packet) const;
   void FrameTimes(const AVFrame* frame, int64_t* start, int64_t* length) const;
@@ -115,10 +124,10 @@ class FfmpegPipeline final : public MediaPipeline {
     return {source_.Timing().timeBaseNum, source_.Timing().timeBaseDen};
   }
   int64_t ToUnits(int64_t ts) const {
-    return av::TicksToUnits(ts, TimeBase(), source_.Timing().startTs);
+    return av::TicksToUnits(ts, TimeBase(), source_.Timing().originTs);
   }
   int64_t FromUnits(int64_t units) const {
-    return av::UnitsToTicks(units, TimeBase(), source_.Timing().startTs);
+    return av::UnitsToTicks(units, TimeBase(), source_.Timing().originTs);
   }
 
   FfmpegPipelineOptions options_;
@@ -140,6 +149,14 @@ class FfmpegPipeline final : public MediaPipeline {
   int positionRetries_ = 0;
   int64_t expectedNext_ = INT64_MIN;  // 100-ns units; the next frame wanted
   bool expectChanged_ = false;
+  // Recovery: whether a key frame has been given to the decoder (or come
+  // out of it) since decoding last began, and the time of that packet.
+  bool keyGiven_ = false;
+  int64_t keyGivenPts_ = AV_NOPTS_VALUE;
+  bool recovered_ = false;    // the frame decoded last was whole
+  int64_t positionSpan_ = 0;  // 100-ns units decoded to reach the last position, when
+                              // key frames had to be looked for further back
+  int notesLogged_ = 0;
 };
 
 HResult FfmpegPipeline::Connect() {
@@ -202,11 +219,13 @@ void FfmpegPipeline::ForgetPosition() {
   decoder_.Flush();
   source_.Clear();
   lastTs_ = AV_NOPTS_VALUE;
+  ForgetKey();
 }
 
 bool FfmpegPipeline::BeginApproach() {
   decoder_.Flush();
   lastTs_ = AV_NOPTS_VALUE;
+  ForgetKey();
   return source_.BeginApproach();
 }
 
@@ -249,7 +268,10 @@ bool FfmpegPipeline::DecodingOnReachesPosition() const {
   const StreamTiming& t = source_.Timing();
   const int64_t last = ToUnits(lastTs_ - (t.lateByOne ? t.frameTicks : 0));
   if (last + t.avgTimePerFrame / 2 >= wantedFrom_) return false;  // the position lies behind
-  return source_.IndexedKeyFrameReached(source_.Target(), lastTs_);
+  if (source_.IndexedKeyFrameReached(source_.Target(), lastTs_)) return true;
+  // Key frames are rare: reaching the last position took decoding at least
+  // as far as decoding on to this one does.
+  return recovered_ && positionSpan_ > 0 && wantedFrom_ - last <= positionSpan_;
 }
 
 Pull FfmpegPipeline::NextFrame(PulledFrame* out) {
@@ -272,7 +294,17 @@ Pull FfmpegPipeline::NextFrame(PulledFrame* out) {
   }
   int64_t start = 0, length = 0;
   FrameTimes(frame, &start, &length);
-  const bool preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
+  bool preroll = prerollUntil_ != INT64_MIN && start + length / 2 < prerollUntil_;
+  recovered_ = Recovered(frame);
+  if (!recovered_ && !preroll) {
+    // Never a thumbnail: the capture takes the first whole frame after it.
+    preroll = true;
+    if (++notesLogged_ <= kMaxNotes)
+      DebugOutputF(
+          "ffmpeg: the frame at %.3f s is damaged or decoded before the picture "
+          "recovered; it is not taken\n",
+          Seconds(start));
+  }
   lastTs_ = FrameTicks(frame);
   counters_->framesDecoded++;
   if (preroll) counters_->prerollFrames++;
@@ -322,9 +354,14 @@ FfmpegPipeline::Step FfmpegPipeline::DecodeStep(AVFrame* frame) {
     // holds lies before it. The first frame at the wanted position is
     // checked as after a seek.
     decoder_.Flush();
+    ForgetKey();
     wantedFrom_ = wanted;
     positionRetries_ = 0;
     positionCheck_ = true;
+  }
+  if ((packet->flags & AV_PKT_FLAG_KEY) && !keyGiven_) {
+    keyGiven_ = true;
+    keyGivenPts_ = packet->pts;
   }
   decoder_.Give(packet, SkipBeforePosition(packet));
   return Step::again;
@@ -336,19 +373,40 @@ bool FfmpegPipeline::MissedPosition(const AVFrame* frame) {
   FrameTimes(frame, &start, &length);
   if (start + length / 2 < wantedFrom_) return false;  // still before the wanted frame
   positionCheck_ = false;
-  // The first frame at or after the position should be the one at it. A
-  // later one means the key frame decoded from lay after the position,
-  // although its packet said otherwise (MPEG streams after a seek): start
+  // The first frame at or after the position should be the one at it, and
+  // whole. A later one means the key frame decoded from lay after the
+  // position, although its packet said otherwise (MPEG streams after a
+  // seek); a damaged one, that the picture had not yet recovered from where
+  // decoding began (a recovery point, or a key frame that is none): start
   // from an earlier key frame.
   const int64_t startKey = source_.StartKeyTs();
-  if (start <= wantedFrom_ + source_.Timing().avgTimePerFrame / 2 ||
-      positionRetries_ >= kMaxPositionRetries || startKey == AV_NOPTS_VALUE)
+  const bool late = start > wantedFrom_ + source_.Timing().avgTimePerFrame / 2;
+  const bool whole = Recovered(frame);
+  if (!late && whole && startKey != AV_NOPTS_VALUE && source_.LookedFurtherBack())
+    positionSpan_ = std::max<int64_t>(0, wantedFrom_ - ToUnits(startKey));
+  if ((!late && whole) || positionRetries_ >= kMaxPositionRetries || startKey == AV_NOPTS_VALUE)
     return false;
   ++positionRetries_;
+  if (!whole && ++notesLogged_ <= kMaxNotes)
+    DebugOutputF(
+        "ffmpeg: the frame at %.3f s was decoded before the picture recovered from the "
+        "key frame at %.3f s; decoding again from an earlier key frame\n",
+        Seconds(start), Seconds(ToUnits(startKey)));
   source_.NarrowKeyLimit(startKey - 1);
   BeginApproach();
   positionCheck_ = true;
   return true;
+}
+
+// Whether a decoded frame is whole: not marked corrupt or concealed by the
+// decoder, and decoded from a key frame given since decoding began (a frame
+// shown before that key frame needs pictures decoding never had).
+bool FfmpegPipeline::Recovered(const AVFrame* frame) {
+  if (frame->key_frame) keyGiven_ = true;
+  if ((frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags != 0) return false;
+  if (!keyGiven_) return false;
+  return frame->key_frame || keyGivenPts_ == AV_NOPTS_VALUE || frame->pts == AV_NOPTS_VALUE ||
+         frame->pts >= keyGivenPts_;
 }
 
 // A frame's time in ticks; one without a time follows the frame before it.

@@ -9,7 +9,7 @@
 // stream's colour matrix and range, turned upright by the stream's display
 // rotation and stretched to the display aspect ratio of anamorphic video;
 // the connected format gives the size that results. Times count from the
-// video stream's own start.
+// file's start, as players show them (a video stream may start later).
 #include <atomic>
 #include <cstdint>
 #include <memory>

@@ -62,6 +62,17 @@ inline int64_t StreamStart(const AVStream* stream) {
   return stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
 }
 
+// The file's start in the stream's time base, where players count time
+// from: the container's start time (the earliest start of its streams, edit
+// lists applied), or the stream's own start when that is earlier or the
+// container gives none.
+inline int64_t FileStart(const AVFormatContext* format, const AVStream* stream) {
+  const int64_t own = StreamStart(stream);
+  if (format->start_time == AV_NOPTS_VALUE) return own;
+  const int64_t file = av_rescale_q(format->start_time, AV_TIME_BASE_Q, stream->time_base);
+  return file < own ? file : own;
+}
+
 // A packet's time: its presentation time, else its decoding time, else
 // AV_NOPTS_VALUE.
 inline int64_t PacketTime(const AVPacket* packet) {

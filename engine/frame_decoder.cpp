@@ -50,6 +50,13 @@ HResult FrameDecoder::Open(AVStream* stream, int threadCount) {
   // A picture whose size grows past the limit in the middle of the stream is
   // refused by the decoder (a decode error) instead of being allocated.
   decoder->max_pixels = kMaxPicturePixels;
+  // Pictures decoded before the stream has recovered (after a position
+  // without a key frame, or with only a recovery point) come out marked
+  // corrupt rather than not at all, so that the pipeline sees them go by
+  // and never takes them. Their number stays the decoder's to decide: no
+  // +showall.
+  decoder->flags |= AV_CODEC_FLAG_OUTPUT_CORRUPT;
+  decoder->flags2 &= ~AV_CODEC_FLAG2_SHOW_ALL;
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
                  av::ErrorText(error).c_str());

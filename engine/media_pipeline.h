@@ -45,8 +45,8 @@ class MediaSample {
 };
 
 // A frame handed out by NextFrame. start and end are 100-ns units counted
-// from the video stream's start; hasEnd is false when the frame's duration
-// is unknown.
+// from the file's start, as players show them; hasEnd is false when the
+// frame's duration is unknown.
 struct PulledFrame {
   MediaSample* sample = nullptr;
   int64_t start = 0;

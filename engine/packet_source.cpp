@@ -16,19 +16,60 @@ extern "C" {
 namespace ombrelo {
 namespace {
 
-// After a seek: packets without a key frame before the first one are
-// dropped, up to this many; after that they are decoded whatever comes.
+// After a seek: packets before the first key frame are dropped, up to this
+// many (or until they pass the position); then the key frame is looked for
+// further back. Only when none can be found anywhere is a stream decoded
+// from a picture that is not a key frame, and its frames are taken only once
+// the picture has recovered (the pipeline checks them).
 constexpr int kMaxPacketsBeforeKeyFrame = 500;
 // A group of pictures kept back while looking for the last key frame
 // before the position is decoded once it grows beyond this.
 constexpr size_t kMaxHeldBytes = 64u << 20;
 // Packets read per step, so that the reader's caller regains control often.
 constexpr int kPacketsPerStep = 64;
-// Refused seeks written to the debug output per source.
+// Refused seeks, and key frames looked for further back, written to the
+// debug output per source.
 constexpr int kMaxLoggedErrors = 20;
 // How often a seek that landed after the position is repeated further back
 // (2 s, 8 s, 32 s, 128 s before it, then the start of the stream).
 constexpr int kMaxApproachRetries = 5;
+
+// Reads an unsigned Exp-Golomb number (H.264 ue(v)) at *bit; -1 when the
+// data ends first.
+int64_t ReadGolomb(const uint8_t* data, size_t size, size_t* bit) {
+  int zeros = 0;
+  auto next = [&]() -> int {
+    if (*bit >= size * 8) return -1;
+    const int value = (data[*bit / 8] >> (7 - *bit % 8)) & 1;
+    ++*bit;
+    return value;
+  };
+  for (int b = next(); b == 0; b = next()) {
+    if (++zeros > 31) return -1;
+  }
+  int64_t value = 1;
+  for (int i = 0; i < zeros; ++i) {
+    const int b = next();
+    if (b < 0) return -1;
+    value = value << 1 | b;
+  }
+  return value - 1;
+}
+
+// Whether an H.264 NAL unit begins a picture that needs no earlier one: an
+// IDR picture, or a picture of intra slices (which a recovery point of an
+// open group of pictures is). 0 when the unit is no picture at all.
+int IntraPicture(const uint8_t* nal, size_t size) {
+  if (size < 2) return 0;
+  const int type = nal[0] & 0x1f;
+  if (type == 5) return 1;
+  if (type != 1) return 0;
+  size_t bit = 8;
+  if (ReadGolomb(nal, size, &bit) < 0) return 0;  // first_mb_in_slice
+  const int64_t sliceType = ReadGolomb(nal, size, &bit);
+  if (sliceType < 0) return 0;
+  return sliceType % 5 == 2 || sliceType % 5 == 4 ? 1 : -1;  // I or SI; else P or B
+}
 
 void FreePackets(AVPacket* const* begin, AVPacket* const* end) {
   for (AVPacket* const* p = begin; p != end; ++p) {
@@ -118,6 +159,13 @@ void PacketSource::ReadTiming(AVStream* stream) {
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
   t.duration = av::VideoDuration(fc, stream);
+  // Times count from the file's start, as players show them: a video that
+  // starts after it ends that much later. Only the stream's own length
+  // counts from its first picture; the container's, and a Matroska track's
+  // tagged length, already count from the file's start.
+  t.originTs = av::FileStart(fc, stream);
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && t.duration > 0)
+    t.duration += av::TicksToUnits(t.startTs, stream->time_base, t.originTs);
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.
   t.lateByOne = stream->codecpar->codec_id == AV_CODEC_ID_MPEG4 &&
@@ -138,6 +186,39 @@ PictureShape PacketSource::Shape() const {
 
 int64_t PacketSource::VideoDelay() const {
   return format_->streams[streamIndex_]->codecpar->video_delay;
+}
+
+bool PacketSource::DecodingCanBeginAt(const AVPacket* packet) const {
+  const AVCodecParameters* par = format_->streams[streamIndex_]->codecpar;
+  if (par->codec_id != AV_CODEC_ID_H264 || !packet->data) return true;
+  const uint8_t* data = packet->data;
+  const size_t size = static_cast<size_t>(packet->size);
+  // Length-prefixed units (MP4, Matroska) or start codes (MPEG-TS, raw).
+  const bool lengths = par->extradata_size > 4 && par->extradata[0] == 1;
+  const size_t lengthSize = lengths ? (par->extradata[4] & 3) + 1 : 0;
+  size_t at = 0;
+  while (at < size) {
+    size_t begin = 0, end = 0;
+    if (lengths) {
+      if (size - at < lengthSize) break;
+      size_t length = 0;
+      for (size_t i = 0; i < lengthSize; ++i) length = length << 8 | data[at + i];
+      begin = at + lengthSize;
+      if (length > size - begin) break;
+      end = begin + length;
+    } else {
+      while (at + 3 <= size && !(data[at] == 0 && data[at + 1] == 0 && data[at + 2] == 1)) ++at;
+      if (at + 3 > size) break;
+      begin = at + 3;
+      end = begin;
+      while (end + 3 <= size && !(data[end] == 0 && data[end + 1] == 0 && data[end + 2] <= 1))
+        ++end;
+      if (end + 3 > size) end = size;
+    }
+    if (const int intra = IntraPicture(data + begin, end - begin); intra != 0) return intra > 0;
+    at = end;
+  }
+  return true;  // nothing to tell: the flag is trusted
 }
 
 void PacketSource::LoadKeyFrameIndex() {
@@ -204,6 +285,12 @@ bool PacketSource::SeekToByteZero() {
   return error >= 0;
 }
 
+bool PacketSource::MayLog() { return ++errorsLogged_ <= kMaxLoggedErrors; }
+
+double PacketSource::Seconds(int64_t ts) const {
+  return static_cast<double>(ts - timing_.originTs) * timing_.timeBaseNum / timing_.timeBaseDen;
+}
+
 void PacketSource::SeekError(int64_t ts, int error) {
   counters_.seekFailures++;
   if (++errorsLogged_ <= kMaxLoggedErrors)
@@ -214,16 +301,42 @@ void PacketSource::SeekError(int64_t ts, int error) {
 bool PacketSource::BeginApproach() {
   Clear();
   approaching_ = true;
-  approachSeekTs_ = approachTarget_;
   approachRetries_ = 0;
   byteSeekTried_ = false;
   droppedBeforeKey_ = 0;
   startKeyTs_ = AV_NOPTS_VALUE;
-  return SeekBefore(approachTarget_) >= 0;
+  // Key frames after the limit are of no use: the search begins at it.
+  approachSeekTs_ = std::min(approachTarget_, keyLimit_);
+  return SeekBefore(approachSeekTs_) >= 0;
+}
+
+int64_t PacketSource::LastKeyFrameSeen(int64_t limit) const {
+  auto after = std::upper_bound(keyFramesSeen_.begin(), keyFramesSeen_.end(), limit);
+  return after == keyFramesSeen_.begin() ? AV_NOPTS_VALUE : *(after - 1);
+}
+
+void PacketSource::NoteKeyFrame(int64_t ts) {
+  auto at = std::lower_bound(keyFramesSeen_.begin(), keyFramesSeen_.end(), ts);
+  if (at == keyFramesSeen_.end() || *at != ts) keyFramesSeen_.insert(at, ts);
 }
 
 bool PacketSource::GoBackFurther() {
   const int64_t start = timing_.startTs;
+  // A key frame read before, at or before the position and before where the
+  // last seek went: decoding starts from it without searching.
+  const int64_t known = LastKeyFrameSeen(std::min(keyLimit_, approachSeekTs_ - 1));
+  if (known != AV_NOPTS_VALUE && approachRetries_ < kMaxApproachRetries) {
+    ++approachRetries_;
+    approachSeekTs_ = known;
+    if (MayLog())
+      DebugOutputF(
+          "ffmpeg: no key frame before %.3f s where the seek landed; decoding from the "
+          "key frame at %.3f s\n",
+          Seconds(approachTarget_), Seconds(known));
+    if (SeekBefore(known) < 0) return false;
+    droppedBeforeKey_ = 0;
+    return true;
+  }
   if (approachRetries_ < kMaxApproachRetries && approachSeekTs_ > start) {
     const int64_t backoff = av_rescale_q(ApproachBackoff(approachRetries_), av::kUnits,
                                          {timing_.timeBaseNum, timing_.timeBaseDen});
@@ -231,12 +344,19 @@ bool PacketSource::GoBackFurther() {
     approachSeekTs_ = approachRetries_ == kMaxApproachRetries
                           ? start
                           : std::max(start, approachSeekTs_ - backoff);
+    if (MayLog())
+      DebugOutputF(
+          "ffmpeg: no key frame before %.3f s where the seek landed; looking from %.3f s\n",
+          Seconds(approachTarget_), Seconds(approachSeekTs_));
     // A refused seek ends the approach: decoding goes on from where it is.
     if (SeekBefore(approachSeekTs_) < 0) return false;
   } else if (!byteSeekTried_ && !(format_->iformat->flags & AVFMT_NO_BYTE_SEEK)) {
     // Even the stream's start was missed: read from the first byte.
     byteSeekTried_ = true;
     approachRetries_ = kMaxApproachRetries;
+    if (MayLog())
+      DebugOutputF("ffmpeg: no key frame before %.3f s; reading from the file's first byte\n",
+                   Seconds(approachTarget_));
     if (!SeekToByteZero()) return false;
   } else {
     return false;
@@ -343,7 +463,7 @@ PacketSource::Read PacketSource::OnReadError(int error, AVPacket* into, bool* re
 // wanted frame comes, and what came before that key frame is dropped.
 PacketSource::Handled PacketSource::HoldAhead(AVPacket* packet, AVPacket* into) {
   const int64_t readTs = av::PacketTime(packet);
-  const bool key = packet->flags & AV_PKT_FLAG_KEY;
+  const bool key = readIsStart_;
   if (key && readTs != AV_NOPTS_VALUE && readTs <= aheadLimit_) {
     // The key frame: what was held before it is never decoded.
     counters_.packetsSkipped += static_cast<int64_t>(held_.size());
@@ -366,7 +486,7 @@ PacketSource::Handled PacketSource::HoldAhead(AVPacket* packet, AVPacket* into) 
 // (cheap when the seek landed far too early, as in an AVI without index or
 // an MPEG stream).
 PacketSource::Handled PacketSource::Approach(AVPacket* packet, AVPacket* into) {
-  const bool key = packet->flags & AV_PKT_FLAG_KEY;
+  const bool key = readIsStart_;
   const int64_t ts = av::PacketTime(packet);
   if (key && ts != AV_NOPTS_VALUE && ts > keyLimit_ && held_.empty() && GoBackFurther()) {
     // The seek landed after the position (demuxers without an index search
@@ -381,11 +501,28 @@ PacketSource::Handled PacketSource::Approach(AVPacket* packet, AVPacket* into) {
     return Handled::kept;
   }
   if (held_.empty()) {
-    if (!key && ++droppedBeforeKey_ <= kMaxPacketsBeforeKeyFrame) {
-      // Landed inside a group of pictures: wait for its next key frame.
-      counters_.packetsSkipped++;
-      av_packet_unref(packet);
-      return Handled::kept;
+    if (!key) {
+      // Landed inside a group of pictures: wait for its next key frame, as
+      // long as that can still lie at or before the position. A packet
+      // decoded after it is shown after it too, and so is every key frame
+      // that follows.
+      const int64_t decodeTs = packet->dts != AV_NOPTS_VALUE ? packet->dts : ts;
+      const bool passed = decodeTs != AV_NOPTS_VALUE && decodeTs > keyLimit_;
+      if (!passed && ++droppedBeforeKey_ <= kMaxPacketsBeforeKeyFrame) {
+        counters_.packetsSkipped++;
+        av_packet_unref(packet);
+        return Handled::kept;
+      }
+      if (GoBackFurther()) {
+        counters_.packetsSkipped++;
+        av_packet_unref(packet);
+        return Handled::kept;
+      }
+      if (MayLog())
+        DebugOutputF(
+            "ffmpeg: no key frame found before %.3f s; decoding from a picture that is "
+            "not one, and taking frames only once the picture has recovered\n",
+            Seconds(approachTarget_));
     }
     approaching_ = false;
     startKeyTs_ = key ? ts : AV_NOPTS_VALUE;
@@ -417,7 +554,13 @@ PacketSource::Read PacketSource::Next(AVPacket* into) {
       continue;
     }
     counters_.packetsRead++;
+    // A recovery point of intra refresh is flagged as a key frame, but the
+    // pictures decoded from it may keep errors the refresh never clears:
+    // decoding begins only at pictures that need no earlier one (the
+    // decoder still learns from the flag where the picture recovers).
+    readIsStart_ = (packet->flags & AV_PKT_FLAG_KEY) && DecodingCanBeginAt(packet);
     const int64_t readTs = av::PacketTime(packet);
+    if (readIsStart_ && readTs != AV_NOPTS_VALUE) NoteKeyFrame(readTs);
     if (readTs != AV_NOPTS_VALUE && (lastReadTs_ == AV_NOPTS_VALUE || readTs > lastReadTs_))
       lastReadTs_ = readTs;
     Handled handled;

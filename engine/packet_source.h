@@ -32,11 +32,12 @@ struct PipelineCounters;
 struct StreamTiming {
   int timeBaseNum = 1, timeBaseDen = 1;
   int64_t startTs = 0;          // the stream's start in ticks
+  int64_t originTs = 0;         // the file's start in ticks: times count from it
   int64_t frameTicks = 1;       // one frame in ticks
   bool lateByOne = false;       // timestamps one frame late (MPEG-4 in AVI with B-frames)
   bool seekable = false;        // the file can be positioned
   int64_t avgTimePerFrame = 0;  // 100-ns units, 0 when unknown
-  int64_t duration = 0;         // 100-ns units, 0 when unknown
+  int64_t duration = 0;         // 100-ns units from the file's start, 0 when unknown
 };
 
 class PacketSource {
@@ -99,12 +100,19 @@ class PacketSource {
   // The packet time of the key frame decoding began with at the position;
   // AV_NOPTS_VALUE when unknown.
   int64_t StartKeyTs() const { return startKeyTs_; }
+  // Whether the last approach had to look for its key frame further back
+  // than where the seek landed (key frames are rare in the stream).
+  bool LookedFurtherBack() const { return approachRetries_ > 0; }
   // Whether the index lists key frames on both sides of ts and the one at
   // or before it lies at or before `decodedTs`.
   bool IndexedKeyFrameReached(int64_t ts, int64_t decodedTs) const;
   // Reading is not simply in order (approaching, skipping ahead, cut).
   bool Busy() const { return approaching_ || skippingAhead_ || readCut_; }
   int64_t VideoDelay() const;
+  // Whether a packet flagged as a key frame holds a picture that needs no
+  // earlier one (for H.264: an IDR picture or intra slices). True when the
+  // packet does not tell.
+  bool DecodingCanBeginAt(const AVPacket* packet) const;
 
  private:
   struct FormatRelease {
@@ -124,6 +132,15 @@ class PacketSource {
   int SeekBefore(int64_t ts);
   bool SeekToByteZero();
   void SeekError(int64_t ts, int error);
+  // Whether another note may go to the debug output (counted with the
+  // refused seeks).
+  bool MayLog();
+  // Ticks to seconds from the file's start, for the debug output.
+  double Seconds(int64_t ts) const;
+  // The latest key frame read so far at or before `limit` (ticks);
+  // AV_NOPTS_VALUE when none.
+  int64_t LastKeyFrameSeen(int64_t limit) const;
+  void NoteKeyFrame(int64_t ts);
   bool GoBackFurther();
 
   PipelineCounters& counters_;
@@ -156,6 +173,10 @@ class PacketSource {
   bool aheadDropped_ = false;  // packets before that key frame were left out
   bool restarted_ = false;     // see TakeRestart
   int errorsLogged_ = 0;
+  // Times (ticks) of the key frames read so far, in order: where decoding
+  // can start again when a seek finds none before its position.
+  std::vector<int64_t> keyFramesSeen_;
+  bool readIsStart_ = false;  // the packet read last is a key frame decoding can begin at
 };
 
 }  // namespace ombrelo

@@ -24,8 +24,10 @@
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "engine/ffmpeg_pipeline.h"
+#include "engine/ffmpeg_support.h"
 #include "support/capture_owner.h"
 #include "support/debug_capture.h"
+#include "support/ffmpeg_reference.h"
 #include "support/test_videos.h"
 #include "tools/testvideo/test_video.h"
 
@@ -76,6 +78,8 @@ struct Outcome {
   BitmapInfoHeader format;
   std::vector<int64_t> frames;  // frame numbers the engine gave
   std::vector<int> numbers;     // frame numbers read from the pixels
+  std::vector<double> times;    // seconds, as the frames' names give them
+  double durationSeconds = 0;   // the movie's length as the engine took it
   std::vector<std::vector<uint8_t>> pixels;
   int64_t seeks = 0;  // repositionings of the demuxer
   bool ended = false;
@@ -108,6 +112,7 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
   out.errorText = engine.GetErrorText();
   if (!out.opened) return out;
   out.format = engine.GetVideoFormat();
+  out.durationSeconds = engine.GetDurationSeconds();
   while (!out.ended) {
     auto m = owner.Next();
     if (!m) {
@@ -117,6 +122,7 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
     switch (m->kind) {
       case Owner::Message::frame:
         out.frames.push_back(m->value);
+        out.times.push_back(m->time);
         out.numbers.push_back(ReadNumber(m->pixels, out.format));
         if (keepPixels) out.pixels.push_back(std::move(m->pixels));
         break;
@@ -197,8 +203,8 @@ TEST(CaptureFiles, TakesExactlyTheScheduledFramesInEveryContainerAndCodec) {
       // Where the file lists its key frames, the packets between a sample
       // and the key frame before the next one are read but not decoded;
       // elsewhere pictures no other refers to are left out on the way.
-      const bool listsKeyFrames = kind.container != std::string("mpg") &&
-                                  kind.container != std::string("ts");
+      const bool listsKeyFrames =
+          kind.container != std::string("mpg") && kind.container != std::string("ts");
       if (listsKeyFrames)
         EXPECT_LE(o.decoded, 6 * 26 + 10);
       else
@@ -664,8 +670,11 @@ TEST(CaptureFiles, PicturesComeOutUprightAndInTheirDisplayShape) {
 // the packets before the key frame of the next sample) change no pixel of
 // the frames taken.
 TEST(CaptureFiles, LeavingOutFramesOnTheWayChangesNoPixel) {
-  const Kind kinds[] = {{"mp4", "h264", 2}, {"mkv", "mpeg4", 2}, {"avi", "mpeg4", 2},
-                        {"webm", "vp9", 0}, {"ts", "h264", 2}};
+  const Kind kinds[] = {{"mp4", "h264", 2},
+                        {"mkv", "mpeg4", 2},
+                        {"avi", "mpeg4", 2},
+                        {"webm", "vp9", 0},
+                        {"ts", "h264", 2}};
   for (const Kind& kind : kinds) {
     SCOPED_TRACE(NameOf(kind));
     const std::string path =
@@ -786,6 +795,170 @@ TEST(CaptureFiles, ColoursFollowTheStreamsMatrixAndRange) {
   const double ratio = spread(b601) / spread(full);
   EXPECT_GT(ratio, 1.08);
   EXPECT_LT(ratio, 1.25);
+}
+
+// A picture shrunk to 160 pixels wide (by area), top-down BGR rows: the
+// size at which two decodings of the same frame are compared.
+std::vector<uint8_t> At160(const uint8_t* topRow, int width, int height, int stride) {
+  const int outHeight = height * 160 / width;
+  std::vector<uint8_t> out(static_cast<size_t>(160) * 3 * outHeight);
+  const av::SwsPtr sws(sws_getContext(width, height, AV_PIX_FMT_BGR24, 160, outHeight,
+                                      AV_PIX_FMT_BGR24, SWS_AREA, nullptr, nullptr, nullptr));
+  if (!sws) return {};
+  const uint8_t* src[4] = {topRow, nullptr, nullptr, nullptr};
+  const int srcStride[4] = {stride, 0, 0, 0};
+  uint8_t* dst[4] = {out.data(), nullptr, nullptr, nullptr};
+  const int dstStride[4] = {160 * 3, 0, 0, 0};
+  sws_scale(sws.get(), src, srcStride, 0, height, dst, dstStride);
+  return out;
+}
+
+// Mean absolute difference (0 to 255) between a taken frame and FFmpeg's
+// own decoding of the whole file at that frame, both 160 pixels wide; 255
+// when either is missing.
+double DifferenceFromFfmpeg(const std::string& path, int64_t frame,
+                            const std::vector<uint8_t>& taken, const BitmapInfoHeader& format) {
+  const int width = format.biWidth, height = format.biHeight;
+  const int stride = static_cast<int>(format.biSizeImage) / height;
+  const std::string reference = testing::FfmpegFrame(path, frame, "");
+  if (reference.size() != static_cast<size_t>(width) * 3 * height ||
+      taken.size() < static_cast<size_t>(stride) * height)
+    return 255;
+  const std::vector<uint8_t> ours =
+      At160(taken.data() + static_cast<size_t>(stride) * (height - 1), width, height, -stride);
+  const std::vector<uint8_t> theirs =
+      At160(reinterpret_cast<const uint8_t*>(reference.data()), width, height, width * 3);
+  if (ours.empty() || ours.size() != theirs.size()) return 255;
+  double sum = 0;
+  for (size_t i = 0; i < ours.size(); ++i) sum += std::abs(int{ours[i]} - int{theirs[i]});
+  return sum / static_cast<double>(ours.size());
+}
+
+TEST(CaptureFiles, FramesTakenAfterASeekAreWholeInStreamsWithRareKeyFrames) {
+  // 50 frames per second, 25 s; samples at 3 s and then every 8 s, each
+  // reached by a seek. None of these streams has a key frame the demuxer
+  // can seek to near a sample: decoding must start from the last real key
+  // frame or recovery point before it, never from the picture the seek
+  // landed on.
+  struct Shape {
+    const char* name;
+    const char* container;
+    const char* keyFrames;
+    int bFrames;
+  };
+  const Shape shapes[] = {
+      {"one IDR picture, then P and B only", "ts", "first", 2},
+      {"one IDR picture, P only", "ts", "first", 0},
+      {"intra refresh with recovery points", "ts", "intra-refresh", 0},
+      {"key frames the container does not flag", "mp4", "unflagged", 2},
+      {"key frames the container does not flag", "mkv", "unflagged", 0},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(std::string(shape.name) + " in " + shape.container);
+    VideoOptions o = testing::SmallVideo(1250);
+    o.width = 320;
+    o.height = 240;
+    o.fpsNum = 50;
+    o.container = shape.container;
+    o.codec = "h264";
+    o.keyFrames = shape.keyFrames;
+    o.keyframeInterval = 120;
+    o.maxBFrames = shape.bFrames;
+    const std::string path =
+        Videos::Get().Make(o, std::string("rare_keys_") + shape.keyFrames + "_b" +
+                                  std::to_string(shape.bFrames) + "." + shape.container);
+    if (path.empty()) continue;
+    testing::DebugCapture debug;
+    const Outcome out = Capture(path, Samples(3, 8), /*keepPixels=*/true);
+    ASSERT_TRUE(out.opened) << out.errorText;
+    EXPECT_TRUE(out.completed);
+    EXPECT_EQ(out.frames, (std::vector<int64_t>{150, 550, 950}));
+    EXPECT_EQ(out.numbers, AsInts(out.frames)) << debug.Text();
+    EXPECT_GE(out.seeks, 1);
+    for (size_t i = 0; i < out.pixels.size() && i < out.frames.size(); ++i) {
+      SCOPED_TRACE("frame " + std::to_string(out.frames[i]));
+      EXPECT_LE(DifferenceFromFfmpeg(path, out.frames[i], out.pixels[i], out.format), 6.0);
+    }
+    if (shape.keyFrames == std::string("first")) {
+      EXPECT_TRUE(testing::Contains(debug.Text(), "ffmpeg: no key frame before "))
+          << "the debug output says where decoding began instead: " << debug.Text();
+    }
+  }
+}
+
+TEST(CaptureFiles, FramesDecodedBeforeThePictureRecoversAreNeverTaken) {
+  // An intra-refresh stream joined late (its IDR picture cut away, as a
+  // recording of a broadcast begins): decoding can begin only at the
+  // recovery point of frame 240, and the pictures of the sweep that follows
+  // it are still incomplete. The decoder marks them; none is taken.
+  VideoOptions o = testing::SmallVideo(500);
+  o.fpsNum = 50;
+  o.container = "ts";
+  o.codec = "h264";
+  o.keyFrames = "intra-refresh";
+  o.keyframeInterval = 120;
+  const std::string whole = Videos::Get().Make(o, "intra_refresh_50.ts");
+  ASSERT_FALSE(whole.empty());
+  const std::string bytes = testing::ReadFileBytes(whole);
+  testing::TempFolder folder("engine-joined-late");
+  const std::string path = folder / "joined late.ts";
+  ASSERT_TRUE(testing::WriteFileBytes(path, bytes.substr(bytes.size() / 4 / 188 * 188)));
+  testing::DebugCapture debug;
+  const Outcome out = Capture(path, Samples(0, 0.02));  // every frame
+  ASSERT_TRUE(out.opened) << out.errorText;
+  EXPECT_TRUE(out.ended);
+  ASSERT_FALSE(out.numbers.empty());
+  EXPECT_GT(out.numbers.front(), 241) << "the sweep after the recovery point is left out";
+  EXPECT_LT(out.numbers.front(), 270);
+  EXPECT_EQ(out.numbers.back(), 499);
+  EXPECT_TRUE(testing::Contains(debug.Text(),
+                                "decoded before the picture recovered; it is not "
+                                "taken"))
+      << debug.Text();
+}
+
+TEST(CaptureFiles, TimesCountFromTheFilesStartWhereTheVideoStartsLate) {
+  // 20 frames per second, the first picture half a second (10 frames) into
+  // the file, audio from 0. A player shows picture k at 0.5 + k / 20 s: the
+  // frame taken for a moment is the picture shown then, named by that time.
+  for (const char* container : {"mp4", "ts", "mkv"}) {
+    SCOPED_TRACE(container);
+    VideoOptions o = testing::SmallVideo(240);
+    o.fpsNum = 20;
+    o.container = container;
+    o.codec = "h264";
+    o.videoStart = 0.5;
+    o.audioSeconds = 13;
+    o.keyframeInterval = 40;
+    const std::string path = Videos::Get().Make(o, std::string("late_video.") + container);
+    if (path.empty()) continue;
+    {
+      SCOPED_TRACE("every 0.5 s from 1 s, decoding on");
+      CaptureSettings settings = Samples(1, 0.5);
+      settings.sampleduration = 2;
+      const Outcome out = Capture(path, settings);
+      ASSERT_TRUE(out.opened) << out.errorText;
+      EXPECT_NEAR(out.durationSeconds, 12.5, 0.05) << "the last picture ends 12.5 s in";
+      EXPECT_EQ(out.frames, (std::vector<int64_t>{20, 30, 40, 50, 60}));
+      EXPECT_EQ(out.numbers, (std::vector<int>{10, 20, 30, 40, 50}));
+      ASSERT_EQ(out.times.size(), 5u);
+      // Within the audio encoder's priming, which moves the file's start a
+      // little ahead of the first sound.
+      for (size_t i = 0; i < out.times.size(); ++i)
+        EXPECT_NEAR(out.times[i], 1.0 + 0.5 * static_cast<double>(i), 0.025);
+    }
+    {
+      SCOPED_TRACE("every 4 s from 2 s, seeking; the last picture is reached");
+      const Outcome out = Capture(path, Samples(2, 4));
+      ASSERT_TRUE(out.opened) << out.errorText;
+      EXPECT_EQ(out.frames, (std::vector<int64_t>{40, 120, 200}));
+      EXPECT_EQ(out.numbers, (std::vector<int>{30, 110, 190}));
+      ASSERT_EQ(out.times.size(), 3u);
+      EXPECT_NEAR(out.times[2], 10.0, 0.025);
+      const Outcome last = Capture(path, Samples(12.46, -1));  // the last picture, 239
+      EXPECT_EQ(last.numbers, std::vector<int>{239});
+    }
+  }
 }
 
 }  // namespace

@@ -254,6 +254,82 @@ TEST(TestVideo, StreamPropertiesReachTheFile) {
   }
 }
 
+TEST(TestVideo, KeyFrameLayoutsAndALateVideoStartReachTheFile) {
+  TempFolder folder("testvideo-keys");
+  std::string error;
+  struct Layout {
+    const char* keyFrames;
+    const char* file;
+    int flagged;        // key frames the demuxer flags (MPEG-TS: its parser finds)
+    int indexed;        // key frames the MP4 index lists; -1: not MP4
+    int intraPictures;  // pictures decoded without any earlier one
+  };
+  // 300 frames, a key frame (or refresh) every 50.
+  const Layout layouts[] = {
+      {"first", "first.ts", 1, -1, 1},
+      {"intra-refresh", "refresh.ts", 6, -1, 1},  // each recovery point is flagged
+      {"unflagged", "unflagged.mp4", 6, 1, 6},    // the parser still finds them
+      {"", "regular.mp4", 6, 6, 6},
+  };
+  // The entry count of an MP4's list of key frames ("stss").
+  auto indexedKeyFrames = [](const std::string& path) {
+    const std::string bytes = testing::ReadFileBytes(path);
+    const size_t at = bytes.find("stss");
+    if (at == std::string::npos || at + 12 > bytes.size()) return -1;
+    int count = 0;
+    for (size_t i = at + 8; i < at + 12; ++i) count = count << 8 | static_cast<uint8_t>(bytes[i]);
+    return count;
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.file);
+    VideoOptions o;
+    o.path = folder / layout.file;
+    o.frameCount = 300;
+    o.keyframeInterval = 50;
+    o.keyFrames = layout.keyFrames;
+    ASSERT_TRUE(testvideo::Generate(o, &error)) << error;
+    const std::string flags =
+        Probe("-select_streams v:0 -show_entries packet=flags -of csv=p=0", o.path);
+    EXPECT_EQ(std::count(flags.begin(), flags.end(), 'K'), layout.flagged);
+    if (layout.indexed >= 0) {
+      EXPECT_EQ(indexedKeyFrames(o.path), layout.indexed);
+    }
+    int intra = 0;
+    const int64_t decoded = DecodeVideo(o.path, [&](const testing::DecodedFrame& f) {
+      EXPECT_EQ(Read(ToRgb(f.frame, f.frame->width, f.frame->height)), f.index);
+      if (f.frame->pict_type == AV_PICTURE_TYPE_I) ++intra;
+    });
+    EXPECT_EQ(decoded, 300);
+    EXPECT_EQ(intra, layout.intraPictures);
+  }
+  {
+    SCOPED_TRACE("video half a second after the file's start, audio from 0");
+    VideoOptions o;
+    o.path = folder / "late.mp4";
+    o.frameCount = 50;
+    o.videoStart = 0.5;
+    o.audioSeconds = 3;
+    ASSERT_TRUE(testvideo::Generate(o, &error)) << error;
+    const std::string probe = Probe(
+        "-show_entries stream=codec_type,start_time:format=start_time -of compact=nk=1", o.path);
+    // Half a second after the audio (whose encoder priming the muxer may
+    // count from a little earlier).
+    const size_t video = probe.find("stream|video|");
+    ASSERT_NE(video, std::string::npos) << probe;
+    EXPECT_NEAR(std::stod(probe.substr(video + 13)), 0.5, 0.03) << probe;
+    EXPECT_NE(probe.find("format|0.000000\n"), std::string::npos) << probe;
+  }
+  VideoOptions bad;
+  bad.path = folder / "bad.mp4";
+  bad.keyFrames = "sometimes";
+  EXPECT_FALSE(testvideo::Generate(bad, &error));
+  EXPECT_NE(error.find("sometimes"), std::string::npos) << error;
+  bad.keyFrames = "first";
+  bad.codec = "mpeg4";
+  EXPECT_FALSE(testvideo::Generate(bad, &error));
+  EXPECT_NE(error.find("H.264"), std::string::npos) << error;
+}
+
 TEST(TestVideo, CorruptedCodesReadAsNoNumber) {
   const RgbPicture good = Drawn(0x5A5A5A, 320, 240);
   ASSERT_EQ(Read(good), 0x5A5A5A);

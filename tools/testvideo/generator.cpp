@@ -169,6 +169,13 @@ std::string CheckOptions(const VideoOptions& o) {
     return "HDR kind \"" + o.hdr + "\" is not pq, hlg or bt2020";
   if (!hdr.empty() && !matrix.empty()) return "HDR video has its own colour matrix";
   if (!hdr.empty() && !o.blackFrames.empty()) return "black frames are drawn in SDR video only";
+  const std::string keys = Lower(o.keyFrames);
+  if (!keys.empty() && keys != "first" && keys != "intra-refresh" && keys != "unflagged")
+    return "key frame layout \"" + o.keyFrames + "\" is not first, intra-refresh or unflagged";
+  if ((keys == "first" || keys == "intra-refresh") && !o.codec.empty() && Lower(o.codec) != "h264")
+    return "the key frame layout \"" + o.keyFrames + "\" needs H.264 video";
+  if (!(o.videoStart >= 0) || !std::isfinite(o.videoStart) || o.videoStart > 1e6)
+    return "video start must be 0 to 1000000 seconds";
   for (const VideoOptions::FrameRange& range : o.blackFrames) {
     if (range.first < 0 || range.last < range.first)
       return "a stretch of black frames must run from a frame to one at or after it";
@@ -231,6 +238,13 @@ void ConfigureVideo(const VideoOptions& o, const AVCodec* codec, AVCodecContext*
   } else if (name == "libx264") {
     av_dict_set(settings, "preset", "ultrafast", 0);
     if (o.bitRate == 0) av_dict_set(settings, "crf", "20", 0);
+    const std::string keys = Lower(o.keyFrames);
+    if (keys == "first") {
+      c->gop_size = static_cast<int>(std::min<int64_t>(o.frameCount + 1, INT32_MAX));
+      av_dict_set(settings, "x264-params", "scenecut=0", 0);
+    } else if (keys == "intra-refresh") {
+      av_dict_set(settings, "intra-refresh", "1", 0);
+    }
   } else if (name == "libvpx-vp9" || name == "libvpx") {
     av_dict_set(settings, "deadline", "realtime", 0);
     av_dict_set(settings, "cpu-used", "8", 0);
@@ -276,6 +290,9 @@ class Writer {
   int audioFrameSize_ = 0;
   bool fileCreated_ = false;
   bool audioStartsAtZero_ = false;
+  bool unflaggedKeys_ = false;
+  int64_t videoPackets_ = 0;
+  int64_t videoShift_ = 0;  // the video's start in its codec's time base
   int64_t audioShift_ = AV_NOPTS_VALUE;
 };
 
@@ -285,8 +302,9 @@ bool Writer::Open(std::string* error) {
     if (!o_.container.empty()) return Fail(error, "unknown container \"" + o_.container + "\"");
     return Fail(error, "cannot tell the container from the file name \"" + o_.path + "\"");
   }
-  const std::string codecName =
-      !o_.codec.empty() ? o_.codec : !o_.hdr.empty() ? "hevc" : container->videoCodec;
+  const std::string codecName = !o_.codec.empty() ? o_.codec
+                                : !o_.hdr.empty() ? "hevc"
+                                                  : container->videoCodec;
   const AVCodec* codec = FindVideoEncoder(codecName);
   if (!codec) return Fail(error, "no encoder for video codec \"" + codecName + "\"");
 
@@ -349,6 +367,8 @@ bool Writer::Open(std::string* error) {
   }
 
   if (o_.audioSeconds > 0 && !OpenAudio(*container, error)) return false;
+  unflaggedKeys_ = Lower(o_.keyFrames) == "unflagged";
+  videoShift_ = av_rescale_q(std::llround(o_.videoStart * 1e6), AV_TIME_BASE_Q, video_->time_base);
 
   rc = avio_open(&output_->pb, o_.path.c_str(), AVIO_FLAG_WRITE);
   if (rc < 0) return Fail(error, "cannot create \"" + o_.path + "\": " + av::ErrorText(rc));
@@ -436,6 +456,13 @@ bool Writer::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame,
     if (rc < 0) return Fail(error, std::string("encoding failed: ") + av::ErrorText(rc));
     if (video && packet_->duration == 0)
       packet_->duration = 1;  // one frame in the codec's time base
+    if (video) {
+      // Key frames the container does not list as such.
+      if (unflaggedKeys_ && videoPackets_ > 0) packet_->flags &= ~AV_PKT_FLAG_KEY;
+      ++videoPackets_;
+      if (packet_->pts != AV_NOPTS_VALUE) packet_->pts += videoShift_;
+      if (packet_->dts != AV_NOPTS_VALUE) packet_->dts += videoShift_;
+    }
     if (!video && audioStartsAtZero_) {
       // AVI has no time stamps: a negative start of the audio (encoder priming) would
       // make libavformat shift every stream, and the AVI muxer then fills the video's
@@ -454,8 +481,8 @@ bool Writer::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame,
 bool Writer::WriteAudioUntil(int64_t videoFrame, std::string* error) {
   if (!audio_) return true;
   while (audioWritten_ < audioSamples_) {
-    if (videoFrame >= 0 &&
-        av_compare_ts(audioWritten_, audio_->time_base, videoFrame, video_->time_base) > 0) {
+    if (videoFrame >= 0 && av_compare_ts(audioWritten_, audio_->time_base, videoFrame + videoShift_,
+                                         video_->time_base) > 0) {
       return true;
     }
     int rc = av_frame_make_writable(sound_.get());
@@ -500,7 +527,12 @@ bool Writer::Run(std::string* error) {
     }
     picture_->pts = n;
     // Keep the GOP regular for encoders that decide on their own.
-    picture_->pict_type = n % o_.keyframeInterval == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    // Only the first picture is forced to be a key frame where the layout
+    // has no others.
+    const std::string keys = Lower(o_.keyFrames);
+    const bool forceKey =
+        keys == "first" || keys == "intra-refresh" ? n == 0 : n % o_.keyframeInterval == 0;
+    picture_->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (!Send(video_.get(), videoStream_, picture_.get(), true, error)) return false;
   }
   if (!Send(video_.get(), videoStream_, nullptr, true, error)) return false;

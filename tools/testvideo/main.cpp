@@ -43,6 +43,9 @@ constexpr const char* kUsage =
     "  --full-range         full-range samples\n"
     "  --hdr KIND           pq, hlg or bt2020: the same scene as 10-bit HDR or wide-gamut video\n"
     "  --black-frames A-B,...  draw frames A to B (and the other stretches) black\n"
+    "  --key-frames LAYOUT  first (one IDR, then P and B only), intra-refresh (H.264),\n"
+    "                       or unflagged (key frames the container does not flag)\n"
+    "  --video-start S      the first video frame S seconds after the file's start\n"
     "  --read FILE          print the frame number drawn in a JPEG or 24-bit BMP file\n";
 
 template <typename T>
@@ -176,6 +179,10 @@ int main(int argc, char** argv) {
         options.hdr = value;
       } else if (arg == "--black-frames") {
         ok = ParseRanges(value, &options.blackFrames);
+      } else if (arg == "--key-frames") {
+        options.keyFrames = value;
+      } else if (arg == "--video-start") {
+        ok = ParseNumber(value, &options.videoStart);
       } else if (arg == "--color-matrix") {
         options.colorMatrix = value;
       } else {

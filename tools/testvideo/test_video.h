@@ -59,6 +59,18 @@ struct VideoOptions {
     bool operator==(const FrameRange&) const = default;
   };
   std::vector<FrameRange> blackFrames;
+  // How key frames are laid out: "" (a key frame every keyframeInterval
+  // frames), "first" (one IDR picture, then only P and B pictures; H.264),
+  // "intra-refresh" (one IDR picture, then a column of intra blocks sweeping
+  // the picture every keyframeInterval frames, each sweep announced by a
+  // recovery point; H.264), "unflagged" (key frames every keyframeInterval
+  // frames, but the container flags only the first as one: its index lists
+  // no other, although a demuxer that parses the stream may find them).
+  std::string keyFrames;
+  // Time of the first video frame in seconds, counted from the file's start
+  // (the audio track, when there is one, still starts at 0). MP4 and MOV
+  // write an edit list for it, MPEG-TS a later time stamp.
+  double videoStart = 0;
 
   // Every option takes part, so that a new one needs no list of its own.
   bool operator==(const VideoOptions&) const = default;
