@@ -43,10 +43,36 @@ TEST(CaptureSettingsXml, EveryFieldRoundTripsIncludingPeriodKind) {
   s.notimetag = true;
   s.imageformat = 1;
   s.sampleduration = 3.25;
+  s.deinterlace = false;
   std::istringstream in(CaptureSettingsToXml(s));
   CaptureSettings read;
   ReadCaptureSettingsXml(in, read);
   EXPECT_EQ(read, s);
+}
+
+TEST(CaptureSettingsXml, DeinterlacingOffIsTheOnlyWayItIsWrittenAndAbsentMeansOn) {
+  CaptureSettings off;
+  off.deinterlace = false;
+  EXPECT_EQ(CaptureSettingsToXml(off), std::string(kDefaultsXml) + "<deinterlace>0</deinterlace>");
+
+  // Without the element (files of older versions, or written with it on)
+  // deinterlacing is on, whatever the settings held before; what follows
+  // the elements stays for the caller to read.
+  CaptureSettings read = off;
+  std::istringstream older(std::string(kDefaultsXml) + "</rendering>");
+  ReadCaptureSettingsXml(older, read);
+  EXPECT_TRUE(read.deinterlace);
+  EXPECT_EQ(ReadTag(older), "</rendering>");
+
+  std::istringstream written(CaptureSettingsToXml(off) + "</rendering>");
+  ReadCaptureSettingsXml(written, read);
+  EXPECT_EQ(read, off);
+  EXPECT_EQ(ReadTag(written), "</rendering>");
+
+  // Any number other than 0 means on, as for the other flags.
+  std::istringstream two(std::string(kDefaultsXml) + "<deinterlace>2</deinterlace>");
+  ReadCaptureSettingsXml(two, read);
+  EXPECT_TRUE(read.deinterlace);
 }
 
 TEST(CaptureSettingsXml, MissingElementKeepsFieldsReadSoFar) {
@@ -57,7 +83,8 @@ TEST(CaptureSettingsXml, MissingElementKeepsFieldsReadSoFar) {
       "<samplestart>0</samplestart><sampleperiod>1</sampleperiod>"
       "<delaybeforefirst>5</delaybeforefirst><delaybetweensamples>6</delaybetweensamples>"
       "<leastnofframes>2</leastnofframes><jpegquality>50</jpegquality>"
-      "<contactsheetminwidth>1</contactsheetminwidth><contactsheetminheight>2</contactsheetminheight>"
+      "<contactsheetminwidth>1</contactsheetminwidth><contactsheetminheight>2</"
+      "contactsheetminheight>"
       "<namebyframe>1</namebyframe><notimetag>0</notimetag></rendering>");
   try {
     ReadCaptureSettingsXml(in, read);
@@ -80,8 +107,8 @@ class GermanNumbers {
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     saved_ = old ? old : "C";
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + folder_.Path() +
-                                "de_DE.UTF-8' >/dev/null 2>&1";
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + folder_.Path() + "de_DE.UTF-8' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) return;
     setenv("LOCPATH", folder_.Path().c_str(), 1);
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
