@@ -1,19 +1,16 @@
-// Interlaced video (576i MPEG-2 and DV, 1080i H.264) comes out of the capture
-// and the thumbnail grab as clean pictures of the frame's first field, and
-// with both fields combed when deinterlacing is off; progressive video comes
-// out byte for byte the same either way.
+// Interlaced video (576i MPEG-2 and DV, 1080i H.264) comes out of the
+// pipeline as clean pictures of the frame's first field, and with both fields
+// combed when deinterlacing is off; progressive video comes out byte for byte
+// the same either way.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/thumbnail_grab.h"
-#include "support/capture_owner.h"
+#include "support/combing.h"
 #include "support/debug_capture.h"
 #include "support/test_videos.h"
 #include "tools/testvideo/test_video.h"
@@ -42,103 +39,50 @@ const Interlaced kDv{"576i.dv", "720x576", "interleave_bottom", "-c:v dvvideo -p
 
 std::string Make(const Interlaced& video) {
   static testing::TempFolder folder{"interlaced-videos"};
-  static std::mutex mutex;
-  static std::map<std::string, std::string> made;
-  std::lock_guard<std::mutex> lock(mutex);
   const std::string path = folder / video.name;
-  if (made.count(path) && testing::FileExists(path)) return path;
   const std::string command = std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=") +
-                              video.size + ":r=50:d=1 -vf scroll=h=0.01," +
-                              "tinterlace=" + video.weave + " " + video.encode + " '" + path + "'";
-  if (std::system(command.c_str()) != 0) {
-    ADD_FAILURE() << "cannot make " << video.name << ": " << command;
-    return "";
-  }
-  made[path] = path;
-  return path;
+                              video.size + ":r=50:d=1 -vf scroll=h=0.01,tinterlace=" + video.weave +
+                              " " + video.encode + " '" + path + "'";
+  if (std::system(command.c_str()) == 0) return path;
+  ADD_FAILURE() << "cannot make " << video.name << ": " << command;
+  return "";
 }
 
-// A taken frame as top-down BGR rows.
-struct Picture {
-  std::vector<uint8_t> rows;
-  int width = 0, height = 0;
-  int64_t frame = -1;  // the frame number the capture gave
-  // The pixel's luma. (Colours are left out: 4:2:0 chroma of interlaced
-  // video is stored by field, and the conversion spreads it over rows of
-  // both fields whatever is done to the luma.)
-  int Luma(int x, int y) const {
-    const uint8_t* p = rows.data() + (static_cast<size_t>(y) * width + x) * 3;
-    return (29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8;
-  }
-};
-
-// Captures the one frame `seconds` into the video.
-Picture Take(const std::string& path, bool deinterlace, double seconds = 0.6) {
-  CaptureSettings settings;
-  settings.delaybeforefirst = seconds;
-  settings.delaybetweensamples = -1;  // a single sample
-  settings.deinterlace = deinterlace;
-  CaptureEngine engine(CaptureEnvironment{});
-  testing::CaptureOwner owner;
-  engine.SetListener(&owner);
-  engine.SetCaptureSettings(settings);
-  HResult result = S_OK;
-  Picture picture;
-  if (!engine.Open(path, &result)) {
-    ADD_FAILURE() << path << " does not open: " << engine.GetErrorText();
-    return picture;
-  }
-  const BitmapInfoHeader format = engine.GetVideoFormat();
-  picture.width = format.biWidth;
-  picture.height = format.biHeight;
-  const size_t stride = format.biSizeImage / static_cast<size_t>(format.biHeight);
-  for (;;) {
-    auto m = owner.Next();
-    if (!m) {
-      ADD_FAILURE() << "the capture of " << path << " hangs";
-      break;
-    }
-    if (m->kind == testing::CaptureOwner::Message::ended) break;
-    if (m->kind != testing::CaptureOwner::Message::frame || picture.frame >= 0) continue;
-    picture.frame = m->value;
-    for (int y = picture.height - 1; y >= 0; --y) {
-      const uint8_t* row = m->pixels.data() + stride * static_cast<size_t>(y);
-      picture.rows.insert(picture.rows.end(), row, row + picture.width * 3);
-    }
-  }
-  engine.Close();
-  return picture;
+// The frame halfway into the video, as the thumbnail grab takes it.
+GrabbedFrame Middle(const std::string& path, bool deinterlace) {
+  FfmpegPipelineOptions pipeline;
+  pipeline.deinterlace = deinterlace;
+  GrabOptions options;
+  options.pipelineFactory = FfmpegPipelineFactory(pipeline);
+  options.positions = {0.5};
+  GrabResult r = GrabRepresentativeFrame(path, options);
+  EXPECT_TRUE(r.ok) << r.error;
+  return r.frame;
 }
 
-Picture FromGrab(const GrabbedFrame& grabbed) {
-  Picture picture;
-  picture.rows = grabbed.bgr;
-  picture.width = grabbed.width;
-  picture.height = grabbed.height;
-  return picture;
+// The luma of a pixel. (Colours are left out: the chroma of interlaced 4:2:0
+// video is stored by field, and the conversion spreads it over rows of both
+// fields whatever is done to the luma.)
+int Luma(const GrabbedFrame& f, int x, int y) {
+  const uint8_t* p = f.bgr.data() + (static_cast<size_t>(y) * f.width + x) * 3;
+  return (29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8;
 }
 
-// How much more the picture's neighbouring rows differ than rows two apart:
-// about 1 or below for a picture of one instant (nearer rows are more
-// alike), well above it where two fields of different instants are woven.
-double Combing(const Picture& p) {
-  double next = 0, twoApart = 0;
-  for (int y = 0; y + 2 < p.height; ++y) {
-    for (int x = 0; x < p.width; ++x) {
-      next += std::abs(p.Luma(x, y) - p.Luma(x, y + 1));
-      twoApart += std::abs(p.Luma(x, y) - p.Luma(x, y + 2));
-    }
+double Combing(const GrabbedFrame& f) {
+  std::vector<uint8_t> luma;
+  for (int y = 0; y < f.height; ++y) {
+    for (int x = 0; x < f.width; ++x) luma.push_back(static_cast<uint8_t>(Luma(f, x, y)));
   }
-  return twoApart > 0 ? next / twoApart : 0;
+  return testing::Combing(luma.data(), f.width, f.height, f.width);
 }
 
 // The mean luma difference of two pictures over the rows of one parity.
-double RowDifference(const Picture& a, const Picture& b, int parity) {
+double RowDifference(const GrabbedFrame& a, const GrabbedFrame& b, int parity) {
   double sum = 0;
   int64_t count = 0;
   for (int y = parity; y < a.height; y += 2) {
     for (int x = 0; x < a.width; ++x) {
-      sum += std::abs(a.Luma(x, y) - b.Luma(x, y));
+      sum += std::abs(Luma(a, x, y) - Luma(b, x, y));
       ++count;
     }
   }
@@ -150,12 +94,10 @@ TEST(Deinterlace, InterlacedFramesComeOutAsTheirFirstFieldWithoutCombs) {
     SCOPED_TRACE(video.name);
     const std::string path = Make(video);
     ASSERT_FALSE(path.empty());
-    const Picture clean = Take(path, true), combed = Take(path, false);
-    ASSERT_FALSE(clean.rows.empty());
-    ASSERT_EQ(clean.rows.size(), combed.rows.size());
-    // The same frame of the schedule either way.
-    EXPECT_EQ(clean.frame, 15);
-    EXPECT_EQ(combed.frame, clean.frame);
+    const GrabbedFrame clean = Middle(path, true), combed = Middle(path, false);
+    ASSERT_FALSE(clean.bgr.empty());
+    ASSERT_EQ(clean.bgr.size(), combed.bgr.size());
+    EXPECT_EQ(clean.time, combed.time);  // the same frame either way
     EXPECT_LT(Combing(clean), 1.1);
     EXPECT_GT(Combing(combed), 2.0);
     // The first field's rows are the frame's own; the other field's rows
@@ -167,22 +109,6 @@ TEST(Deinterlace, InterlacedFramesComeOutAsTheirFirstFieldWithoutCombs) {
   }
 }
 
-TEST(Deinterlace, TheThumbnailOfInterlacedVideoIsCleanUnlessTurnedOff) {
-  const std::string path = Make(kMpeg2);
-  ASSERT_FALSE(path.empty());
-  const GrabResult clean = GrabRepresentativeFrame(path, GrabOptions{});
-  ASSERT_TRUE(clean.ok) << clean.error;
-  EXPECT_LT(Combing(FromGrab(clean.frame)), 1.1);
-
-  FfmpegPipelineOptions plain;
-  plain.deinterlace = false;
-  GrabOptions options;
-  options.pipelineFactory = FfmpegPipelineFactory(plain);
-  const GrabResult combed = GrabRepresentativeFrame(path, options);
-  ASSERT_TRUE(combed.ok) << combed.error;
-  EXPECT_GT(Combing(FromGrab(combed.frame)), 2.0);
-}
-
 TEST(Deinterlace, ProgressiveVideoKeepsEveryByteOfItsConversion) {
   static testing::VideoCache videos{"progressive-videos"};
   for (const char* container : {"mp4", "mpg"}) {
@@ -190,13 +116,11 @@ TEST(Deinterlace, ProgressiveVideoKeepsEveryByteOfItsConversion) {
     testvideo::VideoOptions o = testing::SmallVideo(50);
     o.container = container;
     const std::string path = videos.Make(o, std::string("clip.") + container);
-    const Picture on = Take(path, true, 0.4), off = Take(path, false, 0.4);
-    ASSERT_FALSE(on.rows.empty());
-    EXPECT_EQ(on.frame, 10);
-    EXPECT_EQ(testvideo::ReadFrameNumber(on.rows.data(), on.width, on.height, on.width * 3,
+    const GrabbedFrame on = Middle(path, true);
+    EXPECT_EQ(testvideo::ReadFrameNumber(on.bgr.data(), on.width, on.height, on.width * 3,
                                          testvideo::PixelOrder::BGR24),
-              10);
-    EXPECT_TRUE(on.rows == off.rows);
+              12);
+    EXPECT_TRUE(on.bgr == Middle(path, false).bgr);
   }
 }
 
