@@ -134,6 +134,7 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
 
   pipeline_ = env_.pipelineFactory();
   if (!pipeline_) return fail(OpenStep::create, E_FAIL);
+  pipeline_->SetDeinterlace(GetCaptureSettings().deinterlace);
   HResult hr = pipeline_->Open(path);
   if (hr != S_OK) return fail(OpenStep::source, hr);
   hr = pipeline_->Connect();

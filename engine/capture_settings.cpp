@@ -42,6 +42,11 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
       {"Sample Duration",
        "Limit capture to a number of seconds after capture start (0 for the entire file)", K::real,
        F::sampleduration},
+      {"Deinterlace",
+       "Set to 0 to take frames of interlaced video (camcorders, TV recordings) with both fields "
+       "as they are, which shows combed edges wherever something moves. 1 makes each such frame "
+       "one clean picture.",
+       K::flag, F::deinterlace},
   };
   return table;
 }

@@ -25,6 +25,9 @@ struct CaptureSettings {
   int32_t contactsheetminheight = 256;
   bool namebyframe = false;
   bool notimetag = false;  // wins over namebyframe
+  // Interlaced video (camcorders, broadcast recordings) is taken as one
+  // picture of its first field instead of two combed fields.
+  bool deinterlace = true;
 
   bool WritesBmp() const { return imageformat == bmp; }
   bool operator==(const CaptureSettings&) const = default;
@@ -46,7 +49,8 @@ struct AdvancedSetting {
     namebyframe,
     notimetag,
     imageformat,
-    sampleduration
+    sampleduration,
+    deinterlace
   } field;
 };
 

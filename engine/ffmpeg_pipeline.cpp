@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/band_converter.h"
+#include "engine/deinterlace.h"
 #include "engine/ffmpeg_support.h"
 #include "engine/frame_decoder.h"
 #include "engine/media_input.h"
@@ -40,7 +41,11 @@ void LogCallback(void* avcl, int level, const char* format, va_list args) {
 // A decoded frame as the pipeline hands it out; converted on request.
 class FrameSample final : public MediaSample {
  public:
-  explicit FrameSample(BandConverter& converter) : converter_(converter) {}
+  FrameSample(BandConverter& converter, Deinterlacer& deinterlacer)
+      : converter_(converter), deinterlacer_(deinterlacer) {}
+  // Interlaced frames are made one picture of their first field before
+  // they are converted.
+  void SetDeinterlace(bool on) { deinterlace_ = on; }
   void Reset(AVFrame* frame, bool preroll) {
     frame_ = frame;
     preroll_ = preroll;
@@ -52,7 +57,7 @@ class FrameSample final : public MediaSample {
     if (preroll_) return nullptr;  // frames that only lead to a position are never converted
     if (!converted_) {
       converted_ = true;
-      pixels_ = converter_.Convert(frame_);
+      pixels_ = converter_.Convert(deinterlace_ ? deinterlacer_.Apply(frame_) : frame_);
     }
     return pixels_;
   }
@@ -60,6 +65,8 @@ class FrameSample final : public MediaSample {
 
  private:
   BandConverter& converter_;
+  Deinterlacer& deinterlacer_;
+  bool deinterlace_ = true;
   AVFrame* frame_ = nullptr;
   bool preroll_ = false;
   bool converted_ = false;
@@ -79,7 +86,9 @@ class FfmpegPipeline final : public MediaPipeline {
         converter_(options_.convertThreads, *counters_, options_.toneMapHdr),
         frame_(av_frame_alloc()),
         packet_(av_packet_alloc()),
-        sample_(converter_) {}
+        sample_(converter_, deinterlacer_) {
+    sample_.SetDeinterlace(options_.deinterlace);
+  }
 
   HResult Open(const std::string& path) override {
     failureReason_.clear();
@@ -100,6 +109,7 @@ class FfmpegPipeline final : public MediaPipeline {
   void SetWaitCheck(std::function<bool()> check) override {
     source_.SetWaitCheck(std::move(check));
   }
+  void SetDeinterlace(bool on) override { sample_.SetDeinterlace(on); }
 
  private:
   enum class Step { frame, again, endOfStream };
@@ -135,6 +145,7 @@ class FfmpegPipeline final : public MediaPipeline {
   PacketSource source_;
   FrameDecoder decoder_;
   BandConverter converter_;
+  Deinterlacer deinterlacer_;
   av::FramePtr frame_;    // the frame handed out last
   av::PacketPtr packet_;  // the packet on its way from the source to the decoder
   FrameSample sample_;
@@ -184,6 +195,7 @@ HResult FfmpegPipeline::Connect() {
     return hr;
   }
   converter_.SetShape(source_.Shape());
+  deinterlacer_.SetStream(stream->codecpar->field_order, stream->codecpar->codec_id);
   return S_OK;
 }
 

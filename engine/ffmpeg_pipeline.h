@@ -2,7 +2,8 @@
 // The media pipeline on FFmpeg, put together from three rooms: the packet
 // source (libavformat, with the key-frame index and an interruptible read),
 // the frame decoder (libavcodec on its own threads) and the band converter
-// (libswscale, bottom-up BGR24, only when a frame's pixels are asked for).
+// (libswscale, bottom-up BGR24, only when a frame's pixels are asked for,
+// after interlaced frames were made one picture of their first field).
 // It is pulled by the capture thread and runs nothing by itself.
 //
 // What comes out is the picture as a person sees it: converted with the
@@ -49,6 +50,10 @@ struct FfmpegPipelineOptions {
   // Names with "://" are read as network addresses (http, https, tcp);
   // off: every name is a local file's path.
   bool networkAddresses = false;
+  // Interlaced frames are deinterlaced before the conversion (see
+  // engine/deinterlace.h); off: both fields are converted as they are.
+  // MediaPipeline::SetDeinterlace changes it later.
+  bool deinterlace = true;
 };
 
 std::unique_ptr<MediaPipeline> MakeFfmpegPipeline(FfmpegPipelineOptions options = {});

@@ -103,6 +103,10 @@ class MediaPipeline {
   // the reading thread; when it answers false, the read and every later one
   // give up as after Cancel.
   virtual void SetWaitCheck(std::function<bool()> check) = 0;
+  // Whether the pictures of interlaced frames are made of their first field
+  // (on) or of both fields as they are (off), from the next conversion on.
+  // A pipeline that never sees interlaced frames ignores it.
+  virtual void SetDeinterlace(bool on) { (void)on; }
 };
 
 using MediaPipelineFactory = std::function<std::unique_ptr<MediaPipeline>()>;

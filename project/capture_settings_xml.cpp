@@ -19,6 +19,16 @@ void ReadElement(std::istream& in, const char* name, ReadValue read) {
   ExpectTag(in, std::string("</") + name + ">");
 }
 
+// Whether the next tag is `tag`; the stream stays where it was.
+bool NextTagIs(std::istream& in, const std::string& tag) {
+  const std::istream::pos_type at = in.tellg();
+  if (at == std::istream::pos_type(-1)) return false;
+  const bool is = ReadTag(in) == tag;
+  in.clear();
+  in.seekg(at);
+  return is;
+}
+
 }  // namespace
 
 std::string CaptureSettingsToXml(const CaptureSettings& s) {
@@ -35,6 +45,9 @@ std::string CaptureSettingsToXml(const CaptureSettings& s) {
   xml += Element("notimetag", Bool(s.notimetag));
   xml += Element("imageformat", Int(s.imageformat));
   xml += Element("sampleduration", FormatG(s.sampleduration));
+  // Written only when off, so that files with the usual settings stay as
+  // older versions wrote and read them.
+  if (!s.deinterlace) xml += Element("deinterlace", Bool(s.deinterlace));
   return xml;
 }
 
@@ -54,6 +67,9 @@ void ReadCaptureSettingsXml(std::istream& in, CaptureSettings& s) {
     ReadElement(in, "notimetag", [&] { s.notimetag = ReadInt(in) != 0; });
     ReadElement(in, "imageformat", [&] { s.imageformat = ReadInt(in); });
     ReadElement(in, "sampleduration", [&] { s.sampleduration = ReadDouble(in); });
+    s.deinterlace = true;
+    if (NextTagIs(in, "<deinterlace>"))
+      ReadElement(in, "deinterlace", [&] { s.deinterlace = ReadInt(in) != 0; });
   } catch (...) {
     s = ClampToRanges(s);
     throw;

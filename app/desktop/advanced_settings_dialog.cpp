@@ -197,6 +197,8 @@ QVariant AdvancedValue(const CProject& project, const AdvancedSetting& row) {
       return c.imageformat;
     case F::sampleduration:
       return static_cast<float>(c.sampleduration);
+    case F::deinterlace:
+      return c.deinterlace ? 1 : 0;
   }
   return {};
 }
@@ -231,6 +233,9 @@ void StoreAdvancedValue(CProject& project, const AdvancedSetting& row, const QVa
       break;
     case F::sampleduration:
       c.sampleduration = static_cast<double>(value.toFloat());
+      break;
+    case F::deinterlace:
+      c.deinterlace = value.toInt() != 0;
       break;
   }
   project.SetCapture(c);

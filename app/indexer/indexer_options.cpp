@@ -131,6 +131,7 @@ std::map<std::string, bool*> FlagOptions(Options* options) {
       {"--no-playlist", &options->noPlaylist},
       {"--no-index-photo", &options->noIndexPhoto},
       {"--skip-blank", &options->skipBlank},
+      {"--no-deinterlace", &options->noDeinterlace},
       {"--help", &options->help},
       {"-h", &options->help},
       {"--version", &options->version},
@@ -220,6 +221,8 @@ Options:
   --skip-blank        replace a thumbnail that is nearly one flat colour
                       (black, a fade, a title card) by the first frame
                       after it that is not, within half the interval
+  --no-deinterlace    take frames of interlaced video with both fields as
+                      they are (combed edges where something moves)
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos

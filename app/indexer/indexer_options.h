@@ -29,7 +29,8 @@ struct Options {
   bool noHtml = false;
   bool noPlaylist = false;
   bool noIndexPhoto = false;
-  bool skipBlank = false;  // --skip-blank: no nearly flat thumbnails when avoidable
+  bool skipBlank = false;      // --skip-blank: no nearly flat thumbnails when avoidable
+  bool noDeinterlace = false;  // --no-deinterlace: interlaced frames taken with both fields
   bool help = false;
   bool version = false;            // --version
   bool listTemplates = false;      // --list-templates

@@ -121,6 +121,7 @@ void ApplyOptions(const Options& options, CProject& project) {
   if (options.least) capture.leastnofframes = *options.least;
   if (options.quality) capture.jpegquality = *options.quality;
   if (options.imageFormat) capture.imageformat = *options.imageFormat;
+  if (options.noDeinterlace) capture.deinterlace = false;
   project.SetCapture(capture);
   if (options.noHtml) project.SetHtmlEnabled(false);
   if (options.noPlaylist) project.SetIplEnabled(false);

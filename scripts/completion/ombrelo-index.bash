@@ -38,9 +38,9 @@ _ombrelo_index() {
   $split && return
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "--project --settings --save --out --start-after --every --least
-      --quality --format --no-html --no-playlist --no-index-photo --skip-blank --html-template
-      --index-template --list-templates --jobs --shard --merge --quiet --json --version
-      --help" -- "$cur"))
+      --quality --format --no-html --no-playlist --no-index-photo --skip-blank
+      --no-deinterlace --html-template --index-template --list-templates --jobs --shard
+      --merge --quiet --json --version --help" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

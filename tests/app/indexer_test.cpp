@@ -29,6 +29,7 @@
 #include "project/project.h"
 #include "project/report.h"
 #include "render/xslt_service.h"
+#include "support/combing.h"
 #include "support/debug_capture.h"
 #include "tools/testvideo/test_video.h"
 #include "workflow_test_support.h"
@@ -468,6 +469,43 @@ TEST_F(IndexerTest, SkipBlankReplacesBlackThumbnailsByTheFirstFrameAfterThem) {
   }
 }
 
+// The combing of a thumbnail's luma.
+double Combing(const QImage& picture) {
+  const QImage luma = picture.convertToFormat(QImage::Format_Grayscale8);
+  return testing::Combing(luma.constBits(), luma.width(), luma.height(),
+                          static_cast<int>(luma.bytesPerLine()));
+}
+
+TEST_F(IndexerTest, InterlacedVideoIsDeinterlacedUnlessNoDeinterlaceIsGivenAndSaved) {
+  // A sideways scroll woven two pictures to a frame, as a camcorder records.
+  const std::string video = folder_ / "camcorder.mpg";
+  const std::string make =
+      "ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=720x576:r=50:d=1 -vf "
+      "scroll=h=0.01,tinterlace=interleave_top -c:v mpeg2video -flags +ildct+ilme -top 1 "
+      "-q:v 2 '" +
+      video + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  for (const bool off : {false, true}) {
+    SCOPED_TRACE(off ? "--no-deinterlace" : "the default");
+    const std::string out = off ? "combed" : "clean";
+    std::vector<std::string> args = {"--out=" + out, "--save=" + out + ".obx", "--start-after=0.4",
+                                     "--no-index-photo", video};
+    if (off) args.insert(args.begin(), "--no-deinterlace");
+    const Result result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    QImage picture;  // the one thumbnail (beside the folder's marker file)
+    for (const auto& [name, bytes] : FilesBelow(folder_ / (out + "/Thumbs/camcorder")))
+      if (name.ends_with(".jpg")) picture = QImage::fromData(QByteArray::fromStdString(bytes));
+    ASSERT_FALSE(picture.isNull());
+    if (off)
+      EXPECT_GT(Combing(picture), 2.0);
+    else
+      EXPECT_LT(Combing(picture), 1.1);
+    EXPECT_EQ(Contains(ReadFileBytes(folder_ / (out + ".obx")), "<deinterlace>0</deinterlace>"),
+              off);
+  }
+}
+
 // The files an HTML page links to (src and href), as paths: entities and
 // percent-escapes decoded, resolved against the page's folder.
 std::set<std::string> LinkedFiles(const std::string& pagePath) {
@@ -587,8 +625,8 @@ TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {
     // The worker of b.mp4 crashes, or stops (hangs) and is killed after a
     // second without progress.
     const std::string crashing = std::filesystem::path(videos[1]).filename();
-    extraEnvironment_ = {
-        {"OMBRELO_TEST_WORKER_SIGNAL", QString::number(c.signal) + ":" + QString::fromStdString(crashing)}};
+    extraEnvironment_ = {{"OMBRELO_TEST_WORKER_SIGNAL",
+                          QString::number(c.signal) + ":" + QString::fromStdString(crashing)}};
     std::vector<std::string> args = {
         "--jobs", "2",   "--worker-timeout", "1",      "--no-index-photo",
         "--out",  "out", "--save",           "run.obx"};

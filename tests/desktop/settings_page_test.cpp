@@ -163,7 +163,7 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
     AdvancedSettingsDialog dialog(*project_, nullptr);
     dialog.show();
     const PropertyModel& model = dialog.Model();
-    ASSERT_EQ(model.rowCount(), 9);
+    ASSERT_EQ(model.rowCount(), 10);
     EXPECT_EQ(model.Items()[1].name, "Jpeg quality");
     EXPECT_EQ(dialog.Description()->text(), "Click on item to edit");
 
@@ -190,7 +190,11 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
   EXPECT_EQ(dialog.List()->currentIndex().row(), 2);
   TypeIntoRow(dialog, 5, "1");
   TypeIntoRow(dialog, 8, "12.5");
+  EXPECT_EQ(dialog.Model().Items()[9].name, "Deinterlace");
+  EXPECT_EQ(dialog.Model().Items()[9].value.toInt(), 1);
+  TypeIntoRow(dialog, 9, "0");
   dialog.accept();
+  EXPECT_FALSE(project_->Capture().deinterlace);
   EXPECT_EQ(project_->Capture().jpegquality, 70);
   EXPECT_TRUE(project_->Capture().namebyframe);
   EXPECT_EQ(project_->Capture().sampleduration, 12.5);

@@ -132,13 +132,15 @@ TEST(SamplingSchedule, PositioningBefore300FramesIsDirect) {
 
 TEST(AdvancedSettings, TableOrderAndKinds) {
   const auto& table = AdvancedSettingsTable();
-  ASSERT_EQ(table.size(), 9u);
+  ASSERT_EQ(table.size(), 10u);
   EXPECT_STREQ(table[0].name, "LeastNofFrames");
   EXPECT_STREQ(table[2].name, "Scale factor");
   EXPECT_EQ(table[2].field, AdvancedSetting::Field::imagescale);
   EXPECT_EQ(table[5].kind, AdvancedSetting::Kind::flag);
   EXPECT_STREQ(table[8].name, "Sample Duration");
   EXPECT_EQ(table[8].kind, AdvancedSetting::Kind::real);
+  EXPECT_STREQ(table[9].name, "Deinterlace");
+  EXPECT_EQ(table[9].kind, AdvancedSetting::Kind::flag);
 }
 
 TEST(SamplingSchedule, ValuesThatCannotBeHonouredAreBroughtIntoRange) {

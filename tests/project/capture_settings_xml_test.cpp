@@ -43,10 +43,24 @@ TEST(CaptureSettingsXml, EveryFieldRoundTripsIncludingPeriodKind) {
   s.notimetag = true;
   s.imageformat = 1;
   s.sampleduration = 3.25;
+  s.deinterlace = false;
   std::istringstream in(CaptureSettingsToXml(s));
   CaptureSettings read;
   ReadCaptureSettingsXml(in, read);
   EXPECT_EQ(read, s);
+}
+
+TEST(CaptureSettingsXml, DeinterlacingIsWrittenOnlyWhenOffAndAbsentMeansOn) {
+  CaptureSettings off;
+  off.deinterlace = false;
+  EXPECT_EQ(CaptureSettingsToXml(off), std::string(kDefaultsXml) + "<deinterlace>0</deinterlace>");
+  // A file without it (older, or written with it on) reads as on; what
+  // follows stays for the caller.
+  CaptureSettings read = off;
+  std::istringstream older(std::string(kDefaultsXml) + "</rendering>");
+  ReadCaptureSettingsXml(older, read);
+  EXPECT_TRUE(read.deinterlace);
+  EXPECT_EQ(ReadTag(older), "</rendering>");
 }
 
 TEST(CaptureSettingsXml, MissingElementKeepsFieldsReadSoFar) {
@@ -57,7 +71,8 @@ TEST(CaptureSettingsXml, MissingElementKeepsFieldsReadSoFar) {
       "<samplestart>0</samplestart><sampleperiod>1</sampleperiod>"
       "<delaybeforefirst>5</delaybeforefirst><delaybetweensamples>6</delaybetweensamples>"
       "<leastnofframes>2</leastnofframes><jpegquality>50</jpegquality>"
-      "<contactsheetminwidth>1</contactsheetminwidth><contactsheetminheight>2</contactsheetminheight>"
+      "<contactsheetminwidth>1</contactsheetminwidth><contactsheetminheight>2</"
+      "contactsheetminheight>"
       "<namebyframe>1</namebyframe><notimetag>0</notimetag></rendering>");
   try {
     ReadCaptureSettingsXml(in, read);
@@ -80,8 +95,8 @@ class GermanNumbers {
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     saved_ = old ? old : "C";
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + folder_.Path() +
-                                "de_DE.UTF-8' >/dev/null 2>&1";
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + folder_.Path() + "de_DE.UTF-8' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) return;
     setenv("LOCPATH", folder_.Path().c_str(), 1);
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");

@@ -121,6 +121,7 @@ TEST(ProjectFile, SaveAndLoadRoundTrip) {
   source.SetReportTransform("other.xslt");
   source.UpdateCapture([&](CaptureSettings& c) { c.leastnofframes = 12; });
   source.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 2.5; });
+  source.UpdateCapture([&](CaptureSettings& c) { c.deinterlace = false; });
   ASSERT_TRUE(source.Save(folder / "p.obx"));
 
   CProject loaded("/elsewhere");
