@@ -52,11 +52,10 @@ std::string NewUuidText() {
   return text;
 }
 
-// " 90_<uuid>" plus the extension, from the format "%3d_%s".
+// "90_<uuid>" plus the extension. The number is not padded: a name that
+// starts with a space is hard to handle on the server's side.
 std::string RemoteName(const std::string& uuid, const char* extension) {
-  char number[8];
-  std::snprintf(number, sizeof number, "%3d", 90);
-  return std::string(number) + "_" + uuid + extension;
+  return "90_" + uuid + extension;
 }
 
 struct Source {

@@ -62,8 +62,8 @@ struct CrashReportFiles {
 };
 std::optional<CrashReportFiles> ReporterCommandLine(int argc, char** argv);
 
-// Uploads the log and the dump file: log in session, " 90_<uuid>.xml" and
-// " 90_<uuid>.dmp" in binary mode (an empty one is not sent), each failure
+// Uploads the log and the dump file: log in session, "90_<uuid>.xml" and
+// "90_<uuid>.dmp" in binary mode (an empty one is not sent), each failure
 // reported through the ui; at the end the thank-you message, titled
 // "Crashlog uploaded" only when everything was sent (none when no connection
 // could be opened, or the user cancelled).

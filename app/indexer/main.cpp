@@ -3,6 +3,7 @@
 // folders named on its command line.
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -10,7 +11,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,29 +51,47 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // ---- Ctrl+C: the handler only writes a byte into a pipe; the event loop
-// reads it and stops the run there.
+// reads it and stops the run there. Ctrl+C pressed again ends the program
+// at once; but one press can arrive twice (a program such as `timeout`
+// signals both the indexer and its process group), so interrupts within a
+// second of the first count as one.
 
 int g_interruptPipe[2] = {-1, -1};
-volatile sig_atomic_t g_interrupts = 0;
+volatile sig_atomic_t g_interrupted = 0;
+// When the first interrupt came, in milliseconds of the monotonic clock.
+// Only the handler touches it, and the handler never interrupts itself.
+int64_t g_firstInterruptMs = 0;
+constexpr int64_t kSameInterruptMs = 1000;
 
 void OnInterrupt(int signal) {
-  g_interrupts = g_interrupts + 1;
-  if (g_interrupts > 1) {
-    // A second Ctrl+C ends the program at once.
+  const int saved = errno;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
+  const int64_t nowMs = int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+  if (!g_interrupted) {
+    g_interrupted = 1;
+    g_firstInterruptMs = nowMs;
+  } else if (nowMs - g_firstInterruptMs >= kSameInterruptMs) {
+    // Asked again: the program ends at once.
     ::signal(signal, SIG_DFL);
     ::raise(signal);
+    errno = saved;
     return;
   }
   const char byte = 1;
   const ssize_t written = ::write(g_interruptPipe[1], &byte, 1);
   (void)written;
+  errno = saved;
 }
 
 bool InstallInterruptHandler() {
   if (::pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
+  // Either signal waits while the handler runs for the other.
   sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
   action.sa_flags = SA_RESTART;
   return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }

@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <unordered_map>
 
 #include "app/indexer/batch_channel.h"
@@ -58,6 +60,25 @@ void Report(std::FILE* err, const std::string& text) {
   std::fflush(err);
 }
 
+// ": why" for the end of a message, without the line feed some reasons end
+// with (it would show as "\n"); nothing for no reason.
+std::string Reason(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
+    why.pop_back();
+  return why.empty() ? std::string() : ": " + why;
+}
+
+// What tells two spellings of a video's path apart from two videos: the
+// path with links, "." and ".." resolved and its separators single. A file
+// that is not there (any more) compares by the absolute path so tidied.
+std::string SameFileKey(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) return path;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+  return (ec ? absolute.lexically_normal() : resolved).string();
+}
+
 // Claims the name out for a new file, so that nothing there is ever
 // replaced: kOutExists when a file (or anything else) is there already.
 MergeResult ClaimNewFile(const std::string& out, std::FILE* err) {
@@ -89,22 +110,24 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
     auto project = std::make_unique<CProject>("");
     std::string why;
     if (!project->Load(part, &why)) {
-      Report(err, "cannot read the project file '" + part + "'" + (why.empty() ? "" : ": " + why));
+      Report(err, "cannot read the project file '" + part + "'" + Reason(why));
       return MergeResult::kCannotRead;
     }
     projects.push_back(std::move(project));
   }
   merged.ClearMovies();
   if (!projects.empty()) merged.CopySettingsFrom(*projects.front());
-  // The joined record of each path and the part it came from.
+  // The joined record of each video and the part it came from. A video
+  // keeps the path it has in the first part that names it.
   std::unordered_map<std::string, std::pair<int32_t, size_t>> taken;
   for (size_t p = 0; p < projects.size(); ++p) {
     for (const Movie& movie : projects[p]->Movies()) {
-      const auto found = taken.find(movie.path());
+      const std::string key = SameFileKey(movie.path());
+      const auto found = taken.find(key);
       if (found == taken.end()) {
         const int32_t id = merged.AddMovie(movie.path());
         merged.UpdateMovie(id, [&](Movie& record) { CopyResults(record, movie); });
-        taken.emplace(movie.path(), std::make_pair(id, p));
+        taken.emplace(key, std::make_pair(id, p));
         continue;
       }
       const Movie& record = *merged.MovieById(found->second.first);
@@ -121,7 +144,7 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
   std::string why;
   if (!merged.Save(out, &why)) {
     ::unlink(out.c_str());
-    Report(err, "cannot write the project file '" + out + "'" + (why.empty() ? "" : ": " + why));
+    Report(err, "cannot write the project file '" + out + "'" + Reason(why));
     return MergeResult::kCannotWrite;
   }
   return MergeResult::kMerged;

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/indexer/terminal_port.h"
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/thumbnail_grab.h"
 
@@ -104,7 +105,10 @@ std::string LocalPath(const std::string& input) {
 }
 
 int NoThumbnail(const std::string& input, const std::string& reason) {
-  std::fprintf(stderr, "ombrelo-index: no thumbnail for %s: %s\n", input.c_str(), reason.c_str());
+  // The name and the decoder's text may hold any bytes: none reach the
+  // terminal as control characters.
+  std::fprintf(stderr, "ombrelo-index: no thumbnail for %s: %s\n", TerminalSafe(input).c_str(),
+               TerminalSafe(reason).c_str());
   return kExitNoThumbnail;
 }
 

@@ -1096,5 +1096,88 @@ TEST_F(IndexerTest, APartWithoutVideosSavesAnEmptyProjectThatMergesCleanly) {
   EXPECT_TRUE(Contains(merged.out, folder_ / "one/a.mp4: done, 1 image")) << merged.out;
 }
 
+TEST_F(IndexerTest, MergeKeepsAVideoOnceHoweverItsPathIsSpelled) {
+  // One video named four ways (a "..", a doubled separator and a ".", a
+  // linked folder), and a video no longer there named two ways.
+  std::filesystem::create_directories(folder_ / "m/sub");
+  ASSERT_TRUE(testing::WriteFileBytes(folder_ / "m/v1.mp4", "video"));
+  std::filesystem::create_directory_symlink(folder_ / "m", folder_ / "link");
+  const std::string base = folder_.Path();
+  const std::vector<std::vector<std::string>> parts = {
+      {base + "m/v1.mp4", base + "gone/../old.mp4"},
+      {base + "m/sub/../v1.mp4", "/" + base + "m/./v1.mp4"},
+      {base + "link/v1.mp4", base + "old.mp4", base + "m/v2.mp4"}};
+  std::vector<std::string> args = {"--merge", "all.obx"};
+  for (size_t i = 0; i < parts.size(); ++i) {
+    CProject part("");
+    for (const std::string& path : parts[i]) part.AddMovie(path);
+    const std::string name = "part-" + std::to_string(i + 1) + ".obx";
+    ASSERT_TRUE(part.Save(folder_ / name));
+    args.push_back(name);
+  }
+  const Result merged = Run(args);
+  EXPECT_EQ(merged.exitCode, 1) << merged.err;  // nothing was indexed
+  CProject all("");
+  ASSERT_TRUE(all.Load(folder_ / "all.obx"));
+  std::vector<std::string> paths;
+  for (const Movie& movie : all.Movies()) paths.push_back(movie.path());
+  // Each as the first part to name it spells it.
+  EXPECT_EQ(paths, (std::vector<std::string>{base + "m/v1.mp4", base + "gone/../old.mp4",
+                                             base + "m/v2.mp4"}));
+
+  // A part that is no project file: the reason ends the line, no "\n" is
+  // printed.
+  ASSERT_TRUE(testing::WriteFileBytes(folder_ / "notes.obx", "<notes/>\n"));
+  const Result wrong = Run({"--merge", "none.obx", "notes.obx"});
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_TRUE(Contains(wrong.err, "cannot read the project file 'notes.obx': Not a project file\n"))
+      << wrong.err;
+  EXPECT_FALSE(Contains(wrong.err, "\\n")) << wrong.err;
+}
+
+TEST_F(IndexerTest, CtrlCArrivingTwiceAtOnceStillEndsTheRunInOrder) {
+  // As `timeout` does: the signal to the indexer and to its process group.
+  const std::string video = TestVideos::Get().Make("long.mp4", 3000);
+  QProcess process;
+  Start(process, {"--json", "--out", "out", "--start-after", "0", "--every", "0.04", "--save",
+                  "run.obx", video});
+  process.setReadChannel(QProcess::StandardError);  // the progress, with --json
+  std::string err;
+  while (!Contains(err, "Grabbing from : ")) {
+    ASSERT_TRUE(process.waitForReadyRead(60000)) << err;
+    err += process.readAllStandardError().toStdString();
+  }
+  const pid_t pid = static_cast<pid_t>(process.processId());
+  // The second signal once the first was taken (two sent together would be
+  // one), well within a second.
+  EXPECT_EQ(::kill(pid, SIGINT), 0);
+  const auto pending = [pid] {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("ShdPnd:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) & 2) != 0;
+    }
+    return false;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  while (pending() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  EXPECT_EQ(::kill(pid, SIGINT), 0);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  err += process.readAllStandardError().toStdString();
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_TRUE(Contains(err, "Interrupted: stopping the capture\n")) << err;
+
+  const std::vector<QJsonObject> lines = JsonLines(process.readAllStandardOutput().toStdString());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].value("path").toString().toStdString(), video);
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 1u);
+  EXPECT_EQ(saved.Movies().front().status, kMovieOpened);
+  // The run's temporary folder went with it.
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
+    EXPECT_NE(entry.path().filename().string().rfind("ombrelo-index-", 0), 0u) << entry.path();
+}
+
 }  // namespace
 }  // namespace ombrelo

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <sstream>
@@ -132,6 +133,19 @@ TEST(Thumbnailer, FilesWithoutAFrameFailFastAndLeaveNoOutput) {
     EXPECT_LT(run.seconds, 10);
   }
   EXPECT_EQ(Thumbnail(folder / "a.mp4", "", 256).exitCode, 2);  // no output named
+
+  // A name with control characters (colours, a bell, a line break) is told
+  // escaped: the message stays one line and changes nothing on the terminal.
+  const std::string hostile = folder / "red\x1b[31m\x07\nline.mp4";
+  ASSERT_TRUE(testing::WriteFileBytes(hostile, noise));
+  const Outcome named = Thumbnail(hostile, folder / "out.png", 256);
+  EXPECT_EQ(named.exitCode, 1);
+  EXPECT_TRUE(testing::Contains(named.err, "red\\x1b[31m\\x07\\nline.mp4: ")) << named.err;
+  const auto controls = std::count_if(named.err.begin(), named.err.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+  });
+  EXPECT_EQ(controls, 1) << "only the line feed that ends the message: " << named.err;
+  EXPECT_TRUE(named.err.ends_with("\n"));
 }
 
 }  // namespace

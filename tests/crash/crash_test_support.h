@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -148,6 +149,82 @@ class StallingFtpServer {
   long port_ = 0;
   std::atomic<int> stalls_{0};
   std::thread thread_;
+};
+
+// pyftpdlib serving a folder with the crash-report account, whose uploads
+// stop in the middle: once the server has taken `taken` bytes of a file it
+// reads nothing more and answers nothing, for good; smaller files arrive.
+// Stopped when the object goes away.
+class MidTransferStallingFtpServer {
+ public:
+  MidTransferStallingFtpServer(const std::string& folder, size_t taken) {
+    static constexpr char kScript[] = R"(
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+class Stalling(DTPHandler):
+    timeout = 0
+    def handle_read(self):
+        DTPHandler.handle_read(self)
+        if self.tot_bytes_received >= int(sys.argv[2]):
+            self.del_channel()
+            print("stalled", flush=True)
+    handle_read_event = handle_read
+
+users = DummyAuthorizer()
+users.add_user("quorvane", "quorvane", sys.argv[1], perm="elradfmw")
+FTPHandler.authorizer = users
+FTPHandler.dtp_handler = Stalling
+FTPHandler.timeout = 0
+server = FTPServer(("127.0.0.1", 0), FTPHandler)
+print(server.address[1], flush=True)
+server.serve_forever()
+)";
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 2);
+      execl("/usr/bin/python3", "python3", "-c", kScript, folder.c_str(),
+            std::to_string(taken).c_str(), nullptr);
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+    port_ = std::atol(ReadLine().c_str());  // once it listens; 0 when it could not start
+  }
+  ~MidTransferStallingFtpServer() {
+    Stop();
+    if (out_ >= 0) close(out_);
+  }
+  MidTransferStallingFtpServer(const MidTransferStallingFtpServer&) = delete;
+  MidTransferStallingFtpServer& operator=(const MidTransferStallingFtpServer&) = delete;
+
+  CrashServer Server() const { return {"127.0.0.1", port_}; }
+  bool Ready() const { return port_ > 0; }
+  // Waits until an upload stalls: true then, false when the server ended.
+  bool WaitForStall() { return ReadLine() == "stalled"; }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  std::string ReadLine() {
+    std::string line;
+    for (char c; read(out_, &c, 1) == 1 && c != '\n';) line += c;
+    return line;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  long port_ = 0;
 };
 
 // Records every step of a report, one text each.

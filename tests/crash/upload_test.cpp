@@ -1,8 +1,10 @@
 // The crash report's upload against a local FTP server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "crash/crash_report.h"
 #include "crash_test_support.h"
@@ -54,10 +56,10 @@ TEST(CrashUpload, DeliversLogAndDumpUnderOneUuidInBinaryMode) {
   ASSERT_EQ(names.size(), 2u);
   std::smatch log, dmp;
   const std::regex form(
-      " 90_([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})\\.(dmp|xml)");
+      "90_([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})\\.(dmp|xml)");
   ASSERT_TRUE(std::regex_match(names[0], dmp, form)) << names[0];
   ASSERT_TRUE(std::regex_match(names[1], log, form)) << names[1];
-  EXPECT_EQ(names[1].size(), 44u);
+  EXPECT_EQ(names[1].size(), 43u);  // nothing before the number
   EXPECT_EQ(log[2], "xml");
   EXPECT_EQ(dmp[2], "dmp");
   EXPECT_EQ(log[1], dmp[1]);
@@ -133,6 +135,42 @@ TEST(CrashUpload, AServerThatStallsIsGivenUpOnAfterTheStallLimit) {
   EXPECT_EQ(server.Stalls(), 2) << "the log and the dump";
   ASSERT_GE(ui.events.size(), 2u);
   EXPECT_EQ(ui.events[ui.events.size() - 2], kNotUploaded);
+}
+
+TEST(CrashUpload, CancelEndsAnUploadStalledMidTransferWithoutWaitingForTheServer) {
+  TempFolder folder("upload-cancel");
+  std::filesystem::create_directory(folder / "server");
+  // Far more than the sockets hold: the upload waits on the server.
+  testing::WriteFileBytes(folder / "v1.0.dmp", std::string(16 << 20, 'd'));
+  testing::MidTransferStallingFtpServer server(folder / "server", 100000);
+  ASSERT_TRUE(server.Ready());
+
+  // The user presses Cancel once the server has stopped taking the dump; the
+  // server would keep the upload waiting for the stall limit (30 s).
+  RecordingReportUi ui;
+  std::chrono::steady_clock::time_point cancelledAt;
+  std::thread user([&] {
+    if (!server.WaitForStall()) return;
+    cancelledAt = std::chrono::steady_clock::now();
+    ui.cancel = true;
+  });
+  UploadCrashReport(server.Server(), ReadCrashReport(kLog, folder / "v1.0.dmp"), ui);
+  const auto ended = std::chrono::steady_clock::now();
+  server.Stop();  // frees the user when the upload ended another way
+  user.join();
+  ASSERT_TRUE(ui.cancel) << "the upload ended before it stalled";
+  EXPECT_LT(ended - cancelledAt, std::chrono::seconds(5));
+  // The log arrived; after Cancel nothing more is said, not even thanks.
+  const std::vector<std::string> expected = {"busy",
+                                             "title Opening internet connection...",
+                                             "title Connecting to server...",
+                                             "title Writing crash log...",
+                                             "title Writing crash dump...",
+                                             "idle"};
+  EXPECT_EQ(ui.events, expected);
+  const auto names = FileNames(folder / "server");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(ReadFileBytes(folder / "server/" + names[1]), kLog);
 }
 
 }  // namespace

@@ -10,7 +10,12 @@
 #include <QImage>
 #include <QTest>
 #include <QWheelEvent>
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/results/desktop_shell.h"
@@ -199,6 +204,63 @@ TEST_F(ImageViewerTest, TheAdvancedSettingsChooseWhatOpensPicturesAndKeepAHandSe
   dialog.accept();
   EXPECT_EQ(PictureOpenerChoice(), PictureOpener::desktop);
   EXPECT_EQ(ViewerCommand(), "feh --scale-down");  // kept for when it is chosen again
+}
+
+TEST_F(ImageViewerTest, AnSvgNamedLikeAPictureIsNotShownAndTheFilesItNamesAreNotRead) {
+  // A picture format that names other files: one link to a FIFO, which
+  // would block whoever opens it, one to a picture that is not the
+  // playlist's.
+  const std::string folder = Folder();
+  ASSERT_EQ(::mkfifo((folder + "pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(SavePicture(folder + "private.png", Qt::red));
+  ASSERT_TRUE(testing::WriteFileBytes(
+      folder + "drawing.jpg",
+      "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+      "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" height=\"64\">\n"
+      "<image x=\"0\" y=\"0\" width=\"64\" height=\"64\" xlink:href=\"file://" +
+          folder + "private.png\"/>\n<image width=\"64\" height=\"64\" xlink:href=\"" + folder +
+          "pipe\"/>\n</svg>\n"));
+  ASSERT_TRUE(SavePicture(folder + "frame.jpg", ColourOf(42)));
+  Movie movie(folder + "clip.mp4", CaptureSettings{});
+  movie.AddImage({folder + "drawing.jpg", 0, 0.0});
+  movie.AddImage({folder + "frame.jpg", 25, 1.0});
+  ASSERT_TRUE(WritePlaylist(folder + "clip.ipl", movie));
+
+  // Every open of the linked picture is seen here.
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, (folder + "private.png").c_str(), IN_OPEN | IN_ACCESS), 0);
+  {
+    ImageViewer viewer({QString::fromStdString(folder + "clip.ipl")});
+    viewer.resize(320, 240);
+    viewer.show();
+    const bool shown = QTest::qWaitFor([&] { return viewer.CurrentShown(); }, 5000);
+    // Nobody holds the FIFO open for reading: opening it to write without
+    // waiting finds no reader (and frees one that waits, so that a failing
+    // run still ends).
+    const int writer = ::open((folder + "pipe").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int openError = errno;
+    if (writer >= 0) ::close(writer);
+    EXPECT_LT(writer, 0) << "the FIFO is open for reading";
+    EXPECT_EQ(openError, ENXIO);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(viewer.View()->Scale(), 0) << "the drawing is shown";
+    EXPECT_TRUE(viewer.View()->Message().startsWith(QStringLiteral("Cannot show ")));
+    EXPECT_TRUE(viewer.View()->Message().endsWith(QStringLiteral("not a JPEG, PNG or BMP picture")))
+        << viewer.View()->Message().toStdString();
+    // The next picture is decoded ahead and shown as usual.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.Decoded(1); }, 5000));
+    viewer.Step(1);
+    ASSERT_TRUE(viewer.CurrentShown());
+    EXPECT_TRUE(Near(Shown(viewer), ColourOf(42)));
+    viewer.Step(-1);
+    ASSERT_TRUE(viewer.CurrentShown());
+    EXPECT_EQ(viewer.View()->Scale(), 0);
+  }  // the window goes at once: no thread waits on anything
+  char events[4096];
+  const ssize_t got = ::read(watch, events, sizeof events);
+  ::close(watch);
+  EXPECT_LT(got, 0) << "the linked picture was read";
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "app/desktop/results/review_window.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
@@ -72,13 +76,24 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   project_.RecordImage(movieId_, {normal, 1, 0.04});
   project_.RecordImage(movieId_, {wide, 2, 0.08});
   project_.RecordImage(movieId_, {Home() + "gone.jpg", 3, 0.12});
+  // A FIFO named like a thumbnail, and a drawing that names it and another
+  // picture: neither blocks the window nor is read.
+  const std::string fifo = Home() + "pipe.jpg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_TRUE(testing::WriteFileBytes(
+      Home() + "drawing.jpg",
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+      "width=\"64\" height=\"64\"><image width=\"64\" height=\"64\" xlink:href=\"" +
+          fifo + "\"/><image width=\"64\" height=\"64\" xlink:href=\"" + normal + "\"/></svg>\n"));
+  project_.RecordImage(movieId_, {fifo, 4, 0.16});
+  project_.RecordImage(movieId_, {Home() + "drawing.jpg", 5, 0.2});
 
   ReviewWindow window(project_, shell_, commands_);
   window.ShowMovie(movieId_);
   window.show();
   EXPECT_EQ(window.windowTitle(), "holiday clip.mp4");
   window.List()->viewport()->grab();  // drawing asks for the pictures
-  ASSERT_TRUE(testing::WaitFor([&] { return window.Cache().Size() == 3; }));
+  ASSERT_TRUE(testing::WaitFor([&] { return window.Cache().Size() == 5; }));
 
   // 320 x 240: 85 pixels wide from x 21, black around it.
   EXPECT_TRUE(testing::Near(CellPixel(window, 0, 10, 32), Qt::black));
@@ -89,7 +104,12 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   EXPECT_TRUE(testing::Near(CellPixel(window, 1, 2, 32), Qt::red));
   EXPECT_TRUE(testing::Near(CellPixel(window, 1, 125, 32), Qt::red));
   // A picture that cannot be loaded is a white cell.
-  EXPECT_TRUE(testing::Near(CellPixel(window, 2, 64, 32), Qt::white));
+  for (const int row : {2, 3, 4})
+    EXPECT_TRUE(testing::Near(CellPixel(window, row, 64, 32), Qt::white));
+  // Nobody holds the FIFO open for reading.
+  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_LT(writer, 0);
+  if (writer >= 0) ::close(writer);
 }
 
 TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include <algorithm>
 
 #include "app/desktop/viewer/picture_decoder.h"
+#include "project/file_read.h"
 #include "project/playlist.h"
 
 namespace ombrelo::desktop {
@@ -29,11 +29,10 @@ constexpr int kAhead = 4;
 // Far more than the entries of the longest video take.
 constexpr qint64 kLargestPlaylist = 64 << 20;
 
+// The pictures of a folder: those the viewer shows (any case).
 QStringList PictureNameFilters() {
-  QStringList filters;
-  for (const QByteArray& format : QImageReader::supportedImageFormats())
-    filters << QStringLiteral("*.") + QString::fromLatin1(format);
-  return filters;
+  return {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.png"),
+          QStringLiteral("*.bmp")};
 }
 
 // "0:00:05:004" as the playlist writes it becomes "0:00:05.004".
@@ -65,19 +64,26 @@ ViewerPictures ReadPlaylist(const QString& file) {
   list.title = QFileInfo(file).fileName();
   // Only a regular file of a playlist's size: a FIFO would block the window
   // and /dev/zero would never end.
-  const QFileInfo info(file);
-  if (info.exists() && (!info.isFile() || info.size() > kLargestPlaylist)) {
-    list.error = QObject::tr("Cannot read the playlist %1: not a playlist file").arg(file);
-    return list;
-  }
-  QFile in(file);
-  if (!in.open(QIODevice::ReadOnly)) {
-    list.error = QObject::tr("Cannot open the playlist %1: %2").arg(file, in.errorString());
-    return list;
+  std::string text;
+  std::string why;
+  switch (ReadRegularFile(QFile::encodeName(file).toStdString(), kLargestPlaylist, &text, &why)) {
+    case FileRead::ok:
+      break;
+    case FileRead::refused:
+      list.error = QObject::tr("Cannot read the playlist %1: not a playlist file").arg(file);
+      return list;
+    case FileRead::cannotOpen:
+      list.error =
+          QObject::tr("Cannot open the playlist %1: %2").arg(file, QString::fromStdString(why));
+      return list;
+    case FileRead::readFailed:
+      list.error =
+          QObject::tr("Cannot read the playlist %1: %2").arg(file, QString::fromStdString(why));
+      return list;
   }
   std::vector<PlaylistEntry> entries;
   std::string error;
-  if (!ReadPlaylistText(in.readAll().toStdString(), &entries, &error)) {
+  if (!ReadPlaylistText(text, &entries, &error)) {
     list.error = QObject::tr("Cannot read the playlist %1: %2")
                      .arg(file, QString::fromStdString(error));
     return list;

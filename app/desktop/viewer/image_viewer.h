@@ -50,6 +50,8 @@ class PictureView : public QWidget {
 
   void SetPicture(const QImage& full, const QImage& fitted);
   void SetMessage(const QString& message);
+  // What the area says in place of a picture; empty while one is shown.
+  const QString& Message() const { return message_; }
   bool ActualSize() const { return actualSize_; }
   void SetActualSize(bool on);
   // The scale the picture is drawn at (1.0 at 100 %), 0 without a picture.

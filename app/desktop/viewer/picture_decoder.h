@@ -3,9 +3,12 @@
 // The viewer asks for the picture it shows first and its neighbours after
 // it; asking again replaces the queue, so a quick run of key presses never
 // leaves a backlog of pictures no longer wanted.
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -41,7 +44,16 @@ class PictureDecoder {
   void Want(std::vector<Job> jobs);
 
   // Reads one picture (also used directly by tests and for one-off reads).
-  static DecodedPicture Decode(const Job& job);
+  // Only JPEG, PNG and BMP files are shown, told apart by their first bytes
+  // whatever their names: no other decoder ever sees the file, so a picture
+  // format that names further files (SVG) cannot make the viewer read them.
+  // The file is read whole first, from a regular file only, within a size
+  // limit and a time limit; a set `stop` ends the read early.
+  static DecodedPicture Decode(const Job& job, const std::atomic<bool>* stop = nullptr);
+  // Larger files are not read.
+  static constexpr qint64 kLargestFile = qint64{256} << 20;
+  // Reading one file takes no longer than this.
+  static constexpr std::chrono::seconds kReadTime{10};
   // The size a picture of imageSize takes fitted into area, aspect kept;
   // a picture that fits keeps its size.
   static QSize FittedSize(const QSize& imageSize, const QSize& area);
@@ -52,11 +64,12 @@ class PictureDecoder {
   std::function<void(DecodedPicture)> done_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<Job> queue_;  // guarded by mutex_
-  int busyIndex_ = -1;     // guarded by mutex_: the job in hand
-  QString busyPath_;       // guarded by mutex_
-  bool stop_ = false;      // guarded by mutex_
-  std::thread thread_;     // last: starts once the fields above exist
+  std::deque<Job> queue_;          // guarded by mutex_
+  int busyIndex_ = -1;             // guarded by mutex_: the job in hand
+  QString busyPath_;               // guarded by mutex_
+  bool stop_ = false;              // guarded by mutex_
+  std::atomic<bool> quit_{false};  // set with stop_: cuts a read short
+  std::thread thread_;             // last: starts once the fields above exist
 };
 
 }  // namespace ombrelo::desktop
