@@ -15,7 +15,7 @@ namespace ombrelo {
 std::string PlaylistText(const std::string& playlistPath, const Movie& movie) {
   std::string text = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n";
   text += "<imageplaylist>\n";
-  const auto value = [](const std::string& text) { return EncodeValue(text, Charset::latin1); };
+  const auto value = [](const std::string& raw) { return EncodeValue(raw, Charset::latin1); };
   text += "\t<root>" + value(playlistPath) + "<root>\n";
   for (const ImageEntry& image : movie.images) {
     const TimeParts t = SplitTime(image.time);

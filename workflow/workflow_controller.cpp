@@ -9,6 +9,10 @@
 #include <system_error>
 #include <utility>
 
+#include "workflow/capture_event_sink.h"
+#include "workflow/frame_output.h"
+#include "workflow/frame_writer.h"
+#include "workflow/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
@@ -22,10 +26,6 @@
 #include "project/playlist.h"
 #include "project/project.h"
 #include "render/index_photo.h"
-#include "workflow/capture_event_sink.h"
-#include "workflow/frame_output.h"
-#include "workflow/frame_writer.h"
-#include "workflow/page_generation.h"
 
 namespace ombrelo {
 
