@@ -64,6 +64,7 @@ Movie::Movie(const Movie& other)
       html(other.html),
       ipl(other.ipl),
       indexphoto(other.indexphoto),
+      indexphotoParts(other.indexphotoParts),
       images(other.images),
       id_(other.id_),
       path_(other.path_) {}
@@ -79,6 +80,7 @@ Movie& Movie::operator=(const Movie& other) {
   html = other.html;
   ipl = other.ipl;
   indexphoto = other.indexphoto;
+  indexphotoParts = other.indexphotoParts;
   images = other.images;
   thumbPrefix.clear();
   thumbPrefixBase.clear();
@@ -90,6 +92,20 @@ Movie& Movie::operator=(const Movie& other) {
 void Movie::SetError(const std::string& text) {
   status = kMovieFailed;
   error += text;
+}
+
+std::string IndexPhotoPartPath(const std::string& photoPath, int n) {
+  if (n <= 1) return photoPath;
+  const std::string_view extension = paths::Extension(photoPath);
+  return photoPath.substr(0, photoPath.size() - extension.size()) + "-" + std::to_string(n) +
+         std::string(extension);
+}
+
+std::vector<std::string> Movie::IndexPhotoFiles() const {
+  if (indexphoto.empty()) return {};
+  std::vector<std::string> files{indexphoto};
+  files.insert(files.end(), indexphotoParts.begin(), indexphotoParts.end());
+  return files;
 }
 
 std::string Movie::ImagePath(size_t n) const { return n < images.size() ? images[n].path : ""; }
@@ -132,6 +148,13 @@ std::string Movie::ToXml() const {
   xml += Element("html", TextValue(html));
   xml += Element("ipl", TextValue(ipl));
   xml += Element("indexphoto", TextValue(indexphoto));
+  // Only a photo in parts has the element, so that other files keep their
+  // form.
+  if (!indexphotoParts.empty()) {
+    xml += "<indexphoto_parts>";
+    for (const std::string& part : indexphotoParts) xml += Element("path", TextValue(part));
+    xml += "</indexphoto_parts>";
+  }
   xml += "<image_list>";
   xml += Element("width", std::to_string(videoFormat.biWidth));
   xml += Element("height", std::to_string(videoFormat.biHeight));
@@ -163,7 +186,17 @@ void Movie::ReadXml(std::istream& in) {
   html = ReadStringElement(in, "html");
   ipl = ReadStringElement(in, "ipl");
   indexphoto = ReadStringElement(in, "indexphoto");
-  ExpectTag(in, "<image_list>");
+  indexphotoParts.clear();
+  std::string next = ReadTag(in);
+  if (next == "<indexphoto_parts>") {
+    while ((next = ReadTag(in)) == "<path>") {
+      indexphotoParts.push_back(ReadTextValue(in));
+      ExpectTag(in, "</path>");
+    }
+    if (next != "</indexphoto_parts>") throw TagFormatError("Missing </indexphoto_parts>");
+    next = ReadTag(in);
+  }
+  if (next != "<image_list>") throw TagFormatError("Format error : missing <image_list>");
   ExpectTag(in, "<width>");
   videoFormat.biWidth = AtoI(ReadText(in));
   ExpectTag(in, "</width>");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/capture_settings.h"
@@ -23,6 +24,10 @@ struct TimeParts {
   uint32_t milliseconds = 0;
 };
 TimeParts SplitTime(double seconds);
+
+// The name of part n (from 1) of an index photo: the photo's own path for
+// part 1, "<stem>-<n><extension>" for the others ("clip.jpg", "clip-2.jpg").
+std::string IndexPhotoPartPath(const std::string& photoPath, int n);
 
 // One saved thumbnail of a movie.
 struct ImageEntry {
@@ -63,7 +68,15 @@ class Movie {
   void SetError(const std::string& text);
   void SetHtml(const std::string& path) { html = path; }
   void SetIpl(const std::string& path) { ipl = path; }
-  void SetIndexphoto(const std::string& path) { indexphoto = path; }
+  // The index photo and its further parts (none when it is one picture);
+  // an empty path takes the parts away too.
+  void SetIndexphoto(const std::string& path, std::vector<std::string> parts = {}) {
+    indexphoto = path;
+    indexphotoParts = path.empty() ? std::vector<std::string>() : std::move(parts);
+  }
+  // Every picture of the index photo: indexphoto, then its further parts;
+  // nothing when there is no index photo.
+  std::vector<std::string> IndexPhotoFiles() const;
   void SetLength(double seconds) { length = seconds; }
   void SetSize(uint32_t kilobytes) { size = kilobytes; }
 
@@ -98,9 +111,12 @@ class Movie {
   // until the movie is opened. Only biWidth and biHeight are saved.
   BitmapInfoHeader videoFormat{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   CaptureSettings captureSettings;
-  std::string html;                // generated web page, "" if none
-  std::string ipl;                 // generated image playlist, "" if none
-  std::string indexphoto;          // generated index photo, "" if none
+  std::string html;        // generated web page, "" if none
+  std::string ipl;         // generated image playlist, "" if none
+  std::string indexphoto;  // generated index photo, "" if none
+  // The index photo's second, third, ... part when a movie has more
+  // thumbnails than one picture shows at a useful size.
+  std::vector<std::string> indexphotoParts;
   std::vector<ImageEntry> images;  // in the order they were saved
   // Cached thumbnail path prefix and the thumbnail folder it was computed
   // for (see CProject::ThumbnailPrefix). Never saved, never copied; a cache,

@@ -8,13 +8,15 @@
 #include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/tag_reader.h"
 
 namespace ombrelo {
 
 std::string PlaylistText(const std::string& playlistPath, const Movie& movie) {
   std::string text = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n";
   text += "<imageplaylist>\n";
-  text += "\t<root>" + playlistPath + "<root>\n";
+  const auto value = [](const std::string& raw) { return EncodeValue(raw, Charset::latin1); };
+  text += "\t<root>" + value(playlistPath) + "<root>\n";
   for (const ImageEntry& image : movie.images) {
     const TimeParts t = SplitTime(image.time);
     char time[80];
@@ -22,8 +24,8 @@ std::string PlaylistText(const std::string& playlistPath, const Movie& movie) {
                   static_cast<int>(t.minutes), static_cast<int>(t.seconds),
                   static_cast<int>(t.milliseconds));
     text += "<entry>\n";
-    text += "\t<file>" + image.path + "</file>\n";
-    text += "\t<source>" + movie.path() + "</source>\n";
+    text += "\t<file>" + value(image.path) + "</file>\n";
+    text += "\t<source>" + value(movie.path()) + "</source>\n";
     text += "\t<frame>" + std::to_string(static_cast<int32_t>(image.frame)) + "</frame>\n";
     text += std::string("\t<time>") + time + "</time>\n";
     text += "</entry>\n";
@@ -54,39 +56,6 @@ bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlis
 
 namespace {
 
-bool IsValidUtf8(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i++]);
-    int follow = 0;
-    if (c >= 0x80) {
-      if ((c >> 5) == 0x6) follow = 1;
-      else if ((c >> 4) == 0xE) follow = 2;
-      else if ((c >> 3) == 0x1E) follow = 3;
-      else return false;
-    }
-    for (; follow > 0; --follow, ++i) {
-      if (i >= text.size() || (static_cast<unsigned char>(text[i]) >> 6) != 0x2) return false;
-    }
-  }
-  return true;
-}
-
-std::string Latin1ToUtf8(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // The value of "<tag>value</tag>" when the line is that element, else false.
 // The closing tag is the last one on the line, so a value may hold the tag's
 // own text.
@@ -96,16 +65,15 @@ bool ElementValue(const std::string& line, const std::string& tag, std::string* 
   if (line.rfind(open, 0) != 0) return false;
   const size_t end = line.rfind(close);
   if (end == std::string::npos || end < open.size()) return false;
-  *value = line.substr(open.size(), end - open.size());
+  *value = DecodeValue(line.substr(open.size(), end - open.size()), Charset::latin1);
   return true;
 }
 
 }  // namespace
 
-bool ReadPlaylistText(const std::string& raw, std::vector<PlaylistEntry>* entries,
+bool ReadPlaylistText(const std::string& text, std::vector<PlaylistEntry>* entries,
                       std::string* error) {
   entries->clear();
-  const std::string text = IsValidUtf8(raw) ? raw : Latin1ToUtf8(raw);
   if (text.find("<imageplaylist>") == std::string::npos) {
     *error = "This is no image playlist (no <imageplaylist> element).";
     return false;

@@ -1,7 +1,8 @@
 #pragma once
 // The image playlist of a movie (".ipl"): its thumbnails in order with the
-// frame number and time of each, for an image viewer. Values are written as
-// they stand; lines end with a single line feed.
+// frame number and time of each, for an image viewer. The file declares
+// iso-8859-1 and holds it: values are written by EncodeValue (tag_reader.h)
+// for Latin-1; lines end with a single line feed.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,8 +41,9 @@ struct PlaylistEntry {
 // Reads playlist text as WritePlaylist writes it. The file is not well-formed
 // XML (unescaped values, the "<root>" line), so it is read line by line: each
 // value is what stands between its tags on its own line. Text that is not
-// valid UTF-8 is taken as Latin-1 (the declared encoding); values come back
-// in UTF-8. An entry without a file is skipped. False, with a message, when
+// DecodeValue reads each value: Latin-1 bytes and references of this version,
+// the UTF-8 bytes older versions wrote. Values come back as the program holds
+// them (UTF-8, file names as their bytes). An entry without a file is skipped. False, with a message, when
 // the text is no image playlist.
 bool ReadPlaylistText(const std::string& text, std::vector<PlaylistEntry>* entries,
                       std::string* error);

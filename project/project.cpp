@@ -211,9 +211,10 @@ bool CProject::SetMovieIpl(int32_t id, const std::string& path) {
   return ChangeMovie(id, ProjectChange::movieOutputs, [&](Movie& movie) { movie.SetIpl(path); });
 }
 
-bool CProject::SetMovieIndexphoto(int32_t id, const std::string& path) {
+bool CProject::SetMovieIndexphoto(int32_t id, const std::string& path,
+                                  std::vector<std::string> parts) {
   return ChangeMovie(id, ProjectChange::movieOutputs,
-                     [&](Movie& movie) { movie.SetIndexphoto(path); });
+                     [&](Movie& movie) { movie.SetIndexphoto(path, std::move(parts)); });
 }
 
 bool CProject::UpdateMovie(int32_t id, const std::function<void(Movie&)>& change) {

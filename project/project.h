@@ -109,7 +109,8 @@ class CProject {
   // The generated outputs ("" when there is none).
   bool SetMovieHtml(int32_t id, const std::string& path);
   bool SetMovieIpl(int32_t id, const std::string& path);
-  bool SetMovieIndexphoto(int32_t id, const std::string& path);
+  // The index photo with its further parts (Movie::SetIndexphoto).
+  bool SetMovieIndexphoto(int32_t id, const std::string& path, std::vector<std::string> parts = {});
   // Any other change of a movie's record (taking a whole record's results,
   // building test projects); announced as ProjectChange::movieChanged.
   bool UpdateMovie(int32_t id, const std::function<void(Movie&)>& change);

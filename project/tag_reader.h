@@ -6,6 +6,7 @@
 #include <istream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace ombrelo {
 
@@ -27,18 +28,38 @@ std::string ReadText(std::istream& in);
 // Reads a tag; throws "Format error : missing " + tag when it differs.
 void ExpectTag(std::istream& in, const std::string& tag);
 
-// String values of the format. A value is written byte for byte as it
-// stands; only a value that holds a "<" (which the plain form cannot carry,
-// since a value ends at the next "<") is wrapped in a CDATA section, with any
-// "]]>" inside it split across two sections. Values without "<" therefore
-// look exactly as they always did, and no file written in the plain form
-// contains a CDATA section where a value stands.
+// The single-byte encodings the program's files declare: project and
+// settings files "Windows-1252", image playlists "iso-8859-1".
+enum class Charset { windows1252, latin1 };
+
+// A string value for a file that declares the given encoding. The program
+// holds text as UTF-8 and file names as the bytes Linux gives them; in the
+// file a character of the declared encoding stands as its byte, any other
+// character as a reference ("&#x3A9;"), and "&", "<" and ">" as "&amp;",
+// "&lt;" and "&gt;", so that any XML reader gets the value back.
+// Bytes that no character stands for (a name that is not UTF-8, control
+// bytes XML cannot carry) are written as decimal references to U+EF00 plus
+// the byte, the private-use block some systems use for exactly this; a real
+// character of that block is written in hex. A value with non-ASCII bytes
+// always holds at least one reference (its first non-ASCII character is
+// written as one when nothing else is), which is how DecodeValue tells it
+// from a value written by an older version.
+std::string EncodeValue(std::string_view text, Charset charset);
+
+// The value as EncodeValue wrote it. A value with no reference in it whose
+// bytes are UTF-8 was written by an older version, which wrote text as it
+// stood whatever the declaration said: it is taken as it is. Any other value
+// is read in the declared encoding, with its references.
+std::string DecodeValue(std::string_view bytes, Charset charset);
+
+// String values of project files: EncodeValue for Windows-1252.
 std::string TextValue(const std::string& value);
 
-// Reads a string value: the text up to the next "<" as ReadText does, plus
-// the content of any CDATA sections that follow (and the text after them),
-// without NUL characters.
-// An unterminated CDATA section throws "Format error : missing ]]>".
+// Reads a string value: the text up to the next "<" (which stays in the
+// stream) decoded by DecodeValue for Windows-1252. Older versions wrapped a
+// value holding "<" in CDATA sections ("]]>" split across two); such a value
+// is read as it stands, without NUL characters. An unterminated CDATA
+// section throws "Format error : missing ]]>".
 std::string ReadTextValue(std::istream& in);
 
 // Numbers read with the stream's own parsing: leading whitespace skipped,

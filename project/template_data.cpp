@@ -153,6 +153,9 @@ std::string MovieElement(const Movie& movie, const std::string& base, float scal
   xml += line("html", RelativePath(base, movie.html));
   xml += line("ipl", RelativePath(base, movie.ipl));
   xml += line("indexphoto", RelativePath(base, movie.indexphoto));
+  for (const std::string& part : movie.indexphotoParts) {
+    xml += line("indexphoto_part", RelativePath(base, part));
+  }
 
   if (!movie.images.empty()) {
     std::string source;

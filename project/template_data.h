@@ -23,7 +23,9 @@ inline constexpr std::string_view kTemplateDataDeclaration =
 
 // The "movie" element of a movie: its title (in a CDATA section), length,
 // size and frame size texts; the paths of its web page, playlist, index
-// photo and thumbnails relative to base, the file being generated; for each
+// photo and thumbnails relative to base, the file being generated (an index
+// photo in parts has one "indexphoto_part" after "indexphoto" for each
+// further part, in order); for each
 // thumbnail the video's file URL, the frame number and the time
 // ("HH:MM:SS:mmm"); then the settings: the application data folder, the
 // frame size times scale (truncated) and the number of images per row (3).

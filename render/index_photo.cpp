@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 
 #include "platform/debug_output.h"
@@ -15,6 +16,7 @@
 #include "platform/thread_handoff.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "project/template_data.h"
 #include "render/html_renderer.h"
 #include "render/read_scope.h"
 #include "render/xslt_service.h"
@@ -80,6 +82,69 @@ void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& te
   }
 }
 
+std::vector<std::pair<size_t, size_t>> IndexPhotoParts(size_t imageCount, int thumbWidth,
+                                                       int thumbHeight) {
+  if (imageCount == 0 || thumbWidth <= 0 || thumbHeight <= 0) return {{0, imageCount}};
+  // The least the renderer may reduce the page by.
+  const double least =
+      thumbWidth > kLeastPhotoThumbnailWidth ? double{kLeastPhotoThumbnailWidth} / thumbWidth : 1.0;
+  // The page with room to spare: each cell the thumbnail and 40 px of
+  // border and spacing, each row the thumbnail and 64 px of caption, a head
+  // of 400 px, and a tenth of the limits kept free.
+  constexpr size_t kPerRow = 3;
+  constexpr double kHead = 400;
+  constexpr double kSpare = 0.9;
+  const double pageWidth = kPerRow * (thumbWidth + 40.0) + 40.0;
+  const double rowHeight = thumbHeight + 64.0;
+  const double tallest = std::min(kSpare * HtmlRenderer::kMaxPhotoSide / least,
+                                  kSpare * static_cast<double>(HtmlRenderer::kMaxPhotoPixels) /
+                                      (least * least * pageWidth)) -
+                         kHead;
+  const size_t rows = tallest > rowHeight ? static_cast<size_t>(tallest / rowHeight) : 1;
+  const size_t most = rows * kPerRow;
+  if (imageCount <= most) return {{0, imageCount}};
+  // As many parts as needed, filled evenly in whole rows.
+  const size_t count = (imageCount + most - 1) / most;
+  size_t each = (imageCount + count - 1) / count;
+  each = (each + kPerRow - 1) / kPerRow * kPerRow;
+  std::vector<std::pair<size_t, size_t>> parts;
+  for (size_t first = 0; first < imageCount; first += each) {
+    parts.emplace_back(first, std::min(imageCount, first + each));
+  }
+  return parts;
+}
+
+std::vector<std::pair<size_t, size_t>> MovieIndexPhotoParts(const Movie& movie, float scale) {
+  const auto scaled = [scale](int32_t value) {
+    return static_cast<int>(static_cast<float>(value < 0 ? -value : value) * scale);
+  };
+  return IndexPhotoParts(movie.images.size(), scaled(movie.videoFormat.biWidth),
+                         scaled(movie.videoFormat.biHeight));
+}
+
+std::string IndexPhotoPartDocument(const Movie& movie, std::pair<size_t, size_t> part,
+                                   const std::string& pagePath, float scale) {
+  Movie shown(movie);
+  const size_t end = std::min(part.second, shown.images.size());
+  const size_t first = std::min(part.first, end);
+  shown.images.erase(shown.images.begin() + static_cast<std::ptrdiff_t>(end), shown.images.end());
+  shown.images.erase(shown.images.begin(),
+                     shown.images.begin() + static_cast<std::ptrdiff_t>(first));
+  return MovieDocument(shown, pagePath, scale);
+}
+
+std::vector<std::string> ClaimIndexPhotoParts(const Movie& movie, const std::string& photoPath,
+                                              size_t count) {
+  std::vector<std::string> parts;
+  for (size_t n = 2; n <= count; ++n) {
+    const std::string recorded =
+        n - 2 < movie.indexphotoParts.size() ? movie.indexphotoParts[n - 2] : std::string();
+    parts.push_back(ClaimOutputFile(IndexPhotoPartPath(photoPath, static_cast<int>(n)),
+                                    movie.path(), recorded));
+  }
+  return parts;
+}
+
 std::string NextTemporaryPageName(const std::string& folder) {
   const int number = ++pageCounter;
   return paths::WithTrailingSeparator(folder) + "tmphtmltoimage" + std::to_string(number) + ".html";
@@ -133,7 +198,13 @@ void IndexPhotoGenerator::RenderPage(int32_t movieId, const std::string& page,
                                      const std::string& outputPath, int width, int height,
                                      int quality) {
   if (outputPath.empty()) return;
-  const Request request{movieId, page, outputPath, quality, width, height};
+  RenderParts(movieId, {{page, outputPath}}, width, height, quality);
+}
+
+void IndexPhotoGenerator::RenderParts(int32_t movieId, std::vector<Part> parts, int width,
+                                      int height, int quality) {
+  if (parts.empty()) return;
+  const Request request{movieId, std::move(parts), 0, quality, width, height};
   if (current_) {
     waiting_.push_back(request);
     return;
@@ -150,8 +221,13 @@ void IndexPhotoGenerator::Start(const Request& request) {
   }
   current_ = renderer_.get();
   pending_ = request;
-  paths::CreateFolders(paths::FolderOf(request.outputPath));
-  current_->Navigate(request.page, request.outputPath, request.quality);
+  NavigatePart();
+}
+
+void IndexPhotoGenerator::NavigatePart() {
+  const Part& part = pending_.parts[pending_.part];
+  paths::CreateFolders(paths::FolderOf(part.outputPath));
+  current_->Navigate(part.page, part.outputPath, pending_.quality);
   host_.PostPoll();
 }
 
@@ -160,7 +236,7 @@ void IndexPhotoGenerator::Poll() {
   HtmlRenderer& renderer = *current_;
 
   if (renderer.NavigationFailed()) {
-    host_.SetMovieError(pending_.movieId, WithPath(kNotLoadedText, pending_.outputPath));
+    host_.SetMovieError(pending_.movieId, WithPath(kNotLoadedText, pending_.OutputPath()));
     Finish(false);
     return;
   }
@@ -170,7 +246,7 @@ void IndexPhotoGenerator::Poll() {
   }
   if (ticks_() - renderer.NavigationStart() > giveUpMs_) {
     DebugOutput("Index photo timed out\n");
-    host_.SetMovieError(pending_.movieId, WithPath(kTimedOutText, pending_.outputPath));
+    host_.SetMovieError(pending_.movieId, WithPath(kTimedOutText, pending_.OutputPath()));
     Finish(false);
     return;
   }
@@ -200,6 +276,11 @@ void IndexPhotoGenerator::Drawn(int32_t movieId) {
   renderer.ShowMessages();
   const bool written = renderer.ErrorText().empty();
   if (!written) host_.SetMovieError(movieId, renderer.ErrorText());
+  if (written && pending_.part + 1 < pending_.parts.size()) {
+    ++pending_.part;
+    NavigatePart();
+    return;
+  }
   Finish(written);
 }
 
@@ -218,8 +299,10 @@ void IndexPhotoGenerator::Finish(bool written) {
   const Request done = pending_;
   current_ = nullptr;
   deadline_->stop();
-  std::remove(done.page.c_str());
-  ForgetPageScope(done.page);
+  for (const Part& part : done.parts) {
+    std::remove(part.page.c_str());
+    ForgetPageScope(part.page);
+  }
   host_.IndexPhotoFinished(done.movieId, written);
   if (!current_ && !waiting_.empty()) {
     const Request next = waiting_.front();

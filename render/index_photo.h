@@ -22,6 +22,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/sync.h"
 
@@ -31,6 +33,7 @@ namespace ombrelo {
 
 class CProject;
 class HtmlRenderer;
+class Movie;
 class XsltService;
 
 // What the index photo needs from its owner (the main window and the
@@ -83,6 +86,39 @@ class ProjectIndexPhotoHost : public IndexPhotoHost {
   const XsltService& pages_;
 };
 
+// The least width of a thumbnail in an index photo: a photo with more
+// thumbnails than one picture holds at this width is made in parts. A
+// thumbnail narrower than this on its page keeps its own width.
+inline constexpr int kLeastPhotoThumbnailWidth = 160;
+
+// The thumbnails of each part of an index photo, as [first, end) ranges of
+// the movie's images in order: one range for all of them when one picture
+// holds them with every thumbnail at least kLeastPhotoThumbnailWidth wide
+// (or its own width, when that is less) and within the renderer's limits
+// (HtmlRenderer::kMaxPhotoSide a side, kMaxPhotoPixels). thumbWidth and
+// thumbHeight are the thumbnails' size on the page (the frame size times the
+// image scale); when they are unknown (0) nothing is split. The page is
+// taken as the index templates lay it out: rows of three or more
+// thumbnails, each row its thumbnails' height and a caption, under a head;
+// each part but the last holds whole rows of three.
+std::vector<std::pair<size_t, size_t>> IndexPhotoParts(size_t imageCount, int thumbWidth,
+                                                       int thumbHeight);
+
+// IndexPhotoParts for the movie's thumbnails at the image scale.
+std::vector<std::pair<size_t, size_t>> MovieIndexPhotoParts(const Movie& movie, float scale);
+
+// The template data of one part of the movie's photo: the movie with only
+// that part's thumbnails, for a page at pagePath.
+std::string IndexPhotoPartDocument(const Movie& movie, std::pair<size_t, size_t> part,
+                                   const std::string& pagePath, float scale);
+
+// The outputs of parts 2 to count of a photo at photoPath
+// (IndexPhotoPartPath), each claimed for the movie's video as every output
+// is (ClaimOutputFile): a name another video holds is not taken. A part the
+// movie names already keeps its name.
+std::vector<std::string> ClaimIndexPhotoParts(const Movie& movie, const std::string& photoPath,
+                                              size_t count);
+
 // The name of the next temporary page in folder: "tmphtmltoimage" followed
 // by a process-wide counter (1 for the first page of the run) and ".html".
 std::string NextTemporaryPageName(const std::string& folder);
@@ -134,6 +170,17 @@ class IndexPhotoGenerator {
   void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
                   int width, int height, int quality);
 
+  // One picture of an index photo in parts: its page and its output.
+  struct Part {
+    std::string page;
+    std::string outputPath;
+  };
+  // Renders the pages of a photo in parts one after the other, as one photo:
+  // the movie hears once that its photo is finished, written when every part
+  // was. The first part that fails ends it (with its error text); the pages
+  // are deleted when the photo is finished. Nothing happens for no parts.
+  void RenderParts(int32_t movieId, std::vector<Part> parts, int width, int height, int quality);
+
   // The poll: starts drawing the pending photo when its page is ready (it
   // is finished when the drawing comes back), else asks for the next poll.
   // Does nothing when no photo is pending or it is being drawn.
@@ -149,14 +196,17 @@ class IndexPhotoGenerator {
  private:
   struct Request {
     int32_t movieId = 0;
-    std::string page;
-    std::string outputPath;
+    std::vector<Part> parts;
+    size_t part = 0;  // the one being rendered
     int quality = 0;
     int width = 0;
     int height = 0;
+    const std::string& OutputPath() const { return parts[part].outputPath; }
   };
 
   void Start(const Request& request);
+  // Loads the page of the request's current part.
+  void NavigatePart();
   // Hands the ready page to the drawing thread.
   void StartDrawing();
   // On the owner's thread: the drawing of the movie's photo has ended.

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
@@ -119,7 +120,10 @@ struct Regeneration::Job {
   bool refused = false;  // an output was refused (told already)
   std::string playlistPath, playlistText;
   std::string htmlPath, htmlStylesheet, htmlData;
-  std::string photoPage, photoStylesheet, photoData, photoPath;
+  std::string photoStylesheet;
+  // The index photo's pages, their template data and outputs: one of each
+  // for every part.
+  std::vector<std::string> photoPages, photoData, photoPaths;
   int width = 0, height = 0, quality = 0;
 };
 
@@ -190,9 +194,13 @@ class Regeneration::Worker {
       done.htmlMade =
           XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
     }
-    if (!job.photoPage.empty()) {
-      done.photoPageMade = XsltService::MakePage(job.photoPage, job.photoStylesheet, job.photoData,
-                                                 &done.photoFailure);
+    for (size_t k = 0; k < job.photoPages.size(); ++k) {
+      done.photoPageMade = XsltService::MakePage(job.photoPages[k], job.photoStylesheet,
+                                                 job.photoData[k], &done.photoFailure);
+      if (!done.photoPageMade) {
+        for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
+        break;
+      }
     }
     done.job = std::move(job);
     return done;
@@ -246,21 +254,40 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
     job.playlistPath = movie.ipl;
     job.playlistText = PlaylistText(movie.ipl, movie);
   }
+  if (photo) {
+    // The parts as the thumbnails left need them, named before the web page
+    // links to them. Recorded parts are kept only where the output settings
+    // put them; parts no longer needed are removed.
+    const float scale = project_.Output().EffectiveImageScale();
+    const auto ranges = MovieIndexPhotoParts(movie, scale);
+    Movie vetted(movie);
+    vetted.indexphotoParts.clear();
+    for (size_t k = 0; k < movie.indexphotoParts.size(); ++k) {
+      const std::string& part = movie.indexphotoParts[k];
+      if (!IsOwnOutput(part, IndexPhotoPartPath(movie.indexphoto, static_cast<int>(k) + 2))) break;
+      vetted.indexphotoParts.push_back(part);
+    }
+    for (size_t k = ranges.size() - 1; k < vetted.indexphotoParts.size(); ++k)
+      std::remove(vetted.indexphotoParts[k].c_str());
+    std::vector<std::string> parts = ClaimIndexPhotoParts(vetted, movie.indexphoto, ranges.size());
+    if (parts != movie.indexphotoParts)
+      project_.SetMovieIndexphoto(movieId, movie.indexphoto, std::move(parts));
+    job.photoStylesheet = "templates/index/" + project_.Output().indexphotoTransform;
+    job.photoPaths = movie.IndexPhotoFiles();
+    for (const auto& range : ranges) {
+      lastPage_ = paths::WithTrailingSeparator(project_.TemporaryFolder()) + "tmphtmltoimagere" +
+                  std::to_string(++pageCounter_) + ".html";
+      job.photoPages.push_back(lastPage_);
+      job.photoData.push_back(IndexPhotoPartDocument(movie, range, lastPage_, scale));
+    }
+    job.width = std::max(kMinimumSize, width);
+    job.height = std::max(kMinimumSize, height);
+    job.quality = project_.Capture().jpegquality;
+  }
   if (html) {
     job.htmlPath = movie.html;
     job.htmlStylesheet = "templates/web/" + project_.Output().htmlTransform;
     job.htmlData = pages.MovieData(movie.html, movieId).value_or(std::string());
-  }
-  if (photo) {
-    lastPage_ = paths::WithTrailingSeparator(project_.TemporaryFolder()) + "tmphtmltoimagere" +
-                std::to_string(++pageCounter_) + ".html";
-    job.photoPage = lastPage_;
-    job.photoStylesheet = "templates/index/" + project_.Output().indexphotoTransform;
-    job.photoData = pages.MovieData(lastPage_, movieId).value_or(std::string());
-    job.photoPath = movie.indexphoto;
-    job.width = std::max(kMinimumSize, width);
-    job.height = std::max(kMinimumSize, height);
-    job.quality = project_.Capture().jpegquality;
   }
   ++pending_;
   worker_->Add(std::move(job));
@@ -280,15 +307,18 @@ void Regeneration::Finish(const Done& done) {
     pages.Report(done.htmlFailure, kReviewWindowFailure);
     ok = false;
   }
-  if (!job.photoPage.empty()) {
+  if (!job.photoPages.empty()) {
     if (!done.photoPageMade) {
       pages.Report(done.photoFailure, kReviewWindowFailure);
       ok = false;
-    } else if (project_.HasMovie(job.movieId)) {
-      photos_.RenderPage(job.movieId, job.photoPage, job.photoPath, job.width, job.height,
-                         job.quality);
+    } else if (project_.HasMovie(job.movieId) && job.photoPaths.size() == job.photoPages.size()) {
+      std::vector<IndexPhotoGenerator::Part> parts;
+      for (size_t k = 0; k < job.photoPages.size(); ++k)
+        parts.push_back({job.photoPages[k], job.photoPaths[k]});
+      photos_.RenderParts(job.movieId, std::move(parts), job.width, job.height, job.quality);
     } else {
-      std::remove(job.photoPage.c_str());  // the movie went meanwhile
+      // The movie went meanwhile.
+      for (const std::string& page : job.photoPages) std::remove(page.c_str());
     }
   }
   if (finished_) finished_(job.movieId, ok);

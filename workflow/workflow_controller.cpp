@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -465,7 +466,12 @@ void WorkflowController::MakeOutputs() {
   const std::string playlistPath =
       output.iplEnabled ? claim(project_.PlaylistFileName(id), named.ipl) : "";
   const std::string path = output.htmlEnabled ? claim(project_.HtmlFileName(id), named.html) : "";
-  if (!photoPath.empty()) project_.SetMovieIndexphoto(id, photoPath);
+  if (!photoPath.empty()) {
+    // A photo of more thumbnails than one picture holds at a useful size is
+    // made in parts, all named now for the page to link to.
+    const size_t parts = MovieIndexPhotoParts(named, output.EffectiveImageScale()).size();
+    project_.SetMovieIndexphoto(id, photoPath, ClaimIndexPhotoParts(named, photoPath, parts));
+  }
 
   if (output.iplEnabled) {
     SetStatus(kSavingPlaylist);
@@ -526,8 +532,10 @@ void WorkflowController::FailMovie(int32_t movieId, const std::string& text) {
 
 void WorkflowController::MakePage(int32_t movieId, const std::string& path,
                                   const std::string& stylesheet,
-                                  std::function<void(const PageOutcome&)> then) {
-  std::optional<std::string> xml = pages_.MovieData(project_, movieId, path);
+                                  std::function<void(const PageOutcome&)> then,
+                                  std::optional<std::string> data) {
+  std::optional<std::string> xml =
+      data ? std::move(data) : pages_.MovieData(project_, movieId, path);
   if (!xml) {
     PageOutcome outcome;
     outcome.failure = {PageFailure::Kind::dataNotLoaded, "the movie is not in the project"};
@@ -568,13 +576,60 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
   if (client.width != 0 && width >= client.width) width = client.width;
   if (client.height != 0 && height >= client.height) height = client.height;
   const int quality = capture.jpegquality;
+  const std::string stylesheet = "templates/index/" + output.indexphotoTransform;
+  const Movie* movie = project_.MovieById(movieId);
+  if (movie && !movie->indexphotoParts.empty() && movie->indexphoto == photoPath) {
+    auto job = std::make_shared<PhotoParts>();
+    job->ranges = MovieIndexPhotoParts(*movie, output.EffectiveImageScale());
+    job->outputs = movie->IndexPhotoFiles();
+    job->scale = output.EffectiveImageScale();
+    job->width = width;
+    job->height = height;
+    job->quality = quality;
+    if (job->ranges.size() == job->outputs.size()) {
+      MakeIndexPhotoPart(movieId, stylesheet, std::move(job));
+      return;
+    }
+    // The thumbnails changed since the parts were named: one picture.
+    project_.SetMovieIndexphoto(movieId, photoPath);
+  }
   const std::string page = renderer_->NextPage();
-  MakePage(movieId, page, "templates/index/" + output.indexphotoTransform,
-           [=, this](const PageOutcome& outcome) {
-             renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height,
-                                      quality);
-             FinishOutputs(movieId, true);
-           });
+  MakePage(movieId, page, stylesheet, [=, this](const PageOutcome& outcome) {
+    renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height, quality);
+    FinishOutputs(movieId, true);
+  });
+}
+
+void WorkflowController::MakeIndexPhotoPart(int32_t movieId, const std::string& stylesheet,
+                                            std::shared_ptr<PhotoParts> job) {
+  const size_t n = job->pages.size();
+  const Movie* movie = project_.MovieById(movieId);
+  const std::string page = renderer_->NextPage();
+  std::optional<std::string> data;
+  if (movie) data = IndexPhotoPartDocument(*movie, job->ranges[n], page, job->scale);
+  MakePage(
+      movieId, page, stylesheet,
+      [=, this](const PageOutcome& outcome) {
+        if (!outcome.made) {
+          // The pages made so far go; the photo fails as a single one does.
+          for (const std::string& made : job->pages) std::remove(made.c_str());
+          renderer_->PageGenerated(movieId, false, page, job->outputs[n], job->width, job->height,
+                                   job->quality);
+          FinishOutputs(movieId, true);
+          return;
+        }
+        job->pages.push_back(page);
+        if (job->pages.size() < job->outputs.size()) {
+          MakeIndexPhotoPart(movieId, stylesheet, job);
+          return;
+        }
+        std::vector<IndexPhotoGenerator::Part> parts;
+        for (size_t k = 0; k < job->pages.size(); ++k)
+          parts.push_back({job->pages[k], job->outputs[k]});
+        renderer_->RenderParts(movieId, std::move(parts), job->width, job->height, job->quality);
+        FinishOutputs(movieId, true);
+      },
+      std::move(data));
 }
 
 void WorkflowController::FinishOutputs(int32_t movieId, bool photoComing) {

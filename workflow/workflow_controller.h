@@ -36,13 +36,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "project/movie.h"
+#include "render/xslt_service.h"
 #include "workflow/frame_output.h"
 #include "workflow/frame_writer.h"
 #include "workflow/workflow_port.h"
-#include "project/movie.h"
-#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -211,12 +212,30 @@ class WorkflowController : public QObject {
   };
   // Makes the page of the movie on the writer's thread; then, on the
   // owner's, puts up a notice of a failure and calls then with the outcome.
+  // The page is made from data when it is given, else from the movie's
+  // template data.
   void MakePage(int32_t movieId, const std::string& path, const std::string& stylesheet,
-                std::function<void(const PageOutcome&)> then);
+                std::function<void(const PageOutcome&)> then,
+                std::optional<std::string> data = std::nullopt);
   // Marks the movie failed with the text (after any error it has, "; "
   // between them).
   void FailMovie(int32_t movieId, const std::string& text);
   void MakeIndexPhoto(int32_t movieId, const OutputSettings& output, const std::string& photoPath);
+  // An index photo in parts: the thumbnails of each part, the parts'
+  // outputs, the pages made so far, and how the photo is drawn.
+  struct PhotoParts {
+    std::vector<std::pair<size_t, size_t>> ranges;
+    std::vector<std::string> outputs;
+    std::vector<std::string> pages;
+    float scale = 1.0f;
+    int width = 0;
+    int height = 0;
+    int quality = 0;
+  };
+  // Makes the page of the next part; the last one hands them all to the
+  // renderer.
+  void MakeIndexPhotoPart(int32_t movieId, const std::string& stylesheet,
+                          std::shared_ptr<PhotoParts> job);
   // photoComing: the movie's index photo is still being made.
   void FinishOutputs(int32_t movieId, bool photoComing);
   // The earlier run's thumbnails go once the movie's new outputs are all in

@@ -178,6 +178,10 @@ tbody tr:hover td { background: #fbfcfd; }
       <td class="links">
         <xsl:if test="html != ''"><a href="{$page}">Web page</a></xsl:if>
         <xsl:if test="indexphoto != ''"><a href="{$photo}">Index photo</a></xsl:if>
+        <xsl:for-each select="indexphoto_part">
+          <xsl:variable name="part"><xsl:call-template name="url"><xsl:with-param name="path" select="."/></xsl:call-template></xsl:variable>
+          <a href="{$part}">Part <xsl:value-of select="position() + 1"/></a>
+        </xsl:for-each>
         <xsl:if test="ipl != ''"><a href="{$list}">Playlist</a></xsl:if>
         <xsl:if test="html = '' and indexphoto = '' and ipl = ''"><span class="none">none</span></xsl:if>
       </td>

@@ -55,6 +55,7 @@ void TakeResults(Movie& into, const Movie& from) {
   into.html = from.html;
   into.ipl = from.ipl;
   into.indexphoto = from.indexphoto;
+  into.indexphotoParts = from.indexphotoParts;
   into.images = from.images;
 }
 

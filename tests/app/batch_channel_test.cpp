@@ -62,7 +62,7 @@ TEST(BatchChannelTest, AMovieRecordCarriesTheResultsOfARunIntoTheBatchsMovie) {
   indexed.error = "Error capturing from '" + path + "' - first\nsecond";
   indexed.html = "/out/Html/take.html";
   indexed.ipl = "/out/Ipl/take.ipl";
-  indexed.indexphoto = "/out/Index/take.jpg";
+  indexed.SetIndexphoto("/out/Index/take.jpg", {"/out/Index/take-2.jpg"});
   indexed.videoFormat.biWidth = 640;
   indexed.videoFormat.biHeight = 360;
   indexed.AddImage({"/out/Thumbs/take/take_0h00m02.040s.jpg", 51, 2.04});

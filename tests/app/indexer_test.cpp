@@ -26,6 +26,7 @@
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/movie.h"
+#include "project/playlist.h"
 #include "project/project.h"
 #include "project/report.h"
 #include "render/xslt_service.h"
@@ -572,14 +573,18 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
     EXPECT_EQ(movie->error, "");  // no rename message
     EXPECT_GE(movie->images.size(), 3u);
     const std::set<std::string> linked = LinkedFiles(movie->html);
-    const std::string playlist = ReadFileBytes(movie->ipl);
-    for (const ImageEntry& image : movie->images) {
+    std::vector<PlaylistEntry> listed;
+    std::string error;
+    ASSERT_TRUE(ReadPlaylistText(ReadFileBytes(movie->ipl), &listed, &error)) << error;
+    ASSERT_EQ(listed.size(), movie->images.size());
+    for (size_t i = 0; i < listed.size(); ++i) {
+      const ImageEntry& image = movie->images[i];
       EXPECT_EQ(paths::FolderOf(image.path), thumbs + c.folder + "/");
       EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(image.path), static_cast<int>(image.frame));
-      EXPECT_TRUE(Contains(playlist, "\t<file>" + image.path + "</file>\n")) << playlist;
+      EXPECT_EQ(listed[i].file, image.path);
+      EXPECT_EQ(listed[i].source, movie->path());
       EXPECT_TRUE(linked.count(image.path)) << image.path;
     }
-    EXPECT_TRUE(Contains(playlist, "<source>" + movie->path() + "</source>"));
     EXPECT_TRUE(linked.count(movie->ipl)) << movie->ipl;
     EXPECT_TRUE(linked.count(movie->indexphoto)) << movie->indexphoto;
     // The index photo shows the thumbnails: it is as tall as the plain
@@ -610,6 +615,65 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
   ASSERT_TRUE(reopened.Load(folder_ / "out/again.obx"));
   EXPECT_EQ(reopened.FileText(), project.FileText());
   EXPECT_EQ(reopened.Movies().back().images, project.Movies().back().images);
+}
+
+TEST_F(IndexerTest, ManyThumbnailsMakeAnIndexPhotoInPartsOfUsefulSize) {
+  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+  // 320 x 240 frames at the default image scale of one half: thumbnails of
+  // 160 x 120 on the page, one of every frame.
+  testvideo::VideoOptions options = testing::SmallVideo(300);
+  options.width = 320;
+  options.height = 240;
+  const std::string video = TestVideos::Get().Make(options, "dense.mp4");
+  const std::string few = TestVideos::Get().Make("few.mp4", 50);
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(std::string("jobs ") + jobs);
+    const std::string out = std::string("out") + jobs;
+    const Result result = Run({"--jobs", jobs, "--out", out, "--start-after", "0", "--every",
+                               "0.04", "--save", out + "/run.obx", video, few});
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+
+    CProject project("");
+    ASSERT_TRUE(project.Load(folder_ / (out + "/run.obx")));
+    ASSERT_EQ(project.Movies().size(), 2u);
+    const Movie& dense = project.Movies().front();
+    EXPECT_EQ(dense.status, kMovieDone) << dense.error;
+    ASSERT_EQ(dense.images.size(), 300u);
+    const std::vector<std::string> parts = dense.IndexPhotoFiles();
+    ASSERT_GE(parts.size(), 2u);
+    EXPECT_EQ(parts[1], IndexPhotoPartPath(dense.indexphoto, 2));
+    // The contact sheet is three cells of the thumbnail, 8 px of padding and
+    // a 1 px border on each side, with 10 px around them: a picture this
+    // wide shows its thumbnails at full size, 160 px.
+    const int sheetWidth = 3 * (160 + 18) + 4 * 10;
+    for (const std::string& part : parts) {
+      SCOPED_TRACE(part);
+      const QImage photo(QString::fromStdString(part));
+      ASSERT_FALSE(photo.isNull());
+      EXPECT_GE(photo.width(), sheetWidth);
+      EXPECT_LE(photo.width(), 16384);
+      EXPECT_LE(photo.height(), 16384);
+    }
+    // The page and the report name every part.
+    const std::set<std::string> linked = LinkedFiles(dense.html);
+    const std::string report = folder_ / (out + "/report.html");
+    ASSERT_EQ(WriteProjectReport(
+                  project, report,
+                  [](std::string* text, const std::string& xml, const std::string& stylesheet) {
+                    return Transform(text, xml, stylesheet);
+                  }),
+              ReportResult::kWritten);
+    const std::set<std::string> reported = LinkedFiles(report);
+    for (const std::string& part : parts) {
+      EXPECT_TRUE(linked.count(part)) << part;
+      EXPECT_TRUE(reported.count(part)) << part;
+    }
+    // A video of few thumbnails keeps one picture, and its record its form.
+    const Movie& one = project.Movies().back();
+    EXPECT_FALSE(one.indexphoto.empty());
+    EXPECT_TRUE(one.indexphotoParts.empty());
+    EXPECT_EQ(one.ToXml().find("indexphoto_parts"), std::string::npos);
+  }
 }
 
 TEST_F(IndexerTest, AWorkerThatCrashesOrHangsFailsOnlyItsMovie) {

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "workflow/frame_output.h"
-#include "workflow/workflow_controller.h"
 #include "project/movie.h"
 #include "support/debug_capture.h"
 #include "support/gui_application.h"
 #include "support/test_videos.h"
 #include "tools/testvideo/test_video.h"
+#include "workflow/frame_output.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::testing {
 
@@ -48,6 +48,9 @@ class TestVideos {
   std::string Make(const std::string& name, int64_t frames = 250, const std::string& codec = "") {
     testvideo::VideoOptions options = SmallVideo(frames);
     options.codec = codec;
+    return cache_.Make(options, name);
+  }
+  std::string Make(const testvideo::VideoOptions& options, const std::string& name) {
     return cache_.Make(options, name);
   }
   // An AVI whose video names a codec no decoder knows (the open fails at

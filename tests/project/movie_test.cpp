@@ -210,7 +210,7 @@ TEST(Movie, TextFormsAndTimeSplit) {
 TEST(MovieXml, ElementFormAndOldImageEntries) {
   Movie movie("/v/a&b.avi", CaptureSettings{});
   EXPECT_EQ(movie.ToXml(),
-            "<movie><status>0</status><length>0</length><size>0</size><path>/v/a&b.avi</path>"
+            "<movie><status>0</status><length>0</length><size>0</size><path>/v/a&amp;b.avi</path>"
             "<error></error><html></html><ipl></ipl><indexphoto></indexphoto><image_list>"
             "<width>0</width><height>0</height></image_list></movie>\n");
 
@@ -278,9 +278,9 @@ TEST(MovieXml, StringsWithLessThanRoundTrip) {
   movie.AddImage({"/t/<1>.jpg", 5, 0.25});
   movie.AddImage({"/t/plain & simple.jpg", 6, 0.5});
   const std::string xml = movie.ToXml();
-  // Only strings holding "<" change form.
-  EXPECT_NE(xml.find("<path>/t/plain & simple.jpg</path>"), std::string::npos);
-  EXPECT_NE(xml.find("<path><![CDATA[/v/a<b>.avi]]></path>"), std::string::npos);
+  // Markup characters are written as references.
+  EXPECT_NE(xml.find("<path>/t/plain &amp; simple.jpg</path>"), std::string::npos);
+  EXPECT_NE(xml.find("<path>/v/a&lt;b&gt;.avi</path>"), std::string::npos);
 
   std::istringstream in(xml);
   Movie read;
@@ -293,6 +293,52 @@ TEST(MovieXml, StringsWithLessThanRoundTrip) {
 
   std::istringstream cut("<![CDATA[never closed");
   EXPECT_THROW(ReadTextValue(cut), TagFormatError);
+}
+
+}  // namespace
+}  // namespace ombrelo
+
+namespace ombrelo {
+namespace {
+
+TEST(MovieXml, AnIndexPhotoInPartsKeepsThemAndOtherRecordsKeepTheirForm) {
+  EXPECT_EQ(IndexPhotoPartPath("/o/my.clip.jpg", 1), "/o/my.clip.jpg");
+  EXPECT_EQ(IndexPhotoPartPath("/o/my.clip.jpg", 2), "/o/my.clip-2.jpg");
+  EXPECT_EQ(IndexPhotoPartPath("/o.d/photo", 12), "/o.d/photo-12");
+
+  Movie movie("/v/clip.avi", CaptureSettings{});
+  movie.SetIndexphoto("/o/clip.jpg", {"/o/clip-2.jpg", "/o/clip & co-3.jpg"});
+  const std::string xml = movie.ToXml();
+  EXPECT_NE(xml.find("<indexphoto>/o/clip.jpg</indexphoto><indexphoto_parts><path>/o/clip-2.jpg"
+                     "</path><path>/o/clip &amp; co-3.jpg</path></indexphoto_parts><image_list>"),
+            std::string::npos)
+      << xml;
+  std::istringstream in(xml);
+  Movie read;
+  read.ReadXml(in);
+  EXPECT_EQ(read.IndexPhotoFiles(),
+            (std::vector<std::string>{"/o/clip.jpg", "/o/clip-2.jpg", "/o/clip & co-3.jpg"}));
+  EXPECT_EQ(Movie(read).indexphotoParts, read.indexphotoParts);
+
+  // A record without parts (every older file) reads and writes as before.
+  Movie single("/v/one.avi", CaptureSettings{});
+  single.SetIndexphoto("/o/one.jpg");
+  std::istringstream plain(single.ToXml());
+  EXPECT_EQ(single.ToXml().find("indexphoto_parts"), std::string::npos);
+  read.ReadXml(plain);
+  EXPECT_TRUE(read.indexphotoParts.empty());
+  EXPECT_EQ(read.IndexPhotoFiles(), std::vector<std::string>{"/o/one.jpg"});
+
+  // A photo that failed takes its parts with it.
+  movie.SetIndexphoto("", {"/o/clip-2.jpg"});
+  EXPECT_TRUE(movie.IndexPhotoFiles().empty());
+  EXPECT_TRUE(movie.indexphotoParts.empty());
+
+  // A broken list of parts is a format error.
+  std::string broken = xml;
+  broken.replace(broken.find("</indexphoto_parts>"), 19, "<x>");
+  std::istringstream bad(broken);
+  EXPECT_THROW(read.ReadXml(bad), TagFormatError);
 }
 
 }  // namespace

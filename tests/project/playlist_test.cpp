@@ -19,6 +19,8 @@ using testing::TempFolder;
 TEST(Playlist, WritesTheExactText) {
   TempFolder folder("ipl");
   const std::string path = folder / "a&b.ipl";
+  std::string escapedPath = path;
+  escapedPath.replace(escapedPath.find('&'), 1, "&amp;");
   Movie movie("/v/a&b clip.avi", CaptureSettings{});
   movie.AddImage({"/T/a&b/a&b 00.00.05.004.jpg", 125, 5.004});
   movie.AddImage({"/T/a&b/x.jpg", 93137, 3725.5});
@@ -27,23 +29,23 @@ TEST(Playlist, WritesTheExactText) {
       "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
       "<imageplaylist>\n"
       "\t<root>" +
-      path +
+      escapedPath +
       "<root>\n"
       "<entry>\n"
-      "\t<file>/T/a&b/a&b 00.00.05.004.jpg</file>\n"
-      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<file>/T/a&amp;b/a&amp;b 00.00.05.004.jpg</file>\n"
+      "\t<source>/v/a&amp;b clip.avi</source>\n"
       "\t<frame>125</frame>\n"
       "\t<time>0:00:05:004</time>\n"
       "</entry>\n"
       "<entry>\n"
-      "\t<file>/T/a&b/x.jpg</file>\n"
-      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<file>/T/a&amp;b/x.jpg</file>\n"
+      "\t<source>/v/a&amp;b clip.avi</source>\n"
       "\t<frame>93137</frame>\n"
       "\t<time>1:02:05:500</time>\n"
       "</entry>\n"
       "<entry>\n"
-      "\t<file>/T/a&b/<y>.bmp</file>\n"
-      "\t<source>/v/a&b clip.avi</source>\n"
+      "\t<file>/T/a&amp;b/&lt;y&gt;.bmp</file>\n"
+      "\t<source>/v/a&amp;b clip.avi</source>\n"
       "\t<frame>0</frame>\n"
       "\t<time>0:00:00:000</time>\n"
       "</entry>\n"
@@ -54,8 +56,8 @@ TEST(Playlist, WritesTheExactText) {
   Movie empty("/v/e.avi", CaptureSettings{});
   ASSERT_TRUE(WritePlaylist(path, empty));  // replaces the file
   EXPECT_EQ(ReadFileBytes(path),
-            "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<imageplaylist>\n\t<root>" + path +
-                "<root>\n</imageplaylist>\n");
+            "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<imageplaylist>\n\t<root>" +
+                escapedPath + "<root>\n</imageplaylist>\n");
 }
 
 TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
@@ -104,9 +106,10 @@ TEST(Playlist, ReadsBackWhatItWritesAndRefusesOtherText) {
   EXPECT_EQ(entries[1].time, "1:02:05:500");
 
   // Latin-1 bytes, carriage returns and an entry without a file.
-  ASSERT_TRUE(ReadPlaylistText("<imageplaylist>\r\n<entry>\r\n\t<file>/T/Gr\xFC\xDF"
-                               "e.jpg</file>\r\n</entry>\r\n<entry>\r\n</entry>\r\n",
-                               &entries, &error));
+  ASSERT_TRUE(
+      ReadPlaylistText("<imageplaylist>\r\n<entry>\r\n\t<file>/T/Gr\xFC\xDF"
+                       "e.jpg</file>\r\n</entry>\r\n<entry>\r\n</entry>\r\n",
+                       &entries, &error));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].file, "/T/Grüße.jpg");
   EXPECT_EQ(entries[0].time, "");

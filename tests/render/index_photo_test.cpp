@@ -620,3 +620,83 @@ TEST_F(IndexPhotoTest, AnIndexTemplateDrawsTheMoviesThumbnailsButNoOtherPicture)
 
 }  // namespace
 }  // namespace ombrelo
+
+namespace ombrelo {
+namespace {
+
+TEST_F(IndexPhotoTest, APhotoInPartsIsDrawnPartByPartAndFinishedOnce) {
+  const auto page = [&](const std::string& name, int height) {
+    const std::string path = temp_ / name;
+    EXPECT_TRUE(WriteFileBytes(path,
+                               "<html><body style=\"margin:0\"><div style=\"width:300px;"
+                               "height:" +
+                                   std::to_string(height) +
+                                   "px;background:#0000ff\"></div></body></html>"));
+    return path;
+  };
+  const std::string first = page("part1.html", 500);
+  const std::string second = page("part2.html", 700);
+  generator_.RenderParts(7, {{first, out_ / "clip.jpg"}, {second, out_ / "clip-2.jpg"}}, 320, 256,
+                         85);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{7, true}}));
+  EXPECT_TRUE(host_.errors.empty());
+  QImage photo;
+  ASSERT_TRUE(photo.load(QString::fromStdString(out_ / "clip.jpg"), "JPEG"));
+  EXPECT_EQ(photo.height(), 500);
+  ASSERT_TRUE(photo.load(QString::fromStdString(out_ / "clip-2.jpg"), "JPEG"));
+  EXPECT_EQ(photo.height(), 700);
+  EXPECT_FALSE(FileExists(first));
+  EXPECT_FALSE(FileExists(second));
+
+  // A part that fails ends the photo with its own error, once; the pages of
+  // the parts after it go too.
+  const std::string third = page("part3.html", 300);
+  const std::string fourth = page("part4.html", 300);
+  generator_.RenderParts(8,
+                         {{third, out_ / "b.jpg"},
+                          {temp_ / "missing.html", out_ / "b-2.jpg"},
+                          {fourth, out_ / "b-3.jpg"}},
+                         320, 256, 85);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{7, true}, {8, false}}));
+  EXPECT_EQ(host_.errors, (std::vector<std::pair<int32_t, std::string>>{
+                              {8, "Failed to render index photo '" + out_ / "b-2.jpg" +
+                                      "' - the page could not be loaded\n"}}));
+  EXPECT_FALSE(FileExists(out_ / "b-3.jpg"));
+  EXPECT_FALSE(FileExists(fourth));
+}
+
+TEST(IndexPhotoPartsTest, DenseRunsAreSplitIntoWholeRowsThatKeepTheirThumbnailsUseful) {
+  // Two hours every second at 360 x 288 on the page, and fewer or smaller.
+  const struct {
+    size_t count;
+    int width, height;
+    bool split;
+  } cases[] = {
+      {7200, 360, 288, true}, {7200, 80, 60, true}, {300, 160, 120, true},
+      {200, 160, 120, false}, {7200, 0, 0, false},  {0, 160, 120, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " of " + std::to_string(c.width));
+    const auto parts = IndexPhotoParts(c.count, c.width, c.height);
+    ASSERT_FALSE(parts.empty());
+    EXPECT_EQ(parts.size() > 1, c.split);
+    size_t next = 0;
+    for (size_t k = 0; k < parts.size(); ++k) {
+      EXPECT_EQ(parts[k].first, next);
+      if (c.count > 0) {
+        EXPECT_GT(parts[k].second, parts[k].first);
+      }
+      if (k + 1 < parts.size()) {
+        EXPECT_EQ((parts[k].second - parts[k].first) % 3, 0u);
+        EXPECT_GE(parts[k].second - parts[k].first, parts.back().second - parts.back().first);
+      }
+      next = parts[k].second;
+    }
+    EXPECT_EQ(next, c.count);
+  }
+}
+
+}  // namespace
+}  // namespace ombrelo

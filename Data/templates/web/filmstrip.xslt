@@ -64,6 +64,10 @@
           <xsl:if test="indexphoto != ''">
             <xsl:variable name="photo"><xsl:call-template name="url"><xsl:with-param name="path" select="indexphoto"/></xsl:call-template></xsl:variable>
             <a class="button" href="{$photo}">Index photo</a>
+            <xsl:for-each select="indexphoto_part">
+              <xsl:variable name="part"><xsl:call-template name="url"><xsl:with-param name="path" select="."/></xsl:call-template></xsl:variable>
+              <a class="button" href="{$part}">Part <xsl:value-of select="position() + 1"/></a>
+            </xsl:for-each>
           </xsl:if>
           <xsl:if test="ipl != ''">
             <xsl:variable name="list"><xsl:call-template name="url"><xsl:with-param name="path" select="ipl"/></xsl:call-template></xsl:variable>

@@ -237,7 +237,7 @@ void ResultsPage::BindCommands() {
   bind(kResultsViewHtml, HasHtml,
        [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.html); });
   bind(kResultsViewIndexPhoto, HasIndexPhoto, [](ResultsPage& page, const Movie& movie) {
-    OpenInViewer(page.shell_, {movie.indexphoto});
+    OpenInViewer(page.shell_, movie.IndexPhotoFiles());
   });
   bind(kResultsPlayMovie, HasPath,
        [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.path()); });

@@ -180,7 +180,7 @@ void ReviewWindow::BindCommands() {
   bind(
       kReviewIndex, [](const Movie& movie) { return !movie.indexphoto.empty(); },
       [](ReviewWindow& window, const Movie& movie) {
-        OpenInViewer(window.shell_, {movie.indexphoto});
+        OpenInViewer(window.shell_, movie.IndexPhotoFiles());
       });
   bind(
       kReviewPlaylist, [](const Movie& movie) { return !movie.ipl.empty(); },
