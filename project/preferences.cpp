@@ -32,7 +32,9 @@ Preferences& Preferences::Instance() {
 
 Preferences::Preferences() { Read(); }
 
-Preferences::~Preferences() {
+Preferences::~Preferences() { RecordNormalEnd(); }
+
+void Preferences::RecordNormalEnd() {
   if (firstRun_ != 0) {
     firstRun_ = 0;
     Save();

@@ -25,6 +25,10 @@ class Preferences {
   Preferences();
   // Clears FirstRun and saves when it is still set.
   ~Preferences();
+  // The program is ending normally: FirstRun is cleared and saved now,
+  // before anything slow of the shut-down, so that a start in the meantime
+  // already counts as a later run.
+  void RecordNormalEnd();
   Preferences(const Preferences&) = delete;
   Preferences& operator=(const Preferences&) = delete;
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -222,6 +223,17 @@ Regeneration::~Regeneration() = default;
 
 bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   const Movie* found = std::as_const(project_).MovieById(movieId);
+  if (!found) return false;
+  // Thumbnails deleted meanwhile by another program (or another window on
+  // the same folders) are no longer the movie's: the outputs never name a
+  // file that is gone.
+  std::vector<std::string> gone;
+  for (const ImageEntry& image : found->images) {
+    std::error_code ec;
+    if (!std::filesystem::exists(image.path, ec) && !ec) gone.push_back(image.path);
+  }
+  for (const std::string& path : gone) project_.RemoveImage(movieId, path);
+  found = std::as_const(project_).MovieById(movieId);
   if (!found) return false;
   const Movie& movie = *found;
 

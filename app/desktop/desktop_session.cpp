@@ -128,6 +128,7 @@ int RunDesktop(const DesktopOptions& options, CProject& project, CaptureEngine& 
     WindowRecoveryView recovery(session.window, session.help);
     RunCrashRecovery(project, recovery, RecoveryFilePath());
     exitCode = QApplication::exec();
+    preferences.RecordNormalEnd();
   }
   // Only the settings outlive the run.
   project.ClearMovies();

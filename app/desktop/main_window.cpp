@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -26,14 +27,13 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/project_lock.h"
 #include "app/desktop/results/decoding_problems_dialog.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/progress_page.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
-#include "workflow/regeneration.h"
-#include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
@@ -43,6 +43,8 @@
 #include "project/project.h"
 #include "project/report.h"
 #include "render/xslt_service.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::desktop {
 
@@ -103,6 +105,23 @@ MainWindow::SaveAnswer DefaultSaveQuestion(QWidget* owner, const QString& name) 
   }
 }
 
+MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& path, qint64 holder) {
+  const QString who = holder > 0 ? QObject::tr("another Ombrelo window (process %1)").arg(holder)
+                                 : QObject::tr("another Ombrelo window");
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
+                  QObject::tr("%1\nis open in %2.\n\nYou can open it read-only here, or "
+                              "switch to the window that has it.")
+                      .arg(path, who),
+                  QMessageBox::Cancel, owner);
+  QPushButton* readOnly = box.addButton(QObject::tr("Open &Read-Only"), QMessageBox::AcceptRole);
+  QPushButton* show = box.addButton(QObject::tr("&Show Other Window"), QMessageBox::ActionRole);
+  box.setDefaultButton(show);
+  box.exec();
+  if (box.clickedButton() == readOnly) return MainWindow::LockedAnswer::readOnly;
+  if (box.clickedButton() == show) return MainWindow::LockedAnswer::showOther;
+  return MainWindow::LockedAnswer::cancel;
+}
+
 // A failure's text: the designed first line, the file, and why.
 std::string FailureText(const char* what, const std::string& path, std::string why,
                         const char* consequence) {
@@ -121,8 +140,11 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
       preferences_(preferences),
       help_(help),
       chooseFile_(DefaultFileChooser),
-      askSave_(DefaultSaveQuestion) {
+      askSave_(DefaultSaveQuestion),
+      askLocked_(DefaultLockedQuestion),
+      lock_(std::make_unique<ProjectLock>()) {
   LoadResources();
+  caller_ = std::make_unique<WindowCaller>(this);
   setWindowTitle(QStringLiteral("Ombrelo"));
   setWindowIcon(QIcon(QStringLiteral(":/ombrelo.svg")));
   commands_ = std::make_unique<CommandRegistry>();
@@ -193,11 +215,14 @@ void MainWindow::CreateRunPages() {
   results_ = new ombrelo::desktop::ResultsPage(project_, *shell_, *commands_);
   connect(progress_, &ombrelo::desktop::ProgressPage::backClicked, this,
           [this] { Dispatch(kPageSelect + backTarget_ - 1); });
-  connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this, [this] { Dispatch(kPageResults); });
-  connect(results_, &ombrelo::desktop::ResultsPage::backClicked, this, [this] { Dispatch(kPageProgress); });
+  connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this,
+          [this] { Dispatch(kPageResults); });
+  connect(results_, &ombrelo::desktop::ResultsPage::backClicked, this,
+          [this] { Dispatch(kPageProgress); });
   connect(results_, &ombrelo::desktop::ResultsPage::reportClicked, this,
           [this] { Dispatch(kGenerateReport); });
-  connect(results_, &ombrelo::desktop::ResultsPage::moviesChanged, select_, &SelectPage::RefreshList);
+  connect(results_, &ombrelo::desktop::ResultsPage::moviesChanged, select_,
+          &SelectPage::RefreshList);
   connect(results_, &ombrelo::desktop::ResultsPage::movieIndexed, this,
           [this] { preferences_.IncrementVideos(); });
   AddPage(Framed(progress_));
@@ -227,13 +252,14 @@ void MainWindow::BindCommands() {
   c.Bind(kExit, [this] { close(); });
 
   // Start, Stop and Pause follow the controller's command states.
-  c.Bind(kStart, [this] { StartRun(); },
-         [this] { return controller_ && states_.start; });
-  c.Bind(kStop, [this] { StopCapture(); }, [this] { return controller_ && states_.stop; });
-  c.Bind(kPause, [this] { controller_->Pause(); },
-         [this] { return controller_ && states_.pause; });
-  c.Bind(kStartWhenIdle, [this] { StartRun(); },
-         [this] { return controller_ && EngineIdle(); });
+  c.Bind(
+      kStart, [this] { StartRun(); }, [this] { return controller_ && states_.start; });
+  c.Bind(
+      kStop, [this] { StopCapture(); }, [this] { return controller_ && states_.stop; });
+  c.Bind(
+      kPause, [this] { controller_->Pause(); }, [this] { return controller_ && states_.pause; });
+  c.Bind(
+      kStartWhenIdle, [this] { StartRun(); }, [this] { return controller_ && EngineIdle(); });
 
   c.Bind(kToggleToolBar, [this] {
     toolBar_->setVisible(!toolBar_->isVisible());
@@ -249,8 +275,7 @@ void MainWindow::BindCommands() {
   c.Bind(kPageSelect, [this] { SwitchToPage(kSelectPage); });
   c.Bind(kPageSettings, [this] { SwitchToPage(kSettingsPage); });
   c.Bind(kPageProgress, [this] {
-    if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage)
-      backTarget_ = currentPage_;
+    if (currentPage_ == kSelectPage || currentPage_ == kSettingsPage) backTarget_ = currentPage_;
     SwitchToPage(kProgressPage);
   });
   c.Bind(kPageResults, [this] { SwitchToPage(kResultsPage); });
@@ -268,13 +293,15 @@ void MainWindow::BindCommands() {
   // The "Videos to index" context menu: a capture is stopped before a
   // movie is removed.
   const auto selected = [this] { return select_ && select_->HasSelectedMovie(); };
-  c.Bind(kPlayMovie, [this] { select_->PlaySelectedMovie(); }, selected);
-  c.Bind(kRemoveMovie,
-         [this] {
-           StopCapture();
-           select_->RemoveSelectedMovie();
-         },
-         selected);
+  c.Bind(
+      kPlayMovie, [this] { select_->PlaySelectedMovie(); }, selected);
+  c.Bind(
+      kRemoveMovie,
+      [this] {
+        StopCapture();
+        select_->RemoveSelectedMovie();
+      },
+      selected);
   c.Bind(kRemoveAll, [this] {
     StopCapture();
     select_->RemoveAllMovies();
@@ -374,6 +401,9 @@ void MainWindow::ReloadPages() {
 
 void MainWindow::AdoptRecoveredProject() {
   currentProjectPath_.clear();
+  lock_->Release();
+  lock_->ForgetDiskState();
+  readOnly_ = false;
   ReloadPages();
   modified_ = true;
   unchangedText_.clear();
@@ -386,9 +416,11 @@ QString MainWindow::ProjectName() const {
 }
 
 void MainWindow::UpdateTitle() {
-  const QString page = currentPage_ == kNoPage ? QString::fromLatin1(kProgramCaption)
-                                               : QString::fromLatin1(kPages[currentPage_ - 1].title);
-  setWindowTitle(ProjectName() + QStringLiteral("[*] - ") + page);
+  const QString page = currentPage_ == kNoPage
+                           ? QString::fromLatin1(kProgramCaption)
+                           : QString::fromLatin1(kPages[currentPage_ - 1].title);
+  const QString mark = readOnly_ ? tr(kReadOnlyMark) : QString();
+  setWindowTitle(ProjectName() + mark + QStringLiteral("[*] - ") + page);
   setWindowModified(modified_);
 }
 
@@ -453,11 +485,38 @@ void MainWindow::NewProject() {
   // The settings stay as they are.
   project_.ClearMovies();
   currentProjectPath_.clear();
+  lock_->Release();
+  lock_->ForgetDiskState();
+  readOnly_ = false;
   ReloadPages();
   MarkProjectUnchanged();
 }
 
 bool MainWindow::OpenProjectFile(const std::string& path) {
+  // Another window that has the file open keeps it: this one opens it
+  // read-only, or shows that window instead.
+  auto lock = std::make_unique<ProjectLock>();
+  bool readOnly = false;
+  const bool reopening = !lock_->LockedPath().empty() && lock_->LockedPath() == path;
+  qint64 holder = 0;
+  if (!reopening && !lock->Acquire(path, &holder)) {
+    switch (askLocked_(this, Qs(path), holder)) {
+      case LockedAnswer::readOnly:
+        readOnly = true;
+        break;
+      case LockedAnswer::showOther:
+        if (!WindowCaller::CallWindowOf(holder)) {
+          ShowMessage(kProgramCaption,
+                      path +
+                          "\nis open in another Ombrelo window, which did not answer. Close "
+                          "that window, or open the project read-only.",
+                      MessageIcon::warning);
+        }
+        return false;
+      case LockedAnswer::cancel:
+        return false;
+    }
+  }
   // Read aside: a file that cannot be read never touches the project. It
   // starts from the current settings, which older files do not all carry.
   CProject read;
@@ -472,6 +531,9 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
   EndRun();
   project_.TakeContentFrom(read);
   currentProjectPath_ = path;
+  if (!reopening) lock_ = std::move(lock);  // the earlier file's lock goes
+  lock_->RememberDiskState(path);
+  readOnly_ = readOnly;
   ReloadPages();
   MarkProjectUnchanged();
   return true;
@@ -494,12 +556,33 @@ bool MainWindow::MayReplace(const std::string& path, const char* caption) {
 
 bool MainWindow::SaveProject(bool saveAs) {
   settings_->StoreControls();
-  const char* caption = saveAs ? kSaveAsCaption : kSaveCaption;
+  // A project opened read-only is saved under another name.
+  const char* caption = saveAs || readOnly_ ? kSaveAsCaption : kSaveCaption;
   std::string path = currentProjectPath_;
-  if (saveAs || path.empty()) {
+  if (saveAs || readOnly_ || path.empty()) {
     // A cancelled dialog, or a file the user keeps, changes nothing.
     path = chooseFile_(this, FileDialog::saveProject).toStdString();
     if (path.empty() || !MayReplace(path, caption)) return false;
+  }
+  // Another window's project is never replaced from here.
+  auto lock = std::make_unique<ProjectLock>();
+  const bool same = !lock_->LockedPath().empty() && lock_->LockedPath() == path;
+  if (!same && !lock->Acquire(path)) {
+    ShowMessage(caption,
+                path +
+                    "\nis open in another Ombrelo window. Save this project under another "
+                    "name, or close it there first.",
+                MessageIcon::warning);
+    return false;
+  }
+  // Changed by another program since this window read or wrote it: the
+  // user decides whether this project replaces it.
+  if (lock_->ChangedOnDisk(path) &&
+      !AskYesNo(caption,
+                path + "\nwas changed on disk since it was opened here. Do you want to replace "
+                       "it with this project?",
+                MessageIcon::warning)) {
+    return false;
   }
   std::string why;
   if (!project_.Save(path, &why)) {
@@ -509,6 +592,9 @@ bool MainWindow::SaveProject(bool saveAs) {
     return false;
   }
   currentProjectPath_ = path;
+  if (!same) lock_ = std::move(lock);
+  lock_->RememberDiskState(path);
+  readOnly_ = false;
   MarkProjectUnchanged();
   ShowMessage(caption, kSavedText, MessageIcon::none);
   return true;

@@ -34,7 +34,9 @@ class ProgressPage;
 class ResultsPage;
 class HelpPages;
 class PageWidget;
+class ProjectLock;
 class SelectPage;
+class WindowCaller;
 class SettingsPage;
 
 // Texts of the project file commands.
@@ -45,6 +47,7 @@ inline constexpr char kSaveCaption[] = "Save Project";
 inline constexpr char kSaveAsCaption[] = "Save Project as";
 inline constexpr char kSavedText[] = "Project Saved Successfully";
 inline constexpr char kSaveFailedText[] = "Failed to save project file";
+inline constexpr char kReadOnlyMark[] = " (read-only)";
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -113,6 +116,15 @@ class MainWindow : public QMainWindow {
   enum class SaveAnswer { save, discard, cancel };
   using SaveQuestion = std::function<SaveAnswer(QWidget* owner, const QString& name)>;
   void SetSaveQuestion(SaveQuestion question) { askSave_ = std::move(question); }
+  // A project file that another running program has open: open it
+  // read-only, bring that program's window to the front, or leave it (tests
+  // replace the question). holder is its process id (0 when not known).
+  enum class LockedAnswer { readOnly, showOther, cancel };
+  using LockedQuestion =
+      std::function<LockedAnswer(QWidget* owner, const QString& path, qint64 holder)>;
+  void SetLockedQuestion(LockedQuestion question) { askLocked_ = std::move(question); }
+  // True while the project was opened read-only: Save asks for another file.
+  bool ReadOnly() const { return readOnly_; }
 
   // The end of a run whose queue was worked through: the "completed" page
   // when every video was indexed, else a warning that says how many failed.
@@ -176,6 +188,12 @@ class MainWindow : public QMainWindow {
   std::string currentProjectPath_;
   FileChooser chooseFile_;
   SaveQuestion askSave_;
+  LockedQuestion askLocked_;
+  // The project file this window has open, locked against other windows,
+  // and what it was like on disk when it was read or written.
+  std::unique_ptr<ProjectLock> lock_;
+  std::unique_ptr<WindowCaller> caller_;
+  bool readOnly_ = false;
 
   // Changes since the last save: the project file's text then, and the
   // project's revision when it was last compared with it. Once a change is

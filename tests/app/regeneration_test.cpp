@@ -117,7 +117,12 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   const std::string deletedSecond = movie.images[0].path;
   EXPECT_EQ(DeleteMovieThumbnail(project, first, deletedSecond).outcome,
             ThumbnailDeletion::deleted);
+  // Another window (or program) deletes one more: the outputs no longer
+  // name it either.
+  const std::string deletedElsewhere = movie.images[0].path;
+  ASSERT_TRUE(std::filesystem::remove(deletedElsewhere));
   ASSERT_TRUE(regeneration.Regenerate(first, 0, 0));
+  EXPECT_EQ(movie.images.size(), 2u);
   const std::string afterRun = regeneration.LastPage();
   ASSERT_TRUE(RunUntil([&] { return regeneration.Pending() == 0; }));
   EXPECT_EQ(outcomes, (std::vector<bool>{false, true}));
@@ -129,7 +134,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
 
   const std::string playlist = ReadFileBytes(movie.ipl);
   const std::string page = ReadFileBytes(movie.html);
-  for (const std::string& gone : {deletedFirst, deletedSecond}) {
+  for (const std::string& gone : {deletedFirst, deletedSecond, deletedElsewhere}) {
     EXPECT_FALSE(Contains(playlist, gone));
     EXPECT_FALSE(Contains(page, paths::FileName(gone)));
   }

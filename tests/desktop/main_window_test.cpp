@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QSysInfo>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/project_lock.h"
 #include "app/desktop/results/progress_page.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
@@ -395,6 +398,83 @@ TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUna
   answer_ = Answer::discard;
   EXPECT_TRUE(W().close());
   EXPECT_EQ(asked_.size(), 4u);
+}
+
+TEST_F(MainWindowTest, AProjectAnotherWindowHasOpenIsOpenedReadOnlyAndNoSaveReplacesUnasked) {
+  AnswerDialogs();
+  messages_.answer = false;
+  W().Selection()->AddDroppedPaths({QString::fromStdString(Folder() + "Été à Lyon.avi")});
+  const std::string shared = Folder() + "Gemeinsam.obx";
+  chosen_ = shared;
+  W().Dispatch(kSaveProjectAs);
+  ASSERT_TRUE(FileExists(shared));
+  const std::string saved = ReadFileBytes(shared);
+
+  // Another program holds the file while this window has it: a second
+  // program learns who, and this one keeps it.
+  QLockFile other(ProjectLockPath(shared));
+  EXPECT_FALSE(other.tryLock(0)) << "the window that saved the project holds it";
+  W().Dispatch(kNewProject);
+  ASSERT_TRUE(other.tryLock(0)) << "a new project gives the file up";
+
+  std::vector<qint64> holders;
+  auto answer = MainWindow::LockedAnswer::cancel;
+  W().SetLockedQuestion([&](QWidget*, const QString& path, qint64 holder) {
+    EXPECT_EQ(path.toStdString(), shared);
+    holders.push_back(holder);
+    return answer;
+  });
+  EXPECT_FALSE(W().OpenProjectFile(shared)) << "Cancel leaves it";
+  EXPECT_TRUE(project_->Movies().empty());
+  answer = MainWindow::LockedAnswer::readOnly;
+  ASSERT_TRUE(W().OpenProjectFile(shared));
+  EXPECT_EQ(holders, std::vector<qint64>(2, QCoreApplication::applicationPid()));
+  EXPECT_TRUE(W().ReadOnly());
+  EXPECT_TRUE(W().windowTitle().startsWith("Gemeinsam.obx (read-only)"));
+
+  // Save of a read-only project asks for another file; the shared one is
+  // refused even when chosen.
+  project_->SetHtmlTransform(project_->Output().htmlTransform + "x");
+  chosen_.clear();
+  W().Dispatch(kSaveProject);
+  EXPECT_EQ(ReadFileBytes(shared), saved);
+  chosen_ = shared;
+  messages_.answer = true;  // "replace it?" yes: still not another window's file
+  W().Dispatch(kSaveProject);
+  EXPECT_EQ(ReadFileBytes(shared), saved);
+  EXPECT_TRUE(Contains(messages_.shown.back().text, "is open in another Ombrelo window"));
+  const std::string mine = Folder() + "Meins.obx";
+  chosen_ = mine;
+  W().Dispatch(kSaveProject);
+  EXPECT_FALSE(W().ReadOnly());
+  EXPECT_TRUE(FileExists(mine));
+  EXPECT_EQ(W().CurrentProjectPath(), mine);
+
+  // The file changed by another program since it was saved here: Save asks
+  // first, and No keeps the other program's file.
+  other.unlock();
+  ASSERT_TRUE(testing::WriteFileBytes(mine, saved));
+  project_->SetHtmlTransform(project_->Output().htmlTransform + "y");
+  messages_.answer = false;
+  const size_t askedBefore = messages_.asked.size();
+  W().Dispatch(kSaveProject);
+  ASSERT_EQ(messages_.asked.size(), askedBefore + 1);
+  EXPECT_TRUE(Contains(messages_.asked.back().text, "was changed on disk"));
+  EXPECT_EQ(ReadFileBytes(mine), saved);
+  messages_.answer = true;
+  W().Dispatch(kSaveProject);
+  EXPECT_NE(ReadFileBytes(mine), saved);
+
+  // A lock left by a program that was killed is taken over.
+  const std::string left = Folder() + "Verlassen.obx";
+  ASSERT_TRUE(testing::WriteFileBytes(left, saved));
+  ASSERT_TRUE(testing::WriteFileBytes(ProjectLockPath(left).toStdString(),
+                                      "999999\nombrelo\n" +
+                                          QSysInfo::machineHostName().toStdString() + "\n"));
+  holders.clear();
+  EXPECT_TRUE(W().OpenProjectFile(left));
+  EXPECT_TRUE(holders.empty());
+  EXPECT_FALSE(W().ReadOnly());
 }
 
 TEST_F(MainWindowTest, ClosingWhileIndexingAsksThenStopsTheCaptureBeforeTheWindowGoes) {
