@@ -136,6 +136,8 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   if (Failed(hr)) return fail(OpenStep::connect, hr);
 
   currentFrame_ = 0;
+  samplesTaken_ = 0;
+  streamEnd_ = 0;
   StreamFacts facts;
   hr = pipeline_->GetStreamFacts(&facts);
   // The text stays empty when the query itself succeeded but the format is
@@ -353,6 +355,11 @@ void CaptureEngine::ExecuteSeek(FrameNumber frame, bool interrupted) {
 
 CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
   MediaSample* sample = pulled.sample;
+  // Frames decoded only on the way count too: they show where the stream ends.
+  const int64_t end = pulled.hasEnd && pulled.end > pulled.start
+                          ? pulled.end
+                          : pulled.start + schedule_.frameDuration;
+  if (end > streamEnd_.load()) streamEnd_ = end;
   if (!sample || sample->IsPreroll()) return Next::goOn;
   if (StartsPastDuration(pulled.start, schedule_.durationSeconds)) return Next::goOn;
   const FrameNumber f = FrameAt(pulled.start, pulled.end, pulled.hasEnd, schedule_.frameDuration);
@@ -382,7 +389,8 @@ CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
 }
 
 NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t start) {
-  firstFrame_.fetch_add(schedule_.period);
+  // Only the capture thread moves it on.
+  firstFrame_.store(SampleAfter(schedule_, firstFrame_.load()));
   const uint8_t* pixels = sample->GetPointer();
   if (!pixels) {
     DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
@@ -409,6 +417,7 @@ NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t s
 void CaptureEngine::Deliver(const uint8_t* pixels, int32_t size, FrameNumber f, int64_t start) {
   CaptureListener* listener = listener_.load();
   if (!listener) return;
+  ++samplesTaken_;
   CapturedFrame frame;
   frame.pixels = pixels;
   frame.size = size;

@@ -135,6 +135,11 @@ class CaptureEngine {
   // The open movie's schedule; firstFrame is the next frame to take.
   SamplingSchedule GetSchedule() const;
   FrameNumber GetCurrentFrame() const { return currentFrame_.load(); }
+  // What the capture of the open movie got: the thumbnails handed to the
+  // listener, and the end of the last frame the stream gave (100-ns units
+  // from its start; 0 before the first). Final once the end is reported.
+  int64_t GetSamplesTaken() const { return samplesTaken_.load(); }
+  int64_t GetStreamEnd() const { return streamEnd_.load(); }
 
   // The text of a result code: empty for success codes, the framework-like
   // text for known failures, "Unknown Error: 0x.." otherwise.
@@ -199,6 +204,8 @@ class CaptureEngine {
   std::atomic<CaptureState> state_{CaptureState::idle};
   std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
   std::atomic<FrameNumber> currentFrame_{0};
+  std::atomic<int64_t> samplesTaken_{0};
+  std::atomic<int64_t> streamEnd_{0};
   std::atomic<CaptureListener*> listener_{nullptr};
   std::atomic<bool> skipBlank_{false};
 

@@ -197,8 +197,8 @@ TEST(CaptureFiles, TakesExactlyTheScheduledFramesInEveryContainerAndCodec) {
       // Where the file lists its key frames, the packets between a sample
       // and the key frame before the next one are read but not decoded;
       // elsewhere pictures no other refers to are left out on the way.
-      const bool listsKeyFrames = kind.container != std::string("mpg") &&
-                                  kind.container != std::string("ts");
+      const bool listsKeyFrames =
+          kind.container != std::string("mpg") && kind.container != std::string("ts");
       if (listsKeyFrames)
         EXPECT_LE(o.decoded, 6 * 26 + 10);
       else
@@ -223,6 +223,29 @@ TEST(CaptureFiles, SamplesFarIntoTheFileAreReachedFromFortyFramesEarlier) {
     EXPECT_EQ(out.numbers, AsInts(out.frames));
     EXPECT_TRUE(out.completed);
     EXPECT_LT(out.decoded, 250);
+  }
+}
+
+TEST(CaptureFiles, IntervalsOfNoWholeNumberOfFramesFallOnTheNearestFrames) {
+  const std::string mp4 = Videos::Get().Make(Small("mp4", "h264", 2, 420), "long.mp4");
+  // 12.5 frames apart, decoded through; 90.5 frames apart, with seeks.
+  for (const double every : {0.5, 3.62}) {
+    SCOPED_TRACE(every);
+    const CaptureSettings settings = Samples(0.2, every);
+    const Outcome out = Capture(mp4, settings);
+    ASSERT_TRUE(out.opened) << out.errorText;
+    const SamplingSchedule schedule =
+        ComputeSchedule(settings, 420 * 400'000, 400'000, true).schedule;
+    std::vector<int64_t> expected = NominalSampleFrames(schedule);
+    std::erase_if(expected, [](int64_t frame) { return frame >= 420; });
+    EXPECT_EQ(out.frames, expected);
+    EXPECT_EQ(out.numbers, AsInts(out.frames));
+    ASSERT_GE(out.frames.size(), 4u);
+    for (size_t k = 0; k < out.frames.size(); ++k) {
+      const double asked = 0.2 + every * static_cast<double>(k);
+      EXPECT_LE(std::abs(static_cast<double>(out.frames[k]) * 0.04 - asked), 0.02 + 1e-9) << k;
+    }
+    EXPECT_TRUE(out.completed);
   }
 }
 
@@ -658,8 +681,11 @@ TEST(CaptureFiles, PicturesComeOutUprightAndInTheirDisplayShape) {
 // the packets before the key frame of the next sample) change no pixel of
 // the frames taken.
 TEST(CaptureFiles, LeavingOutFramesOnTheWayChangesNoPixel) {
-  const Kind kinds[] = {{"mp4", "h264", 2}, {"mkv", "mpeg4", 2}, {"avi", "mpeg4", 2},
-                        {"webm", "vp9", 0}, {"ts", "h264", 2}};
+  const Kind kinds[] = {{"mp4", "h264", 2},
+                        {"mkv", "mpeg4", 2},
+                        {"avi", "mpeg4", 2},
+                        {"webm", "vp9", 0},
+                        {"ts", "h264", 2}};
   for (const Kind& kind : kinds) {
     SCOPED_TRACE(NameOf(kind));
     const std::string path =
