@@ -6,6 +6,7 @@
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
 #include "engine/seek_plan.h"
+#include "engine/stream_length.h"
 #include "platform/debug_output.h"
 
 extern "C" {
@@ -135,7 +136,13 @@ void PacketSource::ReadTiming(AVStream* stream) {
                                         : av_rescale_q(400'000, av::kUnits, stream->time_base));
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
-  t.duration = av::VideoDuration(fc, stream);
+  bool fromStream = false;
+  t.duration = av::VideoDuration(fc, stream, &fromStream);
+  // A file that does not state its length (or only guesses it from its bit
+  // rate) is measured by its last packet.
+  if (av::LengthNeedsScan(fc, t.duration, fromStream)) {
+    if (const int64_t scanned = av::ScanVideoEnd(fc, stream); scanned > 0) t.duration = scanned;
+  }
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.
   t.lateByOne = stream->codecpar->codec_id == AV_CODEC_ID_MPEG4 &&

@@ -23,6 +23,8 @@ struct TimeParts {
   uint32_t milliseconds = 0;
 };
 TimeParts SplitTime(double seconds);
+// "%d:%02d:%02d.%03d", e.g. 1:02:05.500.
+std::string LengthText(double seconds);
 
 // One saved thumbnail of a movie.
 struct ImageEntry {
