@@ -54,6 +54,12 @@ CaptureSettings CaptureEngine::GetCaptureSettings() const {
   return settings_;
 }
 
+void CaptureEngine::SetThumbnailLimit(int64_t limit, std::string advice) {
+  std::lock_guard<std::mutex> lock(settingsMutex_);
+  thumbnailLimit_ = limit;
+  limitAdvice_ = std::move(advice);
+}
+
 SamplingSchedule CaptureEngine::GetSchedule() const {
   SamplingSchedule s = schedule_;
   s.firstFrame = firstFrame_.load();
@@ -148,6 +154,18 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   const ScheduleResult computed =
       ComputeSchedule(GetCaptureSettings(), facts.duration, facts.avgTimePerFrame, facts.canSeek);
   schedule_ = computed.schedule;
+  {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    const int64_t promised = PromisedSamples(schedule_);
+    if (thumbnailLimit_ > 0 && promised > thumbnailLimit_) {
+      errorText_ = "The settings take " + std::to_string(promised) +
+                   " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
+                   limitAdvice_ + ".";
+      ReleasePipeline();
+      if (result) *result = E_INVALIDARG;
+      return false;
+    }
+  }
   canSeek_ = facts.canSeek;
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;

@@ -109,6 +109,11 @@ class CaptureEngine {
   void SetSkipBlank(bool skip) { skipBlank_.store(skip); }
   bool GetSkipBlank() const { return skipBlank_.load(); }
 
+  // A movie whose schedule promises more thumbnails than `limit` (0: no
+  // limit) fails to open, with a text that says how many and ends with
+  // `advice`. Read by the next Open.
+  void SetThumbnailLimit(int64_t limit, std::string advice);
+
   // Opens the file and connects its decoder (no seek happens here), computes
   // the schedule and starts the capture thread, which positions the stream
   // and takes the frames. On failure GetErrorText() says why and every part
@@ -185,7 +190,9 @@ class CaptureEngine {
 
   CaptureEnvironment env_;
   mutable std::mutex settingsMutex_;
-  CaptureSettings settings_;  // guarded by settingsMutex_
+  CaptureSettings settings_;    // guarded by settingsMutex_
+  int64_t thumbnailLimit_ = 0;  // guarded by settingsMutex_
+  std::string limitAdvice_;     // guarded by settingsMutex_
 
   // The pipeline: made by Open on the owner's thread before the capture
   // thread starts, then used only by the capture thread (Interrupt excepted)

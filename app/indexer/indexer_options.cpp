@@ -131,6 +131,7 @@ std::map<std::string, bool*> FlagOptions(Options* options) {
       {"--no-playlist", &options->noPlaylist},
       {"--no-index-photo", &options->noIndexPhoto},
       {"--skip-blank", &options->skipBlank},
+      {"--allow-many-thumbnails", &options->allowMany},
       {"--help", &options->help},
       {"-h", &options->help},
       {"--version", &options->version},
@@ -220,6 +221,10 @@ Options:
   --skip-blank        replace a thumbnail that is nearly one flat colour
                       (black, a fade, a title card) by the first frame
                       after it that is not, within half the interval
+  --allow-many-thumbnails
+                      take more than 10000 thumbnails of a video when the
+                      settings ask for that (a video that would get more
+                      fails without it)
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos

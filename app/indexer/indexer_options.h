@@ -30,6 +30,7 @@ struct Options {
   bool noPlaylist = false;
   bool noIndexPhoto = false;
   bool skipBlank = false;  // --skip-blank: no nearly flat thumbnails when avoidable
+  bool allowMany = false;  // --allow-many-thumbnails: no limit of thumbnails per video
   bool help = false;
   bool version = false;            // --version
   bool listTemplates = false;      // --list-templates

@@ -38,7 +38,8 @@ _ombrelo_index() {
   $split && return
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "--project --settings --save --out --start-after --every --least
-      --quality --format --no-html --no-playlist --no-index-photo --skip-blank --html-template
+      --quality --format --no-html --no-playlist --no-index-photo --skip-blank
+      --allow-many-thumbnails --html-template
       --index-template --list-templates --jobs --shard --merge --quiet --json --version
       --help" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
