@@ -366,15 +366,15 @@ void SettingsPage::ReloadControls() {
   }
   UpdateEnabled();
 
-  ShowNumbers();
+  ShowNumbers(true);
 }
 
-void SettingsPage::ShowNumbers() {
+void SettingsPage::ShowNumbers(bool all) {
   // One decimal at least, more where the value has them, in the user's notation.
   const CaptureSettings& capture = std::as_const(project_).Capture();
-  const auto show = [](QLineEdit* edit, double value) {
+  const auto show = [all](QLineEdit* edit, double value) {
     const std::optional<double> shown = ReadFieldNumber(edit->text());
-    if (!shown || static_cast<float>(*shown) != static_cast<float>(value))
+    if (all || !shown || static_cast<float>(*shown) != static_cast<float>(value))
       edit->setText(ShowFieldNumber(value, 1));
   };
   show(startAfter_, capture.delaybeforefirst);
@@ -448,7 +448,7 @@ void SettingsPage::StoreControls() {
   project_.SetCapture(TypedCapture());
   // A text that is no number, a negative one or one beyond what a schedule
   // can be computed with kept the old value, which the field shows again.
-  ShowNumbers();
+  ShowNumbers(false);
 }
 
 CaptureSettings SettingsPage::TypedCapture() const {
@@ -484,9 +484,7 @@ void SettingsPage::NumberFieldLeft() {
                  locale.toString(static_cast<qlonglong>(count)),
                  locale.toString(static_cast<qlonglong>(kManyThumbnails)));
     if (!askManyThumbnails_(window(), text)) {
-      startAfter_->clear();
-      saveEvery_->clear();
-      ShowNumbers();
+      ShowNumbers(true);
       return;
     }
   }

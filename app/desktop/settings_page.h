@@ -113,8 +113,9 @@ class SettingsPage : public PageWidget {
   // The two number fields as they read, or the project's values where they
   // cannot be stored.
   CaptureSettings TypedCapture() const;
-  // Shows the project's delays in the number fields that do not read as them.
-  void ShowNumbers();
+  // Shows the project's delays in the number fields: in all of them, or in
+  // those that do not read as them.
+  void ShowNumbers(bool all);
   // A number field was left: its value is stored, after a question when it
   // would take very many thumbnails.
   void NumberFieldLeft();
