@@ -54,6 +54,12 @@ CaptureSettings CaptureEngine::GetCaptureSettings() const {
   return settings_;
 }
 
+void CaptureEngine::SetThumbnailLimit(int64_t limit, std::string advice) {
+  std::lock_guard<std::mutex> lock(settingsMutex_);
+  thumbnailLimit_ = limit;
+  limitAdvice_ = std::move(advice);
+}
+
 SamplingSchedule CaptureEngine::GetSchedule() const {
   SamplingSchedule s = schedule_;
   s.firstFrame = firstFrame_.load();
@@ -141,6 +147,8 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   if (Failed(hr)) return fail(OpenStep::connect, hr);
 
   currentFrame_ = 0;
+  samplesTaken_ = 0;
+  streamEnd_ = 0;
   StreamFacts facts;
   hr = pipeline_->GetStreamFacts(&facts);
   // The text stays empty when the query itself succeeded but the format is
@@ -151,6 +159,18 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   const ScheduleResult computed =
       ComputeSchedule(GetCaptureSettings(), facts.duration, facts.avgTimePerFrame, facts.canSeek);
   schedule_ = computed.schedule;
+  {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    const int64_t promised = PromisedSamples(schedule_);
+    if (thumbnailLimit_ > 0 && promised > thumbnailLimit_) {
+      errorText_ = "The settings take " + std::to_string(promised) +
+                   " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
+                   limitAdvice_ + ".";
+      ReleasePipeline();
+      if (result) *result = E_INVALIDARG;
+      return false;
+    }
+  }
   canSeek_ = facts.canSeek;
   firstFrame_ = schedule_.firstFrame;
   seekAllowed_ = schedule_.seekAllowed;
@@ -358,6 +378,11 @@ void CaptureEngine::ExecuteSeek(FrameNumber frame, bool interrupted) {
 
 CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
   MediaSample* sample = pulled.sample;
+  // Frames decoded only on the way count too: they show where the stream ends.
+  const int64_t end = pulled.hasEnd && pulled.end > pulled.start
+                          ? pulled.end
+                          : pulled.start + schedule_.frameDuration;
+  if (end > streamEnd_.load()) streamEnd_ = end;
   if (!sample || sample->IsPreroll()) return Next::goOn;
   if (StartsPastDuration(pulled.start, schedule_.durationSeconds)) return Next::goOn;
   const FrameNumber f = FrameAt(pulled.start, pulled.end, pulled.hasEnd, schedule_.frameDuration);
@@ -387,7 +412,8 @@ CaptureEngine::Next CaptureEngine::OnFrame(const PulledFrame& pulled) {
 }
 
 NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t start) {
-  firstFrame_.fetch_add(schedule_.period);
+  // Only the capture thread moves it on.
+  firstFrame_.store(SampleAfter(schedule_, firstFrame_.load()));
   const uint8_t* pixels = sample->GetPointer();
   if (!pixels) {
     DebugOutputF("Failed to convert frame %lld\n", static_cast<long long>(f));
@@ -414,6 +440,7 @@ NextMove CaptureEngine::TakeSample(MediaSample* sample, FrameNumber f, int64_t s
 void CaptureEngine::Deliver(const uint8_t* pixels, int32_t size, FrameNumber f, int64_t start) {
   CaptureListener* listener = listener_.load();
   if (!listener) return;
+  ++samplesTaken_;
   CapturedFrame frame;
   frame.pixels = pixels;
   frame.size = size;

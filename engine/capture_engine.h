@@ -109,6 +109,11 @@ class CaptureEngine {
   void SetSkipBlank(bool skip) { skipBlank_.store(skip); }
   bool GetSkipBlank() const { return skipBlank_.load(); }
 
+  // A movie whose schedule promises more thumbnails than `limit` (0: no
+  // limit) fails to open, with a text that says how many and ends with
+  // `advice`. Read by the next Open.
+  void SetThumbnailLimit(int64_t limit, std::string advice);
+
   // Opens the file and connects its decoder (no seek happens here), computes
   // the schedule and starts the capture thread, which positions the stream
   // and takes the frames. On failure GetErrorText() says why and every part
@@ -135,6 +140,11 @@ class CaptureEngine {
   // The open movie's schedule; firstFrame is the next frame to take.
   SamplingSchedule GetSchedule() const;
   FrameNumber GetCurrentFrame() const { return currentFrame_.load(); }
+  // What the capture of the open movie got: the thumbnails handed to the
+  // listener, and the end of the last frame the stream gave (100-ns units
+  // from its start; 0 before the first). Final once the end is reported.
+  int64_t GetSamplesTaken() const { return samplesTaken_.load(); }
+  int64_t GetStreamEnd() const { return streamEnd_.load(); }
 
   // The text of a result code: empty for success codes, the framework-like
   // text for known failures, "Unknown Error: 0x.." otherwise.
@@ -180,7 +190,9 @@ class CaptureEngine {
 
   CaptureEnvironment env_;
   mutable std::mutex settingsMutex_;
-  CaptureSettings settings_;  // guarded by settingsMutex_
+  CaptureSettings settings_;    // guarded by settingsMutex_
+  int64_t thumbnailLimit_ = 0;  // guarded by settingsMutex_
+  std::string limitAdvice_;     // guarded by settingsMutex_
 
   // The pipeline: made by Open on the owner's thread before the capture
   // thread starts, then used only by the capture thread (Interrupt excepted)
@@ -199,6 +211,8 @@ class CaptureEngine {
   std::atomic<CaptureState> state_{CaptureState::idle};
   std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
   std::atomic<FrameNumber> currentFrame_{0};
+  std::atomic<int64_t> samplesTaken_{0};
+  std::atomic<int64_t> streamEnd_{0};
   std::atomic<CaptureListener*> listener_{nullptr};
   std::atomic<bool> skipBlank_{false};
 

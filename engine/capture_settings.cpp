@@ -223,24 +223,33 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
   }
 
   bool single = false;
+  int64_t interval = 0;
   switch (settings.sampleperiod) {
     case CaptureSettings::everyFrame:
       s.period = 1;
+      interval = T;
       break;
     case CaptureSettings::everyMinute:
       s.period = 600'000'000 / T;
+      interval = 600'000'000;
       break;
     default:
       if (settings.delaybetweensamples >= 0) {
         s.period =
             static_cast<int64_t>(settings.delaybetweensamples *
                                  static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
+        // Within kMaxSeconds: the product fits.
+        interval =
+            std::llround(settings.delaybetweensamples * static_cast<double>(kUnitsPerSecond));
       } else {
         single = true;
       }
       break;
   }
   if (!single && s.period == 0) s.period = 1;
+  // Never two samples on one frame: less than a frame apart means every frame.
+  s.interval = single ? 0 : std::max(interval, T);
+  s.origin = s.firstFrame;
 
   int64_t count;
   if (single) {
@@ -248,7 +257,7 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
     s.period = 0;
     count = 1;
   } else {
-    count = (s.frameCount - s.firstFrame) / s.period;
+    count = IntervalsUntilEnd(s);
   }
   result.count = count;
 
@@ -258,6 +267,8 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
     const int64_t step = s.frameCount / (static_cast<int64_t>(s.leastFrames) + 1) + 1;
     s.firstFrame = step;
     s.period = step;
+    s.interval = step * T;
+    s.origin = step;
   }
 
   result.startPosition = s.firstFrame >= 300 ? s.firstFrame - 40 : s.firstFrame;
@@ -265,6 +276,55 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
   s.seekAllowed = canSeek && s.period >= 90;
   s.seekAllowedAtOpen = s.seekAllowed;
   return result;
+}
+
+FrameNumber SampleFrame(const SamplingSchedule& schedule, int64_t k) {
+  if (schedule.interval <= 0 || schedule.frameDuration <= 0) return schedule.origin;
+  // Rounded to the nearest frame, halves up; in 128 bits, as k x interval
+  // may pass 64 for a k far past the end of any movie.
+  const __int128 twice = static_cast<__int128>(2) * k * schedule.interval + schedule.frameDuration;
+  return schedule.origin +
+         static_cast<FrameNumber>(twice / (static_cast<__int128>(2) * schedule.frameDuration));
+}
+
+FrameNumber SampleAfter(const SamplingSchedule& schedule, FrameNumber next) {
+  if (schedule.period == 0 || schedule.interval <= 0) return next;
+  if (next < schedule.origin) return schedule.origin;
+  // The interval is at least one frame, so the estimate is off by one sample at most.
+  int64_t k = static_cast<int64_t>(static_cast<__int128>(next - schedule.origin) *
+                                   schedule.frameDuration / schedule.interval);
+  while (k > 0 && SampleFrame(schedule, k - 1) > next) --k;
+  while (SampleFrame(schedule, k) <= next) ++k;
+  return SampleFrame(schedule, k);
+}
+
+int64_t IntervalsUntilEnd(const SamplingSchedule& schedule) {
+  if (schedule.interval <= 0) return 0;
+  // Truncated toward zero, as (frameCount - firstFrame) / period is.
+  return static_cast<int64_t>(static_cast<__int128>(schedule.frameCount - schedule.firstFrame) *
+                              schedule.frameDuration / schedule.interval);
+}
+
+int64_t PromisedSamples(const SamplingSchedule& schedule) {
+  if (schedule.stopFrame == 0) return 0;
+  const FrameNumber last = std::min(schedule.frameCount - 1, schedule.stopFrame);
+  if (schedule.period == 0 || schedule.interval <= 0)
+    return schedule.origin <= last && schedule.origin >= 0 ? 1 : 0;
+  if (schedule.origin > last) return 0;
+  int64_t k = static_cast<int64_t>(static_cast<__int128>(last - schedule.origin) *
+                                   schedule.frameDuration / schedule.interval);
+  while (SampleFrame(schedule, k + 1) <= last) ++k;
+  while (k >= 0 && SampleFrame(schedule, k) > last) --k;
+  return k + 1;
+}
+
+int64_t PredictedThumbnails(const CaptureSettings& settings, double seconds,
+                            int64_t frameDuration) {
+  if (!(seconds > 0)) return 0;
+  const double units = std::min(seconds, kMaxSeconds) * static_cast<double>(kUnitsPerSecond);
+  const ScheduleResult result =
+      ComputeSchedule(settings, static_cast<int64_t>(units), frameDuration, true);
+  return PromisedSamples(result.schedule);
 }
 
 std::vector<int64_t> NominalSampleFrames(const SamplingSchedule& schedule) {
@@ -276,7 +336,7 @@ std::vector<int64_t> NominalSampleFrames(const SamplingSchedule& schedule) {
   }
   while (frame <= schedule.frameCount && frame <= schedule.stopFrame) {
     frames.push_back(frame);
-    frame += schedule.period;
+    frame = SampleAfter(schedule, frame);
   }
   return frames;
 }

@@ -128,8 +128,8 @@ constexpr double kMaxSeconds = 1'000'000.0;
 // A frame's number in its movie: its time from the file's start in frames.
 using FrameNumber = int64_t;
 
-constexpr int64_t kUnitsPerSecond = 10'000'000;      // 100-ns units
-constexpr int64_t kDefaultFrameDuration = 434782;    // 23 frames per second
+constexpr int64_t kUnitsPerSecond = 10'000'000;    // 100-ns units
+constexpr int64_t kDefaultFrameDuration = 434782;  // 23 frames per second
 
 struct SamplingSchedule {
   int64_t frameDuration = 0;  // 100-ns units
@@ -138,6 +138,11 @@ struct SamplingSchedule {
   FrameNumber frameCount = 0;
   FrameNumber firstFrame = 0;  // becomes the next frame to take during the capture
   int64_t period = 0;          // 0 for a single-sample schedule
+  // Time between samples in 100-ns units (at least one frame; 0 for a
+  // single-sample schedule): samples fall on the frames nearest to it, so a
+  // delay that is no whole number of frames does not drift.
+  int64_t interval = 0;
+  FrameNumber origin = 0;  // the first sample's frame, where the intervals count from
   FrameNumber stopFrame = 0;
   uint32_t leastFrames = 0;
   bool seekAllowed = false;
@@ -156,9 +161,39 @@ struct ScheduleResult {
 ScheduleResult ComputeSchedule(const CaptureSettings& settings, int64_t duration,
                                int64_t frameDuration, bool canSeek);
 
-// The nominal frames the schedule samples (firstFrame, +period, ... while
-// below stopFrame and not past frameCount). For previews and tests; the run
-// itself follows the engine.
+// The frame of the k-th sample (from 0): the frame nearest to origin +
+// k x interval, which is origin + k x period whenever the interval is a whole
+// number of frames.
+FrameNumber SampleFrame(const SamplingSchedule& schedule, int64_t k);
+
+// The first sample frame after `next` (the next one to take once the sample
+// meant for `next` was taken); `next` itself for a single-sample schedule,
+// the origin while `next` lies before it.
+FrameNumber SampleAfter(const SamplingSchedule& schedule, FrameNumber next);
+
+// How many intervals fit between the first sample and the last frame
+// (frameCount - firstFrame frames): step 6's count, exact to the interval.
+// Negative when the first sample lies past the end.
+int64_t IntervalsUntilEnd(const SamplingSchedule& schedule);
+
+// How many samples the schedule promises: its sample frames that lie before
+// frameCount (a last one on it is taken only when the source delivers it)
+// and not past stopFrame. 0 for a schedule without a length, which takes
+// every frame there is.
+int64_t PromisedSamples(const SamplingSchedule& schedule);
+
+// More thumbnails of one video than this are asked for only knowingly: the
+// settings page asks first, the indexer wants an option that allows them.
+constexpr int64_t kManyThumbnails = 10'000;
+
+// How many thumbnails the settings take from a video of that many seconds
+// (at 25 frames per second when the frame rate is not known).
+int64_t PredictedThumbnails(const CaptureSettings& settings, double seconds,
+                            int64_t frameDuration = 400'000);
+
+// The nominal frames the schedule samples (the sample frames from the
+// first on, while not past stopFrame nor frameCount). For previews and
+// tests; the run itself follows the engine.
 std::vector<int64_t> NominalSampleFrames(const SamplingSchedule& schedule);
 
 }  // namespace ombrelo

@@ -7,6 +7,7 @@
 #include "engine/ffmpeg_support.h"
 #include "engine/media_input.h"
 #include "engine/seek_plan.h"
+#include "engine/stream_length.h"
 #include "platform/debug_output.h"
 
 extern "C" {
@@ -158,13 +159,24 @@ void PacketSource::ReadTiming(AVStream* stream) {
                                         : av_rescale_q(400'000, av::kUnits, stream->time_base));
   // The video's own length; the container's only when the stream has none
   // (a longer audio track must not add samples past the last picture).
-  t.duration = av::VideoDuration(fc, stream);
+  bool fromStream = false;
+  t.duration = av::VideoDuration(fc, stream, &fromStream);
+  // Only the stream's own length, and one measured from its packets, count
+  // from its first picture; the container's, and a Matroska track's tagged
+  // length, already count from the file's start.
+  bool fromStreamStart = stream->duration != AV_NOPTS_VALUE && stream->duration > 0;
+  // A file that does not state its length (or only guesses it from its bit
+  // rate) is measured by its last packet.
+  if (av::LengthNeedsScan(fc, t.duration, fromStream)) {
+    if (const int64_t scanned = av::ScanVideoEnd(fc, stream); scanned > 0) {
+      t.duration = scanned;
+      fromStreamStart = true;
+    }
+  }
   // Times count from the file's start, as players show them: a video that
-  // starts after it ends that much later. Only the stream's own length
-  // counts from its first picture; the container's, and a Matroska track's
-  // tagged length, already count from the file's start.
+  // starts after it ends that much later.
   t.originTs = av::FileStart(fc, stream);
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && t.duration > 0)
+  if (fromStreamStart && t.duration > 0)
     t.duration += av::TicksToUnits(t.startTs, stream->time_base, t.originTs);
   // MPEG-4 Part 2 in AVI with B-frames: FFmpeg stamps every picture one
   // frame late.

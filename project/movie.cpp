@@ -125,8 +125,10 @@ std::string Movie::Title() const {
   return path_.substr(sep + 1);
 }
 
-std::string Movie::LengthText() const {
-  const TimeParts t = SplitTime(length);
+std::string Movie::LengthText() const { return ombrelo::LengthText(length); }
+
+std::string LengthText(double seconds) {
+  const TimeParts t = SplitTime(seconds);
   char text[64];
   std::snprintf(text, sizeof text, "%d:%02d:%02d.%03d", static_cast<int>(t.hours),
                 static_cast<int>(t.minutes), static_cast<int>(t.seconds),

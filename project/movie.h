@@ -24,6 +24,8 @@ struct TimeParts {
   uint32_t milliseconds = 0;
 };
 TimeParts SplitTime(double seconds);
+// "%d:%02d:%02d.%03d", e.g. 1:02:05.500.
+std::string LengthText(double seconds);
 
 // The name of part n (from 1) of an index photo: the photo's own path for
 // part 1, "<stem>-<n><extension>" for the others ("clip.jpg", "clip-2.jpg").

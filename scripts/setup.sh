@@ -18,6 +18,15 @@ packages=(
   desktop-file-utils appstream shared-mime-info  # checks of the installed desktop files
 )
 
+# The tests read and write numbers under a locale with a decimal comma.
+ensure_locales() {
+  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then return; fi
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "setup: generating the de_DE.UTF-8 locale"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -27,6 +36,7 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
+  ensure_locales
   exit 0
 fi
 
@@ -36,3 +46,4 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+ensure_locales

@@ -64,6 +64,25 @@ std::string WhyCutShort(const std::string& path, uintmax_t openedBytes) {
          std::to_string(openedBytes) + " bytes are left)";
 }
 
+// Why a capture that ran to its end took fewer thumbnails than its schedule
+// promised; "" when it took them all.
+std::string WhyFewerThumbnails(int64_t taken, int64_t promised, int64_t streamEnd,
+                               double statedSeconds) {
+  if (taken >= promised) return "";
+  const std::string got = std::to_string(taken) + " of " + std::to_string(promised) +
+                          (promised == 1 ? " thumbnail was taken" : " thumbnails were taken");
+  const double endSeconds = static_cast<double>(streamEnd) / static_cast<double>(kUnitsPerSecond);
+  if (streamEnd <= 0) {
+    return "no picture of the video could be read, though its stated length is " +
+           LengthText(statedSeconds) + "; " + got + ".";
+  }
+  if (endSeconds < statedSeconds) {
+    return "the video ends at " + LengthText(endSeconds) + ", before its stated length of " +
+           LengthText(statedSeconds) + "; " + got + ".";
+  }
+  return "only " + got + ".";
+}
+
 }  // namespace
 
 // The object the engine's reports and the controller's own steps are posted
@@ -405,6 +424,9 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   // Every thumbnail of the capture has been recorded: the end came through
   // the writer, behind them.
   liveMovieId_ = -1;
+  const std::string fewer =
+      WhyFewerThumbnails(engine_.GetSamplesTaken(), PromisedSamples(engine_.GetSchedule()),
+                         engine_.GetStreamEnd(), engine_.GetDurationSeconds());
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.
   if (writeFailed_) completed = false;
@@ -414,6 +436,10 @@ void WorkflowController::OnCaptureEnded(bool completed) {
       if (!why.empty()) {
         // What could be read is indexed all the same.
         FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
+      } else if (!fewer.empty()) {
+        // A file that holds less than it says (or conversions that failed)
+        // is cut short, not done; what it gave is indexed all the same.
+        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + fewer);
       }
     }
     MakeOutputs();

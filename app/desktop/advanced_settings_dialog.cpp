@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/desktop/locale_number.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -50,8 +51,10 @@ QVariant PropertyModel::data(const QModelIndex& index, int role) const {
   const Item& item = items_[index.row()];
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
     if (index.column() == 0) return item.name;
-    return item.isFloat ? QString::number(item.value.toFloat())
-                        : QString::number(item.value.toInt());
+    // In the user's notation, as the page's number fields.
+    const QLocale locale = FieldLocale();
+    return item.isFloat ? locale.toString(static_cast<double>(item.value.toFloat()), 'g', 6)
+                        : locale.toString(item.value.toInt());
   }
   if (role == Qt::ToolTipRole) return item.description;
   if (role == Qt::FontRole && index.column() == 0) {
@@ -84,9 +87,13 @@ bool PropertyModel::setData(const QModelIndex& index, const QVariant& value, int
   bool ok = false;
   QVariant converted;
   if (item.isFloat) {
-    converted = text.toFloat(&ok);
+    const std::optional<double> number = ReadFieldNumber(text);
+    ok = number.has_value();
+    if (ok) converted = static_cast<float>(*number);
   } else {
-    converted = text.toInt(&ok);
+    const std::optional<int> number = ReadFieldWholeNumber(text);
+    ok = number.has_value();
+    if (ok) converted = *number;
   }
   if (!ok) {
     QApplication::beep();
@@ -258,8 +265,11 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   model_.vetoChange = [this](int row, const QString& text) {
     double value = 0;
     std::string message;
-    if (ValidateAdvancedValue(model_.Items()[row].name.toStdString(), text.toStdString(), &value,
-                              &message))
+    // The check reads C notation: the typed number is handed over in it, and
+    // a text that is no number in the user's notation as "", which it refuses.
+    const PropertyModel::Item& item = model_.Items()[row];
+    if (ValidateAdvancedValue(item.name.toStdString(), CNotation(text, !item.isFloat).toStdString(),
+                              &value, &message))
       return false;
     description_->setText(QString::fromStdString(message));
     return true;
@@ -282,8 +292,8 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
           });
 
   opener_ = new QComboBox;
-  opener_->addItems({tr("Ombrelo viewer"), tr("the desktop's default program (xdg-open)"),
-                     tr("command")});
+  opener_->addItems(
+      {tr("Ombrelo viewer"), tr("the desktop's default program (xdg-open)"), tr("command")});
   command_ = new QLineEdit(ViewerCommand());
   command_->setPlaceholderText(tr("e.g. eog, or \"/opt/my viewer/run\" --slideshow"));
   connect(opener_, &QComboBox::currentIndexChanged, this, [this](int index) {

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -16,12 +17,12 @@
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/locale_number.h"
 #include "imaging/qimage_bitmap.h"
 #include "project/project.h"
 
@@ -33,6 +34,20 @@ constexpr int kPreviewWidth = 160;
 constexpr int kPreviewHeight = 120;
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
+
+bool DefaultManyThumbnailsQuestion(QWidget* owner, const QString& text) {
+  return QMessageBox::question(owner, SettingsPage::tr("Many thumbnails"), text,
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+// The length the number of thumbnails is foreseen for: the longest video of
+// the project whose length is known, else a feature film's two hours.
+double ForeseenLength(const CProject& project) {
+  double longest = 0;
+  for (const Movie& movie : project.Movies()) longest = std::max(longest, movie.length);
+  return longest > 0 ? longest : 2 * 3600.0;
+}
 
 QString DefaultFolderChooser(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
@@ -71,19 +86,11 @@ int BrowseButtonWidth(const QPushButton* button) {
 
 }  // namespace
 
-double ParseLikeAtof(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  const char* begin = bytes.constData();
-  const char* end = begin + bytes.size();
-  while (begin < end && (*begin == ' ' || (*begin >= '\t' && *begin <= '\r'))) ++begin;
-  if (begin < end && *begin == '+') ++begin;
-  double value = 0;
-  const auto result = std::from_chars(begin, end, value);
-  return result.ec == std::errc() ? value : 0.0;
-}
-
 SettingsPage::SettingsPage(CProject& project, QWidget* parent)
-    : PageWidget(parent), project_(project), chooseFolder_(DefaultFolderChooser) {
+    : PageWidget(parent),
+      project_(project),
+      chooseFolder_(DefaultFolderChooser),
+      askManyThumbnails_(DefaultManyThumbnailsQuestion) {
   const OutputSettings& output = project_.Output();
   catalogue_ = LoadTemplateCatalogue(output.htmlTransform, output.indexphotoTransform,
                                      output.reportTransform);
@@ -93,7 +100,11 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   sampleLayout_ = new QGridLayout(sample_);
   startAfter_ = new QLineEdit;
   saveEvery_ = new QLineEdit;
-  for (QLineEdit* edit : {startAfter_, saveEvery_}) edit->setAlignment(Qt::AlignRight);
+  // Numbers as the user writes them; what cannot be read as one is refused.
+  for (QLineEdit* edit : {startAfter_, saveEvery_}) {
+    edit->setAlignment(Qt::AlignRight);
+    edit->setValidator(MakeFieldValidator(kMaxSeconds, edit));
+  }
   advanced_ = new QPushButton(tr("Advanced..."));
   connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
   // "Start after" takes columns 0 to 2, "Save every" columns 4 to 6 beside
@@ -143,11 +154,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   FitToFont();
 
   // What is typed reaches the project when the field is left.
-  for (QLineEdit* edit :
-       {startAfter_, saveEvery_, outputs_[kImages].folder, outputs_[kPlaylist].folder,
-        outputs_[kWebPage].folder, outputs_[kIndexPhoto].folder}) {
+  for (QLineEdit* edit : {outputs_[kImages].folder, outputs_[kPlaylist].folder,
+                          outputs_[kWebPage].folder, outputs_[kIndexPhoto].folder}) {
     connect(edit, &QLineEdit::editingFinished, this, &SettingsPage::StoreControls);
   }
+  for (QLineEdit* edit : {startAfter_, saveEvery_})
+    connect(edit, &QLineEdit::editingFinished, this, &SettingsPage::NumberFieldLeft);
   LoadControls();
 }
 
@@ -354,9 +366,19 @@ void SettingsPage::ReloadControls() {
   }
   UpdateEnabled();
 
+  ShowNumbers(true);
+}
+
+void SettingsPage::ShowNumbers(bool all) {
+  // One decimal at least, more where the value has them, in the user's notation.
   const CaptureSettings& capture = std::as_const(project_).Capture();
-  startAfter_->setText(QString::asprintf("%.01f", capture.delaybeforefirst));
-  saveEvery_->setText(QString::asprintf("%.01f", capture.delaybetweensamples));
+  const auto show = [all](QLineEdit* edit, double value) {
+    const std::optional<double> shown = ReadFieldNumber(edit->text());
+    if (all || !shown || static_cast<float>(*shown) != static_cast<float>(value))
+      edit->setText(ShowFieldNumber(value, 1));
+  };
+  show(startAfter_, capture.delaybeforefirst);
+  show(saveEvery_, capture.delaybetweensamples);
 }
 
 // Which controls can be used follows the project: an output's choices while
@@ -423,16 +445,50 @@ void SettingsPage::StoreControls() {
     (project_.*setFolder)(outputs_[output].folder->text().toStdString());
   }
 
+  project_.SetCapture(TypedCapture());
+  // A text that is no number, a negative one or one beyond what a schedule
+  // can be computed with kept the old value, which the field shows again.
+  ShowNumbers(false);
+}
+
+CaptureSettings SettingsPage::TypedCapture() const {
   CaptureSettings capture = project_.Capture();
-  const auto store = [](const QLineEdit* edit, NumericSetting setting, double& field) {
-    const double value = static_cast<float>(ParseLikeAtof(edit->text()));
-    // A negative number, or one beyond what a schedule can be computed
-    // with, keeps the old value; a text that is no number at all stores 0.
+  const auto take = [](const QLineEdit* edit, NumericSetting setting, double& field) {
+    const std::optional<double> typed = ReadFieldNumber(edit->text());
+    if (!typed) return;
+    const double value = static_cast<float>(*typed);
     if (value >= 0 && RangeOf(setting).Contains(value)) field = value;
   };
-  store(startAfter_, NumericSetting::delaybeforefirst, capture.delaybeforefirst);
-  store(saveEvery_, NumericSetting::delaybetweensamples, capture.delaybetweensamples);
-  project_.SetCapture(capture);
+  take(startAfter_, NumericSetting::delaybeforefirst, capture.delaybeforefirst);
+  take(saveEvery_, NumericSetting::delaybetweensamples, capture.delaybetweensamples);
+  return capture;
+}
+
+void SettingsPage::NumberFieldLeft() {
+  const CaptureSettings typed = TypedCapture();
+  if (typed == project_.Capture()) {
+    StoreControls();
+    return;
+  }
+  // More thumbnails than anyone looks through are taken only when the user
+  // says so; otherwise the fields go back to what they were.
+  const double seconds = ForeseenLength(project_);
+  const int64_t count = PredictedThumbnails(typed, seconds);
+  if (count > kManyThumbnails && PredictedThumbnails(project_.Capture(), seconds) <= count) {
+    // The counts are read, not typed: grouped as the user writes them.
+    const QLocale locale;
+    const QString text =
+        tr("With these settings a video of %1 gives %2 thumbnails (more than %3).\n\n"
+           "Keep these settings?")
+            .arg(QString::fromStdString(LengthText(seconds)),
+                 locale.toString(static_cast<qlonglong>(count)),
+                 locale.toString(static_cast<qlonglong>(kManyThumbnails)));
+    if (!askManyThumbnails_(window(), text)) {
+      ShowNumbers(true);
+      return;
+    }
+  }
+  StoreControls();
 }
 
 void SettingsPage::OpenAdvanced() {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/desktop/page_widget.h"
+#include "engine/capture_settings.h"
 #include "render/template_catalogue.h"
 
 class QCheckBox;
@@ -28,11 +29,6 @@ class CProject;
 namespace ombrelo::desktop {
 
 class BitmapButton;
-
-// The number a field's text gives, as the C library's atof reads it (blanks,
-// a sign, digits, a decimal point, an exponent; 0 when the text starts with
-// no number), whatever the user's locale.
-double ParseLikeAtof(const QString& text);
 
 class SettingsPage : public PageWidget {
   Q_OBJECT
@@ -85,6 +81,10 @@ class SettingsPage : public PageWidget {
   // The folder browser's choice (tests replace it); empty means cancelled.
   using FolderChooser = QString (*)(QWidget* owner, const QString& title);
   void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = chooser; }
+  // Asked (text in hand) before delays that take more than kManyThumbnails
+  // thumbnails of one video are stored; true keeps them. Tests replace it.
+  using Question = bool (*)(QWidget* owner, const QString& text);
+  void SetManyThumbnailsQuestion(Question question) { askManyThumbnails_ = question; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,6 +110,15 @@ class SettingsPage : public PageWidget {
   void OnUseFolder(Output output, bool useFolder);
   void Browse(Output output);
   void OpenAdvanced();
+  // The two number fields as they read, or the project's values where they
+  // cannot be stored.
+  CaptureSettings TypedCapture() const;
+  // Shows the project's delays in the number fields: in all of them, or in
+  // those that do not read as them.
+  void ShowNumbers(bool all);
+  // A number field was left: its value is stored, after a question when it
+  // would take very many thumbnails.
+  void NumberFieldLeft();
 
   CProject& project_;
   TemplateCatalogue catalogue_;
@@ -132,6 +141,7 @@ class SettingsPage : public PageWidget {
   QPushButton* advanced_;
   BitmapButton* close_;
   FolderChooser chooseFolder_;
+  Question askManyThumbnails_;
   // The playlist and web page choices that unticking "Extract images to:"
   // switched off, given back when it is ticked again.
   struct SwitchedOff {

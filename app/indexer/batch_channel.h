@@ -16,6 +16,7 @@ inline constexpr const char* kWorkerProjectOption = "--worker-project";
 inline constexpr const char* kWorkerInteractiveOption = "--worker-interactive";
 inline constexpr const char* kWorkerThreadsOption = "--worker-threads";
 inline constexpr const char* kSkipBlankOption = "--skip-blank";
+inline constexpr const char* kAllowManyOption = "--allow-many-thumbnails";
 // A worker's descriptor of its channel to the batch, a stream socket: the
 // movies to index come in, their records go back, one message for each. The
 // progress a worker shows goes to its standard output, which the batch reads

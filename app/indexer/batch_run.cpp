@@ -235,6 +235,7 @@ class Batch {
       args.push_back(std::to_string(settings_.threadsPerWorker));
     }
     if (settings_.skipBlank) args.emplace_back(kSkipBlankOption);
+    if (settings_.allowMany) args.emplace_back(kAllowManyOption);
     if (settings_.interactive) {
       args.emplace_back(kWorkerInteractiveOption);
       // The worker draws its progress line as wide as this terminal is.

@@ -25,7 +25,8 @@ struct BatchSettings {
   // out among the workers); 0: the pipeline's own choice.
   int threadsPerWorker = 0;
   bool skipBlank = false;  // the workers replace blank samples
-  int interruptFd = -1;  // readable once Ctrl+C was pressed
+  bool allowMany = false;  // the workers take any number of thumbnails of a video
+  int interruptFd = -1;    // readable once Ctrl+C was pressed
   // A worker that writes nothing for this long while it indexes a movie is
   // killed.
   std::chrono::milliseconds silenceLimit{std::chrono::minutes(10)};

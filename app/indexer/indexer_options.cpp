@@ -132,6 +132,7 @@ std::map<std::string, bool*> FlagOptions(Options* options) {
       {"--no-index-photo", &options->noIndexPhoto},
       {"--skip-blank", &options->skipBlank},
       {"--no-deinterlace", &options->noDeinterlace},
+      {"--allow-many-thumbnails", &options->allowMany},
       {"--help", &options->help},
       {"-h", &options->help},
       {"--version", &options->version},
@@ -223,6 +224,10 @@ Options:
                       after it that is not, within half the interval
   --no-deinterlace    take frames of interlaced video with both fields as
                       they are (combed edges where something moves)
+  --allow-many-thumbnails
+                      take more than 10000 thumbnails of a video when the
+                      settings ask for that (a video that would get more
+                      fails without it)
   --no-html           make no web pages
   --no-playlist       make no image playlists
   --no-index-photo    make no index photos

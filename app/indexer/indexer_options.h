@@ -31,6 +31,7 @@ struct Options {
   bool noIndexPhoto = false;
   bool skipBlank = false;      // --skip-blank: no nearly flat thumbnails when avoidable
   bool noDeinterlace = false;  // --no-deinterlace: interlaced frames taken with both fields
+  bool allowMany = false;      // --allow-many-thumbnails: no limit of thumbnails per video
   bool help = false;
   bool version = false;            // --version
   bool listTemplates = false;      // --list-templates

@@ -332,6 +332,7 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
     batch.threadsPerWorker = std::max(1, cores / std::min(jobs, WaitingMovies(project)));
     batch.program = program;
     batch.skipBlank = options.skipBlank;
+    batch.allowMany = options.allowMany;
     batch.workFolder = paths::WithTrailingSeparator(workFolder);
     batch.interactive = interactive;
     if (InstallInterruptHandler()) batch.interruptFd = g_interruptPipe[0];
@@ -420,6 +421,9 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   const bool worker = !options.workerProject.empty();
   CaptureEngine engine(EngineEnvironment(options));
   engine.SetSkipBlank(options.skipBlank);
+  // More thumbnails of one video than anyone looks through only when asked for.
+  if (!options.allowMany)
+    engine.SetThumbnailLimit(kManyThumbnails, "; --allow-many-thumbnails takes them all the same");
   if (const int prepared = worker ? kExitDone : PrepareProject(options, project);
       prepared != kExitDone) {
     return prepared;

@@ -39,8 +39,8 @@ _ombrelo_index() {
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "--project --settings --save --out --start-after --every --least
       --quality --format --no-html --no-playlist --no-index-photo --skip-blank
-      --no-deinterlace --html-template --index-template --list-templates --jobs --shard
-      --merge --quiet --json --version --help" -- "$cur"))
+      --no-deinterlace --allow-many-thumbnails --html-template --index-template
+      --list-templates --jobs --shard --merge --quiet --json --version --help" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -237,6 +237,99 @@ TEST_F(IndexerTest, AMovieThatFailsGivesExitOneAndItsError) {
       << single.err;
 }
 
+// Runs ffmpeg with the arguments (quoted by the caller); true when it succeeded.
+bool Ffmpeg(const std::string& arguments) {
+  return std::system(("ffmpeg -nostdin -v error " + arguments).c_str()) == 0;
+}
+
+TEST_F(IndexerTest, VideosWhoseLengthIsUnknownOrWrongAreMeasuredOrReportedCutShort) {
+  // 745 frames at 21.3 per second: 34.98 s.
+  testvideo::VideoOptions o = testing::SmallVideo(745);
+  o.fpsNum = 213;
+  o.fpsDen = 10;
+  o.keyframeInterval = 25;
+  o.path = folder_ / "source.mp4";
+  std::string error;
+  ASSERT_TRUE(testvideo::Generate(o, &error)) << error;
+  // Matroska written to a pipe has no length in its header.
+  const std::string piped = folder_ / "piped.mkv";
+  ASSERT_TRUE(Ffmpeg("-i '" + o.path + "' -c copy -f matroska - > '" + piped + "'"));
+  // An MP4 with its index first, cut after its first half second: the
+  // header still says 35 s.
+  const std::string whole = folder_ / "whole.mp4";
+  ASSERT_TRUE(Ffmpeg("-i '" + o.path + "' -c copy -movflags +faststart '" + whole + "'"));
+  std::string bytes = ReadFileBytes(whole);
+  const size_t mdat = bytes.find("mdat");
+  ASSERT_NE(mdat, std::string::npos);
+  const std::string cut = folder_ / "cut.mp4";
+  ASSERT_TRUE(testing::WriteFileBytes(cut, bytes.substr(0, mdat + 4 + (bytes.size() - mdat) / 70)));
+
+  const Result result =
+      Run({"--jobs", "1", "--out", "out", "--no-html", "--no-index-photo", "--start-after", "0",
+           "--every", "0.5", "--save", "run.obx", piped, cut});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  // The headerless file is measured by its last frame and sampled through.
+  EXPECT_TRUE(Contains(result.out, piped + ": done, 70 images")) << result.out;
+  // The cut file is indexed as far as it goes and said to be cut short.
+  const std::regex cutShort(
+      "cut\\.mp4: failed, ([0-9]+) images?, thumbnails [^\n]*error: Error reading from '[^']*' - "
+      "the video ends at 0:00:0[0-2]\\.[0-9]{3}, before its stated length of 0:00:34\\.9[0-9]{2}; "
+      "([0-9]+) of 70 thumbnails were taken\\.\n");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(result.out, match, cutShort)) << result.out;
+  EXPECT_EQ(match[1], match[2]);
+  EXPECT_GE(std::stoi(match[1]), 1);
+  EXPECT_LT(std::stoi(match[1]), 10);
+
+  CProject saved("");
+  ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
+  ASSERT_EQ(saved.Movies().size(), 2u);
+  const Movie& measured = saved.Movies().front();
+  EXPECT_NEAR(measured.length, 745 / 21.3, 0.05);
+  EXPECT_EQ(measured.status, kMovieDone);
+  ASSERT_EQ(measured.images.size(), 70u);
+  // Every half second, not every ten frames' 0.47 s: the last near 34.5 s.
+  EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(measured.images.back().path), 735);
+  EXPECT_EQ(saved.Movies().back().status, kMovieFailed);
+}
+
+TEST_F(IndexerTest, MoreThanTenThousandThumbnailsOfAVideoAreTakenOnlyWhenAllowed) {
+  // Seven minutes of 25 frames a second, cut after its first second: every
+  // frame would be 10500 thumbnails, the file holds about 25.
+  const std::string whole = folder_ / "whole.mp4";
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i color=gray:s=64x48:r=25 -t 420 -c:v libx264 -preset ultrafast "
+             "-movflags +faststart '" +
+             whole + "'"));
+  const std::string bytes = ReadFileBytes(whole);
+  const size_t mdat = bytes.find("mdat");
+  ASSERT_NE(mdat, std::string::npos);
+  const std::string cut = folder_ / "long.mp4";
+  const std::string other = folder_ / "long2.mp4";  // two videos, so that workers run them
+  for (const std::string& path : {cut, other}) {
+    ASSERT_TRUE(
+        testing::WriteFileBytes(path, bytes.substr(0, mdat + 4 + (bytes.size() - mdat) / 420)));
+  }
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE("jobs " + jobs);
+    const std::vector<std::string> common = {
+        "--jobs",        jobs, "--out", "out" + jobs, "--no-index-photo", "--every", "0",
+        "--start-after", "0",  cut,     other};
+    const Result refused = Run(common);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(Contains(refused.out, cut + ": failed, 0 images, error: Error capturing from '" +
+                                          cut +
+                                          "' - The settings take 10500 thumbnails of this video, "
+                                          "more than 10000; --allow-many-thumbnails takes them "
+                                          "all the same.\n"))
+        << refused.out;
+    std::vector<std::string> allowed = common;
+    allowed.insert(allowed.begin(), "--allow-many-thumbnails");
+    const Result taken = Run(allowed);
+    EXPECT_TRUE(Contains(taken.out, "of 10500 thumbnails were taken.\n")) << taken.out;
+  }
+}
+
 TEST_F(IndexerTest, ControlCharactersInFileNamesArePrintedEscaped) {
   // Names that would recolour the terminal, split a line or set the window
   // title (a junk file, so that its error is printed too), and one with

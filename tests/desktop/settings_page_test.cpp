@@ -13,6 +13,7 @@
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
 #include "desktop/desktop_fixture.h"
+#include "project/capture_settings_xml.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -27,8 +28,7 @@ class SettingsPageTest : public testing::DesktopTest {
   std::unique_ptr<CProject> project_;
 };
 
-TEST_F(SettingsPageTest,
-       StartAfterKeepsItsValueForANegativeNumberStoresZeroForTextAndRoundsToFloat) {
+TEST_F(SettingsPageTest, StartAfterKeepsItsValueForWhatItCannotStoreAndRoundsToFloat) {
   SettingsPage page(*project_);
   EXPECT_EQ(page.StartAfter()->text(), "60.0");
   const auto store = [&](const char* text) {
@@ -38,9 +38,12 @@ TEST_F(SettingsPageTest,
   };
   EXPECT_EQ(store("12.5"), 12.5);
   EXPECT_EQ(store("-5"), 12.5);
-  EXPECT_EQ(store("soon"), 0.0);
+  // The field shows what was kept, not what could not be stored.
+  EXPECT_EQ(page.StartAfter()->text(), "12.5");
+  EXPECT_EQ(store("soon"), 12.5);
+  EXPECT_EQ(store(" 3e1 seconds"), 12.5);
   EXPECT_EQ(store("0.1"), 0.100000001490116119384765625);
-  EXPECT_EQ(store(" 3e1 seconds"), 30.0);
+  EXPECT_EQ(store(" 30 "), 30.0);
   EXPECT_EQ(store("inf"), 30.0);
   EXPECT_EQ(store("2e6"), 30.0);
   page.SaveEvery()->setText("-1");
@@ -51,6 +54,84 @@ TEST_F(SettingsPageTest,
   page.Controls(SettingsPage::kImages).folder->setText("/srv/thumbs");
   page.StoreControls();
   EXPECT_EQ(project_->Output().thumbsFolder, "/srv/thumbs/");
+}
+
+// Makes the session's locale German (decimal comma, points grouping) for
+// its lifetime.
+class GermanSession {
+ public:
+  GermanSession() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+  ~GermanSession() { QLocale::setDefault(saved_); }
+
+ private:
+  QLocale saved_;
+};
+
+// What the question was asked with, and what it answers.
+struct Asked {
+  static inline QStringList texts;
+  static inline bool answer = false;
+  static bool Ask(QWidget*, const QString& text) {
+    texts << text;
+    return answer;
+  }
+};
+
+// Types into a number field as the user does and leaves it with Enter.
+void TypeNumber(QLineEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, text);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
+TEST_F(SettingsPageTest, NumbersAreReadAndShownInTheUsersLocaleAndVeryManyThumbnailsAreAsked) {
+  GermanSession german;
+  CaptureSettings capture = project_->Capture();
+  capture.delaybeforefirst = 1.5;
+  project_->SetCapture(capture);
+  SettingsPage page(*project_);
+  page.SetManyThumbnailsQuestion(&Asked::Ask);
+  Asked::texts.clear();
+  page.show();
+  EXPECT_EQ(page.StartAfter()->text(), "1,5");
+  EXPECT_EQ(page.SaveEvery()->text(), "180,0");
+
+  // 0,5 s through a two-hour video is 14,400 thumbnails: asked first, kept on Yes.
+  Asked::answer = true;
+  TypeNumber(page.SaveEvery(), "0,5");
+  EXPECT_EQ(project_->Capture().delaybetweensamples, 0.5);
+  ASSERT_EQ(Asked::texts.size(), 1);
+  EXPECT_TRUE(Asked::texts[0].contains("2:00:00.000")) << Asked::texts[0].toStdString();
+  EXPECT_TRUE(Asked::texts[0].contains("14.397")) << Asked::texts[0].toStdString();
+  EXPECT_NE(CaptureSettingsToXml(project_->Capture())
+                .find("<delaybetweensamples>0.5</delaybetweensamples>"),
+            std::string::npos);
+
+  // No gives the old value back, in the field too.
+  Asked::answer = false;
+  TypeNumber(page.SaveEvery(), "0,1");
+  EXPECT_EQ(project_->Capture().delaybetweensamples, 0.5);
+  EXPECT_EQ(page.SaveEvery()->text(), "0,5");
+  EXPECT_EQ(Asked::texts.size(), 2);
+
+  // Fewer thumbnails are not asked about; the length is the longest known video's.
+  TypeNumber(page.SaveEvery(), "2,25");
+  EXPECT_EQ(project_->Capture().delaybetweensamples, 2.25);
+  EXPECT_EQ(page.SaveEvery()->text(), "2,25");
+  EXPECT_EQ(Asked::texts.size(), 2);
+
+  // What is no number in the user's notation is refused as it is typed.
+  page.StartAfter()->clear();
+  TypeNumber(page.StartAfter(), "abc");
+  EXPECT_EQ(page.StartAfter()->text(), "");
+  page.StoreControls();
+  EXPECT_EQ(project_->Capture().delaybeforefirst, 1.5);
+  EXPECT_EQ(page.StartAfter()->text(), "1,5");
+  // A point groups digits here: "0.500" is refused, never read as 500.
+  page.StartAfter()->setText("0.500");
+  page.StoreControls();
+  EXPECT_EQ(project_->Capture().delaybeforefirst, 1.5);
 }
 
 TEST_F(SettingsPageTest, WithoutImagesThePlaylistAndWebPageAreOffAndGreyedButTheIndexPhotoIsNot) {
@@ -198,6 +279,26 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
   EXPECT_EQ(project_->Capture().jpegquality, 70);
   EXPECT_TRUE(project_->Capture().namebyframe);
   EXPECT_EQ(project_->Capture().sampleduration, 12.5);
+}
+
+TEST_F(SettingsPageTest, AdvancedSettingsUseTheUsersNotation) {
+  GermanSession german;
+  AdvancedSettingsDialog dialog(*project_, nullptr);
+  dialog.show();
+  const PropertyModel& model = dialog.Model();
+  EXPECT_EQ(model.data(model.index(2, 1), Qt::DisplayRole).toString(), "0,5");
+  TypeIntoRow(dialog, 2, "0,75");
+  EXPECT_FLOAT_EQ(model.Items()[2].value.toFloat(), 0.75f);
+  TypeIntoRow(dialog, 2, "2,5");
+  EXPECT_EQ(dialog.Description()->text().toStdString(), RangeMessage(NumericSetting::imagescale));
+  TypeIntoRow(dialog, 8, "12.5");  // a point is no decimal point here
+  EXPECT_EQ(model.Items()[8].value.toFloat(), 0.0f);
+  TypeIntoRow(dialog, 3, "1.000");  // nor is it read as grouping
+  EXPECT_EQ(model.Items()[3].value.toInt(), 320);
+  TypeIntoRow(dialog, 8, "12,5");
+  dialog.accept();
+  EXPECT_EQ(project_->Capture().sampleduration, 12.5);
+  EXPECT_FLOAT_EQ(project_->Output().imagescale, 0.75f);
 }
 
 }  // namespace

@@ -232,6 +232,29 @@ TEST(CaptureFiles, SamplesFarIntoTheFileAreReachedFromFortyFramesEarlier) {
   }
 }
 
+TEST(CaptureFiles, IntervalsOfNoWholeNumberOfFramesFallOnTheNearestFrames) {
+  const std::string mp4 = Videos::Get().Make(Small("mp4", "h264", 2, 420), "long.mp4");
+  // 12.5 frames apart, decoded through; 90.5 frames apart, with seeks.
+  for (const double every : {0.5, 3.62}) {
+    SCOPED_TRACE(every);
+    const CaptureSettings settings = Samples(0.2, every);
+    const Outcome out = Capture(mp4, settings);
+    ASSERT_TRUE(out.opened) << out.errorText;
+    const SamplingSchedule schedule =
+        ComputeSchedule(settings, 420 * 400'000, 400'000, true).schedule;
+    std::vector<int64_t> expected = NominalSampleFrames(schedule);
+    std::erase_if(expected, [](int64_t frame) { return frame >= 420; });
+    EXPECT_EQ(out.frames, expected);
+    EXPECT_EQ(out.numbers, AsInts(out.frames));
+    ASSERT_GE(out.frames.size(), 4u);
+    for (size_t k = 0; k < out.frames.size(); ++k) {
+      const double asked = 0.2 + every * static_cast<double>(k);
+      EXPECT_LE(std::abs(static_cast<double>(out.frames[k]) * 0.04 - asked), 0.02 + 1e-9) << k;
+    }
+    EXPECT_TRUE(out.completed);
+  }
+}
+
 TEST(CaptureFiles, SamplesWhoseKeyFrameWasDecodedAreReachedWithoutSeekingBack) {
   // Key frames every 250 frames; samples every 100 from frame 25. Frames 125
   // and 225 lie in the group of pictures decoding is already in, and so does

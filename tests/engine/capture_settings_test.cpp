@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 namespace ombrelo {
@@ -120,6 +121,70 @@ TEST(SamplingSchedule, DurationLimitAndPeriodKinds) {
   r = ComputeSchedule(s, kTenMinutes, k25fps, true);
   EXPECT_EQ(r.schedule.firstFrame, 0);
   EXPECT_EQ(r.schedule.period, 1);
+}
+
+TEST(SamplingSchedule, DelaysOfNoWholeNumberOfFramesDoNotDrift) {
+  {
+    SCOPED_TRACE("every 0.5 s at 25 fps: 12.5 frames apart, not 12");
+    CaptureSettings s;
+    s.delaybeforefirst = 1.5;
+    s.delaybetweensamples = 0.5;
+    const auto r = ComputeSchedule(s, kTenMinutes, k25fps, true);
+    EXPECT_EQ(r.schedule.firstFrame, 37);
+    EXPECT_EQ(r.schedule.period, 12);
+    EXPECT_EQ(r.count, 1197);  // the intervals that fit; 1246 at whole frames
+    const std::vector<int64_t> frames = NominalSampleFrames(r.schedule);
+    ASSERT_EQ(frames.size(), 1198u);
+    EXPECT_EQ(std::vector<int64_t>(frames.begin(), frames.begin() + 5),
+              (std::vector<int64_t>{37, 50, 62, 75, 87}));
+    for (size_t k = 0; k < frames.size(); ++k) {
+      // Each sample is the frame nearest to the time asked for.
+      const double asked = 37 * 0.04 + 0.5 * static_cast<double>(k);
+      ASSERT_LE(std::fabs(static_cast<double>(frames[k]) * 0.04 - asked), 0.02 + 1e-9) << k;
+    }
+    EXPECT_EQ(frames.back(), 15000);
+    EXPECT_EQ(PromisedSamples(r.schedule), 1197);
+  }
+  {
+    SCOPED_TRACE("every second at 29.97 fps for an hour");
+    const int64_t ntsc = 333'667;
+    CaptureSettings s;
+    s.samplestart = CaptureSettings::fromBeginning;
+    s.delaybetweensamples = 1;
+    const auto r = ComputeSchedule(s, int64_t{3600} * kUnitsPerSecond, ntsc, true);
+    const std::vector<int64_t> frames = NominalSampleFrames(r.schedule);
+    // 0 s to 3600 s, the last on the final frame (taken only when the
+    // source delivers it); 3721 at 29 frames apart.
+    ASSERT_EQ(frames.size(), 3601u);
+    EXPECT_EQ(PromisedSamples(r.schedule), 3600);
+    EXPECT_NEAR(static_cast<double>(frames[3599] * ntsc) / kUnitsPerSecond, 3599.0, 0.02);
+  }
+  {
+    SCOPED_TRACE("a fraction of a frame means every frame");
+    CaptureSettings s;
+    s.samplestart = CaptureSettings::fromBeginning;
+    s.delaybetweensamples = 0.01;
+    const auto r = ComputeSchedule(s, 4'000'000, k25fps, true);
+    EXPECT_EQ(NominalSampleFrames(r.schedule),
+              (std::vector<int64_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  }
+}
+
+TEST(SamplingSchedule, TheNextSampleFollowsTheGridFromAnyFrame) {
+  SamplingSchedule s;
+  s.frameDuration = k25fps;
+  s.origin = 10;
+  s.period = 12;
+  s.interval = 5'000'000;  // 12.5 frames
+  EXPECT_EQ(SampleAfter(s, 0), 10);
+  EXPECT_EQ(SampleAfter(s, 10), 23);
+  EXPECT_EQ(SampleAfter(s, 22), 23);
+  EXPECT_EQ(SampleAfter(s, 23), 35);
+  EXPECT_EQ(SampleAfter(s, 35), 48);
+  EXPECT_EQ(SampleFrame(s, 1'000'000), 10 + 12'500'000);
+  s.period = 0;  // one sample: nothing follows it
+  s.interval = 0;
+  EXPECT_EQ(SampleAfter(s, 10), 10);
 }
 
 TEST(SamplingSchedule, PositioningBefore300FramesIsDirect) {

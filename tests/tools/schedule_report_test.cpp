@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "support/debug_capture.h"
@@ -49,6 +50,7 @@ TEST(ScheduleReport, ReadsTheVideoStreamsTiming) {
               "Frame count: 500\n"
               "First frame: 251\n"
               "Period: 251\n"
+              "Interval: 10.04 s\n"
               "Stop frame: 500\n"
               "Start position: 251\n"
               "Seeking: yes\n"
@@ -87,6 +89,27 @@ TEST(ScheduleReport, ReadsTheVideoStreamsTiming) {
     // 300 frames = 10.01 s, plus the shift of the video behind the audio priming.
     EXPECT_GE(timing.duration, 100'100'000);
     EXPECT_LT(timing.duration, 100'100'000 + 333'667);
+  }
+  {
+    SCOPED_TRACE("Matroska written to a pipe states no length: its last frame gives it");
+    testvideo::VideoOptions o;
+    o.path = folder / "source.mp4";
+    o.width = 160;
+    o.height = 120;
+    o.frameCount = 300;
+    o.keyframeInterval = 25;
+    ASSERT_TRUE(testvideo::Generate(o, &error)) << error;
+    const std::string piped = folder / "piped.mkv";
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -i '" + o.path +
+                           "' -c copy -f matroska - > '" + piped + "'")
+                              .c_str()),
+              0);
+    MovieTiming timing;
+    ASSERT_TRUE(ReadMovieTiming(piped, &timing, &error)) << error;
+    EXPECT_TRUE(timing.durationScanned);
+    EXPECT_EQ(timing.duration, 120'000'000);  // 300 frames of 40 ms
+    EXPECT_NE(FormatSchedule(timing).find("(120000000 units, its last frame)"), std::string::npos)
+        << FormatSchedule(timing);
   }
   {
     SCOPED_TRACE("files that are no video");

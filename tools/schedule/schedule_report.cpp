@@ -6,6 +6,7 @@
 #include "engine/capture_settings.h"
 #include "engine/ffmpeg_support.h"
 #include "engine/media_input.h"
+#include "engine/stream_length.h"
 
 namespace ombrelo::tools {
 namespace {
@@ -35,6 +36,13 @@ bool ReadMovieTiming(const std::string& path, MovieTiming* timing, std::string* 
   }
   AVStream* stream = input->streams[index];
   timing->duration = av::VideoDuration(input.get(), stream, &timing->durationFromStream);
+  // As the capture does: a length the file does not state is measured.
+  if (av::LengthNeedsScan(input.get(), timing->duration, timing->durationFromStream)) {
+    if (const int64_t scanned = av::ScanVideoEnd(input.get(), stream); scanned > 0) {
+      timing->duration = scanned;
+      timing->durationScanned = true;
+    }
+  }
   timing->frameDuration = av::AverageFrameDuration(input.get(), stream);
   return true;
 }
@@ -55,7 +63,10 @@ std::string FormatSchedule(const MovieTiming& timing) {
   const SamplingSchedule& s = result.schedule;
   std::string text;
   text += "Duration: " + FormatTime(s.duration) + " (" + std::to_string(s.duration) + " units, " +
-          (timing.durationFromStream ? "video stream" : "container") + ")\n";
+          (timing.durationScanned      ? "its last frame"
+           : timing.durationFromStream ? "video stream"
+                                       : "container") +
+          ")\n";
   text += "Frame rate: " +
           Number(static_cast<double>(kUnitsPerSecond) / static_cast<double>(s.frameDuration)) +
           " fps (frame duration " + std::to_string(s.frameDuration) + " units" +
@@ -63,6 +74,7 @@ std::string FormatSchedule(const MovieTiming& timing) {
   text += "Frame count: " + std::to_string(s.frameCount) + "\n";
   text += "First frame: " + std::to_string(s.firstFrame) + "\n";
   text += "Period: " + std::to_string(s.period) + "\n";
+  text += "Interval: " + Number(static_cast<double>(s.interval) / kUnitsPerSecond) + " s\n";
   text += "Stop frame: " + std::to_string(s.stopFrame) + "\n";
   text += "Start position: " + std::to_string(result.startPosition) + "\n";
   text += std::string("Seeking: ") + (s.seekAllowed ? "yes" : "no") + "\n";

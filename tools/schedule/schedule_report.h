@@ -13,6 +13,8 @@ struct MovieTiming {
   // The video stream's own duration (a header field, or Matroska's per-track
   // "DURATION" tag), not the container's, which also covers longer audio.
   bool durationFromStream = false;
+  // The file does not state the length: it was measured by its last frame.
+  bool durationScanned = false;
 };
 
 // Opens the file with libavformat and reads the video stream's timing.
