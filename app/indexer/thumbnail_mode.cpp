@@ -16,7 +16,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ffmpeg_pipeline.h"
 #include "engine/thumbnail_grab.h"
 
 namespace ombrelo::indexer {
@@ -101,7 +100,8 @@ int RunThumbnailCommand(int argc, char** argv) {
   const std::string path = LocalPath(request.input);
   // Only regular files: a pipe or a device would block or never end.
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return NoThumbnail(request.input, "cannot read it");
+  if (path.empty() || ::stat(path.c_str(), &info) != 0)
+    return NoThumbnail(request.input, "cannot read it");
   if (!S_ISREG(info.st_mode)) return NoThumbnail(request.input, "not a regular file");
 
   struct sigaction action {};
@@ -111,28 +111,22 @@ int RunThumbnailCommand(int argc, char** argv) {
   ::alarm(static_cast<unsigned>(std::ceil(request.timeLimit)) + kGraceSeconds);
 
   GrabOptions options;
-  // One picture: threads would cost more to start than they give.
-  FfmpegPipelineOptions pipeline;
-  pipeline.threadCount = 1;
-  pipeline.convertThreads = 1;
-  options.pipelineFactory = FfmpegPipelineFactory(pipeline);
+  options.maxSize = request.size;  // converted once, straight to that size
   options.timeLimit = std::chrono::milliseconds(std::llround(request.timeLimit * 1000));
   GrabResult grab = GrabRepresentativeFrame(path, options);
   ::alarm(0);
   if (!grab.ok) return NoThumbnail(request.input, grab.error);
 
   const GrabbedFrame& frame = grab.frame;
-  QImage picture(frame.bgr.data(), frame.width, frame.height, frame.width * 3,
-                 QImage::Format_BGR888);
-  if (frame.width > request.size || frame.height > request.size)
-    picture = picture.scaled(request.size, request.size, Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation);
-  picture = picture.convertToFormat(QImage::Format_RGB888);
+  const QImage picture =
+      QImage(frame.bgr.data(), frame.width, frame.height, frame.width * 3, QImage::Format_BGR888)
+          .convertToFormat(QImage::Format_RGB888);
 
   // Written beside the output and renamed onto it: a file manager never
   // reads half a picture.
   QSaveFile file(QString::fromStdString(request.output));
-  if (!file.open(QIODevice::WriteOnly)) return NoThumbnail(request.input, "cannot write the output");
+  if (!file.open(QIODevice::WriteOnly))
+    return NoThumbnail(request.input, "cannot write the output");
   QImageWriter writer(&file, "png");
   if (!writer.write(picture) || !file.commit()) {
     file.cancelWriting();
