@@ -15,6 +15,7 @@
 #include "engine/ffmpeg_support.h"
 #include "engine/frame_metrics.h"
 #include "engine/packet_source.h"
+#include "engine/tone_map.h"
 #include "platform/debug_output.h"
 
 namespace ombrelo {
@@ -137,6 +138,7 @@ class Grabber {
   void DecodeAlone();
   void DecodeOn(int frames);
   void Offer(AVFrame* frame);
+  AVFrame* Shrunk(AVFrame* frame);
   bool Seen(int64_t ts) const { return std::find(seen_.begin(), seen_.end(), ts) != seen_.end(); }
   int64_t ToTicks(int64_t units) const {
     const StreamTiming& t = source_.Timing();
@@ -155,6 +157,8 @@ class Grabber {
   av::CodecPtr decoder_;
   av::PacketPtr packet_;
   av::FramePtr frame_;
+  av::FramePtr small_;  // an HDR frame made small before its tone mapping
+  av::SwsPtr shrink_;
   int streamIndex_ = -1;
   bool timedOut_ = false;
   std::vector<int64_t> seen_;  // packet times of the key frames decoded
@@ -337,8 +341,34 @@ void Grabber::DecodeOn(int frames) {
   }
 }
 
+// An HDR frame made as small as the picture, in its own format and with its
+// own colour tags, so that tone mapping works on those pixels only; any other
+// frame as it is (the converter scales it once, straight to BGR).
+AVFrame* Grabber::Shrunk(AVFrame* frame) {
+  const PictureShape& shape = converter_.Shape();
+  if (!options_.toneMapHdr || !ToneMapper::Needed(frame) ||
+      (frame->width <= shape.scaledWidth && frame->height <= shape.scaledHeight))
+    return frame;
+  if (!small_) small_.reset(av_frame_alloc());
+  if (!small_) return frame;
+  AVFrame* small = small_.get();
+  av_frame_unref(small);
+  small->width = shape.scaledWidth;
+  small->height = shape.scaledHeight;
+  small->format = frame->format;
+  const auto format = static_cast<AVPixelFormat>(frame->format);
+  shrink_.reset(sws_getCachedContext(shrink_.release(), frame->width, frame->height, format,
+                                     small->width, small->height, format, SWS_BICUBIC, nullptr,
+                                     nullptr, nullptr));
+  if (!shrink_ || av_frame_get_buffer(small, 0) < 0 || av_frame_copy_props(small, frame) < 0 ||
+      sws_scale(shrink_.get(), frame->data, frame->linesize, 0, frame->height, small->data,
+                small->linesize) <= 0)
+    return frame;
+  return small;
+}
+
 void Grabber::Offer(AVFrame* frame) {
-  const uint8_t* pixels = converter_.Convert(frame);
+  const uint8_t* pixels = converter_.Convert(Shrunk(frame));
   if (!pixels) return;  // not convertible: the next one
   const PictureShape& shape = converter_.Shape();
   GrabbedFrame grabbed;

@@ -51,7 +51,8 @@ void SyncFolderOf(const std::string& path) {
   ::close(fd);
 }
 
-WriteResult Replace(const std::string& named, const std::string& bytes, int& error) {
+WriteResult Replace(const std::string& named, const std::string& bytes, Durability durability,
+                    int& error) {
   const std::string path = Target(named);
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
@@ -80,8 +81,10 @@ WriteResult Replace(const std::string& named, const std::string& bytes, int& err
 
   // The first failure is the one reported.
   error = WriteAll(fd, bytes);
-  const int syncError = ErrorOf(::fsync(fd));
-  if (error == 0) error = syncError;
+  if (durability == Durability::flushed) {
+    const int syncError = ErrorOf(::fsync(fd));
+    if (error == 0) error = syncError;
+  }
   const int closeError = ErrorOf(::close(fd));
   if (error == 0) error = closeError;
   if (error == 0) error = ErrorOf(std::rename(temporary.c_str(), path.c_str()));
@@ -89,16 +92,16 @@ WriteResult Replace(const std::string& named, const std::string& bytes, int& err
     ::unlink(temporary.c_str());
     return WriteResult::writeFailed;
   }
-  SyncFolderOf(path);
+  if (durability == Durability::flushed) SyncFolderOf(path);
   return WriteResult::ok;
 }
 
 }  // namespace
 
-WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes,
-                               int* systemError) {
+WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes, int* systemError,
+                               Durability durability) {
   int error = 0;
-  const WriteResult result = Replace(path, bytes, error);
+  const WriteResult result = Replace(path, bytes, durability, error);
   if (systemError) *systemError = result == WriteResult::ok ? 0 : error;
   return result;
 }

@@ -77,10 +77,12 @@ Grabbed Grab(const std::string& path, int size = 160) {
 }
 
 // Mean absolute difference, in levels, from FFmpeg's own decode of frame
-// `number` scaled to the grabbed size.
-double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFrame& f) {
+// `number` scaled to the grabbed size, then put through `filters`.
+double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFrame& f,
+                            const std::string& filters = "") {
   const std::string reference = testing::FfmpegFrame(
-      path, number, "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) + ",");
+      path, number,
+      "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) + "," + filters);
   if (reference.size() != f.bgr.size()) return 255;
   double sum = 0;
   for (size_t i = 0; i < reference.size(); ++i)
@@ -169,6 +171,21 @@ TEST(ThumbnailGrab, FlatKeyFramesGiveWayToTheNextThenToTheNextPoint) {
       EXPECT_EQ(g.result.frame.time, 4 * 10'000'000);
     }
   }
+}
+
+TEST(ThumbnailGrab, HdrMadeSmallLooksAsFfmpegsToneMappingShowsIt) {
+  testvideo::VideoOptions o = testing::SmallVideo(50);
+  o.width = 320;
+  o.height = 240;
+  o.hdr = "pq";
+  const std::string path = Videos().Make(o, "hdr10.mkv");
+  const Grabbed g = Grab(path);
+  ASSERT_TRUE(g.result.ok) << g.result.error;
+  EXPECT_EQ(g.number, 0);  // no key frame after the first
+  const GrabbedFrame& f = g.result.frame;
+  EXPECT_LT(DifferenceFromFfmpeg(path, 0, f, testing::kFfmpegToneMap), 2.0);
+  // Its samples converted as they are look otherwise.
+  EXPECT_GT(DifferenceFromFfmpeg(path, 0, f), 5.0);
 }
 
 TEST(ThumbnailGrab, FullSizeWithoutALimitAndNothingWhenTheTimeIsUp) {
