@@ -59,6 +59,9 @@ class PacketSource {
   // cover picture, else the first real video stream; null when none.
   AVStream* ChooseVideoStream();
   const StreamTiming& Timing() const { return timing_; }
+  // The demuxer, for a reader that positions it in its own way (the
+  // thumbnail's key frame); Clear() before reading on through Next.
+  AVFormatContext* Format() const { return format_.get(); }
   // The upright display shape of the stream's pictures.
   PictureShape Shape() const;
   // Makes sure the index lists the file's key frames (Matroska lists them at

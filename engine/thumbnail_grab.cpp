@@ -3,33 +3,49 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "engine/band_converter.h"
+#include "engine/deinterlace.h"
 #include "engine/ffmpeg_pipeline.h"
+#include "engine/ffmpeg_support.h"
 #include "engine/frame_metrics.h"
-#include "platform/result_codes.h"
+#include "engine/media_input.h"
+#include "engine/packet_source.h"
+#include "engine/tone_map.h"
+#include "platform/debug_output.h"
 
 namespace ombrelo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Cancels what the pipeline waits for once the time is up, so that an
-// opening or a read that blocks gives up.
+// Key frames looked at from one point: the one at or after it, and the one
+// after that when the first is flat.
+constexpr int kKeyFramesPerPoint = 2;
+// Packets read from a point without finding its key frame before the point
+// is given up.
+constexpr int kMaxPacketsToKeyFrame = 6000;
+
+constexpr const char* kTimedOut = "no frame within the time limit";
+
+// Cancels what the source waits for once the time is up, so that an opening
+// or a read that blocks gives up.
 class Watchdog {
  public:
-  Watchdog(MediaPipeline& pipeline, Clock::time_point deadline)
-      : thread_([this, &pipeline, deadline] {
+  Watchdog(PacketSource& source, Clock::time_point deadline)
+      : thread_([this, &source, deadline] {
           pthread_setname_np(pthread_self(), "grab-watchdog");
           std::unique_lock<std::mutex> lock(mutex_);
           if (cv_.wait_until(lock, deadline, [this] { return done_; })) return;
           expired_ = true;
           lock.unlock();
-          pipeline.Cancel();
+          source.Cancel();
         }) {}
   ~Watchdog() { Finish(); }
   void Finish() {
@@ -53,28 +69,56 @@ class Watchdog {
   std::thread thread_;
 };
 
-// Looks at the frames pulled until one is not flat or as many as asked for
-// were looked at.
-class Collector {
+// The display shape fitted into size x size pixels, never enlarged.
+PictureShape Fitted(const PictureShape& full, int size) {
+  if (size <= 0 || (full.outWidth <= size && full.outHeight <= size)) return full;
+  const bool wide = full.outWidth >= full.outHeight;
+  const double longer = wide ? full.outWidth : full.outHeight;
+  const int shorter = std::max(
+      1, static_cast<int>(std::lround((wide ? full.outHeight : full.outWidth) * size / longer)));
+  const int outWidth = wide ? size : shorter, outHeight = wide ? shorter : size;
+  const bool turned = full.rotation == 90 || full.rotation == 270;
+  return PictureShape::Of(turned ? outHeight : outWidth, turned ? outWidth : outHeight, 1, 1,
+                          full.rotation);
+}
+
+// The decoder's reduced resolution (a power of two) that still gives at least
+// the pixels the picture needs, where the codec offers one.
+int Lowres(const AVCodec* codec, const PictureShape& full, const PictureShape& fitted) {
+  int lowres = 0;
+  while (lowres < codec->max_lowres && fitted.scaledWidth << (lowres + 1) <= full.scaledWidth &&
+         fitted.scaledHeight << (lowres + 1) <= full.scaledHeight)
+    ++lowres;
+  return lowres;
+}
+
+// A frame that shows what the file holds: decoded with every picture it
+// refers to and without errors.
+bool IsClean(const AVFrame* frame) {
+  return !(frame->flags & AV_FRAME_FLAG_CORRUPT) && frame->decode_error_flags == 0;
+}
+
+// The grab: a demuxer from the shared opening, a decoder set up for one
+// picture, and the converter straight to the size asked for.
+class Grabber {
  public:
-  explicit Collector(const BitmapInfoHeader& header) : header_(header) {}
+  Grabber(const GrabOptions& options, Clock::time_point deadline)
+      : options_(options),
+        deadline_(deadline),
+        counters_(options.counters ? options.counters : std::make_shared<PipelineCounters>()),
+        source_(*counters_),
+        converter_(1, *counters_, options.toneMapHdr),
+        packet_(av_packet_alloc()),
+        frame_(av_frame_alloc()) {}
 
-  enum class Look { done, ended, timedOut };
-  // Pulls frames until `frames` were looked at, the stream ended, or the
-  // deadline passed.
-  Look Frames(MediaPipeline& pipeline, int frames, Clock::time_point deadline) {
-    wanted_ = frames;
-    while (wanted_ > 0) {
-      if (Clock::now() >= deadline) return Look::timedOut;
-      PulledFrame pulled;
-      const Pull pull = pipeline.NextFrame(&pulled);
-      if (pull == Pull::end) return Look::ended;
-      if (pull == Pull::frame && !pulled.sample->IsPreroll()) Offer(*pulled.sample, pulled.start);
-    }
-    return Look::done;
-  }
+  PacketSource& Source() { return source_; }
 
-  bool HaveBest() const { return haveBest_; }
+  // "" when ready to look, else why not.
+  std::string Open(const std::string& path);
+  // Looks for the frame until one is not flat, every place was tried or the
+  // time is up.
+  void Look();
+  bool TimedOut() const { return timedOut_; }
   // The first frame that is not flat, else the first flat one.
   bool Take(GrabbedFrame* out) {
     if (!haveBest_ && !haveFlat_) return false;
@@ -83,105 +127,324 @@ class Collector {
   }
 
  private:
-  void Offer(MediaSample& sample, int64_t time) {
-    // A key frame that another point led to again: the next frame.
-    if (std::find(seen_.begin(), seen_.end(), time) != seen_.end()) return;
-    seen_.push_back(time);
-    GrabbedFrame frame;
-    if (!Copy(sample, time, &frame)) return;  // not convertible: the next one
-    if (!frame.flat) {
-      best_ = std::move(frame);
-      haveBest_ = true;
-      wanted_ = 0;
-      return;
-    }
-    if (!haveFlat_) {
-      flat_ = std::move(frame);
-      haveFlat_ = true;
-    }
-    --wanted_;
+  enum class Read { packet, end, stop };
+  enum class Found { picture, flat, noKeyFrame, stop };
+
+  bool OpenDecoder(AVStream* stream, const PictureShape& full, const PictureShape& fitted);
+  Read NextPacket();
+  bool SeekTo(int64_t minTs, int64_t ts, int64_t maxTs);
+  Found KeyFramesFrom(int64_t at);
+  Found KeyFrameBefore(int64_t at);
+  void DecodeAlone();
+  void DecodeOn(int frames);
+  void Offer(AVFrame* frame);
+  AVFrame* Shrunk(AVFrame* frame);
+  bool Seen(int64_t ts) const { return std::find(seen_.begin(), seen_.end(), ts) != seen_.end(); }
+  int64_t ToTicks(int64_t units) const {
+    const StreamTiming& t = source_.Timing();
+    return av::UnitsToTicks(units, {t.timeBaseNum, t.timeBaseDen}, t.startTs);
+  }
+  int64_t ToUnits(int64_t ticks) const {
+    const StreamTiming& t = source_.Timing();
+    return av::TicksToUnits(ticks, {t.timeBaseNum, t.timeBaseDen}, t.startTs);
   }
 
-  bool Copy(MediaSample& sample, int64_t time, GrabbedFrame* frame) const {
-    const int width = header_.biWidth, height = header_.biHeight;
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    const uint8_t* pixels = sample.GetPointer();
-    if (!pixels || sample.GetSize() < 0 ||
-        static_cast<size_t>(sample.GetSize()) < stride * static_cast<size_t>(height))
-      return false;
-    frame->width = width;
-    frame->height = height;
-    frame->time = time;
-    frame->bgr.resize(static_cast<size_t>(width) * 3 * height);
-    for (int y = 0; y < height; ++y)  // bottom-up rows to top-down
-      std::memcpy(frame->bgr.data() + static_cast<size_t>(width) * 3 * y,
-                  pixels + stride * static_cast<size_t>(height - 1 - y),
-                  static_cast<size_t>(width) * 3);
-    frame->flat = IsNearlyFlat(frame->bgr.data(), width, height, width * 3);
-    return true;
-  }
-
-  const BitmapInfoHeader header_;
-  int wanted_ = 0;             // frames still to look at
-  std::vector<int64_t> seen_;  // times of the frames looked at
+  const GrabOptions& options_;
+  const Clock::time_point deadline_;
+  std::shared_ptr<PipelineCounters> counters_;
+  PacketSource source_;
+  BandConverter converter_;
+  Deinterlacer deinterlacer_;
+  av::CodecPtr decoder_;
+  av::PacketPtr packet_;
+  av::FramePtr frame_;
+  av::FramePtr small_;  // an HDR frame made small before its tone mapping
+  av::SwsPtr shrink_;
+  int streamIndex_ = -1;
+  bool timedOut_ = false;
+  std::vector<int64_t> seen_;  // packet times of the key frames decoded
   GrabbedFrame best_, flat_;
   bool haveBest_ = false, haveFlat_ = false;
 };
 
-GrabResult Failure(std::string text) {
-  GrabResult result;
-  result.error = std::move(text);
-  return result;
+std::string Grabber::Open(const std::string& path) {
+  if (!packet_ || !frame_) return "out of memory";
+  std::string reason;
+  if (source_.Open(path, false, &reason) != S_OK)
+    return reason.empty() ? "not a media file that can be read" : reason;
+  AVStream* stream = source_.ChooseVideoStream();
+  if (!stream) return NoVideoStreamReason(source_.Format());
+  // No decoder, no size, or pictures larger than the limit: refused before
+  // anything is decoded.
+  HResult refusal = S_OK;
+  reason = UndecodableReason(source_.Format(), stream, &refusal);
+  if (Failed(refusal)) return reason;
+  streamIndex_ = stream->index;
+  deinterlacer_.SetStream(stream->codecpar->field_order, stream->codecpar->codec_id);
+  const PictureShape full = source_.Shape();
+  if (full.outWidth <= 0 || full.outHeight <= 0) return "no picture size";
+  const PictureShape fitted = Fitted(full, options_.maxSize);
+  if (!OpenDecoder(stream, full, fitted)) return "no video stream that can be decoded";
+  converter_.SetShape(fitted);
+  return "";
+}
+
+bool Grabber::OpenDecoder(AVStream* stream, const PictureShape& full, const PictureShape& fitted) {
+  const AVCodecParameters* par = stream->codecpar;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  if (!codec) {
+    DebugOutputF("ffmpeg: no decoder for video codec '%s'\n", avcodec_get_name(par->codec_id));
+    return false;
+  }
+  av::CodecPtr decoder(avcodec_alloc_context3(codec));
+  if (!decoder || avcodec_parameters_to_context(decoder.get(), par) < 0) return false;
+  decoder->pkt_timebase = stream->time_base;
+  // One picture: frame threads would only wait for each other, and slice
+  // threads cost more to start and to fill their own tables than they give
+  // (measured on 720p to 1080p H.264 and HEVC).
+  decoder->thread_type = FF_THREAD_SLICE;
+  decoder->thread_count = 1;
+  // Made at least twice smaller, a picture shows nothing of the deblocking
+  // filter; decoders that can give a smaller picture themselves do.
+  if (fitted.scaledWidth * 2 <= full.scaledWidth && fitted.scaledHeight * 2 <= full.scaledHeight)
+    decoder->skip_loop_filter = AVDISCARD_ALL;
+  decoder->flags2 |= AV_CODEC_FLAG2_FAST;
+  decoder->lowres = Lowres(codec, full, fitted);
+  decoder->max_pixels = kMaxPicturePixels;
+  if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
+    DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
+                 av::ErrorText(error).c_str());
+    return false;
+  }
+  decoder_ = std::move(decoder);
+  return true;
+}
+
+Grabber::Read Grabber::NextPacket() {
+  for (;;) {
+    if (Clock::now() >= deadline_) {
+      timedOut_ = true;
+      return Read::stop;
+    }
+    switch (source_.Next(packet_.get())) {
+      case PacketSource::Read::packet:
+        return Read::packet;
+      case PacketSource::Read::notYet:
+        continue;
+      case PacketSource::Read::interrupted:
+        timedOut_ = true;
+        return Read::stop;
+      case PacketSource::Read::endOfFile:
+        return Read::end;
+    }
+  }
+}
+
+// Positions the demuxer (times in ticks) and forgets what was read.
+bool Grabber::SeekTo(int64_t minTs, int64_t ts, int64_t maxTs) {
+  counters_->seeks++;
+  const int error = avformat_seek_file(source_.Format(), streamIndex_, minTs, ts, maxTs, 0);
+  source_.Clear();
+  avcodec_flush_buffers(decoder_.get());
+  if (error < 0) {
+    counters_->seekFailures++;
+    return false;
+  }
+  return true;
+}
+
+// The key frame at or after `at` (100-ns units), and the one after it when
+// that is flat.
+Grabber::Found Grabber::KeyFramesFrom(int64_t at) {
+  const int64_t target = ToTicks(at);
+  if (!SeekTo(target, target, INT64_MAX)) return Found::noKeyFrame;
+  int keyFrames = 0;
+  for (int packets = 0; packets < kMaxPacketsToKeyFrame; ++packets) {
+    const Read read = NextPacket();
+    if (read == Read::stop) return Found::stop;
+    if (read == Read::end) break;
+    const int64_t ts = av::PacketTime(packet_.get());
+    // Demuxers that find a position by its time may land a little early.
+    if (!(packet_->flags & AV_PKT_FLAG_KEY) || (ts != AV_NOPTS_VALUE && ts < target)) {
+      av_packet_unref(packet_.get());
+      continue;
+    }
+    ++keyFrames;
+    DecodeAlone();
+    if (haveBest_) return Found::picture;
+    if (keyFrames >= kKeyFramesPerPoint) break;
+    packets = 0;
+  }
+  return keyFrames > 0 ? Found::flat : Found::noKeyFrame;
+}
+
+// The last key frame at or before `at` (100-ns units).
+Grabber::Found Grabber::KeyFrameBefore(int64_t at) {
+  const int64_t target = ToTicks(at);
+  if (!SeekTo(INT64_MIN, target, target)) return Found::noKeyFrame;
+  for (int packets = 0; packets < kMaxPacketsToKeyFrame; ++packets) {
+    const Read read = NextPacket();
+    if (read == Read::stop) return Found::stop;
+    if (read == Read::end) break;
+    if (!(packet_->flags & AV_PKT_FLAG_KEY)) {
+      av_packet_unref(packet_.get());
+      continue;
+    }
+    DecodeAlone();
+    return haveBest_ ? Found::picture : Found::flat;
+  }
+  return Found::noKeyFrame;
+}
+
+// Decodes the key frame in packet_ by itself: nothing before it, nothing
+// after it. A key frame decoded before is not decoded again.
+void Grabber::DecodeAlone() {
+  AVCodecContext* decoder = decoder_.get();
+  const int64_t ts = av::PacketTime(packet_.get());
+  if (ts != AV_NOPTS_VALUE && Seen(ts)) {
+    av_packet_unref(packet_.get());
+    return;
+  }
+  seen_.push_back(ts);
+  avcodec_flush_buffers(decoder);
+  const int sent = avcodec_send_packet(decoder, packet_.get());
+  av_packet_unref(packet_.get());
+  if (sent < 0) return;
+  avcodec_send_packet(decoder, nullptr);  // what it holds comes out now
+  AVFrame* frame = frame_.get();
+  while (avcodec_receive_frame(decoder, frame) == 0) {
+    counters_->framesDecoded++;
+    // A packet marked key that needs earlier pictures after all (some
+    // streams mark points where decoding only recovers later) is no picture.
+    if (IsClean(frame) && (frame->key_frame || frame->pict_type == AV_PICTURE_TYPE_I)) Offer(frame);
+    av_frame_unref(frame);
+  }
+  avcodec_flush_buffers(decoder);
+}
+
+// Decodes on from where the demuxer is, every frame, up to `frames` clean
+// ones, until one is not flat.
+void Grabber::DecodeOn(int frames) {
+  AVCodecContext* decoder = decoder_.get();
+  AVFrame* frame = frame_.get();
+  bool draining = false;
+  while (frames > 0 && !haveBest_) {
+    const int received = avcodec_receive_frame(decoder, frame);
+    if (received == 0) {
+      counters_->framesDecoded++;
+      if (IsClean(frame)) {
+        Offer(frame);
+        --frames;
+      }
+      av_frame_unref(frame);
+      continue;
+    }
+    if (received != AVERROR(EAGAIN) || draining) return;
+    const Read read = NextPacket();
+    if (read == Read::stop) return;
+    if (read == Read::end) {
+      avcodec_send_packet(decoder, nullptr);
+      draining = true;
+      continue;
+    }
+    avcodec_send_packet(decoder, packet_.get());
+    av_packet_unref(packet_.get());
+  }
+}
+
+// An HDR frame made as small as the picture, in its own format and with its
+// own colour tags, so that tone mapping works on those pixels only; any other
+// frame as it is (the converter scales it once, straight to BGR).
+AVFrame* Grabber::Shrunk(AVFrame* frame) {
+  const PictureShape& shape = converter_.Shape();
+  if (!options_.toneMapHdr || !ToneMapper::Needed(frame) ||
+      (frame->width <= shape.scaledWidth && frame->height <= shape.scaledHeight))
+    return frame;
+  if (!small_) small_.reset(av_frame_alloc());
+  if (!small_) return frame;
+  AVFrame* small = small_.get();
+  av_frame_unref(small);
+  small->width = shape.scaledWidth;
+  small->height = shape.scaledHeight;
+  small->format = frame->format;
+  const auto format = static_cast<AVPixelFormat>(frame->format);
+  shrink_.reset(sws_getCachedContext(shrink_.release(), frame->width, frame->height, format,
+                                     small->width, small->height, format, SWS_BICUBIC, nullptr,
+                                     nullptr, nullptr));
+  if (!shrink_ || av_frame_get_buffer(small, 0) < 0 || av_frame_copy_props(small, frame) < 0 ||
+      sws_scale(shrink_.get(), frame->data, frame->linesize, 0, frame->height, small->data,
+                small->linesize) <= 0)
+    return frame;
+  return small;
+}
+
+void Grabber::Offer(AVFrame* frame) {
+  AVFrame* whole = options_.deinterlace ? deinterlacer_.Apply(frame) : frame;
+  const uint8_t* pixels = converter_.Convert(Shrunk(whole));
+  if (!pixels) return;  // not convertible: the next one
+  const PictureShape& shape = converter_.Shape();
+  GrabbedFrame grabbed;
+  grabbed.width = shape.outWidth;
+  grabbed.height = shape.outHeight;
+  grabbed.time = ToUnits(av::FrameTime(frame));
+  if (grabbed.time == AV_NOPTS_VALUE) grabbed.time = 0;
+  const size_t row = static_cast<size_t>(grabbed.width) * 3;
+  grabbed.bgr.resize(row * grabbed.height);
+  for (int y = 0; y < grabbed.height; ++y)  // bottom-up rows to top-down
+    std::memcpy(grabbed.bgr.data() + row * y,
+                pixels + shape.outStride * static_cast<size_t>(grabbed.height - 1 - y), row);
+  grabbed.flat =
+      IsNearlyFlat(grabbed.bgr.data(), grabbed.width, grabbed.height, static_cast<ptrdiff_t>(row));
+  if (!grabbed.flat) {
+    best_ = std::move(grabbed);
+    haveBest_ = true;
+  } else if (!haveFlat_) {
+    flat_ = std::move(grabbed);
+    haveFlat_ = true;
+  }
+}
+
+void Grabber::Look() {
+  // A read that waits for data gives up at the deadline too.
+  source_.SetWaitCheck([deadline = deadline_] { return Clock::now() < deadline; });
+  const StreamTiming& timing = source_.Timing();
+  if (timing.seekable && timing.duration > 0 && !options_.positions.empty()) {
+    for (double share : options_.positions) {
+      const int64_t at = std::clamp(
+          static_cast<int64_t>(static_cast<double>(timing.duration) * std::clamp(share, 0.0, 1.0)),
+          int64_t{0}, timing.duration - 1);
+      Found found = KeyFramesFrom(at);
+      // No key frame after the point (a video with few of them, or one
+      // only at its start): the one before it.
+      if (found == Found::noKeyFrame) found = KeyFrameBefore(at);
+      if (found == Found::picture || found == Found::stop) return;
+    }
+    // Every key frame looked at is flat (or none decodes by itself): the
+    // frames from the start.
+    if (!SeekTo(INT64_MIN, timing.startTs, timing.startTs)) return;
+  }
+  DecodeOn(std::max(1, options_.framesWithoutSeeking));
 }
 
 }  // namespace
 
 GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& options) {
+  RouteFfmpegLogToDebugOutput();
   const Clock::time_point deadline = Clock::now() + options.timeLimit;
-  std::unique_ptr<MediaPipeline> pipeline =
-      options.pipelineFactory ? options.pipelineFactory() : MakeFfmpegPipeline();
-  if (!pipeline) return Failure("no media pipeline");
-  Watchdog watchdog(*pipeline, deadline);
-  const char* timedOut = "no frame within the time limit";
-
-  // The pipeline's own reason when it gives one.
-  auto why = [&](const char* otherwise) -> std::string {
-    if (watchdog.Expired()) return timedOut;
-    const std::string reason = pipeline->FailureReason();
-    return reason.empty() ? otherwise : reason;
-  };
-  if (pipeline->Open(path) != S_OK) return Failure(why("not a media file that can be read"));
-  if (pipeline->Connect() != S_OK) return Failure(why("no video stream that can be decoded"));
-  StreamFacts facts;
-  if (pipeline->GetStreamFacts(&facts) != S_OK || facts.header.biWidth <= 0 ||
-      facts.header.biHeight <= 0 || facts.header.biBitCount != 24)
-    return Failure("no picture size");
-
-  // A read that waits for data gives up at the deadline too.
-  pipeline->SetWaitCheck([deadline] { return Clock::now() < deadline; });
-  Collector collector(facts.header);
-  if (facts.canSeek && facts.duration > 0 && !options.positions.empty()) {
-    for (double share : options.positions) {
-      const int64_t at = std::clamp(static_cast<int64_t>(static_cast<double>(facts.duration) *
-                                                         std::clamp(share, 0.0, 1.0)),
-                                    int64_t{0}, facts.duration - 1);
-      // Any frame from halfway to the point on will do: the key frame
-      // before the point when it lies there, so that nothing but that frame
-      // is decoded; else the frame halfway, never the video's first.
-      if (pipeline->Seek(at / 2, at) != S_OK) continue;
-      if (collector.Frames(*pipeline, 1, deadline) == Collector::Look::timedOut) break;
-      if (collector.HaveBest()) break;
-    }
-  } else {
-    collector.Frames(*pipeline, std::max(1, options.framesWithoutSeeking), deadline);
-  }
-  watchdog.Finish();
-  const bool expired = watchdog.Expired() || Clock::now() >= deadline;
-  pipeline.reset();
-
+  auto grabber = std::make_unique<Grabber>(options, deadline);
+  Watchdog watchdog(grabber->Source(), deadline);
   GrabResult result;
-  if (!collector.Take(&result.frame))
-    return Failure(expired ? timedOut : "no frame could be decoded");
+  if (std::string error = grabber->Open(path); !error.empty()) {
+    result.error = watchdog.Expired() ? kTimedOut : std::move(error);
+    return result;
+  }
+  grabber->Look();
+  watchdog.Finish();
+  const bool expired = watchdog.Expired() || grabber->TimedOut();
+  if (!grabber->Take(&result.frame)) {
+    result.error = expired ? kTimedOut : "no frame could be decoded";
+    return result;
+  }
   result.ok = true;
   return result;
 }

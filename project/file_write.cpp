@@ -25,17 +25,18 @@ int WriteAll(int fd, const std::string& bytes) {
 int ErrorOf(int status) { return status == 0 ? 0 : errno; }
 
 WriteResult Replace(const std::string& path, const std::string& bytes, ReplacingFile::Links links,
-                    int& error) {
+                    Durability durability, int& error) {
+  const bool flushed = durability == Durability::flushed;
   ReplacingFile file;
   ReplacingFile::Options options;
   options.links = links;
-  options.syncFolder = true;
+  options.syncFolder = flushed;
   const int fd = file.Open(path, options, &error);
   if (fd < 0) return WriteResult::cannotOpen;
 
   // The first failure is the one reported.
   error = WriteAll(fd, bytes);
-  const int syncError = ErrorOf(::fsync(fd));
+  const int syncError = flushed ? ErrorOf(::fsync(fd)) : 0;
   if (error == 0) error = syncError;
   const int closeError = ErrorOf(::close(fd));
   if (error == 0) error = closeError;
@@ -46,9 +47,9 @@ WriteResult Replace(const std::string& path, const std::string& bytes, Replacing
 }  // namespace
 
 WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes, int* systemError,
-                               ReplacingFile::Links links) {
+                               ReplacingFile::Links links, Durability durability) {
   int error = 0;
-  const WriteResult result = Replace(path, bytes, links, error);
+  const WriteResult result = Replace(path, bytes, links, durability, error);
   if (systemError) *systemError = result == WriteResult::ok ? 0 : error;
   return result;
 }

@@ -16,6 +16,13 @@ enum class WriteResult {
   writeFailed,  // writing, flushing or renaming failed (e.g. a full disk)
 };
 
+// How far a write goes before it counts as done.
+enum class Durability {
+  flushed,  // on the disk, the folder's entry included: it survives a power cut
+  cache,    // with the system: readers see the old file or the new one whole,
+            // but a power cut may lose it (a file that can be made again)
+};
+
 // Writes the bytes to path, replacing an existing file. An existing file that
 // is not writable is not replaced (cannotOpen). A replaced file keeps its
 // permissions, a new one gets the usual ones (0666 less the umask). A path
@@ -24,12 +31,14 @@ enum class WriteResult {
 // one others can plant links in. Only a file the user named himself (a
 // project file) passes ReplacingFile::Links::follow, which replaces the file
 // the link points to and keeps the link. The data and the folder's new entry
-// are flushed to the disk before success is reported. When systemError is
+// are flushed to the disk before success is reported, unless `durability`
+// says cache. When systemError is
 // given it receives the error number (errno) of the call that failed, taken
 // at once, before the clean-up calls that follow may change errno; 0 on
 // success.
 WriteResult WriteFileReplacing(const std::string& path, const std::string& bytes,
                                int* systemError = nullptr,
-                               ReplacingFile::Links links = ReplacingFile::Links::replace);
+                               ReplacingFile::Links links = ReplacingFile::Links::replace,
+                               Durability durability = Durability::flushed);
 
 }  // namespace ombrelo

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev liblitehtml-dev libgumbo-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev libxslt1-dev libxml2-dev libcurl4-openssl-dev uuid-dev
+  libpng-dev                # the file managers' thumbnails
   libgtest-dev libgmock-dev
   python3-pyftpdlib locales
   ffmpegthumbnailer  # reference of the capture benchmark (bench/)

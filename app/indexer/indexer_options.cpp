@@ -201,6 +201,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 std::string UsageText() {
   return R"(Usage: ombrelo-index [OPTIONS] [PATH...]
        ombrelo-index --merge OUT.obx PART.obx...
+       ombrelo-index --thumbnail [-s SIZE] [--time-limit SEC] INPUT OUTPUT.png
 
 Indexes videos: saves thumbnails on a schedule, then makes for each video an
 image playlist, a web page and an index photo.
@@ -247,6 +248,16 @@ Options:
                       else goes to standard error
   --version           show the version and build date
   -h, --help          show this text
+
+Thumbnails for file managers (--thumbnail comes first):
+  --thumbnail         write one picture of the video INPUT (a path or a
+                      file:// address) to OUTPUT.png: the key frame at or
+                      after a quarter of the video (a later one when it is
+                      one flat colour), upright, in its shape, HDR in SDR
+                      colours; exit status 1 and no file when there is none
+  -s, --size SIZE     its longer side at most SIZE pixels, 1 to 4096
+                      (default 256; a smaller video keeps its size)
+  --time-limit SEC    give up after SEC seconds (default 10)
 
 Without --project or --settings the default settings are used. Ctrl+C stops
 the capture, saves the project (with --save) and ends the run. With more than

@@ -1,13 +1,11 @@
 #include "app/indexer/thumbnail_mode.h"
 
+#include <png.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 #include <QUrl>
 #include <algorithm>
@@ -20,8 +18,8 @@
 #include <string_view>
 
 #include "app/indexer/terminal_port.h"
-#include "engine/ffmpeg_pipeline.h"
 #include "engine/thumbnail_grab.h"
+#include "project/file_write.h"
 
 namespace ombrelo::indexer {
 namespace {
@@ -104,6 +102,39 @@ std::string LocalPath(const std::string& input) {
   return QUrl(QString::fromStdString(input)).toLocalFile().toStdString();
 }
 
+// The picture as the bytes of a PNG file; "" when libpng fails.
+std::string EncodePng(const GrabbedFrame& frame) {
+  std::string bytes;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return "";
+  }
+  if (setjmp(png_jmpbuf(png))) {  // libpng's way of reporting an error
+    png_destroy_write_struct(&png, &info);
+    return "";
+  }
+  png_set_write_fn(
+      png, &bytes,
+      [](png_structp writer, png_bytep data, size_t size) {
+        static_cast<std::string*>(png_get_io_ptr(writer))
+            ->append(reinterpret_cast<const char*>(data), size);
+      },
+      nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width),
+               static_cast<png_uint_32>(frame.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  const size_t row = static_cast<size_t>(frame.width) * 3;
+  for (int y = 0; y < frame.height; ++y)
+    png_write_row(png, const_cast<png_bytep>(frame.bgr.data() + row * static_cast<size_t>(y)));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return bytes;
+}
+
 int NoThumbnail(const std::string& input, const std::string& reason) {
   // The name and the decoder's text may hold any bytes: none reach the
   // terminal as control characters.
@@ -118,7 +149,9 @@ bool IsThumbnailCommand(int argc, char** argv) {
   return argc > 1 && std::string_view(argv[1]) == "--thumbnail";
 }
 
-int RunThumbnailCommand(int argc, char** argv) {
+namespace {
+
+int Thumbnail(int argc, char** argv) {
   Request request;
   if (!Parse(argc, argv, &request)) {
     std::fputs(kUsage, stderr);
@@ -137,11 +170,7 @@ int RunThumbnailCommand(int argc, char** argv) {
   ::alarm(static_cast<unsigned>(std::ceil(request.timeLimit)) + kGraceSeconds);
 
   GrabOptions options;
-  // One picture: threads would cost more to start than they give.
-  FfmpegPipelineOptions pipeline;
-  pipeline.threadCount = 1;
-  pipeline.convertThreads = 1;
-  options.pipelineFactory = FfmpegPipelineFactory(pipeline);
+  options.maxSize = request.size;  // converted once, straight to that size
   options.timeLimit = std::chrono::milliseconds(std::llround(request.timeLimit * 1000));
   CapAddressSpace();
   GrabResult grab;
@@ -153,24 +182,25 @@ int RunThumbnailCommand(int argc, char** argv) {
   ::alarm(0);
   if (!grab.ok) return NoThumbnail(request.input, grab.error);
 
-  const GrabbedFrame& frame = grab.frame;
-  QImage picture(frame.bgr.data(), frame.width, frame.height, frame.width * 3,
-                 QImage::Format_BGR888);
-  if (frame.width > request.size || frame.height > request.size)
-    picture = picture.scaled(request.size, request.size, Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation);
-  picture = picture.convertToFormat(QImage::Format_RGB888);
-
   // Written beside the output and renamed onto it: a file manager never
-  // reads half a picture.
-  QSaveFile file(QString::fromStdString(request.output));
-  if (!file.open(QIODevice::WriteOnly)) return NoThumbnail(request.input, "cannot write the output");
-  QImageWriter writer(&file, "png");
-  if (!writer.write(picture) || !file.commit()) {
-    file.cancelWriting();
+  // reads half a picture. Not flushed to the disk: a thumbnail lost in a
+  // power cut is made again.
+  const std::string png = EncodePng(grab.frame);
+  if (png.empty() ||
+      WriteFileReplacing(request.output, png, nullptr, ReplacingFile::Links::replace,
+                         Durability::cache) != WriteResult::ok)
     return NoThumbnail(request.input, "cannot write the output");
-  }
   return kExitWritten;
+}
+
+}  // namespace
+
+int RunThumbnailCommand(int argc, char** argv) {
+  const int status = Thumbnail(argc, argv);
+  // Nothing of the process needs cleaning up: it ends here, without the
+  // libraries' exit handlers, which would take longer than the picture.
+  std::fflush(nullptr);
+  _exit(status);
 }
 
 }  // namespace ombrelo::indexer

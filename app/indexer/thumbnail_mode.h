@@ -14,6 +14,7 @@ namespace ombrelo::indexer {
 
 // Whether the command line asks for the thumbnailer.
 bool IsThumbnailCommand(int argc, char** argv);
+// Ends the process with that exit status; never returns.
 int RunThumbnailCommand(int argc, char** argv);
 
 }  // namespace ombrelo::indexer

@@ -31,16 +31,21 @@ _ombrelo_index() {
       COMPREPLY=($(compgen -W "$(_ombrelo_index_templates "$1" index)" -- "$cur"))
       return
       ;;
-    --start-after | --every | --least | --quality | --jobs | --shard)
+    --start-after | --every | --least | --quality | --jobs | --shard | -s | --size | --time-limit)
       return
       ;;
   esac
   $split && return
+  if [[ "$cur" == -* && " ${words[*]} " == *" --thumbnail "* ]]; then
+    # The file managers' thumbnailer: INPUT and OUTPUT.png after these.
+    COMPREPLY=($(compgen -W "--size --time-limit" -- "$cur"))
+    return
+  fi
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "--project --settings --save --out --start-after --every --least
       --quality --format --no-html --no-playlist --no-index-photo --skip-blank
       --no-deinterlace --allow-many-thumbnails --html-template --index-template
-      --list-templates --jobs --shard --merge --quiet --json --version --help" -- "$cur"))
+      --list-templates --jobs --shard --merge --quiet --json --version --help --thumbnail" -- "$cur"))
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi

@@ -28,15 +28,18 @@ struct Outcome {
 Outcome Thumbnail(const std::string& input, const std::string& output, int size) {
   const std::string entry = testing::ReadFileBytes(OMBRELO_THUMBNAILER_ENTRY);
   EXPECT_TRUE(testing::Contains(entry, "[Thumbnailer Entry]\nTryExec=ombrelo-index\n"));
-  EXPECT_TRUE(testing::Contains(entry, "video/mp4;") && testing::Contains(entry, "video/x-matroska;"));
+  EXPECT_TRUE(testing::Contains(entry, "video/mp4;") &&
+              testing::Contains(entry, "video/x-matroska;"));
   std::istringstream exec(entry.substr(entry.find("\nExec=") + 6));
   std::string word;
   exec >> word;
   EXPECT_EQ(word, "ombrelo-index");
   QStringList args;
   while (exec >> word && word.find('=') == std::string::npos)
-    args << QString::fromStdString(word == "%s" ? std::to_string(size) : word == "%i" ? input
-                                   : word == "%o" ? output : word);
+    args << QString::fromStdString(word == "%s"   ? std::to_string(size)
+                                   : word == "%i" ? input
+                                   : word == "%o" ? output
+                                                  : word);
   QProcess process;
   const auto start = std::chrono::steady_clock::now();
   process.start(OMBRELO_INDEX_BINARY, args);
@@ -69,11 +72,12 @@ TEST(Thumbnailer, APngOfTheAskedSizeFromInsideTheVideoUprightInItsShapeAndColour
   const Case cases[] = {
       {"holiday & family – Größe 2.mp4", 400, 320, 240, 1, 0, "", 256, 256, 192, 100},
       {"small.mp4", 400, 320, 240, 1, 0, "", 128, 128, 96, 100},
-      // No key frame after the first before a quarter: the frame halfway to it.
-      {"portrait.mp4", 100, 320, 240, 1, 90, "", 256, 192, 256, 12},
-      {"anamorphic.mp4", 100, 240, 240, 4, 0, "", 256, 256, 192, 12},  // 4:3 pixels
-      {"tiny.mp4", 100, 160, 120, 1, 0, "", 256, 160, 120, 12},        // never enlarged
-      {"hdr10.mkv", 48, 320, 240, 1, 0, "pq", 320, 320, 240, 6},
+      // The key frame after a quarter (key frames every 50 frames).
+      {"portrait.mp4", 100, 320, 240, 1, 90, "", 256, 192, 256, 50},
+      {"anamorphic.mp4", 100, 240, 240, 4, 0, "", 256, 256, 192, 50},  // 4:3 pixels
+      {"tiny.mp4", 100, 160, 120, 1, 0, "", 256, 160, 120, 50},        // never enlarged
+      // No key frame after the first: that one.
+      {"hdr10.mkv", 48, 320, 240, 1, 0, "pq", 320, 320, 240, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -87,7 +91,8 @@ TEST(Thumbnailer, APngOfTheAskedSizeFromInsideTheVideoUprightInItsShapeAndColour
     const std::string path = Videos().Make(o, c.name), out = folder / "thumb.png";
     const Outcome run = Thumbnail(path, out, c.size);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const QImage png = QImage(QString::fromStdString(out), "PNG").convertToFormat(QImage::Format_BGR888);
+    const QImage png =
+        QImage(QString::fromStdString(out), "PNG").convertToFormat(QImage::Format_BGR888);
     EXPECT_EQ(png.width(), c.pngWidth);
     EXPECT_EQ(png.height(), c.pngHeight);
     int turn = -1;
@@ -114,13 +119,17 @@ TEST(Thumbnailer, APngOfTheAskedSizeFromInsideTheVideoUprightInItsShapeAndColour
 
 TEST(Thumbnailer, FilesWithoutAFrameFailFastAndLeaveNoOutput) {
   testing::TempFolder folder("thumbnailer-hostile");
-  const std::string video = testing::ReadFileBytes(Videos().Make(testing::SmallVideo(100), "a.mp4"));
+  const std::string video =
+      testing::ReadFileBytes(Videos().Make(testing::SmallVideo(100), "a.mp4"));
   std::string noise(200'000, '\0');
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
   const std::pair<std::string, std::string> files[] = {
-      {"random.mp4", noise}, {"empty.mkv", ""}, {"cut.mp4", video.substr(0, 4096)},
+      {"random.mp4", noise},
+      {"empty.mkv", ""},
+      {"cut.mp4", video.substr(0, 4096)},
       {"notes.avi", "[Desktop Entry]\nName=not a video\n"}};
-  for (const auto& [name, bytes] : files) ASSERT_TRUE(testing::WriteFileBytes(folder / name, bytes));
+  for (const auto& [name, bytes] : files)
+    ASSERT_TRUE(testing::WriteFileBytes(folder / name, bytes));
   ASSERT_EQ(::mkfifo((folder / "pipe.mp4").c_str(), 0600), 0);  // nobody writes to it
   ASSERT_EQ(::mkdir((folder / "folder.mp4").c_str(), 0700), 0);
   for (const char* name : {"random.mp4", "empty.mkv", "cut.mp4", "notes.avi", "pipe.mp4",
@@ -146,6 +155,17 @@ TEST(Thumbnailer, FilesWithoutAFrameFailFastAndLeaveNoOutput) {
   });
   EXPECT_EQ(controls, 1) << "only the line feed that ends the message: " << named.err;
   EXPECT_TRUE(named.err.ends_with("\n"));
+}
+
+TEST(Thumbnailer, TheHelpNamesItAndItsOptions) {
+  QProcess process;
+  process.start(OMBRELO_INDEX_BINARY, {"--help"});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  const std::string help = process.readAllStandardOutput().toStdString();
+  for (const char* text :
+       {"ombrelo-index --thumbnail [-s SIZE] [--time-limit SEC] INPUT OUTPUT.png\n",
+        "\n  --thumbnail ", "\n  -s, --size SIZE ", "\n  --time-limit SEC "})
+    EXPECT_TRUE(testing::Contains(help, text)) << text;
 }
 
 }  // namespace

@@ -1,18 +1,20 @@
 // The representative frame: pictures that are nearly one flat colour are
-// told from real ones; the grab seeks once to a point inside the video and
-// goes on to the next point only past a flat frame; it ends within its time
-// limit whatever the pipeline does.
+// told from real ones; the grab takes the key frame at or after a quarter of
+// the video, decoded by itself, as FFmpeg decodes that frame; it goes on past
+// flat frames and ends within its time limit.
+#include "engine/thumbnail_grab.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/frame_metrics.h"
-#include "engine/thumbnail_grab.h"
+#include "support/ffmpeg_reference.h"
 #include "support/test_videos.h"
 
 namespace ombrelo {
@@ -33,12 +35,12 @@ TEST(FrameMetrics, NearlyFlatPicturesAreToldFromRealOnes) {
   testvideo::DrawFrame(40, frame.data(), w, h, w * 3, testvideo::PixelOrder::BGR24);
   for (size_t i = 0; i < gradient.size(); ++i) gradient[i] = static_cast<uint8_t>(i / 3 % w / 4);
   const std::pair<std::vector<uint8_t>, bool> cases[] = {
-      {Grey(w, h, 0), true},              // black
-      {fade, true},                       // the end of a fade, with noise
-      {Grey(w, h, 0, 110, 116), true},    // a title card: one line of text
-      {Grey(w, h, 0, 0, h / 2), false},   // half black, half white
-      {frame, false},                     // a frame of a test video
-      {gradient, false},                  // a dark scene
+      {Grey(w, h, 0), true},             // black
+      {fade, true},                      // the end of a fade, with noise
+      {Grey(w, h, 0, 110, 116), true},   // a title card: one line of text
+      {Grey(w, h, 0, 0, h / 2), false},  // half black, half white
+      {frame, false},                    // a frame of a test video
+      {gradient, false},                 // a dark scene
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
@@ -50,126 +52,159 @@ TEST(FrameMetrics, NearlyFlatPicturesAreToldFromRealOnes) {
   EXPECT_TRUE(IsNearlyFlat(nullptr, 0, 0, 0));
 }
 
-// A pipeline of 100 frames whose pictures are flat or not by their time,
-// pulled from a position. With `stall` 1 Open blocks until it is cancelled;
-// with 2 no frame comes.
-struct Scripted final : MediaPipeline, MediaSample {
-  std::function<bool(int64_t)> flatAt;
-  bool canSeek = true, cancelled = false;
-  int stall = 0;
-  std::vector<int64_t>* seeks;
-  int64_t at = 0;
-  std::vector<uint8_t> pixels;
-  std::mutex mutex;
-  std::condition_variable cv;
+testing::VideoCache& Videos() {
+  static testing::VideoCache videos{"grab-videos"};
+  return videos;
+}
 
-  HResult Open(const std::string&) override {
-    std::unique_lock<std::mutex> lock(mutex);
-    cv.wait(lock, [&] { return stall != 1 || cancelled; });
-    return stall == 1 ? E_ABORT : S_OK;
-  }
-  HResult Connect() override { return S_OK; }
-  HResult GetStreamFacts(StreamFacts* f) override {
-    f->header.biWidth = 64;
-    f->header.biHeight = 48;
-    f->header.biBitCount = 24;
-    f->duration = 100 * 400'000;
-    f->canSeek = canSeek;
-    return S_OK;
-  }
-  HResult Seek(int64_t, int64_t wanted) override {  // a key frame on every frame
-    seeks->push_back(at = wanted);
-    return S_OK;
-  }
-  void ExpectNext(int64_t) override {}
-  Pull NextFrame(PulledFrame* frame) override {
-    if (stall) return Pull::again;
-    if (at >= 100 * 400'000) return Pull::end;
-    pixels = Grey(64, 48, 0, 0, flatAt(at) ? 0 : 24);
-    frame->sample = this;
-    frame->start = at;
-    at += 400'000;
-    return Pull::frame;
-  }
-  void Interrupt() override {}
-  void Cancel() override {
-    std::lock_guard<std::mutex> lock(mutex);
-    cancelled = true;
-    cv.notify_all();
-  }
-  void SetWaitCheck(std::function<bool()>) override {}
-  bool IsPreroll() const override { return false; }
-  const uint8_t* GetPointer() override { return pixels.data(); }
-  int32_t GetSize() const override { return static_cast<int32_t>(pixels.size()); }
+struct Grabbed {
+  GrabResult result;
+  int number = -1;  // the frame number drawn into it
+  std::shared_ptr<PipelineCounters> counters = std::make_shared<PipelineCounters>();
 };
 
-GrabResult Grab(std::vector<int64_t>* seeks, std::function<bool(int64_t)> flatAt,
-                bool canSeek = true, int stall = 0) {
+Grabbed Grab(const std::string& path, int size = 160) {
+  Grabbed g;
   GrabOptions options;
-  options.timeLimit = std::chrono::milliseconds(300);
-  options.pipelineFactory = [=] {
-    auto p = std::make_unique<Scripted>();
-    p->flatAt = flatAt;
-    p->canSeek = canSeek;
-    p->stall = stall;
-    p->seeks = seeks;
-    return p;
-  };
-  return GrabRepresentativeFrame("video", options);
+  options.maxSize = size;
+  options.counters = g.counters;
+  g.result = GrabRepresentativeFrame(path, options);
+  const GrabbedFrame& f = g.result.frame;
+  if (g.result.ok)
+    g.number = testvideo::ReadFrameNumber(f.bgr.data(), f.width, f.height, f.width * 3,
+                                          testvideo::PixelOrder::BGR24);
+  return g;
 }
 
-TEST(ThumbnailGrab, SeeksOnceAndGoesOnToTheNextPointOnlyPastAFlatFrame) {
-  constexpr int64_t kLength = 100 * 400'000;
+// Mean absolute difference, in levels, from FFmpeg's own decode of frame
+// `number` scaled to the grabbed size, then put through `filters`.
+double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFrame& f,
+                            const std::string& filters = "") {
+  const std::string reference = testing::FfmpegFrame(
+      path, number,
+      "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) + "," + filters);
+  if (reference.size() != f.bgr.size()) return 255;
+  double sum = 0;
+  for (size_t i = 0; i < reference.size(); ++i)
+    sum += std::abs(f.bgr[i] - static_cast<uint8_t>(reference[i]));
+  return sum / static_cast<double>(reference.size());
+}
+
+// The video with its frames re-timed: the first 200 at 50 per second, the
+// rest at 25, a key frame every 40 frames (so a quarter of its 12 seconds
+// is frame 150, and the key frame after it frame 160; counting frames it
+// would be frame 120).
+std::string VariableRate(const std::string& source, const std::string& out) {
+  const std::string command =
+      "ffmpeg -nostdin -v error -y -i '" + source +
+      "' -vf \"setpts='if(lt(N,200),N*0.02,4+(N-200)*0.04)/TB'\" -fps_mode passthrough"
+      " -c:v libx264 -preset ultrafast -g 40 -keyint_min 40 -sc_threshold 0 -an '" +
+      out + "'";
+  return std::system(command.c_str()) == 0 ? out : "";
+}
+
+TEST(ThumbnailGrab, TheKeyFrameAtOrAfterAQuarterDecodedAloneAsFfmpegDecodesIt) {
+  testing::TempFolder folder("grab-shapes");
+  auto video = [](const char* container, const char* codec, int keyframes, int bFrames) {
+    testvideo::VideoOptions o = testing::SmallVideo(400);
+    o.width = 320;
+    o.height = 240;
+    o.container = container;
+    o.codec = codec;
+    o.keyframeInterval = keyframes;
+    o.maxBFrames = bFrames;
+    return o;
+  };
+  const std::string h264 = Videos().Make(video("mp4", "h264", 60, 2), "h264.mp4");
   const struct {
-    std::function<bool(int64_t)> flatAt;
-    bool canSeek;
-    std::vector<int64_t> seeks;
-    int64_t time;
-    bool flat;
+    const char* name;
+    std::string path;
+    int frame;
   } cases[] = {
-      {[](int64_t) { return false; }, true, {kLength / 4}, kLength / 4, false},
-      {[](int64_t t) { return t <= kLength / 2; }, true,  // black first half
-       {kLength / 4, kLength / 2, kLength * 3 / 4}, kLength * 3 / 4, false},
-      {[](int64_t) { return true; }, true,  // all black: the first one looked at
-       {kLength / 4, kLength / 2, kLength * 3 / 4, kLength / 10}, kLength / 4, true},
-      {[](int64_t t) { return t < 4'000'000; }, false, {}, 4'000'000, false},  // cannot seek
+      {"H.264 in MP4 with B-frames", h264, 120},
+      {"HEVC in MPEG-TS", Videos().Make(video("ts", "hevc", 60, 0), "hevc.ts"), 120},
+      {"rare key frames", Videos().Make(video("mkv", "h264", 150, 0), "rare.mkv"), 150},
+      {"VP9 in WebM", Videos().Make(video("webm", "vp9", 60, 0), "vp9.webm"), 120},
+      {"variable frame rate", VariableRate(h264, folder / "vfr.mp4"), 160},
+      // Nothing after the first key frame: that one, not a frame decoded
+      // without it.
+      {"one key frame", Videos().Make(video("mp4", "h264", 1000, 0), "one-key.mp4"), 0},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
-    std::vector<int64_t> seeks;
-    const GrabResult r = Grab(&seeks, cases[i].flatAt, cases[i].canSeek);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(seeks, cases[i].seeks);
-    EXPECT_EQ(r.frame.time, cases[i].time);
-    EXPECT_EQ(r.frame.flat, cases[i].flat);
-    EXPECT_EQ(r.frame.bgr.size(), 64u * 48 * 3);
-  }
-  // Opening that blocks, or a stream that never gives a frame: over in time.
-  for (int stall : {1, 2}) {
-    std::vector<int64_t> seeks;
-    const auto start = std::chrono::steady_clock::now();
-    const GrabResult r = Grab(&seeks, [](int64_t) { return false; }, true, stall);
-    EXPECT_EQ(r.error, "no frame within the time limit");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_FALSE(c.path.empty());
+    const Grabbed g = Grab(c.path);
+    ASSERT_TRUE(g.result.ok) << g.result.error;
+    EXPECT_EQ(g.number, c.frame);
+    EXPECT_FALSE(g.result.frame.flat);
+    EXPECT_EQ(g.result.frame.width, 160);
+    EXPECT_EQ(g.result.frame.height, 120);
+    // That one frame decoded, converted once, after one seek.
+    EXPECT_EQ(g.counters->framesDecoded.load(), 1);
+    EXPECT_EQ(g.counters->framesConverted.load(), 1);
+    EXPECT_LE(g.counters->seeks.load(), c.frame == 0 ? 2 : 1);
+    EXPECT_LE(DifferenceFromFfmpeg(c.path, c.frame, g.result.frame), 6.0);
   }
 }
 
-TEST(ThumbnailGrab, ARealVideoGivesTheKeyFrameBeforeAQuarterDecodingLittleElse) {
-  static testing::VideoCache videos{"grab-videos"};
-  testvideo::VideoOptions o = testing::SmallVideo(400);
-  o.keyframeInterval = 30;  // the key frame before frame 100 is frame 90
-  FfmpegPipelineOptions pipeline;
-  pipeline.counters = std::make_shared<PipelineCounters>();
+TEST(ThumbnailGrab, FlatKeyFramesGiveWayToTheNextThenToTheNextPoint) {
+  const struct {
+    const char* name;
+    std::vector<testvideo::VideoOptions::FrameRange> black;
+    int frame;  // -1: no frame number (flat)
+  } cases[] = {
+      {"a black key frame at the quarter", {{95, 105}}, 150},
+      {"black up to past the middle", {{0, 259}}, 300},  // 100 and 150, 200 and 250 are black
+      {"black all through", {{0, 399}}, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testvideo::VideoOptions o = testing::SmallVideo(400);
+    o.blackFrames = c.black;
+    const std::string path = Videos().Make(o, "black.mp4");
+    const Grabbed g = Grab(path);
+    ASSERT_TRUE(g.result.ok) << g.result.error;
+    EXPECT_EQ(g.number, c.frame);
+    EXPECT_EQ(g.result.frame.flat, c.frame < 0);
+    // The first flat frame looked at, at the quarter, stands in for none.
+    if (c.frame < 0) {
+      EXPECT_EQ(g.result.frame.time, 4 * 10'000'000);
+    }
+  }
+}
+
+TEST(ThumbnailGrab, HdrMadeSmallLooksAsFfmpegsToneMappingShowsIt) {
+  testvideo::VideoOptions o = testing::SmallVideo(50);
+  o.width = 320;
+  o.height = 240;
+  o.hdr = "pq";
+  const std::string path = Videos().Make(o, "hdr10.mkv");
+  const Grabbed g = Grab(path);
+  ASSERT_TRUE(g.result.ok) << g.result.error;
+  EXPECT_EQ(g.number, 0);  // no key frame after the first
+  const GrabbedFrame& f = g.result.frame;
+  EXPECT_LT(DifferenceFromFfmpeg(path, 0, f, testing::kFfmpegToneMap), 2.0);
+  // Its samples converted as they are look otherwise.
+  EXPECT_GT(DifferenceFromFfmpeg(path, 0, f), 5.0);
+}
+
+TEST(ThumbnailGrab, FullSizeWithoutALimitAndNothingWhenTheTimeIsUp) {
+  const std::string path = Videos().Make(testing::SmallVideo(400), "small.mp4");
+  const Grabbed full = Grab(path, 0);
+  ASSERT_TRUE(full.result.ok) << full.result.error;
+  EXPECT_EQ(full.result.frame.width, 160);
+  EXPECT_EQ(full.result.frame.height, 120);
+  EXPECT_EQ(full.number, 100);
+
   GrabOptions options;
-  options.pipelineFactory = FfmpegPipelineFactory(pipeline);
-  const GrabResult r = GrabRepresentativeFrame(videos.Make(o, "clip.mp4"), options);
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(testvideo::ReadFrameNumber(r.frame.bgr.data(), 160, 120, 160 * 3,
-                                       testvideo::PixelOrder::BGR24),
-            90);
-  EXPECT_EQ(pipeline.counters->seeks.load(), 1);
-  EXPECT_LE(pipeline.counters->framesDecoded.load(), 10);
-  EXPECT_EQ(pipeline.counters->framesConverted.load(), 1);
+  options.timeLimit = std::chrono::milliseconds(0);
+  const GrabResult late = GrabRepresentativeFrame(path, options);
+  EXPECT_FALSE(late.ok);
+  EXPECT_EQ(late.error, "no frame within the time limit");
+
+  const GrabResult missing = GrabRepresentativeFrame(path + ".missing");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.error, "not a media file that can be read");
 }
 
 }  // namespace
