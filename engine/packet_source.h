@@ -54,14 +54,13 @@ class PacketSource {
   // read as network addresses (see InputRequest).
   HResult Open(const std::string& path, bool networkAddresses, std::string* reason);
   bool IsOpen() const { return format_ != nullptr; }
+  // The demuxer; a reader that positions it in its own way (the thumbnail's
+  // key frame) calls Clear() before reading on through Next.
   AVFormatContext* Format() const { return format_.get(); }
   // Chooses the video stream: the one FFmpeg finds best unless that is a
   // cover picture, else the first real video stream; null when none.
   AVStream* ChooseVideoStream();
   const StreamTiming& Timing() const { return timing_; }
-  // The demuxer, for a reader that positions it in its own way (the
-  // thumbnail's key frame); Clear() before reading on through Next.
-  AVFormatContext* Format() const { return format_.get(); }
   // The upright display shape of the stream's pictures.
   PictureShape Shape() const;
   // Makes sure the index lists the file's key frames (Matroska lists them at

@@ -133,6 +133,7 @@ class Grabber {
   bool OpenDecoder(AVStream* stream, const PictureShape& full, const PictureShape& fitted);
   Read NextPacket();
   bool SeekTo(int64_t minTs, int64_t ts, int64_t maxTs);
+  bool SeekToFirstByte();
   Found KeyFramesFrom(int64_t at);
   Found KeyFrameBefore(int64_t at);
   void DecodeAlone();
@@ -244,6 +245,19 @@ Grabber::Read Grabber::NextPacket() {
 bool Grabber::SeekTo(int64_t minTs, int64_t ts, int64_t maxTs) {
   counters_->seeks++;
   const int error = avformat_seek_file(source_.Format(), streamIndex_, minTs, ts, maxTs, 0);
+  source_.Clear();
+  avcodec_flush_buffers(decoder_.get());
+  if (error < 0) {
+    counters_->seekFailures++;
+    return false;
+  }
+  return true;
+}
+
+// Positions the demuxer at the file's first byte, where time seeking fails.
+bool Grabber::SeekToFirstByte() {
+  counters_->seeks++;
+  const int error = avformat_seek_file(source_.Format(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
   source_.Clear();
   avcodec_flush_buffers(decoder_.get());
   if (error < 0) {
@@ -420,8 +434,10 @@ void Grabber::Look() {
       if (found == Found::picture || found == Found::stop) return;
     }
     // Every key frame looked at is flat (or none decodes by itself): the
-    // frames from the start.
-    if (!SeekTo(INT64_MIN, timing.startTs, timing.startTs)) return;
+    // frames from the start: from the file's first byte where the format
+    // allows it (demuxers that find times only roughly, as in MPEG program
+    // streams, may land after the first key frame), else from the first time.
+    if (!SeekToFirstByte() && !SeekTo(INT64_MIN, timing.startTs, timing.startTs)) return;
   }
   DecodeOn(std::max(1, options_.framesWithoutSeeking));
 }

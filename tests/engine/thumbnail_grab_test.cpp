@@ -147,6 +147,19 @@ TEST(ThumbnailGrab, TheKeyFrameAtOrAfterAQuarterDecodedAloneAsFfmpegDecodesIt) {
   }
 }
 
+// MPEG program streams find a time only roughly: a seek to before the one
+// key frame lands after it, so the grab reads from the file's first byte.
+TEST(ThumbnailGrab, AProgramStreamWhoseOnlyKeyFrameIsItsFirstGivesThatFrame) {
+  testvideo::VideoOptions o = testing::SmallVideo(50);
+  o.container = "mpg";
+  const std::string path = Videos().Make(o, "one-key.mpg");
+  ASSERT_FALSE(path.empty());
+  const Grabbed g = Grab(path);
+  ASSERT_TRUE(g.result.ok) << g.result.error;
+  EXPECT_EQ(g.number, 0);
+  EXPECT_FALSE(g.result.frame.flat);
+}
+
 TEST(ThumbnailGrab, FlatKeyFramesGiveWayToTheNextThenToTheNextPoint) {
   const struct {
     const char* name;
@@ -204,7 +217,7 @@ TEST(ThumbnailGrab, FullSizeWithoutALimitAndNothingWhenTheTimeIsUp) {
 
   const GrabResult missing = GrabRepresentativeFrame(path + ".missing");
   EXPECT_FALSE(missing.ok);
-  EXPECT_EQ(missing.error, "not a media file that can be read");
+  EXPECT_EQ(missing.error, "The system cannot find the file specified.");
 }
 
 }  // namespace
