@@ -13,9 +13,13 @@ namespace ombrelo {
 
 namespace {
 
-constexpr std::array<std::string_view, 21> kVideoExtensions = {
-    ".avi", ".mpeg", ".wmv", ".mpg", ".asf", ".rm",  ".ram", ".mov", ".qt",   ".vob", ".divx",
-    ".mp4", ".mkv",  ".ogm", ".3gp", ".amv", ".flv", ".mod", ".moi", ".webm", ".xvid"};
+// The names videos go by, one list for every place that picks videos by name:
+// the older container names, and the transport streams of camcorders and
+// recorders (".ts", ".m2ts", ".mts"), MPEG-4 variants and the open formats.
+constexpr std::array<std::string_view, 32> kVideoExtensions = {
+    ".avi",  ".mpeg", ".wmv", ".mpg", ".asf", ".rm",  ".ram", ".mov", ".qt",   ".vob",  ".divx",
+    ".mp4",  ".mkv",  ".ogm", ".3gp", ".amv", ".flv", ".mod", ".moi", ".webm", ".xvid", ".ts",
+    ".m2ts", ".mts",  ".m2t", ".m4v", ".3g2", ".f4v", ".ogv", ".dv",  ".mxf",  ".tod"};
 
 }  // namespace
 

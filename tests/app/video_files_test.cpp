@@ -12,7 +12,8 @@ namespace ombrelo {
 namespace {
 
 TEST(VideoFiles, TheExtensionDecides) {
-  for (const char* name : {"clip.AVI", "a.b.mkv", "x.webm", "/v/take 1.Mp4", "y.xvid", "z.3gp"}) {
+  for (const char* name : {"clip.AVI", "a.b.mkv", "x.webm", "/v/take 1.Mp4", "y.xvid", "z.3gp",
+                           "00001.MTS", "broadcast.ts", "disc.m2ts", "camera.M4V"}) {
     EXPECT_TRUE(IsVideoFileName(name)) << name;
   }
   for (const char* name :
