@@ -6,13 +6,13 @@
 #include <QScreen>
 #include <cstring>
 
-#include "workflow/page_generation.h"
 #include "crash/crash_handler.h"
 #include "crash/crash_recovery.h"
 #include "crash/crash_snapshot.h"
 #include "engine/capture_engine.h"
 #include "project/preferences.h"
 #include "project/project.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 
@@ -122,7 +122,12 @@ int RunDesktop(const DesktopOptions& options, CProject& project, CaptureEngine& 
       session.window.move(frame.topLeft());
     }
     session.window.show();
-    if (!options.projectFile.empty()) session.window.OpenProjectFile(options.projectFile);
+    if (!options.projectFile.empty() && !session.window.OpenProjectFile(options.projectFile) &&
+        session.window.HandedToOtherWindow()) {
+      // Started to open a project that another running program has open:
+      // that program's window came to the front, and this one ends.
+      return 0;
+    }
     session.window.ShowStartupHelp();
     // The project saved by a crash of the last run comes back.
     WindowRecoveryView recovery(session.window, session.help);

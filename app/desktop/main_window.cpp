@@ -495,6 +495,7 @@ void MainWindow::NewProject() {
 bool MainWindow::OpenProjectFile(const std::string& path) {
   // Another window that has the file open keeps it: this one opens it
   // read-only, or shows that window instead.
+  handedOver_ = false;
   auto lock = std::make_unique<ProjectLock>();
   bool readOnly = false;
   const bool reopening = !lock_->LockedPath().empty() && lock_->LockedPath() == path;
@@ -505,7 +506,8 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
         readOnly = true;
         break;
       case LockedAnswer::showOther:
-        if (!WindowCaller::CallWindowOf(holder)) {
+        handedOver_ = WindowCaller::CallWindowOf(holder);
+        if (!handedOver_) {
           ShowMessage(kProgramCaption,
                       path +
                           "\nis open in another Ombrelo window, which did not answer. Close "

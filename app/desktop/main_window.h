@@ -125,6 +125,9 @@ class MainWindow : public QMainWindow {
   void SetLockedQuestion(LockedQuestion question) { askLocked_ = std::move(question); }
   // True while the project was opened read-only: Save asks for another file.
   bool ReadOnly() const { return readOnly_; }
+  // True when the last project file opened was shown in the window of
+  // another running program instead.
+  bool HandedToOtherWindow() const { return handedOver_; }
 
   // The end of a run whose queue was worked through: the "completed" page
   // when every video was indexed, else a warning that says how many failed.
@@ -194,6 +197,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ProjectLock> lock_;
   std::unique_ptr<WindowCaller> caller_;
   bool readOnly_ = false;
+  bool handedOver_ = false;
 
   // Changes since the last save: the project file's text then, and the
   // project's revision when it was last compared with it. Once a change is
