@@ -326,7 +326,7 @@ TEST_F(IndexPhotoTest, SixHundredThumbnailsAllAppearInAPhotoOfAtMost16384PixelsA
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
 
-  // The designed sheet (three to a row, 200 rows: far taller than the limit,
+  // The shipped sheet (three to a row, 200 rows: far taller than the limit,
   // drawn reduced) and the grid that shapes itself to the count.
   for (const char* name : {"index_transform.xslt", "index_grid.xslt"}) {
     SCOPED_TRACE(name);
