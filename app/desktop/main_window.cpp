@@ -705,6 +705,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::StartRun() {
   if (!controller_) return;
   settings_->StoreControls();  // what the page shows is what the run uses
+  if (!controller_->RunActive() && EngineIdle() && !controller_->GetCommandStates().start) {
+    // Nothing waits: a start would do nothing. Videos indexed before may be
+    // indexed again, with the settings just changed, when the user says so.
+    std::vector<int32_t> done;
+    for (const Movie& movie : project_.Movies()) {
+      if (movie.status == kMovieDone) done.push_back(movie.id());
+    }
+    if (!done.empty()) {
+      if (!AskYesNo(kProgramCaption, kIndexAgainQuestion, MessageIcon::question)) return;
+      results_->Requeue(done);
+    }
+  }
   controller_->Start();
   select_->RefreshList();  // movies that could not be opened are off the list
 }

@@ -48,6 +48,9 @@ inline constexpr char kSaveAsCaption[] = "Save Project as";
 inline constexpr char kSavedText[] = "Project Saved Successfully";
 inline constexpr char kSaveFailedText[] = "Failed to save project file";
 inline constexpr char kReadOnlyMark[] = " (read-only)";
+// Asked when a run is started with every video of the project indexed.
+inline constexpr char kIndexAgainQuestion[] =
+    "All videos of the project are indexed. Index them again with the current settings?";
 
 class MainWindow : public QMainWindow {
   Q_OBJECT

@@ -301,6 +301,57 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
 }
 
+TEST_F(MainWindowTest, NextWithEveryVideoIndexedOffersToIndexThemAgainWithTheNewSettings) {
+  testing::VideoCache videos("desktop-videos");
+  const std::string clip = videos.Make(testing::SmallVideo(100), "Ferien am Meer.avi");
+  ASSERT_FALSE(clip.empty());
+  const int32_t doneId = project_->AddMovie(clip);
+  project_->UpdateMovie(doneId, [](Movie& m) { m.status = kMovieDone; });
+  const int32_t failedId = project_->AddMovie(Folder() + "kaputt.avi");
+  project_->AddMovieError(failedId, "It is not a video\n");
+  MainWindow& w = Window();
+  w.RefreshSelection();
+  w.Results()->RefreshList();
+  ASSERT_EQ(w.Results()->RowCount(), 2);
+  // The schedule changed: two thumbnails of the 4 s video, at 2 and 3 s.
+  w.Settings()->StartAfter()->setText("2");
+  w.Settings()->SaveEvery()->setText("1");
+
+  // No: nothing is queued and nothing starts.
+  w.Selection()->NextButton()->click();
+  ASSERT_EQ(messages_.asked.size(), 1u);
+  EXPECT_EQ(messages_.asked[0].text,
+            "All videos of the project are indexed. Index them again with the current settings?");
+  EXPECT_EQ(messages_.asked[0].icon, MessageIcon::question);
+  EXPECT_FALSE(session_->controller.RunActive());
+  EXPECT_TRUE(project_->HasMovie(doneId));
+  EXPECT_EQ(w.Results()->RowCount(), 2);
+
+  // Yes: the indexed video is queued again and indexed; the failed one stays.
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (auto* notice = qobject_cast<HelpWindow*>(QApplication::activeModalWidget()))
+      notice->CloseButton()->click();
+  });
+  closer.start(20);
+  messages_.answer = true;
+  w.Selection()->NextButton()->click();
+  EXPECT_EQ(messages_.asked.size(), 2u);
+  EXPECT_EQ(w.CurrentPage(), kProgressPage);
+  EXPECT_TRUE(session_->controller.RunActive());
+  EXPECT_FALSE(project_->HasMovie(doneId));
+  EXPECT_EQ(w.Results()->RowCount(), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 120000));
+  ASSERT_EQ(project_->Movies().size(), 2u);
+  EXPECT_EQ(project_->Movies().front().id(), failedId);
+  const Movie& again = project_->Movies().back();
+  EXPECT_EQ(again.path(), clip);
+  EXPECT_EQ(again.status, kMovieDone);
+  EXPECT_EQ(again.images.size(), 2u);
+  EXPECT_EQ(w.Results()->RowCount(), 2);
+  EXPECT_EQ(TimesShown("completed.htm"), 1);
+}
+
 TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNothing) {
   project_->AddMovieError(project_->AddMovie(Folder() + "holiday.mp4"), "It is not a video\n");
   ASSERT_TRUE(testing::WriteFileBytes(Folder() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));

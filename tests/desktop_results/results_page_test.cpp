@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "app/desktop/command_registry.h"
@@ -173,6 +174,69 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   EXPECT_EQ(page.RowCount(), 0);
   EXPECT_FALSE(project_.HasMovie(doneId));
   EXPECT_EQ(project_.Movies().size(), 2u);
+}
+
+TEST_F(ResultsPageTest, RowCommandsActOnEverySelectedRowPickedWithControlClicks) {
+  const Movie& first = Add("/v/a/first.mp4", kMovieDone);
+  const Movie& skipped = Add("/v/a/skipped.mp4", kMovieDone);
+  const Movie& second = Add("/v/a/second.mp4", kMovieFailed, 0, 0);
+  const Movie& other = Add("/v/b/other.mp4", kMovieDone);
+  const int32_t firstId = first.id(), secondId = second.id(), otherId = other.id();
+  const int32_t skippedId = skipped.id();
+  project_.UpdateMovie(firstId, [](Movie& m) { m.html = "/out/first.html"; });
+  project_.UpdateMovie(otherId, [](Movie& m) { m.html = "/out/other.html"; });
+  ResultsPage page(project_, shell_, commands_);
+  page.resize(800, 400);
+  page.show();
+  QTreeWidget* list = page.List();
+  const auto click = [&](int32_t id, Qt::KeyboardModifiers modifiers) {
+    QTreeWidgetItem* item = nullptr;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+      if (list->topLevelItem(row)->data(0, Qt::UserRole).toInt() == id)
+        item = list->topLevelItem(row);
+    }
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(item).center());
+  };
+  click(firstId, Qt::NoModifier);
+  click(secondId, Qt::ControlModifier);
+  click(otherId, Qt::ControlModifier);
+  EXPECT_EQ(page.SelectedMovieIds(), (std::vector<int32_t>{firstId, secondId, otherId}));
+  EXPECT_EQ(page.SelectedMovieId(), otherId);  // the row clicked last
+
+  // A right-click on a selected row keeps the selection for the menu.
+  emit list->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+  page.ContextMenu()->hide();
+  EXPECT_EQ(page.SelectedMovieIds().size(), 3u);
+
+  // Opening: each selected page that exists; each folder once.
+  commands_.Run(desktop::kResultsViewHtml);
+  EXPECT_EQ(shell_.opened, (std::vector<std::string>{"/out/first.html", "/out/other.html"}));
+  commands_.Run(desktop::kResultsViewFolder);
+  EXPECT_EQ(shell_.folders, (std::vector<std::string>{"/v/a/first.mp4", "/v/b/other.mp4"}));
+
+  // Re-Queue takes all three at once, in list order, and says so once.
+  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+  commands_.Run(desktop::kResultsRequeue);
+  EXPECT_EQ(changed.count(), 1);
+  ASSERT_EQ(page.RowCount(), 1);
+  EXPECT_EQ(page.CellText(skippedId, ResultsPage::kPathColumn), "skipped.mp4");
+  std::vector<std::string> waiting;
+  for (const Movie& movie : project_.Movies()) {
+    if (movie.status == kMovieWaiting) waiting.push_back(movie.path());
+  }
+  EXPECT_EQ(waiting,
+            (std::vector<std::string>{"/v/a/first.mp4", "/v/a/second.mp4", "/v/b/other.mp4"}));
+  EXPECT_FALSE(project_.HasMovie(firstId) || project_.HasMovie(secondId) ||
+               project_.HasMovie(otherId));
+
+  // Remove of a selection of one and of none.
+  page.SelectMovie(skippedId);
+  commands_.Run(desktop::kResultsRemove);
+  EXPECT_EQ(page.RowCount(), 0);
+  EXPECT_FALSE(project_.HasMovie(skippedId));
+  EXPECT_FALSE(commands_.Action(desktop::kResultsRemove)->isEnabled());
+  EXPECT_EQ(project_.Movies().size(), 3u);
 }
 
 TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMissingViewer) {

@@ -56,7 +56,7 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setAlternatingRowColors(true);
-  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   // A name too long for its column keeps its beginning and its extension.
@@ -75,7 +75,10 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry
     commands_.Run(kResultsViewImages);
   });
   connect(list_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    if (QTreeWidgetItem* item = list_->itemAt(pos)) list_->setCurrentItem(item);
+    // A click on a row outside the selection selects that row alone; one on
+    // a selected row keeps the selection for the commands.
+    QTreeWidgetItem* item = list_->itemAt(pos);
+    if (item && !item->isSelected()) list_->setCurrentItem(item);
     if (SelectedMovieId() < 0) return;
     ContextMenu()->popup(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
   });
@@ -202,10 +205,24 @@ QString ResultsPage::CellText(int32_t movieId, int column) const {
 }
 
 int32_t ResultsPage::SelectedMovieId() const {
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  if (selected.isEmpty()) return -1;
-  const int32_t id = selected.first()->data(kPathColumn, kIdRole).toInt();
-  return project_.HasMovie(id) ? id : -1;
+  // The row clicked last when it is among the selected, else the first.
+  const QTreeWidgetItem* current = list_->currentItem();
+  if (current && current->isSelected()) {
+    const int32_t id = current->data(kPathColumn, kIdRole).toInt();
+    if (project_.HasMovie(id)) return id;
+  }
+  const std::vector<int32_t> ids = SelectedMovieIds();
+  return ids.empty() ? -1 : ids.front();
+}
+
+std::vector<int32_t> ResultsPage::SelectedMovieIds() const {
+  std::vector<int32_t> ids;
+  for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = list_->topLevelItem(row);
+    const int32_t id = item->data(kPathColumn, kIdRole).toInt();
+    if (item->isSelected() && project_.HasMovie(id)) ids.push_back(id);
+  }
+  return ids;
 }
 
 void ResultsPage::SelectMovie(int32_t movieId) {
@@ -215,22 +232,26 @@ void ResultsPage::SelectMovie(int32_t movieId) {
   }
 }
 
-const Movie* ResultsPage::Selected(bool (*rule)(const Movie&)) const {
-  const Movie* movie = std::as_const(project_).MovieById(SelectedMovieId());
-  return movie && rule(*movie) ? movie : nullptr;
+std::vector<const Movie*> ResultsPage::Selected(bool (*rule)(const Movie&)) const {
+  std::vector<const Movie*> movies;
+  for (const int32_t id : SelectedMovieIds()) {
+    const Movie* movie = std::as_const(project_).MovieById(id);
+    if (movie && rule(*movie)) movies.push_back(movie);
+  }
+  return movies;
 }
 
 void ResultsPage::BindCommands() {
-  // Each command acts on the selected movie and is enabled when its
-  // condition holds for it.
+  // Each command acts on every selected movie its condition holds for, in
+  // list order, and is enabled when it holds for one of them.
   const auto bind = [this](int id, bool (*rule)(const Movie&),
                            void (*run)(ResultsPage&, const Movie&)) {
     commands_.Bind(
         id,
         [this, rule, run] {
-          if (const Movie* movie = Selected(rule)) run(*this, *movie);
+          for (const Movie* movie : Selected(rule)) run(*this, *movie);
         },
-        [this, rule] { return Selected(rule) != nullptr; });
+        [this, rule] { return !Selected(rule).empty(); });
   };
   bind(kResultsViewImages, HasImages,
        [](ResultsPage& page, const Movie& movie) { ViewMovieImages(page.shell_, movie); });
@@ -241,12 +262,29 @@ void ResultsPage::BindCommands() {
   });
   bind(kResultsPlayMovie, HasPath,
        [](ResultsPage& page, const Movie& movie) { page.shell_.OpenFile(movie.path()); });
-  bind(kResultsViewFolder, HasPath,
-       [](ResultsPage& page, const Movie& movie) { page.shell_.ShowInFolder(movie.path()); });
-  bind(kResultsRemove, HasPath,
-       [](ResultsPage& page, const Movie&) { page.RemoveOrRequeue(false); });
-  bind(kResultsRequeue, HasPath,
-       [](ResultsPage& page, const Movie&) { page.RemoveOrRequeue(true); });
+  // A folder is shown once, however many of its movies are selected.
+  commands_.Bind(
+      kResultsViewFolder,
+      [this] {
+        std::set<std::string> shown;
+        for (const Movie* movie : Selected(HasPath)) {
+          if (shown.insert(paths::FolderOf(movie->path())).second)
+            shell_.ShowInFolder(movie->path());
+        }
+      },
+      [this] { return !Selected(HasPath).empty(); });
+  // Remove and Re-Queue take the selected movies at once.
+  const auto selectedIds = [this] {
+    std::vector<int32_t> ids;
+    for (const Movie* movie : Selected(HasPath)) ids.push_back(movie->id());
+    return ids;
+  };
+  commands_.Bind(
+      kResultsRemove, [this, selectedIds] { RemoveOrRequeue(selectedIds(), false); },
+      [this] { return !Selected(HasPath).empty(); });
+  commands_.Bind(
+      kResultsRequeue, [this, selectedIds] { RemoveOrRequeue(selectedIds(), true); },
+      [this] { return !Selected(HasPath).empty(); });
 }
 
 QMenu* ResultsPage::ContextMenu() {
@@ -254,22 +292,29 @@ QMenu* ResultsPage::ContextMenu() {
   return menu_;
 }
 
-void ResultsPage::RemoveOrRequeue(bool requeue) {
-  const int32_t id = SelectedMovieId();
-  const Movie* movie = std::as_const(project_).MovieById(id);
-  if (!movie) return;
-  const std::string path = movie->path();  // the record goes away below
-  RemoveRow(id);
-  if (review_ && review_->MovieId() == id) {
-    review_->ShowMovie(-1);
-    review_->hide();
+void ResultsPage::Requeue(const std::vector<int32_t>& movieIds) { RemoveOrRequeue(movieIds, true); }
+
+void ResultsPage::RemoveOrRequeue(const std::vector<int32_t>& movieIds, bool requeue) {
+  bool changed = false;
+  for (const int32_t id : movieIds) {
+    const Movie* movie = std::as_const(project_).MovieById(id);
+    if (!movie) continue;
+    const std::string path = movie->path();  // the record goes away below
+    RemoveRow(id);
+    if (review_ && review_->MovieId() == id) {
+      review_->ShowMovie(-1);
+      review_->hide();
+    }
+    // Re-adding drops the old record: the movie waits again, with the
+    // current settings, at the end of the list.
+    if (requeue) {
+      project_.AddMovie(path);
+    } else {
+      project_.RemoveMovie(path);
+    }
+    changed = true;
   }
-  if (requeue) {
-    project_.AddMovie(path);
-  } else {
-    project_.RemoveMovie(path);
-  }
-  emit moviesChanged();
+  if (changed) emit moviesChanged();
 }
 
 void ResultsPage::SetRegeneration(Regeneration* regeneration) {

@@ -1,15 +1,17 @@
 #pragma once
 // The results page: every movie of the project that is finished or failed,
 // with its length, number of images, frame size and errors. Its context
-// menu opens a movie's outputs, plays it, shows its folder, removes it or
-// queues it again; a click on a row shows the movie's review window, docked
-// below the list. The first column shows the file name, its tool tip the
-// whole path. Rows are keyed by movie id.
+// menu opens the selected movies' outputs, plays them, shows their folders,
+// removes them or queues them again (several rows may be selected); a click
+// on a row shows the movie's review window, docked below the list. The first
+// column shows the file name, its tool tip the whole path. Rows are keyed by
+// movie id.
 #include <QWidget>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -49,7 +51,7 @@ class ResultsPage : public QWidget {
   };
 
   // The context menu's commands (desktop::kResultsViewImages to
-  // kResultsRequeue, for the selected movie) and the review window's are
+  // kResultsRequeue, for the selected movies) and the review window's are
   // bound in commands.
   ResultsPage(CProject& project, DesktopShell& shell, desktop::CommandRegistry& commands,
               QWidget* parent = nullptr);
@@ -71,10 +73,17 @@ class ResultsPage : public QWidget {
   // keeps its place.
   void IndexPhotoFinished(const Movie& movie, bool written);
 
-  // The selected movie's id, -1 when none is selected or it is gone.
+  // The selected movie's id (the row clicked last among several), -1 when
+  // none is selected or it is gone.
   int32_t SelectedMovieId() const;
+  // The ids of every selected movie still in the project, in list order.
+  std::vector<int32_t> SelectedMovieIds() const;
   // Selects the movie's row as a click does (the review window follows).
   void SelectMovie(int32_t movieId);
+
+  // Queues the movies again as Re-Queue does: their rows go, each movie
+  // waits again with the current settings at the end of the project's list.
+  void Requeue(const std::vector<int32_t>& movieIds);
 
   // The context menu as it would pop up now (for tests and the keyboard).
   QMenu* ContextMenu();
@@ -117,9 +126,9 @@ class ResultsPage : public QWidget {
   void RowClicked(QTreeWidgetItem* item);
   void RemoveRow(int32_t movieId);
   void BindCommands();
-  // The selected movie, when the rule holds for it; null otherwise.
-  const Movie* Selected(bool (*rule)(const Movie&)) const;
-  void RemoveOrRequeue(bool requeue);
+  // The selected movies the rule holds for, in list order.
+  std::vector<const Movie*> Selected(bool (*rule)(const Movie&)) const;
+  void RemoveOrRequeue(const std::vector<int32_t>& movieIds, bool requeue);
 
   CProject& project_;
   DesktopShell& shell_;
