@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
 #include <system_error>
 #include <utility>
 
@@ -61,26 +61,46 @@ FileState StatFile(const std::string& path) {
   return state;
 }
 
+// Seconds since a change within which a file may still be being written.
+constexpr int64_t kRecentlyChangedSeconds = 5;
+
+bool ChangedMomentsAgo(const FileState& file) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t age = static_cast<int64_t>(now.tv_sec) - file.modifiedNs / 1'000'000'000;
+  return age >= -1 && age <= kRecentlyChangedSeconds;
+}
+
 // Why a video that the capture read to its end was not whole: the decoder
 // takes the end of what is left for the end of the stream, so a file cut
 // short, removed or still being written while it was read ends like a
-// complete one. "" when the file is as it was before it was opened.
-std::string WhyNotWhole(const std::string& path, const FileState& opened) {
+// complete one. `fewer` says why the capture took fewer thumbnails than
+// promised, "" when it took them all; `endedEarly` that its stream ended
+// before its stated length. "" when the video is whole.
+std::string WhyNotWhole(const std::string& path, const FileState& opened, const std::string& fewer,
+                        bool endedEarly) {
   const FileState now = StatFile(path);
-  if (now.error != 0) return std::error_code(now.error, std::generic_category()).message();
-  if (now.bytes < opened.bytes) {
-    return "the file was cut short while it was read (" + std::to_string(now.bytes) + " of its " +
-           std::to_string(opened.bytes) + " bytes are left)";
+  if (opened.error == 0) {
+    if (now.error != 0) return std::error_code(now.error, std::generic_category()).message();
+    if (now.bytes < opened.bytes) {
+      return "the file was cut short while it was read (" + std::to_string(now.bytes) + " of its " +
+             std::to_string(opened.bytes) + " bytes are left)";
+    }
+    const std::string again = ". Index it again when it is complete.";
+    if (now.bytes > opened.bytes) {
+      return "the file is still being written: it grew from " + std::to_string(opened.bytes) +
+             " to " + std::to_string(now.bytes) + " bytes while it was read" + again;
+    }
+    if (now.modifiedNs != opened.modifiedNs)
+      return "the file is still being written: it was changed while it was read" + again;
   }
-  const std::string again = ". Index it again when it is complete.";
-  if (now.bytes > opened.bytes) {
-    return "the file is still being written: it grew from " + std::to_string(opened.bytes) +
-           " to " + std::to_string(now.bytes) + " bytes while it was read" + again;
-  }
-  if (now.modifiedNs != opened.modifiedNs) {
-    return "the file is still being written: it was changed while it was read" + again;
-  }
-  return "";
+  if (fewer.empty()) return "";
+  // A file being written between two of its writer's flushes looks like one
+  // cut short, but was changed a moment ago.
+  if (endedEarly && now.error == 0 && ChangedMomentsAgo(now))
+    return "the file is cut short or still being written: it was changed a moment ago, and " +
+           fewer;
+  return fewer;
 }
 
 // Why a capture that ran to its end took fewer thumbnails than its schedule
@@ -448,20 +468,19 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   const std::string fewer =
       WhyFewerThumbnails(engine_.GetSamplesTaken(), PromisedSamples(engine_.GetSchedule()),
                          engine_.GetStreamEnd(), engine_.GetDurationSeconds());
+  const bool endedEarly =
+      !fewer.empty() && static_cast<double>(engine_.GetStreamEnd()) <
+                            engine_.GetDurationSeconds() * static_cast<double>(kUnitsPerSecond);
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.
   if (writeFailed_) completed = false;
   if (completed) {
     if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
-      const std::string why = WhyNotWhole(movie->path(), opened_);
-      if (!why.empty()) {
-        // What could be read is indexed all the same.
+      const std::string why = WhyNotWhole(movie->path(), opened_, fewer, endedEarly);
+      // A file that holds less than it says (or conversions that failed)
+      // is cut short, not done; what it gave is indexed all the same.
+      if (!why.empty())
         FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
-      } else if (!fewer.empty()) {
-        // A file that holds less than it says (or conversions that failed)
-        // is cut short, not done; what it gave is indexed all the same.
-        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + fewer);
-      }
     }
     MakeOutputs();
   } else {
