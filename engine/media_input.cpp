@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -79,8 +80,7 @@ InputFailure ReadFailure(int error) {
 
 // A local file that is no regular file is not read: a named pipe would
 // block until someone writes to it, a device may never end.
-bool RegularFile(const std::string& path, InputFailure* failure) {
-  struct stat info {};
+bool RegularFile(const std::string& path, struct stat& info, InputFailure* failure) {
   if (::stat(path.c_str(), &info) != 0) {
     *failure = ReadFailure(AVERROR(errno));
     return false;
@@ -113,14 +113,44 @@ std::string FormatName(const AVInputFormat* format) {
   return format->long_name && *format->long_name ? format->long_name : format->name;
 }
 
+// How a file that ends too early came to be so: one that grew or changed
+// while it was opened is still being written, one changed a moment ago may
+// be; otherwise it is taken for cut short.
+enum class Writing { no, maybe, yes };
+
+// Seconds since a change within which a file may still be being written.
+constexpr int64_t kRecentlyChangedSeconds = 5;
+
+Writing StillWritten(const std::string& path, const struct stat& before) {
+  struct stat now {};
+  if (::stat(path.c_str(), &now) != 0) return Writing::no;
+  if (now.st_size > before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+      now.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+    return Writing::yes;
+  timespec clock{};
+  ::clock_gettime(CLOCK_REALTIME, &clock);
+  const int64_t age = static_cast<int64_t>(clock.tv_sec) - now.st_mtim.tv_sec;
+  return age >= -1 && age <= kRecentlyChangedSeconds ? Writing::maybe : Writing::no;
+}
+
 // The header could not be read although the format was recognised.
-InputFailure HeaderFailure(int error, const AVInputFormat* format, bool endReached) {
+InputFailure HeaderFailure(int error, const AVInputFormat* format, bool endReached,
+                           Writing writing) {
   if (error == AVERROR_EXIT) return Failure(E_ABORT);
   if (error == AVERROR(ENOMEM)) return Failure(E_OUTOFMEMORY);
   const std::string what = Article(FormatName(format) + " file");
-  if (endReached)
-    return Failure(VFW_E_INVALID_FILE_FORMAT,
-                   "The file is cut short: it is " + what + " that ends before its header does.");
+  if (endReached) {
+    const std::string ends = what + " that ends before its header does";
+    if (writing == Writing::yes)
+      return Failure(VFW_E_INVALID_FILE_FORMAT,
+                     "The file is still being written: it is " + ends +
+                         ", and it grew while it was opened. Index it again when it is complete.");
+    if (writing == Writing::maybe)
+      return Failure(VFW_E_INVALID_FILE_FORMAT,
+                     "The file is cut short or still being written: it is " + ends +
+                         ", and it was changed a moment ago. Index it again when it is complete.");
+    return Failure(VFW_E_INVALID_FILE_FORMAT, "The file is cut short: it is " + ends + ".");
+  }
   if (error == AVERROR(EPERM))  // only an open beyond the file itself is refused so
     return Failure(
         VFW_E_UNSUPPORTED_STREAM,
@@ -179,7 +209,8 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
   // A path is always a file's: "file:" keeps FFmpeg from reading a name such
   // as "concat:a|b" or "subfile,,start,0,end,0,,:x" as a protocol.
   const std::string url = address ? request.path : "file:" + request.path;
-  if (!address && !RegularFile(request.path, failure)) return nullptr;
+  struct stat before {};
+  if (!address && !RegularFile(request.path, before, failure)) return nullptr;
   const char* protocols = address ? kNetworkProtocols : kLocalProtocols;
 
   AVIOInterruptCB interrupt{request.interrupt, request.interruptOpaque};
@@ -242,7 +273,9 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
     // come after the pictures): the rest of the file is missing.
     const int64_t size = avio_size(pb);
     const bool endReached = avio_feof(pb) || (size > 0 && avio_tell(pb) >= size);
-    *failure = HeaderFailure(error, format, endReached);
+    *failure =
+        HeaderFailure(error, format, endReached,
+                      endReached && !address ? StillWritten(request.path, before) : Writing::no);
     avio_closep(&pb);
     return nullptr;
   }

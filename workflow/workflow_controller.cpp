@@ -1,18 +1,16 @@
 #include "workflow/workflow_controller.h"
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QObject>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
 #include <system_error>
 #include <utility>
 
-#include "workflow/capture_event_sink.h"
-#include "workflow/frame_output.h"
-#include "workflow/frame_writer.h"
-#include "workflow/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
@@ -26,6 +24,10 @@
 #include "project/playlist.h"
 #include "project/project.h"
 #include "render/index_photo.h"
+#include "workflow/capture_event_sink.h"
+#include "workflow/frame_output.h"
+#include "workflow/frame_writer.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo {
 
@@ -39,29 +41,66 @@ bool IsWaiting(const Movie& movie) {
   return movie.status == kMovieWaiting || movie.status == kMovieOpened;
 }
 
-// The file's size in bytes; 0 when it cannot be read.
-uintmax_t FileBytes(const std::string& path) {
-  std::error_code ec;
-  const uintmax_t bytes = std::filesystem::file_size(path, ec);
-  return ec ? 0 : bytes;
-}
-
 uint32_t Kilobytes(uintmax_t bytes) {
   const uintmax_t kilobytes = bytes / 1024;
   return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
 }
 
+using FileState = WorkflowController::FileState;
+
+FileState StatFile(const std::string& path) {
+  FileState state;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    state.error = errno;
+    return state;
+  }
+  state.bytes = static_cast<uintmax_t>(info.st_size);
+  state.modifiedNs =
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  return state;
+}
+
+// Seconds since a change within which a file may still be being written.
+constexpr int64_t kRecentlyChangedSeconds = 5;
+
+bool ChangedMomentsAgo(const FileState& file) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t age = static_cast<int64_t>(now.tv_sec) - file.modifiedNs / 1'000'000'000;
+  return age >= -1 && age <= kRecentlyChangedSeconds;
+}
+
 // Why a video that the capture read to its end was not whole: the decoder
 // takes the end of what is left for the end of the stream, so a file cut
-// short or removed while it was read ends like a complete one. "" when the
-// file is as it was when it was opened.
-std::string WhyCutShort(const std::string& path, uintmax_t openedBytes) {
-  std::error_code ec;
-  const uintmax_t bytes = std::filesystem::file_size(path, ec);
-  if (ec) return ec.message();
-  if (bytes >= openedBytes) return "";
-  return "the file was cut short while it was read (" + std::to_string(bytes) + " of its " +
-         std::to_string(openedBytes) + " bytes are left)";
+// short, removed or still being written while it was read ends like a
+// complete one. `fewer` says why the capture took fewer thumbnails than
+// promised, "" when it took them all; `endedEarly` that its stream ended
+// before its stated length. "" when the video is whole.
+std::string WhyNotWhole(const std::string& path, const FileState& opened, const std::string& fewer,
+                        bool endedEarly) {
+  const FileState now = StatFile(path);
+  if (opened.error == 0) {
+    if (now.error != 0) return std::error_code(now.error, std::generic_category()).message();
+    if (now.bytes < opened.bytes) {
+      return "the file was cut short while it was read (" + std::to_string(now.bytes) + " of its " +
+             std::to_string(opened.bytes) + " bytes are left)";
+    }
+    const std::string again = ". Index it again when it is complete.";
+    if (now.bytes > opened.bytes) {
+      return "the file is still being written: it grew from " + std::to_string(opened.bytes) +
+             " to " + std::to_string(now.bytes) + " bytes while it was read" + again;
+    }
+    if (now.modifiedNs != opened.modifiedNs)
+      return "the file is still being written: it was changed while it was read" + again;
+  }
+  if (fewer.empty()) return "";
+  // A file being written between two of its writer's flushes looks like one
+  // cut short, but was changed a moment ago.
+  if (endedEarly && now.error == 0 && ChangedMomentsAgo(now))
+    return "the file is cut short or still being written: it was changed a moment ago, and " +
+           fewer;
+  return fewer;
 }
 
 // Why a capture that ran to its end took fewer thumbnails than its schedule
@@ -264,14 +303,16 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
   eventSink_->Reset(id, path);
   HResult result = S_OK;
   runMovies_.push_back(id);
+  // Before the open: a file that grows from here on is still being written.
+  opened_ = StatFile(path);
   if (engine_.Open(path, &result)) {
     // The capture begins anew: the thumbnails of a capture that was stopped
     // are replaced, not added to. The earlier run's files stay until the
     // new outputs are in place, so that a run cut short leaves the earlier
     // playlist and pages whole.
-    openedBytes_ = FileBytes(path);
-    project_.MarkOpened(id, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(openedBytes_),
-                                            engine_.GetVideoFormat()});
+    project_.MarkOpened(
+        id, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(StatFile(path).bytes),
+                            engine_.GetVideoFormat()});
     // The capture thread names and writes the thumbnails from here on.
     eventSink_->SetNaming(NamingOf(project_, movie));
     currentMovieId_ = id;
@@ -427,20 +468,19 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   const std::string fewer =
       WhyFewerThumbnails(engine_.GetSamplesTaken(), PromisedSamples(engine_.GetSchedule()),
                          engine_.GetStreamEnd(), engine_.GetDurationSeconds());
+  const bool endedEarly =
+      !fewer.empty() && static_cast<double>(engine_.GetStreamEnd()) <
+                            engine_.GetDurationSeconds() * static_cast<double>(kUnitsPerSecond);
   engine_.Close();
   // A capture that ran to its end just as a thumbnail failed is no success.
   if (writeFailed_) completed = false;
   if (completed) {
     if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
-      const std::string why = WhyCutShort(movie->path(), openedBytes_);
-      if (!why.empty()) {
-        // What could be read is indexed all the same.
+      const std::string why = WhyNotWhole(movie->path(), opened_, fewer, endedEarly);
+      // A file that holds less than it says (or conversions that failed)
+      // is cut short, not done; what it gave is indexed all the same.
+      if (!why.empty())
         FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
-      } else if (!fewer.empty()) {
-        // A file that holds less than it says (or conversions that failed)
-        // is cut short, not done; what it gave is indexed all the same.
-        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + fewer);
-      }
     }
     MakeOutputs();
   } else {

@@ -186,6 +186,14 @@ class WorkflowController : public QObject {
   // True from Start until runFinished was emitted.
   bool RunActive() const { return runActive_; }
 
+  // A video's file as it is on the disk: the capture compares it before the
+  // open and after the end, to tell a file still being written.
+  struct FileState {
+    int error = 0;  // errno of the failed look, 0 when it was read
+    uintmax_t bytes = 0;
+    int64_t modifiedNs = 0;  // modification time, nanoseconds since 1970
+  };
+
  private:
   class Receiver;
   class PhotoHost;
@@ -285,7 +293,7 @@ class WorkflowController : public QObject {
   mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
-  uintmax_t openedBytes_ = 0;    // its file's size when it was opened
+  FileState opened_;             // its file on the disk just before it was opened
   bool continueWithNext_ = false;
   // While the outputs are made, a photo finished at once waits here for the
   // movie's own finish to be reported.

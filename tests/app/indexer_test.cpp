@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -263,6 +264,9 @@ TEST_F(IndexerTest, VideosWhoseLengthIsUnknownOrWrongAreMeasuredOrReportedCutSho
   ASSERT_NE(mdat, std::string::npos);
   const std::string cut = folder_ / "cut.mp4";
   ASSERT_TRUE(testing::WriteFileBytes(cut, bytes.substr(0, mdat + 4 + (bytes.size() - mdat) / 70)));
+  // Left so an hour ago: a file changed a moment ago may still be written.
+  const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, cut.c_str(), anHourAgo, 0), 0);
 
   const Result result =
       Run({"--jobs", "1", "--out", "out", "--no-html", "--no-index-photo", "--start-after", "0",

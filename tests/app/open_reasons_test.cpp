@@ -3,6 +3,7 @@
 // messages and its JSON), a playlist disguised as a video opens nothing
 // else, and the thumbnailer refuses pictures too large under a tight
 // address-space limit instead of running out of memory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -90,6 +91,9 @@ TEST(OpenReasons, TheIndexerSaysWhyEachFileCannotBeIndexed) {
   const std::string mp4 = testing::ReadFileBytes(good);
   ASSERT_TRUE(testing::WriteFileBytes(privateFolder + "private.mp4", mp4));
   ASSERT_TRUE(testing::WriteFileBytes(videos + "cut.mp4", mp4.substr(0, mp4.size() / 2)));
+  // Left so an hour ago: a file changed a moment ago may still be written.
+  const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (videos + "cut.mp4").c_str(), anHourAgo, 0), 0);
   ASSERT_TRUE(testing::WriteFileBytes(videos + "notes.mp4", "Shopping: milk, bread\n"));
   ASSERT_TRUE(testing::WriteFileBytes(videos + "holiday.mp4",
                                       testing::HlsPlaylist("../private/private.mp4")));

@@ -12,15 +12,16 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
-#include "workflow/page_generation.h"
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
+#include "workflow/page_generation.h"
 #include "workflow_test_support.h"
 
 namespace ombrelo {
@@ -554,6 +555,27 @@ TEST_F(WorkflowTest, AVideoCutShortWhileItIsIndexedFailsWithTheReason) {
   // What could be read is indexed.
   EXPECT_FALSE(movie.images.empty());
   EXPECT_TRUE(FileExists(movie.ipl));
+}
+
+TEST_F(WorkflowTest, AVideoThatGrowsWhileItIsIndexedIsStillBeingWrittenNotDone) {
+  const std::string video = folder_ / "recording.mp4";
+  std::filesystem::copy_file(TestVideos::Get().Make("long.mp4", 500), video);
+  const auto bytes = std::filesystem::file_size(video);
+  const int32_t id = Add(video);
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 0.0; });
+  project_->UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 0.2; });
+  seen_.onFrame = [&](const FrameCopy&) {
+    if (seen_.frames == 1) std::ofstream(video, std::ios::app) << std::string(4096, '\0');
+  };
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+  const Movie& movie = *project_->FindMovie(id);
+  EXPECT_EQ(movie.status, kMovieFailed);
+  EXPECT_EQ(movie.error, "Error reading from '" + video +
+                             "' - the file is still being written: it grew from " +
+                             std::to_string(bytes) + " to " + std::to_string(bytes + 4096) +
+                             " bytes while it was read. Index it again when it is complete.");
+  EXPECT_FALSE(movie.images.empty());
 }
 
 TEST_F(WorkflowTest, AWriteThatFailsMidCaptureFailsTheMoviePromptlyAndWritesNoMore) {
