@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -278,6 +280,16 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
     liveMovieId_ = id;
     writeFailed_ = false;
     emit movieStarted(movie);
+    int waiting = 0;
+    for (const int32_t queued : queue_) {
+      const Movie* other = std::as_const(project_).MovieById(queued);
+      if (other && IsWaiting(*other)) ++waiting;
+    }
+    runVideos_ = static_cast<int>(runMovies_.size()) + waiting;
+    thumbnailsWritten_ = 0;
+    thumbnailsPromised_ =
+        static_cast<int>(std::clamp<int64_t>(PromisedSamples(engine_.GetSchedule()), 0, INT32_MAX));
+    emit countsChanged(id, static_cast<int>(runMovies_.size()), runVideos_, 0, thumbnailsPromised_);
     SetStatus(kGrabbingFrom + path);
     return true;
   }
@@ -414,6 +426,11 @@ void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
   RecordThumbnail(
       project_, result.job.movieId, result.job.frame, result.job.path, result.written,
       [this] { Stop(); }, result.reason);
+  if (result.written && result.job.movieId == liveMovieId_) {
+    ++thumbnailsWritten_;
+    emit countsChanged(liveMovieId_, static_cast<int>(runMovies_.size()), runVideos_,
+                       thumbnailsWritten_, thumbnailsPromised_);
+  }
   if (!result.written && result.job.movieId == currentMovieId_) {
     writeFailed_ = true;
     writeFailure_ = WriteFailureText(result.job.path, result.reason);

@@ -168,6 +168,12 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
     // Each movie went through its steps in order, and the next one was
     // started only once its index photo was finished.
     ASSERT_GE(seen_.Find("started: " + videos[m]), 0);
+    // The counts went from none to all the thumbnails promised, the video
+    // counted among the run's five.
+    const std::string video = std::to_string(m + 1) + "/5 ";
+    EXPECT_GT(seen_.Find("counts: " + video + "0/5"), seen_.Find("started: " + videos[m]));
+    EXPECT_LT(seen_.Find("counts: " + video + "5/5"), seen_.Find("finished: " + videos[m]));
+    EXPECT_GE(seen_.Find("counts: " + video + "5/5"), 0);
     const int photoDone = seen_.Find("index photo: " + videos[m]);
     EXPECT_GT(photoDone, seen_.Find("finished: " + videos[m]));
     if (m + 1 < videos.size()) {
