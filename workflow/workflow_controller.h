@@ -265,6 +265,9 @@ class WorkflowController : public QObject {
   // from the idle step, outside the controller's other work, so that the
   // run goes on while it is open.
   void Notice(std::function<void()> show);
+  // A failure to tell the user of once the run has ended: a single one is
+  // shown by show, several together as one box that lists their texts.
+  void FailureNotice(std::string text, std::function<void()> show);
   void ShowNotices();
   void NoticeDecodingProblems();
   void SetStatus(const std::string& text);
@@ -311,6 +314,9 @@ class WorkflowController : public QObject {
   int thumbnailsWritten_ = 0;
   int thumbnailsPromised_ = 0;
   std::deque<std::function<void()>> notices_;  // waiting to be shown
+  // Failures of the run, held until it has ended: the text that names one
+  // in a list, and how it is shown alone.
+  std::vector<std::pair<std::string, std::function<void()>>> failureNotices_;
   bool noticeOpen_ = false;
 
   bool runActive_ = false;

@@ -290,6 +290,28 @@ TEST_F(WorkflowTest, InTheFirstRunAnOpenFailureShowsItsHelpAndEndsTheRun) {
   EXPECT_TRUE(seen_.Find("help: error_capturing.htm (notice)") >= 0);
 }
 
+TEST_F(WorkflowTest, SeveralFailuresOfARunAreToldInOneBoxWhenItHasEnded) {
+  firstRun_ = true;
+  const std::string video = TestVideos::Get().Make("between.mp4", 50);
+  ASSERT_FALSE(video.empty());
+  const int32_t first = Add(folder_ / "missing one.avi");
+  Add(video);
+  const int32_t second = Add(folder_ / "missing two.avi");
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+
+  EXPECT_EQ(MovieAt(1).status, kMovieDone);
+  // Not a help page for each, but one box naming both, before the summary.
+  EXPECT_TRUE(seen_.helpPages.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string text = messages_.shown.front().text;
+  EXPECT_TRUE(Contains(text, "2 things went wrong")) << text;
+  EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(first)->error)) << text;
+  EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(second)->error)) << text;
+  EXPECT_TRUE(Contains(text, "missing two.avi")) << text;
+  EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{1, 2}}));
+}
+
 TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   const std::string video = TestVideos::Get().Make("long.mp4", 500);
   const int32_t id = Add(video);
