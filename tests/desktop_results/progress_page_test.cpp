@@ -209,12 +209,20 @@ TEST_F(ProgressPageTest, CountsAndTimesFollowTheShareOfTheRunDone) {
   page_.ShowProgress(movie_.id(), 500);
   EXPECT_EQ(page_.CountText(), "Video 1 of 2, thumbnail 600 of about 1,200");
   EXPECT_EQ(page_.TimeText(), "0:30 elapsed, about 1:30 left");
+  // Ten minutes paused are no time the run took.
+  page_.SetPaused(true);
+  now += 600'000;
+  page_.SetPaused(false);
+  EXPECT_EQ(page_.TimeText(), "0:30 elapsed, about 1:30 left");
   // Counts of another movie than the current one are late.
   page_.ShowCounts(second.id(), 2, 2, 0, 10);
   EXPECT_EQ(page_.CountText(), "Video 1 of 2, thumbnail 600 of about 1,200");
 
   // The second movie starts its own progress; its length is not known.
   now += 30'000;
+  page_.SetPaused(true);  // the pause is reported again: it began once
+  page_.SetPaused(true);
+  page_.SetPaused(false);
   page_.MovieStarted(second);
   page_.ShowCounts(second.id(), 2, 2, 0, 0);
   EXPECT_EQ(page_.CountText(), "Video 2 of 2");

@@ -226,6 +226,8 @@ void ProgressPage::ShowProgress(int32_t movieId, int perMille) {
 void ProgressPage::RunStarted() {
   running_ = true;
   runStart_ = now_();
+  pausedSince_ = -1;
+  pausedTotal_ = 0;
   video_ = videos_ = 0;
   perMille_ = 0;
   counts_->clear();
@@ -239,7 +241,7 @@ void ProgressPage::RunFinished() {
   running_ = false;
   clockTimer_.stop();
   // What is left of a run that has ended is nothing, or not known.
-  times_->setText(tr("%1 elapsed").arg(ClockText((now_() - runStart_) / 1000)));
+  times_->setText(tr("%1 elapsed").arg(ClockText(ElapsedMs() / 1000)));
 }
 
 void ProgressPage::ShowCounts(int32_t movieId, int video, int videos, int thumbnails,
@@ -263,7 +265,7 @@ void ProgressPage::ShowCounts(int32_t movieId, int video, int videos, int thumbn
 
 void ProgressPage::UpdateTimes() {
   if (!running_) return;
-  const qint64 elapsedMs = std::max<qint64>(0, now_() - runStart_);
+  const qint64 elapsedMs = ElapsedMs();
   QString text = tr("%1 elapsed").arg(ClockText(elapsedMs / 1000));
   // The time left follows from the share of the run done so far, once there
   // is enough of it to go by.
@@ -288,7 +290,22 @@ void ProgressPage::ShowFrame(const FrameCopy& frame) {
   RequestPreviewPaint();
 }
 
-void ProgressPage::SetPaused(bool paused) { state_->setVisible(paused); }
+void ProgressPage::SetPaused(bool paused) {
+  state_->setVisible(paused);
+  if (paused && pausedSince_ < 0) {
+    pausedSince_ = now_();
+  } else if (!paused && pausedSince_ >= 0) {
+    pausedTotal_ += now_() - pausedSince_;
+    pausedSince_ = -1;
+    UpdateTimes();
+  }
+}
+
+qint64 ProgressPage::ElapsedMs() const {
+  const qint64 now = now_();
+  const qint64 paused = pausedTotal_ + (pausedSince_ >= 0 ? now - pausedSince_ : 0);
+  return std::max<qint64>(0, now - runStart_ - paused);
+}
 
 std::string ProgressPage::StateText() const {
   return state_->isHidden() ? std::string() : state_->text().toStdString();

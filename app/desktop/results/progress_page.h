@@ -108,6 +108,7 @@ class ProgressPage : public QWidget {
  private:
   void RequestPreviewPaint();
   void UpdateTimes();
+  qint64 ElapsedMs() const;
   // The part of the page the preview may cover (above the error box).
   QRect PreviewArea() const;
   QImage PreviewImage() const;
@@ -132,6 +133,9 @@ class ProgressPage : public QWidget {
   int perMille_ = 0;
   bool running_ = false;
   qint64 runStart_ = 0;
+  // Time spent paused is no time the run took.
+  qint64 pausedSince_ = -1;
+  qint64 pausedTotal_ = 0;
   std::function<qint64()> now_;
   QTimer clockTimer_;  // the elapsed time goes on between reports
   BitmapInfoHeader format_{};
