@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -319,6 +321,16 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
     liveMovieId_ = id;
     writeFailed_ = false;
     emit movieStarted(movie);
+    int waiting = 0;
+    for (const int32_t queued : queue_) {
+      const Movie* other = std::as_const(project_).MovieById(queued);
+      if (other && IsWaiting(*other)) ++waiting;
+    }
+    runVideos_ = static_cast<int>(runMovies_.size()) + waiting;
+    thumbnailsWritten_ = 0;
+    thumbnailsPromised_ =
+        static_cast<int>(std::clamp<int64_t>(PromisedSamples(engine_.GetSchedule()), 0, INT32_MAX));
+    emit countsChanged(id, static_cast<int>(runMovies_.size()), runVideos_, 0, thumbnailsPromised_);
     SetStatus(kGrabbingFrom + path);
     return true;
   }
@@ -333,7 +345,7 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
       decodingProblems_.push_back(path);
     }
   } else if (preferences_.firstRun) {
-    Notice([this] { emit helpRequested(kErrorCapturingPage, HelpMode::notice); });
+    FailureNotice(text, [this] { emit helpRequested(kErrorCapturingPage, HelpMode::notice); });
   }
   return false;
 }
@@ -455,6 +467,11 @@ void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
   RecordThumbnail(
       project_, result.job.movieId, result.job.frame, result.job.path, result.written,
       [this] { Stop(); }, result.reason);
+  if (result.written && result.job.movieId == liveMovieId_) {
+    ++thumbnailsWritten_;
+    emit countsChanged(liveMovieId_, static_cast<int>(runMovies_.size()), runVideos_,
+                       thumbnailsWritten_, thumbnailsPromised_);
+  }
   if (!result.written && result.job.movieId == currentMovieId_) {
     writeFailed_ = true;
     writeFailure_ = WriteFailureText(result.job.path, result.reason);
@@ -491,7 +508,8 @@ void WorkflowController::OnCaptureEnded(bool completed) {
       if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
         emit movieFailed(*movie, writeFailure_);
       }
-      Notice([this] { emit helpRequested(kErrorWritingPage, HelpMode::notice); });
+      FailureNotice(writeFailure_,
+                    [this] { emit helpRequested(kErrorWritingPage, HelpMode::notice); });
       writeFailed_ = false;
     }
   }
@@ -582,9 +600,10 @@ void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path
     project_.SetMovieIpl(movieId, path);
     return;
   }
-  FailMovie(movieId, "Failed to write the playlist '" + path + "' - " +
-                         std::strerror(error != 0 ? error : EIO));
-  Notice([] {
+  const std::string failure =
+      "Failed to write the playlist '" + path + "' - " + std::strerror(error != 0 ? error : EIO);
+  FailMovie(movieId, failure);
+  FailureNotice(failure, [] {
     ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
                 MessageOwner::mainWindow);
   });
@@ -781,11 +800,46 @@ void WorkflowController::Notice(std::function<void()> show) {
   ScheduleIdle();
 }
 
+void WorkflowController::FailureNotice(std::string text, std::function<void()> show) {
+  failureNotices_.emplace_back(std::move(text), std::move(show));
+  ScheduleIdle();
+}
+
+namespace {
+
+// One box for several failures: how many, and each on a line of its own.
+std::string FailureSummaryText(const std::vector<std::string>& failures) {
+  constexpr size_t kListed = 15;
+  std::string text = std::to_string(failures.size()) + " things went wrong while indexing:\n";
+  for (size_t i = 0; i < failures.size() && i < kListed; ++i) text += "\n" + failures[i];
+  if (failures.size() > kListed) {
+    text += "\n... and " + std::to_string(failures.size() - kListed) + " more.";
+  }
+  return text;
+}
+
+}  // namespace
+
 void WorkflowController::ShowNotices() {
   // One at a time, from the idle step: while one is open (a modal window
   // runs its own event loop) the run goes on, and the notices that come
   // meanwhile wait for it to be closed.
   if (noticeOpen_) return;
+  // The failures of a run are told once it has ended, ahead of its summary,
+  // and several of them in one box rather than a box for each.
+  if (!runActive_ && !failureNotices_.empty()) {
+    std::vector<std::pair<std::string, std::function<void()>>> failures;
+    failures.swap(failureNotices_);
+    if (failures.size() == 1) {
+      notices_.push_front(std::move(failures.front().second));
+    } else {
+      std::vector<std::string> texts;
+      for (auto& failure : failures) texts.push_back(std::move(failure.first));
+      notices_.push_front([text = FailureSummaryText(texts)] {
+        ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
+      });
+    }
+  }
   while (!notices_.empty()) {
     std::function<void()> show = std::move(notices_.front());
     notices_.pop_front();

@@ -132,6 +132,11 @@ class WorkflowController : public QObject {
   void movieFailed(const ombrelo::Movie& movie, const std::string& errorText);
   // Progress of the movie being captured, 0 to 1000.
   void progress(int32_t movieId, int perMille);
+  // Where the run stands: the movie being captured is the video-th of the
+  // run's videos (those started so far and those waiting), and has written
+  // thumbnails of the about promised by its settings (0 when its length is
+  // not known). Sent as the movie starts and after each thumbnail written.
+  void countsChanged(int32_t movieId, int video, int videos, int thumbnails, int promised);
   // A frame for the preview (frame.movieId names its movie); a listener may
   // keep the shared pixels.
   void previewFrame(const ombrelo::FrameCopy& frame);
@@ -268,6 +273,9 @@ class WorkflowController : public QObject {
   // from the idle step, outside the controller's other work, so that the
   // run goes on while it is open.
   void Notice(std::function<void()> show);
+  // A failure to tell the user of once the run has ended: a single one is
+  // shown by show, several together as one box that lists their texts.
+  void FailureNotice(std::string text, std::function<void()> show);
   void ShowNotices();
   void NoticeDecodingProblems();
   void SetStatus(const std::string& text);
@@ -309,7 +317,14 @@ class WorkflowController : public QObject {
   std::vector<std::string> decodingProblems_;
   // The movies the run has opened or failed to open, for its summary.
   std::vector<int32_t> runMovies_;
+  // The counts last sent by countsChanged for the movie being captured.
+  int runVideos_ = 0;
+  int thumbnailsWritten_ = 0;
+  int thumbnailsPromised_ = 0;
   std::deque<std::function<void()>> notices_;  // waiting to be shown
+  // Failures of the run, held until it has ended: the text that names one
+  // in a list, and how it is shown alone.
+  std::vector<std::pair<std::string, std::function<void()>>> failureNotices_;
   bool noticeOpen_ = false;
 
   bool runActive_ = false;

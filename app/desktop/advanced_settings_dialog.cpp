@@ -50,7 +50,7 @@ QVariant PropertyModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const Item& item = items_[index.row()];
   if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    if (index.column() == 0) return item.name;
+    if (index.column() == 0) return item.label.isEmpty() ? item.name : item.label;
     // In the user's notation, as the page's number fields.
     const QLocale locale = FieldLocale();
     return item.isFloat ? locale.toString(static_cast<double>(item.value.toFloat()), 'g', 6)
@@ -182,6 +182,33 @@ void PropertyList::MoveEditor(int step) {
 
 // ---- Values of the project
 
+QString ShownName(const AdvancedSetting& row) {
+  using F = AdvancedSetting::Field;
+  switch (row.field) {
+    case F::leastnofframes:
+      return QCoreApplication::translate("AdvancedSettings", "Least number of thumbnails");
+    case F::jpegquality:
+      return QCoreApplication::translate("AdvancedSettings", "JPEG quality");
+    case F::imagescale:
+      return QCoreApplication::translate("AdvancedSettings", "Scale factor");
+    case F::contactsheetminwidth:
+      return QCoreApplication::translate("AdvancedSettings", "Least sheet width");
+    case F::contactsheetminheight:
+      return QCoreApplication::translate("AdvancedSettings", "Least sheet height");
+    case F::namebyframe:
+      return QCoreApplication::translate("AdvancedSettings", "Name by frame number");
+    case F::notimetag:
+      return QCoreApplication::translate("AdvancedSettings", "Name by sequence number");
+    case F::imageformat:
+      return QCoreApplication::translate("AdvancedSettings", "Picture format");
+    case F::sampleduration:
+      return QCoreApplication::translate("AdvancedSettings", "Seconds to capture");
+    case F::deinterlace:
+      return QCoreApplication::translate("AdvancedSettings", "Deinterlace");
+  }
+  return QString::fromUtf8(row.name);
+}
+
 QVariant AdvancedValue(const CProject& project, const AdvancedSetting& row) {
   const CaptureSettings& c = project.Capture();
   using F = AdvancedSetting::Field;
@@ -255,8 +282,9 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   setWindowTitle(tr("Advanced settings"));
   std::vector<PropertyModel::Item> items;
   for (const AdvancedSetting& row : AdvancedSettingsTable()) {
-    items.push_back({QString::fromUtf8(row.name), QString::fromUtf8(row.description),
-                     row.kind == AdvancedSetting::Kind::real, AdvancedValue(project_, row)});
+    items.push_back({QString::fromUtf8(row.name), ShownName(row),
+                     QString::fromUtf8(row.description), row.kind == AdvancedSetting::Kind::real,
+                     AdvancedValue(project_, row)});
   }
   model_.SetItems(std::move(items));
 
@@ -271,7 +299,12 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
     if (ValidateAdvancedValue(item.name.toStdString(), CNotation(text, !item.isFloat).toStdString(),
                               &value, &message))
       return false;
-    description_->setText(QString::fromStdString(message));
+    // The message names the setting by its key; the user knows it by the
+    // name the list shows.
+    QString shown = QString::fromStdString(message);
+    if (!item.label.isEmpty() && shown.startsWith(item.name))
+      shown = item.label + shown.mid(item.name.size());
+    description_->setText(shown);
     return true;
   };
 

@@ -31,7 +31,8 @@ class PropertyModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   struct Item {
-    QString name;
+    QString name;   // the key the value is checked and found by
+    QString label;  // what the list shows; the name when empty
     QString description;
     bool isFloat = false;
     QVariant value;  // int or float
@@ -117,6 +118,9 @@ class AdvancedSettingsDialog : public QDialog {
   QLineEdit* command_;
   QCheckBox* skipBlank_;
 };
+
+// The name the list shows for a row, in plain words.
+QString ShownName(const AdvancedSetting& row);
 
 // The value a row of the table shows for the project, and the way back.
 QVariant AdvancedValue(const CProject& project, const AdvancedSetting& row);

@@ -169,6 +169,12 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
     // Each movie went through its steps in order, and the next one was
     // started only once its index photo was finished.
     ASSERT_GE(seen_.Find("started: " + videos[m]), 0);
+    // The counts went from none to all the thumbnails promised, the video
+    // counted among the run's five.
+    const std::string video = std::to_string(m + 1) + "/5 ";
+    EXPECT_GT(seen_.Find("counts: " + video + "0/5"), seen_.Find("started: " + videos[m]));
+    EXPECT_LT(seen_.Find("counts: " + video + "5/5"), seen_.Find("finished: " + videos[m]));
+    EXPECT_GE(seen_.Find("counts: " + video + "5/5"), 0);
     const int photoDone = seen_.Find("index photo: " + videos[m]);
     EXPECT_GT(photoDone, seen_.Find("finished: " + videos[m]));
     if (m + 1 < videos.size()) {
@@ -283,6 +289,28 @@ TEST_F(WorkflowTest, InTheFirstRunAnOpenFailureShowsItsHelpAndEndsTheRun) {
   EXPECT_EQ(seen_.helpPages, std::vector<std::string>{"error_capturing.htm"});
   EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{0, 1}}));
   EXPECT_TRUE(seen_.Find("help: error_capturing.htm (notice)") >= 0);
+}
+
+TEST_F(WorkflowTest, SeveralFailuresOfARunAreToldInOneBoxWhenItHasEnded) {
+  firstRun_ = true;
+  const std::string video = TestVideos::Get().Make("between.mp4", 50);
+  ASSERT_FALSE(video.empty());
+  const int32_t first = Add(folder_ / "missing one.avi");
+  Add(video);
+  const int32_t second = Add(folder_ / "missing two.avi");
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+
+  EXPECT_EQ(MovieAt(1).status, kMovieDone);
+  // Not a help page for each, but one box naming both, before the summary.
+  EXPECT_TRUE(seen_.helpPages.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string text = messages_.shown.front().text;
+  EXPECT_TRUE(Contains(text, "2 things went wrong")) << text;
+  EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(first)->error)) << text;
+  EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(second)->error)) << text;
+  EXPECT_TRUE(Contains(text, "missing two.avi")) << text;
+  EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{1, 2}}));
 }
 
 TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {

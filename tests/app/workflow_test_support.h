@@ -107,6 +107,12 @@ class RunRecorder {
       EXPECT_EQ(movieId, startedIds.empty() ? -1 : startedIds.back());
       progress.push_back(perMille);
     });
+    QObject::connect(&controller, &W::countsChanged, c,
+                     [this](int32_t movieId, int video, int videos, int thumbnails, int promised) {
+                       EXPECT_EQ(movieId, startedIds.empty() ? -1 : startedIds.back());
+                       Log("counts: " + std::to_string(video) + "/" + std::to_string(videos) + " " +
+                           std::to_string(thumbnails) + "/" + std::to_string(promised));
+                     });
     QObject::connect(&controller, &W::previewFrame, c, [this](const FrameCopy& frame) {
       EXPECT_EQ(frame.movieId, startedIds.empty() ? -1 : startedIds.back());
       ++frames;

@@ -283,6 +283,10 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(preferences_->Videos(), indexedBefore + 1);
   EXPECT_EQ(Preferences().Videos(), indexedBefore + 1);
   EXPECT_EQ(w.Progress()->ProgressPosition(), 100);  // per cent
+  // The page told how far the run had come, and how long it took.
+  EXPECT_EQ(w.Progress()->CountText(), "Video 1 of 1, thumbnail 3 of about 3");
+  EXPECT_TRUE(w.Progress()->TimeText().endsWith(" elapsed"))
+      << w.Progress()->TimeText().toStdString();
   EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::desktop::ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(w.StatusText(), "Ready");
   EXPECT_FALSE(w.Action(kStart)->isEnabled());

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -252,8 +253,7 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
     EXPECT_EQ(model.Items()[1].value.toInt(), 85);
     TypeIntoRow(dialog, 1, "101");
     EXPECT_EQ(model.Items()[1].value.toInt(), 85);
-    EXPECT_EQ(dialog.Description()->text().toStdString(),
-              RangeMessage(NumericSetting::jpegquality));
+    EXPECT_EQ(dialog.Description()->text(), "JPEG quality must be a whole number from 1 to 100.");
     TypeIntoRow(dialog, 2, "0.75");
     EXPECT_FLOAT_EQ(model.Items()[2].value.toFloat(), 0.75f);
     dialog.reject();
@@ -279,6 +279,40 @@ TEST_F(SettingsPageTest, AdvancedSettingsRefuseWhatDoesNotConvertAndStoreOnlyOnO
   EXPECT_EQ(project_->Capture().jpegquality, 70);
   EXPECT_TRUE(project_->Capture().namebyframe);
   EXPECT_EQ(project_->Capture().sampleduration, 12.5);
+}
+
+TEST_F(SettingsPageTest, AdvancedSettingsShowNamesInPlainWords) {
+  AdvancedSettingsDialog dialog(*project_, nullptr);
+  dialog.show();
+  const PropertyModel& model = dialog.Model();
+  ASSERT_EQ(model.rowCount(), 10);
+  // Words of a language, capitalised at most at their start; JPEG is the one
+  // name people know in capitals. No run-together words (LeastNofFrames),
+  // no short forms (CS, Min, No).
+  const QRegularExpression word("^(JPEG|[A-Z]?[a-z]+)$");
+  const QStringList shortForms = {"cs", "min", "max", "no", "nof", "img", "imageno"};
+  QStringList shown;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    const QString name = model.data(model.index(row, 0), Qt::DisplayRole).toString();
+    shown << name;
+    for (const QString& part : name.split(' ')) {
+      EXPECT_TRUE(word.match(part).hasMatch()) << name.toStdString();
+      EXPECT_FALSE(shortForms.contains(part.toLower())) << name.toStdString();
+    }
+  }
+  EXPECT_EQ(shown.removeDuplicates(), 0);
+  EXPECT_EQ(shown[3], "Least sheet width");
+
+  // A refused value is explained by the name the list shows, and the value
+  // still goes to its setting.
+  TypeIntoRow(dialog, 3, "0");
+  EXPECT_EQ(dialog.Description()->text(),
+            "Least sheet width must be a whole number from 1 to 16384.");
+  TypeIntoRow(dialog, 0, "x");
+  EXPECT_EQ(dialog.Description()->text(), "Least number of thumbnails needs a whole number.");
+  TypeIntoRow(dialog, 3, "640");
+  dialog.accept();
+  EXPECT_EQ(project_->Capture().contactsheetminwidth, 640);
 }
 
 TEST_F(SettingsPageTest, AdvancedSettingsUseTheUsersNotation) {

@@ -1,15 +1,16 @@
 #include "app/desktop/results/progress_page.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <cstring>
 
-#include "workflow/frame_output.h"
 #include "desktop_results/desktop_test_support.h"
 #include "project/movie.h"
+#include "workflow/frame_output.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -156,6 +157,97 @@ TEST_F(ProgressPageTest, ProgressInTenthsAndButtons) {
   for (QAbstractButton* button : page.findChildren<QAbstractButton*>()) button->click();
   EXPECT_EQ(back.count(), 1);
   EXPECT_EQ(next.count(), 1);
+}
+
+// Numbers are written the way of a language for the test's length.
+class LocaleSession {
+ public:
+  explicit LocaleSession(QLocale::Language language, QLocale::Territory territory) {
+    QLocale::setDefault(QLocale(language, territory));
+  }
+  ~LocaleSession() { QLocale::setDefault(saved_); }
+
+ private:
+  QLocale saved_;
+};
+
+// The texts the page shows to the user, in order.
+QStringList ShownTexts(const ProgressPage& page) {
+  QStringList texts;
+  for (const QLabel* label : page.findChildren<QLabel*>()) {
+    if (label->isVisibleTo(&page) && !label->text().isEmpty()) texts << label->text();
+  }
+  return texts;
+}
+
+TEST_F(ProgressPageTest, SaysNothingUntilAMovieStarts) {
+  page_.show();
+  EXPECT_EQ(ShownTexts(page_), QStringList());
+  page_.RunStarted();
+  page_.RunFinished();  // a run in which no movie could be opened
+  EXPECT_FALSE(ShownTexts(page_).join(' ').contains("Movie name"));
+  page_.MovieStarted(movie_);
+  EXPECT_TRUE(ShownTexts(page_).contains("Movie name:"));
+  EXPECT_TRUE(ShownTexts(page_).contains("/videos/holiday & more.mp4"));
+}
+
+TEST_F(ProgressPageTest, CountsAndTimesFollowTheShareOfTheRunDone) {
+  LocaleSession english(QLocale::English, QLocale::UnitedStates);
+  qint64 now = 5'000'000;
+  page_.SetClock([&] { return now; });
+  Start();
+  page_.RunStarted();
+  EXPECT_EQ(page_.CountText(), "");
+  Movie second("/videos/second.mp4", CaptureSettings{});
+
+  page_.ShowCounts(movie_.id(), 1, 2, 0, 1200);
+  EXPECT_EQ(page_.CountText(), "Video 1 of 2, thumbnail 0 of about 1,200");
+  EXPECT_EQ(page_.TimeText(), "0:00 elapsed");  // nothing done: nothing to go by
+  // A quarter of the run in 30 s: about 90 s more.
+  now += 30'000;
+  page_.ShowCounts(movie_.id(), 1, 2, 600, 1200);
+  page_.ShowProgress(movie_.id(), 500);
+  EXPECT_EQ(page_.CountText(), "Video 1 of 2, thumbnail 600 of about 1,200");
+  EXPECT_EQ(page_.TimeText(), "0:30 elapsed, about 1:30 left");
+  // Ten minutes paused are no time the run took.
+  page_.SetPaused(true);
+  now += 600'000;
+  page_.SetPaused(false);
+  EXPECT_EQ(page_.TimeText(), "0:30 elapsed, about 1:30 left");
+  // Counts of another movie than the current one are late.
+  page_.ShowCounts(second.id(), 2, 2, 0, 10);
+  EXPECT_EQ(page_.CountText(), "Video 1 of 2, thumbnail 600 of about 1,200");
+
+  // The second movie starts its own progress; its length is not known.
+  now += 30'000;
+  page_.SetPaused(true);  // the pause is reported again: it began once
+  page_.SetPaused(true);
+  page_.SetPaused(false);
+  page_.MovieStarted(second);
+  page_.ShowCounts(second.id(), 2, 2, 0, 0);
+  EXPECT_EQ(page_.CountText(), "Video 2 of 2");
+  EXPECT_EQ(page_.TimeText(), "1:00 elapsed, about 1:00 left");
+  now += 3'540'000;
+  page_.ShowCounts(second.id(), 2, 2, 7, 0);
+  page_.ShowProgress(second.id(), 900);
+  EXPECT_EQ(page_.CountText(), "Video 2 of 2, thumbnail 7");
+  EXPECT_EQ(page_.TimeText(), "1:00:00 elapsed, about 3:09 left");
+
+  page_.RunFinished();
+  EXPECT_EQ(page_.TimeText(), "1:00:00 elapsed");
+  now += 60'000;
+  page_.ShowProgress(second.id(), 1000);  // late: the run has ended
+  EXPECT_EQ(page_.TimeText(), "1:00:00 elapsed");
+}
+
+TEST_F(ProgressPageTest, NumbersAreWrittenTheUsersWay) {
+  LocaleSession german(QLocale::German, QLocale::Germany);
+  qint64 now = 0;
+  page_.SetClock([&] { return now; });
+  Start();
+  page_.RunStarted();
+  page_.ShowCounts(movie_.id(), 1, 1, 1500, 2500);
+  EXPECT_EQ(page_.CountText(), "Video 1 of 1, thumbnail 1.500 of about 2.500");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -12,11 +13,12 @@
 #include <QSplitter>
 #include <QStyle>
 #include <algorithm>
+#include <chrono>
 
 #include "app/desktop/bitmap_button.h"
+#include "project/movie.h"
 #include "workflow/frame_output.h"
 #include "workflow/workflow_controller.h"
-#include "project/movie.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -43,6 +45,20 @@ class ErrorBox : public QPlainTextEdit {
                  4 * fontMetrics().lineSpacing() + 2 * frameWidth() + 8);
   }
 };
+
+// A span of time as a clock shows it, in the user's digits: 0:07, 12:30,
+// 1:05:00.
+QString ClockText(qint64 seconds) {
+  const QLocale locale;
+  const auto twoDigits = [&](qint64 n) {
+    return locale.toString(n).rightJustified(2, locale.zeroDigit().front());
+  };
+  const qint64 hours = seconds / 3600;
+  const qint64 minutes = seconds / 60 % 60;
+  const QString tail = twoDigits(seconds % 60);
+  if (hours > 0) return locale.toString(hours) + ':' + twoDigits(minutes) + ':' + tail;
+  return locale.toString(minutes) + ':' + tail;
+}
 
 }  // namespace
 
@@ -73,8 +89,10 @@ QRect PreviewRect(int pageWidth, int pageHeight, int frameWidth, int frameHeight
 }
 
 ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
+  // Before the first movie the page says nothing.
   nameLabel_ = new QLabel(tr("Movie name:"), this);
-  movieName_ = new QLabel(tr("Not rendering"), this);
+  nameLabel_->hide();
+  movieName_ = new QLabel(this);
   movieName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   movieName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   state_ = new QLabel(tr("Paused"), this);
@@ -86,6 +104,16 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   progress_->setRange(0, 100);
   progress_->setValue(0);
   progress_->setTextVisible(false);
+  counts_ = new QLabel(this);
+  times_ = new QLabel(this);
+  times_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  now_ = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  clockTimer_.setInterval(1000);
+  connect(&clockTimer_, &QTimer::timeout, this, &ProgressPage::UpdateTimes);
 
   // The preview is painted by the page itself, in page co-ordinates; the
   // area above the splitter only keeps its place in the layout.
@@ -123,6 +151,10 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(kSideMargin, kSideMargin, kSideMargin, kSideMargin);
   layout->addLayout(nameRow);
   layout->addWidget(progress_);
+  auto* countRow = new QHBoxLayout;
+  countRow->addWidget(counts_, 1);
+  countRow->addWidget(times_);
+  layout->addLayout(countRow);
   layout->addWidget(splitter_, 1);
   layout->addLayout(buttons);
 
@@ -138,6 +170,9 @@ void ProgressPage::Follow(const WorkflowController& run) {
     AppendError(errorText);
   };
   connect(&run, &Run::runStarted, this, &ProgressPage::ClearErrors);
+  connect(&run, &Run::runStarted, this, &ProgressPage::RunStarted);
+  connect(&run, &Run::runFinished, this, &ProgressPage::RunFinished);
+  connect(&run, &Run::countsChanged, this, &ProgressPage::ShowCounts);
   connect(&run, &Run::movieStarted, this, &ProgressPage::MovieStarted);
   connect(&run, &Run::movieNotOpened, this, failed);
   connect(&run, &Run::movieFailed, this, failed);
@@ -172,7 +207,9 @@ void ProgressPage::AppendError(const std::string& text) {
 void ProgressPage::MovieStarted(const Movie& movie) {
   movieName_->setText(QString::fromStdString(movie.path()));
   movieName_->setToolTip(movieName_->text());
+  nameLabel_->show();
   movieId_ = movie.id();
+  perMille_ = 0;
   format_ = movie.videoFormat;
   pixels_.reset();
   frameBytes_ = 0;
@@ -181,8 +218,70 @@ void ProgressPage::MovieStarted(const Movie& movie) {
 
 void ProgressPage::ShowProgress(int32_t movieId, int perMille) {
   if (movieId != movieId_) return;
-  progress_->setValue(std::clamp(perMille, 0, 1000) / 10);
+  perMille_ = std::clamp(perMille, 0, 1000);
+  progress_->setValue(perMille_ / 10);
+  UpdateTimes();
 }
+
+void ProgressPage::RunStarted() {
+  running_ = true;
+  runStart_ = now_();
+  pausedSince_ = -1;
+  pausedTotal_ = 0;
+  video_ = videos_ = 0;
+  perMille_ = 0;
+  counts_->clear();
+  times_->clear();
+  clockTimer_.start();
+}
+
+void ProgressPage::RunFinished() {
+  if (!running_) return;
+  UpdateTimes();
+  running_ = false;
+  clockTimer_.stop();
+  // What is left of a run that has ended is nothing, or not known.
+  times_->setText(tr("%1 elapsed").arg(ClockText(ElapsedMs() / 1000)));
+}
+
+void ProgressPage::ShowCounts(int32_t movieId, int video, int videos, int thumbnails,
+                              int promised) {
+  if (movieId != movieId_) return;
+  if (video != video_) perMille_ = 0;
+  video_ = video;
+  videos_ = std::max(video, videos);
+  const QLocale locale;
+  QString text = tr("Video %1 of %2").arg(locale.toString(video_), locale.toString(videos_));
+  // A capture may take a thumbnail more or less than its settings promise.
+  if (promised > 0) {
+    text += tr(", thumbnail %1 of about %2")
+                .arg(locale.toString(thumbnails), locale.toString(promised));
+  } else if (thumbnails > 0) {
+    text += tr(", thumbnail %1").arg(locale.toString(thumbnails));
+  }
+  counts_->setText(text);
+  UpdateTimes();
+}
+
+void ProgressPage::UpdateTimes() {
+  if (!running_) return;
+  const qint64 elapsedMs = ElapsedMs();
+  QString text = tr("%1 elapsed").arg(ClockText(elapsedMs / 1000));
+  // The time left follows from the share of the run done so far, once there
+  // is enough of it to go by.
+  if (videos_ > 0 && video_ > 0) {
+    const double share =
+        (static_cast<double>(video_ - 1) + perMille_ / 1000.0) / static_cast<double>(videos_);
+    if (share >= 0.01 && share < 1.0 && elapsedMs >= 1000) {
+      const double leftMs = static_cast<double>(elapsedMs) * (1.0 - share) / share;
+      text += tr(", about %1 left").arg(ClockText(static_cast<qint64>(leftMs / 1000.0 + 0.5)));
+    }
+  }
+  times_->setText(text);
+}
+
+QString ProgressPage::CountText() const { return counts_->text(); }
+QString ProgressPage::TimeText() const { return times_->text(); }
 
 void ProgressPage::ShowFrame(const FrameCopy& frame) {
   if (frame.movieId != movieId_) return;
@@ -191,7 +290,22 @@ void ProgressPage::ShowFrame(const FrameCopy& frame) {
   RequestPreviewPaint();
 }
 
-void ProgressPage::SetPaused(bool paused) { state_->setVisible(paused); }
+void ProgressPage::SetPaused(bool paused) {
+  state_->setVisible(paused);
+  if (paused && pausedSince_ < 0) {
+    pausedSince_ = now_();
+  } else if (!paused && pausedSince_ >= 0) {
+    pausedTotal_ += now_() - pausedSince_;
+    pausedSince_ = -1;
+    UpdateTimes();
+  }
+}
+
+qint64 ProgressPage::ElapsedMs() const {
+  const qint64 now = now_();
+  const qint64 paused = pausedTotal_ + (pausedSince_ >= 0 ? now - pausedSince_ : 0);
+  return std::max<qint64>(0, now - runStart_ - paused);
+}
 
 std::string ProgressPage::StateText() const {
   return state_->isHidden() ? std::string() : state_->text().toStdString();

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +33,6 @@ struct FrameCopy;
 }  // namespace ombrelo
 
 namespace ombrelo::desktop {
-
 
 // Where a frame of frameWidth x frameHeight is drawn on a page of
 // pageWidth x pageHeight: 12 pixels from the sides and 70 from the top and
@@ -64,6 +64,13 @@ class ProgressPage : public QWidget {
   // Progress of the current movie from 0 to 1000. Reports about another
   // movie than the one started last (late ones) are ignored.
   void ShowProgress(int32_t movieId, int perMille);
+  // A run begins: the time is counted from now, the counts are blank.
+  void RunStarted();
+  // The run has ended: the elapsed time stays, the time left goes.
+  void RunFinished();
+  // Where the run stands (see WorkflowController::countsChanged); counts of
+  // another movie than the current one are ignored.
+  void ShowCounts(int32_t movieId, int video, int videos, int thumbnails, int promised);
   // A new frame for the preview (bottom-up BGR rows of the movie's format);
   // a frame of another movie than the current one is ignored.
   void ShowFrame(const FrameCopy& frame);
@@ -78,6 +85,13 @@ class ProgressPage : public QWidget {
   bool ErrorBoxVisible() const;
   // The state the page shows beside the movie's name ("" when running).
   std::string StateText() const;
+  // "Video 1 of 3, thumbnail 4 of about 20", and "0:12 elapsed, about 0:30
+  // left"; "" while there is nothing to say.
+  QString CountText() const;
+  QString TimeText() const;
+  // The clock the times are measured with, in milliseconds (tests set their
+  // own).
+  void SetClock(std::function<qint64()> now) { now_ = std::move(now); }
   // The rectangle the current frame is painted in (empty before a frame).
   QRect CurrentPreviewRect() const;
   // The number of times the preview has been painted.
@@ -93,6 +107,8 @@ class ProgressPage : public QWidget {
 
  private:
   void RequestPreviewPaint();
+  void UpdateTimes();
+  qint64 ElapsedMs() const;
   // The part of the page the preview may cover (above the error box).
   QRect PreviewArea() const;
   QImage PreviewImage() const;
@@ -101,6 +117,8 @@ class ProgressPage : public QWidget {
   QLabel* movieName_ = nullptr;
   QLabel* state_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QLabel* counts_ = nullptr;
+  QLabel* times_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QWidget* previewArea_ = nullptr;
   QPlainTextEdit* errorBox_ = nullptr;
@@ -109,6 +127,17 @@ class ProgressPage : public QWidget {
 
   std::string errors_;    // the error box's text, lines joined by "\r\n"
   int32_t movieId_ = -1;  // the movie started last
+  // The run's share done is (video - 1 + perMille / 1000) / videos.
+  int video_ = 0;
+  int videos_ = 0;
+  int perMille_ = 0;
+  bool running_ = false;
+  qint64 runStart_ = 0;
+  // Time spent paused is no time the run took.
+  qint64 pausedSince_ = -1;
+  qint64 pausedTotal_ = 0;
+  std::function<qint64()> now_;
+  QTimer clockTimer_;  // the elapsed time goes on between reports
   BitmapInfoHeader format_{};
   std::shared_ptr<const std::vector<uint8_t>> pixels_;  // newest frame only
   size_t frameBytes_ = 0;
