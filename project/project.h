@@ -122,11 +122,13 @@ class CProject {
   std::vector<int32_t> MissingMovies() const;
   // Looks for every missing video below folder: at its path relative to the
   // folder the missing videos had in common, else by its file name anywhere
-  // below folder (the first found in name order). A video found takes its
-  // new path, unless another movie of the project has that path; each of its thumbnails and outputs
-  // that lay below the video's old folder (or the common folder) takes the same new place when the
-  // file is there, and keeps its path otherwise. Each movie relinked is
-  // announced as ProjectChange::movieMoved. Gives the number relinked.
+  // below folder (the first found, level by level, in name order). A video
+  // found takes its new path, unless another movie of the project has that
+  // path. Each of its thumbnails and outputs that lay below the video's old
+  // folder (or the common folder) takes the same place below the new one
+  // when the file is there, and keeps its path otherwise. Each movie
+  // relinked is announced as ProjectChange::movieMoved. Gives the number
+  // relinked.
   int RelinkMovies(const std::string& folder);
 
   // ---- Capture settings (copied into the engine when a movie is opened).
@@ -280,6 +282,10 @@ class CProject {
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).
+
+// The folder (with its trailing separator) that every path lies in: the
+// longest run of whole folders they start with; "" when they share none.
+std::string CommonFolder(const std::vector<std::string>& paths);
 
 // The name between the last separator and the last "." after it.
 std::string PathBaseName(const std::string& path);

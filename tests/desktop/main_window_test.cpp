@@ -8,14 +8,15 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
-#include <QSysInfo>
 #include <QPushButton>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
@@ -28,13 +29,13 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
-#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
 #include "support/test_videos.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -386,8 +387,8 @@ TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUna
   chosen_ = broken;
   W().Dispatch(kOpenProject);
   EXPECT_EQ(messages_.shown.back().caption, "Ombrelo");
-  EXPECT_TRUE(Contains(messages_.shown.back().text, "Failed to open project file\n" + broken +
-                                                        "\nFormat error : missing"));
+  EXPECT_TRUE(Contains(messages_.shown.back().text,
+                       "Failed to open project file\n" + broken + "\nFormat error : missing"));
   EXPECT_EQ(W().CurrentProjectPath(), first);
   EXPECT_EQ(project_->Movies().size(), 1u);
   EXPECT_TRUE(W().windowTitle().startsWith("erste.obx[*]"));
@@ -468,9 +469,9 @@ TEST_F(MainWindowTest, AProjectAnotherWindowHasOpenIsOpenedReadOnlyAndNoSaveRepl
   // A lock left by a program that was killed is taken over.
   const std::string left = Folder() + "Verlassen.obx";
   ASSERT_TRUE(testing::WriteFileBytes(left, saved));
-  ASSERT_TRUE(testing::WriteFileBytes(ProjectLockPath(left).toStdString(),
-                                      "999999\nombrelo\n" +
-                                          QSysInfo::machineHostName().toStdString() + "\n"));
+  ASSERT_TRUE(testing::WriteFileBytes(
+      ProjectLockPath(left).toStdString(),
+      "999999\nombrelo\n" + QSysInfo::machineHostName().toStdString() + "\n"));
   holders.clear();
   EXPECT_TRUE(W().OpenProjectFile(left));
   EXPECT_TRUE(holders.empty());
@@ -564,6 +565,42 @@ TEST_F(MainWindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPa
   EXPECT_FALSE(pause->isChecked());
   w.Dispatch(kStop);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 60000));
+}
+
+TEST_F(MainWindowTest, AProjectWhoseVideosMovedSaysHowManyAreMissingUntilTheyAreLocated) {
+  // A project indexed in one folder, saved, then the folder renamed.
+  const std::string old = Folder() + "Urlaub/";
+  CProject saved(Folder());
+  for (const char* name : {"Strand.mp4", "Berge.mp4"}) {
+    testvideo::VideoOptions options = testing::SmallVideo(10);
+    options.path = old + name;
+    std::filesystem::create_directories(old);
+    ASSERT_TRUE(testvideo::Generate(options));
+    saved.SetMovieStatus(saved.AddMovie(old + name), kMovieDone);
+  }
+  const std::string file = Folder() + "urlaub.obx";
+  ASSERT_TRUE(saved.Save(file));
+  const std::string renamed = Folder() + "Urlaub 2026/";
+  std::filesystem::rename(old, renamed);
+
+  AnswerDialogs();
+  chosen_ = file;
+  W().Dispatch(kOpenProject);
+  ASSERT_EQ(project_->Movies().size(), 2u);
+  EXPECT_EQ(W().StatusText(), "2 videos are missing");
+  const int32_t first = project_->Movies().front().id();
+  EXPECT_EQ(W().Results()->CellText(first, ResultsPage::kStatusColumn), "Missing");
+
+  W().Results()->SelectMovie(first);
+  W().Results()->SetFolderChooser(
+      [&](QWidget*, const QString&) { return QString::fromStdString(renamed); });
+  ASSERT_TRUE(W().Dispatch(kResultsLocate));
+  EXPECT_EQ(project_->Movies().front().path(), renamed + "Strand.mp4");
+  EXPECT_EQ(project_->Movies().back().path(), renamed + "Berge.mp4");
+  EXPECT_EQ(W().StatusText(), "Ready");
+  EXPECT_EQ(W().Results()->CellText(first, ResultsPage::kStatusColumn), "");
+  // The relinked paths are work to be saved.
+  EXPECT_TRUE(W().ProjectModified());
 }
 
 }  // namespace
