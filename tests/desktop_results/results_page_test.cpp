@@ -257,7 +257,8 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
     const QRect chosen = page.List()->visualItemRect(page.List()->topLevelItem(1));
     return review->parentWidget() && review->parentWidget()->window() == &page &&
            !list.intersects(docked) && chosen.top() >= 0 &&
-           chosen.bottom() < page.List()->viewport()->height() && docked.height() > 64;
+           chosen.bottom() < page.List()->viewport()->height() &&
+           docked.height() > 64;
   };
   EXPECT_TRUE(coversNoRow());
   page.resize(800, 300);

@@ -20,11 +20,11 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 #include "platform/paths.h"
 #include "project/message_port.h"
 #include "project/project.h"
-#include "workflow/regeneration.h"
-#include "workflow/workflow_controller.h"
 
 namespace ombrelo::desktop {
 namespace {
