@@ -63,7 +63,8 @@ class Movie {
 
   // Process-wide identity, never saved: a project loaded twice yields new ids.
   int32_t id() const { return id_; }
-  // Full path of the video; fixed at construction (or when read from a file).
+  // Full path of the video; fixed at construction (or when read from a file)
+  // unless its project relinks a moved video (CProject::RelinkMovies).
   const std::string& path() const { return path_; }
 
   // Sets status 3 and appends the text as given (no separator is added).
@@ -127,6 +128,7 @@ class Movie {
   mutable std::string thumbPrefixBase;
 
  private:
+  friend class CProject;  // keeps its movies by path
   static int32_t NextId();
 
   int32_t id_;

@@ -221,6 +221,147 @@ bool CProject::UpdateMovie(int32_t id, const std::function<void(Movie&)>& change
   return ChangeMovie(id, ProjectChange::movieChanged, change);
 }
 
+void CProject::SetMoviePath(int32_t id, const std::string& path) {
+  const auto found = byId_.find(id);
+  if (found == byId_.end()) return;
+  const auto it = found->second;
+  const auto samePath = byPath_.find(it->path());
+  if (samePath != byPath_.end()) {
+    auto& list = samePath->second;
+    list.erase(std::find(list.begin(), list.end(), it));
+    if (list.empty()) byPath_.erase(samePath);
+  }
+  it->path_ = path;
+  byPath_[path].push_back(it);
+}
+
+namespace {
+
+bool FileThere(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+// The files below folder by name, the first of each name in a walk that
+// goes level by level and in name order through each folder. Links to
+// folders are not followed; the walk stops after a bounded number of
+// entries so that a choice of "/" cannot hold the program for long.
+class NameIndex {
+ public:
+  explicit NameIndex(std::string folder) : folder_(std::move(folder)) {}
+  std::string Find(const std::string& name) {
+    if (!built_) Build();
+    const auto found = files_.find(name);
+    return found == files_.end() ? std::string() : found->second;
+  }
+
+ private:
+  void Build() {
+    namespace fs = std::filesystem;
+    built_ = true;
+    constexpr size_t kMaxEntries = 200000;
+    size_t seen = 0;
+    std::vector<fs::path> level{fs::path(folder_)};
+    while (!level.empty() && seen < kMaxEntries) {
+      std::vector<fs::path> next;
+      for (const fs::path& dir : level) {
+        std::error_code error;
+        std::vector<fs::directory_entry> entries;
+        for (fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, error),
+             end;
+             !error && it != end && seen < kMaxEntries; it.increment(error), ++seen)
+          entries.push_back(*it);
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return a.path() < b.path(); });
+        for (const fs::directory_entry& entry : entries) {
+          std::error_code kind;
+          if (entry.is_symlink(kind)) {
+            if (entry.is_regular_file(kind))
+              files_.try_emplace(entry.path().filename(), entry.path());
+          } else if (entry.is_directory(kind)) {
+            next.push_back(entry.path());
+          } else if (entry.is_regular_file(kind)) {
+            files_.try_emplace(entry.path().filename(), entry.path());
+          }
+        }
+      }
+      level = std::move(next);
+    }
+  }
+
+  std::string folder_;
+  bool built_ = false;
+  std::unordered_map<std::string, std::string> files_;
+};
+
+// The new place of a file made for a moved video: below newFolder where it
+// lay below oldFolder, when it is there; "" otherwise.
+std::string MovedFile(const std::string& path, const std::string& oldFolder,
+                      const std::string& newFolder) {
+  if (oldFolder.empty() || !path.starts_with(oldFolder)) return {};
+  const std::string moved = newFolder + path.substr(oldFolder.size());
+  return FileThere(moved) ? moved : std::string();
+}
+
+}  // namespace
+
+std::string CommonFolder(const std::vector<std::string>& paths) {
+  if (paths.empty()) return {};
+  std::string common = paths::FolderOf(paths.front());
+  for (const std::string& path : paths) {
+    while (!common.empty() && !path.starts_with(common)) {
+      common.pop_back();  // the separator, then up to the one before
+      common = paths::FolderOf(common);
+    }
+  }
+  return common;
+}
+
+std::vector<int32_t> CProject::MissingMovies() const {
+  std::vector<int32_t> missing;
+  for (const Movie& movie : movies_) {
+    if (!FileThere(movie.path())) missing.push_back(movie.id());
+  }
+  return missing;
+}
+
+int CProject::RelinkMovies(const std::string& folder) {
+  const std::string chosen = paths::WithTrailingSeparator(folder);
+  const std::vector<int32_t> missing = MissingMovies();
+  std::vector<std::string> oldPaths;
+  for (const int32_t id : missing) oldPaths.push_back(MovieById(id)->path());
+  const std::string common = CommonFolder(oldPaths);
+  NameIndex byName(chosen);
+  int relinked = 0;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    const std::string& oldPath = oldPaths[i];
+    std::string newPath = MovedFile(oldPath, common, chosen);
+    if (newPath.empty()) newPath = byName.Find(paths::FileName(oldPath));
+    // A video the project lists already stays one record.
+    if (newPath.empty() || byPath_.contains(newPath)) continue;
+    SetMoviePath(missing[i], newPath);
+    Movie& movie = *MutableMovie(missing[i]);
+    const std::string oldFolder = paths::FolderOf(oldPath);
+    const std::string newFolder = paths::FolderOf(newPath);
+    const auto relink = [&](std::string& path) {
+      std::string moved = MovedFile(path, oldFolder, newFolder);
+      if (moved.empty()) moved = MovedFile(path, common, chosen);
+      if (!moved.empty()) path = std::move(moved);
+    };
+    for (ImageEntry& image : movie.images) relink(image.path);
+    relink(movie.html);
+    relink(movie.ipl);
+    relink(movie.indexphoto);
+    for (std::string& part : movie.indexphotoParts) relink(part);
+    // The thumbnail folder is claimed anew for the video at its new place.
+    movie.thumbPrefix.clear();
+    movie.thumbPrefixBase.clear();
+    ++relinked;
+    Announce({ProjectChange::movieMoved, missing[i]});
+  }
+  return relinked;
+}
+
 void CProject::SetCapture(const CaptureSettings& settings) {
   if (capture_ == settings) return;
   capture_ = settings;

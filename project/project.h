@@ -41,6 +41,7 @@ struct ProjectChange {
     imageRemoved,
     movieOutputs,  // web page, playlist or index photo path
     movieChanged,  // anything else of one movie's record
+    movieMoved,    // the video (and the files made for it) found elsewhere
     settings,      // output or capture settings
     replaced,      // the whole content: a file was loaded or taken over
   };
@@ -114,6 +115,21 @@ class CProject {
   // Any other change of a movie's record (taking a whole record's results,
   // building test projects); announced as ProjectChange::movieChanged.
   bool UpdateMovie(int32_t id, const std::function<void(Movie&)>& change);
+
+  // ---- Moved videos.
+
+  // The movies whose video file is not there (one stat each).
+  std::vector<int32_t> MissingMovies() const;
+  // Looks for every missing video below folder: at its path relative to the
+  // folder the missing videos had in common, else by its file name anywhere
+  // below folder (the first found, level by level, in name order). A video
+  // found takes its new path, unless another movie of the project has that
+  // path. Each of its thumbnails and outputs that lay below the video's old
+  // folder (or the common folder) takes the same place below the new one
+  // when the file is there, and keeps its path otherwise. Each movie
+  // relinked is announced as ProjectChange::movieMoved. Gives the number
+  // relinked.
+  int RelinkMovies(const std::string& folder);
 
   // ---- Capture settings (copied into the engine when a movie is opened).
   const CaptureSettings& Capture() const { return capture_; }
@@ -244,6 +260,8 @@ class CProject {
   Movie* MutableMovie(int32_t id);
   // Applies a change to the movie with this id and announces it.
   bool ChangeMovie(int32_t id, ProjectChange::Kind kind, const std::function<void(Movie&)>& change);
+  // Gives the movie a new path, kept in byPath_ (a path no other movie has).
+  void SetMoviePath(int32_t id, const std::string& path);
   std::string OutputFileName(int32_t id, bool useFolder, const std::string& folder,
                              const char* extension) const;
   void AppendMovie(Movie movie);
@@ -264,6 +282,10 @@ class CProject {
 };
 
 // ---- File-name helpers (a path's parts as the output naming sees them).
+
+// The folder (with its trailing separator) that every path lies in: the
+// longest run of whole folders they start with; "" when they share none.
+std::string CommonFolder(const std::vector<std::string>& paths);
 
 // The name between the last separator and the last "." after it.
 std::string PathBaseName(const std::string& path);

@@ -78,6 +78,7 @@ const CommandInfo kCommands[] = {
     {kResultsViewFolder, "View Movie folder"},
     {kResultsRemove, "Remove"},
     {kResultsRequeue, "Re-Queue"},
+    {kResultsLocate, "Locate...", nullptr, "Find the missing videos in another folder"},
     // The review window
     {kReviewHtml, "HTML"},
     {kReviewIndex, "Index"},

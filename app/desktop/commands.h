@@ -56,6 +56,8 @@ enum Command : int {
   kResultsViewFolder = 33105,
   kResultsRemove = 33106,
   kResultsRequeue = 33107,
+  // Looks for the project's missing videos in a folder the user chooses.
+  kResultsLocate = 33108,
   // The review window: its buttons for the movie shown, and the pop-up
   // menu for the selected thumbnail.
   kReviewHtml = 33201,

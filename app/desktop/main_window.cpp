@@ -225,6 +225,17 @@ void MainWindow::CreateRunPages() {
           &SelectPage::RefreshList);
   connect(results_, &ombrelo::desktop::ResultsPage::movieIndexed, this,
           [this] { preferences_.IncrementVideos(); });
+  // The videos of an opened project that are not there any more.
+  connect(results_, &ombrelo::desktop::ResultsPage::missingChanged, this,
+          [this, shown = QString()](const QString& text) mutable {
+            if (!statusLabel_) return;
+            if (!text.isEmpty()) {
+              statusLabel_->setText(text);
+            } else if (!shown.isEmpty() && statusLabel_->text() == shown) {
+              statusLabel_->setText(tr(kReadyText));  // all found again
+            }
+            shown = text;
+          });
   AddPage(Framed(progress_));
   AddPage(Framed(results_));
 }

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
@@ -619,6 +620,42 @@ TEST_F(MainWindowTest, APausedCaptureSaysPausedInTheStatusLineAndOnTheProgressPa
   EXPECT_FALSE(pause->isChecked());
   w.Dispatch(kStop);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 60000));
+}
+
+TEST_F(MainWindowTest, AProjectWhoseVideosMovedSaysHowManyAreMissingUntilTheyAreLocated) {
+  // A project indexed in one folder, saved, then the folder renamed.
+  const std::string old = Folder() + "Urlaub/";
+  CProject saved(Folder());
+  for (const char* name : {"Strand.mp4", "Berge.mp4"}) {
+    testvideo::VideoOptions options = testing::SmallVideo(10);
+    options.path = old + name;
+    std::filesystem::create_directories(old);
+    ASSERT_TRUE(testvideo::Generate(options));
+    saved.SetMovieStatus(saved.AddMovie(old + name), kMovieDone);
+  }
+  const std::string file = Folder() + "urlaub.obx";
+  ASSERT_TRUE(saved.Save(file));
+  const std::string renamed = Folder() + "Urlaub 2026/";
+  std::filesystem::rename(old, renamed);
+
+  AnswerDialogs();
+  chosen_ = file;
+  W().Dispatch(kOpenProject);
+  ASSERT_EQ(project_->Movies().size(), 2u);
+  EXPECT_EQ(W().StatusText(), "2 videos are missing");
+  const int32_t first = project_->Movies().front().id();
+  EXPECT_EQ(W().Results()->CellText(first, ResultsPage::kStatusColumn), "Missing");
+
+  W().Results()->SelectMovie(first);
+  W().Results()->SetFolderChooser(
+      [&](QWidget*, const QString&) { return QString::fromStdString(renamed); });
+  ASSERT_TRUE(W().Dispatch(kResultsLocate));
+  EXPECT_EQ(project_->Movies().front().path(), renamed + "Strand.mp4");
+  EXPECT_EQ(project_->Movies().back().path(), renamed + "Berge.mp4");
+  EXPECT_EQ(W().StatusText(), "Ready");
+  EXPECT_EQ(W().Results()->CellText(first, ResultsPage::kStatusColumn), "");
+  // The relinked paths are work to be saved.
+  EXPECT_TRUE(W().ProjectModified());
 }
 
 }  // namespace

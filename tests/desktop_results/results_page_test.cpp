@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
 
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
@@ -15,6 +17,7 @@
 #include "project/preferences.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
+#include "tools/testvideo/test_video.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -137,11 +140,12 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
   ResultsPage page(project_, shell_, commands_);
 
   EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
+  // These videos are nowhere: Locate... is offered too.
   page.SelectMovie(bare.id());
-  EXPECT_EQ(MenuEnabled(page),
-            (std::vector<std::string>{"Play movie", "View Movie folder", "Remove", "Re-Queue"}));
+  EXPECT_EQ(MenuEnabled(page), (std::vector<std::string>{"Play movie", "View Movie folder",
+                                                         "Locate...", "Remove", "Re-Queue"}));
   page.SelectMovie(full.id());
-  EXPECT_EQ(MenuEnabled(page).size(), 7u);
+  EXPECT_EQ(MenuEnabled(page).size(), 8u);
 
   commands_.Run(desktop::kResultsViewHtml);
   commands_.Run(desktop::kResultsPlayMovie);
@@ -339,6 +343,131 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
   EXPECT_EQ(review->MovieId(), -1);
   EXPECT_FALSE(review->isVisible());
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().text;
+}
+
+// Moved videos: a project whose videos' folder was renamed after indexing.
+class MovedVideosTest : public ResultsPageTest {
+ protected:
+  // A real video at path with one real thumbnail; a finished movie of the
+  // project.
+  const Movie& Indexed(const std::string& path, const std::string& thumbnail) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    testvideo::VideoOptions options;
+    options.width = 64;
+    options.height = 48;
+    options.frameCount = 10;
+    options.path = path;
+    std::string error;
+    EXPECT_TRUE(testvideo::Generate(options, &error)) << error;
+    std::filesystem::create_directories(std::filesystem::path(thumbnail).parent_path());
+    EXPECT_TRUE(testing::SavePicture(thumbnail, 16, 12, [](int, int) { return Qt::blue; }));
+    const Movie& movie = Add(path, kMovieDone, 64, 48);
+    project_.RecordImage(movie.id(), {thumbnail, 1, 0.04});
+    return movie;
+  }
+  bool LocateEnabled(ResultsPage& page) {
+    page.ContextMenu();
+    return commands_.Action(kResultsLocate)->isEnabled();
+  }
+};
+
+TEST_F(MovedVideosTest, RenamedFolderMarksItsVideosAndLocateRelinksThemWithTheirFiles) {
+  const std::string old = Home() + "Videos/trip/";
+  const Movie& a = Indexed(old + "a.mp4", old + "a/a_1.jpg");
+  const Movie& b = Indexed(old + "day 2/b.mp4", old + "day 2/b/b_1.jpg");
+  project_.SetMovieHtml(a.id(), old + "a.html");
+  std::ofstream(old + "a.html") << "<html></html>";
+  const Movie& stays = Indexed(Home() + "Other/c.mp4", Home() + "Other/c/c_1.jpg");
+  const std::string renamed = Home() + "Videos/trip 2026/";
+  std::filesystem::rename(old, renamed);
+  std::vector<ProjectChange> changes;
+  project_.AddChangeListener([&](const ProjectChange& change) { changes.push_back(change); });
+
+  // The project opens: both moved videos say so, the one still there does not.
+  ResultsPage page(project_, shell_, commands_);
+  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+  EXPECT_TRUE(page.VideoMissing(a.id()));
+  EXPECT_TRUE(page.VideoMissing(b.id()));
+  EXPECT_FALSE(page.VideoMissing(stays.id()));
+  EXPECT_EQ(page.CellText(a.id(), ResultsPage::kStatusColumn), "Missing");
+  EXPECT_EQ(page.CellText(stays.id(), ResultsPage::kStatusColumn), "");
+  EXPECT_EQ(page.MissingText(), "2 videos are missing");
+
+  // Locate... is offered for a missing video only, and starts where the
+  // videos were as far as that is still there.
+  page.SelectMovie(stays.id());
+  EXPECT_FALSE(LocateEnabled(page));
+  page.SelectMovie(b.id());
+  EXPECT_TRUE(LocateEnabled(page));
+  QString started;
+  page.SetFolderChooser([&](QWidget*, const QString& start) {
+    started = start;
+    return QString::fromStdString(renamed);
+  });
+  ASSERT_TRUE(commands_.Run(kResultsLocate));
+  EXPECT_EQ(started.toStdString(), Home() + "Videos/");
+
+  // Both are found at their places relative to the old folder, with their
+  // thumbnails and page; the marks go and the row stays selected.
+  EXPECT_EQ(a.path(), renamed + "a.mp4");
+  EXPECT_EQ(b.path(), renamed + "day 2/b.mp4");
+  EXPECT_EQ(a.images.front().path, renamed + "a/a_1.jpg");
+  EXPECT_EQ(b.images.front().path, renamed + "day 2/b/b_1.jpg");
+  EXPECT_EQ(a.html, renamed + "a.html");
+  EXPECT_EQ(project_.MissingMovies(), std::vector<int32_t>{});
+  EXPECT_FALSE(page.VideoMissing(a.id()));
+  EXPECT_FALSE(page.VideoMissing(b.id()));
+  EXPECT_EQ(page.MissingText(), "");
+  EXPECT_EQ(page.CellText(a.id(), ResultsPage::kStatusColumn), "");
+  EXPECT_EQ(page.List()->topLevelItem(1)->toolTip(0).toStdString(), renamed + "day 2/b.mp4");
+  EXPECT_EQ(page.SelectedMovieId(), b.id());
+  EXPECT_EQ(changed.count(), 1);
+  EXPECT_EQ(changes, (std::vector<ProjectChange>{{ProjectChange::movieMoved, a.id()},
+                                                 {ProjectChange::movieMoved, b.id()}}));
+  // The project is saved with the new paths, found by them.
+  EXPECT_NE(project_.FileText().find(renamed + "day 2/b/b_1.jpg"), std::string::npos);
+  project_.RemoveMovie(renamed + "a.mp4");
+  EXPECT_FALSE(project_.HasMovie(a.id()));
+}
+
+TEST_F(MovedVideosTest, LocateFindsAVideoByNameAndLeavesWhatItCannotFind) {
+  testing::RecordingMessagePort messages;
+  const std::string old = Home() + "Camera/";
+  const Movie& a = Indexed(old + "a.mp4", old + "a/a_1.jpg");
+  project_.RecordImage(a.id(), {old + "a/a_2.jpg", 2, 0.08});  // never written
+  const std::string elsewhere = Home() + "Archive/2026/june/";
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::rename(old, elsewhere + "Camera");
+  ResultsPage page(project_, shell_, commands_);
+  page.SelectMovie(a.id());
+
+  // Cancelled, and a folder without the video: nothing changes.
+  page.SetFolderChooser([](QWidget*, const QString&) { return QString(); });
+  commands_.Run(kResultsLocate);
+  page.SetFolderChooser([&](QWidget*, const QString&) { return QString::fromStdString(Home()); });
+  std::filesystem::rename(elsewhere + "Camera/a.mp4", elsewhere + "Camera/a.avi");
+  commands_.Run(kResultsLocate);
+  EXPECT_EQ(a.path(), old + "a.mp4");
+  EXPECT_TRUE(page.VideoMissing(a.id()));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find(Home()), std::string::npos);
+
+  // Found by its name deep below the folder chosen; the thumbnail that is
+  // there follows it, the one that never was keeps its path and is told.
+  std::filesystem::rename(elsewhere + "Camera/a.avi", elsewhere + "Camera/a.mp4");
+  commands_.Run(kResultsLocate);
+  EXPECT_EQ(a.path(), elsewhere + "Camera/a.mp4");
+  EXPECT_EQ(a.images[0].path, elsewhere + "Camera/a/a_1.jpg");
+  EXPECT_EQ(a.images[1].path, old + "a/a_2.jpg");
+  EXPECT_FALSE(page.VideoMissing(a.id()));
+  EXPECT_FALSE(page.ThumbnailsMissing(a.id()));
+
+  // Thumbnails deleted by hand are marked when the list is filled again.
+  std::filesystem::remove(elsewhere + "Camera/a/a_1.jpg");
+  page.RefreshList();
+  EXPECT_TRUE(page.ThumbnailsMissing(a.id()));
+  EXPECT_EQ(page.CellText(a.id(), ResultsPage::kStatusColumn), "Thumbnails missing");
+  EXPECT_EQ(page.MissingText(), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -191,6 +192,51 @@ TEST(ProjectChanges, ARenamedThumbnailFolderIsAnnouncedAsTheMoviesError) {
   // Cached: asking again changes nothing.
   project.ThumbnailPrefix(*project.MovieById(id), folder / ".mp4", "capture", true);
   EXPECT_EQ(recorder.changes.size(), 1u);
+}
+
+TEST(ProjectChanges, RelinkingMovedVideosKeepsOneRecordPerVideoAndFindsThemByTheirNewPaths) {
+  TempFolder folder("relink");
+  const std::string old = folder / "old/";
+  const std::string now = folder / "new/";
+  std::filesystem::create_directories(now);
+  ASSERT_TRUE(WriteFileBytes(now + "a.mp4", "a"));
+  ASSERT_TRUE(WriteFileBytes(now + "b.mp4", "b"));
+  ASSERT_TRUE(WriteFileBytes(folder / "here.mp4", "h"));
+  CProject project(folder.Path());
+  const int32_t a = project.AddMovie(old + "a.mp4");
+  const int32_t b = project.AddMovie(old + "b.mp4");
+  const int32_t listed = project.AddMovie(now + "b.mp4");  // added again after the move
+  const int32_t here = project.AddMovie(folder / "here.mp4");
+  EXPECT_EQ(project.MissingMovies(), (std::vector<int32_t>{a, b}));
+  Recorder recorder(project);
+
+  // The video the project lists already stays missing rather than becoming
+  // a second record of one file; nothing else is touched.
+  EXPECT_EQ(project.RelinkMovies(now.substr(0, now.size() - 1)), 1);
+  EXPECT_EQ(recorder.changes, (std::vector<ProjectChange>{{ProjectChange::movieMoved, a}}));
+  EXPECT_EQ(project.MovieById(a)->path(), now + "a.mp4");
+  EXPECT_EQ(project.MovieById(b)->path(), old + "b.mp4");
+  EXPECT_EQ(project.MovieById(here)->path(), folder / "here.mp4");
+  EXPECT_EQ(project.MissingMovies(), std::vector<int32_t>{b});
+  // Nothing more to find: nothing announced.
+  EXPECT_EQ(project.RelinkMovies(now), 0);
+  EXPECT_EQ(recorder.changes.size(), 1u);
+
+  // Operations by path follow the new path, and forget the old one.
+  project.RemoveMovie(old + "a.mp4");
+  EXPECT_TRUE(project.HasMovie(a));
+  EXPECT_NE(project.AddMovie(now + "a.mp4"), a);
+  EXPECT_FALSE(project.HasMovie(a));
+  EXPECT_TRUE(project.HasMovie(listed));
+}
+
+TEST(ProjectChanges, CommonFolderIsMadeOfWholeFolders) {
+  EXPECT_EQ(CommonFolder({"/a/b/c.mp4", "/a/bc/d.mp4"}), "/a/");
+  EXPECT_EQ(CommonFolder({"/a/b/c.mp4", "/a/b/sub/d.mp4"}), "/a/b/");
+  EXPECT_EQ(CommonFolder({"/x/y.mp4"}), "/x/");
+  EXPECT_EQ(CommonFolder({"/a/x.mp4", "/b/y.mp4"}), "/");
+  EXPECT_EQ(CommonFolder({"a.mp4", "/b/y.mp4"}), "");
+  EXPECT_EQ(CommonFolder({}), "");
 }
 
 }  // namespace

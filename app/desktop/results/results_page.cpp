@@ -4,12 +4,14 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "app/desktop/bitmap_button.h"
@@ -21,6 +23,7 @@
 #include "workflow/regeneration.h"
 #include "workflow/workflow_controller.h"
 #include "platform/paths.h"
+#include "project/message_port.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -31,16 +34,42 @@ constexpr int kPathRole = Qt::UserRole + 1;  // the movie's whole path
 using namespace desktop;
 
 // The context menu's commands, in its order (kNone: a separator).
-constexpr std::initializer_list<int> kMenu = {kResultsViewImages,     kResultsViewHtml,
-                                              kResultsViewIndexPhoto, kResultsPlayMovie,
-                                              kResultsViewFolder,     kNone,
-                                              kResultsRemove,         kResultsRequeue};
+constexpr std::initializer_list<int> kMenu = {kResultsViewImages,
+                                              kResultsViewHtml,
+                                              kResultsViewIndexPhoto,
+                                              kResultsPlayMovie,
+                                              kResultsViewFolder,
+                                              kResultsLocate,
+                                              kNone,
+                                              kResultsRemove,
+                                              kResultsRequeue};
 
 // The conditions of the commands on the selected movie.
 bool HasImages(const Movie& movie) { return !movie.images.empty(); }
 bool HasHtml(const Movie& movie) { return !movie.html.empty(); }
 bool HasIndexPhoto(const Movie& movie) { return !movie.indexphoto.empty(); }
 bool HasPath(const Movie& movie) { return !movie.path().empty(); }
+
+bool FileThere(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+// The nearest folder of the path that is still there, to start looking from.
+QString NearestFolder(std::string path) {
+  std::error_code error;
+  while (!path.empty()) {
+    path = paths::FolderOf(path);
+    if (std::filesystem::is_directory(path, error)) return QString::fromStdString(path);
+    if (!path.empty()) path.pop_back();
+  }
+  return {};
+}
+
+QString DefaultFolderChooser(QWidget* owner, const QString& start) {
+  return QFileDialog::getExistingDirectory(owner, ResultsPage::tr("Locate the missing videos"),
+                                           start, QFileDialog::ShowDirsOnly);
+}
 
 // One line of the error texts for the cell; the tool tip has them all.
 QString ErrorCellText(const std::string& error) {
@@ -61,10 +90,11 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   // A name too long for its column keeps its beginning and its extension.
   list_->setTextElideMode(Qt::ElideMiddle);
-  list_->setHeaderLabels(
-      {tr("Movie files"), tr("Length"), tr("Images"), tr("Width"), tr("Height"), tr("Error")});
-  const int widths[] = {250, 70, 55, 45, 45, 352};
-  for (int column = 0; column < 6; ++column) list_->setColumnWidth(column, widths[column]);
+  list_->setHeaderLabels({tr("Movie files"), tr("Length"), tr("Images"), tr("Width"), tr("Height"),
+                          tr("Status"), tr("Error")});
+  const int widths[] = {250, 70, 55, 45, 45, 60, 292};
+  for (int column = 0; column <= kErrorColumn; ++column)
+    list_->setColumnWidth(column, widths[column]);
   FitColumnTitles();
   list_->header()->setStretchLastSection(true);
   list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -84,6 +114,8 @@ ResultsPage::ResultsPage(CProject& project, DesktopShell& shell, CommandRegistry
   });
 
   BindCommands();
+  BindLocate();
+  chooseFolder_ = DefaultFolderChooser;
   menu_ = commands_.MakeMenu(kMenu, this);
   menu_->setDefaultAction(commands_.Action(kResultsViewImages));
   connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { commands_.Update(kMenu); });
@@ -123,6 +155,7 @@ void ResultsPage::Follow(const WorkflowController& run) {
 
 void ResultsPage::RefreshList() {
   list_->clear();
+  CheckFiles();
   for (const Movie& movie : project_.Movies()) {
     if (movie.status == kMovieDone || movie.status == kMovieFailed) AddRow(movie);
   }
@@ -179,6 +212,7 @@ void ResultsPage::FillRow(QTreeWidgetItem* item, const Movie& movie) {
     const int needed = list_->fontMetrics().horizontalAdvance(item->text(column)) + 16;
     if (list_->columnWidth(column) < needed) list_->setColumnWidth(column, needed);
   }
+  ShowMissing(item, movie);
 }
 
 void ResultsPage::IndexPhotoFinished(const Movie& movie, bool written) {
@@ -315,6 +349,71 @@ void ResultsPage::RemoveOrRequeue(const std::vector<int32_t>& movieIds, bool req
     changed = true;
   }
   if (changed) emit moviesChanged();
+}
+
+void ResultsPage::CheckFiles() {
+  missingVideos_.clear();
+  missingThumbnails_.clear();
+  for (const Movie& movie : project_.Movies()) {
+    if (movie.status != kMovieDone && movie.status != kMovieFailed) continue;
+    if (!FileThere(movie.path())) missingVideos_.insert(movie.id());
+    // A movie's thumbnails are made together into one folder: the first
+    // tells for them all.
+    if (!movie.images.empty() && !FileThere(movie.images.front().path))
+      missingThumbnails_.insert(movie.id());
+  }
+  emit missingChanged(MissingText());
+}
+
+bool ResultsPage::VideoMissing(int32_t movieId) const { return missingVideos_.contains(movieId); }
+
+bool ResultsPage::ThumbnailsMissing(int32_t movieId) const {
+  return missingThumbnails_.contains(movieId);
+}
+
+QString ResultsPage::MissingText() const {
+  const auto count = static_cast<int>(missingVideos_.size());
+  if (count == 0) return {};
+  return count == 1 ? tr("1 video is missing") : tr("%1 videos are missing").arg(count);
+}
+
+void ResultsPage::ShowMissing(QTreeWidgetItem* item, const Movie& movie) {
+  const bool video = VideoMissing(movie.id());
+  const bool thumbnails = ThumbnailsMissing(movie.id());
+  item->setText(kStatusColumn, video        ? tr("Missing")
+                               : thumbnails ? tr("Thumbnails missing")
+                                            : QString());
+  item->setToolTip(
+      kStatusColumn,
+      video        ? tr("The video is not in its folder any more. Locate... finds it in another.")
+      : thumbnails ? tr("The thumbnails are not in their folder any more.")
+                   : QString());
+  if (video || thumbnails)
+    item->setIcon(kPathColumn, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+}
+
+void ResultsPage::BindLocate() {
+  commands_.Bind(
+      kResultsLocate, [this] { Locate(); }, [this] { return VideoMissing(SelectedMovieId()); });
+}
+
+void ResultsPage::Locate() {
+  const Movie* movie = std::as_const(project_).MovieById(SelectedMovieId());
+  if (!movie || !VideoMissing(movie->id())) return;
+  const int32_t selected = movie->id();
+  const QString folder = chooseFolder_(this, NearestFolder(movie->path()));
+  if (folder.isEmpty()) return;
+  const int relinked = project_.RelinkMovies(folder.toStdString());
+  RefreshList();
+  if (QTreeWidgetItem* item = RowOf(selected)) list_->setCurrentItem(item);
+  if (review_ && review_->MovieId() >= 0) review_->Fill();
+  commands_.Update(kMenu);
+  if (relinked > 0) {
+    emit moviesChanged();
+  } else {
+    ShowMessage("Locate", "None of the missing videos is in " + folder.toStdString() + ".",
+                MessageIcon::information);
+  }
 }
 
 void ResultsPage::SetRegeneration(Regeneration* regeneration) {

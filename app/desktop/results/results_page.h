@@ -5,9 +5,12 @@
 // removes them or queues them again (several rows may be selected); a click
 // on a row shows the movie's review window, docked below the list. The first
 // column shows the file name, its tool tip the whole path. Rows are keyed by
-// movie id.
+// movie id. A video that is not where the project says (its folder renamed
+// or moved) is marked missing, and so are thumbnails that are gone;
+// Locate... finds the videos in another folder.
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -47,6 +50,7 @@ class ResultsPage : public QWidget {
     kImagesColumn,
     kWidthColumn,
     kHeightColumn,
+    kStatusColumn,  // "Missing" when the video is not there, and the like
     kErrorColumn
   };
 
@@ -88,6 +92,18 @@ class ResultsPage : public QWidget {
   // The context menu as it would pop up now (for tests and the keyboard).
   QMenu* ContextMenu();
 
+  // Whether the movie's video, or its first thumbnail, was missing when the
+  // list was last filled (a project opened, a Locate...).
+  bool VideoMissing(int32_t movieId) const;
+  bool ThumbnailsMissing(int32_t movieId) const;
+  // The status-line text for the missing videos ("2 videos are missing"),
+  // "" when none is.
+  QString MissingText() const;
+  // Asks for the folder Locate... looks in ("" when the user cancels); the
+  // file dialog unless replaced (tests).
+  using FolderChooser = std::function<QString(QWidget* owner, const QString& start)>;
+  void SetFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
+
   // Thumbnails deleted in the review window have their movie's outputs made
   // again by this regeneration (the main window's, which shares the run's
   // renderer); the window's size sizes the renderer if it has none yet.
@@ -107,8 +123,11 @@ class ResultsPage : public QWidget {
  signals:
   void backClicked();
   void reportClicked();
-  // Remove or Re-Queue changed the project's list of movies.
+  // Remove or Re-Queue changed the project's list of movies, or Locate...
+  // their paths.
   void moviesChanged();
+  // The list was checked for missing files: MissingText() as it is now.
+  void missingChanged(const QString& text);
   // A movie listed as done for the first time: one more movie indexed (the
   // About box's count). Listing it again (Open, recovery) does not count.
   void movieIndexed(int32_t movieId);
@@ -129,6 +148,13 @@ class ResultsPage : public QWidget {
   // The selected movies the rule holds for, in list order.
   std::vector<const Movie*> Selected(bool (*rule)(const Movie&)) const;
   void RemoveOrRequeue(const std::vector<int32_t>& movieIds, bool requeue);
+  // Looks whether each listed movie's video and first thumbnail are there
+  // (one stat each) and tells missingChanged.
+  void CheckFiles();
+  // Marks the row of a movie whose files are missing.
+  void ShowMissing(QTreeWidgetItem* item, const Movie& movie);
+  void BindLocate();
+  void Locate();
 
   CProject& project_;
   DesktopShell& shell_;
@@ -142,6 +168,9 @@ class ResultsPage : public QWidget {
   ReviewWindow* review_ = nullptr;
   Regeneration* regeneration_ = nullptr;
   std::set<int32_t> counted_;  // movies counted as indexed
+  std::set<int32_t> missingVideos_;
+  std::set<int32_t> missingThumbnails_;
+  FolderChooser chooseFolder_;
 };
 
 }  // namespace ombrelo::desktop
