@@ -10,48 +10,21 @@
 
 #include "project/movie.h"
 #include "project/project.h"
+#include "support/indexer_child.h"
 #include "workflow_test_support.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::Contains;
+using testing::IndexerRun;
+using testing::RunIndexer;
 using testing::TempFolder;
 
 uintmax_t FileSize(const std::string& path) {
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(path, ec);
   return ec ? 0 : size;
-}
-
-struct IndexRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-IndexRun RunIndexer(const TempFolder& folder, const QStringList& args) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("OMBRELO_DATA", OMBRELO_SOURCE_DATA_DIR);
-  env.insert("TMPDIR", QString::fromStdString(folder.Path()));
-  env.insert("XDG_DATA_HOME", QString::fromStdString(folder / "userdata"));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(folder / "config"));
-  env.insert("HOME", QString::fromStdString(folder / "home"));
-  env.remove("OMBRELO_DEBUG");
-  QProcess process;
-  process.setProcessEnvironment(env);
-  process.setWorkingDirectory(QString::fromStdString(folder.Path()));
-  process.start(OMBRELO_INDEX_BINARY, args);
-  IndexRun run;
-  if (!process.waitForFinished(120000)) {
-    ADD_FAILURE() << "ombrelo-index did not finish";
-    process.kill();
-    process.waitForFinished();
-    return run;
-  }
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  return run;
 }
 
 // Starts ffmpeg writing `seconds` of video to `path` as fast as it plays,
@@ -99,10 +72,9 @@ TEST(GrowingFile, AVideoStillBeingWrittenIsNotDoneAndIsIndexedAgainOnceComplete)
   StartWriting(mkvWriter, mkv, "matroska", 12, 40000);
   StartWriting(mp4Writer, mp4, "mp4", 12, 40000);
 
-  const IndexRun early =
+  const IndexerRun early =
       RunIndexer(folder, {"--jobs", "1", "--out", "out1", "--no-html", "--no-index-photo",
-                          "--start-after", "0", "--every", "0.5", "--save", "early.obx",
-                          QString::fromStdString(mkv), QString::fromStdString(mp4)});
+                          "--start-after", "0", "--every", "0.5", "--save", "early.obx", mkv, mp4});
   // Both were read while they grew.
   ASSERT_EQ(mkvWriter.state(), QProcess::Running);
   ASSERT_EQ(mp4Writer.state(), QProcess::Running);
@@ -134,10 +106,9 @@ TEST(GrowingFile, AVideoStillBeingWrittenIsNotDoneAndIsIndexedAgainOnceComplete)
   ASSERT_EQ(mkvWriter.exitCode(), 0);
   ASSERT_EQ(mp4Writer.exitCode(), 0);
 
-  const IndexRun later =
+  const IndexerRun later =
       RunIndexer(folder, {"--jobs", "1", "--out", "out2", "--no-html", "--no-index-photo",
-                          "--start-after", "0", "--every", "0.5", "--save", "later.obx",
-                          QString::fromStdString(mkv), QString::fromStdString(mp4)});
+                          "--start-after", "0", "--every", "0.5", "--save", "later.obx", mkv, mp4});
   EXPECT_EQ(later.exitCode, 0) << later.out << later.err;
   EXPECT_TRUE(Contains(later.out, "recording.mkv: done, 24 images")) << later.out;
   EXPECT_TRUE(Contains(later.out, "recording.mp4: done, 24 images")) << later.out;

@@ -19,55 +19,17 @@
 #include <sstream>
 
 #include "support/hostile_files.h"
+#include "support/indexer_child.h"
 #include "workflow_test_support.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::Contains;
+using testing::IndexerRun;
+using testing::RunIndexer;
 using testing::TempFolder;
 using testing::TestVideos;
-
-struct ChildRun {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-// Runs ombrelo-index with the arguments in `folder`, its address space
-// limited to `addressSpace` bytes when that is not 0.
-ChildRun RunIndexer(const TempFolder& folder, const std::vector<std::string>& args,
-                    rlim_t addressSpace = 0) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("OMBRELO_DATA", OMBRELO_SOURCE_DATA_DIR);
-  env.insert("TMPDIR", QString::fromStdString(folder.Path()));
-  env.insert("XDG_DATA_HOME", QString::fromStdString(folder / "userdata"));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(folder / "config"));
-  env.insert("HOME", QString::fromStdString(folder / "home"));
-  env.remove("OMBRELO_DEBUG");
-  QProcess process;
-  process.setProcessEnvironment(env);
-  process.setWorkingDirectory(QString::fromStdString(folder.Path()));
-  if (addressSpace != 0) {
-    process.setChildProcessModifier([addressSpace] {
-      const rlimit limit{addressSpace, addressSpace};
-      setrlimit(RLIMIT_AS, &limit);
-    });
-  }
-  QStringList list;
-  for (const std::string& arg : args) list << QString::fromStdString(arg);
-  process.start(OMBRELO_INDEX_BINARY, list);
-  ChildRun run;
-  if (!process.waitForFinished(120000)) {
-    ADD_FAILURE() << "ombrelo-index did not finish";
-    process.kill();
-    process.waitForFinished();
-    return run;
-  }
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  return run;
-}
 
 // The error of each movie in --json output, by path.
 std::map<std::string, std::string> JsonErrors(const std::string& out) {
@@ -129,7 +91,7 @@ TEST(OpenReasons, TheIndexerSaysWhyEachFileCannotBeIndexed) {
     std::vector<std::string> args = {"--jobs",           jobs, "--json", "--out", "out" + jobs,
                                      "--no-index-photo", good};
     for (const auto& [name, reason] : reasons) args.push_back(videos + name);
-    const ChildRun run = RunIndexer(folder, args);
+    const IndexerRun run = RunIndexer(folder, args);
     EXPECT_EQ(run.exitCode, 1) << run.err;
     const std::map<std::string, std::string> errors = JsonErrors(run.out);
     EXPECT_EQ(errors.at(good), "done: ") << run.out;
@@ -153,7 +115,7 @@ TEST(OpenReasons, TheThumbnailerRefusesHugePicturesWithinAnAddressSpaceLimit) {
   // Far below the 1.5 GB two such pictures take once decoded and converted,
   // room enough for a thumbnail of a real video.
   const rlim_t limit = rlim_t{512} << 20;
-  const ChildRun run =
+  const IndexerRun run =
       RunIndexer(folder, {"--thumbnail", "-s", "256", huge, folder / "out.png"}, limit);
   EXPECT_EQ(run.exitCode, 1) << "refused, no crash: " << run.err;
   EXPECT_EQ(run.err, "ombrelo-index: no thumbnail for " + huge +
@@ -169,7 +131,7 @@ TEST(OpenReasons, TheThumbnailerRefusesHugePicturesWithinAnAddressSpaceLimit) {
   testing::OpenedFiles privateOpens(privateFolder);
   ASSERT_TRUE(testing::WriteFileBytes(folder / "holiday.mp4",
                                       testing::HlsPlaylist(privateFolder + "private.mp4")));
-  const ChildRun playlist =
+  const IndexerRun playlist =
       RunIndexer(folder, {"--thumbnail", folder / "holiday.mp4", "out.png"}, limit);
   EXPECT_EQ(playlist.exitCode, 1);
   EXPECT_TRUE(Contains(playlist.err, "The file is an HLS playlist")) << playlist.err;
