@@ -17,6 +17,7 @@ packages=(
   qt6-svg-dev               # the desktop program's pictures
   xdotool openbox           # scripts/screenshot.sh drives the windows
   desktop-file-utils appstream shared-mime-info  # checks of the installed desktop files
+  dpkg-dev lintian          # scripts/package.sh: Depends from the libraries, package checks
 )
 
 # The tests read and write numbers under a locale with a decimal comma.
