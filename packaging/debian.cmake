@@ -58,6 +58,9 @@ endif()
 # offscreen) come with libqt6gui6 and its SVG plugins with libqt6svg6, both of
 # which the programs link, so nothing is added by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt opens pages, pictures and folders with the desktop's default program
+# through xdg-open; everything else works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
