@@ -51,7 +51,7 @@ version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.t
 [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || fail "version is not $version-1"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-tr ',|' '\n\n' <<<"$depends" | awk 'NF {print $1}' >"$work/depends"
+tr ',|' '\n' <<<"$depends" | awk 'NF {print $1}' >"$work/depends"
 for library in libc6 libstdc++6 libavcodec libavformat libavutil libswscale libqt6core6 \
   libqt6gui6 libqt6widgets6 libqt6svg6 libjpeg62-turbo libpng16-16 libxslt1.1 libxml2 \
   liblitehtml libcurl4; do
