@@ -1,0 +1,74 @@
+#include "tools/slowfs/slow_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "engine/ffmpeg_support.h"
+#include "engine/media_input.h"
+#include "support/debug_capture.h"
+#include "support/test_videos.h"
+
+namespace ombrelo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using slowfs::SlowFolder;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+
+constexpr std::chrono::milliseconds kDelay{400};
+
+dev_t DeviceOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
+}
+
+TEST(SlowFolder, ShowsAVideoThatOpensOnlyAfterTheDelayAndReadsWhole) {
+  TempFolder folder("slowfs");
+  testvideo::VideoOptions video = testing::SmallVideo(50);
+  video.path = folder / "a clip é & more.mp4";
+  std::string error;
+  ASSERT_TRUE(testvideo::Generate(video, &error)) << error;
+  const std::string mountPoint = folder / "mounted";
+  std::filesystem::create_directory(mountPoint);
+  {
+    const std::unique_ptr<SlowFolder> slow =
+        SlowFolder::Mount(mountPoint, {video.path}, kDelay, &error);
+    if (!slow) GTEST_SKIP() << "no slow folder here: " << error;
+    const std::string shown = slow->PathOf(video.path);
+    EXPECT_EQ(shown, mountPoint + "/a clip é & more.mp4");
+    EXPECT_NE(DeviceOf(shown), DeviceOf(video.path));
+
+    // The engine opens it as any local video, and its open waits.
+    const auto start = Clock::now();
+    InputFailure failure;
+    const av::FormatPtr input(OpenInput(InputRequest{shown}, &failure));
+    const auto took = Clock::now() - start;
+    ASSERT_TRUE(input) << failure.reason;
+    EXPECT_GE(took, kDelay);
+    EXPECT_EQ(input->nb_streams, 1u);
+    // Each opening waits anew, and reads every byte of the source.
+    const auto again = Clock::now();
+    EXPECT_EQ(ReadFileBytes(shown), ReadFileBytes(video.path));
+    EXPECT_GE(Clock::now() - again, kDelay);
+  }
+  // Unmounted with the object: the mount point is a plain empty folder again.
+  EXPECT_EQ(DeviceOf(mountPoint), DeviceOf(folder.Path()));
+  EXPECT_TRUE(std::filesystem::is_empty(mountPoint));
+}
+
+TEST(SlowFolder, RefusesASourceThatIsNoRegularFile) {
+  TempFolder folder("slowfs");
+  std::string error;
+  for (const std::string& source : {folder / "missing.mp4", folder.Path()}) {
+    EXPECT_FALSE(SlowFolder::Mount(folder.Path(), {source}, kDelay, &error));
+    EXPECT_EQ(error, "not a regular file: " + source);
+  }
+}
+
+}  // namespace
+}  // namespace ombrelo
