@@ -1,11 +1,14 @@
 #include "tools/slowfs/slow_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/ffmpeg_support.h"
 #include "engine/media_input.h"
@@ -42,6 +45,13 @@ TEST(SlowFolder, ShowsAVideoThatOpensOnlyAfterTheDelayAndReadsWhole) {
     const std::string shown = slow->PathOf(video.path);
     EXPECT_EQ(shown, mountPoint + "/a clip é & more.mp4");
     EXPECT_NE(DeviceOf(shown), DeviceOf(video.path));
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(mountPoint))
+      listed.push_back(entry.path().filename().string());
+    EXPECT_EQ(listed, std::vector<std::string>{"a clip é & more.mp4"});
+    EXPECT_EQ(std::filesystem::file_size(shown), std::filesystem::file_size(video.path));
+    EXPECT_LT(::open(shown.c_str(), O_WRONLY | O_CLOEXEC), 0);
+    EXPECT_EQ(errno, EROFS);
 
     // The engine opens it as any local video, and its open waits.
     const auto start = Clock::now();
