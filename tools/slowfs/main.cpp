@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -120,6 +121,7 @@ class SlowFs {
       info->st_ino = FUSE_ROOT_ID;
       info->st_mode = S_IFDIR | 0555;
       info->st_nlink = 2;
+      info->st_mtime = info->st_ctime = info->st_atime = mounted_;
       return true;
     }
     const ShownFile* file = ByInode(inode);
@@ -197,6 +199,7 @@ class SlowFs {
 
   const std::vector<ShownFile> files_;
   const std::chrono::milliseconds delay_;
+  const time_t mounted_ = ::time(nullptr);
   std::mutex mutex_;
   // Guarded by mutex_.
   std::map<uint64_t, std::shared_ptr<Handle>> handles_;

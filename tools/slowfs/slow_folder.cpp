@@ -16,14 +16,15 @@ extern char** environ;
 namespace ombrelo::slowfs {
 namespace {
 
-// How long the helper may take to mount: far more than it needs.
-constexpr int kMountTimeoutMs = 20000;
-
 void Reap(pid_t helper) {
   int status = 0;
   while (::waitpid(helper, &status, 0) < 0 && errno == EINTR) {
   }
 }
+
+#ifdef OMBRELO_SLOWFS_BINARY
+// How long the helper may take to mount: far more than it needs.
+constexpr int kMountTimeoutMs = 20000;
 
 // The helper's first line ("ready" or "failed: ..."); "" when it ended or
 // did not answer in time.
@@ -42,6 +43,7 @@ std::string FirstLine(int fd) {
     line += c;
   }
 }
+#endif
 
 }  // namespace
 
