@@ -3,11 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/ffmpeg_support.h"
@@ -69,6 +74,55 @@ TEST(SlowFolder, ShowsAVideoThatOpensOnlyAfterTheDelayAndReadsWhole) {
   // Unmounted with the object: the mount point is a plain empty folder again.
   EXPECT_EQ(DeviceOf(mountPoint), DeviceOf(folder.Path()));
   EXPECT_TRUE(std::filesystem::is_empty(mountPoint));
+}
+
+// True while the thread sleeps in the kernel inside read(2): a read of a
+// shown file then waits for the folder's answer.
+bool SleepsInRead(pid_t thread) {
+  const std::string task = "/proc/self/task/" + std::to_string(thread);
+  long call = -1;
+  std::ifstream(task + "/syscall") >> call;  // "running" reads as no number
+  const std::string stat = ReadFileBytes(task + "/stat");
+  const size_t name = stat.rfind(") ");
+  const char state = name == std::string::npos ? '?' : stat[name + 2];
+  return call == SYS_read && (state == 'S' || state == 'D');
+}
+
+TEST(SlowFolder, AHeldReadHoldsUpNothingElseAndIsAnsweredWhenTheFolderGoes) {
+  TempFolder folder("slowfs");
+  const std::string source = folder / "bytes.bin";
+  ASSERT_TRUE(testing::WriteFileBytes(source, std::string(4096, 'x')));
+  const std::string mountPoint = folder / "mounted";
+  std::filesystem::create_directory(mountPoint);
+  constexpr std::chrono::seconds kLong{60};
+  std::string error;
+  std::unique_ptr<SlowFolder> slow = SlowFolder::Mount(mountPoint, {source}, kLong, &error);
+  if (!slow) GTEST_SKIP() << "no slow folder here: " << error;
+  const std::string shown = slow->PathOf(source);
+  const int fd = ::open(shown.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::atomic<pid_t> readerThread{0};
+  std::atomic<ssize_t> got{-2};
+  std::thread reader([&] {
+    readerThread = ::gettid();
+    char bytes[16];
+    got = ::read(fd, bytes, sizeof bytes);
+  });
+  // Not a timed wait: the kernel tells when the read has gone to the folder.
+  while (got == -2 && !(readerThread && SleepsInRead(readerThread))) std::this_thread::yield();
+  const auto start = Clock::now();
+  // The folder answers the requests behind the held read at once: a second
+  // opening goes to it whatever the kernel has cached.
+  const int second = ::open(shown.c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_GE(second, 0);
+  if (second >= 0) ::close(second);
+  EXPECT_EQ(got.load(), -2) << "the read was not held";
+  slow.reset();
+  reader.join();
+  ::close(fd);
+  EXPECT_EQ(got.load(), 16) << "the held read was not answered with the file's bytes";
+  EXPECT_LT(Clock::now() - start, kLong);
+  EXPECT_EQ(DeviceOf(mountPoint), DeviceOf(folder.Path()));
 }
 
 TEST(SlowFolder, RefusesASourceThatIsNoRegularFile) {

@@ -275,8 +275,10 @@ void Open(fuse_req_t request, fuse_ino_t inode, fuse_file_info* info) {
     return;
   }
   info->fh = Fs(request).Open(fd);
-  // Each opening reads anew through this folder, not from what an earlier
-  // one left in the page cache.
+  // Every read comes to this folder, past the page cache: each opening
+  // reads anew, and no page held locked by a waiting read holds up another
+  // opening of the file (which would clear the cache).
+  info->direct_io = 1;
   info->keep_cache = 0;
   if (fuse_reply_open(request, info) != 0) Fs(request).Release(info->fh);
 }
