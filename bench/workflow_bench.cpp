@@ -6,14 +6,15 @@
 //             goal is that the larger project costs at most 1.5 times as
 //             much per movie.
 //   latency   how long the owner's event loop keeps a posted event waiting
-//             while a 1080p movie is indexed with every frame taken (a
-//             thread posts a stamped event every 5 ms), inside a project of
-//             1,000 indexed movies with 100 thumbnails each whose crash
-//             snapshot is kept as the desktop program keeps it; the opening
-//             of the movie, its capture and the outputs that follow it are
-//             shown apart, with the time of each step. Goal: never more
-//             than 16 ms during the capture. --no-snapshot runs the same
-//             without keeping the crash snapshot, for comparison.
+//             during an indexing run inside a project of 1,000 indexed
+//             movies with 100 thumbnails each whose crash snapshot is kept:
+//             a 1080p movie with every frame taken, then a video whose open
+//             takes 2 s; the waits by phase (snapshot, open, capture,
+//             outputs), where the longest were, the 99th percentile and the
+//             load average. Goal: never more than 16 ms. --no-snapshot runs
+//             it without keeping the crash snapshot, --no-slow-video
+//             without the slow video, --busy N with N processes spinning
+//             beside it (see latency_bench.cpp).
 //   batch     throughput of ombrelo-index over 12 corpus-like files (one
 //             minute each, 360p and 480p, H.264 in MP4 and Matroska, MPEG-4
 //             in AVI; 30 thumbnails each), with --jobs 1 and with --jobs 2,
@@ -26,39 +27,33 @@
 //             as much per movie, and the default jobs at most 2 times what
 //             --jobs 1 costs.
 //
-// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch|many]
+// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot] [--no-slow-video] [--busy N]|
+//                                batch|many]
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "crash/crash_snapshot.h"
-#include "workflow/page_generation.h"
-#include "workflow/workflow_controller.h"
+#include "bench/latency_bench.h"
+#include "bench/quiet_port.h"
 #include "engine/capture_engine.h"
-#include "platform/data_folder.h"
-#include "project/movie.h"
 #include "project/project.h"
 #include "tools/testvideo/test_video.h"
+#include "workflow/page_generation.h"
+#include "workflow/workflow_controller.h"
 
 #ifndef OMBRELO_BENCH_CORPUS
 #define OMBRELO_BENCH_CORPUS "bench-corpus"
@@ -73,35 +68,8 @@
 namespace {
 
 using namespace ombrelo;
-using Clock = std::chrono::steady_clock;
-
-// Shows nothing; counts the movies that could not be opened.
-class QuietPort {
- public:
-  void Listen(WorkflowController& controller) {
-    using W = WorkflowController;
-    QObject::connect(&controller, &W::statusChanged, &controller, [this](const std::string& text) {
-      if (timeline) steps.emplace_back(text, Clock::now());
-    });
-    QObject::connect(&controller, &W::movieNotOpened, &controller,
-                     [this](const Movie&, const std::string&) { ++notOpened; });
-    QObject::connect(&controller, &W::previewFrame, &controller,
-                     [this](const FrameCopy&) { ++frames; });
-    QObject::connect(&controller, &W::indexPhotoFinished, &controller, [this](const Movie&, bool) {
-      if (timeline) steps.emplace_back("index photo finished", Clock::now());
-    });
-    QObject::connect(&controller, &W::movieFinished, &controller,
-                     [this](const Movie&) { ++finished; });
-    QObject::connect(&controller, &W::runFinished, &controller, [this] { runFinished = true; });
-  }
-
-  bool timeline = false;  // keep the steps with their times
-  std::vector<std::pair<std::string, Clock::time_point>> steps;
-  int64_t notOpened = 0;
-  int finished = 0;
-  int frames = 0;
-  bool runFinished = false;
-};
+using bench::Clock;
+using bench::QuietPort;
 
 // Seconds per movie of one run over `count` movies that cannot be opened.
 double SecondsPerFailingMovie(int count) {
@@ -133,177 +101,6 @@ int QueueBench() {
   std::printf("failing movies 100,000: %8.2f us per movie\n", large * 1e6);
   std::printf("ratio %.2f (goal: at most 1.5) %s\n", ratio, ratio <= 1.5 ? "ok" : "MISSED");
   return ratio <= 1.5 ? 0 : 1;
-}
-
-// Receives the stamped events and keeps the longest wait of each phase.
-class LatencyProbe : public QObject {
- public:
-  static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 100);
-  class Stamped : public QEvent {
-   public:
-    Stamped() : QEvent(kType), posted(Clock::now()) {}
-    Clock::time_point posted;
-  };
-
-  void customEvent(QEvent* event) override {
-    if (event->type() != kType) return;
-    const double ms = std::chrono::duration<double, std::milli>(
-                          Clock::now() - static_cast<Stamped*>(event)->posted)
-                          .count();
-    std::vector<double>& phase =
-        outputs ? outputsWaits : (framesShown && *framesShown > 0 ? captureWaits : openWaits);
-    phase.push_back(ms);
-  }
-
-  bool outputs = false;              // set once the movie's capture has ended
-  const int* framesShown = nullptr;  // the capture has begun once a frame was shown
-  std::vector<double> openWaits;
-  std::vector<double> captureWaits;
-  std::vector<double> outputsWaits;
-};
-
-void PrintWaits(const char* phase, std::vector<double> waits) {
-  if (waits.empty()) {
-    std::printf("%-8s no events\n", phase);
-    return;
-  }
-  std::sort(waits.begin(), waits.end());
-  std::printf("%-8s %6zu events  median %6.2f ms  99%% %7.2f ms  max %7.2f ms\n", phase,
-              waits.size(), waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back());
-}
-
-// The project around the movie indexed: movies indexed before, with their
-// thumbnails, which the crash snapshot must carry.
-constexpr int kIndexedMovies = 1000;
-constexpr int kThumbnailsEach = 100;
-
-void AddIndexedMovies(CProject& project, const std::string& folder, int movies, int thumbnails) {
-  for (int m = 0; m < movies; ++m) {
-    const std::string name = "movie " + std::to_string(m);
-    project.UpdateMovie(project.AddMovie(folder + name + ".mp4"), [&](Movie& movie) {
-      movie.status = kMovieDone;
-      movie.length = thumbnails * 2.0;
-      movie.size = 123456;
-      for (int i = 0; i < thumbnails; ++i) {
-        movie.AddImage(
-            ImageEntry{folder + "Thumbs/" + name + "/" + name + "_" + std::to_string(i) + ".jpg",
-                       static_cast<uint32_t>(i * 50), i * 2.0});
-      }
-    });
-  }
-}
-
-int LatencyBench(bool keepSnapshot) {
-  const std::string corpus = OMBRELO_BENCH_CORPUS;
-  std::filesystem::create_directories(corpus);
-  testvideo::VideoOptions video;
-  video.path = corpus + "/latency-1080p.mp4";
-  video.width = 1920;
-  video.height = 1080;
-  video.frameCount = 150;
-  video.keyframeInterval = 50;
-  std::error_code ec;
-  if (!std::filesystem::exists(video.path, ec)) {
-    std::string error;
-    if (!testvideo::Generate(video, &error)) {
-      std::fprintf(stderr, "cannot make %s: %s\n", video.path.c_str(), error.c_str());
-      return 2;
-    }
-  }
-  std::string work = std::filesystem::temp_directory_path().string() + "/ombrelo-latency-XXXXXX";
-  if (!mkdtemp(work.data())) return 2;
-  setenv("TMPDIR", work.c_str(), 1);
-  SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
-
-  CProject project(work + "/");
-  project.SetThumbsFolder(work + "/Thumbs");
-  project.SetThumbsUseFolder(true);
-  project.SetIplFolder(work + "/Ipl");
-  project.SetIplUseFolder(true);
-  project.SetHtmlFolder(work + "/Html");
-  project.SetHtmlUseFolder(true);
-  project.SetIndexphotoFolder(work + "/Index");
-  project.SetIndexphotoUseFolder(true);
-  project.UpdateCapture([](CaptureSettings& capture) {
-    capture.samplestart = CaptureSettings::fromBeginning;
-    capture.sampleperiod = CaptureSettings::everyFrame;
-  });
-  AddIndexedMovies(project, work + "/indexed/", kIndexedMovies, kThumbnailsEach);
-  project.AddMovie(video.path);
-
-  QuietPort port;
-  port.timeline = true;
-  CaptureEngine engine;
-  XsltPageGeneration pages;
-  LatencyProbe probe;
-  probe.framesShown = &port.frames;
-  {
-    const auto serialiseStart = Clock::now();
-    const size_t projectBytes = project.FileText().size();
-    std::printf("project: %d movies of %d thumbnails, %.1f MB, serialised in %.1f ms\n",
-                kIndexedMovies, kThumbnailsEach, projectBytes / 1e6,
-                std::chrono::duration<double, std::milli>(Clock::now() - serialiseStart).count());
-    // As the desktop program keeps it.
-    const auto keeperStart = Clock::now();
-    std::optional<CrashSnapshotKeeper> keeper;
-    if (keepSnapshot) {
-      keeper.emplace(project);
-      const double firstHandOver = keeper->costs().longestHandoverMs;
-      keeper->Flush();
-      std::printf("crash snapshot: first taken in %.1f ms on this thread, written after %.1f ms\n",
-                  firstHandOver,
-                  std::chrono::duration<double, std::milli>(Clock::now() - keeperStart).count());
-      keeper->ResetCosts();
-    }
-    WorkflowController controller(project, engine, pages);
-    port.Listen(controller);
-    std::atomic<bool> stop{false};
-    std::thread poster([&] {
-      while (!stop.load()) {
-        QCoreApplication::postEvent(&probe, new LatencyProbe::Stamped);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    });
-    const auto start = Clock::now();
-    controller.Start();
-    while (!port.runFinished) {
-      if (port.finished > 0) probe.outputs = true;
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    stop = true;
-    poster.join();
-    QCoreApplication::processEvents();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const Movie& movie = project.Movies().back();
-    std::printf("1080p, %zu thumbnails in %.1f s (status %d)\n", movie.images.size(), seconds,
-                movie.status);
-    for (size_t i = 0; i + 1 < port.steps.size(); ++i) {
-      const double ms =
-          std::chrono::duration<double, std::milli>(port.steps[i + 1].second - port.steps[i].second)
-              .count();
-      std::printf("  %-60.60s %8.0f ms\n", port.steps[i].first.c_str(), ms);
-    }
-    if (keeper) {
-      const CrashSnapshotKeeper::Costs costs = keeper->costs();
-      std::printf(
-          "crash snapshot on this thread: %lld changes, longest %.3f ms; %lld renewals handed "
-          "over, mean %.3f ms, longest %.3f ms (goal: at most 1 ms)\n",
-          static_cast<long long>(costs.notices), costs.longestNoticeMs,
-          static_cast<long long>(costs.handovers),
-          costs.handovers ? costs.totalHandoverMs / static_cast<double>(costs.handovers) : 0.0,
-          costs.longestHandoverMs);
-    }
-  }
-  PrintWaits("open", probe.openWaits);
-  PrintWaits("capture", probe.captureWaits);
-  PrintWaits("outputs", probe.outputsWaits);
-  std::filesystem::remove_all(work, ec);
-  const double worst = probe.captureWaits.empty() ? 0
-                                                  : *std::max_element(probe.captureWaits.begin(),
-                                                                      probe.captureWaits.end());
-  std::printf("capture: longest wait %.1f ms (goal: at most 16) %s\n", worst,
-              worst <= 16 ? "ok" : "MISSED");
-  return worst <= 16 ? 0 : 1;
 }
 
 // The batch's files, made once into the corpus folder.
@@ -467,20 +264,43 @@ int ManyBench() {
   return same && growth <= 1.5 && againstOne <= 2 ? 0 : 1;
 }
 
+int Usage() {
+  std::fprintf(stderr,
+               "usage: ombrelo-workflow-bench [queue|latency [--no-snapshot] [--no-slow-video] "
+               "[--busy N]|batch|many]\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // The index photo draws its page without a display.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
-  double load[1] = {0};
-  if (getloadavg(load, 1) == 1) std::printf("machine load %.2f\n", load[0]);
   const std::string what = argc > 1 ? argv[1] : "queue";
+  double load[1] = {0};
+  // The latency run prints the load at its start and end itself.
+  if (what != "latency" && getloadavg(load, 1) == 1) std::printf("machine load %.2f\n", load[0]);
   if (what == "queue") return QueueBench();
-  if (what == "latency")
-    return LatencyBench(!(argc > 2 && std::string(argv[2]) == "--no-snapshot"));
+  if (what == "latency") {
+    bench::LatencyOptions options;
+    options.corpus = OMBRELO_BENCH_CORPUS;
+    options.dataFolder = OMBRELO_SOURCE_DATA_DIR;
+    for (int i = 2; i < argc; ++i) {
+      const std::string option = argv[i];
+      if (option == "--no-snapshot") {
+        options.keepSnapshot = false;
+      } else if (option == "--no-slow-video") {
+        options.slowVideo = false;
+      } else if (option == "--busy" && i + 1 < argc && std::atoi(argv[i + 1]) >= 0) {
+        options.busyLoops = std::atoi(argv[++i]);
+      } else {
+        return Usage();
+      }
+    }
+    return bench::LatencyBench(options);
+  }
   if (what == "batch") return BatchBench();
   if (what == "many") return ManyBench();
-  std::fprintf(stderr, "usage: ombrelo-workflow-bench [queue|latency [--no-snapshot]|batch|many]\n");
-  return 2;
+  return Usage();
 }

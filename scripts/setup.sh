@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3-pyftpdlib locales
   ffmpegthumbnailer  # reference of the capture benchmark (bench/)
+  libfuse3-dev fuse3        # tools/slowfs: a folder whose files answer slowly
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   qt6-svg-dev               # the desktop program's pictures
