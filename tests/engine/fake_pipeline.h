@@ -17,6 +17,7 @@
 
 #include "engine/capture_engine.h"
 #include "engine/media_pipeline.h"
+#include "support/capture_owner.h"
 
 namespace ombrelo::testing {
 
@@ -70,6 +71,15 @@ struct FakeScript {
   std::vector<int64_t> wanted;
   std::vector<int64_t> expected;  // what ExpectNext was told
   std::vector<std::thread::id> seekThreads;
+  std::vector<std::thread::id> openThreads;
+  // Open waits while this is set (a file on a slow share), until it is
+  // cleared or the reads are cancelled.
+  bool holdOpen = false;
+  void ReleaseOpen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    holdOpen = false;
+    cv.notify_all();
+  }
   int pulls = 0;          // NextFrame calls
   int handedAtPull = -1;  // the pull that handed out the last delivery
 
@@ -137,7 +147,15 @@ class FakePipeline final : public MediaPipeline {
   explicit FakePipeline(std::shared_ptr<FakeScript> script) : s_(std::move(script)) {}
   ~FakePipeline() override { Call("destroyed"); }
 
-  HResult Open(const std::string& path) override { return Call("Open " + path, "Open"); }
+  HResult Open(const std::string& path) override {
+    {
+      std::unique_lock<std::mutex> lock(s_->mutex);
+      s_->openThreads.push_back(std::this_thread::get_id());
+      s_->cv.notify_all();
+      s_->cv.wait(lock, [&] { return !s_->holdOpen || s_->cancelled; });
+    }
+    return Call("Open " + path, "Open");
+  }
   HResult Connect() override { return Call("Connect"); }
   HResult GetStreamFacts(StreamFacts* facts) override {
     const HResult hr = Call("GetStreamFacts");
@@ -227,6 +245,7 @@ class RecordingListener : public CaptureListener {
   };
   explicit RecordingListener(FakeClock* clock = nullptr) : clock_(clock) {}
 
+  void Opened(const OpenOutcome& outcome) override { answers.Add(outcome); }
   void FrameCaptured(const CapturedFrame& frame) override {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
@@ -236,6 +255,8 @@ class RecordingListener : public CaptureListener {
   void StateChanged(CaptureState state) override {
     Add({"state", static_cast<int64_t>(state), ""});
   }
+
+  OpenAnswers answers;
 
   std::vector<Event> Events() {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -54,9 +54,9 @@ std::string EngineError(const std::string& path) {
   CaptureEngine engine;
   testing::CaptureOwner owner;
   engine.SetListener(&owner);
-  const bool opened = engine.Open(path);
+  const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
   engine.Close();
-  return opened ? "" : engine.GetErrorText();
+  return answer.opened ? "" : answer.text;
 }
 
 TEST(MediaInput, FilesNamingOtherFilesAreRefusedAndNothingElseIsOpened) {
@@ -150,7 +150,8 @@ TEST(MediaInput, APictureThatGrowsPastTheLimitMidStreamIsLeftOut) {
   every.delaybeforefirst = 0;
   every.delaybetweensamples = 0.04;
   engine.SetCaptureSettings(every);
-  ASSERT_TRUE(engine.Open(path)) << engine.GetErrorText();
+  const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
+  ASSERT_TRUE(answer.opened) << answer.text;
   EXPECT_EQ(engine.GetVideoFormat().biWidth, 64);
   int frames = 0;
   for (auto m = owner.Next(); m && m->kind != testing::CaptureOwner::Message::ended;
