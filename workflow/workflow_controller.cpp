@@ -224,7 +224,7 @@ void WorkflowController::Start() {
       emit runStarted();
       queue_.clear();  // a new run takes the list as it is now
       runMovies_.clear();
-      StartNextMovie();
+      opensFromStart_ = StartNextMovie() == kMovieStarted;
     }
   } else if (state == CaptureState::paused) {
     SetStatus(kCapturing);
@@ -316,6 +316,7 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
     if (outcome.opened) engine_.Close();
     if (outcome.stopped || endRunRequested_) {
       SetStatus(kReady);
+      opensFromStart_ = false;
       return;
     }
     DebugOutput("Not indexed: movie " + std::to_string(movieId) + " was removed while opened\n");
@@ -347,6 +348,7 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
     emit countsChanged(movieId, static_cast<int>(runMovies_.size()), runVideos_, 0,
                        thumbnailsPromised_);
     SetStatus(kGrabbingFrom + path);
+    if (std::exchange(opensFromStart_, false)) NoticeDecodingProblems();
     return;
   } else if (found) {
     OnOpenFailed(*found, outcome);
@@ -354,6 +356,7 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
   // On with the next waiting movie; the run's queue is done when none is.
   if (endRunRequested_ || StartNextMovie() != kMovieStarted) {
     if (!endRunRequested_) ShowRunSummary();
+    if (std::exchange(opensFromStart_, false)) NoticeDecodingProblems();
   }
 }
 
@@ -854,6 +857,9 @@ void WorkflowController::ShowNotices() {
   // runs its own event loop) the run goes on, and the notices that come
   // meanwhile wait for it to be closed.
   if (noticeOpen_) return;
+  // Nor while an open is under way: the notices follow its answer, so that
+  // a failed open's help comes after the movie the run went on with.
+  if (openingMovieId_ >= 0) return;
   // The failures of a run are told once it has ended, ahead of its summary,
   // and several of them in one box rather than a box for each.
   if (!runActive_ && !failureNotices_.empty()) {

@@ -307,7 +307,10 @@ class WorkflowController : public QObject {
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
   int32_t openingMovieId_ = -1;  // the movie the engine opens, until its answer
-  FileState opened_;             // its file on the disk just before it was opened
+  // The opens under way were asked for by Start: the decoding problems they
+  // find are shown once one has opened or none is left.
+  bool opensFromStart_ = false;
+  FileState opened_;  // its file on the disk just before it was opened
   bool continueWithNext_ = false;
   // While the outputs are made, a photo finished at once waits here for the
   // movie's own finish to be reported.
