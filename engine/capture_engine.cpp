@@ -74,11 +74,11 @@ namespace {
 
 // The steps of opening a capture, in the order they are taken, with the text
 // the user is given when one fails: the step's own text, followed by the
-// text of the failing result code where `codeText` is set. Where the
+// text of the failing error where `codeText` is set. Where the
 // pipeline says why its step failed (no video stream, no decoder, a file
 // that cannot be read, ...), its reason is the text instead. The result
-// code of the answer is the failing step's (E_FAIL for a success code other
-// than S_OK, which still fails). A failing step leaves nothing open.
+// code of the answer is the failing step's (MediaError::failed for a success code other
+// than MediaError::none, which still fails). A failing step leaves nothing open.
 enum class OpenStep { create, source, connect, facts };
 struct OpenStepText {
   OpenStep step;
@@ -100,13 +100,13 @@ bool Usable(const BitmapInfoHeader& h) {
 
 }  // namespace
 
-OpenOutcome CaptureEngine::FailOpen(int step, HResult hr) {
+OpenOutcome CaptureEngine::FailOpen(int step, MediaError hr) {
   const OpenStepText& entry = kOpenSteps[step];
   const std::string reason = entry.pipelineReason && pipeline_ ? pipeline_->FailureReason() : "";
   OpenOutcome outcome;
   outcome.text =
       !reason.empty() ? reason : std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
-  outcome.code = Failed(hr) ? hr : E_FAIL;
+  outcome.code = Failed(hr) ? hr : MediaError::failed;
   return outcome;
 }
 
@@ -149,18 +149,18 @@ void CaptureEngine::Open(const std::string& path) {
 }
 
 OpenOutcome CaptureEngine::OpenPipeline(const std::string& path, FrameNumber* startPosition) {
-  auto fail = [&](OpenStep step, HResult hr) { return FailOpen(static_cast<int>(step), hr); };
-  if (!pipeline_) return fail(OpenStep::create, E_FAIL);
+  auto fail = [&](OpenStep step, MediaError hr) { return FailOpen(static_cast<int>(step), hr); };
+  if (!pipeline_) return fail(OpenStep::create, MediaError::failed);
   pipeline_->SetDeinterlace(GetCaptureSettings().deinterlace);
-  HResult hr = pipeline_->Open(path);
-  if (hr != S_OK) return fail(OpenStep::source, hr);
+  MediaError hr = pipeline_->Open(path);
+  if (hr != MediaError::none) return fail(OpenStep::source, hr);
   hr = pipeline_->Connect();
   if (Failed(hr)) return fail(OpenStep::connect, hr);
 
   StreamFacts facts;
   hr = pipeline_->GetStreamFacts(&facts);
   // The text stays empty when the query itself succeeded but the format is
-  // not one the engine can use; the result code still says that it failed.
+  // not one the engine can use; the error still says that it failed.
   if (Failed(hr) || !Usable(facts.header)) return fail(OpenStep::facts, hr);
   videoFormat_ = facts.header;
 
@@ -172,7 +172,7 @@ OpenOutcome CaptureEngine::OpenPipeline(const std::string& path, FrameNumber* st
     const int64_t promised = PromisedSamples(schedule_);
     if (thumbnailLimit_ > 0 && promised > thumbnailLimit_) {
       OpenOutcome outcome;
-      outcome.code = E_INVALIDARG;
+      outcome.code = MediaError::invalidArgument;
       outcome.text = "The settings take " + std::to_string(promised) +
                      " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
                      limitAdvice_ + ".";
@@ -307,7 +307,7 @@ void CaptureEngine::CaptureMain(const std::string& path) {
       captureDone_ = true;
       return;
     }
-    if (stopRequested_) outcome = OpenOutcome{false, true, E_ABORT, ""};
+    if (stopRequested_) outcome = OpenOutcome{false, true, MediaError::aborted, ""};
     if (outcome.opened) state_ = CaptureState::running;
   }
   if (!outcome.opened) {

@@ -48,8 +48,8 @@ struct OpenOutcome {
   // Stop or Close came before the open was done: nothing is open, and the
   // movie did not fail.
   bool stopped = false;
-  HResult code = S_OK;  // the failing step's code when it failed
-  std::string text;     // why it failed, for the user
+  MediaError code = MediaError::none;  // the failing step's code when it failed
+  std::string text;                    // why it failed, for the user
 };
 
 // A frame taken from the movie, as handed to the listener.
@@ -176,7 +176,7 @@ class CaptureEngine {
 
   // Capture thread: the open, answered by the caller.
   OpenOutcome OpenPipeline(const std::string& path, FrameNumber* startPosition);
-  OpenOutcome FailOpen(int step, HResult hr);
+  OpenOutcome FailOpen(int step, MediaError hr);
   void ReleasePipeline();
   void JoinCapture();
   // Any thread: every read of the pipeline gives up.

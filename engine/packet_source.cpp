@@ -107,9 +107,9 @@ int PacketSource::InterruptCallback(void* opaque) {
   return 0;
 }
 
-HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::string* reason) {
-  if (format_) return VFW_E_WRONG_STATE;
-  if (!reading_) return E_OUTOFMEMORY;
+MediaError PacketSource::Open(const std::string& path, bool networkAddresses, std::string* reason) {
+  if (format_) return MediaError::wrongState;
+  if (!reading_) return MediaError::outOfMemory;
   InputRequest request;
   request.path = path;
   request.interrupt = &PacketSource::InterruptCallback;
@@ -119,9 +119,9 @@ HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::
   format_.reset(OpenInput(request, &failure));
   if (!format_) {
     if (reason) *reason = failure.reason;
-    return Failed(failure.code) ? failure.code : E_FAIL;
+    return Failed(failure.code) ? failure.code : MediaError::failed;
   }
-  return S_OK;
+  return MediaError::none;
 }
 
 AVStream* PacketSource::ChooseVideoStream() {

@@ -49,10 +49,10 @@ class PacketSource {
   PacketSource(const PacketSource&) = delete;
   PacketSource& operator=(const PacketSource&) = delete;
 
-  // Opens the file (only S_OK counts as success); on failure *reason says
+  // Opens the file; on failure *reason says
   // why in words a user knows. networkAddresses: names with "://" are
   // read as network addresses (see InputRequest).
-  HResult Open(const std::string& path, bool networkAddresses, std::string* reason);
+  MediaError Open(const std::string& path, bool networkAddresses, std::string* reason);
   bool IsOpen() const { return format_ != nullptr; }
   // The demuxer; a reader that positions it in its own way (the thumbnail's
   // key frame) calls Clear() before reading on through Next.

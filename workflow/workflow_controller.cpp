@@ -365,7 +365,7 @@ void WorkflowController::OnOpenFailed(const Movie& movie, const OpenOutcome& out
   const std::string text = "Error capturing from '" + path + "' - " + outcome.text;
   project_.AddMovieError(movie.id(), text);
   emit movieNotOpened(movie, text);
-  if (outcome.code == VFW_E_CANNOT_CONNECT) {
+  if (outcome.code == MediaError::noDecoder) {
     if (preferences_.firstRun) {
       Notice([this, path] { emit codecHelpRequested(path, CodecHelpAddress(path)); });
     } else {

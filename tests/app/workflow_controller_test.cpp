@@ -794,20 +794,20 @@ class SlowOpen {
    public:
     Pipeline(SlowOpen& gate, std::unique_ptr<MediaPipeline> real)
         : gate_(gate), real_(std::move(real)) {}
-    HResult Open(const std::string& path) override {
+    MediaError Open(const std::string& path) override {
       {
         std::unique_lock<std::mutex> lock(gate_.mutex_);
         gate_.held_ = std::this_thread::get_id();
         gate_.changed_.notify_all();
         gate_.changed_.wait(lock, [&] { return gate_.open_ || cancelled_; });
-        if (cancelled_) return E_ABORT;
+        if (cancelled_) return MediaError::aborted;
       }
       return real_->Open(path);
     }
-    HResult Connect() override { return real_->Connect(); }
-    HResult GetStreamFacts(StreamFacts* facts) override { return real_->GetStreamFacts(facts); }
+    MediaError Connect() override { return real_->Connect(); }
+    MediaError GetStreamFacts(StreamFacts* facts) override { return real_->GetStreamFacts(facts); }
     std::string FailureReason() const override { return real_->FailureReason(); }
-    HResult Seek(int64_t current, int64_t wanted) override { return real_->Seek(current, wanted); }
+    MediaError Seek(int64_t current, int64_t wanted) override { return real_->Seek(current, wanted); }
     void ExpectNext(int64_t wanted) override { real_->ExpectNext(wanted); }
     Pull NextFrame(PulledFrame* frame) override { return real_->NextFrame(frame); }
     void Interrupt() override { real_->Interrupt(); }

@@ -107,27 +107,26 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
   struct Case {
     const char* name;
     std::function<void(FakeScript&)> script;
-    HResult code;
+    MediaError code;
     std::string text;
     const char* lastCall;  // the failing step; nothing is called after it
   };
   const std::vector<Case> cases = {
-      {"source fails", [](FakeScript& s) { s.results["Open"] = VFW_E_UNKNOWN_FILE_TYPE; },
-       VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized.",
+      {"source fails", [](FakeScript& s) { s.results["Open"] = MediaError::unknownFileType; },
+       MediaError::unknownFileType, "The media type of this file is not recognized.",
        "Open /videos/a.avi"},
-      {"source answers a success code other than S_OK",
-       [](FakeScript& s) { s.results["Open"] = S_FALSE; }, E_FAIL, "", "Open /videos/a.avi"},
-      {"a file that is not there, in the system's words",
-       [](FakeScript& s) { s.results["Open"] = static_cast<HResult>(0x80070002u); },
-       static_cast<HResult>(0x80070002u), "The system cannot find the file specified.",
+      {"a file that is not there",
+       [](FakeScript& s) { s.results["Open"] = MediaError::fileNotFound; },
+       MediaError::fileNotFound, "The system cannot find the file specified.",
        "Open /videos/a.avi"},
-      {"no decoder", [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
-       VFW_E_CANNOT_CONNECT, "The file has no video stream that can be decoded.", "Connect"},
-      {"unusable connected format", [](FakeScript& s) { s.facts.header.biBitCount = 32; }, E_FAIL,
-       "", "GetStreamFacts"},
+      {"no decoder", [](FakeScript& s) { s.results["Connect"] = MediaError::noDecoder; },
+       MediaError::noDecoder, "The file has no video stream that can be decoded.", "Connect"},
+      {"unusable connected format", [](FakeScript& s) { s.facts.header.biBitCount = 32; },
+       MediaError::failed, "", "GetStreamFacts"},
       {"stream facts query fails",
-       [](FakeScript& s) { s.results["GetStreamFacts"] = static_cast<HResult>(0x80041234u); },
-       static_cast<HResult>(0x80041234u), "Unknown Error: 0x80041234", "GetStreamFacts"},
+       [](FakeScript& s) { s.results["GetStreamFacts"] = MediaError::outOfMemory; },
+       MediaError::outOfMemory, "Not enough memory is available to complete this operation.",
+       "GetStreamFacts"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,7 +157,7 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
   script = std::make_shared<FakeScript>();
   answer = Open("/videos/b.avi");
   EXPECT_TRUE(answer.opened);
-  EXPECT_EQ(answer.code, S_OK);
+  EXPECT_EQ(answer.code, MediaError::none);
   EXPECT_EQ(engine->GetState(), CaptureState::running);
 }
 
@@ -174,7 +173,7 @@ TEST_F(EngineTest, OpenReadsTheMovieAndTheCaptureThreadPositionsIt) {
   EXPECT_EQ(engine->GetState(), CaptureState::opening) << "the owner does not wait for the file";
   const OpenOutcome answer = listener.answers.Next().value_or(OpenOutcome{});
   ASSERT_TRUE(answer.opened) << answer.text;
-  EXPECT_EQ(answer.code, S_OK);
+  EXPECT_EQ(answer.code, MediaError::none);
   const auto log = script->Log();
   const std::vector<std::string> expected = {"Open /videos/a b.avi", "Connect", "GetStreamFacts"};
   ASSERT_GE(log.size(), expected.size());

@@ -73,7 +73,7 @@ int ReadNumber(const std::vector<uint8_t>& pixels, const BitmapInfoHeader& forma
 
 struct Outcome {
   bool opened = false;
-  HResult result = S_OK;
+  MediaError result = MediaError::none;
   std::string errorText;
   BitmapInfoHeader format;
   std::vector<int64_t> frames;  // frame numbers the engine gave
@@ -430,7 +430,7 @@ TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
     ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
     const Outcome o = Capture(path, Samples(1, 4));
     EXPECT_FALSE(o.opened);
-    EXPECT_EQ(o.result, VFW_E_UNKNOWN_FILE_TYPE);
+    EXPECT_EQ(o.result, MediaError::unknownFileType);
     EXPECT_EQ(o.errorText, "The media type of this file is not recognized.");
   }
   {
@@ -459,7 +459,7 @@ TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
     ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
     const Outcome o = Capture(path, Samples(1, 4));
     EXPECT_FALSE(o.opened);
-    EXPECT_EQ(o.result, VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(o.result, MediaError::noDecoder);
     EXPECT_EQ(o.errorText,
               "No installed decoder can play this video: the FFmpeg libraries of this system "
               "cannot decode QQZZ video (the codec help page codecs.htm names the Debian "

@@ -61,11 +61,11 @@ struct FakeScript {
 
   std::mutex mutex;
   std::condition_variable cv;
-  std::vector<std::string> log;            // every call, in order
-  std::map<std::string, HResult> results;  // scripted results by call name
-  StreamFacts facts;                       // 4 x 2 pixels, 100 frames at 25 fps
-  std::deque<Delivery> queued;             // what the next pulls hand out
-  bool ended = false;                      // the stream ends once the queue is empty
+  std::vector<std::string> log;               // every call, in order
+  std::map<std::string, MediaError> results;  // scripted results by call name
+  StreamFacts facts;                          // 4 x 2 pixels, 100 frames at 25 fps
+  std::deque<Delivery> queued;                // what the next pulls hand out
+  bool ended = false;                         // the stream ends once the queue is empty
   bool destroyed = false;
   std::vector<int64_t> positions;  // Seek arguments
   std::vector<int64_t> wanted;
@@ -108,9 +108,9 @@ struct FakeScript {
     facts.canSeek = true;
   }
 
-  HResult Result(const std::string& call) {
+  MediaError Result(const std::string& call) {
     auto it = results.find(call);
-    return it == results.end() ? S_OK : it->second;
+    return it == results.end() ? MediaError::none : it->second;
   }
   std::vector<std::string> Log() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -147,7 +147,7 @@ class FakePipeline final : public MediaPipeline {
   explicit FakePipeline(std::shared_ptr<FakeScript> script) : s_(std::move(script)) {}
   ~FakePipeline() override { Call("destroyed"); }
 
-  HResult Open(const std::string& path) override {
+  MediaError Open(const std::string& path) override {
     {
       std::unique_lock<std::mutex> lock(s_->mutex);
       s_->openThreads.push_back(std::this_thread::get_id());
@@ -156,15 +156,15 @@ class FakePipeline final : public MediaPipeline {
     }
     return Call("Open " + path, "Open");
   }
-  HResult Connect() override { return Call("Connect"); }
-  HResult GetStreamFacts(StreamFacts* facts) override {
-    const HResult hr = Call("GetStreamFacts");
+  MediaError Connect() override { return Call("Connect"); }
+  MediaError GetStreamFacts(StreamFacts* facts) override {
+    const MediaError hr = Call("GetStreamFacts");
     std::lock_guard<std::mutex> lock(s_->mutex);
     *facts = s_->facts;
     return hr;
   }
-  HResult Seek(int64_t current, int64_t wanted) override {
-    const HResult hr = Call("Seek " + std::to_string(current), "Seek");
+  MediaError Seek(int64_t current, int64_t wanted) override {
+    const MediaError hr = Call("Seek " + std::to_string(current), "Seek");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
     s_->wanted.push_back(wanted);
@@ -223,7 +223,7 @@ class FakePipeline final : public MediaPipeline {
   }
 
  private:
-  HResult Call(const std::string& entry, const std::string& name = "") {
+  MediaError Call(const std::string& entry, const std::string& name = "") {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->log.push_back(entry);
     if (entry == "destroyed") s_->destroyed = true;
