@@ -121,7 +121,7 @@ void CaptureEngine::ReleasePipeline() {
 }
 
 void CaptureEngine::Open(const std::string& path) {
-  if (pipeline_ || captureThread_.joinable()) Close();
+  if (captureThread_.joinable()) Close();  // every Open starts the thread
   JoinCapture();
   lastFrame_ = -1;
   finished_ = false;
