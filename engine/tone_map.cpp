@@ -114,8 +114,7 @@ class FloatCurve {
 
 uint8_t DisplayCode(float linear) {
   // BT.1886 inverse EOTF (a pure 2.4 power) to an 8-bit full-range code.
-  return static_cast<uint8_t>(
-      std::lround(255.0 * std::pow(std::clamp(linear, 0.0f, 1.0f), 1 / 2.4)));
+  return static_cast<uint8_t>(std::lround(255.0 * std::pow(std::clamp(linear, 0.0f, 1.0f), 1 / 2.4)));
 }
 
 const FloatCurve<uint8_t>& OutputCurve() {
@@ -167,14 +166,12 @@ ToneMapper::ToneMapper() : state_(std::make_unique<State>()) {}
 ToneMapper::~ToneMapper() = default;
 
 bool ToneMapper::Needed(const AVFrame* frame) {
-  return frame &&
-         (TransferOf(frame) != Transfer::sdr || frame->color_primaries == AVCOL_PRI_BT2020);
+  return frame && (TransferOf(frame) != Transfer::sdr || frame->color_primaries == AVCOL_PRI_BT2020);
 }
 
 double ToneMapper::SignalPeak(const AVFrame* frame) {
   double peak = 0;
-  if (const AVFrameSideData* sd =
-          av_frame_get_side_data(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL)) {
+  if (const AVFrameSideData* sd = av_frame_get_side_data(frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL)) {
     peak = reinterpret_cast<const AVContentLightMetadata*>(sd->data)->MaxCLL / kReferenceWhite;
   }
   if (!(peak > 0)) {
@@ -207,9 +204,9 @@ AVFrame* ToneMapper::Apply(AVFrame* frame) {
     key.fullRange = frame->color_range == AVCOL_RANGE_JPEG;
   }
   if (!s.sws || !(key == s.key)) {
-    s.sws.reset(sws_getContext(
-        frame->width, frame->height, source, frame->width, frame->height, AV_PIX_FMT_RGB48,
-        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+    s.sws.reset(sws_getContext(frame->width, frame->height, source, frame->width, frame->height,
+                               AV_PIX_FMT_RGB48, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                               nullptr, nullptr, nullptr));
     if (!s.sws) {
       DebugOutputF("ffmpeg: cannot convert %s pictures for tone mapping\n",
                    av_get_pix_fmt_name(source));
