@@ -231,19 +231,7 @@ TEST_F(EngineTest, AnOpenThatHangsHoldsOnlyTheCaptureThreadAndCanBeStoppedOrClos
     EXPECT_TRUE(script->destroyed);
     EXPECT_FALSE(listener.answers.Next(std::chrono::milliseconds(0)));
   }
-  {
-    SCOPED_TRACE("let go: the capture runs as after any open");
-    script = std::make_shared<FakeScript>();
-    script->holdOpen = true;
-    Schedule(0, 0.04, 100);
-    engine->Open("/share/slow.avi");
-    ASSERT_TRUE(waitForOpenCall());
-    script->ReleaseOpen();
-    ASSERT_TRUE(listener.answers.Next().value_or(OpenOutcome{}).opened);
-    Deliver(0);
-    EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
-  }
-  EXPECT_TRUE(listener.Values("ended").empty()) << "no capture ended: none ran to an end";
+  EXPECT_TRUE(listener.Values("ended").empty()) << "no capture ran";
 }
 
 // ---------------------------------------------------------------------------
