@@ -193,8 +193,9 @@ Report CaptureWithEngine(const std::string& path, const CaptureSettings& setting
   testing::CaptureOwner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(settings);
-  if (!engine.Open(path)) {
-    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), engine.GetErrorText().c_str());
+  if (const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
+      !answer.opened) {
+    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), answer.text.c_str());
     return r;
   }
   const BitmapInfoHeader format = engine.GetVideoFormat();

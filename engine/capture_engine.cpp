@@ -67,20 +67,18 @@ SamplingSchedule CaptureEngine::GetSchedule() const {
   return s;
 }
 
-std::string CaptureEngine::ErrorTextOf(HResult hr) { return ErrorText(hr); }
-
 // ---------------------------------------------------------------------------
-// Open (owner's thread)
+// Open
 
 namespace {
 
 // The steps of opening a capture, in the order they are taken, with the text
 // the user is given when one fails: the step's own text, followed by the
-// text of the failing result code where `codeText` is set. Where the
+// text of the failing error where `codeText` is set. Where the
 // pipeline says why its step failed (no video stream, no decoder, a file
 // that cannot be read, ...), its reason is the text instead. The result
-// code Open returns is the failing step's (E_FAIL for a success code other
-// than S_OK, which still fails). A failing step leaves nothing open.
+// code of the answer is the failing step's (MediaError::failed for a success code other
+// than MediaError::none, which still fails). A failing step leaves nothing open.
 enum class OpenStep { create, source, connect, facts };
 struct OpenStepText {
   OpenStep step;
@@ -102,57 +100,67 @@ bool Usable(const BitmapInfoHeader& h) {
 
 }  // namespace
 
-bool CaptureEngine::FailOpen(int step, HResult hr, HResult* result) {
+OpenOutcome CaptureEngine::FailOpen(int step, MediaError hr) {
   const OpenStepText& entry = kOpenSteps[step];
   const std::string reason = entry.pipelineReason && pipeline_ ? pipeline_->FailureReason() : "";
-  errorText_ =
+  OpenOutcome outcome;
+  outcome.text =
       !reason.empty() ? reason : std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
-  ReleasePipeline();
-  if (result) *result = Failed(hr) ? hr : E_FAIL;
-  return false;
+  outcome.code = Failed(hr) ? hr : MediaError::failed;
+  return outcome;
 }
 
-void CaptureEngine::ReleasePipeline() { pipeline_.reset(); }
+void CaptureEngine::ReleasePipeline() {
+  std::unique_ptr<MediaPipeline> released;
+  {
+    std::lock_guard<std::mutex> lock(pipelineMutex_);
+    released = std::move(pipeline_);
+  }
+  // Destroyed outside the lock: closing the file may take a while.
+  released.reset();
+}
 
-bool CaptureEngine::Open(const std::string& path, HResult* result) {
-  if (pipeline_ || captureThread_.joinable()) Close();
+void CaptureEngine::Open(const std::string& path) {
+  if (captureThread_.joinable()) Close();  // every Open starts the thread
   JoinCapture();
-  const bool opened = OpenLocked(path, result);
-  PublishState();
-  return opened;
-}
-
-bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
-  auto fail = [&](OpenStep step, HResult hr) {
-    return FailOpen(static_cast<int>(step), hr, result);
-  };
-  if (result) *result = S_OK;
   lastFrame_ = -1;
   finished_ = false;
   blank_.waiting = false;
   captureDone_ = false;
+  currentFrame_ = 0;
+  samplesTaken_ = 0;
+  streamEnd_ = 0;
+  errorText_.clear();
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
     pauseRequested_ = stopRequested_ = closeRequested_ = false;
     seekRequested_.reset();
     seekInterrupted_ = false;
+    state_ = CaptureState::opening;
   }
+  {
+    // Making the pipeline opens nothing yet.
+    std::unique_ptr<MediaPipeline> made = env_.pipelineFactory();
+    std::lock_guard<std::mutex> lock(pipelineMutex_);
+    pipeline_ = std::move(made);
+  }
+  PublishState();
+  captureThread_ = std::thread([this, path] { CaptureMain(path); });
+}
 
-  pipeline_ = env_.pipelineFactory();
-  if (!pipeline_) return fail(OpenStep::create, E_FAIL);
+OpenOutcome CaptureEngine::OpenPipeline(const std::string& path, FrameNumber* startPosition) {
+  auto fail = [&](OpenStep step, MediaError hr) { return FailOpen(static_cast<int>(step), hr); };
+  if (!pipeline_) return fail(OpenStep::create, MediaError::failed);
   pipeline_->SetDeinterlace(GetCaptureSettings().deinterlace);
-  HResult hr = pipeline_->Open(path);
-  if (hr != S_OK) return fail(OpenStep::source, hr);
+  MediaError hr = pipeline_->Open(path);
+  if (hr != MediaError::none) return fail(OpenStep::source, hr);
   hr = pipeline_->Connect();
   if (Failed(hr)) return fail(OpenStep::connect, hr);
 
-  currentFrame_ = 0;
-  samplesTaken_ = 0;
-  streamEnd_ = 0;
   StreamFacts facts;
   hr = pipeline_->GetStreamFacts(&facts);
   // The text stays empty when the query itself succeeded but the format is
-  // not one the engine can use; the result code still says that it failed.
+  // not one the engine can use; the error still says that it failed.
   if (Failed(hr) || !Usable(facts.header)) return fail(OpenStep::facts, hr);
   videoFormat_ = facts.header;
 
@@ -163,12 +171,12 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
     std::lock_guard<std::mutex> lock(settingsMutex_);
     const int64_t promised = PromisedSamples(schedule_);
     if (thumbnailLimit_ > 0 && promised > thumbnailLimit_) {
-      errorText_ = "The settings take " + std::to_string(promised) +
-                   " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
-                   limitAdvice_ + ".";
-      ReleasePipeline();
-      if (result) *result = E_INVALIDARG;
-      return false;
+      OpenOutcome outcome;
+      outcome.code = MediaError::invalidArgument;
+      outcome.text = "The settings take " + std::to_string(promised) +
+                     " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
+                     limitAdvice_ + ".";
+      return outcome;
     }
   }
   canSeek_ = facts.canSeek;
@@ -177,17 +185,16 @@ bool CaptureEngine::OpenLocked(const std::string& path, HResult* result) {
   // Every frame taken anyway, or frames taken without a schedule: there is
   // nothing to look past.
   skipBlankRun_ = skipBlank_.load() && schedule_.period > 1 && schedule_.stopFrame != 0;
-  state_ = CaptureState::running;
-  // The capture thread positions the stream itself: no seek runs here.
-  captureThread_ = std::thread([this, start = computed.startPosition] { CaptureMain(start); });
-  return true;
+  *startPosition = computed.startPosition;
+  OpenOutcome outcome;
+  outcome.opened = true;
+  return outcome;
 }
 
 // ---------------------------------------------------------------------------
 // Commands (owner's thread): they set a flag and wake the capture thread.
 
 void CaptureEngine::TogglePause() {
-  if (!pipeline_) return;
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
     const CaptureState state = state_.load();
@@ -204,19 +211,22 @@ void CaptureEngine::TogglePause() {
 }
 
 void CaptureEngine::Stop() {
-  if (!pipeline_) return;
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
+    const CaptureState state = state_.load();
+    if (state == CaptureState::idle) return;
     stopRequested_ = true;
-    if (state_.load() != CaptureState::idle) state_ = CaptureState::stopped;
+    // An open being made is answered first, as stopped.
+    if (state != CaptureState::opening) state_ = CaptureState::stopped;
   }
   flagsChanged_.notify_all();
-  pipeline_->Cancel();  // a read that blocks gives up
+  CancelReads();  // a read that blocks gives up
   PublishState();
 }
 
 void CaptureEngine::SeekToFrame(FrameNumber frame) {
-  if (!pipeline_) return;
+  const CaptureState state = state_.load();
+  if (state == CaptureState::idle || state == CaptureState::opening) return;
   const bool moves = canSeek_ && seekAllowed_.load();
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
@@ -225,7 +235,10 @@ void CaptureEngine::SeekToFrame(FrameNumber frame) {
     // The capture thread carries the seek out; a read that blocks must not
     // hold it up. The cut comes before the thread can see the request, so
     // the seek never runs ahead of it.
-    if (moves) pipeline_->Interrupt();
+    if (moves) {
+      std::lock_guard<std::mutex> pipelineLock(pipelineMutex_);
+      if (pipeline_) pipeline_->Interrupt();
+    }
   }
   flagsChanged_.notify_all();
 }
@@ -236,7 +249,7 @@ void CaptureEngine::Close() {
     closeRequested_ = true;
   }
   flagsChanged_.notify_all();
-  if (pipeline_) pipeline_->Cancel();
+  CancelReads();
   if (!OnCaptureThread()) {
     JoinCapture();
     ReleasePipeline();
@@ -247,6 +260,11 @@ void CaptureEngine::Close() {
   }
   state_ = CaptureState::idle;
   PublishState();
+}
+
+void CaptureEngine::CancelReads() {
+  std::lock_guard<std::mutex> lock(pipelineMutex_);
+  if (pipeline_) pipeline_->Cancel();
 }
 
 bool CaptureEngine::OnCaptureThread() const {
@@ -274,8 +292,43 @@ void CaptureEngine::ReportEnded(bool completed) {
 // ---------------------------------------------------------------------------
 // The capture thread
 
-void CaptureEngine::CaptureMain(FrameNumber startPosition) {
+void CaptureEngine::CaptureMain(const std::string& path) {
   pthread_setname_np(pthread_self(), "capture");
+  // Before the open: the decoder's and the converter's threads, started
+  // from here, inherit it.
+  LowerThreadPriority();
+  FrameNumber startPosition = 0;
+  OpenOutcome outcome = OpenPipeline(path, &startPosition);
+  {
+    std::lock_guard<std::mutex> lock(flagsMutex_);
+    if (closeRequested_) {
+      // The owner has closed the engine meanwhile and waits for this thread:
+      // nobody wants the answer.
+      captureDone_ = true;
+      return;
+    }
+    if (stopRequested_) outcome = OpenOutcome{false, true, MediaError::aborted, ""};
+    if (outcome.opened) state_ = CaptureState::running;
+  }
+  if (!outcome.opened) {
+    // Nothing stays open; the owner hears of it with the engine idle.
+    errorText_ = outcome.text;
+    ReleasePipeline();
+    {
+      std::lock_guard<std::mutex> lock(flagsMutex_);
+      if (!closeRequested_) state_ = CaptureState::idle;
+    }
+    PublishState();
+    captureDone_ = true;
+    if (CaptureListener* listener = listener_.load()) listener->Opened(outcome);
+    return;
+  }
+  PublishState();
+  if (CaptureListener* listener = listener_.load()) listener->Opened(outcome);
+  Capture(startPosition);
+}
+
+void CaptureEngine::Capture(FrameNumber startPosition) {
   const Next how = Loop(startPosition);
   if (how == Next::closed) return;
   // A blank sample still waiting for its replacement is taken as it is.

@@ -9,9 +9,12 @@
 // Threads:
 //  - the owner's thread calls the commands (Open, TogglePause, Stop,
 //    SeekToFrame, Close, the getters). Commands only set flags and wake the
-//    capture thread; none of them reads or seeks the file.
-//  - the capture thread ("capture") does all reading, decoding, seeking and
-//    converting, and calls the listener.
+//    capture thread; none of them opens, reads or seeks the file, so a
+//    video on a slow share never holds up the owner.
+//  - the capture thread ("capture") does all opening, reading, decoding,
+//    seeking and converting, and calls the listener. It runs behind the
+//    owner's thread (see LowerThreadPriority), and so do the decoder's and
+//    the converter's threads, which it starts.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -33,10 +36,20 @@ namespace ombrelo {
 enum class CaptureState : int32_t {
   idle = 0,     // no movie open
   stopped = 1,  // the capture has ended; the movie is still open
+  opening = 2,  // the capture thread opens the movie; its answer is to come
   running = 3,
   pausing = 4,  // a pause was asked for; the capture thread has not yet stopped
   paused = 5,
-  seeking = 6,  // reserved: the owner's command enabling treats it as busy
+};
+
+// The answer to an Open.
+struct OpenOutcome {
+  bool opened = false;
+  // Stop or Close came before the open was done: nothing is open, and the
+  // movie did not fail.
+  bool stopped = false;
+  MediaError code = MediaError::none;  // the failing step's code when it failed
+  std::string text;                    // why it failed, for the user
 };
 
 // A frame taken from the movie, as handed to the listener.
@@ -55,6 +68,10 @@ struct CapturedFrame {
 class CaptureListener {
  public:
   virtual ~CaptureListener() = default;
+  // The answer to Open (once per Open that Close did not cut short). When
+  // the movie opened, the getters of its format and schedule are set and
+  // its frames follow.
+  virtual void Opened(const OpenOutcome& outcome) = 0;
   virtual void FrameCaptured(const CapturedFrame& frame) = 0;
   // text is one of the engine's constant stall messages.
   virtual void StatusText(FrameNumber frame, const char* text) = 0;
@@ -114,18 +131,19 @@ class CaptureEngine {
   // `advice`. Read by the next Open.
   void SetThumbnailLimit(int64_t limit, std::string advice);
 
-  // Opens the file and connects its decoder (no seek happens here), computes
-  // the schedule and starts the capture thread, which positions the stream
-  // and takes the frames. On failure GetErrorText() says why and every part
-  // of the pipeline has been released. *result (when given) receives S_OK
-  // or the failing step's code.
-  bool Open(const std::string& path, HResult* result = nullptr);
+  // Starts the capture thread, which opens the file, connects its decoder,
+  // computes the schedule and answers with the listener's Opened; then it
+  // positions the stream and takes the frames. Returns at once: the state
+  // is `opening` until the answer. On failure GetErrorText() says why and
+  // every part of the pipeline has been released before the answer.
+  void Open(const std::string& path);
 
   // running -> pausing (paused once the capture thread has stopped);
   // pausing or paused -> running.
   void TogglePause();
   // Ends the capture early: the capture thread reports the end (not
   // completed) as soon as it sees the flag; a read that blocks is cancelled.
+  // During the open: the open is answered as stopped.
   void Stop();
   // Asks the capture thread to position the stream to the frame (when
   // seeking is allowed); a read that blocks is cancelled for it.
@@ -134,21 +152,17 @@ class CaptureEngine {
   void Close();
 
   CaptureState GetState() const { return state_.load(); }
+  // Set by the open; read them once it has been answered.
   double GetDurationSeconds() const { return schedule_.durationSeconds; }
   const BitmapInfoHeader& GetVideoFormat() const { return videoFormat_; }
   const std::string& GetErrorText() const { return errorText_; }
   // The open movie's schedule; firstFrame is the next frame to take.
   SamplingSchedule GetSchedule() const;
-  FrameNumber GetCurrentFrame() const { return currentFrame_.load(); }
   // What the capture of the open movie got: the thumbnails handed to the
   // listener, and the end of the last frame the stream gave (100-ns units
   // from its start; 0 before the first). Final once the end is reported.
   int64_t GetSamplesTaken() const { return samplesTaken_.load(); }
   int64_t GetStreamEnd() const { return streamEnd_.load(); }
-
-  // The text of a result code: empty for success codes, the framework-like
-  // text for known failures, "Unknown Error: 0x.." otherwise.
-  static std::string ErrorTextOf(HResult hr);
 
  private:
   // What the loop does after a step.
@@ -160,14 +174,18 @@ class CaptureEngine {
     uint64_t stallStart = 0;  // 0: no stall being timed
   };
 
-  bool FailOpen(int step, HResult hr, HResult* result);
-  bool OpenLocked(const std::string& path, HResult* result);
+  // Capture thread: the open, answered by the caller.
+  OpenOutcome OpenPipeline(const std::string& path, FrameNumber* startPosition);
+  OpenOutcome FailOpen(int step, MediaError hr);
   void ReleasePipeline();
   void JoinCapture();
+  // Any thread: every read of the pipeline gives up.
+  void CancelReads();
   bool OnCaptureThread() const;
 
   // Capture thread.
-  void CaptureMain(FrameNumber startPosition);
+  void CaptureMain(const std::string& path);
+  void Capture(FrameNumber startPosition);
   Next Loop(FrameNumber startPosition);
   Next TakeCommands();
   Next OnFrame(const PulledFrame& pulled);
@@ -195,22 +213,27 @@ class CaptureEngine {
   std::string limitAdvice_;     // guarded by settingsMutex_
 
   // The pipeline: made by Open on the owner's thread before the capture
-  // thread starts, then used only by the capture thread (Interrupt excepted)
-  // until Close has joined it.
+  // thread starts, then used only by the capture thread until Close has
+  // joined it. The owner's thread reaches it (Interrupt, Cancel) under
+  // pipelineMutex_, which the capture thread holds to release it after a
+  // failed open.
+  std::mutex pipelineMutex_;
   std::unique_ptr<MediaPipeline> pipeline_;
-  bool canSeek_ = false;  // written by Open before the capture thread starts
+  // Written by the capture thread's open before it answers (and before the
+  // state leaves `opening`).
+  bool canSeek_ = false;
   BitmapInfoHeader videoFormat_;
   std::string errorText_;
 
-  // Schedule; written by Open before the capture thread starts, then
-  // read-only except for the next frame to take and the seeking permission.
+  // Schedule; written by the open, then read-only except for the next frame
+  // to take and the seeking permission.
   SamplingSchedule schedule_;
   std::atomic<FrameNumber> firstFrame_{0};
   std::atomic<bool> seekAllowed_{false};
 
   std::atomic<CaptureState> state_{CaptureState::idle};
   std::atomic<CaptureState> reportedState_{CaptureState::idle};  // last StateChanged
-  std::atomic<FrameNumber> currentFrame_{0};
+  std::atomic<FrameNumber> currentFrame_{0};  // the frame decoded last, for the stall check
   std::atomic<int64_t> samplesTaken_{0};
   std::atomic<int64_t> streamEnd_{0};
   std::atomic<CaptureListener*> listener_{nullptr};
@@ -232,7 +255,7 @@ class CaptureEngine {
     int64_t start = 0;
     FrameNumber bound = 0;  // the last frame that may replace it
   } blank_;
-  bool skipBlankRun_ = false;  // skipBlank_ as Open found it
+  bool skipBlankRun_ = false;  // skipBlank_ as the open found it
 
   // The owner's requests to the capture thread, guarded by flagsMutex_.
   std::mutex flagsMutex_;

@@ -90,15 +90,15 @@ class FfmpegPipeline final : public MediaPipeline {
     sample_.SetDeinterlace(options_.deinterlace);
   }
 
-  HResult Open(const std::string& path) override {
+  MediaError Open(const std::string& path) override {
     failureReason_.clear();
-    if (!frame_ || !packet_) return E_OUTOFMEMORY;
+    if (!frame_ || !packet_) return MediaError::outOfMemory;
     return source_.Open(path, options_.networkAddresses, &failureReason_);
   }
-  HResult Connect() override;
+  MediaError Connect() override;
   std::string FailureReason() const override { return failureReason_; }
-  HResult GetStreamFacts(StreamFacts* facts) override;
-  HResult Seek(int64_t current, int64_t wanted) override;
+  MediaError GetStreamFacts(StreamFacts* facts) override;
+  MediaError Seek(int64_t current, int64_t wanted) override;
   void ExpectNext(int64_t wanted) override {
     expectedNext_ = wanted;
     expectChanged_ = true;
@@ -170,38 +170,38 @@ class FfmpegPipeline final : public MediaPipeline {
   int notesLogged_ = 0;
 };
 
-HResult FfmpegPipeline::Connect() {
-  if (!source_.IsOpen()) return VFW_E_NOT_CONNECTED;
-  if (decoder_.IsOpen()) return S_OK;
+MediaError FfmpegPipeline::Connect() {
+  if (!source_.IsOpen()) return MediaError::notConnected;
+  if (decoder_.IsOpen()) return MediaError::none;
   failureReason_.clear();
   AVStream* stream = source_.ChooseVideoStream();
   if (!stream) {
     DebugOutput("ffmpeg: the file has no video stream\n");
     failureReason_ = NoVideoStreamReason(source_.Format());
     // Not a codec problem: no decoder would help.
-    return VFW_E_UNSUPPORTED_STREAM;
+    return MediaError::unsupportedStream;
   }
   // Refused before anything is decoded: no decoder, no size, or pictures
   // larger than the limit.
-  HResult refusal = S_OK;
+  MediaError refusal = MediaError::none;
   failureReason_ = UndecodableReason(source_.Format(), stream, &refusal);
   if (Failed(refusal)) {
     DebugOutputF("ffmpeg: the video stream cannot be decoded: %s\n", failureReason_.c_str());
     return refusal;
   }
-  if (const HResult hr = decoder_.Open(stream, options_.threadCount); Failed(hr)) {
+  if (const MediaError hr = decoder_.Open(stream, options_.threadCount); Failed(hr)) {
     failureReason_ = "The " + std::string(avcodec_get_name(stream->codecpar->codec_id)) +
                      " decoder of this system's FFmpeg refused the video stream.";
     return hr;
   }
   converter_.SetShape(source_.Shape());
   deinterlacer_.SetStream(stream->codecpar->field_order, stream->codecpar->codec_id);
-  return S_OK;
+  return MediaError::none;
 }
 
-HResult FfmpegPipeline::GetStreamFacts(StreamFacts* facts) {
-  if (!facts) return E_POINTER;
-  if (!decoder_.IsOpen()) return VFW_E_NOT_CONNECTED;
+MediaError FfmpegPipeline::GetStreamFacts(StreamFacts* facts) {
+  if (!facts) return MediaError::badArgument;
+  if (!decoder_.IsOpen()) return MediaError::notConnected;
   const PictureShape& shape = converter_.Shape();
   BitmapInfoHeader& h = facts->header;
   h = BitmapInfoHeader{};
@@ -215,7 +215,7 @@ HResult FfmpegPipeline::GetStreamFacts(StreamFacts* facts) {
   facts->avgTimePerFrame = source_.Timing().avgTimePerFrame;
   facts->duration = source_.Timing().duration;
   facts->canSeek = source_.Timing().seekable;
-  return S_OK;
+  return MediaError::none;
 }
 
 // On the reading thread, before the first position or read.
@@ -241,8 +241,8 @@ bool FfmpegPipeline::BeginApproach() {
   return source_.BeginApproach();
 }
 
-HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
-  if (!decoder_.IsOpen()) return VFW_E_NOT_CONNECTED;
+MediaError FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
+  if (!decoder_.IsOpen()) return MediaError::notConnected;
   Prepare();
   source_.EndInterruption();
   atEnd_ = false;
@@ -254,7 +254,7 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
     // Positioned at or past the end: the stream has nothing more to give.
     ForgetPosition();
     atEnd_ = true;
-    return S_OK;
+    return MediaError::none;
   }
   // Up to half a frame late still counts as the frame at the position.
   wantedFrom_ = std::max(current, wanted);
@@ -265,10 +265,10 @@ HResult FfmpegPipeline::Seek(int64_t current, int64_t wanted) {
     // The frames come in order from where decoding is: none to check.
     positionCheck_ = false;
     counters_->seeksSpared++;
-    return S_OK;
+    return MediaError::none;
   }
   positionCheck_ = true;
-  return BeginApproach() ? S_OK : E_FAIL;
+  return BeginApproach() ? MediaError::none : MediaError::failed;
 }
 
 // Whether decoding on from the frame decoded last reaches the position with

@@ -28,20 +28,20 @@ FrameDecoder::~FrameDecoder() = default;
 
 bool FrameDecoder::IsOpen() const { return context_->codec != nullptr; }
 
-HResult FrameDecoder::Open(AVStream* stream, int threadCount) {
+MediaError FrameDecoder::Open(AVStream* stream, int threadCount) {
   const AVCodecParameters* par = stream->codecpar;
   const AVCodec* codec = avcodec_find_decoder(par->codec_id);
   if (!codec) {
     DebugOutputF("ffmpeg: no decoder for video codec '%s'\n", avcodec_get_name(par->codec_id));
-    return VFW_E_CANNOT_CONNECT;
+    return MediaError::noDecoder;
   }
   if (par->width <= 0 || par->height <= 0) {
     DebugOutput("ffmpeg: the video stream has no picture size\n");
-    return VFW_E_CANNOT_CONNECT;
+    return MediaError::noDecoder;
   }
   av::CodecPtr decoder(avcodec_alloc_context3(codec));
-  if (!decoder) return E_OUTOFMEMORY;
-  if (avcodec_parameters_to_context(decoder.get(), par) < 0) return VFW_E_CANNOT_CONNECT;
+  if (!decoder) return MediaError::outOfMemory;
+  if (avcodec_parameters_to_context(decoder.get(), par) < 0) return MediaError::noDecoder;
   decoder->pkt_timebase = stream->time_base;
   decoder->thread_count = threadCount;
   if (threadCount == 0 && int64_t{par->width} * par->height <= kOneThreadPixels)
@@ -60,10 +60,10 @@ HResult FrameDecoder::Open(AVStream* stream, int threadCount) {
   if (int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
                  av::ErrorText(error).c_str());
-    return VFW_E_CANNOT_CONNECT;
+    return MediaError::noDecoder;
   }
   context_->codec = std::move(decoder);
-  return S_OK;
+  return MediaError::none;
 }
 
 FrameDecoder::Receive FrameDecoder::Take(AVFrame* frame) {

@@ -27,8 +27,8 @@ class FrameDecoder {
 
   // Opens the decoder of the stream. threadCount 0: FFmpeg's choice for
   // pictures larger than 640 x 480, one thread for smaller ones.
-  // VFW_E_CANNOT_CONNECT when the stream cannot be decoded.
-  HResult Open(AVStream* stream, int threadCount);
+  // MediaError::noDecoder when the stream cannot be decoded.
+  MediaError Open(AVStream* stream, int threadCount);
   bool IsOpen() const;
 
   enum class Receive { frame, failed, needsPacket, ended };

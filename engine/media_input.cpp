@@ -60,7 +60,7 @@ int RefuseOpen(AVFormatContext* context, AVIOContext** pb, const char* url, int,
   return AVERROR(EPERM);
 }
 
-InputFailure Failure(HResult code, std::string reason = "") {
+InputFailure Failure(MediaError code, std::string reason = "") {
   if (reason.empty()) reason = ErrorText(code);
   return {code, std::move(reason)};
 }
@@ -71,11 +71,12 @@ std::string CannotRead(int error) {
 
 // An error of the system while the file was opened or read.
 InputFailure ReadFailure(int error) {
-  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR)) return Failure(E_FILE_NOT_FOUND);
-  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return Failure(E_ACCESSDENIED);
-  if (error == AVERROR_EXIT) return Failure(E_ABORT);
-  if (error == AVERROR(ENOMEM)) return Failure(E_OUTOFMEMORY);
-  return Failure(E_FAIL, CannotRead(error));
+  if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR))
+    return Failure(MediaError::fileNotFound);
+  if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return Failure(MediaError::accessDenied);
+  if (error == AVERROR_EXIT) return Failure(MediaError::aborted);
+  if (error == AVERROR(ENOMEM)) return Failure(MediaError::outOfMemory);
+  return Failure(MediaError::failed, CannotRead(error));
 }
 
 // A local file that is no regular file is not read: a named pipe would
@@ -87,7 +88,7 @@ bool RegularFile(const std::string& path, struct stat& info, InputFailure* failu
   }
   if (S_ISREG(info.st_mode)) {
     if (info.st_size == 0) {
-      *failure = Failure(VFW_E_UNKNOWN_FILE_TYPE, "The file is empty.");
+      *failure = Failure(MediaError::unknownFileType, "The file is empty.");
       return false;
     }
     return true;
@@ -96,9 +97,9 @@ bool RegularFile(const std::string& path, struct stat& info, InputFailure* failu
                      : S_ISFIFO(info.st_mode) ? "a named pipe"
                      : S_ISSOCK(info.st_mode) ? "a socket"
                                               : "a device";
-  *failure = Failure(
-      E_FAIL, what ? std::string("The file cannot be read: it is ") + what + ", not a regular file."
-                   : CannotRead(AVERROR(EISDIR)));
+  *failure = Failure(MediaError::failed, what ? std::string("The file cannot be read: it is ") +
+                                                    what + ", not a regular file."
+                                              : CannotRead(AVERROR(EISDIR)));
   return false;
 }
 
@@ -136,31 +137,31 @@ Writing StillWritten(const std::string& path, const struct stat& before) {
 // The header could not be read although the format was recognised.
 InputFailure HeaderFailure(int error, const AVInputFormat* format, bool endReached,
                            Writing writing) {
-  if (error == AVERROR_EXIT) return Failure(E_ABORT);
-  if (error == AVERROR(ENOMEM)) return Failure(E_OUTOFMEMORY);
+  if (error == AVERROR_EXIT) return Failure(MediaError::aborted);
+  if (error == AVERROR(ENOMEM)) return Failure(MediaError::outOfMemory);
   const std::string what = Article(FormatName(format) + " file");
   if (endReached) {
     const std::string ends = what + " that ends before its header does";
     if (writing == Writing::yes)
-      return Failure(VFW_E_INVALID_FILE_FORMAT,
+      return Failure(MediaError::invalidFileFormat,
                      "The file is still being written: it is " + ends +
                          ", and it grew while it was opened. Index it again when it is complete.");
     if (writing == Writing::maybe)
-      return Failure(VFW_E_INVALID_FILE_FORMAT,
+      return Failure(MediaError::invalidFileFormat,
                      "The file is cut short or still being written: it is " + ends +
                          ", and it was changed a moment ago. Index it again when it is complete.");
-    return Failure(VFW_E_INVALID_FILE_FORMAT, "The file is cut short: it is " + ends + ".");
+    return Failure(MediaError::invalidFileFormat, "The file is cut short: it is " + ends + ".");
   }
   if (error == AVERROR(EPERM))  // only an open beyond the file itself is refused so
     return Failure(
-        VFW_E_UNSUPPORTED_STREAM,
+        MediaError::unsupportedStream,
         "The file is " + what + " that names other files to read: only the file itself is read.");
   if (error != AVERROR_INVALIDDATA && error != AVERROR_EOF && error != AVERROR_PATCHWELCOME &&
       error != AVERROR(EINVAL))
     return ReadFailure(error);
-  return Failure(VFW_E_INVALID_FILE_FORMAT, "The file is damaged: it is " + what +
-                                                " whose header cannot be read (" +
-                                                av::ErrorText(error) + ").");
+  return Failure(MediaError::invalidFileFormat, "The file is damaged: it is " + what +
+                                                    " whose header cannot be read (" +
+                                                    av::ErrorText(error) + ").");
 }
 
 // The codec names people know, by FFmpeg's names; others are written in
@@ -238,14 +239,14 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
                  score < 0 ? av::ErrorText(score).c_str() : "a weak guess");
     *failure = score < 0 && score != AVERROR_INVALIDDATA && score != AVERROR_EOF
                    ? ReadFailure(score)
-                   : Failure(VFW_E_UNKNOWN_FILE_TYPE);
+                   : Failure(MediaError::unknownFileType);
     avio_closep(&pb);
     return nullptr;
   }
   if (const Refused* refused = RefusedFormat(format)) {
     DebugOutputF("ffmpeg: '%s' is %s (%s): not read\n", request.path.c_str(), refused->what,
                  format->name);
-    *failure = Failure(VFW_E_UNSUPPORTED_STREAM,
+    *failure = Failure(MediaError::unsupportedStream,
                        std::string("The file is ") + refused->what +
                            ", which names other files to read: only the file itself is read.");
     avio_closep(&pb);
@@ -255,7 +256,7 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
   AVFormatContext* context = avformat_alloc_context();
   if (!context) {
     avio_closep(&pb);
-    *failure = Failure(E_OUTOFMEMORY);
+    *failure = Failure(MediaError::outOfMemory);
     return nullptr;
   }
   context->pb = pb;
@@ -337,9 +338,9 @@ std::string NoVideoStreamReason(const AVFormatContext* format) {
   return "The file has no video stream: it holds only " + JoinedWithAnd(parts) + ".";
 }
 
-std::string UndecodableReason(AVFormatContext* format, AVStream* stream, HResult* code) {
+std::string UndecodableReason(AVFormatContext* format, AVStream* stream, MediaError* code) {
   const AVCodecParameters* par = stream->codecpar;
-  *code = VFW_E_CANNOT_CONNECT;
+  *code = MediaError::noDecoder;
   if (!avcodec_find_decoder(par->codec_id))
     return "No installed decoder can play this video: the FFmpeg libraries of this system cannot "
            "decode " +
@@ -354,12 +355,12 @@ std::string UndecodableReason(AVFormatContext* format, AVStream* stream, HResult
   if (aspect.num > 0 && aspect.den > 0) shownWidth = shownWidth * aspect.num / aspect.den;
   shownWidth = std::max(shownWidth, static_cast<double>(par->width));
   if (shownWidth * par->height > static_cast<double>(kMaxPicturePixels)) {
-    *code = VFW_E_UNSUPPORTED_STREAM;
+    *code = MediaError::unsupportedStream;
     return "The video's pictures are too large: " + std::to_string(std::llround(shownWidth)) +
            " x " + std::to_string(par->height) + " pixels, more than the " +
            std::to_string(kMaxPicturePixels / (1 << 20)) + " megapixels a picture may have.";
   }
-  *code = S_OK;
+  *code = MediaError::none;
   return "";
 }
 

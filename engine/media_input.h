@@ -46,7 +46,7 @@ struct InputRequest {
 
 // Why a file could not be opened or used.
 struct InputFailure {
-  HResult code = S_OK;
+  MediaError code = MediaError::none;
   std::string reason;  // in words a user knows
 };
 
@@ -62,7 +62,7 @@ std::string NoVideoStreamReason(const AVFormatContext* format);
 // Why the video stream cannot be decoded, or "" when it can: no decoder in
 // this system's FFmpeg, no picture size, or pictures too large as they are
 // shown (stretched to their display aspect).
-// *code is the result code to report.
-std::string UndecodableReason(AVFormatContext* format, AVStream* stream, HResult* code);
+// *code is the error to report.
+std::string UndecodableReason(AVFormatContext* format, AVStream* stream, MediaError* code);
 
 }  // namespace ombrelo

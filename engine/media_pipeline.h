@@ -65,16 +65,16 @@ class MediaPipeline {
  public:
   virtual ~MediaPipeline() = default;
 
-  // Opens the file. Only S_OK counts as success.
-  virtual HResult Open(const std::string& path) = 0;
-  // Finds the video stream and its decoder. VFW_E_CANNOT_CONNECT when the
+  // Opens the file.
+  virtual MediaError Open(const std::string& path) = 0;
+  // Finds the video stream and its decoder. MediaError::noDecoder when the
   // file has no video stream that can be decoded.
-  virtual HResult Connect() = 0;
+  virtual MediaError Connect() = 0;
   // The connected stream's format, frame duration, length and seeking.
-  virtual HResult GetStreamFacts(StreamFacts* facts) = 0;
+  virtual MediaError GetStreamFacts(StreamFacts* facts) = 0;
   // Why the last Open or Connect failed, in words a user knows ("The file
   // has no video stream: it holds only audio (AC-3)."); "" when it did not
-  // fail or the pipeline cannot tell more than the result code does.
+  // fail or the pipeline cannot tell more than the error does.
   virtual std::string FailureReason() const { return ""; }
 
   // Absolute positioning to `current` (100-ns units). Frames before it
@@ -84,7 +84,7 @@ class MediaPipeline {
   // key frame before `wanted` when that lies at or after `current`, and may
   // leave out what those frames alone would need. Frames from `wanted` on
   // are exact. Ends an interruption.
-  virtual HResult Seek(int64_t current, int64_t wanted) = 0;
+  virtual MediaError Seek(int64_t current, int64_t wanted) = 0;
   // The next frame the caller needs lies at `wanted` (100-ns units), and it
   // takes no frame before it: decoding on toward it, the pipeline may leave
   // out the frames before it that nothing refers to. The next Seek replaces

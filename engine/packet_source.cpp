@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "engine/ffmpeg_pipeline.h"
 #include "engine/ffmpeg_support.h"
@@ -72,18 +74,13 @@ int IntraPicture(const uint8_t* nal, size_t size) {
   return sliceType % 5 == 2 || sliceType % 5 == 4 ? 1 : -1;  // I or SI; else P or B
 }
 
-void FreePackets(AVPacket* const* begin, AVPacket* const* end) {
-  for (AVPacket* const* p = begin; p != end; ++p) {
-    AVPacket* packet = *p;
-    av_packet_free(&packet);
-  }
-}
-
 }  // namespace
 
 void PacketSource::FormatRelease::operator()(AVFormatContext* context) const {
   av::FormatCloser()(context);
 }
+
+void PacketSource::PacketRelease::operator()(AVPacket* packet) const { av::PacketFreer()(packet); }
 
 PacketSource::PacketSource(PipelineCounters& counters)
     : counters_(counters),
@@ -92,10 +89,7 @@ PacketSource::PacketSource(PipelineCounters& counters)
       lastReadTs_(AV_NOPTS_VALUE),
       aheadKeyTs_(AV_NOPTS_VALUE) {}
 
-PacketSource::~PacketSource() {
-  Clear();
-  av_packet_free(&reading_);
-}
+PacketSource::~PacketSource() { Clear(); }
 
 int PacketSource::InterruptCallback(void* opaque) {
   auto* source = static_cast<PacketSource*>(opaque);
@@ -107,9 +101,9 @@ int PacketSource::InterruptCallback(void* opaque) {
   return 0;
 }
 
-HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::string* reason) {
-  if (format_) return VFW_E_WRONG_STATE;
-  if (!reading_) return E_OUTOFMEMORY;
+MediaError PacketSource::Open(const std::string& path, bool networkAddresses, std::string* reason) {
+  if (format_) return MediaError::wrongState;
+  if (!reading_) return MediaError::outOfMemory;
   InputRequest request;
   request.path = path;
   request.interrupt = &PacketSource::InterruptCallback;
@@ -119,9 +113,9 @@ HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::
   format_.reset(OpenInput(request, &failure));
   if (!format_) {
     if (reason) *reason = failure.reason;
-    return Failed(failure.code) ? failure.code : E_FAIL;
+    return Failed(failure.code) ? failure.code : MediaError::failed;
   }
-  return S_OK;
+  return MediaError::none;
 }
 
 AVStream* PacketSource::ChooseVideoStream() {
@@ -257,13 +251,11 @@ bool PacketSource::IndexedKeyFrameReached(int64_t ts, int64_t decodedTs) const {
 // Positions
 
 void PacketSource::DropHeld() {
-  FreePackets(held_.data(), held_.data() + held_.size());
   held_.clear();
   heldBytes_ = 0;
 }
 
 void PacketSource::Clear() {
-  for (AVPacket* p : pending_) av_packet_free(&p);
   pending_.clear();
   DropHeld();
   approaching_ = false;
@@ -403,26 +395,26 @@ bool PacketSource::TakeRestart(int64_t* wanted) {
 // Reading
 
 void PacketSource::Hold(AVPacket* packet) {
-  AVPacket* kept = av_packet_alloc();
+  OwnedPacket kept(av_packet_alloc());
   if (!kept) return;  // out of memory: the packet is lost, as a damaged one is
-  av_packet_move_ref(kept, packet);
+  av_packet_move_ref(kept.get(), packet);
   heldBytes_ += static_cast<size_t>(kept->size);
-  held_.push_back(kept);
+  held_.push_back(std::move(kept));
 }
 
 PacketSource::Read PacketSource::TakePending(AVPacket* into) {
-  AVPacket* first = pending_.front();
+  const OwnedPacket first = std::move(pending_.front());
   pending_.pop_front();
-  av_packet_move_ref(into, first);
-  av_packet_free(&first);
+  av_packet_move_ref(into, first.get());
   return Read::packet;
 }
 
 // The approach has found its key frame (or given up looking): what was held
 // is decoded, from that key frame on.
 PacketSource::Read PacketSource::ReleaseHeld(AVPacket* into) {
-  startKeyTs_ = av::PacketTime(held_.front());
-  pending_.insert(pending_.end(), held_.begin(), held_.end());
+  startKeyTs_ = av::PacketTime(held_.front().get());
+  pending_.insert(pending_.end(), std::make_move_iterator(held_.begin()),
+                  std::make_move_iterator(held_.end()));
   held_.clear();
   heldBytes_ = 0;
   approaching_ = false;
@@ -440,7 +432,8 @@ PacketSource::Read PacketSource::ReleaseSkippedAhead(AVPacket* into) {
     restarted_ = true;
     counters_.seeksSpared++;
   }
-  pending_.insert(pending_.end(), held_.begin(), held_.end());
+  pending_.insert(pending_.end(), std::make_move_iterator(held_.begin()),
+                  std::make_move_iterator(held_.end()));
   held_.clear();
   heldBytes_ = 0;
   return TakePending(into);
@@ -552,7 +545,7 @@ PacketSource::Handled PacketSource::Approach(AVPacket* packet, AVPacket* into) {
 PacketSource::Read PacketSource::Next(AVPacket* into) {
   if (!pending_.empty()) return TakePending(into);
   for (int i = 0; i < kPacketsPerStep; ++i) {
-    AVPacket* packet = reading_;
+    AVPacket* packet = reading_.get();
     const int error = av_read_frame(format_.get(), packet);
     if (error == AVERROR(EAGAIN)) return Read::notYet;
     if (error < 0) {

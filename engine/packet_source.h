@@ -49,10 +49,10 @@ class PacketSource {
   PacketSource(const PacketSource&) = delete;
   PacketSource& operator=(const PacketSource&) = delete;
 
-  // Opens the file (only S_OK counts as success); on failure *reason says
+  // Opens the file; on failure *reason says
   // why in words a user knows. networkAddresses: names with "://" are
   // read as network addresses (see InputRequest).
-  HResult Open(const std::string& path, bool networkAddresses, std::string* reason);
+  MediaError Open(const std::string& path, bool networkAddresses, std::string* reason);
   bool IsOpen() const { return format_ != nullptr; }
   // The demuxer; a reader that positions it in its own way (the thumbnail's
   // key frame) calls Clear() before reading on through Next.
@@ -120,6 +120,11 @@ class PacketSource {
   struct FormatRelease {
     void operator()(AVFormatContext* context) const;
   };
+  // av::PacketFreer, for a header that keeps FFmpeg out.
+  struct PacketRelease {
+    void operator()(AVPacket* packet) const;
+  };
+  using OwnedPacket = std::unique_ptr<AVPacket, PacketRelease>;
   enum class Handled { out, kept };
   static int InterruptCallback(void* opaque);
   void ReadTiming(AVStream* stream);
@@ -152,10 +157,10 @@ class PacketSource {
   std::atomic<bool> interrupt_{false};
   std::atomic<bool> cancelled_{false};
   std::function<bool()> waitCheck_;  // reading thread only
-  AVPacket* reading_ = nullptr;      // owned; the packet av_read_frame fills
+  OwnedPacket reading_;              // the packet av_read_frame fills
 
-  std::deque<AVPacket*> pending_;  // owned; to decode before reading on
-  std::vector<AVPacket*> held_;    // owned; kept back while approaching or skipping ahead
+  std::deque<OwnedPacket> pending_;  // to decode before reading on
+  std::vector<OwnedPacket> held_;    // kept back while approaching or skipping ahead
   size_t heldBytes_ = 0;
   bool approaching_ = false;    // looking for the last key frame before the target
   int64_t approachTarget_ = 0;  // ticks

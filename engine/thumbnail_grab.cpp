@@ -171,13 +171,13 @@ class Grabber {
 std::string Grabber::Open(const std::string& path) {
   if (!packet_ || !frame_) return "out of memory";
   std::string reason;
-  if (source_.Open(path, false, &reason) != S_OK)
+  if (source_.Open(path, false, &reason) != MediaError::none)
     return reason.empty() ? "not a media file that can be read" : reason;
   AVStream* stream = source_.ChooseVideoStream();
   if (!stream) return NoVideoStreamReason(source_.Format());
   // No decoder, no size, or pictures larger than the limit: refused before
   // anything is decoded.
-  HResult refusal = S_OK;
+  MediaError refusal = MediaError::none;
   reason = UndecodableReason(source_.Format(), stream, &refusal);
   if (Failed(refusal)) return reason;
   streamIndex_ = stream->index;

@@ -1,46 +1,17 @@
 #pragma once
-// Thread primitives the engine is written against: an auto-reset event and
-// a millisecond tick source that tests can replace.
+// Thread helpers the engine and the workers are written against: a
+// millisecond tick source that tests can replace, and the priority of the
+// program's worker threads.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 
 namespace ombrelo {
-
-// An event that releases exactly one waiter per Set and then resets itself.
-class AutoResetEvent {
- public:
-  explicit AutoResetEvent(bool initiallySet = false) : signalled_(initiallySet) {}
-
-  void Set() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      signalled_ = true;
-    }
-    cv_.notify_one();
-  }
-
-  void Reset() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = false;
-  }
-
-  // Waits up to timeoutMs; true when the event was set (and is now reset).
-  bool Wait(int64_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return signalled_; }))
-      return false;
-    signalled_ = false;
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool signalled_;  // guarded by mutex_
-};
 
 // Milliseconds from an arbitrary origin; the engine's stall timings read it.
 using TickSource = std::function<uint64_t()>;
@@ -49,6 +20,32 @@ inline uint64_t SteadyTickCount() {
   using namespace std::chrono;
   return static_cast<uint64_t>(
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The nice value of worker threads (decoding, converting, writing) in a
+// program with a window: the window's thread, at the process's own value,
+// is served first when both want a core, and the workers still get the
+// machine when it would otherwise be idle. Not SCHED_IDLE: beside other busy
+// programs a capture at that class would hardly move at all.
+inline constexpr int kWorkerNice = 10;
+
+// The nice value LowerThreadPriority gives; a program without a window
+// (nothing to keep responsive, and a worker that must show progress to the
+// batch) sets 0 before it starts any work.
+inline std::atomic<int>& WorkerNice() {
+  static std::atomic<int> nice{kWorkerNice};
+  return nice;
+}
+
+// Lowers the calling thread (Linux keeps a nice value per thread) to the
+// workers' priority; threads it starts afterwards inherit it. Never raises
+// it: a program started at a lower priority stays there.
+inline void LowerThreadPriority() {
+  const int wanted = WorkerNice().load();
+  const id_t self = static_cast<id_t>(gettid());
+  errno = 0;
+  const int now = getpriority(PRIO_PROCESS, self);
+  if (errno == 0 && now < wanted) setpriority(PRIO_PROCESS, self, wanted);
 }
 
 }  // namespace ombrelo

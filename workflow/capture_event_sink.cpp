@@ -106,6 +106,12 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   writer_.Write(std::move(job));  // waits while the writer is behind
 }
 
+void CaptureEventSink::Opened(const OpenOutcome& outcome) {
+  auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::opened, MovieId());
+  event->open = outcome;
+  Post(std::move(event));
+}
+
 void CaptureEventSink::StatusText(FrameNumber frame, const char* text) {
   Post(std::make_unique<WorkflowEvent>(WorkflowEventType::statusText, MovieId(),
                                        static_cast<int32_t>(frame), text));

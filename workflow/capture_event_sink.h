@@ -6,6 +6,7 @@
 // thumbnail (from the naming the owner gave for the movie) and queues it
 // with the writer, waiting only while the writer is behind. The owner's
 // thread only hears what happened, as posted events keyed by the movie's id:
+//  - the answer to the open, which the capture thread made;
 //  - a preview: the newest frame; one that was not shown yet is replaced by
 //    a newer one, so a slow owner never slows the capture;
 //  - progress: coalesced the same way, the newest value is read when shown;
@@ -21,9 +22,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/capture_engine.h"
 #include "workflow/frame_output.h"
 #include "workflow/frame_writer.h"
-#include "engine/capture_engine.h"
 
 class QObject;
 
@@ -36,6 +37,7 @@ enum class WorkflowEventType : int {
   captureEnded = QEvent::User + 3,  // value = 1 when completed
   statusText = QEvent::User + 5,    // text = a constant stall message
   stateChanged = QEvent::User + 6,  // value = the engine's new CaptureState
+  opened = QEvent::User + 8,        // open = the engine's answer to the open
   workDone = QEvent::User + 7,      // call = the owner's part of the frame writer's work
   indexPhotoPoll = QEvent::User + 16,
   idle = QEvent::User + 18,  // the idle step, posted at low priority
@@ -53,6 +55,7 @@ class WorkflowEvent : public QEvent {
   int32_t value;
   const char* text;            // statusText only; lives as long as the program
   std::function<void()> call;  // workDone only
+  OpenOutcome open;            // opened only
 };
 
 // Per mille of current in total, truncated, kept to 0 .. 1000 (0 when the
@@ -82,6 +85,7 @@ class CaptureEventSink : public CaptureListener {
   int TakeProgress();
 
   // CaptureListener (capture thread).
+  void Opened(const OpenOutcome& outcome) override;
   void FrameCaptured(const CapturedFrame& frame) override;
   void StatusText(FrameNumber frame, const char* text) override;
   void CaptureEnded(bool completed) override;

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/sync.h"
+
 namespace ombrelo {
 
 FrameWriter::FrameWriter(Done done) : done_(std::move(done)), thread_([this] { Loop(); }) {}
@@ -56,6 +58,7 @@ void FrameWriter::Run(std::function<void()> work) {
 
 void FrameWriter::Loop() {
   pthread_setname_np(pthread_self(), "frame writer");
+  LowerThreadPriority();  // encoding and writing wait for the window, not it for them
   for (;;) {
     std::function<void()> job;
     {

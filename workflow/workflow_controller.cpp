@@ -218,12 +218,13 @@ void WorkflowController::Start() {
   endRunRequested_ = false;
   const CaptureState state = engine_.GetState();
   if (state == CaptureState::idle) {
-    // Between two movies of a run the idle step starts the next one itself.
-    if (!continueWithNext_) {
+    // Between two movies of a run the idle step starts the next one itself,
+    // and the answer to an open starts the next one when it failed.
+    if (!continueWithNext_ && openingMovieId_ < 0) {
       emit runStarted();
       queue_.clear();  // a new run takes the list as it is now
       runMovies_.clear();
-      if (StartNextMovie() == kAllFailed) ShowRunSummary();
+      opensFromStart_ = StartNextMovie() == kMovieStarted;
     }
   } else if (state == CaptureState::paused) {
     SetStatus(kCapturing);
@@ -277,48 +278,62 @@ const Movie* WorkflowController::NextQueued() const {
 }
 
 int WorkflowController::StartNextMovie() {
-  bool failed = false;
   // The queue is filled from the project once when it has run dry, so that
   // movies added during the run are taken too.
-  bool filled = false;
-  for (;;) {
-    const Movie* next = NextQueued();
-    if (!next && !filled) {
-      FillQueue();
-      filled = true;
-      next = NextQueued();
-    }
-    if (!next) break;
-    queue_.pop_front();
-    if (OpenMovie(*next)) return kMovieStarted;
-    failed = true;
+  const Movie* next = NextQueued();
+  if (!next) {
+    FillQueue();
+    next = NextQueued();
   }
-  return failed ? kAllFailed : kNoneWaiting;
+  if (!next) return kNoneWaiting;
+  queue_.pop_front();
+  OpenMovie(*next);
+  return kMovieStarted;
 }
 
-bool WorkflowController::OpenMovie(const Movie& movie) {
+void WorkflowController::OpenMovie(const Movie& movie) {
   const int32_t id = movie.id();
   const std::string path = movie.path();
   engine_.SetCaptureSettings(project_.Capture());
   // The sink is set before the engine runs, so that no frame of this movie
   // can be numbered or named for the previous one.
   eventSink_->Reset(id, path);
-  HResult result = S_OK;
   runMovies_.push_back(id);
   // Before the open: a file that grows from here on is still being written.
   opened_ = StatFile(path);
-  if (engine_.Open(path, &result)) {
+  openingMovieId_ = id;
+  // The capture thread opens the file; its answer comes as an event.
+  engine_.Open(path);
+}
+
+void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
+  if (movieId != openingMovieId_) return;
+  openingMovieId_ = -1;
+  const Movie* found = std::as_const(project_).MovieById(movieId);
+  if (outcome.stopped || (!found && outcome.opened)) {
+    // Stopped while it was opened, or removed meanwhile: the movie stays as
+    // it was, and the run goes on only for a removed one.
+    if (outcome.opened) engine_.Close();
+    if (outcome.stopped || endRunRequested_) {
+      SetStatus(kReady);
+      opensFromStart_ = false;
+      return;
+    }
+    DebugOutput("Not indexed: movie " + std::to_string(movieId) + " was removed while opened\n");
+  } else if (outcome.opened) {
+    const Movie& movie = *found;
+    const std::string& path = movie.path();
     // The capture begins anew: the thumbnails of a capture that was stopped
     // are replaced, not added to. The earlier run's files stay until the
     // new outputs are in place, so that a run cut short leaves the earlier
     // playlist and pages whole.
     project_.MarkOpened(
-        id, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(StatFile(path).bytes),
-                            engine_.GetVideoFormat()});
+        movieId, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(StatFile(path).bytes),
+                                 engine_.GetVideoFormat()});
     // The capture thread names and writes the thumbnails from here on.
     eventSink_->SetNaming(NamingOf(project_, movie));
-    currentMovieId_ = id;
-    liveMovieId_ = id;
+    currentMovieId_ = movieId;
+    liveMovieId_ = movieId;
     writeFailed_ = false;
     emit movieStarted(movie);
     int waiting = 0;
@@ -330,15 +345,27 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
     thumbnailsWritten_ = 0;
     thumbnailsPromised_ =
         static_cast<int>(std::clamp<int64_t>(PromisedSamples(engine_.GetSchedule()), 0, INT32_MAX));
-    emit countsChanged(id, static_cast<int>(runMovies_.size()), runVideos_, 0, thumbnailsPromised_);
+    emit countsChanged(movieId, static_cast<int>(runMovies_.size()), runVideos_, 0,
+                       thumbnailsPromised_);
     SetStatus(kGrabbingFrom + path);
-    return true;
+    if (std::exchange(opensFromStart_, false)) NoticeDecodingProblems();
+    return;
+  } else if (found) {
+    OnOpenFailed(*found, outcome);
   }
+  // On with the next waiting movie; the run's queue is done when none is.
+  if (endRunRequested_ || StartNextMovie() != kMovieStarted) {
+    if (!endRunRequested_) ShowRunSummary();
+    if (std::exchange(opensFromStart_, false)) NoticeDecodingProblems();
+  }
+}
 
-  const std::string text = "Error capturing from '" + path + "' - " + engine_.GetErrorText();
-  project_.AddMovieError(id, text);
+void WorkflowController::OnOpenFailed(const Movie& movie, const OpenOutcome& outcome) {
+  const std::string path = movie.path();
+  const std::string text = "Error capturing from '" + path + "' - " + outcome.text;
+  project_.AddMovieError(movie.id(), text);
   emit movieNotOpened(movie, text);
-  if (result == VFW_E_CANNOT_CONNECT) {
+  if (outcome.code == MediaError::noDecoder) {
     if (preferences_.firstRun) {
       Notice([this, path] { emit codecHelpRequested(path, CodecHelpAddress(path)); });
     } else {
@@ -347,7 +374,6 @@ bool WorkflowController::OpenMovie(const Movie& movie) {
   } else if (preferences_.firstRun) {
     FailureNotice(text, [this] { emit helpRequested(kErrorCapturingPage, HelpMode::notice); });
   }
-  return false;
 }
 
 bool WorkflowController::AnyWaiting() const {
@@ -361,7 +387,11 @@ bool WorkflowController::AnyWaiting() const {
 
 CommandStates WorkflowController::GetCommandStates() const {
   CommandStates states;
-  switch (engine_.GetState()) {
+  // A failed open's answer is yet to be handled: the engine is idle again.
+  const CaptureState state = openingMovieId_ >= 0 && engine_.GetState() == CaptureState::idle
+                                 ? CaptureState::opening
+                                 : engine_.GetState();
+  switch (state) {
     case CaptureState::idle:
       states.start = AnyWaiting();
       break;
@@ -373,12 +403,11 @@ CommandStates WorkflowController::GetCommandStates() const {
       states.pause = true;
       states.paused = true;
       break;
+    case CaptureState::opening:
+      states.stop = true;  // a slow open can be given up
+      break;
     case CaptureState::stopped:
     case CaptureState::pausing:
-      break;
-    case CaptureState::seeking:
-    default:  // also the value 2, which the engine never sets
-      states.start = true;
       break;
   }
   return states;
@@ -420,6 +449,9 @@ void WorkflowController::Handle(WorkflowEvent& event) {
       break;
     case WorkflowEventType::statusText:
       if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
+      break;
+    case WorkflowEventType::opened:
+      OnOpened(event.movieId, event.open);
       break;
     case WorkflowEventType::captureEnded:
       // Only the first end of the movie being captured counts.
@@ -825,6 +857,9 @@ void WorkflowController::ShowNotices() {
   // runs its own event loop) the run goes on, and the notices that come
   // meanwhile wait for it to be closed.
   if (noticeOpen_) return;
+  // Nor while an open is under way: the notices follow its answer, so that
+  // a failed open's help comes after the movie the run went on with.
+  if (openingMovieId_ >= 0) return;
   // The failures of a run are told once it has ended, ahead of its summary,
   // and several of them in one box rather than a box for each.
   if (!runActive_ && !failureNotices_.empty()) {
@@ -850,7 +885,7 @@ void WorkflowController::ShowNotices() {
 }
 
 void WorkflowController::CheckRunFinished() {
-  if (!runActive_ || continueWithNext_ || OutputsPending() ||
+  if (!runActive_ || continueWithNext_ || OutputsPending() || openingMovieId_ >= 0 ||
       engine_.GetState() != CaptureState::idle)
     return;
   runActive_ = false;

@@ -49,6 +49,7 @@ namespace ombrelo {
 
 class CProject;
 class CaptureEngine;
+struct OpenOutcome;
 class CaptureEventSink;
 class IndexPhotoGenerator;
 class PageGeneration;
@@ -69,9 +70,8 @@ class WorkflowController : public QObject {
  public:
   // Results of StartNextMovie.
   enum StartResult : int {
-    kMovieStarted = 0,
-    kAllFailed = 1,    // none was started and at least one failed to open
-    kNoneWaiting = 2,  // none was waiting and none failed
+    kMovieStarted = 0,  // the engine opens a movie; its answer is to come
+    kNoneWaiting = 2,   // none was waiting
   };
 
   // Status texts.
@@ -167,8 +167,10 @@ class WorkflowController : public QObject {
   void decodingProblemsFound(const std::vector<std::string>& paths);
 
  public:
-  // Opens the first waiting movie that can be opened; those that cannot are
-  // marked failed on the way. See StartResult.
+  // Asks the engine to open the first waiting movie; the open is made on
+  // the capture thread. When it fails, the movie is marked failed and the
+  // next one is asked for, until one opens or none waits (then the run's
+  // summary follows). See StartResult.
   int StartNextMovie();
 
   // The commands' states by the engine's state.
@@ -207,7 +209,10 @@ class WorkflowController : public QObject {
 
   void FillQueue() const;
   const Movie* NextQueued() const;
-  bool OpenMovie(const Movie& movie);
+  void OpenMovie(const Movie& movie);
+  // The engine's answer to the open of the movie.
+  void OnOpened(int32_t movieId, const OpenOutcome& outcome);
+  void OnOpenFailed(const Movie& movie, const OpenOutcome& outcome);
   bool AnyWaiting() const;
   void Handle(WorkflowEvent& event);
   void OnPreview(int32_t movieId);
@@ -301,7 +306,11 @@ class WorkflowController : public QObject {
   mutable std::deque<int32_t> queue_;
   int32_t currentMovieId_ = -1;  // the movie the outputs are made for
   int32_t liveMovieId_ = -1;     // the movie whose capture is open, else -1
-  FileState opened_;             // its file on the disk just before it was opened
+  int32_t openingMovieId_ = -1;  // the movie the engine opens, until its answer
+  // The opens under way were asked for by Start: the decoding problems they
+  // find are shown once one has opened or none is left.
+  bool opensFromStart_ = false;
+  FileState opened_;  // its file on the disk just before it was opened
   bool continueWithNext_ = false;
   // While the outputs are made, a photo finished at once waits here for the
   // movie's own finish to be reported.

@@ -681,6 +681,9 @@ void MainWindow::AttachController(WorkflowController* controller) {
   // The movie's row on the list of videos to index goes.
   connect(controller, &Run::movieFinished, this,
           [this](const Movie& movie) { select_->RemoveRow(movie.id()); });
+  // So does the row of one that could not be opened (answered after Start).
+  connect(controller, &Run::movieNotOpened, this,
+          [this](const Movie& movie, const std::string&) { select_->RemoveRow(movie.id()); });
   connect(controller, &Run::runFinished, this, &MainWindow::RunFinished);
   connect(controller, &Run::runCompleted, this, &MainWindow::ShowRunSummary);
   connect(controller, &Run::helpRequested, this,
@@ -729,7 +732,7 @@ void MainWindow::StartRun() {
     }
   }
   controller_->Start();
-  select_->RefreshList();  // movies that could not be opened are off the list
+  select_->RefreshList();
 }
 
 QString MainWindow::StatusText() const { return statusLabel_->text(); }

@@ -40,6 +40,7 @@
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/sync.h"
 #include "project/movie.h"
 #include "project/project.h"
 
@@ -419,6 +420,8 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   }
   if (!options.mergeInto.empty()) return Merge(options, project);
   const bool worker = !options.workerProject.empty();
+  // No window to keep responsive: the capture runs at the process's priority.
+  WorkerNice() = 0;
   CaptureEngine engine(EngineEnvironment(options));
   engine.SetSkipBlank(options.skipBlank);
   // More thumbnails of one video than anyone looks through only when asked for.

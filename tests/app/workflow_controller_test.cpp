@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
@@ -17,6 +18,7 @@
 
 #include "engine/capture_engine.h"
 #include "engine/codec_probe.h"
+#include "engine/ffmpeg_pipeline.h"
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/project.h"
@@ -247,6 +249,9 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   Add(third);
 
   Controller().Start();
+  // The opens are answered on the owner's thread, each failed one before
+  // the next open is asked for.
+  ASSERT_TRUE(RunUntil([&] { return !seen_.started.empty(); }));
   const std::string error =
       "Error capturing from '" + missing + "' - The system cannot find the file specified.";
   EXPECT_EQ(seen_.errors, std::vector<std::string>{error});
@@ -647,6 +652,7 @@ TEST_F(WorkflowTest, UndecodableMoviesAreCollectedForCodecHelp) {
     Add(bad2);
     Add(good);
     Controller().Start();
+    ASSERT_TRUE(RunUntil([&] { return !seen_.started.empty(); }));
     EXPECT_EQ(seen_.started, std::vector<std::string>{good});
     EXPECT_EQ(seen_.errors.size(), 2u);
     EXPECT_TRUE(
@@ -756,6 +762,122 @@ TEST_F(WorkflowTest, CommandsFollowTheEngineState) {
   Controller().Stop();
   Controller().Pause();
   EXPECT_TRUE(seen_.statusTexts.empty());
+}
+
+// The real pipeline behind a gate: its open waits, as on a share that
+// answers slowly, until the test lets it go or the capture is stopped.
+class SlowOpen {
+ public:
+  MediaPipelineFactory Factory() {
+    return [this] { return std::make_unique<Pipeline>(*this, MakeFfmpegPipeline()); };
+  }
+  // Waits until an open is held; the thread that holds it.
+  std::optional<std::thread::id> WaitForHeldOpen() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::seconds(20), [&] { return held_.has_value(); }))
+      return std::nullopt;
+    return held_;
+  }
+  void LetGo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  void Hold() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = false;
+    held_.reset();
+  }
+
+ private:
+  class Pipeline final : public MediaPipeline {
+   public:
+    Pipeline(SlowOpen& gate, std::unique_ptr<MediaPipeline> real)
+        : gate_(gate), real_(std::move(real)) {}
+    MediaError Open(const std::string& path) override {
+      {
+        std::unique_lock<std::mutex> lock(gate_.mutex_);
+        gate_.held_ = std::this_thread::get_id();
+        gate_.changed_.notify_all();
+        gate_.changed_.wait(lock, [&] { return gate_.open_ || cancelled_; });
+        if (cancelled_) return MediaError::aborted;
+      }
+      return real_->Open(path);
+    }
+    MediaError Connect() override { return real_->Connect(); }
+    MediaError GetStreamFacts(StreamFacts* facts) override { return real_->GetStreamFacts(facts); }
+    std::string FailureReason() const override { return real_->FailureReason(); }
+    MediaError Seek(int64_t current, int64_t wanted) override { return real_->Seek(current, wanted); }
+    void ExpectNext(int64_t wanted) override { real_->ExpectNext(wanted); }
+    Pull NextFrame(PulledFrame* frame) override { return real_->NextFrame(frame); }
+    void Interrupt() override { real_->Interrupt(); }
+    void Cancel() override {
+      {
+        std::lock_guard<std::mutex> lock(gate_.mutex_);
+        cancelled_ = true;
+        gate_.changed_.notify_all();
+      }
+      real_->Cancel();
+    }
+    void SetWaitCheck(std::function<bool()> check) override {
+      real_->SetWaitCheck(std::move(check));
+    }
+    void SetDeinterlace(bool on) override { real_->SetDeinterlace(on); }
+
+   private:
+    SlowOpen& gate_;
+    std::unique_ptr<MediaPipeline> real_;
+    bool cancelled_ = false;  // guarded by the gate's mutex
+  };
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  std::optional<std::thread::id> held_;
+};
+
+TEST_F(WorkflowTest, AVideoSlowToOpenIsOpenedOnTheCaptureThreadWhileTheWindowGoesOn) {
+  SlowOpen gate;
+  CaptureEnvironment env;
+  env.pipelineFactory = gate.Factory();
+  CaptureEngine engine(env);
+  WorkflowController controller(*project_, engine, pages_);
+  seen_.Listen(controller);
+  const std::string video = TestVideos::Get().Make("slow to open.mp4", 50);
+  const int32_t id = Add(video);
+  {
+    SCOPED_TRACE("let go: indexed as any other");
+    controller.Start();
+    const std::optional<std::thread::id> opener = gate.WaitForHeldOpen();
+    ASSERT_TRUE(opener.has_value()) << "Start returned, and the open is under way";
+    EXPECT_NE(*opener, std::this_thread::get_id());
+    // The owner's events are handled while the open is held.
+    bool turned = false;
+    QTimer::singleShot(0, [&] { turned = true; });
+    ASSERT_TRUE(RunUntil([&] { return turned; }));
+    EXPECT_TRUE(seen_.started.empty());
+    EXPECT_EQ(seen_.commands, (CommandStates{false, true, false})) << "a slow open can be stopped";
+    gate.LetGo();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(seen_.started, std::vector<std::string>{video});
+    EXPECT_EQ(project_->FindMovie(id)->status, kMovieDone);
+    EXPECT_EQ(project_->FindMovie(id)->images.size(), 1u);
+  }
+  {
+    SCOPED_TRACE("stopped while it is opened: the movie stays waiting and nothing failed");
+    gate.Hold();
+    const int32_t next = Add(TestVideos::Get().Make("second.mp4", 50));
+    controller.Start();
+    ASSERT_TRUE(gate.WaitForHeldOpen().has_value());
+    controller.Stop();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(project_->FindMovie(next)->status, kMovieWaiting);
+    EXPECT_EQ(project_->FindMovie(next)->error, "");
+    EXPECT_TRUE(seen_.errors.empty());
+    EXPECT_EQ(seen_.started.size(), 1u);
+    EXPECT_EQ(seen_.statusTexts.back(), "Ready");
+    EXPECT_EQ(engine.GetState(), CaptureState::idle);
+  }
 }
 
 }  // namespace

@@ -56,6 +56,11 @@ class EngineTest : public ::testing::Test {
     if (engine) engine->Close();
   }
 
+  // Opens as the owner does and waits for the answer.
+  OpenOutcome Open(const std::string& path, testing::OpenAnswers* answers = nullptr) {
+    return testing::OpenAndWait(*engine, answers ? *answers : listener.answers, path);
+  }
+
   std::unique_ptr<CaptureEngine> MakeEngine() {
     CaptureEnvironment env;
     env.pipelineFactory = [this]() -> std::unique_ptr<MediaPipeline> {
@@ -102,31 +107,36 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
   struct Case {
     const char* name;
     std::function<void(FakeScript&)> script;
-    HResult code;
+    MediaError code;
     std::string text;
     const char* lastCall;  // the failing step; nothing is called after it
   };
   const std::vector<Case> cases = {
-      {"source fails", [](FakeScript& s) { s.results["Open"] = VFW_E_UNKNOWN_FILE_TYPE; },
-       VFW_E_UNKNOWN_FILE_TYPE, "The media type of this file is not recognized.",
+      {"source fails", [](FakeScript& s) { s.results["Open"] = MediaError::unknownFileType; },
+       MediaError::unknownFileType, "The media type of this file is not recognized.",
        "Open /videos/a.avi"},
-      {"source answers a success code other than S_OK",
-       [](FakeScript& s) { s.results["Open"] = S_FALSE; }, E_FAIL, "", "Open /videos/a.avi"},
-      {"no decoder", [](FakeScript& s) { s.results["Connect"] = VFW_E_CANNOT_CONNECT; },
-       VFW_E_CANNOT_CONNECT, "The file has no video stream that can be decoded.", "Connect"},
-      {"unusable connected format", [](FakeScript& s) { s.facts.header.biBitCount = 32; }, E_FAIL,
-       "", "GetStreamFacts"},
+      {"a file that is not there",
+       [](FakeScript& s) { s.results["Open"] = MediaError::fileNotFound; },
+       MediaError::fileNotFound, "The system cannot find the file specified.",
+       "Open /videos/a.avi"},
+      {"no decoder", [](FakeScript& s) { s.results["Connect"] = MediaError::noDecoder; },
+       MediaError::noDecoder, "The file has no video stream that can be decoded.", "Connect"},
+      {"unusable connected format", [](FakeScript& s) { s.facts.header.biBitCount = 32; },
+       MediaError::failed, "", "GetStreamFacts"},
       {"stream facts query fails",
-       [](FakeScript& s) { s.results["GetStreamFacts"] = static_cast<HResult>(0x80041234u); },
-       static_cast<HResult>(0x80041234u), "Unknown Error: 0x80041234", "GetStreamFacts"},
+       [](FakeScript& s) { s.results["GetStreamFacts"] = MediaError::outOfMemory; },
+       MediaError::outOfMemory, "Not enough memory is available to complete this operation.",
+       "GetStreamFacts"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     script = std::make_shared<FakeScript>();
     c.script(*script);
-    HResult hr = S_OK;
-    EXPECT_FALSE(engine->Open("/videos/a.avi", &hr));
-    EXPECT_EQ(hr, c.code);
+    const OpenOutcome answer = Open("/videos/a.avi");
+    EXPECT_FALSE(answer.opened);
+    EXPECT_FALSE(answer.stopped);
+    EXPECT_EQ(answer.code, c.code);
+    EXPECT_EQ(answer.text, c.text);
     EXPECT_EQ(engine->GetErrorText(), c.text);
     const auto log = script->Log();
     ASSERT_GE(log.size(), 2u);
@@ -137,16 +147,17 @@ TEST_F(EngineTest, OpenFailuresReportTheStepAndLeaveNothingOpen) {
 
   SCOPED_TRACE("no pipeline");
   factoryFails = true;
-  HResult hr = S_OK;
-  EXPECT_FALSE(engine->Open("/videos/a.avi", &hr));
-  EXPECT_TRUE(Failed(hr));
-  EXPECT_EQ(engine->GetErrorText(), "The video reader could not be set up.");
+  OpenOutcome answer = Open("/videos/a.avi");
+  EXPECT_FALSE(answer.opened);
+  EXPECT_TRUE(Failed(answer.code));
+  EXPECT_EQ(answer.text, "The video reader could not be set up.");
   factoryFails = false;
 
   SCOPED_TRACE("a failed open leaves the engine able to open the next movie");
   script = std::make_shared<FakeScript>();
-  EXPECT_TRUE(engine->Open("/videos/b.avi", &hr));
-  EXPECT_EQ(hr, S_OK);
+  answer = Open("/videos/b.avi");
+  EXPECT_TRUE(answer.opened);
+  EXPECT_EQ(answer.code, MediaError::none);
   EXPECT_EQ(engine->GetState(), CaptureState::running);
 }
 
@@ -158,9 +169,11 @@ TEST_F(EngineTest, OpenReadsTheMovieAndTheCaptureThreadPositionsIt) {
   settings.delaybetweensamples = 10;
   engine->SetCaptureSettings(settings);
 
-  HResult hr = E_FAIL;
-  ASSERT_TRUE(engine->Open("/videos/a b.avi", &hr));
-  EXPECT_EQ(hr, S_OK);
+  engine->Open("/videos/a b.avi");
+  EXPECT_EQ(engine->GetState(), CaptureState::opening) << "the owner does not wait for the file";
+  const OpenOutcome answer = listener.answers.Next().value_or(OpenOutcome{});
+  ASSERT_TRUE(answer.opened) << answer.text;
+  EXPECT_EQ(answer.code, MediaError::none);
   const auto log = script->Log();
   const std::vector<std::string> expected = {"Open /videos/a b.avi", "Connect", "GetStreamFacts"};
   ASSERT_GE(log.size(), expected.size());
@@ -183,17 +196,42 @@ TEST_F(EngineTest, OpenReadsTheMovieAndTheCaptureThreadPositionsIt) {
       << "the frames before the first sample need not be decoded";
   ASSERT_EQ(script->seekThreads.size(), 1u);
   EXPECT_NE(script->seekThreads[0], std::this_thread::get_id()) << "no seek on the owner's thread";
+  ASSERT_EQ(script->openThreads.size(), 1u);
+  EXPECT_EQ(script->openThreads[0], script->seekThreads[0]) << "opened on the capture thread";
 }
 
-TEST(EngineErrorText, FollowsTheFrameworkWording) {
-  EXPECT_EQ(CaptureEngine::ErrorTextOf(S_OK), "");
-  EXPECT_EQ(CaptureEngine::ErrorTextOf(S_FALSE), "");
-  EXPECT_EQ(CaptureEngine::ErrorTextOf(VFW_E_CANNOT_CONNECT),
-            "The file has no video stream that can be decoded.");
-  EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x80070002u)),
-            "The system cannot find the file specified.");
-  EXPECT_EQ(CaptureEngine::ErrorTextOf(static_cast<HResult>(0x8004ABCDu)),
-            "Unknown Error: 0x8004abcd");
+TEST_F(EngineTest, AnOpenThatHangsHoldsOnlyTheCaptureThreadAndCanBeStoppedOrClosed) {
+  const auto waitForOpenCall = [&] {
+    std::unique_lock<std::mutex> lock(script->mutex);
+    return script->cv.wait_for(lock, std::chrono::seconds(10),
+                               [&] { return !script->openThreads.empty(); });
+  };
+  {
+    SCOPED_TRACE("stopped: answered as stopped, with nothing left open and no capture");
+    script->holdOpen = true;
+    engine->Open("/share/slow.avi");
+    ASSERT_TRUE(waitForOpenCall());
+    EXPECT_EQ(engine->GetState(), CaptureState::opening);
+    EXPECT_NE(script->openThreads[0], std::this_thread::get_id());
+    engine->Stop();
+    const OpenOutcome answer = listener.answers.Next().value_or(OpenOutcome{});
+    EXPECT_TRUE(answer.stopped);
+    EXPECT_FALSE(answer.opened);
+    EXPECT_EQ(engine->GetState(), CaptureState::idle);
+    EXPECT_TRUE(script->destroyed);
+  }
+  {
+    SCOPED_TRACE("closed: the owner waits for the thread and hears nothing more");
+    script = std::make_shared<FakeScript>();
+    script->holdOpen = true;
+    engine->Open("/share/slow.avi");
+    ASSERT_TRUE(waitForOpenCall());
+    engine->Close();
+    EXPECT_EQ(engine->GetState(), CaptureState::idle);
+    EXPECT_TRUE(script->destroyed);
+    EXPECT_FALSE(listener.answers.Next(std::chrono::milliseconds(0)));
+  }
+  EXPECT_TRUE(listener.Values("ended").empty()) << "no capture ran";
 }
 
 // ---------------------------------------------------------------------------
@@ -201,7 +239,7 @@ TEST(EngineErrorText, FollowsTheFrameworkWording) {
 
 TEST_F(EngineTest, TakesTheScheduledFramesOnceAndIgnoresTheRest) {
   Schedule(0.4, 0.8, 100);  // samples at 10, 30, 50, 70, 90; no seeking (period 20)
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   EXPECT_FALSE(engine->GetSchedule().seekAllowed);
 
   FakeSample preroll(true);
@@ -261,7 +299,7 @@ TEST_F(EngineTest, AWriterThatIsBehindHoldsTheCaptureThreadAndNothingElse) {
   } writer;
   engine->SetListener(&writer);
   Schedule(0, 0.04, 100);  // every frame
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi", &writer.answers).opened);
   script->Queue({0, T, true, nullptr});
   script->Queue({T, 2 * T, true, nullptr});
   ASSERT_TRUE(WaitUntil([&] {
@@ -299,7 +337,7 @@ TEST_F(EngineTest, AFrameTakenAtTheStopFrameIsHandedOverBeforeTheEndIsReported) 
   settings.sampleduration = 0.2;
   script->facts.duration = 100 * T;
   engine->SetCaptureSettings(settings);
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   ASSERT_EQ(engine->GetSchedule().stopFrame, 5);
   for (int64_t f = 0; f <= 5; ++f) Deliver(f);
   ASSERT_TRUE(listener.WaitFor("ended"));
@@ -312,7 +350,7 @@ TEST_F(EngineTest, AFrameTakenAtTheStopFrameIsHandedOverBeforeTheEndIsReported) 
 TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
   Schedule(4, 8, 1000);  // samples at 100, 300, ..., 900; period 200 allows seeking
   DebugCapture debug;
-  ASSERT_TRUE(engine->Open("/v.mp4"));
+  ASSERT_TRUE(Open("/v.mp4").opened);
   EXPECT_TRUE(engine->GetSchedule().seekAllowed);
 
   for (int64_t sample = 100; sample < 900; sample += 200) {
@@ -342,7 +380,7 @@ TEST_F(EngineTest, SeeksAheadBetweenDistantSamplesAndEndsAfterTheLast) {
 
 TEST_F(EngineTest, ASeekAskedForByTheOwnerIsCarriedOutOnTheCaptureThread) {
   Schedule(4, 8, 1000);
-  ASSERT_TRUE(engine->Open("/v.mp4"));
+  ASSERT_TRUE(Open("/v.mp4").opened);
   ASSERT_TRUE(WaitUntil([&] { return script->Log().size() > 3; }));  // the opening seek
   engine->SeekToFrame(500);
   ASSERT_TRUE(WaitUntil([&] {
@@ -358,7 +396,7 @@ TEST_F(EngineTest, ASeekAskedForByTheOwnerIsCarriedOutOnTheCaptureThread) {
 
 TEST_F(EngineTest, ZeroLengthMovieTakesTheFirstFrameAndEnds) {
   Schedule(60, 180, 0);
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   EXPECT_EQ(engine->GetSchedule().stopFrame, 0);
   Deliver(0);
   EXPECT_EQ(listener.Values("frame"), std::vector<int64_t>{0});
@@ -384,7 +422,7 @@ TEST_F(EngineTest, StallMessagesComeAtOneThreeAndFiveSecondsAndTheCaptureIsGiven
     script->emptyPull = how;
     Schedule(0.4, 8, 1000);
     const uint64_t opened = clock.Now();
-    ASSERT_TRUE(engine->Open("/v.avi"));
+    ASSERT_TRUE(Open("/v.avi", &events.answers).opened);
     ASSERT_TRUE(events.WaitFor("ended"));
     EXPECT_EQ(events.Values("ended"), std::vector<int64_t>{0});
     EXPECT_TRUE(WaitForDebug(debug, "Paused"));
@@ -428,7 +466,7 @@ TEST_F(EngineTest, ProgressEndsAStallAndRestoresSeeking) {
     if (pull == 17) engine->Stop();
     clock.Advance(1000);
   };
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   ASSERT_TRUE(listener.WaitFor("ended"));
   // Checks at 10 s (progress), 11 s (timing begins), 12 and 13 s (messages),
   // 14 s (frame 2: seeking back, timing cleared), 15 s (a new stall), 16 s
@@ -444,7 +482,7 @@ TEST_F(EngineTest, ProgressEndsAStallAndRestoresSeeking) {
 
 TEST_F(EngineTest, StreamEndingBeforeTheScheduleCompletesTheCaptureAtOnce) {
   Schedule(0.4, 0.8, 1000);  // a cut-short file: promises 1000 frames
-  ASSERT_TRUE(engine->Open("/cut.avi"));
+  ASSERT_TRUE(Open("/cut.avi").opened);
   Deliver(10);
   Deliver(30);
   script->End();
@@ -460,15 +498,16 @@ TEST_F(EngineTest, StreamEndingBeforeTheScheduleCompletesTheCaptureAtOnce) {
 
 TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
   Schedule(0.4, 0.8, 1000);
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   {
     SCOPED_TRACE("running -> pausing -> paused once the capture thread has stopped");
     engine->TogglePause();
     EXPECT_TRUE(WaitForState(*engine, CaptureState::paused));
     // Every change reaches the listener, the capture thread's own included.
-    ASSERT_TRUE(listener.WaitFor("state", 3));
+    ASSERT_TRUE(listener.WaitFor("state", 4));
     EXPECT_EQ(listener.Values("state"),
-              (std::vector<int64_t>{static_cast<int64_t>(CaptureState::running),
+              (std::vector<int64_t>{static_cast<int64_t>(CaptureState::opening),
+                                    static_cast<int64_t>(CaptureState::running),
                                     static_cast<int64_t>(CaptureState::pausing),
                                     static_cast<int64_t>(CaptureState::paused)}));
     script->Queue({10 * T, 11 * T, true, nullptr});
@@ -503,7 +542,7 @@ TEST_F(EngineTest, PauseResumeAndStopFollowTheStateTable) {
 
   SCOPED_TRACE("stop while paused");
   script = std::make_shared<FakeScript>();
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   engine->TogglePause();
   ASSERT_TRUE(WaitForState(*engine, CaptureState::paused));
   engine->Stop();
@@ -516,7 +555,7 @@ TEST_F(EngineTest, StopRightAfterOpenStillEndsTheCapture) {
   // The owner may stop the capture before its thread first runs (a loaded
   // machine): the thread must still see the stop and report it.
   Schedule(0.4, 0.8, 1000);
-  ASSERT_TRUE(engine->Open("/v.avi"));
+  ASSERT_TRUE(Open("/v.avi").opened);
   engine->Stop();
   EXPECT_EQ(engine->GetState(), CaptureState::stopped);
   ASSERT_TRUE(listener.WaitFor("ended"));
@@ -528,7 +567,7 @@ TEST_F(EngineTest, CloseMakesTheCaptureThreadLeaveBeforeReleasingAnything) {
   for (bool paused : {false, true}) {
     SCOPED_TRACE(paused ? "paused" : "reading");
     script = std::make_shared<FakeScript>();
-    ASSERT_TRUE(engine->Open("/v.avi"));
+    ASSERT_TRUE(Open("/v.avi").opened);
     ASSERT_TRUE(WaitUntil([&] {
       std::lock_guard<std::mutex> lock(script->mutex);
       return script->pulls > 0;
@@ -561,6 +600,8 @@ TEST_F(EngineTest, CloseFromTheEndReportLeavesNoThreadBehind) {
     }
     void Progress(FrameNumber, FrameNumber) override {}
     void StateChanged(CaptureState) override {}
+    void Opened(const OpenOutcome& outcome) override { answers.Add(outcome); }
+    testing::OpenAnswers answers;
   } closing;
   closing.engine = engine.get();
   engine->SetListener(&closing);
@@ -568,7 +609,7 @@ TEST_F(EngineTest, CloseFromTheEndReportLeavesNoThreadBehind) {
   for (int movie = 1; movie <= 2; ++movie) {
     SCOPED_TRACE(movie);
     script = std::make_shared<FakeScript>();
-    ASSERT_TRUE(engine->Open("/v.avi"));
+    ASSERT_TRUE(Open("/v.avi", &closing.answers).opened);
     engine->Stop();
     ASSERT_TRUE(WaitUntil([&] { return closing.ends.load() == movie; }));
     EXPECT_EQ(engine->GetState(), CaptureState::idle);

@@ -73,7 +73,7 @@ int ReadNumber(const std::vector<uint8_t>& pixels, const BitmapInfoHeader& forma
 
 struct Outcome {
   bool opened = false;
-  HResult result = S_OK;
+  MediaError result = MediaError::none;
   std::string errorText;
   BitmapInfoHeader format;
   std::vector<int64_t> frames;  // frame numbers the engine gave
@@ -108,8 +108,10 @@ Outcome Capture(const std::string& path, const CaptureSettings& settings, bool k
   Owner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(settings);
-  out.opened = engine.Open(path, &out.result);
-  out.errorText = engine.GetErrorText();
+  const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
+  out.opened = answer.opened;
+  out.result = answer.code;
+  out.errorText = answer.text;
   if (!out.opened) return out;
   out.format = engine.GetVideoFormat();
   out.durationSeconds = engine.GetDurationSeconds();
@@ -286,7 +288,7 @@ TEST(CaptureFiles, PauseResumeAndStop) {
   Owner owner(/*frameLimit=*/2);  // the capture waits when the owner is behind
   engine.SetListener(&owner);
   engine.SetCaptureSettings(Samples(0, 0.04));  // every frame
-  ASSERT_TRUE(engine.Open(path));
+  ASSERT_TRUE(testing::OpenAndWait(engine, owner.answers, path).opened);
   const BitmapInfoHeader format = engine.GetVideoFormat();
   std::vector<int64_t> frames;
   std::vector<int> numbers;
@@ -428,7 +430,7 @@ TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
     ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
     const Outcome o = Capture(path, Samples(1, 4));
     EXPECT_FALSE(o.opened);
-    EXPECT_EQ(o.result, VFW_E_UNKNOWN_FILE_TYPE);
+    EXPECT_EQ(o.result, MediaError::unknownFileType);
     EXPECT_EQ(o.errorText, "The media type of this file is not recognized.");
   }
   {
@@ -457,7 +459,7 @@ TEST(CaptureFiles, UnreadableAndUndecodableFilesFailAtTheirStep) {
     ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
     const Outcome o = Capture(path, Samples(1, 4));
     EXPECT_FALSE(o.opened);
-    EXPECT_EQ(o.result, VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(o.result, MediaError::noDecoder);
     EXPECT_EQ(o.errorText,
               "No installed decoder can play this video: the FFmpeg libraries of this system "
               "cannot decode QQZZ video (the codec help page codecs.htm names the Debian "
@@ -572,7 +574,9 @@ TEST(CaptureFiles, StopAndCloseCancelAReadThatBlocks) {
   Owner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(Samples(0, 0.4));  // every 10 frames
-  ASSERT_TRUE(engine.Open("tcp://127.0.0.1:" + std::to_string(server.Port())))
+  ASSERT_TRUE(testing::OpenAndWait(engine, owner.answers,
+                                   "tcp://127.0.0.1:" + std::to_string(server.Port()))
+                  .opened)
       << engine.GetErrorText();
   // Take what arrives until the data runs out and the reader blocks: the
   // first frames may be slow on a loaded machine, the silence after them is
@@ -618,7 +622,9 @@ TEST(CaptureFiles, ASeekCancelsAReadThatBlocks) {
   Owner owner;
   engine.SetListener(&owner);
   engine.SetCaptureSettings(Samples(1, 4));  // every 100 frames: the capture may seek
-  ASSERT_TRUE(engine.Open("http://127.0.0.1:" + std::to_string(server->Port()) + "/v.avi"))
+  ASSERT_TRUE(testing::OpenAndWait(engine, owner.answers,
+                                   "http://127.0.0.1:" + std::to_string(server->Port()) + "/v.avi")
+                  .opened)
       << engine.GetErrorText();
   ASSERT_TRUE(engine.GetSchedule().seekAllowed) << "the source can seek";
   // Take what arrives until the data runs out and the reader blocks.

@@ -17,6 +17,7 @@
 
 #include "engine/capture_engine.h"
 #include "engine/media_pipeline.h"
+#include "support/capture_owner.h"
 
 namespace ombrelo::testing {
 
@@ -60,16 +61,25 @@ struct FakeScript {
 
   std::mutex mutex;
   std::condition_variable cv;
-  std::vector<std::string> log;            // every call, in order
-  std::map<std::string, HResult> results;  // scripted results by call name
-  StreamFacts facts;                       // 4 x 2 pixels, 100 frames at 25 fps
-  std::deque<Delivery> queued;             // what the next pulls hand out
-  bool ended = false;                      // the stream ends once the queue is empty
+  std::vector<std::string> log;               // every call, in order
+  std::map<std::string, MediaError> results;  // scripted results by call name
+  StreamFacts facts;                          // 4 x 2 pixels, 100 frames at 25 fps
+  std::deque<Delivery> queued;                // what the next pulls hand out
+  bool ended = false;                         // the stream ends once the queue is empty
   bool destroyed = false;
   std::vector<int64_t> positions;  // Seek arguments
   std::vector<int64_t> wanted;
   std::vector<int64_t> expected;  // what ExpectNext was told
   std::vector<std::thread::id> seekThreads;
+  std::vector<std::thread::id> openThreads;
+  // Open waits while this is set (a file on a slow share), until it is
+  // cleared or the reads are cancelled.
+  bool holdOpen = false;
+  void ReleaseOpen() {
+    std::lock_guard<std::mutex> lock(mutex);
+    holdOpen = false;
+    cv.notify_all();
+  }
   int pulls = 0;          // NextFrame calls
   int handedAtPull = -1;  // the pull that handed out the last delivery
 
@@ -98,9 +108,9 @@ struct FakeScript {
     facts.canSeek = true;
   }
 
-  HResult Result(const std::string& call) {
+  MediaError Result(const std::string& call) {
     auto it = results.find(call);
-    return it == results.end() ? S_OK : it->second;
+    return it == results.end() ? MediaError::none : it->second;
   }
   std::vector<std::string> Log() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -137,16 +147,24 @@ class FakePipeline final : public MediaPipeline {
   explicit FakePipeline(std::shared_ptr<FakeScript> script) : s_(std::move(script)) {}
   ~FakePipeline() override { Call("destroyed"); }
 
-  HResult Open(const std::string& path) override { return Call("Open " + path, "Open"); }
-  HResult Connect() override { return Call("Connect"); }
-  HResult GetStreamFacts(StreamFacts* facts) override {
-    const HResult hr = Call("GetStreamFacts");
+  MediaError Open(const std::string& path) override {
+    {
+      std::unique_lock<std::mutex> lock(s_->mutex);
+      s_->openThreads.push_back(std::this_thread::get_id());
+      s_->cv.notify_all();
+      s_->cv.wait(lock, [&] { return !s_->holdOpen || s_->cancelled; });
+    }
+    return Call("Open " + path, "Open");
+  }
+  MediaError Connect() override { return Call("Connect"); }
+  MediaError GetStreamFacts(StreamFacts* facts) override {
+    const MediaError hr = Call("GetStreamFacts");
     std::lock_guard<std::mutex> lock(s_->mutex);
     *facts = s_->facts;
     return hr;
   }
-  HResult Seek(int64_t current, int64_t wanted) override {
-    const HResult hr = Call("Seek " + std::to_string(current), "Seek");
+  MediaError Seek(int64_t current, int64_t wanted) override {
+    const MediaError hr = Call("Seek " + std::to_string(current), "Seek");
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->positions.push_back(current);
     s_->wanted.push_back(wanted);
@@ -205,7 +223,7 @@ class FakePipeline final : public MediaPipeline {
   }
 
  private:
-  HResult Call(const std::string& entry, const std::string& name = "") {
+  MediaError Call(const std::string& entry, const std::string& name = "") {
     std::lock_guard<std::mutex> lock(s_->mutex);
     s_->log.push_back(entry);
     if (entry == "destroyed") s_->destroyed = true;
@@ -227,6 +245,7 @@ class RecordingListener : public CaptureListener {
   };
   explicit RecordingListener(FakeClock* clock = nullptr) : clock_(clock) {}
 
+  void Opened(const OpenOutcome& outcome) override { answers.Add(outcome); }
   void FrameCaptured(const CapturedFrame& frame) override {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
@@ -236,6 +255,8 @@ class RecordingListener : public CaptureListener {
   void StateChanged(CaptureState state) override {
     Add({"state", static_cast<int64_t>(state), ""});
   }
+
+  OpenAnswers answers;
 
   std::vector<Event> Events() {
     std::lock_guard<std::mutex> lock(mutex_);

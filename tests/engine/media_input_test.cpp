@@ -54,9 +54,9 @@ std::string EngineError(const std::string& path) {
   CaptureEngine engine;
   testing::CaptureOwner owner;
   engine.SetListener(&owner);
-  const bool opened = engine.Open(path);
+  const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
   engine.Close();
-  return opened ? "" : engine.GetErrorText();
+  return answer.opened ? "" : answer.text;
 }
 
 TEST(MediaInput, FilesNamingOtherFilesAreRefusedAndNothingElseIsOpened) {
@@ -94,7 +94,7 @@ TEST(MediaInput, FilesNamingOtherFilesAreRefusedAndNothingElseIsOpened) {
     const Read read = OpenAndRead(path);
     const InputFailure& failure = read.failure;
     EXPECT_FALSE(read.opened);
-    EXPECT_EQ(failure.code, VFW_E_UNSUPPORTED_STREAM);
+    EXPECT_EQ(failure.code, MediaError::unsupportedStream);
     EXPECT_EQ(failure.reason.rfind("The file is " + c.what, 0), 0u) << failure.reason;
     EXPECT_TRUE(testing::Contains(failure.reason, "names other files to read")) << failure.reason;
     EXPECT_EQ(read.allowed, std::vector<std::string>{"file:" + path});
@@ -124,7 +124,7 @@ TEST(MediaInput, FilesNamingOtherFilesAreRefusedAndNothingElseIsOpened) {
     SCOPED_TRACE(name);
     const Read read = OpenAndRead(name);
     EXPECT_FALSE(read.opened);
-    EXPECT_EQ(read.failure.code, E_FILE_NOT_FOUND);
+    EXPECT_EQ(read.failure.code, MediaError::fileNotFound);
     EXPECT_EQ(read.failure.reason, "The system cannot find the file specified.");
     EXPECT_EQ(read.allowed, std::vector<std::string>{});
     EXPECT_EQ(privateOpens.Take(), std::vector<std::string>{});
@@ -150,7 +150,8 @@ TEST(MediaInput, APictureThatGrowsPastTheLimitMidStreamIsLeftOut) {
   every.delaybeforefirst = 0;
   every.delaybetweensamples = 0.04;
   engine.SetCaptureSettings(every);
-  ASSERT_TRUE(engine.Open(path)) << engine.GetErrorText();
+  const OpenOutcome answer = testing::OpenAndWait(engine, owner.answers, path);
+  ASSERT_TRUE(answer.opened) << answer.text;
   EXPECT_EQ(engine.GetVideoFormat().biWidth, 64);
   int frames = 0;
   for (auto m = owner.Next(); m && m->kind != testing::CaptureOwner::Message::ended;

@@ -21,6 +21,40 @@
 
 namespace ombrelo::testing {
 
+// The engine's answers to Open, as a listener records them on the capture
+// thread, for the owner's thread to wait for.
+class OpenAnswers {
+ public:
+  void Add(const OpenOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back(outcome);
+    cv_.notify_all();
+  }
+  // The oldest answer not taken yet; nothing when none came in time.
+  std::optional<OpenOutcome> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!cv_.wait_for(lock, limit, [&] { return !answers_.empty(); })) return std::nullopt;
+    OpenOutcome answer = std::move(answers_.front());
+    answers_.pop_front();
+    return answer;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<OpenOutcome> answers_;
+};
+
+// Opens as an owner does, and waits for the engine's answer.
+inline OpenOutcome OpenAndWait(CaptureEngine& engine, OpenAnswers& answers,
+                               const std::string& path) {
+  engine.Open(path);
+  if (std::optional<OpenOutcome> answer = answers.Next()) return *answer;
+  OpenOutcome none;
+  none.text = "the open was not answered";
+  return none;
+}
+
 class CaptureOwner final : public CaptureListener {
  public:
   explicit CaptureOwner(size_t frameLimit = 0) : frameLimit_(frameLimit) {}
@@ -38,6 +72,7 @@ class CaptureOwner final : public CaptureListener {
     frameHandler_ = std::move(handler);
   }
 
+  void Opened(const OpenOutcome& outcome) override { answers.Add(outcome); }
   void FrameCaptured(const CapturedFrame& frame) override {
     if (frameHandler_) {
       frameHandler_(frame);
@@ -65,6 +100,8 @@ class CaptureOwner final : public CaptureListener {
   void StateChanged(CaptureState state) override {
     Post({Message::state, static_cast<int64_t>(state), 0, {}, {}});
   }
+
+  OpenAnswers answers;
 
   // The next message, or nothing when none came in time (a hang).
   std::optional<Message> Next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
