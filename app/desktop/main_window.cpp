@@ -26,6 +26,7 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/project_lock.h"
 #include "app/desktop/results/decoding_problems_dialog.h"
@@ -122,6 +123,17 @@ MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& pa
   return MainWindow::LockedAnswer::cancel;
 }
 
+// The project's settings as far as they are the user's work: the folder
+// last browsed on the select page is kept in the file, but browsing is
+// nothing a user would be asked to save.
+std::string ComparableSettings(const CProject& project) {
+  std::string text = project.FileText(false);
+  const size_t start = text.find("<current_path>");
+  const size_t end = start == std::string::npos ? start : text.find("</current_path>", start);
+  if (end != std::string::npos) text.erase(start, end - start);
+  return text;
+}
+
 // A failure's text: the designed first line, the file, and why.
 std::string FailureText(const char* what, const std::string& path, std::string why,
                         const char* consequence) {
@@ -152,9 +164,26 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   CreateMenus();
   CreateToolBar();
 
+  CreatePages();
+  statusLabel_ = new QLabel(tr(kReadyText));
+  statusBar()->addWidget(statusLabel_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  SwitchToPage(kSelectPage);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(kWidth, kHeight);
+  EnableCommands(CommandStates{});
+
+  MarkProjectUnchanged();
+  projectListener_ =
+      project_.AddChangeListener([this](const ProjectChange& change) { ProjectChanged(change); });
+}
+
+void MainWindow::CreatePages() {
   pages_ = new QStackedWidget;
   setCentralWidget(pages_);
-  select_ = new SelectPage(project_, help_, *commands_);
+  movies_ = new MovieModel(project_, this);
+  select_ = new SelectPage(*movies_, help_, *commands_);
   settings_ = new SettingsPage(project_);
   // The engine skips blank samples as the preference says, from the next
   // movie opened on.
@@ -169,25 +198,10 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   AddPage(settings_);
   CreateRunPages();
   pages_->installEventFilter(this);
-
-  statusLabel_ = new QLabel(tr(kReadyText));
-  statusBar()->addWidget(statusLabel_, 1);
-  statusBar()->setSizeGripEnabled(true);
-
-  SwitchToPage(kSelectPage);
-  setMinimumSize(kMinimumWidth, kMinimumHeight);
-  resize(kWidth, kHeight);
-  EnableCommands(CommandStates{});
-
-  // The changed mark follows the project; comparing revisions is cheap, and
-  // the project's text is compared only after a change was announced.
-  MarkProjectUnchanged();
-  auto* changes = new QTimer(this);
-  connect(changes, &QTimer::timeout, this, [this] { ProjectModified(); });
-  changes->start(250);
 }
 
 MainWindow::~MainWindow() {
+  project_.RemoveChangeListener(projectListener_);
   AttachController(nullptr);
   // The pages unbind their commands as they go: before the registry.
   delete pages_;
@@ -212,7 +226,7 @@ void MainWindow::CreateRunPages() {
   shell_->SetHelpPageHandler(
       [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); });
   progress_ = new ombrelo::desktop::ProgressPage;
-  results_ = new ombrelo::desktop::ResultsPage(project_, *shell_, *commands_);
+  results_ = new ombrelo::desktop::ResultsPage(*movies_, *shell_, *commands_);
   connect(progress_, &ombrelo::desktop::ProgressPage::backClicked, this,
           [this] { Dispatch(kPageSelect + backTarget_ - 1); });
   connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this,
@@ -221,8 +235,6 @@ void MainWindow::CreateRunPages() {
           [this] { Dispatch(kPageProgress); });
   connect(results_, &ombrelo::desktop::ResultsPage::reportClicked, this,
           [this] { Dispatch(kGenerateReport); });
-  connect(results_, &ombrelo::desktop::ResultsPage::moviesChanged, select_,
-          &SelectPage::RefreshList);
   connect(results_, &ombrelo::desktop::ResultsPage::movieIndexed, this,
           [this] { preferences_.IncrementVideos(); });
   // The videos of an opened project that are not there any more.
@@ -379,7 +391,6 @@ void MainWindow::SwitchToPage(int page) {
   currentPage_ = page;
   for (int id = kPageSelect; id <= kPageResults; ++id) Action(id)->setChecked(false);
   const PageInfo& info = kPages[page - 1];
-  if (page == kSelectPage) select_->RefreshList();
   const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
   Action(kPageSelect + page - 1)->setChecked(true);
   UpdateTitle();
@@ -401,13 +412,24 @@ void MainWindow::StopCapture() {
 
 // ---- Project files
 
-void MainWindow::ReloadPages() {
-  select_->ShowProjectFolder();
-  select_->RefreshList();
-  settings_->LoadControls();
-  results_->RefreshList();
-  commands_->Update();  // every rule looks at the new project
-  update();
+void MainWindow::ProjectChanged(const ProjectChange& change) {
+  if (change.kind == ProjectChange::replaced) {
+    // The lists follow by themselves; the rest of the pages is read again.
+    select_->ShowProjectFolder();
+    settings_->LoadControls();
+    commands_->Update();  // every rule looks at the new project
+  }
+  if (modified_) return;
+  if (change.kind == ProjectChange::settings) {
+    // Browsing folders is nothing a user would be asked to save.
+    modified_ = ComparableSettings(project_) != unchangedSettings_;
+  } else {
+    modified_ = true;
+  }
+  if (modified_) {
+    unchangedSettings_.clear();
+    setWindowModified(true);
+  }
 }
 
 void MainWindow::AdoptRecoveredProject() {
@@ -415,9 +437,7 @@ void MainWindow::AdoptRecoveredProject() {
   lock_->Release();
   lock_->ForgetDiskState();
   readOnly_ = false;
-  ReloadPages();
   modified_ = true;
-  unchangedText_.clear();
   UpdateTitle();
 }
 
@@ -435,41 +455,10 @@ void MainWindow::UpdateTitle() {
   setWindowModified(modified_);
 }
 
-namespace {
-
-// The project's text as far as it is the user's work: the folder last
-// browsed on the select page is kept in the file, but browsing is nothing a
-// user would be asked to save.
-std::string ComparableText(const CProject& project) {
-  std::string text = project.FileText(true);
-  const size_t start = text.find("<current_path>");
-  const size_t end = start == std::string::npos ? start : text.find("</current_path>", start);
-  if (end != std::string::npos) text.erase(start, end - start);
-  return text;
-}
-
-}  // namespace
-
 void MainWindow::MarkProjectUnchanged() {
-  unchangedText_ = ComparableText(project_);
-  comparedRevision_ = project_.Revision();
+  unchangedSettings_ = ComparableSettings(project_);
   modified_ = false;
   UpdateTitle();
-}
-
-bool MainWindow::ProjectModified() {
-  if (!modified_ && project_.Revision() != comparedRevision_) {
-    // Write accesses announce themselves even when they change nothing, so
-    // the text decides.
-    comparedRevision_ = project_.Revision();
-    if (ComparableText(project_) != unchangedText_) {
-      modified_ = true;
-      unchangedText_.clear();
-      unchangedText_.shrink_to_fit();
-    }
-  }
-  setWindowModified(modified_);
-  return modified_;
 }
 
 bool MainWindow::MaySetProjectAside() {
@@ -499,7 +488,7 @@ void MainWindow::NewProject() {
   lock_->Release();
   lock_->ForgetDiskState();
   readOnly_ = false;
-  ReloadPages();
+  commands_->Update();
   MarkProjectUnchanged();
 }
 
@@ -547,7 +536,6 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
   if (!reopening) lock_ = std::move(lock);  // the earlier file's lock goes
   lock_->RememberDiskState(path);
   readOnly_ = readOnly;
-  ReloadPages();
   MarkProjectUnchanged();
   return true;
 }
@@ -678,9 +666,6 @@ void MainWindow::AttachController(WorkflowController* controller) {
   connect(controller, &Run::statusChanged, this,
           [this](const std::string& text) { statusLabel_->setText(Qs(text)); });
   connect(controller, &Run::commandsChanged, this, &MainWindow::EnableCommands);
-  // The movie's row on the list of videos to index goes.
-  connect(controller, &Run::movieFinished, this,
-          [this](const Movie& movie) { select_->RemoveRow(movie.id()); });
   connect(controller, &Run::runFinished, this, &MainWindow::RunFinished);
   connect(controller, &Run::runCompleted, this, &MainWindow::ShowRunSummary);
   connect(controller, &Run::helpRequested, this,
@@ -699,7 +684,6 @@ void MainWindow::AttachController(WorkflowController* controller) {
                 this);
           });
   progress_->Follow(*controller);
-  results_->Follow(*controller);
   regeneration_ = std::make_unique<Regeneration>(project_, controller->IndexPhotos());
   results_->SetRegeneration(regeneration_.get());
   controller->SetIndexPhotoBounds(ClientSize{pages_->width(), pages_->height()});
@@ -729,7 +713,6 @@ void MainWindow::StartRun() {
     }
   }
   controller_->Start();
-  select_->RefreshList();  // movies that could not be opened are off the list
 }
 
 QString MainWindow::StatusText() const { return statusLabel_->text(); }
@@ -747,8 +730,6 @@ void MainWindow::ShowRunSummary(int indexed, int failed) {
   }
   ShowMessage(kRunSummaryCaption, RunSummaryText(indexed, failed), MessageIcon::warning);
 }
-
-void MainWindow::RefreshSelection() { select_->RefreshList(); }
 
 void MainWindow::RunFinished() {
   preferences_.Save();  // the movies indexed, counted by the results page

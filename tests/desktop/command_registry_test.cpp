@@ -13,10 +13,10 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/select_page.h"
-#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -99,7 +99,6 @@ TEST_F(CommandRegistryTest, TheMainWindowsMenusToolbarAndPagesShareTheRegistrysA
   EXPECT_FALSE(w.Dispatch(kStart));
   EXPECT_FALSE(w.Action(kSelectNext)->isEnabled());
   project.AddMovie(Folder() + "clip.avi");
-  w.RefreshSelection();
   EXPECT_TRUE(w.Action(kStart)->isEnabled());
   EXPECT_TRUE(w.Action(kSelectNext)->isEnabled());
   // "Play movie" and "Remove" want a selected video; "Remove all" does not.

@@ -14,6 +14,7 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/movie_model.h"
 #include "desktop/desktop_fixture.h"
 #include "project/project.h"
 
@@ -32,7 +33,8 @@ class SelectPageTest : public testing::DesktopTest {
     project_ = std::make_unique<CProject>(Folder());
     help_ = std::make_unique<HelpPages>(*preferences_);
     commands_ = std::make_unique<CommandRegistry>();  // after the application
-    page_ = std::make_unique<SelectPage>(*project_, *help_, *commands_);
+    movies_ = std::make_unique<MovieModel>(*project_);
+    page_ = std::make_unique<SelectPage>(*movies_, *help_, *commands_);
   }
   void Make(const std::string& name) {
     std::filesystem::create_directories(std::filesystem::path(Folder() + name).parent_path());
@@ -48,6 +50,7 @@ class SelectPageTest : public testing::DesktopTest {
   std::unique_ptr<CommandRegistry> commands_;
   std::unique_ptr<HelpPages> help_;
   std::unique_ptr<CProject> project_;
+  std::unique_ptr<MovieModel> movies_;
   std::unique_ptr<SelectPage> page_;
 };
 
@@ -85,7 +88,7 @@ TEST_F(SelectPageTest, ContextMenusOfferByFoldersAndVideosAndAddFoldersRecursive
                          Folder() + "Ferien & Strand.mp4", Folder() + "zweite Aufnahme.MP4",
                          Folder() + "clips/a.avi", Folder() + "clips/deeper/b.mkv",
                          Folder() + "clips/Übung.webm"}));
-  EXPECT_EQ(page_->Videos()->topLevelItemCount(), 5);
+  EXPECT_EQ(page_->VideoIds().size(), 5u);
   EXPECT_TRUE(page_->NextButton()->isEnabled());
 
   // Double-click on a file adds it whatever its name and moves a known one
@@ -117,7 +120,7 @@ TEST_F(SelectPageTest, ADropOfFilesAndAFolderFromAnotherProgramAddsTheirPathsAsT
   EXPECT_EQ(Paths(),
             (std::vector<std::string>{Folder() + "Ferien & Strand.mp4", Folder() + "notes.txt",
                                       Folder() + "clips/a.avi", Folder() + "clips"}));
-  EXPECT_EQ(page_->Videos()->topLevelItemCount(), 4);
+  EXPECT_EQ(page_->VideoIds().size(), 4u);
 
   // Data without local files is refused.
   QMimeData text;
