@@ -67,7 +67,7 @@ void MovieModel::Rebuild() {
   missingVideos_.clear();
   missingThumbnails_.clear();
   for (const Movie& movie : project_.Movies()) {
-    Row row{movie.id(), Listed(movie) ? nextListed_++ : 0, {}};
+    Row row{movie.id(), movie.path(), Listed(movie) ? nextListed_++ : 0, {}};
     for (const ImageEntry& image : movie.images) row.images.push_back(image.path);
     rowOf_[movie.id()] = static_cast<int>(rows_.size());
     rows_.push_back(std::move(row));
@@ -79,7 +79,7 @@ void MovieModel::Rebuild() {
 void MovieModel::Append(const Movie& movie) {
   const int row = static_cast<int>(rows_.size());
   beginInsertRows({}, row, row);
-  Row entry{movie.id(), Listed(movie) ? nextListed_++ : 0, {}};
+  Row entry{movie.id(), movie.path(), Listed(movie) ? nextListed_++ : 0, {}};
   for (const ImageEntry& image : movie.images) entry.images.push_back(image.path);
   rows_.push_back(std::move(entry));
   rowOf_[movie.id()] = row;
@@ -107,6 +107,7 @@ void MovieModel::Update(int32_t movieId, bool moved) {
   if (found == rowOf_.end() || !movie) return;
   const int row = found->second;
   Row& entry = rows_[row];
+  entry.path = movie->path();
   const bool listing = entry.listed == 0 && Listed(*movie);
   if (listing) entry.listed = nextListed_++;
   if (!Listed(*movie)) entry.listed = 0;
@@ -248,13 +249,11 @@ QVariant MovieModel::data(const QModelIndex& index, int role) const {
     }
   }
   const Row& row = rows_.at(index.row());
+  if (role == kMovieIdRole) return row.id;
+  if (role == kPathRole) return Qs(row.path);
   const Movie* movie = project_.MovieById(row.id);
   if (!movie) return {};
   switch (role) {
-    case kMovieIdRole:
-      return row.id;
-    case kPathRole:
-      return Qs(movie->path());
     case kStatusRole:
       return movie->status;
     case kListedRole:

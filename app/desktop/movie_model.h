@@ -88,6 +88,7 @@ class MovieModel : public QAbstractItemModel {
  private:
   struct Row {
     int32_t id = -1;
+    std::string path;                 // the video's, also while its row goes
     uint64_t listed = 0;              // 0 while not indexed
     std::vector<std::string> images;  // the child rows, as shown
   };
