@@ -8,6 +8,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <memory>
 
 #include "app/desktop/bitmap_button.h"
@@ -380,6 +382,11 @@ void SelectPage::ActivatePath(const QString& path) {
     ShowFolder(path);
     return;
   }
+  // Only a video goes into the project; anything else would only fail.
+  if (!IsVideoFile(Ss(path))) {
+    QApplication::beep();
+    return;
+  }
   AddMovie(path);
   help_.Show(window(), kFirstVideoAddedPage, HelpMode::tutorial);
 }
@@ -398,7 +405,7 @@ SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
     if (path.isEmpty()) continue;
     if (CountsAsFolder(path))
       menuFolders_ << path;
-    else if (IsVideoFileName(Ss(path)))
+    else if (IsVideoFile(Ss(path)))
       menuFiles_ << path;
   }
   if (!menuFolders_.isEmpty() && !menuFiles_.isEmpty()) return Offer::indexAll;
@@ -408,17 +415,30 @@ SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
 }
 
 void SelectPage::IndexClassified(int command) {
-  WaitCursor wait;
   if (command == kIndexAll || command == kIndexSelectedVideos) {
     for (const QString& file : menuFiles_) AddMovie(file);
   }
   if (command == kIndexAll || command == kIndexVideosInFolder) {
-    for (const QString& folder : menuFolders_) {
-      std::string path = Ss(folder);
-      if (path.back() != '/') path += '/';
-      AddVideosInFolder(project_, path);
-    }
+    for (const QString& folder : menuFolders_) ScanFolder(folder);
   }
+}
+
+void SelectPage::ScanFolder(const QString& folder) {
+  // The folder is searched on a worker, so that the window answers while a
+  // large tree (or a slow share) is read; its videos come when it is done,
+  // and another folder may be added meanwhile.
+  using Watcher = QFutureWatcher<std::vector<std::string>>;
+  auto* watcher = new Watcher(this);
+  connect(watcher, &Watcher::finished, this, [this, watcher] {
+    for (const std::string& path : watcher->result()) project_.AddMovie(path);
+    watcher->deleteLater();
+    if (--scans_ == 0) {
+      unsetCursor();
+      emit FoldersScanned();
+    }
+  });
+  if (scans_++ == 0) setCursor(Qt::BusyCursor);
+  watcher->setFuture(QtConcurrent::run(FindVideosInFolder, Ss(folder)));
 }
 
 void SelectPage::AddFolder(const QString& folder) {

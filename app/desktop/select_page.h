@@ -98,12 +98,16 @@ class SelectPage : public PageWidget {
   Offer ClassifySelection(const QStringList& paths);
   // Carries out a context-menu command on the last classified selection.
   void IndexClassified(int command);
-  // Double-click or Enter on a path of the file list.
+  // Double-click or Enter on a path of the file list: a folder is shown, a
+  // video added; anything else only beeps.
   void ActivatePath(const QString& path);
   // Adds local paths as movies (a drop), in order.
   void AddDroppedPaths(const QStringList& paths);
-  // Adds a folder's videos recursively.
+  // Adds a folder's videos recursively: they come once the folder has been
+  // searched, off the window's thread.
   void AddFolder(const QString& folder);
+  // Folders being searched for videos.
+  int ScansPending() const { return scans_; }
 
   // Hidden folders (names starting with ".") in the tree and the file list,
   // or not (the default).
@@ -123,6 +127,8 @@ class SelectPage : public PageWidget {
  signals:
   // Movies came onto or went off the list of videos to index.
   void ListChanged();
+  // Every folder being searched was searched, and its videos added.
+  void FoldersScanned();
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -140,6 +146,7 @@ class SelectPage : public PageWidget {
   void ShowVideosContextMenu(const QPoint& pos);
   QStringList SelectedFilePaths() const;
   void AddMovie(const QString& path);
+  void ScanFolder(const QString& folder);
   // The movie of the first selected row in list order; null when none.
   const Movie* FirstSelectedMovie() const;
 
@@ -159,6 +166,7 @@ class SelectPage : public PageWidget {
   BitmapButton* next_;
   int sortColumn_ = 0;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+  int scans_ = 0;
   QStringList menuFolders_;
   QStringList menuFiles_;
 };
