@@ -26,6 +26,7 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/main_window_dialogs.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/project_lock.h"
@@ -55,7 +56,6 @@ namespace {
 constexpr char kViewerWebSite[] = "http://www.tessaly.com/viewer/";
 
 QString Site(const char* page) { return QString::fromStdString(ProductWebSite()) + page; }
-constexpr char kSupportMail[] = "support@tessaly.com";
 constexpr char kHelpIndexPage[] = "help_index.htm";
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
@@ -70,58 +70,6 @@ const PageInfo kPages[] = {
     {"Ombrelo - Indexing", "progress_noneselected.htm"},
     {"Ombrelo - Results", "results.htm"},
 };
-
-QString DefaultFileChooser(QWidget* owner, MainWindow::FileDialog kind) {
-  const bool report = kind == MainWindow::FileDialog::saveReport;
-  QFileDialog dialog(owner);
-  dialog.setNameFilters(
-      {report ? QObject::tr("Html files (*.html)") : QObject::tr("Project files (*.obx)"),
-       QObject::tr("All Files (*)")});
-  dialog.setDefaultSuffix(report ? QStringLiteral("html") : QStringLiteral("obx"));
-  dialog.setDirectory(QDir::homePath());
-  dialog.resize(760, 480);
-  if (kind == MainWindow::FileDialog::openProject) {
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-  } else {
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (!report) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-  return dialog.selectedFiles().front();
-}
-
-MainWindow::SaveAnswer DefaultSaveQuestion(QWidget* owner, const QString& name) {
-  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
-                  QObject::tr("Save changes to %1?").arg(name),
-                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
-  box.setDefaultButton(QMessageBox::Save);
-  switch (box.exec()) {
-    case QMessageBox::Save:
-      return MainWindow::SaveAnswer::save;
-    case QMessageBox::Discard:
-      return MainWindow::SaveAnswer::discard;
-    default:
-      return MainWindow::SaveAnswer::cancel;
-  }
-}
-
-MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& path, qint64 holder) {
-  const QString who = holder > 0 ? QObject::tr("another Ombrelo window (process %1)").arg(holder)
-                                 : QObject::tr("another Ombrelo window");
-  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
-                  QObject::tr("%1\nis open in %2.\n\nYou can open it read-only here, or "
-                              "switch to the window that has it.")
-                      .arg(path, who),
-                  QMessageBox::Cancel, owner);
-  QPushButton* readOnly = box.addButton(QObject::tr("Open &Read-Only"), QMessageBox::AcceptRole);
-  QPushButton* show = box.addButton(QObject::tr("&Show Other Window"), QMessageBox::ActionRole);
-  box.setDefaultButton(show);
-  box.exec();
-  if (box.clickedButton() == readOnly) return MainWindow::LockedAnswer::readOnly;
-  if (box.clickedButton() == show) return MainWindow::LockedAnswer::showOther;
-  return MainWindow::LockedAnswer::cancel;
-}
 
 // The project's settings as far as they are the user's work: the folder
 // last browsed on the select page is kept in the file, but browsing is
@@ -228,7 +176,7 @@ void MainWindow::CreateRunPages() {
   progress_ = new ombrelo::desktop::ProgressPage;
   results_ = new ombrelo::desktop::ResultsPage(*movies_, *shell_, *commands_);
   connect(progress_, &ombrelo::desktop::ProgressPage::backClicked, this,
-          [this] { Dispatch(kPageSelect + backTarget_ - 1); });
+          [this] { Dispatch(PageCommand(backTarget_)); });
   connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this,
           [this] { Dispatch(kPageResults); });
   connect(results_, &ombrelo::desktop::ResultsPage::backClicked, this,
@@ -264,7 +212,7 @@ void MainWindow::BindCommands() {
   c.Action(kToggleStatusBar)->setChecked(true);
   // A build without a product web site (the default) has nowhere to send
   // these: they are hidden rather than left to fail.
-  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
+  for (CommandId id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
     c.Action(id)->setVisible(!ProductWebSite().empty());
 
   c.Bind(kNewProject, [this] { NewProject(); });
@@ -333,7 +281,7 @@ void MainWindow::BindCommands() {
 
 void MainWindow::CreateMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
-  for (int id : {kNewProject, kOpenProject, kSaveProject, kSaveProjectAs})
+  for (CommandId id : {kNewProject, kOpenProject, kSaveProject, kSaveProjectAs})
     file->addAction(Action(id));
   file->addSeparator();
   file->addAction(Action(kGenerateReport));
@@ -341,7 +289,7 @@ void MainWindow::CreateMenus() {
   file->addAction(Action(kExit));
 
   QMenu* capture = menuBar()->addMenu(tr("Capture"));
-  for (int id : {kStart, kStop, kPause}) capture->addAction(Action(id));
+  for (CommandId id : {kStart, kStop, kPause}) capture->addAction(Action(id));
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
   view->addAction(Action(kToggleToolBar));
@@ -350,15 +298,15 @@ void MainWindow::CreateMenus() {
   view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
   QMenu* page = view->addMenu(tr("Page"));
-  for (int id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
+  for (CommandId id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
     page->addAction(Action(id));
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));
   help->addAction(Action(kShowHelp));
   help->addSeparator();
-  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer}) help->addAction(Action(id));
+  for (CommandId id : {kCheckUpgrades, kGetTemplates, kGetViewer}) help->addAction(Action(id));
   help->addSeparator();
-  for (int id : {kSupportForum, kSupport}) help->addAction(Action(id));
+  for (CommandId id : {kSupportForum, kSupport}) help->addAction(Action(id));
   help->addSeparator();
   help->addAction(Action(kAbout));
 }
@@ -369,17 +317,17 @@ void MainWindow::CreateToolBar() {
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(16, 16));
   toolBar_->toggleViewAction()->setVisible(false);
-  for (int id : {kNewProject, kOpenProject, kSaveProject}) toolBar_->addAction(Action(id));
+  for (CommandId id : {kNewProject, kOpenProject, kSaveProject}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
-  for (int id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
+  for (CommandId id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
   toolBar_->addAction(Action(kShowHelp));
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-QAction* MainWindow::Action(int id) const { return commands_->Action(id); }
+QAction* MainWindow::Action(CommandId id) const { return commands_->Action(id); }
 
-bool MainWindow::Dispatch(int id) { return commands_->Run(id); }
+bool MainWindow::Dispatch(CommandId id) { return commands_->Run(id); }
 
 QWidget* MainWindow::PageAt(int page) const {
   if (page < kSelectPage || page > kResultsPage) return nullptr;
@@ -389,10 +337,11 @@ QWidget* MainWindow::PageAt(int page) const {
 void MainWindow::SwitchToPage(int page) {
   if (page == currentPage_ || !PageAt(page)) return;
   currentPage_ = page;
-  for (int id = kPageSelect; id <= kPageResults; ++id) Action(id)->setChecked(false);
+  for (int other = kSelectPage; other <= kResultsPage; ++other)
+    Action(PageCommand(other))->setChecked(false);
   const PageInfo& info = kPages[page - 1];
   const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
-  Action(kPageSelect + page - 1)->setChecked(true);
+  Action(PageCommand(page))->setChecked(true);
   UpdateTitle();
   pages_->setCurrentIndex(page - 1);
   PageAt(page)->setFocus();
@@ -620,39 +569,6 @@ void MainWindow::GenerateReport() {
 void MainWindow::ShowHelpIndex() { help_.Show(this, kHelpIndexPage, HelpMode::notice); }
 
 void MainWindow::OpenWebPage(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
-
-void MainWindow::ShowAbout() {
-  QDialog about(this);
-  about.setWindowTitle(tr("About"));
-  auto* icon = new QLabel;
-  icon->setPixmap(windowIcon().pixmap(64, 64));
-  auto* name = new QLabel(QStringLiteral("<b style='font-size:large'>Ombrelo</b>"));
-  auto* notice = new QLabel(
-      tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
-  auto* build = new QLabel(QString::fromStdString(BuildStamp()));
-  auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
-  count->setObjectName(QStringLiteral("moviesIndexed"));
-  std::vector<QLabel*> lines = {name, notice, build, count};
-  // Support is reached through the product web site; without one neither
-  // address is shown.
-  if (!ProductWebSite().empty()) {
-    lines.push_back(new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail)));
-    lines.push_back(new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site(""))));
-    for (size_t i = lines.size() - 2; i < lines.size(); ++i) lines[i]->setOpenExternalLinks(true);
-  }
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-
-  auto* layout = new QGridLayout(&about);
-  layout->setContentsMargins(18, 18, 18, 12);
-  layout->setHorizontalSpacing(18);
-  layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
-  int row = 0;
-  for (QLabel* label : lines) layout->addWidget(label, row++, 1);
-  layout->addWidget(buttons, row, 0, 1, 2);
-  about.setFixedSize(about.sizeHint());
-  about.exec();
-}
 
 // ---- What a run publishes
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "app/desktop/commands.h"
 #include "workflow/workflow_port.h"
 
 class QLabel;
@@ -75,8 +76,8 @@ class MainWindow : public QMainWindow {
 
   // Carries out a command when it is enabled (true then); unknown ids do
   // nothing.
-  bool Dispatch(int id);
-  QAction* Action(int id) const;
+  bool Dispatch(CommandId id);
+  QAction* Action(CommandId id) const;
   CommandRegistry& Commands() { return *commands_; }
 
   // Page navigation.

@@ -328,7 +328,7 @@ void SelectPage::changeEvent(QEvent* event) {
 }
 
 SelectPage::~SelectPage() {
-  for (int id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
+  for (CommandId id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
     commands_.Unbind(id);
   // The models' reading threads use the icon provider: they go first.
   delete fileModel_;
@@ -414,7 +414,7 @@ SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
   return Offer::none;
 }
 
-void SelectPage::IndexClassified(int command) {
+void SelectPage::IndexClassified(CommandId command) {
   if (command == kIndexAll || command == kIndexSelectedVideos) {
     for (const QString& file : menuFiles_) AddMovie(file);
   }
@@ -473,7 +473,7 @@ void SelectPage::BindCommands() {
 namespace {
 
 // A context menu of the commands given, at pos of the widget.
-void PopUp(CommandRegistry& commands, std::initializer_list<int> ids, QWidget* widget,
+void PopUp(CommandRegistry& commands, std::initializer_list<CommandId> ids, QWidget* widget,
            const QPoint& pos) {
   std::unique_ptr<QMenu> menu(commands.MakeMenu(ids, widget));
   menu->exec(widget->mapToGlobal(pos));

@@ -97,7 +97,7 @@ class SelectPage : public PageWidget {
   // says what the menu offers for them.
   Offer ClassifySelection(const QStringList& paths);
   // Carries out a context-menu command on the last classified selection.
-  void IndexClassified(int command);
+  void IndexClassified(CommandId command);
   // Double-click or Enter on a path of the file list: a folder is shown, a
   // video added; anything else only beeps.
   void ActivatePath(const QString& path);

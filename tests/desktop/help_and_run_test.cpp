@@ -329,7 +329,7 @@ TEST_F(HelpTest, WithoutAWebSiteNoCommandOrShippedPageLeadsWhereItCannotWork) {
   });
   closer.start(10);
   for (QAction* action : w.menuBar()->findChildren<QAction*>())
-    if (action->isVisible() && action->isEnabled() && action->data().toInt() != kExit)
+    if (action->isVisible() && action->isEnabled() && action->data().toInt() != static_cast<int>(kExit))
       action->trigger();
   EXPECT_TRUE(urls.opened.isEmpty()) << urls.opened.size();
   EXPECT_TRUE(links.isEmpty()) << links.join(' ').toStdString();

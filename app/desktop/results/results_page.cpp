@@ -32,7 +32,7 @@ namespace {
 using namespace desktop;
 
 // The context menu's commands, in its order (kNone: a separator).
-constexpr std::initializer_list<int> kMenu = {kResultsViewImages,
+constexpr std::initializer_list<CommandId> kMenu = {kResultsViewImages,
                                               kResultsViewHtml,
                                               kResultsViewIndexPhoto,
                                               kResultsPlayMovie,
@@ -144,7 +144,7 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
 }
 
 ResultsPage::~ResultsPage() {
-  for (int id : kMenu) commands_.Unbind(id);
+  for (CommandId id : kMenu) commands_.Unbind(id);
 }
 
 void ResultsPage::GrowColumns(int first, int last) {
@@ -213,7 +213,7 @@ std::vector<const Movie*> ResultsPage::Selected(bool (*rule)(const Movie&)) cons
 void ResultsPage::BindCommands() {
   // Each command acts on every selected movie its condition holds for, in
   // list order, and is enabled when it holds for one of them.
-  const auto bind = [this](int id, bool (*rule)(const Movie&),
+  const auto bind = [this](CommandId id, bool (*rule)(const Movie&),
                            void (*run)(ResultsPage&, const Movie&)) {
     commands_.Bind(
         id,

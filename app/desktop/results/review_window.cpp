@@ -35,7 +35,7 @@ constexpr int kPathRole = MovieModel::kPathRole;
 using namespace desktop;
 
 // The commands this window binds.
-constexpr std::initializer_list<int> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
+constexpr std::initializer_list<CommandId> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
                                                   kReviewPlay, kViewImage,   kDeleteImage};
 
 // Draws each thumbnail into its cell from the cache; the list is black
@@ -188,12 +188,12 @@ ReviewWindow::ReviewWindow(MovieModel& movies, DesktopShell& shell, CommandRegis
 }
 
 ReviewWindow::~ReviewWindow() {
-  for (int id : kCommands) commands_.Unbind(id);
+  for (CommandId id : kCommands) commands_.Unbind(id);
 }
 
 void ReviewWindow::BindCommands() {
   // The buttons act on the movie shown, when it has that output.
-  const auto bind = [this](int id, bool (*rule)(const Movie&),
+  const auto bind = [this](CommandId id, bool (*rule)(const Movie&),
                            void (*run)(ReviewWindow&, const Movie&)) {
     const auto shown = [this, rule]() -> const Movie* {
       const Movie* movie = std::as_const(project_).MovieById(movieId_);
@@ -228,7 +228,7 @@ void ReviewWindow::BindCommands() {
       kDeleteImage, [this] { DeleteSelectedImage(); }, selected);
 }
 
-QPushButton* ReviewWindow::AddButton(int command, const QIcon& icon) {
+QPushButton* ReviewWindow::AddButton(CommandId command, const QIcon& icon) {
   auto* button = new QPushButton(icon, commands_.Action(command)->text(), this);
   button->setMinimumSize(96, 32);
   button->setFocusPolicy(Qt::TabFocus);

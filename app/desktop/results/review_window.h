@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop/commands.h"
+
 class QListView;
 class QModelIndex;
 class QPushButton;
@@ -79,7 +81,7 @@ class ReviewWindow : public QWidget {
 
  private:
   void BindCommands();
-  QPushButton* AddButton(int command, const QIcon& icon);
+  QPushButton* AddButton(CommandId command, const QIcon& icon);
   void ShowPopupMenu(const QPoint& globalPos);
   void ThumbnailLoaded(const QString& path);
   std::string SelectedPath() const;
