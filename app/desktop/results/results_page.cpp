@@ -95,6 +95,9 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
   GrowColumns(0, rows_->rowCount() - 1);
   connect(rows_, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { GrowColumns(first, last); });
+  // A project opened: every row is new.
+  connect(rows_, &QAbstractItemModel::modelReset, this,
+          [this] { GrowColumns(0, rows_->rowCount() - 1); });
   connect(rows_, &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& first, const QModelIndex& last) {
             GrowColumns(first.row(), last.row());
