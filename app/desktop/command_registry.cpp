@@ -37,6 +37,8 @@ const CommandInfo kCommands[] = {
      "Save the active document with a new name\nSave As"},
     {kGenerateReport, "Generate report"},
     {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit"},
+    // Edit
+    {kUndo, "&Undo", "Ctrl+Z", "Undo the last action\nUndo"},
     // Capture
     {kStart, "Start", nullptr, "Start movie capture", ":/toolbar/start.svg"},
     {kStop, "Stop", nullptr, "Stop current movie capture", ":/toolbar/stop.svg"},

@@ -66,6 +66,9 @@ enum class CommandId {
   kReviewPlay,
   kDeleteImage,
   kViewImage,
+  // Edit > Undo: brings back the last thumbnail deleted since the project
+  // was saved.
+  kUndo,
 };
 // The ids are used unqualified in the windows that bind them.
 using enum CommandId;

@@ -34,6 +34,7 @@
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/progress_page.h"
 #include "app/desktop/results/results_page.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "engine/capture_engine.h"
@@ -288,6 +289,9 @@ void MainWindow::CreateMenus() {
   file->addSeparator();
   file->addAction(Action(kExit));
 
+  QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+  edit->addAction(Action(kUndo));
+
   QMenu* capture = menuBar()->addMenu(tr("Capture"));
   for (CommandId id : {kStart, kStop, kPause}) capture->addAction(Action(id));
 
@@ -362,6 +366,9 @@ void MainWindow::StopCapture() {
 // ---- Project files
 
 void MainWindow::ProjectChanged(const ProjectChange& change) {
+  // Thumbnails deleted from movies that are gone cannot come back.
+  if (change.kind == ProjectChange::replaced || change.kind == ProjectChange::moviesCleared)
+    results_->Trash().Commit();
   if (change.kind == ProjectChange::replaced) {
     // The lists follow by themselves; the rest of the pages is read again.
     select_->ShowProjectFolder();
@@ -546,6 +553,7 @@ bool MainWindow::SaveProject(bool saveAs) {
   lock_->RememberDiskState(path);
   readOnly_ = false;
   MarkProjectUnchanged();
+  results_->Trash().Commit();  // the saved project names them no more
   ShowMessage(caption, kSavedText, MessageIcon::none);
   return true;
 }
@@ -668,7 +676,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // The temporary pages and thumbnails go with the window.
+  // The temporary pages and thumbnails go with the window, and so do the
+  // deleted thumbnails kept for Undo.
+  results_->Trash().Commit();
   project_.ClearTemporaryFolder();
   event->accept();
 }

@@ -16,6 +16,7 @@
 #include "app/desktop/movie_model.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "app/workflow_test_support.h"
 #include "desktop_results/desktop_test_support.h"
 #include "engine/capture_engine.h"
@@ -280,6 +281,53 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   for (size_t i = 0; i < users.size(); ++i) {
     EXPECT_TRUE(testing::Contains(messages.shown[i / 3].text, users[i])) << users[i];
   }
+}
+
+TEST_F(ReviewWindowTest, ADeletedThumbnailComesBackWithUndoUntilTheDeletionsAreFinal) {
+  const std::string root = Home() + "undo/";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(root + "my_clip")));
+  std::vector<std::string> thumbnails;
+  for (int second = 1; second <= 3; ++second) {
+    thumbnails.push_back(root + "my_clip/my_clip_0h00m0" + std::to_string(second) + ".000s.jpg");
+    ASSERT_TRUE(testing::WriteFileBytes(thumbnails.back(), "picture " + std::to_string(second)));
+  }
+  CProject project(root);  // thumbnails beside the video
+  const int32_t id = project.AddMovie(root + "my clip.mp4");
+  project.UpdateMovie(id, [&](Movie& movie) {
+    movie.status = kMovieDone;
+    for (const std::string& path : thumbnails) movie.AddImage({path, 25, 1.0});
+  });
+  MovieModel movies(project);
+  ResultsPage page(movies, shell_, commands_);
+  page.SelectMovie(id);
+  ReviewWindow& review = *page.Review();
+  EXPECT_FALSE(commands_.Enabled(kUndo));
+
+  // Deleted: out of the movie and the list, its file kept aside, hidden.
+  review.SelectImage(1);
+  review.DeleteSelectedImage();
+  EXPECT_EQ(review.ImagePaths(), (std::vector<std::string>{thumbnails[0], thumbnails[2]}));
+  EXPECT_FALSE(testing::FileExists(thumbnails[1]));
+  const std::string aside = ThumbnailTrash::AsideName(thumbnails[1], 1);
+  EXPECT_EQ(testing::ReadFileBytes(aside), "picture 2");
+  EXPECT_EQ(paths::FileName(aside).front(), '.');
+
+  // Undo: the picture is back, file and place.
+  ASSERT_TRUE(commands_.Run(kUndo));
+  EXPECT_EQ(review.ImagePaths(), thumbnails);
+  EXPECT_EQ(testing::ReadFileBytes(thumbnails[1]), "picture 2");
+  EXPECT_FALSE(testing::FileExists(aside));
+  EXPECT_FALSE(commands_.Enabled(kUndo));
+
+  // Made final (the project saved or closed): the file kept aside goes.
+  review.SelectImage(0);
+  review.DeleteSelectedImage();
+  EXPECT_TRUE(commands_.Enabled(kUndo));
+  page.Trash().Commit();
+  EXPECT_FALSE(commands_.Run(kUndo));
+  EXPECT_FALSE(testing::FileExists(thumbnails[0]));
+  EXPECT_FALSE(testing::FileExists(ThumbnailTrash::AsideName(thumbnails[0], 2)));
+  EXPECT_EQ(review.ImagePaths(), (std::vector<std::string>{thumbnails[1], thumbnails[2]}));
 }
 
 }  // namespace

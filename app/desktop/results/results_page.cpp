@@ -21,6 +21,7 @@
 #include "app/desktop/page_widget.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "platform/paths.h"
 #include "project/message_port.h"
 #include "project/project.h"
@@ -72,7 +73,8 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
       movies_(movies),
       project_(movies.Project()),
       shell_(shell),
-      commands_(commands) {
+      commands_(commands),
+      trash_(std::make_unique<ThumbnailTrash>(movies.Project())) {
   rows_ = new MovieFilter(movies_, MovieFilter::Shows::indexed, this);
   list_ = new QTreeView(this);
   list_->setModel(rows_);
@@ -122,6 +124,7 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
 
   BindCommands();
   BindLocate();
+  BindUndo();
   chooseFolder_ = DefaultFolderChooser;
   menu_ = commands_.MakeMenu(kMenu, this);
   menu_->setDefaultAction(commands_.Action(kResultsViewImages));
@@ -148,6 +151,7 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
 
 ResultsPage::~ResultsPage() {
   for (CommandId id : kMenu) commands_.Unbind(id);
+  commands_.Unbind(kUndo);
 }
 
 void ResultsPage::GrowColumns(int first, int last) {
@@ -292,6 +296,28 @@ bool ResultsPage::ThumbnailsMissing(int32_t movieId) const {
 
 QString ResultsPage::MissingText() const { return movies_.MissingText(); }
 
+void ResultsPage::BindUndo() {
+  commands_.Bind(
+      kUndo,
+      [this] {
+        std::string message;
+        const int32_t movieId = trash_->Undo(&message);
+        if (movieId >= 0) {
+          Regenerate(movieId);
+        } else if (!message.empty()) {
+          ShowMessage("Undo", message, MessageIcon::warning);
+        }
+        commands_.Update({kUndo});
+      },
+      [this] { return trash_->CanUndo(); });
+}
+
+void ResultsPage::Regenerate(int32_t movieId) {
+  const QSize size = window()->size();
+  if (regeneration_ && regeneration_->Regenerate(movieId, size.width(), size.height()) && review_)
+    review_->setCursor(Qt::BusyCursor);
+}
+
 void ResultsPage::BindLocate() {
   commands_.Bind(
       kResultsLocate, [this] { Locate(); }, [this] { return VideoMissing(SelectedMovieId()); });
@@ -332,10 +358,10 @@ ReviewWindow& ResultsPage::EnsureReview() {
     // Both share a change of the page's height.
     splitter_->setStretchFactor(0, 1);
     splitter_->setStretchFactor(1, 1);
+    review_->SetTrash(trash_.get());
     review_->SetRegenerate([this](int32_t movieId) {
-      const QSize size = window()->size();
-      if (regeneration_ && regeneration_->Regenerate(movieId, size.width(), size.height()))
-        review_->setCursor(Qt::BusyCursor);
+      Regenerate(movieId);
+      commands_.Update({kUndo});
     });
     // A movie removed or queued again takes its review window along.
     connect(review_, &ReviewWindow::movieGone, review_, &QWidget::hide);

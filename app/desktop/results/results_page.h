@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ class CommandRegistry;
 namespace ombrelo::desktop {
 
 class DesktopShell;
+class ThumbnailTrash;
 class MovieFilter;
 class MovieModel;
 class ReviewWindow;
@@ -104,6 +106,9 @@ class ResultsPage : public QWidget {
   // the list.
   ReviewWindow* Review() const { return review_; }
   ReviewWindow& EnsureReview();
+  // The thumbnails deleted in the review window since the project was
+  // saved, for Undo.
+  ThumbnailTrash& Trash() const { return *trash_; }
   // Text of a cell of the movie's row ("" when it has no row), and of a
   // row of the list as it is shown.
   QString CellText(int32_t movieId, int column) const;
@@ -135,6 +140,9 @@ class ResultsPage : public QWidget {
   std::vector<const Movie*> Selected(bool (*rule)(const Movie&)) const;
   void RemoveOrRequeue(const std::vector<int32_t>& movieIds, bool requeue);
   void BindLocate();
+  void BindUndo();
+  // Has the movie's outputs made again (its thumbnails changed).
+  void Regenerate(int32_t movieId);
   void Locate();
 
   MovieModel& movies_;
@@ -150,6 +158,7 @@ class ResultsPage : public QWidget {
   QMenu* menu_ = nullptr;
   ReviewWindow* review_ = nullptr;
   Regeneration* regeneration_ = nullptr;
+  std::unique_ptr<ThumbnailTrash> trash_;
   FolderChooser chooseFolder_;
 };
 

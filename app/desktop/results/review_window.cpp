@@ -21,6 +21,7 @@
 #include "app/desktop/movie_model.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "project/message_port.h"
 #include "project/project.h"
 #include "workflow/regeneration.h"
@@ -330,7 +331,8 @@ void ReviewWindow::DeleteSelectedImage() {
   if (path.empty() || !project_.HasMovie(movieId_)) return;
   // The core deletes it, and only when it is one of the movie's own
   // thumbnails; a refusal or failure changes nothing and is told here.
-  const ThumbnailDeletionResult result = DeleteMovieThumbnail(project_, movieId_, path);
+  const ThumbnailDeletionResult result =
+      trash_ ? trash_->Delete(movieId_, path) : DeleteMovieThumbnail(project_, movieId_, path);
   if (!result.Removed()) {
     if (!result.message.empty()) {
       ShowMessage(

@@ -36,6 +36,7 @@ namespace ombrelo::desktop {
 class DesktopShell;
 class MovieModel;
 class ThumbnailCache;
+class ThumbnailTrash;
 
 class ReviewWindow : public QWidget {
   Q_OBJECT
@@ -53,6 +54,9 @@ class ReviewWindow : public QWidget {
   ~ReviewWindow() override;
 
   void SetRegenerate(Regenerate regenerate) { regenerate_ = std::move(regenerate); }
+  // Deleted thumbnails are kept there for Undo; without one (null) they go
+  // at once.
+  void SetTrash(ThumbnailTrash* trash) { trash_ = trash; }
 
   // Shows the movie's thumbnails (replacing the previous movie's).
   void ShowMovie(int32_t movieId);
@@ -96,6 +100,7 @@ class ReviewWindow : public QWidget {
   DesktopShell& shell_;
   desktop::CommandRegistry& commands_;
   Regenerate regenerate_;
+  ThumbnailTrash* trash_ = nullptr;
   int32_t movieId_ = -1;
   ThumbnailCache* cache_ = nullptr;
   // Only the movie shown, so that the list's root is its row.
