@@ -89,11 +89,22 @@ TEST_F(DesktopTest, EveryChangeOfTheProjectReachesEachListOnceInOrder) {
   EXPECT_TRUE(review.ImagePaths().empty());
   EXPECT_EQ(thumbnails.Take(), Log{"-clip.mp4"});  // with its thumbnails
 
-  // A new project: every list starts again from it.
+  // A new project: every list starts again from it, and the review window
+  // of a movie that has gone closes.
+  const int32_t other = project.Movies().front().id();
+  project.SetMovieStatus(other, kMovieDone);
+  results.show();
+  results.SelectMovie(other);
+  EXPECT_EQ(review.MovieId(), other);
+  EXPECT_TRUE(review.isVisible());
+  toIndex.Take();
+  indexed.Take();
   project.ClearMovies();
   EXPECT_EQ(toIndex.Take(), Log{"reset"});
   EXPECT_EQ(indexed.Take(), Log{"reset"});
   EXPECT_EQ(waiting.rowCount(), 0);
+  EXPECT_EQ(review.MovieId(), -1);
+  EXPECT_TRUE(review.isHidden());
 }
 
 }  // namespace

@@ -246,7 +246,11 @@ void ReviewWindow::FollowModel() {
   });
   // A project replaced (or the movies cleared): the movie may still be
   // there under its id.
-  connect(shown_, &QAbstractItemModel::modelReset, this, [this] { ShowMovie(movieId_); });
+  connect(shown_, &QAbstractItemModel::modelReset, this, [this] {
+    const bool shown = movieId_ >= 0;
+    ShowMovie(movieId_);
+    if (shown && movieId_ < 0) emit movieGone();
+  });
 }
 
 void ReviewWindow::ThumbnailsGoing(const QModelIndex& parent, int first, int last) {
