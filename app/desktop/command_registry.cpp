@@ -17,7 +17,7 @@ namespace {
 // name after a line break), its toolbar picture, whether it carries a check
 // mark, and whether its shortcut works only in the widgets it was added to.
 struct CommandInfo {
-  int id;
+  CommandId id;
   const char* label;
   const char* shortcut = nullptr;
   const char* status = nullptr;
@@ -37,6 +37,8 @@ const CommandInfo kCommands[] = {
      "Save the active document with a new name\nSave As"},
     {kGenerateReport, "Generate report"},
     {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit"},
+    // Edit
+    {kUndo, "&Undo", "Ctrl+Z", "Undo the last action\nUndo"},
     // Capture
     {kStart, "Start", nullptr, "Start movie capture", ":/toolbar/start.svg"},
     {kStop, "Stop", nullptr, "Stop current movie capture", ":/toolbar/stop.svg"},
@@ -93,7 +95,7 @@ const CommandInfo kCommands[] = {
 CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
   for (const CommandInfo& info : kCommands) {
     auto* action = new QAction(tr(info.label), this);
-    action->setData(info.id);
+    action->setData(static_cast<int>(info.id));
     action->setCheckable(info.checkable);
     if (info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
     if (info.localShortcut) action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -111,29 +113,29 @@ CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
 
 CommandRegistry::~CommandRegistry() = default;
 
-QAction* CommandRegistry::Action(int id) const {
+QAction* CommandRegistry::Action(CommandId id) const {
   const auto it = actions_.find(id);
   return it == actions_.end() ? nullptr : it->second;
 }
 
-void CommandRegistry::Bind(int id, Handler handler, Rule rule) {
+void CommandRegistry::Bind(CommandId id, Handler handler, Rule rule) {
   if (!Action(id)) return;
   bindings_[id] = Binding{std::move(handler), std::move(rule)};
   UpdateOne(id);
 }
 
-void CommandRegistry::Unbind(int id) {
+void CommandRegistry::Unbind(CommandId id) {
   bindings_.erase(id);
   UpdateOne(id);
 }
 
-bool CommandRegistry::Enabled(int id) const {
+bool CommandRegistry::Enabled(CommandId id) const {
   const auto it = bindings_.find(id);
   if (it == bindings_.end() || !it->second.handler) return false;
   return !it->second.rule || it->second.rule();
 }
 
-bool CommandRegistry::Run(int id) {
+bool CommandRegistry::Run(CommandId id) {
   UpdateOne(id);
   if (!Enabled(id)) return false;
   // A copy: the handler may bind its command anew or close its window.
@@ -142,7 +144,7 @@ bool CommandRegistry::Run(int id) {
   return true;
 }
 
-void CommandRegistry::UpdateOne(int id) {
+void CommandRegistry::UpdateOne(CommandId id) {
   if (QAction* action = Action(id)) action->setEnabled(Enabled(id));
 }
 
@@ -150,14 +152,14 @@ void CommandRegistry::Update() {
   for (const auto& entry : actions_) UpdateOne(entry.first);
 }
 
-void CommandRegistry::Update(std::initializer_list<int> ids) {
-  for (int id : ids) UpdateOne(id);
+void CommandRegistry::Update(std::initializer_list<CommandId> ids) {
+  for (CommandId id : ids) UpdateOne(id);
 }
 
-QMenu* CommandRegistry::MakeMenu(std::initializer_list<int> ids, QWidget* parent) {
+QMenu* CommandRegistry::MakeMenu(std::initializer_list<CommandId> ids, QWidget* parent) {
   auto* menu = new QMenu(parent);
-  std::vector<int> listed;
-  for (int id : ids) {
+  std::vector<CommandId> listed;
+  for (CommandId id : ids) {
     if (id == kNone) {
       menu->addSeparator();
     } else if (QAction* action = Action(id)) {
@@ -166,12 +168,12 @@ QMenu* CommandRegistry::MakeMenu(std::initializer_list<int> ids, QWidget* parent
     }
   }
   connect(menu, &QMenu::aboutToShow, this, [this, listed] {
-    for (int id : listed) UpdateOne(id);
+    for (CommandId id : listed) UpdateOne(id);
   });
   return menu;
 }
 
-void CommandRegistry::BindButton(QAbstractButton* button, int id) {
+void CommandRegistry::BindButton(QAbstractButton* button, CommandId id) {
   QAction* action = Action(id);
   if (!action) return;
   button->setEnabled(action->isEnabled());

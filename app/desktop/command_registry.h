@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <map>
 
+#include "app/desktop/commands.h"
+
 class QAbstractButton;
 class QAction;
 class QMenu;
@@ -28,40 +30,40 @@ class CommandRegistry : public QObject {
   ~CommandRegistry() override;
 
   // The command's action; null for an id that is not a command.
-  QAction* Action(int id) const;
+  QAction* Action(CommandId id) const;
 
   // The command is carried out by handler whenever its rule holds (no rule:
   // always). Replaces an earlier binding; the action's enabled state
   // follows at once.
-  void Bind(int id, Handler handler, Rule rule = {});
+  void Bind(CommandId id, Handler handler, Rule rule = {});
   // The command is no longer carried out (its window has gone).
-  void Unbind(int id);
+  void Unbind(CommandId id);
 
   // Whether the command can run now: it is bound and its rule holds.
-  bool Enabled(int id) const;
+  bool Enabled(CommandId id) const;
   // Carries the command out when it is enabled; true when it ran.
-  bool Run(int id);
+  bool Run(CommandId id);
 
   // Evaluates the rules again and enables the actions accordingly: every
   // command, or the ones given.
   void Update();
-  void Update(std::initializer_list<int> ids);
+  void Update(std::initializer_list<CommandId> ids);
 
   // A menu of the commands' actions (kNone makes a separator); every rule is
   // evaluated again before it shows.
-  QMenu* MakeMenu(std::initializer_list<int> ids, QWidget* parent);
+  QMenu* MakeMenu(std::initializer_list<CommandId> ids, QWidget* parent);
   // The button runs the command and is enabled exactly when its action is.
-  void BindButton(QAbstractButton* button, int id);
+  void BindButton(QAbstractButton* button, CommandId id);
 
  private:
   struct Binding {
     Handler handler;
     Rule rule;
   };
-  void UpdateOne(int id);
+  void UpdateOne(CommandId id);
 
-  std::map<int, QAction*> actions_;
-  std::map<int, Binding> bindings_;
+  std::map<CommandId, QAction*> actions_;
+  std::map<CommandId, Binding> bindings_;
 };
 
 }  // namespace ombrelo::desktop

@@ -69,7 +69,8 @@ class WindowRecoveryView : public RecoveryView {
   WindowRecoveryView(MainWindow& window, HelpPages& help) : window_(window), help_(help) {}
   // The recovered project replaced the one in the window.
   void ReloadPages() override { window_.AdoptRecoveredProject(); }
-  void ReloadMovieList() override { window_.RefreshSelection(); }
+  // The lists follow the project by themselves.
+  void ReloadMovieList() override {}
   void ShowNoticePage(const std::string& name) override {
     help_.Show(&window_, name, HelpMode::notice);
   }

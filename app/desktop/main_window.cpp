@@ -26,12 +26,15 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/main_window_dialogs.h"
+#include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/project_lock.h"
 #include "app/desktop/results/decoding_problems_dialog.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/progress_page.h"
 #include "app/desktop/results/results_page.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
 #include "engine/capture_engine.h"
@@ -54,7 +57,6 @@ namespace {
 constexpr char kViewerWebSite[] = "http://www.tessaly.com/viewer/";
 
 QString Site(const char* page) { return QString::fromStdString(ProductWebSite()) + page; }
-constexpr char kSupportMail[] = "support@tessaly.com";
 constexpr char kHelpIndexPage[] = "help_index.htm";
 
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
@@ -70,56 +72,15 @@ const PageInfo kPages[] = {
     {"Ombrelo - Results", "results.htm"},
 };
 
-QString DefaultFileChooser(QWidget* owner, MainWindow::FileDialog kind) {
-  const bool report = kind == MainWindow::FileDialog::saveReport;
-  QFileDialog dialog(owner);
-  dialog.setNameFilters(
-      {report ? QObject::tr("Html files (*.html)") : QObject::tr("Project files (*.obx)"),
-       QObject::tr("All Files (*)")});
-  dialog.setDefaultSuffix(report ? QStringLiteral("html") : QStringLiteral("obx"));
-  dialog.setDirectory(QDir::homePath());
-  dialog.resize(760, 480);
-  if (kind == MainWindow::FileDialog::openProject) {
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-  } else {
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (!report) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-  return dialog.selectedFiles().front();
-}
-
-MainWindow::SaveAnswer DefaultSaveQuestion(QWidget* owner, const QString& name) {
-  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
-                  QObject::tr("Save changes to %1?").arg(name),
-                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
-  box.setDefaultButton(QMessageBox::Save);
-  switch (box.exec()) {
-    case QMessageBox::Save:
-      return MainWindow::SaveAnswer::save;
-    case QMessageBox::Discard:
-      return MainWindow::SaveAnswer::discard;
-    default:
-      return MainWindow::SaveAnswer::cancel;
-  }
-}
-
-MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& path, qint64 holder) {
-  const QString who = holder > 0 ? QObject::tr("another Ombrelo window (process %1)").arg(holder)
-                                 : QObject::tr("another Ombrelo window");
-  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProgramCaption),
-                  QObject::tr("%1\nis open in %2.\n\nYou can open it read-only here, or "
-                              "switch to the window that has it.")
-                      .arg(path, who),
-                  QMessageBox::Cancel, owner);
-  QPushButton* readOnly = box.addButton(QObject::tr("Open &Read-Only"), QMessageBox::AcceptRole);
-  QPushButton* show = box.addButton(QObject::tr("&Show Other Window"), QMessageBox::ActionRole);
-  box.setDefaultButton(show);
-  box.exec();
-  if (box.clickedButton() == readOnly) return MainWindow::LockedAnswer::readOnly;
-  if (box.clickedButton() == show) return MainWindow::LockedAnswer::showOther;
-  return MainWindow::LockedAnswer::cancel;
+// The project's settings as far as they are the user's work: the folder
+// last browsed on the select page is kept in the file, but browsing is
+// nothing a user would be asked to save.
+std::string ComparableSettings(const CProject& project) {
+  std::string text = project.FileText(false);
+  const size_t start = text.find("<current_path>");
+  const size_t end = start == std::string::npos ? start : text.find("</current_path>", start);
+  if (end != std::string::npos) text.erase(start, end - start);
+  return text;
 }
 
 // A failure's text: the designed first line, the file, and why.
@@ -152,9 +113,26 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   CreateMenus();
   CreateToolBar();
 
+  CreatePages();
+  statusLabel_ = new QLabel(tr(kReadyText));
+  statusBar()->addWidget(statusLabel_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  SwitchToPage(kSelectPage);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(kWidth, kHeight);
+  EnableCommands(CommandStates{});
+
+  MarkProjectUnchanged();
+  projectListener_ =
+      project_.AddChangeListener([this](const ProjectChange& change) { ProjectChanged(change); });
+}
+
+void MainWindow::CreatePages() {
   pages_ = new QStackedWidget;
   setCentralWidget(pages_);
-  select_ = new SelectPage(project_, help_, *commands_);
+  movies_ = new MovieModel(project_, this);
+  select_ = new SelectPage(*movies_, help_, *commands_);
   settings_ = new SettingsPage(project_);
   // The engine skips blank samples as the preference says, from the next
   // movie opened on.
@@ -169,25 +147,10 @@ MainWindow::MainWindow(CProject& project, CaptureEngine& engine, Preferences& pr
   AddPage(settings_);
   CreateRunPages();
   pages_->installEventFilter(this);
-
-  statusLabel_ = new QLabel(tr(kReadyText));
-  statusBar()->addWidget(statusLabel_, 1);
-  statusBar()->setSizeGripEnabled(true);
-
-  SwitchToPage(kSelectPage);
-  setMinimumSize(kMinimumWidth, kMinimumHeight);
-  resize(kWidth, kHeight);
-  EnableCommands(CommandStates{});
-
-  // The changed mark follows the project; comparing revisions is cheap, and
-  // the project's text is compared only after a change was announced.
-  MarkProjectUnchanged();
-  auto* changes = new QTimer(this);
-  connect(changes, &QTimer::timeout, this, [this] { ProjectModified(); });
-  changes->start(250);
 }
 
 MainWindow::~MainWindow() {
+  project_.RemoveChangeListener(projectListener_);
   AttachController(nullptr);
   // The pages unbind their commands as they go: before the registry.
   delete pages_;
@@ -212,17 +175,15 @@ void MainWindow::CreateRunPages() {
   shell_->SetHelpPageHandler(
       [this](const std::string& name, HelpMode mode) { help_.Show(this, name, mode); });
   progress_ = new ombrelo::desktop::ProgressPage;
-  results_ = new ombrelo::desktop::ResultsPage(project_, *shell_, *commands_);
+  results_ = new ombrelo::desktop::ResultsPage(*movies_, *shell_, *commands_);
   connect(progress_, &ombrelo::desktop::ProgressPage::backClicked, this,
-          [this] { Dispatch(kPageSelect + backTarget_ - 1); });
+          [this] { Dispatch(PageCommand(backTarget_)); });
   connect(progress_, &ombrelo::desktop::ProgressPage::nextClicked, this,
           [this] { Dispatch(kPageResults); });
   connect(results_, &ombrelo::desktop::ResultsPage::backClicked, this,
           [this] { Dispatch(kPageProgress); });
   connect(results_, &ombrelo::desktop::ResultsPage::reportClicked, this,
           [this] { Dispatch(kGenerateReport); });
-  connect(results_, &ombrelo::desktop::ResultsPage::moviesChanged, select_,
-          &SelectPage::RefreshList);
   connect(results_, &ombrelo::desktop::ResultsPage::movieIndexed, this,
           [this] { preferences_.IncrementVideos(); });
   // The videos of an opened project that are not there any more.
@@ -252,7 +213,7 @@ void MainWindow::BindCommands() {
   c.Action(kToggleStatusBar)->setChecked(true);
   // A build without a product web site (the default) has nowhere to send
   // these: they are hidden rather than left to fail.
-  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
+  for (CommandId id : {kCheckUpgrades, kGetTemplates, kGetViewer, kSupportForum, kSupport})
     c.Action(id)->setVisible(!ProductWebSite().empty());
 
   c.Bind(kNewProject, [this] { NewProject(); });
@@ -321,15 +282,18 @@ void MainWindow::BindCommands() {
 
 void MainWindow::CreateMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
-  for (int id : {kNewProject, kOpenProject, kSaveProject, kSaveProjectAs})
+  for (CommandId id : {kNewProject, kOpenProject, kSaveProject, kSaveProjectAs})
     file->addAction(Action(id));
   file->addSeparator();
   file->addAction(Action(kGenerateReport));
   file->addSeparator();
   file->addAction(Action(kExit));
 
+  QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+  edit->addAction(Action(kUndo));
+
   QMenu* capture = menuBar()->addMenu(tr("Capture"));
-  for (int id : {kStart, kStop, kPause}) capture->addAction(Action(id));
+  for (CommandId id : {kStart, kStop, kPause}) capture->addAction(Action(id));
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
   view->addAction(Action(kToggleToolBar));
@@ -338,15 +302,15 @@ void MainWindow::CreateMenus() {
   view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
   QMenu* page = view->addMenu(tr("Page"));
-  for (int id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
+  for (CommandId id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
     page->addAction(Action(id));
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));
   help->addAction(Action(kShowHelp));
   help->addSeparator();
-  for (int id : {kCheckUpgrades, kGetTemplates, kGetViewer}) help->addAction(Action(id));
+  for (CommandId id : {kCheckUpgrades, kGetTemplates, kGetViewer}) help->addAction(Action(id));
   help->addSeparator();
-  for (int id : {kSupportForum, kSupport}) help->addAction(Action(id));
+  for (CommandId id : {kSupportForum, kSupport}) help->addAction(Action(id));
   help->addSeparator();
   help->addAction(Action(kAbout));
 }
@@ -357,17 +321,17 @@ void MainWindow::CreateToolBar() {
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(16, 16));
   toolBar_->toggleViewAction()->setVisible(false);
-  for (int id : {kNewProject, kOpenProject, kSaveProject}) toolBar_->addAction(Action(id));
+  for (CommandId id : {kNewProject, kOpenProject, kSaveProject}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
-  for (int id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
+  for (CommandId id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
   toolBar_->addAction(Action(kShowHelp));
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-QAction* MainWindow::Action(int id) const { return commands_->Action(id); }
+QAction* MainWindow::Action(CommandId id) const { return commands_->Action(id); }
 
-bool MainWindow::Dispatch(int id) { return commands_->Run(id); }
+bool MainWindow::Dispatch(CommandId id) { return commands_->Run(id); }
 
 QWidget* MainWindow::PageAt(int page) const {
   if (page < kSelectPage || page > kResultsPage) return nullptr;
@@ -377,11 +341,11 @@ QWidget* MainWindow::PageAt(int page) const {
 void MainWindow::SwitchToPage(int page) {
   if (page == currentPage_ || !PageAt(page)) return;
   currentPage_ = page;
-  for (int id = kPageSelect; id <= kPageResults; ++id) Action(id)->setChecked(false);
+  for (int other = kSelectPage; other <= kResultsPage; ++other)
+    Action(PageCommand(other))->setChecked(false);
   const PageInfo& info = kPages[page - 1];
-  if (page == kSelectPage) select_->RefreshList();
   const bool tutorial = info.tutorial && (page != kProgressPage || project_.Movies().empty());
-  Action(kPageSelect + page - 1)->setChecked(true);
+  Action(PageCommand(page))->setChecked(true);
   UpdateTitle();
   pages_->setCurrentIndex(page - 1);
   PageAt(page)->setFocus();
@@ -401,13 +365,27 @@ void MainWindow::StopCapture() {
 
 // ---- Project files
 
-void MainWindow::ReloadPages() {
-  select_->ShowProjectFolder();
-  select_->RefreshList();
-  settings_->LoadControls();
-  results_->RefreshList();
-  commands_->Update();  // every rule looks at the new project
-  update();
+void MainWindow::ProjectChanged(const ProjectChange& change) {
+  // Thumbnails deleted from movies that are gone cannot come back.
+  if (change.kind == ProjectChange::replaced || change.kind == ProjectChange::moviesCleared)
+    results_->Trash().Commit();
+  if (change.kind == ProjectChange::replaced) {
+    // The lists follow by themselves; the rest of the pages is read again.
+    select_->ShowProjectFolder();
+    settings_->LoadControls();
+    commands_->Update();  // every rule looks at the new project
+  }
+  if (modified_) return;
+  if (change.kind == ProjectChange::settings) {
+    // Browsing folders is nothing a user would be asked to save.
+    modified_ = ComparableSettings(project_) != unchangedSettings_;
+  } else {
+    modified_ = true;
+  }
+  if (modified_) {
+    unchangedSettings_.clear();
+    setWindowModified(true);
+  }
 }
 
 void MainWindow::AdoptRecoveredProject() {
@@ -415,9 +393,7 @@ void MainWindow::AdoptRecoveredProject() {
   lock_->Release();
   lock_->ForgetDiskState();
   readOnly_ = false;
-  ReloadPages();
   modified_ = true;
-  unchangedText_.clear();
   UpdateTitle();
 }
 
@@ -435,41 +411,10 @@ void MainWindow::UpdateTitle() {
   setWindowModified(modified_);
 }
 
-namespace {
-
-// The project's text as far as it is the user's work: the folder last
-// browsed on the select page is kept in the file, but browsing is nothing a
-// user would be asked to save.
-std::string ComparableText(const CProject& project) {
-  std::string text = project.FileText(true);
-  const size_t start = text.find("<current_path>");
-  const size_t end = start == std::string::npos ? start : text.find("</current_path>", start);
-  if (end != std::string::npos) text.erase(start, end - start);
-  return text;
-}
-
-}  // namespace
-
 void MainWindow::MarkProjectUnchanged() {
-  unchangedText_ = ComparableText(project_);
-  comparedRevision_ = project_.Revision();
+  unchangedSettings_ = ComparableSettings(project_);
   modified_ = false;
   UpdateTitle();
-}
-
-bool MainWindow::ProjectModified() {
-  if (!modified_ && project_.Revision() != comparedRevision_) {
-    // Write accesses announce themselves even when they change nothing, so
-    // the text decides.
-    comparedRevision_ = project_.Revision();
-    if (ComparableText(project_) != unchangedText_) {
-      modified_ = true;
-      unchangedText_.clear();
-      unchangedText_.shrink_to_fit();
-    }
-  }
-  setWindowModified(modified_);
-  return modified_;
 }
 
 bool MainWindow::MaySetProjectAside() {
@@ -499,7 +444,7 @@ void MainWindow::NewProject() {
   lock_->Release();
   lock_->ForgetDiskState();
   readOnly_ = false;
-  ReloadPages();
+  commands_->Update();
   MarkProjectUnchanged();
 }
 
@@ -547,7 +492,6 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
   if (!reopening) lock_ = std::move(lock);  // the earlier file's lock goes
   lock_->RememberDiskState(path);
   readOnly_ = readOnly;
-  ReloadPages();
   MarkProjectUnchanged();
   return true;
 }
@@ -609,6 +553,7 @@ bool MainWindow::SaveProject(bool saveAs) {
   lock_->RememberDiskState(path);
   readOnly_ = false;
   MarkProjectUnchanged();
+  results_->Trash().Commit();  // the saved project names them no more
   ShowMessage(caption, kSavedText, MessageIcon::none);
   return true;
 }
@@ -633,39 +578,6 @@ void MainWindow::ShowHelpIndex() { help_.Show(this, kHelpIndexPage, HelpMode::no
 
 void MainWindow::OpenWebPage(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
 
-void MainWindow::ShowAbout() {
-  QDialog about(this);
-  about.setWindowTitle(tr("About"));
-  auto* icon = new QLabel;
-  icon->setPixmap(windowIcon().pixmap(64, 64));
-  auto* name = new QLabel(QStringLiteral("<b style='font-size:large'>Ombrelo</b>"));
-  auto* notice = new QLabel(
-      tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
-  auto* build = new QLabel(QString::fromStdString(BuildStamp()));
-  auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
-  count->setObjectName(QStringLiteral("moviesIndexed"));
-  std::vector<QLabel*> lines = {name, notice, build, count};
-  // Support is reached through the product web site; without one neither
-  // address is shown.
-  if (!ProductWebSite().empty()) {
-    lines.push_back(new QLabel(QStringLiteral("<a href='mailto:%1'>%1</a>").arg(kSupportMail)));
-    lines.push_back(new QLabel(QStringLiteral("<a href='%1'>%1</a>").arg(Site(""))));
-    for (size_t i = lines.size() - 2; i < lines.size(); ++i) lines[i]->setOpenExternalLinks(true);
-  }
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-
-  auto* layout = new QGridLayout(&about);
-  layout->setContentsMargins(18, 18, 18, 12);
-  layout->setHorizontalSpacing(18);
-  layout->addWidget(icon, 0, 0, 6, 1, Qt::AlignTop);
-  int row = 0;
-  for (QLabel* label : lines) layout->addWidget(label, row++, 1);
-  layout->addWidget(buttons, row, 0, 1, 2);
-  about.setFixedSize(about.sizeHint());
-  about.exec();
-}
-
 // ---- What a run publishes
 
 void MainWindow::AttachController(WorkflowController* controller) {
@@ -678,12 +590,6 @@ void MainWindow::AttachController(WorkflowController* controller) {
   connect(controller, &Run::statusChanged, this,
           [this](const std::string& text) { statusLabel_->setText(Qs(text)); });
   connect(controller, &Run::commandsChanged, this, &MainWindow::EnableCommands);
-  // The movie's row on the list of videos to index goes.
-  connect(controller, &Run::movieFinished, this,
-          [this](const Movie& movie) { select_->RemoveRow(movie.id()); });
-  // So does the row of one that could not be opened (answered after Start).
-  connect(controller, &Run::movieNotOpened, this,
-          [this](const Movie& movie, const std::string&) { select_->RemoveRow(movie.id()); });
   connect(controller, &Run::runFinished, this, &MainWindow::RunFinished);
   connect(controller, &Run::runCompleted, this, &MainWindow::ShowRunSummary);
   connect(controller, &Run::helpRequested, this,
@@ -702,7 +608,6 @@ void MainWindow::AttachController(WorkflowController* controller) {
                 this);
           });
   progress_->Follow(*controller);
-  results_->Follow(*controller);
   regeneration_ = std::make_unique<Regeneration>(project_, controller->IndexPhotos());
   results_->SetRegeneration(regeneration_.get());
   controller->SetIndexPhotoBounds(ClientSize{pages_->width(), pages_->height()});
@@ -732,7 +637,6 @@ void MainWindow::StartRun() {
     }
   }
   controller_->Start();
-  select_->RefreshList();
 }
 
 QString MainWindow::StatusText() const { return statusLabel_->text(); }
@@ -750,8 +654,6 @@ void MainWindow::ShowRunSummary(int indexed, int failed) {
   }
   ShowMessage(kRunSummaryCaption, RunSummaryText(indexed, failed), MessageIcon::warning);
 }
-
-void MainWindow::RefreshSelection() { select_->RefreshList(); }
 
 void MainWindow::RunFinished() {
   preferences_.Save();  // the movies indexed, counted by the results page
@@ -774,7 +676,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // The temporary pages and thumbnails go with the window.
+  // The temporary pages and thumbnails go with the window, and so do the
+  // deleted thumbnails kept for Undo.
+  results_->Trash().Commit();
   project_.ClearTemporaryFolder();
   event->accept();
 }

@@ -13,12 +13,14 @@
 #include <memory>
 #include <string>
 
+#include "app/desktop/commands.h"
 #include "workflow/workflow_port.h"
 
 class QLabel;
 class QStackedWidget;
 
 namespace ombrelo {
+struct ProjectChange;
 class CProject;
 class CaptureEngine;
 class Preferences;
@@ -33,6 +35,7 @@ class DesktopShell;
 class ProgressPage;
 class ResultsPage;
 class HelpPages;
+class MovieModel;
 class PageWidget;
 class ProjectLock;
 class SelectPage;
@@ -73,8 +76,8 @@ class MainWindow : public QMainWindow {
 
   // Carries out a command when it is enabled (true then); unknown ids do
   // nothing.
-  bool Dispatch(int id);
-  QAction* Action(int id) const;
+  bool Dispatch(CommandId id);
+  QAction* Action(CommandId id) const;
   CommandRegistry& Commands() { return *commands_; }
 
   // Page navigation.
@@ -85,8 +88,8 @@ class MainWindow : public QMainWindow {
   SettingsPage* Settings() const { return settings_; }
   ombrelo::desktop::ProgressPage* Progress() const { return progress_; }
   ombrelo::desktop::ResultsPage* Results() const { return results_; }
-  // The list of videos to index is made again from the project.
-  void RefreshSelection();
+  // The project's movies, which every list of the window shows.
+  MovieModel& Movies() const { return *movies_; }
 
   // Reads a project file aside and, when it could be read, makes it the
   // project (a run still going is ended first) and reloads the pages. A file
@@ -94,15 +97,13 @@ class MainWindow : public QMainWindow {
   // names the file and says why.
   bool OpenProjectFile(const std::string& path);
   const std::string& CurrentProjectPath() const { return currentProjectPath_; }
-  // The pages fill themselves again from the project (it was replaced).
-  void ReloadPages();
   // A project brought back after a crash replaced the current one: it has
   // no file of its own (Save asks for one) and is unsaved work.
   void AdoptRecoveredProject();
 
   // Whether the project changed since it was last saved, opened or made
-  // new; keeps the window title's changed mark up to date.
-  bool ProjectModified();
+  // new; the window title's changed mark follows the project's changes.
+  bool ProjectModified() const { return modified_; }
   // The project as it is now counts as unchanged.
   void MarkProjectUnchanged();
   // The name the title and the question about changed work use: the
@@ -142,7 +143,11 @@ class MainWindow : public QMainWindow {
 
  private:
   void BindCommands();
+  void CreatePages();
   void CreateRunPages();
+  // What the window does when the project changed: the changed mark, and
+  // the pages that are no views on the movie model after a replacement.
+  void ProjectChanged(const ProjectChange& change);
   void EnableCommands(const CommandStates& states);
   // Stores the settings page into the project, then starts (or resumes).
   void StartRun();
@@ -174,6 +179,7 @@ class MainWindow : public QMainWindow {
   Preferences& preferences_;
   HelpPages& help_;
   QPointer<WorkflowController> controller_;
+  int projectListener_ = -1;
 
   // First: the pages bind their commands in it.
   std::unique_ptr<CommandRegistry> commands_;
@@ -181,6 +187,7 @@ class MainWindow : public QMainWindow {
   QToolBar* toolBar_ = nullptr;
   QLabel* statusLabel_ = nullptr;
   QStackedWidget* pages_ = nullptr;
+  MovieModel* movies_ = nullptr;
   SelectPage* select_ = nullptr;
   SettingsPage* settings_ = nullptr;
   std::unique_ptr<DesktopShell> shell_;  // what the results page opens things with
@@ -202,11 +209,11 @@ class MainWindow : public QMainWindow {
   bool readOnly_ = false;
   bool handedOver_ = false;
 
-  // Changes since the last save: the project file's text then, and the
-  // project's revision when it was last compared with it. Once a change is
-  // seen the project stays changed until it is saved (or replaced).
-  std::string unchangedText_;
-  uint64_t comparedRevision_ = 0;
+  // Changes since the last save: a change of a movie marks the project
+  // changed; a change of the settings does when their text (without the
+  // folder last browsed) differs from the one saved. Once a change is seen
+  // the project stays changed until it is saved (or replaced).
+  std::string unchangedSettings_;
   bool modified_ = false;
   // Closing waits for a run to end; then the window closes without asking
   // again.

@@ -5,6 +5,8 @@
 // window.
 #include <QWidget>
 
+#include "app/desktop/commands.h"
+
 class QHeaderView;
 class QSvgRenderer;
 
@@ -32,7 +34,7 @@ class PageWidget : public QWidget {
 
  signals:
   // A command id for the main window's dispatcher.
-  void Command(int id);
+  void Command(CommandId id);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

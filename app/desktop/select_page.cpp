@@ -8,6 +8,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -18,16 +19,18 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <memory>
 
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
-#include "workflow/video_files.h"
+#include "app/desktop/movie_model.h"
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "project/project.h"
+#include "workflow/video_files.h"
 
 namespace ombrelo::desktop {
 
@@ -35,9 +38,6 @@ namespace {
 
 constexpr char kFirstVideoAddedPage[] = "first_video_added.htm";
 constexpr int kSplitterMinimum = 14;  // pixels of tree and list that stay
-// The movie id of a row of "Videos to index".
-constexpr int kMovieIdRole = Qt::UserRole + 1;
-
 QString Qs(const std::string& text) { return QString::fromStdString(text); }
 std::string Ss(const QString& text) { return text.toStdString(); }
 
@@ -84,27 +84,34 @@ bool CountsAsFolder(const QString& path) {
 
 // ---- VideosList
 
-VideosList::VideosList(QWidget* parent) : QTreeWidget(parent) {
-  setColumnCount(1);
-  setHeaderLabels({tr("Videos to index")});
-  header()->resizeSection(0, 400);
+VideosList::VideosList(QWidget* parent) : QTreeView(parent) {
   setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
   background_.load(Qs(ApplicationDataFolder() + "added_background.jpg"));
-  // The picture asks for videos while there are none: the first entry
-  // takes it away, the last one gone brings it back.
-  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-    connect(model(), signal, viewport(), qOverload<>(&QWidget::update));
-  connect(model(), &QAbstractItemModel::modelReset, viewport(), qOverload<>(&QWidget::update));
   DebugOutput("CDropTarget::Constructor called\n");
 }
 
+void VideosList::setModel(QAbstractItemModel* model) {
+  QTreeView::setModel(model);
+  header()->resizeSection(0, 400);
+  // One column: the whole path.
+  for (int column = 1; column < model->columnCount(); ++column) hideColumn(column);
+  // The picture asks for videos while there are none: the first entry
+  // takes it away, the last one gone brings it back.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(model, signal, viewport(), qOverload<>(&QWidget::update));
+  connect(model, &QAbstractItemModel::modelReset, viewport(), qOverload<>(&QWidget::update));
+}
+
 QRect VideosList::PlaceholderRect() const {
-  if (background_.isNull() || topLevelItemCount() > 0) return QRect();
+  if (background_.isNull() || (model() && model()->rowCount() > 0)) return QRect();
   const QSize area = viewport()->size();
   QSize size = background_.deviceIndependentSize().toSize();
   if (size.width() > area.width() || size.height() > area.height())
@@ -119,10 +126,8 @@ void VideosList::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(picture, background_);
   }
-  QTreeWidget::paintEvent(event);
+  QTreeView::paintEvent(event);
 }
-
-QStringList VideosList::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
 
 void VideosList::dragEnterEvent(QDragEnterEvent* event) {
   DebugOutput("CDropTarget::DragEnter\n");
@@ -181,9 +186,13 @@ void VideosList::dropEvent(QDropEvent* event) {
 
 // ---- SelectPage
 
-SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& commands,
+SelectPage::SelectPage(MovieModel& movies, HelpPages& help, CommandRegistry& commands,
                        QWidget* parent)
-    : PageWidget(parent), project_(project), help_(help), commands_(commands) {
+    : PageWidget(parent),
+      movies_(movies),
+      project_(movies.Project()),
+      help_(help),
+      commands_(commands) {
   next_ = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
                            QStringLiteral(":/buttons/next_hot.svg"), this);
   settings_ = new BitmapButton(tr("Settings"), QStringLiteral(":/buttons/settings.svg"),
@@ -192,7 +201,14 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& comm
   BindCommands();
   commands_.BindButton(settings_, kPageSettings);
   commands_.BindButton(next_, kSelectNext);
+  MakeFolderViews();
+  MakeVideosList();
+  Lay();
+  if (!ShowProjectFolder()) ShowFolder(QDir::homePath());
+  VideosChanged();
+}
 
+void SelectPage::MakeFolderViews() {
   // The folder tree: folders only, read in the background.
   treeModel_ = new QFileSystemModel(this);
   treeModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
@@ -233,40 +249,8 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& comm
           [this](const QModelIndex& index) { ActivatePath(fileModel_->filePath(index)); });
   connect(files_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowFileContextMenu);
 
-  splitter_ = new QSplitter(Qt::Horizontal);
-  splitter_->addWidget(tree_);
-  splitter_->addWidget(files_);
-  splitter_->setChildrenCollapsible(false);
-  tree_->setMinimumWidth(kSplitterMinimum);
-  files_->setMinimumWidth(kSplitterMinimum);
-  splitter_->setStretchFactor(0, 1);
-  splitter_->setStretchFactor(1, 2);
-  splitter_->setSizes({230, 560});
-
-  videos_ = new VideosList;
-  videos_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(videos_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowVideosContextMenu);
-  connect(videos_, &QTreeWidget::itemDoubleClicked, this, [this] { commands_.Run(kPlayMovie); });
-  connect(videos_, &QTreeWidget::itemSelectionChanged, this, [this] {
-    commands_.Update({kPlayMovie, kRemoveMovie});
-  });
-  connect(videos_, &VideosList::PathsDropped, this, &SelectPage::AddDroppedPaths);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(settings_);
-  buttons->addWidget(next_);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(9, 9, 9, 9);
-  layout->setSpacing(8);
-  layout->addWidget(splitter_, 3);
-  layout->addWidget(videos_, 2);
-  layout->addLayout(buttons);
-
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { OnFolderSelected(current); });
-
   // The tree reads folders in the background: as the parents of the shown
   // folder arrive (and have been sorted), keep it in view.
   connect(treeModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
@@ -279,9 +263,52 @@ SelectPage::SelectPage(CProject& project, HelpPages& help, CommandRegistry& comm
         tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
     });
   });
+}
 
-  if (!ShowProjectFolder()) ShowFolder(QDir::homePath());
-  RefreshList();
+void SelectPage::MakeVideosList() {
+  waiting_ = new MovieFilter(movies_, MovieFilter::Shows::waiting, this);
+  videos_ = new VideosList;
+  videos_->setModel(waiting_);
+  videos_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(videos_, &QWidget::customContextMenuRequested, this, &SelectPage::ShowVideosContextMenu);
+  connect(videos_, &QTreeView::doubleClicked, this, [this] { commands_.Run(kPlayMovie); });
+  connect(videos_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    commands_.Update({kPlayMovie, kRemoveMovie});
+  });
+  connect(videos_, &VideosList::PathsDropped, this, &SelectPage::AddDroppedPaths);
+  // The list follows the project: movies added, removed, started or done.
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(waiting_, signal, this, &SelectPage::VideosChanged);
+  connect(waiting_, &QAbstractItemModel::modelReset, this, &SelectPage::VideosChanged);
+}
+
+void SelectPage::Lay() {
+  splitter_ = new QSplitter(Qt::Horizontal);
+  splitter_->addWidget(tree_);
+  splitter_->addWidget(files_);
+  splitter_->setChildrenCollapsible(false);
+  tree_->setMinimumWidth(kSplitterMinimum);
+  files_->setMinimumWidth(kSplitterMinimum);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 2);
+  splitter_->setSizes({230, 560});
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(settings_);
+  buttons->addWidget(next_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(9, 9, 9, 9);
+  layout->setSpacing(8);
+  layout->addWidget(splitter_, 3);
+  layout->addWidget(videos_, 2);
+  layout->addLayout(buttons);
+}
+
+void SelectPage::VideosChanged() {
+  commands_.Update({kSelectNext, kPlayMovie, kRemoveMovie});
+  emit ListChanged();
 }
 
 bool SelectPage::ShowProjectFolder() {
@@ -301,7 +328,7 @@ void SelectPage::changeEvent(QEvent* event) {
 }
 
 SelectPage::~SelectPage() {
-  for (int id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
+  for (CommandId id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
     commands_.Unbind(id);
   // The models' reading threads use the icon provider: they go first.
   delete fileModel_;
@@ -355,8 +382,12 @@ void SelectPage::ActivatePath(const QString& path) {
     ShowFolder(path);
     return;
   }
+  // Only a video goes into the project; anything else would only fail.
+  if (!IsVideoFile(Ss(path))) {
+    QApplication::beep();
+    return;
+  }
   AddMovie(path);
-  RefreshList();
   help_.Show(window(), kFirstVideoAddedPage, HelpMode::tutorial);
 }
 
@@ -374,7 +405,7 @@ SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
     if (path.isEmpty()) continue;
     if (CountsAsFolder(path))
       menuFolders_ << path;
-    else if (IsVideoFileName(Ss(path)))
+    else if (IsVideoFile(Ss(path)))
       menuFiles_ << path;
   }
   if (!menuFolders_.isEmpty() && !menuFiles_.isEmpty()) return Offer::indexAll;
@@ -383,19 +414,31 @@ SelectPage::Offer SelectPage::ClassifySelection(const QStringList& paths) {
   return Offer::none;
 }
 
-void SelectPage::IndexClassified(int command) {
-  WaitCursor wait;
+void SelectPage::IndexClassified(CommandId command) {
   if (command == kIndexAll || command == kIndexSelectedVideos) {
     for (const QString& file : menuFiles_) AddMovie(file);
   }
   if (command == kIndexAll || command == kIndexVideosInFolder) {
-    for (const QString& folder : menuFolders_) {
-      std::string path = Ss(folder);
-      if (path.back() != '/') path += '/';
-      AddVideosInFolder(project_, path);
-    }
+    for (const QString& folder : menuFolders_) ScanFolder(folder);
   }
-  RefreshList();
+}
+
+void SelectPage::ScanFolder(const QString& folder) {
+  // The folder is searched on a worker, so that the window answers while a
+  // large tree (or a slow share) is read; its videos come when it is done,
+  // and another folder may be added meanwhile.
+  using Watcher = QFutureWatcher<std::vector<std::string>>;
+  auto* watcher = new Watcher(this);
+  connect(watcher, &Watcher::finished, this, [this, watcher] {
+    for (const std::string& path : watcher->result()) project_.AddMovie(path);
+    watcher->deleteLater();
+    if (--scans_ == 0) {
+      unsetCursor();
+      emit FoldersScanned();
+    }
+  });
+  if (scans_++ == 0) setCursor(Qt::BusyCursor);
+  watcher->setFuture(QtConcurrent::run(FindVideosInFolder, Ss(folder)));
 }
 
 void SelectPage::AddFolder(const QString& folder) {
@@ -430,7 +473,7 @@ void SelectPage::BindCommands() {
 namespace {
 
 // A context menu of the commands given, at pos of the widget.
-void PopUp(CommandRegistry& commands, std::initializer_list<int> ids, QWidget* widget,
+void PopUp(CommandRegistry& commands, std::initializer_list<CommandId> ids, QWidget* widget,
            const QPoint& pos) {
   std::unique_ptr<QMenu> menu(commands.MakeMenu(ids, widget));
   menu->exec(widget->mapToGlobal(pos));
@@ -463,7 +506,7 @@ void SelectPage::ShowTreeContextMenu(const QPoint& pos) {
 }
 
 void SelectPage::ShowVideosContextMenu(const QPoint& pos) {
-  if (videos_->selectedItems().isEmpty()) {
+  if (!videos_->selectionModel()->hasSelection()) {
     PopUp(commands_, {kRemoveAll}, videos_->viewport(), pos);
   } else {
     PopUp(commands_, {kPlayMovie, kRemoveMovie, kRemoveAll}, videos_->viewport(), pos);
@@ -472,36 +515,21 @@ void SelectPage::ShowVideosContextMenu(const QPoint& pos) {
 
 void SelectPage::AddDroppedPaths(const QStringList& paths) {
   for (const QString& path : paths) AddMovie(path);
-  RefreshList();
 }
 
-void SelectPage::RefreshList() {
-  videos_->clear();
-  for (const Movie& movie : project_.Movies()) {
-    if (movie.status == kMovieWaiting || movie.status == kMovieOpened) {
-      auto* item = new QTreeWidgetItem(videos_, QStringList{Qs(movie.path())});
-      item->setData(0, kMovieIdRole, movie.id());
-    }
-  }
-  commands_.Update({kSelectNext, kPlayMovie, kRemoveMovie});
-  emit ListChanged();
-}
-
-void SelectPage::RemoveRow(int32_t movieId) {
-  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    if (videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt() == movieId) {
-      delete videos_->takeTopLevelItem(row);
-      return;
-    }
-  }
+std::vector<int32_t> SelectPage::VideoIds() const {
+  std::vector<int32_t> ids;
+  for (int row = 0; row < waiting_->rowCount(); ++row)
+    ids.push_back(MovieModel::MovieIdOf(waiting_->index(row, 0)));
+  return ids;
 }
 
 const Movie* SelectPage::FirstSelectedMovie() const {
-  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    const QTreeWidgetItem* item = videos_->topLevelItem(row);
-    const int32_t id = item->data(0, kMovieIdRole).toInt();
+  for (int row = 0; row < waiting_->rowCount(); ++row) {
+    const int32_t id = MovieModel::MovieIdOf(waiting_->index(row, 0));
     // A row whose movie has gone meanwhile is passed over without a message.
-    if (item->isSelected() && project_.HasMovie(id)) return project_.FindMovie(id);
+    if (videos_->selectionModel()->isRowSelected(row, {}) && project_.HasMovie(id))
+      return project_.MovieById(id);
   }
   return nullptr;
 }
@@ -512,22 +540,15 @@ void SelectPage::PlaySelectedMovie() {
 }
 
 void SelectPage::RemoveSelectedMovie() {
-  const Movie* movie = FirstSelectedMovie();
-  if (!movie) return;
-  project_.RemoveMovie(movie->path());
-  RefreshList();
+  if (const Movie* movie = FirstSelectedMovie()) project_.RemoveMovie(movie->path());
 }
 
 void SelectPage::RemoveAllMovies() {
   std::vector<std::string> paths;
-  for (int row = 0; row < videos_->topLevelItemCount(); ++row) {
-    const int32_t id = videos_->topLevelItem(row)->data(0, kMovieIdRole).toInt();
-    if (project_.HasMovie(id)) paths.push_back(project_.FindMovie(id)->path());
+  for (const int32_t id : VideoIds()) {
+    if (const Movie* movie = project_.MovieById(id)) paths.push_back(movie->path());
   }
   for (const std::string& path : paths) project_.RemoveMovie(path);
-  videos_->clear();
-  commands_.Update({kSelectNext, kPlayMovie, kRemoveMovie});
-  emit ListChanged();
 }
 
 }  // namespace ombrelo::desktop

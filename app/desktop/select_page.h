@@ -1,11 +1,12 @@
 #pragma once
 // The movie selection page: a folder tree and the selected folder's content
 // (both read in the background by QFileSystemModel) above the list "Videos
-// to index", which mirrors the project's movies that are waiting. Videos get
+// to index", a view on the movie model that shows the project's movies that
+// are waiting and follows the project by itself. Videos get
 // into the project by double-click, by the context menus (single files,
 // whole folders recursively) and by drops of files from other programs.
 #include <QStringList>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,7 +18,6 @@ class QFileIconProvider;
 class QFileSystemModel;
 class QMenu;
 class QSplitter;
-class QTreeView;
 
 namespace ombrelo {
 class CProject;
@@ -29,14 +29,17 @@ namespace ombrelo::desktop {
 class BitmapButton;
 class CommandRegistry;
 class HelpPages;
+class MovieFilter;
+class MovieModel;
 
 // "Videos to index": a one-column list that takes drops of local files and
 // folders. While it is empty, a picture in its bottom right corner asks for
 // videos (made smaller when the list is lower or narrower than it).
-class VideosList : public QTreeWidget {
+class VideosList : public QTreeView {
   Q_OBJECT
  public:
   explicit VideosList(QWidget* parent = nullptr);
+  void setModel(QAbstractItemModel* model) override;
 
   // Where the picture is drawn in the viewport; empty while the list has
   // entries.
@@ -52,7 +55,6 @@ class VideosList : public QTreeWidget {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  QStringList mimeTypes() const override;
 
  private:
   QPixmap background_;
@@ -68,15 +70,9 @@ class SelectPage : public PageWidget {
   // The page's own commands (the file list's and folder tree's context
   // menus, "Next") are bound in commands; the "Videos to index" context
   // menu shows the main window's there.
-  SelectPage(CProject& project, HelpPages& help, CommandRegistry& commands,
+  SelectPage(MovieModel& movies, HelpPages& help, CommandRegistry& commands,
              QWidget* parent = nullptr);
   ~SelectPage() override;
-
-  // Rebuilds "Videos to index" from the project (movies of status 0 and 1)
-  // and enables "Next" exactly when the project has a movie.
-  void RefreshList();
-  // Deletes the movie's row.
-  void RemoveRow(int32_t movieId);
 
   // Frame commands on "Videos to index".
   bool HasSelectedMovie() const { return FirstSelectedMovie() != nullptr; }
@@ -101,13 +97,17 @@ class SelectPage : public PageWidget {
   // says what the menu offers for them.
   Offer ClassifySelection(const QStringList& paths);
   // Carries out a context-menu command on the last classified selection.
-  void IndexClassified(int command);
-  // Double-click or Enter on a path of the file list.
+  void IndexClassified(CommandId command);
+  // Double-click or Enter on a path of the file list: a folder is shown, a
+  // video added; anything else only beeps.
   void ActivatePath(const QString& path);
-  // Adds local paths as movies (a drop), in order; then refreshes.
+  // Adds local paths as movies (a drop), in order.
   void AddDroppedPaths(const QStringList& paths);
-  // Adds a folder's videos recursively, then refreshes.
+  // Adds a folder's videos recursively: they come once the folder has been
+  // searched, off the window's thread.
   void AddFolder(const QString& folder);
+  // Folders being searched for videos.
+  int ScansPending() const { return scans_; }
 
   // Hidden folders (names starting with ".") in the tree and the file list,
   // or not (the default).
@@ -119,28 +119,38 @@ class SelectPage : public PageWidget {
   QTreeView* FileList() const { return files_; }
   QFileSystemModel* FileModel() const { return fileModel_; }
   VideosList* Videos() const { return videos_; }
+  // The movie ids of "Videos to index", in list order.
+  std::vector<int32_t> VideoIds() const;
   BitmapButton* NextButton() const { return next_; }
   BitmapButton* SettingsButton() const { return settings_; }
 
  signals:
-  // The list of videos to index was rebuilt or emptied.
+  // Movies came onto or went off the list of videos to index.
   void ListChanged();
+  // Every folder being searched was searched, and its videos added.
+  void FoldersScanned();
 
  protected:
   void changeEvent(QEvent* event) override;
 
  private:
   void BindCommands();
+  void MakeFolderViews();
+  void MakeVideosList();
+  void Lay();
   void FitColumnTitles();
+  void VideosChanged();
   void OnFolderSelected(const QModelIndex& index);
   void ShowFileContextMenu(const QPoint& pos);
   void ShowTreeContextMenu(const QPoint& pos);
   void ShowVideosContextMenu(const QPoint& pos);
   QStringList SelectedFilePaths() const;
   void AddMovie(const QString& path);
+  void ScanFolder(const QString& folder);
   // The movie of the first selected row in list order; null when none.
   const Movie* FirstSelectedMovie() const;
 
+  MovieModel& movies_;
   CProject& project_;
   HelpPages& help_;
   CommandRegistry& commands_;
@@ -151,10 +161,12 @@ class SelectPage : public PageWidget {
   QTreeView* tree_;
   QTreeView* files_;
   VideosList* videos_;
+  MovieFilter* waiting_;
   BitmapButton* settings_;
   BitmapButton* next_;
   int sortColumn_ = 0;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+  int scans_ = 0;
   QStringList menuFolders_;
   QStringList menuFiles_;
 };

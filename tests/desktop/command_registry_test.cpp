@@ -13,10 +13,10 @@
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/select_page.h"
-#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -27,16 +27,17 @@ TEST_F(CommandRegistryTest, ACommandRunsOnlyWhileItsRuleHoldsAndItsActionAndButt
   CommandRegistry commands;
   // One action per id, each knowing its id; none runs before it is bound.
   std::set<QAction*> distinct;
-  for (int id : {kStart, kPlayMovie, kResultsPlayMovie, kReviewPlay, kDeleteImage}) {
+  for (CommandId id : {kStart, kPlayMovie, kResultsPlayMovie, kReviewPlay, kDeleteImage}) {
     QAction* action = commands.Action(id);
-    ASSERT_NE(action, nullptr) << id;
-    EXPECT_EQ(action->data().toInt(), id);
-    EXPECT_FALSE(action->isEnabled()) << id;
-    EXPECT_FALSE(commands.Run(id)) << id;
+    const int number = static_cast<int>(id);
+    ASSERT_NE(action, nullptr) << number;
+    EXPECT_EQ(static_cast<CommandId>(action->data().toInt()), id);
+    EXPECT_FALSE(action->isEnabled()) << number;
+    EXPECT_FALSE(commands.Run(id)) << number;
     distinct.insert(action);
   }
   EXPECT_EQ(distinct.size(), 5u);
-  EXPECT_EQ(commands.Action(12345), nullptr);
+  EXPECT_EQ(commands.Action(static_cast<CommandId>(12345)), nullptr);
   EXPECT_EQ(commands.Action(kDeleteImage)->text(), "Delete image");
 
   bool selected = false;
@@ -88,7 +89,8 @@ TEST_F(CommandRegistryTest, TheMainWindowsMenusToolbarAndPagesShareTheRegistrysA
   int commandsShown = 0;
   for (QAction* action : shown) {
     if (action->isSeparator() || action->menu()) continue;
-    EXPECT_EQ(w.Commands().Action(action->data().toInt()), action) << action->text().toStdString();
+    EXPECT_EQ(w.Commands().Action(static_cast<CommandId>(action->data().toInt())), action)
+        << action->text().toStdString();
     ++commandsShown;
   }
   EXPECT_GT(commandsShown, 25);
@@ -99,7 +101,6 @@ TEST_F(CommandRegistryTest, TheMainWindowsMenusToolbarAndPagesShareTheRegistrysA
   EXPECT_FALSE(w.Dispatch(kStart));
   EXPECT_FALSE(w.Action(kSelectNext)->isEnabled());
   project.AddMovie(Folder() + "clip.avi");
-  w.RefreshSelection();
   EXPECT_TRUE(w.Action(kStart)->isEnabled());
   EXPECT_TRUE(w.Action(kSelectNext)->isEnabled());
   // "Play movie" and "Remove" want a selected video; "Remove all" does not.

@@ -15,7 +15,6 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
 
@@ -261,8 +260,8 @@ TEST_F(RunTest, AProjectNamedOnTheCommandLineOpensAndOnlyItsSettingsOutliveTheRu
   CProject first(Folder());
   Run(first, {"-nohandler", projectPath}, [&](MainWindow& window) {
     EXPECT_EQ(window.CurrentProjectPath(), projectPath);
-    ASSERT_EQ(window.Selection()->Videos()->topLevelItemCount(), 1);
-    EXPECT_EQ(window.Selection()->Videos()->topLevelItem(0)->text(0),
+    ASSERT_EQ(window.Selection()->VideoIds().size(), 1u);
+    EXPECT_EQ(window.Selection()->Videos()->model()->index(0, 0).data().toString(),
               QString::fromStdString(Folder() + "strand.mp4"));
     EXPECT_EQ(window.Settings()->StartAfter()->text(), "12.5");
   });
@@ -274,7 +273,7 @@ TEST_F(RunTest, AProjectNamedOnTheCommandLineOpensAndOnlyItsSettingsOutliveTheRu
   CProject second(Folder());
   Run(second, {}, [&](MainWindow& window) {
     EXPECT_TRUE(window.CurrentProjectPath().empty());
-    EXPECT_EQ(window.Selection()->Videos()->topLevelItemCount(), 0);
+    EXPECT_EQ(window.Selection()->VideoIds().size(), 0u);
     EXPECT_EQ(window.Settings()->StartAfter()->text(), "12.5");
   });
   EXPECT_EQ(second.Capture().jpegquality, 42);
@@ -330,7 +329,7 @@ TEST_F(HelpTest, WithoutAWebSiteNoCommandOrShippedPageLeadsWhereItCannotWork) {
   });
   closer.start(10);
   for (QAction* action : w.menuBar()->findChildren<QAction*>())
-    if (action->isVisible() && action->isEnabled() && action->data().toInt() != kExit)
+    if (action->isVisible() && action->isEnabled() && action->data().toInt() != static_cast<int>(kExit))
       action->trigger();
   EXPECT_TRUE(urls.opened.isEmpty()) << urls.opened.size();
   EXPECT_TRUE(links.isEmpty()) << links.join(' ').toStdString();

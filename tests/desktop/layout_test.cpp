@@ -16,11 +16,11 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/review_window.h"
 #include "app/desktop/select_page.h"
-#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -131,7 +131,6 @@ TEST_P(LayoutTest, EveryPageHoldsFromTheMinimumSizeToALargeWindow) {
   project.AddMovie(Folder() + "waiting clip.avi");
   project.SetMovieStatus(project.AddMovie(Folder() + "a finished clip with a rather long name.mp4"),
                          kMovieDone);
-  w.ReloadPages();
   EXPECT_TRUE(videos->PlaceholderRect().isEmpty());
 
   // The results page with a movie chosen, its review window docked.

@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <algorithm>
 #include <filesystem>
 
@@ -228,25 +227,23 @@ TEST_F(MainWindowTest, RemoveTakesTheFirstSelectedVideoAndNextFollowsTheProjectN
   SelectPage& page = *w.Selection();
   EXPECT_FALSE(page.NextButton()->isEnabled());
   for (const char* name : {"a.avi", "b.avi", "c.avi"}) project_->AddMovie(Folder() + name);
-  w.RefreshSelection();
-  ASSERT_EQ(page.Videos()->topLevelItemCount(), 3);
+  ASSERT_EQ(page.VideoIds().size(), 3u);
   EXPECT_TRUE(page.NextButton()->isEnabled());
 
   page.Videos()->selectAll();
   w.Dispatch(kRemoveMovie);
   ASSERT_EQ(project_->Movies().size(), 2u);
   EXPECT_EQ(project_->Movies().front().path(), Folder() + "b.avi");
-  EXPECT_EQ(page.Videos()->topLevelItemCount(), 2);
+  EXPECT_EQ(page.VideoIds().size(), 2u);
 
   // A failed movie is not listed, survives "Remove all", and keeps "Next" on.
   project_->UpdateMovie(project_->Movies().front().id(), [&](Movie& m) { m.SetError("broken"); });
-  w.RefreshSelection();
   w.Dispatch(kRemoveAll);
-  EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
+  EXPECT_EQ(page.VideoIds().size(), 0u);
   ASSERT_EQ(project_->Movies().size(), 1u);
   w.Dispatch(kPageSettings);
   w.Dispatch(kPageSelect);
-  EXPECT_EQ(page.Videos()->topLevelItemCount(), 0);
+  EXPECT_EQ(page.VideoIds().size(), 0u);
   EXPECT_TRUE(page.NextButton()->isEnabled());
 }
 
@@ -291,7 +288,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
   EXPECT_EQ(w.Results()->CellText(movie.id(), ombrelo::desktop::ResultsPage::kImagesColumn), "3");
   EXPECT_EQ(w.StatusText(), "Ready");
   EXPECT_FALSE(w.Action(kStart)->isEnabled());
-  EXPECT_EQ(w.Selection()->Videos()->topLevelItemCount(), 0);
+  EXPECT_EQ(w.Selection()->VideoIds().size(), 0u);
 
   // The report of the project, then the question whether to open it.
   RecordingMessagePort messages;
@@ -315,8 +312,6 @@ TEST_F(MainWindowTest, NextWithEveryVideoIndexedOffersToIndexThemAgainWithTheNew
   const int32_t failedId = project_->AddMovie(Folder() + "kaputt.avi");
   project_->AddMovieError(failedId, "It is not a video\n");
   MainWindow& w = Window();
-  w.RefreshSelection();
-  w.Results()->RefreshList();
   ASSERT_EQ(w.Results()->RowCount(), 2);
   // The schedule changed: two thumbnails of the 4 s video, at 2 and 3 s.
   w.Settings()->StartAfter()->setText("2");
@@ -379,7 +374,6 @@ TEST_F(MainWindowTest, AVideoThatCannotBeOpenedIsListedWithItsErrorAndTheRunSays
   const std::string missing = Folder() + "verloren & weg.avi";
   project_->AddMovie(missing);
   const int32_t id = project_->Movies().back().id();
-  W().RefreshSelection();
   W().Dispatch(kStart);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !session_->controller.RunActive(); }, 20000));
   // The summary comes from the idle step that ends the run.
@@ -388,7 +382,7 @@ TEST_F(MainWindowTest, AVideoThatCannotBeOpenedIsListedWithItsErrorAndTheRunSays
   EXPECT_EQ(W().Progress()->ErrorText(), error);
   EXPECT_EQ(W().Results()->CellText(id, ombrelo::desktop::ResultsPage::kErrorColumn),
             QString::fromStdString(error));
-  EXPECT_EQ(W().Selection()->Videos()->topLevelItemCount(), 0);
+  EXPECT_EQ(W().Selection()->VideoIds().size(), 0u);
   EXPECT_EQ(TimesShown("completed.htm"), 0);
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].caption, "Indexing finished");

@@ -2,6 +2,7 @@
 // context menus' choice, the recursive add and drops from other programs.
 #include "app/desktop/select_page.h"
 
+#include <algorithm>
 #include <QDragEnterEvent>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
+#include "app/desktop/movie_model.h"
 #include "desktop/desktop_fixture.h"
 #include "project/project.h"
 
@@ -32,7 +34,8 @@ class SelectPageTest : public testing::DesktopTest {
     project_ = std::make_unique<CProject>(Folder());
     help_ = std::make_unique<HelpPages>(*preferences_);
     commands_ = std::make_unique<CommandRegistry>();  // after the application
-    page_ = std::make_unique<SelectPage>(*project_, *help_, *commands_);
+    movies_ = std::make_unique<MovieModel>(*project_);
+    page_ = std::make_unique<SelectPage>(*movies_, *help_, *commands_);
   }
   void Make(const std::string& name) {
     std::filesystem::create_directories(std::filesystem::path(Folder() + name).parent_path());
@@ -48,6 +51,7 @@ class SelectPageTest : public testing::DesktopTest {
   std::unique_ptr<CommandRegistry> commands_;
   std::unique_ptr<HelpPages> help_;
   std::unique_ptr<CProject> project_;
+  std::unique_ptr<MovieModel> movies_;
   std::unique_ptr<SelectPage> page_;
 };
 
@@ -79,18 +83,35 @@ TEST_F(SelectPageTest, ContextMenusOfferByFoldersAndVideosAndAddFoldersRecursive
                 {Q("clips"), Q("Ferien & Strand.mp4"), Q("zweite Aufnahme.MP4"), Q("notes.txt")}),
             Offer::indexAll);
 
-  // "Index all": the files first, then the folders with every sub-folder.
+  // "Index all": the files at once, then the videos of the folders with
+  // every sub-folder, searched off the window's thread. A video without a
+  // video's name is known by its content.
+  ASSERT_TRUE(testing::WriteFileBytes(Folder() + "clips/take 7.dat",
+                                      std::string("\0\0\0\x18"
+                                                  "ftypmp42isom",
+                                                  16)));
   page_->IndexClassified(kIndexAll);
-  EXPECT_EQ(Paths(), (std::vector<std::string>{
-                         Folder() + "Ferien & Strand.mp4", Folder() + "zweite Aufnahme.MP4",
-                         Folder() + "clips/a.avi", Folder() + "clips/deeper/b.mkv",
-                         Folder() + "clips/Übung.webm"}));
-  EXPECT_EQ(page_->Videos()->topLevelItemCount(), 5);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{Folder() + "Ferien & Strand.mp4",
+                                               Folder() + "zweite Aufnahme.MP4"}));
+  EXPECT_EQ(page_->ScansPending(), 1);
+  // Another folder may be added meanwhile.
+  page_->AddFolder(Q("clips/deeper"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page_->ScansPending() == 0; }, 10000));
+  std::vector<std::string> added = Paths();
+  std::sort(added.begin() + 2, added.end());
+  EXPECT_EQ(added, (std::vector<std::string>{
+                       Folder() + "Ferien & Strand.mp4", Folder() + "zweite Aufnahme.MP4",
+                       Folder() + "clips/a.avi", Folder() + "clips/deeper/b.mkv",
+                       Folder() + "clips/take 7.dat", Folder() + "clips/\u00dcbung.webm"}));
+  EXPECT_EQ(page_->VideoIds().size(), 6u);
   EXPECT_TRUE(page_->NextButton()->isEnabled());
+  EXPECT_EQ(page_->ClassifySelection({Q("clips/take 7.dat")}), Offer::indexFiles);
 
-  // Double-click on a file adds it whatever its name and moves a known one
-  // to the end; on a folder it opens the folder.
+  // Double-click (or Enter) on a video adds it and moves a known one to the
+  // end; a file that is no video stays out; on a folder it opens the folder.
   page_->ActivatePath(Q("notes.txt"));
+  EXPECT_EQ(Paths().size(), 6u);
+  EXPECT_FALSE(help_->TutorialAsked("first_video_added.htm"));
   page_->ActivatePath(Q("Ferien & Strand.mp4"));
   EXPECT_EQ(Paths().size(), 6u);
   EXPECT_EQ(Paths().back(), Folder() + "Ferien & Strand.mp4");
@@ -117,7 +138,7 @@ TEST_F(SelectPageTest, ADropOfFilesAndAFolderFromAnotherProgramAddsTheirPathsAsT
   EXPECT_EQ(Paths(),
             (std::vector<std::string>{Folder() + "Ferien & Strand.mp4", Folder() + "notes.txt",
                                       Folder() + "clips/a.avi", Folder() + "clips"}));
-  EXPECT_EQ(page_->Videos()->topLevelItemCount(), 4);
+  EXPECT_EQ(page_->VideoIds().size(), 4u);
 
   // Data without local files is refused.
   QMimeData text;

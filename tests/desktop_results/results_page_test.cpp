@@ -6,12 +6,14 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/movie_model.h"
 #include "app/desktop/results/review_window.h"
 #include "desktop_results/desktop_test_support.h"
 #include "project/preferences.h"
@@ -51,12 +53,20 @@ class ResultsPageTest : public DesktopTest {
     return enabled;
   }
 
+  // The window's movie model, made when first asked for: what the project
+  // holds then is what a project opened holds.
+  MovieModel& Movies() {
+    if (!movies_) movies_.emplace(project_);
+    return *movies_;
+  }
+
   CProject project_{"/tmp/"};
+  std::optional<MovieModel> movies_;
   testing::RecordingShell shell_;
   desktop::CommandRegistry commands_;
 };
 
-TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnce) {
+TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAsTheyComeAndCountsEachMovieIndexedOnce) {
   Add("/v/waiting.mp4", kMovieWaiting);
   const Movie& done = Add("/v/done.mp4", kMovieDone, 320, 0);
   project_.UpdateMovie(done.id(), [](Movie& m) { m.SetLength(3725.5); });
@@ -65,12 +75,13 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   Add("/v/opened.mp4", kMovieOpened);
   const Movie& broken = Add("/v/broken.avi", kMovieWaiting, 0, 0);
   project_.AddMovieError(broken.id(), "Error capturing from '/v/broken.avi' - Cannot connect\n");
-  ResultsPage page(project_, shell_, commands_);
+  // Movies listed with the project (opened, recovered) were indexed before.
+  ResultsPage page(Movies(), shell_, commands_);
   QSignalSpy indexed(&page, &ResultsPage::movieIndexed);
   ASSERT_EQ(page.RowCount(), 2);
   // The file name in the first column, the whole path in its tool tip.
-  EXPECT_EQ(page.List()->topLevelItem(0)->text(0), "done.mp4");
-  EXPECT_EQ(page.List()->topLevelItem(0)->toolTip(0), "/v/done.mp4");
+  EXPECT_EQ(page.RowText(0, 0), "done.mp4");
+  EXPECT_EQ(page.RowText(0, 0, Qt::ToolTipRole), "/v/done.mp4");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kLengthColumn), "1:02:05.500");
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "2");
   // A frame size with a zero side is no size at all.
@@ -78,57 +89,50 @@ TEST_F(ResultsPageTest, ListsFinishedAndFailedMoviesAndCountsEachMovieIndexedOnc
   EXPECT_EQ(page.CellText(done.id(), ResultsPage::kHeightColumn), "-");
   EXPECT_EQ(page.CellText(broken.id(), ResultsPage::kErrorColumn),
             "Error capturing from '/v/broken.avi' - Cannot connect");
-  // Listing movies indexed before (opening a project, again and again)
-  // indexes nothing.
-  page.RefreshList();
-  page.RefreshList();
-  EXPECT_EQ(page.RowCount(), 2);
   EXPECT_EQ(indexed.count(), 0);
 
-  // A finished movie's row moves to the end, found by id even when another
-  // row shows the same path.
+  // A movie indexed again leaves the list while it runs and comes back at
+  // its end, with what the run found.
+  project_.MarkOpened(done.id(), MovieProperties{});
+  EXPECT_EQ(page.RowCount(), 1);
   project_.RecordImage(done.id(), {"/t/done_3.jpg", 3, 3.0});
-  page.MovieFinished(done);
+  project_.SetMovieStatus(done.id(), kMovieDone);
   ASSERT_EQ(page.RowCount(), 2);
-  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "done.mp4");
-  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "3");
+  EXPECT_EQ(page.RowText(1, 0), "done.mp4");
+  EXPECT_EQ(page.CellText(done.id(), ResultsPage::kImagesColumn), "1");
   EXPECT_EQ(indexed.count(), 1);
 
   // A movie that could not be opened is a row with its error.
   const Movie& unopened = Add("/v/unknown.xyz", kMovieWaiting, 0, 0);
   project_.AddMovieError(unopened.id(), "Error capturing from '/v/unknown.xyz' - not recognized\n");
-  page.MovieNotOpened(unopened);
   ASSERT_EQ(page.RowCount(), 3);
-  EXPECT_EQ(page.List()->topLevelItem(2)->text(ResultsPage::kErrorColumn),
+  EXPECT_EQ(page.RowText(2, ResultsPage::kErrorColumn),
             "Error capturing from '/v/unknown.xyz' - not recognized");
   // An index photo that failed later shows in the movie's row, which stays.
   project_.AddMovieError(done.id(), "Failed to render index photo '/o/done.jpg'\n");
-  page.IndexPhotoFinished(done, false);
-  EXPECT_EQ(page.List()->topLevelItem(1)->text(ResultsPage::kErrorColumn),
+  EXPECT_EQ(page.RowText(1, ResultsPage::kErrorColumn),
             "Failed to render index photo '/o/done.jpg'");
   // A movie that failed is not indexed; one told twice counts once.
-  page.MovieFinished(done);
+  project_.SetMovieStatus(done.id(), kMovieDone);
   EXPECT_EQ(indexed.count(), 1);
 
   // Added again and indexed again, a movie is a new record with one row: the
   // row of the record it replaced goes.
   const Movie& again = *project_.MovieById(project_.AddMovie("/v/done.mp4"));
   project_.SetMovieStatus(again.id(), kMovieDone);
-  page.MovieFinished(again);
   ASSERT_EQ(page.RowCount(), 3);
-  EXPECT_EQ(page.List()->topLevelItem(2)->text(0), "done.mp4");
-  EXPECT_EQ(page.List()->topLevelItem(1)->text(0), "unknown.xyz");
+  EXPECT_EQ(page.RowText(2, 0), "done.mp4");
+  EXPECT_EQ(page.RowText(1, 0), "unknown.xyz");
   EXPECT_EQ(indexed.count(), 2);
   EXPECT_EQ(indexed.back().at(0).toInt(), again.id());
 
   // A movie of the same name in another folder is no record replaced: both
   // rows stay, told apart by their tool tips.
-  const Movie& namesake = Add("/w/done.mp4", kMovieDone);
-  page.MovieFinished(namesake);
+  Add("/w/done.mp4", kMovieDone);
   ASSERT_EQ(page.RowCount(), 4);
-  EXPECT_EQ(page.List()->topLevelItem(3)->text(0), "done.mp4");
-  EXPECT_EQ(page.List()->topLevelItem(3)->toolTip(0), "/w/done.mp4");
-  EXPECT_EQ(page.List()->topLevelItem(2)->toolTip(0), "/v/done.mp4");
+  EXPECT_EQ(page.RowText(3, 0), "done.mp4");
+  EXPECT_EQ(page.RowText(3, 0, Qt::ToolTipRole), "/w/done.mp4");
+  EXPECT_EQ(page.RowText(2, 0, Qt::ToolTipRole), "/v/done.mp4");
 }
 
 TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
@@ -137,7 +141,7 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
   project_.RecordImage(full.id(), {"/t/full_1.jpg", 1, 1.0});
   project_.SetMovieHtml(full.id(), "/o/full.html");
   project_.SetMovieIndexphoto(full.id(), "/o/full.jpg");
-  ResultsPage page(project_, shell_, commands_);
+  ResultsPage page(Movies(), shell_, commands_);
 
   EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
   // These videos are nowhere: Locate... is offered too.
@@ -160,13 +164,11 @@ TEST_F(ResultsPageTest, RequeueSendsAFailedMovieToTheEndOfTheQueueWithoutItsErro
   Add("/v/waiting.mp4", kMovieWaiting);
   const Movie& done = Add("/v/done.mp4", kMovieDone);
   const int32_t doneId = done.id();  // the record moves when the list changes
-  ResultsPage page(project_, shell_, commands_);
-  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+  ResultsPage page(Movies(), shell_, commands_);
 
   page.SelectMovie(failed.id());
   commands_.Run(desktop::kResultsRequeue);
   EXPECT_EQ(page.RowCount(), 1);
-  EXPECT_EQ(changed.count(), 1);
   const Movie& requeued = project_.Movies().back();
   EXPECT_EQ(requeued.path(), "/v/failed.avi");
   EXPECT_EQ(requeued.status, kMovieWaiting);
@@ -189,18 +191,17 @@ TEST_F(ResultsPageTest, RowCommandsActOnEverySelectedRowPickedWithControlClicks)
   const int32_t skippedId = skipped.id();
   project_.UpdateMovie(firstId, [](Movie& m) { m.html = "/out/first.html"; });
   project_.UpdateMovie(otherId, [](Movie& m) { m.html = "/out/other.html"; });
-  ResultsPage page(project_, shell_, commands_);
+  ResultsPage page(Movies(), shell_, commands_);
   page.resize(800, 400);
   page.show();
-  QTreeWidget* list = page.List();
+  QTreeView* list = page.List();
   const auto click = [&](int32_t id, Qt::KeyboardModifiers modifiers) {
-    QTreeWidgetItem* item = nullptr;
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-      if (list->topLevelItem(row)->data(0, Qt::UserRole).toInt() == id)
-        item = list->topLevelItem(row);
+    QModelIndex row;
+    for (int at = 0; at < list->model()->rowCount(); ++at) {
+      if (MovieModel::MovieIdOf(list->model()->index(at, 0)) == id)
+        row = list->model()->index(at, 0);
     }
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
-                      list->visualItemRect(item).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualRect(row).center());
   };
   click(firstId, Qt::NoModifier);
   click(secondId, Qt::ControlModifier);
@@ -209,7 +210,7 @@ TEST_F(ResultsPageTest, RowCommandsActOnEverySelectedRowPickedWithControlClicks)
   EXPECT_EQ(page.SelectedMovieId(), otherId);  // the row clicked last
 
   // A right-click on a selected row keeps the selection for the menu.
-  emit list->customContextMenuRequested(list->visualItemRect(list->topLevelItem(0)).center());
+  emit list->customContextMenuRequested(list->visualRect(list->model()->index(0, 0)).center());
   page.ContextMenu()->hide();
   EXPECT_EQ(page.SelectedMovieIds().size(), 3u);
 
@@ -219,10 +220,8 @@ TEST_F(ResultsPageTest, RowCommandsActOnEverySelectedRowPickedWithControlClicks)
   commands_.Run(desktop::kResultsViewFolder);
   EXPECT_EQ(shell_.folders, (std::vector<std::string>{"/v/a/first.mp4", "/v/b/other.mp4"}));
 
-  // Re-Queue takes all three at once, in list order, and says so once.
-  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+  // Re-Queue takes all three at once, in list order.
   commands_.Run(desktop::kResultsRequeue);
-  EXPECT_EQ(changed.count(), 1);
   ASSERT_EQ(page.RowCount(), 1);
   EXPECT_EQ(page.CellText(skippedId, ResultsPage::kPathColumn), "skipped.mp4");
   std::vector<std::string> waiting;
@@ -248,7 +247,7 @@ TEST_F(ResultsPageTest, ViewImagesHandsEachThumbnailToTheViewerOrExplainsTheMiss
   const std::vector<std::string> images = {Home() + "clip 1 & co.jpg", Home() + "clip_2.jpg",
                                            Home() + "clip \"3\".jpg"};
   for (const std::string& image : images) project_.RecordImage(movie.id(), {image, 0, 0.0});
-  ResultsPage page(project_, shell_, commands_);
+  ResultsPage page(Movies(), shell_, commands_);
   page.SelectMovie(movie.id());
 
   // Nothing chosen: our own viewer, with every picture; the index photo too.
@@ -302,7 +301,7 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
   const Movie& second = Add("/v/second.mp4", kMovieDone);
   project_.RecordImage(second.id(), {"/v/second/second_0h00m00.000s.jpg", 0, 0.0});  // no file left
   testing::RecordingMessagePort messages;  // no "Invalid movie id" on the way
-  ResultsPage page(project_, shell_, commands_);
+  ResultsPage page(Movies(), shell_, commands_);
   page.resize(900, 400);
   page.show();
   EXPECT_EQ(page.Review(), nullptr);
@@ -318,11 +317,10 @@ TEST_F(ResultsPageTest, ReviewWindowDocksBelowTheListCoveringNoRowAndHidesWithTh
   const auto coversNoRow = [&] {
     const QRect list(page.List()->mapTo(&page, QPoint(0, 0)), page.List()->size());
     const QRect docked(review->mapTo(&page, QPoint(0, 0)), review->size());
-    const QRect chosen = page.List()->visualItemRect(page.List()->topLevelItem(1));
+    const QRect chosen = page.List()->visualRect(page.List()->model()->index(1, 0));
     return review->parentWidget() && review->parentWidget()->window() == &page &&
            !list.intersects(docked) && chosen.top() >= 0 &&
-           chosen.bottom() < page.List()->viewport()->height() &&
-           docked.height() > 64;
+           chosen.bottom() < page.List()->viewport()->height() && docked.height() > 64;
   };
   EXPECT_TRUE(coversNoRow());
   page.resize(800, 300);
@@ -384,8 +382,7 @@ TEST_F(MovedVideosTest, RenamedFolderMarksItsVideosAndLocateRelinksThemWithTheir
   project_.AddChangeListener([&](const ProjectChange& change) { changes.push_back(change); });
 
   // The project opens: both moved videos say so, the one still there does not.
-  ResultsPage page(project_, shell_, commands_);
-  QSignalSpy changed(&page, &ResultsPage::moviesChanged);
+  ResultsPage page(Movies(), shell_, commands_);
   EXPECT_TRUE(page.VideoMissing(a.id()));
   EXPECT_TRUE(page.VideoMissing(b.id()));
   EXPECT_FALSE(page.VideoMissing(stays.id()));
@@ -419,9 +416,8 @@ TEST_F(MovedVideosTest, RenamedFolderMarksItsVideosAndLocateRelinksThemWithTheir
   EXPECT_FALSE(page.VideoMissing(b.id()));
   EXPECT_EQ(page.MissingText(), "");
   EXPECT_EQ(page.CellText(a.id(), ResultsPage::kStatusColumn), "");
-  EXPECT_EQ(page.List()->topLevelItem(1)->toolTip(0).toStdString(), renamed + "day 2/b.mp4");
+  EXPECT_EQ(page.RowText(1, 0, Qt::ToolTipRole).toStdString(), renamed + "day 2/b.mp4");
   EXPECT_EQ(page.SelectedMovieId(), b.id());
-  EXPECT_EQ(changed.count(), 1);
   EXPECT_EQ(changes, (std::vector<ProjectChange>{{ProjectChange::movieMoved, a.id()},
                                                  {ProjectChange::movieMoved, b.id()}}));
   // The project is saved with the new paths, found by them.
@@ -438,7 +434,7 @@ TEST_F(MovedVideosTest, LocateFindsAVideoByNameAndLeavesWhatItCannotFind) {
   const std::string elsewhere = Home() + "Archive/2026/june/";
   std::filesystem::create_directories(elsewhere);
   std::filesystem::rename(old, elsewhere + "Camera");
-  ResultsPage page(project_, shell_, commands_);
+  ResultsPage page(Movies(), shell_, commands_);
   page.SelectMovie(a.id());
 
   // Cancelled, and a folder without the video: nothing changes.
@@ -462,9 +458,9 @@ TEST_F(MovedVideosTest, LocateFindsAVideoByNameAndLeavesWhatItCannotFind) {
   EXPECT_FALSE(page.VideoMissing(a.id()));
   EXPECT_FALSE(page.ThumbnailsMissing(a.id()));
 
-  // Thumbnails deleted by hand are marked when the list is filled again.
+  // Thumbnails deleted by hand are marked when the files are looked at again.
   std::filesystem::remove(elsewhere + "Camera/a/a_1.jpg");
-  page.RefreshList();
+  page.CheckFiles();
   EXPECT_TRUE(page.ThumbnailsMissing(a.id()));
   EXPECT_EQ(page.CellText(a.id(), ResultsPage::kStatusColumn), "Thumbnails missing");
   EXPECT_EQ(page.MissingText(), "");

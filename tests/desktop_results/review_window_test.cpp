@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -13,11 +13,10 @@
 
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/movie_model.h"
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/results/thumbnail_cache.h"
-#include "workflow/page_generation.h"
-#include "workflow/regeneration.h"
-#include "workflow/workflow_controller.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "app/workflow_test_support.h"
 #include "desktop_results/desktop_test_support.h"
 #include "engine/capture_engine.h"
@@ -25,6 +24,9 @@
 #include "platform/paths.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
+#include "workflow/page_generation.h"
+#include "workflow/regeneration.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -54,13 +56,14 @@ class ReviewWindowTest : public DesktopTest {
   }
   // The colour at (x, y) of the row-th cell as the list shows it.
   QColor CellPixel(ReviewWindow& window, int row, int x, int y) {
-    QListWidget* list = window.List();
-    const QRect grid = list->visualItemRect(list->item(row));
+    QListView* list = window.List();
+    const QRect grid = list->visualRect(list->model()->index(row, 0, list->rootIndex()));
     const QPoint cell = grid.topLeft() + QPoint((grid.width() - 128) / 2, (grid.height() - 64) / 2);
     return list->viewport()->grab().toImage().pixelColor(cell + QPoint(x, y));
   }
 
   CProject& project_ = CProject::Instance();
+  MovieModel movies_{project_};
   testing::RecordingShell shell_;
   desktop::CommandRegistry commands_;
   int32_t movieId_ = -1;
@@ -88,7 +91,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   project_.RecordImage(movieId_, {fifo, 4, 0.16});
   project_.RecordImage(movieId_, {Home() + "drawing.jpg", 5, 0.2});
 
-  ReviewWindow window(project_, shell_, commands_);
+  ReviewWindow window(movies_, shell_, commands_);
   window.ShowMovie(movieId_);
   window.show();
   EXPECT_EQ(window.windowTitle(), "holiday clip.mp4");
@@ -113,7 +116,7 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
 }
 
 TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
-  ReviewWindow window(project_, shell_, commands_);
+  ReviewWindow window(movies_, shell_, commands_);
   window.ShowMovie(movieId_);
   auto enabled = [&] {
     std::vector<std::string> texts;
@@ -125,7 +128,6 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   EXPECT_EQ(enabled(), std::vector<std::string>{"Play"});
   project_.SetMovieHtml(movieId_, Home() + "page.html");
   project_.SetMovieIpl(movieId_, Home() + "list.ipl");
-  window.Fill();
   EXPECT_EQ(enabled(), (std::vector<std::string>{"HTML", "Playlist", "Play"}));
   commands_.Run(desktop::kReviewHtml);
   commands_.Run(desktop::kReviewPlay);
@@ -169,11 +171,14 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   const std::vector<ImageEntry> before = movie.images;
 
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage page(project, shell_, commands_);
+  MovieModel movies(project);
+  ResultsPage page(movies, shell_, commands_);
   page.SetRegeneration(&regeneration);
   page.show();
   page.SelectMovie(movie.id());
   ReviewWindow& window = *page.Review();
+  for (const std::string& path : window.ImagePaths()) window.Cache().Find(path);
+  ASSERT_TRUE(testing::WaitFor([&] { return window.Cache().Size() == 5; }));
   std::vector<std::string> temporaryPages;
   // "Delete image" wants a selected thumbnail; the first time it comes from
   // the Delete key on the list, then from the pop-up menu's action.
@@ -195,6 +200,12 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
     EXPECT_EQ(regeneration.Pending(), 1);
     EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     temporaryPages.push_back(paths::FileName(regeneration.LastPage()));
+    // The list and the cache have let the picture go, and the selection is
+    // on the next one.
+    EXPECT_EQ(window.Cache().Size(), 4u - i);
+    EXPECT_EQ(window.ImagePaths().size(), 4u - i);
+    EXPECT_EQ(window.SelectedRow(), 1);
+    EXPECT_TRUE(deleteImage->isEnabled());
     ASSERT_TRUE(testing::RunUntil(
         [&] { return regeneration.Pending() == 0 && !controller.IndexPhotoPending(); }));
   }
@@ -251,7 +262,8 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   WorkflowController controller(project, engine, pages);
   seen.Listen(controller);
   Regeneration regeneration(project, controller.IndexPhotos());
-  ResultsPage results(project, shell_, commands_);
+  MovieModel movies(project);
+  ResultsPage results(movies, shell_, commands_);
   results.SetRegeneration(&regeneration);
   results.SelectMovie(project.Movies().back().id());
   for (int i = 0; i < 2; ++i) {
@@ -269,6 +281,53 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   for (size_t i = 0; i < users.size(); ++i) {
     EXPECT_TRUE(testing::Contains(messages.shown[i / 3].text, users[i])) << users[i];
   }
+}
+
+TEST_F(ReviewWindowTest, ADeletedThumbnailComesBackWithUndoUntilTheDeletionsAreFinal) {
+  const std::string root = Home() + "undo/";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(root + "my_clip")));
+  std::vector<std::string> thumbnails;
+  for (int second = 1; second <= 3; ++second) {
+    thumbnails.push_back(root + "my_clip/my_clip_0h00m0" + std::to_string(second) + ".000s.jpg");
+    ASSERT_TRUE(testing::WriteFileBytes(thumbnails.back(), "picture " + std::to_string(second)));
+  }
+  CProject project(root);  // thumbnails beside the video
+  const int32_t id = project.AddMovie(root + "my clip.mp4");
+  project.UpdateMovie(id, [&](Movie& movie) {
+    movie.status = kMovieDone;
+    for (const std::string& path : thumbnails) movie.AddImage({path, 25, 1.0});
+  });
+  MovieModel movies(project);
+  ResultsPage page(movies, shell_, commands_);
+  page.SelectMovie(id);
+  ReviewWindow& review = *page.Review();
+  EXPECT_FALSE(commands_.Enabled(kUndo));
+
+  // Deleted: out of the movie and the list, its file kept aside, hidden.
+  review.SelectImage(1);
+  review.DeleteSelectedImage();
+  EXPECT_EQ(review.ImagePaths(), (std::vector<std::string>{thumbnails[0], thumbnails[2]}));
+  EXPECT_FALSE(testing::FileExists(thumbnails[1]));
+  const std::string aside = ThumbnailTrash::AsideName(thumbnails[1], 1);
+  EXPECT_EQ(testing::ReadFileBytes(aside), "picture 2");
+  EXPECT_EQ(paths::FileName(aside).front(), '.');
+
+  // Undo: the picture is back, file and place.
+  ASSERT_TRUE(commands_.Run(kUndo));
+  EXPECT_EQ(review.ImagePaths(), thumbnails);
+  EXPECT_EQ(testing::ReadFileBytes(thumbnails[1]), "picture 2");
+  EXPECT_FALSE(testing::FileExists(aside));
+  EXPECT_FALSE(commands_.Enabled(kUndo));
+
+  // Made final (the project saved or closed): the file kept aside goes.
+  review.SelectImage(0);
+  review.DeleteSelectedImage();
+  EXPECT_TRUE(commands_.Enabled(kUndo));
+  page.Trash().Commit();
+  EXPECT_FALSE(commands_.Run(kUndo));
+  EXPECT_FALSE(testing::FileExists(thumbnails[0]));
+  EXPECT_FALSE(testing::FileExists(ThumbnailTrash::AsideName(thumbnails[0], 2)));
+  EXPECT_EQ(review.ImagePaths(), (std::vector<std::string>{thumbnails[1], thumbnails[2]}));
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -17,23 +18,25 @@
 
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/movie_model.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
-#include "workflow/regeneration.h"
+#include "app/desktop/results/thumbnail_trash.h"
 #include "project/message_port.h"
 #include "project/project.h"
+#include "workflow/regeneration.h"
 
 namespace ombrelo::desktop {
 namespace {
 
 constexpr QSize kCell(128, 64);
 constexpr int kCellGap = 6;  // between cells, room for the selection frame
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kPathRole = MovieModel::kPathRole;
 
 using namespace desktop;
 
 // The commands this window binds.
-constexpr std::initializer_list<int> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
+constexpr std::initializer_list<CommandId> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
                                                   kReviewPlay, kViewImage,   kDeleteImage};
 
 // Draws each thumbnail into its cell from the cache; the list is black
@@ -74,6 +77,28 @@ class ThumbnailDelegate : public QStyledItemDelegate {
   ThumbnailCache& cache_;
 };
 
+// The movie model with one movie at its top: the list's root is its row, and
+// without a movie (or once it has gone) the list is empty.
+class ShownMovie : public QSortFilterProxyModel {
+ public:
+  ShownMovie(MovieModel& movies, QObject* parent) : QSortFilterProxyModel(parent) {
+    setSourceModel(&movies);
+  }
+  void Show(int32_t movieId) {
+    movieId_ = movieId;
+    invalidateFilter();
+  }
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    return parent.isValid() ||
+           MovieModel::MovieIdOf(sourceModel()->index(row, 0, parent)) == movieId_;
+  }
+
+ private:
+  int32_t movieId_ = -1;
+};
+
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QWidget* widget) {
   return QIcon::fromTheme(name, widget->style()->standardIcon(fallback));
 }
@@ -99,13 +124,19 @@ QPoint KeepOnScreen(const QPoint& globalPos) {
   return QPoint(std::clamp(globalPos.x(), area.left(), area.right()), globalPos.y());
 }
 
-ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegistry& commands,
+ReviewWindow::ReviewWindow(MovieModel& movies, DesktopShell& shell, CommandRegistry& commands,
                            QWidget* parent)
-    : QWidget(parent, Qt::Tool), project_(project), shell_(shell), commands_(commands) {
+    : QWidget(parent, Qt::Tool),
+      movies_(movies),
+      project_(movies.Project()),
+      shell_(shell),
+      commands_(commands) {
   setAttribute(Qt::WA_ShowWithoutActivating);
   cache_ = new ThumbnailCache(kCell, devicePixelRatioF(), this);
 
-  list_ = new QListWidget(this);
+  list_ = new QListView(this);
+  shown_ = new ShownMovie(movies_, this);
+  list_->setModel(shown_);
   list_->setViewMode(QListView::IconMode);
   list_->setMovement(QListView::Static);
   list_->setResizeMode(QListView::Adjust);
@@ -119,14 +150,16 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegist
   dark.setColor(QPalette::Base, Qt::black);
   list_->setPalette(dark);
   list_->setMinimumSize(kCell.width() + 2 * kCellGap, kCell.height() + 2 * kCellGap);
-  connect(list_, &QListWidget::itemDoubleClicked, this, [this] { commands_.Run(kViewImage); });
-  connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
+  connect(list_, &QListView::doubleClicked, this, [this] { commands_.Run(kViewImage); });
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
     commands_.Update({kViewImage, kDeleteImage});
   });
-  connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    if (list_->itemAt(pos)) list_->setCurrentItem(list_->itemAt(pos));
+  connect(list_, &QListView::customContextMenuRequested, this, [this](const QPoint& pos) {
+    const QModelIndex at = list_->indexAt(pos);
+    if (at.isValid()) SelectImage(at.row());
     if (!SelectedPath().empty()) ShowPopupMenu(KeepOnScreen(list_->viewport()->mapToGlobal(pos)));
   });
+  FollowModel();
   connect(cache_, &ThumbnailCache::loaded, this, &ReviewWindow::ThumbnailLoaded);
 
   BindCommands();
@@ -152,16 +185,16 @@ ReviewWindow::ReviewWindow(CProject& project, DesktopShell& shell, CommandRegist
   layout->addLayout(buttons);
   // 384 x 94 dialog units.
   resize(576, 153);
-  Fill();
+  ShowTitle();
 }
 
 ReviewWindow::~ReviewWindow() {
-  for (int id : kCommands) commands_.Unbind(id);
+  for (CommandId id : kCommands) commands_.Unbind(id);
 }
 
 void ReviewWindow::BindCommands() {
   // The buttons act on the movie shown, when it has that output.
-  const auto bind = [this](int id, bool (*rule)(const Movie&),
+  const auto bind = [this](CommandId id, bool (*rule)(const Movie&),
                            void (*run)(ReviewWindow&, const Movie&)) {
     const auto shown = [this, rule]() -> const Movie* {
       const Movie* movie = std::as_const(project_).MovieById(movieId_);
@@ -196,7 +229,7 @@ void ReviewWindow::BindCommands() {
       kDeleteImage, [this] { DeleteSelectedImage(); }, selected);
 }
 
-QPushButton* ReviewWindow::AddButton(int command, const QIcon& icon) {
+QPushButton* ReviewWindow::AddButton(CommandId command, const QIcon& icon) {
   auto* button = new QPushButton(icon, commands_.Action(command)->text(), this);
   button->setMinimumSize(96, 32);
   button->setFocusPolicy(Qt::TabFocus);
@@ -204,49 +237,92 @@ QPushButton* ReviewWindow::AddButton(int command, const QIcon& icon) {
   return button;
 }
 
-void ReviewWindow::ShowMovie(int32_t movieId) {
-  movieId_ = movieId;
-  Fill();
+void ReviewWindow::FollowModel() {
+  connect(shown_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &ReviewWindow::ThumbnailsGoing);
+  connect(shown_, &QAbstractItemModel::rowsRemoved, this,
+          [this](const QModelIndex& parent) { ThumbnailsGone(parent); });
+  connect(shown_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& first) {
+    if (!first.parent().isValid()) ShowTitle();
+  });
+  // A project replaced (or the movies cleared): the movie may still be
+  // there under its id.
+  connect(shown_, &QAbstractItemModel::modelReset, this, [this] {
+    const bool shown = movieId_ >= 0;
+    ShowMovie(movieId_);
+    if (shown && movieId_ < 0) emit movieGone();
+  });
 }
 
-void ReviewWindow::Fill() {
-  // No movie yet (or one removed since) is an empty window, not an error.
-  const Movie* movie = std::as_const(project_).MovieById(movieId_);
-  if (!movie) movieId_ = -1;
-  setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
-  list_->clear();
-  if (movie) {
-    for (const ImageEntry& image : movie->images) {
-      auto* item = new QListWidgetItem(QStringLiteral("1"));
-      item->setData(kPathRole, QString::fromStdString(image.path));
-      item->setToolTip(QString::fromStdString(image.path));
-      list_->addItem(item);
+void ReviewWindow::ThumbnailsGoing(const QModelIndex& parent, int first, int last) {
+  if (!parent.isValid()) return;  // the movie itself: see ThumbnailsGone
+  // Their pictures leave the cache; the selection goes on with the
+  // picture after the selected one.
+  for (int row = first; row <= last; ++row)
+    cache_->Remove(shown_->index(row, 0, parent).data(kPathRole).toString().toStdString());
+  const int selected = SelectedRow();
+  selectAfterRemoval_ = selected >= first && selected <= last ? first : -1;
+}
+
+void ReviewWindow::ThumbnailsGone(const QModelIndex& parent) {
+  if (!parent.isValid()) {
+    if (!project_.HasMovie(movieId_) && movieId_ >= 0) {
+      movieId_ = -1;
+      ShowTitle();
+      emit movieGone();
     }
+    return;
   }
+  const int count = shown_->rowCount(parent);
+  if (selectAfterRemoval_ >= 0 && count > 0) SelectImage(std::min(selectAfterRemoval_, count - 1));
+  selectAfterRemoval_ = -1;
+  commands_.Update(kCommands);
+}
+
+void ReviewWindow::ShowMovie(int32_t movieId) {
+  // No movie (or one removed since) is an empty window, not an error.
+  movieId_ = project_.HasMovie(movieId) ? movieId : -1;
+  static_cast<ShownMovie*>(shown_)->Show(movieId_);
+  list_->setRootIndex(shown_->mapFromSource(movies_.IndexOf(movieId_)));
+  ShowTitle();
+}
+
+void ReviewWindow::ShowTitle() {
+  const Movie* movie = std::as_const(project_).MovieById(movieId_);
+  setWindowTitle(movie ? QString::fromStdString(movie->Title()) : tr("Indexed video"));
   commands_.Update(kCommands);
   list_->viewport()->update();
 }
 
+int ReviewWindow::SelectedRow() const {
+  if (movieId_ < 0) return -1;
+  const QModelIndexList selected = list_->selectionModel()->selectedIndexes();
+  for (const QModelIndex& index : selected) {
+    if (index.parent() == list_->rootIndex()) return index.row();
+  }
+  return -1;
+}
+
 std::string ReviewWindow::SelectedPath() const {
-  const QList<QListWidgetItem*> selected = list_->selectedItems();
-  if (selected.isEmpty()) return {};
-  return selected.first()->data(kPathRole).toString().toStdString();
+  const int row = SelectedRow();
+  if (row < 0) return {};
+  return shown_->index(row, 0, list_->rootIndex()).data(kPathRole).toString().toStdString();
 }
 
 std::vector<std::string> ReviewWindow::ImagePaths() const {
   std::vector<std::string> paths;
-  for (int row = 0; row < list_->count(); ++row) {
-    paths.push_back(list_->item(row)->data(kPathRole).toString().toStdString());
-  }
+  if (movieId_ < 0) return paths;
+  const QModelIndex root = list_->rootIndex();
+  for (int row = 0; row < shown_->rowCount(root); ++row)
+    paths.push_back(shown_->index(row, 0, root).data(kPathRole).toString().toStdString());
   return paths;
 }
 
 void ReviewWindow::SelectImage(int row) {
   list_->clearSelection();
-  if (QListWidgetItem* item = list_->item(row)) {
-    list_->setCurrentItem(item);
-    item->setSelected(true);
-  }
+  if (movieId_ < 0) return;
+  const QModelIndex index = shown_->index(row, 0, list_->rootIndex());
+  if (index.isValid())
+    list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
 }
 
 void ReviewWindow::ViewSelectedImage() {
@@ -259,7 +335,8 @@ void ReviewWindow::DeleteSelectedImage() {
   if (path.empty() || !project_.HasMovie(movieId_)) return;
   // The core deletes it, and only when it is one of the movie's own
   // thumbnails; a refusal or failure changes nothing and is told here.
-  const ThumbnailDeletionResult result = DeleteMovieThumbnail(project_, movieId_, path);
+  const ThumbnailDeletionResult result =
+      trash_ ? trash_->Delete(movieId_, path) : DeleteMovieThumbnail(project_, movieId_, path);
   if (!result.Removed()) {
     if (!result.message.empty()) {
       ShowMessage(
@@ -269,11 +346,9 @@ void ReviewWindow::DeleteSelectedImage() {
     }
     return;
   }
-  cache_->Remove(path);
-  // The outputs are written again off this thread.
+  // The list and the cache have followed the project; the outputs are
+  // written again off this thread.
   if (regenerate_) regenerate_(movieId_);
-  Fill();
-  emit imagesChanged(movieId_);
 }
 
 void ReviewWindow::ShowPopupMenu(const QPoint& globalPos) {

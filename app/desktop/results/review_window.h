@@ -6,17 +6,22 @@
 // index photo) made again without it.
 //
 // The window holds the movie by id and looks it up in the project each time,
-// so a movie removed from the project is never used after it has gone.
-// Closing the window only hides it.
+// so a movie removed from the project is never used after it has gone. Its
+// list shows the movie's thumbnails as the movie model has them: a deleted
+// thumbnail's cell goes (its picture leaves the cache) and the selection
+// moves on to the next picture. Closing the window only hides it.
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-class QListWidget;
-class QListWidgetItem;
+#include "app/desktop/commands.h"
+
+class QListView;
+class QModelIndex;
 class QPushButton;
+class QSortFilterProxyModel;
 
 namespace ombrelo {
 class CProject;
@@ -29,7 +34,9 @@ class CommandRegistry;
 namespace ombrelo::desktop {
 
 class DesktopShell;
+class MovieModel;
 class ThumbnailCache;
+class ThumbnailTrash;
 
 class ReviewWindow : public QWidget {
   Q_OBJECT
@@ -42,18 +49,19 @@ class ReviewWindow : public QWidget {
   // The buttons' commands (desktop::kReviewHtml to kReviewPlay, for the
   // movie shown) and the pop-up menu's (desktop::kViewImage and
   // kDeleteImage, for the selected thumbnail) are bound in commands.
-  ReviewWindow(CProject& project, DesktopShell& shell, desktop::CommandRegistry& commands,
+  ReviewWindow(MovieModel& movies, DesktopShell& shell, desktop::CommandRegistry& commands,
                QWidget* parent = nullptr);
   ~ReviewWindow() override;
 
   void SetRegenerate(Regenerate regenerate) { regenerate_ = std::move(regenerate); }
+  // Deleted thumbnails are kept there for Undo; without one (null) they go
+  // at once.
+  void SetTrash(ThumbnailTrash* trash) { trash_ = trash; }
 
   // Shows the movie's thumbnails (replacing the previous movie's).
   void ShowMovie(int32_t movieId);
   // The movie shown, -1 for none.
   int32_t MovieId() const { return movieId_; }
-  // Fills the window again from the movie (after it changed).
-  void Fill();
 
   // The commands of the selected thumbnail. A thumbnail that is not the
   // movie's own, or cannot be deleted, stays, and the user is told why.
@@ -63,30 +71,43 @@ class ReviewWindow : public QWidget {
   // For the results page and tests.
   std::vector<std::string> ImagePaths() const;
   void SelectImage(int row);
-  QListWidget* List() const { return list_; }
+  // The selected thumbnail's row, -1 for none.
+  int SelectedRow() const;
+  QListView* List() const { return list_; }
   ThumbnailCache& Cache() const { return *cache_; }
 
  signals:
-  // A thumbnail of the movie was deleted.
-  void imagesChanged(int32_t movieId);
+  // The movie shown has gone from the project.
+  void movieGone();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void BindCommands();
-  QPushButton* AddButton(int command, const QIcon& icon);
+  QPushButton* AddButton(CommandId command, const QIcon& icon);
   void ShowPopupMenu(const QPoint& globalPos);
   void ThumbnailLoaded(const QString& path);
   std::string SelectedPath() const;
+  // The movie's title and commands, after it changed.
+  void ShowTitle();
+  void FollowModel();
+  void ThumbnailsGoing(const QModelIndex& parent, int first, int last);
+  void ThumbnailsGone(const QModelIndex& parent);
 
+  MovieModel& movies_;
   CProject& project_;
   DesktopShell& shell_;
   desktop::CommandRegistry& commands_;
   Regenerate regenerate_;
+  ThumbnailTrash* trash_ = nullptr;
   int32_t movieId_ = -1;
   ThumbnailCache* cache_ = nullptr;
-  QListWidget* list_ = nullptr;
+  // Only the movie shown, so that the list's root is its row.
+  QSortFilterProxyModel* shown_ = nullptr;
+  QListView* list_ = nullptr;
+  // The selected row while a removal goes on: the selection goes on from there.
+  int selectAfterRemoval_ = -1;
 };
 
 // A point for a pop-up menu that stays on a screen: a point on no screen

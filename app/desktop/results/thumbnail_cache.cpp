@@ -1,13 +1,10 @@
 #include "app/desktop/results/thumbnail_cache.h"
 
-#include <pthread.h>
-
 #include <QMetaObject>
-#include <QPointer>
-#include <condition_variable>
+#include <QThread>
+#include <QThreadPool>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 #include "imaging/picture.h"
 #include "imaging/qimage_bitmap.h"
@@ -58,81 +55,65 @@ ThumbnailCache::Entry LoadEntry(const std::string& path, QSize cell, qreal pixel
 
 }  // namespace
 
-// One thread that loads pictures, newest request first.
-class ThumbnailCache::Worker {
- public:
-  // Requests beyond this many are dropped, oldest first; their cells ask
-  // again when they are drawn again.
-  static constexpr size_t kMaxQueued = 256;
-
-  Worker(ThumbnailCache* owner, QSize cell, qreal pixelRatio)
-      : owner_(owner), cell_(cell), pixelRatio_(pixelRatio) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~Worker() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
-  void Request(const std::string& path) {
-    std::string dropped;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.push_back(path);
-      if (queue_.size() > kMaxQueued) {
-        dropped = std::move(queue_.front());
-        queue_.pop_front();
-      }
-    }
-    wake_.notify_one();
-    if (!dropped.empty()) owner_->loading_.erase(dropped);  // called on the owner's thread
-  }
-
- private:
-  void Run() {
-    pthread_setname_np(pthread_self(), "thumbnails");
-    for (;;) {
-      std::string path;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (stop_) return;
-        path = std::move(queue_.back());
-        queue_.pop_back();
-      }
-      Entry entry = LoadEntry(path, cell_, pixelRatio_);
-      // Queued to the owner's thread; dropped by Qt if the owner is gone.
-      QMetaObject::invokeMethod(
-          owner_, [owner = owner_, path, entry] { owner->Store(path, entry); },
-          Qt::QueuedConnection);
-    }
-  }
-
-  ThumbnailCache* const owner_;
-  const QSize cell_;
-  const qreal pixelRatio_;
-  std::thread thread_;
-  std::mutex mutex_;  // guards the fields below
-  std::condition_variable wake_;
-  std::deque<std::string> queue_;  // oldest first
-  bool stop_ = false;
+// The paths waiting to be loaded, shared by the cache and its loads; each
+// load takes the newest.
+struct ThumbnailCache::Waiting {
+  std::mutex mutex;
+  std::deque<std::string> paths;  // oldest first
 };
 
 ThumbnailCache::ThumbnailCache(QSize cell, qreal pixelRatio, QObject* parent)
     : QObject(parent),
       cell_(cell),
-      worker_(std::make_unique<Worker>(this, cell, std::max<qreal>(1.0, pixelRatio))) {}
+      pixelRatio_(std::max<qreal>(1.0, pixelRatio)),
+      waiting_(std::make_shared<Waiting>()),
+      pool_(new QThreadPool(this)) {
+  // One picture at a time, below the window's thread.
+  pool_->setObjectName(QStringLiteral("thumbnails"));
+  pool_->setMaxThreadCount(1);
+  pool_->setThreadPriority(QThread::LowPriority);
+}
 
-ThumbnailCache::~ThumbnailCache() { worker_.reset(); }
+ThumbnailCache::~ThumbnailCache() {
+  {
+    std::lock_guard<std::mutex> lock(waiting_->mutex);
+    waiting_->paths.clear();
+  }
+  pool_->clear();
+  pool_->waitForDone();
+}
+
+void ThumbnailCache::Request(const std::string& path) {
+  std::string dropped;
+  {
+    std::lock_guard<std::mutex> lock(waiting_->mutex);
+    waiting_->paths.push_back(path);
+    if (waiting_->paths.size() > kMaxQueued) {
+      dropped = std::move(waiting_->paths.front());
+      waiting_->paths.pop_front();
+    }
+  }
+  if (!dropped.empty()) loading_.erase(dropped);
+  pool_->start([this, waiting = waiting_, cell = cell_, ratio = pixelRatio_] {
+    std::string next;
+    {
+      std::lock_guard<std::mutex> lock(waiting->mutex);
+      if (waiting->paths.empty()) return;  // dropped meanwhile
+      next = std::move(waiting->paths.back());
+      waiting->paths.pop_back();
+    }
+    Entry entry = LoadEntry(next, cell, ratio);
+    // Queued to the cache's thread; the cache waits for its loads before it
+    // goes.
+    QMetaObject::invokeMethod(
+        this, [this, next, entry] { Store(next, entry); }, Qt::QueuedConnection);
+  });
+}
 
 const ThumbnailCache::Entry* ThumbnailCache::Find(const std::string& path) {
   const auto found = entries_.find(path);
   if (found != entries_.end()) return &found->second;
-  if (loading_.insert(path).second) worker_->Request(path);
+  if (loading_.insert(path).second) Request(path);
   return nullptr;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The review window's thumbnails, ready to draw into their cells. A picture
-// is loaded the first time its cell is drawn: a worker thread decodes it
+// is loaded the first time its cell is drawn: a pooled worker decodes it
 // (JPEGs at the reduced scale the cell allows), cuts and scales it to the
 // cell, and hands it back to the window's thread, which then repaints that
 // cell. The newest requests are served first, so what is on screen now
@@ -14,6 +14,8 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+
+class QThreadPool;
 
 namespace ombrelo::desktop {
 
@@ -42,6 +44,8 @@ class ThumbnailCache : public QObject {
   // (2 on a high-density screen), so that they are drawn sharp.
   ThumbnailCache(QSize cell, qreal pixelRatio, QObject* parent = nullptr);
   ~ThumbnailCache() override;
+  ThumbnailCache(const ThumbnailCache&) = delete;
+  ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
   // The entry for the picture, or null while it is being loaded (the first
   // call starts the load; `loaded` follows).
@@ -55,13 +59,19 @@ class ThumbnailCache : public QObject {
   void loaded(const QString& path);
 
  private:
-  class Worker;
+  // Requests beyond this many are dropped, oldest first; their cells ask
+  // again when they are drawn again.
+  static constexpr size_t kMaxQueued = 256;
+  struct Waiting;
+  void Request(const std::string& path);
   void Store(const std::string& path, Entry entry);
 
   QSize cell_;
+  qreal pixelRatio_;
   std::unordered_map<std::string, Entry> entries_;
   std::unordered_set<std::string> loading_;
-  std::unique_ptr<Worker> worker_;
+  std::shared_ptr<Waiting> waiting_;
+  QThreadPool* pool_;
 };
 
 }  // namespace ombrelo::desktop

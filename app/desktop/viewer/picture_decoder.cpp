@@ -1,7 +1,6 @@
 #include "app/desktop/viewer/picture_decoder.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QObject>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 
@@ -90,8 +90,11 @@ QByteArray SniffFormat(const QByteArray& head) {
 
 }  // namespace
 
-PictureDecoder::PictureDecoder(std::function<void(DecodedPicture)> done)
-    : done_(std::move(done)), thread_([this] { Run(); }) {}
+PictureDecoder::PictureDecoder(std::function<void(DecodedPicture)> done) : done_(std::move(done)) {
+  pool_.setObjectName(QStringLiteral("pictures"));
+  pool_.setMaxThreadCount(1);
+  pool_.setThreadPriority(QThread::LowPriority);
+}
 
 PictureDecoder::~PictureDecoder() {
   {
@@ -100,20 +103,19 @@ PictureDecoder::~PictureDecoder() {
     queue_.clear();
   }
   quit_ = true;
-  wake_.notify_all();
-  thread_.join();
+  pool_.waitForDone();
 }
 
 void PictureDecoder::Want(std::vector<Job> jobs) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.clear();
-    for (Job& job : jobs) {
-      if (job.index == busyIndex_ && job.path == busyPath_) continue;
-      queue_.push_back(std::move(job));
-    }
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.clear();
+  for (Job& job : jobs) {
+    if (job.index == busyIndex_ && job.path == busyPath_) continue;
+    queue_.push_back(std::move(job));
   }
-  wake_.notify_all();
+  if (queue_.empty() || draining_ || stop_) return;
+  draining_ = true;
+  pool_.start([this] { Drain(); });
 }
 
 QSize PictureDecoder::FittedSize(const QSize& imageSize, const QSize& area) {
@@ -151,19 +153,16 @@ DecodedPicture PictureDecoder::Decode(const Job& job, const std::atomic<bool>* s
                      ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                      : image.convertToFormat(QImage::Format_RGB32);
   const QSize fitted = FittedSize(picture.full.size(), job.fit);
-  picture.fitted = fitted.isEmpty() || fitted == picture.full.size()
-                       ? picture.full
-                       : picture.full.scaled(fitted, Qt::IgnoreAspectRatio,
-                                             Qt::SmoothTransformation);
+  picture.fitted =
+      fitted.isEmpty() || fitted == picture.full.size()
+          ? picture.full
+          : picture.full.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   return picture;
 }
 
-void PictureDecoder::Run() {
-  pthread_setname_np(pthread_self(), "pictures");
+void PictureDecoder::Drain() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-    if (stop_) return;
+  while (!stop_ && !queue_.empty()) {
     Job job = std::move(queue_.front());
     queue_.pop_front();
     busyIndex_ = job.index;
@@ -175,6 +174,7 @@ void PictureDecoder::Run() {
     busyIndex_ = -1;
     busyPath_.clear();
   }
+  draining_ = false;
 }
 
 }  // namespace ombrelo::desktop

@@ -1,5 +1,6 @@
 #pragma once
-// Decodes pictures on a thread of its own, in the order last asked for.
+// Decodes pictures on a pooled worker below the window's priority, in the
+// order last asked for.
 // The viewer asks for the picture it shows first and its neighbours after
 // it; asking again replaces the queue, so a quick run of key presses never
 // leaves a backlog of pictures no longer wanted.
@@ -7,14 +8,13 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QThreadPool>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace ombrelo::desktop {
@@ -33,7 +33,7 @@ class PictureDecoder {
     QString path;
     QSize fit;  // device pixels
   };
-  // done runs on the decoder's thread for every finished job.
+  // done runs on the decoder's worker for every finished job.
   explicit PictureDecoder(std::function<void(DecodedPicture)> done);
   ~PictureDecoder();  // waits for the job in hand
   PictureDecoder(const PictureDecoder&) = delete;
@@ -59,17 +59,18 @@ class PictureDecoder {
   static QSize FittedSize(const QSize& imageSize, const QSize& area);
 
  private:
-  void Run();
+  // Works through the queue until it is empty.
+  void Drain();
 
   std::function<void(DecodedPicture)> done_;
   std::mutex mutex_;
-  std::condition_variable wake_;
   std::deque<Job> queue_;          // guarded by mutex_
   int busyIndex_ = -1;             // guarded by mutex_: the job in hand
   QString busyPath_;               // guarded by mutex_
+  bool draining_ = false;          // guarded by mutex_: a Drain is on its way
   bool stop_ = false;              // guarded by mutex_
   std::atomic<bool> quit_{false};  // set with stop_: cuts a read short
-  std::thread thread_;             // last: starts once the fields above exist
+  QThreadPool pool_;               // last: goes first, waiting for its work
 };
 
 }  // namespace ombrelo::desktop
