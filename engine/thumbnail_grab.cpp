@@ -83,10 +83,15 @@ PictureShape Fitted(const PictureShape& full, int size) {
 }
 
 // The decoder's reduced resolution (a power of two) that still gives at least
-// the pixels the picture needs, where the codec offers one.
+// the pixels the picture needs, where the codec offers one. Never below a
+// quarter: at an eighth the decoders keep only the mean of each block, which
+// blurs the picture visibly and mixes the two fields of interlaced video.
+constexpr int kMaxLowres = 2;
+
 int Lowres(const AVCodec* codec, const PictureShape& full, const PictureShape& fitted) {
   int lowres = 0;
-  while (lowres < codec->max_lowres && fitted.scaledWidth << (lowres + 1) <= full.scaledWidth &&
+  while (lowres < std::min<int>(codec->max_lowres, kMaxLowres) &&
+         fitted.scaledWidth << (lowres + 1) <= full.scaledWidth &&
          fitted.scaledHeight << (lowres + 1) <= full.scaledHeight)
     ++lowres;
   return lowres;
@@ -162,6 +167,7 @@ class Grabber {
   av::FramePtr small_;  // an HDR frame made small before its tone mapping
   av::SwsPtr shrink_;
   int streamIndex_ = -1;
+  int codedWidth_ = 0, codedHeight_ = 0;  // the stream's picture size
   bool timedOut_ = false;
   std::vector<int64_t> seen_;  // packet times of the key frames decoded
   GrabbedFrame best_, flat_;
@@ -200,6 +206,8 @@ bool Grabber::OpenDecoder(AVStream* stream, const PictureShape& full, const Pict
   av::CodecPtr decoder(avcodec_alloc_context3(codec));
   if (!decoder || avcodec_parameters_to_context(decoder.get(), par) < 0) return false;
   decoder->pkt_timebase = stream->time_base;
+  codedWidth_ = par->width;
+  codedHeight_ = par->height;
   // One picture: frame threads would only wait for each other, and slice
   // threads cost more to start and to fill their own tables than they give
   // (measured on 720p to 1080p H.264 and HEVC).
@@ -393,6 +401,12 @@ AVFrame* Grabber::Shrunk(AVFrame* frame) {
 }
 
 void Grabber::Offer(AVFrame* frame) {
+  // A frame that does not name its matrix is converted with the one its
+  // size implies; decoded at reduced resolution it would pass for a smaller
+  // picture than the video's.
+  if (frame->colorspace == AVCOL_SPC_UNSPECIFIED && decoder_->lowres > 0)
+    frame->colorspace =
+        UnmarkedIsBt709(codedWidth_, codedHeight_) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
   AVFrame* whole = options_.deinterlace ? deinterlacer_.Apply(frame) : frame;
   const uint8_t* pixels = converter_.Convert(Shrunk(whole));
   if (!pixels) return;  // not convertible: the next one

@@ -77,12 +77,14 @@ Grabbed Grab(const std::string& path, int size = 160) {
 }
 
 // Mean absolute difference, in levels, from FFmpeg's own decode of frame
-// `number` scaled to the grabbed size, then put through `filters`.
+// `number` scaled to the grabbed size (with `scaleOptions`), then put
+// through `filters`.
 double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFrame& f,
-                            const std::string& filters = "") {
-  const std::string reference = testing::FfmpegFrame(
-      path, number,
-      "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) + "," + filters);
+                            const std::string& filters = "", const std::string& scaleOptions = "") {
+  const std::string reference =
+      testing::FfmpegFrame(path, number,
+                           "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) +
+                               scaleOptions + "," + filters);
   if (reference.size() != f.bgr.size()) return 255;
   double sum = 0;
   for (size_t i = 0; i < reference.size(); ++i)
@@ -199,6 +201,33 @@ TEST(ThumbnailGrab, HdrMadeSmallLooksAsFfmpegsToneMappingShowsIt) {
   EXPECT_LT(DifferenceFromFfmpeg(path, 0, f, testing::kFfmpegToneMap), 2.0);
   // Its samples converted as they are look otherwise.
   EXPECT_GT(DifferenceFromFfmpeg(path, 0, f), 5.0);
+}
+
+// Broadcast 1080i whose stream does not name its matrix: high definition is
+// BT.709, also when the decoder gives the picture at reduced resolution
+// (MPEG-2), which once passed it for standard definition and BT.601.
+// FFmpeg's scaler takes BT.601 for any unnamed matrix, so the reference is
+// asked for BT.709.
+TEST(ThumbnailGrab, UnmarkedHighDefinitionHasTheColoursOfBt709) {
+  testing::TempFolder folder("grab-hd");
+  for (const char* codec : {"libx264 -preset ultrafast", "mpeg2video -q:v 3"}) {
+    SCOPED_TRACE(codec);
+    const std::string path = folder / "1080i.ts";
+    const std::string command =
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 2"
+        " -vf setfield=tff -flags +ildct+ilme -pix_fmt yuv420p -g 25 -c:v " +
+        std::string(codec) + " '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Grabbed g = Grab(path);
+    ASSERT_TRUE(g.result.ok) << g.result.error;
+    const GrabbedFrame& f = g.result.frame;
+    ASSERT_EQ(f.width, 160);
+    const int frame = static_cast<int>(f.time * 25 / 10'000'000);
+    const double bt709 = DifferenceFromFfmpeg(path, frame, f, "", ":in_color_matrix=bt709");
+    const double bt601 = DifferenceFromFfmpeg(path, frame, f, "", ":in_color_matrix=bt601");
+    EXPECT_LE(bt709, 6.0);
+    EXPECT_GT(bt601, bt709 + 3);
+  }
 }
 
 TEST(ThumbnailGrab, FullSizeWithoutALimitAndNothingWhenTheTimeIsUp) {
