@@ -115,6 +115,7 @@ HResult PacketSource::Open(const std::string& path, bool networkAddresses, std::
   request.interrupt = &PacketSource::InterruptCallback;
   request.interruptOpaque = this;
   request.networkAddresses = networkAddresses;
+  request.headerOnly = headerOnly_;
   InputFailure failure;
   format_.reset(OpenInput(request, &failure));
   if (!format_) {
