@@ -15,11 +15,6 @@
 #include "engine/tone_map.h"
 #include "platform/debug_output.h"
 
-extern "C" {
-#include <libavutil/imgutils.h>
-#include <libavutil/pixdesc.h>
-}
-
 namespace ombrelo {
 namespace {
 
@@ -60,50 +55,6 @@ int Lowres(const AVCodec* codec, const PictureShape& full, const PictureShape& f
          fitted.scaledHeight << (lowres + 1) <= full.scaledHeight)
     ++lowres;
   return lowres;
-}
-
-// The decoder's pictures in memory that is not cleared first: the one
-// picture decoded writes every sample of its own, and clearing megabytes of
-// fresh memory that the decoder then fills costs a thumbnail more than its
-// decoding (a third of the time of an HDR one). Laid out as FFmpeg's own
-// buffers are: the dimensions aligned as the codec needs, every row a
-// multiple of the alignment, each plane in a buffer of its own with room
-// after it for reads a row past its end. Formats with a palette, and
-// decoders that do not take buffers from outside, get FFmpeg's own.
-int UnclearedBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
-  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
-  if (!(context->codec->capabilities & AV_CODEC_CAP_DR1) || context->hw_frames_ctx || !desc ||
-      (desc->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)))
-    return avcodec_default_get_buffer2(context, frame, flags);
-  const auto format = static_cast<AVPixelFormat>(frame->format);
-  int width = frame->width, height = frame->height;
-  int align[AV_NUM_DATA_POINTERS];
-  avcodec_align_dimensions2(context, &width, &height, align);
-  // The rows of all planes aligned together (a plane's rows need not stay
-  // a fixed share of the first's otherwise): the width is widened by its
-  // lowest set bit until they are.
-  int linesize[4];
-  bool aligned = false;
-  while (!aligned) {
-    if (av_image_fill_linesizes(linesize, format, width) < 0) return AVERROR(EINVAL);
-    aligned = true;
-    for (int i = 0; i < 4; ++i) aligned = aligned && linesize[i] % align[i] == 0;
-    width += width & ~(width - 1);
-  }
-  const ptrdiff_t strides[4] = {linesize[0], linesize[1], linesize[2], linesize[3]};
-  size_t sizes[4];
-  if (av_image_fill_plane_sizes(sizes, format, height, strides) < 0) return AVERROR(EINVAL);
-  for (int i = 0; i < 4 && sizes[i] > 0; ++i) {
-    frame->buf[i] = av_buffer_alloc(sizes[i] + 16 + static_cast<size_t>(align[0]) - 1);
-    if (!frame->buf[i]) {
-      for (AVBufferRef*& buf : frame->buf) av_buffer_unref(&buf);
-      return AVERROR(ENOMEM);
-    }
-    frame->data[i] = frame->buf[i]->data;
-    frame->linesize[i] = linesize[i];
-  }
-  frame->extended_data = frame->data;
-  return 0;
 }
 
 // A frame that shows what the file holds: decoded with every picture it
@@ -237,7 +188,6 @@ bool Grabber::OpenDecoder(AVStream* stream, const PictureShape& full, const Pict
   decoder->flags2 |= AV_CODEC_FLAG2_FAST;
   decoder->lowres = Lowres(codec, full, fitted);
   decoder->max_pixels = kMaxPicturePixels;
-  decoder->get_buffer2 = &UnclearedBuffer;
   if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0) {
     DebugOutputF("ffmpeg: cannot open the %s decoder: %s\n", codec->name,
                  av::ErrorText(error).c_str());
