@@ -32,8 +32,7 @@ int SwsColorSpace(AVColorSpace space, int width, int height) {
     case AVCOL_SPC_SMPTE170M:
       return SWS_CS_ITU601;
     default:
-      // Unmarked video: high-definition sizes are BT.709, smaller ones BT.601.
-      return (width >= 1280 || height > 576) ? SWS_CS_ITU709 : SWS_CS_ITU601;
+      return UnmarkedIsBt709(width, height) ? SWS_CS_ITU709 : SWS_CS_ITU601;
   }
 }
 
@@ -46,6 +45,8 @@ bool IsFullRangeFormat(int format) {
 void KeepBuffer(void*, uint8_t*) {}  // the converter's own buffer: nothing to free
 
 }  // namespace
+
+bool UnmarkedIsBt709(int width, int height) { return width >= 1280 || height > 576; }
 
 PictureShape PictureShape::Of(int width, int height, int aspectNum, int aspectDen, double degrees) {
   PictureShape s;

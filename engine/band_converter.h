@@ -18,6 +18,11 @@ struct AVFrame;
 
 namespace ombrelo {
 
+// Whether video of pictures this size (as coded, not as a decoder at reduced
+// resolution gives them) is taken to use the BT.709 matrix when its frames
+// do not say: high definition does, smaller pictures use BT.601.
+bool UnmarkedIsBt709(int width, int height);
+
 struct PipelineCounters;
 
 // The shape of the pictures that come out.

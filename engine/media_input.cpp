@@ -202,6 +202,24 @@ std::string JoinedWithAnd(const std::vector<std::string>& parts) {
   return text;
 }
 
+// Whether the header describes the video well enough to decode it without
+// looking at its first frames: a container with an index and stream headers
+// of its own, and a video stream with a codec, a size and a length.
+bool HeaderIsEnough(const AVFormatContext* context) {
+  const std::string_view name = context->iformat->name;
+  if (name != "mov,mp4,m4a,3gp,3g2,mj2" && name != "matroska,webm") return false;
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    const AVStream* stream = context->streams[i];
+    const AVCodecParameters* par = stream->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_VIDEO ||
+        (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+      continue;
+    if (par->codec_id == AV_CODEC_ID_NONE || par->width <= 0 || par->height <= 0) return false;
+    return (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) || context->duration > 0;
+  }
+  return false;
+}
+
 }  // namespace
 
 AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
@@ -284,6 +302,8 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
   // is closed with the context, as a file FFmpeg opened itself is.
   context->flags &= ~AVFMT_FLAG_CUSTOM_IO;
   context->probe_score = score;
+
+  if (request.headerOnly && HeaderIsEnough(context)) return context;
 
   // The decoders that look at the streams are held to the picture limit.
   // One that refuses a picture forgets its size; the size the file gives

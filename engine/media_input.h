@@ -42,6 +42,12 @@ struct InputRequest {
   bool networkAddresses = false;
   // Must outlive the opened context; may be null.
   const InputOpenObserver* observer = nullptr;
+  // The streams are taken as the header describes them, without decoding
+  // their first frames, where the header says all of it (an MP4, MOV,
+  // Matroska or WebM file whose video stream gives its codec, picture size
+  // and length); other files are read as usual. For a reader that decodes
+  // a picture or two and takes their format and shape from the frames.
+  bool headerOnly = false;
 };
 
 // Why a file could not be opened or used.
@@ -50,7 +56,8 @@ struct InputFailure {
   std::string reason;  // in words a user knows
 };
 
-// The file opened, its streams read (avformat_find_stream_info): the caller
+// The file opened, its streams read (avformat_find_stream_info, unless the
+// header is enough for a headerOnly request): the caller
 // owns the context and closes it with avformat_close_input (av::FormatCloser),
 // which closes the file too. Null when it failed, with the failure.
 AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure);

@@ -109,6 +109,7 @@ MediaError PacketSource::Open(const std::string& path, bool networkAddresses, st
   request.interrupt = &PacketSource::InterruptCallback;
   request.interruptOpaque = this;
   request.networkAddresses = networkAddresses;
+  request.headerOnly = headerOnly_;
   InputFailure failure;
   format_.reset(OpenInput(request, &failure));
   if (!format_) {

@@ -53,6 +53,9 @@ class PacketSource {
   // why in words a user knows. networkAddresses: names with "://" are
   // read as network addresses (see InputRequest).
   MediaError Open(const std::string& path, bool networkAddresses, std::string* reason);
+  // Before Open: the streams are taken from the header where it says enough
+  // (see InputRequest::headerOnly).
+  void ReadHeaderOnly() { headerOnly_ = true; }
   bool IsOpen() const { return format_ != nullptr; }
   // The demuxer; a reader that positions it in its own way (the thumbnail's
   // key frame) calls Clear() before reading on through Next.
@@ -153,6 +156,7 @@ class PacketSource {
   PipelineCounters& counters_;
   std::unique_ptr<AVFormatContext, FormatRelease> format_;
   int streamIndex_ = -1;
+  bool headerOnly_ = false;
   StreamTiming timing_;
   std::atomic<bool> interrupt_{false};
   std::atomic<bool> cancelled_{false};

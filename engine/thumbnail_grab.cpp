@@ -1,13 +1,8 @@
 #include "engine/thumbnail_grab.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/band_converter.h"
@@ -34,41 +29,6 @@ constexpr int kMaxPacketsToKeyFrame = 6000;
 
 constexpr const char* kTimedOut = "no frame within the time limit";
 
-// Cancels what the source waits for once the time is up, so that an opening
-// or a read that blocks gives up.
-class Watchdog {
- public:
-  Watchdog(PacketSource& source, Clock::time_point deadline)
-      : thread_([this, &source, deadline] {
-          pthread_setname_np(pthread_self(), "grab-watchdog");
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (cv_.wait_until(lock, deadline, [this] { return done_; })) return;
-          expired_ = true;
-          lock.unlock();
-          source.Cancel();
-        }) {}
-  ~Watchdog() { Finish(); }
-  void Finish() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
-  bool Expired() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return expired_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;     // under mutex_
-  bool expired_ = false;  // under mutex_
-  std::thread thread_;
-};
-
 // The display shape fitted into size x size pixels, never enlarged.
 PictureShape Fitted(const PictureShape& full, int size) {
   if (size <= 0 || (full.outWidth <= size && full.outHeight <= size)) return full;
@@ -83,10 +43,15 @@ PictureShape Fitted(const PictureShape& full, int size) {
 }
 
 // The decoder's reduced resolution (a power of two) that still gives at least
-// the pixels the picture needs, where the codec offers one.
+// the pixels the picture needs, where the codec offers one. Never below a
+// quarter: at an eighth the decoders keep only the mean of each block, which
+// blurs the picture visibly and mixes the two fields of interlaced video.
+constexpr int kMaxLowres = 2;
+
 int Lowres(const AVCodec* codec, const PictureShape& full, const PictureShape& fitted) {
   int lowres = 0;
-  while (lowres < codec->max_lowres && fitted.scaledWidth << (lowres + 1) <= full.scaledWidth &&
+  while (lowres < std::min<int>(codec->max_lowres, kMaxLowres) &&
+         fitted.scaledWidth << (lowres + 1) <= full.scaledWidth &&
          fitted.scaledHeight << (lowres + 1) <= full.scaledHeight)
     ++lowres;
   return lowres;
@@ -110,8 +75,6 @@ class Grabber {
         converter_(1, *counters_, options.toneMapHdr),
         packet_(av_packet_alloc()),
         frame_(av_frame_alloc()) {}
-
-  PacketSource& Source() { return source_; }
 
   // "" when ready to look, else why not.
   std::string Open(const std::string& path);
@@ -162,6 +125,9 @@ class Grabber {
   av::FramePtr small_;  // an HDR frame made small before its tone mapping
   av::SwsPtr shrink_;
   int streamIndex_ = -1;
+  int codedWidth_ = 0, codedHeight_ = 0;  // the stream's picture size
+  int rotation_ = 0;
+  bool aspectFromFrame_ = false;  // the file does not give the pixels' shape
   bool timedOut_ = false;
   std::vector<int64_t> seen_;  // packet times of the key frames decoded
   GrabbedFrame best_, flat_;
@@ -171,6 +137,12 @@ class Grabber {
 std::string Grabber::Open(const std::string& path) {
   if (!packet_ || !frame_) return "out of memory";
   std::string reason;
+  // The first frames are not decoded to learn what the header says already:
+  // the frame taken gives its format, and its shape when the file does not.
+  source_.ReadHeaderOnly();
+  // Whatever FFmpeg waits for, in the opening or a read, it gives up at the
+  // deadline: it asks the source between its steps.
+  source_.SetWaitCheck([deadline = deadline_] { return Clock::now() < deadline; });
   if (source_.Open(path, false, &reason) != MediaError::none)
     return reason.empty() ? "not a media file that can be read" : reason;
   AVStream* stream = source_.ChooseVideoStream();
@@ -184,6 +156,8 @@ std::string Grabber::Open(const std::string& path) {
   deinterlacer_.SetStream(stream->codecpar->field_order, stream->codecpar->codec_id);
   const PictureShape full = source_.Shape();
   if (full.outWidth <= 0 || full.outHeight <= 0) return "no picture size";
+  rotation_ = full.rotation;
+  aspectFromFrame_ = av_guess_sample_aspect_ratio(source_.Format(), stream, nullptr).num <= 0;
   const PictureShape fitted = Fitted(full, options_.maxSize);
   if (!OpenDecoder(stream, full, fitted)) return "no video stream that can be decoded";
   converter_.SetShape(fitted);
@@ -200,6 +174,8 @@ bool Grabber::OpenDecoder(AVStream* stream, const PictureShape& full, const Pict
   av::CodecPtr decoder(avcodec_alloc_context3(codec));
   if (!decoder || avcodec_parameters_to_context(decoder.get(), par) < 0) return false;
   decoder->pkt_timebase = stream->time_base;
+  codedWidth_ = par->width;
+  codedHeight_ = par->height;
   // One picture: frame threads would only wait for each other, and slice
   // threads cost more to start and to fill their own tables than they give
   // (measured on 720p to 1080p H.264 and HEVC).
@@ -393,6 +369,22 @@ AVFrame* Grabber::Shrunk(AVFrame* frame) {
 }
 
 void Grabber::Offer(AVFrame* frame) {
+  // A frame that does not name its matrix is converted with the one its
+  // size implies; decoded at reduced resolution it would pass for a smaller
+  // picture than the video's.
+  if (frame->colorspace == AVCOL_SPC_UNSPECIFIED && decoder_->lowres > 0)
+    frame->colorspace =
+        UnmarkedIsBt709(codedWidth_, codedHeight_) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+  // Pixels that are not square, told only by the frame: the picture takes
+  // their shape.
+  if (aspectFromFrame_) {
+    const AVRational sar = frame->sample_aspect_ratio;
+    if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
+      converter_.SetShape(
+          Fitted(PictureShape::Of(codedWidth_, codedHeight_, sar.num, sar.den, rotation_),
+                 options_.maxSize));
+    aspectFromFrame_ = false;
+  }
   AVFrame* whole = options_.deinterlace ? deinterlacer_.Apply(frame) : frame;
   const uint8_t* pixels = converter_.Convert(Shrunk(whole));
   if (!pixels) return;  // not convertible: the next one
@@ -419,8 +411,6 @@ void Grabber::Offer(AVFrame* frame) {
 }
 
 void Grabber::Look() {
-  // A read that waits for data gives up at the deadline too.
-  source_.SetWaitCheck([deadline = deadline_] { return Clock::now() < deadline; });
   const StreamTiming& timing = source_.Timing();
   if (timing.seekable && timing.duration > 0 && !options_.positions.empty()) {
     for (double share : options_.positions) {
@@ -448,17 +438,15 @@ GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& o
   RouteFfmpegLogToDebugOutput();
   const Clock::time_point deadline = Clock::now() + options.timeLimit;
   auto grabber = std::make_unique<Grabber>(options, deadline);
-  Watchdog watchdog(grabber->Source(), deadline);
+  auto expired = [deadline] { return Clock::now() >= deadline; };
   GrabResult result;
   if (std::string error = grabber->Open(path); !error.empty()) {
-    result.error = watchdog.Expired() ? kTimedOut : std::move(error);
+    result.error = expired() ? kTimedOut : std::move(error);
     return result;
   }
   grabber->Look();
-  watchdog.Finish();
-  const bool expired = watchdog.Expired() || grabber->TimedOut();
   if (!grabber->Take(&result.frame)) {
-    result.error = expired ? kTimedOut : "no frame could be decoded";
+    result.error = expired() || grabber->TimedOut() ? kTimedOut : "no frame could be decoded";
     return result;
   }
   result.ok = true;

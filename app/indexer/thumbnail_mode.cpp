@@ -125,6 +125,12 @@ std::string EncodePng(const GrabbedFrame& frame) {
   png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width),
                static_cast<png_uint_32>(frame.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // The cheapest compression: a thumbnail is written on every file manager
+  // request and read back once. Each row is stored as its difference from
+  // the pixel to its left, which is what photographic pictures gain from
+  // most: a quarter larger than the best, several times faster to write.
+  png_set_compression_level(png, 1);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   png_write_info(png, info);
   png_set_bgr(png);
   const size_t row = static_cast<size_t>(frame.width) * 3;
@@ -160,7 +166,8 @@ int Thumbnail(int argc, char** argv) {
   const std::string path = LocalPath(request.input);
   // Only regular files: a pipe or a device would block or never end.
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return NoThumbnail(request.input, "cannot read it");
+  if (path.empty() || ::stat(path.c_str(), &info) != 0)
+    return NoThumbnail(request.input, "cannot read it");
   if (!S_ISREG(info.st_mode)) return NoThumbnail(request.input, "not a regular file");
 
   struct sigaction action {};
@@ -186,9 +193,8 @@ int Thumbnail(int argc, char** argv) {
   // reads half a picture. Not flushed to the disk: a thumbnail lost in a
   // power cut is made again.
   const std::string png = EncodePng(grab.frame);
-  if (png.empty() ||
-      WriteFileReplacing(request.output, png, nullptr, ReplacingFile::Links::replace,
-                         Durability::cache) != WriteResult::ok)
+  if (png.empty() || WriteFileReplacing(request.output, png, nullptr, ReplacingFile::Links::replace,
+                                        Durability::cache) != WriteResult::ok)
     return NoThumbnail(request.input, "cannot write the output");
   return kExitWritten;
 }

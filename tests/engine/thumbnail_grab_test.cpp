@@ -77,12 +77,14 @@ Grabbed Grab(const std::string& path, int size = 160) {
 }
 
 // Mean absolute difference, in levels, from FFmpeg's own decode of frame
-// `number` scaled to the grabbed size, then put through `filters`.
+// `number` scaled to the grabbed size (with `scaleOptions`), then put
+// through `filters`.
 double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFrame& f,
-                            const std::string& filters = "") {
-  const std::string reference = testing::FfmpegFrame(
-      path, number,
-      "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) + "," + filters);
+                            const std::string& filters = "", const std::string& scaleOptions = "") {
+  const std::string reference =
+      testing::FfmpegFrame(path, number,
+                           "scale=" + std::to_string(f.width) + ":" + std::to_string(f.height) +
+                               scaleOptions + "," + filters);
   if (reference.size() != f.bgr.size()) return 255;
   double sum = 0;
   for (size_t i = 0; i < reference.size(); ++i)
@@ -90,17 +92,32 @@ double DifferenceFromFfmpeg(const std::string& path, int number, const GrabbedFr
   return sum / static_cast<double>(reference.size());
 }
 
+// `source` encoded again as H.264 by the ffmpeg command with `args` (and a
+// key frame every `keyFrames` frames) into `out`; "" when that fails.
+std::string Reencoded(const std::string& source, const std::string& out, const std::string& args,
+                      int keyFrames) {
+  const std::string g = std::to_string(keyFrames);
+  const std::string command = "ffmpeg -nostdin -v error -y -i '" + source + "' " + args +
+                              " -c:v libx264 -preset ultrafast -g " + g + " -keyint_min " + g +
+                              " -sc_threshold 0 -an '" + out + "'";
+  return std::system(command.c_str()) == 0 ? out : "";
+}
+
 // The video with its frames re-timed: the first 200 at 50 per second, the
 // rest at 25, a key frame every 40 frames (so a quarter of its 12 seconds
 // is frame 150, and the key frame after it frame 160; counting frames it
 // would be frame 120).
 std::string VariableRate(const std::string& source, const std::string& out) {
-  const std::string command =
-      "ffmpeg -nostdin -v error -y -i '" + source +
-      "' -vf \"setpts='if(lt(N,200),N*0.02,4+(N-200)*0.04)/TB'\" -fps_mode passthrough"
-      " -c:v libx264 -preset ultrafast -g 40 -keyint_min 40 -sc_threshold 0 -an '" +
-      out + "'";
-  return std::system(command.c_str()) == 0 ? out : "";
+  return Reencoded(source, out,
+                   "-vf \"setpts='if(lt(N,200),N*0.02,4+(N-200)*0.04)/TB'\" -fps_mode passthrough",
+                   40);
+}
+
+// The video squeezed to 240 x 240 pixels of 4:3 shape that only its H.264
+// stream tells (the MP4 file says nothing of it).
+std::string PixelShapeInStreamOnly(const std::string& source, const std::string& out) {
+  return Reencoded(source, out,
+                   "-vf scale=240:240,setsar=0 -bsf:v h264_metadata=sample_aspect_ratio=4/3", 60);
 }
 
 TEST(ThumbnailGrab, TheKeyFrameAtOrAfterAQuarterDecodedAloneAsFfmpegDecodesIt) {
@@ -126,6 +143,7 @@ TEST(ThumbnailGrab, TheKeyFrameAtOrAfterAQuarterDecodedAloneAsFfmpegDecodesIt) {
       {"rare key frames", Videos().Make(video("mkv", "h264", 150, 0), "rare.mkv"), 150},
       {"VP9 in WebM", Videos().Make(video("webm", "vp9", 60, 0), "vp9.webm"), 120},
       {"variable frame rate", VariableRate(h264, folder / "vfr.mp4"), 160},
+      {"pixel shape in the stream only", PixelShapeInStreamOnly(h264, folder / "shape.mp4"), 120},
       // Nothing after the first key frame: that one, not a frame decoded
       // without it.
       {"one key frame", Videos().Make(video("mp4", "h264", 1000, 0), "one-key.mp4"), 0},
@@ -199,6 +217,33 @@ TEST(ThumbnailGrab, HdrMadeSmallLooksAsFfmpegsToneMappingShowsIt) {
   EXPECT_LT(DifferenceFromFfmpeg(path, 0, f, testing::kFfmpegToneMap), 2.0);
   // Its samples converted as they are look otherwise.
   EXPECT_GT(DifferenceFromFfmpeg(path, 0, f), 5.0);
+}
+
+// Broadcast 1080i whose stream does not name its matrix: high definition is
+// BT.709, also when the decoder gives the picture at reduced resolution
+// (MPEG-2), which once passed it for standard definition and BT.601.
+// FFmpeg's scaler takes BT.601 for any unnamed matrix, so the reference is
+// asked for BT.709.
+TEST(ThumbnailGrab, UnmarkedHighDefinitionHasTheColoursOfBt709) {
+  testing::TempFolder folder("grab-hd");
+  for (const char* codec : {"libx264 -preset ultrafast", "mpeg2video -q:v 3"}) {
+    SCOPED_TRACE(codec);
+    const std::string path = folder / "1080i.ts";
+    const std::string command =
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 2"
+        " -vf setfield=tff -flags +ildct+ilme -pix_fmt yuv420p -g 25 -c:v " +
+        std::string(codec) + " '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Grabbed g = Grab(path);
+    ASSERT_TRUE(g.result.ok) << g.result.error;
+    const GrabbedFrame& f = g.result.frame;
+    ASSERT_EQ(f.width, 160);
+    const int frame = static_cast<int>(f.time * 25 / 10'000'000);
+    const double bt709 = DifferenceFromFfmpeg(path, frame, f, "", ":in_color_matrix=bt709");
+    const double bt601 = DifferenceFromFfmpeg(path, frame, f, "", ":in_color_matrix=bt601");
+    EXPECT_LE(bt709, 6.0);
+    EXPECT_GT(bt601, bt709 + 3);
+  }
 }
 
 TEST(ThumbnailGrab, FullSizeWithoutALimitAndNothingWhenTheTimeIsUp) {
