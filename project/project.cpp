@@ -14,7 +14,6 @@
 #include "project/capture_settings_xml.h"
 #include "project/file_read.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/tag_reader.h"
 
 namespace ombrelo {
@@ -68,10 +67,10 @@ void KeepPlainTemplateNames(const OutputSettings& before, OutputSettings& read) 
   KeepPlainTemplateName(before.reportTransform, read.reportTransform);
 }
 
-void ShowInvalidIdMessage(int32_t id) {
-  char text[256];
-  std::snprintf(text, sizeof text, "Internal error\nInvalid movie id %d", id);
-  ShowMessage("Application error", text, MessageIcon::none, MessageOwner::none);
+// A look-up by an id that is no movie's is a fault of the caller: it is
+// noted in the debug output, and the caller decides what happens then.
+void NoteInvalidId(int32_t id) {
+  DebugOutput("Internal error: invalid movie id " + std::to_string(id) + "\n");
 }
 
 }  // namespace
@@ -158,7 +157,7 @@ Movie* CProject::MutableMovie(int32_t id) {
 
 const Movie* CProject::FindMovie(int32_t id) const {
   const Movie* movie = MovieById(id);
-  if (!movie) ShowInvalidIdMessage(id);
+  if (!movie) NoteInvalidId(id);
   return movie;
 }
 

@@ -82,9 +82,9 @@ class CProject {
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Finds a movie by id, in constant time. An unknown id shows the message
-  // "Internal error\nInvalid movie id <id>" (caption "Application error", no
-  // owner window) and gives null: the caller decides what then happens.
+  // Finds a movie by id, in constant time. An unknown id, a fault of the
+  // caller, gives null and the debug line "Internal error: invalid movie id
+  // <id>"; the caller decides what then happens. Shows nothing.
   const Movie* FindMovie(int32_t id) const;
   // The same without the message, for ids that may have gone (a movie
   // removed while it was worked on).
@@ -209,8 +209,8 @@ class CProject {
   // touches this one); the other gets this project's movies.
   void TakeContentFrom(CProject& other);
 
-  // ---- Output names. An unknown id shows the message of FindMovie and
-  // names the outputs from an empty path.
+  // ---- Output names. An unknown id is noted as FindMovie does and names
+  // the outputs from an empty path.
 
   // <html folder>/<video base name>.html when htmlUseFolder is set and the
   // folder is not empty, else <video path without extension>.html.

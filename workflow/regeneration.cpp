@@ -13,6 +13,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -21,19 +22,16 @@
 #include "platform/paths.h"
 #include "platform/thread_handoff.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
 #include "render/index_photo.h"
 #include "render/xslt_service.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo {
 
 namespace {
-
-// The review window speaks for itself, and the run goes on.
-const PageWriteFailure kReviewWindowFailure{MessageOwner::reviewWindow, false};
 
 bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
@@ -118,8 +116,9 @@ bool IsOwnOutput(const std::string& path, const std::string& expected) {
 // thread: empty paths are not written.
 struct Regeneration::Job {
   int32_t movieId = -1;
-  bool refused = false;  // an output was refused (told already)
-  std::string playlistPath, playlistText;
+  std::string refused;  // what to tell of the outputs refused, "" when none
+  std::string playlistPath;
+  std::optional<Movie> playlist;  // the movie as its playlist is written
   std::string htmlPath, htmlStylesheet, htmlData;
   std::string photoStylesheet;
   // The index photo's pages, their template data and outputs: one of each
@@ -143,7 +142,8 @@ struct Regeneration::Done {
 // their results are dropped with the context they were posted to.
 class Regeneration::Worker {
  public:
-  explicit Worker(Regeneration& owner) : owner_(owner), thread_([this] { Loop(); }) {}
+  Worker(Regeneration& owner, PageGeneration& pages)
+      : owner_(owner), pages_(pages), thread_([this] { Loop(); }) {}
   ~Worker() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -185,19 +185,18 @@ class Regeneration::Worker {
     }
   }
 
-  static Done Write(Job job) {
+  Done Write(Job job) {
     Done done;
     if (!job.playlistPath.empty()) {
-      done.playlistFailed =
-          WriteFileReplacing(job.playlistPath, job.playlistText) != WriteResult::ok;
+      done.playlistFailed = !job.playlist || !WritePlaylist(job.playlistPath, *job.playlist);
     }
     if (!job.htmlPath.empty()) {
       done.htmlMade =
-          XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
+          pages_.MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
     }
     for (size_t k = 0; k < job.photoPages.size(); ++k) {
-      done.photoPageMade = XsltService::MakePage(job.photoPages[k], job.photoStylesheet,
-                                                 job.photoData[k], &done.photoFailure);
+      done.photoPageMade = pages_.MakePage(job.photoPages[k], job.photoStylesheet, job.photoData[k],
+                                           &done.photoFailure);
       if (!done.photoPageMade) {
         for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
         break;
@@ -208,6 +207,7 @@ class Regeneration::Worker {
   }
 
   Regeneration& owner_;
+  PageGeneration& pages_;
   QObject context_;  // on the owner's thread: results arrive there
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -216,8 +216,11 @@ class Regeneration::Worker {
   std::thread thread_;     // last: starts when the rest is ready
 };
 
-Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
-    : project_(project), photos_(photos), worker_(std::make_unique<Worker>(*this)) {}
+Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos, PageGeneration& pages)
+    : project_(project),
+      photos_(photos),
+      pages_(pages),
+      worker_(std::make_unique<Worker>(*this, pages)) {}
 
 Regeneration::~Regeneration() = default;
 
@@ -249,22 +252,17 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   const bool ipl = allowed(movie.ipl, project_.PlaylistFileName(movieId));
   const bool html = allowed(movie.html, project_.HtmlFileName(movieId));
   const bool photo = allowed(movie.indexphoto, project_.IndexPhotoFileName(movieId));
-  if (!refused.empty()) {
-    ShowMessage("Error",
-                "These outputs of " + movie.Title() +
-                    " were not written again, because they are not where the output settings "
-                    "put them:\n" +
-                    refused,
-                MessageIcon::warning, MessageOwner::reviewWindow);
-  }
-
   Job job;
   job.movieId = movieId;
-  job.refused = !refused.empty();
-  const XsltService pages(project_, {});
+  if (!refused.empty()) {
+    job.refused = "These outputs of " + movie.Title() +
+                  " were not written again, because they are not where the output settings "
+                  "put them:\n" +
+                  refused;
+  }
   if (ipl) {
     job.playlistPath = movie.ipl;
-    job.playlistText = PlaylistText(movie.ipl, movie);
+    job.playlist = movie;
   }
   if (photo) {
     // The parts as the thumbnails left need them, named before the web page
@@ -299,7 +297,7 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   if (html) {
     job.htmlPath = movie.html;
     job.htmlStylesheet = "templates/web/" + project_.Output().htmlTransform;
-    job.htmlData = pages.MovieData(movie.html, movieId).value_or(std::string());
+    job.htmlData = pages_.MovieData(project_, movieId, movie.html).value_or(std::string());
   }
   ++pending_;
   worker_->Add(std::move(job));
@@ -309,19 +307,28 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
 void Regeneration::Finish(const Done& done) {
   --pending_;
   const Job& job = done.job;
-  bool ok = !job.refused;
+  // The review window speaks for itself, and the run goes on.
+  std::vector<Message> messages;
+  const auto tell = [&messages](const PageFailure& failure) {
+    if (std::optional<Message> message = FailureMessage(failure, MessageOwner::reviewWindow))
+      messages.push_back(std::move(*message));
+  };
+  bool ok = job.refused.empty();
+  if (!ok) {
+    messages.push_back(
+        Message{"Error", job.refused, MessageIcon::warning, MessageOwner::reviewWindow});
+  }
   if (done.playlistFailed) {
     DebugOutput("Failed to regenerate image playlist\n");
     ok = false;
   }
-  const XsltService pages(project_, {});
   if (!job.htmlPath.empty() && !done.htmlMade) {
-    pages.Report(done.htmlFailure, kReviewWindowFailure);
+    tell(done.htmlFailure);
     ok = false;
   }
   if (!job.photoPages.empty()) {
     if (!done.photoPageMade) {
-      pages.Report(done.photoFailure, kReviewWindowFailure);
+      tell(done.photoFailure);
       ok = false;
     } else if (project_.HasMovie(job.movieId) && job.photoPaths.size() == job.photoPages.size()) {
       std::vector<IndexPhotoGenerator::Part> parts;
@@ -333,7 +340,7 @@ void Regeneration::Finish(const Done& done) {
       for (const std::string& page : job.photoPages) std::remove(page.c_str());
     }
   }
-  if (finished_) finished_(job.movieId, ok);
+  if (finished_) finished_(job.movieId, ok, messages);
 }
 
 }  // namespace ombrelo

@@ -21,7 +21,6 @@
 #include "platform/result_codes.h"
 #include "platform/thread_handoff.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
@@ -150,14 +149,6 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   explicit PhotoHost(WorkflowController& owner) : owner_(owner) {}
 
   std::string TemporaryFolder() override { return owner_.project_.TemporaryFolder(); }
-  bool GeneratePage(int32_t movieId, const std::string& pagePath,
-                    const std::string& stylesheet) override {
-    return owner_.pages_.GeneratePage(owner_.project_, movieId, pagePath, stylesheet);
-  }
-  void CopyCompanionFolder(const std::string& stylesheet,
-                           const std::string& destinationFolder) override {
-    owner_.pages_.CopyCompanionFolder(stylesheet, destinationFolder);
-  }
   void PostPoll() override {
     QCoreApplication::postEvent(owner_.receiver_.get(),
                                 new WorkflowEvent(WorkflowEventType::indexPhotoPoll, -1));
@@ -169,6 +160,7 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     owner_.OnIndexPhotoFinished(movieId, written);
   }
+  void Notice(const Message& message) override { owner_.MessageNotice(message); }
 
  private:
   WorkflowController& owner_;
@@ -193,13 +185,9 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
   // The capture thread hands each frame to the writer through the sink.
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get(), *writer_);
   engine_.SetListener(eventSink_.get());
-  // The pages are made after the capture has been closed, and a failure is
-  // shown later still: a stop then could only hit the next movie.
-  pages_.SetStopHandler({});
 }
 
 WorkflowController::~WorkflowController() {
-  pages_.SetStopHandler({});
   eventSink_->Detach();  // a frame waiting for its movie's naming is dropped
   // A capture without its owner would only wait for frames nobody takes.
   if (engine_.GetState() != CaptureState::idle) engine_.Close();
@@ -591,21 +579,19 @@ void WorkflowController::MakeOutputs() {
 }
 
 void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
-  const std::string folder = paths::FolderOf(path);
-  if (!folder.empty()) paths::CreateFolders(folder);
   const Movie* movie = project_.MovieById(movieId);
   if (!movie) return;
   int error = 0;
-  if (WriteFileReplacing(path, PlaylistText(path, *movie), &error) == WriteResult::ok) {
+  if (WritePlaylist(path, *movie, &error)) {
     project_.SetMovieIpl(movieId, path);
     return;
   }
   const std::string failure =
-      "Failed to write the playlist '" + path + "' - " + std::strerror(error != 0 ? error : EIO);
+      "Failed to write the playlist '" + path + "' - " + std::strerror(error);
   FailMovie(movieId, failure);
-  FailureNotice(failure, [] {
-    ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
-                MessageOwner::mainWindow);
+  FailureNotice(failure, [this] {
+    emit messageRequested(Message{"Error", "Failed to open playlist file for writing",
+                                  MessageIcon::error, MessageOwner::mainWindow});
   });
 }
 
@@ -640,8 +626,9 @@ void WorkflowController::MakePage(int32_t movieId, const std::string& path,
         }
         PostToOwner(movieId, [this, outcome = std::move(outcome), then = std::move(then)] {
           // The box waits for the user; the run does not wait for the box.
-          if (!outcome.made)
-            Notice([this, failure = outcome.failure] { pages_.Report(project_, failure); });
+          if (const std::optional<Message> message =
+                  FailureMessage(outcome.failure, MessageOwner::mainWindow))
+            MessageNotice(*message);
           then(outcome);
         });
       });
@@ -680,7 +667,11 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
   }
   const std::string page = renderer_->NextPage();
   MakePage(movieId, page, stylesheet, [=, this](const PageOutcome& outcome) {
-    renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height, quality);
+    if (outcome.made) {
+      renderer_->RenderParts(movieId, {{page, photoPath}}, width, height, quality);
+    } else {
+      renderer_->PageFailed(movieId, photoPath);
+    }
     FinishOutputs(movieId, true);
   });
 }
@@ -698,8 +689,7 @@ void WorkflowController::MakeIndexPhotoPart(int32_t movieId, const std::string& 
         if (!outcome.made) {
           // The pages made so far go; the photo fails as a single one does.
           for (const std::string& made : job->pages) std::remove(made.c_str());
-          renderer_->PageGenerated(movieId, false, page, job->outputs[n], job->width, job->height,
-                                   job->quality);
+          renderer_->PageFailed(movieId, job->outputs[n]);
           FinishOutputs(movieId, true);
           return;
         }
@@ -800,6 +790,10 @@ void WorkflowController::Notice(std::function<void()> show) {
   ScheduleIdle();
 }
 
+void WorkflowController::MessageNotice(const Message& message) {
+  Notice([this, message] { emit messageRequested(message); });
+}
+
 void WorkflowController::FailureNotice(std::string text, std::function<void()> show) {
   failureNotices_.emplace_back(std::move(text), std::move(show));
   ScheduleIdle();
@@ -835,8 +829,8 @@ void WorkflowController::ShowNotices() {
     } else {
       std::vector<std::string> texts;
       for (auto& failure : failures) texts.push_back(std::move(failure.first));
-      notices_.push_front([text = FailureSummaryText(texts)] {
-        ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
+      notices_.push_front([this, text = FailureSummaryText(texts)] {
+        emit messageRequested(Message{"Error", text, MessageIcon::error, MessageOwner::mainWindow});
       });
     }
   }

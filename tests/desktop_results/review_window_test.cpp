@@ -168,7 +168,7 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   ASSERT_EQ(movie.images.size(), 5u) << movie.error;
   const std::vector<ImageEntry> before = movie.images;
 
-  Regeneration regeneration(project, controller.IndexPhotos());
+  Regeneration regeneration(project, controller.IndexPhotos(), controller.Pages());
   ResultsPage page(project, shell_, commands_);
   page.SetRegeneration(&regeneration);
   page.show();
@@ -250,7 +250,7 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   XsltPageGeneration pages;
   WorkflowController controller(project, engine, pages);
   seen.Listen(controller);
-  Regeneration regeneration(project, controller.IndexPhotos());
+  Regeneration regeneration(project, controller.IndexPhotos(), controller.Pages());
   ResultsPage results(project, shell_, commands_);
   results.SetRegeneration(&regeneration);
   results.SelectMovie(project.Movies().back().id());

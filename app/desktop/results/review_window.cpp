@@ -20,7 +20,7 @@
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "workflow/regeneration.h"
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
