@@ -48,12 +48,6 @@ void WriteCrashSnapshot(size_t size, const std::function<void(char*)>& fill) {
 
 }  // namespace
 
-void UpdateCrashSnapshot(std::string_view projectText) {
-  WriteCrashSnapshot(projectText.size(), [projectText](char* out) {
-    std::memcpy(out, projectText.data(), projectText.size());
-  });
-}
-
 std::string CrashSnapshotText() {
   const Slot& slot = g_slots[g_current.load()];
   return slot.data ? std::string(slot.data.get(), slot.size) : std::string();

@@ -27,10 +27,6 @@ namespace ombrelo {
 class CProject;
 struct ProjectChange;
 
-// Replaces the snapshot with these bytes. One thread at a time (the keeper's
-// writer). Ignored once a crash is being reported.
-void UpdateCrashSnapshot(std::string_view projectText);
-
 // The bytes of the current snapshot, for the crash handler: async-signal-safe.
 // It freezes the snapshot, so that no later update replaces the memory the
 // handler is reading.
