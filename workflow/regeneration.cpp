@@ -1,26 +1,21 @@
 #include "workflow/regeneration.h"
 
-#include <pthread.h>
-
 #include <QMetaObject>
 #include <QObject>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/thread_handoff.h"
+#include "platform/worker.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/playlist.h"
@@ -137,90 +132,35 @@ struct Regeneration::Done {
   PageFailure photoFailure;
 };
 
-// One thread that writes the jobs in the order given and posts each result
-// to the owner's thread. Jobs still queued when it is destroyed are written;
-// their results are dropped with the context they were posted to.
-class Regeneration::Worker {
- public:
-  Worker(Regeneration& owner, PageGeneration& pages)
-      : owner_(owner), pages_(pages), thread_([this] { Loop(); }) {}
-  ~Worker() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
+// Writes one regeneration on the worker; the pages of the index photo made
+// so far go again when one of them fails.
+Regeneration::Done Regeneration::Write(PageGeneration& pages, Job job) {
+  Done done;
+  if (!job.playlistPath.empty()) {
+    done.playlistFailed = !job.playlist || !WritePlaylist(job.playlistPath, *job.playlist);
   }
-
-  void Add(Job job) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.push_back(std::move(job));
-    }
-    wake_.notify_one();
+  if (!job.htmlPath.empty()) {
+    done.htmlMade =
+        pages.MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
   }
-
- private:
-  void Loop() {
-    pthread_setname_np(pthread_self(), "regeneration");
-    for (;;) {
-      Job job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty()) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
-      }
-      auto done = std::make_shared<Done>(Write(std::move(job)));
-      HandOff(done.get());
-      QMetaObject::invokeMethod(
-          &context_,
-          [this, done] {
-            Received(done.get());
-            owner_.Finish(*done);
-          },
-          Qt::QueuedConnection);
+  for (size_t k = 0; k < job.photoPages.size(); ++k) {
+    done.photoPageMade = pages.MakePage(job.photoPages[k], job.photoStylesheet, job.photoData[k],
+                                        &done.photoFailure);
+    if (!done.photoPageMade) {
+      for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
+      break;
     }
   }
-
-  Done Write(Job job) {
-    Done done;
-    if (!job.playlistPath.empty()) {
-      done.playlistFailed = !job.playlist || !WritePlaylist(job.playlistPath, *job.playlist);
-    }
-    if (!job.htmlPath.empty()) {
-      done.htmlMade =
-          pages_.MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
-    }
-    for (size_t k = 0; k < job.photoPages.size(); ++k) {
-      done.photoPageMade = pages_.MakePage(job.photoPages[k], job.photoStylesheet, job.photoData[k],
-                                           &done.photoFailure);
-      if (!done.photoPageMade) {
-        for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
-        break;
-      }
-    }
-    done.job = std::move(job);
-    return done;
-  }
-
-  Regeneration& owner_;
-  PageGeneration& pages_;
-  QObject context_;  // on the owner's thread: results arrive there
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;   // protected by mutex_
-  bool stopping_ = false;  // protected by mutex_
-  std::thread thread_;     // last: starts when the rest is ready
-};
+  done.job = std::move(job);
+  return done;
+}
 
 Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos, PageGeneration& pages)
     : project_(project),
       photos_(photos),
       pages_(pages),
-      worker_(std::make_unique<Worker>(*this, pages)) {}
+      context_(std::make_unique<QObject>()),
+      worker_(std::make_unique<Worker>("regeneration")) {}
 
 Regeneration::~Regeneration() = default;
 
@@ -300,7 +240,19 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
     job.htmlData = pages_.MovieData(project_, movieId, movie.html).value_or(std::string());
   }
   ++pending_;
-  worker_->Add(std::move(job));
+  // Written on the worker, in the order asked; the result comes back to the
+  // owner's thread through the context (and is dropped with it).
+  worker_->Post([this, job = std::move(job)]() mutable {
+    auto done = std::make_shared<Done>(Write(pages_, std::move(job)));
+    HandOff(done.get());
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, done] {
+          Received(done.get());
+          Finish(*done);
+        },
+        Qt::QueuedConnection);
+  });
   return true;
 }
 

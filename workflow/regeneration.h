@@ -22,12 +22,15 @@
 
 #include "project/user_message.h"
 
+class QObject;
+
 namespace ombrelo {
 
 class CProject;
 class IndexPhotoGenerator;
 class Movie;
 class PageGeneration;
+class Worker;
 
 // Whether path is one of the movie's own thumbnails by its place and name:
 // a ".jpg" or ".bmp" file in a sub-folder of the thumbnail folder the
@@ -117,7 +120,7 @@ class Regeneration {
  private:
   struct Job;
   struct Done;
-  class Worker;
+  static Done Write(PageGeneration& pages, Job job);
   void Finish(const Done& done);
 
   CProject& project_;
@@ -127,6 +130,8 @@ class Regeneration {
   int pageCounter_ = 0;
   int pending_ = 0;
   std::string lastPage_;
+  std::unique_ptr<QObject> context_;  // on the owner's thread: results arrive there
+  // Last: jobs still queued when it goes are written, their results dropped.
   std::unique_ptr<Worker> worker_;
 };
 
