@@ -11,6 +11,7 @@
 // tells the listeners what changed once it is made.
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <list>
 #include <memory>
 #include <string>
@@ -230,7 +231,13 @@ class CProject {
   void SetRunTemporaryFolder(const std::string& folder) { runTemporaryFolder_ = folder; }
   // Deletes everything inside the temporary working folder (the folder
   // itself stays) and forgets it. Nothing when it was never requested.
-  void ClearTemporaryFolder();
+  // behindTheWindow sets the contents aside at once (a hidden folder inside
+  // it, one rename per entry) and deletes them on a thread of their own,
+  // with what such clearings of ended processes left; the program may end
+  // meanwhile (the next clearing deletes the rest). The future is ready when
+  // the contents are gone.
+  enum class TemporaryClearing { now, behindTheWindow };
+  std::future<void> ClearTemporaryFolder(TemporaryClearing how = TemporaryClearing::now);
 
   // The path prefix of a movie's thumbnails (without suffix and extension):
   // <thumbnail folder or video folder><name>/<name>. With a prefix word,

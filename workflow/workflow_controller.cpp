@@ -388,7 +388,9 @@ void WorkflowController::ShowDecodingProblems() {
 
 bool WorkflowController::IndexPhotoPending() const { return renderer_ && renderer_->Pending(); }
 
-bool WorkflowController::OutputsPending() const { return outputsPending_ || IndexPhotoPending(); }
+bool WorkflowController::OutputsPending() const {
+  return outputsPending_ || removalsPending_ > 0 || IndexPhotoPending();
+}
 
 // ---------------------------------------------------------------------------
 // Events
@@ -515,49 +517,77 @@ void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   continueWithNext_ = true;
   // A movie removed while it was captured gets no outputs; the run goes on.
-  if (!project_.MovieById(id)) {
+  const Movie* found = std::as_const(project_).MovieById(id);
+  if (!found) {
     DebugOutput("No outputs for movie " + std::to_string(id) + ": it was removed\n");
     return;
   }
   emit progress(id, 1000);
   const OutputSettings output = project_.Output();
-  // Two videos of one name never share an output: each output's name is
-  // claimed for this video, with a suffix where another holds it.
-  // One suffix for all three, so that a playlist, page and photo of one name
-  // are one video's even while another process names its outputs.
-  const Movie& named = *std::as_const(project_).MovieById(id);
-  int suffix = 1;
-  const auto claim = [&](const std::string& path, const std::string& recorded) {
-    return ClaimOutputFile(path, named.path(), recorded, &suffix);
-  };
-
-  // The index photo is made last but named first, so that the web page can
-  // link to it; a photo that fails takes its name off the movie again.
-  const std::string photoPath =
-      output.indexphotoEnabled ? claim(project_.IndexPhotoFileName(id), named.indexphoto) : "";
-  const std::string playlistPath =
-      output.iplEnabled ? claim(project_.PlaylistFileName(id), named.ipl) : "";
-  const std::string path = output.htmlEnabled ? claim(project_.HtmlFileName(id), named.html) : "";
-  if (!photoPath.empty()) {
+  // The names the settings give; the claims, the folders and the playlist
+  // are the writer's work, off this thread.
+  OutputNames names;
+  if (output.indexphotoEnabled) names.photo = project_.IndexPhotoFileName(id);
+  if (output.iplEnabled) names.playlist = project_.PlaylistFileName(id);
+  if (output.htmlEnabled) names.html = project_.HtmlFileName(id);
+  outputsPending_ = true;
+  photoReportHeld_ = true;
+  if (output.iplEnabled) SetStatus(kSavingPlaylist);
+  writer_->Run([this, id, movie = *found, names, scale = output.EffectiveImageScale()]() mutable {
+    // Two videos of one name never share an output: each output's name is
+    // claimed for this video, with a suffix where another holds it. One
+    // suffix for all three, so that a playlist, page and photo of one name
+    // are one video's even while another process names its outputs. The
+    // index photo is made last but named first, so that the web page can
+    // link to it.
+    int suffix = 1;
+    const auto claim = [&](std::string& path, const std::string& recorded) {
+      if (!path.empty()) path = ClaimOutputFile(path, movie.path(), recorded, &suffix);
+    };
+    claim(names.photo, movie.indexphoto);
+    claim(names.playlist, movie.ipl);
+    claim(names.html, movie.html);
     // A photo of more thumbnails than one picture holds at a useful size is
     // made in parts, all named now for the page to link to.
-    const size_t parts = MovieIndexPhotoParts(named, output.EffectiveImageScale()).size();
-    project_.SetMovieIndexphoto(id, photoPath, ClaimIndexPhotoParts(named, photoPath, parts));
-  }
+    if (!names.photo.empty())
+      names.parts =
+          ClaimIndexPhotoParts(movie, names.photo, MovieIndexPhotoParts(movie, scale).size());
+    if (!names.playlist.empty())
+      names.playlistWritten = WritePlaylist(names.playlist, movie, &names.playlistError);
+    PostToOwner(id, [this, id, names = std::move(names)] { OutputsNamed(id, names); });
+  });
+}
 
-  if (output.iplEnabled) {
-    SetStatus(kSavingPlaylist);
-    SavePlaylistOf(id, playlistPath);
+void WorkflowController::OutputsNamed(int32_t id, const OutputNames& names) {
+  // A photo that fails takes its name off the movie again.
+  if (!project_.MovieById(id)) {
+    FinishOutputs(id, false);
+    return;
+  }
+  if (!names.photo.empty()) project_.SetMovieIndexphoto(id, names.photo, names.parts);
+  if (!names.playlist.empty()) {
+    if (names.playlistWritten) {
+      project_.SetMovieIpl(id, names.playlist);
+    } else {
+      const std::string failure = "Failed to write the playlist '" + names.playlist + "' - " +
+                                  std::strerror(names.playlistError);
+      FailMovie(id, failure);
+      FailureNotice(failure, [this] {
+        emit messageRequested(Message{"Error", "Failed to open playlist file for writing",
+                                      MessageIcon::error, MessageOwner::mainWindow});
+      });
+    }
   }
   // The pages are made by the writer; the movie is finished when both are
   // back. A photo that fails at once is reported after the movie's finish.
-  outputsPending_ = true;
-  photoReportHeld_ = true;
-  if (!output.htmlEnabled) {
+  const OutputSettings output = project_.Output();
+  const std::string photoPath = names.photo;
+  if (names.html.empty()) {
     MakeIndexPhoto(id, output, photoPath);
     return;
   }
   SetStatus(kSavingWebpage);
+  const std::string path = names.html;
   const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
   MakePage(
       id, path, stylesheet,
@@ -576,23 +606,6 @@ void WorkflowController::MakeOutputs() {
         }
         MakeIndexPhoto(id, output, photoPath);
       });
-}
-
-void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
-  const Movie* movie = project_.MovieById(movieId);
-  if (!movie) return;
-  int error = 0;
-  if (WritePlaylist(path, *movie, &error)) {
-    project_.SetMovieIpl(movieId, path);
-    return;
-  }
-  const std::string failure =
-      "Failed to write the playlist '" + path + "' - " + std::strerror(error);
-  FailMovie(movieId, failure);
-  FailureNotice(failure, [this] {
-    emit messageRequested(Message{"Error", "Failed to open playlist file for writing",
-                                  MessageIcon::error, MessageOwner::mainWindow});
-  });
 }
 
 void WorkflowController::FailMovie(int32_t movieId, const std::string& text) {
@@ -745,7 +758,19 @@ void WorkflowController::RemoveStaleThumbnails(int32_t movieId) {
   const Movie* movie = std::as_const(project_).MovieById(movieId);
   // Not while the movie is captured again, nor when an output of it failed.
   if (!movie || IsWaiting(*movie) || movie->status == kMovieFailed) return;
-  RemoveThumbnailsNotNamed(*movie);
+  // On the writer, after the frames given before (a capture of the movie
+  // begun later writes its thumbnails after this). The run is not over
+  // until they are gone.
+  ++removalsPending_;
+  Movie named(*movie);
+  named.thumbPrefix = movie->thumbPrefix;  // a copy leaves the naming behind
+  writer_->Run([this, movie = std::move(named)] {
+    RemoveThumbnailsNotNamed(movie);
+    PostToOwner(movie.id(), [this] {
+      --removalsPending_;
+      ScheduleIdle();
+    });
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -221,7 +221,17 @@ class WorkflowController : public QObject {
   void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
-  void SavePlaylistOf(int32_t movieId, const std::string& path);
+  // The outputs' names as claimed on the writer's thread (empty: not made),
+  // the photo's parts, and how writing the playlist went.
+  struct OutputNames {
+    std::string photo, playlist, html;
+    std::vector<std::string> parts;
+    bool playlistWritten = false;
+    int playlistError = 0;
+  };
+  // Back on the owner's thread: records the names and the playlist, then
+  // makes the web page and the index photo.
+  void OutputsNamed(int32_t movieId, const OutputNames& names);
   // What became of a page: made or not (and why), and the first companion
   // file that could not be copied ("'<path>' - <reason>"; "" when none).
   struct PageOutcome {
@@ -318,6 +328,7 @@ class WorkflowController : public QObject {
     bool written;
   };
   bool outputsPending_ = false;  // the movie's pages are with the writer
+  int removalsPending_ = 0;      // earlier thumbnails being removed by the writer
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;

@@ -778,8 +778,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // The temporary pages and thumbnails go with the window.
-  project_.ClearTemporaryFolder();
+  // The temporary pages and thumbnails go with the window, behind it: the
+  // program ends without waiting for them.
+  project_.ClearTemporaryFolder(CProject::TemporaryClearing::behindTheWindow);
   event->accept();
 }
 

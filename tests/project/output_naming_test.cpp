@@ -328,6 +328,26 @@ TEST(TemporaryFolder, CreatedOnRequestAndEmptiedWithoutFollowingLinks) {
   project.ClearTemporaryFolder();
   EXPECT_TRUE(std::filesystem::exists(outside / "keep.txt"));
   EXPECT_FALSE(std::filesystem::exists(outside / "page.htm"));
+
+  SCOPED_TRACE("behind the window: set aside at once, deleted later");
+  const std::string again = project.TemporaryFolder();
+  std::filesystem::create_directories(again + "thumbs/clip");
+  ASSERT_TRUE(WriteFileBytes(again + "thumbs/clip/clip_1.jpg", "x"));
+  std::filesystem::create_directory_symlink(outside.Path(), again + "link");
+  // What a program that ended before its clearing did left there.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string left = again + ".cleared-" + std::to_string(gone) + "-0";
+  std::filesystem::create_directories(left + "/old");
+  std::future<void> cleared =
+      project.ClearTemporaryFolder(CProject::TemporaryClearing::behindTheWindow);
+  for (const auto& entry : std::filesystem::directory_iterator(again)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".cleared-", 0), 0u) << entry.path();
+  }
+  cleared.wait();
+  EXPECT_TRUE(std::filesystem::is_empty(again));
+  EXPECT_TRUE(std::filesystem::exists(outside / "keep.txt"));
 }
 
 TEST(TemporaryFolder, AFolderOthersCanEnterOrOwnIsNeverUsed) {
