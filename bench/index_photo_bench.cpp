@@ -77,8 +77,8 @@ bool WriteFrame(const std::string& path) {
 // through the event loop.
 class BenchHost : public ProjectIndexPhotoHost {
  public:
-  BenchHost(CProject& project, const XsltService& pages, std::string temporary)
-      : ProjectIndexPhotoHost(project, pages), temporary_(std::move(temporary)) {}
+  BenchHost(CProject& project, std::string temporary)
+      : ProjectIndexPhotoHost(project), temporary_(std::move(temporary)) {}
   std::string TemporaryFolder() override { return temporary_; }
   void PostPoll() override {
     QMetaObject::invokeMethod(
@@ -121,12 +121,16 @@ int MakePhoto(const std::string& folder, int thumbnails, float scale) {
     }
   });
 
-  const XsltService pages(project, {});
-  BenchHost host(project, pages, folder);
+  BenchHost host(project, folder);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   const std::string output = folder + "photo.jpg";
-  generator.Generate(id, output, 320, 256, 85, "index_transform.xslt");
+  // The page as the workflow makes it, then drawn.
+  const std::string page = generator.NextPage();
+  const std::string stylesheet = "templates/index/index_transform.xslt";
+  if (!XsltService(project).GeneratePageForMovie(page, stylesheet, id, nullptr)) return 1;
+  CopyCompanionFolder(stylesheet, folder);
+  generator.RenderParts(id, {{page, output}}, 320, 256, 85);
   // Once the page is written (the workflow writes it off this thread), the
   // loop is probed every 2 ms while the page loads and is drawn.
   QElapsedTimer sinceTick;
@@ -143,9 +147,8 @@ int MakePhoto(const std::string& folder, int thumbnails, float scale) {
   probe.stop();
   const QSize size = QImageReader(QString::fromStdString(output)).size();
   const Movie& movie = *project.MovieById(id);
-  std::printf("    photo %d x %d, event loop held at most %.0f ms%s%s", size.width(),
-              size.height(), longestGap, movie.error.empty() ? "" : ", error: ",
-              movie.error.c_str());
+  std::printf("    photo %d x %d, event loop held at most %.0f ms%s%s", size.width(), size.height(),
+              longestGap, movie.error.empty() ? "" : ", error: ", movie.error.c_str());
   std::fflush(stdout);
   return host.written ? 0 : 1;
 }

@@ -9,7 +9,6 @@
 
 #include "crash/private_files.h"
 #include "platform/debug_output.h"
-#include "project/message_port.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -48,7 +47,8 @@ void RunCrashRecovery(CProject& project, RecoveryView& view, const std::string& 
                     "indexing the codec used by the file is propably the cause\nRemove the video "
                     "from the list?",
                     path.c_str());
-      if (AskYesNo("Remove video", text)) {
+      if (view.AskYesNo(
+              Message{"Remove video", text, MessageIcon::question, MessageOwner::mainWindow})) {
         project.RemoveMovie(path);
         view.ReloadMovieList();
       }

@@ -4,6 +4,8 @@
 // video that was being indexed out of the list.
 #include <string>
 
+#include "project/user_message.h"
+
 namespace ombrelo {
 
 class CProject;
@@ -18,14 +20,16 @@ class RecoveryView {
   virtual void ReloadMovieList() = 0;
   // Shows a help page ("crashed.htm") in notice mode; returns when closed.
   virtual void ShowNoticePage(const std::string& name) = 0;
+  // Asks the question (Yes and No buttons); true for Yes.
+  virtual bool AskYesNo(const Message& question) = 0;
 };
 
 // The recovery check, once at start-up after the main window is shown. When
 // the recovery file exists and is not empty: loads it into the project, and
 // when that succeeds reloads the pages, shows "crashed.htm" and asks (through
-// the message port, title "Remove video") whether the first movie of status
-// 1 is to be removed; then deletes the file, loaded or not. An empty file is
-// left alone.
+// the view, caption "Remove video") whether the first movie of status 1 is to
+// be removed; then deletes the file, loaded or not. An empty file is left
+// alone.
 void RunCrashRecovery(CProject& project, RecoveryView& view, const std::string& recoveryFile);
 
 }  // namespace ombrelo

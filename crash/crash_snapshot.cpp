@@ -1,14 +1,11 @@
 #include "crash/crash_snapshot.h"
 
-#include <pthread.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <memory>
 
 #include "project/project.h"
@@ -48,12 +45,6 @@ void WriteCrashSnapshot(size_t size, const std::function<void(char*)>& fill) {
 
 }  // namespace
 
-void UpdateCrashSnapshot(std::string_view projectText) {
-  WriteCrashSnapshot(projectText.size(), [projectText](char* out) {
-    std::memcpy(out, projectText.data(), projectText.size());
-  });
-}
-
 std::string CrashSnapshotText() {
   const Slot& slot = g_slots[g_current.load()];
   return slot.data ? std::string(slot.data.get(), slot.size) : std::string();
@@ -88,7 +79,7 @@ CrashSnapshotKeeper::CrashSnapshotKeeper(CProject& project, Scheduler scheduler,
       QTimer::singleShot(delay, context, std::move(task));
     };
   }
-  writer_ = std::thread([this] { WriterLoop(); });
+  writer_ = std::make_unique<Worker>("crash snapshot");
   listener_ = project_.AddChangeListener([this](const ProjectChange& change) { Changed(change); });
   HandOver();
 }
@@ -96,13 +87,12 @@ CrashSnapshotKeeper::CrashSnapshotKeeper(CProject& project, Scheduler scheduler,
 CrashSnapshotKeeper::~CrashSnapshotKeeper() {
   *alive_ = false;
   project_.RemoveChangeListener(listener_);
-  if (changedSince_) HandOver();
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = true;  // the writer writes what it was handed first
-  }
-  wake_.notify_one();
-  writer_.join();
+  HandOverAll();
+  writer_.reset();  // writes what it was handed first
+}
+
+void CrashSnapshotKeeper::HandOverAll() {
+  while (changedSince_ || !toCopy_.empty()) HandOver();
 }
 
 void CrashSnapshotKeeper::Changed(const ProjectChange& change) {
@@ -150,8 +140,14 @@ void CrashSnapshotKeeper::HandOver() {
   changedSince_ = false;
   lastHandOver_ = now_();
   // Only what changed: the list's order and the settings when they changed,
-  // copies of the movies that changed.
+  // copies of the movies that changed, and the next step of a whole copy.
   Job job;
+  if (everything_) {
+    toCopy_.clear();
+    toCopy_.reserve(project_.Movies().size());
+    for (const Movie& movie : project_.Movies()) toCopy_.push_back(movie.id());
+    std::reverse(toCopy_.begin(), toCopy_.end());  // taken from the back
+  }
   if (everything_ || settingsChanged_) {
     job.head = project_.FileHead();
     job.tail = project_.FileTail();
@@ -161,22 +157,29 @@ void CrashSnapshotKeeper::HandOver() {
     job.order->reserve(project_.Movies().size());
     for (const Movie& movie : project_.Movies()) job.order->push_back(movie.id());
   }
-  if (everything_) {
-    job.changed.assign(project_.Movies().begin(), project_.Movies().end());
-  } else {
-    job.changed.reserve(dirty_.size());
-    for (const int32_t id : dirty_) {
-      if (const Movie* movie = project_.MovieById(id)) job.changed.push_back(*movie);
-    }
+  job.changed.reserve(dirty_.size() + std::min(toCopy_.size(), kMoviesPerStep));
+  for (const int32_t id : dirty_) {
+    if (const Movie* movie = project_.MovieById(id)) job.changed.push_back(*movie);
+  }
+  for (size_t n = 0; n < kMoviesPerStep && !toCopy_.empty(); ++n) {
+    // A movie removed meanwhile is skipped; one changed meanwhile is taken
+    // as it is now (and again when it was noted as changed).
+    if (const Movie* movie = project_.MovieById(toCopy_.back())) job.changed.push_back(*movie);
+    toCopy_.pop_back();
   }
   everything_ = settingsChanged_ = orderChanged_ = false;
   dirty_.clear();
+  job.partial = !toCopy_.empty();
   job.number = ++jobsHanded_;
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(job));
+  lastHanded_.store(job.number);
+  writer_->Post([this, job = std::move(job)]() mutable { Take(job); });
+  // The rest of a whole copy follows at the scheduler's next turn.
+  if (!toCopy_.empty()) {
+    scheduled_ = true;
+    scheduler_(std::chrono::milliseconds(0), [this, alive = alive_] {
+      if (*alive && scheduled_) HandOver();
+    });
   }
-  wake_.notify_one();
   const double ms = MillisecondsSince(start);
   ++costs_.handovers;
   costs_.longestHandoverMs = std::max(costs_.longestHandoverMs, ms);
@@ -184,37 +187,21 @@ void CrashSnapshotKeeper::HandOver() {
 }
 
 void CrashSnapshotKeeper::Flush() {
-  if (changedSince_) HandOver();
-  std::unique_lock lock(mutex_);
-  written_.wait(lock, [this] { return jobsWritten_ >= jobsHanded_; });
+  HandOverAll();
+  std::promise<void> written;
+  std::future<void> done = written.get_future();
+  writer_->Post([&written] { written.set_value(); });
+  done.wait();
 }
 
-void CrashSnapshotKeeper::WriterLoop() {
-  pthread_setname_np(pthread_self(), "crash snapshot");
-  // Behind the program's own threads: a renewal may wait, the window may not.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-  for (;;) {
-    std::vector<Job> jobs;
-    {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-      if (queue_.empty()) return;  // stopped, and everything handed over is written
-      jobs.swap(queue_);
-    }
-    // Jobs that waited are taken together, in the order they came.
-    for (Job& job : jobs) {
-      if (job.head) head_ = std::move(*job.head);
-      if (job.tail) tail_ = std::move(*job.tail);
-      if (job.order) order_ = std::move(*job.order);
-      for (const Movie& movie : job.changed) pieces_[movie.id()] = CProject::MovieFileEntry(movie);
-    }
-    Write();
-    {
-      std::lock_guard lock(mutex_);
-      jobsWritten_ = jobs.back().number;
-    }
-    written_.notify_all();
-  }
+void CrashSnapshotKeeper::Take(Job& job) {
+  if (job.head) head_ = std::move(*job.head);
+  if (job.tail) tail_ = std::move(*job.tail);
+  if (job.order) order_ = std::move(*job.order);
+  for (const Movie& movie : job.changed) pieces_[movie.id()] = CProject::MovieFileEntry(movie);
+  // Jobs that wait behind this one are taken together: the snapshot is put
+  // together once, by the last; a half-done whole copy is not written.
+  if (!job.partial && job.number == lastHanded_.load()) Write();
 }
 
 void CrashSnapshotKeeper::Write() {

@@ -3,21 +3,20 @@
 // while the program runs, in memory that was allocated beforehand. A crashed
 // process only writes these bytes out, so a crash inside the allocator or
 // while some lock is held still leaves the project behind.
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "platform/worker.h"
 #include "project/movie.h"
 
 class QObject;
@@ -26,10 +25,6 @@ namespace ombrelo {
 
 class CProject;
 struct ProjectChange;
-
-// Replaces the snapshot with these bytes. One thread at a time (the keeper's
-// writer). Ignored once a crash is being reported.
-void UpdateCrashSnapshot(std::string_view projectText);
 
 // The bytes of the current snapshot, for the crash handler: async-signal-safe.
 // It freezes the snapshot, so that no later update replaces the memory the
@@ -46,11 +41,14 @@ std::string CrashSnapshotText();
 // Keeps the snapshot equal to a project, a little behind it. The keeper
 // listens to the project's changes and only notes which movies changed; at
 // most once per interval (the first change after a quiet interval at once,
-// through the scheduler) it copies those movies and hands them to a writer
-// thread of its own, which serializes them, puts the project's text together
-// from the pieces it keeps per movie and replaces the snapshot. So the
-// project's thread pays for copying the movies that changed, never for
-// serializing the project, whatever its size.
+// through the scheduler) it copies those movies and hands them to a worker
+// of its own, which serializes them, puts the project's text together from
+// the pieces it keeps per movie and replaces the snapshot. So the project's
+// thread pays for copying the movies that changed, never for serializing the
+// project, whatever its size. A whole project (the first snapshot, a project
+// opened) is copied kMoviesPerStep movies at a time, one step per turn of
+// the scheduler, so that no turn of the project's thread waits long; the
+// snapshot is replaced once the last step is in.
 class CrashSnapshotKeeper {
  public:
   using Clock = std::chrono::steady_clock;
@@ -58,6 +56,7 @@ class CrashSnapshotKeeper {
   using Scheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
   using Now = std::function<Clock::time_point()>;
   static constexpr std::chrono::milliseconds kInterval{250};
+  static constexpr size_t kMoviesPerStep = 100;
 
   // Without a scheduler the tasks run from the thread's Qt event loop;
   // without a clock the steady clock is read. The snapshot is taken at once.
@@ -69,8 +68,8 @@ class CrashSnapshotKeeper {
   CrashSnapshotKeeper(const CrashSnapshotKeeper&) = delete;
   CrashSnapshotKeeper& operator=(const CrashSnapshotKeeper&) = delete;
 
-  // Hands the changes noted so far to the writer now and waits until the
-  // snapshot holds them.
+  // Hands the changes noted so far (and the rest of a whole copy) to the
+  // writer now and waits until the snapshot holds them.
   void Flush();
 
   // What keeping the snapshot cost the project's thread (for benchmarks).
@@ -93,13 +92,18 @@ class CrashSnapshotKeeper {
     std::optional<std::string> tail;
     std::optional<std::vector<int32_t>> order;
     std::vector<Movie> changed;
+    bool partial = false;  // more steps of a whole copy follow
     uint64_t number = 0;
   };
 
   void Changed(const ProjectChange& change);
   void Schedule();
   void HandOver();
-  void WriterLoop();
+  // Hands over until nothing is left (a whole copy included).
+  void HandOverAll();
+  // Takes the job into the pieces and, when it is the last one handed so
+  // far and no copy is half done, replaces the snapshot (writer thread).
+  void Take(Job& job);
   // Puts the snapshot together from the pieces (writer thread).
   void Write();
 
@@ -122,13 +126,9 @@ class CrashSnapshotKeeper {
   // Tells a task still waiting in the scheduler that the keeper is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
-  // Shared with the writer, protected by mutex_.
-  std::mutex mutex_;
-  std::condition_variable wake_;     // a job came, or the writer is to stop
-  std::condition_variable written_;  // a job's text is in the snapshot
-  std::vector<Job> queue_;
-  uint64_t jobsWritten_ = 0;
-  bool stop_ = false;
+  // The ids of a whole copy still to be taken, in list order.
+  std::vector<int32_t> toCopy_;
+  std::atomic<uint64_t> lastHanded_{0};  // the number of the last job handed
 
   // Writer thread ("crash snapshot") only: the project's text in pieces,
   // one per movie.
@@ -136,7 +136,7 @@ class CrashSnapshotKeeper {
   std::string tail_;
   std::vector<int32_t> order_;
   std::unordered_map<int32_t, std::string> pieces_;
-  std::thread writer_;
+  std::unique_ptr<Worker> writer_;  // last: it runs what was handed before it goes
 };
 
 }  // namespace ombrelo

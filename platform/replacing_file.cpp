@@ -152,11 +152,15 @@ bool ReplacingFile::IsLeftOver(const std::string& fileName) {
     return false;
   const std::string process = stem.substr(dot + 1, dash - dot - 1);
   const std::string count = stem.substr(dash + 1);
-  const auto digits = [](const std::string& text) {
-    return text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
-  };
-  if (!digits(process) || !digits(count)) return false;
-  const pid_t pid = static_cast<pid_t>(std::stol(process));
+  if (count.size() > 9 || count.find_first_not_of("0123456789") != std::string::npos) return false;
+  return IsEndedProcess(process);
+}
+
+bool ReplacingFile::IsEndedProcess(const std::string& digits) {
+  if (digits.empty() || digits.size() > 9 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const pid_t pid = static_cast<pid_t>(std::stol(digits));
   return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 

@@ -48,6 +48,9 @@ class ReplacingFile {
   // that has ended without finishing it (it was killed): nothing will ever
   // complete or remove it.
   static bool IsLeftOver(const std::string& fileName);
+  // Whether the process numbered by digits (a file name's part) is another
+  // one that no longer runs.
+  static bool IsEndedProcess(const std::string& digits);
 
   // The path the bytes end up under: the name, or a link's target.
   const std::string& Path() const { return path_; }

@@ -6,15 +6,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/replacing_file.h"
+#include "platform/worker.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -87,12 +91,74 @@ void DeleteContents(const std::filesystem::path& folder) {
 
 }  // namespace
 
-void CProject::ClearTemporaryFolder() {
-  if (tempFolder_.empty()) return;
+namespace {
+
+// What a clearing behind the window set aside inside the temporary folder:
+// ".cleared-<pid>-<n>".
+constexpr char kClearedPrefix[] = ".cleared-";
+
+bool IsSetAsideOfEndedProcess(const std::string& name) {
+  if (name.rfind(kClearedPrefix, 0) != 0) return false;
+  const size_t start = sizeof kClearedPrefix - 1;
+  const size_t dash = name.find('-', start);
+  return dash != std::string::npos &&
+         ReplacingFile::IsEndedProcess(name.substr(start, dash - start));
+}
+
+// Deletes what was set aside in folder, and what clearings of processes that
+// have ended left there (a program that ended before its clearing did).
+void DeleteSetAside(const std::string& folder, const std::string& setAside) {
+  LowerThisThreadsPriority();
+  std::error_code ec;
+  DeleteContents(setAside);
+  std::filesystem::remove(setAside, ec);
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::error_code entryError;
+    if (!IsSetAsideOfEndedProcess(it->path().filename().string()) ||
+        !it->is_directory(entryError) || it->is_symlink(entryError))
+      continue;
+    DeleteContents(it->path());
+    std::filesystem::remove(it->path(), entryError);
+  }
+}
+
+}  // namespace
+
+std::future<void> CProject::ClearTemporaryFolder(TemporaryClearing how) {
+  std::promise<void> done;
+  std::future<void> cleared = done.get_future();
+  const std::string folder = tempFolder_;
+  tempFolder_.clear();
   // Only a real folder of our own is emptied, never one that another user
   // put in its place or a link.
-  if (paths::IsPrivateFolder(tempFolder_)) DeleteContents(tempFolder_);
-  tempFolder_.clear();
+  if (folder.empty() || !paths::IsPrivateFolder(folder)) {
+    done.set_value();
+    return cleared;
+  }
+  static std::atomic<unsigned> counter{0};
+  const std::string setAside = folder + kClearedPrefix + std::to_string(::getpid()) + "-" +
+                               std::to_string(counter.fetch_add(1));
+  if (how == TemporaryClearing::now || ::mkdir(setAside.c_str(), 0700) != 0) {
+    DeleteContents(folder);
+    done.set_value();
+    return cleared;
+  }
+  // Set aside at once (a rename of each entry), deleted behind the window:
+  // the program need not wait for a folder of thousands of files to go.
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(kClearedPrefix, 0) == 0) continue;
+    std::error_code entryError;
+    std::filesystem::rename(it->path(), setAside + "/" + name, entryError);
+  }
+  std::thread([folder, setAside, done = std::move(done)]() mutable {
+    DeleteSetAside(folder, setAside);
+    done.set_value();
+  }).detach();
+  return cleared;
 }
 
 namespace {

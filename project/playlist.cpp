@@ -1,13 +1,12 @@
 #include "project/playlist.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/paths.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
-#include "project/project.h"
 #include "project/tag_reader.h"
 
 namespace ombrelo {
@@ -34,23 +33,13 @@ std::string PlaylistText(const std::string& playlistPath, const Movie& movie) {
   return text;
 }
 
-bool WritePlaylist(const std::string& playlistPath, const Movie& movie) {
-  return WriteFileReplacing(playlistPath, PlaylistText(playlistPath, movie)) == WriteResult::ok;
-}
-
-bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlistPath,
-                  const std::function<void()>& stopRun) {
+bool WritePlaylist(const std::string& playlistPath, const Movie& movie, int* error) {
   const std::string folder = paths::FolderOf(playlistPath);
   if (!folder.empty()) paths::CreateFolders(folder);
-  const Movie* movie = project.FindMovie(movieId);
-  if (!movie) return false;
-  if (WritePlaylist(playlistPath, *movie)) {
-    project.SetMovieIpl(movieId, playlistPath);
+  int why = 0;
+  if (WriteFileReplacing(playlistPath, PlaylistText(playlistPath, movie), &why) == WriteResult::ok)
     return true;
-  }
-  if (stopRun) stopRun();
-  ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
-              MessageOwner::mainWindow);
+  if (error) *error = why != 0 ? why : EIO;
   return false;
 }
 

@@ -4,38 +4,29 @@
 // iso-8859-1 and holds it: values are written by EncodeValue (tag_reader.h)
 // for Latin-1; lines end with a single line feed.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace ombrelo {
 
-class CProject;
 class Movie;
 
 // The whole playlist text of a movie; playlistPath is written into its
 // "<root>" line.
 std::string PlaylistText(const std::string& playlistPath, const Movie& movie);
 
-// Writes the playlist, replacing an existing file once the new one is
-// complete. False when the file cannot be written (nothing is replaced then).
-bool WritePlaylist(const std::string& playlistPath, const Movie& movie);
-
-// The workflow's playlist step for the movie with the given id: creates the
-// folders along the path, writes the playlist and on success sets the movie's
-// ipl. On failure calls stopRun (when given; the workflow stops a running
-// indexing there), then shows the message "Failed to open playlist file for
-// writing" (caption "Error", error icon, owned by the main window); ipl stays.
-// An unknown id writes nothing and gives false (the lookup shows its message).
-bool SavePlaylist(CProject& project, int32_t movieId, const std::string& playlistPath,
-                  const std::function<void()>& stopRun = {});
+// Writes the playlist of the movie, creating the folders along the path and
+// replacing an existing file once the new one is complete: the one playlist
+// writer of the run and of the regeneration. Any thread. False when the file
+// cannot be written (nothing is replaced then); error receives the errno.
+bool WritePlaylist(const std::string& playlistPath, const Movie& movie, int* error = nullptr);
 
 // One picture of a playlist as read back.
 struct PlaylistEntry {
   std::string file;    // as written: the thumbnail's full path
   std::string source;  // the video
   int32_t frame = 0;
-  std::string time;    // "h:mm:ss:mmm" as written, "" when absent
+  std::string time;  // "h:mm:ss:mmm" as written, "" when absent
 };
 
 // Reads playlist text as WritePlaylist writes it. The file is not well-formed
@@ -43,8 +34,8 @@ struct PlaylistEntry {
 // value is what stands between its tags on its own line. Text that is not
 // DecodeValue reads each value: Latin-1 bytes and references of this version,
 // the UTF-8 bytes older versions wrote. Values come back as the program holds
-// them (UTF-8, file names as their bytes). An entry without a file is skipped. False, with a message, when
-// the text is no image playlist.
+// them (UTF-8, file names as their bytes). An entry without a file is skipped. False, with a
+// message, when the text is no image playlist.
 bool ReadPlaylistText(const std::string& text, std::vector<PlaylistEntry>* entries,
                       std::string* error);
 

@@ -11,10 +11,10 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/replacing_file.h"
 #include "project/capture_settings_xml.h"
 #include "project/file_read.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/tag_reader.h"
 
 namespace ombrelo {
@@ -68,10 +68,10 @@ void KeepPlainTemplateNames(const OutputSettings& before, OutputSettings& read) 
   KeepPlainTemplateName(before.reportTransform, read.reportTransform);
 }
 
-void ShowInvalidIdMessage(int32_t id) {
-  char text[256];
-  std::snprintf(text, sizeof text, "Internal error\nInvalid movie id %d", id);
-  ShowMessage("Application error", text, MessageIcon::none, MessageOwner::none);
+// A look-up by an id that is no movie's is a fault of the caller: it is
+// noted in the debug output, and the caller decides what happens then.
+void NoteInvalidId(int32_t id) {
+  DebugOutput("Internal error: invalid movie id " + std::to_string(id) + "\n");
 }
 
 }  // namespace
@@ -158,7 +158,7 @@ Movie* CProject::MutableMovie(int32_t id) {
 
 const Movie* CProject::FindMovie(int32_t id) const {
   const Movie* movie = MovieById(id);
-  if (!movie) ShowInvalidIdMessage(id);
+  if (!movie) NoteInvalidId(id);
   return movie;
 }
 
@@ -404,7 +404,45 @@ std::string CProject::FileText(bool includeMovies) const {
 
 namespace {
 
+// Whether name is what an interrupted save of the project file fileName
+// left: the writer's ".<fileName>.<pid>-<n>.part", or "<fileName>.~<pid>-<n>"
+// of older versions, of a process that no longer runs.
+bool IsLeftOverSave(const std::string& name, const std::string& fileName) {
+  if (name.rfind("." + fileName + ".", 0) == 0) return ReplacingFile::IsLeftOver(name);
+  const std::string old = fileName + ".~";
+  if (name.rfind(old, 0) != 0) return false;
+  const size_t dash = name.find('-', old.size());
+  if (dash == std::string::npos) return false;
+  const std::string count = name.substr(dash + 1);
+  return !count.empty() && count.size() <= 9 &&
+         count.find_first_not_of("0123456789") == std::string::npos &&
+         ReplacingFile::IsEndedProcess(name.substr(old.size(), dash - old.size()));
+}
+
+// Removes the temporary files that interrupted saves of the project file at
+// path left beside it (where a link leads, beside its target), so that a
+// save killed part-way leaves nothing behind for long. Only regular files.
+void RemoveLeftOverSaves(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path file = fs::weakly_canonical(fs::path(path), ec);
+  if (ec) file = path;
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  const std::string fileName = file.filename().string();
+  if (fileName.empty()) return;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code statError;
+    if (!IsLeftOverSave(name, fileName) || !it->is_regular_file(statError) ||
+        it->is_symlink(statError))
+      continue;
+    if (fs::remove(it->path(), statError))
+      DebugOutput("Removed what an interrupted save left: " + it->path().string() + "\n");
+  }
+}
+
 bool WriteProjectFile(const std::string& path, const std::string& bytes, std::string* error) {
+  RemoveLeftOverSaves(path);
   int systemError = 0;
   // The file the user chose: a link he keeps to it stays a link.
   const WriteResult result =

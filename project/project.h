@@ -11,6 +11,7 @@
 // tells the listeners what changed once it is made.
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <list>
 #include <memory>
 #include <string>
@@ -82,9 +83,9 @@ class CProject {
   // Removes the first movie with this path; nothing when there is none.
   void RemoveMovie(const std::string& path);
   void ClearMovies();
-  // Finds a movie by id, in constant time. An unknown id shows the message
-  // "Internal error\nInvalid movie id <id>" (caption "Application error", no
-  // owner window) and gives null: the caller decides what then happens.
+  // Finds a movie by id, in constant time. An unknown id, a fault of the
+  // caller, gives null and the debug line "Internal error: invalid movie id
+  // <id>"; the caller decides what then happens. Shows nothing.
   const Movie* FindMovie(int32_t id) const;
   // The same without the message, for ids that may have gone (a movie
   // removed while it was worked on).
@@ -209,8 +210,8 @@ class CProject {
   // touches this one); the other gets this project's movies.
   void TakeContentFrom(CProject& other);
 
-  // ---- Output names. An unknown id shows the message of FindMovie and
-  // names the outputs from an empty path.
+  // ---- Output names. An unknown id is noted as FindMovie does and names
+  // the outputs from an empty path.
 
   // <html folder>/<video base name>.html when htmlUseFolder is set and the
   // folder is not empty, else <video path without extension>.html.
@@ -230,7 +231,13 @@ class CProject {
   void SetRunTemporaryFolder(const std::string& folder) { runTemporaryFolder_ = folder; }
   // Deletes everything inside the temporary working folder (the folder
   // itself stays) and forgets it. Nothing when it was never requested.
-  void ClearTemporaryFolder();
+  // behindTheWindow sets the contents aside at once (a hidden folder inside
+  // it, one rename per entry) and deletes them on a thread of their own,
+  // with what such clearings of ended processes left; the program may end
+  // meanwhile (the next clearing deletes the rest). The future is ready when
+  // the contents are gone.
+  enum class TemporaryClearing { now, behindTheWindow };
+  std::future<void> ClearTemporaryFolder(TemporaryClearing how = TemporaryClearing::now);
 
   // The path prefix of a movie's thumbnails (without suffix and extension):
   // <thumbnail folder or video folder><name>/<name>. With a prefix word,

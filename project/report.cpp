@@ -7,7 +7,6 @@
 
 #include "platform/debug_output.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
@@ -55,14 +54,18 @@ std::string ReportDocument(const CProject& project, const std::string& base) {
 }
 
 ReportResult WriteProjectReport(const CProject& project, const std::string& path,
-                                const TemplateTransform& transform) {
+                                const TemplateTransform& transform, std::string* failure) {
+  failure->clear();
   try {
     const std::string xml = ReportDocument(project, path);
     std::string page;
-    if (!transform(&page, xml, "report/" + project.Output().reportTransform)) {
+    if (!transform(&page, xml, "report/" + project.Output().reportTransform, failure)) {
       return ReportResult::kTransformFailed;
     }
-    if (!WriteHtmlFile(path, page, MessageOwner::mainWindow)) return ReportResult::kWriteFailed;
+    if (const int error = WriteOutputFile(path, page); error != 0) {
+      *failure = HtmlWriteFailureText(path, error);
+      return ReportResult::kWriteFailed;
+    }
     return ReportResult::kWritten;
   } catch (const std::exception&) {
     DebugOutput("Failed to generate report");

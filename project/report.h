@@ -11,15 +11,16 @@ namespace ombrelo {
 class CProject;
 
 // Applies a stylesheet (a path relative to the application data folder) to
-// an XML text; true with the output in result on success. The program
-// passes the XSLT service's Transform; it reports its own failures.
-using TemplateTransform =
-    std::function<bool(std::string* result, const std::string& xml, const std::string& stylesheet)>;
+// an XML text; true with the output in result on success. On failure,
+// failure receives what to tell the user ("" when the details went to the
+// debug output only). The program passes the XSLT service's Transform.
+using TemplateTransform = std::function<bool(std::string* result, const std::string& xml,
+                                             const std::string& stylesheet, std::string* failure)>;
 
 enum class ReportResult {
   kWritten,          // the report file has been written
-  kTransformFailed,  // the transformation failed and has said why
-  kWriteFailed,      // the file could not be written (a message has been shown)
+  kTransformFailed,  // the transformation failed (what to tell, if anything, in failure)
+  kWriteFailed,      // the file could not be written (what to tell in failure)
   kFailed,           // something unexpected ("Failed to generate report" in the debug output)
 };
 
@@ -32,10 +33,12 @@ std::string ReportDocument(const CProject& project, const std::string& base);
 
 // Builds the report document with the report file as base, transforms it
 // with "report/" + the project's report template, and writes the result to
-// path, replacing the file as a whole. A file that cannot be written shows
-// "Failed to open html file (%s) for writing, error : %d" (caption "Error").
+// path, replacing the file as a whole. Shows nothing: failure receives the
+// text of the box the program shows (caption "Error"), such as "Failed to
+// open html file (%s) for writing, error : %d" for a file that cannot be
+// written, and stays empty when there is nothing to show.
 ReportResult WriteProjectReport(const CProject& project, const std::string& path,
-                                const TemplateTransform& transform);
+                                const TemplateTransform& transform, std::string* failure);
 
 // The question the desktop asks after a written report (Yes opens it).
 inline constexpr char kReportSavedCaption[] = "Html report saved";

@@ -265,22 +265,8 @@ int WriteOutputFile(const std::string& path, std::string_view bytes) {
   return error != 0 ? error : EIO;
 }
 
-bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
-                   const std::function<void()>& beforeReport) {
-  const int error = WriteOutputFile(path, bytes);
-  if (error == 0) return true;
-  ReportHtmlWriteFailure(HtmlWriteFailureText(path, error), owner, beforeReport);
-  return false;
-}
-
 std::string HtmlWriteFailureText(const std::string& path, int error) {
   return "Failed to open html file (" + path + ") for writing, error : " + std::to_string(error);
-}
-
-void ReportHtmlWriteFailure(const std::string& text, MessageOwner owner,
-                            const std::function<void()>& beforeReport) {
-  if (beforeReport) beforeReport();
-  ShowMessage("Error", text, MessageIcon::error, owner);
 }
 
 }  // namespace ombrelo

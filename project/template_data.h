@@ -10,8 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "project/message_port.h"
-
 namespace ombrelo {
 
 class CProject;
@@ -66,19 +64,9 @@ std::string XmlCdata(std::string_view text);
 // system error number for the message that reports it.
 int WriteOutputFile(const std::string& path, std::string_view bytes);
 
-// Writes an HTML page or report as WriteOutputFile does and is the one place
-// that reports a failure: beforeReport runs first (the XSLT service stops
-// the indexing there), then "Failed to open html file (%s) for writing,
-// error : %d" is shown with the path and the error number (caption "Error",
-// error icon, the given owner). True when the file was written.
-bool WriteHtmlFile(const std::string& path, std::string_view bytes, MessageOwner owner,
-                   const std::function<void()>& beforeReport = {});
-
-// The two halves of WriteHtmlFile's report, for a page written on another
-// thread: the text for the path and error number, and the report itself
-// (beforeReport first, then the message box).
+// The text that tells of a page or report that could not be written:
+// "Failed to open html file (%s) for writing, error : %d" with the path and
+// the error number (shown with caption "Error" and the error icon).
 std::string HtmlWriteFailureText(const std::string& path, int error);
-void ReportHtmlWriteFailure(const std::string& text, MessageOwner owner,
-                            const std::function<void()>& beforeReport = {});
 
 }  // namespace ombrelo

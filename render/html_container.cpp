@@ -348,11 +348,6 @@ void QtHtmlContainer::StoreImage(const QUrl& url, const QString& localFile) {
   if (!slot.size.isValid() && reader.canRead()) slot.size = reader.read().size();
 }
 
-bool QtHtmlContainer::HasImage(const QUrl& url) const {
-  const ImageSlot* slot = FindImage(url);
-  return slot && slot->Readable();
-}
-
 void QtHtmlContainer::ReleaseDrawnImages() {
   for (auto& entry : images_) entry.second.drawn = QImage();
 }

@@ -12,7 +12,6 @@
 #include "imaging/picture.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
-#include "project/message_port.h"
 #include "render/html_view.h"
 #include "render/read_scope.h"
 
@@ -37,11 +36,6 @@ bool NameAfterSeparator(const std::string& text, std::string* name) {
   if (at == std::string::npos) return false;
   *name = text.substr(at + 1);
   return true;
-}
-
-// The message box for a page too large for memory, without owner window.
-void ShowOutOfMemory(const std::string& text) {
-  ShowMessage("Out of memory", text, MessageIcon::none, MessageOwner::none);
 }
 
 }  // namespace
@@ -152,21 +146,10 @@ bool HtmlRenderer::IsReady() {
   return true;
 }
 
-void HtmlRenderer::Capture() {
-  if (!IsReady()) return;
-  Draw();
-  ShowMessages();
-}
-
 void HtmlRenderer::StopLoading() { view_->Stop(); }
 
-void HtmlRenderer::ShowMessages() {
-  if (memoryMessage_.empty()) return;
-  ShowOutOfMemory(memoryMessage_);
-  memoryMessage_.clear();
-}
-
 void HtmlRenderer::Draw() {
+  memoryMessage_.clear();
   HtmlView& view = *view_;
 
   const std::string scroll = view.BodyAttribute("scroll");

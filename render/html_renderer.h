@@ -4,8 +4,8 @@
 // size (the "window" the page is shown in) and listens to its events.
 //
 // Use: Navigate() to the page; then, from the owner's event loop, ask
-// IsReady() until it answers true and call Capture(). ErrorText() holds what
-// went wrong in the last capture ("" when the JPEG was written).
+// IsReady() until it answers true, and StopLoading() and Draw(). ErrorText()
+// holds what went wrong in the last drawing ("" when the JPEG was written).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,29 +43,23 @@ class HtmlRenderer {
   // ready.
   bool IsReady();
 
-  // When IsReady: draws the page at its full scroll size (the window's size
-  // when the page fits in it) and saves it to the output path. The page is
-  // drawn band by band from the top, each band handed to the JPEG encoder
-  // as soon as it is drawn, so that neither the picture nor the page's
-  // pictures are ever whole in memory. A page larger than kMaxPhotoSide
-  // either way, or of more than kMaxPhotoPixels, is drawn reduced to fit,
-  // keeping its layout (each band is drawn reduced; the page is never drawn
-  // at full size first), down to kMinimumScale; a page that would need more
-  // is refused as too large for memory. Failures go to ErrorText() (and the
-  // out-of-memory case also to a message box). Does nothing when the page
-  // is not ready.
-  void Capture();
-
-  // Capture in two halves, for drawing on another thread. StopLoading (on
-  // the view's thread, once IsReady) ends the downloads still running, so
-  // that nothing posted to that thread touches the page any more. Draw then
-  // draws and saves without asking IsReady and without showing anything; it
-  // may run on any thread while no other call reaches the renderer or its
-  // view. ShowMessages (on the view's thread, afterwards) shows the message
-  // box Draw left.
+  // Drawing, in two steps so that it runs on another thread. StopLoading
+  // (on the view's thread, once IsReady) ends the downloads still running,
+  // so that nothing posted to that thread touches the page any more. Draw
+  // then draws the page at its full scroll size (the window's size when the
+  // page fits in it) and saves it to the output path, without asking
+  // IsReady and without showing anything; it may run on any thread while no
+  // other call reaches the renderer or its view. The page is drawn band by
+  // band from the top, each band handed to the JPEG encoder as soon as it is
+  // drawn, so that neither the picture nor the page's pictures are ever
+  // whole in memory. A page larger than kMaxPhotoSide either way, or of more
+  // than kMaxPhotoPixels, is drawn reduced to fit, keeping its layout (each
+  // band is drawn reduced; the page is never drawn at full size first), down
+  // to kMinimumScale; a page that would need more is refused as too large
+  // for memory. Failures go to ErrorText(); the out-of-memory case also to
+  // MemoryMessage(), for a message box of its own.
   void StopLoading();
   void Draw();
-  void ShowMessages();
 
   // The largest side of a photo, and the most pixels it may have. A JPEG
   // file could hold 65500 pixels a side, but common image programs refuse
@@ -80,6 +74,9 @@ class HtmlRenderer {
   static constexpr int64_t kBandBytes = int64_t{16} << 20;
 
   const std::string& ErrorText() const { return errorText_; }
+  // The text of the "Out of memory" box for a page too large for memory in
+  // the last drawing, "" when there is none.
+  const std::string& MemoryMessage() const { return memoryMessage_; }
   const std::string& Url() const { return url_; }
   const std::string& OutputPath() const { return outputPath_; }
   int Quality() const { return quality_; }
@@ -110,7 +107,7 @@ class HtmlRenderer {
   int quality_ = 0;
   std::string url_;
   std::string errorText_;
-  std::string memoryMessage_;  // the out-of-memory text Draw left for ShowMessages
+  std::string memoryMessage_;  // the out-of-memory text of the last Draw
   uint64_t navigationStart_ = 0;
   int width_;
   int height_;

@@ -19,7 +19,6 @@
 #include "project/template_data.h"
 #include "render/html_renderer.h"
 #include "render/read_scope.h"
-#include "render/xslt_service.h"
 
 namespace ombrelo {
 
@@ -61,20 +60,13 @@ class IndexPhotoGenerator::Receiver : public QObject {
   IndexPhotoGenerator& owner_;
 };
 
-ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project, const XsltService& pages)
-    : project_(project), pages_(pages) {}
+void IndexPhotoHost::Notice(const Message& message) {
+  DebugOutput(message.caption + ": " + message.text + "\n");
+}
+
+ProjectIndexPhotoHost::ProjectIndexPhotoHost(CProject& project) : project_(project) {}
 
 std::string ProjectIndexPhotoHost::TemporaryFolder() { return project_.TemporaryFolder(); }
-
-bool ProjectIndexPhotoHost::GeneratePage(int32_t movieId, const std::string& pagePath,
-                                         const std::string& stylesheet) {
-  return pages_.GeneratePageForMovie(pagePath, stylesheet, movieId);
-}
-
-void ProjectIndexPhotoHost::CopyCompanionFolder(const std::string& stylesheet,
-                                                const std::string& destinationFolder) {
-  ombrelo::CopyCompanionFolder(stylesheet, destinationFolder);
-}
 
 void ProjectIndexPhotoHost::SetMovieError(int32_t movieId, const std::string& text) {
   if (!project_.AddMovieError(movieId, text)) {
@@ -165,40 +157,16 @@ IndexPhotoGenerator::~IndexPhotoGenerator() {
   if (drawer_.joinable()) drawer_.join();
 }
 
-void IndexPhotoGenerator::Generate(int32_t movieId, const std::string& outputPath, int width,
-                                   int height, int quality, const std::string& indexTemplate) {
-  if (outputPath.empty()) return;
-  const std::string page = NextPage();
-  const std::string stylesheet = "templates/index/" + indexTemplate;
-  const bool generated = host_.GeneratePage(movieId, page, stylesheet);
-  // The companion files go next to the page that refers to them.
-  if (generated) host_.CopyCompanionFolder(stylesheet, paths::FolderOf(page));
-  PageGenerated(movieId, generated, page, outputPath, width, height, quality);
-}
-
 std::string IndexPhotoGenerator::NextPage() {
   return NextTemporaryPageName(host_.TemporaryFolder());
 }
 
-void IndexPhotoGenerator::PageGenerated(int32_t movieId, bool generated, const std::string& page,
-                                        const std::string& outputPath, int width, int height,
-                                        int quality) {
+void IndexPhotoGenerator::PageFailed(int32_t movieId, const std::string& outputPath) {
   if (outputPath.empty()) return;
-  if (!generated) {
-    DebugOutput("Failed to generate html\n");
-    // No photo will come of it: the movie must not look as if it had one.
-    host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));
-    host_.IndexPhotoFinished(movieId, false);
-    return;
-  }
-  RenderPage(movieId, page, outputPath, width, height, quality);
-}
-
-void IndexPhotoGenerator::RenderPage(int32_t movieId, const std::string& page,
-                                     const std::string& outputPath, int width, int height,
-                                     int quality) {
-  if (outputPath.empty()) return;
-  RenderParts(movieId, {{page, outputPath}}, width, height, quality);
+  DebugOutput("Failed to generate html\n");
+  // No photo will come of it: the movie must not look as if it had one.
+  host_.SetMovieError(movieId, WithPath(kPageFailedText, outputPath));
+  host_.IndexPhotoFinished(movieId, false);
 }
 
 void IndexPhotoGenerator::RenderParts(int32_t movieId, std::vector<Part> parts, int width,
@@ -273,7 +241,9 @@ void IndexPhotoGenerator::Drawn(int32_t movieId) {
   drawing_ = false;
   if (!current_ || movieId != pending_.movieId) return;
   HtmlRenderer& renderer = *current_;
-  renderer.ShowMessages();
+  if (!renderer.MemoryMessage().empty())
+    host_.Notice(
+        Message{"Out of memory", renderer.MemoryMessage(), MessageIcon::none, MessageOwner::none});
   const bool written = renderer.ErrorText().empty();
   if (!written) host_.SetMovieError(movieId, renderer.ErrorText());
   if (written && pending_.part + 1 < pending_.parts.size()) {

@@ -3,8 +3,11 @@
 // a temporary HTML page, the page loaded into the HtmlRenderer, and, once it
 // is ready, drawn and saved as a JPEG.
 //
-// Loading does not block, and the wait does not spin. Generate() starts the
-// page and asks the owner to post a poll to its own event loop; the owner
+// The owner writes the pages (XsltService::MakePage, off its thread) and
+// hands them to RenderParts; one page that could not be made fails the photo
+// through PageFailed. Loading does not block, and the wait does not spin.
+// RenderParts starts the page and asks the owner to post a poll to its own
+// event loop; the owner
 // calls Poll() when the poll comes back, and Poll() either finishes the
 // photo or waits: the next poll is asked for when the page has loaded (the
 // view's notice) or when a time limit falls due (a timer), and the event
@@ -15,8 +18,8 @@
 // included), the workflow does not start the next movie.
 //
 // Only one page is rendered at a time. A photo asked for while another is
-// pending has its page generated at once and is rendered when the pending
-// one has finished, so no photo is lost.
+// pending is rendered when the pending one has finished, so no photo is
+// lost.
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "platform/sync.h"
+#include "project/user_message.h"
 
 class QTimer;
 
@@ -34,7 +38,6 @@ namespace ombrelo {
 class CProject;
 class HtmlRenderer;
 class Movie;
-class XsltService;
 
 // What the index photo needs from its owner (the main window and the
 // workflow controller). Called on the owner's thread.
@@ -43,19 +46,15 @@ class IndexPhotoHost {
   virtual ~IndexPhotoHost() = default;
   // The temporary working folder, with a trailing separator.
   virtual std::string TemporaryFolder() = 0;
-  // Writes the page of the movie to pagePath with the stylesheet (a path
-  // relative to the application data folder). True on success; a failure
-  // has been reported by the page generation itself.
-  virtual bool GeneratePage(int32_t movieId, const std::string& pagePath,
-                            const std::string& stylesheet) = 0;
-  // Copies the template's companion folder into destinationFolder.
-  virtual void CopyCompanionFolder(const std::string& stylesheet,
-                                   const std::string& destinationFolder) = 0;
   // Posts a message to the owner's own event loop that calls Poll() when it
   // is handled.
   virtual void PostPoll() = 0;
   // Appends an error text to the movie (which marks it failed).
   virtual void SetMovieError(int32_t movieId, const std::string& text) = 0;
+  // Something to tell the user besides the movie's error (a page too large
+  // for memory: "Out of memory", no owner window). The owner shows it when
+  // it can; the default writes it to the debug output.
+  virtual void Notice(const Message& message);
   // The photo of the movie is finished: written, or failed (the failure has
   // been given to the movie). Optional.
   virtual void IndexPhotoFinished(int32_t movieId, bool written) {
@@ -64,26 +63,19 @@ class IndexPhotoHost {
   }
 };
 
-// The host operations that come from a project and its XSLT service, both
-// handed in by the owner (which must keep them alive). The owner adds
-// PostPoll.
+// The host operations that come from a project, which the owner hands in
+// (and must keep alive). The owner adds PostPoll.
 class ProjectIndexPhotoHost : public IndexPhotoHost {
  public:
-  ProjectIndexPhotoHost(CProject& project, const XsltService& pages);
+  explicit ProjectIndexPhotoHost(CProject& project);
   // The project's temporary working folder.
   std::string TemporaryFolder() override;
-  // The movie's template data transformed by the stylesheet.
-  bool GeneratePage(int32_t movieId, const std::string& pagePath,
-                    const std::string& stylesheet) override;
-  void CopyCompanionFolder(const std::string& stylesheet,
-                           const std::string& destinationFolder) override;
   // Set error on the movie; a movie removed from the project in the
   // meantime is left alone (the text goes to the debug output).
   void SetMovieError(int32_t movieId, const std::string& text) override;
 
  private:
   CProject& project_;
-  const XsltService& pages_;
 };
 
 // The least width of a thumbnail in an index photo: a photo with more
@@ -146,36 +138,21 @@ class IndexPhotoGenerator {
   IndexPhotoGenerator(const IndexPhotoGenerator&) = delete;
   IndexPhotoGenerator& operator=(const IndexPhotoGenerator&) = delete;
 
-  // Starts the index photo of the movie (movieId) into outputPath,
-  // with the index template indexTemplate (a file name in
-  // "templates/index/") and the JPEG quality. width and height size the
-  // renderer's window when it is created (the first photo of the run);
-  // later photos use the same window. Nothing happens for an empty path.
-  void Generate(int32_t movieId, const std::string& outputPath, int width, int height, int quality,
-                const std::string& indexTemplate);
-
-  // Generate in steps, for an owner that writes the page off its thread:
-  // the name of the next temporary page, and the outcome of writing it
-  // (and copying the template's companion folder next to it). A page that
-  // was written is rendered as Generate does; one that was not fails the
-  // photo the same way.
+  // The name of the next temporary page for a photo, in the host's
+  // temporary folder.
   std::string NextPage();
-  void PageGenerated(int32_t movieId, bool generated, const std::string& page,
-                     const std::string& outputPath, int width, int height, int quality);
-
-  // Renders a page that has been written already (the review window's
-  // regeneration) into outputPath for the movie, through the same renderer
-  // and queue as Generate; the page is deleted when it has been drawn.
-  // Nothing happens for an empty output path.
-  void RenderPage(int32_t movieId, const std::string& page, const std::string& outputPath,
-                  int width, int height, int quality);
+  // The page of the movie's photo into outputPath could not be made: the
+  // movie gets kPageFailedText and hears that its photo failed. Nothing
+  // happens for an empty output path.
+  void PageFailed(int32_t movieId, const std::string& outputPath);
 
   // One picture of an index photo in parts: its page and its output.
   struct Part {
     std::string page;
     std::string outputPath;
   };
-  // Renders the pages of a photo in parts one after the other, as one photo:
+  // Renders the written pages of a photo (one, or one for each part) one
+  // after the other into their outputs, as one photo:
   // the movie hears once that its photo is finished, written when every part
   // was. The first part that fails ends it (with its error text); the pages
   // are deleted when the photo is finished. Nothing happens for no parts.

@@ -31,7 +31,6 @@
 #include "platform/paths.h"
 #include "project/file_read.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
@@ -507,25 +506,7 @@ bool CopyEntries(const std::filesystem::path& from, const std::filesystem::path&
   return ok;
 }
 
-// The message box of a failure that shows one; the stop action runs first
-// for a file that could not be written.
-void ShowFailure(const PageFailure& failure, MessageOwner owner,
-                 const std::function<void()>& beforeReport) {
-  switch (failure.kind) {
-    case PageFailure::Kind::dataNotLoaded:
-    case PageFailure::Kind::stylesheetNotLoaded:
-      ShowMessage("Error", failure.text, MessageIcon::none, MessageOwner::none);
-      break;
-    case PageFailure::Kind::notWritten:
-      ReportHtmlWriteFailure(failure.text, owner, beforeReport);
-      break;
-    case PageFailure::Kind::none:
-    case PageFailure::Kind::transformFailed:
-      break;
-  }
-}
-
-// TransformQuietly for a file at base; outputs receives the movie's outputs
+// Transform for a file at base; outputs receives the movie's outputs
 // the data names.
 bool TransformScoped(std::string* result, const std::string& xml, const std::string& stylesheet,
                      const std::string& base, PageFailure* failure, ReadScope* outputs) {
@@ -543,21 +524,39 @@ bool TransformScoped(std::string* result, const std::string& xml, const std::str
 
 }  // namespace
 
-bool TransformQuietly(std::string* result, const std::string& xml, const std::string& stylesheet,
-                      PageFailure* failure) {
-  ReadScope outputs;
-  return TransformScoped(result, xml, stylesheet, "", failure, &outputs);
+std::optional<Message> FailureMessage(const PageFailure& failure, MessageOwner owner) {
+  switch (failure.kind) {
+    case PageFailure::Kind::dataNotLoaded:
+    case PageFailure::Kind::stylesheetNotLoaded:
+      return Message{"Error", failure.text, MessageIcon::none, MessageOwner::none};
+    case PageFailure::Kind::notWritten:
+      return Message{"Error", failure.text, MessageIcon::error, owner};
+    case PageFailure::Kind::none:
+    case PageFailure::Kind::transformFailed:
+      break;
+  }
+  return std::nullopt;
 }
 
-bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet) {
-  PageFailure failure;
-  const bool ok = TransformQuietly(result, xml, stylesheet, &failure);
-  ShowFailure(failure, MessageOwner::none, {});
+bool Transform(std::string* result, const std::string& xml, const std::string& stylesheet,
+               PageFailure* failure) {
+  ReadScope outputs;
+  PageFailure why;
+  const bool ok = TransformScoped(result, xml, stylesheet, "", &why, &outputs);
+  if (failure) *failure = std::move(why);
   return ok;
 }
 
-XsltService::XsltService(const CProject& project, std::function<void()> stopIndexing)
-    : project_(project), stopIndexing_(std::move(stopIndexing)) {}
+bool TransformForReport(std::string* result, const std::string& xml, const std::string& stylesheet,
+                        std::string* failure) {
+  PageFailure why;
+  const bool ok = Transform(result, xml, stylesheet, &why);
+  const std::optional<Message> message = FailureMessage(why, MessageOwner::none);
+  *failure = message ? message->text : std::string();
+  return ok;
+}
+
+XsltService::XsltService(const CProject& project) : project_(project) {}
 
 bool XsltService::MakePage(const std::string& outputPath, const std::string& stylesheet,
                            const std::string& xml, PageFailure* failure) {
@@ -582,30 +581,22 @@ bool XsltService::MakePage(const std::string& outputPath, const std::string& sty
   return false;
 }
 
-void XsltService::Report(const PageFailure& failure, const PageWriteFailure& how) const {
-  ShowFailure(failure, how.owner, how.stopIndexing ? stopIndexing_ : std::function<void()>());
-}
-
-bool XsltService::WritePage(const std::string& outputPath, const std::string& stylesheet,
-                            const std::string& xml, const PageWriteFailure& failure) const {
-  PageFailure why;
-  const bool ok = MakePage(outputPath, stylesheet, xml, &why);
-  Report(why, failure);
-  return ok;
-}
-
 std::optional<std::string> XsltService::MovieData(const std::string& outputPath,
                                                   int32_t movieId) const {
-  const Movie* movie = project_.FindMovie(movieId);
+  // A movie removed while its pages were made is no fault of the caller.
+  const Movie* movie = project_.MovieById(movieId);
   if (!movie) return std::nullopt;
   return MovieDocument(*movie, outputPath, project_.Output().EffectiveImageScale());
 }
 
 bool XsltService::GeneratePageForMovie(const std::string& outputPath, const std::string& stylesheet,
-                                       int32_t movieId, const PageWriteFailure& failure) const {
+                                       int32_t movieId, PageFailure* failure) const {
   const std::optional<std::string> xml = MovieData(outputPath, movieId);
   if (!xml) return false;
-  return WritePage(outputPath, stylesheet, *xml, failure);
+  PageFailure why;
+  const bool made = MakePage(outputPath, stylesheet, *xml, &why);
+  if (failure) *failure = std::move(why);
+  return made;
 }
 
 bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder,

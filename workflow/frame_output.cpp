@@ -148,12 +148,6 @@ std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& 
          ThumbnailExtension(settings);
 }
 
-std::string ThumbnailPath(CProject& project, const Movie& movie, const FrameCopy& frame) {
-  return ThumbnailFileName(project.ThumbnailPrefix(movie, frame.moviePath, kThumbnailPrefixWord,
-                                                   project.Output().thumbsEnabled),
-                           project.Capture(), frame);
-}
-
 ThumbnailNaming NamingOf(CProject& project, const Movie& movie) {
   ThumbnailNaming naming;
   naming.prefix = project.ThumbnailPrefix(movie, movie.path(), kThumbnailPrefixWord,
@@ -181,18 +175,6 @@ void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
   if (stopCapture) stopCapture();
   // Stopping may have run code that changed the list; look the movie up again.
   project.AddMovieError(movieId, WriteFailureText(path, reason));
-}
-
-bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
-               const std::function<void()>& stopCapture, std::string* pathOut) {
-  const Movie* movie = project.FindMovie(movieId);
-  if (!movie) return false;
-  const std::string path = ThumbnailPath(project, *movie, frame);
-  if (pathOut) *pathOut = path;
-  std::string reason;
-  const bool written = WriteThumbnail(movie->videoFormat, frame, path, project.Capture(), &reason);
-  RecordThumbnail(project, movieId, frame, path, written, stopCapture, reason);
-  return written;
 }
 
 }  // namespace ombrelo

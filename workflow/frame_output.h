@@ -84,29 +84,18 @@ ThumbnailNaming NamingOf(CProject& project, const Movie& movie);
 std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& settings,
                               const FrameCopy& frame);
 
-// The steps of saving a frame, for owners that write on another thread:
-// the thumbnail's path (on the owner's thread: it names through the project,
-// which may create the thumbnail folder and note a renamed movie), the write
-// (any thread; tried once more after the folders along the path have been
-// made), and the movie's record of a written thumbnail or of the failure
-// (owner's thread; the capture is stopped first, as SaveFrame does).
-std::string ThumbnailPath(CProject& project, const Movie& movie, const FrameCopy& frame);
+// The steps of saving a frame, the one way thumbnails are saved: the path
+// (ThumbnailFileName of the movie's naming, taken on the owner's thread when
+// the movie is opened), the write (the frame writer's thread; tried once
+// more after the folders along the path have been made), and the movie's
+// record of a written thumbnail or of the failure (owner's thread: when the
+// write failed, stopCapture is called first, as the Stop command, and the
+// movie gets WriteFailureText, status failed).
 bool WriteThumbnail(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
                     const std::string& path, const CaptureSettings& settings,
                     std::string* reason = nullptr);
 void RecordThumbnail(CProject& project, int32_t movieId, const FrameCopy& frame,
                      const std::string& path, bool written,
                      const std::function<void()>& stopCapture, const std::string& reason = "");
-
-// Saves one frame of the movie with the given id as its next thumbnail:
-// names it (CProject::ThumbnailPrefix with the word "capture", suffix and
-// extension from the project's capture settings), writes it, and on success
-// appends the image entry to the movie. When the write fails even after the
-// folders along the path have been created, stopCapture is called (it stops
-// the capture as the Stop command does), the movie gets WriteFailureText
-// (status failed) and false is returned. The path of the file is stored in
-// *path when given. An unknown id saves nothing and gives false.
-bool SaveFrame(CProject& project, int32_t movieId, const FrameCopy& frame,
-               const std::function<void()>& stopCapture, std::string* path = nullptr);
 
 }  // namespace ombrelo

@@ -1,5 +1,5 @@
 #pragma once
-// The frame writer: a thread of its own that writes the capture's thumbnails
+// The frame writer: a worker of its own that writes the capture's thumbnails
 // (and runs the other file work the workflow hands it, such as the page
 // transforms) so that neither the capture thread nor the owner's thread
 // waits for a disk.
@@ -14,17 +14,14 @@
 // only then. Once a frame of a capture could not be written, the capture's
 // later frames are dropped unwritten: a movie takes no thumbnail after one
 // that failed.
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
-#include "workflow/frame_output.h"
 #include "engine/capture_settings.h"
 #include "imaging/bitmap_header.h"
+#include "platform/worker.h"
+#include "workflow/frame_output.h"
 
 namespace ombrelo {
 
@@ -60,19 +57,12 @@ class FrameWriter {
   void Run(std::function<void()> work);
 
  private:
-  void Loop();
   void WriteNow(Job& job);
 
   Done done_;
-  std::mutex mutex_;              // guards the fields below
-  std::condition_variable wake_;  // a job came, or the writer is going
-  std::condition_variable room_;  // a frame left the queue
-  std::deque<std::function<void()>> jobs_;
-  int framesWaiting_ = 0;
-  bool quit_ = false;
   // Writer's thread only: the capture whose frame failed last.
   int64_t failedCapture_ = -1;
-  std::thread thread_;  // "frame writer"; last, so it starts when all is set
+  Worker worker_{"frame writer", Worker::AtEnd::dropQueued};  // last: it uses the rest
 };
 
 }  // namespace ombrelo

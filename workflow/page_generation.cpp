@@ -4,31 +4,17 @@
 
 namespace ombrelo {
 
-bool PageGeneration::GeneratePage(const CProject& project, int32_t movieId,
-                                  const std::string& outputPath, const std::string& stylesheet) {
-  const std::optional<std::string> xml = MovieData(project, movieId, outputPath);
-  if (!xml) return false;
-  PageFailure failure;
-  const bool made = MakePage(outputPath, stylesheet, *xml, &failure);
-  if (!made) Report(project, failure);
-  return made;
-}
-
 std::optional<std::string> XsltPageGeneration::MovieData(const CProject& project, int32_t movieId,
                                                          const std::string& outputPath) {
   // A movie removed while its pages were made is no internal error: the
   // caller hears of it by the empty result.
   if (!project.MovieById(movieId)) return std::nullopt;
-  return XsltService(project, {}).MovieData(outputPath, movieId);
+  return XsltService(project).MovieData(outputPath, movieId);
 }
 
 bool XsltPageGeneration::MakePage(const std::string& outputPath, const std::string& stylesheet,
                                   const std::string& xml, PageFailure* failure) {
   return XsltService::MakePage(outputPath, stylesheet, xml, failure);
-}
-
-void XsltPageGeneration::Report(const CProject& project, const PageFailure& failure) {
-  XsltService(project, stop_).Report(failure);
 }
 
 bool XsltPageGeneration::CopyCompanionFolder(const std::string& stylesheet,

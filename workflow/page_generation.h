@@ -5,15 +5,14 @@
 // the controller names the steps and the service stays the one place that
 // runs templates.
 //
-// A page is made in three steps so that the transformation can run off the
+// A page is made in two steps so that the transformation can run off the
 // owner's thread: the movie's data is taken from the project (owner's
-// thread), the page is made from it (any thread), and a failure is reported
-// (owner's thread). GeneratePage takes all three at once.
+// thread), and the page is made from it (any thread). A failure comes back
+// to the caller, which tells the user (FailureMessage in
+// render/xslt_service.h); nothing here shows anything.
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "render/xslt_service.h"
 
@@ -33,40 +32,24 @@ class PageGeneration {
   // to outputPath. Shows nothing: a failure goes to failure. Any thread.
   virtual bool MakePage(const std::string& outputPath, const std::string& stylesheet,
                         const std::string& xml, PageFailure* failure) = 0;
-  // Shows a failure of MakePage; for a page that could not be written the
-  // stop action runs first.
-  virtual void Report(const CProject& project, const PageFailure& failure) = 0;
   // Copies the template's companion folder into destinationFolder. Any
   // thread. False when something could not be copied; failure then holds
   // the file and the system's reason.
   virtual bool CopyCompanionFolder(const std::string& stylesheet,
                                    const std::string& destinationFolder,
                                    std::string* failure = nullptr) = 0;
-  // The action the service takes before it reports a page that cannot be
-  // written (stopping a running capture); empty removes it.
-  virtual void SetStopHandler(std::function<void()> stop) = 0;
-
-  // The three steps at once, on the owner's thread. False when the page
-  // could not be made; the failure has been reported.
-  bool GeneratePage(const CProject& project, int32_t movieId, const std::string& outputPath,
-                    const std::string& stylesheet);
 };
 
 // The XSLT service of the render library. Made once by the program (or a
-// test) and handed to the controller, which gives it its stop action.
+// test) and handed to the controller and the regeneration.
 class XsltPageGeneration : public PageGeneration {
  public:
   std::optional<std::string> MovieData(const CProject& project, int32_t movieId,
                                        const std::string& outputPath) override;
   bool MakePage(const std::string& outputPath, const std::string& stylesheet,
                 const std::string& xml, PageFailure* failure) override;
-  void Report(const CProject& project, const PageFailure& failure) override;
   bool CopyCompanionFolder(const std::string& stylesheet, const std::string& destinationFolder,
                            std::string* failure = nullptr) override;
-  void SetStopHandler(std::function<void()> stop) override { stop_ = std::move(stop); }
-
- private:
-  std::function<void()> stop_;
 };
 
 }  // namespace ombrelo

@@ -1,39 +1,32 @@
 #include "workflow/regeneration.h"
 
-#include <pthread.h>
-
 #include <QMetaObject>
 #include <QObject>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
-#include <mutex>
-#include <thread>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/thread_handoff.h"
+#include "platform/worker.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
 #include "render/index_photo.h"
 #include "render/xslt_service.h"
+#include "workflow/page_generation.h"
 
 namespace ombrelo {
 
 namespace {
-
-// The review window speaks for itself, and the run goes on.
-const PageWriteFailure kReviewWindowFailure{MessageOwner::reviewWindow, false};
 
 bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
@@ -118,8 +111,9 @@ bool IsOwnOutput(const std::string& path, const std::string& expected) {
 // thread: empty paths are not written.
 struct Regeneration::Job {
   int32_t movieId = -1;
-  bool refused = false;  // an output was refused (told already)
-  std::string playlistPath, playlistText;
+  std::string refused;  // what to tell of the outputs refused, "" when none
+  std::string playlistPath;
+  std::optional<Movie> playlist;  // the movie as its playlist is written
   std::string htmlPath, htmlStylesheet, htmlData;
   std::string photoStylesheet;
   // The index photo's pages, their template data and outputs: one of each
@@ -138,86 +132,35 @@ struct Regeneration::Done {
   PageFailure photoFailure;
 };
 
-// One thread that writes the jobs in the order given and posts each result
-// to the owner's thread. Jobs still queued when it is destroyed are written;
-// their results are dropped with the context they were posted to.
-class Regeneration::Worker {
- public:
-  explicit Worker(Regeneration& owner) : owner_(owner), thread_([this] { Loop(); }) {}
-  ~Worker() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
+// Writes one regeneration on the worker; the pages of the index photo made
+// so far go again when one of them fails.
+Regeneration::Done Regeneration::Write(PageGeneration& pages, Job job) {
+  Done done;
+  if (!job.playlistPath.empty()) {
+    done.playlistFailed = !job.playlist || !WritePlaylist(job.playlistPath, *job.playlist);
   }
-
-  void Add(Job job) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.push_back(std::move(job));
-    }
-    wake_.notify_one();
+  if (!job.htmlPath.empty()) {
+    done.htmlMade =
+        pages.MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
   }
-
- private:
-  void Loop() {
-    pthread_setname_np(pthread_self(), "regeneration");
-    for (;;) {
-      Job job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty()) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
-      }
-      auto done = std::make_shared<Done>(Write(std::move(job)));
-      HandOff(done.get());
-      QMetaObject::invokeMethod(
-          &context_,
-          [this, done] {
-            Received(done.get());
-            owner_.Finish(*done);
-          },
-          Qt::QueuedConnection);
+  for (size_t k = 0; k < job.photoPages.size(); ++k) {
+    done.photoPageMade = pages.MakePage(job.photoPages[k], job.photoStylesheet, job.photoData[k],
+                                        &done.photoFailure);
+    if (!done.photoPageMade) {
+      for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
+      break;
     }
   }
+  done.job = std::move(job);
+  return done;
+}
 
-  static Done Write(Job job) {
-    Done done;
-    if (!job.playlistPath.empty()) {
-      done.playlistFailed =
-          WriteFileReplacing(job.playlistPath, job.playlistText) != WriteResult::ok;
-    }
-    if (!job.htmlPath.empty()) {
-      done.htmlMade =
-          XsltService::MakePage(job.htmlPath, job.htmlStylesheet, job.htmlData, &done.htmlFailure);
-    }
-    for (size_t k = 0; k < job.photoPages.size(); ++k) {
-      done.photoPageMade = XsltService::MakePage(job.photoPages[k], job.photoStylesheet,
-                                                 job.photoData[k], &done.photoFailure);
-      if (!done.photoPageMade) {
-        for (size_t made = 0; made < k; ++made) std::remove(job.photoPages[made].c_str());
-        break;
-      }
-    }
-    done.job = std::move(job);
-    return done;
-  }
-
-  Regeneration& owner_;
-  QObject context_;  // on the owner's thread: results arrive there
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;   // protected by mutex_
-  bool stopping_ = false;  // protected by mutex_
-  std::thread thread_;     // last: starts when the rest is ready
-};
-
-Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos)
-    : project_(project), photos_(photos), worker_(std::make_unique<Worker>(*this)) {}
+Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos, PageGeneration& pages)
+    : project_(project),
+      photos_(photos),
+      pages_(pages),
+      context_(std::make_unique<QObject>()),
+      worker_(std::make_unique<Worker>("regeneration")) {}
 
 Regeneration::~Regeneration() = default;
 
@@ -249,22 +192,17 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   const bool ipl = allowed(movie.ipl, project_.PlaylistFileName(movieId));
   const bool html = allowed(movie.html, project_.HtmlFileName(movieId));
   const bool photo = allowed(movie.indexphoto, project_.IndexPhotoFileName(movieId));
-  if (!refused.empty()) {
-    ShowMessage("Error",
-                "These outputs of " + movie.Title() +
-                    " were not written again, because they are not where the output settings "
-                    "put them:\n" +
-                    refused,
-                MessageIcon::warning, MessageOwner::reviewWindow);
-  }
-
   Job job;
   job.movieId = movieId;
-  job.refused = !refused.empty();
-  const XsltService pages(project_, {});
+  if (!refused.empty()) {
+    job.refused = "These outputs of " + movie.Title() +
+                  " were not written again, because they are not where the output settings "
+                  "put them:\n" +
+                  refused;
+  }
   if (ipl) {
     job.playlistPath = movie.ipl;
-    job.playlistText = PlaylistText(movie.ipl, movie);
+    job.playlist = movie;
   }
   if (photo) {
     // The parts as the thumbnails left need them, named before the web page
@@ -299,29 +237,50 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   if (html) {
     job.htmlPath = movie.html;
     job.htmlStylesheet = "templates/web/" + project_.Output().htmlTransform;
-    job.htmlData = pages.MovieData(movie.html, movieId).value_or(std::string());
+    job.htmlData = pages_.MovieData(project_, movieId, movie.html).value_or(std::string());
   }
   ++pending_;
-  worker_->Add(std::move(job));
+  // Written on the worker, in the order asked; the result comes back to the
+  // owner's thread through the context (and is dropped with it).
+  worker_->Post([this, job = std::move(job)]() mutable {
+    auto done = std::make_shared<Done>(Write(pages_, std::move(job)));
+    HandOff(done.get());
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, done] {
+          Received(done.get());
+          Finish(*done);
+        },
+        Qt::QueuedConnection);
+  });
   return true;
 }
 
 void Regeneration::Finish(const Done& done) {
   --pending_;
   const Job& job = done.job;
-  bool ok = !job.refused;
+  // The review window speaks for itself, and the run goes on.
+  std::vector<Message> messages;
+  const auto tell = [&messages](const PageFailure& failure) {
+    if (std::optional<Message> message = FailureMessage(failure, MessageOwner::reviewWindow))
+      messages.push_back(std::move(*message));
+  };
+  bool ok = job.refused.empty();
+  if (!ok) {
+    messages.push_back(
+        Message{"Error", job.refused, MessageIcon::warning, MessageOwner::reviewWindow});
+  }
   if (done.playlistFailed) {
     DebugOutput("Failed to regenerate image playlist\n");
     ok = false;
   }
-  const XsltService pages(project_, {});
   if (!job.htmlPath.empty() && !done.htmlMade) {
-    pages.Report(done.htmlFailure, kReviewWindowFailure);
+    tell(done.htmlFailure);
     ok = false;
   }
   if (!job.photoPages.empty()) {
     if (!done.photoPageMade) {
-      pages.Report(done.photoFailure, kReviewWindowFailure);
+      tell(done.photoFailure);
       ok = false;
     } else if (project_.HasMovie(job.movieId) && job.photoPaths.size() == job.photoPages.size()) {
       std::vector<IndexPhotoGenerator::Part> parts;
@@ -333,7 +292,7 @@ void Regeneration::Finish(const Done& done) {
       for (const std::string& page : job.photoPages) std::remove(page.c_str());
     }
   }
-  if (finished_) finished_(job.movieId, ok);
+  if (finished_) finished_(job.movieId, ok, messages);
 }
 
 }  // namespace ombrelo

@@ -8,21 +8,29 @@
 // page of the program.
 //
 // Writing runs on a thread of its own ("regeneration"), like the
-// controller's own outputs: the owner's thread only takes the movie's data
-// from the project, and hears back when the files are written. It may run
-// while an indexing run goes on: a page or playlist that cannot be written
-// is reported to the review window and never stops the run, and a
+// controller's own outputs, with the run's page generation and playlist
+// writer: the owner's thread only takes the movie's data from the project,
+// and hears back when the files are written, with what to tell the user. It
+// may run while an indexing run goes on: a page or playlist that cannot be
+// written is told to the review window and never stops the run, and a
 // regenerated photo waits for a photo of the run that is being drawn.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "project/user_message.h"
+
+class QObject;
 
 namespace ombrelo {
 
 class CProject;
 class IndexPhotoGenerator;
 class Movie;
+class PageGeneration;
+class Worker;
 
 // Whether path is one of the movie's own thumbnails by its place and name:
 // a ".jpg" or ".bmp" file in a sub-folder of the thumbnail folder the
@@ -71,13 +79,16 @@ class Regeneration {
   static constexpr int kMinimumSize = 64;
 
   // Told on the owner's thread when a regeneration's files are written (or
-  // failed; failures have been reported): ok is false when an output failed
-  // or was refused.
-  using Finished = std::function<void(int32_t movieId, bool ok)>;
+  // failed): ok is false when an output failed or was refused; messages
+  // holds what to tell the user of it (owned by the review window), in the
+  // order it happened. Nothing is shown here.
+  using Finished =
+      std::function<void(int32_t movieId, bool ok, const std::vector<Message>& messages)>;
 
-  // The project and the controller's generator must outlive this object.
-  // Made on the owner's thread (the one that runs the event loop).
-  Regeneration(CProject& project, IndexPhotoGenerator& photos);
+  // The project, the controller's generator and the run's page generation
+  // must outlive this object. Made on the owner's thread (the one that runs
+  // the event loop).
+  Regeneration(CProject& project, IndexPhotoGenerator& photos, PageGeneration& pages);
   // Waits for the writing that has been started; its results are dropped.
   ~Regeneration();
   Regeneration(const Regeneration&) = delete;
@@ -94,8 +105,9 @@ class Regeneration {
   //
   // Only the files the current output settings give the movie are written
   // (IsOwnOutput): an output that its project file names elsewhere is not
-  // written at all, and the refusal is told at once in one message box owned
-  // by the review window. Regenerations are written in the order asked.
+  // written at all, and the refusal is the first of the finished
+  // regeneration's messages (a warning). Regenerations are written in the
+  // order asked.
   bool Regenerate(int32_t movieId, int width, int height);
 
   // How many regenerations have not finished yet.
@@ -108,15 +120,18 @@ class Regeneration {
  private:
   struct Job;
   struct Done;
-  class Worker;
+  static Done Write(PageGeneration& pages, Job job);
   void Finish(const Done& done);
 
   CProject& project_;
   IndexPhotoGenerator& photos_;
+  PageGeneration& pages_;
   Finished finished_;
   int pageCounter_ = 0;
   int pending_ = 0;
   std::string lastPage_;
+  std::unique_ptr<QObject> context_;  // on the owner's thread: results arrive there
+  // Last: jobs still queued when it goes are written, their results dropped.
   std::unique_ptr<Worker> worker_;
 };
 

@@ -21,7 +21,6 @@
 #include "platform/result_codes.h"
 #include "platform/thread_handoff.h"
 #include "project/file_write.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/playlist.h"
 #include "project/project.h"
@@ -150,14 +149,6 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   explicit PhotoHost(WorkflowController& owner) : owner_(owner) {}
 
   std::string TemporaryFolder() override { return owner_.project_.TemporaryFolder(); }
-  bool GeneratePage(int32_t movieId, const std::string& pagePath,
-                    const std::string& stylesheet) override {
-    return owner_.pages_.GeneratePage(owner_.project_, movieId, pagePath, stylesheet);
-  }
-  void CopyCompanionFolder(const std::string& stylesheet,
-                           const std::string& destinationFolder) override {
-    owner_.pages_.CopyCompanionFolder(stylesheet, destinationFolder);
-  }
   void PostPoll() override {
     QCoreApplication::postEvent(owner_.receiver_.get(),
                                 new WorkflowEvent(WorkflowEventType::indexPhotoPoll, -1));
@@ -169,6 +160,7 @@ class WorkflowController::PhotoHost : public IndexPhotoHost {
   void IndexPhotoFinished(int32_t movieId, bool written) override {
     owner_.OnIndexPhotoFinished(movieId, written);
   }
+  void Notice(const Message& message) override { owner_.MessageNotice(message); }
 
  private:
   WorkflowController& owner_;
@@ -193,13 +185,9 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
   // The capture thread hands each frame to the writer through the sink.
   eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get(), *writer_);
   engine_.SetListener(eventSink_.get());
-  // The pages are made after the capture has been closed, and a failure is
-  // shown later still: a stop then could only hit the next movie.
-  pages_.SetStopHandler({});
 }
 
 WorkflowController::~WorkflowController() {
-  pages_.SetStopHandler({});
   eventSink_->Detach();  // a frame waiting for its movie's naming is dropped
   // A capture without its owner would only wait for frames nobody takes.
   if (engine_.GetState() != CaptureState::idle) engine_.Close();
@@ -429,7 +417,9 @@ void WorkflowController::ShowDecodingProblems() {
 
 bool WorkflowController::IndexPhotoPending() const { return renderer_ && renderer_->Pending(); }
 
-bool WorkflowController::OutputsPending() const { return outputsPending_ || IndexPhotoPending(); }
+bool WorkflowController::OutputsPending() const {
+  return outputsPending_ || removalsPending_ > 0 || IndexPhotoPending();
+}
 
 // ---------------------------------------------------------------------------
 // Events
@@ -559,49 +549,77 @@ void WorkflowController::MakeOutputs() {
   const int32_t id = currentMovieId_;
   continueWithNext_ = true;
   // A movie removed while it was captured gets no outputs; the run goes on.
-  if (!project_.MovieById(id)) {
+  const Movie* found = std::as_const(project_).MovieById(id);
+  if (!found) {
     DebugOutput("No outputs for movie " + std::to_string(id) + ": it was removed\n");
     return;
   }
   emit progress(id, 1000);
   const OutputSettings output = project_.Output();
-  // Two videos of one name never share an output: each output's name is
-  // claimed for this video, with a suffix where another holds it.
-  // One suffix for all three, so that a playlist, page and photo of one name
-  // are one video's even while another process names its outputs.
-  const Movie& named = *std::as_const(project_).MovieById(id);
-  int suffix = 1;
-  const auto claim = [&](const std::string& path, const std::string& recorded) {
-    return ClaimOutputFile(path, named.path(), recorded, &suffix);
-  };
-
-  // The index photo is made last but named first, so that the web page can
-  // link to it; a photo that fails takes its name off the movie again.
-  const std::string photoPath =
-      output.indexphotoEnabled ? claim(project_.IndexPhotoFileName(id), named.indexphoto) : "";
-  const std::string playlistPath =
-      output.iplEnabled ? claim(project_.PlaylistFileName(id), named.ipl) : "";
-  const std::string path = output.htmlEnabled ? claim(project_.HtmlFileName(id), named.html) : "";
-  if (!photoPath.empty()) {
+  // The names the settings give; the claims, the folders and the playlist
+  // are the writer's work, off this thread.
+  OutputNames names;
+  if (output.indexphotoEnabled) names.photo = project_.IndexPhotoFileName(id);
+  if (output.iplEnabled) names.playlist = project_.PlaylistFileName(id);
+  if (output.htmlEnabled) names.html = project_.HtmlFileName(id);
+  outputsPending_ = true;
+  photoReportHeld_ = true;
+  if (output.iplEnabled) SetStatus(kSavingPlaylist);
+  writer_->Run([this, id, movie = *found, names, scale = output.EffectiveImageScale()]() mutable {
+    // Two videos of one name never share an output: each output's name is
+    // claimed for this video, with a suffix where another holds it. One
+    // suffix for all three, so that a playlist, page and photo of one name
+    // are one video's even while another process names its outputs. The
+    // index photo is made last but named first, so that the web page can
+    // link to it.
+    int suffix = 1;
+    const auto claim = [&](std::string& path, const std::string& recorded) {
+      if (!path.empty()) path = ClaimOutputFile(path, movie.path(), recorded, &suffix);
+    };
+    claim(names.photo, movie.indexphoto);
+    claim(names.playlist, movie.ipl);
+    claim(names.html, movie.html);
     // A photo of more thumbnails than one picture holds at a useful size is
     // made in parts, all named now for the page to link to.
-    const size_t parts = MovieIndexPhotoParts(named, output.EffectiveImageScale()).size();
-    project_.SetMovieIndexphoto(id, photoPath, ClaimIndexPhotoParts(named, photoPath, parts));
-  }
+    if (!names.photo.empty())
+      names.parts =
+          ClaimIndexPhotoParts(movie, names.photo, MovieIndexPhotoParts(movie, scale).size());
+    if (!names.playlist.empty())
+      names.playlistWritten = WritePlaylist(names.playlist, movie, &names.playlistError);
+    PostToOwner(id, [this, id, names = std::move(names)] { OutputsNamed(id, names); });
+  });
+}
 
-  if (output.iplEnabled) {
-    SetStatus(kSavingPlaylist);
-    SavePlaylistOf(id, playlistPath);
+void WorkflowController::OutputsNamed(int32_t id, const OutputNames& names) {
+  // A photo that fails takes its name off the movie again.
+  if (!project_.MovieById(id)) {
+    FinishOutputs(id, false);
+    return;
+  }
+  if (!names.photo.empty()) project_.SetMovieIndexphoto(id, names.photo, names.parts);
+  if (!names.playlist.empty()) {
+    if (names.playlistWritten) {
+      project_.SetMovieIpl(id, names.playlist);
+    } else {
+      const std::string failure = "Failed to write the playlist '" + names.playlist + "' - " +
+                                  std::strerror(names.playlistError);
+      FailMovie(id, failure);
+      FailureNotice(failure, [this] {
+        emit messageRequested(Message{"Error", "Failed to open playlist file for writing",
+                                      MessageIcon::error, MessageOwner::mainWindow});
+      });
+    }
   }
   // The pages are made by the writer; the movie is finished when both are
   // back. A photo that fails at once is reported after the movie's finish.
-  outputsPending_ = true;
-  photoReportHeld_ = true;
-  if (!output.htmlEnabled) {
+  const OutputSettings output = project_.Output();
+  const std::string photoPath = names.photo;
+  if (names.html.empty()) {
     MakeIndexPhoto(id, output, photoPath);
     return;
   }
   SetStatus(kSavingWebpage);
+  const std::string path = names.html;
   const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
   MakePage(
       id, path, stylesheet,
@@ -620,25 +638,6 @@ void WorkflowController::MakeOutputs() {
         }
         MakeIndexPhoto(id, output, photoPath);
       });
-}
-
-void WorkflowController::SavePlaylistOf(int32_t movieId, const std::string& path) {
-  const std::string folder = paths::FolderOf(path);
-  if (!folder.empty()) paths::CreateFolders(folder);
-  const Movie* movie = project_.MovieById(movieId);
-  if (!movie) return;
-  int error = 0;
-  if (WriteFileReplacing(path, PlaylistText(path, *movie), &error) == WriteResult::ok) {
-    project_.SetMovieIpl(movieId, path);
-    return;
-  }
-  const std::string failure =
-      "Failed to write the playlist '" + path + "' - " + std::strerror(error != 0 ? error : EIO);
-  FailMovie(movieId, failure);
-  FailureNotice(failure, [] {
-    ShowMessage("Error", "Failed to open playlist file for writing", MessageIcon::error,
-                MessageOwner::mainWindow);
-  });
 }
 
 void WorkflowController::FailMovie(int32_t movieId, const std::string& text) {
@@ -672,8 +671,9 @@ void WorkflowController::MakePage(int32_t movieId, const std::string& path,
         }
         PostToOwner(movieId, [this, outcome = std::move(outcome), then = std::move(then)] {
           // The box waits for the user; the run does not wait for the box.
-          if (!outcome.made)
-            Notice([this, failure = outcome.failure] { pages_.Report(project_, failure); });
+          if (const std::optional<Message> message =
+                  FailureMessage(outcome.failure, MessageOwner::mainWindow))
+            MessageNotice(*message);
           then(outcome);
         });
       });
@@ -712,7 +712,11 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
   }
   const std::string page = renderer_->NextPage();
   MakePage(movieId, page, stylesheet, [=, this](const PageOutcome& outcome) {
-    renderer_->PageGenerated(movieId, outcome.made, page, photoPath, width, height, quality);
+    if (outcome.made) {
+      renderer_->RenderParts(movieId, {{page, photoPath}}, width, height, quality);
+    } else {
+      renderer_->PageFailed(movieId, photoPath);
+    }
     FinishOutputs(movieId, true);
   });
 }
@@ -730,8 +734,7 @@ void WorkflowController::MakeIndexPhotoPart(int32_t movieId, const std::string& 
         if (!outcome.made) {
           // The pages made so far go; the photo fails as a single one does.
           for (const std::string& made : job->pages) std::remove(made.c_str());
-          renderer_->PageGenerated(movieId, false, page, job->outputs[n], job->width, job->height,
-                                   job->quality);
+          renderer_->PageFailed(movieId, job->outputs[n]);
           FinishOutputs(movieId, true);
           return;
         }
@@ -787,7 +790,19 @@ void WorkflowController::RemoveStaleThumbnails(int32_t movieId) {
   const Movie* movie = std::as_const(project_).MovieById(movieId);
   // Not while the movie is captured again, nor when an output of it failed.
   if (!movie || IsWaiting(*movie) || movie->status == kMovieFailed) return;
-  RemoveThumbnailsNotNamed(*movie);
+  // On the writer, after the frames given before (a capture of the movie
+  // begun later writes its thumbnails after this). The run is not over
+  // until they are gone.
+  ++removalsPending_;
+  Movie named(*movie);
+  named.thumbPrefix = movie->thumbPrefix;  // a copy leaves the naming behind
+  writer_->Run([this, movie = std::move(named)] {
+    RemoveThumbnailsNotNamed(movie);
+    PostToOwner(movie.id(), [this] {
+      --removalsPending_;
+      ScheduleIdle();
+    });
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -832,6 +847,10 @@ void WorkflowController::Notice(std::function<void()> show) {
   ScheduleIdle();
 }
 
+void WorkflowController::MessageNotice(const Message& message) {
+  Notice([this, message] { emit messageRequested(message); });
+}
+
 void WorkflowController::FailureNotice(std::string text, std::function<void()> show) {
   failureNotices_.emplace_back(std::move(text), std::move(show));
   ScheduleIdle();
@@ -870,8 +889,8 @@ void WorkflowController::ShowNotices() {
     } else {
       std::vector<std::string> texts;
       for (auto& failure : failures) texts.push_back(std::move(failure.first));
-      notices_.push_front([text = FailureSummaryText(texts)] {
-        ShowMessage("Error", text, MessageIcon::error, MessageOwner::mainWindow);
+      notices_.push_front([this, text = FailureSummaryText(texts)] {
+        emit messageRequested(Message{"Error", text, MessageIcon::error, MessageOwner::mainWindow});
       });
     }
   }

@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "project/movie.h"
+#include "project/user_message.h"
 #include "render/xslt_service.h"
 #include "workflow/frame_output.h"
 #include "workflow/frame_writer.h"
@@ -165,6 +166,10 @@ class WorkflowController : public QObject {
   void codecHelpRequested(const std::string& moviePath, const std::string& address);
   // Several such movies at once (the desktop's "Decoding problems" dialog).
   void decodingProblemsFound(const std::vector<std::string>& paths);
+  // Something to tell the user in a message box (the desktop) or a line
+  // (the command line): a page, playlist or index photo that could not be
+  // made, or the failures of a run listed in one box at its end.
+  void messageRequested(const ombrelo::Message& message);
 
  public:
   // Asks the engine to open the first waiting movie; the open is made on
@@ -182,7 +187,6 @@ class WorkflowController : public QObject {
 
   // ---- State, for the front ends and tests.
   int32_t CurrentMovieId() const { return currentMovieId_; }
-  bool ContinueWithNext() const { return continueWithNext_; }
   bool WriteFailed() const { return writeFailed_; }
   const std::vector<std::string>& DecodingProblems() const { return decodingProblems_; }
   // True while an index photo is being rendered.
@@ -190,6 +194,8 @@ class WorkflowController : public QObject {
   // The index photo generator of the run: the one renderer of the program,
   // shared with the review window's regeneration.
   IndexPhotoGenerator& IndexPhotos() { return *renderer_; }
+  // The page generation of the run, shared with the regeneration.
+  PageGeneration& Pages() { return pages_; }
   // True from Start until runFinished was emitted.
   bool RunActive() const { return runActive_; }
 
@@ -220,7 +226,17 @@ class WorkflowController : public QObject {
   void OnFrameWritten(const FrameWriter::Result& result);
   void OnCaptureEnded(bool completed);
   void MakeOutputs();
-  void SavePlaylistOf(int32_t movieId, const std::string& path);
+  // The outputs' names as claimed on the writer's thread (empty: not made),
+  // the photo's parts, and how writing the playlist went.
+  struct OutputNames {
+    std::string photo, playlist, html;
+    std::vector<std::string> parts;
+    bool playlistWritten = false;
+    int playlistError = 0;
+  };
+  // Back on the owner's thread: records the names and the playlist, then
+  // makes the web page and the index photo.
+  void OutputsNamed(int32_t movieId, const OutputNames& names);
   // What became of a page: made or not (and why), and the first companion
   // file that could not be copied ("'<path>' - <reason>"; "" when none).
   struct PageOutcome {
@@ -278,6 +294,8 @@ class WorkflowController : public QObject {
   // from the idle step, outside the controller's other work, so that the
   // run goes on while it is open.
   void Notice(std::function<void()> show);
+  // A notice that is a message (messageRequested).
+  void MessageNotice(const Message& message);
   // A failure to tell the user of once the run has ended: a single one is
   // shown by show, several together as one box that lists their texts.
   void FailureNotice(std::string text, std::function<void()> show);
@@ -319,6 +337,7 @@ class WorkflowController : public QObject {
     bool written;
   };
   bool outputsPending_ = false;  // the movie's pages are with the writer
+  int removalsPending_ = 0;      // earlier thumbnails being removed by the writer
   bool photoReportHeld_ = false;
   std::optional<HeldPhotoReport> heldPhotoReport_;
   bool writeFailed_ = false;

@@ -74,6 +74,7 @@ class WindowRecoveryView : public RecoveryView {
   void ShowNoticePage(const std::string& name) override {
     help_.Show(&window_, name, HelpMode::notice);
   }
+  bool AskYesNo(const Message& question) override { return Messages().AskYesNo(question); }
 
  private:
   MainWindow& window_;

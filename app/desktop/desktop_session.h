@@ -10,7 +10,7 @@
 #include "app/desktop/help_window.h"
 #include "app/desktop/main_window.h"
 #include "workflow/workflow_controller.h"
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 
 namespace ombrelo {
 class PageGeneration;

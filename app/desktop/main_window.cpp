@@ -41,7 +41,7 @@
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "project/report.h"
@@ -561,11 +561,15 @@ bool MainWindow::SaveProject(bool saveAs) {
 void MainWindow::GenerateReport() {
   const QString path = chooseFile_(this, FileDialog::saveReport);
   if (path.isEmpty()) return;
-  const ReportResult result = WriteProjectReport(
-      project_, path.toStdString(),
-      [](std::string* out, const std::string& xml, const std::string& stylesheet) {
-        return Transform(out, xml, stylesheet);
-      });
+  std::string failure;
+  const ReportResult result =
+      WriteProjectReport(project_, path.toStdString(), TransformForReport, &failure);
+  if (!failure.empty()) {
+    ShowMessage("Error", failure,
+                result == ReportResult::kWriteFailed ? MessageIcon::error : MessageIcon::none,
+                result == ReportResult::kWriteFailed ? MessageOwner::mainWindow
+                                                     : MessageOwner::none);
+  }
   if (result == ReportResult::kWritten &&
       AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -607,8 +611,11 @@ void MainWindow::AttachController(WorkflowController* controller) {
                 },
                 this);
           });
+  connect(controller, &Run::messageRequested, this,
+          [](const Message& message) { ShowMessage(message); });
   progress_->Follow(*controller);
-  regeneration_ = std::make_unique<Regeneration>(project_, controller->IndexPhotos());
+  regeneration_ =
+      std::make_unique<Regeneration>(project_, controller->IndexPhotos(), controller->Pages());
   results_->SetRegeneration(regeneration_.get());
   controller->SetIndexPhotoBounds(ClientSize{pages_->width(), pages_->height()});
   EnableCommands(controller->GetCommandStates());
@@ -676,10 +683,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  // The temporary pages and thumbnails go with the window, and so do the
-  // deleted thumbnails kept for Undo.
+  // The temporary pages and thumbnails go with the window, behind it (the
+  // program ends without waiting for them), and so do the deleted
+  // thumbnails kept for Undo.
   results_->Trash().Commit();
-  project_.ClearTemporaryFolder();
+  project_.ClearTemporaryFolder(CProject::TemporaryClearing::behindTheWindow);
   event->accept();
 }
 

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "workflow/frame_output.h"
-#include "workflow/workflow_controller.h"
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
 #include "project/movie.h"
+#include "workflow/frame_output.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::indexer {
 
@@ -140,12 +140,9 @@ int TerminalColumns(std::FILE* out) {
 }
 
 TerminalPort::TerminalPort(std::FILE* out, std::FILE* err, bool interactive)
-    : out_(out), err_(err), interactive_(interactive), previousMessagePort_(SetMessagePort(this)) {}
+    : out_(out), err_(err), interactive_(interactive) {}
 
-TerminalPort::~TerminalPort() {
-  EndProgressLine();
-  SetMessagePort(previousMessagePort_);
-}
+TerminalPort::~TerminalPort() { EndProgressLine(); }
 
 void TerminalPort::Follow(WorkflowController& run) {
   using Run = WorkflowController;
@@ -178,6 +175,8 @@ void TerminalPort::Follow(WorkflowController& run) {
                    });
   QObject::connect(&run, &Run::decodingProblemsFound, &run,
                    [this](const std::vector<std::string>& paths) { ShowDecodingProblems(paths); });
+  QObject::connect(&run, &Run::messageRequested, &run,
+                   [this](const Message& message) { ShowMessage(message); });
 }
 
 void TerminalPort::EndProgressLine() {
@@ -306,7 +305,8 @@ void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
   std::string text =
       "Decoding problems: these videos need missing components (video codecs) to play:";
   for (const std::string& path : paths) {
-    text += "\n  " + TerminalSafe(path) + "  codec help: " + TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)));
+    text += "\n  " + TerminalSafe(path) +
+            "  codec help: " + TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)));
   }
   Error(text);
 }
@@ -323,11 +323,6 @@ void TerminalPort::RunFinished() {
 
 void TerminalPort::ShowMessage(const Message& message) {
   Error(message.caption.empty() ? message.text : message.caption + ": " + message.text);
-}
-
-bool TerminalPort::AskYesNo(const Message& message) {
-  Error(message.caption + ": " + message.text + " (answered No)");
-  return false;
 }
 
 }  // namespace ombrelo::indexer

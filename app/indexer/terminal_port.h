@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "project/user_message.h"
 #include "workflow/workflow_port.h"
-#include "project/message_port.h"
 
 namespace ombrelo {
 class Movie;
@@ -39,12 +39,14 @@ std::string FitColumns(const std::string& text, int columns);
 // of the COLUMNS environment variable, else 80.
 int TerminalColumns(std::FILE* out);
 
-class TerminalPort : public MessagePort {
+class TerminalPort {
  public:
   // Progress goes to out, errors and messages to err. interactive: draw a
   // progress bar that redraws itself in place (out is a terminal).
   TerminalPort(std::FILE* out, std::FILE* err, bool interactive);
-  ~TerminalPort() override;
+  virtual ~TerminalPort();
+  TerminalPort(const TerminalPort&) = delete;
+  TerminalPort& operator=(const TerminalPort&) = delete;
 
   // Shows what the controller publishes (it must outlive neither).
   void Follow(WorkflowController& run);
@@ -73,9 +75,8 @@ class TerminalPort : public MessagePort {
   void OpenCodecHelp(const std::string& moviePath, const std::string& address);
   void ShowDecodingProblems(const std::vector<std::string>& paths);
 
-  // MessagePort.
-  void ShowMessage(const Message& message) override;
-  bool AskYesNo(const Message& message) override;
+  // A message of the core, as one line on err: "<caption>: <text>".
+  void ShowMessage(const Message& message);
 
  private:
   void Error(const std::string& text);
@@ -85,7 +86,6 @@ class TerminalPort : public MessagePort {
   std::FILE* out_;
   std::FILE* err_;
   bool interactive_;
-  MessagePort* previousMessagePort_;
   std::function<void()> runFinished_;
 
   std::string movieName_;

@@ -52,7 +52,6 @@ class QtHtmlContainer : public litehtml::document_container {
   // when it is drawn, at the size it is drawn at, and kept until
   // ReleaseDrawnImages. A file that cannot be read stores no picture.
   void StoreImage(const QUrl& url, const QString& localFile);
-  bool HasImage(const QUrl& url) const;
   void ClearImages();
   // Drops the decoded pixels of every image (the index photo does so after
   // each band, so that the thumbnails are never all in memory at once).

@@ -7,12 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
 
 #include "platform/paths.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "support/debug_capture.h"
 #include "tools/testvideo/test_video.h"
+#include "workflow/frame_writer.h"
 
 namespace ombrelo {
 namespace {
@@ -109,6 +113,22 @@ TEST(FrameOutput, BmpBytesKeepTheHeaderAndPadEveryRowWithZeros) {
   EXPECT_EQ(BmpFileBytes(header, frame), "");
 }
 
+// Saves a frame as the run does: named as the movie's naming says (taken
+// when the movie is opened), written by the frame writer on its thread, and
+// recorded on the owner's side; stop stands for the Stop command.
+bool SaveAsTheRunDoes(CProject& project, int32_t id, const FrameCopy& frame,
+                      const std::function<void()>& stop, std::string* path) {
+  const ThumbnailNaming naming = NamingOf(project, *project.MovieById(id));
+  *path = ThumbnailFileName(naming.prefix, naming.settings, frame);
+  std::promise<FrameWriter::Result> written;
+  std::future<FrameWriter::Result> done = written.get_future();
+  FrameWriter writer([&](FrameWriter::Result result) { written.set_value(std::move(result)); });
+  writer.Write(FrameWriter::Job{id, 0, frame, naming.videoFormat, naming.settings, *path});
+  const FrameWriter::Result result = done.get();
+  RecordThumbnail(project, id, frame, result.job.path, result.written, stop, result.reason);
+  return result.written;
+}
+
 TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   TempFolder folder("frame-output");
   CProject project(folder.Path());
@@ -121,21 +141,24 @@ TEST(FrameOutput, SavedThumbnailsHoldTheFrameAndAreRecorded) {
   const auto stop = [&] { ++stops; };
 
   std::string path;
-  ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 1500, 60.0, 0, video), stop, &path));
+  ASSERT_TRUE(
+      SaveAsTheRunDoes(project, id, CodedFrame(162, 120, 1500, 60.0, 0, video), stop, &path));
   // The movie's own folder did not exist: it was made and the write repeated.
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip_0h01m00.000s.jpg");
   EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(path), 1500);
 
   project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
   project.UpdateCapture([&](CaptureSettings& c) { c.namebyframe = true; });
-  ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 4500, 180.0, 1, video), stop, &path));
+  ASSERT_TRUE(
+      SaveAsTheRunDoes(project, id, CodedFrame(162, 120, 4500, 180.0, 1, video), stop, &path));
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip_004500.bmp");
   EXPECT_EQ(testvideo::ReadFrameNumberFromBmp(path), 4500);
   EXPECT_EQ(ReadFileBytes(path).size(), 54u + 488u * 120u);
 
   project.UpdateCapture([&](CaptureSettings& c) { c.notimetag = true; });
   project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 0; });
-  ASSERT_TRUE(SaveFrame(project, id, CodedFrame(162, 120, 7500, 300.0, 2, video), stop, &path));
+  ASSERT_TRUE(
+      SaveAsTheRunDoes(project, id, CodedFrame(162, 120, 7500, 300.0, 2, video), stop, &path));
   EXPECT_EQ(path, folder / "Thumbs/My_clip/My_clip2.jpg");
 
   const Movie& saved = *project.FindMovie(id);
@@ -163,7 +186,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
   int stops = 0;
   int statusWhenStopped = -1;
   std::string path;
-  const bool saved = SaveFrame(
+  const bool saved = SaveAsTheRunDoes(
       project, id, CodedFrame(160, 120, 25, 1.0, 0, video),
       [&] {
         ++stops;
@@ -183,7 +206,7 @@ TEST(FrameOutput, AThumbnailThatCannotBeWrittenStopsTheCaptureAndFailsTheMovie) 
 
   SCOPED_TRACE("the text is the same for BMP files");
   project.UpdateCapture([&](CaptureSettings& c) { c.imageformat = 1; });
-  EXPECT_FALSE(SaveFrame(project, id, CodedFrame(160, 120, 50, 2.0, 1, video), {}, &path));
+  EXPECT_FALSE(SaveAsTheRunDoes(project, id, CodedFrame(160, 120, 50, 2.0, 1, video), {}, &path));
   EXPECT_NE(project.FindMovie(id)->error.find("Failed to write JPEG image to:\n'" + path +
                                               "' - Not a directory"),
             std::string::npos);
@@ -201,7 +224,7 @@ TEST(FrameOutput, AFrameTooSmallForItsFormatIsAWriteFailure) {
   frame.size = 480 * 60;  // half the rows
   int stops = 0;
   std::string path;
-  EXPECT_FALSE(SaveFrame(
+  EXPECT_FALSE(SaveAsTheRunDoes(
       project, id, frame, [&] { ++stops; }, &path));
   EXPECT_EQ(stops, 1);
   EXPECT_FALSE(std::filesystem::exists(path));

@@ -694,12 +694,9 @@ TEST_F(IndexerTest, NamesOfEveryScriptRoundTripThroughEveryOutputAndTheProject) 
   }
 
   // The report links every movie's outputs.
+  std::string reportFailure;
   const std::string report = folder_ / "out/report.html";
-  ASSERT_EQ(WriteProjectReport(
-                project, report,
-                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
-                  return Transform(out, xml, stylesheet);
-                }),
+  ASSERT_EQ(WriteProjectReport(project, report, TransformForReport, &reportFailure),
             ReportResult::kWritten);
   const std::set<std::string> reported = LinkedFiles(report);
   for (const Movie& m : project.Movies()) {
@@ -753,12 +750,9 @@ TEST_F(IndexerTest, ManyThumbnailsMakeAnIndexPhotoInPartsOfUsefulSize) {
     }
     // The page and the report name every part.
     const std::set<std::string> linked = LinkedFiles(dense.html);
+    std::string reportFailure;
     const std::string report = folder_ / (out + "/report.html");
-    ASSERT_EQ(WriteProjectReport(
-                  project, report,
-                  [](std::string* text, const std::string& xml, const std::string& stylesheet) {
-                    return Transform(text, xml, stylesheet);
-                  }),
+    ASSERT_EQ(WriteProjectReport(project, report, TransformForReport, &reportFailure),
               ReportResult::kWritten);
     const std::set<std::string> reported = LinkedFiles(report);
     for (const std::string& part : parts) {
@@ -1184,12 +1178,9 @@ TEST_F(IndexerTest, ShardsPartitionACollectionStablyAndMergeIntoOneProject) {
     SourceData() { SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR); }
     ~SourceData() { SetApplicationDataFolder(""); }
   } sourceData;
+  std::string reportFailure;
   const std::string report = folder_ / "report.html";
-  ASSERT_EQ(WriteProjectReport(
-                all, report,
-                [](std::string* out, const std::string& xml, const std::string& stylesheet) {
-                  return Transform(out, xml, stylesheet);
-                }),
+  ASSERT_EQ(WriteProjectReport(all, report, TransformForReport, &reportFailure),
             ReportResult::kWritten);
   const std::set<std::string> reported = LinkedFiles(report);
   for (const Movie& movie : all.Movies()) {

@@ -22,7 +22,6 @@
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/project.h"
-#include "support/recording_message_port.h"
 #include "workflow/page_generation.h"
 #include "workflow_test_support.h"
 
@@ -100,7 +99,6 @@ class WorkflowTest : public ::testing::Test {
   std::string out_;
   RunRecorder seen_;
   XsltPageGeneration pages_;
-  testing::RecordingMessagePort messages_;
   CaptureEngine engine_;
   std::unique_ptr<CProject> project_;
   std::unique_ptr<WorkflowController> controller_;
@@ -193,8 +191,8 @@ TEST_F(WorkflowTest, CapturesTheScheduledFramesInEveryContainerAndMakesTheOutput
   EXPECT_TRUE(seen_.errors.empty());
   EXPECT_EQ(seen_.progress.back(), 1000);
   EXPECT_EQ(seen_.commands, CommandStates{});
-  EXPECT_TRUE(messages_.shown.empty())
-      << messages_.shown.front().caption << ": " << messages_.shown.front().text;
+  EXPECT_TRUE(seen_.messages.empty())
+      << seen_.messages.front().caption << ": " << seen_.messages.front().text;
 }
 
 TEST_F(WorkflowTest, NamesFollowTheSettingsAndBmpFilesHoldTheFrames) {
@@ -276,7 +274,7 @@ TEST_F(WorkflowTest, AMovieThatCannotBeOpenedIsFailedAndTheNextOneOpenedAtOnce) 
   // Not "All videos are indexed": how many were, and how many failed.
   EXPECT_TRUE(seen_.helpPages.empty());
   EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{2, 1}}));
-  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(seen_.messages.empty());
 
   SCOPED_TRACE("a Start with nothing waiting starts nothing and says nothing");
   const size_t before = seen_.log.size();
@@ -309,8 +307,9 @@ TEST_F(WorkflowTest, SeveralFailuresOfARunAreToldInOneBoxWhenItHasEnded) {
   EXPECT_EQ(MovieAt(1).status, kMovieDone);
   // Not a help page for each, but one box naming both, before the summary.
   EXPECT_TRUE(seen_.helpPages.empty());
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  const std::string text = messages_.shown.front().text;
+  ASSERT_EQ(seen_.messages.size(), 1u);
+  EXPECT_EQ(seen_.messages.front().caption, "Error");
+  const std::string text = seen_.messages.front().text;
   EXPECT_TRUE(Contains(text, "2 things went wrong")) << text;
   EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(first)->error)) << text;
   EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(second)->error)) << text;
@@ -386,22 +385,7 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   EXPECT_TRUE(FileExists(movie.indexphoto));
 }
 
-TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPlace) {
-  // The messages go into the port's log, so that their place among the
-  // other reports shows.
-  class OwnerMessages : public testing::RecordingMessagePort {
-   public:
-    explicit OwnerMessages(RunRecorder& port) : seen_(port) {}
-    void ShowMessage(const Message& message) override {
-      RecordingMessagePort::ShowMessage(message);
-      if (QThread::currentThread() != QCoreApplication::instance()->thread()) offThread = true;
-      seen_.log.push_back("message: " + message.text);
-    }
-    bool offThread = false;
-
-   private:
-    RunRecorder& seen_;
-  } messages(seen_);
+TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsToldOnTheOwnersThreadInItsPlace) {
   const std::string video = TestVideos::Get().Make("nohtml.mp4");
   const int32_t id = Add(video);
   const int32_t next = Add(TestVideos::Get().Make("second.mp4"));
@@ -411,13 +395,13 @@ TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPla
 
   Controller().Start();
   ASSERT_TRUE(RunToTheEnd());
-  ASSERT_GE(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text,
-            "Failed to open html file (" + page + ") for writing, error : 21");
-  EXPECT_EQ(messages.shown[0].icon, MessageIcon::error);
-  EXPECT_FALSE(messages.offThread);
-  // The message comes from the run's idle step, not from inside the page's.
-  const int shown = seen_.Find("message: " + messages.shown[0].text);
+  // The controller shows nothing itself: it tells its owner (the recorder
+  // checks the thread), from the run's idle step, not from inside the page's.
+  ASSERT_GE(seen_.messages.size(), 1u);
+  EXPECT_EQ(seen_.messages[0],
+            (Message{"Error", "Failed to open html file (" + page + ") for writing, error : 21",
+                     MessageIcon::error, MessageOwner::mainWindow}));
+  const int shown = seen_.Find("message: " + seen_.messages[0].text);
   EXPECT_GT(shown, seen_.Find("status: Saving webpage"));
   const int finished = seen_.Find("finished: " + video);
   EXPECT_GT(seen_.Find("index photo: " + video), finished);
@@ -429,7 +413,7 @@ TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsShownOnTheOwnersThreadInItsPla
   EXPECT_EQ(movie.error, "Failed to write the web page '" + page + "' - Is a directory");
   EXPECT_EQ(project_->FindMovie(next)->status, kMovieDone);
   // The end of the run tells how it went.
-  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(seen_.messages.size(), 1u);
   EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{1, 1}}));
   EXPECT_TRUE(seen_.helpPages.empty());
 }
@@ -742,7 +726,7 @@ TEST_F(WorkflowTest, AMovieRemovedWhileItIsCapturedIsDroppedQuietlyAndTheRunGoes
   ASSERT_TRUE(RunToTheEnd());
   // No box about an internal error, no outputs for it, and the next movie
   // was indexed as usual.
-  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front().text;
+  EXPECT_TRUE(seen_.messages.empty()) << seen_.messages.front().text;
   EXPECT_EQ(seen_.finished, std::vector<std::string>{next});
   EXPECT_EQ(project_->FindMovie(nextId)->status, kMovieDone);
   EXPECT_FALSE(FileExists(out_ + "Ipl/removed.ipl"));

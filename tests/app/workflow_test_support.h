@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -151,6 +152,12 @@ class RunRecorder {
                        decodingProblems.push_back(paths);
                        Log("decoding problems");
                      });
+    QObject::connect(&controller, &W::messageRequested, c, [this](const Message& message) {
+      // Told on the owner's thread, as a notice: a box may be shown there.
+      EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+      messages.push_back(message);
+      Log("message: " + message.text);
+    });
   }
 
   // Index of the first log line equal to the text; -1 when there is none.
@@ -171,6 +178,7 @@ class RunRecorder {
   std::vector<std::string> helpPages;
   std::vector<std::string> codecHelp;
   std::vector<std::vector<std::string>> decodingProblems;
+  std::vector<Message> messages;               // messageRequested
   std::vector<std::pair<int, int>> completed;  // indexed, failed
   std::vector<int> progress;
   CommandStates commands;

@@ -154,6 +154,29 @@ TEST(CrashSnapshot, TheSnapshotFollowsEveryKindOfChange) {
   }
 }
 
+TEST(CrashSnapshot, AWholeProjectIsCopiedInStepsAndWrittenWhenAllAreIn) {
+  CProject project("/videos/");
+  const size_t count = 2 * CrashSnapshotKeeper::kMoviesPerStep + 50;
+  for (size_t i = 0; i < count; ++i) AddIndexedMovie(project, "/videos/" + std::to_string(i), 1);
+  const std::string before = CrashSnapshotText();
+  FakeLoop loop;
+  CrashSnapshotKeeper keeper(project, loop.Scheduler(), loop.Now());
+  // One step now, the next at the loop's next turn.
+  EXPECT_EQ(keeper.costs().handovers, 1);
+  ASSERT_EQ(loop.tasks.size(), 1u);
+  EXPECT_EQ(loop.tasks[0].delay, milliseconds(0));
+  // Between the steps a movie already taken changes and one not yet taken
+  // goes; the snapshot is not replaced by a half copy.
+  project.SetMovieStatus(project.Movies().front().id(), kMovieFailed);
+  project.RemoveMovie(project.Movies().back().path());
+  loop.RunTasks();
+  EXPECT_EQ(CrashSnapshotText(), before);
+  while (!loop.tasks.empty()) loop.RunTasks();
+  EXPECT_EQ(keeper.costs().handovers, 3);
+  keeper.Flush();
+  EXPECT_EQ(CrashSnapshotText(), project.FileText());
+}
+
 TEST(CrashSnapshot, ChangesNotYetTakenAreTakenWhenTheKeeperEnds) {
   CProject project("/videos/");
   FakeLoop loop;

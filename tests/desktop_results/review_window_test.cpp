@@ -170,7 +170,7 @@ TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {
   ASSERT_EQ(movie.images.size(), 5u) << movie.error;
   const std::vector<ImageEntry> before = movie.images;
 
-  Regeneration regeneration(project, controller.IndexPhotos());
+  Regeneration regeneration(project, controller.IndexPhotos(), controller.Pages());
   MovieModel movies(project);
   ResultsPage page(movies, shell_, commands_);
   page.SetRegeneration(&regeneration);
@@ -261,7 +261,7 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
   XsltPageGeneration pages;
   WorkflowController controller(project, engine, pages);
   seen.Listen(controller);
-  Regeneration regeneration(project, controller.IndexPhotos());
+  Regeneration regeneration(project, controller.IndexPhotos(), controller.Pages());
   MovieModel movies(project);
   ResultsPage results(movies, shell_, commands_);
   results.SetRegeneration(&regeneration);
@@ -271,15 +271,19 @@ TEST_F(ReviewWindowTest, AProjectFileCannotMakeDeleteImageTouchFilesThatAreNotTh
     results.Review()->DeleteSelectedImage();
   }
 
-  // The thumbnail went; the outputs were refused in one message and nothing
-  // was written anywhere; the document is no thumbnail and stays.
+  // The thumbnail went; the outputs were refused in one message (told when
+  // the regeneration is through) and nothing was written anywhere; the
+  // document is no thumbnail and stays.
+  ASSERT_TRUE(testing::RunUntil([&] { return regeneration.Pending() == 0; }));
   EXPECT_FALSE(testing::FileExists(thumbnail));
   EXPECT_EQ(results.Review()->ImagePaths(), std::vector<std::string>{users[3]});
   for (const std::string& file : users) EXPECT_EQ(testing::ReadFileBytes(file), file);
   EXPECT_FALSE(testing::FileExists(root + "my clip.ipl"));
   ASSERT_EQ(messages.shown.size(), 2u);
+  // The refusal of the document comes at its delete, the outputs' when the
+  // regeneration is through.
   for (size_t i = 0; i < users.size(); ++i) {
-    EXPECT_TRUE(testing::Contains(messages.shown[i / 3].text, users[i])) << users[i];
+    EXPECT_TRUE(testing::Contains(messages.shown[i < 3 ? 1 : 0].text, users[i])) << users[i];
   }
 }
 

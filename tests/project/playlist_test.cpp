@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "project/movie.h"
 #include "project/project.h"
 #include "support/debug_capture.h"
-#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::ReadFileBytes;
-using testing::RecordingMessagePort;
 using testing::TempFolder;
 
 TEST(Playlist, WritesTheExactText) {
@@ -60,34 +59,23 @@ TEST(Playlist, WritesTheExactText) {
                 escapedPath + "<root>\n</imageplaylist>\n");
 }
 
-TEST(Playlist, SaveStepMakesFoldersAndReportsFailure) {
+TEST(Playlist, WriterMakesFoldersAndSaysWhyItFailed) {
   TempFolder folder("ipl");
-  CProject project("/base");
-  project.AddMovie("/v/clip.avi");
-  const int32_t id = project.Movies().back().id();
-  RecordingMessagePort port;
+  Movie movie("/v/clip.avi", CaptureSettings{});
+  movie.AddImage({"/T/clip/clip1.jpg", 25, 1.0});
 
   const std::string path = folder / "new/deeper/clip.ipl";
-  EXPECT_TRUE(SavePlaylist(project, id, path));
-  EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(project.FindMovie(id)->ipl, path);
-  EXPECT_TRUE(port.shown.empty());
+  int error = 0;
+  EXPECT_TRUE(WritePlaylist(path, movie, &error));
+  EXPECT_EQ(ReadFileBytes(path), PlaylistText(path, movie));
 
-  // A folder standing where the file should go cannot be written.
+  // A folder standing where the file should go cannot be written; nothing
+  // is shown, the caller hears why.
   const std::string blocked = folder / "blocked.ipl";
   std::filesystem::create_directory(blocked);
-  int stops = 0;
-  EXPECT_FALSE(SavePlaylist(project, id, blocked, [&] {
-    ++stops;
-    EXPECT_TRUE(port.shown.empty());  // the run stops before the message
-  }));
-  EXPECT_EQ(stops, 1);
-  ASSERT_EQ(port.shown.size(), 1u);
-  EXPECT_EQ(port.shown[0].caption, "Error");
-  EXPECT_EQ(port.shown[0].text, "Failed to open playlist file for writing");
-  EXPECT_EQ(port.shown[0].icon, MessageIcon::error);
-  EXPECT_EQ(port.shown[0].owner, MessageOwner::mainWindow);
-  EXPECT_EQ(project.FindMovie(id)->ipl, path);  // unchanged
+  EXPECT_FALSE(WritePlaylist(blocked, movie, &error));
+  EXPECT_EQ(error, EISDIR);
+  EXPECT_TRUE(std::filesystem::is_directory(blocked));
 }
 
 TEST(Playlist, ReadsBackWhatItWritesAndRefusesOtherText) {

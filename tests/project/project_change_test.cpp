@@ -7,7 +7,6 @@
 
 #include "project/project.h"
 #include "support/debug_capture.h"
-#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
@@ -101,7 +100,6 @@ TEST(ProjectChanges, EachOperationAnnouncesOnceAfterTheChangeWhatChanged) {
 }
 
 TEST(ProjectChanges, ReadingAndChangingNothingAnnounceNothing) {
-  testing::RecordingMessagePort messages;
   CProject project("/base/");
   const int32_t id = project.AddMovie("/v/a.avi");
   project.SetHtmlFolder("/out");
@@ -109,7 +107,7 @@ TEST(ProjectChanges, ReadingAndChangingNothingAnnounceNothing) {
   TempFolder folder("project-reads");
   Recorder recorder(project);
 
-  // Reads, including the lookups that show a message and the output names.
+  // Reads, including a lookup by an unknown id and the output names.
   const CProject& reader = project;
   EXPECT_NE(reader.FindMovie(id), nullptr);
   EXPECT_EQ(reader.FindMovie(id + 1000), nullptr);

@@ -2,12 +2,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "project/project.h"
 #include "project/tag_reader.h"
@@ -354,6 +357,36 @@ TEST(ProjectFile, FailedSavesKeepTheOldFile) {
 
   ASSERT_TRUE(project.Save(file));
   EXPECT_EQ(ReadFileBytes(file), AsWrittenNow(kGolden));
+}
+
+TEST(ProjectFile, TheNextSaveRemovesWhatInterruptedSavesOfThatFileLeft) {
+  TempFolder folder("obx-leftovers");
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone);
+  const std::string mine = std::to_string(::getpid());
+  // Saves killed part-way, in this version's form and the older one's.
+  const std::vector<std::string> leftOvers = {".p.obx." + dead + "-3.part",
+                                              "p.obx.~" + dead + "-12"};
+  // A save still at work (this process, or one that runs), another
+  // project's, and names that only look alike.
+  const std::vector<std::string> kept = {".p.obx." + mine + "-1.part", "p.obx.~" + mine + "-2",
+                                         ".other.obx." + dead + "-1.part",
+                                         "other.obx.~" + dead + "-1", "p.obx.~" + dead,
+                                         "p.obx.~" + dead + "-x", ".p.obx.part"};
+  for (const auto& names : {leftOvers, kept})
+    for (const std::string& name : names) ASSERT_TRUE(WriteFileBytes(folder / name, name));
+  // A link under a left-over's name is not followed nor removed.
+  const std::string linked = ".p.obx." + dead + "-4.part";
+  std::filesystem::create_symlink(folder / kept[0], folder / linked);
+
+  CProject project("/base");
+  FillGoldenProject(project);
+  ASSERT_TRUE(project.Save(folder / "p.obx"));
+  for (const std::string& name : leftOvers) EXPECT_FALSE(std::filesystem::exists(folder / name));
+  for (const std::string& name : kept) EXPECT_EQ(ReadFileBytes(folder / name), name);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / linked));
 }
 
 TEST(OutputSettings, DefaultsSettersAndElement) {

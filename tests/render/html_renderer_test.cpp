@@ -15,7 +15,6 @@
 #include "platform/debug_output.h"
 #include "render/html_view.h"
 #include "support/debug_capture.h"
-#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
@@ -26,6 +25,12 @@ using testing::Near;
 using testing::PumpEventsUntil;
 using testing::TempFolder;
 using testing::WriteFileBytes;
+
+// Draws the page once it is ready, as the index photo generator does (here
+// on the test's thread).
+void DrawReady(HtmlRenderer& renderer) {
+  if (renderer.IsReady()) renderer.Draw();
+}
 
 class HtmlRendererTest : public ::testing::Test {
  protected:
@@ -130,7 +135,7 @@ TEST_F(HtmlRendererTest, CapturesALargePageByTilesAndRestoresTheBody) {
   renderer.View().SetScrollLeft(100);
   renderer.View().SetScrollTop(50);
 
-  renderer.Capture();
+  DrawReady(renderer);
   EXPECT_EQ(renderer.ErrorText(), "");
   EXPECT_EQ(renderer.View().BodyAttribute("scroll"), "yes");
   EXPECT_EQ(renderer.View().ScrollLeft(), 100);
@@ -163,7 +168,7 @@ TEST_F(HtmlRendererTest, APageLargerThanThePhotoLimitIsDrawnReducedInBands) {
   HtmlRenderer renderer(5000, 256, ticks_);
   renderer.Navigate(page, output, 90);
   ASSERT_TRUE(LoadedInto(renderer));
-  renderer.Capture();
+  DrawReady(renderer);
   ASSERT_EQ(renderer.ErrorText(), "");
 
   QImage photo;
@@ -203,7 +208,7 @@ TEST_F(HtmlRendererTest, APageOfTooManyPixelsIsDrawnReducedToThePixelLimit) {
   HtmlRenderer renderer(320, 256, ticks_);
   renderer.Navigate(page, output, 80);
   ASSERT_TRUE(LoadedInto(renderer));
-  renderer.Capture();
+  DrawReady(renderer);
   ASSERT_EQ(renderer.ErrorText(), "");
   // Read back at an eighth (whole, it would pass the reader's memory limit).
   QImageReader reader(QString::fromStdString(output));
@@ -224,7 +229,7 @@ TEST_F(HtmlRendererTest, APageThatFitsIsDrawnOnceAtTheWindowSize) {
   HtmlRenderer renderer(320, 256, ticks_);
   renderer.Navigate(page, output, 90);
   ASSERT_TRUE(LoadedInto(renderer));
-  renderer.Capture();
+  DrawReady(renderer);
   EXPECT_EQ(renderer.ErrorText(), "");
   QImage photo;
   ASSERT_TRUE(photo.load(QString::fromStdString(output), "JPEG"));
@@ -239,7 +244,7 @@ TEST_F(HtmlRendererTest, CaptureDoesNothingBeforeThePageIsReady) {
   const std::string output = folder_ / "later.jpg";
   HtmlRenderer renderer(320, 256, ticks_);
   renderer.Navigate(page, output, 90);
-  renderer.Capture();
+  DrawReady(renderer);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(output)));
   EXPECT_EQ(renderer.ErrorText(), "");
 }
@@ -252,7 +257,7 @@ TEST_F(HtmlRendererTest, FailuresGoToTheErrorText) {
   const std::string unwritable = folder_ / "no such folder/photo.jpg";
   renderer.Navigate(page, unwritable, 85);
   ASSERT_TRUE(LoadedInto(renderer));
-  renderer.Capture();
+  DrawReady(renderer);
   EXPECT_EQ(renderer.ErrorText(),
             "Failed to save jpeg image '" + unwritable + "' of size 320x256 - Code: 2\n");
 
@@ -262,18 +267,14 @@ TEST_F(HtmlRendererTest, FailuresGoToTheErrorText) {
            "<html><body style=\"margin:0\"><div style=\"width:600000000px; height:10px\">"
            "</div></body></html>");
   const std::string output = folder_ / "huge.jpg";
-  testing::RecordingMessagePort messages;
   renderer.Navigate(huge, output, 85);
   EXPECT_EQ(renderer.ErrorText(), "") << "Navigate clears the error text";
   ASSERT_TRUE(LoadedInto(renderer));
-  renderer.Capture();
+  DrawReady(renderer);
   const std::string text =
       "Fatal error. We are out of memory. Failed to create a 600000000x256 image";
   EXPECT_EQ(renderer.ErrorText(), text + "\n");
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].caption, "Out of memory");
-  EXPECT_EQ(messages.shown[0].text, text);
-  EXPECT_EQ(messages.shown[0].owner, MessageOwner::none);
+  EXPECT_EQ(renderer.MemoryMessage(), text);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(output)));
 }
 

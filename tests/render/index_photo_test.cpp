@@ -45,15 +45,14 @@ class TestHost : public IndexPhotoHost {
   explicit TestHost(std::string temporaryFolder) : temporaryFolder_(std::move(temporaryFolder)) {}
 
   std::string TemporaryFolder() override { return temporaryFolder_; }
-  bool GeneratePage(int32_t movieId, const std::string& page,
-                    const std::string& stylesheet) override {
-    generatedFor.push_back(movieId);
-    pages.push_back(page);
-    stylesheets.push_back(stylesheet);
-    return writePage && writePage(page);
-  }
-  void CopyCompanionFolder(const std::string& stylesheet, const std::string& folder) override {
-    companionCopies.emplace_back(stylesheet, folder);
+  // The page writer of a movie's photo: records the page and writes it
+  // with writePage.
+  std::function<bool(const std::string& page)> PageOf(int32_t movieId) {
+    return [this, movieId](const std::string& page) {
+      generatedFor.push_back(movieId);
+      pages.push_back(page);
+      return writePage && writePage(page);
+    };
   }
   void PostPoll() override {
     ++pollsPosted;
@@ -78,8 +77,6 @@ class TestHost : public IndexPhotoHost {
   std::function<bool(const std::string& page)> writePage;
   std::vector<int32_t> generatedFor;
   std::vector<std::string> pages;
-  std::vector<std::string> stylesheets;
-  std::vector<std::pair<std::string, std::string>> companionCopies;
   std::vector<std::pair<int32_t, std::string>> errors;
   std::vector<std::pair<int32_t, bool>> finished;
   int pollsPosted = 0;
@@ -113,6 +110,32 @@ bool WriteThumbnail(const std::string& path, int width, int height, QColor colou
   return SaveJPG(picture.picture, path, 85, true);
 }
 
+// The owner's part of a photo, as the workflow controller takes it: the page
+// is written by write, then handed to the generator, or the photo fails.
+void MakePhoto(IndexPhotoGenerator& generator, int32_t movieId, const std::string& output,
+               int width, int height, int quality,
+               const std::function<bool(const std::string& page)>& write) {
+  const std::string page = generator.NextPage();
+  if (write(page)) {
+    generator.RenderParts(movieId, {{page, output}}, width, height, quality);
+  } else {
+    generator.PageFailed(movieId, output);
+  }
+}
+
+// The page of the project's movie made with the index template, with the
+// template's companion files beside it, as the run makes it.
+std::function<bool(const std::string& page)> ProjectPage(const CProject& project, int32_t movieId,
+                                                         const std::string& indexTemplate) {
+  return [&project, movieId, indexTemplate](const std::string& page) {
+    const std::string stylesheet = "templates/index/" + indexTemplate;
+    if (!XsltService(project).GeneratePageForMovie(page, stylesheet, movieId, nullptr))
+      return false;
+    CopyCompanionFolder(stylesheet, paths::FolderOf(page));
+    return true;
+  };
+}
+
 class IndexPhotoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -143,8 +166,8 @@ class IndexPhotoTest : public ::testing::Test {
 // service behind the page, polls through the event loop.
 class ProjectHost : public ProjectIndexPhotoHost {
  public:
-  ProjectHost(std::string temporaryFolder, CProject& project, const XsltService& pages)
-      : ProjectIndexPhotoHost(project, pages), temporaryFolder_(std::move(temporaryFolder)) {}
+  ProjectHost(std::string temporaryFolder, CProject& project)
+      : ProjectIndexPhotoHost(project), temporaryFolder_(std::move(temporaryFolder)) {}
   std::string TemporaryFolder() override { return temporaryFolder_; }
   void PostPoll() override {
     QMetaObject::invokeMethod(
@@ -228,13 +251,12 @@ TEST_F(IndexPhotoTest, IndexTemplateWithThumbnailsBecomesAJpegOfThePageSize) {
                         ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
 
-  const XsltService pages(project, {});
-  ProjectHost host(temp_.Path(), project, pages);
+  ProjectHost host(temp_.Path(), project);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   DebugCapture debug;
   const std::string output = out_ / "Index/My clip #2.jpg";
-  generator.Generate(id, output, 320, 256, 90, "index_transform.xslt");
+  MakePhoto(generator, id, output, 320, 256, 90, ProjectPage(project, id, "index_transform.xslt"));
   ASSERT_TRUE(generator.Pending());
   ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
@@ -321,8 +343,7 @@ TEST_F(IndexPhotoTest, SixHundredThumbnailsAllAppearInAPhotoOfAtMost16384PixelsA
     project.RecordImage(id,
                         ImageEntry{path, static_cast<uint32_t>(25 * i), static_cast<double>(i)});
   }
-  const XsltService pages(project, {});
-  ProjectHost host(temp_.Path(), project, pages);
+  ProjectHost host(temp_.Path(), project);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
 
@@ -331,7 +352,7 @@ TEST_F(IndexPhotoTest, SixHundredThumbnailsAllAppearInAPhotoOfAtMost16384PixelsA
   for (const char* name : {"index_transform.xslt", "index_grid.xslt"}) {
     SCOPED_TRACE(name);
     const std::string output = out_ / (std::string("Index/") + name + ".jpg");
-    generator.Generate(id, output, 320, 256, 90, name);
+    MakePhoto(generator, id, output, 320, 256, 90, ProjectPage(project, id, name));
     ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
     ASSERT_EQ(project.FindMovie(id)->error, "");
 
@@ -371,8 +392,8 @@ TEST_F(IndexPhotoTest, APhotoAskedForWhileOneIsPendingFollowsIt) {
   host_.writePage = SimplePage();
   const std::string first = out_ / "one.jpg";
   const std::string second = out_ / "two.jpg";
-  generator_.Generate(1, first, 320, 256, 85, "index_transform.xslt");
-  generator_.Generate(2, second, 640, 480, 85, "index_transform.xslt");
+  MakePhoto(generator_, 1, first, 320, 256, 85, host_.PageOf(1));
+  MakePhoto(generator_, 2, second, 640, 480, 85, host_.PageOf(2));
   EXPECT_EQ(host_.pollsPosted, 1) << "the second photo waits without a poll of its own";
   ASSERT_TRUE(Finished());
   EXPECT_EQ(host_.finished, (std::vector<std::pair<int32_t, bool>>{{1, true}, {2, true}}));
@@ -408,8 +429,8 @@ TEST(IndexPhotoDrawingTest, TheReadyPageIsDrawnOffTheOwnersThreadAndReportedOnIt
     IndexPhotoGenerator generator(host);
     host.generator = &generator;
     const auto pageReady = [&] { return generator.Renderer()->IsReady(); };
-    generator.Generate(3, first, 320, 256, 85, "index_transform.xslt");
-    generator.Generate(4, second, 320, 256, 85, "index_transform.xslt");
+    MakePhoto(generator, 3, first, 320, 256, 85, host.PageOf(3));
+    MakePhoto(generator, 4, second, 320, 256, 85, host.PageOf(4));
     ASSERT_TRUE(PumpEventsUntil(pageReady));
     generator.Poll();
     EXPECT_TRUE(generator.Drawing());
@@ -440,22 +461,21 @@ TEST_F(IndexPhotoTest, FailuresAreGivenToTheMovie) {
 
   // The page cannot be generated.
   host_.writePage = nullptr;
-  generator_.Generate(3, out_ / "a.jpg", 320, 256, 85, "broken.xslt");
+  MakePhoto(generator_, 3, out_ / "a.jpg", 320, 256, 85, host_.PageOf(3));
   EXPECT_TRUE(debug.Contains("Failed to generate html\n"));
   EXPECT_FALSE(generator_.Pending());
   EXPECT_EQ(host_.pollsPosted, 0);
-  EXPECT_TRUE(host_.companionCopies.empty());
 
   // The page was "generated" but there is no file to load.
   host_.writePage = [](const std::string&) { return true; };
-  generator_.Generate(4, out_ / "b.jpg", 320, 256, 85, "index_transform.xslt");
+  MakePhoto(generator_, 4, out_ / "b.jpg", 320, 256, 85, host_.PageOf(4));
   ASSERT_TRUE(Finished());
 
   // The JPEG cannot be written: its path is a folder.
   host_.writePage = SimplePage();
   const std::string folderPath = out_ / "c.jpg";
   ASSERT_TRUE(paths::CreateFolders(folderPath));
-  generator_.Generate(5, folderPath, 320, 256, 85, "index_transform.xslt");
+  MakePhoto(generator_, 5, folderPath, 320, 256, 85, host_.PageOf(5));
   ASSERT_TRUE(Finished());
 
   ASSERT_EQ(host_.errors.size(), 3u);
@@ -481,7 +501,7 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
   host_.writePage = SimplePage();
   DebugCapture debug;
   const std::string output = out_ / "never.jpg";
-  generator_.Generate(6, output, 320, 256, 85, "index_transform.xslt");
+  MakePhoto(generator_, 6, output, 320, 256, 85, host_.PageOf(6));
   EXPECT_EQ(host_.pollsPosted, 1);
 
   generator_.Poll();
@@ -530,7 +550,7 @@ TEST(IndexPhotoWaitTest, WaitingForAPageThatNeverBecomesReadyLetsTheEventLoopSle
   // A view that shows the empty page is never ready.
   const auto wallStart = std::chrono::steady_clock::now();
   const double cpuStart = CpuMs();
-  generator.RenderPage(7, HtmlView::kBlankUrl, temp / "never.jpg", 320, 256, 85);
+  generator.RenderParts(7, {{HtmlView::kBlankUrl, temp / "never.jpg"}}, 320, 256, 85);
   // The event loop blocks until something happens (a watchdog ends it).
   // The watchdog dies with the test: it must not fire into a later one.
   bool tooLong = false;
@@ -553,16 +573,14 @@ TEST(IndexPhotoWaitTest, WaitingForAPageThatNeverBecomesReadyLetsTheEventLoopSle
   EXPECT_LE(host.pollsPosted, 4) << "the first poll, the loaded notice and the time limit";
 }
 
-TEST_F(IndexPhotoTest, NoOutputPathNoPhotoAndMissingFoldersAreCreated) {
+TEST_F(IndexPhotoTest, NoPhotoNoPollAndMissingFoldersAreCreated) {
   host_.writePage = SimplePage();
-  generator_.Generate(8, "", 320, 256, 85, "index_transform.xslt");
-  EXPECT_TRUE(host_.pages.empty());
   EXPECT_FALSE(generator_.Pending());
   generator_.Poll();
   EXPECT_EQ(host_.pollsPosted, 0);
 
   const std::string output = out_ / "deep/er/folder/photo.jpg";
-  generator_.Generate(9, output, 320, 256, 85, "index_transform.xslt");
+  MakePhoto(generator_, 9, output, 320, 256, 85, host_.PageOf(9));
   ASSERT_TRUE(Finished());
   EXPECT_TRUE(FileExists(output));
   EXPECT_TRUE(host_.errors.empty());
@@ -592,13 +610,12 @@ TEST_F(IndexPhotoTest, AnIndexTemplateDrawsTheMoviesThumbnailsButNoOtherPicture)
   ASSERT_TRUE(paths::CreateFolders(out_ / "Thumbs"));
   ASSERT_TRUE(WriteThumbnail(thumbnail, 64, 48, QColor(20, 200, 40)));
   project.UpdateMovie(id, [&](Movie& m) { m.AddImage(ImageEntry{thumbnail, 1, 1.0}); });
-  const XsltService pages(project, {});
-  ProjectHost host(temp_.Path(), project, pages);
+  ProjectHost host(temp_.Path(), project);
   IndexPhotoGenerator generator(host);
   host.generator = &generator;
   DebugCapture debug;
   const std::string output = out_ / "Index/clip.jpg";
-  generator.Generate(id, output, 320, 256, 90, "peek.xslt");
+  MakePhoto(generator, id, output, 320, 256, 90, ProjectPage(project, id, "peek.xslt"));
   ASSERT_TRUE(PumpEventsUntil([&] { return !generator.Pending(); }));
 
   EXPECT_TRUE(debug.Contains("Page read refused: " + elsewhere / "private.jpg" +

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/data_folder.h"
-#include "project/message_port.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
@@ -91,14 +90,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& value) {
 
 class ShippedContentTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
-    old_ = SetMessagePort(&silent_);
-  }
-  void TearDown() override {
-    SetMessagePort(old_);
-    SetApplicationDataFolder("");
-  }
+  void SetUp() override { SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR); }
+  void TearDown() override { SetApplicationDataFolder(""); }
 
   // A movie as the indexing leaves it, with names that need care: blanks,
   // "&", non-ASCII letters, "#" and "%" in a folder name.
@@ -120,13 +113,6 @@ class ShippedContentTest : public ::testing::Test {
   }
 
   static std::string Base() { return "/out/Html/Tom & Jerry \xC3\xA9t\xC3\xA9.html"; }
-
-  class Silent : public MessagePort {
-   public:
-    void ShowMessage(const Message& m) override { ADD_FAILURE() << m.caption << ": " << m.text; }
-    bool AskYesNo(const Message&) override { return false; }
-  } silent_;
-  MessagePort* old_ = nullptr;
 };
 
 TEST_F(ShippedContentTest, TheDefaultTemplatesAndAtLeastOneMoreOfEachKind) {

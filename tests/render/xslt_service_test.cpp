@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,14 +14,12 @@
 #include "project/project.h"
 #include "project/template_data.h"
 #include "support/debug_capture.h"
-#include "support/recording_message_port.h"
 
 namespace ombrelo {
 namespace {
 
 using testing::DebugCapture;
 using testing::ReadFileBytes;
-using testing::RecordingMessagePort;
 using testing::TempFolder;
 using testing::WriteFileBytes;
 
@@ -52,17 +52,16 @@ class XsltServiceTest : public ::testing::Test {
 
   TempFolder data_{"xsltdata"};
   TempFolder out_{"xsltout"};
-  RecordingMessagePort reporter_;
   CProject project_{""};
-  int stops_ = 0;
-  XsltService service_{project_, [this] { ++stops_; }};
+  XsltService service_{project_};
+  PageFailure failure_;
 };
 
 TEST_F(XsltServiceTest, TransformsDataWithAStylesheetOfTheDataFolder) {
   std::string result = "old";
-  ASSERT_TRUE(Transform(&result, kData, "templates/web/list.xslt"));
+  ASSERT_TRUE(Transform(&result, kData, "templates/web/list.xslt", &failure_));
   EXPECT_EQ(result, "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
-  EXPECT_TRUE(reporter_.shown.empty());
+  EXPECT_EQ(failure_.kind, PageFailure::Kind::none);
 }
 
 TEST_F(XsltServiceTest, HtmlOutputKeepsTheEncodingTheStylesheetDeclares) {
@@ -81,11 +80,11 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
   std::string result = "untouched";
 
   SCOPED_TRACE("missing stylesheet");
-  EXPECT_FALSE(Transform(&result, kData, "templates/web/missing.xslt"));
-  ASSERT_EQ(reporter_.shown.size(), 1u);
-  EXPECT_EQ(reporter_.shown[0].caption, "Error");
-  EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
-  EXPECT_EQ(reporter_.shown[0].owner, MessageOwner::none);
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/missing.xslt", &failure_));
+  EXPECT_EQ(failure_.kind, PageFailure::Kind::stylesheetNotLoaded);
+  EXPECT_EQ(FailureMessage(failure_, MessageOwner::mainWindow),
+            (Message{"Error", "Failed to load xslt document for html generation", MessageIcon::none,
+                     MessageOwner::none}));
 
   // A stylesheet that is not well-formed XML, and one that is XML but no
   // valid XSLT, fail the same way.
@@ -95,11 +94,10 @@ TEST_F(XsltServiceTest, EachFailureHasItsOwnReportAndLeavesTheResultAlone) {
 <xsl:template match="/"><xsl:value-of select="movie[["/></xsl:template></xsl:stylesheet>)");
   for (const char* sheet : {"templates/web/broken.xslt", "templates/web/invalid.xslt"}) {
     SCOPED_TRACE(sheet);
-    reporter_.shown.clear();
     DebugCapture debug;
-    EXPECT_FALSE(Transform(&result, kData, sheet));
-    ASSERT_EQ(reporter_.shown.size(), 1u);
-    EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
+    EXPECT_FALSE(Transform(&result, kData, sheet, &failure_));
+    EXPECT_EQ(failure_.kind, PageFailure::Kind::stylesheetNotLoaded);
+    EXPECT_EQ(failure_.text, "Failed to load xslt document for html generation");
     // What the library had to say went to the debug output.
     EXPECT_FALSE(debug.Text().empty());
   }
@@ -111,9 +109,9 @@ TEST_F(XsltServiceTest, IllFormedDataIsReportedWithLineAndReasonAndNoMessageBox)
   const std::string bad =
       "<?xml version=\"1.0\"?>\n<movie>\n<title>Tom & Jerry</title>\n</movie>\n";
   std::string result = "untouched";
-  EXPECT_FALSE(Transform(&result, bad, "templates/web/list.xslt"));
+  EXPECT_FALSE(Transform(&result, bad, "templates/web/list.xslt", &failure_));
   EXPECT_EQ(result, "untouched");
-  EXPECT_TRUE(reporter_.shown.empty());
+  EXPECT_EQ(FailureMessage(failure_, MessageOwner::mainWindow), std::nullopt);
 
   const std::vector<std::string> lines = debug.Lines();
   size_t at = 0;
@@ -132,11 +130,11 @@ TEST_F(XsltServiceTest, AFailureDuringTheTransformationWithoutParseErrorIsReport
 </xsl:stylesheet>)");
   DebugCapture debug;
   std::string result = "untouched";
-  EXPECT_FALSE(Transform(&result, kData, "templates/web/stop.xslt"));
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/stop.xslt", &failure_));
   EXPECT_TRUE(debug.Contains("Error durint xslt transform\n")) << debug.Text();
   EXPECT_NE(debug.Text().find("giving up"), std::string::npos);
   EXPECT_EQ(result, "untouched");
-  EXPECT_TRUE(reporter_.shown.empty());
+  EXPECT_EQ(FailureMessage(failure_, MessageOwner::mainWindow), std::nullopt);
 }
 
 TEST_F(XsltServiceTest, EntitiesOfTheStylesheetsDoctypeAreReplacedButNothingExternalIsRead) {
@@ -284,7 +282,8 @@ TEST_F(XsltServiceTest, TemplatesReadOnlyTheirOwnFolderAndTheMoviesOutputs) {
   movie.ipl = out_ / "Ipl/clip.ipl";
   const std::string page = out_ / "Html/clip.txt";
   DebugCapture debug;
-  ASSERT_TRUE(service_.WritePage(page, "templates/web/reader.xslt", MovieDocument(movie, page, 1)));
+  ASSERT_TRUE(XsltService::MakePage(page, "templates/web/reader.xslt",
+                                    MovieDocument(movie, page, 1), &failure_));
   EXPECT_EQ(ReadFileBytes(page), "\n[inside]\n[playlist]\n[]\n[]\n[]\n");
   EXPECT_TRUE(debug.Contains("Template read refused: " + (out_ / "secret.xml") +
                              ": outside the readable folders\n"))
@@ -295,18 +294,17 @@ TEST_F(XsltServiceTest, TemplatesReadOnlyTheirOwnFolderAndTheMoviesOutputs) {
   SCOPED_TRACE("a template named outside the template folders");
   ASSERT_TRUE(WriteFileBytes(data_ / "outside.xslt", kListSheet));
   std::string result = "untouched";
-  EXPECT_FALSE(Transform(&result, kData, "templates/web/../../outside.xslt"));
+  EXPECT_FALSE(Transform(&result, kData, "templates/web/../../outside.xslt", &failure_));
   EXPECT_EQ(result, "untouched");
-  ASSERT_EQ(reporter_.shown.size(), 1u);
-  EXPECT_EQ(reporter_.shown[0].text, "Failed to load xslt document for html generation");
+  EXPECT_EQ(failure_.text, "Failed to load xslt document for html generation");
   EXPECT_TRUE(
       debug.Contains("Template outside the template folders refused: "
                      "templates/web/../../outside.xslt\n"));
 }
 
-TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
+TEST_F(XsltServiceTest, MakePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   const std::string page = out_ / "Html/deeper/clip & co.txt";
-  ASSERT_TRUE(service_.WritePage(page, "templates/web/list.xslt", kData));
+  ASSERT_TRUE(XsltService::MakePage(page, "templates/web/list.xslt", kData, &failure_));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   // Nothing but the page is left in its folder.
   int files = 0;
@@ -315,35 +313,27 @@ TEST_F(XsltServiceTest, WritePageCreatesFoldersAndWritesOnlyAfterSuccess) {
   EXPECT_EQ(files, 1);
 
   // A failed transformation leaves the existing page as it was.
-  EXPECT_FALSE(service_.WritePage(page, "templates/web/missing.xslt", kData));
+  EXPECT_FALSE(XsltService::MakePage(page, "templates/web/missing.xslt", kData, &failure_));
   EXPECT_EQ(ReadFileBytes(page), "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|a & b.jpg;c.jpg;");
   const std::string fresh = out_ / "never/page.html";
-  EXPECT_FALSE(service_.WritePage(fresh, "templates/web/missing.xslt", "<bad"));
+  EXPECT_FALSE(XsltService::MakePage(fresh, "templates/web/missing.xslt", "<bad", &failure_));
   EXPECT_FALSE(std::filesystem::exists(fresh));
-  EXPECT_EQ(stops_, 0);
 }
 
-TEST_F(XsltServiceTest, APageThatCannotBeWrittenStopsIndexingAndSaysWhy) {
+TEST_F(XsltServiceTest, APageThatCannotBeWrittenSaysWhyToItsCaller) {
   // A folder in the place of the page cannot be replaced by a file (this
   // fails for every user, root included).
   const std::string page = out_ / "occupied";
   std::filesystem::create_directories(page + "/inside");
-  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData));
-  EXPECT_EQ(stops_, 1);
-  ASSERT_EQ(reporter_.shown.size(), 1u);
-  EXPECT_EQ(reporter_.shown[0].caption, "Error");
-  EXPECT_EQ(reporter_.shown[0].owner, MessageOwner::mainWindow);
-  EXPECT_EQ(reporter_.shown[0].icon, MessageIcon::error);
-  EXPECT_EQ(reporter_.shown[0].text,
-            "Failed to open html file (" + page + ") for writing, error : 21");  // EISDIR
-
-  // A writer that must not stop the run (the review window's) says so.
-  EXPECT_FALSE(service_.WritePage(page, "templates/web/list.xslt", kData,
-                                  PageWriteFailure{MessageOwner::reviewWindow, false}));
-  EXPECT_EQ(stops_, 1);
-  ASSERT_EQ(reporter_.shown.size(), 2u);
-  EXPECT_EQ(reporter_.shown[1].owner, MessageOwner::reviewWindow);
-  EXPECT_EQ(reporter_.shown[1].text, reporter_.shown[0].text);
+  EXPECT_FALSE(XsltService::MakePage(page, "templates/web/list.xslt", kData, &failure_));
+  EXPECT_EQ(failure_.kind, PageFailure::Kind::notWritten);
+  EXPECT_EQ(failure_.systemError, EISDIR);
+  // The box the program shows, owned by the window that asked.
+  for (const MessageOwner owner : {MessageOwner::mainWindow, MessageOwner::reviewWindow}) {
+    EXPECT_EQ(FailureMessage(failure_, owner),
+              (Message{"Error", "Failed to open html file (" + page + ") for writing, error : 21",
+                       MessageIcon::error, owner}));
+  }
 }
 
 TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
@@ -354,10 +344,10 @@ TEST_F(XsltServiceTest, GeneratesThePageOfAMovieOfTheProject) {
   project.RecordImage(id, {out_ / "Html/c.jpg", 2, 2.0});
 
   const std::string page = out_ / "Html/new/Tom & Jerry.html";
-  EXPECT_TRUE(service_.GeneratePageForMovie(page, "templates/web/list.xslt", id));
+  EXPECT_TRUE(service_.GeneratePageForMovie(page, "templates/web/list.xslt", id, &failure_));
   EXPECT_EQ(ReadFileBytes(page),
             "Tom & Jerry \xC3\xA9t\xC3\xA9.avi|../../Thumbs/a & b.jpg;../c.jpg;");
-  EXPECT_TRUE(reporter_.shown.empty());
+  EXPECT_EQ(failure_.kind, PageFailure::Kind::none);
 }
 
 TEST_F(XsltServiceTest, CopiesTheCompanionFolderOfATemplate) {

@@ -2,7 +2,7 @@
 // A message port that records what the core shows, installed while it lives.
 #include <vector>
 
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 
 namespace ombrelo::testing {
 

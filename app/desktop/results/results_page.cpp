@@ -23,7 +23,7 @@
 #include "app/desktop/results/review_window.h"
 #include "app/desktop/results/thumbnail_trash.h"
 #include "platform/paths.h"
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 #include "project/project.h"
 #include "workflow/regeneration.h"
 
@@ -343,8 +343,9 @@ void ResultsPage::SetRegeneration(Regeneration* regeneration) {
   regeneration_ = regeneration;
   // The review window shows that it is busy until the outputs are written.
   if (regeneration_) {
-    regeneration_->SetFinished([this](int32_t, bool) {
+    regeneration_->SetFinished([this](int32_t, bool, const std::vector<Message>& messages) {
       if (review_ && regeneration_->Pending() == 0) review_->unsetCursor();
+      for (const Message& message : messages) ShowMessage(message);
     });
   }
 }

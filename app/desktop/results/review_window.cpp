@@ -21,8 +21,8 @@
 #include "app/desktop/movie_model.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
+#include "app/desktop/message_port.h"
 #include "app/desktop/results/thumbnail_trash.h"
-#include "project/message_port.h"
 #include "project/project.h"
 #include "workflow/regeneration.h"
 

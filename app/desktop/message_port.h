@@ -1,26 +1,13 @@
 #pragma once
-// The port through which the core libraries speak to the user. A core library
-// never opens a window itself: it hands a message to the current port, which
-// the desktop program implements with real dialogs and the command-line
-// indexer with terminal output. Until a front end installs its port, messages
-// go to the debug output and questions are answered "No".
+// The desktop program's message boxes: the core hands its messages back, and
+// the program shows them through the port installed here (real dialogs in
+// the program, a recording port in the tests). Until a port is installed,
+// messages go to the debug output and questions are answered "No".
 #include <string>
 
+#include "project/user_message.h"
+
 namespace ombrelo {
-
-enum class MessageIcon { none, information, warning, error, question };
-
-// Which window a message belongs to. The front end chooses the real parent;
-// the core only says whether the box is owned by the main window, by the
-// review window of an indexed movie, or stands alone (no owner).
-enum class MessageOwner { none, mainWindow, reviewWindow };
-
-struct Message {
-  std::string caption;  // the box's title, e.g. "Application error"
-  std::string text;     // may hold line feeds
-  MessageIcon icon = MessageIcon::none;
-  MessageOwner owner = MessageOwner::mainWindow;
-};
 
 class MessagePort {
  public:
@@ -37,11 +24,10 @@ MessagePort& Messages();
 
 // Installs a port (the caller keeps ownership and must keep it alive while
 // installed); nullptr restores the default. Returns the previous port, or
-// nullptr when the default was in use. Safe to call from any thread; the
-// port itself is called on whichever thread shows the message.
+// nullptr when the default was in use.
 MessagePort* SetMessagePort(MessagePort* port);
 
-// Shorthands for the common cases.
+inline void ShowMessage(const Message& message) { Messages().ShowMessage(message); }
 inline void ShowMessage(const std::string& caption, const std::string& text,
                         MessageIcon icon = MessageIcon::none,
                         MessageOwner owner = MessageOwner::mainWindow) {

@@ -1,4 +1,4 @@
-#include "project/message_port.h"
+#include "app/desktop/message_port.h"
 
 #include <atomic>
 
