@@ -1,22 +1,12 @@
 #include "platform/worker.h"
 
 #include <pthread.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <utility>
 
-namespace ombrelo {
+#include "platform/sync.h"
 
-void LowerThisThreadsPriority() {
-  const auto self = static_cast<id_t>(::gettid());
-  errno = 0;
-  const int now = ::getpriority(PRIO_PROCESS, self);
-  if (now == -1 && errno != 0) return;
-  (void)::setpriority(PRIO_PROCESS, self, std::min(now + Worker::kNiceness, 19));
-}
+namespace ombrelo {
 
 Worker::Worker(std::string name, AtEnd atEnd)
     : atEnd_(atEnd), thread_([this, name = std::move(name)] { Loop(name); }) {}
@@ -56,7 +46,7 @@ bool Worker::PostBounded(std::function<void()> job, size_t most) {
 
 void Worker::Loop(const std::string& name) {
   pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
-  LowerThisThreadsPriority();
+  LowerThreadPriority();
   for (;;) {
     Entry entry;
     {

@@ -14,14 +14,8 @@
 
 namespace ombrelo {
 
-// Lowers the priority of the calling thread by kNiceness steps (Linux keeps
-// a niceness per thread); threads it starts inherit it.
-void LowerThisThreadsPriority();
-
 class Worker {
  public:
-  static constexpr int kNiceness = 10;
-
   // What becomes of the jobs not yet begun when the worker is destroyed.
   enum class AtEnd {
     runQueued,   // they run first (work that must not be lost)

@@ -18,6 +18,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/replacing_file.h"
+#include "platform/sync.h"
 #include "platform/worker.h"
 #include "project/project.h"
 
@@ -108,7 +109,7 @@ bool IsSetAsideOfEndedProcess(const std::string& name) {
 // Deletes what was set aside in folder, and what clearings of processes that
 // have ended left there (a program that ended before its clearing did).
 void DeleteSetAside(const std::string& folder, const std::string& setAside) {
-  LowerThisThreadsPriority();
+  LowerThreadPriority();
   std::error_code ec;
   DeleteContents(setAside);
   std::filesystem::remove(setAside, ec);
