@@ -109,7 +109,7 @@ void WarmCache(const std::string& path) {
 
 bool SaveBgr(const std::string& path, const BitmapInfoHeader& header, uint8_t* pixels) {
   HeaderPicture picture = PictureFromBitmapHeader(header, {}, pixels);
-  return SaveJPG(picture.picture, path, 85, /*bottomUp=*/true);
+  return SaveJPG(picture.picture, path, 85, /*bottomUp=*/false);
 }
 
 // ---------------------------------------------------------------------------
@@ -300,9 +300,8 @@ Report Baseline(const std::string& path, const std::vector<int64_t>& frames, int
               sws.release(), frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
               w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
               nullptr, nullptr));
-          uint8_t* dst[4] = {bgr.data() + static_cast<size_t>(stride) * (h - 1), nullptr, nullptr,
-                             nullptr};
-          int dstStride[4] = {-stride, 0, 0, 0};
+          uint8_t* dst[4] = {bgr.data(), nullptr, nullptr, nullptr};
+          int dstStride[4] = {stride, 0, 0, 0};
           sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
           BitmapInfoHeader header;
           header.biWidth = w;

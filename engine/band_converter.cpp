@@ -142,8 +142,7 @@ BandConverter::BandConverter(int threads, PipelineCounters& counters, bool toneM
 
 BandConverter::~BandConverter() = default;
 
-// Converts the frame into BGR rows starting at top, stride bytes apart (a
-// negative stride writes bottom-up).
+// Converts the frame into BGR rows starting at top, stride bytes apart.
 bool BandConverter::Scale(AVFrame* frame, uint8_t* top, int dstWidth, int dstHeight,
                           ptrdiff_t stride) {
   SwsContext* sws = scaler_->sws.get();
@@ -170,13 +169,12 @@ bool BandConverter::Scale(AVFrame* frame, uint8_t* top, int dstWidth, int dstHei
   return true;
 }
 
-// Turns the upright picture clockwise into the bottom-up output: output row
-// y (from the top) is stored at row outHeight - 1 - y.
+// Turns the upright picture clockwise into the output.
 void BandConverter::TurnInto(int uprightStride) {
   const PictureShape& s = shape_;
   const int W = s.scaledWidth, H = s.scaledHeight;
   for (int y = 0; y < s.outHeight; ++y) {
-    uint8_t* row = output_.data() + s.outStride * static_cast<size_t>(s.outHeight - 1 - y);
+    uint8_t* row = output_.data() + s.outStride * static_cast<size_t>(y);
     for (int x = 0; x < s.outWidth; ++x) {
       int sx, sy;
       if (s.rotation == 90) {
@@ -210,8 +208,8 @@ const uint8_t* BandConverter::Convert(AVFrame* frame) {
   }
   output_.resize(s.outStride * static_cast<size_t>(s.outHeight));
   if (s.rotation == 0) {
-    uint8_t* bottom = output_.data() + s.outStride * static_cast<size_t>(s.outHeight - 1);
-    if (!Scale(frame, bottom, s.scaledWidth, s.scaledHeight, -static_cast<ptrdiff_t>(s.outStride)))
+    if (!Scale(frame, output_.data(), s.scaledWidth, s.scaledHeight,
+               static_cast<ptrdiff_t>(s.outStride)))
       return nullptr;
   } else {
     const int uprightStride = s.scaledWidth * 3;

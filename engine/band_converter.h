@@ -1,6 +1,6 @@
 #pragma once
 // The band converter: turns a decoded frame into the picture a thumbnail is
-// made of, bottom-up BGR24 rows padded to four bytes, converted with the
+// made of, top-down BGR24 rows padded to four bytes, converted with the
 // stream's colour matrix and range, stretched to the display aspect ratio
 // and turned upright. libswscale does the work in bands of rows on several
 // threads when it can; the result is the same as on one.
@@ -68,7 +68,7 @@ class BandConverter {
   PictureShape shape_;
   std::unique_ptr<Scaler> scaler_;  // made again when the frames' size, format or colours change
   std::vector<uint8_t> upright_;    // top-down BGR before rotation
-  std::vector<uint8_t> output_;     // bottom-up BGR, rows padded to 4 bytes
+  std::vector<uint8_t> output_;     // top-down BGR, rows padded to 4 bytes
 };
 
 }  // namespace ombrelo

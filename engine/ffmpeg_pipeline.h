@@ -2,7 +2,7 @@
 // The media pipeline on FFmpeg, put together from three rooms: the packet
 // source (libavformat, with the key-frame index and an interruptible read),
 // the frame decoder (libavcodec on its own threads) and the band converter
-// (libswscale, bottom-up BGR24, only when a frame's pixels are asked for,
+// (libswscale, top-down BGR24, only when a frame's pixels are asked for,
 // after interlaced frames were made one picture of their first field).
 // It is pulled by the capture thread and runs nothing by itself.
 //

@@ -22,7 +22,9 @@ namespace ombrelo {
 
 // What the engine learns of the connected video stream.
 struct StreamFacts {
-  BitmapInfoHeader header;      // 24-bit BGR, bottom-up, rows padded to 4 bytes
+  // 24-bit BGR rows padded to 4 bytes. The frames' rows are top-down; the
+  // height is positive, as in the bottom-up BMP files made of them.
+  BitmapInfoHeader header;
   int64_t avgTimePerFrame = 0;  // 100-ns units, 0 when unknown
   int64_t duration = 0;         // 100-ns units, 0 when unknown
   bool canSeek = false;         // absolute positioning works
@@ -34,7 +36,7 @@ class MediaSample {
  public:
   // True for frames decoded only to reach a seek position.
   virtual bool IsPreroll() const = 0;
-  // The frame as bottom-up BGR rows described by the connected header. The
+  // The frame as top-down BGR rows described by the connected header. The
   // conversion happens on the first call; null when it failed.
   virtual const uint8_t* GetPointer() = 0;
   // Size of the buffer GetPointer returns, in bytes.

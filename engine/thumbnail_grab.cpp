@@ -396,9 +396,9 @@ void Grabber::Offer(AVFrame* frame) {
   if (grabbed.time == AV_NOPTS_VALUE) grabbed.time = 0;
   const size_t row = static_cast<size_t>(grabbed.width) * 3;
   grabbed.bgr.resize(row * grabbed.height);
-  for (int y = 0; y < grabbed.height; ++y)  // bottom-up rows to top-down
-    std::memcpy(grabbed.bgr.data() + row * y,
-                pixels + shape.outStride * static_cast<size_t>(grabbed.height - 1 - y), row);
+  for (int y = 0; y < grabbed.height; ++y)  // without the rows' padding
+    std::memcpy(grabbed.bgr.data() + row * y, pixels + shape.outStride * static_cast<size_t>(y),
+                row);
   grabbed.flat =
       IsNearlyFlat(grabbed.bgr.data(), grabbed.width, grabbed.height, static_cast<ptrdiff_t>(row));
   if (!grabbed.flat) {

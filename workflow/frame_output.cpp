@@ -68,12 +68,13 @@ std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& f
   fileHeader.Write(out);
   videoFormat.Write(out + BitmapFileHeader::kSize);
 
-  // Rows stay in the bottom-up order they were delivered in; the bytes
-  // after each row's pixels are zero, whatever the frame held there.
+  // The frame's rows are top-down and the file's bottom-up: the last row of
+  // the frame is stored first. The bytes after each row's pixels are zero,
+  // whatever the frame held there.
   const size_t used = static_cast<size_t>(videoFormat.biWidth > 0 ? videoFormat.biWidth : 0) * 3;
   const uint8_t* source = frame.Data();
   for (int64_t r = 0; r < height; ++r) {
-    std::copy_n(source + r * rowBytes, used, out + kBmpHeadersSize + r * rowBytes);
+    std::copy_n(source + (height - 1 - r) * rowBytes, used, out + kBmpHeadersSize + r * rowBytes);
   }
   return bytes;
 }
@@ -110,15 +111,9 @@ bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, cons
     *reason = kFrameTooSmall;
     return false;
   }
-  // SaveJPG's steps, for the writer's reason of a failure. The rows are
-  // bottom-up: the last row in memory is the picture's first.
+  // SaveJPG's steps, for the writer's reason of a failure.
   JpegStreamWriter writer;
-  Picture upright = picture;
-  if (picture.height > 0) {
-    upright.pixels = picture.pixels + static_cast<ptrdiff_t>(picture.stride) * (picture.height - 1);
-  }
-  upright.stride = -picture.stride;
-  if (writer.Open(path, picture.width, picture.height, quality) && writer.WriteRows(upright) &&
+  if (writer.Open(path, picture.width, picture.height, quality) && writer.WriteRows(picture) &&
       writer.Finish()) {
     return true;
   }

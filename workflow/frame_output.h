@@ -26,7 +26,7 @@ class Movie;
 // The owner's copy of a frame the capture took. The pixels are shared: the
 // progress page keeps them for its preview while the frame is being saved.
 struct FrameCopy {
-  std::shared_ptr<const std::vector<uint8_t>> pixels;  // bottom-up BGR rows
+  std::shared_ptr<const std::vector<uint8_t>> pixels;  // top-down BGR rows
   int32_t size = 0;         // bytes of the frame (the size of the buffer)
   int32_t frame = 0;        // frame number
   double time = 0.0;        // start of the frame in seconds

@@ -33,13 +33,12 @@ BitmapInfoHeader Format(int width, int height) {
   return header;
 }
 
-// A bottom-up BGR frame showing the frame-number code of `number`.
+// A top-down BGR frame showing the frame-number code of `number`.
 FrameCopy CodedFrame(int width, int height, int number, double time, int imageNumber,
                      const std::string& moviePath) {
   const int stride = static_cast<int>(BitmapRowBytes(24, width));
   auto pixels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride) * height, 0);
-  testvideo::DrawFrame(number, pixels->data() + static_cast<size_t>(height - 1) * stride, width,
-                       height, -stride, testvideo::PixelOrder::BGR24);
+  testvideo::DrawFrame(number, pixels->data(), width, height, stride, testvideo::PixelOrder::BGR24);
   FrameCopy frame;
   frame.size = static_cast<int32_t>(pixels->size());
   frame.pixels = std::move(pixels);
@@ -96,9 +95,9 @@ TEST(FrameOutput, BmpBytesKeepTheHeaderAndPadEveryRowWithZeros) {
   for (int r = 0; r < 3; ++r) {
     SCOPED_TRACE(r);
     const size_t row = 54 + static_cast<size_t>(r) * 968;
-    // Rows keep their delivered (bottom-up) order.
+    // The file is bottom-up: its first row is the frame's last.
     EXPECT_EQ(bytes.substr(row, 966),
-              std::string(reinterpret_cast<const char*>(pixels->data()) + r * 968, 966));
+              std::string(reinterpret_cast<const char*>(pixels->data()) + (2 - r) * 968, 966));
     EXPECT_EQ(bytes.substr(row + 966, 2), std::string(2, '\0'));
   }
 

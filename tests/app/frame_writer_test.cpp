@@ -34,8 +34,8 @@ FrameWriter::Job CodedJob(int number, const std::string& path, int64_t capture =
   job.settings.imageformat = number % 2;  // JPEG and BMP by turns
   const int stride = static_cast<int>(BitmapRowBytes(24, kWidth));
   auto pixels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride) * kHeight);
-  testvideo::DrawFrame(number, pixels->data() + static_cast<size_t>(kHeight - 1) * stride, kWidth,
-                       kHeight, -stride, testvideo::PixelOrder::BGR24);
+  testvideo::DrawFrame(number, pixels->data(), kWidth, kHeight, stride,
+                       testvideo::PixelOrder::BGR24);
   job.frame.size = static_cast<int32_t>(pixels->size());
   job.frame.pixels = std::move(pixels);
   job.frame.frame = number;

@@ -37,14 +37,13 @@ TEST(PreviewRect, ShrinksToThePageAndCentres) {
   }
 }
 
-// A 640 x 480 bottom-up BGR frame: the upper half of the picture red, the
+// A 640 x 480 top-down BGR frame: the upper half of the picture red, the
 // lower half of the given colour.
 FrameCopy MakeFrame(int32_t movieId, QColor lower) {
   const int stride = 640 * 3;
   auto pixels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(stride) * 480);
   for (int row = 0; row < 480; ++row) {
-    // Stored row 0 is the bottom of the picture.
-    const QColor c = row < 240 ? lower : QColor(Qt::red);
+    const QColor c = row < 240 ? QColor(Qt::red) : lower;
     for (int x = 0; x < 640; ++x) {
       uint8_t* p = pixels->data() + row * stride + x * 3;
       p[0] = c.blue();

@@ -58,17 +58,17 @@ VideoOptions Small(const std::string& container, const std::string& codec, int b
 // thread would: frames are copied on the capture thread and read here.
 using Owner = testing::CaptureOwner;
 
-// The frame number drawn in a taken frame (bottom-up BGR rows).
+// The frame number drawn in a taken frame (top-down BGR rows).
 int ReadNumber(const std::vector<uint8_t>& pixels, const BitmapInfoHeader& format,
                int* rotation = nullptr) {
   const int width = format.biWidth, height = format.biHeight;
   const int stride = static_cast<int>(format.biSizeImage) / height;
   if (pixels.size() < static_cast<size_t>(stride) * height) return -2;
-  const uint8_t* last = pixels.data() + static_cast<size_t>(stride) * (height - 1);
   if (rotation)
-    return testvideo::ReadFrameNumberAnyRotation(last, width, height, -stride,
+    return testvideo::ReadFrameNumberAnyRotation(pixels.data(), width, height, stride,
                                                  testvideo::PixelOrder::BGR24, rotation);
-  return testvideo::ReadFrameNumber(last, width, height, -stride, testvideo::PixelOrder::BGR24);
+  return testvideo::ReadFrameNumber(pixels.data(), width, height, stride,
+                                    testvideo::PixelOrder::BGR24);
 }
 
 struct Outcome {
@@ -853,8 +853,7 @@ double DifferenceFromFfmpeg(const std::string& path, int64_t frame,
   if (reference.size() != static_cast<size_t>(width) * 3 * height ||
       taken.size() < static_cast<size_t>(stride) * height)
     return 255;
-  const std::vector<uint8_t> ours =
-      At160(taken.data() + static_cast<size_t>(stride) * (height - 1), width, height, -stride);
+  const std::vector<uint8_t> ours = At160(taken.data(), width, height, stride);
   const std::vector<uint8_t> theirs =
       At160(reinterpret_cast<const uint8_t*>(reference.data()), width, height, width * 3);
   if (ours.empty() || ours.size() != theirs.size()) return 255;

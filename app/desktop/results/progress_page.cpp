@@ -356,14 +356,7 @@ void ProgressPage::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setClipRect(PreviewArea());
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  if (format_.biHeight > 0) {
-    // Rows are stored bottom-up: draw the picture turned over.
-    painter.translate(target.left(), target.top() + target.height());
-    painter.scale(1, -1);
-    painter.drawImage(QRect(0, 0, target.width(), target.height()), image);
-  } else {
-    painter.drawImage(target, image);
-  }
+  painter.drawImage(target, image);
   sinceLastPaint_.restart();
   ++previewPaints_;
 }

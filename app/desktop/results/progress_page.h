@@ -71,7 +71,7 @@ class ProgressPage : public QWidget {
   // Where the run stands (see WorkflowController::countsChanged); counts of
   // another movie than the current one are ignored.
   void ShowCounts(int32_t movieId, int video, int videos, int thumbnails, int promised);
-  // A new frame for the preview (bottom-up BGR rows of the movie's format);
+  // A new frame for the preview (top-down BGR rows of the movie's format);
   // a frame of another movie than the current one is ignored.
   void ShowFrame(const FrameCopy& frame);
   // The capture is paused (the engine has confirmed it) or not: the page
