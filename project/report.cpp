@@ -57,9 +57,21 @@ ReportResult WriteProjectReport(const CProject& project, const std::string& path
                                 const TemplateTransform& transform, std::string* failure) {
   failure->clear();
   try {
-    const std::string xml = ReportDocument(project, path);
+    return WriteReportPage(ReportDocument(project, path),
+                           "report/" + project.Output().reportTransform, path, transform, failure);
+  } catch (const std::exception&) {
+    DebugOutput("Failed to generate report");
+    return ReportResult::kFailed;
+  }
+}
+
+ReportResult WriteReportPage(const std::string& xml, const std::string& stylesheet,
+                             const std::string& path, const TemplateTransform& transform,
+                             std::string* failure) {
+  failure->clear();
+  try {
     std::string page;
-    if (!transform(&page, xml, "report/" + project.Output().reportTransform, failure)) {
+    if (!transform(&page, xml, stylesheet, failure)) {
       return ReportResult::kTransformFailed;
     }
     if (const int error = WriteOutputFile(path, page); error != 0) {

@@ -40,6 +40,13 @@ std::string ReportDocument(const CProject& project, const std::string& base);
 ReportResult WriteProjectReport(const CProject& project, const std::string& path,
                                 const TemplateTransform& transform, std::string* failure);
 
+// WriteProjectReport's second half, which does not touch the project: the
+// document (ReportDocument with path as base) transformed with stylesheet
+// ("report/" + the report template) and written to path.
+ReportResult WriteReportPage(const std::string& xml, const std::string& stylesheet,
+                             const std::string& path, const TemplateTransform& transform,
+                             std::string* failure);
+
 // The question the desktop asks after a written report (Yes opens it).
 inline constexpr char kReportSavedCaption[] = "Html report saved";
 inline constexpr char kReportSavedQuestion[] =

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,6 +21,7 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <filesystem>
 #include <vector>
 
@@ -27,6 +29,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/main_window_dialogs.h"
+#include "app/desktop/message_port.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/project_lock.h"
@@ -41,7 +44,6 @@
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
-#include "app/desktop/message_port.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "project/report.h"
@@ -558,22 +560,52 @@ bool MainWindow::SaveProject(bool saveAs) {
   return true;
 }
 
+namespace {
+
+struct ReportOutcome {
+  ReportResult result = ReportResult::kFailed;
+  std::string failure;  // the text of the box to show, "" for none
+};
+
+}  // namespace
+
 void MainWindow::GenerateReport() {
   const QString path = chooseFile_(this, FileDialog::saveReport);
   if (path.isEmpty()) return;
-  std::string failure;
-  const ReportResult result =
-      WriteProjectReport(project_, path.toStdString(), TransformForReport, &failure);
-  if (!failure.empty()) {
-    ShowMessage("Error", failure,
-                result == ReportResult::kWriteFailed ? MessageIcon::error : MessageIcon::none,
-                result == ReportResult::kWriteFailed ? MessageOwner::mainWindow
-                                                     : MessageOwner::none);
+  // The document reads the project, so it is made here; the transformation
+  // and the file write (a large project, a slow share) run on a worker, and
+  // the window answers meanwhile.
+  const std::string file = path.toStdString();
+  std::string xml, stylesheet;
+  try {
+    xml = ReportDocument(project_, file);
+    stylesheet = "report/" + project_.Output().reportTransform;
+  } catch (const std::exception&) {
+    DebugOutput("Failed to generate report");
+    return;
   }
-  if (result == ReportResult::kWritten &&
-      AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-  }
+  using Watcher = QFutureWatcher<ReportOutcome>;
+  auto* watcher = new Watcher(this);
+  connect(watcher, &Watcher::finished, this, [this, watcher, path] {
+    const ReportOutcome made = watcher->result();
+    watcher->deleteLater();
+    const bool notWritten = made.result == ReportResult::kWriteFailed;
+    if (!made.failure.empty()) {
+      ShowMessage("Error", made.failure, notWritten ? MessageIcon::error : MessageIcon::none,
+                  notWritten ? MessageOwner::mainWindow : MessageOwner::none);
+    }
+    if (made.result == ReportResult::kWritten &&
+        AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+  });
+  const TemplateTransform transform =
+      transformReport_ ? transformReport_ : TemplateTransform(TransformForReport);
+  watcher->setFuture(QtConcurrent::run([xml = std::move(xml), stylesheet, file, transform] {
+    ReportOutcome made;
+    made.result = WriteReportPage(xml, stylesheet, file, transform, &made.failure);
+    return made;
+  }));
 }
 
 // ---- Help menu

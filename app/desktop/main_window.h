@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/desktop/commands.h"
+#include "project/report.h"
 #include "workflow/workflow_port.h"
 
 class QLabel;
@@ -115,6 +116,8 @@ class MainWindow : public QMainWindow {
   enum class FileDialog { openProject, saveProject, saveReport };
   using FileChooser = std::function<QString(QWidget* owner, FileDialog kind)>;
   void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+  // The report's transformation, run on a worker (tests replace it).
+  void SetReportTransform(TemplateTransform t) { transformReport_ = std::move(t); }
   // "Save changes to <name>?" with Save, Discard and Cancel (tests replace
   // it).
   enum class SaveAnswer { save, discard, cancel };
@@ -200,6 +203,7 @@ class MainWindow : public QMainWindow {
   int currentPage_ = 0;
   std::string currentProjectPath_;
   FileChooser chooseFile_;
+  TemplateTransform transformReport_;
   SaveQuestion askSave_;
   LockedQuestion askLocked_;
   // The project file this window has open, locked against other windows,

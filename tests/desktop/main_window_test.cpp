@@ -15,7 +15,11 @@
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/bitmap_button.h"
@@ -298,6 +302,7 @@ TEST_F(MainWindowTest, NextIndexesARealVideoAndTheRunEndsWithItsOutputsAndTheCom
     return QString::fromStdString(report);
   });
   w.Dispatch(kGenerateReport);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.asked.empty(); }, 20000));
   EXPECT_TRUE(Contains(ReadFileBytes(report), "Ferien am Meer"));
   ASSERT_EQ(messages.asked.size(), 1u);
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
@@ -362,11 +367,55 @@ TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNoth
   EXPECT_TRUE(messages.asked.empty());
   path = Folder() + "failed report.html";
   W().Dispatch(kGenerateReport);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.asked.empty(); }, 20000));
   const std::string report = ReadFileBytes(path);
   const auto cell = [](const std::string& text) { return "<td class=\"num\">" + text + "</td>"; };
   EXPECT_TRUE(Contains(report, cell("300 KB"))) << report;
   EXPECT_TRUE(Contains(report, "It is not a video"));
   EXPECT_FALSE(Contains(report, cell("0:00")));  // no length known, none shown
+  EXPECT_EQ(messages.asked.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheReportIsMadeWhileTheWindowAnswersAndItsFailureComesBackInABox) {
+  project_->AddMovie(Folder() + "holiday.mp4");
+  RecordingMessagePort messages;
+  std::string path = Folder() + "report.html";
+  W().SetFileChooser([&](QWidget*, auto) { return QString::fromStdString(path); });
+  // The transformation waits until the window's event loop has turned.
+  std::mutex mutex;
+  std::condition_variable turned;
+  bool released = false, waited = false;
+  std::thread::id transformThread;
+  W().SetReportTransform(
+      [&](std::string* page, const std::string& xml, const std::string&, std::string*) {
+        std::unique_lock<std::mutex> lock(mutex);
+        transformThread = std::this_thread::get_id();
+        waited = turned.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+        *page = "<html>" + xml + "</html>";
+        return true;
+      });
+  W().Dispatch(kGenerateReport);
+  QTimer::singleShot(0, [&] {
+    const std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    turned.notify_all();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.asked.empty(); }, 20000));
+  EXPECT_TRUE(waited) << "the window waited for the report";
+  EXPECT_NE(transformThread, std::this_thread::get_id());
+  EXPECT_TRUE(Contains(ReadFileBytes(path), "holiday.mp4"));
+  EXPECT_EQ(messages.asked[0].caption, "Html report saved");
+
+  // A file that cannot be written: today's box, and no question.
+  ASSERT_TRUE(testing::WriteFileBytes(Folder() + "plain", "x"));
+  path = Folder() + "plain/report.html";
+  released = true;
+  W().Dispatch(kGenerateReport);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 20000));
+  EXPECT_EQ(messages.shown[0].caption, "Error");
+  EXPECT_TRUE(messages.shown[0].text.starts_with("Failed to open html file (" + path))
+      << messages.shown[0].text;
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::error);
   EXPECT_EQ(messages.asked.size(), 1u);
 }
 
@@ -436,8 +485,8 @@ TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUna
   chosen_ = broken;
   W().Dispatch(kOpenProject);
   EXPECT_EQ(messages_.shown.back().caption, "Ombrelo");
-  EXPECT_TRUE(Contains(messages_.shown.back().text, "Failed to open project file\n" + broken +
-                                                        "\nFormat error : missing"));
+  EXPECT_TRUE(Contains(messages_.shown.back().text,
+                       "Failed to open project file\n" + broken + "\nFormat error : missing"));
   EXPECT_EQ(W().CurrentProjectPath(), first);
   EXPECT_EQ(project_->Movies().size(), 1u);
   EXPECT_TRUE(W().windowTitle().startsWith("erste.obx[*]"));
@@ -518,9 +567,9 @@ TEST_F(MainWindowTest, AProjectAnotherWindowHasOpenIsOpenedReadOnlyAndNoSaveRepl
   // A lock left by a program that was killed is taken over.
   const std::string left = Folder() + "Verlassen.obx";
   ASSERT_TRUE(testing::WriteFileBytes(left, saved));
-  ASSERT_TRUE(testing::WriteFileBytes(ProjectLockPath(left).toStdString(),
-                                      "999999\nombrelo\n" +
-                                          QSysInfo::machineHostName().toStdString() + "\n"));
+  ASSERT_TRUE(testing::WriteFileBytes(
+      ProjectLockPath(left).toStdString(),
+      "999999\nombrelo\n" + QSysInfo::machineHostName().toStdString() + "\n"));
   holders.clear();
   EXPECT_TRUE(W().OpenProjectFile(left));
   EXPECT_TRUE(holders.empty());
