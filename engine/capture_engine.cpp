@@ -284,9 +284,9 @@ void CaptureEngine::PublishState() {
   if (CaptureListener* listener = listener_.load()) listener->StateChanged(now);
 }
 
-void CaptureEngine::ReportEnded(bool completed) {
+void CaptureEngine::ReportEnded(const CaptureEnd& end) {
   captureDone_ = true;
-  if (CaptureListener* listener = listener_.load()) listener->CaptureEnded(completed);
+  if (CaptureListener* listener = listener_.load()) listener->CaptureEnded(end);
 }
 
 // ---------------------------------------------------------------------------
@@ -298,7 +298,10 @@ void CaptureEngine::CaptureMain(const std::string& path) {
   // from here, inherit it.
   LowerThreadPriority();
   FrameNumber startPosition = 0;
+  const FileState before = LookAtFile(path);
   OpenOutcome outcome = OpenPipeline(path, &startPosition);
+  outcome.beforeOpen = before;
+  outcome.afterOpen = LookAtFile(path);
   {
     std::lock_guard<std::mutex> lock(flagsMutex_);
     if (closeRequested_) {
@@ -307,7 +310,12 @@ void CaptureEngine::CaptureMain(const std::string& path) {
       captureDone_ = true;
       return;
     }
-    if (stopRequested_) outcome = OpenOutcome{false, true, MediaError::aborted, ""};
+    if (stopRequested_) {
+      outcome.opened = false;
+      outcome.stopped = true;
+      outcome.code = MediaError::aborted;
+      outcome.text.clear();
+    }
     if (outcome.opened) state_ = CaptureState::running;
   }
   if (!outcome.opened) {
@@ -325,10 +333,10 @@ void CaptureEngine::CaptureMain(const std::string& path) {
   }
   PublishState();
   if (CaptureListener* listener = listener_.load()) listener->Opened(outcome);
-  Capture(startPosition);
+  Capture(startPosition, path);
 }
 
-void CaptureEngine::Capture(FrameNumber startPosition) {
+void CaptureEngine::Capture(FrameNumber startPosition, const std::string& path) {
   const Next how = Loop(startPosition);
   if (how == Next::closed) return;
   // A blank sample still waiting for its replacement is taken as it is.
@@ -344,7 +352,10 @@ void CaptureEngine::Capture(FrameNumber startPosition) {
     state_ = CaptureState::stopped;
   }
   PublishState();
-  ReportEnded(wasRunning);
+  CaptureEnd end;
+  end.completed = wasRunning;
+  if (wasRunning) end.file = LookAtFile(path);
+  ReportEnded(end);
   if (!wasRunning) DebugOutput("Paused");
 }
 

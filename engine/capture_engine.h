@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/capture_settings.h"
+#include "engine/file_state.h"
 #include "engine/media_pipeline.h"
 #include "engine/seek_plan.h"
 #include "platform/result_codes.h"
@@ -50,11 +51,24 @@ struct OpenOutcome {
   bool stopped = false;
   MediaError code = MediaError::none;  // the failing step's code when it failed
   std::string text;                    // why it failed, for the user
+  // The movie's file just before and just after the open: one that grows
+  // from before the open on is still being written.
+  FileState beforeOpen;
+  FileState afterOpen;
+};
+
+// The end of a movie's capture.
+struct CaptureEnd {
+  // It ran to its end; not when it was stopped or given up.
+  bool completed = false;
+  // The movie's file once a completed capture had read it to its end
+  // (compared with OpenOutcome's to tell a file still being written).
+  FileState file;
 };
 
 // A frame taken from the movie, as handed to the listener.
 struct CapturedFrame {
-  const uint8_t* pixels = nullptr;  // bottom-up BGR rows; valid only during the call
+  const uint8_t* pixels = nullptr;  // top-down BGR rows; valid only during the call
   int32_t size = 0;                 // bytes at pixels
   FrameNumber frame = 0;            // frame number
   double time = 0;                  // start of the frame in seconds
@@ -75,10 +89,9 @@ class CaptureListener {
   virtual void FrameCaptured(const CapturedFrame& frame) = 0;
   // text is one of the engine's constant stall messages.
   virtual void StatusText(FrameNumber frame, const char* text) = 0;
-  // The capture of this movie is over (once per movie): completed when it
-  // ran to its end, not when it was stopped or given up. Nothing is
+  // The capture of this movie is over (once per movie). Nothing is
   // reported after it.
-  virtual void CaptureEnded(bool completed) = 0;
+  virtual void CaptureEnded(const CaptureEnd& end) = 0;
   // A frame was delivered (taken or not); frameCount is the movie's.
   virtual void Progress(FrameNumber frame, FrameNumber frameCount) = 0;
   // The engine's state has changed; it may have changed again by the time
@@ -185,7 +198,7 @@ class CaptureEngine {
 
   // Capture thread.
   void CaptureMain(const std::string& path);
-  void Capture(FrameNumber startPosition);
+  void Capture(FrameNumber startPosition, const std::string& path);
   Next Loop(FrameNumber startPosition);
   Next TakeCommands();
   Next OnFrame(const PulledFrame& pulled);
@@ -204,7 +217,7 @@ class CaptureEngine {
 
   // Tells the listener of a state change.
   void PublishState();
-  void ReportEnded(bool completed);
+  void ReportEnded(const CaptureEnd& end);
 
   CaptureEnvironment env_;
   mutable std::mutex settingsMutex_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/ffmpeg_support.h"
+#include "engine/file_state.h"
 #include "platform/debug_output.h"
 
 extern "C" {
@@ -119,19 +120,14 @@ std::string FormatName(const AVInputFormat* format) {
 // be; otherwise it is taken for cut short.
 enum class Writing { no, maybe, yes };
 
-// Seconds since a change within which a file may still be being written.
-constexpr int64_t kRecentlyChangedSeconds = 5;
-
 Writing StillWritten(const std::string& path, const struct stat& before) {
-  struct stat now {};
-  if (::stat(path.c_str(), &now) != 0) return Writing::no;
-  if (now.st_size > before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-      now.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+  const FileState now = LookAtFile(path);
+  if (now.error != 0) return Writing::no;
+  if (now.bytes > static_cast<uintmax_t>(before.st_size) ||
+      now.modifiedNs !=
+          static_cast<int64_t>(before.st_mtim.tv_sec) * 1'000'000'000 + before.st_mtim.tv_nsec)
     return Writing::yes;
-  timespec clock{};
-  ::clock_gettime(CLOCK_REALTIME, &clock);
-  const int64_t age = static_cast<int64_t>(clock.tv_sec) - now.st_mtim.tv_sec;
-  return age >= -1 && age <= kRecentlyChangedSeconds ? Writing::maybe : Writing::no;
+  return ChangedMomentsAgo(now) ? Writing::maybe : Writing::no;
 }
 
 // The header could not be read although the format was recognised.

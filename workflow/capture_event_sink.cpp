@@ -117,7 +117,7 @@ void CaptureEventSink::StatusText(FrameNumber frame, const char* text) {
                                        static_cast<int32_t>(frame), text));
 }
 
-void CaptureEventSink::CaptureEnded(bool completed) {
+void CaptureEventSink::CaptureEnded(const CaptureEnd& end) {
   int32_t movieId;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -126,9 +126,11 @@ void CaptureEventSink::CaptureEnded(bool completed) {
     movieId = movieId_;
   }
   // Behind the frames: the owner records every thumbnail before the end.
-  writer_.Run([this, movieId, completed] {
-    Post(std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId,
-                                         completed ? 1 : 0));
+  writer_.Run([this, movieId, end] {
+    auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::captureEnded, movieId,
+                                                 end.completed ? 1 : 0);
+    event->end = end;
+    Post(std::move(event));
   });
 }
 

@@ -56,6 +56,7 @@ class WorkflowEvent : public QEvent {
   const char* text;            // statusText only; lives as long as the program
   std::function<void()> call;  // workDone only
   OpenOutcome open;            // opened only
+  CaptureEnd end;              // captureEnded only
 };
 
 // Per mille of current in total, truncated, kept to 0 .. 1000 (0 when the
@@ -88,7 +89,7 @@ class CaptureEventSink : public CaptureListener {
   void Opened(const OpenOutcome& outcome) override;
   void FrameCaptured(const CapturedFrame& frame) override;
   void StatusText(FrameNumber frame, const char* text) override;
-  void CaptureEnded(bool completed) override;
+  void CaptureEnded(const CaptureEnd& end) override;
   void Progress(FrameNumber frame, FrameNumber frameCount) override;
   void StateChanged(CaptureState state) override;
 

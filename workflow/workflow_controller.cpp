@@ -47,40 +47,15 @@ uint32_t Kilobytes(uintmax_t bytes) {
   return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
 }
 
-using FileState = WorkflowController::FileState;
-
-FileState StatFile(const std::string& path) {
-  FileState state;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    state.error = errno;
-    return state;
-  }
-  state.bytes = static_cast<uintmax_t>(info.st_size);
-  state.modifiedNs =
-      static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-  return state;
-}
-
-// Seconds since a change within which a file may still be being written.
-constexpr int64_t kRecentlyChangedSeconds = 5;
-
-bool ChangedMomentsAgo(const FileState& file) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  const int64_t age = static_cast<int64_t>(now.tv_sec) - file.modifiedNs / 1'000'000'000;
-  return age >= -1 && age <= kRecentlyChangedSeconds;
-}
-
 // Why a video that the capture read to its end was not whole: the decoder
 // takes the end of what is left for the end of the stream, so a file cut
 // short, removed or still being written while it was read ends like a
 // complete one. `fewer` says why the capture took fewer thumbnails than
 // promised, "" when it took them all; `endedEarly` that its stream ended
-// before its stated length. "" when the video is whole.
-std::string WhyNotWhole(const std::string& path, const FileState& opened, const std::string& fewer,
+// before its stated length. `opened` is the file before the open, `now` at
+// the end. "" when the video is whole.
+std::string WhyNotWhole(const FileState& opened, const FileState& now, const std::string& fewer,
                         bool endedEarly) {
-  const FileState now = StatFile(path);
   if (opened.error == 0) {
     if (now.error != 0) return std::error_code(now.error, std::generic_category()).message();
     if (now.bytes < opened.bytes) {
@@ -98,7 +73,7 @@ std::string WhyNotWhole(const std::string& path, const FileState& opened, const 
   if (fewer.empty()) return "";
   // A file being written between two of its writer's flushes looks like one
   // cut short, but was changed a moment ago.
-  if (endedEarly && now.error == 0 && ChangedMomentsAgo(now))
+  if (endedEarly && ChangedMomentsAgo(now))
     return "the file is cut short or still being written: it was changed a moment ago, and " +
            fewer;
   return fewer;
@@ -287,8 +262,6 @@ void WorkflowController::OpenMovie(const Movie& movie) {
   // can be numbered or named for the previous one.
   eventSink_->Reset(id, path);
   runMovies_.push_back(id);
-  // Before the open: a file that grows from here on is still being written.
-  opened_ = StatFile(path);
   openingMovieId_ = id;
   // The capture thread opens the file; its answer comes as an event.
   engine_.Open(path);
@@ -315,8 +288,10 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
     // are replaced, not added to. The earlier run's files stay until the
     // new outputs are in place, so that a run cut short leaves the earlier
     // playlist and pages whole.
+    // Before the open: a file that grows from there on is still being written.
+    opened_ = outcome.beforeOpen;
     project_.MarkOpened(
-        movieId, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(StatFile(path).bytes),
+        movieId, MovieProperties{engine_.GetDurationSeconds(), Kilobytes(outcome.afterOpen.bytes),
                                  engine_.GetVideoFormat()});
     // The capture thread names and writes the thumbnails from here on.
     eventSink_->SetNaming(NamingOf(project_, movie));
@@ -445,7 +420,7 @@ void WorkflowController::Handle(WorkflowEvent& event) {
       break;
     case WorkflowEventType::captureEnded:
       // Only the first end of the movie being captured counts.
-      if (event.movieId == liveMovieId_) OnCaptureEnded(event.value != 0);
+      if (event.movieId == liveMovieId_) OnCaptureEnded(event.end);
       break;
     case WorkflowEventType::stateChanged:
       // Whatever the movie: the commands follow the engine as it is now.
@@ -500,7 +475,8 @@ void WorkflowController::OnFrameWritten(const FrameWriter::Result& result) {
   }
 }
 
-void WorkflowController::OnCaptureEnded(bool completed) {
+void WorkflowController::OnCaptureEnded(const CaptureEnd& end) {
+  bool completed = end.completed;
   // Every thumbnail of the capture has been recorded: the end came through
   // the writer, behind them.
   liveMovieId_ = -1;
@@ -515,7 +491,7 @@ void WorkflowController::OnCaptureEnded(bool completed) {
   if (writeFailed_) completed = false;
   if (completed) {
     if (const Movie* movie = std::as_const(project_).MovieById(currentMovieId_)) {
-      const std::string why = WhyNotWhole(movie->path(), opened_, fewer, endedEarly);
+      const std::string why = WhyNotWhole(opened_, end.file, fewer, endedEarly);
       // A file that holds less than it says (or conversions that failed)
       // is cut short, not done; what it gave is indexed all the same.
       if (!why.empty())

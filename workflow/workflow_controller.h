@@ -39,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/file_state.h"
 #include "project/movie.h"
 #include "project/user_message.h"
 #include "render/xslt_service.h"
@@ -51,6 +52,7 @@ namespace ombrelo {
 class CProject;
 class CaptureEngine;
 struct OpenOutcome;
+struct CaptureEnd;
 class CaptureEventSink;
 class IndexPhotoGenerator;
 class PageGeneration;
@@ -199,14 +201,6 @@ class WorkflowController : public QObject {
   // True from Start until runFinished was emitted.
   bool RunActive() const { return runActive_; }
 
-  // A video's file as it is on the disk: the capture compares it before the
-  // open and after the end, to tell a file still being written.
-  struct FileState {
-    int error = 0;  // errno of the failed look, 0 when it was read
-    uintmax_t bytes = 0;
-    int64_t modifiedNs = 0;  // modification time, nanoseconds since 1970
-  };
-
  private:
   class Receiver;
   class PhotoHost;
@@ -224,7 +218,7 @@ class WorkflowController : public QObject {
   void OnPreview(int32_t movieId);
   void OnProgress(int32_t movieId);
   void OnFrameWritten(const FrameWriter::Result& result);
-  void OnCaptureEnded(bool completed);
+  void OnCaptureEnded(const CaptureEnd& end);
   void MakeOutputs();
   // The outputs' names as claimed on the writer's thread (empty: not made),
   // the photo's parts, and how writing the playlist went.

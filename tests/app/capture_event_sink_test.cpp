@@ -19,6 +19,12 @@
 namespace ombrelo {
 namespace {
 
+CaptureEnd Ended(bool completed) {
+  CaptureEnd end;
+  end.completed = completed;
+  return end;
+}
+
 // Keeps every event it receives, with the thread it was handled on.
 class Collector : public QObject {
  public:
@@ -98,8 +104,8 @@ TEST(CaptureEventSink, FramesGoToTheWriterAndTheOwnerHearsOnlyWhatHappened) {
     sink.StatusText(75, kStallMessageStandBy);
     sink.Progress(125, 250);
     sink.Progress(130, 250);  // not yet shown: one event for both
-    sink.CaptureEnded(true);
-    sink.CaptureEnded(false);  // only the first end counts
+    sink.CaptureEnded(Ended(true));
+    sink.CaptureEnded(Ended(false));  // only the first end counts
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   QCoreApplication::processEvents();
@@ -149,7 +155,7 @@ TEST(CaptureEventSink, FramesGoToTheWriterAndTheOwnerHearsOnlyWhatHappened) {
   frame.pixels = pixels.data();
   frame.size = 8;
   sink.FrameCaptured(frame);
-  sink.CaptureEnded(false);
+  sink.CaptureEnded(Ended(false));
   ASSERT_TRUE(testing::RunUntil(
       [&] { return IndexOf(collector.seen, WorkflowEventType::captureEnded, 1) >= 0; }));
   EXPECT_EQ(written.back(), folder / "next/next.jpg");

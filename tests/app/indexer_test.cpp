@@ -267,10 +267,16 @@ TEST_F(IndexerTest, VideosWhoseLengthIsUnknownOrWrongAreMeasuredOrReportedCutSho
   // Left so an hour ago: a file changed a moment ago may still be written.
   const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, cut.c_str(), anHourAgo, 0), 0);
+  // The same, left half a minute ago: an encoder writing a slow stream may
+  // not have flushed its buffer since.
+  const std::string recent = folder_ / "recent.mp4";
+  ASSERT_TRUE(testing::WriteFileBytes(recent, ReadFileBytes(cut)));
+  const timespec halfAMinuteAgo[2] = {{::time(nullptr) - 30, 0}, {::time(nullptr) - 30, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, recent.c_str(), halfAMinuteAgo, 0), 0);
 
   const Result result =
       Run({"--jobs", "1", "--out", "out", "--no-html", "--no-index-photo", "--start-after", "0",
-           "--every", "0.5", "--save", "run.obx", piped, cut});
+           "--every", "0.5", "--save", "run.obx", piped, cut, recent});
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   // The headerless file is measured by its last frame and sampled through.
   EXPECT_TRUE(Contains(result.out, piped + ": done, 70 images")) << result.out;
@@ -284,16 +290,21 @@ TEST_F(IndexerTest, VideosWhoseLengthIsUnknownOrWrongAreMeasuredOrReportedCutSho
   EXPECT_EQ(match[1], match[2]);
   EXPECT_GE(std::stoi(match[1]), 1);
   EXPECT_LT(std::stoi(match[1]), 10);
+  EXPECT_TRUE(Contains(result.out,
+                       "' - the file is cut short or still being written: it was changed a moment "
+                       "ago, and the video ends at 0:00:0"))
+      << result.out;
 
   CProject saved("");
   ASSERT_TRUE(saved.Load(folder_ / "run.obx"));
-  ASSERT_EQ(saved.Movies().size(), 2u);
+  ASSERT_EQ(saved.Movies().size(), 3u);
   const Movie& measured = saved.Movies().front();
   EXPECT_NEAR(measured.length, 745 / 21.3, 0.05);
   EXPECT_EQ(measured.status, kMovieDone);
   ASSERT_EQ(measured.images.size(), 70u);
   // Every half second, not every ten frames' 0.47 s: the last near 34.5 s.
   EXPECT_EQ(testvideo::ReadFrameNumberFromJpeg(measured.images.back().path), 735);
+  EXPECT_EQ(std::next(saved.Movies().begin())->status, kMovieFailed);
   EXPECT_EQ(saved.Movies().back().status, kMovieFailed);
 }
 

@@ -594,7 +594,7 @@ TEST_F(EngineTest, CloseFromTheEndReportLeavesNoThreadBehind) {
     std::atomic<int> ends{0};
     void FrameCaptured(const CapturedFrame&) override {}
     void StatusText(FrameNumber, const char*) override {}
-    void CaptureEnded(bool) override {
+    void CaptureEnded(const CaptureEnd&) override {
       engine->Close();
       ++ends;
     }

@@ -250,7 +250,7 @@ class RecordingListener : public CaptureListener {
     Add({"frame", frame.frame, std::to_string(frame.size)});
   }
   void StatusText(FrameNumber frame, const char* text) override { Add({"status", frame, text}); }
-  void CaptureEnded(bool completed) override { Add({"ended", completed ? 1 : 0, ""}); }
+  void CaptureEnded(const CaptureEnd& end) override { Add({"ended", end.completed ? 1 : 0, ""}); }
   void Progress(FrameNumber frame, FrameNumber) override { Add({"progress", frame, ""}); }
   void StateChanged(CaptureState state) override {
     Add({"state", static_cast<int64_t>(state), ""});

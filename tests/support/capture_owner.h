@@ -95,7 +95,9 @@ class CaptureOwner final : public CaptureListener {
   void StatusText(FrameNumber frame, const char* text) override {
     Post({Message::status, frame, 0, {}, text});
   }
-  void CaptureEnded(bool completed) override { Post({Message::ended, completed, 0, {}, {}}); }
+  void CaptureEnded(const CaptureEnd& end) override {
+    Post({Message::ended, end.completed, 0, {}, {}});
+  }
   void Progress(FrameNumber, FrameNumber) override {}
   void StateChanged(CaptureState state) override {
     Post({Message::state, static_cast<int64_t>(state), 0, {}, {}});
