@@ -1,15 +1,11 @@
 #include "workflow/workflow_controller.h"
 
-#include <sys/stat.h>
-
 #include <QCoreApplication>
 #include <QObject>
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <system_error>
 #include <utility>
 
