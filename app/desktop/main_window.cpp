@@ -27,6 +27,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/main_window_dialogs.h"
+#include "app/desktop/message_port.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/project_lock.h"
@@ -41,7 +42,6 @@
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
-#include "app/desktop/message_port.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "project/report.h"
@@ -292,7 +292,7 @@ void MainWindow::CreateMenus() {
   QMenu* edit = menuBar()->addMenu(tr("&Edit"));
   edit->addAction(Action(kUndo));
 
-  QMenu* capture = menuBar()->addMenu(tr("Capture"));
+  QMenu* capture = menuBar()->addMenu(tr("&Capture"));
   for (CommandId id : {kStart, kStop, kPause}) capture->addAction(Action(id));
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
@@ -301,7 +301,7 @@ void MainWindow::CreateMenus() {
   view->addSeparator();
   view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
-  QMenu* page = view->addMenu(tr("Page"));
+  QMenu* page = view->addMenu(tr("&Page"));
   for (CommandId id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
     page->addAction(Action(id));
 
@@ -326,6 +326,11 @@ void MainWindow::CreateToolBar() {
   for (CommandId id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
   toolBar_->addAction(Action(kShowHelp));
+  // The buttons show only their pictures: their names are for screen readers.
+  for (QAction* action : toolBar_->actions()) {
+    if (QWidget* button = toolBar_->widgetForAction(action); button && !action->isSeparator())
+      button->setAccessibleName(action->toolTip());
+  }
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
@@ -565,10 +570,10 @@ void MainWindow::GenerateReport() {
   const ReportResult result =
       WriteProjectReport(project_, path.toStdString(), TransformForReport, &failure);
   if (!failure.empty()) {
-    ShowMessage("Error", failure,
-                result == ReportResult::kWriteFailed ? MessageIcon::error : MessageIcon::none,
-                result == ReportResult::kWriteFailed ? MessageOwner::mainWindow
-                                                     : MessageOwner::none);
+    ShowMessage(
+        "Error", failure,
+        result == ReportResult::kWriteFailed ? MessageIcon::error : MessageIcon::none,
+        result == ReportResult::kWriteFailed ? MessageOwner::mainWindow : MessageOwner::none);
   }
   if (result == ReportResult::kWritten &&
       AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
