@@ -2,6 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QStyleFactory>
 
 namespace ombrelo::desktop {
@@ -51,8 +54,33 @@ QPalette DarkPalette() {
   return p;
 }
 
+namespace {
+
+// The desktop's wish for a dark scheme, as the desktop portal tells it
+// ("color-scheme" 1); false without a portal or when it does not answer.
+bool DesktopPrefersDark() {
+  QDBusInterface portal(QStringLiteral("org.freedesktop.portal.Desktop"),
+                        QStringLiteral("/org/freedesktop/portal/desktop"),
+                        QStringLiteral("org.freedesktop.portal.Settings"));
+  if (!portal.isValid()) return false;
+  portal.setTimeout(500);
+  const QDBusReply<QVariant> reply =
+      portal.call(QStringLiteral("Read"), QStringLiteral("org.freedesktop.appearance"),
+                  QStringLiteral("color-scheme"));
+  if (!reply.isValid()) return false;
+  // The value comes wrapped in a variant, at times twice.
+  QVariant value = reply.value();
+  while (value.canConvert<QDBusVariant>()) value = value.value<QDBusVariant>().variant();
+  return value.toUInt() == 1;
+}
+
+}  // namespace
+
 void ApplyColorSchemeFromEnvironment() {
-  const QByteArray scheme = qgetenv("OMBRELO_COLOR_SCHEME").toLower();
+  QByteArray scheme = qgetenv("OMBRELO_COLOR_SCHEME").toLower();
+  // A desktop that wants dark but whose style gives a light palette (no
+  // platform theme that follows it): Fusion in dark.
+  if (scheme.isEmpty() && !IsDark(QApplication::palette()) && DesktopPrefersDark()) scheme = "dark";
   if (scheme != "dark" && scheme != "light") return;
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(scheme == "dark" ? DarkPalette()

@@ -18,8 +18,10 @@ bool IsDark(const QPalette& palette);
 QPalette DarkPalette();
 
 // Follows the colour scheme asked for in OMBRELO_COLOR_SCHEME ("dark" or
-// "light"): Fusion with a palette of that scheme. Without it, the desktop's
-// own style and palette stay.
+// "light"): Fusion with a palette of that scheme. Without it, a desktop
+// that prefers dark (its settings portal says so) while the style's palette
+// is light gets Fusion in dark; otherwise the desktop's own style and
+// palette stay.
 void ApplyColorSchemeFromEnvironment();
 
 // Gives the view a selection that shows whether the view has the focus:

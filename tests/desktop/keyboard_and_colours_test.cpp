@@ -151,7 +151,8 @@ TEST_F(KeyboardAndColoursTest, PagesFollowADarkPaletteAndTheFocusShowsInTheirLis
                                                                 delete p;
                                                               });
   // As the program starts with a dark scheme: the palette first, then the
-  // window.
+  // window (outside a running event loop Qt does not hand a later change of
+  // the program's palette on to existing windows).
   session_.reset();
   QApplication::setPalette(DarkPalette());
   session_ =
