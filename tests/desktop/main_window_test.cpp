@@ -8,9 +8,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QSysInfo>
 #include <QPushButton>
 #include <QSettings>
-#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -28,13 +28,13 @@
 #include "app/desktop/results/results_page.h"
 #include "app/desktop/select_page.h"
 #include "app/desktop/settings_page.h"
+#include "workflow/page_generation.h"
 #include "desktop/desktop_fixture.h"
 #include "engine/capture_engine.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "support/recording_message_port.h"
 #include "support/test_videos.h"
-#include "workflow/page_generation.h"
 
 namespace ombrelo::desktop {
 namespace {
@@ -436,8 +436,8 @@ TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUna
   chosen_ = broken;
   W().Dispatch(kOpenProject);
   EXPECT_EQ(messages_.shown.back().caption, "Ombrelo");
-  EXPECT_TRUE(Contains(messages_.shown.back().text,
-                       "Failed to open project file\n" + broken + "\nFormat error : missing"));
+  EXPECT_TRUE(Contains(messages_.shown.back().text, "Failed to open project file\n" + broken +
+                                                        "\nFormat error : missing"));
   EXPECT_EQ(W().CurrentProjectPath(), first);
   EXPECT_EQ(project_->Movies().size(), 1u);
   EXPECT_TRUE(W().windowTitle().startsWith("erste.obx[*]"));
@@ -518,9 +518,9 @@ TEST_F(MainWindowTest, AProjectAnotherWindowHasOpenIsOpenedReadOnlyAndNoSaveRepl
   // A lock left by a program that was killed is taken over.
   const std::string left = Folder() + "Verlassen.obx";
   ASSERT_TRUE(testing::WriteFileBytes(left, saved));
-  ASSERT_TRUE(testing::WriteFileBytes(
-      ProjectLockPath(left).toStdString(),
-      "999999\nombrelo\n" + QSysInfo::machineHostName().toStdString() + "\n"));
+  ASSERT_TRUE(testing::WriteFileBytes(ProjectLockPath(left).toStdString(),
+                                      "999999\nombrelo\n" +
+                                          QSysInfo::machineHostName().toStdString() + "\n"));
   holders.clear();
   EXPECT_TRUE(W().OpenProjectFile(left));
   EXPECT_TRUE(holders.empty());
