@@ -54,6 +54,7 @@ class KeyboardAndColoursTest : public testing::DesktopTest {
 };
 
 TEST_F(KeyboardAndColoursTest, TabReachesEveryControlOfEachPageInReadingOrder) {
+  project_->AddMovie(Folder() + "clip.avi");  // so that Next takes the focus too
   for (int page : kPages) {
     SCOPED_TRACE("page " + std::to_string(page));
     Show(page);
