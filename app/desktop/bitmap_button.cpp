@@ -119,7 +119,7 @@ void BitmapButton::paintEvent(QPaintEvent*) {
   textRect.translate(offset, offset);
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-  painter.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, text());
+  painter.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
 
   if (focused) {
     QStyleOptionFocusRect focus;

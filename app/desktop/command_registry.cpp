@@ -35,14 +35,15 @@ const CommandInfo kCommands[] = {
      ":/toolbar/save.svg"},
     {kSaveProjectAs, "Save project &As...", nullptr,
      "Save the active document with a new name\nSave As"},
-    {kGenerateReport, "Generate report"},
+    {kGenerateReport, "&Generate report"},
     {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit"},
     // Edit
     {kUndo, "&Undo", "Ctrl+Z", "Undo the last action\nUndo"},
     // Capture
-    {kStart, "Start", nullptr, "Start movie capture", ":/toolbar/start.svg"},
-    {kStop, "Stop", nullptr, "Stop current movie capture", ":/toolbar/stop.svg"},
-    {kPause, "Pause", nullptr, "Pause current movie capture", ":/toolbar/pause.svg", true},
+    {kStart, "&Start", "F5", "Start movie capture", ":/toolbar/start.svg"},
+    {kStop, "S&top", "Shift+F5", "Stop current movie capture", ":/toolbar/stop.svg"},
+    {kPause, "&Pause", "Pause; Ctrl+Shift+P", "Pause current movie capture", ":/toolbar/pause.svg",
+     true},
     // View
     {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr,
      true},
@@ -50,44 +51,44 @@ const CommandInfo kCommands[] = {
      nullptr, true},
     {kShowHiddenFolders, "Show &hidden folders", nullptr,
      "Show or hide the hidden folders in the folder tree", nullptr, true},
-    {kPageSelect, "Movie selection", nullptr, "Show the Movie selection screen", nullptr, true},
-    {kPageSettings, "Settings", nullptr, "Show the Movie capture settings screen", nullptr, true},
-    {kPageProgress, "Progress", nullptr, "Show the capture progress screen", nullptr, true},
-    {kPageResults, "Results", nullptr, "Show the capture result page", nullptr, true},
+    {kPageSelect, "&Movie selection", nullptr, "Show the Movie selection screen", nullptr, true},
+    {kPageSettings, "S&ettings", nullptr, "Show the Movie capture settings screen", nullptr, true},
+    {kPageProgress, "&Progress", nullptr, "Show the capture progress screen", nullptr, true},
+    {kPageResults, "&Results", nullptr, "Show the capture result page", nullptr, true},
     // Help
-    {kShowHelp, "Show Help...", nullptr, "Show Ombrelo help", ":/toolbar/help.svg"},
-    {kCheckUpgrades, "Check for upgrades..."},
-    {kGetTemplates, "Get more templates..."},
-    {kGetViewer, "Get Tessaly viewer"},
-    {kSupportForum, "Support forum..."},
-    {kSupport, "Support..."},
+    {kShowHelp, "&Show Help...", nullptr, "Show Ombrelo help", ":/toolbar/help.svg"},
+    {kCheckUpgrades, "&Check for upgrades..."},
+    {kGetTemplates, "Get more &templates..."},
+    {kGetViewer, "Get Tessaly &viewer"},
+    {kSupportForum, "Support &forum..."},
+    {kSupport, "S&upport..."},
     {kAbout, "&About Ombrelo..."},
     // The movie selection page
-    {kSelectNext, "Next"},
-    {kStartWhenIdle, "Start"},
-    {kPlayMovie, "Play movie"},
-    {kRemoveMovie, "Remove"},
-    {kRemoveAll, "Remove all"},
-    {kIndexAll, "Index all"},
-    {kIndexVideosInFolder, "Index videos in folder"},
-    {kIndexSelectedVideos, "Index selected video(s)"},
-    {kAddAllVideos, "Add all videos"},
+    {kSelectNext, "&Next"},
+    {kStartWhenIdle, "&Start"},
+    {kPlayMovie, "&Play movie"},
+    {kRemoveMovie, "&Remove"},
+    {kRemoveAll, "Remove &all"},
+    {kIndexAll, "&Index all"},
+    {kIndexVideosInFolder, "&Index videos in folder"},
+    {kIndexSelectedVideos, "&Index selected video(s)"},
+    {kAddAllVideos, "&Add all videos"},
     // The results page
-    {kResultsViewImages, "View images"},
-    {kResultsViewHtml, "View HTML"},
-    {kResultsViewIndexPhoto, "View Index Photo"},
-    {kResultsPlayMovie, "Play movie"},
-    {kResultsViewFolder, "View Movie folder"},
-    {kResultsRemove, "Remove"},
-    {kResultsRequeue, "Re-Queue"},
-    {kResultsLocate, "Locate...", nullptr, "Find the missing videos in another folder"},
+    {kResultsViewImages, "View &images"},
+    {kResultsViewHtml, "View &HTML"},
+    {kResultsViewIndexPhoto, "View Index &Photo"},
+    {kResultsPlayMovie, "Play &movie"},
+    {kResultsViewFolder, "View Movie &folder"},
+    {kResultsRemove, "&Remove"},
+    {kResultsRequeue, "Re-&Queue"},
+    {kResultsLocate, "&Locate...", nullptr, "Find the missing videos in another folder"},
     // The review window
-    {kReviewHtml, "HTML"},
-    {kReviewIndex, "Index"},
-    {kReviewPlaylist, "Playlist"},
-    {kReviewPlay, "Play"},
-    {kViewImage, "View image", "Return", nullptr, nullptr, false, true},
-    {kDeleteImage, "Delete image", "Delete", nullptr, nullptr, false, true},
+    {kReviewHtml, "&HTML"},
+    {kReviewIndex, "&Index"},
+    {kReviewPlaylist, "P&laylist"},
+    {kReviewPlay, "&Play"},
+    {kViewImage, "&View image", "Return", nullptr, nullptr, false, true},
+    {kDeleteImage, "&Delete image", "Delete", nullptr, nullptr, false, true},
 };
 
 }  // namespace
@@ -97,7 +98,9 @@ CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
     auto* action = new QAction(tr(info.label), this);
     action->setData(static_cast<int>(info.id));
     action->setCheckable(info.checkable);
-    if (info.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
+    // "; " separates further keys; the menu shows the first.
+    if (info.shortcut)
+      action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info.shortcut)));
     if (info.localShortcut) action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     if (info.status) {
       const QStringList parts = tr(info.status).split(QLatin1Char('\n'));

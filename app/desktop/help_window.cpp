@@ -34,7 +34,7 @@ HelpWindow::HelpWindow(Preferences& preferences, const std::string& address, Hel
   browser_ = new HtmlWidget(this);
   browser_->setGeometry(0, 0, kClientWidth, kClientHeight - kButtonBandHeight);
 
-  close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
+  close_ = new BitmapButton(tr("&Close"), QStringLiteral(":/buttons/close.svg"),
                             QStringLiteral(":/buttons/close_hot.svg"), this);
   close_->setGeometry(534, 532, 96, 48);
   connect(close_, &QAbstractButton::clicked, this, &QDialog::accept);

@@ -11,6 +11,7 @@
 #include "app/desktop/crash_dialog.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/palette.h"
 #include "app/desktop/viewer/image_viewer.h"
 #include "crash/crash_handler.h"
 #include "engine/capture_engine.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QApplication::setDesktopFileName(QStringLiteral("ombrelo"));
+  ApplyColorSchemeFromEnvironment();
 
   // "ombrelo clip.ipl": the playlist in the image viewer, nothing else.
   if (IsImagePlaylist(QString::fromStdString(options.projectFile)))

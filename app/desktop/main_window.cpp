@@ -294,7 +294,7 @@ void MainWindow::CreateMenus() {
   QMenu* edit = menuBar()->addMenu(tr("&Edit"));
   edit->addAction(Action(kUndo));
 
-  QMenu* capture = menuBar()->addMenu(tr("Capture"));
+  QMenu* capture = menuBar()->addMenu(tr("&Capture"));
   for (CommandId id : {kStart, kStop, kPause}) capture->addAction(Action(id));
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
@@ -303,7 +303,7 @@ void MainWindow::CreateMenus() {
   view->addSeparator();
   view->addAction(Action(kShowHiddenFolders));
   view->addSeparator();
-  QMenu* page = view->addMenu(tr("Page"));
+  QMenu* page = view->addMenu(tr("&Page"));
   for (CommandId id : {kPageSelect, kPageSettings, kPageProgress, kPageResults})
     page->addAction(Action(id));
 
@@ -328,6 +328,11 @@ void MainWindow::CreateToolBar() {
   for (CommandId id : {kStart, kStop, kPause}) toolBar_->addAction(Action(id));
   toolBar_->addSeparator();
   toolBar_->addAction(Action(kShowHelp));
+  // The buttons show only their pictures: their names are for screen readers.
+  for (QAction* action : toolBar_->actions()) {
+    if (QWidget* button = toolBar_->widgetForAction(action); button && !action->isSeparator())
+      button->setAccessibleName(action->toolTip());
+  }
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 

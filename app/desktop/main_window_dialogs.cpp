@@ -49,6 +49,9 @@ MainWindow::SaveAnswer DefaultSaveQuestion(QWidget* owner, const QString& name) 
                   QObject::tr("Save changes to %1?").arg(name),
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
   box.setDefaultButton(QMessageBox::Save);
+  box.button(QMessageBox::Save)->setText(QObject::tr("&Save"));
+  box.button(QMessageBox::Discard)->setText(QObject::tr("&Discard"));
+  box.button(QMessageBox::Cancel)->setText(QObject::tr("&Cancel"));
   switch (box.exec()) {
     case QMessageBox::Save:
       return MainWindow::SaveAnswer::save;

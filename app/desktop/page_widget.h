@@ -8,7 +8,6 @@
 #include "app/desktop/commands.h"
 
 class QHeaderView;
-class QSvgRenderer;
 
 namespace ombrelo::desktop {
 
@@ -38,9 +37,6 @@ class PageWidget : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-
- private:
-  QSvgRenderer* background_;
 };
 
 }  // namespace ombrelo::desktop

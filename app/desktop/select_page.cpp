@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSplitter>
+#include <QStyleOptionFocusRect>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -27,6 +28,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/help_window.h"
 #include "app/desktop/movie_model.h"
+#include "app/desktop/palette.h"
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "project/project.h"
@@ -94,7 +96,6 @@ VideosList::VideosList(QWidget* parent) : QTreeView(parent) {
   viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
-  background_.load(Qs(ApplicationDataFolder() + "added_background.jpg"));
   DebugOutput("CDropTarget::Constructor called\n");
 }
 
@@ -110,10 +111,55 @@ void VideosList::setModel(QAbstractItemModel* model) {
   connect(model, &QAbstractItemModel::modelReset, viewport(), qOverload<>(&QWidget::update));
 }
 
+namespace {
+
+constexpr QSize kHintSize(320, 140);
+
+// The hint in an empty list: a film frame and two lines of text, in the
+// quiet colours of the palette.
+void DrawDropHint(QPainter& painter, const QRect& area, const QPalette& p) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.translate(area.topLeft());
+  painter.scale(double(area.width()) / kHintSize.width(),
+                double(area.height()) / kHintSize.height());
+  const QColor base = p.color(QPalette::Base);
+  const QColor quiet = p.color(QPalette::PlaceholderText);
+  const QColor line = Blend(base, quiet, 0.35);
+  painter.setPen(QPen(line, 2));
+  painter.setBrush(Blend(base, line, 0.3));
+  painter.drawRoundedRect(QRectF(18, 26, 100, 86), 8, 8);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(line);
+  for (int row = 0; row < 5; ++row) {
+    painter.drawRect(QRectF(26, 34 + row * 15, 8, 8));
+    painter.drawRect(QRectF(102, 34 + row * 15, 8, 8));
+  }
+  painter.setBrush(Blend(base, p.color(QPalette::Highlight), 0.55));
+  painter.drawPolygon(QPolygonF({QPointF(56, 52), QPointF(88, 69), QPointF(56, 86)}));
+
+  QFont title = painter.font();
+  title.setBold(true);
+  title.setPixelSize(18);
+  painter.setFont(title);
+  painter.setPen(quiet);
+  painter.drawText(QRectF(134, 40, 186, 28), Qt::AlignLeft | Qt::AlignVCenter,
+                   VideosList::tr("Drop videos here"));
+  QFont small = painter.font();
+  small.setBold(false);
+  small.setPixelSize(12);
+  painter.setFont(small);
+  painter.drawText(QRectF(134, 70, 186, 40), Qt::AlignLeft | Qt::AlignTop,
+                   VideosList::tr("or double-click a file\nin the list above"));
+  painter.restore();
+}
+
+}  // namespace
+
 QRect VideosList::PlaceholderRect() const {
-  if (background_.isNull() || (model() && model()->rowCount() > 0)) return QRect();
+  if (model() && model()->rowCount() > 0) return QRect();
   const QSize area = viewport()->size();
-  QSize size = background_.deviceIndependentSize().toSize();
+  QSize size = kHintSize;
   if (size.width() > area.width() || size.height() > area.height())
     size = size.scaled(area, Qt::KeepAspectRatio);
   return QRect(QPoint(area.width() - size.width(), area.height() - size.height()), size);
@@ -123,10 +169,29 @@ void VideosList::paintEvent(QPaintEvent* event) {
   const QRect picture = PlaceholderRect();
   if (!picture.isEmpty()) {
     QPainter painter(viewport());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(picture, background_);
+    DrawDropHint(painter, picture, palette());
   }
   QTreeView::paintEvent(event);
+  // An empty list has no current row to show the focus with: the frame of
+  // the focus goes round the whole list.
+  if (hasFocus() && model() && model()->rowCount() == 0) {
+    QPainter painter(viewport());
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+  }
+}
+
+void VideosList::focusInEvent(QFocusEvent* event) {
+  QTreeView::focusInEvent(event);
+  viewport()->update();
+}
+
+void VideosList::focusOutEvent(QFocusEvent* event) {
+  QTreeView::focusOutEvent(event);
+  viewport()->update();
 }
 
 void VideosList::dragEnterEvent(QDragEnterEvent* event) {
@@ -193,9 +258,9 @@ SelectPage::SelectPage(MovieModel& movies, HelpPages& help, CommandRegistry& com
       project_(movies.Project()),
       help_(help),
       commands_(commands) {
-  next_ = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
+  next_ = new BitmapButton(tr("&Next"), QStringLiteral(":/buttons/next.svg"),
                            QStringLiteral(":/buttons/next_hot.svg"), this);
-  settings_ = new BitmapButton(tr("Settings"), QStringLiteral(":/buttons/settings.svg"),
+  settings_ = new BitmapButton(tr("&Settings"), QStringLiteral(":/buttons/settings.svg"),
                                QStringLiteral(":/buttons/settings_hot.svg"), this);
   settings_->SetLeftAligned(true);
   BindCommands();
@@ -304,6 +369,15 @@ void SelectPage::Lay() {
   layout->addWidget(splitter_, 3);
   layout->addWidget(videos_, 2);
   layout->addLayout(buttons);
+
+  // Tab goes as one reads: folders, files, the videos to index, then the
+  // buttons at the foot.
+  for (QAbstractItemView* view : std::initializer_list<QAbstractItemView*>{tree_, files_, videos_})
+    ShowFocusInSelection(view);
+  setTabOrder(tree_, files_);
+  setTabOrder(files_, videos_);
+  setTabOrder(videos_, settings_);
+  setTabOrder(settings_, next_);
 }
 
 void SelectPage::VideosChanged() {
@@ -328,7 +402,8 @@ void SelectPage::changeEvent(QEvent* event) {
 }
 
 SelectPage::~SelectPage() {
-  for (CommandId id : {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
+  for (CommandId id :
+       {kIndexAll, kIndexVideosInFolder, kAddAllVideos, kIndexSelectedVideos, kSelectNext})
     commands_.Unbind(id);
   // The models' reading threads use the icon provider: they go first.
   delete fileModel_;

@@ -41,8 +41,8 @@ class VideosList : public QTreeView {
   explicit VideosList(QWidget* parent = nullptr);
   void setModel(QAbstractItemModel* model) override;
 
-  // Where the picture is drawn in the viewport; empty while the list has
-  // entries.
+  // Where the hint to drop videos is drawn in the viewport; empty while the
+  // list has entries.
   QRect PlaceholderRect() const;
 
  signals:
@@ -51,13 +51,14 @@ class VideosList : public QTreeView {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
-  QPixmap background_;
   Qt::DropAction dropAction_ = Qt::IgnoreAction;
 };
 

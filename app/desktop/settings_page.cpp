@@ -105,7 +105,7 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
     edit->setAlignment(Qt::AlignRight);
     edit->setValidator(MakeFieldValidator(kMaxSeconds, edit));
   }
-  advanced_ = new QPushButton(tr("Advanced..."));
+  advanced_ = new QPushButton(tr("&Advanced..."));
   connect(advanced_, &QPushButton::clicked, this, &SettingsPage::OpenAdvanced);
   // "Start after" takes columns 0 to 2, "Save every" columns 4 to 6 beside
   // it or 0 to 2 below it, so that the fields line up; Advanced keeps the
@@ -117,15 +117,15 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   sampleLayout_->addWidget(advanced_, 0, kAdvancedColumn);
   sampleLayout_->setColumnStretch(kAdvancedColumn - 1, 1);
 
-  images_ = MakeOutputGroup(kImages, tr("Image files"), tr("Extract images to:"), nullptr);
-  playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"), tr("Generate playlist to:"),
+  images_ = MakeOutputGroup(kImages, tr("Image files"), tr("Extract &images to:"), nullptr);
+  playlist_ = MakeOutputGroup(kPlaylist, tr("Tessaly image playlist"), tr("Generate p&laylist to:"),
                               nullptr);
-  webGroup_ = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate web pages to:"),
+  webGroup_ = MakeOutputGroup(kWebPage, tr("Web page"), tr("Generate &web pages to:"),
                               MakeTemplateChooser(TemplateKind::kWeb));
-  indexGroup_ = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index photos to:"),
+  indexGroup_ = MakeOutputGroup(kIndexPhoto, tr("Index photo"), tr("Generate index ph&otos to:"),
                                 MakeTemplateChooser(TemplateKind::kIndex));
 
-  close_ = new BitmapButton(tr("Close"), QStringLiteral(":/buttons/close.svg"),
+  close_ = new BitmapButton(tr("Clo&se"), QStringLiteral(":/buttons/close.svg"),
                             QStringLiteral(":/buttons/close_hot.svg"));
   connect(close_, &QAbstractButton::clicked, this, [this] { emit Command(kPageSelect); });
 
@@ -152,6 +152,12 @@ SettingsPage::SettingsPage(CProject& project, QWidget* parent)
   layout->addWidget(scroll_, 1);
   layout->addWidget(close_, 0, Qt::AlignRight | Qt::AlignBottom);
   FitToFont();
+  // Tab goes as one reads: the two delays and Advanced on their line (the
+  // second delay moves into it only when the page is arranged), the groups,
+  // Close at the end.
+  setTabOrder(startAfter_, saveEvery_);
+  setTabOrder(saveEvery_, advanced_);
+  setTabOrder(index_.next, close_);
 
   // What is typed reaches the project when the field is left.
   for (QLineEdit* edit : {outputs_[kImages].folder, outputs_[kPlaylist].folder,
@@ -238,6 +244,8 @@ QWidget* SettingsPage::MakeOutputGroup(Output output, const QString& title,
   c.here = new QRadioButton(tr("Here:"));
   c.folder = new QLineEdit;
   c.browse = new QPushButton(tr("..."));
+  c.browse->setToolTip(tr("Choose the folder"));
+  c.browse->setAccessibleName(c.browse->toolTip());
 
   auto* layout = new QGridLayout(group);
   layout->setVerticalSpacing(6);
@@ -266,10 +274,12 @@ QWidget* SettingsPage::MakeTemplateChooser(TemplateKind kind) {
   t.preview->setFixedSize(kPreviewWidth, kPreviewHeight);
   t.preview->setFrameShape(QFrame::StyledPanel);
   t.preview->setAlignment(Qt::AlignCenter);
-  t.prev = new BitmapButton(tr("Prev"), QStringLiteral(":/buttons/prev.svg"),
+  // Both choosers sit on one page: each has keys of its own.
+  const bool web = kind == TemplateKind::kWeb;
+  t.prev = new BitmapButton(web ? tr("&Prev") : tr("P&rev"), QStringLiteral(":/buttons/prev.svg"),
                             QStringLiteral(":/buttons/prev_hot.svg"));
   t.prev->SetLeftAligned(true);
-  t.next = new BitmapButton(tr("Next"), QStringLiteral(":/buttons/next.svg"),
+  t.next = new BitmapButton(web ? tr("&Next") : tr("Ne&xt"), QStringLiteral(":/buttons/next.svg"),
                             QStringLiteral(":/buttons/next_hot.svg"));
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(t.prev);

@@ -38,7 +38,7 @@ TEST_F(CommandRegistryTest, ACommandRunsOnlyWhileItsRuleHoldsAndItsActionAndButt
   }
   EXPECT_EQ(distinct.size(), 5u);
   EXPECT_EQ(commands.Action(static_cast<CommandId>(12345)), nullptr);
-  EXPECT_EQ(commands.Action(kDeleteImage)->text(), "Delete image");
+  EXPECT_EQ(commands.Action(kDeleteImage)->text(), "&Delete image");
 
   bool selected = false;
   int deleted = 0;

@@ -62,7 +62,11 @@ void Walk(QWidget* holder, const QRect& visible, std::vector<std::pair<QWidget*,
     const int height = set.height() > 0 ? set.height() : hint.height();
     if (auto* button = qobject_cast<QPushButton*>(child)) {
       const QStyle* style = button->style();
-      width = qMax(width, button->fontMetrics().horizontalAdvance(button->text()) +
+      // The text as drawn: a mnemonic's "&" is not.
+      QString shown = button->text();
+      shown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
+      shown.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+      width = qMax(width, button->fontMetrics().horizontalAdvance(shown) +
                               style->pixelMetric(QStyle::PM_ButtonMargin) +
                               2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth));
     }

@@ -77,7 +77,7 @@ class MainWindowTest : public testing::DesktopTest {
   }
   QAbstractButton* Button(QWidget* page, const QString& text) {
     for (QAbstractButton* button : page->findChildren<QAbstractButton*>())
-      if (button->text() == text) return button;
+      if (QString(button->text()).remove(QLatin1Char('&')) == text) return button;
     return nullptr;
   }
 

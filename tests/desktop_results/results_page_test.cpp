@@ -15,6 +15,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/results/review_window.h"
+#include "desktop/keyboard_walk.h"
 #include "desktop_results/desktop_test_support.h"
 #include "project/preferences.h"
 #include "project/project.h"
@@ -48,7 +49,7 @@ class ResultsPageTest : public DesktopTest {
     std::vector<std::string> enabled;
     for (QAction* action : page.ContextMenu()->actions()) {
       if (!action->isSeparator() && action->isEnabled())
-        enabled.push_back(action->text().toStdString());
+        enabled.push_back(QString(action->text()).remove(QLatin1Char('&')).toStdString());
     }
     return enabled;
   }
@@ -144,6 +145,7 @@ TEST_F(ResultsPageTest, ContextMenuFollowsTheSelectedMovie) {
   ResultsPage page(Movies(), shell_, commands_);
 
   EXPECT_TRUE(MenuEnabled(page).empty());  // nothing selected
+  testing::ExpectMenusHaveOwnMnemonics(page.ContextMenu());
   // These videos are nowhere: Locate... is offered too.
   page.SelectMovie(bare.id());
   EXPECT_EQ(MenuEnabled(page), (std::vector<std::string>{"Play movie", "View Movie folder",

@@ -18,6 +18,7 @@
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/desktop/results/thumbnail_trash.h"
 #include "app/workflow_test_support.h"
+#include "desktop/keyboard_walk.h"
 #include "desktop_results/desktop_test_support.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
@@ -125,10 +126,10 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
     }
     return texts;
   };
-  EXPECT_EQ(enabled(), std::vector<std::string>{"Play"});
+  EXPECT_EQ(enabled(), std::vector<std::string>{"&Play"});
   project_.SetMovieHtml(movieId_, Home() + "page.html");
   project_.SetMovieIpl(movieId_, Home() + "list.ipl");
-  EXPECT_EQ(enabled(), (std::vector<std::string>{"HTML", "Playlist", "Play"}));
+  EXPECT_EQ(enabled(), (std::vector<std::string>{"&HTML", "P&laylist", "&Play"}));
   commands_.Run(desktop::kReviewHtml);
   commands_.Run(desktop::kReviewPlay);
   EXPECT_EQ(shell_.opened,
@@ -143,6 +144,30 @@ TEST_F(ReviewWindowTest, ButtonsFollowTheMovieAndClosingHides) {
   EXPECT_EQ(KeepOnScreen(QPoint(area.left() - 500, area.top() + 10)),
             QPoint(area.left(), area.top() + 10));
   EXPECT_EQ(KeepOnScreen(area.center()), area.center());
+}
+
+TEST_F(ReviewWindowTest, TheKeyboardWalksTheThumbnailsAndTheButtons) {
+  for (uint32_t i = 0; i < 3; ++i)
+    project_.RecordImage(movieId_, {Home() + "shot" + std::to_string(i) + ".jpg", i + 1, 0.04 * i});
+  project_.SetMovieHtml(movieId_, Home() + "page.html");
+  project_.SetMovieIpl(movieId_, Home() + "list.ipl");
+  ReviewWindow window(movies_, shell_, commands_);
+  window.ShowMovie(movieId_);
+  window.show();
+
+  testing::ExpectTabReachesAllInReadingOrder(&window, window.List());
+  testing::ExpectOwnMnemonics(testing::AltKeyTexts(nullptr, &window), "review window");
+
+  // The arrows go from thumbnail to thumbnail.
+  QListView* list = window.List();
+  list->setFocus();
+  window.SelectImage(0);
+  QTest::keyClick(list, Qt::Key_Right);
+  EXPECT_EQ(window.SelectedRow(), 1);
+  QTest::keyClick(list, Qt::Key_End);
+  EXPECT_EQ(window.SelectedRow(), 2);
+  QTest::keyClick(list, Qt::Key_Left);
+  EXPECT_EQ(window.SelectedRow(), 1);
 }
 
 TEST_F(ReviewWindowTest, DeletingThumbnailsRewritesEveryOutputWithoutThem) {

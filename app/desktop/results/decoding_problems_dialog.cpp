@@ -34,9 +34,9 @@ DecodingProblemsDialog::DecodingProblemsDialog(const std::vector<std::string>& p
   groupLayout->addLayout(textRow);
   groupLayout->addWidget(list_, 1);
 
-  help_ = new QPushButton(tr("Help"), this);
+  help_ = new QPushButton(tr("&Help"), this);
   help_->setDefault(true);
-  close_ = new QPushButton(tr("Close"), this);
+  close_ = new QPushButton(tr("&Close"), this);
   connect(help_, &QPushButton::clicked, this, &DecodingProblemsDialog::Help);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   connect(list_, &QListWidget::itemDoubleClicked, this, &DecodingProblemsDialog::Help);

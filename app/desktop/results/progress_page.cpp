@@ -134,8 +134,8 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
   splitter_->setStretchFactor(1, 0);
   connect(splitter_, &QSplitter::splitterMoved, this, [this] { update(); });
 
-  back_ = desktop::MakePageButton(desktop::PageButton::back, tr("Back"), this);
-  next_ = desktop::MakePageButton(desktop::PageButton::next, tr("Next"), this);
+  back_ = desktop::MakePageButton(desktop::PageButton::back, tr("&Back"), this);
+  next_ = desktop::MakePageButton(desktop::PageButton::next, tr("&Next"), this);
   connect(back_, &QAbstractButton::clicked, this, &ProgressPage::backClicked);
   connect(next_, &QAbstractButton::clicked, this, &ProgressPage::nextClicked);
 

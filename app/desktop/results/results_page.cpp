@@ -19,6 +19,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
+#include "app/desktop/palette.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/review_window.h"
 #include "app/desktop/results/thumbnail_trash.h"
@@ -88,6 +89,7 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // A name too long for its column keeps its beginning and its extension.
   list_->setTextElideMode(Qt::ElideMiddle);
+  ShowFocusInSelection(list_);
   const int widths[] = {250, 70, 55, 45, 45, 60, 292};
   for (int column = 0; column <= kErrorColumn; ++column)
     list_->setColumnWidth(column, widths[column]);
@@ -131,8 +133,8 @@ ResultsPage::ResultsPage(MovieModel& movies, DesktopShell& shell, CommandRegistr
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { commands_.Update(kMenu); });
 
-  back_ = MakePageButton(PageButton::back, tr("Back"), this);
-  report_ = MakePageButton(PageButton::report, tr("HTML Report"), this);
+  back_ = MakePageButton(PageButton::back, tr("&Back"), this);
+  report_ = MakePageButton(PageButton::report, tr("HTML &Report"), this);
   connect(back_, &QAbstractButton::clicked, this, &ResultsPage::backClicked);
   connect(report_, &QAbstractButton::clicked, this, &ResultsPage::reportClicked);
 
