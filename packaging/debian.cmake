@@ -55,8 +55,10 @@ if(OMBRELO_PRODUCT_WEB_SITE)
 endif()
 # Depends is computed by dpkg-shlibdeps from the programs' shared libraries.
 # The platform plugins that the desktop program loads at run time (xcb,
-# offscreen) come with libqt6gui6 and its SVG plugins with libqt6svg6, both of
-# which the programs link, so nothing is added by hand.
+# offscreen) come with libqt6gui6, which it links. Its icons are SVG files,
+# drawn by Qt's SVG image and icon plugins from libqt6svg6: a plugin is
+# loaded, never linked, so that one is named here and shlibdeps adds the rest.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt opens pages, pictures and folders with the desktop's default program
 # through xdg-open; everything else works without it.

@@ -565,54 +565,6 @@ bool MainWindow::SaveProject(bool saveAs) {
   return true;
 }
 
-namespace {
-
-struct ReportOutcome {
-  ReportResult result = ReportResult::kFailed;
-  std::string failure;  // the text of the box to show, "" for none
-};
-
-}  // namespace
-
-void MainWindow::GenerateReport() {
-  const QString path = chooseFile_(this, FileDialog::saveReport);
-  if (path.isEmpty()) return;
-  // The document reads the project, so it is made here; the transformation
-  // and the file write (a large project, a slow share) run on a worker, and
-  // the window answers meanwhile.
-  const std::string file = path.toStdString();
-  std::string xml, stylesheet;
-  try {
-    xml = ReportDocument(project_, file);
-    stylesheet = "report/" + project_.Output().reportTransform;
-  } catch (const std::exception&) {
-    DebugOutput("Failed to generate report");
-    return;
-  }
-  using Watcher = QFutureWatcher<ReportOutcome>;
-  auto* watcher = new Watcher(this);
-  connect(watcher, &Watcher::finished, this, [this, watcher, path] {
-    const ReportOutcome made = watcher->result();
-    watcher->deleteLater();
-    const bool notWritten = made.result == ReportResult::kWriteFailed;
-    if (!made.failure.empty()) {
-      ShowMessage("Error", made.failure, notWritten ? MessageIcon::error : MessageIcon::none,
-                  notWritten ? MessageOwner::mainWindow : MessageOwner::none);
-    }
-    if (made.result == ReportResult::kWritten &&
-        AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
-      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
-  });
-  const TemplateTransform transform =
-      transformReport_ ? transformReport_ : TemplateTransform(TransformForReport);
-  watcher->setFuture(QtConcurrent::run([xml = std::move(xml), stylesheet, file, transform] {
-    ReportOutcome made;
-    made.result = WriteReportPage(xml, stylesheet, file, transform, &made.failure);
-    return made;
-  }));
-}
-
 // ---- Help menu
 
 void MainWindow::ShowHelpIndex() { help_.Show(this, kHelpIndexPage, HelpMode::notice); }
