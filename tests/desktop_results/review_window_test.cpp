@@ -107,9 +107,12 @@ TEST_F(ReviewWindowTest, DrawsEachThumbnailIntoItsCellFromPicturesLoadedInTheBac
   // 400 x 100: only its red centre, across the whole cell.
   EXPECT_TRUE(testing::Near(CellPixel(window, 1, 2, 32), Qt::red));
   EXPECT_TRUE(testing::Near(CellPixel(window, 1, 125, 32), Qt::red));
-  // A picture that cannot be loaded is a white cell.
-  for (const int row : {2, 3, 4})
-    EXPECT_TRUE(testing::Near(CellPixel(window, row, 64, 32), Qt::white));
+  // A picture that cannot be loaded is a grey cell marked as missing, never
+  // a white one that would pass for a picture.
+  for (const int row : {2, 3, 4}) {
+    EXPECT_TRUE(testing::Near(CellPixel(window, row, 4, 32), QColor(72, 72, 72)));
+    EXPECT_FALSE(testing::Near(CellPixel(window, row, 64, 32), Qt::white));
+  }
   // Nobody holds the FIFO open for reading.
   const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   EXPECT_LT(writer, 0);
@@ -341,9 +344,10 @@ TEST_F(ReviewWindowTest, ADeletedThumbnailComesBackWithUndoUntilTheDeletionsAreF
   EXPECT_EQ(testing::ReadFileBytes(aside), "picture 2");
   EXPECT_EQ(paths::FileName(aside).front(), '.');
 
-  // Undo: the picture is back, file and place.
+  // Undo: the picture is back, file and place, and selected again.
   ASSERT_TRUE(commands_.Run(kUndo));
   EXPECT_EQ(review.ImagePaths(), thumbnails);
+  EXPECT_EQ(review.SelectedRow(), 1);
   EXPECT_EQ(testing::ReadFileBytes(thumbnails[1]), "picture 2");
   EXPECT_FALSE(testing::FileExists(aside));
   EXPECT_FALSE(commands_.Enabled(kUndo));

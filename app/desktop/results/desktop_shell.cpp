@@ -1,5 +1,6 @@
 #include "app/desktop/results/desktop_shell.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
-#include <QApplication>
 #include <QUrl>
 
 #include "app/desktop/viewer/image_viewer.h"

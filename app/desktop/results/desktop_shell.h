@@ -21,7 +21,6 @@ class Movie;
 
 namespace ombrelo::desktop {
 
-
 // The preference that holds the image viewer's command line, e.g. "eog" or
 // "gwenview --slideshow"; the files to show are added as arguments.
 inline constexpr char kViewerCommandKey[] = "ViewerCommand";

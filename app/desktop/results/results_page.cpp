@@ -17,6 +17,7 @@
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/message_port.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/page_widget.h"
 #include "app/desktop/palette.h"
@@ -24,7 +25,6 @@
 #include "app/desktop/results/review_window.h"
 #include "app/desktop/results/thumbnail_trash.h"
 #include "platform/paths.h"
-#include "app/desktop/message_port.h"
 #include "project/project.h"
 #include "workflow/regeneration.h"
 
@@ -35,14 +35,14 @@ using namespace desktop;
 
 // The context menu's commands, in its order (kNone: a separator).
 constexpr std::initializer_list<CommandId> kMenu = {kResultsViewImages,
-                                              kResultsViewHtml,
-                                              kResultsViewIndexPhoto,
-                                              kResultsPlayMovie,
-                                              kResultsViewFolder,
-                                              kResultsLocate,
-                                              kNone,
-                                              kResultsRemove,
-                                              kResultsRequeue};
+                                                    kResultsViewHtml,
+                                                    kResultsViewIndexPhoto,
+                                                    kResultsPlayMovie,
+                                                    kResultsViewFolder,
+                                                    kResultsLocate,
+                                                    kNone,
+                                                    kResultsRemove,
+                                                    kResultsRequeue};
 
 // The conditions of the commands on the selected movie.
 bool HasImages(const Movie& movie) { return !movie.images.empty(); }
@@ -303,8 +303,12 @@ void ResultsPage::BindUndo() {
       kUndo,
       [this] {
         std::string message;
-        const int32_t movieId = trash_->Undo(&message);
+        size_t position = 0;
+        const int32_t movieId = trash_->Undo(&message, &position);
         if (movieId >= 0) {
+          // The picture brought back is the one selected, as it was before.
+          if (review_ && review_->MovieId() == movieId)
+            review_->SelectImage(static_cast<int>(position));
           Regenerate(movieId);
         } else if (!message.empty()) {
           ShowMessage("Undo", message, MessageIcon::warning);

@@ -18,10 +18,10 @@
 
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
+#include "app/desktop/message_port.h"
 #include "app/desktop/movie_model.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
-#include "app/desktop/message_port.h"
 #include "app/desktop/results/thumbnail_trash.h"
 #include "project/project.h"
 #include "workflow/regeneration.h"
@@ -37,11 +37,12 @@ using namespace desktop;
 
 // The commands this window binds.
 constexpr std::initializer_list<CommandId> kCommands = {kReviewHtml, kReviewIndex, kReviewPlaylist,
-                                                  kReviewPlay, kViewImage,   kDeleteImage};
+                                                        kReviewPlay, kViewImage,   kDeleteImage};
 
 // Draws each thumbnail into its cell from the cache; the list is black
-// around the cells, a picture not loaded yet is a dark cell, one that cannot
-// be loaded a white cell.
+// around the cells, a picture not loaded yet is a dark cell, and one that
+// cannot be loaded (moved, deleted, damaged) a grey cell marked as missing,
+// so that it never passes for a white picture.
 class ThumbnailDelegate : public QStyledItemDelegate {
  public:
   ThumbnailDelegate(ThumbnailCache& cache, QObject* parent)
@@ -59,7 +60,7 @@ class ThumbnailDelegate : public QStyledItemDelegate {
     if (!entry) {
       painter->fillRect(cell, QColor(40, 40, 40));
     } else if (entry->Failed()) {
-      painter->fillRect(cell, Qt::white);
+      PaintMissing(painter, cell);
     } else {
       painter->drawImage(cell.topLeft() + entry->target.topLeft(), entry->image);
     }
@@ -74,7 +75,22 @@ class ThumbnailDelegate : public QStyledItemDelegate {
   }
 
  private:
+  void PaintMissing(QPainter* painter, const QRect& cell) const {
+    painter->fillRect(cell, QColor(72, 72, 72));
+    const int side = 24;
+    const QRect mark(cell.center().x() - side / 2, cell.top() + 8, side, side);
+    missing_.paint(painter, mark);
+    painter->save();
+    painter->setPen(QColor(224, 224, 224));
+    painter->drawText(cell.adjusted(2, mark.height() + 8, -2, -2), Qt::AlignHCenter | Qt::AlignTop,
+                      QCoreApplication::translate("ReviewWindow", "Picture missing"));
+    painter->restore();
+  }
+
   ThumbnailCache& cache_;
+  QIcon missing_ =
+      QIcon::fromTheme(QStringLiteral("image-missing"),
+                       QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
 };
 
 // The movie model with one movie at its top: the list's root is its row, and

@@ -63,7 +63,7 @@ ThumbnailDeletionResult ThumbnailTrash::Delete(int32_t movieId, const std::strin
   return result;
 }
 
-int32_t ThumbnailTrash::Undo(std::string* message) {
+int32_t ThumbnailTrash::Undo(std::string* message, size_t* position) {
   if (kept_.empty()) return -1;
   const Kept kept = kept_.back();
   kept_.pop_back();
@@ -82,6 +82,7 @@ int32_t ThumbnailTrash::Undo(std::string* message) {
   project_.UpdateMovie(kept.movieId, [&](Movie& movie) {
     const size_t at = std::min(kept.position, movie.images.size());
     movie.images.insert(movie.images.begin() + static_cast<std::ptrdiff_t>(at), kept.image);
+    if (position) *position = at;
   });
   return kept.movieId;
 }

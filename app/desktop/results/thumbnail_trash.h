@@ -35,7 +35,8 @@ class ThumbnailTrash {
   // the movie's id (-1 when nothing was brought back: the movie has gone,
   // or a file now has the thumbnail's name, which is then left alone and
   // the picture kept aside under `message`).
-  int32_t Undo(std::string* message = nullptr);
+  // position, when not null, receives where the entry was put back.
+  int32_t Undo(std::string* message = nullptr, size_t* position = nullptr);
 
   // The deletions become final: the files kept aside are removed.
   void Commit();
