@@ -429,7 +429,7 @@ bool MainWindow::MaySetProjectAside() {
   if (!ProjectModified()) return true;
   switch (askSave_(this, ProjectName())) {
     case SaveAnswer::save:
-      return SaveProject(false);
+      return SaveProject(false, false);
     case SaveAnswer::discard:
       return true;
     case SaveAnswer::cancel:
@@ -518,7 +518,7 @@ bool MainWindow::MayReplace(const std::string& path, const char* caption) {
                   MessageIcon::warning);
 }
 
-bool MainWindow::SaveProject(bool saveAs) {
+bool MainWindow::SaveProject(bool saveAs, bool confirm) {
   settings_->StoreControls();
   // A project opened read-only is saved under another name.
   const char* caption = saveAs || readOnly_ ? kSaveAsCaption : kSaveCaption;
@@ -561,7 +561,7 @@ bool MainWindow::SaveProject(bool saveAs) {
   readOnly_ = false;
   MarkProjectUnchanged();
   results_->Trash().Commit();  // the saved project names them no more
-  ShowMessage(caption, kSavedText, MessageIcon::none);
+  if (confirm) ShowMessage(caption, kSavedText, MessageIcon::none);
   return true;
 }
 

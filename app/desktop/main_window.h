@@ -162,7 +162,9 @@ class MainWindow : public QMainWindow {
   void NewProject();
   void OpenProject();
   // True when the project was written.
-  bool SaveProject(bool saveAs);
+  // confirm: say when it is saved (not when the user has just chosen Save in
+  // the question before New, Open or Exit).
+  bool SaveProject(bool saveAs, bool confirm = true);
   // Asks before a chosen file other than the project's own is replaced.
   bool MayReplace(const std::string& path, const char* caption);
   // Offers changed work for saving; false when the user cancels (or the

@@ -471,8 +471,10 @@ TEST_F(MainWindowTest, ChangedWorkIsOfferedForSavingAndNoFileIsLostOrReplacedUna
   EXPECT_EQ(ReadFileBytes(first), "precious");
   messages_.answer = true;
   answer_ = Answer::save;
+  const size_t shown = messages_.shown.size();
   W().Dispatch(kNewProject);
   EXPECT_EQ(messages_.asked.size(), 2u);
+  EXPECT_EQ(messages_.shown.size(), shown);  // Save was the answer: no box says so again
   EXPECT_TRUE(Contains(ReadFileBytes(first), "Sommer am Fluss.avi"));
   struct stat st {};
   EXPECT_TRUE(stat(first.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
