@@ -185,6 +185,27 @@ bool ValidateAdvancedValue(const std::string& name, const std::string& text, dou
   return true;
 }
 
+namespace {
+
+// The whole frames in a span of `units` (100-ns units) at a frame duration of
+// T. T is rounded to whole units (1/60 s is 166,667), so a span that is a
+// whole number of frames can come out a hair short of it: 1 s at 60 fps is
+// 59.9998 frames, and truncating it would put the first sample of "after
+// 1 s" one frame early and count 1,199 frames in a 20 s video of 1,200. The
+// rounding of T adds at most half a unit a frame, so a span within that of
+// a frame's start reaches that frame.
+int64_t FramesIn(int64_t units, int64_t T) {
+  if (units <= 0) return units / T;
+  return static_cast<int64_t>((static_cast<__int128>(units) + units / (2 * T) + 1) / T);
+}
+
+int64_t FramesIn(double seconds, int64_t T) {
+  return FramesIn(
+      static_cast<int64_t>(std::llround(seconds * static_cast<double>(kUnitsPerSecond))), T);
+}
+
+}  // namespace
+
 ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duration,
                                int64_t frameDuration, bool canSeek) {
   // Whoever filled the record, a value that cannot be honoured (a negative
@@ -196,7 +217,7 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
   const int64_t T = frameDuration == 0 ? kDefaultFrameDuration : frameDuration;
   s.frameDuration = T;
   s.duration = duration;
-  s.frameCount = duration / T;
+  s.frameCount = FramesIn(duration, T);
   s.stopFrame = s.frameCount;
   s.durationSeconds = static_cast<double>(duration) / static_cast<double>(kUnitsPerSecond);
 
@@ -206,20 +227,17 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
       first = 0;
       break;
     case CaptureSettings::afterOneMinute:
-      first = 600'000'000 / T;
+      first = FramesIn(int64_t{600'000'000}, T);
       break;
     default:
-      first = static_cast<int64_t>(settings.delaybeforefirst *
-                                   static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
+      first = FramesIn(settings.delaybeforefirst, T);
       break;
   }
   // A first frame past what the field holds lies past the end of any movie.
   s.firstFrame = std::clamp<FrameNumber>(first, 0, UINT32_MAX);
 
   if (settings.sampleduration > 0) {
-    s.stopFrame = s.firstFrame + static_cast<int64_t>(settings.sampleduration *
-                                                      static_cast<double>(kUnitsPerSecond) /
-                                                      static_cast<double>(T));
+    s.stopFrame = s.firstFrame + FramesIn(settings.sampleduration, T);
   }
 
   bool single = false;
@@ -230,14 +248,12 @@ ScheduleResult ComputeSchedule(const CaptureSettings& requested, int64_t duratio
       interval = T;
       break;
     case CaptureSettings::everyMinute:
-      s.period = 600'000'000 / T;
+      s.period = FramesIn(int64_t{600'000'000}, T);
       interval = 600'000'000;
       break;
     default:
       if (settings.delaybetweensamples >= 0) {
-        s.period =
-            static_cast<int64_t>(settings.delaybetweensamples *
-                                 static_cast<double>(kUnitsPerSecond) / static_cast<double>(T));
+        s.period = FramesIn(settings.delaybetweensamples, T);
         // Within kMaxSeconds: the product fits.
         interval =
             std::llround(settings.delaybetweensamples * static_cast<double>(kUnitsPerSecond));

@@ -123,6 +123,21 @@ TEST(SamplingSchedule, DurationLimitAndPeriodKinds) {
   EXPECT_EQ(r.schedule.period, 1);
 }
 
+TEST(SamplingSchedule, FramesThatLastNoWholeNumberOfUnitsAreCountedWhole) {
+  // At 60 fps a frame lasts 166,667 units, a hair more than 1/60 s: 1 s is
+  // still frame 60 and 20 s still 1,200 frames, as a player counts them.
+  CaptureSettings s;
+  s.delaybeforefirst = 1;
+  s.delaybetweensamples = 4;
+  const auto r = ComputeSchedule(s, 200'000'000, 166'667, true);
+  EXPECT_EQ(r.schedule.frameCount, 1200);
+  EXPECT_EQ(r.schedule.firstFrame, 60);
+  EXPECT_EQ(NominalSampleFrames(r.schedule), (std::vector<int64_t>{60, 300, 540, 780, 1020}));
+  // A start between two frames still takes the frame before it.
+  s.delaybeforefirst = 1.01;
+  EXPECT_EQ(ComputeSchedule(s, 200'000'000, 166'667, true).schedule.firstFrame, 60);
+}
+
 TEST(SamplingSchedule, DelaysOfNoWholeNumberOfFramesDoNotDrift) {
   {
     SCOPED_TRACE("every 0.5 s at 25 fps: 12.5 frames apart, not 12");
