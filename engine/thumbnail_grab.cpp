@@ -97,6 +97,8 @@ class Grabber {
   Read NextPacket();
   bool SeekTo(int64_t minTs, int64_t ts, int64_t maxTs);
   bool SeekToFirstByte();
+  // Both seeks: positions the demuxer and forgets what the decoder holds.
+  bool Seek(int stream, int64_t minTs, int64_t ts, int64_t maxTs, int flags);
   Found KeyFramesFrom(int64_t at);
   Found KeyFrameBefore(int64_t at);
   void DecodeAlone();
@@ -219,21 +221,15 @@ Grabber::Read Grabber::NextPacket() {
 
 // Positions the demuxer (times in ticks) and forgets what was read.
 bool Grabber::SeekTo(int64_t minTs, int64_t ts, int64_t maxTs) {
-  counters_->seeks++;
-  const int error = avformat_seek_file(source_.Format(), streamIndex_, minTs, ts, maxTs, 0);
-  source_.Clear();
-  avcodec_flush_buffers(decoder_.get());
-  if (error < 0) {
-    counters_->seekFailures++;
-    return false;
-  }
-  return true;
+  return Seek(streamIndex_, minTs, ts, maxTs, 0);
 }
 
 // Positions the demuxer at the file's first byte, where time seeking fails.
-bool Grabber::SeekToFirstByte() {
+bool Grabber::SeekToFirstByte() { return Seek(-1, 0, 0, 0, AVSEEK_FLAG_BYTE); }
+
+bool Grabber::Seek(int stream, int64_t minTs, int64_t ts, int64_t maxTs, int flags) {
   counters_->seeks++;
-  const int error = avformat_seek_file(source_.Format(), -1, 0, 0, 0, AVSEEK_FLAG_BYTE);
+  const int error = avformat_seek_file(source_.Format(), stream, minTs, ts, maxTs, flags);
   source_.Clear();
   avcodec_flush_buffers(decoder_.get());
   if (error < 0) {
