@@ -207,6 +207,8 @@ class WorkflowController : public QObject {
   friend class Receiver;
   friend class PhotoHost;
 
+  // Waiting for its capture: queued, or opened and not yet begun.
+  static bool IsWaiting(const Movie& movie);
   void FillQueue() const;
   const Movie* NextQueued() const;
   void OpenMovie(const Movie& movie);
