@@ -254,7 +254,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   void ShowDocument(const QUrl& url, const std::string& html) {
     document_.reset();
     PrepareDocument(url);
-    AdoptDocument(url, litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles()));
+    AdoptDocument(url,
+                  litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles()));
   }
 
   // The container's state for parsing a new page of that url: the parse
@@ -323,7 +324,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   void PostImageStep() {
     if (imageStepPosted_ || imageQueue_.empty()) return;
     imageStepPosted_ = true;
-    QMetaObject::invokeMethod(&poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
   }
 
   // Pictures are loaded a few milliseconds' worth at a time, so that a page
