@@ -112,6 +112,15 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   void SetParseInBackground(bool on) { parseInBackground_ = on; }
 
+  void SetUserStyleSheet(const std::string& css) {
+    SettleParse();  // the parsing thread reads the sheet
+    userStyles_.clear();
+    hasUserStyles_ = !css.empty();
+    if (!hasUserStyles_) return;
+    userStyles_.parse_stylesheet(css.c_str(), nullptr, nullptr, nullptr);
+    userStyles_.sort_selectors();
+  }
+
   void Stop() {
     SettleParse();
     StopDownloads();
@@ -229,6 +238,9 @@ class HtmlView::Impl : public QtHtmlContainer {
     return outcome == FileRead::ok;
   }
 
+  // The style sheet applied after the page's own, if any.
+  litehtml::css* UserStyles() { return hasUserStyles_ ? &userStyles_ : nullptr; }
+
   // Ends every download of the page being replaced.
   void StopDownloads() {
     imageQueue_.clear();
@@ -242,7 +254,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   void ShowDocument(const QUrl& url, const std::string& html) {
     document_.reset();
     PrepareDocument(url);
-    AdoptDocument(url, litehtml::document::createFromUTF8(html.c_str(), this, &context_));
+    AdoptDocument(url,
+                  litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles()));
   }
 
   // The container's state for parsing a new page of that url: the parse
@@ -275,7 +288,7 @@ class HtmlView::Impl : public QtHtmlContainer {
     parser_ = std::thread([this, gen, url, target, html = std::move(html)] {
       pthread_setname_np(pthread_self(), "page parser");
       litehtml::document::ptr document =
-          litehtml::document::createFromUTF8(html.c_str(), this, &context_);
+          litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles());
       // The page goes over whole: this thread keeps no share of it.
       QMetaObject::invokeMethod(
           &poster_,
@@ -311,7 +324,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   void PostImageStep() {
     if (imageStepPosted_ || imageQueue_.empty()) return;
     imageStepPosted_ = true;
-    QMetaObject::invokeMethod(&poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
   }
 
   // Pictures are loaded a few milliseconds' worth at a time, so that a page
@@ -407,6 +421,8 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   std::optional<ReadScope> scope_;  // what pages may load; nullopt: any local file
   litehtml::context context_;
+  litehtml::css userStyles_;
+  bool hasUserStyles_ = false;
   litehtml::document::ptr document_;
   QObject poster_;  // posted load steps die with the view
   struct ImageLoad {
@@ -441,6 +457,7 @@ void HtmlView::Navigate(const std::string& url) { impl_->Navigate(url); }
 bool HtmlView::Busy() const { return impl_->Busy(); }
 void HtmlView::Stop() { impl_->Stop(); }
 void HtmlView::SetParseInBackground(bool on) { impl_->SetParseInBackground(on); }
+void HtmlView::SetUserStyleSheet(const std::string& css) { impl_->SetUserStyleSheet(css); }
 std::string HtmlView::LocationUrl() const { return impl_->Location(); }
 std::string HtmlView::Title() const { return impl_->Caption(); }
 bool HtmlView::HasDocument() const { return impl_->HasDocument(); }

@@ -110,6 +110,11 @@ class HtmlView {
   // a page is being parsed.
   void SetParseInBackground(bool on);
 
+  // A style sheet applied to every page after the page's own, from the next
+  // navigation on: what it sets wins over what the page's style sheets set
+  // (a reader's colours over the page's). "" for none.
+  void SetUserStyleSheet(const std::string& css);
+
   // True while a navigation or one of its downloads has not finished.
   bool Busy() const;
   // Stops the loading in progress, as a browser's stop button does: every

@@ -11,6 +11,8 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "app/desktop/palette.h"
+
 namespace ombrelo::desktop {
 
 HtmlWidget::HtmlWidget(QWidget* parent)
@@ -35,12 +37,48 @@ HtmlWidget::HtmlWidget(QWidget* parent)
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  FollowPalette();
 }
 
 HtmlWidget::~HtmlWidget() { view_->SetListener(nullptr); }
 
 bool HtmlWidget::IsWebAddress(const std::string& url) {
   return url.rfind("http:", 0) == 0 || url.rfind("https:", 0) == 0;
+}
+
+std::string HtmlWidget::PageStyle(const QPalette& palette) {
+  if (!IsDark(palette)) return std::string();
+  std::string style;
+  const auto rule = [&style](const char* selector, const char* property, const QColor& colour) {
+    style +=
+        std::string(selector) + " { " + property + ": " + colour.name().toStdString() + "; }\n";
+  };
+  const QColor base = palette.color(QPalette::Base);
+  const QColor text = palette.color(QPalette::Text);
+  const QColor accent(0xe2, 0x55, 0x2f);  // the pages' own, kept as a tint
+  rule("html, body", "background-color", base);
+  rule("html, body", "color", text);
+  rule("a", "color", palette.color(QPalette::Link));
+  rule("b.ui", "color", text);
+  rule("h2", "color", Blend(accent, text, 0.35));
+  rule("div.tip", "background-color", Blend(base, accent, 0.2));
+  rule("div.note, code", "background-color", palette.color(QPalette::AlternateBase));
+  return style;
+}
+
+void HtmlWidget::FollowPalette() {
+  const std::string style = PageStyle(palette());
+  if (style == pageStyle_) return;
+  pageStyle_ = style;
+  view_->SetUserStyleSheet(style);
+  if (current_.empty()) return;
+  restoreTop_ = view_->ScrollTop();
+  view_->Navigate(current_);
+}
+
+void HtmlWidget::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) FollowPalette();
+  QWidget::changeEvent(event);
 }
 
 void HtmlWidget::Navigate(const std::string& url) {
@@ -74,9 +112,9 @@ void HtmlWidget::paintEvent(QPaintEvent*) {
   view_->DrawVisible(painter);
   // The corner between two scroll bars.
   if (vertical_->isVisible() && horizontal_->isVisible())
-    painter.fillRect(QRect(vertical_->x(), horizontal_->y(), vertical_->width(),
-                           horizontal_->height()),
-                     palette().window());
+    painter.fillRect(
+        QRect(vertical_->x(), horizontal_->y(), vertical_->width(), horizontal_->height()),
+        palette().window());
 }
 
 void HtmlWidget::resizeEvent(QResizeEvent*) { UpdateScrollBars(); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QPalette;
 class QScrollBar;
 
 #include "render/html_view.h"
@@ -37,6 +38,12 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   // "https:").
   static bool IsWebAddress(const std::string& url);
 
+  // The style sheet that puts the help pages on the palette's colours:
+  // their ground on Base, their text on Text, links on Link, and their
+  // light panels on darker ones. None for a light palette: the pages' own
+  // colours are made for it.
+  static std::string PageStyle(const QPalette& palette);
+
  signals:
   void PageLoaded(const QString& url);
   void HistoryChanged();
@@ -51,6 +58,7 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // HtmlViewListener
@@ -66,6 +74,9 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   void Go(std::vector<Visit>& from, std::vector<Visit>& to);
   // Fits the view and the scroll bars to the widget and the page.
   void UpdateScrollBars();
+  // Gives the view the style sheet of the widget's palette; the page shown
+  // is loaded again, at the same place, when that changes it.
+  void FollowPalette();
 
   std::unique_ptr<HtmlView> view_;
   QScrollBar* vertical_;
@@ -74,7 +85,8 @@ class HtmlWidget : public QWidget, private HtmlViewListener {
   std::string current_;  // the address asked for last
   std::vector<Visit> back_;
   std::vector<Visit> forward_;
-  int restoreTop_ = -1;  // the place to go to once the page is there
+  int restoreTop_ = -1;    // the place to go to once the page is there
+  std::string pageStyle_;  // the view's style sheet
 };
 
 }  // namespace ombrelo::desktop

@@ -5,6 +5,9 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QGuiApplication>
+#include <QIconEngine>
+#include <QPainter>
 #include <QStyleFactory>
 
 namespace ombrelo::desktop {
@@ -75,6 +78,54 @@ bool DesktopPrefersDark() {
 }
 
 }  // namespace
+
+namespace {
+
+// Paints the shape of another icon in the palette's button text colour.
+class PaletteIconEngine : public QIconEngine {
+ public:
+  explicit PaletteIconEngine(QIcon shape) : shape_(std::move(shape)) {}
+
+  QIconEngine* clone() const override { return new PaletteIconEngine(shape_); }
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, scale));
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return scaledPixmap(size, mode, state, 1.0);
+  }
+
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                       qreal scale) override {
+    // Only the shape's coverage is kept; the colour is the palette's.
+    QPixmap pixmap = shape_.pixmap(size, scale, QIcon::Normal, state);
+    if (pixmap.isNull()) return pixmap;
+    const QPalette::ColorGroup group =
+        mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active;
+    QPainter tint(&pixmap);
+    tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    tint.fillRect(QRect(QPoint(), pixmap.size()),
+                  QGuiApplication::palette().color(group, QPalette::ButtonText));
+    return pixmap;
+  }
+
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return shape_.actualSize(size, mode, state);
+  }
+
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return shape_.availableSizes(mode, state);
+  }
+
+ private:
+  QIcon shape_;
+};
+
+}  // namespace
+
+QIcon PaletteIcon(const QIcon& shape) { return QIcon(new PaletteIconEngine(shape)); }
 
 void ApplyColorSchemeFromEnvironment() {
   QByteArray scheme = qgetenv("OMBRELO_COLOR_SCHEME").toLower();

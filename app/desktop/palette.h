@@ -2,6 +2,7 @@
 // The program's colours come from the palette of the desktop (or of the
 // style), so that it reads as well in a dark scheme as in a light one.
 #include <QColor>
+#include <QIcon>
 #include <QPalette>
 
 class QAbstractItemView;
@@ -23,6 +24,11 @@ QPalette DarkPalette();
 // is light gets Fusion in dark; otherwise the desktop's own style and
 // palette stay.
 void ApplyColorSchemeFromEnvironment();
+
+// An icon of the shape of `shape`, drawn in the program palette's button
+// text colour, taken each time it is drawn (a symbol that stays readable on
+// the button whatever the scheme, also after the scheme changes).
+QIcon PaletteIcon(const QIcon& shape);
 
 // Gives the view a selection that shows whether the view has the focus:
 // the highlight while it has, a quieter colour while it has not.

@@ -9,14 +9,20 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <cmath>
 
 #include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
+#include "app/desktop/help_window.h"
+#include "app/desktop/html_widget.h"
 #include "app/desktop/main_window_dialogs.h"
 #include "app/desktop/palette.h"
+#include "app/desktop/results/results_page.h"
+#include "app/desktop/results/review_window.h"
 #include "desktop/desktop_fixture.h"
 #include "desktop/keyboard_walk.h"
 #include "engine/capture_engine.h"
@@ -163,6 +169,59 @@ TEST_F(KeyboardAndColoursTest, PagesFollowADarkPaletteAndTheFocusShowsInTheirLis
   EXPECT_EQ(focused, DarkPalette().color(QPalette::Highlight));
   EXPECT_NE(unfocused, focused);
   EXPECT_LT(unfocused.lightness(), 150);  // still dark ground
+}
+
+// The mean lightness of what an icon covers (its opaque pixels).
+double SymbolLightness(const QIcon& icon, QSize size) {
+  const QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+  double sum = 0;
+  int covered = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y).alpha() > 128) {
+        sum += image.pixelColor(x, y).lightness();
+        ++covered;
+      }
+  return covered ? sum / covered : -1;
+}
+
+TEST_F(KeyboardAndColoursTest, HelpPagesAndThePlaySymbolFollowTheSchemeAlsoWhenItChanges) {
+  struct Restore {
+    QPalette palette = QApplication::palette();
+    ~Restore() { QApplication::setPalette(palette); }
+  } restore;
+  const std::string address = HelpPages::Address("help_index.htm", HelpMode::notice);
+  const auto loaded = [](HelpWindow& window) {
+    return QTest::qWaitFor([&] { return !window.Browser()->View().Busy(); }, 5000);
+  };
+  // In a light scheme the page keeps its own white ground.
+  HelpWindow before(*preferences_, address, HelpMode::notice, nullptr);
+  before.show();
+  ASSERT_TRUE(loaded(before));
+  EXPECT_GT(LightShare(before.Browser()), 0.5);
+
+  // Dark from the start, and for the page shown when the scheme changes (at
+  // the place it was read).
+  QApplication::setPalette(DarkPalette());
+  HelpWindow dark(*preferences_, address, HelpMode::notice, nullptr);
+  dark.show();
+  ASSERT_TRUE(loaded(dark));
+  const double share = LightShare(dark.Browser());
+  EXPECT_LT(share, 0.1) << int(share * 100) << "% of the help page is light";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LightShare(before.Browser()) < 0.1; }, 5000));
+
+  // The Play button's symbol stands out from the button in both schemes.
+  QPushButton* play = nullptr;
+  for (QPushButton* button : Window().Results()->EnsureReview().findChildren<QPushButton*>())
+    if (button->text() == "&Play") play = button;
+  ASSERT_NE(play, nullptr);
+  const auto contrast = [&](const QPalette& palette) {
+    QApplication::setPalette(palette);
+    return std::abs(SymbolLightness(play->icon(), play->iconSize()) -
+                    palette.color(QPalette::Button).lightness());
+  };
+  EXPECT_GT(contrast(DarkPalette()), 100);
+  EXPECT_GT(contrast(restore.palette), 100);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "app/desktop/commands.h"
 #include "app/desktop/message_port.h"
 #include "app/desktop/movie_model.h"
+#include "app/desktop/palette.h"
 #include "app/desktop/results/desktop_shell.h"
 #include "app/desktop/results/thumbnail_cache.h"
 #include "app/desktop/results/thumbnail_trash.h"
@@ -190,8 +191,8 @@ ReviewWindow::ReviewWindow(MovieModel& movies, DesktopShell& shell, CommandRegis
       kReviewIndex, ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView, this)));
   buttons->addWidget(AddButton(kReviewPlaylist,
                                ThemeIcon("view-list-icons", QStyle::SP_FileDialogListView, this)));
-  buttons->addWidget(
-      AddButton(kReviewPlay, ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this)));
+  buttons->addWidget(AddButton(
+      kReviewPlay, PaletteIcon(ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this))));
   buttons->addStretch(1);
 
   auto* layout = new QVBoxLayout(this);
