@@ -22,7 +22,8 @@
 namespace ombrelo::desktop {
 
 namespace {
-constexpr char kClickToEdit[] = "Click on item to edit";
+constexpr char kClickToEdit[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::AdvancedSettingsDialog", "Click on item to edit");
 }
 
 // ---- PropertyModel

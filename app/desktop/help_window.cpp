@@ -16,7 +16,8 @@ namespace ombrelo::desktop {
 
 namespace {
 constexpr int kButtonBandHeight = 68;
-constexpr char kDoNotShowText[] = "Do not show more help messages";
+constexpr char kDoNotShowText[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::HelpWindow", "Do not show more help messages");
 
 void CentreOn(QWidget* window, QWidget* owner) {
   if (!owner) return;

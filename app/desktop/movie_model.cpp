@@ -1,6 +1,7 @@
 #include "app/desktop/movie_model.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QStyle>
 #include <filesystem>
@@ -188,7 +189,7 @@ void MovieModel::CheckFiles() {
 QString MovieModel::MissingText() const {
   const auto count = static_cast<int>(missingVideos_.size());
   if (count == 0) return {};
-  return count == 1 ? tr("1 video is missing") : tr("%1 videos are missing").arg(count);
+  return count == 1 ? tr("1 video is missing") : tr("%n videos are missing", nullptr, count);
 }
 
 QModelIndex MovieModel::IndexOf(int32_t movieId, int column) const {
@@ -379,7 +380,7 @@ QVariant MovieFilter::data(const QModelIndex& index, int role) const {
 QVariant MovieFilter::headerData(int section, Qt::Orientation orientation, int role) const {
   if (shows_ == Shows::waiting && orientation == Qt::Horizontal && role == Qt::DisplayRole &&
       section == 0)
-    return tr("Videos to index");
+    return QCoreApplication::translate("ombrelo::desktop::MovieFilter", "Videos to index");
   return QSortFilterProxyModel::headerData(section, orientation, role);
 }
 
