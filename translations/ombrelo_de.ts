@@ -1,6 +1,6 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1" language="de_DE">
+<TS version="2.1" language="de">
 <context>
     <name>AdvancedSettings</name>
     <message>
@@ -346,7 +346,7 @@ Statusleiste ein/aus</translation>
     </message>
     <message>
         <source>Play &amp;movie</source>
-        <translation>Video a&amp;bspielen</translation>
+        <translation>Video &amp;abspielen</translation>
     </message>
     <message>
         <source>View Movie &amp;folder</source>

@@ -31,14 +31,11 @@ void Remove(QCoreApplication& app, QPointer<QTranslator>& translator) {
   delete translator;
 }
 
-// "de-AT" gives "de_AT" and then "de".
-QStringList Candidates(const QString& language) {
+// "de-AT" as catalogues name it: "de_AT" (a catalogue's load falls back on
+// "de" by itself).
+QString CatalogueName(const QString& language) {
   QString name = language;
-  name.replace(QLatin1Char('-'), QLatin1Char('_'));
-  QStringList candidates{name};
-  const qsizetype cut = name.indexOf(QLatin1Char('_'));
-  if (cut > 0) candidates << name.left(cut);
-  return candidates;
+  return name.replace(QLatin1Char('-'), QLatin1Char('_'));
 }
 
 bool IsSourceLanguage(const QString& language) {
@@ -63,18 +60,16 @@ QString LoadTranslations(QCoreApplication& app, const QLocale& locale) {
   Remove(app, g_qt);
   SetTranslateHook(&TranslateWithQt);
 
-  QString loaded;
+  QString loaded, asked;
   auto program = std::make_unique<QTranslator>();
   for (const QString& language : locale.uiLanguages()) {
     if (IsSourceLanguage(language)) break;
-    for (const QString& candidate : Candidates(language)) {
-      if (program->load(QString::fromLatin1(kCataloguePrefix) + candidate,
-                        QString::fromLatin1(kCatalogueFolder))) {
-        loaded = candidate;
-        break;
-      }
+    asked = CatalogueName(language);
+    if (program->load(QString::fromLatin1(kCataloguePrefix) + asked,
+                      QString::fromLatin1(kCatalogueFolder))) {
+      loaded = program->language().isEmpty() ? asked : program->language();
+      break;
     }
-    if (!loaded.isEmpty()) break;
   }
   if (loaded.isEmpty()) return loaded;
   g_program = program.release();
@@ -84,14 +79,11 @@ QString LoadTranslations(QCoreApplication& app, const QLocale& locale) {
   // Qt's own texts (its file chooser, its standard buttons) in the same
   // language, when its catalogues are installed.
   auto qt = std::make_unique<QTranslator>();
-  const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  for (const QString& candidate : Candidates(loaded)) {
-    if (qt->load(QStringLiteral("qtbase_") + candidate, qtFolder)) {
-      g_qt = qt.release();
-      g_qt->setParent(&app);
-      app.installTranslator(g_qt);
-      break;
-    }
+  if (qt->load(QStringLiteral("qtbase_") + asked,
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    g_qt = qt.release();
+    g_qt->setParent(&app);
+    app.installTranslator(g_qt);
   }
   return loaded;
 }

@@ -72,6 +72,7 @@ MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& pa
                   QMessageBox::Cancel, owner);
   QPushButton* readOnly = box.addButton(QObject::tr("Open &Read-Only"), QMessageBox::AcceptRole);
   QPushButton* show = box.addButton(QObject::tr("&Show Other Window"), QMessageBox::ActionRole);
+  box.button(QMessageBox::Cancel)->setText(QObject::tr("&Cancel"));
   box.setDefaultButton(show);
   box.exec();
   if (box.clickedButton() == readOnly) return MainWindow::LockedAnswer::readOnly;

@@ -22,6 +22,7 @@
 #include <set>
 
 #include "app/common/translations.h"
+#include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/help_window.h"
@@ -137,8 +138,8 @@ TEST_F(GermanTest, EveryPageMenuAndDialogSpeaksGerman) {
   // and the review window too).
   std::vector<QString> titles;
   for (QAction* action : w.menuBar()->actions()) titles.push_back(action->text());
-  EXPECT_EQ(titles, (std::vector<QString>{"&Datei", "&Bearbeiten", "Auf&nahme", "&Ansicht",
-                                          "&Hilfe"}));
+  EXPECT_EQ(titles,
+            (std::vector<QString>{"&Datei", "&Bearbeiten", "Auf&nahme", "&Ansicht", "&Hilfe"}));
   std::vector<QString> commands;
   for (QAction* action : w.Commands().findChildren<QAction*>())
     commands.insert(commands.end(), {action->text(), action->toolTip(), action->statusTip()});
