@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QStyle>
 #include <filesystem>
 #include <unordered_set>
@@ -276,7 +277,8 @@ QVariant MovieModel::MovieData(const Movie& movie, int column, int role) const {
       case kLengthColumn:
         return Qs(movie.LengthText());
       case kImagesColumn:
-        return QString::number(movie.images.size());
+        return QLocale().toString(
+            static_cast<qulonglong>(movie.images.size()));  // "1.200" in German
       case kWidthColumn:
         return sized ? QString::number(movie.videoFormat.biWidth) : QStringLiteral("-");
       case kHeightColumn:
