@@ -19,6 +19,8 @@ constexpr char kCataloguePrefix[] = "ombrelo_";
 
 QPointer<QTranslator> g_program;
 QPointer<QTranslator> g_qt;
+// Written at start-up (before other threads), read by the GUI thread.
+QString g_loaded;
 
 std::string TranslateWithQt(const char* context, const char* source, const char* disambiguation,
                             int n) {
@@ -55,7 +57,10 @@ QStringList AvailableTranslations() {
   return languages;
 }
 
+QString LoadedTranslation() { return g_loaded; }
+
 QString LoadTranslations(QCoreApplication& app, const QLocale& locale) {
+  g_loaded.clear();
   Remove(app, g_program);
   Remove(app, g_qt);
   SetTranslateHook(&TranslateWithQt);
@@ -72,6 +77,7 @@ QString LoadTranslations(QCoreApplication& app, const QLocale& locale) {
     }
   }
   if (loaded.isEmpty()) return loaded;
+  g_loaded = loaded;
   g_program = program.release();
   g_program->setParent(&app);
   app.installTranslator(g_program);

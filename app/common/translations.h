@@ -16,6 +16,9 @@ namespace ombrelo {
 // Returns the language loaded ("de"), or an empty text for English.
 QString LoadTranslations(QCoreApplication& app, const QLocale& locale = QLocale());
 
+// The language LoadTranslations loaded last ("de"), empty for English.
+QString LoadedTranslation();
+
 // The languages the program has a catalogue for ("de", ...), English not counted.
 QStringList AvailableTranslations();
 

@@ -4,6 +4,7 @@
 // collide, and Qt's own texts and the core's texts follow.
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QGroupBox>
@@ -256,6 +257,40 @@ TEST_F(GermanTest, QtAndTheCoreSpeakTheSameLanguageAndEnglishFirstStaysEnglish) 
   EXPECT_EQ(Translate("Commands", "&Start"), "&Start");
   EXPECT_EQ(LoadTranslations(app), QStringLiteral("de"));
   EXPECT_EQ(Translate("Commands", "&Start"), "&Starten");
+}
+
+TEST_F(GermanTest, EveryHelpPageHasItsGermanPageAndEnglishUsersKeepTheirs) {
+  const QString data = QStringLiteral(OMBRELO_SOURCE_DATA_DIR);
+  int pages = 0;
+  for (const auto& [folder, mode] :
+       {std::pair("dialogs", HelpMode::notice), std::pair("tutorial", HelpMode::tutorial)}) {
+    for (const QString& name :
+         QDir(data + folder).entryList({QStringLiteral("*.htm")}, QDir::Files)) {
+      SCOPED_TRACE(name.toStdString());
+      ++pages;
+      const std::string address = HelpPages::Address(name.toStdString(), mode);
+      EXPECT_EQ(address, (data + "de/" + folder + "/" + name).toStdString());
+      QFile page(QString::fromStdString(address));
+      ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+      const QString text = QString::fromUtf8(page.readAll());
+      EXPECT_TRUE(text.contains(QStringLiteral("<html lang=\"de\">")));
+      // The shared style sheet, two folders up.
+      EXPECT_TRUE(text.contains(QStringLiteral("href=\"../../help.css\"")));
+      EXPECT_FALSE(text.contains(QStringLiteral("OMBRELO NOTICE")) ||
+                   text.contains(QStringLiteral("OMBRELO TUTORIAL")));
+    }
+  }
+  EXPECT_GE(pages, 14);
+  // The German welcome page as the help window shows it.
+  HelpWindow help(*preferences_, HelpPages::Address("welcome.htm", HelpMode::notice),
+                  HelpMode::notice, &Window());
+  EXPECT_NE(help.Address().find("/de/dialogs/welcome.htm"), std::string::npos);
+
+  // Under English the pages are the ones written in English.
+  LoadTranslations(*QCoreApplication::instance(), QLocale(QLocale::English));
+  EXPECT_EQ(HelpPages::Address("welcome.htm", HelpMode::notice),
+            (data + "dialogs/welcome.htm").toStdString());
+  LoadTranslations(*QCoreApplication::instance());
 }
 
 }  // namespace
