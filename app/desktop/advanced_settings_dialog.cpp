@@ -311,7 +311,11 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
 
   list_ = new PropertyList;
   list_->setModel(&model_);
-  list_->horizontalHeader()->resizeSection(0, 150);
+  // The names as wide as the longest needs (German ones are longer), and at
+  // least the designed 150 pixels.
+  list_->resizeColumnToContents(0);
+  list_->horizontalHeader()->resizeSection(
+      0, qBound(150, list_->horizontalHeader()->sectionSize(0) + 8, 300));
 
   description_ = new QLabel(tr(kClickToEdit));
   description_->setWordWrap(true);

@@ -23,6 +23,7 @@
 #include <set>
 
 #include "app/common/translations.h"
+#include "app/desktop/advanced_settings_dialog.h"
 #include "app/desktop/command_registry.h"
 #include "app/desktop/commands.h"
 #include "app/desktop/desktop_session.h"
@@ -48,6 +49,14 @@ const bool kGermanUser = [] {
   setenv("LC_ALL", "de_DE.UTF-8", 1);
   return true;
 }();
+
+// Every test of this program, the layout checks included, meets the
+// program as it starts: translations loaded for the user's language.
+class GermanProgram : public ::testing::Environment {
+ public:
+  void SetUp() override { LoadTranslations(testing::DesktopApplication()); }
+};
+const auto* const kGermanProgram = ::testing::AddGlobalTestEnvironment(new GermanProgram);
 
 constexpr int kPages[] = {kSelectPage, kSettingsPage, kProgressPage, kResultsPage};
 
@@ -177,6 +186,23 @@ TEST_F(GermanTest, EveryPageMenuAndDialogSpeaksGerman) {
   const std::vector<QString> helpTexts = VisibleTexts(&help);
   EXPECT_TRUE(Has(helpTexts, "Keine weiteren Hilfemeldungen zeigen"));
   ExpectNoEnglish(helpTexts, "the help window");
+
+  // The advanced settings: German names, whole, and nothing English.
+  AdvancedSettingsDialog advanced(*project_, &w);
+  advanced.show();
+  const std::vector<QString> advancedTexts = VisibleTexts(&advanced);
+  EXPECT_TRUE(Has(advancedTexts, "Bilder öffnen mit:"));
+  ExpectNoEnglish(advancedTexts, "the advanced settings");
+  QHeaderView* names = advanced.List()->horizontalHeader();
+  for (int row = 0; row < advanced.Model().rowCount(); ++row) {
+    const QModelIndex name = advanced.Model().index(row, 0);
+    QFont font = advanced.List()->font();
+    if (const QVariant set = name.data(Qt::FontRole); set.isValid()) font = set.value<QFont>();
+    EXPECT_GT(names->sectionSize(0), QFontMetrics(font).horizontalAdvance(name.data().toString()))
+        << name.data().toString().toStdString() << " is cut";
+  }
+  EXPECT_EQ(advanced.Model().index(1, 0).data().toString(), QStringLiteral("JPEG-Qualität"));
+  advanced.hide();
 
   // The question before work is dropped.
   std::vector<QString> answers;
