@@ -61,8 +61,10 @@ endif()
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt opens pages, pictures and folders with the desktop's default program
-# through xdg-open; everything else works without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# through xdg-open; Qt's own dialogs (the file chooser, standard buttons)
+# speak the user's language with Qt's catalogues. Everything else works
+# without them: the program's own catalogues are built into it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -22,7 +22,8 @@
 namespace ombrelo::desktop {
 
 namespace {
-constexpr char kClickToEdit[] = "Click on item to edit";
+constexpr char kClickToEdit[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::AdvancedSettingsDialog", "Click on item to edit");
 }
 
 // ---- PropertyModel
@@ -283,8 +284,8 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   std::vector<PropertyModel::Item> items;
   for (const AdvancedSetting& row : AdvancedSettingsTable()) {
     items.push_back({QString::fromUtf8(row.name), ShownName(row),
-                     QString::fromUtf8(row.description), row.kind == AdvancedSetting::Kind::real,
-                     AdvancedValue(project_, row)});
+                     QCoreApplication::translate("AdvancedSettings", row.description),
+                     row.kind == AdvancedSetting::Kind::real, AdvancedValue(project_, row)});
   }
   model_.SetItems(std::move(items));
 
@@ -310,7 +311,11 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
 
   list_ = new PropertyList;
   list_->setModel(&model_);
-  list_->horizontalHeader()->resizeSection(0, 150);
+  // The names as wide as the longest needs (German ones are longer), and at
+  // least the designed 150 pixels.
+  list_->resizeColumnToContents(0);
+  list_->horizontalHeader()->resizeSection(
+      0, qBound(150, list_->horizontalHeader()->sectionSize(0) + 8, 300));
 
   description_ = new QLabel(tr(kClickToEdit));
   description_->setWordWrap(true);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
@@ -26,76 +27,93 @@ struct CommandInfo {
   bool localShortcut = false;
 };
 
+// The texts are looked up in the catalogue ("Commands") when the actions
+// are made.
 const CommandInfo kCommands[] = {
     // File
-    {kNewProject, "&New project", "Ctrl+N", "Create a new document\nNew", ":/toolbar/new.svg"},
-    {kOpenProject, "&Open project...", "Ctrl+O", "Open an existing document\nOpen",
-     ":/toolbar/open.svg"},
-    {kSaveProject, "&Save project", "Ctrl+S", "Save the active document\nSave",
-     ":/toolbar/save.svg"},
-    {kSaveProjectAs, "Save project &As...", nullptr,
-     "Save the active document with a new name\nSave As"},
-    {kGenerateReport, "&Generate report"},
-    {kExit, "E&xit", nullptr, "Quit the application; prompts to save documents\nExit"},
+    {kNewProject, QT_TRANSLATE_NOOP("Commands", "&New project"), "Ctrl+N",
+     QT_TRANSLATE_NOOP("Commands", "Create a new document\nNew"), ":/toolbar/new.svg"},
+    {kOpenProject, QT_TRANSLATE_NOOP("Commands", "&Open project..."), "Ctrl+O",
+     QT_TRANSLATE_NOOP("Commands", "Open an existing document\nOpen"), ":/toolbar/open.svg"},
+    {kSaveProject, QT_TRANSLATE_NOOP("Commands", "&Save project"), "Ctrl+S",
+     QT_TRANSLATE_NOOP("Commands", "Save the active document\nSave"), ":/toolbar/save.svg"},
+    {kSaveProjectAs, QT_TRANSLATE_NOOP("Commands", "Save project &As..."), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Save the active document with a new name\nSave As")},
+    {kGenerateReport, QT_TRANSLATE_NOOP("Commands", "&Generate report")},
+    {kExit, QT_TRANSLATE_NOOP("Commands", "E&xit"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Quit the application; prompts to save documents\nExit")},
     // Edit
-    {kUndo, "&Undo", "Ctrl+Z", "Undo the last action\nUndo"},
+    {kUndo, QT_TRANSLATE_NOOP("Commands", "&Undo"), "Ctrl+Z",
+     QT_TRANSLATE_NOOP("Commands", "Undo the last action\nUndo")},
     // Capture
-    {kStart, "&Start", "F5", "Start movie capture", ":/toolbar/start.svg"},
-    {kStop, "S&top", "Shift+F5", "Stop current movie capture", ":/toolbar/stop.svg"},
-    {kPause, "&Pause", "Pause; Ctrl+Shift+P", "Pause current movie capture", ":/toolbar/pause.svg",
-     true},
+    {kStart, QT_TRANSLATE_NOOP("Commands", "&Start"), "F5",
+     QT_TRANSLATE_NOOP("Commands", "Start movie capture"), ":/toolbar/start.svg"},
+    {kStop, QT_TRANSLATE_NOOP("Commands", "S&top"), "Shift+F5",
+     QT_TRANSLATE_NOOP("Commands", "Stop current movie capture"), ":/toolbar/stop.svg"},
+    {kPause, QT_TRANSLATE_NOOP("Commands", "&Pause"), "Pause; Ctrl+Shift+P",
+     QT_TRANSLATE_NOOP("Commands", "Pause current movie capture"), ":/toolbar/pause.svg", true},
     // View
-    {kToggleToolBar, "&Toolbar", nullptr, "Show or hide the toolbar\nToggle ToolBar", nullptr,
+    {kToggleToolBar, QT_TRANSLATE_NOOP("Commands", "&Toolbar"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show or hide the toolbar\nToggle ToolBar"), nullptr, true},
+    {kToggleStatusBar, QT_TRANSLATE_NOOP("Commands", "&Status Bar"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show or hide the status bar\nToggle StatusBar"), nullptr, true},
+    {kShowHiddenFolders, QT_TRANSLATE_NOOP("Commands", "Show &hidden folders"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show or hide the hidden folders in the folder tree"), nullptr,
      true},
-    {kToggleStatusBar, "&Status Bar", nullptr, "Show or hide the status bar\nToggle StatusBar",
-     nullptr, true},
-    {kShowHiddenFolders, "Show &hidden folders", nullptr,
-     "Show or hide the hidden folders in the folder tree", nullptr, true},
-    {kPageSelect, "&Movie selection", nullptr, "Show the Movie selection screen", nullptr, true},
-    {kPageSettings, "S&ettings", nullptr, "Show the Movie capture settings screen", nullptr, true},
-    {kPageProgress, "&Progress", nullptr, "Show the capture progress screen", nullptr, true},
-    {kPageResults, "&Results", nullptr, "Show the capture result page", nullptr, true},
+    {kPageSelect, QT_TRANSLATE_NOOP("Commands", "&Movie selection"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show the Movie selection screen"), nullptr, true},
+    {kPageSettings, QT_TRANSLATE_NOOP("Commands", "S&ettings"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show the Movie capture settings screen"), nullptr, true},
+    {kPageProgress, QT_TRANSLATE_NOOP("Commands", "&Progress"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show the capture progress screen"), nullptr, true},
+    {kPageResults, QT_TRANSLATE_NOOP("Commands", "&Results"), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show the capture result page"), nullptr, true},
     // Help
-    {kShowHelp, "&Show Help...", nullptr, "Show Ombrelo help", ":/toolbar/help.svg"},
-    {kCheckUpgrades, "&Check for upgrades..."},
-    {kGetTemplates, "Get more &templates..."},
-    {kGetViewer, "Get Tessaly &viewer"},
-    {kSupportForum, "Support &forum..."},
-    {kSupport, "S&upport..."},
-    {kAbout, "&About Ombrelo..."},
+    {kShowHelp, QT_TRANSLATE_NOOP("Commands", "&Show Help..."), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Show Ombrelo help"), ":/toolbar/help.svg"},
+    {kCheckUpgrades, QT_TRANSLATE_NOOP("Commands", "&Check for upgrades...")},
+    {kGetTemplates, QT_TRANSLATE_NOOP("Commands", "Get more &templates...")},
+    {kGetViewer, QT_TRANSLATE_NOOP("Commands", "Get Tessaly &viewer")},
+    {kSupportForum, QT_TRANSLATE_NOOP("Commands", "Support &forum...")},
+    {kSupport, QT_TRANSLATE_NOOP("Commands", "S&upport...")},
+    {kAbout, QT_TRANSLATE_NOOP("Commands", "&About Ombrelo...")},
     // The movie selection page
-    {kSelectNext, "&Next"},
-    {kStartWhenIdle, "&Start"},
-    {kPlayMovie, "&Play movie"},
-    {kRemoveMovie, "&Remove"},
-    {kRemoveAll, "Remove &all"},
-    {kIndexAll, "&Index all"},
-    {kIndexVideosInFolder, "&Index videos in folder"},
-    {kIndexSelectedVideos, "&Index selected video(s)"},
-    {kAddAllVideos, "&Add all videos"},
+    {kSelectNext, QT_TRANSLATE_NOOP("Commands", "&Next")},
+    {kStartWhenIdle, QT_TRANSLATE_NOOP("Commands", "&Start")},
+    {kPlayMovie, QT_TRANSLATE_NOOP("Commands", "&Play movie")},
+    {kRemoveMovie, QT_TRANSLATE_NOOP("Commands", "&Remove")},
+    {kRemoveAll, QT_TRANSLATE_NOOP("Commands", "Remove &all")},
+    {kIndexAll, QT_TRANSLATE_NOOP("Commands", "&Index all")},
+    {kIndexVideosInFolder, QT_TRANSLATE_NOOP("Commands", "&Index videos in folder")},
+    {kIndexSelectedVideos, QT_TRANSLATE_NOOP("Commands", "&Index selected video(s)")},
+    {kAddAllVideos, QT_TRANSLATE_NOOP("Commands", "&Add all videos")},
     // The results page
-    {kResultsViewImages, "View &images"},
-    {kResultsViewHtml, "View &HTML"},
-    {kResultsViewIndexPhoto, "View Index &Photo"},
-    {kResultsPlayMovie, "Play &movie"},
-    {kResultsViewFolder, "View Movie &folder"},
-    {kResultsRemove, "&Remove"},
-    {kResultsRequeue, "Re-&Queue"},
-    {kResultsLocate, "&Locate...", nullptr, "Find the missing videos in another folder"},
+    {kResultsViewImages, QT_TRANSLATE_NOOP("Commands", "View &images")},
+    {kResultsViewHtml, QT_TRANSLATE_NOOP("Commands", "View &HTML")},
+    {kResultsViewIndexPhoto, QT_TRANSLATE_NOOP("Commands", "View Index &Photo")},
+    {kResultsPlayMovie, QT_TRANSLATE_NOOP("Commands", "Play &movie")},
+    {kResultsViewFolder, QT_TRANSLATE_NOOP("Commands", "View Movie &folder")},
+    {kResultsRemove, QT_TRANSLATE_NOOP("Commands", "&Remove")},
+    {kResultsRequeue, QT_TRANSLATE_NOOP("Commands", "Re-&Queue")},
+    {kResultsLocate, QT_TRANSLATE_NOOP("Commands", "&Locate..."), nullptr,
+     QT_TRANSLATE_NOOP("Commands", "Find the missing videos in another folder")},
     // The review window
-    {kReviewHtml, "&HTML"},
-    {kReviewIndex, "&Index"},
-    {kReviewPlaylist, "P&laylist"},
-    {kReviewPlay, "&Play"},
-    {kViewImage, "&View image", "Return", nullptr, nullptr, false, true},
-    {kDeleteImage, "&Delete image", "Delete", nullptr, nullptr, false, true},
+    {kReviewHtml, QT_TRANSLATE_NOOP("Commands", "&HTML")},
+    {kReviewIndex, QT_TRANSLATE_NOOP("Commands", "&Index")},
+    {kReviewPlaylist, QT_TRANSLATE_NOOP("Commands", "P&laylist")},
+    {kReviewPlay, QT_TRANSLATE_NOOP("Commands", "&Play")},
+    {kViewImage, QT_TRANSLATE_NOOP("Commands", "&View image"), "Return", nullptr, nullptr, false,
+     true},
+    {kDeleteImage, QT_TRANSLATE_NOOP("Commands", "&Delete image"), "Delete", nullptr, nullptr,
+     false, true},
 };
 
 }  // namespace
 
 CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
   for (const CommandInfo& info : kCommands) {
-    auto* action = new QAction(tr(info.label), this);
+    const QString label = QCoreApplication::translate("Commands", info.label);
+    auto* action = new QAction(label, this);
     action->setData(static_cast<int>(info.id));
     action->setCheckable(info.checkable);
     // "; " separates further keys; the menu shows the first.
@@ -103,9 +121,10 @@ CommandRegistry::CommandRegistry(QObject* parent) : QObject(parent) {
       action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(info.shortcut)));
     if (info.localShortcut) action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     if (info.status) {
-      const QStringList parts = tr(info.status).split(QLatin1Char('\n'));
+      const QStringList parts =
+          QCoreApplication::translate("Commands", info.status).split(QLatin1Char('\n'));
       action->setStatusTip(parts.front());
-      action->setToolTip(parts.size() > 1 ? parts[1] : QString(tr(info.label)).remove('&'));
+      action->setToolTip(parts.size() > 1 ? parts[1] : QString(label).remove('&'));
     }
     if (info.icon) action->setIcon(QIcon(QString::fromLatin1(info.icon)));
     action->setEnabled(false);  // until a window binds it

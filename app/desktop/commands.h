@@ -80,7 +80,7 @@ constexpr CommandId PageCommand(int page) {
 }
 
 // The status-line text of the idle window.
-inline constexpr char kReadyText[] = "Ready";
+inline constexpr char kReadyText[] = QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Ready");
 
 // The pages of the main window, in the order of the View > Page menu.
 enum Page : int {

@@ -15,21 +15,28 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <climits>
 #include <memory>
 #include <thread>
+
+#include "app/common/translations.h"
 
 namespace ombrelo {
 namespace {
 
-constexpr char kCrashText[] =
+constexpr char kCrashText[] = QT_TRANSLATE_NOOP(
+    "CCrashDialog",
     "The Ombrelo application crashed. Please help us stop this from happening in the future by "
-    "sending the crash report and minidump file. ";
+    "sending the crash report and minidump file. ");
 
 constexpr char kProgramIcon[] = ":/ombrelo.svg";
 
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
 
-QString Bytes(size_t size) { return QString("%1 bytes").arg(qulonglong(size)); }
+// The count in the user's notation ("1.234 Bytes" in German).
+QString Bytes(size_t size) {
+  return CCrashDialog::tr("%Ln bytes", nullptr, static_cast<int>(qMin<size_t>(size, INT_MAX)));
+}
 
 QPlainTextEdit* FixedTextView(const QString& text, QWidget* parent) {
   auto* view = new QPlainTextEdit(text, parent);
@@ -42,12 +49,12 @@ QPlainTextEdit* FixedTextView(const QString& text, QWidget* parent) {
 }  // namespace
 
 CCrashDialog::CCrashDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("Ombrelo - Crash");
+  setWindowTitle(tr("Ombrelo - Crash"));
   setObjectName("crashDialog");
   // 273 x 159 dialog units.
   setFixedSize(410, 258);
 
-  text_ = new QLabel(kCrashText, this);
+  text_ = new QLabel(tr(kCrashText), this);
   text_->setWordWrap(true);
   log_ = new QPlainTextEdit(this);
   log_->setObjectName("crashLog");
@@ -58,13 +65,13 @@ CCrashDialog::CCrashDialog(QWidget* parent) : QDialog(parent) {
   log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   // The program's picture, when its resources are part of this executable.
   if (QFile::exists(kProgramIcon)) setWindowIcon(QIcon(kProgramIcon));
-  send_ = new QPushButton("Send", this);
-  doNotSend_ = new QPushButton("Do not send", this);
-  details_ = new QPushButton("Details...", this);
+  send_ = new QPushButton(tr("Send"), this);
+  doNotSend_ = new QPushButton(tr("Do not send"), this);
+  details_ = new QPushButton(tr("Details..."), this);
   details_->setObjectName("crashDetails");
-  details_->setToolTip("Shows the files that Send uploads");
+  details_->setToolTip(tr("Shows the files that Send uploads"));
   details_->setAutoDefault(false);
-  cancelButton_ = new QPushButton("Cancel", this);
+  cancelButton_ = new QPushButton(tr("Cancel"), this);
   cancelButton_->setAutoDefault(false);
   cancelButton_->hide();
   send_->setDefault(true);
@@ -176,22 +183,22 @@ void CCrashDialog::reject() {
 void CCrashDialog::ShowDetails() {
   QDialog details(this);
   details.setObjectName("crashDetailsWindow");
-  details.setWindowTitle("Ombrelo - Crash report details");
+  details.setWindowTitle(tr("Ombrelo - Crash report details"));
   details.resize(640, 480);
   auto* layout = new QVBoxLayout(&details);
-  layout->addWidget(
-      new QLabel("Send uploads these files, exactly as shown, to the crash-report "
-                 "server. Nothing else is sent.",
-                 &details));
+  layout->addWidget(new QLabel(tr("Send uploads these files, exactly as shown, to the crash-report "
+                                  "server. Nothing else is sent."),
+                               &details));
   auto* tabs = new QTabWidget(&details);
   tabs->setObjectName("crashDetailsTabs");
   const bool hasLog = !report_.log.empty();
   tabs->addTab(
-      FixedTextView(hasLog ? FromText(report_.log) : "No crash log: nothing is sent for it.", tabs),
-      hasLog ? "Crash log (" + Bytes(report_.log.size()) + ")" : "Crash log (none)");
+      FixedTextView(hasLog ? FromText(report_.log) : tr("No crash log: nothing is sent for it."),
+                    tabs),
+      hasLog ? tr("Crash log (%1)").arg(Bytes(report_.log.size())) : tr("Crash log (none)"));
   if (report_.dump.empty()) {
-    tabs->addTab(FixedTextView("No dump file was written: nothing is sent for it.", tabs),
-                 "Dump file (none)");
+    tabs->addTab(FixedTextView(tr("No dump file was written: nothing is sent for it."), tabs),
+                 tr("Dump file (none)"));
   } else {
     auto* page = new QWidget(tabs);
     auto* pageLayout = new QVBoxLayout(page);
@@ -199,10 +206,10 @@ void CCrashDialog::ShowDetails() {
     path->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pageLayout->addWidget(path);
     pageLayout->addWidget(FixedTextView(HexView(report_.dump), page), 1);
-    tabs->addTab(page, "Dump file (" + Bytes(report_.dump.size()) + ")");
+    tabs->addTab(page, tr("Dump file (%1)").arg(Bytes(report_.dump.size())));
   }
   layout->addWidget(tabs, 1);
-  auto* close = new QPushButton("Close", &details);
+  auto* close = new QPushButton(tr("Close"), &details);
   connect(close, &QPushButton::clicked, &details, &QDialog::accept);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -249,7 +256,10 @@ int RunCrashReporter(int argc, char** argv) {
   if (!files) return 2;
   const std::string log = ReadStandardInput();
   std::unique_ptr<QApplication> app;
-  if (!QApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+  if (!QApplication::instance()) {
+    app = std::make_unique<QApplication>(argc, argv);
+    LoadTranslations(*app);
+  }
   CCrashDialog dialog;
   return RunCrashReportInDialog(dialog, log, *files, ConfiguredCrashServer());
 }

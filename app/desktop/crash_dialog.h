@@ -4,6 +4,7 @@
 // that Send would upload, with their sizes). While the report is sent it
 // stays open: its title bar shows the steps, it owns the messages, and its
 // "Cancel" (or closing it) ends the upload.
+#include <QCoreApplication>
 #include <QDialog>
 #include <atomic>
 #include <string>
@@ -20,6 +21,8 @@ namespace ombrelo {
 // out on its own (the upload runs on a thread of its own, so that the
 // dialog keeps answering; see RunCrashReportInDialog).
 class CCrashDialog : public QDialog, public CrashReportUi {
+  Q_DECLARE_TR_FUNCTIONS(CCrashDialog)
+
  public:
   explicit CCrashDialog(QWidget* parent = nullptr);
   ~CCrashDialog() override;

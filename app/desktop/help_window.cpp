@@ -6,7 +6,10 @@
 #include <QDesktopServices>
 #include <QToolButton>
 #include <QUrl>
+#include <filesystem>
+#include <system_error>
 
+#include "app/common/translations.h"
 #include "app/desktop/bitmap_button.h"
 #include "app/desktop/html_widget.h"
 #include "platform/data_folder.h"
@@ -16,7 +19,8 @@ namespace ombrelo::desktop {
 
 namespace {
 constexpr int kButtonBandHeight = 68;
-constexpr char kDoNotShowText[] = "Do not show more help messages";
+constexpr char kDoNotShowText[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::HelpWindow", "Do not show more help messages");
 
 void CentreOn(QWidget* window, QWidget* owner) {
   if (!owner) return;
@@ -88,7 +92,16 @@ HelpPages::~HelpPages() { delete tutorial_.data(); }
 
 std::string HelpPages::Address(const std::string& name, HelpMode mode) {
   if (name.rfind("http:/", 0) == 0) return name;
-  return ApplicationDataFolder() + (mode == HelpMode::tutorial ? "tutorial/" : "dialogs/") + name;
+  const std::string page = (mode == HelpMode::tutorial ? "tutorial/" : "dialogs/") + name;
+  // The page in the user's language (Data/de/tutorial/...), where it has
+  // been translated.
+  const std::string language = LoadedTranslation().toStdString();
+  if (!language.empty()) {
+    const std::string translated = ApplicationDataFolder() + language + "/" + page;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(translated, ec)) return translated;
+  }
+  return ApplicationDataFolder() + page;
 }
 
 void HelpPages::Show(QWidget* owner, const std::string& name, HelpMode mode) {

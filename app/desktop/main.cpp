@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/common/translations.h"
 #include "app/desktop/crash_dialog.h"
 #include "app/desktop/desktop_session.h"
 #include "app/desktop/page_widget.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QApplication::setDesktopFileName(QStringLiteral("ombrelo"));
+  LoadTranslations(app);
   ApplyColorSchemeFromEnvironment();
 
   // "ombrelo clip.ipl": the playlist in the image viewer, nothing else.

@@ -68,10 +68,11 @@ struct PageInfo {
   const char* tutorial;  // nullptr: none
 };
 const PageInfo kPages[] = {
-    {"Ombrelo - Select files", nullptr},
-    {"Ombrelo - Settings", "settings.htm"},
-    {"Ombrelo - Indexing", "progress_noneselected.htm"},
-    {"Ombrelo - Results", "results.htm"},
+    {QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Ombrelo - Select files"), nullptr},
+    {QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Ombrelo - Settings"), "settings.htm"},
+    {QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Ombrelo - Indexing"),
+     "progress_noneselected.htm"},
+    {QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Ombrelo - Results"), "results.htm"},
 };
 
 // The project's settings as far as they are the user's work: the folder
@@ -85,13 +86,14 @@ std::string ComparableSettings(const CProject& project) {
   return text;
 }
 
-// A failure's text: the designed first line, the file, and why.
-std::string FailureText(const char* what, const std::string& path, std::string why,
-                        const char* consequence) {
+// A failure's text: the designed first line, the file, why, and what it
+// means for the user's work.
+std::string FailureText(const QString& what, const std::string& path, std::string why,
+                        const QString& consequence) {
   while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
-  std::string text = std::string(what) + "\n" + path;
+  std::string text = what.toStdString() + "\n" + path;
   if (!why.empty()) text += "\n" + why;
-  return text + consequence;
+  return text + "\n" + consequence.toStdString();
 }
 
 }  // namespace
@@ -410,9 +412,8 @@ QString MainWindow::ProjectName() const {
 }
 
 void MainWindow::UpdateTitle() {
-  const QString page = currentPage_ == kNoPage
-                           ? QString::fromLatin1(kProgramCaption)
-                           : QString::fromLatin1(kPages[currentPage_ - 1].title);
+  const QString page = currentPage_ == kNoPage ? QString::fromLatin1(kProgramCaption)
+                                               : tr(kPages[currentPage_ - 1].title);
   const QString mark = readOnly_ ? tr(kReadOnlyMark) : QString();
   setWindowTitle(ProjectName() + mark + QStringLiteral("[*] - ") + page);
   setWindowModified(modified_);
@@ -472,9 +473,10 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
         handedOver_ = WindowCaller::CallWindowOf(holder);
         if (!handedOver_) {
           ShowMessage(kProgramCaption,
-                      path +
-                          "\nis open in another Ombrelo window, which did not answer. Close "
-                          "that window, or open the project read-only.",
+                      tr("%1\nis open in another Ombrelo window, which did not answer. Close "
+                         "that window, or open the project read-only.")
+                          .arg(Qs(path))
+                          .toStdString(),
                       MessageIcon::warning);
         }
         return false;
@@ -489,7 +491,7 @@ bool MainWindow::OpenProjectFile(const std::string& path) {
   std::string why;
   if (!read.Load(path, &why)) {
     ShowMessage(kProgramCaption,
-                FailureText(kOpenFailedText, path, why, "\nThe project was not changed."),
+                FailureText(tr(kOpenFailedText), path, why, tr("The project was not changed.")),
                 MessageIcon::error);
     return false;
   }
@@ -514,28 +516,31 @@ bool MainWindow::MayReplace(const std::string& path, const char* caption) {
   if (!std::filesystem::exists(path, ec)) return true;
   if (!currentProjectPath_.empty() && std::filesystem::equivalent(path, currentProjectPath_, ec))
     return true;
-  return AskYesNo(caption, path + "\nalready exists. Do you want to replace it?",
+  return AskYesNo(tr(caption).toStdString(),
+                  tr("%1\nalready exists. Do you want to replace it?").arg(Qs(path)).toStdString(),
                   MessageIcon::warning);
 }
 
 bool MainWindow::SaveProject(bool saveAs, bool confirm) {
   settings_->StoreControls();
   // A project opened read-only is saved under another name.
-  const char* caption = saveAs || readOnly_ ? kSaveAsCaption : kSaveCaption;
+  const char* captionSource = saveAs || readOnly_ ? kSaveAsCaption : kSaveCaption;
+  const std::string caption = tr(captionSource).toStdString();
   std::string path = currentProjectPath_;
   if (saveAs || readOnly_ || path.empty()) {
     // A cancelled dialog, or a file the user keeps, changes nothing.
     path = chooseFile_(this, FileDialog::saveProject).toStdString();
-    if (path.empty() || !MayReplace(path, caption)) return false;
+    if (path.empty() || !MayReplace(path, captionSource)) return false;
   }
   // Another window's project is never replaced from here.
   auto lock = std::make_unique<ProjectLock>();
   const bool same = !lock_->LockedPath().empty() && lock_->LockedPath() == path;
   if (!same && !lock->Acquire(path)) {
     ShowMessage(caption,
-                path +
-                    "\nis open in another Ombrelo window. Save this project under another "
-                    "name, or close it there first.",
+                tr("%1\nis open in another Ombrelo window. Save this project under another "
+                   "name, or close it there first.")
+                    .arg(Qs(path))
+                    .toStdString(),
                 MessageIcon::warning);
     return false;
   }
@@ -543,16 +548,19 @@ bool MainWindow::SaveProject(bool saveAs, bool confirm) {
   // user decides whether this project replaces it.
   if (lock_->ChangedOnDisk(path) &&
       !AskYesNo(caption,
-                path + "\nwas changed on disk since it was opened here. Do you want to replace "
-                       "it with this project?",
+                tr("%1\nwas changed on disk since it was opened here. Do you want to replace "
+                   "it with this project?")
+                    .arg(Qs(path))
+                    .toStdString(),
                 MessageIcon::warning)) {
     return false;
   }
   std::string why;
   if (!project_.Save(path, &why)) {
-    ShowMessage(caption,
-                FailureText(kSaveFailedText, path, why, "\nThe file on disk was not changed."),
-                MessageIcon::error);
+    ShowMessage(
+        caption,
+        FailureText(tr(kSaveFailedText), path, why, tr("The file on disk was not changed.")),
+        MessageIcon::error);
     return false;
   }
   currentProjectPath_ = path;
@@ -561,7 +569,7 @@ bool MainWindow::SaveProject(bool saveAs, bool confirm) {
   readOnly_ = false;
   MarkProjectUnchanged();
   results_->Trash().Commit();  // the saved project names them no more
-  if (confirm) ShowMessage(caption, kSavedText, MessageIcon::none);
+  if (confirm) ShowMessage(caption, tr(kSavedText).toStdString(), MessageIcon::none);
   return true;
 }
 
@@ -628,7 +636,8 @@ void MainWindow::StartRun() {
       if (movie.status == kMovieDone) done.push_back(movie.id());
     }
     if (!done.empty()) {
-      if (!AskYesNo(kProgramCaption, kIndexAgainQuestion, MessageIcon::question)) return;
+      if (!AskYesNo(kProgramCaption, tr(kIndexAgainQuestion).toStdString(), MessageIcon::question))
+        return;
       results_->Requeue(done);
     }
   }

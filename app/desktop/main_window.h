@@ -43,18 +43,25 @@ class SelectPage;
 class WindowCaller;
 class SettingsPage;
 
-// Texts of the project file commands.
+// Texts of the project file commands (looked up in the catalogue where shown).
 inline constexpr char kProgramCaption[] = "Ombrelo";
-inline constexpr char kUntitled[] = "Untitled";
-inline constexpr char kOpenFailedText[] = "Failed to open project file";
-inline constexpr char kSaveCaption[] = "Save Project";
-inline constexpr char kSaveAsCaption[] = "Save Project as";
-inline constexpr char kSavedText[] = "Project Saved Successfully";
-inline constexpr char kSaveFailedText[] = "Failed to save project file";
-inline constexpr char kReadOnlyMark[] = " (read-only)";
+inline constexpr char kUntitled[] = QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Untitled");
+inline constexpr char kOpenFailedText[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Failed to open project file");
+inline constexpr char kSaveCaption[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Save Project");
+inline constexpr char kSaveAsCaption[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Save Project as");
+inline constexpr char kSavedText[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Project Saved Successfully");
+inline constexpr char kSaveFailedText[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", "Failed to save project file");
+inline constexpr char kReadOnlyMark[] =
+    QT_TRANSLATE_NOOP("ombrelo::desktop::MainWindow", " (read-only)");
 // Asked when a run is started with every video of the project indexed.
-inline constexpr char kIndexAgainQuestion[] =
-    "All videos of the project are indexed. Index them again with the current settings?";
+inline constexpr char kIndexAgainQuestion[] = QT_TRANSLATE_NOOP(
+    "ombrelo::desktop::MainWindow",
+    "All videos of the project are indexed. Index them again with the current settings?");
 
 class MainWindow : public QMainWindow {
   Q_OBJECT

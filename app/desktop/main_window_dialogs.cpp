@@ -72,6 +72,7 @@ MainWindow::LockedAnswer DefaultLockedQuestion(QWidget* owner, const QString& pa
                   QMessageBox::Cancel, owner);
   QPushButton* readOnly = box.addButton(QObject::tr("Open &Read-Only"), QMessageBox::AcceptRole);
   QPushButton* show = box.addButton(QObject::tr("&Show Other Window"), QMessageBox::ActionRole);
+  box.button(QMessageBox::Cancel)->setText(QObject::tr("&Cancel"));
   box.setDefaultButton(show);
   box.exec();
   if (box.clickedButton() == readOnly) return MainWindow::LockedAnswer::readOnly;
@@ -88,7 +89,7 @@ void MainWindow::ShowAbout() {
   auto* notice = new QLabel(
       tr("Visual indexes of your videos.\nCopyright \u00a9 Tessaly. All rights reserved."));
   auto* build = new QLabel(QString::fromStdString(BuildStamp()));
-  auto* count = new QLabel(QString::asprintf("%d movies indexed", int(preferences_.Videos())));
+  auto* count = new QLabel(tr("%n movies indexed", nullptr, int(preferences_.Videos())));
   count->setObjectName(QStringLiteral("moviesIndexed"));
   std::vector<QLabel*> lines = {name, notice, build, count};
   // Support is reached through the product web site; without one neither

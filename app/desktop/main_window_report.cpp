@@ -47,7 +47,8 @@ void MainWindow::GenerateReport() {
     watcher->deleteLater();
     const bool notWritten = made.result == ReportResult::kWriteFailed;
     if (!made.failure.empty()) {
-      ShowMessage("Error", made.failure, notWritten ? MessageIcon::error : MessageIcon::none,
+      ShowMessage(tr("Error").toStdString(), made.failure,
+                  notWritten ? MessageIcon::error : MessageIcon::none,
                   notWritten ? MessageOwner::mainWindow : MessageOwner::none);
     }
     if (made.result == ReportResult::kWritten &&

@@ -1,7 +1,9 @@
 #include "app/desktop/movie_model.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QStyle>
 #include <filesystem>
 #include <unordered_set>
@@ -188,7 +190,7 @@ void MovieModel::CheckFiles() {
 QString MovieModel::MissingText() const {
   const auto count = static_cast<int>(missingVideos_.size());
   if (count == 0) return {};
-  return count == 1 ? tr("1 video is missing") : tr("%1 videos are missing").arg(count);
+  return count == 1 ? tr("1 video is missing") : tr("%n videos are missing", nullptr, count);
 }
 
 QModelIndex MovieModel::IndexOf(int32_t movieId, int column) const {
@@ -275,7 +277,8 @@ QVariant MovieModel::MovieData(const Movie& movie, int column, int role) const {
       case kLengthColumn:
         return Qs(movie.LengthText());
       case kImagesColumn:
-        return QString::number(movie.images.size());
+        return QLocale().toString(
+            static_cast<qulonglong>(movie.images.size()));  // "1.200" in German
       case kWidthColumn:
         return sized ? QString::number(movie.videoFormat.biWidth) : QStringLiteral("-");
       case kHeightColumn:
@@ -379,7 +382,7 @@ QVariant MovieFilter::data(const QModelIndex& index, int role) const {
 QVariant MovieFilter::headerData(int section, Qt::Orientation orientation, int role) const {
   if (shows_ == Shows::waiting && orientation == Qt::Horizontal && role == Qt::DisplayRole &&
       section == 0)
-    return tr("Videos to index");
+    return QCoreApplication::translate("ombrelo::desktop::MovieFilter", "Videos to index");
   return QSortFilterProxyModel::headerData(section, orientation, role);
 }
 

@@ -8,6 +8,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetricsF>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -141,10 +142,13 @@ void DrawDropHint(QPainter& painter, const QRect& area, const QPalette& p) {
   QFont title = painter.font();
   title.setBold(true);
   title.setPixelSize(18);
+  // A longer title (in another language) is set smaller rather than cut.
+  const QString heading = VideosList::tr("Drop videos here");
+  while (title.pixelSize() > 11 && QFontMetricsF(title).horizontalAdvance(heading) > 186)
+    title.setPixelSize(title.pixelSize() - 1);
   painter.setFont(title);
   painter.setPen(quiet);
-  painter.drawText(QRectF(134, 40, 186, 28), Qt::AlignLeft | Qt::AlignVCenter,
-                   VideosList::tr("Drop videos here"));
+  painter.drawText(QRectF(134, 40, 186, 28), Qt::AlignLeft | Qt::AlignVCenter, heading);
   QFont small = painter.font();
   small.setBold(false);
   small.setPixelSize(12);

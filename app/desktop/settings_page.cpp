@@ -54,8 +54,11 @@ QString DefaultFolderChooser(QWidget* owner, const QString& title) {
 }
 
 const char* BrowseTitle(int output) {
-  static const char* const titles[] = {"Browse for Thumbnail folder", "Browse for IPL folder",
-                                       "Browse for HTML folder", "Browse for Index Photo folder"};
+  static const char* const titles[] = {
+      QT_TRANSLATE_NOOP("ombrelo::desktop::SettingsPage", "Browse for Thumbnail folder"),
+      QT_TRANSLATE_NOOP("ombrelo::desktop::SettingsPage", "Browse for IPL folder"),
+      QT_TRANSLATE_NOOP("ombrelo::desktop::SettingsPage", "Browse for HTML folder"),
+      QT_TRANSLATE_NOOP("ombrelo::desktop::SettingsPage", "Browse for Index Photo folder")};
   return titles[output];
 }
 

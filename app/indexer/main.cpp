@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/common/translations.h"
 #include "app/indexer/batch_run.h"
 #include "app/indexer/batch_worker.h"
 #include "app/indexer/indexer_options.h"
@@ -439,6 +440,7 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QtMessageToDebugOutput);
   QGuiApplication app(argc, argv);
+  LoadTranslations(app);
   const int exitCode =
       worker ? ServeBatch(options.workerProject, options.workerInteractive, project, engine, pages)
              : IndexProject(options, project, engine, pages, privateTemp);

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QUrl>
 
+#include "app/desktop/help_window.h"
 #include "app/desktop/viewer/image_viewer.h"
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
@@ -76,7 +77,7 @@ void DesktopShell::ShowHelpPage(const std::string& name, HelpMode mode) {
     helpPage_(name, mode);
     return;
   }
-  OpenFile(ApplicationDataFolder() + "dialogs/" + name);
+  OpenFile(HelpPages::Address(name, HelpMode::notice));
 }
 
 namespace {

@@ -311,7 +311,7 @@ void ResultsPage::BindUndo() {
             review_->SelectImage(static_cast<int>(position));
           Regenerate(movieId);
         } else if (!message.empty()) {
-          ShowMessage("Undo", message, MessageIcon::warning);
+          ShowMessage(tr("Undo").toStdString(), message, MessageIcon::warning);
         }
         commands_.Update({kUndo});
       },
@@ -339,7 +339,8 @@ void ResultsPage::Locate() {
   SelectRow(rows_->IndexOf(selected));
   commands_.Update(kMenu);
   if (relinked == 0) {
-    ShowMessage("Locate", "None of the missing videos is in " + folder.toStdString() + ".",
+    ShowMessage(tr("Locate").toStdString(),
+                tr("None of the missing videos is in %1.").arg(folder).toStdString(),
                 MessageIcon::information);
   }
 }

@@ -357,7 +357,7 @@ void ReviewWindow::DeleteSelectedImage() {
   if (!result.Removed()) {
     if (!result.message.empty()) {
       ShowMessage(
-          "Error", result.message,
+          tr("Error").toStdString(), result.message,
           result.outcome == ThumbnailDeletion::refused ? MessageIcon::warning : MessageIcon::error,
           MessageOwner::reviewWindow);
     }

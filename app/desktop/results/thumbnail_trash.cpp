@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/project.h"
 
 namespace ombrelo::desktop {
@@ -45,7 +46,9 @@ ThumbnailDeletionResult ThumbnailTrash::Delete(int32_t movieId, const std::strin
       // The picture stays where it is, in the movie and in its outputs.
       ThumbnailDeletionResult result;
       result.outcome = ThumbnailDeletion::failed;
-      result.message = "Failed to delete image " + path + " : " + std::strerror(errno);
+      result.message =
+          FillIn(Translate("ombrelo::desktop::ThumbnailTrash", "Failed to delete image %1 : %2"),
+                 {path, std::strerror(errno)});
       return result;
     }
     // Gone already: nothing to bring back but the entry.
@@ -69,14 +72,18 @@ int32_t ThumbnailTrash::Undo(std::string* message, size_t* position) {
   kept_.pop_back();
   if (!project_.HasMovie(kept.movieId)) {
     if (message && !kept.aside.empty())
-      *message = "The video of the image " + kept.image.path +
-                 " is no longer in the project. The picture was kept as " + kept.aside + ".";
+      *message = FillIn(Translate("ombrelo::desktop::ThumbnailTrash",
+                                  "The video of the image %1 is no longer in the project. "
+                                  "The picture was kept as %2."),
+                        {kept.image.path, kept.aside});
     return -1;
   }
   if (!kept.aside.empty() && !RenameNoReplace(kept.aside, kept.image.path)) {
     if (message)
-      *message = "The image " + kept.image.path + " could not be brought back (" +
-                 std::strerror(errno) + "). The picture was kept as " + kept.aside + ".";
+      *message = FillIn(Translate("ombrelo::desktop::ThumbnailTrash",
+                                  "The image %1 could not be brought back (%2). "
+                                  "The picture was kept as %3."),
+                        {kept.image.path, std::strerror(errno), kept.aside});
     return -1;
   }
   project_.UpdateMovie(kept.movieId, [&](Movie& movie) {
