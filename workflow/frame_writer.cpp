@@ -2,7 +2,6 @@
 
 #include <utility>
 
-
 namespace ombrelo {
 
 FrameWriter::FrameWriter(Done done) : done_(std::move(done)) {}
