@@ -1040,17 +1040,17 @@ wurde, 2 bei einem Aufruffehler.
     <message>
         <location filename="../engine/media_input.cpp" line="154"/>
         <source>The file is still being written: it is %1 that ends before its header does, and it grew while it was opened. Index it again when it is complete.</source>
-        <translation>Die Datei wird noch geschrieben: Sie ist %1, die vor dem Ende ihres Kopfes endet, und sie ist beim Öffnen gewachsen. Indizieren Sie sie erneut, wenn sie vollständig ist.</translation>
+        <translation>Die Datei wird noch geschrieben: Sie ist %1, die bereits innerhalb ihres Dateikopfs endet, und sie ist beim Öffnen gewachsen. Indizieren Sie sie erneut, wenn sie vollständig ist.</translation>
     </message>
     <message>
         <location filename="../engine/media_input.cpp" line="161"/>
         <source>The file is cut short or still being written: it is %1 that ends before its header does, and it was changed a moment ago. Index it again when it is complete.</source>
-        <translation>Die Datei ist unvollständig oder wird noch geschrieben: Sie ist %1, die vor dem Ende ihres Kopfes endet, und sie wurde gerade eben geändert. Indizieren Sie sie erneut, wenn sie vollständig ist.</translation>
+        <translation>Die Datei ist unvollständig oder wird noch geschrieben: Sie ist %1, die bereits innerhalb ihres Dateikopfs endet, und sie wurde gerade eben geändert. Indizieren Sie sie erneut, wenn sie vollständig ist.</translation>
     </message>
     <message>
         <location filename="../engine/media_input.cpp" line="167"/>
         <source>The file is cut short: it is %1 that ends before its header does.</source>
-        <translation>Die Datei ist unvollständig: Sie ist %1, die vor dem Ende ihres Kopfes endet.</translation>
+        <translation>Die Datei ist unvollständig: Sie ist %1, die bereits innerhalb ihres Dateikopfs endet.</translation>
     </message>
     <message>
         <location filename="../engine/media_input.cpp" line="174"/>
@@ -1060,7 +1060,7 @@ wurde, 2 bei einem Aufruffehler.
     <message>
         <location filename="../engine/media_input.cpp" line="183"/>
         <source>The file is damaged: it is %1 whose header cannot be read (%2).</source>
-        <translation>Die Datei ist beschädigt: Sie ist %1, deren Kopf nicht gelesen werden kann (%2).</translation>
+        <translation>Die Datei ist beschädigt: Sie ist %1, deren Dateikopf nicht gelesen werden kann (%2).</translation>
     </message>
     <message>
         <location filename="../engine/media_input.cpp" line="211"/>
