@@ -26,22 +26,17 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
       {QT_TRANSLATE_NOOP("CaptureSettings", "Scale factor"),
        QT_TRANSLATE_NOOP("CaptureSettings",
                          "Scale factor for screenshots on html pages and index photos. 1 = 100%, "
-                         "0.5 = 50%. Should "
-                         "be "
-                         "larger than 0 and no more than 2"),
+                         "0.5 = 50%. Should be larger than 0 and no more than 2"),
        K::real, F::imagescale},
       {QT_TRANSLATE_NOOP("CaptureSettings", "CS Width Min"),
-       QT_TRANSLATE_NOOP(
-           "CaptureSettings",
-           "Then smallest possible width in pixels of a generated contact sheet in pixels. If more "
-           "space "
-           "is needed the picture will be larger."),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Then smallest possible width in pixels of a generated contact sheet in "
+                         "pixels. If more space is needed the picture will be larger."),
        K::integer, F::contactsheetminwidth},
       {QT_TRANSLATE_NOOP("CaptureSettings", "CS Height Min"),
        QT_TRANSLATE_NOOP("CaptureSettings",
                          "Then smallest possible height in pixels of a generated contact sheet in "
-                         "pixels. If more "
-                         "space is needed the picture will be larger."),
+                         "pixels. If more space is needed the picture will be larger."),
        K::integer, F::contactsheetminheight},
       {QT_TRANSLATE_NOOP("CaptureSettings", "Name by frame"),
        QT_TRANSLATE_NOOP(
@@ -49,10 +44,9 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
            "Set to 1 to use frame number for thumbnail name instead of the frame time."),
        K::flag, F::namebyframe},
       {QT_TRANSLATE_NOOP("CaptureSettings", "Name by ImageNo"),
-       QT_TRANSLATE_NOOP(
-           "CaptureSettings",
-           "Set to 1 to use integer sequence for the thumbnames. First saved image will have no "
-           "extension at all."),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Set to 1 to use integer sequence for the thumbnames. First saved image "
+                         "will have no extension at all."),
        K::flag, F::notimetag},
       {QT_TRANSLATE_NOOP("CaptureSettings", "Image format"),
        QT_TRANSLATE_NOOP("CaptureSettings", "Capture to image format (0 - jpg, 1 - bmp)."),
@@ -65,10 +59,8 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
       {QT_TRANSLATE_NOOP("CaptureSettings", "Deinterlace"),
        QT_TRANSLATE_NOOP("CaptureSettings",
                          "Set to 0 to take frames of interlaced video (camcorders, TV recordings) "
-                         "with both fields "
-                         "as they are, which shows combed edges wherever something moves. 1 makes "
-                         "each such frame "
-                         "one clean picture."),
+                         "with both fields as they are, which shows combed edges wherever "
+                         "something moves. 1 makes each such frame one clean picture."),
        K::flag, F::deinterlace},
   };
   return table;

@@ -43,7 +43,7 @@
     <name>CaptureSettings</name>
     <message>
         <location filename="../engine/capture_settings.cpp" line="18"/>
-        <location filename="../engine/capture_settings.cpp" line="83"/>
+        <location filename="../engine/capture_settings.cpp" line="75"/>
         <source>LeastNofFrames</source>
         <translation>Mindestanzahl Bilder</translation>
     </message>
@@ -54,7 +54,7 @@
     </message>
     <message>
         <location filename="../engine/capture_settings.cpp" line="22"/>
-        <location filename="../engine/capture_settings.cpp" line="84"/>
+        <location filename="../engine/capture_settings.cpp" line="76"/>
         <source>Jpeg quality</source>
         <translation>JPEG-Qualität</translation>
     </message>
@@ -65,7 +65,7 @@
     </message>
     <message>
         <location filename="../engine/capture_settings.cpp" line="26"/>
-        <location filename="../engine/capture_settings.cpp" line="90"/>
+        <location filename="../engine/capture_settings.cpp" line="82"/>
         <source>Scale factor</source>
         <translation>Skalierungsfaktor</translation>
     </message>
@@ -75,127 +75,127 @@
         <translation>Skalierungsfaktor für die Bilder auf HTML-Seiten und Indexfotos. 1 = 100 %, 0.5 = 50 %. Muss größer als 0 und höchstens 2 sein</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="33"/>
-        <location filename="../engine/capture_settings.cpp" line="87"/>
+        <location filename="../engine/capture_settings.cpp" line="31"/>
+        <location filename="../engine/capture_settings.cpp" line="79"/>
         <source>CS Width Min</source>
         <translation>Kontaktbogen Mindestbreite</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="34"/>
+        <location filename="../engine/capture_settings.cpp" line="32"/>
         <source>Then smallest possible width in pixels of a generated contact sheet in pixels. If more space is needed the picture will be larger.</source>
         <translation>Die kleinstmögliche Breite eines erzeugten Kontaktbogens in Pixeln. Wird mehr Platz benötigt, wird das Bild breiter.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="40"/>
-        <location filename="../engine/capture_settings.cpp" line="88"/>
+        <location filename="../engine/capture_settings.cpp" line="36"/>
+        <location filename="../engine/capture_settings.cpp" line="80"/>
         <source>CS Height Min</source>
         <translation>Kontaktbogen Mindesthöhe</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="41"/>
+        <location filename="../engine/capture_settings.cpp" line="37"/>
         <source>Then smallest possible height in pixels of a generated contact sheet in pixels. If more space is needed the picture will be larger.</source>
         <translation>Die kleinstmögliche Höhe eines erzeugten Kontaktbogens in Pixeln. Wird mehr Platz benötigt, wird das Bild höher.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="46"/>
+        <location filename="../engine/capture_settings.cpp" line="41"/>
         <source>Name by frame</source>
         <translation>Name nach Bildnummer</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="47"/>
+        <location filename="../engine/capture_settings.cpp" line="42"/>
         <source>Set to 1 to use frame number for thumbnail name instead of the frame time.</source>
         <translation>Auf 1 setzen, um die Bildnummer statt der Bildzeit als Namen des Vorschaubilds zu verwenden.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="51"/>
+        <location filename="../engine/capture_settings.cpp" line="46"/>
         <source>Name by ImageNo</source>
         <translation>Name nach laufender Nummer</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="52"/>
+        <location filename="../engine/capture_settings.cpp" line="47"/>
         <source>Set to 1 to use integer sequence for the thumbnames. First saved image will have no extension at all.</source>
         <translation>Auf 1 setzen, um die Vorschaubilder fortlaufend zu nummerieren. Das erste gespeicherte Bild erhält gar keinen Zusatz.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="57"/>
-        <location filename="../engine/capture_settings.cpp" line="91"/>
+        <location filename="../engine/capture_settings.cpp" line="51"/>
+        <location filename="../engine/capture_settings.cpp" line="83"/>
         <source>Image format</source>
         <translation>Bildformat</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="58"/>
+        <location filename="../engine/capture_settings.cpp" line="52"/>
         <source>Capture to image format (0 - jpg, 1 - bmp).</source>
         <translation>Bildformat der Erfassung (0 - jpg, 1 - bmp).</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="60"/>
-        <location filename="../engine/capture_settings.cpp" line="82"/>
+        <location filename="../engine/capture_settings.cpp" line="54"/>
+        <location filename="../engine/capture_settings.cpp" line="74"/>
         <source>Sample Duration</source>
         <translation>Erfassungsdauer</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="61"/>
+        <location filename="../engine/capture_settings.cpp" line="55"/>
         <source>Limit capture to a number of seconds after capture start (0 for the entire file)</source>
         <translation>Erfassung auf so viele Sekunden nach ihrem Beginn begrenzen (0 für die ganze Datei)</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="65"/>
+        <location filename="../engine/capture_settings.cpp" line="59"/>
         <source>Deinterlace</source>
         <translation>Deinterlacing</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="66"/>
+        <location filename="../engine/capture_settings.cpp" line="60"/>
         <source>Set to 0 to take frames of interlaced video (camcorders, TV recordings) with both fields as they are, which shows combed edges wherever something moves. 1 makes each such frame one clean picture.</source>
         <translation>Auf 0 setzen, um Bilder aus Zeilensprung-Video (Camcorder, TV-Aufnahmen) mit beiden Halbbildern unverändert zu übernehmen; dann zeigen sich Kammartefakte, wo sich etwas bewegt. Mit 1 wird jedes solche Bild zu einem sauberen Bild.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="80"/>
+        <location filename="../engine/capture_settings.cpp" line="72"/>
         <source>Start after</source>
         <translation>Beginnen nach</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="81"/>
+        <location filename="../engine/capture_settings.cpp" line="73"/>
         <source>Save every</source>
         <translation>Speichern alle</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="157"/>
+        <location filename="../engine/capture_settings.cpp" line="149"/>
         <source>a whole number larger than %1 and at most %2</source>
         <translation>eine ganze Zahl größer als %1 und höchstens %2</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="158"/>
+        <location filename="../engine/capture_settings.cpp" line="150"/>
         <source>a number larger than %1 and at most %2</source>
         <translation>eine Zahl größer als %1 und höchstens %2</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="161"/>
+        <location filename="../engine/capture_settings.cpp" line="153"/>
         <source>a whole number from %1 to %2</source>
         <translation>eine ganze Zahl von %1 bis %2</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="162"/>
+        <location filename="../engine/capture_settings.cpp" line="154"/>
         <source>a number from %1 to %2</source>
         <translation>eine Zahl von %1 bis %2</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="167"/>
+        <location filename="../engine/capture_settings.cpp" line="159"/>
         <source>%1 must be %2.</source>
         <comment>a setting and its range</comment>
         <translation>%1 muss %2 sein.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="200"/>
+        <location filename="../engine/capture_settings.cpp" line="192"/>
         <source>Unknown setting %1.</source>
         <translation>Unbekannte Einstellung %1.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="207"/>
+        <location filename="../engine/capture_settings.cpp" line="199"/>
         <source>%1 needs a whole number.</source>
         <translation>%1 erfordert eine ganze Zahl.</translation>
     </message>
     <message>
-        <location filename="../engine/capture_settings.cpp" line="208"/>
+        <location filename="../engine/capture_settings.cpp" line="200"/>
         <source>%1 needs a number.</source>
         <translation>%1 erfordert eine Zahl.</translation>
     </message>
