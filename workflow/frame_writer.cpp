@@ -2,6 +2,7 @@
 
 #include <utility>
 
+
 namespace ombrelo {
 
 FrameWriter::FrameWriter(Done done) : done_(std::move(done)) {}
