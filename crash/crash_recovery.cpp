@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "crash/private_files.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 #include "project/project.h"
 
 namespace ombrelo {
@@ -41,14 +41,15 @@ void RunCrashRecovery(CProject& project, RecoveryView& view, const std::string& 
     for (const Movie& movie : project.Movies()) {
       if (movie.status != kMovieOpened) continue;
       const std::string path = movie.path();
-      char text[1024];
-      std::snprintf(text, sizeof text,
-                    "The next movie in the list is\n%s\nIf the crash happened during video "
-                    "indexing the codec used by the file is propably the cause\nRemove the video "
-                    "from the list?",
-                    path.c_str());
-      if (view.AskYesNo(
-              Message{"Remove video", text, MessageIcon::question, MessageOwner::mainWindow})) {
+      // The whole path, however long.
+      const std::string text =
+          FillIn(Translate("CrashRecovery",
+                           "The next movie in the list is\n%1\nIf the crash happened during "
+                           "video indexing the codec used by the file is propably the cause\n"
+                           "Remove the video from the list?"),
+                 {path});
+      if (view.AskYesNo(Message{Translate("CrashRecovery", "Remove video"), text,
+                                MessageIcon::question, MessageOwner::mainWindow})) {
         project.RemoveMovie(path);
         view.ReloadMovieList();
       }

@@ -18,6 +18,7 @@
 #include "crash/private_files.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/preferences.h"
 
 namespace ombrelo {
@@ -25,7 +26,6 @@ namespace {
 
 constexpr char kDefaultServer[] = "crashreport.tessaly.com";
 constexpr char kAccount[] = "quorvane";
-constexpr char kMessageTitle[] = "Sending crash log";
 
 struct CurlDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -116,7 +116,9 @@ StoreResult Store(CURL* curl, const std::string& base, const std::string& name,
   }
 }
 
-void Message(CrashReportUi& ui, const char* text) { ui.ShowMessage(kMessageTitle, text); }
+void Message(CrashReportUi& ui, const std::string& text) {
+  ui.ShowMessage(Translate("CrashReport", "Sending crash log"), text);
+}
 
 }  // namespace
 
@@ -144,11 +146,11 @@ CrashReport ReadCrashReport(const std::string& logText, const std::string& dumpP
 
 void UploadCrashReport(const CrashServer& server, const CrashReport& report, CrashReportUi& ui) {
   ui.SetBusy(true);
-  ui.SetTitle("Opening internet connection...");
+  ui.SetTitle(Translate("CrashReport", "Opening internet connection..."));
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   CurlHandle curl(initialised ? curl_easy_init() : nullptr);
   if (!curl) {
-    Message(ui, "Failed to connect to internet");
+    Message(ui, Translate("CrashReport", "Failed to connect to internet"));
     ui.SetBusy(false);
     return;
   }
@@ -174,7 +176,7 @@ void UploadCrashReport(const CrashServer& server, const CrashReport& report, Cra
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CheckCancel);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &ui);
 
-  ui.SetTitle("Connecting to server...");
+  ui.SetTitle(Translate("CrashReport", "Connecting to server..."));
   const std::string base = "ftp://" + server.host + ":" + std::to_string(server.port) + "/";
   curl_easy_setopt(c, CURLOPT_URL, base.c_str());
   curl_easy_setopt(c, CURLOPT_NOBODY, 1L);  // log in, transfer nothing
@@ -183,10 +185,10 @@ void UploadCrashReport(const CrashServer& server, const CrashReport& report, Cra
   bool cancelled = session == CURLE_ABORTED_BY_CALLBACK;
   if (cancelled) {
   } else if (session != CURLE_OK) {
-    Message(ui, "Failed to create ftp session");
+    Message(ui, Translate("CrashReport", "Failed to create ftp session"));
   } else {
     sent = true;
-    ui.SetTitle("Writing crash log...");
+    ui.SetTitle(Translate("CrashReport", "Writing crash log..."));
     const std::string uuid = NewUuidText();
     // An empty file is not sent.
     if (!report.log.empty()) {
@@ -198,17 +200,17 @@ void UploadCrashReport(const CrashServer& server, const CrashReport& report, Cra
           break;
         case StoreResult::openFailed:
           sent = false;
-          Message(ui, "Failed to open ftp file for writing");
+          Message(ui, Translate("CrashReport", "Failed to open ftp file for writing"));
           break;
         case StoreResult::writeFailed:
           sent = false;
-          Message(ui, "Failed to write crash log to ftp file");
+          Message(ui, Translate("CrashReport", "Failed to write crash log to ftp file"));
           break;
       }
     }
 
     if (!cancelled && !ui.CancelRequested()) {
-      ui.SetTitle("Writing crash dump...");
+      ui.SetTitle(Translate("CrashReport", "Writing crash dump..."));
       const StoreResult dump = report.dump.empty()
                                    ? StoreResult::ok
                                    : Store(c, base, RemoteName(uuid, ".dmp"), report.dump);
@@ -216,7 +218,7 @@ void UploadCrashReport(const CrashServer& server, const CrashReport& report, Cra
       if (dump == StoreResult::openFailed) sent = false;  // not told, as designed
       if (dump == StoreResult::writeFailed) {
         sent = false;
-        Message(ui, "Failed to write crash dmp to ftp file");
+        Message(ui, Translate("CrashReport", "Failed to write crash dmp to ftp file"));
         DebugOutput("Failed to write crash dmp to ftp file");
       }
     } else {
@@ -226,8 +228,9 @@ void UploadCrashReport(const CrashServer& server, const CrashReport& report, Cra
   // The user who cancelled hears nothing more; the others learn whether the
   // report arrived.
   if (!cancelled) {
-    ui.ShowMessage(sent ? "Crashlog uploaded" : "Crashlog not uploaded",
-                   "Thank you for helping to improve Ombrelo!");
+    ui.ShowMessage(sent ? Translate("CrashReport", "Crashlog uploaded")
+                        : Translate("CrashReport", "Crashlog not uploaded"),
+                   Translate("CrashReport", "Thank you for helping to improve Ombrelo!"));
   }
   curl.reset();
   ui.SetBusy(false);

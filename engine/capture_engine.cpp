@@ -8,15 +8,20 @@
 #include "engine/frame_metrics.h"
 #include "engine/seek_plan.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 
 namespace ombrelo {
 
-const char* const kStallMessageStandBy = "Capture stalled...Is the video corrupt? Stand by...";
-const char* const kStallMessageSlowMode =
-    "Capture stalled... Trying to recover in slow mode... This capture will take time.";
-const char* const kStallMessageProbablyImpossible =
-    "It is probably not possible to capture this video... Click stop to end capture";
-const char* const kStallMessageAborting = "It is not possible to capture this video... Aborting";
+const char* const kStallMessageStandBy =
+    QT_TRANSLATE_NOOP("CaptureEngine", "Capture stalled...Is the video corrupt? Stand by...");
+const char* const kStallMessageSlowMode = QT_TRANSLATE_NOOP(
+    "CaptureEngine",
+    "Capture stalled... Trying to recover in slow mode... This capture will take time.");
+const char* const kStallMessageProbablyImpossible = QT_TRANSLATE_NOOP(
+    "CaptureEngine",
+    "It is probably not possible to capture this video... Click stop to end capture");
+const char* const kStallMessageAborting =
+    QT_TRANSLATE_NOOP("CaptureEngine", "It is not possible to capture this video... Aborting");
 
 namespace {
 
@@ -87,7 +92,8 @@ struct OpenStepText {
   bool pipelineReason;
 };
 constexpr OpenStepText kOpenSteps[] = {
-    {OpenStep::create, "The video reader could not be set up.", false, false},
+    {OpenStep::create, QT_TRANSLATE_NOOP("CaptureEngine", "The video reader could not be set up."),
+     false, false},
     {OpenStep::source, "", true, true},
     {OpenStep::connect, "", true, true},
     {OpenStep::facts, "", true, false},  // a usable format but a failed query: the code's text
@@ -104,8 +110,9 @@ OpenOutcome CaptureEngine::FailOpen(int step, MediaError hr) {
   const OpenStepText& entry = kOpenSteps[step];
   const std::string reason = entry.pipelineReason && pipeline_ ? pipeline_->FailureReason() : "";
   OpenOutcome outcome;
-  outcome.text =
-      !reason.empty() ? reason : std::string(entry.text) + (entry.codeText ? ErrorText(hr) : "");
+  outcome.text = !reason.empty()  ? reason
+                 : entry.codeText ? ErrorText(hr)
+                                  : TranslateKept("CaptureEngine", entry.text);
   outcome.code = Failed(hr) ? hr : MediaError::failed;
   return outcome;
 }
@@ -173,9 +180,17 @@ OpenOutcome CaptureEngine::OpenPipeline(const std::string& path, FrameNumber* st
     if (thumbnailLimit_ > 0 && promised > thumbnailLimit_) {
       OpenOutcome outcome;
       outcome.code = MediaError::invalidArgument;
-      outcome.text = "The settings take " + std::to_string(promised) +
-                     " thumbnails of this video, more than " + std::to_string(thumbnailLimit_) +
-                     limitAdvice_ + ".";
+      const std::string taken = std::to_string(promised);
+      const std::string limit = std::to_string(thumbnailLimit_);
+      outcome.text =
+          limitAdvice_.empty()
+              ? FillIn(Translate("CaptureEngine",
+                                 "The settings take %1 thumbnails of this video, more than %2."),
+                       {taken, limit})
+              : FillIn(
+                    Translate("CaptureEngine",
+                              "The settings take %1 thumbnails of this video, more than %2; %3."),
+                    {taken, limit, limitAdvice_});
       return outcome;
     }
   }
@@ -577,7 +592,7 @@ CaptureEngine::Next CaptureEngine::CheckStall() {
     if (action == StallAction::standBy || action == StallAction::slowMode) seekAllowed_ = false;
     CaptureListener* listener = listener_.load();
     if (const char* text = StallMessage(action); text && listener)
-      listener->StatusText(current, text);
+      listener->StatusText(current, text);  // translated where it is shown
     if (action == StallAction::giveUp) {
       AbortNotice();
       return Next::stopped;

@@ -141,7 +141,8 @@ class CaptureEngine {
 
   // A movie whose schedule promises more thumbnails than `limit` (0: no
   // limit) fails to open, with a text that says how many and ends with
-  // `advice`. Read by the next Open.
+  // `advice` (a clause, such as how to take them all the same). Read by the
+  // next Open.
   void SetThumbnailLimit(int64_t limit, std::string advice);
 
   // Starts the capture thread, which opens the file, connects its decoder,

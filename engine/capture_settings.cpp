@@ -7,45 +7,60 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/translate.h"
+
 namespace ombrelo {
 
 const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
   using K = AdvancedSetting::Kind;
   using F = AdvancedSetting::Field;
   static const std::vector<AdvancedSetting> table = {
-      {"LeastNofFrames", "Always create at least this number of frames from the video", K::integer,
-       F::leastnofframes},
-      {"Jpeg quality", "Jpeg image quality 1 (worst) - 100 (best), 85 recommended", K::integer,
-       F::jpegquality},
-      {"Scale factor",
-       "Scale factor for screenshots on html pages and index photos. 1 = 100%, 0.5 = 50%. Should "
-       "be "
-       "larger than 0 and no more than 2",
+      {QT_TRANSLATE_NOOP("CaptureSettings", "LeastNofFrames"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Always create at least this number of frames from the video"),
+       K::integer, F::leastnofframes},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Jpeg quality"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Jpeg image quality 1 (worst) - 100 (best), 85 recommended"),
+       K::integer, F::jpegquality},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Scale factor"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Scale factor for screenshots on html pages and index photos. 1 = 100%, "
+                         "0.5 = 50%. Should be larger than 0 and no more than 2"),
        K::real, F::imagescale},
-      {"CS Width Min",
-       "Then smallest possible width in pixels of a generated contact sheet in pixels. If more "
-       "space "
-       "is needed the picture will be larger.",
+      {QT_TRANSLATE_NOOP("CaptureSettings", "CS Width Min"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Then smallest possible width in pixels of a generated contact sheet in "
+                         "pixels. If more space is needed the picture will be larger."),
        K::integer, F::contactsheetminwidth},
-      {"CS Height Min",
-       "Then smallest possible height in pixels of a generated contact sheet in pixels. If more "
-       "space is needed the picture will be larger.",
+      {QT_TRANSLATE_NOOP("CaptureSettings", "CS Height Min"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Then smallest possible height in pixels of a generated contact sheet in "
+                         "pixels. If more space is needed the picture will be larger."),
        K::integer, F::contactsheetminheight},
-      {"Name by frame",
-       "Set to 1 to use frame number for thumbnail name instead of the frame time.", K::flag,
-       F::namebyframe},
-      {"Name by ImageNo",
-       "Set to 1 to use integer sequence for the thumbnames. First saved image will have no "
-       "extension at all.",
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Name by frame"),
+       QT_TRANSLATE_NOOP(
+           "CaptureSettings",
+           "Set to 1 to use frame number for thumbnail name instead of the frame time."),
+       K::flag, F::namebyframe},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Name by ImageNo"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Set to 1 to use integer sequence for the thumbnames. First saved image "
+                         "will have no extension at all."),
        K::flag, F::notimetag},
-      {"Image format", "Capture to image format (0 - jpg, 1 - bmp).", K::integer, F::imageformat},
-      {"Sample Duration",
-       "Limit capture to a number of seconds after capture start (0 for the entire file)", K::real,
-       F::sampleduration},
-      {"Deinterlace",
-       "Set to 0 to take frames of interlaced video (camcorders, TV recordings) with both fields "
-       "as they are, which shows combed edges wherever something moves. 1 makes each such frame "
-       "one clean picture.",
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Image format"),
+       QT_TRANSLATE_NOOP("CaptureSettings", "Capture to image format (0 - jpg, 1 - bmp)."),
+       K::integer, F::imageformat},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Sample Duration"),
+       QT_TRANSLATE_NOOP(
+           "CaptureSettings",
+           "Limit capture to a number of seconds after capture start (0 for the entire file)"),
+       K::real, F::sampleduration},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Deinterlace"),
+       QT_TRANSLATE_NOOP("CaptureSettings",
+                         "Set to 0 to take frames of interlaced video (camcorders, TV recordings) "
+                         "with both fields as they are, which shows combed edges wherever "
+                         "something moves. 1 makes each such frame one clean picture."),
        K::flag, F::deinterlace},
   };
   return table;
@@ -54,18 +69,18 @@ const std::vector<AdvancedSetting>& AdvancedSettingsTable() {
 const SettingRange& RangeOf(NumericSetting setting) {
   // Indexed by NumericSetting.
   static const SettingRange ranges[] = {
-      {"Start after", 0, kMaxSeconds, 60.0, false, false},
-      {"Save every", 0, kMaxSeconds, 180.0, false, false},
-      {"Sample Duration", 0, kMaxSeconds, 0.0, false, false},
-      {"LeastNofFrames", 0, 1'000'000, 1, true, false},
-      {"Jpeg quality", 1, 100, 85, true, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Start after"), 0, kMaxSeconds, 60.0, false, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Save every"), 0, kMaxSeconds, 180.0, false, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Sample Duration"), 0, kMaxSeconds, 0.0, false, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "LeastNofFrames"), 0, 1'000'000, 1, true, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Jpeg quality"), 1, 100, 85, true, false},
       // Larger pages are possible (the sheet grows with its thumbnails); the
       // minimum only sets the first view.
-      {"CS Width Min", 1, 16384, 320, true, false},
-      {"CS Height Min", 1, 16384, 256, true, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "CS Width Min"), 1, 16384, 320, true, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "CS Height Min"), 1, 16384, 256, true, false},
       // The output settings use 1 in place of a factor outside this range.
-      {"Scale factor", 0, 2.1, 1.0, false, true},
-      {"Image format", 0, 1, 0, true, false},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Scale factor"), 0, 2.1, 1.0, false, true},
+      {QT_TRANSLATE_NOOP("CaptureSettings", "Image format"), 0, 1, 0, true, false},
   };
   return ranges[static_cast<int>(setting)];
 }
@@ -127,16 +142,22 @@ bool FindSetting(const std::string& name, NumericSetting* setting, bool* flag) {
 
 std::string DescribeRange(NumericSetting setting) {
   const SettingRange& range = RangeOf(setting);
-  std::string text = range.integer ? "a whole number " : "a number ";
+  const std::string min = FormatBound(range.min);
+  const std::string max = FormatBound(range.max);
   if (range.minExclusive) {
-    return text + "larger than " + FormatBound(range.min) + " and at most " +
-           FormatBound(range.max);
+    return FillIn(range.integer
+                      ? Translate("CaptureSettings", "a whole number larger than %1 and at most %2")
+                      : Translate("CaptureSettings", "a number larger than %1 and at most %2"),
+                  {min, max});
   }
-  return text + "from " + FormatBound(range.min) + " to " + FormatBound(range.max);
+  return FillIn(range.integer ? Translate("CaptureSettings", "a whole number from %1 to %2")
+                              : Translate("CaptureSettings", "a number from %1 to %2"),
+                {min, max});
 }
 
 std::string RangeMessage(NumericSetting setting) {
-  return std::string(RangeOf(setting).label) + " must be " + DescribeRange(setting) + ".";
+  return FillIn(Translate("CaptureSettings", "%1 must be %2.", "a setting and its range"),
+                {TranslateKept("CaptureSettings", RangeOf(setting).label), DescribeRange(setting)});
 }
 
 double ClampToRange(NumericSetting setting, double value) {
@@ -168,13 +189,16 @@ bool ValidateAdvancedValue(const std::string& name, const std::string& text, dou
   NumericSetting setting{};
   bool flag = false;
   if (!FindSetting(name, &setting, &flag)) {
-    *message = "Unknown setting " + name + ".";
+    *message = FillIn(Translate("CaptureSettings", "Unknown setting %1."), {name});
     return false;
   }
   const bool integer = flag || RangeOf(setting).integer;
   double number = 0;
   if (!ParseNumber(text, integer, &number)) {
-    *message = name + (integer ? " needs a whole number." : " needs a number.");
+    const std::string shown = TranslateKept("CaptureSettings", name.c_str());
+    *message = FillIn(integer ? Translate("CaptureSettings", "%1 needs a whole number.")
+                              : Translate("CaptureSettings", "%1 needs a number."),
+                      {shown});
     return false;
   }
   if (!flag && !RangeOf(setting).Contains(number)) {

@@ -33,7 +33,9 @@ struct CaptureSettings {
   bool operator==(const CaptureSettings&) const = default;
 };
 
-// One row of the advanced settings dialog.
+// One row of the advanced settings dialog. The name is the setting's key;
+// the user reads name and description through
+// TranslateKept("CaptureSettings", ...).
 struct AdvancedSetting {
   enum class Kind { integer, real, flag };  // flag: integer, any non-zero stores true
   const char* name;

@@ -12,6 +12,7 @@
 #include "engine/media_input.h"
 #include "engine/packet_source.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 
 namespace ombrelo {
 namespace {
@@ -190,8 +191,10 @@ MediaError FfmpegPipeline::Connect() {
     return refusal;
   }
   if (const MediaError hr = decoder_.Open(stream, options_.threadCount); Failed(hr)) {
-    failureReason_ = "The " + std::string(avcodec_get_name(stream->codecpar->codec_id)) +
-                     " decoder of this system's FFmpeg refused the video stream.";
+    failureReason_ = FillIn(Translate("FfmpegPipeline",
+                                      "The %1 decoder of this system's FFmpeg refused the video "
+                                      "stream."),
+                            {avcodec_get_name(stream->codecpar->codec_id)});
     return hr;
   }
   converter_.SetShape(source_.Shape());

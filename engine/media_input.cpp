@@ -15,6 +15,7 @@
 #include "engine/ffmpeg_support.h"
 #include "engine/file_state.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 
 extern "C" {
 #include <libavutil/avstring.h>
@@ -33,14 +34,16 @@ struct Refused {
   const char* what;
 };
 constexpr Refused kRefused[] = {
-    {"hls", "an HLS playlist (HTTP Live Streaming)"},
-    {"dash", "a DASH manifest (MPEG-DASH)"},
-    {"concat", "an FFmpeg concat list (ffconcat)"},
-    {"image2", "an image sequence (a picture file name that numbers further pictures)"},
-    {"imf", "an IMF composition playlist"},
-    {"sdp", "a session description (SDP) of a network stream"},
-    {"avisynth", "an AviSynth script"},
-    {"vapoursynth", "a VapourSynth script"},
+    {"hls", QT_TRANSLATE_NOOP("MediaInput", "an HLS playlist (HTTP Live Streaming)")},
+    {"dash", QT_TRANSLATE_NOOP("MediaInput", "a DASH manifest (MPEG-DASH)")},
+    {"concat", QT_TRANSLATE_NOOP("MediaInput", "an FFmpeg concat list (ffconcat)")},
+    {"image2",
+     QT_TRANSLATE_NOOP("MediaInput",
+                       "an image sequence (a picture file name that numbers further pictures)")},
+    {"imf", QT_TRANSLATE_NOOP("MediaInput", "an IMF composition playlist")},
+    {"sdp", QT_TRANSLATE_NOOP("MediaInput", "a session description (SDP) of a network stream")},
+    {"avisynth", QT_TRANSLATE_NOOP("MediaInput", "an AviSynth script")},
+    {"vapoursynth", QT_TRANSLATE_NOOP("MediaInput", "a VapourSynth script")},
 };
 
 const Refused* RefusedFormat(const AVInputFormat* format) {
@@ -67,7 +70,7 @@ InputFailure Failure(MediaError code, std::string reason = "") {
 }
 
 std::string CannotRead(int error) {
-  return "The file cannot be read: " + av::ErrorText(error) + ".";
+  return FillIn(Translate("MediaInput", "The file cannot be read: %1."), {av::ErrorText(error)});
 }
 
 // An error of the system while the file was opened or read.
@@ -89,25 +92,34 @@ bool RegularFile(const std::string& path, struct stat& info, InputFailure* failu
   }
   if (S_ISREG(info.st_mode)) {
     if (info.st_size == 0) {
-      *failure = Failure(MediaError::unknownFileType, "The file is empty.");
+      *failure =
+          Failure(MediaError::unknownFileType, Translate("MediaInput", "The file is empty."));
       return false;
     }
     return true;
   }
-  const char* what = S_ISDIR(info.st_mode)    ? nullptr
-                     : S_ISFIFO(info.st_mode) ? "a named pipe"
-                     : S_ISSOCK(info.st_mode) ? "a socket"
-                                              : "a device";
-  *failure = Failure(MediaError::failed, what ? std::string("The file cannot be read: it is ") +
-                                                    what + ", not a regular file."
-                                              : CannotRead(AVERROR(EISDIR)));
+  if (S_ISDIR(info.st_mode)) {
+    *failure = Failure(MediaError::failed, CannotRead(AVERROR(EISDIR)));
+    return false;
+  }
+  const std::string what = S_ISFIFO(info.st_mode)   ? Translate("MediaInput", "a named pipe")
+                           : S_ISSOCK(info.st_mode) ? Translate("MediaInput", "a socket")
+                                                    : Translate("MediaInput", "a device");
+  *failure =
+      Failure(MediaError::failed, FillIn(Translate("MediaInput",
+                                                   "The file cannot be read: it is %1, not a "
+                                                   "regular file."),
+                                         {what}));
   return false;
 }
 
-std::string Article(const std::string& name) {
-  return (name.empty() || std::string_view("AEIOUaeiou").find(name[0]) == std::string_view::npos)
-             ? "a " + name
-             : "an " + name;
+// "a Matroska / WebM file", "an MP4 file": the format's file with its article.
+std::string FileOfFormat(const std::string& format) {
+  const bool vowel =
+      !format.empty() && std::string_view("AEIOUaeiou").find(format[0]) != std::string_view::npos;
+  return FillIn(
+      vowel ? Translate("MediaInput", "an %1 file") : Translate("MediaInput", "a %1 file"),
+      {format});
 }
 
 // The demuxer's name for its format, as a person reads it.
@@ -135,29 +147,42 @@ InputFailure HeaderFailure(int error, const AVInputFormat* format, bool endReach
                            Writing writing) {
   if (error == AVERROR_EXIT) return Failure(MediaError::aborted);
   if (error == AVERROR(ENOMEM)) return Failure(MediaError::outOfMemory);
-  const std::string what = Article(FormatName(format) + " file");
+  const std::string what = FileOfFormat(FormatName(format));
   if (endReached) {
-    const std::string ends = what + " that ends before its header does";
     if (writing == Writing::yes)
       return Failure(MediaError::invalidFileFormat,
-                     "The file is still being written: it is " + ends +
-                         ", and it grew while it was opened. Index it again when it is complete.");
+                     FillIn(Translate("MediaInput",
+                                      "The file is still being written: it is %1 that ends before "
+                                      "its header does, and it grew while it was opened. Index it "
+                                      "again when it is complete."),
+                            {what}));
     if (writing == Writing::maybe)
       return Failure(MediaError::invalidFileFormat,
-                     "The file is cut short or still being written: it is " + ends +
-                         ", and it was changed a moment ago. Index it again when it is complete.");
-    return Failure(MediaError::invalidFileFormat, "The file is cut short: it is " + ends + ".");
+                     FillIn(Translate("MediaInput",
+                                      "The file is cut short or still being written: it is %1 "
+                                      "that ends before its header does, and it was changed a "
+                                      "moment ago. Index it again when it is complete."),
+                            {what}));
+    return Failure(MediaError::invalidFileFormat,
+                   FillIn(Translate("MediaInput",
+                                    "The file is cut short: it is %1 that ends before its header "
+                                    "does."),
+                          {what}));
   }
   if (error == AVERROR(EPERM))  // only an open beyond the file itself is refused so
-    return Failure(
-        MediaError::unsupportedStream,
-        "The file is " + what + " that names other files to read: only the file itself is read.");
+    return Failure(MediaError::unsupportedStream,
+                   FillIn(Translate("MediaInput",
+                                    "The file is %1 that names other files to read: only the file "
+                                    "itself is read."),
+                          {what}));
   if (error != AVERROR_INVALIDDATA && error != AVERROR_EOF && error != AVERROR_PATCHWELCOME &&
       error != AVERROR(EINVAL))
     return ReadFailure(error);
-  return Failure(MediaError::invalidFileFormat, "The file is damaged: it is " + what +
-                                                    " whose header cannot be read (" +
-                                                    av::ErrorText(error) + ").");
+  return Failure(
+      MediaError::invalidFileFormat,
+      FillIn(Translate("MediaInput",
+                       "The file is damaged: it is %1 whose header cannot be read (%2)."),
+             {what, av::ErrorText(error)}));
 }
 
 // The codec names people know, by FFmpeg's names; others are written in
@@ -183,17 +208,23 @@ std::string CodecName(AVCodecID id) {
 // four-character code the file gives when FFmpeg does not know the codec.
 std::string VideoCodecName(const AVCodecParameters* par) {
   if (par->codec_id != AV_CODEC_ID_NONE) return CodecName(par->codec_id);
-  if (par->codec_tag == 0) return "an unknown format";
+  if (par->codec_tag == 0) return Translate("MediaInput", "an unknown format");
   char tag[AV_FOURCC_MAX_STRING_SIZE] = {};
   av_fourcc_make_string(tag, par->codec_tag);
   return tag;
 }
 
+// "a, b and c".
 std::string JoinedWithAnd(const std::vector<std::string>& parts) {
   std::string text;
   for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) text += i + 1 == parts.size() ? " and " : ", ";
-    text += parts[i];
+    if (i == 0)
+      text = parts[i];
+    else if (i + 1 == parts.size())
+      text =
+          FillIn(Translate("MediaInput", "%1 and %2", "the last two of a list"), {text, parts[i]});
+    else
+      text = FillIn(Translate("MediaInput", "%1, %2", "a list"), {text, parts[i]});
   }
   return text;
 }
@@ -261,8 +292,10 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
     DebugOutputF("ffmpeg: '%s' is %s (%s): not read\n", request.path.c_str(), refused->what,
                  format->name);
     *failure = Failure(MediaError::unsupportedStream,
-                       std::string("The file is ") + refused->what +
-                           ", which names other files to read: only the file itself is read.");
+                       FillIn(Translate("MediaInput",
+                                        "The file is %1, which names other files to read: only "
+                                        "the file itself is read."),
+                              {TranslateKept("MediaInput", refused->what)}));
     avio_closep(&pb);
     return nullptr;
   }
@@ -345,26 +378,28 @@ std::string NoVideoStreamReason(const AVFormatContext* format) {
   if (!audio.empty()) {
     std::string names;
     for (size_t i = 0; i < audio.size(); ++i) names += (i ? ", " : "") + audio[i];
-    parts.push_back("audio (" + names + ")");
+    parts.push_back(FillIn(Translate("MediaInput", "audio (%1)"), {names}));
   }
-  if (subtitles) parts.push_back("subtitles");
-  if (pictures) parts.push_back("a cover picture");
-  if (other) parts.push_back("data");
-  if (parts.empty()) return "The file has no video stream: it holds no streams at all.";
-  return "The file has no video stream: it holds only " + JoinedWithAnd(parts) + ".";
+  if (subtitles) parts.push_back(Translate("MediaInput", "subtitles"));
+  if (pictures) parts.push_back(Translate("MediaInput", "a cover picture"));
+  if (other) parts.push_back(Translate("MediaInput", "data"));
+  if (parts.empty())
+    return Translate("MediaInput", "The file has no video stream: it holds no streams at all.");
+  return FillIn(Translate("MediaInput", "The file has no video stream: it holds only %1."),
+                {JoinedWithAnd(parts)});
 }
 
 std::string UndecodableReason(AVFormatContext* format, AVStream* stream, MediaError* code) {
   const AVCodecParameters* par = stream->codecpar;
   *code = MediaError::noDecoder;
   if (!avcodec_find_decoder(par->codec_id))
-    return "No installed decoder can play this video: the FFmpeg libraries of this system cannot "
-           "decode " +
-           VideoCodecName(par) +
-           " video (the codec help page codecs.htm names the Debian packages that bring more "
-           "decoders).";
+    return FillIn(Translate("MediaInput",
+                            "No installed decoder can play this video: the FFmpeg libraries of "
+                            "this system cannot decode %1 video (the codec help page codecs.htm "
+                            "names the Debian packages that bring more decoders)."),
+                  {VideoCodecName(par)});
   if (par->width <= 0 || par->height <= 0)
-    return "The video stream is damaged: it gives no picture size.";
+    return Translate("MediaInput", "The video stream is damaged: it gives no picture size.");
   // The pictures as they are shown: stretched to their display aspect.
   const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
   double shownWidth = par->width;
@@ -372,9 +407,11 @@ std::string UndecodableReason(AVFormatContext* format, AVStream* stream, MediaEr
   shownWidth = std::max(shownWidth, static_cast<double>(par->width));
   if (shownWidth * par->height > static_cast<double>(kMaxPicturePixels)) {
     *code = MediaError::unsupportedStream;
-    return "The video's pictures are too large: " + std::to_string(std::llround(shownWidth)) +
-           " x " + std::to_string(par->height) + " pixels, more than the " +
-           std::to_string(kMaxPicturePixels / (1 << 20)) + " megapixels a picture may have.";
+    return FillIn(Translate("MediaInput",
+                            "The video's pictures are too large: %1 x %2 pixels, more than the "
+                            "%3 megapixels a picture may have."),
+                  {std::to_string(std::llround(shownWidth)), std::to_string(par->height),
+                   std::to_string(kMaxPicturePixels / (1 << 20))});
   }
   *code = MediaError::none;
   return "";

@@ -14,6 +14,7 @@
 #include "engine/packet_source.h"
 #include "engine/tone_map.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 
 namespace ombrelo {
 namespace {
@@ -27,7 +28,8 @@ constexpr int kKeyFramesPerPoint = 2;
 // is given up.
 constexpr int kMaxPacketsToKeyFrame = 6000;
 
-constexpr const char* kTimedOut = "no frame within the time limit";
+constexpr const char* kTimedOut =
+    QT_TRANSLATE_NOOP("ThumbnailGrab", "no frame within the time limit");
 
 // The display shape fitted into size x size pixels, never enlarged.
 PictureShape Fitted(const PictureShape& full, int size) {
@@ -137,7 +139,7 @@ class Grabber {
 };
 
 std::string Grabber::Open(const std::string& path) {
-  if (!packet_ || !frame_) return "out of memory";
+  if (!packet_ || !frame_) return Translate("ThumbnailGrab", "out of memory");
   std::string reason;
   // The first frames are not decoded to learn what the header says already:
   // the frame taken gives its format, and its shape when the file does not.
@@ -146,7 +148,8 @@ std::string Grabber::Open(const std::string& path) {
   // deadline: it asks the source between its steps.
   source_.SetWaitCheck([deadline = deadline_] { return Clock::now() < deadline; });
   if (source_.Open(path, false, &reason) != MediaError::none)
-    return reason.empty() ? "not a media file that can be read" : reason;
+    return reason.empty() ? Translate("ThumbnailGrab", "not a media file that can be read")
+                          : reason;
   AVStream* stream = source_.ChooseVideoStream();
   if (!stream) return NoVideoStreamReason(source_.Format());
   // No decoder, no size, or pictures larger than the limit: refused before
@@ -157,11 +160,13 @@ std::string Grabber::Open(const std::string& path) {
   streamIndex_ = stream->index;
   deinterlacer_.SetStream(stream->codecpar->field_order, stream->codecpar->codec_id);
   const PictureShape full = source_.Shape();
-  if (full.outWidth <= 0 || full.outHeight <= 0) return "no picture size";
+  if (full.outWidth <= 0 || full.outHeight <= 0)
+    return Translate("ThumbnailGrab", "no picture size");
   rotation_ = full.rotation;
   aspectFromFrame_ = av_guess_sample_aspect_ratio(source_.Format(), stream, nullptr).num <= 0;
   const PictureShape fitted = Fitted(full, options_.maxSize);
-  if (!OpenDecoder(stream, full, fitted)) return "no video stream that can be decoded";
+  if (!OpenDecoder(stream, full, fitted))
+    return Translate("ThumbnailGrab", "no video stream that can be decoded");
   converter_.SetShape(fitted);
   return "";
 }
@@ -437,12 +442,14 @@ GrabResult GrabRepresentativeFrame(const std::string& path, const GrabOptions& o
   auto expired = [deadline] { return Clock::now() >= deadline; };
   GrabResult result;
   if (std::string error = grabber->Open(path); !error.empty()) {
-    result.error = expired() ? kTimedOut : std::move(error);
+    result.error = expired() ? TranslateKept("ThumbnailGrab", kTimedOut) : std::move(error);
     return result;
   }
   grabber->Look();
   if (!grabber->Take(&result.frame)) {
-    result.error = expired() || grabber->TimedOut() ? kTimedOut : "no frame could be decoded";
+    result.error = expired() || grabber->TimedOut()
+                       ? TranslateKept("ThumbnailGrab", kTimedOut)
+                       : Translate("ThumbnailGrab", "no frame could be decoded");
     return result;
   }
   result.ok = true;

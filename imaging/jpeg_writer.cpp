@@ -7,10 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "jpeg_support.h"
 #include "imaging/picture_converter.h"
+#include "jpeg_support.h"
 #include "platform/debug_output.h"
 #include "platform/replacing_file.h"
+#include "platform/translate.h"
 
 namespace ombrelo {
 
@@ -135,7 +136,7 @@ bool JpegStreamWriter::Open(const std::string& path, int width, int height, int 
   errorText_.clear();
   if (width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
     DebugOutputF("SaveJPG()  Invalid picture size %d x %d\n", width, height);
-    return Fail(EINVAL, "the picture is larger than a JPEG file allows");
+    return Fail(EINVAL, Translate("JpegWriter", "the picture is larger than a JPEG file allows"));
   }
   auto encoder = std::make_unique<Encoder>();
   encoder->file = OpenOutput(path, &encoder->output);
@@ -160,13 +161,13 @@ bool JpegStreamWriter::WriteRows(const Picture& rows) {
   if (!encoder_) return false;
   if (!SupportedDepth(rows.bitsPerPixel)) {
     DebugOutput("Unsupported input format to SaveJPG()\n");
-    return Fail(EINVAL, "unsupported pixel format");
+    return Fail(EINVAL, Translate("JpegWriter", "unsupported pixel format"));
   }
   const int64_t written = encoder_->cinfo.next_scanline;
   if (rows.pixels == nullptr || rows.width != encoder_->width || rows.height < 0 ||
       written + rows.height > encoder_->height) {
     DebugOutputF("SaveJPG()  Invalid picture size %d x %d\n", rows.width, rows.height);
-    return Fail(EINVAL, "rows that do not belong to the picture");
+    return Fail(EINVAL, Translate("JpegWriter", "rows that do not belong to the picture"));
   }
   errno = 0;
   if (!CompressRows(&encoder_->cinfo, &encoder_->errors, &rows, &encoder_->converter,
@@ -181,7 +182,7 @@ bool JpegStreamWriter::Finish() {
   if (!encoder_) return false;
   if (encoder_->cinfo.next_scanline < static_cast<JDIMENSION>(encoder_->height)) {
     DebugOutput("SaveJPG()  the picture has rows missing\n");
-    return Fail(EINVAL, "the picture has rows missing");
+    return Fail(EINVAL, Translate("JpegWriter", "the picture has rows missing"));
   }
   errno = 0;
   if (!FinishCompress(&encoder_->cinfo, &encoder_->errors)) {

@@ -32,6 +32,10 @@ std::string Translate(const char* context, const char* source, const char* disam
   return PutCount(source, n);
 }
 
+std::string TranslateKept(const char* context, const char* source) {
+  return Translate(context, source);
+}
+
 std::string FillIn(std::string_view pattern, std::initializer_list<std::string_view> values) {
   const std::vector<std::string_view> list(values);
   std::string out;

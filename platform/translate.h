@@ -14,6 +14,13 @@
 #include <string>
 #include <string_view>
 
+// Marks a text of a table for the catalogue tools without looking it up; the
+// code that shows it passes it through TranslateKept() with the same context.
+// (The same definition as Qt's, so that either may come first.)
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
 namespace ombrelo {
 
 using TranslateHook = std::string (*)(const char* context, const char* source,
@@ -24,6 +31,11 @@ void SetTranslateHook(TranslateHook hook);
 
 std::string Translate(const char* context, const char* source, const char* disambiguation = nullptr,
                       int n = -1);
+
+// Translate() for a text that is not written in the call itself (a table's
+// text marked with QT_TRANSLATE_NOOP): the catalogue tools find it where it
+// is marked.
+std::string TranslateKept(const char* context, const char* source);
 
 // Puts the values in place of %1, %2, ... (each may stand more than once, in
 // any order). A value's own "%2" is not replaced again; "%%" stays as it is.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/translate.h"
+
 namespace ombrelo {
 namespace {
 
@@ -35,7 +37,7 @@ int OpenRegular(const std::string& path, uint64_t maxBytes, uint64_t* size, File
   struct stat named {};
   if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISDIR(named.st_mode)) {
     *outcome = FileRead::refused;
-    *why = "not a regular file";
+    *why = Translate("FileRead", "not a regular file");
     return -1;
   }
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -52,7 +54,7 @@ int OpenRegular(const std::string& path, uint64_t maxBytes, uint64_t* size, File
     *outcome = FileRead::cannotOpen;
     *why = std::strerror(EISDIR);
   } else if (!statted || !S_ISREG(st.st_mode)) {
-    *why = "not a regular file";
+    *why = Translate("FileRead", "not a regular file");
   } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
     *why = TooLargeText(maxBytes);
   } else {
@@ -67,7 +69,7 @@ int OpenRegular(const std::string& path, uint64_t maxBytes, uint64_t* size, File
 }  // namespace
 
 std::string TooLargeText(uint64_t maxBytes) {
-  return "larger than " + std::to_string(maxBytes >> 20) + " MB";
+  return FillIn(Translate("FileRead", "larger than %1 MB"), {std::to_string(maxBytes >> 20)});
 }
 
 FileRead CheckRegularFile(const std::string& path, uint64_t maxBytes, std::string* why) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/tag_reader.h"
 
 namespace ombrelo {
@@ -195,10 +196,13 @@ void Movie::ReadXml(std::istream& in) {
       indexphotoParts.push_back(ReadTextValue(in));
       ExpectTag(in, "</path>");
     }
-    if (next != "</indexphoto_parts>") throw TagFormatError("Missing </indexphoto_parts>");
+    if (next != "</indexphoto_parts>")
+      throw TagFormatError(FillIn(Translate("ProjectFile", "Missing %1"), {"</indexphoto_parts>"}));
     next = ReadTag(in);
   }
-  if (next != "<image_list>") throw TagFormatError("Format error : missing <image_list>");
+  if (next != "<image_list>")
+    throw TagFormatError(
+        FillIn(Translate("ProjectFile", "Format error : missing %1"), {"<image_list>"}));
   ExpectTag(in, "<width>");
   videoFormat.biWidth = AtoI(ReadText(in));
   ExpectTag(in, "</width>");
@@ -223,7 +227,8 @@ void Movie::ReadXml(std::istream& in) {
     images.push_back(std::move(entry));
     ExpectTag(in, "</image>");
   }
-  if (tag != "</image_list>") throw TagFormatError("Missing </image_list>");
+  if (tag != "</image_list>")
+    throw TagFormatError(FillIn(Translate("ProjectFile", "Missing %1"), {"</image_list>"}));
   ExpectTag(in, "</movie>");
 }
 

@@ -19,6 +19,7 @@
 #include "platform/paths.h"
 #include "platform/replacing_file.h"
 #include "platform/sync.h"
+#include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/project.h"
 
@@ -413,7 +414,9 @@ std::string CProject::ThumbnailPrefix(const Movie& movie, const std::string& vid
     Movie* own = MutableMovie(movie.id());
     if (replaced && report && own == &movie) {
       if (!own->error.empty()) own->error += "; ";
-      own->error += "Invalid characters in filename. Name changed to : " + name;
+      own->error +=
+          FillIn(Translate("OutputNaming", "Invalid characters in filename. Name changed to : %1"),
+                 {name});
       Announce({ProjectChange::movieError, own->id()});
     }
   }

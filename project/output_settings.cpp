@@ -3,6 +3,7 @@
 #include "engine/capture_settings.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/tag_reader.h"
 
 namespace ombrelo {
@@ -22,7 +23,9 @@ std::string Close(const char* name) { return std::string("</") + name + ">"; }
 bool ReadFlagElement(std::istream& in, const char* name) {
   ExpectTag(in, Open(name));
   const int32_t value = ReadInt(in);
-  if (value != 0 && value != 1) throw TagFormatError("Format error : missing " + Close(name));
+  if (value != 0 && value != 1)
+    throw TagFormatError(
+        FillIn(Translate("ProjectFile", "Format error : missing %1"), {Close(name)}));
   ExpectTag(in, Close(name));
   return value == 1;
 }

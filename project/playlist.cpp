@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/tag_reader.h"
@@ -64,7 +65,7 @@ bool ReadPlaylistText(const std::string& text, std::vector<PlaylistEntry>* entri
                       std::string* error) {
   entries->clear();
   if (text.find("<imageplaylist>") == std::string::npos) {
-    *error = "This is no image playlist (no <imageplaylist> element).";
+    *error = Translate("Playlist", "This is no image playlist (no <imageplaylist> element).");
     return false;
   }
   PlaylistEntry entry;

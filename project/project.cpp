@@ -12,6 +12,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/replacing_file.h"
+#include "platform/translate.h"
 #include "project/capture_settings_xml.h"
 #include "project/file_read.h"
 #include "project/file_write.h"
@@ -506,7 +507,8 @@ bool CProject::Load(const std::string& path, std::string* error) {
   try {
     std::string tag = ReadTag(in);
     if (tag == kDeclaration) tag = ReadTag(in);
-    if (tag != "<obxproject>") throw TagFormatError("Not a project file\n");
+    if (tag != "<obxproject>")
+      throw TagFormatError(Translate("ProjectFile", "Not a project file") + "\n");
     const OutputSettings before = output_;
     output_.ReadXml(in);
     KeepPlainTemplateNames(before, output_);
@@ -517,7 +519,8 @@ bool CProject::Load(const std::string& path, std::string* error) {
       AppendMovie(std::move(movie));
       ExpectTag(in, "</moviefile>");
     }
-    if (tag != "</movies>") throw TagFormatError("Missing </movies>");
+    if (tag != "</movies>")
+      throw TagFormatError(FillIn(Translate("ProjectFile", "Missing %1"), {"</movies>"}));
     try {
       // Older files hold fewer render settings: the failed expectation then
       // consumes exactly their "</rendering>".

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/translate.h"
+
 namespace ombrelo {
 
 class CProject;
@@ -47,9 +49,10 @@ ReportResult WriteReportPage(const std::string& xml, const std::string& styleshe
                              const std::string& path, const TemplateTransform& transform,
                              std::string* failure);
 
-// The question the desktop asks after a written report (Yes opens it).
-inline constexpr char kReportSavedCaption[] = "Html report saved";
+// The question the desktop asks after a written report (Yes opens it); shown
+// through TranslateKept("Report", ...).
+inline constexpr char kReportSavedCaption[] = QT_TRANSLATE_NOOP("Report", "Html report saved");
 inline constexpr char kReportSavedQuestion[] =
-    "Html report saved\n\nDo you want to view the report now?";
+    QT_TRANSLATE_NOOP("Report", "Html report saved\n\nDo you want to view the report now?");
 
 }  // namespace ombrelo

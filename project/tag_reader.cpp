@@ -7,6 +7,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/translate.h"
+
 namespace ombrelo {
 
 std::string ReadTag(std::istream& in) {
@@ -39,7 +41,8 @@ std::string ReadText(std::istream& in) {
 }
 
 void ExpectTag(std::istream& in, const std::string& tag) {
-  if (ReadTag(in) != tag) throw TagFormatError("Format error : missing " + tag);
+  if (ReadTag(in) != tag)
+    throw TagFormatError(FillIn(Translate("ProjectFile", "Format error : missing %1"), {tag}));
 }
 
 namespace {
@@ -313,7 +316,8 @@ std::string ReadTextValue(std::istream& in) {
       const int c = in.get();
       if (c == std::char_traits<char>::eof()) {
         in.clear(in.rdstate() & ~std::ios::failbit);
-        throw TagFormatError("Format error : missing ]]>");
+        throw TagFormatError(
+            FillIn(Translate("ProjectFile", "Format error : missing %1"), {"]]>"}));
       }
       // A NUL would end the value when it is written plainly and read
       // again; no value of the format holds one.

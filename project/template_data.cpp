@@ -8,6 +8,7 @@
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -266,7 +267,8 @@ int WriteOutputFile(const std::string& path, std::string_view bytes) {
 }
 
 std::string HtmlWriteFailureText(const std::string& path, int error) {
-  return "Failed to open html file (" + path + ") for writing, error : " + std::to_string(error);
+  return FillIn(Translate("TemplateData", "Failed to open html file (%1) for writing, error : %2"),
+                {path, std::to_string(error)});
 }
 
 }  // namespace ombrelo

@@ -12,23 +12,13 @@
 #include "imaging/picture.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "render/html_view.h"
 #include "render/read_scope.h"
 
 namespace ombrelo {
 
 namespace {
-
-// printf-style formatting into a string of any length.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  const int length = std::snprintf(nullptr, 0, format, args...);
-  if (length <= 0) return std::string();
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  std::snprintf(text.data(), text.size(), format, args...);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
 
 // The part after the last folder separator; npos-safe.
 bool NameAfterSeparator(const std::string& text, std::string* name) {
@@ -236,16 +226,22 @@ void HtmlRenderer::DrawPage(int pageWidth, int pageHeight) {
 }
 
 void HtmlRenderer::OutOfMemory(int width, int height) {
-  const std::string text =
-      Format("Fatal error. We are out of memory. Failed to create a %dx%d image", width, height);
+  const std::string text = FillIn(Translate("HtmlRenderer",
+                                            "Fatal error. We are out of memory. Failed to create "
+                                            "a %1x%2 image"),
+                                  {std::to_string(width), std::to_string(height)});
   memoryMessage_ = text;
   // The movie learns of it too: no index photo was written.
   errorText_ += text + "\n";
 }
 
 void HtmlRenderer::SaveFailed(const JpegStreamWriter& writer, int width, int height) {
-  errorText_ += Format("Failed to save jpeg image '%s' of size %dx%d - Code: %d\n",
-                       outputPath_.c_str(), width, height, writer.ErrorCode());
+  errorText_ += FillIn(Translate("HtmlRenderer",
+                                 "Failed to save jpeg image '%1' of size %2x%3 - "
+                                 "Code: %4"),
+                       {outputPath_, std::to_string(width), std::to_string(height),
+                        std::to_string(writer.ErrorCode())}) +
+                "\n";
 }
 
 }  // namespace ombrelo

@@ -21,6 +21,7 @@
 
 #include "html_container.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 #include "project/file_read.h"
 #include "render/master_stylesheet.h"
 
@@ -36,10 +37,11 @@ QString HtmlEscaped(const std::string& text) {
 
 std::string ErrorPage(const std::string& url) {
   return QStringLiteral(
-             "<html><head><title>Page not found</title></head>"
+             "<html><head><title>%1</title></head>"
              "<body style=\"font-family: sans-serif; margin: 16px\">"
-             "<h3>This page could not be shown</h3><p>%1</p></body></html>")
-      .arg(HtmlEscaped(url))
+             "<h3>%2</h3><p>%3</p></body></html>")
+      .arg(HtmlEscaped(Translate("HtmlView", "Page not found")),
+           HtmlEscaped(Translate("HtmlView", "This page could not be shown")), HtmlEscaped(url))
       .toStdString();
 }
 

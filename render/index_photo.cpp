@@ -14,6 +14,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/thread_handoff.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "project/template_data.h"
@@ -30,10 +31,7 @@ std::atomic<int> pageCounter{0};
 
 // One of the error texts with the output path in place of its "%s".
 std::string WithPath(const char* text, const std::string& path) {
-  std::string result = text;
-  const size_t at = result.find("%s");
-  if (at != std::string::npos) result.replace(at, 2, path);
-  return result;
+  return FillIn(TranslateKept("IndexPhoto", text), {path}) + "\n";
 }
 
 // The drawing thread's report that the movie's photo has been drawn.
@@ -242,8 +240,8 @@ void IndexPhotoGenerator::Drawn(int32_t movieId) {
   if (!current_ || movieId != pending_.movieId) return;
   HtmlRenderer& renderer = *current_;
   if (!renderer.MemoryMessage().empty())
-    host_.Notice(
-        Message{"Out of memory", renderer.MemoryMessage(), MessageIcon::none, MessageOwner::none});
+    host_.Notice(Message{Translate("IndexPhoto", "Out of memory"), renderer.MemoryMessage(),
+                         MessageIcon::none, MessageOwner::none});
   const bool written = renderer.ErrorText().empty();
   if (!written) host_.SetMovieError(movieId, renderer.ErrorText());
   if (written && pending_.part + 1 < pending_.parts.size()) {

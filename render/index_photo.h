@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "platform/sync.h"
+#include "platform/translate.h"
 #include "project/user_message.h"
 
 class QTimer;
@@ -123,13 +124,14 @@ class IndexPhotoGenerator {
   // will). The movie then gets kTimedOutText.
   static constexpr uint64_t kGiveUpMs = 30000;
 
-  // Error texts given to the movie, with the output path for "%s".
+  // Error texts given to the movie (translated, with the output path for
+  // "%1" and a line end after them).
   static constexpr const char* kPageFailedText =
-      "Failed to generate the index photo page for '%s'\n";
-  static constexpr const char* kNotLoadedText =
-      "Failed to render index photo '%s' - the page could not be loaded\n";
-  static constexpr const char* kTimedOutText =
-      "Failed to render index photo '%s' - the page did not become ready\n";
+      QT_TRANSLATE_NOOP("IndexPhoto", "Failed to generate the index photo page for '%1'");
+  static constexpr const char* kNotLoadedText = QT_TRANSLATE_NOOP(
+      "IndexPhoto", "Failed to render index photo '%1' - the page could not be loaded");
+  static constexpr const char* kTimedOutText = QT_TRANSLATE_NOOP(
+      "IndexPhoto", "Failed to render index photo '%1' - the page did not become ready");
 
   // giveUpMs replaces kGiveUpMs (for tests).
   explicit IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks = SteadyTickCount,

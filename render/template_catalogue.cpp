@@ -8,6 +8,7 @@
 
 #include "platform/data_folder.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 
 namespace ombrelo {
 namespace {
@@ -91,16 +92,19 @@ std::string TemplateTitle(TemplateKind kind, const std::string& name) {
   std::string title = WithoutExtension(name);
   std::replace(title.begin(), title.end(), '_', ' ');
   std::replace(title.begin(), title.end(), '-', ' ');
-  if (!title.empty()) title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
+  if (!title.empty())
+    title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
   return title;
 }
 
 std::string IndexTemplateCaption(const std::string& name) {
-  return "Template: " + TemplateTitle(TemplateKind::kIndex, name);
+  return FillIn(Translate("TemplateCatalogue", "Template: %1"),
+                {TemplateTitle(TemplateKind::kIndex, name)});
 }
 
 std::string WebTemplateCaption(const std::string& name) {
-  return "Template: " + TemplateTitle(TemplateKind::kWeb, name);
+  return FillIn(Translate("TemplateCatalogue", "Template: %1"),
+                {TemplateTitle(TemplateKind::kWeb, name)});
 }
 
 }  // namespace ombrelo

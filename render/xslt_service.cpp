@@ -29,6 +29,7 @@
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/file_read.h"
 #include "project/file_write.h"
 #include "project/movie.h"
@@ -361,7 +362,7 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
   if (LoadXml(xml, base, &doc, &parseError) == XmlLoad::kCallFailed) {
     errors.Flush();
     *failure = {PageFailure::Kind::dataNotLoaded,
-                "Failed to load xml document for html generation"};
+                Translate("XsltService", "Failed to load xml document for html generation")};
     return false;
   }
 
@@ -382,7 +383,7 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
   if (!style) {
     errors.Flush();
     *failure = {PageFailure::Kind::stylesheetNotLoaded,
-                "Failed to load xslt document for html generation"};
+                Translate("XsltService", "Failed to load xslt document for html generation")};
     return false;
   }
 
@@ -416,12 +417,13 @@ bool TransformUnguarded(std::string* result, const std::string& xml, const std::
                    parseError.reason.c_str());
       DebugOutput("\n");
       DebugOutput(xml);
-      reason = "line " + std::to_string(parseError.line) + ": " + parseError.reason;
+      reason = FillIn(Translate("XsltService", "line %1: %2"),
+                      {std::to_string(parseError.line), parseError.reason});
     } else {
       DebugOutput("Error durint xslt transform\n");
     }
     *failure = {PageFailure::Kind::transformFailed,
-                reason.empty() ? "the transformation failed" : reason};
+                reason.empty() ? Translate("XsltService", "the transformation failed") : reason};
     return false;
   }
   if (text && length > 0) {
@@ -528,9 +530,10 @@ std::optional<Message> FailureMessage(const PageFailure& failure, MessageOwner o
   switch (failure.kind) {
     case PageFailure::Kind::dataNotLoaded:
     case PageFailure::Kind::stylesheetNotLoaded:
-      return Message{"Error", failure.text, MessageIcon::none, MessageOwner::none};
+      return Message{Translate("Message", "Error"), failure.text, MessageIcon::none,
+                     MessageOwner::none};
     case PageFailure::Kind::notWritten:
-      return Message{"Error", failure.text, MessageIcon::error, owner};
+      return Message{Translate("Message", "Error"), failure.text, MessageIcon::error, owner};
     case PageFailure::Kind::none:
     case PageFailure::Kind::transformFailed:
       break;

@@ -9,6 +9,7 @@
 #include "imaging/picture.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -81,7 +82,8 @@ std::string BmpFileBytes(const BitmapInfoHeader& videoFormat, const FrameCopy& f
 
 namespace {
 
-constexpr char kFrameTooSmall[] = "the frame does not hold the picture";
+constexpr char kFrameTooSmall[] =
+    QT_TRANSLATE_NOOP("FrameOutput", "the frame does not hold the picture");
 
 bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, const std::string& path,
               std::string* reason) {
@@ -89,7 +91,7 @@ bool WriteBmp(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, const
   if (bytes.empty()) {
     DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
                  videoFormat.biWidth, videoFormat.biHeight);
-    *reason = kFrameTooSmall;
+    *reason = TranslateKept("FrameOutput", kFrameTooSmall);
     return false;
   }
   int error = 0;
@@ -108,7 +110,7 @@ bool WriteJpeg(const BitmapInfoHeader& videoFormat, const FrameCopy& frame, cons
   if (!pixels || picture.stride <= 0 || needed > static_cast<int64_t>(frame.Bytes())) {
     DebugOutputF("Frame of %zu bytes does not hold a %dx%d bitmap\n", frame.Bytes(),
                  videoFormat.biWidth, videoFormat.biHeight);
-    *reason = kFrameTooSmall;
+    *reason = TranslateKept("FrameOutput", kFrameTooSmall);
     return false;
   }
   // SaveJPG's steps, for the writer's reason of a failure.
@@ -132,9 +134,10 @@ bool WriteImage(const BitmapInfoHeader& videoFormat, const FrameCopy& frame,
 }
 
 std::string WriteFailureText(const std::string& path, const std::string& reason) {
-  std::string text = "Failed to write JPEG image to:\n'" + path + "'";
-  if (!reason.empty()) text += " - " + reason;
-  return text;
+  if (reason.empty())
+    return FillIn(Translate("FrameOutput", "Failed to write JPEG image to:\n'%1'"), {path});
+  return FillIn(Translate("FrameOutput", "Failed to write JPEG image to:\n'%1' - %2"),
+                {path, reason});
 }
 
 std::string ThumbnailFileName(const std::string& prefix, const CaptureSettings& settings,

@@ -15,6 +15,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/thread_handoff.h"
+#include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_write.h"
 #include "project/movie.h"
@@ -72,9 +73,10 @@ ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
   if (!movie) return result;
   if (!IsOwnThumbnail(project, *movie, path)) {
     result.outcome = ThumbnailDeletion::refused;
-    result.message = "The image " + path +
-                     " was not deleted: it is not one of this video's thumbnails in its "
-                     "thumbnail folder.";
+    result.message = FillIn(Translate("Regeneration",
+                                      "The image %1 was not deleted: it is not one of this "
+                                      "video's thumbnails in its thumbnail folder."),
+                            {path});
     return result;
   }
   result.outcome = ThumbnailDeletion::deleted;
@@ -82,7 +84,8 @@ ThumbnailDeletionResult DeleteMovieThumbnail(CProject& project, int32_t movieId,
     if (errno != ENOENT) {
       // The picture stays where it is, in the movie and in its outputs.
       result.outcome = ThumbnailDeletion::failed;
-      result.message = "Failed to delete image " + path + " : " + std::strerror(errno);
+      result.message = FillIn(Translate("Regeneration", "Failed to delete image %1 : %2"),
+                              {path, std::strerror(errno)});
       return result;
     }
     result.outcome = ThumbnailDeletion::fileMissing;
@@ -186,7 +189,8 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   const auto allowed = [&](const std::string& path, const std::string& expected) {
     if (path.empty()) return false;
     if (IsOwnOutput(path, expected)) return true;
-    refused += "\n" + path + "\n    (the output settings name " + expected + ")";
+    refused += "\n" + path + "\n    " +
+               FillIn(Translate("Regeneration", "(the output settings name %1)"), {expected});
     return false;
   };
   const bool ipl = allowed(movie.ipl, project_.PlaylistFileName(movieId));
@@ -195,10 +199,10 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   Job job;
   job.movieId = movieId;
   if (!refused.empty()) {
-    job.refused = "These outputs of " + movie.Title() +
-                  " were not written again, because they are not where the output settings "
-                  "put them:\n" +
-                  refused;
+    job.refused = FillIn(Translate("Regeneration",
+                                   "These outputs of %1 were not written again, because they are "
+                                   "not where the output settings put them:\n%2"),
+                         {movie.Title(), refused});
   }
   if (ipl) {
     job.playlistPath = movie.ipl;
@@ -267,8 +271,8 @@ void Regeneration::Finish(const Done& done) {
   };
   bool ok = job.refused.empty();
   if (!ok) {
-    messages.push_back(
-        Message{"Error", job.refused, MessageIcon::warning, MessageOwner::reviewWindow});
+    messages.push_back(Message{Translate("Message", "Error"), job.refused, MessageIcon::warning,
+                               MessageOwner::reviewWindow});
   }
   if (done.playlistFailed) {
     DebugOutput("Failed to regenerate image playlist\n");

@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/result_codes.h"
 #include "platform/thread_handoff.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/playlist.h"
@@ -49,24 +50,34 @@ std::string WhyNotWhole(const FileState& opened, const FileState& now, const std
                         bool endedEarly) {
   if (opened.error == 0) {
     if (now.error != 0) return std::error_code(now.error, std::generic_category()).message();
+    const std::string before = std::to_string(opened.bytes);
+    const std::string after = std::to_string(now.bytes);
     if (now.bytes < opened.bytes) {
-      return "the file was cut short while it was read (" + std::to_string(now.bytes) + " of its " +
-             std::to_string(opened.bytes) + " bytes are left)";
+      return FillIn(Translate("WorkflowController",
+                              "the file was cut short while it was read (%1 of its %2 bytes are "
+                              "left)"),
+                    {after, before});
     }
-    const std::string again = ". Index it again when it is complete.";
     if (now.bytes > opened.bytes) {
-      return "the file is still being written: it grew from " + std::to_string(opened.bytes) +
-             " to " + std::to_string(now.bytes) + " bytes while it was read" + again;
+      return FillIn(Translate("WorkflowController",
+                              "the file is still being written: it grew from %1 to %2 bytes while "
+                              "it was read. Index it again when it is complete."),
+                    {before, after});
     }
     if (now.modifiedNs != opened.modifiedNs)
-      return "the file is still being written: it was changed while it was read" + again;
+      return Translate("WorkflowController",
+                       "the file is still being written: it was changed while it was read. Index "
+                       "it again when it is complete.");
   }
   if (fewer.empty()) return "";
   // A file being written between two of its writer's flushes looks like one
   // cut short, but was changed a moment ago.
   if (endedEarly && ChangedMomentsAgo(now))
-    return "the file is cut short or still being written: it was changed a moment ago, and " +
-           fewer;
+    return FillIn(Translate("WorkflowController",
+                            "the file is cut short or still being written: it was changed a "
+                            "moment ago, and %1",
+                            "%1 says how many thumbnails were taken"),
+                  {fewer});
   return fewer;
 }
 
@@ -75,18 +86,24 @@ std::string WhyNotWhole(const FileState& opened, const FileState& now, const std
 std::string WhyFewerThumbnails(int64_t taken, int64_t promised, int64_t streamEnd,
                                double statedSeconds) {
   if (taken >= promised) return "";
-  const std::string got = std::to_string(taken) + " of " + std::to_string(promised) +
-                          (promised == 1 ? " thumbnail was taken" : " thumbnails were taken");
+  const int n = static_cast<int>(std::min<int64_t>(promised, INT32_MAX));
+  const std::string got =
+      FillIn(n == 1 ? Translate("WorkflowController", "%1 of %n thumbnail was taken", nullptr, n)
+                    : Translate("WorkflowController", "%1 of %n thumbnails were taken", nullptr, n),
+             {std::to_string(taken)});
   const double endSeconds = static_cast<double>(streamEnd) / static_cast<double>(kUnitsPerSecond);
   if (streamEnd <= 0) {
-    return "no picture of the video could be read, though its stated length is " +
-           LengthText(statedSeconds) + "; " + got + ".";
+    return FillIn(Translate("WorkflowController",
+                            "no picture of the video could be read, though its stated length is "
+                            "%1; %2."),
+                  {LengthText(statedSeconds), got});
   }
   if (endSeconds < statedSeconds) {
-    return "the video ends at " + LengthText(endSeconds) + ", before its stated length of " +
-           LengthText(statedSeconds) + "; " + got + ".";
+    return FillIn(Translate("WorkflowController",
+                            "the video ends at %1, before its stated length of %2; %3."),
+                  {LengthText(endSeconds), LengthText(statedSeconds), got});
   }
-  return "only " + got + ".";
+  return FillIn(Translate("WorkflowController", "only %1."), {got});
 }
 
 }  // namespace
@@ -185,7 +202,7 @@ void WorkflowController::Start() {
       opensFromStart_ = StartNextMovie() == kMovieStarted;
     }
   } else if (state == CaptureState::paused) {
-    SetStatus(kCapturing);
+    SetStatus(TranslateKept("WorkflowController", kCapturing));
     engine_.TogglePause();
   }
   NoticeDecodingProblems();
@@ -194,7 +211,7 @@ void WorkflowController::Start() {
 
 void WorkflowController::Stop() {
   if (engine_.GetState() == CaptureState::idle) return;
-  SetStatus(kStopping);
+  SetStatus(TranslateKept("WorkflowController", kStopping));
   engine_.Stop();
   ScheduleIdle();
 }
@@ -202,10 +219,10 @@ void WorkflowController::Stop() {
 void WorkflowController::Pause() {
   const CaptureState state = engine_.GetState();
   if (state == CaptureState::running) {
-    SetStatus(kPausing);
+    SetStatus(TranslateKept("WorkflowController", kPausing));
     engine_.TogglePause();
   } else if (state == CaptureState::paused) {
-    SetStatus(kCapturing);
+    SetStatus(TranslateKept("WorkflowController", kCapturing));
     engine_.TogglePause();
   }
   ScheduleIdle();
@@ -271,7 +288,7 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
     // it was, and the run goes on only for a removed one.
     if (outcome.opened) engine_.Close();
     if (outcome.stopped || endRunRequested_) {
-      SetStatus(kReady);
+      SetStatus(TranslateKept("WorkflowController", kReady));
       opensFromStart_ = false;
       return;
     }
@@ -305,7 +322,7 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
         static_cast<int>(std::clamp<int64_t>(PromisedSamples(engine_.GetSchedule()), 0, INT32_MAX));
     emit countsChanged(movieId, static_cast<int>(runMovies_.size()), runVideos_, 0,
                        thumbnailsPromised_);
-    SetStatus(kGrabbingFrom + path);
+    SetStatus(FillIn(TranslateKept("WorkflowController", kGrabbingFrom), {path}));
     if (std::exchange(opensFromStart_, false)) NoticeDecodingProblems();
     return;
   } else if (found) {
@@ -320,7 +337,8 @@ void WorkflowController::OnOpened(int32_t movieId, const OpenOutcome& outcome) {
 
 void WorkflowController::OnOpenFailed(const Movie& movie, const OpenOutcome& outcome) {
   const std::string path = movie.path();
-  const std::string text = "Error capturing from '" + path + "' - " + outcome.text;
+  const std::string text = FillIn(Translate("WorkflowController", "Error capturing from '%1' - %2"),
+                                  {path, outcome.text});
   project_.AddMovieError(movie.id(), text);
   emit movieNotOpened(movie, text);
   if (outcome.code == MediaError::noDecoder) {
@@ -408,7 +426,8 @@ void WorkflowController::Handle(WorkflowEvent& event) {
       OnProgress(event.movieId);
       break;
     case WorkflowEventType::statusText:
-      if (event.movieId == liveMovieId_ && event.text) SetStatus(event.text);
+      if (event.movieId == liveMovieId_ && event.text)
+        SetStatus(TranslateKept("CaptureEngine", event.text));
       break;
     case WorkflowEventType::opened:
       OnOpened(event.movieId, event.open);
@@ -420,7 +439,8 @@ void WorkflowController::Handle(WorkflowEvent& event) {
     case WorkflowEventType::stateChanged:
       // Whatever the movie: the commands follow the engine as it is now.
       // "Pausing" turns into "Paused" once the engine has really paused.
-      if (engine_.GetState() == CaptureState::paused && liveMovieId_ >= 0) SetStatus(kPaused);
+      if (engine_.GetState() == CaptureState::paused && liveMovieId_ >= 0)
+        SetStatus(TranslateKept("WorkflowController", kPaused));
       PublishCommands();
       break;
     case WorkflowEventType::indexPhotoPoll:
@@ -490,11 +510,13 @@ void WorkflowController::OnCaptureEnded(const CaptureEnd& end) {
       // A file that holds less than it says (or conversions that failed)
       // is cut short, not done; what it gave is indexed all the same.
       if (!why.empty())
-        FailMovie(currentMovieId_, "Error reading from '" + movie->path() + "' - " + why);
+        FailMovie(currentMovieId_,
+                  FillIn(Translate("WorkflowController", "Error reading from '%1' - %2"),
+                         {movie->path(), why}));
     }
     MakeOutputs();
   } else {
-    SetStatus(kReady);
+    SetStatus(TranslateKept("WorkflowController", kReady));
     if (writeFailed_) {
       // The movie is failed: it is listed with its error like one that
       // could not be opened.
@@ -530,7 +552,7 @@ void WorkflowController::OnIdle() {
   PublishCommands();
   if (continueWithNext_ && !OutputsPending() && engine_.GetState() == CaptureState::idle) {
     if (!endRunRequested_) {
-      SetStatus(kReady);
+      SetStatus(TranslateKept("WorkflowController", kReady));
       if (StartNextMovie() != kMovieStarted) ShowRunSummary();
     }
     continueWithNext_ = false;
@@ -572,10 +594,15 @@ namespace {
 // One box for several failures: how many, and each on a line of its own.
 std::string FailureSummaryText(const std::vector<std::string>& failures) {
   constexpr size_t kListed = 15;
-  std::string text = std::to_string(failures.size()) + " things went wrong while indexing:\n";
+  const auto count = [](size_t n) { return static_cast<int>(std::min<size_t>(n, INT32_MAX)); };
+  std::string text =
+      Translate("WorkflowController", "%n things went wrong while indexing:", nullptr,
+                count(failures.size())) +
+      "\n";
   for (size_t i = 0; i < failures.size() && i < kListed; ++i) text += "\n" + failures[i];
   if (failures.size() > kListed) {
-    text += "\n... and " + std::to_string(failures.size() - kListed) + " more.";
+    text += "\n" + Translate("WorkflowController", "... and %n more.", nullptr,
+                             count(failures.size() - kListed));
   }
   return text;
 }
@@ -601,7 +628,8 @@ void WorkflowController::ShowNotices() {
       std::vector<std::string> texts;
       for (auto& failure : failures) texts.push_back(std::move(failure.first));
       notices_.push_front([this, text = FailureSummaryText(texts)] {
-        emit messageRequested(Message{"Error", text, MessageIcon::error, MessageOwner::mainWindow});
+        emit messageRequested(Message{Translate("Message", "Error"), text, MessageIcon::error,
+                                      MessageOwner::mainWindow});
       });
     }
   }

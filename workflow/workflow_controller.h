@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "engine/file_state.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/user_message.h"
 #include "render/xslt_service.h"
@@ -77,16 +78,20 @@ class WorkflowController : public QObject {
     kNoneWaiting = 2,   // none was waiting
   };
 
-  // Status texts.
-  static constexpr const char* kGrabbingFrom = "Grabbing from : ";
-  static constexpr const char* kPausing = "Pausing";
-  static constexpr const char* kPaused = "Paused";
-  static constexpr const char* kCapturing = "Capturing";
-  static constexpr const char* kStopping = "Stopping";
-  static constexpr const char* kSavingPlaylist = "Saving playlist";
-  static constexpr const char* kSavingWebpage = "Saving webpage";
-  static constexpr const char* kSavingIndexPhoto = "Saving index photo";
-  static constexpr const char* kReady = "Ready";
+  // Status texts, translated where they are set (the path for "%1").
+  static constexpr const char* kGrabbingFrom =
+      QT_TRANSLATE_NOOP("WorkflowController", "Grabbing from : %1");
+  static constexpr const char* kPausing = QT_TRANSLATE_NOOP("WorkflowController", "Pausing");
+  static constexpr const char* kPaused = QT_TRANSLATE_NOOP("WorkflowController", "Paused");
+  static constexpr const char* kCapturing = QT_TRANSLATE_NOOP("WorkflowController", "Capturing");
+  static constexpr const char* kStopping = QT_TRANSLATE_NOOP("WorkflowController", "Stopping");
+  static constexpr const char* kSavingPlaylist =
+      QT_TRANSLATE_NOOP("WorkflowController", "Saving playlist");
+  static constexpr const char* kSavingWebpage =
+      QT_TRANSLATE_NOOP("WorkflowController", "Saving webpage");
+  static constexpr const char* kSavingIndexPhoto =
+      QT_TRANSLATE_NOOP("WorkflowController", "Saving index photo");
+  static constexpr const char* kReady = QT_TRANSLATE_NOOP("WorkflowController", "Ready");
 
   // Becomes the engine's listener and the XSLT service's stop action. The
   // project, engine and page generation must outlive the controller.

@@ -9,6 +9,7 @@
 #include "platform/data_folder.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 #include "project/movie.h"
 #include "project/playlist.h"
@@ -46,7 +47,7 @@ void WorkflowController::MakeOutputs() {
   if (output.htmlEnabled) names.html = project_.HtmlFileName(id);
   outputsPending_ = true;
   photoReportHeld_ = true;
-  if (output.iplEnabled) SetStatus(kSavingPlaylist);
+  if (output.iplEnabled) SetStatus(TranslateKept("WorkflowController", kSavingPlaylist));
   writer_->Run([this, id, movie = *found, names, scale = output.EffectiveImageScale()]() mutable {
     // Two videos of one name never share an output: each output's name is
     // claimed for this video, with a suffix where another holds it. One
@@ -83,12 +84,15 @@ void WorkflowController::OutputsNamed(int32_t id, const OutputNames& names) {
     if (names.playlistWritten) {
       project_.SetMovieIpl(id, names.playlist);
     } else {
-      const std::string failure = "Failed to write the playlist '" + names.playlist + "' - " +
-                                  std::strerror(names.playlistError);
+      const std::string failure =
+          FillIn(Translate("WorkflowController", "Failed to write the playlist '%1' - %2"),
+                 {names.playlist, std::strerror(names.playlistError)});
       FailMovie(id, failure);
       FailureNotice(failure, [this] {
-        emit messageRequested(Message{"Error", "Failed to open playlist file for writing",
-                                      MessageIcon::error, MessageOwner::mainWindow});
+        emit messageRequested(
+            Message{Translate("Message", "Error"),
+                    Translate("WorkflowController", "Failed to open playlist file for writing"),
+                    MessageIcon::error, MessageOwner::mainWindow});
       });
     }
   }
@@ -100,7 +104,7 @@ void WorkflowController::OutputsNamed(int32_t id, const OutputNames& names) {
     MakeIndexPhoto(id, output, photoPath);
     return;
   }
-  SetStatus(kSavingWebpage);
+  SetStatus(TranslateKept("WorkflowController", kSavingWebpage));
   const std::string path = names.html;
   const std::string stylesheet = kWebTemplateFolder + output.htmlTransform;
   MakePage(
@@ -109,14 +113,19 @@ void WorkflowController::OutputsNamed(int32_t id, const OutputNames& names) {
         if (outcome.made) {
           project_.SetMovieHtml(id, path);
         } else if (outcome.failure.kind == PageFailure::Kind::notWritten) {
-          FailMovie(id, "Failed to write the web page '" + path + "' - " +
-                            std::strerror(outcome.failure.systemError));
+          FailMovie(
+              id, FillIn(Translate("WorkflowController", "Failed to write the web page '%1' - %2"),
+                         {path, std::strerror(outcome.failure.systemError)}));
         } else {
-          FailMovie(id, "Failed to make the web page '" + path + "' from the template '" +
-                            ApplicationDataFolder() + stylesheet + "' - " + outcome.failure.text);
+          FailMovie(id, FillIn(Translate("WorkflowController",
+                                         "Failed to make the web page '%1' from the template "
+                                         "'%2' - %3"),
+                               {path, ApplicationDataFolder() + stylesheet, outcome.failure.text}));
         }
         if (!outcome.copyFailure.empty()) {
-          FailMovie(id, "Failed to copy the web page's companion files: " + outcome.copyFailure);
+          FailMovie(id, FillIn(Translate("WorkflowController",
+                                         "Failed to copy the web page's companion files: %1"),
+                               {outcome.copyFailure}));
         }
         MakeIndexPhoto(id, output, photoPath);
       });
@@ -136,7 +145,8 @@ void WorkflowController::MakePage(int32_t movieId, const std::string& path,
       data ? std::move(data) : pages_.MovieData(project_, movieId, path);
   if (!xml) {
     PageOutcome outcome;
-    outcome.failure = {PageFailure::Kind::dataNotLoaded, "the movie is not in the project"};
+    outcome.failure = {PageFailure::Kind::dataNotLoaded,
+                       Translate("WorkflowController", "the movie is not in the project")};
     then(outcome);
     return;
   }
@@ -167,7 +177,7 @@ void WorkflowController::MakeIndexPhoto(int32_t movieId, const OutputSettings& o
     FinishOutputs(movieId, false);
     return;
   }
-  SetStatus(kSavingIndexPhoto);
+  SetStatus(TranslateKept("WorkflowController", kSavingIndexPhoto));
   const CaptureSettings& capture = project_.Capture();
   const ClientSize client = photoBounds_;
   int width = capture.contactsheetminwidth;

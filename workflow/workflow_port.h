@@ -6,6 +6,8 @@
 // connects to what it shows.
 #include <string>
 
+#include "platform/translate.h"
+
 namespace ombrelo {
 
 // How a help page is shown (the desktop's help window).
@@ -35,13 +37,20 @@ struct ClientSize {
 
 // The end of a run whose queue was worked through: when none failed, the
 // help page "completed.htm" (only when some were indexed); otherwise a
-// warning with this caption and text.
+// warning with this caption (shown through TranslateKept("WorkflowPort", ...))
+// and text.
 inline constexpr char kRunCompletedPage[] = "completed.htm";
-inline constexpr char kRunSummaryCaption[] = "Indexing finished";
+inline constexpr char kRunSummaryCaption[] = QT_TRANSLATE_NOOP("WorkflowPort", "Indexing finished");
 inline std::string RunSummaryText(int indexed, int failed) {
-  return (indexed == 1 ? std::string("1 video was") : std::to_string(indexed) + " videos were") +
-         " indexed and " + std::to_string(failed) +
-         " could not be indexed.\nEach video that failed is listed with its error.";
+  return FillIn(indexed == 1 ? Translate("WorkflowPort",
+                                         "%n video was indexed and %1 could not be indexed.\nEach "
+                                         "video that failed is listed with its error.",
+                                         nullptr, indexed)
+                             : Translate("WorkflowPort",
+                                         "%n videos were indexed and %1 could not be indexed.\n"
+                                         "Each video that failed is listed with its error.",
+                                         nullptr, indexed),
+                {std::to_string(failed)});
 }
 
 }  // namespace ombrelo

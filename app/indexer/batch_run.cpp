@@ -18,6 +18,7 @@
 #include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
 
@@ -144,7 +145,8 @@ class Batch {
     // The workers take the settings from a file; each movie comes with its
     // own record.
     if (!project_.SaveWithoutMovies(SettingsFile())) {
-      terminal_.Error("ombrelo-index: cannot write the batch's project file");
+      terminal_.Error("ombrelo-index: " +
+                      Translate("Indexer", "cannot write the batch's project file"));
       return false;
     }
     for (const Movie& movie : project_.Movies()) {
@@ -342,7 +344,7 @@ class Batch {
     }
     if (interrupted_) return;
     interrupted_ = true;
-    terminal_.Line("Interrupted: stopping the capture");
+    terminal_.Line(Translate("Indexer", "Interrupted: stopping the capture"));
     for (const Worker& worker : workers_) {
       if (!worker.Busy()) continue;
       ::kill(worker.pid, SIGTERM);
@@ -407,7 +409,7 @@ class Batch {
     if (!movie) return;
     Movie result;
     if (!ReadMovieRecord(record, &result) || result.path() != movie->path()) {
-      Fail(*movie, "no result (an unreadable answer)");
+      Fail(*movie, Translate("Indexer", "no result (an unreadable answer)"));
       return;
     }
     project_.UpdateMovie(movie->id(), [&](Movie& into) { TakeResults(into, result); });
@@ -423,12 +425,14 @@ class Batch {
     } else if (WIFSIGNALED(status)) {
       Fail(*movie, strsignal(WTERMSIG(status)));
     } else {
-      Fail(*movie, "no result (exit status " + std::to_string(WEXITSTATUS(status)) + ")");
+      Fail(*movie, FillIn(Translate("Indexer", "no result (exit status %1)"),
+                          {std::to_string(WEXITSTATUS(status))}));
     }
   }
 
   void Fail(const Movie& movie, const std::string& reason) {
-    const std::string text = "Error capturing from '" + movie.path() + "' - " + reason;
+    const std::string text = FillIn(
+        Translate("WorkflowController", "Error capturing from '%1' - %2"), {movie.path(), reason});
     project_.AddMovieError(movie.id(), text);
     terminal_.Error(text);
   }

@@ -16,9 +16,10 @@
 
 #include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
-#include "workflow/workflow_controller.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::indexer {
 
@@ -91,7 +92,8 @@ bool NextRequest(std::string& buffer, std::string* record) {
       case ChannelRead::message:
         return true;
       case ChannelRead::malformed:
-        std::fprintf(stderr, "ombrelo-index: the batch sent what is no request\n");
+        std::fprintf(stderr, "ombrelo-index: %s\n",
+                     Translate("Indexer", "the batch sent what is no request").c_str());
         return false;
       case ChannelRead::incomplete:
         break;
@@ -142,7 +144,8 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
   // The worker ends with the batch, however the batch ends.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (!project.Load(settingsFile)) {
-    std::fprintf(stderr, "ombrelo-index: cannot read the batch's project\n");
+    std::fprintf(stderr, "ombrelo-index: %s\n",
+                 Translate("Indexer", "cannot read the batch's project").c_str());
     return kExitUsage;
   }
   project.ClearMovies();
@@ -162,7 +165,7 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
     }
     if (stopping) return;
     stopping = true;
-    port.Note("Interrupted: stopping the capture");
+    port.Note(Translate("Indexer", "Interrupted: stopping the capture"));
     controller.EndRun();
     if (!controller.RunActive()) loop.quit();
   });
@@ -172,7 +175,8 @@ int ServeBatch(const std::string& settingsFile, bool interactive, CProject& proj
   while (!stopping && !StopRequested() && NextRequest(buffer, &request)) {
     Movie record;
     if (!ReadMovieRecord(request, &record)) {
-      std::fprintf(stderr, "ombrelo-index: the batch sent no movie record\n");
+      std::fprintf(stderr, "ombrelo-index: %s\n",
+                   Translate("Indexer", "the batch sent no movie record").c_str());
       return kExitUsage;
     }
     // Each movie is a run of its own over a project that holds it alone, so

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "engine/capture_settings.h"
+#include "platform/translate.h"
 
 namespace ombrelo::indexer {
 
@@ -71,7 +72,8 @@ Setter ShardOf(std::optional<Shard>* field, std::string* problem) {
     if (slash == std::string::npos || !ParseWhole(text.substr(0, slash), &shard.index) ||
         !ParseWhole(text.substr(slash + 1), &shard.count) || shard.count < 1 ||
         shard.count > kMostShards || shard.index < 1 || shard.index > shard.count) {
-      *problem = "K/N, a part K from 1 to N of N parts, N at most " + std::to_string(kMostShards);
+      *problem = FillIn(Translate("Indexer", "K/N, a part K from 1 to N of N parts, N at most %1"),
+                        {std::to_string(kMostShards)});
       return false;
     }
     *field = shard;
@@ -170,7 +172,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     if (const auto flag = flags.find(name); flag != flags.end()) {
       if (value) {
-        *error = "option " + name + " takes no value";
+        *error = FillIn(Translate("Indexer", "option %1 takes no value"), {name});
         return false;
       }
       *flag->second = true;
@@ -178,20 +180,22 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     const auto setter = valued.find(name);
     if (setter == valued.end()) {
-      *error = "unknown option " + name;
+      *error = FillIn(Translate("Indexer", "unknown option %1"), {name});
       return false;
     }
     if (!value) {
       if (i + 1 >= args.size()) {
-        *error = "option " + name + " needs a value";
+        *error = FillIn(Translate("Indexer", "option %1 needs a value"), {name});
         return false;
       }
       value = args[++i];
     }
     problem.clear();
     if (!setter->second(*value)) {
-      *error = "bad value for " + name + ": '" + *value + "'";
-      if (!problem.empty()) *error += " (" + problem + ")";
+      *error = problem.empty()
+                   ? FillIn(Translate("Indexer", "bad value for %1: '%2'"), {name, *value})
+                   : FillIn(Translate("Indexer", "bad value for %1: '%2' (%3)"),
+                            {name, *value, problem});
       return false;
     }
   }
@@ -199,74 +203,76 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
 }
 
 std::string UsageText() {
-  return R"(Usage: ombrelo-index [OPTIONS] [PATH...]
-       ombrelo-index --merge OUT.obx PART.obx...
-       ombrelo-index --thumbnail [-s SIZE] [--time-limit SEC] INPUT OUTPUT.png
-
-Indexes videos: saves thumbnails on a schedule, then makes for each video an
-image playlist, a web page and an index photo.
-
-Each PATH is a video file (added whatever its name) or a folder (its videos
-are added, recursively, by their extension).
-
-Options:
-  --project FILE      load a project file first (its movies and settings)
-  --settings FILE     take only the settings of a project file
-  --save FILE         write the project to FILE when the run ends
-  --out DIR           put the outputs in DIR/Thumbs/, DIR/Html/, DIR/Ipl/
-                      and DIR/Index/
-  --start-after SEC   take the first thumbnail SEC seconds into a video
-  --every SEC         take a thumbnail every SEC seconds
-  --least N           take at least N thumbnails from every video
-  --quality Q         JPEG quality, 1 to 100
-  --format jpg|bmp    thumbnail file format
-  --skip-blank        replace a thumbnail that is nearly one flat colour
-                      (black, a fade, a title card) by the first frame
-                      after it that is not, within half the interval
-  --no-deinterlace    take frames of interlaced video with both fields as
-                      they are (combed edges where something moves)
-  --allow-many-thumbnails
-                      take more than 10000 thumbnails of a video when the
-                      settings ask for that (a video that would get more
-                      fails without it)
-  --no-html           make no web pages
-  --no-playlist       make no image playlists
-  --no-index-photo    make no index photos
-  --html-template NAME   web page template (see --list-templates)
-  --index-template NAME  index photo template (see --list-templates)
-  --list-templates    list the templates with their titles
-  --jobs N            index up to N videos at the same time, in N worker
-                      processes (default: the number of processors)
-  --shard K/N         index only the K-th of N parts of the videos (K from 1);
-                      a video's part follows from its path below the folder
-                      named, so it stays when videos are added
-  --merge OUT         join the projects named as PATHs into the new project
-                      file OUT (an existing OUT is never replaced)
-  -q, --quiet         print no progress and no summary, only errors
-  --json              print one JSON object per video on standard output
-                      (path, status, images, outputs, error); everything
-                      else goes to standard error
-  --version           show the version and build date
-  -h, --help          show this text
-
-Thumbnails for file managers (--thumbnail comes first):
-  --thumbnail         write one picture of the video INPUT (a path or a
-                      file:// address) to OUTPUT.png: the key frame at or
-                      after a quarter of the video (a later one when it is
-                      one flat colour), upright, in its shape, HDR in SDR
-                      colours; exit status 1 and no file when there is none
-  -s, --size SIZE     its longer side at most SIZE pixels, 1 to 4096
-                      (default 256; a smaller video keeps its size)
-  --time-limit SEC    give up after SEC seconds (default 10)
-
-Without --project or --settings the default settings are used. Ctrl+C stops
-the capture, saves the project (with --save) and ends the run. With more than
-one job, a video whose worker crashes or makes no progress for ten minutes
-is marked failed and the others go on.
-
-Exit status: 0 when every video was indexed, 1 when any was not, 2 on a
-usage error.
-)";
+  // One text, so that a translation may reflow it; the option names stay.
+  return Translate(
+      "Indexer",
+      "Usage: ombrelo-index [OPTIONS] [PATH...]\n"
+      "       ombrelo-index --merge OUT.obx PART.obx...\n"
+      "       ombrelo-index --thumbnail [-s SIZE] [--time-limit SEC] INPUT OUTPUT.png\n"
+      "\n"
+      "Indexes videos: saves thumbnails on a schedule, then makes for each video an\n"
+      "image playlist, a web page and an index photo.\n"
+      "\n"
+      "Each PATH is a video file (added whatever its name) or a folder (its videos\n"
+      "are added, recursively, by their extension).\n"
+      "\n"
+      "Options:\n"
+      "  --project FILE      load a project file first (its movies and settings)\n"
+      "  --settings FILE     take only the settings of a project file\n"
+      "  --save FILE         write the project to FILE when the run ends\n"
+      "  --out DIR           put the outputs in DIR/Thumbs/, DIR/Html/, DIR/Ipl/\n"
+      "                      and DIR/Index/\n"
+      "  --start-after SEC   take the first thumbnail SEC seconds into a video\n"
+      "  --every SEC         take a thumbnail every SEC seconds\n"
+      "  --least N           take at least N thumbnails from every video\n"
+      "  --quality Q         JPEG quality, 1 to 100\n"
+      "  --format jpg|bmp    thumbnail file format\n"
+      "  --skip-blank        replace a thumbnail that is nearly one flat colour\n"
+      "                      (black, a fade, a title card) by the first frame\n"
+      "                      after it that is not, within half the interval\n"
+      "  --no-deinterlace    take frames of interlaced video with both fields as\n"
+      "                      they are (combed edges where something moves)\n"
+      "  --allow-many-thumbnails\n"
+      "                      take more than 10000 thumbnails of a video when the\n"
+      "                      settings ask for that (a video that would get more\n"
+      "                      fails without it)\n"
+      "  --no-html           make no web pages\n"
+      "  --no-playlist       make no image playlists\n"
+      "  --no-index-photo    make no index photos\n"
+      "  --html-template NAME   web page template (see --list-templates)\n"
+      "  --index-template NAME  index photo template (see --list-templates)\n"
+      "  --list-templates    list the templates with their titles\n"
+      "  --jobs N            index up to N videos at the same time, in N worker\n"
+      "                      processes (default: the number of processors)\n"
+      "  --shard K/N         index only the K-th of N parts of the videos (K from 1);\n"
+      "                      a video's part follows from its path below the folder\n"
+      "                      named, so it stays when videos are added\n"
+      "  --merge OUT         join the projects named as PATHs into the new project\n"
+      "                      file OUT (an existing OUT is never replaced)\n"
+      "  -q, --quiet         print no progress and no summary, only errors\n"
+      "  --json              print one JSON object per video on standard output\n"
+      "                      (path, status, images, outputs, error); everything\n"
+      "                      else goes to standard error\n"
+      "  --version           show the version and build date\n"
+      "  -h, --help          show this text\n"
+      "\n"
+      "Thumbnails for file managers (--thumbnail comes first):\n"
+      "  --thumbnail         write one picture of the video INPUT (a path or a\n"
+      "                      file:// address) to OUTPUT.png: the key frame at or\n"
+      "                      after a quarter of the video (a later one when it is\n"
+      "                      one flat colour), upright, in its shape, HDR in SDR\n"
+      "                      colours; exit status 1 and no file when there is none\n"
+      "  -s, --size SIZE     its longer side at most SIZE pixels, 1 to 4096\n"
+      "                      (default 256; a smaller video keeps its size)\n"
+      "  --time-limit SEC    give up after SEC seconds (default 10)\n"
+      "\n"
+      "Without --project or --settings the default settings are used. Ctrl+C stops\n"
+      "the capture, saves the project (with --save) and ends the run. With more than\n"
+      "one job, a video whose worker crashes or makes no progress for ten minutes\n"
+      "is marked failed and the others go on.\n"
+      "\n"
+      "Exit status: 0 when every video was indexed, 1 when any was not, 2 on a\n"
+      "usage error.\n");
 }
 
 }  // namespace ombrelo::indexer

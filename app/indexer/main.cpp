@@ -33,17 +33,18 @@
 #include "app/indexer/template_choice.h"
 #include "app/indexer/terminal_port.h"
 #include "app/indexer/thumbnail_mode.h"
-#include "workflow/page_generation.h"
-#include "workflow/video_files.h"
-#include "workflow/workflow_controller.h"
 #include "engine/capture_engine.h"
 #include "engine/ffmpeg_pipeline.h"
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
+#include "workflow/page_generation.h"
+#include "workflow/video_files.h"
+#include "workflow/workflow_controller.h"
 
 namespace ombrelo::indexer {
 namespace {
@@ -104,6 +105,17 @@ void QtMessageToDebugOutput(QtMsgType, const QMessageLogContext&, const QString&
   DebugOutput(text.toStdString() + "\n");
 }
 
+// An error on standard error, after the program's name.
+void PrintError(const std::string& text) {
+  std::fprintf(stderr, "ombrelo-index: %s\n", text.c_str());
+}
+
+// A usage error, and where to read how the program is used.
+void PrintUsageError(const std::string& text) {
+  PrintError(text);
+  std::fprintf(stderr, "%s\n", Translate("Indexer", "Try 'ombrelo-index --help'.").c_str());
+}
+
 std::string Absolute(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
@@ -157,14 +169,14 @@ bool ChooseTemplates(const Options& options, CProject& project) {
   std::string error;
   if (!options.htmlTemplate.empty()) {
     if (!FindTemplate(true, options.htmlTemplate, &name, &error)) {
-      std::fprintf(stderr, "ombrelo-index: %s\n", TerminalSafe(error).c_str());
+      PrintError(TerminalSafe(error));
       return false;
     }
     project.SetHtmlTransform(name);
   }
   if (!options.indexTemplate.empty()) {
     if (!FindTemplate(false, options.indexTemplate, &name, &error)) {
-      std::fprintf(stderr, "ombrelo-index: %s\n", TerminalSafe(error).c_str());
+      PrintError(TerminalSafe(error));
       return false;
     }
     project.SetIndexphotoTransform(name);
@@ -184,7 +196,7 @@ std::unordered_map<std::string, std::string> AddInputs(const Options& options, C
     if (std::filesystem::is_directory(absolute, ec)) {
       const int added = AddVideosInFolder(project, absolute);
       if (added == 0) {
-        std::fprintf(stderr, "ombrelo-index: no videos in '%s'\n", TerminalSafe(path).c_str());
+        PrintError(FillIn(Translate("Indexer", "no videos in '%1'"), {TerminalSafe(path)}));
       }
       // The folder's videos are the last ones of the list.
       const std::string folder = paths::WithTrailingSeparator(absolute);
@@ -216,7 +228,8 @@ void KeepShard(const Shard& shard, const std::unordered_map<std::string, std::st
   }
   for (const std::string& other : others) project.RemoveMovie(other);
   if (project.Movies().empty()) {
-    std::fprintf(stderr, "ombrelo-index: no videos in part %d/%d\n", shard.index, shard.count);
+    PrintError(FillIn(Translate("Indexer", "no videos in part %1/%2"),
+                      {std::to_string(shard.index), std::to_string(shard.count)}));
   }
 }
 
@@ -225,15 +238,15 @@ void KeepShard(const Shard& shard, const std::unordered_map<std::string, std::st
 // failure that has been reported.
 int PrepareProject(const Options& options, CProject& project) {
   if (!options.projectFile.empty() && !project.Load(options.projectFile)) {
-    std::fprintf(stderr, "ombrelo-index: cannot read the project file '%s'\n",
-                 TerminalSafe(options.projectFile).c_str());
+    PrintError(FillIn(Translate("Indexer", "cannot read the project file '%1'"),
+                      {TerminalSafe(options.projectFile)}));
     return kExitUsage;
   }
   if (!options.settingsFile.empty()) {
     CProject settings("");
     if (!settings.Load(options.settingsFile)) {
-      std::fprintf(stderr, "ombrelo-index: cannot read the settings of '%s'\n",
-                   TerminalSafe(options.settingsFile).c_str());
+      PrintError(FillIn(Translate("Indexer", "cannot read the settings of '%1'"),
+                        {TerminalSafe(options.settingsFile)}));
       return kExitUsage;
     }
     project.CopySettingsFrom(settings);
@@ -243,7 +256,7 @@ int PrepareProject(const Options& options, CProject& project) {
 
   const std::unordered_map<std::string, std::string> shardKeys = AddInputs(options, project);
   if (project.Movies().empty()) {
-    std::fprintf(stderr, "ombrelo-index: no videos to index\nTry 'ombrelo-index --help'.\n");
+    PrintUsageError(Translate("Indexer", "no videos to index"));
     return kExitUsage;
   }
   if (options.shard) KeepShard(*options.shard, shardKeys, project);
@@ -263,7 +276,7 @@ class InterruptWatch {
       }
       if (interrupted_) return;
       interrupted_ = true;
-      port.Note("Interrupted: stopping the capture");
+      port.Note(Translate("Indexer", "Interrupted: stopping the capture"));
       controller.EndRun();
       if (!controller.RunActive()) QCoreApplication::quit();
     });
@@ -350,8 +363,8 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
 
   int exitCode = kExitDone;
   if (!options.saveFile.empty() && !project.Save(options.saveFile)) {
-    std::fprintf(stderr, "ombrelo-index: cannot write the project file '%s'\n",
-                 TerminalSafe(options.saveFile).c_str());
+    PrintError(FillIn(Translate("Indexer", "cannot write the project file '%1'"),
+                      {TerminalSafe(options.saveFile)}));
     exitCode = kExitFailed;
   }
   PrintResults(options, project);
@@ -365,9 +378,9 @@ int IndexProject(const Options& options, CProject& project, CaptureEngine& engin
 int Merge(const Options& options, CProject& project) {
   if (options.paths.empty() || !options.projectFile.empty() || !options.settingsFile.empty() ||
       !options.saveFile.empty() || options.shard) {
-    std::fprintf(stderr,
-                 "ombrelo-index: --merge OUT takes the project files of the parts and no "
-                 "--project, --settings, --save or --shard\nTry 'ombrelo-index --help'.\n");
+    PrintUsageError(Translate("Indexer",
+                              "--merge OUT takes the project files of the parts and no "
+                              "--project, --settings, --save or --shard"));
     return kExitUsage;
   }
   switch (MergeProjects(options.paths, options.mergeInto, project, stderr)) {
@@ -403,8 +416,7 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (!ParseOptions(args, &options, &error)) {
-    std::fprintf(stderr, "ombrelo-index: %s\nTry 'ombrelo-index --help'.\n",
-                 TerminalSafe(error).c_str());
+    PrintUsageError(TerminalSafe(error));
     return kExitUsage;
   }
   if (options.help) {
@@ -427,7 +439,8 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   engine.SetSkipBlank(options.skipBlank);
   // More thumbnails of one video than anyone looks through only when asked for.
   if (!options.allowMany)
-    engine.SetThumbnailLimit(kManyThumbnails, "; --allow-many-thumbnails takes them all the same");
+    engine.SetThumbnailLimit(
+        kManyThumbnails, Translate("Indexer", "--allow-many-thumbnails takes them all the same"));
   if (const int prepared = worker ? kExitDone : PrepareProject(options, project);
       prepared != kExitDone) {
     return prepared;

@@ -1,9 +1,11 @@
 #include "app/indexer/movie_report.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "app/indexer/terminal_port.h"
 #include "platform/paths.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
 
@@ -11,6 +13,20 @@ namespace ombrelo::indexer {
 
 namespace {
 
+// The status word of the summary, for people (the JSON keeps StatusWord).
+std::string StatusText(int32_t status) {
+  switch (status) {
+    case kMovieWaiting:
+      return Translate("Indexer", "waiting", "a video's status");
+    case kMovieOpened:
+      return Translate("Indexer", "stopped", "a video's status");
+    case kMovieDone:
+      return Translate("Indexer", "done", "a video's status");
+    case kMovieFailed:
+      return Translate("Indexer", "failed", "a video's status");
+  }
+  return Translate("Indexer", "unknown", "a video's status");
+}
 
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -86,14 +102,20 @@ std::string MovieJson(const Movie& movie) {
 
 void PrintSummary(const CProject& project, std::FILE* out) {
   for (const Movie& movie : project.Movies()) {
-    std::string line = movie.path() + ": " + StatusWord(movie.status) + ", " +
-                       std::to_string(movie.images.size()) +
-                       (movie.images.size() == 1 ? " image" : " images");
-    if (!movie.images.empty()) line += ", thumbnails " + paths::FolderOf(movie.images.front().path);
-    if (!movie.ipl.empty()) line += ", playlist " + movie.ipl;
-    if (!movie.html.empty()) line += ", web page " + movie.html;
-    if (!movie.indexphoto.empty()) line += ", index photo " + movie.indexphoto;
-    if (!movie.error.empty()) line += ", error: " + OneLine(movie.error);
+    const int images = static_cast<int>(std::min<size_t>(movie.images.size(), INT32_MAX));
+    std::string line = FillIn(Translate("Indexer", "%1: %2, %3", "a video: its status, its images"),
+                              {movie.path(), StatusText(movie.status), ImagesText(images)});
+    // Each output that was made, then the error, as items of one list.
+    const auto add = [&line](const std::string& item) { line += ", " + item; };
+    if (!movie.images.empty())
+      add(FillIn(Translate("Indexer", "thumbnails %1"),
+                 {paths::FolderOf(movie.images.front().path)}));
+    if (!movie.ipl.empty()) add(FillIn(Translate("Indexer", "playlist %1"), {movie.ipl}));
+    if (!movie.html.empty()) add(FillIn(Translate("Indexer", "web page %1"), {movie.html}));
+    if (!movie.indexphoto.empty())
+      add(FillIn(Translate("Indexer", "index photo %1"), {movie.indexphoto}));
+    if (!movie.error.empty())
+      add(FillIn(Translate("Indexer", "error: %1"), {OneLine(movie.error)}));
     std::fprintf(out, "%s\n", TerminalSafe(line).c_str());
   }
   std::fflush(out);

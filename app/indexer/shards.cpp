@@ -13,6 +13,7 @@
 
 #include "app/indexer/batch_channel.h"
 #include "app/indexer/terminal_port.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
 
@@ -60,12 +61,14 @@ void Report(std::FILE* err, const std::string& text) {
   std::fflush(err);
 }
 
-// ": why" for the end of a message, without the line feed some reasons end
-// with (it would show as "\n"); nothing for no reason.
-std::string Reason(std::string why) {
+// The message with ": why" after it, without the line feed some reasons end
+// with (it would show as "\n"); the message alone for no reason.
+std::string Reason(const std::string& message, std::string why) {
   while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
     why.pop_back();
-  return why.empty() ? std::string() : ": " + why;
+  return why.empty()
+             ? message
+             : FillIn(Translate("Indexer", "%1: %2", "a message and its reason"), {message, why});
 }
 
 // What tells two spellings of a video's path apart from two videos: the
@@ -88,10 +91,13 @@ MergeResult ClaimNewFile(const std::string& out, std::FILE* err) {
     return MergeResult::kMerged;
   }
   if (errno == EEXIST) {
-    Report(err, "'" + out + "' exists already; it is left as it is (choose another name)");
+    Report(err, FillIn(Translate("Indexer",
+                                 "'%1' exists already; it is left as it is (choose another name)"),
+                       {out}));
     return MergeResult::kOutExists;
   }
-  Report(err, "cannot write the project file '" + out + "': " + std::strerror(errno));
+  Report(err, FillIn(Translate("Indexer", "cannot write the project file '%1': %2"),
+                     {out, std::strerror(errno)}));
   return MergeResult::kCannotWrite;
 }
 
@@ -110,7 +116,8 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
     auto project = std::make_unique<CProject>("");
     std::string why;
     if (!project->Load(part, &why)) {
-      Report(err, "cannot read the project file '" + part + "'" + Reason(why));
+      Report(err, Reason(FillIn(Translate("Indexer", "cannot read the project file '%1'"), {part}),
+                         why));
       return MergeResult::kCannotRead;
     }
     projects.push_back(std::move(project));
@@ -135,8 +142,9 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
         merged.UpdateMovie(record.id(), [&](Movie& into) { CopyResults(into, movie); });
         found->second.second = p;
       }
-      Report(err, "'" + movie.path() + "' is in more than one part; kept once, from '" +
-                      parts[found->second.second] + "'");
+      Report(err,
+             FillIn(Translate("Indexer", "'%1' is in more than one part; kept once, from '%2'"),
+                    {movie.path(), parts[found->second.second]}));
     }
   }
   if (const MergeResult claimed = ClaimNewFile(out, err); claimed != MergeResult::kMerged)
@@ -144,7 +152,8 @@ MergeResult MergeProjects(const std::vector<std::string>& parts, const std::stri
   std::string why;
   if (!merged.Save(out, &why)) {
     ::unlink(out.c_str());
-    Report(err, "cannot write the project file '" + out + "'" + Reason(why));
+    Report(err,
+           Reason(FillIn(Translate("Indexer", "cannot write the project file '%1'"), {out}), why));
     return MergeResult::kCannotWrite;
   }
   return MergeResult::kMerged;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/translate.h"
 #include "render/template_catalogue.h"
 
 namespace ombrelo::indexer {
@@ -21,14 +22,16 @@ std::string Listed(TemplateKind kind) {
     text +=
         "  " + name + std::string(width - name.size() + 2, ' ') + TemplateTitle(kind, name) + "\n";
   }
-  return text.empty() ? "  (none)\n" : text;
+  return text.empty() ? "  " + Translate("Indexer", "(none)", "no templates") + "\n" : text;
 }
 
 }  // namespace
 
 std::string TemplateListText() {
-  return "Web page templates (--html-template):\n" + Listed(TemplateKind::kWeb) +
-         "Index photo templates (--index-template):\n" + Listed(TemplateKind::kIndex);
+  return Translate("Indexer", "Web page templates (--html-template):") + "\n" +
+         Listed(TemplateKind::kWeb) +
+         Translate("Indexer", "Index photo templates (--index-template):") + "\n" +
+         Listed(TemplateKind::kIndex);
 }
 
 bool FindTemplate(bool web, const std::string& asked, std::string* name, std::string* error) {
@@ -39,10 +42,12 @@ bool FindTemplate(bool web, const std::string& asked, std::string* name, std::st
       return true;
     }
   }
-  *error = std::string("no ") + (web ? "web page" : "index photo") + " template '" + asked +
-           "'; there are: ";
-  for (size_t i = 0; i < names.size(); ++i) *error += (i ? ", " : "") + names[i];
-  if (names.empty()) *error += "none";
+  std::string there;
+  for (size_t i = 0; i < names.size(); ++i) there += (i ? ", " : "") + names[i];
+  if (names.empty()) there = Translate("Indexer", "none", "no templates");
+  *error = FillIn(web ? Translate("Indexer", "no web page template '%1'; there are: %2")
+                      : Translate("Indexer", "no index photo template '%1'; there are: %2"),
+                  {asked, there});
   return false;
 }
 

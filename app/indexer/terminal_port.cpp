@@ -10,6 +10,7 @@
 
 #include "engine/codec_probe.h"
 #include "platform/data_folder.h"
+#include "platform/translate.h"
 #include "project/movie.h"
 #include "workflow/frame_output.h"
 #include "workflow/workflow_controller.h"
@@ -200,6 +201,11 @@ void TerminalPort::Error(const std::string& text) {
   std::fflush(err_);
 }
 
+std::string ImagesText(int count) {
+  return count == 1 ? Translate("Indexer", "%n image", nullptr, count)
+                    : Translate("Indexer", "%n images", nullptr, count);
+}
+
 void TerminalPort::Draw() {
   if (!interactive_) return;
   const int filled = perMille_ * kBarWidth / 1000;
@@ -207,10 +213,10 @@ void TerminalPort::Draw() {
   line += " [";
   line.append(static_cast<size_t>(filled), '#');
   line.append(static_cast<size_t>(kBarWidth - filled), '-');
-  char numbers[64];
-  std::snprintf(numbers, sizeof numbers, "] %3d%%  %d image%s  ", perMille_ / 10, frames_,
-                frames_ == 1 ? "" : "s");
-  line += numbers;
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "] %3d%%  ", perMille_ / 10);
+  line += percent;
+  line += ImagesText(frames_) + "  ";
   line += status_;
   // One line that redraws itself: nothing in it may move the cursor.
   line = FitColumns(TerminalSafe(line), std::max(TerminalColumns(out_) - 1, 10));
@@ -226,8 +232,8 @@ void TerminalPort::PlainProgress() {
   const int percent = perMille_ / 100 * 10;  // every tenth
   if (percent == lastPlainPercent_) return;
   lastPlainPercent_ = percent;
-  std::fprintf(out_, "[%3d%%] %s: %d image%s\n", percent, TerminalSafe(movieName_).c_str(), frames_,
-               frames_ == 1 ? "" : "s");
+  std::fprintf(out_, "[%3d%%] %s: %s\n", percent, TerminalSafe(movieName_).c_str(),
+               ImagesText(frames_).c_str());
   std::fflush(out_);
 }
 
@@ -269,16 +275,20 @@ void TerminalPort::ShowFrame(const FrameCopy& frame) {
 
 void TerminalPort::MovieFinished(const Movie& movie) {
   EndProgressLine();
-  std::fprintf(out_, "Indexed %s (%zu image%s)\n", TerminalSafe(movie.path()).c_str(),
-               movie.images.size(), movie.images.size() == 1 ? "" : "s");
+  const int count = static_cast<int>(std::min<size_t>(movie.images.size(), INT32_MAX));
+  const std::string line =
+      FillIn(count == 1 ? Translate("Indexer", "Indexed %1 (%n image)", nullptr, count)
+                        : Translate("Indexer", "Indexed %1 (%n images)", nullptr, count),
+             {TerminalSafe(movie.path())});
+  std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);
 }
 
 void TerminalPort::IndexPhotoFinished(const Movie& movie, bool written) {
   if (written) {
-    Note("Index photo " + TerminalSafe(movie.indexphoto));
+    Note(FillIn(Translate("Indexer", "Index photo %1"), {TerminalSafe(movie.indexphoto)}));
   } else {
-    Error("No index photo for " + TerminalSafe(movie.path()));
+    Error(FillIn(Translate("Indexer", "No index photo for %1"), {TerminalSafe(movie.path())}));
   }
 }
 
@@ -286,34 +296,38 @@ void TerminalPort::ShowHelpPage(const std::string& name, HelpMode mode) {
   // The pages that only explain a message already printed are left out.
   if (mode != HelpMode::notice || name == "completed.htm") return;
   if (name == "error_writing.htm") {
-    Error(
-        "A thumbnail could not be written: check that the output folder exists and is "
-        "writable, and that the disk is not full.");
+    Error(Translate("Indexer",
+                    "A thumbnail could not be written: check that the output folder exists and "
+                    "is writable, and that the disk is not full."));
   } else if (name == "error_capturing.htm") {
-    Error("A video could not be opened: check that the file exists and is a video.");
+    Error(Translate("Indexer",
+                    "A video could not be opened: check that the file exists and is a video."));
   } else {
-    Error("See the help page " + TerminalSafe(name));
+    Error(FillIn(Translate("Indexer", "See the help page %1"), {TerminalSafe(name)}));
   }
 }
 
 void TerminalPort::OpenCodecHelp(const std::string& moviePath, const std::string& address) {
-  Error("No installed decoder can play '" + TerminalSafe(moviePath) +
-        "'. Codec help: " + TerminalSafe(CodecHelpForTerminal(address)));
+  Error(FillIn(Translate("Indexer", "No installed decoder can play '%1'. Codec help: %2"),
+               {TerminalSafe(moviePath), TerminalSafe(CodecHelpForTerminal(address))}));
 }
 
 void TerminalPort::ShowDecodingProblems(const std::vector<std::string>& paths) {
-  std::string text =
-      "Decoding problems: these videos need missing components (video codecs) to play:";
+  std::string text = Translate(
+      "Indexer", "Decoding problems: these videos need missing components (video codecs) to play:");
   for (const std::string& path : paths) {
-    text += "\n  " + TerminalSafe(path) +
-            "  codec help: " + TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)));
+    text += "\n  " + FillIn(Translate("Indexer", "%1  codec help: %2"),
+                            {TerminalSafe(path),
+                             TerminalSafe(CodecHelpForTerminal(CodecHelpAddress(path)))});
   }
   Error(text);
 }
 
 void TerminalPort::RunCompleted(int indexed, int failed) {
   // A run where every video was indexed ends without a word of its own.
-  if (failed > 0) Error(std::string(kRunSummaryCaption) + ": " + RunSummaryText(indexed, failed));
+  if (failed > 0)
+    Error(TranslateKept("WorkflowPort", kRunSummaryCaption) + ": " +
+          RunSummaryText(indexed, failed));
 }
 
 void TerminalPort::RunFinished() {

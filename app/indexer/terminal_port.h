@@ -35,6 +35,9 @@ std::string TerminalSafe(std::string_view text, bool keepLineFeeds = false);
 
 // Cuts a UTF-8 text to at most `columns` characters (one column each).
 std::string FitColumns(const std::string& text, int columns);
+
+// "1 image", "5 images", in the user's language.
+std::string ImagesText(int count);
 // The width of the terminal out writes to; when it is not a terminal, that
 // of the COLUMNS environment variable, else 80.
 int TerminalColumns(std::FILE* out);

@@ -19,6 +19,7 @@
 
 #include "app/indexer/terminal_port.h"
 #include "engine/thumbnail_grab.h"
+#include "platform/translate.h"
 #include "project/file_write.h"
 
 namespace ombrelo::indexer {
@@ -27,9 +28,6 @@ namespace {
 constexpr int kExitWritten = 0;
 constexpr int kExitNoThumbnail = 1;
 constexpr int kExitUsage = 2;
-
-constexpr const char* kUsage =
-    "usage: ombrelo-index --thumbnail [-s SIZE] [--time-limit SECONDS] INPUT OUTPUT\n";
 
 // What a decoder stuck inside a hostile file cannot outlast: the process
 // ends this long after the grab's own time limit, without output.
@@ -144,8 +142,9 @@ std::string EncodePng(const GrabbedFrame& frame) {
 int NoThumbnail(const std::string& input, const std::string& reason) {
   // The name and the decoder's text may hold any bytes: none reach the
   // terminal as control characters.
-  std::fprintf(stderr, "ombrelo-index: no thumbnail for %s: %s\n", TerminalSafe(input).c_str(),
-               TerminalSafe(reason).c_str());
+  const std::string text = FillIn(Translate("Indexer", "no thumbnail for %1: %2"),
+                                  {TerminalSafe(input), TerminalSafe(reason)});
+  std::fprintf(stderr, "ombrelo-index: %s\n", text.c_str());
   return kExitNoThumbnail;
 }
 
@@ -160,15 +159,20 @@ namespace {
 int Thumbnail(int argc, char** argv) {
   Request request;
   if (!Parse(argc, argv, &request)) {
-    std::fputs(kUsage, stderr);
+    std::fputs(Translate("Indexer",
+                         "usage: ombrelo-index --thumbnail [-s SIZE] [--time-limit SECONDS] "
+                         "INPUT OUTPUT\n")
+                   .c_str(),
+               stderr);
     return kExitUsage;
   }
   const std::string path = LocalPath(request.input);
   // Only regular files: a pipe or a device would block or never end.
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0)
-    return NoThumbnail(request.input, "cannot read it");
-  if (!S_ISREG(info.st_mode)) return NoThumbnail(request.input, "not a regular file");
+    return NoThumbnail(request.input, Translate("Indexer", "cannot read it"));
+  if (!S_ISREG(info.st_mode))
+    return NoThumbnail(request.input, Translate("Indexer", "not a regular file"));
 
   struct sigaction action {};
   action.sa_handler = OnAlarm;
@@ -184,7 +188,7 @@ int Thumbnail(int argc, char** argv) {
   try {
     grab = GrabRepresentativeFrame(path, options);
   } catch (const std::bad_alloc&) {
-    return NoThumbnail(request.input, "not enough memory for its pictures");
+    return NoThumbnail(request.input, Translate("Indexer", "not enough memory for its pictures"));
   }
   ::alarm(0);
   if (!grab.ok) return NoThumbnail(request.input, grab.error);
@@ -195,7 +199,7 @@ int Thumbnail(int argc, char** argv) {
   const std::string png = EncodePng(grab.frame);
   if (png.empty() || WriteFileReplacing(request.output, png, nullptr, ReplacingFile::Links::replace,
                                         Durability::cache) != WriteResult::ok)
-    return NoThumbnail(request.input, "cannot write the output");
+    return NoThumbnail(request.input, Translate("Indexer", "cannot write the output"));
   return kExitWritten;
 }
 

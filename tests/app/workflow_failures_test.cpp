@@ -1,15 +1,19 @@
 // The workflow controller when a movie or an output fails: videos that
 // cannot be opened, decoded or read to their end, outputs and thumbnail
 // folders that cannot be written, and how the failures of a run are told.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/codec_probe.h"
 #include "platform/paths.h"
+#include "support/marked_texts.h"
 #include "workflow_fixture.h"
 
 namespace ombrelo {
@@ -120,6 +124,47 @@ TEST_F(WorkflowTest, SeveralFailuresOfARunAreToldInOneBoxWhenItHasEnded) {
   EXPECT_TRUE(Contains(text, "\n" + project_->FindMovie(second)->error)) << text;
   EXPECT_TRUE(Contains(text, "missing two.avi")) << text;
   EXPECT_EQ(seen_.completed, (std::vector<std::pair<int, int>>{{1, 2}}));
+}
+
+TEST_F(WorkflowTest, EveryTextOfARunIsLookedUpWholeAndFilledInAfterwards) {
+  testing::MarkedTexts marked;
+  firstRun_ = true;
+  const std::string missing = folder_ / "missing.avi";
+  const std::string cut = folder_ / "cut 100%1.mp4";
+  const std::string mp4 = testing::ReadFileBytes(TestVideos::Get().Make("a.mp4", 100));
+  ASSERT_TRUE(testing::WriteFileBytes(cut, mp4.substr(0, mp4.size() / 2)));
+  // Left an hour ago: not a file that may still be written.
+  const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, cut.c_str(), anHourAgo, 0), 0);
+  const std::string video = TestVideos::Get().Make("between.mp4", 50);
+  const int32_t missingId = Add(missing);
+  Add(video);
+  const int32_t cutId = Add(cut);
+  Controller().Start();
+  ASSERT_TRUE(RunToTheEnd());
+
+  // Each sentence is one text with its values put in after the lookup (a
+  // value's own "%1" stays), whatever the texts put into it.
+  const std::string notFound = "\u00abError capturing from '" + missing +
+                               "' - \u00abThe system cannot find the file specified.\u00bb\u00bb";
+  const std::string cutShort =
+      "\u00abError capturing from '" + cut +
+      "' - \u00abThe file is cut short: it is \u00aba QuickTime / MOV file\u00bb that ends "
+      "before its header does.\u00bb\u00bb";
+  EXPECT_EQ(project_->FindMovie(missingId)->error, notFound);
+  EXPECT_EQ(project_->FindMovie(cutId)->error, cutShort);
+  ASSERT_EQ(seen_.messages.size(), 1u);
+  EXPECT_EQ(seen_.messages.front().caption, "\u00abError\u00bb");
+  EXPECT_EQ(seen_.messages.front().text,
+            "\u00ab2 things went wrong while indexing:\u00bb\n\n" + notFound + "\n" + cutShort);
+  ASSERT_FALSE(seen_.statusTexts.empty());
+  for (const std::string& status : seen_.statusTexts) {
+    EXPECT_EQ(status.rfind("\u00ab", 0), 0u) << status;
+    EXPECT_EQ(status.substr(status.size() - 2), "\u00bb") << status;
+  }
+  EXPECT_NE(std::find(seen_.statusTexts.begin(), seen_.statusTexts.end(),
+                      "\u00abGrabbing from : " + video + "\u00bb"),
+            seen_.statusTexts.end());
 }
 
 TEST_F(WorkflowTest, AWebPageThatCannotBeWrittenIsToldOnTheOwnersThreadInItsPlace) {

@@ -7,6 +7,7 @@
 #include "crash/crash_recovery.h"
 #include "project/project.h"
 #include "support/debug_capture.h"
+#include "support/marked_texts.h"
 
 namespace ombrelo {
 namespace {
@@ -74,6 +75,30 @@ TEST(CrashRecovery, AsksAboutTheFirstOpenedMovieAndRemovesItOnYes) {
   RecordingView again;
   RunCrashRecovery(project, again, file);
   EXPECT_TRUE(again.calls.empty());
+}
+
+TEST(CrashRecovery, TheQuestionNamesALongPathWholeInTheUsersLanguage) {
+  TempFolder folder("recovery-long");
+  // Far longer than a line of the old fixed-size text: nothing of it is cut.
+  std::string path = folder.Path();
+  for (int i = 0; i < 12; ++i) path += std::string(200, 'a' + i) + "/";
+  path += "movie %1.avi";
+  CProject crashed(folder.Path());
+  crashed.AddMovie(path);
+  crashed.UpdateMovie(crashed.Movies().back().id(), [](Movie& m) { m.status = kMovieOpened; });
+  ASSERT_TRUE(crashed.Save(folder / "crashed.obx"));
+  CProject project(folder.Path());
+  RecordingView view;
+  testing::MarkedTexts marked;
+
+  RunCrashRecovery(project, view, folder / "crashed.obx");
+
+  ASSERT_EQ(view.asked.size(), 1u);
+  EXPECT_EQ(view.asked[0].caption, "\u00abRemove video\u00bb");
+  EXPECT_EQ(view.asked[0].text,
+            "\u00abThe next movie in the list is\n" + path +
+                "\nIf the crash happened during video indexing the codec used by the file is "
+                "propably the cause\nRemove the video from the list?\u00bb");
 }
 
 TEST(CrashRecovery, NoKeepsTheMovieAndNoOpenedMovieAsksNothing) {
