@@ -284,7 +284,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(CProject& project, QWidget* owner
   std::vector<PropertyModel::Item> items;
   for (const AdvancedSetting& row : AdvancedSettingsTable()) {
     items.push_back({QString::fromUtf8(row.name), ShownName(row),
-                     QCoreApplication::translate("AdvancedSettings", row.description),
+                     QCoreApplication::translate("CaptureSettings", row.description),
                      row.kind == AdvancedSetting::Kind::real, AdvancedValue(project_, row)});
   }
   model_.SetItems(std::move(items));

@@ -44,6 +44,7 @@
 #include "engine/codec_probe.h"
 #include "platform/build_stamp.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 #include "project/preferences.h"
 #include "project/project.h"
 #include "project/report.h"
@@ -657,7 +658,8 @@ void MainWindow::ShowRunSummary(int indexed, int failed) {
     if (indexed > 0) help_.Show(this, kRunCompletedPage, HelpMode::notice);
     return;
   }
-  ShowMessage(kRunSummaryCaption, RunSummaryText(indexed, failed), MessageIcon::warning);
+  ShowMessage(TranslateKept("WorkflowPort", kRunSummaryCaption), RunSummaryText(indexed, failed),
+              MessageIcon::warning);
 }
 
 void MainWindow::RunFinished() {

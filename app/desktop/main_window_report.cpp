@@ -10,6 +10,7 @@
 #include "app/desktop/main_window.h"
 #include "app/desktop/message_port.h"
 #include "platform/debug_output.h"
+#include "platform/translate.h"
 #include "project/project.h"
 #include "project/report.h"
 #include "render/xslt_service.h"
@@ -52,7 +53,8 @@ void MainWindow::GenerateReport() {
                   notWritten ? MessageOwner::mainWindow : MessageOwner::none);
     }
     if (made.result == ReportResult::kWritten &&
-        AskYesNo(kReportSavedCaption, kReportSavedQuestion, MessageIcon::question)) {
+        AskYesNo(TranslateKept("Report", kReportSavedCaption),
+                 TranslateKept("Report", kReportSavedQuestion), MessageIcon::question)) {
       QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
   });

@@ -415,6 +415,13 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   Options options;
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
+  // The index photo draws pages without a display. The application comes
+  // first, so that everything the indexer says, its usage errors included,
+  // is in the user's language.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QtMessageToDebugOutput);
+  QGuiApplication app(argc, argv);
+  LoadTranslations(app);
   if (!ParseOptions(args, &options, &error)) {
     PrintUsageError(TerminalSafe(error));
     return kExitUsage;
@@ -449,11 +456,6 @@ int Run(int argc, char** argv, CProject& project, PageGeneration& pages) {
   const std::string privateTemp = MakePrivateTemporaryFolder();
   if (!privateTemp.empty())
     project.SetRunTemporaryFolder(paths::WithTrailingSeparator(privateTemp));
-  // The index photo draws pages without a display.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler(QtMessageToDebugOutput);
-  QGuiApplication app(argc, argv);
-  LoadTranslations(app);
   const int exitCode =
       worker ? ServeBatch(options.workerProject, options.workerInteractive, project, engine, pages)
              : IndexProject(options, project, engine, pages, privateTemp);
