@@ -40,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/event_timer.h"
 #include "bench/quiet_port.h"
 #include "crash/crash_snapshot.h"
 #include "engine/capture_engine.h"
@@ -396,6 +397,7 @@ int LatencyBench(const LatencyOptions& options) {
   setenv("TMPDIR", work.c_str(), 1);
   SetApplicationDataFolder(options.dataFolder);
   int result = 2;
+  auto* timed = dynamic_cast<TimedApplication*>(QCoreApplication::instance());
   {
     BusyLoops busy(options.busyLoops);
     if (busy.Count()) std::printf("%zu busy loops spin beside the run\n", busy.Count());
@@ -423,9 +425,12 @@ int LatencyBench(const LatencyOptions& options) {
       std::printf("project: %d movies of %d thumbnails, %.1f MB, serialised in %.1f ms\n",
                   kIndexedMovies, kThumbnailsEach, projectBytes / 1e6,
                   Ms(Clock::now() - serialiseStart).count());
+      if (timed) timed->Record(true);
       Run(project, options.keepSnapshot, probe, timeline);
+      if (timed) timed->Record(false);
     }
     result = Report(probe, timeline);
+    if (timed) PrintSlowest(timed->Slowest(5));
     PrintLoad("at the end");
   }
   std::error_code ec;
