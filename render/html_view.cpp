@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <thread>
@@ -21,6 +22,7 @@
 
 #include "html_container.h"
 #include "platform/debug_output.h"
+#include "platform/sync.h"
 #include "project/file_read.h"
 #include "render/master_stylesheet.h"
 
@@ -81,10 +83,12 @@ QUrl TargetUrl(const std::string& target) {
 
 class HtmlView::Impl : public QtHtmlContainer {
  public:
-  Impl(int width, int height) {
+  // The empty page is made when it is first needed: parsing it loads the
+  // fonts, which a view whose first page is parsed off this thread never
+  // needs to do here.
+  Impl(int width, int height) : location_(kBlankUrl) {
     SetViewportSize(width, height);
     context_.load_master_stylesheet(MasterStylesheet());
-    ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
   }
 
   ~Impl() override {
@@ -108,7 +112,10 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
-  void SetReadScope(std::optional<ReadScope> scope) { scope_ = std::move(scope); }
+  void SetReadScope(std::optional<ReadScope> scope) {
+    SettleParse();  // the picture loader reads the scope
+    scope_ = std::move(scope);
+  }
 
   void SetParseInBackground(bool on) { parseInBackground_ = on; }
 
@@ -118,9 +125,13 @@ class HtmlView::Impl : public QtHtmlContainer {
     ++generation_;
   }
   const std::string& Location() const { return location_; }
-  bool HasDocument() const { return document_ != nullptr; }
+  bool HasDocument() {
+    EnsureDocument();
+    return document_ != nullptr;
+  }
 
-  litehtml::element::ptr Body() const {
+  litehtml::element::ptr Body() {
+    EnsureDocument();
     if (!document_ || !document_->root()) return nullptr;
     return document_->root()->select_one(std::string("body"));
   }
@@ -134,6 +145,7 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   void Layout() {
     SettleParse();
+    EnsureDocument();
     if (!document_ || !layoutDirty_) return;
     document_->render(std::max(1, ViewportWidth()));
     layoutDirty_ = false;
@@ -174,6 +186,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   // that hover styles ask for, a clicked link.
   template <typename Handler>
   bool Mouse(Handler handler) {
+    SettleParse();
+    EnsureDocument();
     if (!document_) return false;
     Layout();
     litehtml::position::vector boxes;
@@ -239,6 +253,12 @@ class HtmlView::Impl : public QtHtmlContainer {
     pagePending_ = false;
   }
 
+  // The empty page, until the first page is shown or while it is parsed.
+  void EnsureDocument() {
+    if (!document_ && parsesInFlight_ == 0)
+      ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
+  }
+
   void ShowDocument(const QUrl& url, const std::string& html) {
     document_.reset();
     PrepareDocument(url);
@@ -272,8 +292,10 @@ class HtmlView::Impl : public QtHtmlContainer {
   void ParseInBackground(uint64_t gen, const QUrl& url, const std::string& target,
                          std::string html) {
     PrepareDocument(url);
+    ++parsesInFlight_;
     parser_ = std::thread([this, gen, url, target, html = std::move(html)] {
       pthread_setname_np(pthread_self(), "page parser");
+      LowerThreadPriority();
       litehtml::document::ptr document =
           litehtml::document::createFromUTF8(html.c_str(), this, &context_);
       // The page goes over whole: this thread keeps no share of it.
@@ -281,6 +303,7 @@ class HtmlView::Impl : public QtHtmlContainer {
           &poster_,
           [this, gen, url, target, document = std::move(document)]() mutable {
             SettleParse();
+            --parsesInFlight_;
             if (gen != generation_) return;
             document_.reset();
             AdoptDocument(url, std::move(document));
@@ -291,9 +314,19 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   // Waits for the page being parsed off this thread, if any; a page whose
-  // navigation has been replaced meanwhile is dropped when it arrives.
+  // navigation has been replaced meanwhile is dropped when it arrives. Stops
+  // the picture loader after the picture in hand; the pictures it had not
+  // come to go back to the queue, and a later step goes on with them.
   void SettleParse() {
     if (parser_.joinable()) parser_.join();
+    if (!loader_.joinable()) return;
+    stopLoader_ = true;
+    loader_.join();
+    stopLoader_ = false;
+    imageQueue_.insert(imageQueue_.begin(), loaderBatch_.begin(), loaderBatch_.end());
+    loaderBatch_.clear();
+    imageStepPosted_ = false;
+    PostImageStep();
   }
 
   void StartRequestedDownloads(uint64_t gen) {
@@ -311,13 +344,21 @@ class HtmlView::Impl : public QtHtmlContainer {
   void PostImageStep() {
     if (imageStepPosted_ || imageQueue_.empty()) return;
     imageStepPosted_ = true;
-    QMetaObject::invokeMethod(&poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &poster_, [this] { LoadImages(); }, Qt::QueuedConnection);
   }
 
   // Pictures are loaded a few milliseconds' worth at a time, so that a page
-  // of thousands of them never holds the event loop for long.
+  // of thousands of them never holds the event loop for long; a view whose
+  // pages are parsed off this thread loads them off it too (reading a
+  // picture's size may wait for a slow disk), each picture's download
+  // completing on this thread.
   void LoadImages() {
     imageStepPosted_ = false;
+    if (parseInBackground_) {
+      LoadImagesInBackground();
+      return;
+    }
     QElapsedTimer spent;
     spent.start();
     while (!imageQueue_.empty() && spent.elapsed() < kImageStepMs) {
@@ -328,7 +369,35 @@ class HtmlView::Impl : public QtHtmlContainer {
     PostImageStep();
   }
 
+  // Only the loader touches the container until it is settled.
+  void LoadImagesInBackground() {
+    if (loader_.joinable() || imageQueue_.empty()) return;
+    loaderBatch_.swap(imageQueue_);
+    imageStepPosted_ = true;  // the loader's end posts the next step
+    const uint64_t run = ++loaderRuns_;
+    loader_ = std::thread([this, run] {
+      pthread_setname_np(pthread_self(), "page pictures");
+      LowerThreadPriority();
+      while (!loaderBatch_.empty() && !stopLoader_) {
+        const ImageLoad next = loaderBatch_.front();
+        loaderBatch_.pop_front();
+        StoreImage(next.url,
+                   Read(next.url, kMaxPictureBytes, nullptr) ? next.url.toLocalFile() : QString());
+        QMetaObject::invokeMethod(
+            &poster_, [this, gen = next.gen] { ImageLoaded(gen); }, Qt::QueuedConnection);
+      }
+      QMetaObject::invokeMethod(
+          &poster_,
+          [this, run] {
+            if (run != loaderRuns_ || !loader_.joinable()) return;
+            SettleParse();  // the batch is done: joins at once
+          },
+          Qt::QueuedConnection);
+    });
+  }
+
   void LoadPage(uint64_t gen, const QUrl& url, const std::string& target) {
+    SettleParse();
     if (gen != generation_) return;
     pagePending_ = false;
     ++openDownloads_;
@@ -385,6 +454,12 @@ class HtmlView::Impl : public QtHtmlContainer {
   void LoadImage(uint64_t gen, const QUrl& url) {
     if (gen != generation_) return;
     StoreImage(url, Read(url, kMaxPictureBytes, nullptr) ? url.toLocalFile() : QString());
+    ImageLoaded(gen);
+  }
+
+  // The download of a picture whose size has been stored has completed.
+  void ImageLoaded(uint64_t gen) {
+    if (gen != generation_) return;
     layoutDirty_ = true;
     --openDownloads_;
     ++downloadsDone_;
@@ -417,7 +492,12 @@ class HtmlView::Impl : public QtHtmlContainer {
   std::deque<ImageLoad> imageQueue_;  // pictures whose download has begun
   bool imageStepPosted_ = false;
   bool parseInBackground_ = false;
-  std::thread parser_;  // the page being parsed off this thread
+  std::thread parser_;                 // the page being parsed off this thread
+  int parsesInFlight_ = 0;             // pages parsed off this thread, not yet adopted
+  std::thread loader_;                 // loads loaderBatch_ off this thread
+  std::deque<ImageLoad> loaderBatch_;  // only loader_ touches it while it runs
+  std::atomic<bool> stopLoader_{false};
+  uint64_t loaderRuns_ = 0;
   std::string location_;
   uint64_t generation_ = 0;
   bool pagePending_ = false;
