@@ -146,7 +146,10 @@ TimedApplication::~TimedApplication() {
 
 void TimedApplication::Record(bool on) {
   recording_ = on;
-  if (on) slowest_.clear();
+  if (on) {
+    slowest_.clear();
+    busiest_.clear();
+  }
 }
 
 bool TimedApplication::notify(QObject* receiver, QEvent* event) {
@@ -171,10 +174,13 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event) {
   const itimerspec off{};
   if (sampler_->made) timer_settime(sampler_->timer, 0, &off, nullptr);
 
-  auto least =
-      std::min_element(slowest_.begin(), slowest_.end(),
-                       [](const SlowEvent& a, const SlowEvent& b) { return a.wallMs < b.wallMs; });
-  if (slowest_.size() >= kKept && least->wallMs >= wall) return result;
+  const auto byWall = [](const SlowEvent& a, const SlowEvent& b) { return a.wallMs < b.wallMs; };
+  const auto byCpu = [](const SlowEvent& a, const SlowEvent& b) { return a.cpuMs < b.cpuMs; };
+  auto least = std::min_element(slowest_.begin(), slowest_.end(), byWall);
+  auto idlest = std::min_element(busiest_.begin(), busiest_.end(), byCpu);
+  const bool slow = slowest_.size() < kKept || least->wallMs < wall;
+  const bool busy = busiest_.size() < kKept || idlest->cpuMs < cpu;
+  if (!slow && !busy) return result;
   SlowEvent kept;
   kept.wallMs = wall;
   kept.cpuMs = cpu;
@@ -192,17 +198,26 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event) {
     }
     kept.stacks.push_back(stack);
   }
-  if (slowest_.size() >= kKept)
-    *least = std::move(kept);
-  else
-    slowest_.push_back(std::move(kept));
+  if (busy) {
+    if (busiest_.size() >= kKept)
+      *idlest = kept;
+    else
+      busiest_.push_back(kept);
+  }
+  if (slow) {
+    if (slowest_.size() >= kKept)
+      *least = std::move(kept);
+    else
+      slowest_.push_back(std::move(kept));
+  }
   return result;
 }
 
-std::vector<SlowEvent> TimedApplication::Slowest(size_t count) {
-  std::vector<SlowEvent> events = slowest_;
-  std::sort(events.begin(), events.end(),
-            [](const SlowEvent& a, const SlowEvent& b) { return a.wallMs > b.wallMs; });
+std::vector<SlowEvent> TimedApplication::Slowest(size_t count, bool byCpu) {
+  std::vector<SlowEvent> events = byCpu ? busiest_ : slowest_;
+  std::sort(events.begin(), events.end(), [byCpu](const SlowEvent& a, const SlowEvent& b) {
+    return byCpu ? a.cpuMs > b.cpuMs : a.wallMs > b.wallMs;
+  });
   events.resize(std::min(count, events.size()));
   // Each stack: its frames named, from the first one above the handler.
   std::vector<std::vector<uintptr_t>> raws;
@@ -229,8 +244,8 @@ std::vector<SlowEvent> TimedApplication::Slowest(size_t count) {
       const std::vector<uintptr_t>& frames = raws[next++];
       for (size_t f = 2; f < frames.size(); ++f) {
         const std::string& name = names.at(frames[f]);
-        // The event loop's frames below the controller say nothing new.
-        if (name.rfind("QCoreApplication::notifyInternal2", 0) == 0) break;
+        // The event loop's frames below the delivery say nothing new.
+        if (name.find("TimedApplication::notify") != std::string::npos) break;
         stack += "      " + name + "\n";
       }
     }
@@ -238,8 +253,8 @@ std::vector<SlowEvent> TimedApplication::Slowest(size_t count) {
   return events;
 }
 
-void PrintSlowest(const std::vector<SlowEvent>& events) {
-  std::printf("slowest events on the owner's thread:\n");
+void PrintSlowest(const char* title, const std::vector<SlowEvent>& events) {
+  std::printf("%s:\n", title);
   for (const SlowEvent& event : events) {
     std::printf("  %7.1f ms (%.1f ms on a core)  %s to %s\n", event.wallMs, event.cpuMs,
                 event.event.c_str(), event.receiver.c_str());

@@ -26,8 +26,10 @@ class TimedApplication : public QGuiApplication {
 
   // Starts or stops keeping the slowest events (the list starts empty).
   void Record(bool on);
-  // The slowest events kept, slowest first, their stacks named.
-  std::vector<SlowEvent> Slowest(size_t count);
+  // The slowest events kept (by their wall time, or by their time on a
+  // core: the work done, whatever other programs took), slowest first,
+  // their stacks named.
+  std::vector<SlowEvent> Slowest(size_t count, bool byCpu = false);
 
   bool notify(QObject* receiver, QEvent* event) override;
 
@@ -36,10 +38,11 @@ class TimedApplication : public QGuiApplication {
   bool recording_ = false;
   int depth_ = 0;
   std::vector<SlowEvent> slowest_;  // at most a few dozen, unsorted
+  std::vector<SlowEvent> busiest_;  // the same by time on a core
   Sampler* sampler_;
 };
 
 // Prints the slowest events with their stacks.
-void PrintSlowest(const std::vector<SlowEvent>& events);
+void PrintSlowest(const char* title, const std::vector<SlowEvent>& events);
 
 }  // namespace ombrelo::bench

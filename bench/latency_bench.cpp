@@ -430,7 +430,10 @@ int LatencyBench(const LatencyOptions& options) {
       if (timed) timed->Record(false);
     }
     result = Report(probe, timeline);
-    if (timed) PrintSlowest(timed->Slowest(5));
+    if (timed) {
+      PrintSlowest("slowest events on the owner's thread", timed->Slowest(5));
+      PrintSlowest("events with the most time on a core", timed->Slowest(5, true));
+    }
     PrintLoad("at the end");
   }
   std::error_code ec;
