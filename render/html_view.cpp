@@ -1,7 +1,5 @@
 #include "render/html_view.h"
 
-#include <pthread.h>
-
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,14 +13,17 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <thread>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "html_container.h"
 #include "platform/debug_output.h"
-#include "platform/sync.h"
+#include "platform/worker.h"
 #include "project/file_read.h"
 #include "render/master_stylesheet.h"
 
@@ -92,7 +93,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   ~Impl() override {
-    SettleParse();
+    Settle();
+    worker_.reset();
     // A parsed page still on its way is dropped while the container lives.
     QCoreApplication::removePostedEvents(&poster_);
     document_.reset();
@@ -101,7 +103,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   HtmlViewListener* listener = nullptr;
 
   void Navigate(const std::string& target) {
-    SettleParse();
+    Settle();
     StopDownloads();
     const uint64_t gen = ++generation_;
     pagePending_ = true;
@@ -113,14 +115,14 @@ class HtmlView::Impl : public QtHtmlContainer {
 
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
   void SetReadScope(std::optional<ReadScope> scope) {
-    SettleParse();  // the picture loader reads the scope
+    Settle();  // the picture loader reads the scope
     scope_ = std::move(scope);
   }
 
   void SetParseInBackground(bool on) { parseInBackground_ = on; }
 
   void Stop() {
-    SettleParse();
+    Settle();
     StopDownloads();
     ++generation_;
   }
@@ -137,14 +139,14 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   void Resize(int width, int height) {
-    SettleParse();
+    Settle();
     SetViewportSize(width, height);
     if (document_) document_->media_changed();
     layoutDirty_ = true;
   }
 
   void Layout() {
-    SettleParse();
+    Settle();
     EnsureDocument();
     if (!document_ || !layoutDirty_) return;
     document_->render(std::max(1, ViewportWidth()));
@@ -186,7 +188,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   // that hover styles ask for, a clicked link.
   template <typename Handler>
   bool Mouse(Handler handler) {
-    SettleParse();
+    Settle();
     EnsureDocument();
     if (!document_) return false;
     Layout();
@@ -284,25 +286,23 @@ class HtmlView::Impl : public QtHtmlContainer {
     downloadsTotal_ = 0;
   }
 
-  // Parsing, the part of loading that grows with the page, runs on a
-  // thread of its own, and the rest of the load follows back on this one.
-  // Until then the view keeps the page it had (so it is not ready), and
-  // only the parsing thread touches the container: every call here that
-  // would (a new navigation, Stop, layout, drawing) waits for it first.
+  // Parsing, the part of loading that grows with the page, runs off this
+  // thread, and the rest of the load follows back on this one. Until then
+  // the view keeps the page it had (so it is not ready), and only the
+  // worker touches the container: every call here that would (a new
+  // navigation, Stop, layout, drawing) waits for it first.
   void ParseInBackground(uint64_t gen, const QUrl& url, const std::string& target,
                          std::string html) {
     PrepareDocument(url);
     ++parsesInFlight_;
-    parser_ = std::thread([this, gen, url, target, html = std::move(html)] {
-      pthread_setname_np(pthread_self(), "page parser");
-      LowerThreadPriority();
+    RunOff([this, gen, url, target, html = std::move(html)] {
       litehtml::document::ptr document =
           litehtml::document::createFromUTF8(html.c_str(), this, &context_);
-      // The page goes over whole: this thread keeps no share of it.
+      OffDone();
+      // The page goes over whole: the worker keeps no share of it.
       QMetaObject::invokeMethod(
           &poster_,
           [this, gen, url, target, document = std::move(document)]() mutable {
-            SettleParse();
             --parsesInFlight_;
             if (gen != generation_) return;
             document_.reset();
@@ -313,16 +313,39 @@ class HtmlView::Impl : public QtHtmlContainer {
     });
   }
 
+  // Work off this thread: one job at a time on a worker of the view's own
+  // (made when first needed), each job calling OffDone once it no longer
+  // touches the container, before it posts its result. So this thread
+  // never waits for a job that is only finishing.
+  void RunOff(std::function<void()> job) {
+    if (!worker_) worker_ = std::make_unique<Worker>("page loader");
+    {
+      const std::lock_guard<std::mutex> lock(offMutex_);
+      ++offJobs_;
+    }
+    worker_->Post(std::move(job));
+  }
+  void OffDone() {
+    {
+      const std::lock_guard<std::mutex> lock(offMutex_);
+      --offJobs_;
+    }
+    offDone_.notify_all();
+  }
+
   // Waits for the page being parsed off this thread, if any; a page whose
   // navigation has been replaced meanwhile is dropped when it arrives. Stops
   // the picture loader after the picture in hand; the pictures it had not
   // come to go back to the queue, and a later step goes on with them.
-  void SettleParse() {
-    if (parser_.joinable()) parser_.join();
-    if (!loader_.joinable()) return;
+  void Settle() {
     stopLoader_ = true;
-    loader_.join();
+    {
+      std::unique_lock<std::mutex> lock(offMutex_);
+      offDone_.wait(lock, [this] { return offJobs_ == 0; });
+    }
     stopLoader_ = false;
+    if (!loaderActive_) return;
+    loaderActive_ = false;
     imageQueue_.insert(imageQueue_.begin(), loaderBatch_.begin(), loaderBatch_.end());
     loaderBatch_.clear();
     imageStepPosted_ = false;
@@ -369,15 +392,14 @@ class HtmlView::Impl : public QtHtmlContainer {
     PostImageStep();
   }
 
-  // Only the loader touches the container until it is settled.
+  // Only the worker touches the container until it is settled.
   void LoadImagesInBackground() {
-    if (loader_.joinable() || imageQueue_.empty()) return;
+    if (loaderActive_ || imageQueue_.empty()) return;
     loaderBatch_.swap(imageQueue_);
-    imageStepPosted_ = true;  // the loader's end posts the next step
+    loaderActive_ = true;
+    imageStepPosted_ = true;  // the batch's end posts the next step
     const uint64_t run = ++loaderRuns_;
-    loader_ = std::thread([this, run] {
-      pthread_setname_np(pthread_self(), "page pictures");
-      LowerThreadPriority();
+    RunOff([this, run] {
       while (!loaderBatch_.empty() && !stopLoader_) {
         const ImageLoad next = loaderBatch_.front();
         loaderBatch_.pop_front();
@@ -386,18 +408,22 @@ class HtmlView::Impl : public QtHtmlContainer {
         QMetaObject::invokeMethod(
             &poster_, [this, gen = next.gen] { ImageLoaded(gen); }, Qt::QueuedConnection);
       }
+      OffDone();
       QMetaObject::invokeMethod(
           &poster_,
           [this, run] {
-            if (run != loaderRuns_ || !loader_.joinable()) return;
-            SettleParse();  // the batch is done: joins at once
+            if (run != loaderRuns_ || !loaderActive_) return;
+            // The whole batch is in; pictures asked for meanwhile follow.
+            loaderActive_ = false;
+            imageStepPosted_ = false;
+            PostImageStep();
           },
           Qt::QueuedConnection);
     });
   }
 
   void LoadPage(uint64_t gen, const QUrl& url, const std::string& target) {
-    SettleParse();
+    Settle();
     if (gen != generation_) return;
     pagePending_ = false;
     ++openDownloads_;
@@ -492,12 +518,15 @@ class HtmlView::Impl : public QtHtmlContainer {
   std::deque<ImageLoad> imageQueue_;  // pictures whose download has begun
   bool imageStepPosted_ = false;
   bool parseInBackground_ = false;
-  std::thread parser_;                 // the page being parsed off this thread
   int parsesInFlight_ = 0;             // pages parsed off this thread, not yet adopted
-  std::thread loader_;                 // loads loaderBatch_ off this thread
-  std::deque<ImageLoad> loaderBatch_;  // only loader_ touches it while it runs
+  bool loaderActive_ = false;          // a batch of pictures is given to the worker
+  std::deque<ImageLoad> loaderBatch_;  // only the worker touches it while it is active
   std::atomic<bool> stopLoader_{false};
   uint64_t loaderRuns_ = 0;
+  std::mutex offMutex_;
+  std::condition_variable offDone_;  // offJobs_ went down
+  int offJobs_ = 0;                  // guarded by offMutex_: jobs given, not done
+  std::unique_ptr<Worker> worker_;
   std::string location_;
   uint64_t generation_ = 0;
   bool pagePending_ = false;
