@@ -47,6 +47,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/event_timer.h"
 #include "bench/latency_bench.h"
 #include "bench/quiet_port.h"
 #include "engine/capture_engine.h"
@@ -276,7 +277,7 @@ int Usage() {
 int main(int argc, char** argv) {
   // The index photo draws its page without a display.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication app(argc, argv);
+  bench::TimedApplication app(argc, argv);
   const std::string what = argc > 1 ? argv[1] : "queue";
   double load[1] = {0};
   // The latency run prints the load at its start and end itself.

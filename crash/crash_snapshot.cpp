@@ -161,10 +161,15 @@ void CrashSnapshotKeeper::HandOver() {
   for (const int32_t id : dirty_) {
     if (const Movie* movie = project_.MovieById(id)) job.changed.push_back(*movie);
   }
-  for (size_t n = 0; n < kMoviesPerStep && !toCopy_.empty(); ++n) {
+  size_t thumbnails = 0;
+  for (size_t n = 0; n < kMoviesPerStep && thumbnails < kThumbnailsPerStep && !toCopy_.empty();
+       ++n) {
     // A movie removed meanwhile is skipped; one changed meanwhile is taken
     // as it is now (and again when it was noted as changed).
-    if (const Movie* movie = project_.MovieById(toCopy_.back())) job.changed.push_back(*movie);
+    if (const Movie* movie = project_.MovieById(toCopy_.back())) {
+      job.changed.push_back(*movie);
+      thumbnails += movie->images.size();
+    }
     toCopy_.pop_back();
   }
   everything_ = settingsChanged_ = orderChanged_ = false;

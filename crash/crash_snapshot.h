@@ -46,7 +46,8 @@ std::string CrashSnapshotText();
 // the pieces it keeps per movie and replaces the snapshot. So the project's
 // thread pays for copying the movies that changed, never for serializing the
 // project, whatever its size. A whole project (the first snapshot, a project
-// opened) is copied kMoviesPerStep movies at a time, one step per turn of
+// opened) is copied kMoviesPerStep movies at a time, or fewer when they
+// hold more than kThumbnailsPerStep thumbnails together, one step per turn of
 // the scheduler, so that no turn of the project's thread waits long; the
 // snapshot is replaced once the last step is in.
 class CrashSnapshotKeeper {
@@ -57,6 +58,9 @@ class CrashSnapshotKeeper {
   using Now = std::function<Clock::time_point()>;
   static constexpr std::chrono::milliseconds kInterval{250};
   static constexpr size_t kMoviesPerStep = 100;
+  // Copying a thumbnail's entry is most of a step's cost: about 1 ms for
+  // these on a busy machine.
+  static constexpr size_t kThumbnailsPerStep = 2000;
 
   // Without a scheduler the tasks run from the thread's Qt event loop;
   // without a clock the steady clock is read. The snapshot is taken at once.

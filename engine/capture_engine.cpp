@@ -370,6 +370,9 @@ void CaptureEngine::Capture(FrameNumber startPosition, const std::string& path) 
   CaptureEnd end;
   end.completed = wasRunning;
   if (wasRunning) end.file = LookAtFile(path);
+  // The capture is over: its decoder and converter threads end here, so
+  // that the owner's Close does not wait for them at this thread's priority.
+  ReleasePipeline();
   ReportEnded(end);
   if (!wasRunning) DebugOutput("Paused");
 }

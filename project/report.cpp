@@ -34,11 +34,22 @@ std::string FailureReason(const std::string& error) {
 
 }  // namespace
 
+ReportMovies CopyReportMovies(const CProject& project) {
+  ReportMovies source;
+  source.scale = project.Output().EffectiveImageScale();
+  source.movies.assign(project.Movies().begin(), project.Movies().end());
+  return source;
+}
+
 std::string ReportDocument(const CProject& project, const std::string& base) {
-  const float scale = project.Output().EffectiveImageScale();
+  return ReportDocument(CopyReportMovies(project), base);
+}
+
+std::string ReportDocument(const ReportMovies& source, const std::string& base) {
+  const float scale = source.scale;
   std::string xml(kTemplateDataDeclaration);
   xml += "<project>\n";
-  for (const Movie& original : project.Movies()) {
+  for (const Movie& original : source.movies) {
     Movie movie(original);
     movie.SetSize(ReportedKilobytes(original));
     std::string element = MovieElement(movie, base, scale);

@@ -5,6 +5,9 @@
 // between.
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "project/movie.h"
 
 #include "platform/translate.h"
 
@@ -32,6 +35,16 @@ enum class ReportResult {
 // its file (0 when there is none), and a failed movie has a "failed"
 // element after its settings, with its error texts as the reason.
 std::string ReportDocument(const CProject& project, const std::string& base);
+
+// The project's movies as the report needs them, copied on the project's
+// thread, so that the document (which reads the files of never-opened
+// videos) can be made on any thread.
+struct ReportMovies {
+  std::vector<Movie> movies;
+  float scale = 1;  // the project's effective image scale
+};
+ReportMovies CopyReportMovies(const CProject& project);
+std::string ReportDocument(const ReportMovies& source, const std::string& base);
 
 // Builds the report document with the report file as base, transforms it
 // with "report/" + the project's report template, and writes the result to

@@ -1,7 +1,5 @@
 #include "render/html_view.h"
 
-#include <pthread.h>
-
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,14 +12,19 @@
 #include <QStringDecoder>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <thread>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "html_container.h"
 #include "platform/debug_output.h"
 #include "platform/translate.h"
+#include "platform/worker.h"
 #include "project/file_read.h"
 #include "render/master_stylesheet.h"
 
@@ -83,14 +86,17 @@ QUrl TargetUrl(const std::string& target) {
 
 class HtmlView::Impl : public QtHtmlContainer {
  public:
-  Impl(int width, int height) {
+  // The empty page is made when it is first needed: parsing it loads the
+  // fonts, which a view whose first page is parsed off this thread never
+  // needs to do here.
+  Impl(int width, int height) : location_(kBlankUrl) {
     SetViewportSize(width, height);
     context_.load_master_stylesheet(MasterStylesheet());
-    ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
   }
 
   ~Impl() override {
-    SettleParse();
+    Settle();
+    worker_.reset();
     // A parsed page still on its way is dropped while the container lives.
     QCoreApplication::removePostedEvents(&poster_);
     document_.reset();
@@ -99,7 +105,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   HtmlViewListener* listener = nullptr;
 
   void Navigate(const std::string& target) {
-    SettleParse();
+    Settle();
     StopDownloads();
     const uint64_t gen = ++generation_;
     pagePending_ = true;
@@ -110,7 +116,10 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   bool Busy() const { return pagePending_ || openDownloads_ > 0; }
-  void SetReadScope(std::optional<ReadScope> scope) { scope_ = std::move(scope); }
+  void SetReadScope(std::optional<ReadScope> scope) {
+    Settle();  // the picture loader reads the scope
+    scope_ = std::move(scope);
+  }
 
   void SetParseInBackground(bool on) { parseInBackground_ = on; }
 
@@ -124,27 +133,32 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   void Stop() {
-    SettleParse();
+    Settle();
     StopDownloads();
     ++generation_;
   }
   const std::string& Location() const { return location_; }
-  bool HasDocument() const { return document_ != nullptr; }
+  bool HasDocument() {
+    EnsureDocument();
+    return document_ != nullptr;
+  }
 
-  litehtml::element::ptr Body() const {
+  litehtml::element::ptr Body() {
+    EnsureDocument();
     if (!document_ || !document_->root()) return nullptr;
     return document_->root()->select_one(std::string("body"));
   }
 
   void Resize(int width, int height) {
-    SettleParse();
+    Settle();
     SetViewportSize(width, height);
     if (document_) document_->media_changed();
     layoutDirty_ = true;
   }
 
   void Layout() {
-    SettleParse();
+    Settle();
+    EnsureDocument();
     if (!document_ || !layoutDirty_) return;
     document_->render(std::max(1, ViewportWidth()));
     layoutDirty_ = false;
@@ -185,6 +199,8 @@ class HtmlView::Impl : public QtHtmlContainer {
   // that hover styles ask for, a clicked link.
   template <typename Handler>
   bool Mouse(Handler handler) {
+    Settle();
+    EnsureDocument();
     if (!document_) return false;
     Layout();
     litehtml::position::vector boxes;
@@ -253,6 +269,12 @@ class HtmlView::Impl : public QtHtmlContainer {
     pagePending_ = false;
   }
 
+  // The empty page, until the first page is shown or while it is parsed.
+  void EnsureDocument() {
+    if (!document_ && parsesInFlight_ == 0)
+      ShowDocument(QUrl(QString::fromLatin1(kBlankUrl)), kBlankPage);
+  }
+
   void ShowDocument(const QUrl& url, const std::string& html) {
     document_.reset();
     PrepareDocument(url);
@@ -279,23 +301,24 @@ class HtmlView::Impl : public QtHtmlContainer {
     downloadsTotal_ = 0;
   }
 
-  // Parsing, the part of loading that grows with the page, runs on a
-  // thread of its own, and the rest of the load follows back on this one.
-  // Until then the view keeps the page it had (so it is not ready), and
-  // only the parsing thread touches the container: every call here that
-  // would (a new navigation, Stop, layout, drawing) waits for it first.
+  // Parsing, the part of loading that grows with the page, runs off this
+  // thread, and the rest of the load follows back on this one. Until then
+  // the view keeps the page it had (so it is not ready), and only the
+  // worker touches the container: every call here that would (a new
+  // navigation, Stop, layout, drawing) waits for it first.
   void ParseInBackground(uint64_t gen, const QUrl& url, const std::string& target,
                          std::string html) {
     PrepareDocument(url);
-    parser_ = std::thread([this, gen, url, target, html = std::move(html)] {
-      pthread_setname_np(pthread_self(), "page parser");
+    ++parsesInFlight_;
+    RunOff([this, gen, url, target, html = std::move(html)] {
       litehtml::document::ptr document =
           litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles());
-      // The page goes over whole: this thread keeps no share of it.
+      OffDone();
+      // The page goes over whole: the worker keeps no share of it.
       QMetaObject::invokeMethod(
           &poster_,
           [this, gen, url, target, document = std::move(document)]() mutable {
-            SettleParse();
+            --parsesInFlight_;
             if (gen != generation_) return;
             document_.reset();
             AdoptDocument(url, std::move(document));
@@ -305,10 +328,43 @@ class HtmlView::Impl : public QtHtmlContainer {
     });
   }
 
+  // Work off this thread: one job at a time on a worker of the view's own
+  // (made when first needed), each job calling OffDone once it no longer
+  // touches the container, before it posts its result. So this thread
+  // never waits for a job that is only finishing.
+  void RunOff(std::function<void()> job) {
+    if (!worker_) worker_ = std::make_unique<Worker>("page loader");
+    {
+      const std::lock_guard<std::mutex> lock(offMutex_);
+      ++offJobs_;
+    }
+    worker_->Post(std::move(job));
+  }
+  void OffDone() {
+    {
+      const std::lock_guard<std::mutex> lock(offMutex_);
+      --offJobs_;
+    }
+    offDone_.notify_all();
+  }
+
   // Waits for the page being parsed off this thread, if any; a page whose
-  // navigation has been replaced meanwhile is dropped when it arrives.
-  void SettleParse() {
-    if (parser_.joinable()) parser_.join();
+  // navigation has been replaced meanwhile is dropped when it arrives. Stops
+  // the picture loader after the picture in hand; the pictures it had not
+  // come to go back to the queue, and a later step goes on with them.
+  void Settle() {
+    stopLoader_ = true;
+    {
+      std::unique_lock<std::mutex> lock(offMutex_);
+      offDone_.wait(lock, [this] { return offJobs_ == 0; });
+    }
+    stopLoader_ = false;
+    if (!loaderActive_) return;
+    loaderActive_ = false;
+    imageQueue_.insert(imageQueue_.begin(), loaderBatch_.begin(), loaderBatch_.end());
+    loaderBatch_.clear();
+    imageStepPosted_ = false;
+    PostImageStep();
   }
 
   void StartRequestedDownloads(uint64_t gen) {
@@ -331,9 +387,16 @@ class HtmlView::Impl : public QtHtmlContainer {
   }
 
   // Pictures are loaded a few milliseconds' worth at a time, so that a page
-  // of thousands of them never holds the event loop for long.
+  // of thousands of them never holds the event loop for long; a view whose
+  // pages are parsed off this thread loads them off it too (reading a
+  // picture's size may wait for a slow disk), each picture's download
+  // completing on this thread.
   void LoadImages() {
     imageStepPosted_ = false;
+    if (parseInBackground_) {
+      LoadImagesInBackground();
+      return;
+    }
     QElapsedTimer spent;
     spent.start();
     while (!imageQueue_.empty() && spent.elapsed() < kImageStepMs) {
@@ -344,7 +407,38 @@ class HtmlView::Impl : public QtHtmlContainer {
     PostImageStep();
   }
 
+  // Only the worker touches the container until it is settled.
+  void LoadImagesInBackground() {
+    if (loaderActive_ || imageQueue_.empty()) return;
+    loaderBatch_.swap(imageQueue_);
+    loaderActive_ = true;
+    imageStepPosted_ = true;  // the batch's end posts the next step
+    const uint64_t run = ++loaderRuns_;
+    RunOff([this, run] {
+      while (!loaderBatch_.empty() && !stopLoader_) {
+        const ImageLoad next = loaderBatch_.front();
+        loaderBatch_.pop_front();
+        StoreImage(next.url,
+                   Read(next.url, kMaxPictureBytes, nullptr) ? next.url.toLocalFile() : QString());
+        QMetaObject::invokeMethod(
+            &poster_, [this, gen = next.gen] { ImageLoaded(gen); }, Qt::QueuedConnection);
+      }
+      OffDone();
+      QMetaObject::invokeMethod(
+          &poster_,
+          [this, run] {
+            if (run != loaderRuns_ || !loaderActive_) return;
+            // The whole batch is in; pictures asked for meanwhile follow.
+            loaderActive_ = false;
+            imageStepPosted_ = false;
+            PostImageStep();
+          },
+          Qt::QueuedConnection);
+    });
+  }
+
   void LoadPage(uint64_t gen, const QUrl& url, const std::string& target) {
+    Settle();
     if (gen != generation_) return;
     pagePending_ = false;
     ++openDownloads_;
@@ -401,6 +495,12 @@ class HtmlView::Impl : public QtHtmlContainer {
   void LoadImage(uint64_t gen, const QUrl& url) {
     if (gen != generation_) return;
     StoreImage(url, Read(url, kMaxPictureBytes, nullptr) ? url.toLocalFile() : QString());
+    ImageLoaded(gen);
+  }
+
+  // The download of a picture whose size has been stored has completed.
+  void ImageLoaded(uint64_t gen) {
+    if (gen != generation_) return;
     layoutDirty_ = true;
     --openDownloads_;
     ++downloadsDone_;
@@ -435,7 +535,15 @@ class HtmlView::Impl : public QtHtmlContainer {
   std::deque<ImageLoad> imageQueue_;  // pictures whose download has begun
   bool imageStepPosted_ = false;
   bool parseInBackground_ = false;
-  std::thread parser_;  // the page being parsed off this thread
+  int parsesInFlight_ = 0;             // pages parsed off this thread, not yet adopted
+  bool loaderActive_ = false;          // a batch of pictures is given to the worker
+  std::deque<ImageLoad> loaderBatch_;  // only the worker touches it while it is active
+  std::atomic<bool> stopLoader_{false};
+  uint64_t loaderRuns_ = 0;
+  std::mutex offMutex_;
+  std::condition_variable offDone_;  // offJobs_ went down
+  int offJobs_ = 0;                  // guarded by offMutex_: jobs given, not done
+  std::unique_ptr<Worker> worker_;
   std::string location_;
   uint64_t generation_ = 0;
   bool pagePending_ = false;

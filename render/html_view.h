@@ -103,9 +103,10 @@ class HtmlView {
   // Relative file paths are taken from the current directory.
   void Navigate(const std::string& url);
 
-  // Pages are parsed on a thread of their own (off by default), so that a
-  // large page does not hold the owner's event loop; what the owner sees
-  // stays as described above. Meant for a view that is not on screen: a
+  // Pages are parsed, and the sizes of their pictures read, on a worker of
+  // the view's own (off by default), so that a large page or a slow disk
+  // does not hold the owner's event loop; what the owner sees stays as
+  // described above. Meant for a view that is not on screen: a
   // call that needs the page (layout, drawing, Stop, Navigate) waits while
   // a page is being parsed.
   void SetParseInBackground(bool on);

@@ -1,7 +1,5 @@
 #include "render/index_photo.h"
 
-#include <pthread.h>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
@@ -145,14 +143,15 @@ IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks,
       ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)),
       giveUpMs_(giveUpMs),
       deadline_(std::make_unique<QTimer>()),
-      receiver_(std::make_unique<Receiver>(*this)) {
+      receiver_(std::make_unique<Receiver>(*this)),
+      drawer_(std::make_unique<Worker>("index photo")) {
   deadline_->setSingleShot(true);
   QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
 }
 
 IndexPhotoGenerator::~IndexPhotoGenerator() {
   // The drawing in hand ends first; its report dies with the receiver.
-  if (drawer_.joinable()) drawer_.join();
+  drawer_.reset();
 }
 
 std::string IndexPhotoGenerator::NextPage() {
@@ -223,19 +222,15 @@ void IndexPhotoGenerator::StartDrawing() {
   deadline_->stop();
   current_->StopLoading();
   drawing_ = true;
-  if (drawer_.joinable()) drawer_.join();
-  drawer_ =
-      std::thread([renderer = current_, movieId = pending_.movieId, receiver = receiver_.get()] {
-        pthread_setname_np(pthread_self(), "index photo");
-        renderer->Draw();
-        auto event = std::make_unique<DrawnEvent>(movieId);
-        HandOff(event.get());
-        QCoreApplication::postEvent(receiver, event.release());
-      });
+  drawer_->Post([renderer = current_, movieId = pending_.movieId, receiver = receiver_.get()] {
+    renderer->Draw();
+    auto event = std::make_unique<DrawnEvent>(movieId);
+    HandOff(event.get());
+    QCoreApplication::postEvent(receiver, event.release());
+  });
 }
 
 void IndexPhotoGenerator::Drawn(int32_t movieId) {
-  drawer_.join();
   drawing_ = false;
   if (!current_ || movieId != pending_.movieId) return;
   HtmlRenderer& renderer = *current_;

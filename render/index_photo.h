@@ -24,12 +24,12 @@
 #include <deque>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/sync.h"
 #include "platform/translate.h"
+#include "platform/worker.h"
 #include "project/user_message.h"
 
 class QTimer;
@@ -206,7 +206,7 @@ class IndexPhotoGenerator {
   std::deque<Request> waiting_;      // photos whose pages wait for the renderer
   // While the renderer draws on drawer_, only that thread touches it.
   bool drawing_ = false;
-  std::thread drawer_;
+  std::unique_ptr<Worker> drawer_;
 };
 
 }  // namespace ombrelo

@@ -29,13 +29,15 @@ struct ReportOutcome {
 void MainWindow::GenerateReport() {
   const QString path = chooseFile_(this, FileDialog::saveReport);
   if (path.isEmpty()) return;
-  // The document reads the project, so it is made here; the transformation
-  // and the file write (a large project, a slow share) run on a worker, and
-  // the window answers meanwhile.
+  // Only the copy of the movies is made here; the document (which reads
+  // the files of videos never opened), the transformation and the file
+  // write (a large project, a slow share) run on a worker, and the window
+  // answers meanwhile.
   const std::string file = path.toStdString();
-  std::string xml, stylesheet;
+  ReportMovies source;
+  std::string stylesheet;
   try {
-    xml = ReportDocument(project_, file);
+    source = CopyReportMovies(project_);
     stylesheet = "report/" + project_.Output().reportTransform;
   } catch (const std::exception&) {
     DebugOutput("Failed to generate report");
@@ -60,9 +62,14 @@ void MainWindow::GenerateReport() {
   });
   const TemplateTransform transform =
       transformReport_ ? transformReport_ : TemplateTransform(TransformForReport);
-  watcher->setFuture(QtConcurrent::run([xml = std::move(xml), stylesheet, file, transform] {
+  watcher->setFuture(QtConcurrent::run([source = std::move(source), stylesheet, file, transform] {
     ReportOutcome made;
-    made.result = WriteReportPage(xml, stylesheet, file, transform, &made.failure);
+    try {
+      made.result =
+          WriteReportPage(ReportDocument(source, file), stylesheet, file, transform, &made.failure);
+    } catch (const std::exception&) {
+      DebugOutput("Failed to generate report");
+    }
     return made;
   }));
 }

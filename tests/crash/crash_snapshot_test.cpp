@@ -177,6 +177,19 @@ TEST(CrashSnapshot, AWholeProjectIsCopiedInStepsAndWrittenWhenAllAreIn) {
   EXPECT_EQ(CrashSnapshotText(), project.FileText());
 }
 
+TEST(CrashSnapshot, MoviesWithManyThumbnailsAreCopiedFewAtATime) {
+  // Three steps: two movies, two movies, the last one.
+  CProject project("/videos/");
+  const int each = static_cast<int>(CrashSnapshotKeeper::kThumbnailsPerStep / 2);
+  for (int i = 0; i < 5; ++i) AddIndexedMovie(project, "/videos/" + std::to_string(i), each);
+  FakeLoop loop;
+  CrashSnapshotKeeper keeper(project, loop.Scheduler(), loop.Now());
+  while (!loop.tasks.empty()) loop.RunTasks();
+  EXPECT_EQ(keeper.costs().handovers, 3);
+  keeper.Flush();
+  EXPECT_EQ(CrashSnapshotText(), project.FileText());
+}
+
 TEST(CrashSnapshot, ChangesNotYetTakenAreTakenWhenTheKeeperEnds) {
   CProject project("/videos/");
   FakeLoop loop;

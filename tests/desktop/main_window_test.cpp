@@ -324,7 +324,9 @@ TEST_F(MainWindowTest, TheReportShowsAFailedVideosSizeAndWhyAndACancelWritesNoth
 }
 
 TEST_F(MainWindowTest, TheReportIsMadeWhileTheWindowAnswersAndItsFailureComesBackInABox) {
+  // Never opened: the worker finds its size in its file.
   project_->AddMovie(Folder() + "holiday.mp4");
+  ASSERT_TRUE(testing::WriteFileBytes(Folder() + "holiday.mp4", std::string(300 * 1024 + 9, 'j')));
   RecordingMessagePort messages;
   std::string path = Folder() + "report.html";
   W().SetFileChooser([&](QWidget*, auto) { return QString::fromStdString(path); });
@@ -333,10 +335,12 @@ TEST_F(MainWindowTest, TheReportIsMadeWhileTheWindowAnswersAndItsFailureComesBac
   std::condition_variable turned;
   bool released = false, waited = false;
   std::thread::id transformThread;
+  std::string document;
   W().SetReportTransform(
       [&](std::string* page, const std::string& xml, const std::string&, std::string*) {
         std::unique_lock<std::mutex> lock(mutex);
         transformThread = std::this_thread::get_id();
+        document = xml;
         waited = turned.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
         *page = "<html>" + xml + "</html>";
         return true;
@@ -351,6 +355,7 @@ TEST_F(MainWindowTest, TheReportIsMadeWhileTheWindowAnswersAndItsFailureComesBac
   EXPECT_TRUE(waited) << "the window waited for the report";
   EXPECT_NE(transformThread, std::this_thread::get_id());
   EXPECT_TRUE(Contains(ReadFileBytes(path), "holiday.mp4"));
+  EXPECT_TRUE(Contains(document, "<size>300</size>")) << document;
   EXPECT_EQ(messages.asked[0].caption, "Html report saved");
 
   // A file that cannot be written: today's box, and no question.

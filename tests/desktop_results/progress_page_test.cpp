@@ -90,10 +90,16 @@ TEST_F(ProgressPageTest, PaintsTheNewestFrameUprightAtItsPlace) {
   page.ShowFrame(MakeFrame(movie.id() + 1, Qt::green));  // late, of another movie
   const QRect rect = page.CurrentPreviewRect();
   ASSERT_EQ(rect, QRect(93, 90, 213, 160));
-  const QImage shot = page.grab().toImage();
-  // Upright: red at the top of the rectangle, the newest frame's blue below.
+  // The frames are scaled off the window's thread: the newest arrives.
+  QImage shot;
+  ASSERT_TRUE(testing::WaitFor([&] {
+    shot = page.grab().toImage();
+    return testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue);
+  }));
+  // At the size it is shown at, and upright: red at the top of the
+  // rectangle, the newest frame's blue below.
+  EXPECT_EQ(page.ScaledPreviewSize(), rect.size() * page.devicePixelRatio());
   EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.top() + 10), Qt::red));
-  EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue));
   // Outside the rectangle the page shows through.
   EXPECT_FALSE(testing::Near(shot.pixelColor(rect.left() - 5, rect.center().y()), Qt::blue));
 }
@@ -118,9 +124,42 @@ TEST_F(ProgressPageTest, FramesFasterThanTheScreenArePaintedAtTheScreensPace) {
   // At most one paint per 16 ms of the burst, plus the one after it.
   EXPECT_LE(paints, timer.elapsed() / 16 + 2) << "in " << timer.elapsed() << " ms";
   EXPECT_LT(paints, frames);
-  const QImage shot = page.grab().toImage();
   const QRect rect = page.CurrentPreviewRect();
-  EXPECT_TRUE(testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue));
+  EXPECT_TRUE(testing::WaitFor([&] {
+    const QImage shot = page.grab().toImage();
+    return testing::Near(shot.pixelColor(rect.center().x(), rect.bottom() - 10), Qt::blue);
+  }));
+}
+
+TEST_F(ProgressPageTest, ThePreviewFollowsThePagesSizeAndDropsTheFramesOfTheMovieBefore) {
+  Start();
+  page_.ShowFrame(MakeFrame(movie_.id(), Qt::blue));
+  ASSERT_TRUE(testing::WaitFor([&] { return !page_.ScaledPreviewSize().isEmpty(); }));
+  // A larger page: the frame is scaled again to its new place.
+  page_.resize(800, 600);
+  const QRect larger = page_.CurrentPreviewRect();
+  ASSERT_GT(larger.width(), 213);
+  // In the lower half of the frame (its bottom is under the buttons).
+  const QPoint lower(larger.center().x(), larger.center().y() + larger.height() / 4);
+  ASSERT_TRUE(testing::WaitFor(
+      [&] { return page_.ScaledPreviewSize() == larger.size() * page_.devicePixelRatio(); }));
+  const QImage shot = page_.grab().toImage();
+  EXPECT_TRUE(testing::Near(shot.pixelColor(lower), Qt::blue));
+  // A frame still being scaled when the next movie starts is not shown.
+  page_.ShowFrame(MakeFrame(movie_.id(), Qt::green));
+  Movie next("/videos/next.mp4", CaptureSettings{});
+  next.videoFormat = movie_.videoFormat;
+  page_.MovieStarted(next);
+  ASSERT_TRUE(testing::WaitFor([&] { return !page_.ScalingPreview(); }));
+  EXPECT_TRUE(page_.ScaledPreviewSize().isEmpty());
+  page_.ShowFrame(MakeFrame(next.id(), Qt::yellow));
+  bool sawGreen = false;
+  ASSERT_TRUE(testing::WaitFor([&] {
+    const QColor now = page_.grab().toImage().pixelColor(lower);
+    sawGreen = sawGreen || testing::Near(now, Qt::green);
+    return testing::Near(now, Qt::yellow);
+  }));
+  EXPECT_FALSE(sawGreen);
 }
 
 TEST_F(ProgressPageTest, ErrorsShareTheBoxLineByLine) {

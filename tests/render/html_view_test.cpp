@@ -87,70 +87,85 @@ TEST_F(HtmlViewTest, NavigationReportsPageAndImageDownloadsInPairs) {
            "<html><head><title>Two pictures</title>"
            "<link rel=\"stylesheet\" href=\"style.css\"></head><body>"
            "<img src=\"a.jpg\"><img src=\"b.png\"><img src=\"a.jpg\"></body></html>");
-  HtmlView view(200, 100);
-  EventLog log;
-  view.SetListener(&log);
+  // The same whether the page and its pictures are loaded on this thread or
+  // off it.
+  for (const bool background : {false, true}) {
+    SCOPED_TRACE(background ? "off the thread" : "on the thread");
+    HtmlView view(200, 100);
+    view.SetParseInBackground(background);
+    EventLog log;
+    view.SetListener(&log);
 
-  EXPECT_EQ(view.LocationUrl(), "about:blank");
-  view.Navigate(page);
-  // Navigation is asynchronous: only the announcement has happened yet, and
-  // the old document is still shown.
-  EXPECT_EQ(log.events, std::vector<std::string>{"before " + page});
-  EXPECT_EQ(view.LocationUrl(), "about:blank");
-  EXPECT_TRUE(view.Busy());
+    EXPECT_EQ(view.LocationUrl(), "about:blank");
+    view.Navigate(page);
+    // Navigation is asynchronous: only the announcement has happened yet, and
+    // the old document is still shown.
+    EXPECT_EQ(log.events, std::vector<std::string>{"before " + page});
+    EXPECT_EQ(view.LocationUrl(), "about:blank");
+    EXPECT_TRUE(view.Busy());
 
-  ASSERT_TRUE(PumpEventsUntil([&] { return log.documentsComplete == 1; }));
-  EXPECT_FALSE(view.Busy());
-  EXPECT_EQ(view.LocationUrl(), FileUrl(page));
-  EXPECT_EQ(view.Title(), "Two pictures");
-  // The page, its style sheet and two distinct pictures.
-  EXPECT_EQ(log.begins, 4);
-  EXPECT_EQ(log.ends, 4);
-  EXPECT_EQ(log.events.back(), "complete " + FileUrl(page));
+    ASSERT_TRUE(PumpEventsUntil([&] { return log.documentsComplete == 1; }));
+    EXPECT_FALSE(view.Busy());
+    EXPECT_EQ(view.LocationUrl(), FileUrl(page));
+    EXPECT_EQ(view.Title(), "Two pictures");
+    // The page, its style sheet and two distinct pictures.
+    EXPECT_EQ(log.begins, 4);
+    EXPECT_EQ(log.ends, 4);
+    EXPECT_EQ(log.events.back(), "complete " + FileUrl(page));
 
-  // Once the page is in, the pictures are still on their way: their
-  // downloads end after the page's own.
-  const auto navigated =
-      std::find(log.events.begin(), log.events.end(), "navigated " + FileUrl(page));
-  ASSERT_NE(navigated, log.events.end());
-  EXPECT_EQ(std::count(navigated, log.events.end(), "end"), 3);
+    // Once the page is in, the pictures are still on their way: their
+    // downloads end after the page's own.
+    const auto navigated =
+        std::find(log.events.begin(), log.events.end(), "navigated " + FileUrl(page));
+    ASSERT_NE(navigated, log.events.end());
+    EXPECT_EQ(std::count(navigated, log.events.end(), "end"), 3);
+    // The pictures were measured: the page is laid out around them.
+    EXPECT_EQ(view.ScrollWidth(), 200);
+    EXPECT_GE(view.ScrollHeight(), 30);
+    const QImage shown = view.RenderVisible();
+    EXPECT_TRUE(Near(shown.pixel(20, 15), Qt::red, 40)) << "the first picture is drawn";
+  }
 }
 
 TEST_F(HtmlViewTest, NavigatingAwayEndsOpenDownloadsAndIgnoresTheirLateResults) {
   WriteFramedPicture(folder_ / "a.jpg", 40, 30, Qt::red);
   const std::string first = Page("first.html", "<body><img src=\"a.jpg\"></body>");
   const std::string second = Page("second.html", "<body><p>second</p></body>");
-  HtmlView view(200, 100);
+  for (const bool background : {false, true}) {
+    SCOPED_TRACE(background ? "off the thread" : "on the thread");
+    HtmlView view(200, 100);
+    view.SetParseInBackground(background);
 
-  // Navigates to the second page as soon as the first is in, while the
-  // first page's picture is still loading.
-  class Redirect : public EventLog {
-   public:
-    void NavigateComplete(const std::string& url) override {
-      EventLog::NavigateComplete(url);
-      if (url.find("first.html") == std::string::npos) return;
-      openWhenLeaving = Open();
-      view->Navigate(target);
-      openAfterLeaving = Open();
-    }
-    HtmlView* view = nullptr;
-    std::string target;
-    int openWhenLeaving = -1;
-    int openAfterLeaving = -1;
-  } log;
-  log.view = &view;
-  log.target = second;
-  view.SetListener(&log);
+    // Navigates to the second page as soon as the first is in, while the
+    // first page's picture is still loading.
+    class Redirect : public EventLog {
+     public:
+      void NavigateComplete(const std::string& url) override {
+        EventLog::NavigateComplete(url);
+        if (url.find("first.html") == std::string::npos) return;
+        openWhenLeaving = Open();
+        view->Navigate(target);
+        openAfterLeaving = Open();
+      }
+      HtmlView* view = nullptr;
+      std::string target;
+      int openWhenLeaving = -1;
+      int openAfterLeaving = -1;
+    } log;
+    log.view = &view;
+    log.target = second;
+    view.SetListener(&log);
 
-  view.Navigate(first);
-  ASSERT_TRUE(PumpEventsUntil([&] { return log.documentsComplete == 1; }));
-  testing::PumpEvents();
-  EXPECT_EQ(log.openWhenLeaving, 2) << "the page and its picture";
-  EXPECT_EQ(log.openAfterLeaving, 0) << "open downloads end before the next page";
-  EXPECT_EQ(view.LocationUrl(), FileUrl(second));
-  EXPECT_EQ(log.Open(), 0);
-  EXPECT_EQ(log.documentsComplete, 1) << "the first page never completes";
-  EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "complete " + FileUrl(first)), 0);
+    view.Navigate(first);
+    ASSERT_TRUE(PumpEventsUntil([&] { return log.documentsComplete == 1; }));
+    testing::PumpEvents();
+    EXPECT_EQ(log.openWhenLeaving, 2) << "the page and its picture";
+    EXPECT_EQ(log.openAfterLeaving, 0) << "open downloads end before the next page";
+    EXPECT_EQ(view.LocationUrl(), FileUrl(second));
+    EXPECT_EQ(log.Open(), 0);
+    EXPECT_EQ(log.documentsComplete, 1) << "the first page never completes";
+    EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "complete " + FileUrl(first)), 0);
+  }
 }
 
 TEST_F(HtmlViewTest, APageParsedOffTheThreadLoadsAsAnyOtherAndIsDroppedWhenLeft) {

@@ -14,8 +14,10 @@
 #include <QStyle>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "app/desktop/bitmap_button.h"
+#include "platform/sync.h"
 #include "project/movie.h"
 #include "workflow/frame_output.h"
 #include "workflow/workflow_controller.h"
@@ -160,6 +162,7 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
 
   paintTimer_.setSingleShot(true);
   connect(&paintTimer_, &QTimer::timeout, this, [this] { update(PreviewArea()); });
+  scaler_.setMaxThreadCount(1);
 }
 
 ProgressPage::~ProgressPage() = default;
@@ -213,6 +216,9 @@ void ProgressPage::MovieStarted(const Movie& movie) {
   format_ = movie.videoFormat;
   pixels_.reset();
   frameBytes_ = 0;
+  scaled_ = QImage();
+  ++previewGeneration_;
+  scaleAgain_ = false;
   update();
 }
 
@@ -287,7 +293,48 @@ void ProgressPage::ShowFrame(const FrameCopy& frame) {
   if (frame.movieId != movieId_) return;
   pixels_ = frame.pixels;
   frameBytes_ = frame.Bytes();
-  RequestPreviewPaint();
+  ScalePreview();
+}
+
+namespace {
+
+// The size of a picture that fills the rectangle on the widget's screen.
+QSize DeviceSize(const QWidget* widget, QRect rect) {
+  return (QSizeF(rect.size()) * widget->devicePixelRatioF()).toSize();
+}
+
+}  // namespace
+
+void ProgressPage::ScalePreview() {
+  if (scaling_) {
+    scaleAgain_ = true;
+    return;
+  }
+  const QImage frame = PreviewImage();
+  const QRect target = CurrentPreviewRect();
+  const QSize size = DeviceSize(this, target);
+  if (frame.isNull() || size.isEmpty()) return;
+  scaling_ = true;
+  // The frame's pixels stay with the scaler until it is done with them.
+  scaler_.start([this, frame, pixels = pixels_, size, ratio = devicePixelRatioF(),
+                 generation = previewGeneration_] {
+    LowerThreadPriority();
+    QImage scaled = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_RGB32);
+    scaled.setDevicePixelRatio(ratio);
+    QMetaObject::invokeMethod(
+        this, [this, scaled = std::move(scaled), generation] { PreviewScaled(scaled, generation); },
+        Qt::QueuedConnection);
+  });
+}
+
+void ProgressPage::PreviewScaled(const QImage& image, uint64_t generation) {
+  scaling_ = false;
+  if (generation == previewGeneration_) {
+    scaled_ = image;
+    RequestPreviewPaint();
+  }
+  if (std::exchange(scaleAgain_, false)) ScalePreview();
 }
 
 void ProgressPage::SetPaused(bool paused) {
@@ -350,19 +397,25 @@ QImage ProgressPage::PreviewImage() const {
 
 void ProgressPage::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
-  const QImage image = PreviewImage();
   const QRect target = CurrentPreviewRect();
-  if (image.isNull() || target.isEmpty()) return;
+  if (scaled_.isNull() || target.isEmpty()) return;
   QPainter painter(this);
   painter.setClipRect(PreviewArea());
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(target, image);
+  if (scaled_.size() == DeviceSize(this, target)) {
+    painter.drawImage(target.topLeft(), scaled_);
+  } else {
+    // The page changed its size: the picture of the old size stands in
+    // until the frame has been scaled again.
+    painter.drawImage(target, scaled_);
+    ScalePreview();
+  }
   sinceLastPaint_.restart();
   ++previewPaints_;
 }
 
 void ProgressPage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  if (pixels_) ScalePreview();
   update();
 }
 

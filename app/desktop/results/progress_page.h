@@ -4,12 +4,15 @@
 // splitter.
 //
 // Frames may arrive every few milliseconds. The page keeps only the newest
-// one (the pixels are shared with the frame output, not copied) and paints
-// it at most once per screen refresh, so a fast capture neither flickers
-// nor holds up the window.
+// one (the pixels are shared with the frame output, not copied), has it
+// scaled to the preview's size on a thread of its own (one frame at a time;
+// frames that come meanwhile give way to the newest) and paints the scaled
+// picture at most once per screen refresh, so a fast capture of large
+// frames neither flickers nor holds up the window.
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -96,6 +99,10 @@ class ProgressPage : public QWidget {
   QRect CurrentPreviewRect() const;
   // The number of times the preview has been painted.
   int PreviewPaints() const { return previewPaints_; }
+  // The size of the newest scaled preview, in device pixels (empty before).
+  QSize ScaledPreviewSize() const { return scaled_.size(); }
+  // True while a frame is being scaled.
+  bool ScalingPreview() const { return scaling_; }
 
  signals:
   void backClicked();
@@ -112,6 +119,10 @@ class ProgressPage : public QWidget {
   // The part of the page the preview may cover (above the error box).
   QRect PreviewArea() const;
   QImage PreviewImage() const;
+  // Scales the newest frame to the preview's size off this thread, or,
+  // while a frame is being scaled, does so once that one is done.
+  void ScalePreview();
+  void PreviewScaled(const QImage& image, uint64_t generation);
 
   QLabel* nameLabel_ = nullptr;
   QLabel* movieName_ = nullptr;
@@ -144,6 +155,11 @@ class ProgressPage : public QWidget {
   QTimer paintTimer_;  // holds back paints that come faster than the screen
   QElapsedTimer sinceLastPaint_;
   int previewPaints_ = 0;
+  QImage scaled_;                   // the newest frame at the preview's size
+  uint64_t previewGeneration_ = 0;  // a new movie drops the frames in scaling
+  bool scaling_ = false;
+  bool scaleAgain_ = false;  // a newer frame or size came while scaling
+  QThreadPool scaler_;       // last: goes first, waiting for its frame
 };
 
 }  // namespace ombrelo::desktop
