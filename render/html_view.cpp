@@ -124,7 +124,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   void SetParseInBackground(bool on) { parseInBackground_ = on; }
 
   void SetUserStyleSheet(const std::string& css) {
-    SettleParse();  // the parsing thread reads the sheet
+    Settle();  // the parse off this thread reads the sheet
     userStyles_.clear();
     hasUserStyles_ = !css.empty();
     if (!hasUserStyles_) return;
