@@ -48,6 +48,7 @@
 #include "crash/crash_snapshot.h"
 #include "engine/capture_engine.h"
 #include "platform/data_folder.h"
+#include "platform/sync.h"
 #include "project/movie.h"
 #include "project/project.h"
 #include "tools/slowfs/slow_folder.h"
@@ -425,6 +426,9 @@ int LatencyBench(const LatencyOptions& options) {
   {
     BusyLoops busy(options.busyLoops);
     if (busy.Count()) std::printf("%zu busy loops spin beside the run\n", busy.Count());
+    if (options.shortSlices) AskForShortTimeSlices();
+    std::printf("the owner's thread %s\n",
+                options.shortSlices ? "asks for 1 ms slices" : "keeps the default slices");
     PrintBaseline(std::chrono::seconds(10));
     std::unique_ptr<slowfs::SlowFolder> slow;
     if (options.slowVideo) {
