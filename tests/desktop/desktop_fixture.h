@@ -42,12 +42,15 @@ class DesktopTest : public ::testing::Test {
     environment_->Set("TMPDIR", root_->Path() + "tmp");
     DesktopApplication();
     SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
+    // Qt reads where the settings live once per process: each test names
+    // its own folder, so that nothing is written into an earlier test's.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(root_->Path() + "config"));
     {
       QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                          QString::fromLatin1(kOrganizationName),
                          QString::fromLatin1(kApplicationName));
-      // Qt keeps the settings file it found first for the whole process:
-      // what an earlier test stored must not reach this one.
+      // What an earlier test stored must not reach this one.
       settings.clear();
       settings.setValue(QStringLiteral("FirstRun"), 0);
       settings.setValue(QStringLiteral("ShowTutorials"), showTutorials_ ? 1 : 0);
@@ -58,6 +61,11 @@ class DesktopTest : public ::testing::Test {
   void TearDown() override {
     SetApplicationDataFolder("");
     preferences_.reset();
+    // What the test left unwritten goes into its folder now, not into a
+    // folder of its own again when the program ends.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kOrganizationName),
+              QString::fromLatin1(kApplicationName))
+        .sync();
     environment_.reset();
     root_.reset();
   }

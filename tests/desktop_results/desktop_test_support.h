@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSettings>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/desktop/results/desktop_shell.h"
+#include "project/preferences.h"
 #include "support/debug_capture.h"
 #include "support/scoped_environment.h"
 
@@ -42,7 +44,8 @@ class DesktopTest : public ::testing::Test {
                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
       environment_.Set(variable, path);
     }
-    environment_.Set("DBUS_SESSION_BUS_ADDRESS", std::nullopt);  // no file manager of the user's session
+    environment_.Set("DBUS_SESSION_BUS_ADDRESS",
+                     std::nullopt);  // no file manager of the user's session
     if (!QApplication::instance()) {
       if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
       static int argc = 1;
@@ -50,6 +53,17 @@ class DesktopTest : public ::testing::Test {
       static char* argv[] = {name, nullptr};
       new QApplication(argc, argv);
     }
+    // Qt reads where the settings live once per process: each test names
+    // its own folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(root_.Path() + "config"));
+  }
+  // What the test left unwritten goes into its folder now, not into a folder
+  // of its own again when the program ends.
+  ~DesktopTest() override {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kOrganizationName),
+              QString::fromLatin1(kApplicationName))
+        .sync();
   }
   std::string Home() const { return root_.Path() + "home/"; }
 
