@@ -97,6 +97,7 @@ std::map<uintptr_t, std::string> Names(const std::vector<uintptr_t>& addresses) 
       std::snprintf(hex, sizeof hex, " 0x%zx", static_cast<size_t>(entry.second));
       command += hex;
     }
+    command += " 2>/dev/null";  // files it cannot read (the vDSO) stay "?"
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) continue;
     char function[4096];
@@ -149,6 +150,8 @@ void TimedApplication::Record(bool on) {
   if (on) {
     slowest_.clear();
     busiest_.clear();
+    delivered_.clear();
+    delivered_.reserve(1 << 20);
   }
 }
 
@@ -173,6 +176,11 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event) {
   const double cpu = ThreadCpuMs() - cpuStart;
   const itimerspec off{};
   if (sampler_->made) timer_settime(sampler_->timer, 0, &off, nullptr);
+  const std::string what = name + " to " + to;
+  auto known = std::find(names_.begin(), names_.end(), what);
+  if (known == names_.end()) known = names_.insert(names_.end(), what);
+  delivered_.push_back(Delivered{start, static_cast<float>(cpu),
+                                 static_cast<uint32_t>(known - names_.begin())});
 
   const auto byWall = [](const SlowEvent& a, const SlowEvent& b) { return a.wallMs < b.wallMs; };
   const auto byCpu = [](const SlowEvent& a, const SlowEvent& b) { return a.cpuMs < b.cpuMs; };
@@ -211,6 +219,25 @@ bool TimedApplication::notify(QObject* receiver, QEvent* event) {
       slowest_.push_back(std::move(kept));
   }
   return result;
+}
+
+std::vector<TimedApplication::Group> TimedApplication::DeliveredBetween(
+    std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) const {
+  std::vector<Group> groups(names_.size());
+  for (size_t i = 0; i < names_.size(); ++i) groups[i].what = names_[i];
+  const auto first = std::lower_bound(
+      delivered_.begin(), delivered_.end(), from,
+      [](const Delivered& d, std::chrono::steady_clock::time_point t) { return d.start < t; });
+  for (auto d = first; d != delivered_.end() && d->start < to; ++d) {
+    ++groups[d->what].count;
+    groups[d->what].cpuMs += d->cpuMs;
+  }
+  groups.erase(std::remove_if(groups.begin(), groups.end(),
+                              [](const Group& g) { return g.count == 0; }),
+               groups.end());
+  std::sort(groups.begin(), groups.end(),
+            [](const Group& a, const Group& b) { return a.cpuMs > b.cpuMs; });
+  return groups;
 }
 
 std::vector<SlowEvent> TimedApplication::Slowest(size_t count, bool byCpu) {

@@ -5,6 +5,7 @@
 // thread's call stack every few milliseconds.
 #include <QGuiApplication>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ class TimedApplication : public QGuiApplication {
   // their stacks named.
   std::vector<SlowEvent> Slowest(size_t count, bool byCpu = false);
 
+  // The events delivered between two moments, grouped by what they were
+  // and to whom: how many, and their time on a core together.
+  struct Group {
+    std::string what;
+    int count = 0;
+    double cpuMs = 0;
+  };
+  std::vector<Group> DeliveredBetween(std::chrono::steady_clock::time_point from,
+                                      std::chrono::steady_clock::time_point to) const;
+
   bool notify(QObject* receiver, QEvent* event) override;
 
  private:
@@ -39,6 +50,13 @@ class TimedApplication : public QGuiApplication {
   int depth_ = 0;
   std::vector<SlowEvent> slowest_;  // at most a few dozen, unsorted
   std::vector<SlowEvent> busiest_;  // the same by time on a core
+  struct Delivered {
+    std::chrono::steady_clock::time_point start;
+    float cpuMs;
+    uint32_t what;  // index into names_
+  };
+  std::vector<Delivered> delivered_;  // every event while recording
+  std::vector<std::string> names_;
   Sampler* sampler_;
 };
 

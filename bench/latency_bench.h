@@ -9,7 +9,6 @@ struct LatencyOptions {
   bool keepSnapshot = true;  // keep the crash snapshot as the desktop program does
   bool slowVideo = true;     // index a video whose open takes about 2 s too
   int busyLoops = 0;         // processes spinning beside the run
-  bool shortSlices = true;   // the owner's thread asks for short slices, as the desktop's does
   std::string corpus;        // where the generated videos are kept
   std::string dataFolder;    // the application data folder (templates)
 };

@@ -27,8 +27,8 @@
 //             as much per movie, and the default jobs at most 2 times what
 //             --jobs 1 costs.
 //
-// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot] [--no-slow-video] [--long-slices]
-//                                [--busy N]|batch|many]
+// usage: ombrelo-workflow-bench [queue|latency [--no-snapshot] [--no-slow-video] [--busy N]
+//                                |batch|many]
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -268,7 +268,6 @@ int ManyBench() {
 int Usage() {
   std::fprintf(stderr,
                "usage: ombrelo-workflow-bench [queue|latency [--no-snapshot] [--no-slow-video] "
-               "[--long-slices] "
                "[--busy N]|batch|many]\n");
   return 2;
 }
@@ -294,8 +293,6 @@ int main(int argc, char** argv) {
         options.keepSnapshot = false;
       } else if (option == "--no-slow-video") {
         options.slowVideo = false;
-      } else if (option == "--long-slices") {
-        options.shortSlices = false;
       } else if (option == "--busy" && i + 1 < argc && std::atoi(argv[i + 1]) >= 0) {
         options.busyLoops = std::atoi(argv[++i]);
       } else {

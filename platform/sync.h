@@ -2,9 +2,7 @@
 // Thread helpers the engine and the workers are written against: a
 // millisecond tick source that tests can replace, and the priority of the
 // program's worker threads.
-#include <sched.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,47 +37,15 @@ inline std::atomic<int>& WorkerNice() {
   return nice;
 }
 
-// Asks the scheduler to serve the calling thread (the window's) in short
-// slices of the given length (0: the default length again). Its nice value
-// stays; what changes is how soon it is given a core when it wakes while
-// other programs keep every core busy: a thread that asks for short slices
-// runs before a busy one finishes its longer slice. Kernels before 6.12 take
-// the request and ignore it; an error (a sandbox that forbids the call)
-// changes nothing.
-inline void AskForShortTimeSlices(uint64_t sliceNs = 1'000'000) {
-#ifdef SYS_sched_setattr
-  struct {
-    uint32_t size, policy;
-    uint64_t flags;
-    int32_t nice;
-    uint32_t priority;
-    uint64_t runtime, deadline, period;
-  } attr{};
-  attr.size = sizeof attr;
-  attr.policy = SCHED_OTHER;
-  errno = 0;
-  const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
-  if (errno != 0) return;
-  attr.nice = nice;
-  attr.runtime = sliceNs;
-  syscall(SYS_sched_setattr, 0, &attr, 0u);
-#else
-  (void)sliceNs;
-#endif
-}
-
 // Lowers the calling thread (Linux keeps a nice value per thread) to the
-// workers' priority; threads it starts afterwards inherit it, and it gets
-// the default slices back. Never raises it: a program started at a lower
-// priority stays there.
+// workers' priority; threads it starts afterwards inherit it. Never raises
+// it: a program started at a lower priority stays there.
 inline void LowerThreadPriority() {
   const int wanted = WorkerNice().load();
   const id_t self = static_cast<id_t>(gettid());
   errno = 0;
   const int now = getpriority(PRIO_PROCESS, self);
   if (errno == 0 && now < wanted) setpriority(PRIO_PROCESS, self, wanted);
-  // A worker started by the window's thread does not keep its short slices.
-  AskForShortTimeSlices(0);
 }
 
 }  // namespace ombrelo

@@ -18,7 +18,6 @@
 #include "engine/capture_engine.h"
 #include "platform/build_stamp.h"
 #include "platform/data_folder.h"
-#include "platform/sync.h"
 #include "project/preferences.h"
 #include "project/project.h"
 
@@ -51,8 +50,6 @@ int main(int argc, char** argv) {
   const DesktopOptions options = ParseDesktopOptions(argc, argv);
   if (!options.noHandler) InstallCrashHandler(DefaultCrashHandlerSettings());
   QApplication app(argc, argv);
-  // The window's thread is served first when it wakes beside busy programs.
-  AskForShortTimeSlices();
   QApplication::setOrganizationName(QString::fromLatin1(kOrganizationName));
   QApplication::setApplicationName(QString::fromLatin1(kApplicationName));
   QApplication::setDesktopFileName(QStringLiteral("ombrelo"));

@@ -1,0 +1,92 @@
+#include "bench/owner_watch.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace ombrelo::bench {
+namespace {
+
+std::string ReadFirstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// The calls a thread of this program may be found blocked in.
+std::string CallName(long number) {
+  switch (number) {
+    case 0: return "read";
+    case 1: return "write";
+    case 7: return "poll";
+    case 9: return "mmap";
+    case 10: return "mprotect";
+    case 11: return "munmap";
+    case 12: return "brk";
+    case 28: return "madvise";
+    case 202: return "futex";
+    case 257: return "openat";
+    case 270: return "pselect6";
+    case 271: return "ppoll";
+    default: return "call " + std::to_string(number);
+  }
+}
+
+}  // namespace
+
+OwnerWatch::OwnerWatch() : tid_(gettid()) { stats_.reserve(64 * 1024); }
+
+std::string OwnerWatch::Where() const {
+  const std::string task = "/proc/self/task/" + std::to_string(tid_);
+  // The state follows the name in parentheses, which may hold spaces.
+  const std::string stat = ReadFirstLine(task + "/stat");
+  const size_t close = stat.rfind(')');
+  const char state = close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+  if (state == 'R') return "running or waiting for a core";
+  std::string where = state == 'D' ? "blocked in " : "sleeping in ";
+  where += ReadFirstLine(task + "/wchan");
+  // "running" while the thread is on a core; otherwise the call's number.
+  std::istringstream call(ReadFirstLine(task + "/syscall"));
+  long number = -1;
+  if (call >> number) where += " (" + CallName(number) + ")";
+  return where;
+}
+
+void OwnerWatch::Sample(bool late) {
+  Stat stat;
+  stat.at = Clock::now();
+  std::istringstream in(ReadFirstLine("/proc/self/task/" + std::to_string(tid_) + "/schedstat"));
+  in >> stat.runNs >> stat.waitNs;
+  stats_.push_back(stat);
+  if (late) ++late_[Where()];
+}
+
+OwnerWatch::Split OwnerWatch::Over(Clock::time_point from, Clock::time_point to) const {
+  // The last sample at or before the start and the first at or after the end.
+  const auto after = [](const Stat& s, Clock::time_point t) { return s.at < t; };
+  auto end = std::lower_bound(stats_.begin(), stats_.end(), to, after);
+  auto begin = std::lower_bound(stats_.begin(), stats_.end(), from, after);
+  if (begin != stats_.begin() && (begin == stats_.end() || begin->at > from)) --begin;
+  Split split;
+  if (end == stats_.end() || begin == stats_.end() || begin >= end) return split;
+  const double wall = std::chrono::duration<double, std::milli>(end->at - begin->at).count();
+  split.spanMs = wall;
+  split.onCoreMs = static_cast<double>(end->runNs - begin->runNs) / 1e6;
+  split.waitingForCoreMs = static_cast<double>(end->waitNs - begin->waitNs) / 1e6;
+  split.blockedMs = std::max(0.0, wall - split.onCoreMs - split.waitingForCoreMs);
+  split.known = true;
+  return split;
+}
+
+std::vector<std::pair<std::string, int>> OwnerWatch::WhileLate() const {
+  std::vector<std::pair<std::string, int>> found(late_.begin(), late_.end());
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.second > b.second; });
+  return found;
+}
+
+}  // namespace ombrelo::bench
