@@ -225,6 +225,67 @@ struct Method {
   bool failed = false;
 };
 
+// Times both thumbnailers on one file of the corpus and prints their rows;
+// false when ours took longer than the goal allows. A failure of either, or
+// a picture of ours that is not the frame it should be, sets *failed.
+bool BenchFile(const std::string& corpus, const CorpusFile& file, const std::string& png,
+               int runs, bool haveOther, bool* failed) {
+  bool goalMet = true;
+  const std::string path = corpus + file.name;
+  std::vector<Method> methods = {{"ombrelo-index",
+                                  {OMBRELO_INDEX_BINARY, "--thumbnail", "-s", "256", path, png},
+                                  {},
+                                  {},
+                                  {},
+                                  false}};
+  if (haveOther)
+    methods.push_back({"ffmpegthumbnailer",
+                       {"ffmpegthumbnailer", "-i", path, "-o", png, "-s", "256"},
+                       {},
+                       {},
+                       {},
+                       false});
+  for (const Method& method : methods) RunCommand(method.args);  // the file in the page cache
+  for (int i = 0; i < runs; ++i) {
+    for (Method& method : methods) {
+      if (method.failed) continue;
+      std::remove(png.c_str());
+      const Measured m = RunCommand(method.args);
+      if (!m.ok || !Exists(png)) {
+        std::fprintf(stderr, "%s failed on %s\n", method.name, file.name.c_str());
+        method.failed = *failed = true;
+        continue;
+      }
+      method.wall.push_back(m.wall);
+      method.cpu.push_back(m.cpu);
+      method.peak.push_back(m.peakMb);
+    }
+  }
+  std::remove(png.c_str());
+  Check check;
+  if (RunCommand(methods[0].args).ok) check = CheckPicture(corpus, file, png);
+  const bool clean = check.frame >= 0 && !check.flat && check.error >= 0 && check.error <= 6;
+  if (!clean) *failed = true;
+  for (const Method& method : methods) {
+    const Method& ours = methods[0];
+    const bool other = &method != &ours;
+    const double wallRatio = other ? Median(ours.wall) / Median(method.wall) : 0;
+    const double cpuRatio = other ? Median(ours.cpu) / Median(method.cpu) : 0;
+    if (other && wallRatio > kGoal) goalMet = false;
+    char picture[96] = "";
+    if (!other)
+      std::snprintf(picture, sizeof picture, "frame %d, %s, %.2f levels from FFmpeg's",
+                    check.frame, check.flat ? "flat" : "not flat", check.error);
+    std::printf("%-26s %-18s %8.3f %8.3f %8.1f ", file.name.c_str(), method.name,
+                Median(method.wall), Median(method.cpu), Median(method.peak));
+    if (other)
+      std::printf("%7.2f %7.2f\n", wallRatio, cpuRatio);
+    else
+      std::printf("%7s %7s  %s\n", "", "", picture);
+  }
+  return goalMet;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -275,58 +336,7 @@ int main(int argc, char** argv) {
   bool failed = false, goalMet = true;
   for (const CorpusFile& file : files) {
     if (!only.empty() && file.name.find(only) == std::string::npos) continue;
-    const std::string path = corpus + file.name;
-    std::vector<Method> methods = {{"ombrelo-index",
-                                    {OMBRELO_INDEX_BINARY, "--thumbnail", "-s", "256", path, png},
-                                    {},
-                                    {},
-                                    {},
-                                    false}};
-    if (haveOther)
-      methods.push_back({"ffmpegthumbnailer",
-                         {"ffmpegthumbnailer", "-i", path, "-o", png, "-s", "256"},
-                         {},
-                         {},
-                         {},
-                         false});
-    for (const Method& method : methods) RunCommand(method.args);  // the file in the page cache
-    for (int i = 0; i < runs; ++i) {
-      for (Method& method : methods) {
-        if (method.failed) continue;
-        std::remove(png.c_str());
-        const Measured m = RunCommand(method.args);
-        if (!m.ok || !Exists(png)) {
-          std::fprintf(stderr, "%s failed on %s\n", method.name, file.name.c_str());
-          method.failed = failed = true;
-          continue;
-        }
-        method.wall.push_back(m.wall);
-        method.cpu.push_back(m.cpu);
-        method.peak.push_back(m.peakMb);
-      }
-    }
-    std::remove(png.c_str());
-    Check check;
-    if (RunCommand(methods[0].args).ok) check = CheckPicture(corpus, file, png);
-    const bool clean = check.frame >= 0 && !check.flat && check.error >= 0 && check.error <= 6;
-    if (!clean) failed = true;
-    for (const Method& method : methods) {
-      const Method& ours = methods[0];
-      const bool other = &method != &ours;
-      const double wallRatio = other ? Median(ours.wall) / Median(method.wall) : 0;
-      const double cpuRatio = other ? Median(ours.cpu) / Median(method.cpu) : 0;
-      if (other && wallRatio > kGoal) goalMet = false;
-      char picture[96] = "";
-      if (!other)
-        std::snprintf(picture, sizeof picture, "frame %d, %s, %.2f levels from FFmpeg's",
-                      check.frame, check.flat ? "flat" : "not flat", check.error);
-      std::printf("%-26s %-18s %8.3f %8.3f %8.1f ", file.name.c_str(), method.name,
-                  Median(method.wall), Median(method.cpu), Median(method.peak));
-      if (other)
-        std::printf("%7.2f %7.2f\n", wallRatio, cpuRatio);
-      else
-        std::printf("%7s %7s  %s\n", "", "", picture);
-    }
+    if (!BenchFile(corpus, file, png, runs, haveOther, &failed)) goalMet = false;
     std::fflush(stdout);
   }
   std::remove(png.c_str());

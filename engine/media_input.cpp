@@ -247,6 +247,57 @@ bool HeaderIsEnough(const AVFormatContext* context) {
   return false;
 }
 
+// What the file really is, whatever its name says, before any demuxer runs:
+// the probe's score, or -1 (with the failure filled in) for a file that is
+// no video or one that names other files to read.
+int ProbeFormat(AVIOContext* pb, const std::string& url, const std::string& path,
+                const AVInputFormat** format, InputFailure* failure) {
+  const int score = av_probe_input_buffer2(pb, format, url.c_str(), nullptr, 0, 0);
+  if (score < 0 || !*format || score < AVPROBE_SCORE_RETRY) {
+    // A guess from a few bytes that happen to look like some format is what
+    // a person calls a file that is no video.
+    DebugOutputF("ffmpeg: '%s' is not a recognised media file (%s)\n", path.c_str(),
+                 score < 0 ? av::ErrorText(score).c_str() : "a weak guess");
+    *failure = score < 0 && score != AVERROR_INVALIDDATA && score != AVERROR_EOF
+                   ? ReadFailure(score)
+                   : Failure(MediaError::unknownFileType);
+    return -1;
+  }
+  if (const Refused* refused = RefusedFormat(*format)) {
+    DebugOutputF("ffmpeg: '%s' is %s (%s): not read\n", path.c_str(), refused->what,
+                 (*format)->name);
+    *failure = Failure(MediaError::unsupportedStream,
+                       FillIn(Translate("MediaInput",
+                                        "The file is %1, which names other files to read: only "
+                                        "the file itself is read."),
+                              {TranslateKept("MediaInput", refused->what)}));
+    return -1;
+  }
+  return score;
+}
+
+// Looks at the streams' first packets for what their headers leave out.
+void ReadStreamInfo(AVFormatContext* context, const std::string& path) {
+  // The decoders that look at the streams are held to the picture limit.
+  // One that refuses a picture forgets its size; the size the file gives
+  // stays, so that the picture is refused by its size later.
+  std::vector<AVDictionary*> streamOptions(context->nb_streams, nullptr);
+  std::vector<std::pair<int, int>> sizes;
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    av_dict_set_int(&streamOptions[i], "max_pixels", kMaxPicturePixels, 0);
+    sizes.emplace_back(context->streams[i]->codecpar->width, context->streams[i]->codecpar->height);
+  }
+  const int error = avformat_find_stream_info(context, streamOptions.data());
+  for (AVDictionary*& d : streamOptions) av_dict_free(&d);
+  for (size_t i = 0; i < sizes.size() && i < context->nb_streams; ++i) {
+    AVCodecParameters* par = context->streams[i]->codecpar;
+    if (par->width <= 0 || par->height <= 0) std::tie(par->width, par->height) = sizes[i];
+  }
+  if (error < 0)
+    DebugOutputF("ffmpeg: no stream information in '%s': %s\n", path.c_str(),
+                 av::ErrorText(error).c_str());
+}
+
 }  // namespace
 
 AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
@@ -273,29 +324,9 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
   }
   if (request.observer) (*request.observer)(url, true);
 
-  // What the file really is, whatever its name says, before any demuxer
-  // runs.
   const AVInputFormat* format = nullptr;
-  const int score = av_probe_input_buffer2(pb, &format, url.c_str(), nullptr, 0, 0);
-  if (score < 0 || !format || score < AVPROBE_SCORE_RETRY) {
-    // A guess from a few bytes that happen to look like some format is what
-    // a person calls a file that is no video.
-    DebugOutputF("ffmpeg: '%s' is not a recognised media file (%s)\n", request.path.c_str(),
-                 score < 0 ? av::ErrorText(score).c_str() : "a weak guess");
-    *failure = score < 0 && score != AVERROR_INVALIDDATA && score != AVERROR_EOF
-                   ? ReadFailure(score)
-                   : Failure(MediaError::unknownFileType);
-    avio_closep(&pb);
-    return nullptr;
-  }
-  if (const Refused* refused = RefusedFormat(format)) {
-    DebugOutputF("ffmpeg: '%s' is %s (%s): not read\n", request.path.c_str(), refused->what,
-                 format->name);
-    *failure = Failure(MediaError::unsupportedStream,
-                       FillIn(Translate("MediaInput",
-                                        "The file is %1, which names other files to read: only "
-                                        "the file itself is read."),
-                              {TranslateKept("MediaInput", refused->what)}));
+  const int score = ProbeFormat(pb, url, request.path, &format, failure);
+  if (score < 0) {
     avio_closep(&pb);
     return nullptr;
   }
@@ -334,24 +365,7 @@ AVFormatContext* OpenInput(const InputRequest& request, InputFailure* failure) {
 
   if (request.headerOnly && HeaderIsEnough(context)) return context;
 
-  // The decoders that look at the streams are held to the picture limit.
-  // One that refuses a picture forgets its size; the size the file gives
-  // stays, so that the picture is refused by its size later.
-  std::vector<AVDictionary*> streamOptions(context->nb_streams, nullptr);
-  std::vector<std::pair<int, int>> sizes;
-  for (unsigned i = 0; i < context->nb_streams; ++i) {
-    av_dict_set_int(&streamOptions[i], "max_pixels", kMaxPicturePixels, 0);
-    sizes.emplace_back(context->streams[i]->codecpar->width, context->streams[i]->codecpar->height);
-  }
-  error = avformat_find_stream_info(context, streamOptions.data());
-  for (AVDictionary*& d : streamOptions) av_dict_free(&d);
-  for (size_t i = 0; i < sizes.size() && i < context->nb_streams; ++i) {
-    AVCodecParameters* par = context->streams[i]->codecpar;
-    if (par->width <= 0 || par->height <= 0) std::tie(par->width, par->height) = sizes[i];
-  }
-  if (error < 0)
-    DebugOutputF("ffmpeg: no stream information in '%s': %s\n", request.path.c_str(),
-                 av::ErrorText(error).c_str());
+  ReadStreamInfo(context, request.path);
   return context;
 }
 

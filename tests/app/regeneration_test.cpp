@@ -16,6 +16,7 @@
 #include "platform/data_folder.h"
 #include "platform/paths.h"
 #include "project/project.h"
+#include "support/scoped_environment.h"
 #include "workflow/page_generation.h"
 #include "workflow/workflow_controller.h"
 #include "workflow_test_support.h"
@@ -30,29 +31,46 @@ using testing::RunUntil;
 
 int PhotoHeight(const std::string& path) { return QImage(QString::fromStdString(path)).height(); }
 
+// A project whose outputs all go to folders of their own below the
+// folder; each video gives five thumbnails (frames 25, 75, 125, 175 and 225:
+// two rows of the index template's sheet).
+void SetUpOutputs(CProject& project, const std::string& folder) {
+  project.SetIplFolder(folder + "out/Ipl");
+  project.SetHtmlFolder(folder + "out/Html");
+  project.SetIndexphotoFolder(folder + "out/Index");
+  project.SetIplUseFolder(true);
+  project.SetHtmlUseFolder(true);
+  project.SetIndexphotoUseFolder(true);
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });
+  project.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
+}
+
+// The movie's playlist and page name each of its thumbnails and none of
+// those gone.
+void ExpectOutputsNameOnly(const Movie& movie, const std::vector<std::string>& gone) {
+  const std::string playlist = ReadFileBytes(movie.ipl);
+  const std::string page = ReadFileBytes(movie.html);
+  for (const std::string& path : gone) {
+    EXPECT_FALSE(Contains(playlist, path));
+    EXPECT_FALSE(Contains(page, paths::FileName(path)));
+  }
+  for (const ImageEntry& image : movie.images) {
+    EXPECT_TRUE(Contains(playlist, image.path));
+    EXPECT_TRUE(Contains(page, paths::FileName(image.path)));
+  }
+}
+
 TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   testing::EnsureGuiApplication();
   testing::TestVideos::Get();
   testing::TempFolder folder("regeneration");
-  const std::string previousTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-  setenv("TMPDIR", (folder / "").c_str(), 1);
+  testing::ScopedEnvironment environment;
+  environment.Set("TMPDIR", folder / "");
   SetApplicationDataFolder(OMBRELO_SOURCE_DATA_DIR);
   CProject project(folder.Path());
-  const std::string out = folder / "out/";
-  project.SetIplFolder(out + "Ipl");
-  project.SetHtmlFolder(out + "Html");
-  project.SetIndexphotoFolder(out + "Index");
-  project.SetIplUseFolder(true);
-  project.SetHtmlUseFolder(true);
-  project.SetIndexphotoUseFolder(true);
-  // Frames 25, 75, 125, 175 and 225: two rows of the index template's sheet.
-  project.UpdateCapture([&](CaptureSettings& c) { c.delaybeforefirst = 1.0; });
-  project.UpdateCapture([&](CaptureSettings& c) { c.delaybetweensamples = 2.0; });
-  project.AddMovie(testing::TestVideos::Get().Make("first.mp4"));
-  const int32_t first = project.Movies().back().id();
-  project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));
-  const int32_t second = project.Movies().back().id();
-
+  SetUpOutputs(project, folder / "");
+  const int32_t first = project.AddMovie(testing::TestVideos::Get().Make("first.mp4"));
+  const int32_t second = project.AddMovie(testing::TestVideos::Get().Make("second.mp4"));
   testing::RunRecorder seen;
   std::vector<Message> messages;  // what the review window is to show
   CaptureEngine engine;
@@ -84,8 +102,8 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
     if (frame.movieId != second || !deletedFirst.empty()) return;
     originalHeight = PhotoHeight(movie.indexphoto);
     deletedFirst = movie.images[0].path;
-    const ThumbnailDeletionResult deleted = DeleteMovieThumbnail(project, first, deletedFirst);
-    EXPECT_EQ(deleted.outcome, ThumbnailDeletion::deleted);
+    EXPECT_EQ(DeleteMovieThumbnail(project, first, deletedFirst).outcome,
+              ThumbnailDeletion::deleted);
     std::filesystem::remove(movie.html);
     std::filesystem::create_directories(movie.html + "/occupied");
     EXPECT_TRUE(regeneration.Regenerate(first, 0, 0));  // starts, returns at once
@@ -133,16 +151,7 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   EXPECT_TRUE(controller.IndexPhotoPending());
   ASSERT_TRUE(RunUntil([&] { return !controller.IndexPhotoPending(); }));
 
-  const std::string playlist = ReadFileBytes(movie.ipl);
-  const std::string page = ReadFileBytes(movie.html);
-  for (const std::string& gone : {deletedFirst, deletedSecond, deletedElsewhere}) {
-    EXPECT_FALSE(Contains(playlist, gone));
-    EXPECT_FALSE(Contains(page, paths::FileName(gone)));
-  }
-  for (const ImageEntry& image : movie.images) {
-    EXPECT_TRUE(Contains(playlist, image.path));
-    EXPECT_TRUE(Contains(page, paths::FileName(image.path)));
-  }
+  ExpectOutputsNameOnly(movie, {deletedFirst, deletedSecond, deletedElsewhere});
   // Three thumbnails fill one row of the sheet: the photo lost a row.
   EXPECT_GT(originalHeight, 0);
   EXPECT_LT(PhotoHeight(movie.indexphoto), originalHeight);
@@ -150,11 +159,6 @@ TEST(RegenerationTest, DeletedThumbnailsLeaveEveryOutputAlsoWhileARunGoesOn) {
   EXPECT_EQ(messages.size(), 1u);
 
   SetApplicationDataFolder("");
-  if (previousTmp.empty()) {
-    unsetenv("TMPDIR");
-  } else {
-    setenv("TMPDIR", previousTmp.c_str(), 1);
-  }
 }
 
 TEST(RegenerationTest, OnlyTheMoviesOwnThumbnailsAndOutputsAreItsToChange) {
