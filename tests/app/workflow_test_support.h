@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -28,12 +29,16 @@ namespace ombrelo::testing {
 inline bool RunUntil(const std::function<bool()>& done,
                      std::chrono::seconds limit = std::chrono::seconds(90)) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  // The loop waits for events; the timer wakes it now and then for a
+  // condition that another thread changes without an event.
+  QTimer wake;
+  wake.start(10);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) {
       ADD_FAILURE() << "the workflow did not get there in time";
       return false;
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
   return true;
 }

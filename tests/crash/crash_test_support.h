@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -33,42 +34,42 @@ inline long FreePort() {
   return ntohs(address.sin_port);
 }
 
-inline bool Accepts(long port) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return ok;
-}
-
-// pyftpdlib serving a folder with the crash-report account, on a free port
-// of 127.0.0.1; stopped when the object goes away.
+// pyftpdlib serving a folder with the crash-report account on 127.0.0.1.
+// The test makes the listening socket and hands it over, so the server can
+// be connected to at once (connections wait in the socket's queue until it
+// runs); stopped when the object goes away.
 class LocalFtpServer {
  public:
-  explicit LocalFtpServer(const std::string& folder, bool writable = true) : port_(FreePort()) {
-    const std::string port = std::to_string(port_);
-    std::vector<const char*> argv = {"python3",     "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
-                                     port.c_str(),  "-u", "quorvane",  "-P", "quorvane",  "-d",
-                                     folder.c_str()};
-    if (writable) argv.push_back("-w");
-    argv.push_back(nullptr);
+  explicit LocalFtpServer(const std::string& folder, bool writable = true) {
+    const int listening = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listening, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(listening, reinterpret_cast<sockaddr*>(&address), &size);
+    ::listen(listening, 16);
+    port_ = ntohs(address.sin_port);
+    static const char* const kServe =
+        "import socket, sys\n"
+        "from pyftpdlib.authorizers import DummyAuthorizer\n"
+        "from pyftpdlib.handlers import FTPHandler\n"
+        "from pyftpdlib.servers import FTPServer\n"
+        "FTPHandler.authorizer = DummyAuthorizer()\n"
+        "FTPHandler.authorizer.add_user('quorvane', 'quorvane', sys.argv[1], perm=sys.argv[2])\n"
+        "FTPServer(socket.socket(fileno=3), FTPHandler).serve_forever()\n";
+    const char* argv[] = {"python3", "-c",   kServe, folder.c_str(), writable ? "elradfmwMT" : "elr",
+                          nullptr};
     pid_ = fork();
     if (pid_ == 0) {
+      dup2(listening, 3);  // the copy stays open across exec
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
       dup2(null, 2);
-      execv("/usr/bin/python3", const_cast<char**>(argv.data()));
+      execv("/usr/bin/python3", const_cast<char**>(argv));
       _exit(127);
     }
-    // Ready once it accepts connections (or gone, when it could not start).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!Accepts(port_) && std::chrono::steady_clock::now() < deadline &&
-           waitpid(pid_, nullptr, WNOHANG) == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    close(listening);
   }
   ~LocalFtpServer() {
     kill(pid_, SIGTERM);
@@ -78,10 +79,24 @@ class LocalFtpServer {
   LocalFtpServer& operator=(const LocalFtpServer&) = delete;
 
   CrashServer Server() const { return {"127.0.0.1", port_}; }
-  bool Ready() const { return Accepts(port_); }
+  // Whether it greets a connection ("220 ...") within 30 s.
+  bool Ready() const {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    char greeting[4] = {};
+    pollfd answer{s, POLLIN, 0};
+    const bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                    poll(&answer, 1, 30000) == 1 && recv(s, greeting, 3, MSG_WAITALL) == 3 &&
+                    std::string(greeting) == "220";
+    close(s);
+    return ok;
+  }
 
  private:
-  long port_;
+  long port_ = 0;
   pid_t pid_ = -1;
 };
 

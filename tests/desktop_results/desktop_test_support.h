@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
@@ -77,12 +78,16 @@ class DesktopTest : public ::testing::Test {
 inline bool WaitFor(const std::function<bool()>& done, int limitMs = 20000) {
   QElapsedTimer timer;
   timer.start();
+  // The loop waits for events; the timer wakes it now and then for a
+  // condition that another thread changes without an event.
+  QTimer wake;
+  wake.start(10);
   while (!done()) {
     if (timer.elapsed() > limitMs) {
       ADD_FAILURE() << "not there in time";
       return false;
     }
-    QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
   return true;
 }
