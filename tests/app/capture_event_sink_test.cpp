@@ -68,6 +68,17 @@ TEST(CaptureEventSink, ProgressIsPerMilleTruncatedAndKeptInRange) {
   EXPECT_EQ(ProgressPerMille(5, 0), 0);
 }
 
+// Thumbnails of two pixels (a row of BGR padded to 8 bytes) named from prefix.
+ThumbnailNaming TwoPixelNaming(const std::string& prefix) {
+  ThumbnailNaming naming;
+  naming.prefix = prefix;
+  naming.videoFormat.biWidth = 2;
+  naming.videoFormat.biHeight = 1;
+  naming.videoFormat.biBitCount = 24;
+  naming.videoFormat.biSizeImage = 8;
+  return naming;
+}
+
 TEST(CaptureEventSink, FramesGoToTheWriterAndTheOwnerHearsOnlyWhatHappened) {
   testing::EnsureGuiApplication();
   testing::TempFolder folder("event-sink");
@@ -83,12 +94,7 @@ TEST(CaptureEventSink, FramesGoToTheWriterAndTheOwnerHearsOnlyWhatHappened) {
   });
   CaptureEventSink sink(&collector, writer);
   sink.Reset(7, "/videos/a b.mp4");
-  ThumbnailNaming naming;
-  naming.prefix = folder / "a_b/a_b";
-  naming.videoFormat.biWidth = 2;
-  naming.videoFormat.biHeight = 1;
-  naming.videoFormat.biBitCount = 24;
-  naming.videoFormat.biSizeImage = 8;
+  ThumbnailNaming naming = TwoPixelNaming(folder / "a_b/a_b");
 
   std::vector<uint8_t> pixels = {1, 2, 3, 4, 5, 6, 0, 0};
   std::thread capture([&] {

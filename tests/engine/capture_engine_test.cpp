@@ -28,14 +28,11 @@ int IndexOf(const std::vector<std::string>& log, const std::string& entry) {
   return it == log.end() ? -1 : static_cast<int>(it - log.begin());
 }
 
-// Waits (real time, bounded) for a condition that another thread makes true.
+// Waits (real time, bounded) for a condition that another thread makes true:
+// the fakes and the listener tell of each change.
 template <typename Condition>
 bool WaitUntil(Condition condition) {
-  for (int i = 0; i < 5000; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
+  return testing::Changes().WaitUntil(condition);
 }
 
 bool WaitForDebug(const DebugCapture& debug, const std::string& text) {
@@ -597,6 +594,7 @@ TEST_F(EngineTest, CloseFromTheEndReportLeavesNoThreadBehind) {
     void CaptureEnded(const CaptureEnd&) override {
       engine->Close();
       ++ends;
+      testing::Changes().Raise();
     }
     void Progress(FrameNumber, FrameNumber) override {}
     void StateChanged(CaptureState) override {}

@@ -18,6 +18,7 @@
 #include "engine/capture_engine.h"
 #include "engine/media_pipeline.h"
 #include "support/capture_owner.h"
+#include "support/change_signal.h"
 
 namespace ombrelo::testing {
 
@@ -164,13 +165,16 @@ class FakePipeline final : public MediaPipeline {
     return hr;
   }
   MediaError Seek(int64_t current, int64_t wanted) override {
-    const MediaError hr = Call("Seek " + std::to_string(current), "Seek");
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->positions.push_back(current);
-    s_->wanted.push_back(wanted);
-    s_->seekThreads.push_back(std::this_thread::get_id());
-    s_->ended = false;
-    return hr;
+    {
+      // Noted before the call is logged: a test that sees the entry finds
+      // the seek's arguments too.
+      std::lock_guard<std::mutex> lock(s_->mutex);
+      s_->positions.push_back(current);
+      s_->wanted.push_back(wanted);
+      s_->seekThreads.push_back(std::this_thread::get_id());
+      s_->ended = false;
+    }
+    return Call("Seek " + std::to_string(current), "Seek");
   }
   void ExpectNext(int64_t wanted) override {
     std::lock_guard<std::mutex> lock(s_->mutex);
@@ -179,6 +183,7 @@ class FakePipeline final : public MediaPipeline {
   Pull NextFrame(PulledFrame* frame) override {
     std::unique_lock<std::mutex> lock(s_->mutex);
     ++s_->pulls;
+    testing::Changes().Raise();
     if (!s_->queued.empty()) {
       const FakeScript::Delivery d = s_->queued.front();
       s_->queued.pop_front();
@@ -229,6 +234,7 @@ class FakePipeline final : public MediaPipeline {
     if (entry == "destroyed") s_->destroyed = true;
     if (entry == "Cancel") s_->cancelled = true;
     s_->cv.notify_all();
+    testing::Changes().Raise();
     return s_->Result(name.empty() ? entry : name);
   }
   std::shared_ptr<FakeScript> s_;
@@ -291,6 +297,7 @@ class RecordingListener : public CaptureListener {
     event.tick = clock_ ? clock_->Now() : 0;
     events_.push_back(std::move(event));
     cv_.notify_all();
+    testing::Changes().Raise();
   }
 
  private:

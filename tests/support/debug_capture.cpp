@@ -9,13 +9,17 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "support/change_signal.h"
 
 namespace ombrelo::testing {
 
 DebugCapture::DebugCapture() {
   SetDebugSink([this](std::string_view text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    lines_.emplace_back(text);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.emplace_back(text);
+    }
+    Changes().Raise();
   });
 }
 
