@@ -37,10 +37,10 @@ const CommandInfo kCommands[] = {
      QT_TRANSLATE_NOOP("Commands", "Open an existing document\nOpen"), ":/toolbar/open.svg"},
     {kSaveProject, QT_TRANSLATE_NOOP("Commands", "&Save project"), "Ctrl+S",
      QT_TRANSLATE_NOOP("Commands", "Save the active document\nSave"), ":/toolbar/save.svg"},
-    {kSaveProjectAs, QT_TRANSLATE_NOOP("Commands", "Save project &As..."), nullptr,
+    {kSaveProjectAs, QT_TRANSLATE_NOOP("Commands", "Save project &As..."), "Ctrl+Shift+S",
      QT_TRANSLATE_NOOP("Commands", "Save the active document with a new name\nSave As")},
     {kGenerateReport, QT_TRANSLATE_NOOP("Commands", "&Generate report")},
-    {kExit, QT_TRANSLATE_NOOP("Commands", "E&xit"), nullptr,
+    {kExit, QT_TRANSLATE_NOOP("Commands", "E&xit"), "Ctrl+Q",
      QT_TRANSLATE_NOOP("Commands", "Quit the application; prompts to save documents\nExit")},
     // Edit
     {kUndo, QT_TRANSLATE_NOOP("Commands", "&Undo"), "Ctrl+Z",

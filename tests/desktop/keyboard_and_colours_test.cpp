@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -117,6 +118,16 @@ TEST_F(KeyboardAndColoursTest, AltKeysAreOwnPerPageAndMenuAndCaptureKeysShowInTh
   DefaultSaveQuestion(&w, QStringLiteral("clip.opj"));
   EXPECT_EQ(answers.size(), 3u);
   testing::ExpectOwnMnemonics(answers, "save question");
+
+  // Ctrl+Q quits, as in every program of the desktop (a question about
+  // unsaved work, if any, is answered Cancel).
+  QSignalSpy exits(w.Action(kExit), &QAction::triggered);
+  QTimer::singleShot(0, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+  });
+  QApplication::setActiveWindow(&w);
+  QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(exits.count(), 1);
 }
 
 // The share of the page's pixels that are light, but for the pictures it
