@@ -21,17 +21,23 @@
 
 namespace ombrelo::testing {
 
-// A port on 127.0.0.1 that nothing listens on (at the moment of asking).
-inline long FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
+// Binds the TCP socket to a free port of 127.0.0.1 and returns the port.
+inline long BindToLoopback(int s) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t size = sizeof address;
   bind(s, reinterpret_cast<sockaddr*>(&address), size);
   getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-  close(s);
   return ntohs(address.sin_port);
+}
+
+// A port on 127.0.0.1 that nothing listens on (at the moment of asking).
+inline long FreePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  const long port = BindToLoopback(s);
+  close(s);
+  return port;
 }
 
 // pyftpdlib serving a folder with the crash-report account on 127.0.0.1.
@@ -42,14 +48,8 @@ class LocalFtpServer {
  public:
   explicit LocalFtpServer(const std::string& folder, bool writable = true) {
     const int listening = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listening, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(listening, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = BindToLoopback(listening);
     ::listen(listening, 16);
-    port_ = ntohs(address.sin_port);
     static const char* const kServe =
         "import socket, sys\n"
         "from pyftpdlib.authorizers import DummyAuthorizer\n"
@@ -107,13 +107,7 @@ class StallingFtpServer {
  public:
   explicit StallingFtpServer(std::string stallAt, std::function<void()> onStall = {})
       : stallAt_(std::move(stallAt)), onStall_(std::move(onStall)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listen_, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    port_ = BindToLoopback(listen_);
     ::listen(listen_, 4);
     thread_ = std::thread([this] {
       for (int client; (client = accept(listen_, nullptr, nullptr)) >= 0; close(client)) {
