@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -23,6 +24,7 @@
 
 #include "html_container.h"
 #include "platform/debug_output.h"
+#include "platform/thread_handoff.h"
 #include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_read.h"
@@ -81,6 +83,36 @@ QUrl TargetUrl(const std::string& target) {
   if (kScheme.match(text).hasMatch()) return QUrl(text, QUrl::TolerantMode);
   return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
 }
+
+// A call the worker hands to the view's thread. It goes as an event of its
+// own, which the view's thread deletes once it has run: a queued functor
+// could be freed by the worker after the view's thread had used it.
+class OwnerCall : public QEvent {
+ public:
+  static QEvent::Type Type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+  explicit OwnerCall(std::function<void()> call) : QEvent(Type()), call(std::move(call)) {}
+  std::function<void()> call;
+};
+
+// Runs the worker's calls on the view's thread; the posted ones die with it.
+class Poster : public QObject {
+ public:
+  // Worker.
+  void Post(std::function<void()> call) {
+    auto* event = new OwnerCall(std::move(call));
+    HandOff(event);
+    QCoreApplication::postEvent(this, event);
+  }
+  bool event(QEvent* event) override {
+    if (event->type() != OwnerCall::Type()) return QObject::event(event);
+    Received(event);
+    static_cast<OwnerCall*>(event)->call();
+    return true;
+  }
+};
 
 }  // namespace
 
@@ -315,16 +347,13 @@ class HtmlView::Impl : public QtHtmlContainer {
           litehtml::document::createFromUTF8(html.c_str(), this, &context_, UserStyles());
       OffDone();
       // The page goes over whole: the worker keeps no share of it.
-      QMetaObject::invokeMethod(
-          &poster_,
-          [this, gen, url, target, document = std::move(document)]() mutable {
-            --parsesInFlight_;
-            if (gen != generation_) return;
-            document_.reset();
-            AdoptDocument(url, std::move(document));
-            Loaded(gen, true, target);
-          },
-          Qt::QueuedConnection);
+      poster_.Post([this, gen, url, target, document = std::move(document)]() mutable {
+        --parsesInFlight_;
+        if (gen != generation_) return;
+        document_.reset();
+        AdoptDocument(url, std::move(document));
+        Loaded(gen, true, target);
+      });
     });
   }
 
@@ -420,20 +449,16 @@ class HtmlView::Impl : public QtHtmlContainer {
         loaderBatch_.pop_front();
         StoreImage(next.url,
                    Read(next.url, kMaxPictureBytes, nullptr) ? next.url.toLocalFile() : QString());
-        QMetaObject::invokeMethod(
-            &poster_, [this, gen = next.gen] { ImageLoaded(gen); }, Qt::QueuedConnection);
+        poster_.Post([this, gen = next.gen] { ImageLoaded(gen); });
       }
       OffDone();
-      QMetaObject::invokeMethod(
-          &poster_,
-          [this, run] {
-            if (run != loaderRuns_ || !loaderActive_) return;
-            // The whole batch is in; pictures asked for meanwhile follow.
-            loaderActive_ = false;
-            imageStepPosted_ = false;
-            PostImageStep();
-          },
-          Qt::QueuedConnection);
+      poster_.Post([this, run] {
+        if (run != loaderRuns_ || !loaderActive_) return;
+        // The whole batch is in; pictures asked for meanwhile follow.
+        loaderActive_ = false;
+        imageStepPosted_ = false;
+        PostImageStep();
+      });
     });
   }
 
@@ -526,7 +551,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   litehtml::css userStyles_;
   bool hasUserStyles_ = false;
   litehtml::document::ptr document_;
-  QObject poster_;  // posted load steps die with the view
+  Poster poster_;  // posted load steps die with the view
   struct ImageLoad {
     uint64_t gen;
     QUrl url;
