@@ -107,8 +107,8 @@ class Poster : public QObject {
     QCoreApplication::postEvent(this, event);
   }
   bool event(QEvent* event) override {
+    Received(event);  // before its first read: one of ours comes from the worker
     if (event->type() != OwnerCall::Type()) return QObject::event(event);
-    Received(event);
     static_cast<OwnerCall*>(event)->call();
     return true;
   }
