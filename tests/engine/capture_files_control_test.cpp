@@ -377,15 +377,21 @@ TEST(CaptureFiles, ASeekCancelsAReadThatBlocks) {
                   .opened)
       << engine.GetErrorText();
   ASSERT_TRUE(engine.GetSchedule().seekAllowed) << "the source can seek";
-  // Take what arrives until the data runs out and the reader blocks.
+  // The two frames before the data runs out (however slowly they come),
+  // then nothing more while the reader blocks.
   int frames = 0;
+  while (frames < 2) {
+    const auto m = owner.Next(60s);
+    ASSERT_TRUE(m) << "frame " << frames << " did not come";
+    if (m->kind == Owner::Message::frame) ++frames;
+  }
   while (auto m = owner.Next(500ms)) {
     if (m->kind == Owner::Message::frame) ++frames;
   }
   EXPECT_EQ(frames, 2);
   const int64_t seeksBefore = counters->seeks.load();
   engine.SeekToFrame(185);
-  const auto limit = std::chrono::steady_clock::now() + 3s;
+  const auto limit = std::chrono::steady_clock::now() + 30s;
   while (counters->seeks.load() == seeksBefore && std::chrono::steady_clock::now() < limit)
     std::this_thread::sleep_for(5ms);
   EXPECT_GT(counters->seeks.load(), seeksBefore) << "the seek waited for the blocked read";
