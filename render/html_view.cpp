@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -24,7 +23,7 @@
 
 #include "html_container.h"
 #include "platform/debug_output.h"
-#include "platform/thread_handoff.h"
+#include "platform/thread_calls.h"
 #include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_read.h"
@@ -83,36 +82,6 @@ QUrl TargetUrl(const std::string& target) {
   if (kScheme.match(text).hasMatch()) return QUrl(text, QUrl::TolerantMode);
   return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
 }
-
-// A call the worker hands to the view's thread. It goes as an event of its
-// own, which the view's thread deletes once it has run: a queued functor
-// could be freed by the worker after the view's thread had used it.
-class OwnerCall : public QEvent {
- public:
-  static QEvent::Type Type() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-  }
-  explicit OwnerCall(std::function<void()> call) : QEvent(Type()), call(std::move(call)) {}
-  std::function<void()> call;
-};
-
-// Runs the worker's calls on the view's thread; the posted ones die with it.
-class Poster : public QObject {
- public:
-  // Worker.
-  void Post(std::function<void()> call) {
-    auto* event = new OwnerCall(std::move(call));
-    HandOff(event);
-    QCoreApplication::postEvent(this, event);
-  }
-  bool event(QEvent* event) override {
-    Received(event);  // before its first read: one of ours comes from the worker
-    if (event->type() != OwnerCall::Type()) return QObject::event(event);
-    static_cast<OwnerCall*>(event)->call();
-    return true;
-  }
-};
 
 }  // namespace
 
@@ -551,7 +520,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   litehtml::css userStyles_;
   bool hasUserStyles_ = false;
   litehtml::document::ptr document_;
-  Poster poster_;  // posted load steps die with the view
+  ThreadCalls poster_;  // posted load steps die with the view
   struct ImageLoad {
     uint64_t gen;
     QUrl url;

@@ -1,7 +1,6 @@
 #include "workflow/regeneration.h"
 
 #include <QMetaObject>
-#include <QObject>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -14,7 +13,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
-#include "platform/thread_handoff.h"
+#include "platform/thread_calls.h"
 #include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_write.h"
@@ -162,7 +161,7 @@ Regeneration::Regeneration(CProject& project, IndexPhotoGenerator& photos, PageG
     : project_(project),
       photos_(photos),
       pages_(pages),
-      context_(std::make_unique<QObject>()),
+      results_(std::make_unique<ThreadCalls>()),
       worker_(std::make_unique<Worker>("regeneration")) {}
 
 Regeneration::~Regeneration() = default;
@@ -245,17 +244,11 @@ bool Regeneration::Regenerate(int32_t movieId, int width, int height) {
   }
   ++pending_;
   // Written on the worker, in the order asked; the result comes back to the
-  // owner's thread through the context (and is dropped with it).
+  // owner's thread (and is dropped with the regeneration).
   worker_->Post([this, job = std::move(job)]() mutable {
-    auto done = std::make_shared<Done>(Write(pages_, std::move(job)));
-    HandOff(done.get());
-    QMetaObject::invokeMethod(
-        context_.get(),
-        [this, done] {
-          Received(done.get());
-          Finish(*done);
-        },
-        Qt::QueuedConnection);
+    results_->Post([this, done = std::make_shared<Done>(Write(pages_, std::move(job)))] {
+      Finish(*done);
+    });
   });
   return true;
 }

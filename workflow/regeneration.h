@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/thread_calls.h"
 #include "project/user_message.h"
 
-class QObject;
 
 namespace ombrelo {
 
@@ -130,7 +130,7 @@ class Regeneration {
   int pageCounter_ = 0;
   int pending_ = 0;
   std::string lastPage_;
-  std::unique_ptr<QObject> context_;  // on the owner's thread: results arrive there
+  std::unique_ptr<ThreadCalls> results_;  // on the owner's thread: results arrive there
   // Last: jobs still queued when it goes are written, their results dropped.
   std::unique_ptr<Worker> worker_;
 };

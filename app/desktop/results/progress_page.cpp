@@ -322,9 +322,8 @@ void ProgressPage::ScalePreview() {
     QImage scaled = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                         .convertToFormat(QImage::Format_RGB32);
     scaled.setDevicePixelRatio(ratio);
-    QMetaObject::invokeMethod(
-        this, [this, scaled = std::move(scaled), generation] { PreviewScaled(scaled, generation); },
-        Qt::QueuedConnection);
+    scaledCalls_.Post(
+        [this, scaled = std::move(scaled), generation] { PreviewScaled(scaled, generation); });
   });
 }
 

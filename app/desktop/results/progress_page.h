@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "imaging/bitmap_header.h"
+#include "platform/thread_calls.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -159,7 +160,8 @@ class ProgressPage : public QWidget {
   uint64_t previewGeneration_ = 0;  // a new movie drops the frames in scaling
   bool scaling_ = false;
   bool scaleAgain_ = false;  // a newer frame or size came while scaling
-  QThreadPool scaler_;       // last: goes first, waiting for its frame
+  ThreadCalls scaledCalls_;   // the scaled frame arrives on the page's thread
+  QThreadPool scaler_;        // last: goes first, waiting for its frame
 };
 
 }  // namespace ombrelo::desktop

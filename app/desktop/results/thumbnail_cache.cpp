@@ -105,8 +105,7 @@ void ThumbnailCache::Request(const std::string& path) {
     Entry entry = LoadEntry(next, cell, ratio);
     // Queued to the cache's thread; the cache waits for its loads before it
     // goes.
-    QMetaObject::invokeMethod(
-        this, [this, next, entry] { Store(next, entry); }, Qt::QueuedConnection);
+    loaded_.Post([this, next, entry] { Store(next, entry); });
   });
 }
 

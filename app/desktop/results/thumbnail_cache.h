@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/thread_calls.h"
+
 class QThreadPool;
 
 namespace ombrelo::desktop {
@@ -71,6 +73,7 @@ class ThumbnailCache : public QObject {
   std::unordered_map<std::string, Entry> entries_;
   std::unordered_set<std::string> loading_;
   std::shared_ptr<Waiting> waiting_;
+  ThreadCalls loaded_;  // the loads' results arrive on the cache's thread
   QThreadPool* pool_;
 };
 

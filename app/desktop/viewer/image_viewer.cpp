@@ -311,7 +311,7 @@ ImageViewer::ImageViewer(const QStringList& files, QWidget* owner)
   // The decoder's results come back to this window's thread.
   decoder_ = std::make_unique<PictureDecoder>([this](DecodedPicture picture) {
     auto arrived = std::make_shared<DecodedPicture>(std::move(picture));
-    QMetaObject::invokeMethod(this, [this, arrived] { Arrived(*arrived); }, Qt::QueuedConnection);
+    decoded_.Post([this, arrived] { Arrived(*arrived); });
   });
 
   const QRect screen = (owner ? owner->screen() : QGuiApplication::primaryScreen())->availableGeometry();

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/thread_calls.h"
+
 class QAction;
 class QLabel;
 
@@ -127,6 +129,7 @@ class ImageViewer : public QMainWindow {
   QLabel* time_;
   QLabel* zoom_;
   QLabel* place_;
+  ThreadCalls decoded_;  // the decoder's results arrive on this window's thread
   std::unique_ptr<PictureDecoder> decoder_;
 };
 
