@@ -180,10 +180,10 @@ TEST_F(WorkflowTest, StopKeepsTheMovieWaitingAndTheNextStartCapturesItAgain) {
   ASSERT_TRUE(RunUntil(
       [&] {
         return engine_.GetState() == CaptureState::paused &&
-               seen_.commands == CommandStates{false, false, true, true};
+               seen_.commands == CommandStates{false, false, true, true} &&
+               !seen_.statusTexts.empty() && seen_.statusTexts.back() == "Paused";
       },
       std::chrono::seconds(5)));
-  EXPECT_EQ(seen_.statusTexts.back(), "Paused");
   Controller().Pause();
   EXPECT_EQ(seen_.statusTexts.back(), "Capturing");
   EXPECT_EQ(engine_.GetState(), CaptureState::running);

@@ -166,8 +166,10 @@ TEST_F(EngineTest, OpenReadsTheMovieAndTheCaptureThreadPositionsIt) {
   settings.delaybetweensamples = 10;
   engine->SetCaptureSettings(settings);
 
+  script->holdOpen = true;  // a file that takes its time
   engine->Open("/videos/a b.avi");
   EXPECT_EQ(engine->GetState(), CaptureState::opening) << "the owner does not wait for the file";
+  script->ReleaseOpen();
   const OpenOutcome answer = listener.answers.Next().value_or(OpenOutcome{});
   ASSERT_TRUE(answer.opened) << answer.text;
   EXPECT_EQ(answer.code, MediaError::none);
