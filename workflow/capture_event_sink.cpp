@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <utility>
 #include <vector>
 
 #include "platform/thread_handoff.h"
@@ -83,6 +84,10 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   copy->time = frame.time;
   FrameWriter::Job job;
   bool postPreview;
+  // The preview it replaces is let go after the lock: freeing a frame's
+  // pixels can take long enough to hold up the owner's thread, which takes
+  // the same lock for the preview.
+  std::shared_ptr<const FrameCopy> replaced;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     // The owner names the movie as soon as the engine has opened it.
@@ -99,7 +104,7 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
     job.path = ThumbnailFileName(naming_->prefix, naming_->settings, *copy);
     postPreview = !previewPosted_;
     previewPosted_ = true;
-    preview_ = copy;
+    replaced = std::exchange(preview_, copy);
   }
   job.frame = *copy;
   if (postPreview) Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, copy->movieId));
