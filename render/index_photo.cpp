@@ -11,7 +11,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
-#include "platform/thread_handoff.h"
+#include "platform/thread_calls.h"
 #include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"
@@ -32,29 +32,7 @@ std::string WithPath(const char* text, const std::string& path) {
   return FillIn(TranslateKept("IndexPhoto", text), {path}) + "\n";
 }
 
-// The drawing thread's report that the movie's photo has been drawn.
-class DrawnEvent : public QEvent {
- public:
-  explicit DrawnEvent(int32_t id) : QEvent(QEvent::User), movieId(id) {}
-  const int32_t movieId;
-};
-
 }  // namespace
-
-// Lives on the owner's thread and passes the drawing thread's report on.
-class IndexPhotoGenerator::Receiver : public QObject {
- public:
-  explicit Receiver(IndexPhotoGenerator& owner) : owner_(owner) {}
-
- protected:
-  void customEvent(QEvent* event) override {
-    Received(event);
-    if (auto* drawn = dynamic_cast<DrawnEvent*>(event)) owner_.Drawn(drawn->movieId);
-  }
-
- private:
-  IndexPhotoGenerator& owner_;
-};
 
 void IndexPhotoHost::Notice(const Message& message) {
   DebugOutput(message.caption + ": " + message.text + "\n");
@@ -143,14 +121,14 @@ IndexPhotoGenerator::IndexPhotoGenerator(IndexPhotoHost& host, TickSource ticks,
       ticks_(ticks ? std::move(ticks) : TickSource(SteadyTickCount)),
       giveUpMs_(giveUpMs),
       deadline_(std::make_unique<QTimer>()),
-      receiver_(std::make_unique<Receiver>(*this)),
+      calls_(std::make_unique<ThreadCalls>()),
       drawer_(std::make_unique<Worker>("index photo")) {
   deadline_->setSingleShot(true);
   QObject::connect(deadline_.get(), &QTimer::timeout, [this] { host_.PostPoll(); });
 }
 
 IndexPhotoGenerator::~IndexPhotoGenerator() {
-  // The drawing in hand ends first; its report dies with the receiver.
+  // The drawing in hand ends first; its report is dropped with calls_.
   drawer_.reset();
 }
 
@@ -222,11 +200,9 @@ void IndexPhotoGenerator::StartDrawing() {
   deadline_->stop();
   current_->StopLoading();
   drawing_ = true;
-  drawer_->Post([renderer = current_, movieId = pending_.movieId, receiver = receiver_.get()] {
+  drawer_->Post([this, renderer = current_, movieId = pending_.movieId] {
     renderer->Draw();
-    auto event = std::make_unique<DrawnEvent>(movieId);
-    HandOff(event.get());
-    QCoreApplication::postEvent(receiver, event.release());
+    calls_->Post([this, movieId] { Drawn(movieId); });
   });
 }
 
@@ -262,10 +238,15 @@ void IndexPhotoGenerator::Finish(bool written) {
   const Request done = pending_;
   current_ = nullptr;
   deadline_->stop();
+  // Removing a file can wait on the disk (freeing its blocks): not here.
+  std::vector<std::string> pages;
   for (const Part& part : done.parts) {
-    std::remove(part.page.c_str());
     ForgetPageScope(part.page);
+    pages.push_back(part.page);
   }
+  drawer_->Post([pages = std::move(pages)] {
+    for (const std::string& page : pages) std::remove(page.c_str());
+  });
   host_.IndexPhotoFinished(done.movieId, written);
   if (!current_ && !waiting_.empty()) {
     const Request next = waiting_.front();

@@ -38,6 +38,7 @@ namespace ombrelo {
 
 class CProject;
 class HtmlRenderer;
+class ThreadCalls;
 class Movie;
 
 // What the index photo needs from its owner (the main window and the
@@ -197,9 +198,8 @@ class IndexPhotoGenerator {
   IndexPhotoHost& host_;
   TickSource ticks_;
   uint64_t giveUpMs_;
-  class Receiver;
   std::unique_ptr<QTimer> deadline_;    // single shot: the next time limit
-  std::unique_ptr<Receiver> receiver_;  // where the drawing thread's report goes
+  std::unique_ptr<ThreadCalls> calls_;  // the drawing thread's reports
   std::unique_ptr<HtmlRenderer> renderer_;
   HtmlRenderer* current_ = nullptr;  // set while a photo is pending
   Request pending_;                  // the photo being rendered

@@ -161,7 +161,7 @@ TEST_F(IndexPhotoTest, PollingGivesUpOnAPageThatNeverBecomesReady) {
       (std::vector<std::pair<int32_t, std::string>>{
           {6, "Failed to render index photo '" + output + "' - the page did not become ready\n"}}));
   EXPECT_FALSE(FileExists(output));
-  EXPECT_FALSE(FileExists(host_.pages[0]));
+  EXPECT_TRUE(PumpEventsUntil([&] { return !FileExists(host_.pages[0]); }));
 
   // A poll with nothing pending does nothing, even when the page arrives.
   const int polls = host_.pollsPosted;
