@@ -4,11 +4,10 @@
 // thread is niced (kNiceness above the thread that made it), so that when
 // the machine is busy the window's thread is served first; a job that waits
 // a little longer does no harm, a window that waits does.
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -29,7 +28,9 @@ class Worker {
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // Queues the job; never waits.
+  // Queues the job; never waits, and takes no lock: the window's thread
+  // posts, and the worker, at a lower priority, may wait long for a core
+  // while it holds a lock.
   void Post(std::function<void()> job);
   // Queues the job as one of a bounded kind: waits first while `most` jobs
   // of that kind wait to be begun (the giver is ahead of the worker). False,
@@ -37,19 +38,20 @@ class Worker {
   bool PostBounded(std::function<void()> job, size_t most);
 
  private:
-  struct Entry {
+  struct Node {
     std::function<void()> job;
     bool bounded = false;
+    Node* next = nullptr;
   };
+  void Push(Node* node);
   void Loop(const std::string& name);
 
   const AtEnd atEnd_;
-  std::mutex mutex_;              // guards the fields below
-  std::condition_variable wake_;  // a job came, or the worker is going
-  std::condition_variable room_;  // a bounded job was begun, or the worker is going
-  std::deque<Entry> jobs_;
-  size_t boundedWaiting_ = 0;
-  bool stopping_ = false;
+  std::atomic<Node*> incoming_{nullptr};     // posted, not yet taken; newest first
+  std::atomic<uint32_t> posts_{0};           // counts posts and the end: the worker waits on it
+  std::atomic<uint32_t> boundedWaiting_{0};  // bounded jobs posted, not yet begun
+  std::atomic<uint32_t> begun_{0};  // counts bounded jobs begun and the end: givers wait on it
+  std::atomic<bool> stopping_{false};
   std::thread thread_;  // last, so that it starts when all is set
 };
 

@@ -13,17 +13,16 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "html_container.h"
 #include "platform/debug_output.h"
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 #include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_read.h"
@@ -332,18 +331,13 @@ class HtmlView::Impl : public QtHtmlContainer {
   // never waits for a job that is only finishing.
   void RunOff(std::function<void()> job) {
     if (!worker_) worker_ = std::make_unique<Worker>("page loader");
-    {
-      const std::lock_guard<std::mutex> lock(offMutex_);
-      ++offJobs_;
-    }
+    offJobs_.fetch_add(1);
     worker_->Post(std::move(job));
   }
+  // No lock: this thread must never wait for one the worker, at a lower
+  // priority, may hold while it waits for a core.
   void OffDone() {
-    {
-      const std::lock_guard<std::mutex> lock(offMutex_);
-      --offJobs_;
-    }
-    offDone_.notify_all();
+    if (offJobs_.fetch_sub(1) == 1) offJobs_.notify_all();
   }
 
   // Waits for the page being parsed off this thread, if any; a page whose
@@ -352,10 +346,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   // come to go back to the queue, and a later step goes on with them.
   void Settle() {
     stopLoader_ = true;
-    {
-      std::unique_lock<std::mutex> lock(offMutex_);
-      offDone_.wait(lock, [this] { return offJobs_ == 0; });
-    }
+    for (int jobs = offJobs_.load(); jobs != 0; jobs = offJobs_.load()) offJobs_.wait(jobs);
     stopLoader_ = false;
     if (!loaderActive_) return;
     loaderActive_ = false;
@@ -413,14 +404,19 @@ class HtmlView::Impl : public QtHtmlContainer {
     imageStepPosted_ = true;  // the batch's end posts the next step
     const uint64_t run = ++loaderRuns_;
     RunOff([this, run] {
+      // The last picture is reported after OffDone: hearing of it, this
+      // thread may settle the view (to draw it) without waiting.
+      std::optional<uint64_t> stored;
       while (!loaderBatch_.empty() && !stopLoader_) {
+        if (stored) poster_.Post([this, gen = *stored] { ImageLoaded(gen); });
         const ImageLoad next = loaderBatch_.front();
         loaderBatch_.pop_front();
         StoreImage(next.url,
                    Read(next.url, kMaxPictureBytes, nullptr) ? next.url.toLocalFile() : QString());
-        poster_.Post([this, gen = next.gen] { ImageLoaded(gen); });
+        stored = next.gen;
       }
       OffDone();
+      if (stored) poster_.Post([this, gen = *stored] { ImageLoaded(gen); });
       poster_.Post([this, run] {
         if (run != loaderRuns_ || !loaderActive_) return;
         // The whole batch is in; pictures asked for meanwhile follow.
@@ -534,9 +530,7 @@ class HtmlView::Impl : public QtHtmlContainer {
   std::deque<ImageLoad> loaderBatch_;  // only the worker touches it while it is active
   std::atomic<bool> stopLoader_{false};
   uint64_t loaderRuns_ = 0;
-  std::mutex offMutex_;
-  std::condition_variable offDone_;  // offJobs_ went down
-  int offJobs_ = 0;                  // guarded by offMutex_: jobs given, not done
+  std::atomic<int> offJobs_{0};  // jobs given, not done
   std::unique_ptr<Worker> worker_;
   std::string location_;
   uint64_t generation_ = 0;

@@ -11,7 +11,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 #include "platform/translate.h"
 #include "project/movie.h"
 #include "project/project.h"

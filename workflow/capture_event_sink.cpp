@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/thread_handoff.h"
+#include "platform/qt/thread_calls.h"
 
 namespace ombrelo {
 
@@ -17,8 +17,10 @@ int ProgressPerMille(int64_t current, int64_t total) {
   return static_cast<int>(perMille);
 }
 
-CaptureEventSink::CaptureEventSink(QObject* target, FrameWriter& writer)
-    : target_(target), writer_(writer) {}
+CaptureEventSink::CaptureEventSink(ThreadCalls& calls, QObject* target, FrameWriter& writer)
+    : calls_(calls), target_(target), writer_(writer) {}
+
+CaptureEventSink::~CaptureEventSink() { delete preview_.exchange(nullptr); }
 
 void CaptureEventSink::Reset(int32_t movieId, const std::string& moviePath) {
   {
@@ -29,9 +31,9 @@ void CaptureEventSink::Reset(int32_t movieId, const std::string& moviePath) {
     naming_.reset();
     nextImageNumber_ = 0;
     endReported_ = false;
-    preview_.reset();
-    previewPosted_ = false;
-    progress_ = progressShown_ = -1;
+    delete preview_.exchange(nullptr);
+    progress_ = -1;
+    progressShown_ = -1;
     progressPosted_ = false;
   }
   named_.notify_all();
@@ -50,33 +52,29 @@ void CaptureEventSink::UpdateSettings(const CaptureSettings& settings) {
   if (naming_) naming_->settings = settings;
 }
 
-int32_t CaptureEventSink::MovieId() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return movieId_;
-}
+int32_t CaptureEventSink::MovieId() { return movieId_.load(); }
 
 void CaptureEventSink::Post(std::unique_ptr<WorkflowEvent> event) {
-  // The application takes ownership of the event.
-  HandOff(event.get());
-  QCoreApplication::postEvent(target_, event.release());
+  calls_.Post([target = target_, event = std::shared_ptr<WorkflowEvent>(std::move(event))] {
+    QCoreApplication::sendEvent(target, event.get());
+  });
 }
 
 std::shared_ptr<const FrameCopy> CaptureEventSink::TakePreview() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  previewPosted_ = false;
-  return std::move(preview_);
+  return std::shared_ptr<const FrameCopy>(preview_.exchange(nullptr));
 }
 
 int CaptureEventSink::TakeProgress() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  // Cleared first: a value stored after the read below is posted again.
   progressPosted_ = false;
-  progressShown_ = progress_;
-  return progress_;
+  const int perMille = progress_.load();
+  progressShown_ = perMille;
+  return perMille;
 }
 
 void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   const size_t size = frame.pixels && frame.size > 0 ? static_cast<size_t>(frame.size) : 0;
-  auto copy = std::make_shared<FrameCopy>();
+  auto copy = std::make_unique<FrameCopy>();
   // The one copy of the frame, shared by the preview and the writer.
   copy->pixels = std::make_shared<const std::vector<uint8_t>>(frame.pixels, frame.pixels + size);
   copy->size = static_cast<int32_t>(size);
@@ -84,10 +82,7 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
   copy->time = frame.time;
   FrameWriter::Job job;
   bool postPreview;
-  // The preview it replaces is let go after the lock: freeing a frame's
-  // pixels can take long enough to hold up the owner's thread, which takes
-  // the same lock for the preview.
-  std::shared_ptr<const FrameCopy> replaced;
+  std::unique_ptr<FrameCopy> replaced;  // let go after the lock
   {
     std::unique_lock<std::mutex> lock(mutex_);
     // The owner names the movie as soon as the engine has opened it.
@@ -102,12 +97,13 @@ void CaptureEventSink::FrameCaptured(const CapturedFrame& frame) {
     job.videoFormat = naming_->videoFormat;
     job.settings = naming_->settings;
     job.path = ThumbnailFileName(naming_->prefix, naming_->settings, *copy);
-    postPreview = !previewPosted_;
-    previewPosted_ = true;
-    replaced = std::exchange(preview_, copy);
+    job.frame = *copy;
+    // A preview still waiting to be taken is replaced; none waiting: the
+    // owner has taken the last one, and hears of this one.
+    replaced.reset(preview_.exchange(copy.release()));
+    postPreview = !replaced;
   }
-  job.frame = *copy;
-  if (postPreview) Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, copy->movieId));
+  if (postPreview) Post(std::make_unique<WorkflowEvent>(WorkflowEventType::preview, job.movieId));
   writer_.Write(std::move(job));  // waits while the writer is behind
 }
 
@@ -143,15 +139,9 @@ void CaptureEventSink::Progress(FrameNumber frame, FrameNumber frameCount) {
   // Every decoded frame reports its place; the owner hears of it only when
   // the per mille shown changes, and once for all changes until it looks.
   const int perMille = ProgressPerMille(frame, frameCount);
-  int32_t movieId;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress_ = perMille;
-    if (progressPosted_ || perMille == progressShown_) return;
-    progressPosted_ = true;
-    movieId = movieId_;
-  }
-  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, movieId));
+  progress_ = perMille;
+  if (perMille == progressShown_ || progressPosted_.exchange(true)) return;
+  Post(std::make_unique<WorkflowEvent>(WorkflowEventType::progress, MovieId()));
 }
 
 void CaptureEventSink::StateChanged(CaptureState state) {

@@ -14,6 +14,7 @@
 //  - the end of the capture, posted through the writer, so that it arrives
 //    after the results of every frame written before it.
 #include <QEvent>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,8 @@
 class QObject;
 
 namespace ombrelo {
+
+class ThreadCalls;
 
 // The events the sink posts, and the controller's own ones.
 enum class WorkflowEventType : int {
@@ -65,10 +68,11 @@ int ProgressPerMille(int64_t current, int64_t total);
 
 class CaptureEventSink : public CaptureListener {
  public:
-  // Posts to target, which must live on the owner's thread, and queues
-  // frames with the writer; both must outlive the time the sink is the
-  // engine's listener.
-  CaptureEventSink(QObject* target, FrameWriter& writer);
+  // Posts to target, which must live on the owner's thread, through calls
+  // (which lives there too), and queues frames with the writer; all three
+  // must outlive the time the sink is the engine's listener.
+  CaptureEventSink(ThreadCalls& calls, QObject* target, FrameWriter& writer);
+  ~CaptureEventSink();
 
   // Called at every movie start, before the engine opens the movie: the
   // movie's id and path, image numbers from 0, the end not yet reported.
@@ -82,6 +86,8 @@ class CaptureEventSink : public CaptureListener {
   void Detach() { Reset(-1, ""); }
 
   // Owner's thread: what the last preview and progress events stand for.
+  // They take no lock: the capture thread, at a lower priority, may be
+  // waiting for a core with the sink's lock held.
   std::shared_ptr<const FrameCopy> TakePreview();
   int TakeProgress();
 
@@ -97,21 +103,22 @@ class CaptureEventSink : public CaptureListener {
   void Post(std::unique_ptr<WorkflowEvent> event);
   int32_t MovieId();
 
+  ThreadCalls& calls_;
   QObject* target_;
   FrameWriter& writer_;
-  std::mutex mutex_;  // guards the fields below
+  std::atomic<int32_t> movieId_{-1};  // written under mutex_
+  std::mutex mutex_;                  // guards the fields below, up to the atomics
   std::condition_variable named_;
-  int32_t movieId_ = -1;
   int64_t capture_ = 0;  // counts the captures, for the writer
   std::string moviePath_;
   std::optional<ThumbnailNaming> naming_;
   int32_t nextImageNumber_ = 0;
   bool endReported_ = false;
-  std::shared_ptr<const FrameCopy> preview_;  // posted and not yet taken
-  bool previewPosted_ = false;
-  int progress_ = -1;       // the newest per mille
-  int progressShown_ = -1;  // taken last by the owner
-  bool progressPosted_ = false;
+  // The newest frame, posted and not yet taken (owned; null once taken).
+  std::atomic<FrameCopy*> preview_{nullptr};
+  std::atomic<int> progress_{-1};       // the newest per mille
+  std::atomic<int> progressShown_{-1};  // taken last by the owner
+  std::atomic<bool> progressPosted_{false};
 };
 
 }  // namespace ombrelo

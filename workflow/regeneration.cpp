@@ -13,7 +13,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 #include "platform/translate.h"
 #include "platform/worker.h"
 #include "project/file_write.h"

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 #include "project/user_message.h"
 
 

@@ -15,6 +15,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/result_codes.h"
+#include "platform/qt/thread_calls.h"
 #include "platform/thread_handoff.h"
 #include "platform/translate.h"
 #include "project/file_write.h"
@@ -162,6 +163,7 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
       pages_(pages),
       preferences_(preferences) {
   receiver_ = std::make_unique<Receiver>(*this);
+  fromWorkers_ = std::make_unique<ThreadCalls>();
   photoHost_ = std::make_unique<PhotoHost>(*this);
   renderer_ = std::make_unique<IndexPhotoGenerator>(*photoHost_);
   writer_ = std::make_unique<FrameWriter>([this](FrameWriter::Result result) {
@@ -170,7 +172,7 @@ WorkflowController::WorkflowController(CProject& project, CaptureEngine& engine,
     PostToOwner(movieId, [this, result = std::move(result)] { OnFrameWritten(result); });
   });
   // The capture thread hands each frame to the writer through the sink.
-  eventSink_ = std::make_unique<CaptureEventSink>(receiver_.get(), *writer_);
+  eventSink_ = std::make_unique<CaptureEventSink>(*fromWorkers_, receiver_.get(), *writer_);
   engine_.SetListener(eventSink_.get());
 }
 
@@ -182,7 +184,8 @@ WorkflowController::~WorkflowController() {
   writer_.reset();  // before the receiver its results are posted to
   renderer_.reset();
   photoHost_.reset();
-  receiver_.reset();  // drops the events still queued for it
+  fromWorkers_.reset();  // drops the reports still on their way
+  receiver_.reset();     // drops the events still queued for it
 }
 
 // ---------------------------------------------------------------------------
@@ -414,6 +417,8 @@ bool WorkflowController::OutputsPending() const {
 
 void WorkflowController::Handle(WorkflowEvent& event) {
   if (event.Kind() == WorkflowEventType::idle) {
+    // Everything the workers reported before this step is handled first.
+    fromWorkers_->RunPending();
     idlePosted_ = false;
     OnIdle();
     return;
@@ -532,10 +537,11 @@ void WorkflowController::OnCaptureEnded(const CaptureEnd& end) {
 }
 
 void WorkflowController::PostToOwner(int32_t movieId, std::function<void()> call) {
-  auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, movieId);
-  event->call = std::move(call);
-  HandOff(event.get());
-  QCoreApplication::postEvent(receiver_.get(), event.release());
+  fromWorkers_->Post([receiver = receiver_.get(), movieId, call = std::move(call)] {
+    WorkflowEvent event(WorkflowEventType::workDone, movieId);
+    event.call = call;
+    QCoreApplication::sendEvent(receiver, &event);
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -57,6 +57,7 @@ struct CaptureEnd;
 class CaptureEventSink;
 class IndexPhotoGenerator;
 class PageGeneration;
+class ThreadCalls;
 class WorkflowEvent;
 struct OutputSettings;
 
@@ -313,6 +314,9 @@ class WorkflowController : public QObject {
   ClientSize photoBounds_;
 
   std::unique_ptr<Receiver> receiver_;  // the QObject events are posted to
+  // How the workers' reports reach the receiver: without a lock the owner's
+  // thread shares with them.
+  std::unique_ptr<ThreadCalls> fromWorkers_;
   std::unique_ptr<CaptureEventSink> eventSink_;
   std::unique_ptr<PhotoHost> photoHost_;
   std::unique_ptr<IndexPhotoGenerator> renderer_;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/qt/thread_calls.h"
 #include "platform/thread_handoff.h"
 #include "support/debug_capture.h"
 #include "workflow_test_support.h"
@@ -83,16 +84,16 @@ TEST(CaptureEventSink, FramesGoToTheWriterAndTheOwnerHearsOnlyWhatHappened) {
   testing::EnsureGuiApplication();
   testing::TempFolder folder("event-sink");
   Collector collector;
+  ThreadCalls calls;  // the one way from the workers to the owner, as in the controller
   std::vector<std::string> written;  // on the owner's thread, in order
   FrameWriter writer([&](FrameWriter::Result result) {
-    auto event = std::make_unique<WorkflowEvent>(WorkflowEventType::workDone, result.job.movieId);
-    event->call = [&written, path = result.job.path, ok = result.written] {
-      written.push_back(ok ? path : "failed");
-    };
-    HandOff(event.get());
-    QCoreApplication::postEvent(&collector, event.release());
+    calls.Post([&, movieId = result.job.movieId, path = result.job.path, ok = result.written] {
+      WorkflowEvent event(WorkflowEventType::workDone, movieId);
+      event.call = [&written, path, ok] { written.push_back(ok ? path : "failed"); };
+      QCoreApplication::sendEvent(&collector, &event);
+    });
   });
-  CaptureEventSink sink(&collector, writer);
+  CaptureEventSink sink(calls, &collector, writer);
   sink.Reset(7, "/videos/a b.mp4");
   ThumbnailNaming naming = TwoPixelNaming(folder / "a_b/a_b");
 

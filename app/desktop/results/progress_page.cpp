@@ -17,7 +17,6 @@
 #include <utility>
 
 #include "app/desktop/bitmap_button.h"
-#include "platform/sync.h"
 #include "project/movie.h"
 #include "workflow/frame_output.h"
 #include "workflow/workflow_controller.h"
@@ -162,7 +161,6 @@ ProgressPage::ProgressPage(QWidget* parent) : QWidget(parent) {
 
   paintTimer_.setSingleShot(true);
   connect(&paintTimer_, &QTimer::timeout, this, [this] { update(PreviewArea()); });
-  scaler_.setMaxThreadCount(1);
 }
 
 ProgressPage::~ProgressPage() = default;
@@ -316,9 +314,8 @@ void ProgressPage::ScalePreview() {
   if (frame.isNull() || size.isEmpty()) return;
   scaling_ = true;
   // The frame's pixels stay with the scaler until it is done with them.
-  scaler_.start([this, frame, pixels = pixels_, size, ratio = devicePixelRatioF(),
-                 generation = previewGeneration_] {
-    LowerThreadPriority();
+  scaler_.Post([this, frame, pixels = pixels_, size, ratio = devicePixelRatioF(),
+                generation = previewGeneration_] {
     QImage scaled = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                         .convertToFormat(QImage::Format_RGB32);
     scaled.setDevicePixelRatio(ratio);

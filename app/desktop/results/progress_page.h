@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRect>
-#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -22,7 +21,8 @@
 #include <vector>
 
 #include "imaging/bitmap_header.h"
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
+#include "platform/worker.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -161,7 +161,7 @@ class ProgressPage : public QWidget {
   bool scaling_ = false;
   bool scaleAgain_ = false;  // a newer frame or size came while scaling
   ThreadCalls scaledCalls_;   // the scaled frame arrives on the page's thread
-  QThreadPool scaler_;        // last: goes first, waiting for its frame
+  Worker scaler_{"preview scaler", Worker::AtEnd::dropQueued};  // last: goes first
 };
 
 }  // namespace ombrelo::desktop

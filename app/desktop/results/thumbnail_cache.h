@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 
 class QThreadPool;
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/thread_calls.h"
+#include "platform/qt/thread_calls.h"
 
 class QAction;
 class QLabel;
