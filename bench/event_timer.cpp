@@ -75,8 +75,10 @@ std::string EventName(const QEvent* event) {
   return "event " + std::to_string(type);
 }
 
+}  // namespace
+
 // "function (file:line)" for each address, through addr2line.
-std::map<uintptr_t, std::string> Names(const std::vector<uintptr_t>& addresses) {
+std::map<uintptr_t, std::string> NameAddresses(const std::vector<uintptr_t>& addresses) {
   std::map<std::string, std::vector<std::pair<uintptr_t, uintptr_t>>> byFile;
   std::map<uintptr_t, std::string> names;
   for (const uintptr_t address : addresses) {
@@ -115,8 +117,6 @@ std::map<uintptr_t, std::string> Names(const std::vector<uintptr_t>& addresses) 
   }
   return names;
 }
-
-}  // namespace
 
 struct TimedApplication::Sampler {
   timer_t timer{};
@@ -262,7 +262,7 @@ std::vector<SlowEvent> TimedApplication::Slowest(size_t count, bool byCpu) {
       raws.push_back(std::move(frames));
     }
   }
-  const std::map<uintptr_t, std::string> names = Names(all);
+  const std::map<uintptr_t, std::string> names = NameAddresses(all);
   size_t next = 0;
   for (SlowEvent& event : events) {
     for (std::string& stack : event.stacks) {

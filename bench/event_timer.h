@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ class TimedApplication : public QGuiApplication {
   std::vector<std::string> names_;
   Sampler* sampler_;
 };
+
+// "function (file:line)" for each return address of this process.
+std::map<uintptr_t, std::string> NameAddresses(const std::vector<uintptr_t>& addresses);
 
 // Prints the slowest events with their stacks.
 void PrintSlowest(const char* title, const std::vector<SlowEvent>& events);

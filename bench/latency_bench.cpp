@@ -222,6 +222,7 @@ class EventPoster {
           std::vector<Clock::time_point> posted;
           posted.reserve(64 * 1024);
           auto next = Clock::now();
+          tid_.store(gettid());
           std::unique_lock<std::mutex> lock(mutex_);
           while (!stop_) {
             const auto now = Clock::now();
@@ -229,11 +230,28 @@ class EventPoster {
             const bool late = handled < posted.size() && now - posted[handled] > kLate;
             probe.watch.Sample(late);
             if (now >= next) {
+              posting_.store(now.time_since_epoch().count());
               QCoreApplication::postEvent(&probe, new LatencyProbe::Stamped);
+              posting_.store(0);
               posted.push_back(now);
               next = now + kEvery;
             }
             wake_.wait_until(lock, late ? std::min(next, now + std::chrono::milliseconds(1)) : next);
+          }
+        }),
+        // Posting is a lock and an allocation: when one takes long, the
+        // poster's own stack says which.
+        watchdog_([this, &probe] {
+          std::unique_lock<std::mutex> lock(watchMutex_);
+          Clock::rep asked = 0;
+          while (!watchStop_) {
+            const Clock::rep since = posting_.load();
+            if (since != 0 && since != asked &&
+                Clock::now().time_since_epoch().count() - since > 5'000'000) {
+              asked = since;
+              probe.watch.TakeStack(tid_.load(), "the poster, posting");
+            }
+            watchWake_.wait_for(lock, std::chrono::milliseconds(1));
           }
         }) {}
   ~EventPoster() { Stop(); }
@@ -244,13 +262,25 @@ class EventPoster {
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
+    {
+      std::lock_guard<std::mutex> lock(watchMutex_);
+      watchStop_ = true;
+    }
+    watchWake_.notify_all();
+    if (watchdog_.joinable()) watchdog_.join();
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;  // guarded by mutex_
+  std::atomic<Clock::rep> posting_{0};  // when the post in hand began; 0: none
+  std::atomic<pid_t> tid_{0};
+  std::mutex watchMutex_;  // the watchdog's own, free while the poster posts
+  std::condition_variable watchWake_;
+  bool watchStop_ = false;  // guarded by watchMutex_
   std::thread thread_;
+  std::thread watchdog_;
 };
 
 // The video, made into the corpus on first use; "" when it cannot be made.
@@ -383,6 +413,9 @@ int Report(const LatencyProbe& probe, const RunTimeline& timeline, const TimedAp
   const auto whileLate = probe.watch.WhileLate();
   for (size_t i = 0; i < whileLate.size() && i < 8; ++i)
     std::printf("  %6d  %s\n", whileLate[i].second, whileLate[i].first.c_str());
+  const auto stacks = probe.watch.LockedStacks();
+  for (size_t i = 0; i < stacks.size() && i < 3; ++i)
+    std::printf("    in a lock, %d times:\n%s", stacks[i].second, stacks[i].first.c_str());
   std::sort(all.begin(), all.end());
   const double worst = all.empty() ? 0 : all.back();
   const double p99 = all.empty() ? 0 : all[all.size() * 99 / 100];

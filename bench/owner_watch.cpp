@@ -1,11 +1,18 @@
 #include "bench/owner_watch.h"
 
+#include <execinfo.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "bench/event_timer.h"
 
 namespace ombrelo::bench {
 namespace {
@@ -36,9 +43,74 @@ std::string CallName(long number) {
   }
 }
 
+// Stacks of the watched thread, each taken by its own signal handler into
+// the slot the watching thread named before sending the signal.
+constexpr int kStacks = 64;
+constexpr int kStackFrames = 48;
+std::array<std::array<void*, kStackFrames>, kStacks> gStacks;
+std::array<std::atomic<int>, kStacks> gStackDepths;
+std::atomic<int> gStackSlot{-1};
+
+void OnStackSignal(int) {
+  const int slot = gStackSlot.load();
+  if (slot < 0 || slot >= kStacks) return;
+  gStackDepths[static_cast<size_t>(slot)].store(
+      backtrace(gStacks[static_cast<size_t>(slot)].data(), kStackFrames));
+}
+
+int StackSignal() {
+  static const int signal = [] {
+    struct sigaction action {};
+    action.sa_handler = OnStackSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    void* warm[2];
+    backtrace(warm, 2);  // loads the unwinder before a signal needs it
+    return sigaction(SIGRTMIN + 4, &action, nullptr) == 0 ? SIGRTMIN + 4 : 0;
+  }();
+  return signal;
+}
+
 }  // namespace
 
-OwnerWatch::OwnerWatch() : tid_(gettid()) { stats_.reserve(64 * 1024); }
+OwnerWatch::OwnerWatch() : tid_(gettid()) {
+  stats_.reserve(64 * 1024);
+  StackSignal();
+  for (auto& depth : gStackDepths) depth.store(0);
+}
+
+void OwnerWatch::TakeStack(pid_t tid, const char* who) {
+  const int signal = StackSignal();
+  std::lock_guard<std::mutex> lock(stackMutex_);
+  if (signal == 0 || stacksAsked_ >= kStacks) return;
+  // One at a time: the last one asked has been taken (or is lost).
+  if (stacksAsked_ > 0 && gStackDepths[static_cast<size_t>(stacksAsked_ - 1)].load() == 0) return;
+  gStackSlot.store(stacksAsked_++);
+  stackOwners_.push_back(who);
+  syscall(SYS_tgkill, getpid(), tid, signal);
+}
+
+std::vector<std::pair<std::string, int>> OwnerWatch::LockedStacks() const {
+  std::vector<uintptr_t> all;
+  for (int s = 0; s < stacksAsked_; ++s)
+    for (int f = 0; f < gStackDepths[static_cast<size_t>(s)].load(); ++f)
+      all.push_back(reinterpret_cast<uintptr_t>(gStacks[static_cast<size_t>(s)][static_cast<size_t>(f)]));
+  const std::map<uintptr_t, std::string> names = NameAddresses(all);
+  std::map<std::string, int> counted;
+  for (int s = 0; s < stacksAsked_; ++s) {
+    std::string stack = std::string("    ") + stackOwners_[static_cast<size_t>(s)] + ":\n";
+    // Frames 0 and 1 are the handler and the signal's return.
+    for (int f = 2; f < gStackDepths[static_cast<size_t>(s)].load(); ++f)
+      stack += "      " +
+               names.at(reinterpret_cast<uintptr_t>(gStacks[static_cast<size_t>(s)][static_cast<size_t>(f)])) +
+               "\n";
+    if (gStackDepths[static_cast<size_t>(s)].load() > 2) ++counted[stack];
+  }
+  std::vector<std::pair<std::string, int>> found(counted.begin(), counted.end());
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.second > b.second; });
+  return found;
+}
 
 std::string OwnerWatch::Where() const {
   const std::string task = "/proc/self/task/" + std::to_string(tid_);
@@ -62,7 +134,10 @@ void OwnerWatch::Sample(bool late) {
   std::istringstream in(ReadFirstLine("/proc/self/task/" + std::to_string(tid_) + "/schedstat"));
   in >> stat.runNs >> stat.waitNs;
   stats_.push_back(stat);
-  if (late) ++late_[Where()];
+  if (!late) return;
+  const std::string where = Where();
+  ++late_[where];
+  if (where.find("futex") != std::string::npos) TakeStack(tid_, "the owner's thread");
 }
 
 OwnerWatch::Split OwnerWatch::Over(Clock::time_point from, Clock::time_point to) const {

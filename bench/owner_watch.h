@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,16 @@ class OwnerWatch {
   // first ("runnable", "sleeping in futex_wait_queue (futex)", ...).
   std::vector<std::pair<std::string, int>> WhileLate() const;
 
+  // The thread's call stacks, taken by a signal while the loop was behind
+  // and the thread slept in a lock, each with how often it was found there,
+  // most often first; frames named, innermost first.
+  std::vector<std::pair<std::string, int>> LockedStacks() const;
+
+  // Takes the call stack of a thread of this process (the watched one, or
+  // another that seems stuck), for LockedStacks, under the given name.
+  void TakeStack(pid_t tid, const char* who);
+  pid_t Watched() const { return tid_; }
+
  private:
   struct Stat {
     Clock::time_point at;
@@ -48,6 +59,9 @@ class OwnerWatch {
   pid_t tid_;
   std::vector<Stat> stats_;  // watching thread only until read
   std::map<std::string, int> late_;
+  std::mutex stackMutex_;  // guards the two below (the poster and its watchdog ask)
+  int stacksAsked_ = 0;
+  std::vector<const char*> stackOwners_;
 };
 
 }  // namespace ombrelo::bench
