@@ -16,6 +16,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   qt6-svg-dev               # the desktop program's pictures
+  libmimalloc-dev           # the desktop program's allocator
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n  # catalogues: lupdate, lrelease, Qt's own
   xdotool openbox           # scripts/screenshot.sh drives the windows
   desktop-file-utils appstream shared-mime-info  # checks of the installed desktop files

@@ -54,7 +54,7 @@ echo "Depends: $depends"
 tr ',|' '\n' <<<"$depends" | awk 'NF {print $1}' >"$work/depends"
 for library in libc6 libstdc++6 libavcodec libavformat libavutil libswscale libqt6core6 \
   libqt6gui6 libqt6widgets6 libqt6svg6 libjpeg62-turbo libpng16-16 libxslt1.1 libxml2 \
-  liblitehtml libcurl4; do
+  liblitehtml libcurl4 libmimalloc; do
   # The name, or the name with its library's version (libavcodec59).
   awk -v l="$library" 'index($0, l) == 1 && substr($0, length(l) + 1) ~ /^[0-9.]*$/ {f = 1}
                        END {exit !f}' "$work/depends" || fail "Depends lacks $library"
