@@ -18,26 +18,16 @@ Worker::~Worker() {
   posts_.notify_all();
   begun_.fetch_add(1);
   begun_.notify_all();
-  thread_.join();
-  // Posted while the worker was ending (a giver racing the destruction).
-  for (Node* node = incoming_.exchange(nullptr); node;) {
-    Node* next = node->next;
-    delete node;
-    node = next;
-  }
+  thread_.join();  // what a giver racing the destruction posted goes with incoming_
 }
 
-void Worker::Push(Node* node) {
-  Node* head = incoming_.load(std::memory_order_relaxed);
-  do {
-    node->next = head;
-  } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_release,
-                                            std::memory_order_relaxed));
+void Worker::Push(Entry entry) {
+  incoming_.Push(std::move(entry));
   posts_.fetch_add(1, std::memory_order_release);
   posts_.notify_one();
 }
 
-void Worker::Post(std::function<void()> job) { Push(new Node{std::move(job), false, nullptr}); }
+void Worker::Post(std::function<void()> job) { Push(Entry{std::move(job), false}); }
 
 bool Worker::PostBounded(std::function<void()> job, size_t most) {
   for (;;) {
@@ -52,20 +42,19 @@ bool Worker::PostBounded(std::function<void()> job, size_t most) {
     }
     begun_.wait(begun);
   }
-  Push(new Node{std::move(job), true, nullptr});
+  Push(Entry{std::move(job), true});
   return true;
 }
 
 void Worker::Loop(const std::string& name) {
   pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
   LowerThreadPriority();
-  std::deque<Node*> ready;  // taken, oldest first
+  std::deque<Entry> ready;  // taken, oldest first
   for (;;) {
     if (ready.empty()) {
       // Read before the list is taken: a post after the taking changes it.
       const uint32_t posts = posts_.load(std::memory_order_acquire);
-      Node* taken = incoming_.exchange(nullptr, std::memory_order_acquire);
-      for (; taken; taken = taken->next) ready.push_front(taken);
+      for (Entry& entry : incoming_.TakeAll()) ready.push_back(std::move(entry));
       if (ready.empty()) {
         if (stopping_) return;  // nothing (more) to run
         posts_.wait(posts);
@@ -73,19 +62,17 @@ void Worker::Loop(const std::string& name) {
       }
     }
     if (stopping_ && atEnd_ == AtEnd::dropQueued) {
-      for (Node* node : ready) delete node;
       ready.clear();
       continue;  // and whatever is still in the list
     }
-    Node* node = ready.front();
+    const Entry entry = std::move(ready.front());
     ready.pop_front();
-    if (node->bounded) {
+    if (entry.bounded) {
       boundedWaiting_.fetch_sub(1);
       begun_.fetch_add(1);
       begun_.notify_all();
     }
-    node->job();
-    delete node;
+    entry.job();
   }
 }
 

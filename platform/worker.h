@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/push_list.h"
+
 namespace ombrelo {
 
 class Worker {
@@ -38,16 +40,15 @@ class Worker {
   bool PostBounded(std::function<void()> job, size_t most);
 
  private:
-  struct Node {
+  struct Entry {
     std::function<void()> job;
     bool bounded = false;
-    Node* next = nullptr;
   };
-  void Push(Node* node);
+  void Push(Entry entry);
   void Loop(const std::string& name);
 
   const AtEnd atEnd_;
-  std::atomic<Node*> incoming_{nullptr};     // posted, not yet taken; newest first
+  PushList<Entry> incoming_;                 // posted, not yet taken
   std::atomic<uint32_t> posts_{0};           // counts posts and the end: the worker waits on it
   std::atomic<uint32_t> boundedWaiting_{0};  // bounded jobs posted, not yet begun
   std::atomic<uint32_t> begun_{0};  // counts bounded jobs begun and the end: givers wait on it

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/thread_handoff.h"
 
 namespace ombrelo {
 namespace {
@@ -36,24 +35,10 @@ void ThreadCalls::Watch() {
 ThreadCalls::~ThreadCalls() {
   delete notifier_;
   if (wake_ >= 0) ::close(wake_);
-  for (Node* node = incoming_.exchange(nullptr, std::memory_order_acquire); node;) {
-    Node* next = node->next;
-    Received(node);
-    delete node;
-    node = next;
-  }
 }
 
 void ThreadCalls::Post(std::function<void()> call) {
-  auto* node = new Node{std::move(call), nullptr};
-  HandOff(node);
-  Node* head = incoming_.load(std::memory_order_relaxed);
-  do {
-    node->next = head;
-  } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_release,
-                                            std::memory_order_relaxed));
-  // A list that was not empty has had its wake-up already.
-  if (!head) Wake();
+  if (incoming_.Push(std::move(call))) Wake();
 }
 
 void ThreadCalls::Wake() {
@@ -75,18 +60,9 @@ void ThreadCalls::RunPending() {
     while (::read(wake_, &count, sizeof count) < 0 && errno == EINTR) {
     }
   }
-  Node* taken = incoming_.exchange(nullptr, std::memory_order_acquire);
-  // The list holds the newest first; the calls run oldest first, after any
-  // taken earlier and not yet run (a call that spins an event loop comes
-  // back here before it returns).
-  const size_t at = ready_.size();
-  for (Node* node = taken; node;) {
-    Node* next = node->next;
-    Received(node);
-    ready_.insert(ready_.begin() + static_cast<std::ptrdiff_t>(at), std::move(node->call));
-    delete node;
-    node = next;
-  }
+  // After any taken earlier and not yet run: a call that spins an event
+  // loop comes back here before it returns.
+  for (std::function<void()>& call : incoming_.TakeAll()) ready_.push_back(std::move(call));
   const QPointer<ThreadCalls> alive(this);
   while (!ready_.empty()) {
     std::function<void()> call = std::move(ready_.front());

@@ -6,6 +6,8 @@
 #include <deque>
 #include <functional>
 
+#include "platform/push_list.h"
+
 class QSocketNotifier;
 
 namespace ombrelo {
@@ -36,10 +38,6 @@ class ThreadCalls : public QObject {
   bool event(QEvent* event) override;
 
  private:
-  struct Node {
-    std::function<void()> call;
-    Node* next = nullptr;
-  };
   void Wake();
   void Watch();
 
@@ -48,7 +46,7 @@ class ThreadCalls : public QObject {
   // The eventfd is watched: until then (no event loop on this thread yet,
   // or no eventfd) a posted event wakes this thread.
   std::atomic<bool> watched_{false};
-  std::atomic<Node*> incoming_{nullptr};  // newest first
+  PushList<std::function<void()>> incoming_;
   std::deque<std::function<void()>> ready_;  // taken, oldest first, not yet run
 };
 
