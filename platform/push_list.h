@@ -20,11 +20,14 @@ class PushList {
   // needs waking (a push onto a list that was not empty finds it awake or
   // woken already).
   bool Push(T value) {
-    auto* node = new Node{std::move(value), head_.load(std::memory_order_relaxed)};
-    while (!head_.compare_exchange_weak(node->next, node, std::memory_order_release,
+    Node* head = head_.load(std::memory_order_relaxed);
+    auto* node = new Node{std::move(value), head};
+    while (!head_.compare_exchange_weak(head, node, std::memory_order_release,
                                         std::memory_order_relaxed)) {
+      node->next = head;
     }
-    return node->next == nullptr;
+    // Not node->next: once pushed, the node may already be taken and gone.
+    return head == nullptr;
   }
 
   // The taking thread: everything pushed so far, oldest first.

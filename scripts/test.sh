@@ -32,10 +32,10 @@ case "$mode" in
     ;;
   --thread)
     build=build-tsan
-    OMBRELO_BUILD_DIR=$build OMBRELO_TARGETS="engine_tests app_tests" scripts/build.sh \
+    OMBRELO_BUILD_DIR=$build OMBRELO_TARGETS="platform_tests engine_tests app_tests" scripts/build.sh \
       -DOMBRELO_SANITIZE=thread -DOMBRELO_BENCH=OFF "$@"
     cd "$build"
-    # Only the two test programs are built; the others' placeholders, and the
+    # Only these test programs are built; the others' placeholders, and the
     # check of the desktop program that is not built here, are left out.
     ctest --output-on-failure -j "$jobs" --timeout 900 -E '_NOT_BUILT$|^desktop_version_without_display$'
     ;;
