@@ -7,7 +7,7 @@
 #                               UndefinedBehaviorSanitizer build in
 #                               build-sanitize/, then every test
 #   scripts/test.sh --thread    ThreadSanitizer build in build-tsan/, then the
-#                               engine and workflow tests (the threaded parts)
+#                               platform, engine and workflow tests (the threaded parts)
 #
 # The sanitizer builds run their tests with the suppression files of
 # scripts/sanitizers/ (leaks and races inside system libraries only). Further
