@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <utility>
 
-
 namespace ombrelo {
 namespace {
 
